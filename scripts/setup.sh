@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing and running Ovra needs.
+# Idempotent and non-interactive; run as root (or through sudo) on Debian 12.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config clang-format
+  # libraries
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-svg-dev libqt6svg6 qcoro-qt6-dev
+  nlohmann-json3-dev libatspi2.0-dev libglib2.0-dev
+  libx11-dev libxi-dev libxtst-dev libxfixes-dev libexttextcat-dev
+  # tests and benchmarks
+  googletest libgtest-dev libgmock-dev libcpp-httplib-dev libbenchmark-dev
+  # headless desktop for the end-to-end tests
+  xvfb xauth at-spi2-core dbus-daemon dbus-bin dbus-x11 libglib2.0-bin x11-utils openbox xdotool xclip
+  python3-gi gir1.2-gtk-3.0 fonts-dejavu-core
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if ((${#missing[@]})); then
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

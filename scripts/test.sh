@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds, and runs every test: once in a plain build and once built
+# with AddressSanitizer and UndefinedBehaviorSanitizer.
+# Usage: scripts/test.sh [--plain-only]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh
+
+jobs=$(nproc)
+
+run_suite() {
+    local dir=$1; shift
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$dir" -j "$jobs"
+    ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+}
+
+run_suite build
+if [ "${1:-}" != "--plain-only" ]; then
+    run_suite build-sanitize -DOVRA_SANITIZE=ON -DOVRA_BUILD_BENCH=OFF
+fi

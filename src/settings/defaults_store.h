@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <optional>
+
+namespace ovra {
+
+using StringMap = QMap<QString, QString>;
+
+// The per-user defaults: a flat map of keys to typed values (strings, booleans, integers, string
+// lists, lists of string maps), kept in one JSON file. Every change is written through at once,
+// replacing the file atomically. Safe to use from any thread.
+//
+// A file that cannot be parsed, or that is not a JSON object, reads as empty and is moved aside
+// (to "<file>.corrupt") before anything new is written, so nothing the user had is destroyed.
+class DefaultsStore {
+public:
+    explicit DefaultsStore(QString filePath);
+
+    const QString& filePath() const { return m_filePath; }
+
+    // Typed reads: nothing when the key is absent or holds a value of another type.
+    std::optional<QString> string(const QString& key) const;
+    std::optional<bool> boolean(const QString& key) const;
+    std::optional<qint64> integer(const QString& key) const;
+    std::optional<QStringList> stringList(const QString& key) const;
+    // Nothing unless the value is a list whose every element is a map of strings to strings.
+    std::optional<QList<StringMap>> mapList(const QString& key) const;
+    bool contains(const QString& key) const;
+
+    void setString(const QString& key, const QString& value);
+    void setBoolean(const QString& key, bool value);
+    void setInteger(const QString& key, qint64 value);
+    void setStringList(const QString& key, const QStringList& value);
+    void setMapList(const QString& key, const QList<StringMap>& value);
+    void remove(const QString& key);
+
+    // Stores an arbitrary JSON value; for tests that need values of unusual types.
+    void setRaw(const QString& key, nlohmann::json value);
+
+private:
+    std::optional<nlohmann::json> valueLocked(const QString& key) const;
+    void setLocked(const QString& key, nlohmann::json value);
+    void save();
+
+    QString m_filePath;
+    mutable std::mutex m_mutex;
+    nlohmann::json m_values = nlohmann::json::object();
+};
+
+} // namespace ovra

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "settings/catalogues.h"
+
+#include <QMap>
+#include <QString>
+#include <mutex>
+#include <optional>
+
+namespace ovra {
+
+class Prefs;
+
+// The user's API keys: one per AI provider and one for Google translation, in a JSON object of
+// account -> key kept in "keys.json", readable by its owner alone (file 0600, folder 0700).
+// Nothing is cached: every operation reads the file again and every change rewrites it whole.
+// Operations are serialised by one lock, the one-time migration included.
+class KeyStore {
+public:
+    enum class KeyState { present, missing };
+
+    static inline const QString googleAccount = QStringLiteral("googleTranslate.apiKey");
+    static inline const QString legacyAIAccount = QStringLiteral("onlineAI.apiKey");
+
+    // `prefs` supplies the outdated base URL that decides where the legacy AI key goes.
+    KeyStore(QString filePath, const Prefs& prefs, QString builtinGoogleKey);
+
+    // "<XDG data>/<application id>/keys.json" with the built-in key of the deployment.
+    static KeyStore& shared();
+
+    const QString& filePath() const { return m_filePath; }
+
+    static QString aiAccount(AIProvider provider);
+    std::optional<QString> aiAPIKey(AIProvider provider);
+    KeyState aiKeyState(AIProvider provider);
+    // The user's own Google key; does not fall back to the built-in one.
+    std::optional<QString> googleAPIKey();
+    // The user's Google key, else the built-in key; nothing when both are empty.
+    std::optional<QString> resolvedGoogleKey();
+    // Stores the trimmed value, or removes the account when it trims to nothing.
+    void writeKey(const QString& value, const QString& account);
+    // Moves the single key of earlier versions to its provider's account, once per instance.
+    void migrateLegacyAIKeyIfNeeded();
+
+private:
+    using Store = QMap<QString, QString>;
+    Store load() const;
+    void save(const Store& store) const;
+    void writeKeyLocked(const QString& value, const QString& account);
+    void migrateLocked();
+
+    QString m_filePath;
+    const Prefs& m_prefs;
+    QString m_builtinGoogleKey;
+    std::recursive_mutex m_mutex;
+    bool m_didMigrateLegacyAIKey = false;
+};
+
+// The process-wide key store, under the names the rest of the program uses.
+namespace KeychainHelper {
+using KeyState = KeyStore::KeyState;
+inline QString aiAccount(AIProvider provider) { return KeyStore::aiAccount(provider); }
+inline std::optional<QString> aiAPIKey(AIProvider provider) {
+    return KeyStore::shared().aiAPIKey(provider);
+}
+inline KeyState aiKeyState(AIProvider provider) { return KeyStore::shared().aiKeyState(provider); }
+inline std::optional<QString> googleAPIKey() { return KeyStore::shared().googleAPIKey(); }
+inline std::optional<QString> resolvedGoogleKey() { return KeyStore::shared().resolvedGoogleKey(); }
+inline void writeKey(const QString& value, const QString& account) {
+    KeyStore::shared().writeKey(value, account);
+}
+inline void migrateLegacyAIKeyIfNeeded() { KeyStore::shared().migrateLegacyAIKeyIfNeeded(); }
+} // namespace KeychainHelper
+
+} // namespace ovra

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "settings/catalogues.h"
+#include "settings/defaults_store.h"
+
+#include <QList>
+#include <QString>
+#include <functional>
+#include <optional>
+
+namespace ovra {
+
+// One application in which the panel is never shown.
+struct IgnoredApp {
+    QString bundleID; // application id, never empty in a list returned by Prefs
+    QString name;     // display name when it was ignored; may be empty
+    bool operator==(const IgnoredApp&) const = default;
+};
+
+// The application's persistent settings, with their defaults and the rules that turn absent,
+// malformed or outdated stored values into usable ones. Nothing is cached here: every read goes to
+// the defaults store and every write reaches it at once.
+class Prefs {
+public:
+    struct Keys {
+        static inline const QString aiProvider = QStringLiteral("aiProvider");
+        static inline const QString onlineTranslationProvider =
+            QStringLiteral("onlineTranslationProvider");
+        static inline const QString baseURLPrefix = QStringLiteral("onlineAIBaseURL.");
+        static inline const QString modelPrefix = QStringLiteral("onlineAIModel.");
+        static inline const QString legacyBaseURL = QStringLiteral("onlineAIBaseURL");
+        static inline const QString legacyModel = QStringLiteral("onlineAIModel");
+        static inline const QString targetLanguage = QStringLiteral("targetLanguage");
+        static inline const QString appLanguage = QStringLiteral("appLanguage");
+        static inline const QString userName = QStringLiteral("userName");
+        static inline const QString hotKeyCode = QStringLiteral("hotKeyCode");
+        static inline const QString hotKeyModifiers = QStringLiteral("hotKeyModifiers");
+        static inline const QString ignoredApps = QStringLiteral("ignoredApps");
+        static inline const QString legacyIgnoredBundleIDs = QStringLiteral("ignoredBundleIDs");
+        static inline const QString didShowWelcome = QStringLiteral("didShowWelcome");
+        static inline const QString suppressNoKeyWarning = QStringLiteral("suppressNoKeyWarning");
+    };
+    static constexpr qint64 defaultHotKeyCode = 17;        // the T key
+    static constexpr qint64 defaultHotKeyModifiers = 2304; // command + option
+
+    // `resolvedGoogleKey` decides the default online translation service.
+    Prefs(DefaultsStore& defaults, std::function<std::optional<QString>()> resolvedGoogleKey);
+
+    // The process-wide settings over "<XDG config>/ovra/defaults.json", created once.
+    static Prefs& shared();
+
+    DefaultsStore& defaults() const { return m_defaults; }
+
+    AIProvider aiProvider() const;
+    void setAIProvider(AIProvider provider);
+
+    OnlineTranslationProvider onlineTranslationProvider() const;
+    void setOnlineTranslationProvider(OnlineTranslationProvider provider);
+
+    QString baseURL(AIProvider provider) const;
+    void setBaseURL(AIProvider provider, const QString& url);
+    QString model(AIProvider provider) const;
+    void setModel(AIProvider provider, const QString& model);
+
+    TargetLanguage targetLanguage() const;
+    void setTargetLanguage(const TargetLanguage& language);
+
+    AppLanguage appLanguage() const;
+    void setAppLanguage(AppLanguage language);
+
+    std::optional<QString> userName() const;
+    void setUserName(const std::optional<QString>& name);
+
+    qint64 hotKeyCode() const;
+    qint64 hotKeyModifiers() const;
+    void setHotKey(qint64 code, qint64 modifiers);
+    void resetHotKey(); // removes both keys together, restoring the default
+
+    QList<IgnoredApp> ignoredApps() const;
+    void setIgnoredApps(const QList<IgnoredApp>& apps);
+    bool isIgnored(const QString& bundleID) const;
+    void ignore(const QString& bundleID, const QString& name);
+    void unignore(const QString& bundleID);
+
+    bool didShowWelcome() const;
+    void setDidShowWelcome(bool value);
+    bool suppressNoKeyWarning() const;
+    void setSuppressNoKeyWarning(bool value);
+
+private:
+    QString providerValue(const QString& prefix, const QString& legacyKey, AIProvider provider,
+                          const QString& fallback) const;
+
+    DefaultsStore& m_defaults;
+    std::function<std::optional<QString>()> m_resolvedGoogleKey;
+};
+
+} // namespace ovra
