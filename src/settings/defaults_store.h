@@ -45,7 +45,6 @@ public:
 
 private:
     std::optional<nlohmann::json> valueLocked(const QString& key) const;
-    void setLocked(const QString& key, nlohmann::json value);
     void save();
 
     QString m_filePath;

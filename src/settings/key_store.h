@@ -52,24 +52,34 @@ private:
     QString m_filePath;
     const Prefs& m_prefs;
     QString m_builtinGoogleKey;
-    std::recursive_mutex m_mutex;
+    std::mutex m_mutex;
     bool m_didMigrateLegacyAIKey = false;
 };
 
 // The process-wide key store, under the names the rest of the program uses.
 namespace KeychainHelper {
 using KeyState = KeyStore::KeyState;
-inline QString aiAccount(AIProvider provider) { return KeyStore::aiAccount(provider); }
+inline QString aiAccount(AIProvider provider) {
+    return KeyStore::aiAccount(provider);
+}
 inline std::optional<QString> aiAPIKey(AIProvider provider) {
     return KeyStore::shared().aiAPIKey(provider);
 }
-inline KeyState aiKeyState(AIProvider provider) { return KeyStore::shared().aiKeyState(provider); }
-inline std::optional<QString> googleAPIKey() { return KeyStore::shared().googleAPIKey(); }
-inline std::optional<QString> resolvedGoogleKey() { return KeyStore::shared().resolvedGoogleKey(); }
+inline KeyState aiKeyState(AIProvider provider) {
+    return KeyStore::shared().aiKeyState(provider);
+}
+inline std::optional<QString> googleAPIKey() {
+    return KeyStore::shared().googleAPIKey();
+}
+inline std::optional<QString> resolvedGoogleKey() {
+    return KeyStore::shared().resolvedGoogleKey();
+}
 inline void writeKey(const QString& value, const QString& account) {
     KeyStore::shared().writeKey(value, account);
 }
-inline void migrateLegacyAIKeyIfNeeded() { KeyStore::shared().migrateLegacyAIKeyIfNeeded(); }
+inline void migrateLegacyAIKeyIfNeeded() {
+    KeyStore::shared().migrateLegacyAIKeyIfNeeded();
+}
 } // namespace KeychainHelper
 
 } // namespace ovra

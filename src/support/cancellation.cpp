@@ -5,11 +5,11 @@
 namespace ovra {
 
 void CancelToken::throwIfCancelled() const {
-    if (isCancelled()) throw CancelledError();
+    if (isCancelled())
+        throw CancelledError();
 }
 
-CancelToken::Subscription&
-CancelToken::Subscription::operator=(Subscription&& other) noexcept {
+CancelToken::Subscription& CancelToken::Subscription::operator=(Subscription&& other) noexcept {
     if (this != &other) {
         reset();
         m_state = std::move(other.m_state);
@@ -20,14 +20,16 @@ CancelToken::Subscription::operator=(Subscription&& other) noexcept {
 }
 
 void CancelToken::Subscription::reset() {
-    if (auto state = m_state.lock()) state->callbacks.erase(m_id);
+    if (auto state = m_state.lock())
+        state->callbacks.erase(m_id);
     m_state.reset();
     m_id = 0;
 }
 
 CancelToken::Subscription CancelToken::onCancel(std::function<void()> callback) const {
     Subscription subscription;
-    if (!m_state) return subscription;
+    if (!m_state)
+        return subscription;
     if (m_state->cancelled) {
         callback();
         return subscription;
@@ -39,13 +41,15 @@ CancelToken::Subscription CancelToken::onCancel(std::function<void()> callback) 
 }
 
 void CancelSource::cancel() {
-    if (m_state->cancelled) return;
+    if (m_state->cancelled)
+        return;
     m_state->cancelled = true;
     // Keep the state alive and take the callbacks out first: a callback may end subscriptions.
     auto state = m_state;
     auto callbacks = std::move(state->callbacks);
     state->callbacks.clear();
-    for (auto& [id, callback] : callbacks) callback();
+    for (auto& [id, callback] : callbacks)
+        callback();
 }
 
 } // namespace ovra

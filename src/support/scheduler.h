@@ -16,7 +16,8 @@ public:
 
     virtual ~Scheduler() = default;
 
-    // Runs `work` once, `delay` from now (zero: at the next turn of the loop). Never runs it inline.
+    // Runs `work` once, `delay` from now (zero: at the next turn of the loop). Never runs it
+    // inline.
     virtual WorkId schedule(Duration delay, std::function<void()> work) = 0;
     // Drops work that has not run yet; unknown or finished ids are ignored.
     virtual void cancel(WorkId id) = 0;

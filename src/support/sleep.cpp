@@ -8,14 +8,16 @@ void SleepAwaiter::await_suspend(std::coroutine_handle<> handle) {
     auto state = m_state;
     state->handle = handle;
     state->work = m_scheduler.schedule(m_delay, [state] {
-        if (state->resumed) return;
+        if (state->resumed)
+            return;
         state->resumed = true;
         state->subscription.reset();
         state->handle.resume();
     });
     // Registered after scheduling so a token cancelled already also drops the scheduled work.
     state->subscription = m_token.onCancel([state, scheduler = &m_scheduler] {
-        if (state->resumed) return;
+        if (state->resumed)
+            return;
         state->resumed = true;
         state->cancelled = true;
         scheduler->cancel(state->work);
@@ -24,7 +26,8 @@ void SleepAwaiter::await_suspend(std::coroutine_handle<> handle) {
 }
 
 void SleepAwaiter::await_resume() {
-    if (m_state->cancelled) throw CancelledError();
+    if (m_state->cancelled)
+        throw CancelledError();
 }
 
 } // namespace ovra

@@ -25,7 +25,8 @@ void VirtualClock::advance(Duration step) {
 }
 
 bool VirtualClock::runNext() {
-    if (m_queue.empty()) return false;
+    if (m_queue.empty())
+        return false;
     auto node = m_queue.extract(m_queue.begin());
     m_now = node.key().first;
     node.mapped()();

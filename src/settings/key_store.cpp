@@ -1,0 +1,152 @@
+#include "settings/key_store.h"
+
+#include "ovra/deployment_config.h"
+#include "settings/prefs.h"
+#include "support/atomic_file.h"
+
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QUrl>
+#include <nlohmann/json.hpp>
+#include <sys/stat.h>
+
+namespace ovra {
+
+using namespace Qt::StringLiterals;
+using json = nlohmann::json;
+
+namespace {
+
+// The provider a single key of earlier versions belonged to, from the host of the old base URL.
+AIProvider providerForLegacyBaseURL(const std::optional<QString>& baseURL) {
+    if (!baseURL)
+        return AIProvider::custom;
+    const QUrl url(*baseURL, QUrl::StrictMode);
+    const QString host = url.isValid() ? url.host(QUrl::FullyEncoded) : QString();
+    if (host.isEmpty())
+        return AIProvider::custom;
+    if (host == QLatin1String(deployment::openAIApiHost))
+        return AIProvider::openai;
+    if (host == QLatin1String(deployment::geminiApiHost))
+        return AIProvider::google;
+    if (host == QLatin1String(deployment::anthropicApiHost))
+        return AIProvider::anthropic;
+    if (host == QLatin1String(deployment::openRouterHost))
+        return AIProvider::openrouter;
+    return AIProvider::custom;
+}
+
+} // namespace
+
+KeyStore::KeyStore(QString filePath, const Prefs& prefs, QString builtinGoogleKey)
+    : m_filePath(std::move(filePath)), m_prefs(prefs),
+      m_builtinGoogleKey(std::move(builtinGoogleKey)) {}
+
+KeyStore& KeyStore::shared() {
+    static KeyStore store(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                              u'/' + QLatin1String(deployment::appId) + u"/keys.json"_s,
+                          Prefs::shared(), QLatin1String(deployment::builtinGoogleKey));
+    return store;
+}
+
+QString KeyStore::aiAccount(AIProvider provider) {
+    return u"onlineAI.apiKey."_s + rawValue(provider);
+}
+
+KeyStore::Store KeyStore::load() const {
+    const auto content = readWholeFile(m_filePath);
+    if (!content)
+        return {};
+    const json parsed = json::parse(content->constData(), content->constData() + content->size(),
+                                    nullptr, /*allow_exceptions=*/false);
+    if (!parsed.is_object())
+        return {};
+    Store store;
+    for (const auto& member : parsed.items()) {
+        // One odd member does not cost the user the other keys.
+        if (member.value().is_string())
+            store.insert(QString::fromStdString(member.key()),
+                         QString::fromStdString(member.value().get<std::string>()));
+    }
+    return store;
+}
+
+void KeyStore::save(const Store& store) const {
+    json object = json::object();
+    for (auto it = store.begin(); it != store.end(); ++it)
+        object[it.key().toStdString()] = it.value().toStdString();
+    const std::string text = object.dump(2);
+    // Owner-only folder, even when it already existed with looser rights.
+    const QString folder = QFileInfo(m_filePath).absolutePath();
+    writeFileAtomically(m_filePath, QByteArray(text.data(), qsizetype(text.size())), 0600, 0700);
+    ::chmod(QFile::encodeName(folder).constData(), 0700);
+}
+
+std::optional<QString> KeyStore::aiAPIKey(AIProvider provider) {
+    std::lock_guard lock(m_mutex);
+    migrateLocked();
+    const QString key = load().value(aiAccount(provider));
+    if (key.isEmpty())
+        return std::nullopt;
+    return key;
+}
+
+KeyStore::KeyState KeyStore::aiKeyState(AIProvider provider) {
+    return aiAPIKey(provider) ? KeyState::present : KeyState::missing;
+}
+
+std::optional<QString> KeyStore::googleAPIKey() {
+    std::lock_guard lock(m_mutex);
+    const QString key = load().value(googleAccount);
+    if (key.isEmpty())
+        return std::nullopt;
+    return key;
+}
+
+std::optional<QString> KeyStore::resolvedGoogleKey() {
+    if (auto key = googleAPIKey())
+        return key;
+    if (m_builtinGoogleKey.isEmpty())
+        return std::nullopt;
+    return m_builtinGoogleKey;
+}
+
+void KeyStore::writeKey(const QString& value, const QString& account) {
+    std::lock_guard lock(m_mutex);
+    writeKeyLocked(value, account);
+}
+
+void KeyStore::writeKeyLocked(const QString& value, const QString& account) {
+    const QString trimmed = value.trimmed();
+    Store store = load();
+    if (trimmed.isEmpty())
+        store.remove(account);
+    else
+        store.insert(account, trimmed);
+    save(store);
+}
+
+void KeyStore::migrateLegacyAIKeyIfNeeded() {
+    std::lock_guard lock(m_mutex);
+    migrateLocked();
+}
+
+void KeyStore::migrateLocked() {
+    if (m_didMigrateLegacyAIKey)
+        return;
+    m_didMigrateLegacyAIKey = true; // set first: a failure is not retried in this process
+    const QString legacyKey = load().value(legacyAIAccount);
+    if (legacyKey.isEmpty())
+        return;
+
+    const auto legacyBaseURL = m_prefs.defaults().string(Prefs::Keys::legacyBaseURL);
+    const QString account = aiAccount(providerForLegacyBaseURL(legacyBaseURL));
+    if (load().value(account).isEmpty())
+        writeKeyLocked(legacyKey, account);
+
+    Store store = load();
+    store.remove(legacyAIAccount);
+    save(store);
+}
+
+} // namespace ovra
