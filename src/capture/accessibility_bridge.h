@@ -1,0 +1,72 @@
+#pragma once
+
+#include "capture/accessibility_services.h"
+#include "capture/screen_services.h"
+#include "capture/selection_snapshot.h"
+#include "capture/workspace_services.h"
+
+#include <QList>
+#include <QSet>
+#include <optional>
+
+namespace ovra {
+
+// Reads another application's current selection through the accessibility services and turns it
+// into a SelectionSnapshot. Applications expose their selection unevenly, so a capture tries a
+// fixed sequence of places, each bounded, and takes the first usable selection: the focused
+// elements, then the element under the pointer and its ancestors, then a breadth-first search.
+// Also converts accessibility geometry to window space and finds an application's toolbars.
+//
+// One instance for the whole program (it remembers which processes were asked for their full
+// tree). Main thread only; every call may block on the target application.
+class AccessibilityBridge {
+public:
+    static constexpr int maxPointerChain = 12; // the element under the pointer and 11 ancestors
+    static constexpr int maxSearchVisits = 350;
+    static constexpr int maxSearchDepth = 8;
+    static constexpr int maxToolbarWindows = 3;
+    static constexpr int maxToolbarDepth = 4;
+    static constexpr int toolbarRectsEnough = 5; // stop once more than this many are collected
+
+    AccessibilityBridge(AccessibilityServices& accessibility, WorkspaceServices& workspace,
+                        ScreenServices& screens);
+
+    // The current selection, from the first place that reports one; `mouseLocation` (window
+    // space) also becomes the snapshot's mouseAtCapture.
+    std::optional<SelectionSnapshot> captureSelection(std::optional<QPointF> mouseLocation);
+    // A snapshot for text obtained outside the accessibility services (clipboard, PRIMARY),
+    // attributed to the frontmost application. The caller has checked the text already.
+    std::optional<SelectionSnapshot> snapshotFromExternalText(const QString& text,
+                                                              std::optional<QPointF> mouseLocation);
+    // Window-space frames of the toolbars in the first windows of process `pid` (at most 6).
+    QList<QRectF> toolbarRects(qint32 pid);
+    // Opens the desktop's accessibility settings; false when there are none to open.
+    bool openAccessibilitySettings();
+
+    // The building blocks, public for the panel and for tests.
+    std::optional<SelectionSnapshot> snapshot(const AccessibleElement& element,
+                                              std::optional<QPointF> mouseLocation);
+    std::optional<SelectionSnapshot> searchSelection(const AccessibleElement& root,
+                                                     std::optional<QPointF> mouseLocation);
+    QList<AccessibleElement> focusedElementCandidates();
+    AccessibleElement elementAtPosition(QPointF windowPoint);
+    QList<AccessibleElement> children(const AccessibleElement& element);
+    std::optional<QRectF> appKitFrame(const AccessibleElement& element);
+    std::optional<QRectF> appKitBounds(const AccessibleElement& element, TextRange range);
+    bool computeIsEditable(const AccessibleElement& element);
+    void enhanceInterface(const AccessibleElement& element);
+
+    const QSet<qint32>& enhancedPIDs() const { return m_enhancedPIDs; }
+
+private:
+    void collectToolbars(const AccessibleElement& element, int depth, QList<QRectF>& into);
+    std::optional<TextRange> reportedRange(const AccessibleElement& element);
+    std::optional<double> primaryScreenHeight();
+
+    AccessibilityServices& m_accessibility;
+    WorkspaceServices& m_workspace;
+    ScreenServices& m_screens;
+    QSet<qint32> m_enhancedPIDs; // processes already asked for their full tree; only grows
+};
+
+} // namespace ovra

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <utility>
+
+namespace ovra {
+
+// Format names this program uses on the clipboard.
+namespace ClipboardTypes {
+inline const QString plainText = QStringLiteral("text/plain;charset=utf-8");
+// Clipboard managers leave out of their history any content that carries this format with the
+// value "secret"; the panel marks what it puts on the clipboard for a paste with it.
+inline const QString passwordManagerHint = QStringLiteral("x-kde-passwordManagerHint");
+inline const QByteArray secretHintValue = QByteArrayLiteral("secret");
+} // namespace ClipboardTypes
+
+// One clipboard item: every format it offers with its data, in the order offered.
+struct ClipboardItem {
+    QList<std::pair<QString, QByteArray>> representations;
+
+    bool operator==(const ClipboardItem&) const = default;
+};
+
+// The X11 PRIMARY selection: the text most recently selected anywhere, and who selected it.
+struct PrimarySelection {
+    QString text;
+    qint32 ownerPid = 0; // 0 when the owner's process cannot be determined
+};
+
+// The desktop's clipboard (the one Ctrl+C and Ctrl+V use), plus the PRIMARY selection.
+// Main thread only.
+class ClipboardServices {
+public:
+    virtual ~ClipboardServices() = default;
+
+    // A counter that grows whenever the clipboard's content changes, whoever changes it.
+    virtual qint64 changeCount() = 0;
+    // Number of items on the clipboard (0 when empty).
+    virtual int itemCount() = 0;
+    // The formats item `index` offers.
+    virtual QStringList types(int index) = 0;
+    // The data of one format of item `index`; nothing when it cannot be read.
+    virtual std::optional<QByteArray> data(int index, const QString& type) = 0;
+    // The clipboard's plain text; nothing when it holds none.
+    virtual std::optional<QString> string() = 0;
+
+    // Empties the clipboard and takes ownership of it (the change count grows).
+    virtual void clearContents() = 0;
+    // Puts `items` on the clipboard with all their formats (the change count grows).
+    virtual void writeItems(const QList<ClipboardItem>& items) = 0;
+    // Puts plain text on the clipboard (the change count grows).
+    virtual void setString(const QString& text) = 0;
+
+    // The PRIMARY selection's text and owner; nothing when no one holds text there.
+    virtual std::optional<PrimarySelection> primarySelection() = 0;
+};
+
+} // namespace ovra

@@ -1,0 +1,92 @@
+#include "capture/copy_capture.h"
+
+#include "support/errors.h"
+#include "support/sleep.h"
+
+#include <utility>
+
+namespace ovra {
+
+namespace {
+
+// Waits on the scheduler; a cancelled wait simply ends early.
+QCoro::Task<void> waitOrCancel(Scheduler& scheduler, Duration delay, CancelToken token) {
+    try {
+        co_await sleepFor(scheduler, delay, std::move(token));
+    } catch (const CancelledError&) {
+    }
+}
+
+} // namespace
+
+CopyCapture::CopyCapture(CapturePlatform& platform, AccessibilityBridge& bridge,
+                         Scheduler& scheduler, CaptureFilter filter)
+    : m_platform(platform), m_bridge(bridge), m_scheduler(scheduler), m_filter(std::move(filter)) {}
+
+QList<ClipboardItem> CopyCapture::backupItems(ClipboardServices& clipboard) {
+    QList<ClipboardItem> backup;
+    const int count = clipboard.itemCount();
+    for (int index = 0; index < count; ++index) {
+        ClipboardItem item;
+        const QStringList types = clipboard.types(index);
+        for (const QString& type : types) {
+            if (auto data = clipboard.data(index, type)) {
+                item.representations.append({type, std::move(*data)});
+            }
+        }
+        backup.append(std::move(item));
+    }
+    return backup;
+}
+
+std::optional<QString> CopyCapture::primaryTextOf(qint32 pid) {
+    // X11 publishes every selection as PRIMARY. It is trusted only when its owner is known to be
+    // the frontmost application: text selected earlier elsewhere must not pass for this selection.
+    const auto primary = m_platform.clipboard.primarySelection();
+    if (!primary || primary->ownerPid == 0 || primary->ownerPid != pid)
+        return std::nullopt;
+    if (!SelectionText::isCapturable(primary->text))
+        return std::nullopt;
+    return primary->text;
+}
+
+QCoro::Task<std::optional<SelectionSnapshot>>
+CopyCapture::capture(std::optional<QPointF> mouseLocation, CancelToken token) {
+    if (!m_platform.accessibility.isProcessTrusted())
+        co_return std::nullopt;
+    const auto frontmost = m_platform.workspace.frontmostApplication();
+    if (!frontmost || frontmost->bundleID.isEmpty() || frontmost->pid == 0)
+        co_return std::nullopt;
+    if (!m_filter.allows(frontmost->bundleID))
+        co_return std::nullopt;
+
+    if (const auto primaryText = primaryTextOf(frontmost->pid)) {
+        co_return m_bridge.snapshotFromExternalText(*primaryText, mouseLocation);
+    }
+
+    ClipboardServices& clipboard = m_platform.clipboard;
+    const QList<ClipboardItem> backup = backupItems(clipboard);
+    clipboard.clearContents();
+    const qint64 baseline = clipboard.changeCount();
+    m_platform.keys.postCopyCommand(frontmost->pid);
+
+    std::optional<QString> copied;
+    co_await waitOrCancel(m_scheduler, firstWait, token);
+    if (clipboard.changeCount() > baseline)
+        copied = clipboard.string();
+    if (!copied) {
+        co_await waitOrCancel(m_scheduler, secondWait, token);
+        if (clipboard.changeCount() > baseline)
+            copied = clipboard.string();
+    }
+
+    clipboard.clearContents();
+    if (!backup.isEmpty())
+        clipboard.writeItems(backup);
+
+    if (!copied || !SelectionText::isCapturable(*copied))
+        co_return std::nullopt;
+    co_return m_bridge.snapshotFromExternalText(*copied, mouseLocation);
+}
+
+} // namespace ovra

@@ -1,0 +1,194 @@
+#include "capture/selection_monitor.h"
+
+#include <QHash>
+
+namespace ovra {
+
+namespace {
+
+// Gestures after which a keyboard selection may have changed: anything released with Shift held
+// (arrows, Home/End, pages), and select-all, which is Ctrl+A on Linux and Super+A for users of
+// Command-style bindings. Copying (Ctrl+C) and other shortcuts are not selection gestures.
+bool isSelectionKeyUp(const InputEvent& event) {
+    if (event.modifiers.testFlag(Modifier::Shift))
+        return true;
+    const bool shortcutModifier =
+        event.modifiers.testFlag(Modifier::Control) || event.modifiers.testFlag(Modifier::Super);
+    return shortcutModifier && event.charactersIgnoringModifiers.toLower() == u"a";
+}
+
+} // namespace
+
+SelectionMonitor::SelectionMonitor(CapturePlatform& platform, AccessibilityBridge& bridge,
+                                   Scheduler& scheduler, CaptureFilter filter)
+    : m_platform(platform), m_bridge(bridge), m_scheduler(scheduler), m_filter(filter),
+      m_copyCapture(platform, bridge, scheduler, std::move(filter)), m_pendingCapture(scheduler) {}
+
+SelectionMonitor::~SelectionMonitor() {
+    stop();
+    m_lifetime.reset();
+    // A copy capture waiting on the clipboard finishes now, so the user's clipboard comes back.
+    m_manualCaptures.cancel();
+}
+
+void SelectionMonitor::start() {
+    if (m_isRunning)
+        return;
+    m_isRunning = true;
+
+    const std::weak_ptr<int> alive = m_lifetime;
+    auto global = [this, alive](const InputEvent& event) {
+        if (!alive.expired())
+            handleGlobalEvent(event);
+    };
+    auto local = [this, alive](const InputEvent& event) {
+        if (!alive.expired())
+            handleLocalEvent(event);
+    };
+    const ObserverToken tokens[] = {
+        m_platform.input.addGlobalMonitor(InputEventType::LeftMouseUp, global),
+        m_platform.input.addGlobalMonitor(InputEventType::KeyUp, global),
+        m_platform.input.addGlobalMonitor(InputEventType::LeftMouseDown, global),
+        m_platform.input.addGlobalMonitor(InputEventType::KeyDown, global),
+        m_platform.input.addLocalMonitor(InputEventType::KeyDown, local),
+    };
+    for (const ObserverToken token : tokens) {
+        if (token)
+            m_monitors.push_back(token);
+    }
+
+    const ObserverToken observer =
+        m_platform.workspace.observeActivation([this, alive](const RunningApplication&) {
+            if (alive.expired())
+                return;
+            // Any switch, this application's own included, ends the panel and its suppression.
+            dismiss();
+            m_suppressedSignature.reset();
+        });
+    if (observer)
+        m_observers.push_back(observer);
+}
+
+void SelectionMonitor::stop() {
+    m_isRunning = false;
+    m_pendingCapture.cancel();
+    for (const ObserverToken token : m_monitors)
+        m_platform.input.removeMonitor(token);
+    m_monitors.clear();
+    for (const ObserverToken token : m_observers)
+        m_platform.workspace.removeObserver(token);
+    m_observers.clear();
+}
+
+void SelectionMonitor::handleGlobalEvent(const InputEvent& event) {
+    switch (event.type) {
+    case InputEventType::LeftMouseUp:
+        scheduleCapture(m_platform.screens.pointerLocation(), false);
+        break;
+    case InputEventType::KeyUp:
+        if (isSelectionKeyUp(event))
+            scheduleCapture(m_platform.screens.pointerLocation(), false);
+        break;
+    case InputEventType::LeftMouseDown:
+        dismiss();
+        break;
+    case InputEventType::KeyDown:
+        if (event.keyCode == KeyCode::Escape)
+            dismiss();
+        break;
+    }
+}
+
+void SelectionMonitor::handleLocalEvent(const InputEvent& event) {
+    if (event.type == InputEventType::KeyDown && event.keyCode == KeyCode::Escape)
+        dismiss();
+}
+
+void SelectionMonitor::scheduleCapture(std::optional<QPointF> mouseLocation, bool isRetry) {
+    m_lastTriggerMouseLocation = mouseLocation;
+    // Rescheduling replaces the pending capture: only the last gesture counts.
+    m_pendingCapture.schedule(isRetry ? retryDelay : captureDelay,
+                              [this, isRetry] { captureNow(isRetry); });
+}
+
+void SelectionMonitor::captureNow(bool isRetry) {
+    if (!m_platform.accessibility.isProcessTrusted()) {
+        dismiss();
+        return;
+    }
+    const auto snapshot = m_bridge.captureSelection(m_lastTriggerMouseLocation);
+    if (!snapshot) {
+        if (!isRetry) {
+            scheduleCapture(m_lastTriggerMouseLocation, true);
+        } else {
+            m_suppressedSignature.reset();
+            dismiss();
+        }
+        return;
+    }
+    if (m_suppressedSignature && *m_suppressedSignature == signature(*snapshot)) {
+        dismiss(); // the selection the user closed the panel on; the suppression stays
+        return;
+    }
+    m_suppressedSignature.reset();
+    if (isAllowed(*snapshot)) {
+        show(*snapshot);
+    } else {
+        dismiss();
+    }
+}
+
+void SelectionMonitor::triggerManualCapture() {
+    const QPointF mouseLocation = m_platform.screens.pointerLocation();
+    const std::weak_ptr<int> alive = m_lifetime;
+    // Run as its own step, after the shortcut's handler has returned.
+    m_scheduler.schedule(Duration::zero(), [this, alive, mouseLocation] {
+        if (!alive.expired())
+            runManualCapture(mouseLocation);
+    });
+}
+
+QCoro::Task<void> SelectionMonitor::runManualCapture(QPointF mouseLocation) {
+    const std::weak_ptr<int> alive = m_lifetime;
+    m_suppressedSignature.reset();
+    if (!m_platform.accessibility.isProcessTrusted()) {
+        dismiss();
+        co_return;
+    }
+    if (const auto snapshot = m_bridge.captureSelection(mouseLocation);
+        snapshot && isAllowed(*snapshot)) {
+        show(*snapshot);
+        co_return;
+    }
+    // The copy capture applies the own- and ignored-application rules to the frontmost app.
+    const auto copied = co_await m_copyCapture.capture(mouseLocation, m_manualCaptures.token());
+    if (alive.expired())
+        co_return;
+    if (copied) {
+        show(*copied);
+    } else {
+        dismiss();
+    }
+}
+
+void SelectionMonitor::dismiss() {
+    m_pendingCapture.cancel();
+    if (m_onDismiss)
+        m_onDismiss();
+}
+
+bool SelectionMonitor::isAllowed(const SelectionSnapshot& snapshot) const {
+    return m_filter.allows(snapshot.bundleID);
+}
+
+void SelectionMonitor::show(const SelectionSnapshot& snapshot) {
+    if (m_onSnapshot)
+        m_onSnapshot(snapshot);
+}
+
+QString SelectionMonitor::signature(const SelectionSnapshot& snapshot) {
+    return QString::number(snapshot.pid) + u'|' + QString::number(snapshot.range.location) + u'|' +
+           QString::number(snapshot.range.length) + u'|' + QString::number(qHash(snapshot.text));
+}
+
+} // namespace ovra

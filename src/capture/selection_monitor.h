@@ -1,0 +1,97 @@
+#pragma once
+
+#include "capture/accessibility_bridge.h"
+#include "capture/capture_filter.h"
+#include "capture/capture_platform.h"
+#include "capture/copy_capture.h"
+#include "capture/observer_token.h"
+#include "capture/selection_snapshot.h"
+#include "support/cancellation.h"
+#include "support/scheduler.h"
+
+#include <QString>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace ovra {
+
+// Turns the user's input anywhere on the desktop into capture attempts and decides when the panel
+// is shown or dismissed. Any gesture that may have changed a selection (mouse-up, a key released
+// with Shift, Ctrl/Super+A) schedules a capture shortly after; a mouse-down, Escape or an
+// application switch dismisses. Captures go through the accessibility bridge only; the manual
+// capture (shortcut, menu) falls back to the copy capture.
+//
+// A selection the user closed the panel on is remembered as `suppressedSignature` and not shown
+// again until a different selection, an empty retry, an application switch or a manual capture.
+//
+// One instance, owned by the application; main thread only. Callbacks that are not set are skipped.
+class SelectionMonitor {
+public:
+    static constexpr std::chrono::milliseconds captureDelay{120};
+    static constexpr std::chrono::milliseconds retryDelay{280};
+
+    SelectionMonitor(CapturePlatform& platform, AccessibilityBridge& bridge, Scheduler& scheduler,
+                     CaptureFilter filter);
+    ~SelectionMonitor(); // stops; a manual capture still waiting restores the clipboard at once
+    SelectionMonitor(const SelectionMonitor&) = delete;
+    SelectionMonitor& operator=(const SelectionMonitor&) = delete;
+
+    void setOnSnapshot(std::function<void(const SelectionSnapshot&)> callback) {
+        m_onSnapshot = std::move(callback);
+    }
+    void setOnDismiss(std::function<void()> callback) { m_onDismiss = std::move(callback); }
+
+    // Installs the input monitors and the activation observer; nothing when already running.
+    void start();
+    // Removes what start() installed and cancels the pending capture; callbacks and suppression
+    // stay.
+    void stop();
+    bool isRunning() const { return m_isRunning; }
+
+    // Captures at the current pointer position now, falling back to the copy capture.
+    void triggerManualCapture();
+
+    const std::optional<QString>& suppressedSignature() const { return m_suppressedSignature; }
+    void setSuppressedSignature(std::optional<QString> signature) {
+        m_suppressedSignature = std::move(signature);
+    }
+
+    // "pid|location|length|hash of the text"; the hash is stable within one run only.
+    static QString signature(const SelectionSnapshot& snapshot);
+
+    bool hasPendingCapture() const { return m_pendingCapture.isPending(); }
+
+private:
+    void handleGlobalEvent(const InputEvent& event);
+    void handleLocalEvent(const InputEvent& event);
+    void scheduleCapture(std::optional<QPointF> mouseLocation, bool isRetry);
+    void captureNow(bool isRetry);
+    QCoro::Task<void> runManualCapture(QPointF mouseLocation);
+    void dismiss();
+    bool isAllowed(const SelectionSnapshot& snapshot) const;
+    void show(const SelectionSnapshot& snapshot);
+
+    CapturePlatform& m_platform;
+    AccessibilityBridge& m_bridge;
+    Scheduler& m_scheduler;
+    CaptureFilter m_filter;
+    CopyCapture m_copyCapture;
+
+    std::function<void(const SelectionSnapshot&)> m_onSnapshot;
+    std::function<void()> m_onDismiss;
+    std::vector<ObserverToken> m_monitors;
+    std::vector<ObserverToken> m_observers;
+    ScheduledWork m_pendingCapture;
+    bool m_isRunning = false;
+    std::optional<QString> m_suppressedSignature;
+    std::optional<QPointF> m_lastTriggerMouseLocation;
+
+    // Handlers and manual captures hold this weakly and do nothing once the monitor is gone.
+    std::shared_ptr<int> m_lifetime = std::make_shared<int>(0);
+    CancelSource m_manualCaptures; // cancelled on destruction
+};
+
+} // namespace ovra

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "capture/accessible_element.h"
+#include "capture/text_range.h"
+
+#include <QPointF>
+#include <QRectF>
+#include <QString>
+#include <optional>
+
+namespace ovra {
+
+// One captured selection: its text, where it lives and where it is on screen. A plain value.
+//
+// Every producer keeps these invariants: `text` has at least 2 characters that are not white
+// space, `pid` is not 0 and `range.length` is not negative.
+struct SelectionSnapshot {
+    QString text;                          // as the application returned it, untrimmed
+    AccessibleElement element;             // null only for a copy capture without a focused element
+    TextRange range;                       // UTF-16 code units inside `element`
+    std::optional<QRectF> appKitBounds;    // on-screen bounds of `range`, window space
+    std::optional<QPointF> mouseAtCapture; // the pointer position the capture was asked to use
+    qint32 pid = 0;
+    QString bundleID; // "" when the platform reports none
+    QString appName;  // "" when the platform reports none
+    bool isEditable = false;
+};
+
+namespace SelectionText {
+
+// Characters (code points) that are not white space, line breaks included as white space.
+qsizetype nonWhitespaceCount(QStringView text);
+
+// Whether `text` is worth a panel: at least 2 characters that are not white space.
+bool isCapturable(QStringView text);
+
+// The range that stands for the whole of `text` when the element reports none.
+TextRange wholeTextRange(QStringView text);
+
+} // namespace SelectionText
+
+} // namespace ovra

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "capture/observer_token.h"
+
+#include <QString>
+#include <QtGlobal>
+#include <functional>
+#include <optional>
+
+namespace ovra {
+
+// A running application as the desktop knows it.
+struct RunningApplication {
+    qint32 pid = 0;
+    QString bundleID; // desktop-file id, else executable name; "" when unknown
+    QString name;     // display name; "" when unknown
+
+    bool operator==(const RunningApplication&) const = default;
+};
+
+// The desktop's applications and its notion of the active one. Main thread only.
+class WorkspaceServices {
+public:
+    using ActivationHandler = std::function<void(const RunningApplication&)>;
+
+    virtual ~WorkspaceServices() = default;
+
+    // The application that owns the active window; nothing when no window is active.
+    virtual std::optional<RunningApplication> frontmostApplication() = 0;
+    // The running application with process `pid`; nothing when there is none.
+    virtual std::optional<RunningApplication> runningApplication(qint32 pid) = 0;
+
+    // Calls `handler` on the main thread each time another application (this one included)
+    // becomes active; a null token when switches cannot be watched.
+    virtual ObserverToken observeActivation(ActivationHandler handler) = 0;
+    // Removes an observer; unknown tokens are ignored.
+    virtual void removeObserver(ObserverToken token) = 0;
+
+    // Opens the desktop's accessibility settings; false when the desktop has none to open.
+    virtual bool openAccessibilitySettings() = 0;
+};
+
+} // namespace ovra

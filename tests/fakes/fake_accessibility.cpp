@@ -1,0 +1,197 @@
+#include "fakes/fake_accessibility.h"
+
+#include <algorithm>
+
+namespace ovra::test {
+
+namespace {
+
+// A fresh handle per call, so equality has to come from the node, not from the handle.
+class FakeHandle final : public ElementHandle {
+public:
+    explicit FakeHandle(std::shared_ptr<FakeNode> node) : node(std::move(node)) {}
+    bool sameElement(const ElementHandle& other) const override {
+        const auto* fake = dynamic_cast<const FakeHandle*>(&other);
+        return fake && fake->node == node;
+    }
+    std::shared_ptr<FakeNode> node;
+};
+
+template <typename T> AXResult<T> fromOptional(const std::optional<T>& value) {
+    return value ? AXResult<T>::success(*value) : AXResult<T>::failure(AXStatus::NoValue);
+}
+
+QList<AccessibleElement> elementsFor(const std::vector<std::shared_ptr<FakeNode>>& nodes) {
+    QList<AccessibleElement> result;
+    for (const auto& node : nodes)
+        result.append(FakeAccessibility::elementFor(node));
+    return result;
+}
+
+} // namespace
+
+std::shared_ptr<FakeNode> FakeNode::addChild(QString childName) {
+    auto child = std::make_shared<FakeNode>();
+    child->name = std::move(childName);
+    child->pid = pid;
+    child->parent = weak_from_this();
+    children.push_back(child);
+    return child;
+}
+
+AccessibleElement FakeAccessibility::elementFor(const std::shared_ptr<FakeNode>& node) {
+    if (!node)
+        return {};
+    return AccessibleElement(std::make_shared<FakeHandle>(node));
+}
+
+std::shared_ptr<FakeNode> FakeAccessibility::nodeOf(const AccessibleElement& element) {
+    const auto* handle = element.as<FakeHandle>();
+    return handle ? handle->node : nullptr;
+}
+
+int FakeAccessibility::examinedIn(const std::shared_ptr<FakeNode>& root) {
+    int total = root->selectedTextReads;
+    for (const auto& child : root->children)
+        total += examinedIn(child);
+    return total;
+}
+
+std::shared_ptr<FakeNode> FakeAccessibility::application(qint32 pid) {
+    const auto it = std::find_if(m_applications.begin(), m_applications.end(),
+                                 [pid](const auto& node) { return node->pid == pid; });
+    if (it != m_applications.end())
+        return *it;
+    auto node = std::make_shared<FakeNode>();
+    node->name = QStringLiteral("application");
+    node->pid = pid;
+    m_applications.push_back(node);
+    return node;
+}
+
+AccessibleElement FakeAccessibility::applicationElement(qint32 pid) {
+    if (pid == 0)
+        return {};
+    return elementFor(application(pid));
+}
+
+AXResult<AccessibleElement> FakeAccessibility::systemFocusedElement() {
+    if (failSystemFocus)
+        return AXResult<AccessibleElement>::failure();
+    return AXResult<AccessibleElement>::success(elementFor(systemFocus));
+}
+
+AXResult<AccessibleElement> FakeAccessibility::focusedElement(const AccessibleElement& app) {
+    const auto node = nodeOf(app);
+    if (!node || !node->focused)
+        return AXResult<AccessibleElement>::failure(AXStatus::NoValue);
+    return AXResult<AccessibleElement>::success(elementFor(node->focused));
+}
+
+AXResult<AccessibleElement> FakeAccessibility::elementAtPosition(QPointF point) {
+    pointQueries.append(point);
+    if (!nodeAtPoint)
+        return AXResult<AccessibleElement>::failure(AXStatus::NoValue);
+    return AXResult<AccessibleElement>::success(elementFor(nodeAtPoint));
+}
+
+qint32 FakeAccessibility::processId(const AccessibleElement& element) {
+    const auto node = nodeOf(element);
+    return node ? node->pid : 0;
+}
+
+AXResult<QString> FakeAccessibility::selectedText(const AccessibleElement& element) {
+    const auto node = nodeOf(element);
+    if (!node)
+        return AXResult<QString>::failure(AXStatus::InvalidElement);
+    ++node->selectedTextReads;
+    return fromOptional(node->selectedText);
+}
+
+AXResult<TextRange> FakeAccessibility::selectedTextRange(const AccessibleElement& element) {
+    const auto node = nodeOf(element);
+    return node ? fromOptional(node->selectedRange)
+                : AXResult<TextRange>::failure(AXStatus::InvalidElement);
+}
+
+AXResult<QRectF> FakeAccessibility::boundsForRange(const AccessibleElement& element, TextRange) {
+    const auto node = nodeOf(element);
+    return node ? fromOptional(node->rangeBounds)
+                : AXResult<QRectF>::failure(AXStatus::InvalidElement);
+}
+
+AXResult<QString> FakeAccessibility::value(const AccessibleElement& element) {
+    const auto node = nodeOf(element);
+    return node ? fromOptional(node->value) : AXResult<QString>::failure(AXStatus::InvalidElement);
+}
+
+AXResult<bool> FakeAccessibility::isSettable(const AccessibleElement& element,
+                                             SettableAttribute attribute) {
+    const auto node = nodeOf(element);
+    if (!node)
+        return AXResult<bool>::failure(AXStatus::InvalidElement);
+    return AXResult<bool>::success(attribute == SettableAttribute::SelectedText
+                                       ? node->selectedTextSettable
+                                       : node->valueSettable);
+}
+
+AXResult<AccessibleElement> FakeAccessibility::parent(const AccessibleElement& element) {
+    const auto node = nodeOf(element);
+    if (!node || node->failParent)
+        return AXResult<AccessibleElement>::failure();
+    return AXResult<AccessibleElement>::success(elementFor(node->parent.lock()));
+}
+
+AXResult<QList<AccessibleElement>> FakeAccessibility::children(const AccessibleElement& element) {
+    const auto node = nodeOf(element);
+    if (!node || node->failChildren)
+        return AXResult<QList<AccessibleElement>>::failure();
+    return AXResult<QList<AccessibleElement>>::success(elementsFor(node->children));
+}
+
+AXResult<ElementRole> FakeAccessibility::role(const AccessibleElement& element) {
+    const auto node = nodeOf(element);
+    return node ? fromOptional(node->role)
+                : AXResult<ElementRole>::failure(AXStatus::InvalidElement);
+}
+
+AXResult<QRectF> FakeAccessibility::frame(const AccessibleElement& element) {
+    const auto node = nodeOf(element);
+    return node ? fromOptional(node->frame) : AXResult<QRectF>::failure(AXStatus::InvalidElement);
+}
+
+AXResult<QList<AccessibleElement>> FakeAccessibility::windows(const AccessibleElement& app) {
+    const auto node = nodeOf(app);
+    if (!node)
+        return AXResult<QList<AccessibleElement>>::failure(AXStatus::InvalidElement);
+    return AXResult<QList<AccessibleElement>>::success(elementsFor(node->windows));
+}
+
+AXStatus FakeAccessibility::setEnhancedUserInterface(const AccessibleElement& app, bool on) {
+    const auto node = nodeOf(app);
+    if (!node)
+        return AXStatus::InvalidElement;
+    if (on)
+        enhancedApplications.append(node->pid);
+    return AXStatus::Success;
+}
+
+AXStatus FakeAccessibility::setSelectedTextRange(const AccessibleElement& element,
+                                                 TextRange range) {
+    const auto node = nodeOf(element);
+    if (!node)
+        return AXStatus::InvalidElement;
+    node->selectedRange = range;
+    return AXStatus::Success;
+}
+
+AXStatus FakeAccessibility::setSelectedText(const AccessibleElement& element, const QString& text) {
+    const auto node = nodeOf(element);
+    if (!node || !node->selectedTextSettable)
+        return AXStatus::Failure;
+    node->writtenTexts.append(text);
+    node->selectedText = text;
+    return AXStatus::Success;
+}
+
+} // namespace ovra::test

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "capture/accessibility_services.h"
+
+#include <QList>
+#include <QPointF>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace ovra::test {
+
+// One element of a scripted accessibility tree. Everything an element can report is a plain field;
+// an empty optional makes the matching read fail.
+struct FakeNode : std::enable_shared_from_this<FakeNode> {
+    QString name; // for reading test failures only
+    qint32 pid = 0;
+    std::optional<QString> selectedText;
+    std::optional<TextRange> selectedRange;
+    std::optional<QRectF> rangeBounds; // accessibility space
+    std::optional<QRectF> frame;       // accessibility space
+    std::optional<QString> value;
+    std::optional<ElementRole> role = ElementRole::Other;
+    bool selectedTextSettable = false;
+    bool valueSettable = false;
+    bool failParent = false;
+    bool failChildren = false;
+
+    std::weak_ptr<FakeNode> parent;
+    std::vector<std::shared_ptr<FakeNode>> children;
+    std::vector<std::shared_ptr<FakeNode>> windows; // application nodes only
+    std::shared_ptr<FakeNode> focused;              // application nodes only
+
+    mutable int selectedTextReads = 0; // how often this element was examined for a selection
+    QList<QString> writtenTexts;
+
+    // A new child of the same process, appended last (the node must be owned by a shared_ptr).
+    std::shared_ptr<FakeNode> addChild(QString childName = {});
+};
+
+// A scripted AccessibilityServices over FakeNode trees. Application nodes are created on first
+// use, one per process.
+class FakeAccessibility final : public AccessibilityServices {
+public:
+    bool trusted = true;
+    int trustRequests = 0;
+    std::shared_ptr<FakeNode> systemFocus;
+    bool failSystemFocus = false;
+    std::shared_ptr<FakeNode> nodeAtPoint; // what any point finds
+    QList<QPointF> pointQueries;           // accessibility-space points asked for
+    QList<qint32> enhancedApplications;    // every setEnhancedUserInterface(true) call, by pid
+
+    std::shared_ptr<FakeNode> application(qint32 pid);
+    static AccessibleElement elementFor(const std::shared_ptr<FakeNode>& node);
+    static std::shared_ptr<FakeNode> nodeOf(const AccessibleElement& element);
+    // Total of selectedTextReads over a tree.
+    static int examinedIn(const std::shared_ptr<FakeNode>& root);
+
+    bool isProcessTrusted() override { return trusted; }
+    void requestTrust() override { ++trustRequests; }
+    AccessibleElement applicationElement(qint32 pid) override;
+    AXResult<AccessibleElement> systemFocusedElement() override;
+    AXResult<AccessibleElement> focusedElement(const AccessibleElement& application) override;
+    AXResult<AccessibleElement> elementAtPosition(QPointF point) override;
+    qint32 processId(const AccessibleElement& element) override;
+    AXResult<QString> selectedText(const AccessibleElement& element) override;
+    AXResult<TextRange> selectedTextRange(const AccessibleElement& element) override;
+    AXResult<QRectF> boundsForRange(const AccessibleElement& element, TextRange range) override;
+    AXResult<QString> value(const AccessibleElement& element) override;
+    AXResult<bool> isSettable(const AccessibleElement& element,
+                              SettableAttribute attribute) override;
+    AXResult<AccessibleElement> parent(const AccessibleElement& element) override;
+    AXResult<QList<AccessibleElement>> children(const AccessibleElement& element) override;
+    AXResult<ElementRole> role(const AccessibleElement& element) override;
+    AXResult<QRectF> frame(const AccessibleElement& element) override;
+    AXResult<QList<AccessibleElement>> windows(const AccessibleElement& application) override;
+    AXStatus setEnhancedUserInterface(const AccessibleElement& application, bool on) override;
+    AXStatus setSelectedTextRange(const AccessibleElement& element, TextRange range) override;
+    AXStatus setSelectedText(const AccessibleElement& element, const QString& text) override;
+
+private:
+    std::vector<std::shared_ptr<FakeNode>> m_applications;
+};
+
+} // namespace ovra::test

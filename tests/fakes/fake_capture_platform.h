@@ -1,0 +1,27 @@
+#pragma once
+
+#include "capture/capture_platform.h"
+#include "fakes/fake_accessibility.h"
+#include "fakes/fake_clipboard.h"
+#include "fakes/fake_input.h"
+#include "fakes/fake_screens.h"
+#include "fakes/fake_workspace.h"
+
+namespace ovra::test {
+
+// Every capture-related fake together, with the bundle the logic takes.
+struct FakeCapturePlatform {
+    FakeAccessibility accessibility;
+    FakeInputMonitors input;
+    FakeSyntheticKeys keys;
+    FakeClipboard clipboard;
+    FakeWorkspace workspace;
+    FakeScreens screens;
+    CapturePlatform platform{accessibility, input, keys, clipboard, workspace, screens};
+
+    FakeCapturePlatform() = default;
+    FakeCapturePlatform(const FakeCapturePlatform&) = delete;
+    FakeCapturePlatform& operator=(const FakeCapturePlatform&) = delete;
+};
+
+} // namespace ovra::test

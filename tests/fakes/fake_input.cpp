@@ -1,0 +1,64 @@
+#include "fakes/fake_input.h"
+
+#include <vector>
+
+namespace ovra::test {
+
+ObserverToken FakeInputMonitors::install(Monitors& into, InputEventTypes types, Handler handler) {
+    if (refuseNextInstalls > 0) {
+        --refuseNextInstalls;
+        return {};
+    }
+    const std::uint64_t id = m_nextId++;
+    into.emplace(id, Monitor{types, std::move(handler)});
+    return ObserverToken{id};
+}
+
+ObserverToken FakeInputMonitors::addGlobalMonitor(InputEventTypes types, Handler handler) {
+    return install(m_global, types, std::move(handler));
+}
+
+ObserverToken FakeInputMonitors::addLocalMonitor(InputEventTypes types, Handler handler) {
+    return install(m_local, types, std::move(handler));
+}
+
+void FakeInputMonitors::removeMonitor(ObserverToken token) {
+    m_global.erase(token.id);
+    m_local.erase(token.id);
+}
+
+void FakeInputMonitors::deliver(const Monitors& monitors, const InputEvent& event) {
+    // Copy first: a handler may remove monitors while the event is delivered.
+    std::vector<Handler> handlers;
+    for (const auto& [id, monitor] : monitors) {
+        if (monitor.types.testFlag(event.type))
+            handlers.push_back(monitor.handler);
+    }
+    for (const Handler& handler : handlers)
+        handler(event);
+}
+
+void FakeSyntheticKeys::postCopyCommand(qint32 pid) {
+    copiesPosted.append(pid);
+    if (onCopy)
+        onCopy(pid);
+}
+
+namespace Events {
+
+InputEvent mouseDown() {
+    return {InputEventType::LeftMouseDown, {}, -1, {}};
+}
+InputEvent mouseUp() {
+    return {InputEventType::LeftMouseUp, {}, -1, {}};
+}
+InputEvent keyDown(int keyCode, Modifiers modifiers, QString characters) {
+    return {InputEventType::KeyDown, modifiers, keyCode, std::move(characters)};
+}
+InputEvent keyUp(int keyCode, Modifiers modifiers, QString characters) {
+    return {InputEventType::KeyUp, modifiers, keyCode, std::move(characters)};
+}
+
+} // namespace Events
+
+} // namespace ovra::test

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "capture/input_monitors.h"
+#include "capture/synthetic_keys.h"
+
+#include <QList>
+#include <map>
+
+namespace ovra::test {
+
+// Input monitors into which a test injects events; a monitor may be set to be refused.
+class FakeInputMonitors final : public InputMonitors {
+public:
+    int refuseNextInstalls = 0; // this many next installs get a null token
+
+    // Delivers `event` to every global (or local) monitor watching its type.
+    void injectGlobal(const InputEvent& event) { deliver(m_global, event); }
+    void injectLocal(const InputEvent& event) { deliver(m_local, event); }
+    std::size_t installedCount() const { return m_global.size() + m_local.size(); }
+
+    ObserverToken addGlobalMonitor(InputEventTypes types, Handler handler) override;
+    ObserverToken addLocalMonitor(InputEventTypes types, Handler handler) override;
+    void removeMonitor(ObserverToken token) override;
+
+private:
+    struct Monitor {
+        InputEventTypes types;
+        Handler handler;
+    };
+    using Monitors = std::map<std::uint64_t, Monitor>;
+    ObserverToken install(Monitors& into, InputEventTypes types, Handler handler);
+    static void deliver(const Monitors& monitors, const InputEvent& event);
+
+    Monitors m_global;
+    Monitors m_local;
+    std::uint64_t m_nextId = 1;
+};
+
+// Records the keystrokes sent; a test decides how the target answers.
+class FakeSyntheticKeys final : public SyntheticKeys {
+public:
+    QList<qint32> copiesPosted;
+    QList<qint32> pastesPosted;
+    std::function<void(qint32)> onCopy;
+
+    void postCopyCommand(qint32 pid) override;
+    void postPasteCommand(qint32 pid) override { pastesPosted.append(pid); }
+};
+
+// Key and mouse events the way the platform reports them.
+namespace Events {
+InputEvent mouseDown();
+InputEvent mouseUp();
+InputEvent keyDown(int keyCode, Modifiers modifiers = {}, QString characters = {});
+InputEvent keyUp(int keyCode, Modifiers modifiers = {}, QString characters = {});
+} // namespace Events
+
+} // namespace ovra::test

@@ -1,0 +1,43 @@
+#include "fakes/fake_workspace.h"
+
+#include <vector>
+
+namespace ovra::test {
+
+RunningApplication FakeWorkspace::launch(RunningApplication app) {
+    running.removeIf([&](const RunningApplication& other) { return other.pid == app.pid; });
+    running.append(app);
+    return app;
+}
+
+void FakeWorkspace::activate(const RunningApplication& app) {
+    frontmost = app;
+    std::vector<ActivationHandler> handlers;
+    for (const auto& [id, handler] : m_observers)
+        handlers.push_back(handler);
+    for (const auto& handler : handlers)
+        handler(app);
+}
+
+std::optional<RunningApplication> FakeWorkspace::runningApplication(qint32 pid) {
+    for (const RunningApplication& app : std::as_const(running)) {
+        if (app.pid == pid)
+            return app;
+    }
+    return std::nullopt;
+}
+
+ObserverToken FakeWorkspace::observeActivation(ActivationHandler handler) {
+    const std::uint64_t id = m_nextId++;
+    m_observers.emplace(id, std::move(handler));
+    return ObserverToken{id};
+}
+
+bool FakeWorkspace::openAccessibilitySettings() {
+    if (!hasAccessibilitySettings)
+        return false;
+    ++settingsOpened;
+    return true;
+}
+
+} // namespace ovra::test

@@ -1,0 +1,352 @@
+#include "capture_fixture.h"
+
+#include "capture/coordinate_space.h"
+
+using namespace ovra;
+using namespace ovra::test;
+
+namespace {
+
+class BridgeTest : public CaptureFixture {};
+
+// A chain below `top`: returns the nodes from depth 1 to `length`.
+std::vector<std::shared_ptr<FakeNode>> chainBelow(const std::shared_ptr<FakeNode>& top,
+                                                  int length) {
+    std::vector<std::shared_ptr<FakeNode>> chain;
+    auto current = top;
+    for (int i = 0; i < length; ++i) {
+        current = current->addChild(QStringLiteral("level %1").arg(i + 1));
+        chain.push_back(current);
+    }
+    return chain;
+}
+
+} // namespace
+
+TEST(SelectionText, CountsCharactersNotWhiteSpaceWithSurrogatesAsOne) {
+    EXPECT_FALSE(SelectionText::isCapturable(u"x"));
+    EXPECT_FALSE(SelectionText::isCapturable(u"  \n x \t\r\n"));
+    EXPECT_TRUE(SelectionText::isCapturable(u"a b"));
+    // One emoji is two UTF-16 units but a single character.
+    EXPECT_FALSE(SelectionText::isCapturable(u"\U0001F600"));
+    EXPECT_TRUE(SelectionText::isCapturable(u"\U0001F600\U0001F600"));
+    // A no-break space and an ideographic space are white space too.
+    EXPECT_FALSE(SelectionText::isCapturable(u"a\u00A0\u3000"));
+    EXPECT_EQ(SelectionText::wholeTextRange(u"\U0001F600 ok"), (TextRange{0, 5}));
+}
+
+TEST(CoordinateSpace, FlipsPointsAndRectsWithThePrimaryHeight) {
+    EXPECT_EQ(CoordinateSpace::flipPoint({10, 100}, 1080), QPointF(10, 980));
+    EXPECT_EQ(CoordinateSpace::flipRect({10, 100, 50, 20}, 1080), QRectF(10, 960, 50, 20));
+    EXPECT_EQ(CoordinateSpace::flipRect(CoordinateSpace::flipRect({3, 4, 5, 6}, 900), 900),
+              QRectF(3, 4, 5, 6));
+}
+
+TEST_F(BridgeTest, SnapshotKeepsTextAndFallsBackToTheWholeTextRange) {
+    const auto node = editorTextWith(QStringLiteral(" \U0001F600 ok\n"));
+    const auto snapshot = bridge.snapshot(FakeAccessibility::elementFor(node), QPointF(5, 6));
+    ASSERT_TRUE(snapshot);
+    EXPECT_EQ(snapshot->text, QStringLiteral(" \U0001F600 ok\n"));
+    EXPECT_EQ(snapshot->range, (TextRange{0, 7}));
+    EXPECT_EQ(snapshot->pid, editorPid);
+    EXPECT_EQ(snapshot->bundleID, QStringLiteral("org.example.Editor"));
+    EXPECT_EQ(snapshot->appName, QStringLiteral("Editor"));
+    EXPECT_EQ(snapshot->mouseAtCapture, QPointF(5, 6));
+    EXPECT_FALSE(snapshot->appKitBounds);
+    EXPECT_TRUE(snapshot->isEditable); // text area role
+    EXPECT_TRUE(snapshot->element == FakeAccessibility::elementFor(node));
+
+    node->selectedRange = TextRange{12, 7};
+    EXPECT_EQ(bridge.snapshot(FakeAccessibility::elementFor(node), {})->range, (TextRange{12, 7}));
+}
+
+TEST_F(BridgeTest, SnapshotRefusesThinTextUnknownProcessAndBrokenRanges) {
+    const auto node = editorTextWith(QStringLiteral(" a\n "));
+    const auto element = FakeAccessibility::elementFor(node);
+    EXPECT_FALSE(bridge.snapshot(element, {}));
+    node->selectedText.reset();
+    EXPECT_FALSE(bridge.snapshot(element, {}));
+
+    node->selectedText = QStringLiteral("hello");
+    node->pid = 0;
+    EXPECT_FALSE(bridge.snapshot(element, {}));
+
+    // A negative length from the application must not reach the snapshot.
+    node->pid = 7; // a process the workspace does not know
+    node->selectedRange = TextRange{3, -2};
+    const auto snapshot = bridge.snapshot(element, {});
+    ASSERT_TRUE(snapshot);
+    EXPECT_EQ(snapshot->range, (TextRange{0, 5}));
+    EXPECT_EQ(snapshot->bundleID, QString());
+    EXPECT_EQ(snapshot->appName, QString());
+}
+
+TEST_F(BridgeTest, BoundsAreFlippedZeroSizeAcceptedNegativeRefused) {
+    const auto node = editorTextWith(QStringLiteral("hello"));
+    const auto element = FakeAccessibility::elementFor(node);
+    node->rangeBounds = QRectF(10, 100, 50, 20);
+    EXPECT_EQ(bridge.appKitBounds(element, {0, 5}), QRectF(10, 960, 50, 20));
+    node->rangeBounds = QRectF(10, 100, 0, 20); // a caret
+    EXPECT_EQ(bridge.appKitBounds(element, {0, 0}), QRectF(10, 960, 0, 20));
+    node->rangeBounds = QRectF(10, 100, -1, 20);
+    EXPECT_FALSE(bridge.appKitBounds(element, {0, 5}));
+    node->rangeBounds = QRectF(10, 100, 5, -20);
+    EXPECT_FALSE(bridge.appKitBounds(element, {0, 5}));
+
+    node->rangeBounds = QRectF(10, 100, 50, 20);
+    fake.screens.displays.clear();
+    EXPECT_FALSE(bridge.appKitBounds(element, {0, 5}));
+}
+
+TEST_F(BridgeTest, FrameNeedsAPositiveSize) {
+    const auto node = editorTextWith(QStringLiteral("hello"));
+    const auto element = FakeAccessibility::elementFor(node);
+    EXPECT_FALSE(bridge.appKitFrame(element));
+    node->frame = QRectF(0, 0, 800, 40);
+    EXPECT_EQ(bridge.appKitFrame(element), QRectF(0, 1040, 800, 40));
+    node->frame = QRectF(0, 0, 0, 40);
+    EXPECT_FALSE(bridge.appKitFrame(element));
+}
+
+TEST_F(BridgeTest, EditableBySettableTextOrValueOrTextRole) {
+    const auto node = editorTextWith(QStringLiteral("hello"));
+    const auto element = FakeAccessibility::elementFor(node);
+    node->role = ElementRole::Other;
+    EXPECT_FALSE(bridge.computeIsEditable(element));
+    node->role.reset();
+    EXPECT_FALSE(bridge.computeIsEditable(element));
+    node->valueSettable = true;
+    EXPECT_TRUE(bridge.computeIsEditable(element));
+    node->valueSettable = false;
+    node->selectedTextSettable = true;
+    EXPECT_TRUE(bridge.computeIsEditable(element));
+    node->selectedTextSettable = false;
+    for (const ElementRole role :
+         {ElementRole::TextField, ElementRole::TextArea, ElementRole::ComboBox}) {
+        node->role = role;
+        EXPECT_TRUE(bridge.computeIsEditable(element));
+    }
+    node->role = ElementRole::Toolbar;
+    EXPECT_FALSE(bridge.computeIsEditable(element));
+}
+
+TEST_F(BridgeTest, TheSameFocusedElementReachedTwiceIsOneCandidate) {
+    const auto node = editorTextWith(QStringLiteral("hello"));
+    fake.accessibility.systemFocus = node;
+    fake.accessibility.application(editorPid)->focused = node;
+    EXPECT_EQ(bridge.focusedElementCandidates().size(), 1);
+
+    const auto other = editorTextWith(QStringLiteral("other"));
+    fake.accessibility.application(editorPid)->focused = other;
+    const auto candidates = bridge.focusedElementCandidates();
+    ASSERT_EQ(candidates.size(), 2);
+    EXPECT_TRUE(candidates[0] == FakeAccessibility::elementFor(node));
+    EXPECT_TRUE(candidates[1] == FakeAccessibility::elementFor(other));
+
+    fake.accessibility.failSystemFocus = true;
+    fake.workspace.frontmost.reset();
+    EXPECT_TRUE(bridge.focusedElementCandidates().isEmpty());
+}
+
+TEST_F(BridgeTest, EnhancedInterfaceIsRequestedOncePerProcess) {
+    const auto node = editorTextWith(QStringLiteral("hello"));
+    fake.accessibility.systemFocus = node;
+    fake.accessibility.application(editorPid)->focused = node;
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(bridge.captureSelection({}));
+    EXPECT_EQ(fake.accessibility.enhancedApplications, QList<qint32>{editorPid});
+
+    auto browser = fake.accessibility.application(77)->addChild();
+    browser->selectedText = QStringLiteral("web text");
+    fake.accessibility.systemFocus = browser;
+    ASSERT_TRUE(bridge.captureSelection({}));
+    EXPECT_EQ(fake.accessibility.enhancedApplications, (QList<qint32>{editorPid, 77}));
+    EXPECT_EQ(bridge.enhancedPIDs().size(), 2);
+}
+
+TEST_F(BridgeTest, FocusedSelectionWinsOverThePointer) {
+    const auto focused = editorTextWith(QStringLiteral("focused"));
+    const auto pointed = editorTextWith(QStringLiteral("pointed"));
+    fake.accessibility.application(editorPid)->focused = focused;
+    fake.accessibility.nodeAtPoint = pointed;
+    const auto snapshot = bridge.captureSelection(QPointF(1, 2));
+    ASSERT_TRUE(snapshot);
+    EXPECT_EQ(snapshot->text, QStringLiteral("focused"));
+    EXPECT_TRUE(fake.accessibility.pointQueries.isEmpty());
+}
+
+TEST_F(BridgeTest, PointerWalkClimbsTwelveElementsAtMost) {
+    // A web area: the focused element reports nothing, the text sits above the pointed element.
+    const auto app = fake.accessibility.application(editorPid);
+    const auto chain = chainBelow(app, 14); // depth 1 .. 14
+    app->focused = chain[0];
+    fake.accessibility.nodeAtPoint = chain.back();
+
+    chain[14 - 12]->selectedText = QStringLiteral("11 up"); // the 12th element of the walk
+    auto snapshot = bridge.captureSelection(QPointF(30, 80));
+    ASSERT_TRUE(snapshot);
+    EXPECT_EQ(snapshot->text, QStringLiteral("11 up"));
+    EXPECT_EQ(fake.accessibility.pointQueries.last(), QPointF(30, screenHeight - 80));
+
+    chain[14 - 12]->selectedText.reset();
+    chain[14 - 13]->selectedText = QStringLiteral("12 up"); // the 13th: out of the walk's reach
+    // ... and out of both searches' reach: it is above the pointed element, and the focused one
+    // (chain[0]) is 13 levels above the only other place the text could be found from.
+    app->focused.reset();
+    EXPECT_FALSE(bridge.captureSelection(QPointF(30, 80)));
+    EXPECT_EQ(chain[14 - 13]->selectedTextReads, 0);
+}
+
+TEST_F(BridgeTest, PointerWalkStopsWhereTheParentCannotBeRead) {
+    const auto app = fake.accessibility.application(editorPid);
+    const auto chain = chainBelow(app, 4);
+    chain[0]->selectedText = QStringLiteral("top text");
+    chain[2]->failParent = true;
+    fake.accessibility.nodeAtPoint = chain[3];
+    EXPECT_FALSE(bridge.captureSelection(QPointF(1, 1)));
+    EXPECT_EQ(chain[0]->selectedTextReads, 0);
+}
+
+TEST_F(BridgeTest, SearchNeverExaminesThe351stElement) {
+    const auto app = fake.accessibility.application(editorPid);
+    const auto root = app->addChild(QStringLiteral("root"));
+    for (int i = 0; i < 400; ++i)
+        root->addChild();
+    // Breadth first: the root is the 1st element, child k (from 0) the (k+2)th.
+    root->children[348]->selectedText = QStringLiteral("found it");
+    auto snapshot = bridge.searchSelection(FakeAccessibility::elementFor(root), {});
+    ASSERT_TRUE(snapshot);
+    EXPECT_EQ(snapshot->text, QStringLiteral("found it"));
+
+    root->children[348]->selectedText.reset();
+    root->children[349]->selectedText = QStringLiteral("one too far");
+    EXPECT_FALSE(bridge.searchSelection(FakeAccessibility::elementFor(root), {}));
+    EXPECT_EQ(root->children[349]->selectedTextReads, 0);
+    EXPECT_EQ(FakeAccessibility::examinedIn(root), 350 + 350); // each search: exactly 350
+}
+
+TEST_F(BridgeTest, SearchGoesDownToDepthEightOnly) {
+    const auto app = fake.accessibility.application(editorPid);
+    const auto root = app->addChild(QStringLiteral("root"));
+    const auto chain = chainBelow(root, 9);
+    chain[7]->selectedText = QStringLiteral("depth eight");
+    EXPECT_TRUE(bridge.searchSelection(FakeAccessibility::elementFor(root), {}));
+
+    chain[7]->selectedText.reset();
+    chain[8]->selectedText = QStringLiteral("depth nine");
+    EXPECT_FALSE(bridge.searchSelection(FakeAccessibility::elementFor(root), {}));
+    EXPECT_EQ(chain[8]->selectedTextReads, 0);
+}
+
+TEST_F(BridgeTest, SearchSkipsChildrenThatCannotBeRead) {
+    const auto app = fake.accessibility.application(editorPid);
+    const auto root = app->addChild();
+    const auto blocked = root->addChild();
+    blocked->failChildren = true;
+    blocked->addChild()->selectedText = QStringLiteral("hidden");
+    root->addChild()->addChild()->selectedText = QStringLiteral("reachable");
+    const auto snapshot = bridge.searchSelection(FakeAccessibility::elementFor(root), {});
+    ASSERT_TRUE(snapshot);
+    EXPECT_EQ(snapshot->text, QStringLiteral("reachable"));
+}
+
+TEST_F(BridgeTest, SearchRunsFromThePointerThenTheCandidatesEachOnce) {
+    const auto app = fake.accessibility.application(editorPid);
+    const auto area = app->addChild(QStringLiteral("web area"));
+    app->focused = area;
+    fake.accessibility.nodeAtPoint = area; // the same element twice
+    const auto deep = chainBelow(area, 3);
+    EXPECT_FALSE(bridge.captureSelection(QPointF(1, 1)));
+    // Focused pass, pointer walk (area and app), one search from area: area read 3 times.
+    EXPECT_EQ(area->selectedTextReads, 3);
+    EXPECT_EQ(deep.back()->selectedTextReads, 1);
+
+    deep.back()->selectedText = QStringLiteral("deep inside");
+    const auto snapshot = bridge.captureSelection(QPointF(1, 1));
+    ASSERT_TRUE(snapshot);
+    EXPECT_EQ(snapshot->text, QStringLiteral("deep inside"));
+}
+
+TEST_F(BridgeTest, ExternalTextTakesTheFrontmostApplicationAndItsFocusedElement) {
+    auto foreign = fake.accessibility.application(99)->addChild();
+    fake.accessibility.systemFocus = foreign; // focus reported in another process
+    const auto field = editorTextWith(QStringLiteral("ignored here"));
+    field->selectedRange = TextRange{4, 9};
+    fake.accessibility.application(editorPid)->focused = field;
+
+    auto snapshot =
+        bridge.snapshotFromExternalText(QStringLiteral("copied\U0001F600"), QPointF(7, 8));
+    ASSERT_TRUE(snapshot);
+    EXPECT_TRUE(snapshot->element == FakeAccessibility::elementFor(field));
+    EXPECT_EQ(snapshot->text, QStringLiteral("copied\U0001F600"));
+    EXPECT_EQ(snapshot->range, (TextRange{4, 9}));
+    EXPECT_EQ(snapshot->pid, editorPid);
+    EXPECT_EQ(snapshot->appName, QStringLiteral("Editor"));
+    EXPECT_FALSE(snapshot->appKitBounds);
+    EXPECT_EQ(snapshot->mouseAtCapture, QPointF(7, 8));
+    EXPECT_TRUE(snapshot->isEditable);
+
+    fake.accessibility.application(editorPid)->focused.reset();
+    snapshot = bridge.snapshotFromExternalText(QStringLiteral("copied\U0001F600"), {});
+    ASSERT_TRUE(snapshot);
+    EXPECT_TRUE(snapshot->element.isNull());
+    EXPECT_EQ(snapshot->range, (TextRange{0, 8}));
+    EXPECT_FALSE(snapshot->isEditable);
+
+    fake.workspace.frontmost->pid = 0;
+    EXPECT_FALSE(bridge.snapshotFromExternalText(QStringLiteral("copied"), {}));
+    fake.workspace.frontmost.reset();
+    EXPECT_FALSE(bridge.snapshotFromExternalText(QStringLiteral("copied"), {}));
+}
+
+TEST_F(BridgeTest, ToolbarsDownToDepthFourInTheFirstThreeWindows) {
+    const auto app = fake.accessibility.application(editorPid);
+    auto makeWindow = [&] {
+        auto window = std::make_shared<FakeNode>();
+        window->pid = editorPid;
+        app->windows.push_back(window);
+        return window;
+    };
+    auto makeToolbar = [](const std::shared_ptr<FakeNode>& under, double y) {
+        under->role = ElementRole::Other;
+        auto bar = under->addChild(QStringLiteral("toolbar"));
+        bar->role = ElementRole::Toolbar;
+        bar->frame = QRectF(0, y, 600, 30);
+        bar->addChild()->role = ElementRole::Toolbar; // nested bars are not looked into
+        bar->children[0]->frame = QRectF(0, 0, 10, 10);
+        return bar;
+    };
+    const auto first = makeWindow();
+    makeToolbar(chainBelow(first, 3).back(), 100); // at depth 4: collected
+    makeToolbar(chainBelow(first, 4).back(), 200); // at depth 5: not collected
+    for (int i = 0; i < 3; ++i)
+        makeWindow();
+    makeToolbar(app->windows[3], 300); // the fourth window is not looked at
+
+    EXPECT_EQ(bridge.toolbarRects(editorPid), QList<QRectF>{QRectF(0, 950, 600, 30)});
+}
+
+TEST_F(BridgeTest, ToolbarCollectionStopsOnceMoreThanFiveAreFound) {
+    const auto app = fake.accessibility.application(editorPid);
+    for (int w = 0; w < 3; ++w) {
+        auto window = std::make_shared<FakeNode>();
+        window->pid = editorPid;
+        for (int i = 0; i < 4; ++i) {
+            auto bar = window->addChild();
+            bar->role = ElementRole::Toolbar;
+            bar->frame = QRectF(w * 100, i * 40, 90, 30);
+        }
+        app->windows.push_back(window);
+    }
+    const auto rects = bridge.toolbarRects(editorPid);
+    ASSERT_EQ(rects.size(), 6);
+    EXPECT_EQ(rects.last(), QRectF(100, 1080 - 40 - 30, 90, 30));
+    EXPECT_TRUE(bridge.toolbarRects(12345).isEmpty()); // no windows at all
+}
+
+TEST_F(BridgeTest, OpensTheDesktopsAccessibilitySettings) {
+    EXPECT_TRUE(bridge.openAccessibilitySettings());
+    EXPECT_EQ(fake.workspace.settingsOpened, 1);
+    fake.workspace.hasAccessibilitySettings = false;
+    EXPECT_FALSE(bridge.openAccessibilitySettings());
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "capture/accessibility_bridge.h"
+#include "capture/capture_filter.h"
+#include "fakes/fake_capture_platform.h"
+#include "support/virtual_clock.h"
+
+#include <QSet>
+#include <gtest/gtest.h>
+
+namespace ovra::test {
+
+// A desktop with one text editor (pid 42) in front, and this application under its own id.
+class CaptureFixture : public ::testing::Test {
+protected:
+    static constexpr qint32 editorPid = 42;
+    static constexpr double screenHeight = 1080;
+
+    CaptureFixture() {
+        editor = fake.workspace.launch(
+            {editorPid, QStringLiteral("org.example.Editor"), QStringLiteral("Editor")});
+        fake.workspace.frontmost = editor;
+    }
+
+    CaptureFilter filter() {
+        return CaptureFilter{QStringLiteral("io.ovra.Ovra"),
+                             [this](const QString& id) { return ignored.contains(id); }};
+    }
+
+    // A text element of the editor holding `selection`, reachable from the application node.
+    std::shared_ptr<FakeNode> editorTextWith(const QString& selection) {
+        auto node = fake.accessibility.application(editorPid)->addChild(QStringLiteral("text"));
+        node->selectedText = selection;
+        node->role = ElementRole::TextArea;
+        return node;
+    }
+
+    FakeCapturePlatform fake;
+    VirtualClock clock;
+    QSet<QString> ignored;
+    RunningApplication editor;
+    AccessibilityBridge bridge{fake.accessibility, fake.workspace, fake.screens};
+};
+
+} // namespace ovra::test

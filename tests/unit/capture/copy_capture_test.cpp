@@ -1,0 +1,174 @@
+#include "capture_fixture.h"
+
+#include "capture/copy_capture.h"
+
+using namespace ovra;
+using namespace ovra::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+ClipboardItem imageAndString() {
+    return ClipboardItem{{{QStringLiteral("image/png"), QByteArrayLiteral("\x89PNG-bytes")},
+                          {QStringLiteral("text/html"), QByteArrayLiteral("<b>mine</b>")},
+                          {ClipboardTypes::plainText, QByteArrayLiteral("mine")}}};
+}
+
+class CopyCaptureTest : public CaptureFixture {
+protected:
+    CopyCaptureTest() { fake.clipboard.items = {imageAndString()}; }
+
+    // The editor answers the copy keystroke `after` later with `text`.
+    void editorCopiesAfter(Duration after, QString text) {
+        fake.keys.onCopy = [this, after, text](qint32) {
+            clock.schedule(after, [this, text] { fake.clipboard.copyByOtherApplication(text); });
+        };
+    }
+
+    std::optional<SelectionSnapshot> runToEnd(QCoro::Task<std::optional<SelectionSnapshot>> task) {
+        while (!task.isReady() && clock.runNext()) {
+        }
+        EXPECT_TRUE(task.isReady());
+        std::optional<SelectionSnapshot> result;
+        [&]() -> QCoro::Task<void> { result = co_await task; }();
+        return result;
+    }
+
+    CopyCapture copyCapture{fake.platform, bridge, clock, filter()};
+};
+
+} // namespace
+
+TEST_F(CopyCaptureTest, RefusalsLeaveTheClipboardAloneAndSendNoKeystroke) {
+    editorCopiesAfter(10ms, QStringLiteral("selected"));
+    const auto refused = [&](const char* why) {
+        SCOPED_TRACE(why);
+        const qint64 changeCount = fake.clipboard.changeCount();
+        EXPECT_FALSE(runToEnd(copyCapture.capture(QPointF(1, 1))));
+        EXPECT_EQ(fake.clipboard.changeCount(), changeCount);
+        EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndString()});
+        EXPECT_TRUE(fake.keys.copiesPosted.isEmpty());
+    };
+    fake.accessibility.trusted = false;
+    refused("not trusted");
+    fake.accessibility.trusted = true;
+
+    ignored.insert(editor.bundleID);
+    refused("ignored application");
+    ignored.clear();
+
+    fake.workspace.frontmost = RunningApplication{5, QStringLiteral("io.ovra.Ovra"), {}};
+    refused("this application");
+    fake.workspace.frontmost = RunningApplication{5, QString(), QStringLiteral("No id")};
+    refused("no application id");
+    fake.workspace.frontmost.reset();
+    refused("nothing frontmost");
+}
+
+TEST_F(CopyCaptureTest, ACopyWithinTheFirstWaitIsTakenAt180ms) {
+    editorCopiesAfter(100ms, QStringLiteral("copied words"));
+    auto task = copyCapture.capture(QPointF(3, 4));
+    EXPECT_EQ(fake.keys.copiesPosted, QList<qint32>{editorPid});
+    EXPECT_TRUE(fake.clipboard.items.isEmpty()); // cleared before the keystroke
+    clock.advance(179ms);
+    EXPECT_FALSE(task.isReady());
+    clock.advance(1ms);
+    ASSERT_TRUE(task.isReady());
+    const auto snapshot = runToEnd(std::move(task));
+    ASSERT_TRUE(snapshot);
+    EXPECT_EQ(snapshot->text, QStringLiteral("copied words"));
+    EXPECT_EQ(snapshot->pid, editorPid);
+    EXPECT_FALSE(snapshot->appKitBounds);
+    EXPECT_EQ(snapshot->mouseAtCapture, QPointF(3, 4));
+}
+
+TEST_F(CopyCaptureTest, ALateCopyAt200msIsCaughtAndEveryTypeComesBack) {
+    fake.clipboard.items.append(
+        ClipboardItem{{{QStringLiteral("text/uri-list"), QByteArrayLiteral("file:///tmp/a")}}});
+    const QList<ClipboardItem> before = fake.clipboard.items;
+    editorCopiesAfter(200ms, QStringLiteral("late but fine"));
+    const auto snapshot = runToEnd(copyCapture.capture(QPointF(0, 0)));
+    ASSERT_TRUE(snapshot);
+    EXPECT_EQ(snapshot->text, QStringLiteral("late but fine"));
+    EXPECT_EQ(clock.now(), 300ms);
+    EXPECT_EQ(fake.clipboard.items, before);
+}
+
+TEST_F(CopyCaptureTest, ACopyAfter350msIsMissedAndStaysOnTheClipboard) {
+    editorCopiesAfter(350ms, QStringLiteral("too slow"));
+    auto task = copyCapture.capture(QPointF(0, 0));
+    clock.advance(300ms);
+    ASSERT_TRUE(task.isReady());
+    EXPECT_FALSE(runToEnd(std::move(task)));
+    EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndString()});
+    clock.advance(50ms);
+    EXPECT_EQ(fake.clipboard.string(), QStringLiteral("too slow"));
+}
+
+TEST_F(CopyCaptureTest, AnEmptyClipboardStaysEmptyAndAThinCopyGivesNothing) {
+    fake.clipboard.items.clear();
+    editorCopiesAfter(10ms, QStringLiteral(" x\n"));
+    EXPECT_FALSE(runToEnd(copyCapture.capture(QPointF(0, 0))));
+    EXPECT_TRUE(fake.clipboard.items.isEmpty());
+    EXPECT_EQ(fake.clipboard.writeCount, 0);
+    EXPECT_EQ(fake.clipboard.clearCount, 2); // before the keystroke and at the restore
+}
+
+TEST_F(CopyCaptureTest, BackupSkipsFormatsThatCannotBeRead) {
+    fake.clipboard.unreadableTypes.insert(QStringLiteral("text/html"));
+    const auto backup = CopyCapture::backupItems(fake.clipboard);
+    ASSERT_EQ(backup.size(), 1);
+    ASSERT_EQ(backup[0].representations.size(), 2);
+    EXPECT_EQ(backup[0].representations[0].first, QStringLiteral("image/png"));
+    EXPECT_EQ(backup[0].representations[1].second, QByteArrayLiteral("mine"));
+}
+
+TEST_F(CopyCaptureTest, CancellingEndsTheWaitAndStillRestores) {
+    CancelSource cancel;
+    editorCopiesAfter(250ms, QStringLiteral("never seen"));
+    auto task = copyCapture.capture(QPointF(0, 0), cancel.token());
+    clock.advance(50ms);
+    cancel.cancel();
+    ASSERT_TRUE(task.isReady());
+    EXPECT_FALSE(runToEnd(std::move(task)));
+    EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndString()});
+}
+
+TEST_F(CopyCaptureTest, PrimaryOwnedByTheFrontmostApplicationIsUsedWithoutTouchingTheClipboard) {
+    const auto field = editorTextWith(QStringLiteral("unused"));
+    field->selectedRange = TextRange{2, 8};
+    fake.accessibility.application(editorPid)->focused = field;
+    fake.clipboard.primary = PrimarySelection{QStringLiteral("from primary"), editorPid};
+    editorCopiesAfter(10ms, QStringLiteral("from the clipboard"));
+    const qint64 changeCount = fake.clipboard.changeCount();
+
+    auto task = copyCapture.capture(QPointF(9, 9));
+    ASSERT_TRUE(task.isReady()); // no wait at all
+    const auto snapshot = runToEnd(std::move(task));
+    ASSERT_TRUE(snapshot);
+    EXPECT_EQ(snapshot->text, QStringLiteral("from primary"));
+    EXPECT_EQ(snapshot->range, (TextRange{2, 8}));
+    EXPECT_TRUE(fake.keys.copiesPosted.isEmpty());
+    EXPECT_EQ(fake.clipboard.changeCount(), changeCount);
+}
+
+TEST_F(CopyCaptureTest, PrimaryOfAnUnknownOrOtherOwnerOrTooThinIsNotTrusted) {
+    editorCopiesAfter(10ms, QStringLiteral("copied"));
+    for (const PrimarySelection& primary : {PrimarySelection{QStringLiteral("whose?"), 0},
+                                            PrimarySelection{QStringLiteral("another app"), 99},
+                                            PrimarySelection{QStringLiteral(" a "), editorPid}}) {
+        SCOPED_TRACE(primary.text.toStdString());
+        fake.clipboard.primary = primary;
+        fake.keys.copiesPosted.clear();
+        const auto snapshot = runToEnd(copyCapture.capture(QPointF(0, 0)));
+        ASSERT_TRUE(snapshot);
+        EXPECT_EQ(snapshot->text, QStringLiteral("copied"));
+        EXPECT_EQ(fake.keys.copiesPosted, QList<qint32>{editorPid});
+    }
+}
+
+TEST_F(CopyCaptureTest, PrimaryDoesNotBypassTheIgnoredList) {
+    ignored.insert(editor.bundleID);
+    fake.clipboard.primary = PrimarySelection{QStringLiteral("secret stuff"), editorPid};
+    EXPECT_FALSE(runToEnd(copyCapture.capture(QPointF(0, 0))));
+}

@@ -1,0 +1,306 @@
+#include "capture_fixture.h"
+
+#include "capture/selection_monitor.h"
+
+#include <memory>
+
+using namespace ovra;
+using namespace ovra::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+class MonitorTest : public CaptureFixture {
+protected:
+    MonitorTest() {
+        monitor->setOnSnapshot([this](const SelectionSnapshot& s) {
+            shown.push_back(s);
+            shownAt.push_back(clock.now());
+        });
+        monitor->setOnDismiss([this] { ++dismissals; });
+        monitor->start();
+    }
+
+    // The editor's focused text field with `text` selected.
+    std::shared_ptr<FakeNode> selectInEditor(const QString& text) {
+        auto field = editorTextWith(text);
+        fake.accessibility.application(editorPid)->focused = field;
+        return field;
+    }
+
+    void mouseUpAt(QPointF where) {
+        fake.screens.pointer = where;
+        fake.input.injectGlobal(Events::mouseUp());
+    }
+
+    std::unique_ptr<SelectionMonitor> monitor =
+        std::make_unique<SelectionMonitor>(fake.platform, bridge, clock, filter());
+    std::vector<SelectionSnapshot> shown;
+    std::vector<Duration> shownAt;
+    int dismissals = 0;
+};
+
+} // namespace
+
+TEST_F(MonitorTest, StartInstallsOnceAndStopRemovesEverything) {
+    EXPECT_TRUE(monitor->isRunning());
+    EXPECT_EQ(fake.input.installedCount(), 5u);
+    EXPECT_EQ(fake.workspace.observerCount(), 1u);
+    monitor->start();
+    EXPECT_EQ(fake.input.installedCount(), 5u);
+
+    selectInEditor(QStringLiteral("hello"));
+    mouseUpAt({1, 1});
+    monitor->stop();
+    EXPECT_FALSE(monitor->isRunning());
+    EXPECT_EQ(fake.input.installedCount(), 0u);
+    EXPECT_EQ(fake.workspace.observerCount(), 0u);
+    clock.advance(1s);
+    EXPECT_TRUE(shown.empty()); // the pending capture went with it
+}
+
+TEST_F(MonitorTest, ARefusedMonitorIsLeftOutAndTheOthersWork) {
+    monitor->stop();
+    fake.input.refuseNextInstalls = 1; // the mouse-up monitor
+    monitor->start();
+    EXPECT_EQ(fake.input.installedCount(), 4u);
+    fake.input.injectGlobal(Events::keyDown(KeyCode::Escape));
+    EXPECT_EQ(dismissals, 1);
+}
+
+TEST_F(MonitorTest, ADoubleClickYieldsOneCapture120msAfterTheSecondMouseUpAtItsPosition) {
+    selectInEditor(QStringLiteral("double clicked"));
+    mouseUpAt({10, 20});
+    clock.advance(80ms);
+    mouseUpAt({11, 21});
+    clock.advance(119ms);
+    EXPECT_TRUE(shown.empty());
+    clock.advance(1ms);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shownAt[0], 200ms);
+    EXPECT_EQ(shown[0].mouseAtCapture, QPointF(11, 21));
+    EXPECT_EQ(shown[0].text, QStringLiteral("double clicked"));
+    clock.advance(1s);
+    EXPECT_EQ(shown.size(), 1u);
+}
+
+TEST_F(MonitorTest, RepeatedShiftArrowsScheduleOneCaptureAfterTheLastKeyUp) {
+    selectInEditor(QStringLiteral("growing"));
+    for (int i = 0; i < 5; ++i) {
+        fake.input.injectGlobal(Events::keyUp(124, Modifier::Shift));
+        clock.advance(50ms);
+    }
+    clock.advance(69ms);
+    EXPECT_TRUE(shown.empty());
+    clock.advance(1ms);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shownAt[0], 200ms + 120ms);
+}
+
+TEST_F(MonitorTest, SelectAllSchedulesCopyingDoesNot) {
+    selectInEditor(QStringLiteral("everything"));
+    struct Case {
+        InputEvent event;
+        bool schedules;
+    };
+    const Case cases[] = {
+        {Events::keyUp(KeyCode::C, Modifier::Super, QStringLiteral("c")), false},
+        {Events::keyUp(KeyCode::C, Modifier::Control, QStringLiteral("c")), false},
+        {Events::keyUp(KeyCode::A, Modifier::Alt, QStringLiteral("a")), false},
+        {Events::keyUp(KeyCode::A, {}, QStringLiteral("a")), false},
+        {Events::keyUp(KeyCode::A, Modifier::Super, QStringLiteral("a")), true},
+        {Events::keyUp(KeyCode::A, Modifier::Control, QStringLiteral("A")), true},
+        {Events::keyUp(KeyCode::A, Modifier::Shift | Modifier::Super, QStringLiteral("A")), true},
+        {Events::keyUp(KeyCode::T, Modifier::Shift, QStringLiteral("T")), true},
+        {Events::keyDown(KeyCode::A, Modifier::Control, QStringLiteral("a")), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.event.charactersIgnoringModifiers.toStdString() + " " +
+                     std::to_string(c.event.modifiers.toInt()));
+        fake.input.injectGlobal(c.event);
+        EXPECT_EQ(monitor->hasPendingCapture(), c.schedules);
+        clock.advance(1s);
+    }
+    EXPECT_EQ(shown.size(), 4u);
+}
+
+TEST_F(MonitorTest, EscapeAnywhereAndMouseDownDismissAtOnce) {
+    selectInEditor(QStringLiteral("hello"));
+    mouseUpAt({1, 1});
+    fake.input.injectGlobal(Events::mouseDown());
+    EXPECT_EQ(dismissals, 1);
+    EXPECT_FALSE(monitor->hasPendingCapture());
+    clock.advance(1s);
+    EXPECT_TRUE(shown.empty());
+
+    fake.input.injectGlobal(Events::keyDown(KeyCode::Escape));
+    fake.input.injectLocal(Events::keyDown(KeyCode::Escape));
+    EXPECT_EQ(dismissals, 3);
+    fake.input.injectLocal(Events::keyDown(KeyCode::T));
+    fake.input.injectGlobal(Events::keyUp(KeyCode::Escape));
+    EXPECT_EQ(dismissals, 3);
+}
+
+TEST_F(MonitorTest, TheClosedSelectionIsNotShownAgainButAChangedOneIs) {
+    const auto field = selectInEditor(QStringLiteral("same text"));
+    field->selectedRange = TextRange{3, 9};
+    mouseUpAt({1, 1});
+    clock.advance(120ms);
+    ASSERT_EQ(shown.size(), 1u);
+    monitor->setSuppressedSignature(SelectionMonitor::signature(shown[0])); // the panel hid
+
+    mouseUpAt({2, 2});
+    clock.advance(120ms);
+    EXPECT_EQ(shown.size(), 1u);
+    EXPECT_EQ(dismissals, 1);
+    EXPECT_TRUE(monitor->suppressedSignature()); // stays
+
+    field->selectedText = QStringLiteral("same texT");
+    mouseUpAt({2, 2});
+    clock.advance(120ms);
+    EXPECT_EQ(shown.size(), 2u);
+    EXPECT_FALSE(monitor->suppressedSignature());
+}
+
+TEST_F(MonitorTest, SignatureJoinsProcessRangeAndTextHash) {
+    SelectionSnapshot snapshot;
+    snapshot.pid = 42;
+    snapshot.range = {3, 9};
+    snapshot.text = QStringLiteral("same text");
+    const QString signature = SelectionMonitor::signature(snapshot);
+    EXPECT_TRUE(signature.startsWith(QStringLiteral("42|3|9|")));
+    snapshot.text = QStringLiteral("same texT");
+    EXPECT_NE(SelectionMonitor::signature(snapshot), signature);
+}
+
+TEST_F(MonitorTest, AnEmptyClickRetriesOnceThenDismissesAndEndsTheSuppression) {
+    monitor->setSuppressedSignature(QStringLiteral("42|0|5|1"));
+    mouseUpAt({1, 1});
+    clock.advance(120ms);
+    EXPECT_EQ(dismissals, 0);
+    EXPECT_TRUE(monitor->hasPendingCapture());
+    EXPECT_TRUE(monitor->suppressedSignature());
+    clock.advance(279ms);
+    EXPECT_EQ(dismissals, 0);
+    clock.advance(1ms);
+    EXPECT_EQ(dismissals, 1);
+    EXPECT_FALSE(monitor->suppressedSignature());
+    EXPECT_FALSE(clock.hasPending());
+}
+
+TEST_F(MonitorTest, TheRetryFindsASelectionThatArrivedLate) {
+    mouseUpAt({1, 1});
+    clock.advance(120ms);
+    selectInEditor(QStringLiteral("slow app"));
+    clock.advance(280ms);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shownAt[0], 400ms);
+}
+
+TEST_F(MonitorTest, AnApplicationSwitchDismissesAndEndsTheSuppression) {
+    const auto field = selectInEditor(QStringLiteral("same text"));
+    mouseUpAt({1, 1});
+    clock.advance(120ms);
+    ASSERT_EQ(shown.size(), 1u);
+    monitor->setSuppressedSignature(SelectionMonitor::signature(shown[0]));
+    mouseUpAt({1, 1});
+    fake.workspace.activate(editor);
+    EXPECT_EQ(dismissals, 1);
+    EXPECT_FALSE(monitor->suppressedSignature());
+    EXPECT_FALSE(monitor->hasPendingCapture());
+    mouseUpAt({1, 1});
+    clock.advance(120ms);
+    EXPECT_EQ(shown.size(), 2u);
+}
+
+TEST_F(MonitorTest, OwnAndIgnoredApplicationsAndMissingPermissionShowNothing) {
+    auto own = fake.workspace.launch({7, QStringLiteral("io.ovra.Ovra"), QStringLiteral("Ovra")});
+    auto ownField = fake.accessibility.application(own.pid)->addChild();
+    ownField->selectedText = QStringLiteral("panel text");
+    fake.accessibility.systemFocus = ownField;
+    mouseUpAt({1, 1});
+    clock.advance(120ms);
+    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(dismissals, 1);
+
+    fake.accessibility.systemFocus.reset();
+    selectInEditor(QStringLiteral("private notes"));
+    ignored.insert(editor.bundleID);
+    mouseUpAt({1, 1});
+    clock.advance(120ms);
+    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(dismissals, 2);
+
+    ignored.clear();
+    fake.accessibility.trusted = false;
+    mouseUpAt({1, 1});
+    clock.advance(1s);
+    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(dismissals, 3);
+}
+
+TEST_F(MonitorTest, ManualCaptureUsesTheBridgeFirstAndClearsTheSuppression) {
+    selectInEditor(QStringLiteral("by shortcut"));
+    monitor->setSuppressedSignature(QStringLiteral("anything"));
+    fake.screens.pointer = {50, 60};
+    monitor->triggerManualCapture();
+    EXPECT_TRUE(shown.empty()); // runs as its own step
+    clock.runDue();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].mouseAtCapture, QPointF(50, 60));
+    EXPECT_FALSE(monitor->suppressedSignature());
+    EXPECT_TRUE(fake.keys.copiesPosted.isEmpty());
+}
+
+TEST_F(MonitorTest, ManualCaptureFallsBackToCopyingAndRestoresTheClipboard) {
+    fake.clipboard.setString(QStringLiteral("user's own"));
+    fake.keys.onCopy = [this](qint32) {
+        clock.schedule(30ms, [this] {
+            fake.clipboard.copyByOtherApplication(QStringLiteral("terminal text"));
+        });
+    };
+    monitor->triggerManualCapture();
+    clock.advance(180ms);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, QStringLiteral("terminal text"));
+    EXPECT_EQ(fake.clipboard.string(), QStringLiteral("user's own"));
+}
+
+TEST_F(MonitorTest, AnIgnoredFrontmostApplicationGetsNoKeystrokeAndNoPanel) {
+    selectInEditor(QStringLiteral("private notes"));
+    ignored.insert(editor.bundleID);
+    monitor->triggerManualCapture();
+    clock.advance(1s);
+    EXPECT_TRUE(shown.empty());
+    EXPECT_TRUE(fake.keys.copiesPosted.isEmpty());
+    EXPECT_EQ(dismissals, 1);
+
+    fake.accessibility.trusted = false;
+    ignored.clear();
+    monitor->triggerManualCapture();
+    clock.advance(1s);
+    EXPECT_EQ(dismissals, 2);
+    EXPECT_TRUE(fake.keys.copiesPosted.isEmpty());
+}
+
+TEST_F(MonitorTest, AManualCaptureWithNothingCopiedDismisses) {
+    monitor->triggerManualCapture();
+    clock.advance(299ms);
+    EXPECT_EQ(dismissals, 0);
+    clock.advance(1ms);
+    EXPECT_EQ(dismissals, 1);
+    EXPECT_TRUE(shown.empty());
+}
+
+TEST_F(MonitorTest, DestroyingTheMonitorMidCopyRestoresTheClipboardAndCallsNothing) {
+    fake.clipboard.setString(QStringLiteral("user's own"));
+    monitor->triggerManualCapture();
+    clock.advance(100ms);
+    EXPECT_TRUE(fake.clipboard.items.isEmpty());
+    monitor.reset();
+    EXPECT_EQ(fake.clipboard.string(), QStringLiteral("user's own"));
+    EXPECT_EQ(fake.input.installedCount(), 0u);
+    clock.advance(1s);
+    EXPECT_EQ(dismissals, 0);
+    EXPECT_TRUE(shown.empty());
+}
