@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <Qt>
+
+namespace ovra {
+
+// The stored shortcut's modifier bits (the Carbon hot-key flags the settings keep).
+namespace CarbonModifier {
+inline constexpr quint32 command = 0x100;
+inline constexpr quint32 shift = 0x200;
+inline constexpr quint32 option = 0x800;
+inline constexpr quint32 control = 0x1000;
+} // namespace CarbonModifier
+
+// Turns a stored shortcut (mac virtual key code + Carbon modifier bits) into the text shown in the
+// menu and the preferences, and a Qt key event's modifiers into the stored bits.
+namespace HotKeyFormatter {
+// Modifier symbols in the order ⌃⌥⇧⌘, then the key name, without separators ("⌃⇧⌘K").
+QString displayString(qint64 code, qint64 carbonModifiers);
+// The name of a virtual key code; "Tecla <n>" for a code without a name.
+QString keyName(qint64 code);
+// Control→⌃ 0x1000, Alt→⌥ 0x800, Shift→⇧ 0x200, Super (Qt's Meta)→⌘ 0x100; the rest is dropped.
+quint32 carbonModifiers(Qt::KeyboardModifiers modifiers);
+} // namespace HotKeyFormatter
+
+} // namespace ovra

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <Qt>
+#include <QtGlobal>
+#include <optional>
+
+namespace ovra {
+
+// What one key press means while the preferences window records a new shortcut.
+struct RecordedKeyPress {
+    enum class Kind {
+        cancel, // Escape: stop recording, store nothing
+        ignore, // not a shortcut (no Super, Alt or Ctrl; a lone modifier; an unknown key): keep
+                // going
+        record, // store `keyCode` and `carbonModifiers`, then stop recording
+    };
+    Kind kind = Kind::ignore;
+    quint32 keyCode = 0;         // mac virtual key code, the stored form
+    quint32 carbonModifiers = 0; // Carbon bits, the stored form
+    bool operator==(const RecordedKeyPress&) const = default;
+};
+
+namespace ShortcutRecording {
+// The stored virtual key code of a Qt key on the ANSI layout; shifted symbols give the key they
+// are typed on ("!" → the 1 key). Nothing for modifiers and keys the stored form cannot name.
+std::optional<quint32> virtualKeyCode(int qtKey);
+// Applies the recording rules to one key press. Keypad keys are not recorded: the stored form
+// would name the main-keyboard key instead.
+RecordedKeyPress interpret(int qtKey, Qt::KeyboardModifiers modifiers);
+} // namespace ShortcutRecording
+
+} // namespace ovra

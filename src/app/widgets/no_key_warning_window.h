@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QPointer>
+#include <functional>
+#include <memory>
+
+class QDialog;
+
+namespace ovra {
+
+class Prefs;
+class NoKeyWarningModel;
+
+// The warning that no AI key is connected. The window and its model are built on the first
+// show() and kept, so the checkbox keeps its last state.
+class NoKeyWarningWindowController {
+public:
+    explicit NoKeyWarningWindowController(Prefs& prefs);
+    ~NoKeyWarningWindowController();
+
+    void show();
+    QDialog* window() const { return m_window.get(); }
+
+    // Opens the online engines window; called after this window has closed.
+    std::function<void()> onConfigureNow;
+
+private:
+    void build();
+
+    Prefs& m_prefs;
+    std::unique_ptr<QDialog> m_window;
+    NoKeyWarningModel* m_model = nullptr; // owned by the window
+};
+
+} // namespace ovra

@@ -1,0 +1,164 @@
+#include "app/app_notifications.h"
+#include "app/global_hot_key.h"
+#include "app/hot_key_formatter.h"
+#include "app/shortcut_recording.h"
+#include "fakes/fake_hotkey_service.h"
+#include "settings/prefs.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace ovra;
+using namespace Qt::StringLiterals;
+using Kind = RecordedKeyPress::Kind;
+
+TEST(HotKeyFormatter, DisplaysModifiersInFixedOrderThenKey) {
+    EXPECT_EQ(HotKeyFormatter::displayString(17, 2304), u"⌥⌘T"_s);
+    EXPECT_EQ(HotKeyFormatter::displayString(40, 0x1000 + 0x200 + 0x100), u"⌃⇧⌘K"_s);
+    EXPECT_EQ(HotKeyFormatter::displayString(0, 0x1000 | 0x800 | 0x200 | 0x100), u"⌃⌥⇧⌘A"_s);
+    EXPECT_EQ(HotKeyFormatter::displayString(49, 0), u"Space"_s);
+    // Bits that are no modifier are not shown.
+    EXPECT_EQ(HotKeyFormatter::displayString(17, 0x100 | 0x1 | 0x400), u"⌘T"_s);
+}
+
+TEST(HotKeyFormatter, NamesKeysFromBothTablesElseByNumber) {
+    EXPECT_EQ(HotKeyFormatter::keyName(10), u"Tecla 10"_s);
+    EXPECT_EQ(HotKeyFormatter::keyName(65), u"Tecla 65"_s);
+    EXPECT_EQ(HotKeyFormatter::keyName(-3), u"Tecla -3"_s);
+    EXPECT_EQ(HotKeyFormatter::keyName(42), u"\\"_s);
+    EXPECT_EQ(HotKeyFormatter::keyName(50), u"`"_s);
+    EXPECT_EQ(HotKeyFormatter::keyName(111), u"F12"_s);
+    EXPECT_EQ(HotKeyFormatter::keyName(53), u"⎋"_s);
+    EXPECT_EQ(HotKeyFormatter::keyName(121), u"⇟"_s);
+}
+
+TEST(HotKeyFormatter, CarbonModifiersFromQtModifiers) {
+    EXPECT_EQ(HotKeyFormatter::carbonModifiers(Qt::MetaModifier | Qt::ShiftModifier), 768u);
+    EXPECT_EQ(HotKeyFormatter::carbonModifiers(Qt::ControlModifier | Qt::AltModifier), 0x1800u);
+    EXPECT_EQ(HotKeyFormatter::carbonModifiers(Qt::KeypadModifier | Qt::GroupSwitchModifier), 0u);
+}
+
+TEST(ShortcutRecording, EveryNamedKeyMapsBackToItsName) {
+    // Each Qt key that maps must land on a code whose name is that key's character.
+    for (int key = Qt::Key_A; key <= Qt::Key_Z; ++key) {
+        const auto code = ShortcutRecording::virtualKeyCode(key);
+        ASSERT_TRUE(code);
+        EXPECT_EQ(HotKeyFormatter::keyName(*code), QString(QChar(key))) << key;
+    }
+    for (int key :
+         {Qt::Key_0, Qt::Key_5, Qt::Key_9, Qt::Key_Minus, Qt::Key_Equal, Qt::Key_BracketLeft,
+          Qt::Key_BracketRight, Qt::Key_Backslash, Qt::Key_Apostrophe, Qt::Key_Semicolon,
+          Qt::Key_Period, Qt::Key_Slash, Qt::Key_QuoteLeft, Qt::Key_Comma}) {
+        const auto code = ShortcutRecording::virtualKeyCode(key);
+        ASSERT_TRUE(code) << key;
+        EXPECT_EQ(HotKeyFormatter::keyName(*code), QString(QChar(key))) << key;
+    }
+    EXPECT_EQ(ShortcutRecording::virtualKeyCode(Qt::Key_Space), 49u);
+    EXPECT_EQ(ShortcutRecording::virtualKeyCode(Qt::Key_F5), 96u);
+    // Shifted symbols name the key they are typed on.
+    EXPECT_EQ(ShortcutRecording::virtualKeyCode(Qt::Key_Exclam), 18u);
+    EXPECT_EQ(ShortcutRecording::virtualKeyCode(Qt::Key_Question), 44u);
+    EXPECT_EQ(ShortcutRecording::virtualKeyCode(Qt::Key_Meta), std::nullopt);
+    EXPECT_EQ(ShortcutRecording::virtualKeyCode(Qt::Key_VolumeUp), std::nullopt);
+}
+
+TEST(ShortcutRecording, AppliesTheRecordingRules) {
+    using ShortcutRecording::interpret;
+    EXPECT_EQ(interpret(Qt::Key_Escape, {}).kind, Kind::cancel);
+    EXPECT_EQ(interpret(Qt::Key_Escape, Qt::MetaModifier).kind, Kind::cancel);
+    // A letter alone, or with Shift, records nothing.
+    EXPECT_EQ(interpret(Qt::Key_K, {}).kind, Kind::ignore);
+    EXPECT_EQ(interpret(Qt::Key_K, Qt::ShiftModifier).kind, Kind::ignore);
+    // Super+Shift+letter records that key with command + shift.
+    EXPECT_EQ(interpret(Qt::Key_K, Qt::MetaModifier | Qt::ShiftModifier),
+              (RecordedKeyPress{Kind::record, 40, 768}));
+    EXPECT_EQ(interpret(Qt::Key_T, Qt::AltModifier | Qt::MetaModifier),
+              (RecordedKeyPress{Kind::record, 17, 2304}));
+    EXPECT_EQ(interpret(Qt::Key_Space, Qt::ControlModifier),
+              (RecordedKeyPress{Kind::record, 49, 0x1000}));
+    // Pressing the modifiers themselves, a key without a stored name or a keypad key goes on.
+    EXPECT_EQ(interpret(Qt::Key_Meta, Qt::MetaModifier).kind, Kind::ignore);
+    EXPECT_EQ(interpret(Qt::Key_Alt, Qt::AltModifier).kind, Kind::ignore);
+    EXPECT_EQ(interpret(Qt::Key_VolumeUp, Qt::ControlModifier).kind, Kind::ignore);
+    EXPECT_EQ(interpret(Qt::Key_1, Qt::ControlModifier | Qt::KeypadModifier).kind, Kind::ignore);
+}
+
+namespace {
+
+class GlobalHotKeyTest : public ::testing::Test {
+protected:
+    GlobalHotKeyTest()
+        : m_defaults(m_dir.filePath(u"defaults.json"_s)),
+          m_prefs(m_defaults, [] { return std::optional<QString>(); }) {}
+
+    QTemporaryDir m_dir;
+    DefaultsStore m_defaults;
+    Prefs m_prefs;
+    test::FakeHotKeyService m_service;
+    int m_triggers = 0;
+};
+
+using Combination = test::FakeHotKeyService::Combination;
+
+} // namespace
+
+TEST_F(GlobalHotKeyTest, RegistersTheStoredShortcutOnceAndTriggers) {
+    GlobalHotKey hotKey(m_service, m_prefs, [this] { ++m_triggers; });
+    EXPECT_TRUE(hotKey.registerHotKey());
+    EXPECT_TRUE(hotKey.registerHotKey()); // already registered: nothing more installed
+    ASSERT_EQ(m_service.registrations.size(), 1u);
+    EXPECT_EQ(m_service.registrations[0], (Combination{17, 2304}));
+    EXPECT_TRUE(m_service.press());
+    EXPECT_EQ(m_triggers, 1);
+}
+
+TEST_F(GlobalHotKeyTest, ReRegistersWithNewSettingsAfterTheNotification) {
+    GlobalHotKey hotKey(m_service, m_prefs, [this] { ++m_triggers; });
+    ASSERT_TRUE(hotKey.registerHotKey());
+    QObject context;
+    QObject::connect(&AppNotifications::shared(), &AppNotifications::hotKeySettingsChanged,
+                     &context, [&] {
+                         hotKey.unregisterHotKey();
+                         hotKey.registerHotKey();
+                     });
+    m_prefs.setHotKey(40, 0x300);
+    AppNotifications::shared().postHotKeySettingsChanged();
+    EXPECT_EQ(m_service.unregisterCount, 1);
+    EXPECT_EQ(m_service.held, (Combination{40, 0x300}));
+}
+
+TEST_F(GlobalHotKeyTest, RefusedShortcutLeavesNothingRegistered) {
+    m_service.refuseNext = true;
+    GlobalHotKey hotKey(m_service, m_prefs, [this] { ++m_triggers; });
+    EXPECT_FALSE(hotKey.registerHotKey());
+    EXPECT_FALSE(hotKey.isRegistered());
+    hotKey.unregisterHotKey(); // nothing to release
+    EXPECT_EQ(m_service.unregisterCount, 0);
+    EXPECT_TRUE(hotKey.registerHotKey()); // a later try may succeed
+}
+
+TEST_F(GlobalHotKeyTest, OutOfRangeStoredValuesUseTheDefaultShortcut) {
+    m_prefs.setHotKey(-1, 0x100);
+    EXPECT_EQ(StoredHotKey::fromPrefs(m_prefs), (StoredHotKey{17, 2304}));
+    m_prefs.setHotKey(40, qint64(1) << 32);
+    EXPECT_EQ(StoredHotKey::fromPrefs(m_prefs), (StoredHotKey{17, 2304}));
+    m_prefs.setHotKey(0xFFFFFFFFLL, 0);
+    EXPECT_EQ(StoredHotKey::fromPrefs(m_prefs), (StoredHotKey{0xFFFFFFFFu, 0}));
+
+    m_prefs.setHotKey(qint64(5) << 40, 0x300);
+    GlobalHotKey hotKey(m_service, m_prefs, [] {});
+    ASSERT_TRUE(hotKey.registerHotKey());
+    EXPECT_EQ(m_service.held, (Combination{17, 2304}));
+}
+
+TEST_F(GlobalHotKeyTest, PressAfterDestructionDoesNothing) {
+    {
+        GlobalHotKey hotKey(m_service, m_prefs, [this] { ++m_triggers; });
+        ASSERT_TRUE(hotKey.registerHotKey());
+    }
+    EXPECT_FALSE(m_service.held); // released on destruction
+    m_service.callback();         // a press already queued by the platform
+    EXPECT_EQ(m_triggers, 0);
+}
