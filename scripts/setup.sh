@@ -10,6 +10,9 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-svg-dev libqt6svg6 qcoro-qt6-dev
   nlohmann-json3-dev libatspi2.0-dev libglib2.0-dev
   libx11-dev libxi-dev libxtst-dev libxfixes-dev libexttextcat-dev
+  # on-device translation: Apertium with English<->Spanish and Spanish<->Portuguese (the pivot
+  # makes English -> Portuguese work offline)
+  apertium apertium-eng-spa apertium-es-pt libexttextcat-data
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libcpp-httplib-dev libbenchmark-dev
   # headless desktop for the end-to-end tests

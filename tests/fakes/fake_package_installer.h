@@ -1,0 +1,23 @@
+#pragma once
+
+#include "platform/linux/packagekit_installer.h"
+
+#include <QStringList>
+#include <functional>
+
+namespace ovra::test {
+
+// The package service, scripted. Installing a package runs `onInstall` (tests create the mode
+// files the package would bring); `present` false behaves like a system without PackageKit.
+class FakePackageInstaller final : public PackageInstaller {
+public:
+    bool present = true;
+    std::exception_ptr failure; // thrown by install when set
+    std::function<void(const QStringList&)> onInstall;
+    QList<QStringList> installs; // every install request, in order
+
+    QCoro::Task<bool> isPresent(CancelToken token) override;
+    QCoro::Task<void> install(QStringList packageNames, CancelToken token) override;
+};
+
+} // namespace ovra::test
