@@ -1,0 +1,145 @@
+#include "engines/engine_router.h"
+
+#include "engines/reformulator.h"
+#include "settings/key_store.h"
+#include "settings/prefs.h"
+#include "support/errors.h"
+
+namespace ovra {
+
+EngineRouter::EngineRouter(Prefs& prefs, KeyStore& keys, HttpClient& http,
+                           LanguageModel& deviceModel, TranslationCoordinator& coordinator,
+                           QUrl googleBaseUrl)
+    : m_prefs(prefs), m_keys(keys), m_onlineClient(prefs, keys, http),
+      m_googleClient(keys, http, std::move(googleBaseUrl)), m_online(m_onlineClient),
+      m_google(m_googleClient), m_localTranslation(coordinator), m_localReformulation(deviceModel) {
+}
+
+QString EngineRouter::instruction(AIActionKind kind) {
+    switch (kind) {
+    case AIActionKind::summarize:
+        return QStringLiteral("Resuma o texto do usuário de forma clara e fiel, no mesmo idioma "
+                              "do texto, com no máximo um terço do tamanho original. Responda só "
+                              "com o resumo, sem explicações nem comentários.");
+    case AIActionKind::review:
+        break;
+    }
+    return QStringLiteral("Revise o texto do usuário: corrija gramática, ortografia, pontuação e "
+                          "clareza, mantendo o idioma, o tom e o sentido. Responda só com o texto "
+                          "revisado, sem explicações, aspas ou comentários.");
+}
+
+bool EngineRouter::hasAIKey() const {
+    const std::optional<QString> key = m_keys.aiAPIKey(m_prefs.aiProvider());
+    return key && !key->isEmpty();
+}
+
+bool EngineRouter::hasGoogleKey() const {
+    return GoogleTranslateClient::resolvedAPIKey(m_keys).has_value();
+}
+
+QCoro::Task<EngineOutcome> EngineRouter::translate(QString text, TargetLanguage target,
+                                                   CancelToken token) {
+    token.throwIfCancelled();
+    // Translation never moves from one online service to the other.
+    const bool viaAI = m_prefs.onlineTranslationProvider() == OnlineTranslationProvider::ai;
+    if (viaAI && hasAIKey())
+        co_return co_await translateOnline(m_online, EngineKind::online, std::move(text),
+                                           std::move(target), std::move(token));
+    if (!viaAI && hasGoogleKey())
+        co_return co_await translateOnline(m_google, EngineKind::google, std::move(text),
+                                           std::move(target), std::move(token));
+    // Awaited on its own line: GCC 12 miscompiles co_await inside braced initialisers.
+    QString deviceText = co_await translateOnDevice(std::move(text), std::move(target), token);
+    co_return EngineOutcome{std::move(deviceText), EngineKind::onDevice, false};
+}
+
+QCoro::Task<EngineOutcome> EngineRouter::translateOnline(TextTranslating& engine, EngineKind kind,
+                                                         QString text, TargetLanguage target,
+                                                         CancelToken token) {
+    bool failed = false;
+    QString result;
+    try {
+        result = co_await engine.translate(text, target, token);
+    } catch (const CancelledError&) {
+        throw;
+    } catch (...) {
+        failed = true; // dropped unseen: the device answers instead
+    }
+    if (!failed)
+        co_return EngineOutcome{result, kind, false};
+    token.throwIfCancelled();
+    QString deviceText = co_await translateOnDevice(std::move(text), std::move(target), token);
+    co_return EngineOutcome{std::move(deviceText), EngineKind::onDevice, true};
+}
+
+QCoro::Task<QString> EngineRouter::translateOnDevice(QString text, TargetLanguage target,
+                                                     CancelToken token) {
+    bool failed = false;
+    QString result;
+    try {
+        result = co_await m_localTranslation.translate(text, target, token);
+    } catch (const CancelledError&) {
+        throw;
+    } catch (...) {
+        failed = true;
+    }
+    if (!failed)
+        co_return result;
+    token.throwIfCancelled();
+    // One retry with a session built afresh; a second failure is reported as it is.
+    m_localTranslation.coordinator().setForceFreshSession(true);
+    co_return co_await m_localTranslation.translate(std::move(text), std::move(target),
+                                                    std::move(token));
+}
+
+QCoro::Task<EngineOutcome> EngineRouter::reformulate(QString text, CancelToken token) {
+    token.throwIfCancelled();
+    const bool triedOnline = hasAIKey();
+    if (triedOnline) {
+        bool failed = false;
+        QString result;
+        try {
+            result = co_await m_online.reformulate(text, token);
+        } catch (const CancelledError&) {
+            throw;
+        } catch (...) {
+            failed = true;
+        }
+        if (!failed)
+            co_return EngineOutcome{result, EngineKind::online, false};
+        token.throwIfCancelled();
+    }
+    QString deviceText = co_await m_localReformulation.reformulate(std::move(text), token);
+    co_return EngineOutcome{std::move(deviceText), EngineKind::onDevice, triedOnline};
+}
+
+QCoro::Task<EngineOutcome> EngineRouter::runAction(AIActionKind kind, QString text,
+                                                   CancelToken token) {
+    token.throwIfCancelled();
+    const QString instructions = instruction(kind);
+    const bool triedOnline = hasAIKey();
+    if (triedOnline) {
+        bool failed = false;
+        QString result;
+        try {
+            // Built before the co_await: GCC 12 mishandles braced lists inside await expressions.
+            QList<OnlineAIClient::Message> messages;
+            messages.append({QStringLiteral("system"), instructions});
+            messages.append({QStringLiteral("user"), text});
+            result = co_await m_onlineClient.performChat(std::move(messages), token);
+        } catch (const CancelledError&) {
+            throw;
+        } catch (...) {
+            failed = true;
+        }
+        if (!failed)
+            co_return EngineOutcome{result, EngineKind::online, false};
+        token.throwIfCancelled();
+    }
+    QString deviceText = co_await OnDeviceAI::runWithFoundationModels(
+        m_localReformulation.model(), instructions, std::move(text), token);
+    co_return EngineOutcome{std::move(deviceText), EngineKind::onDevice, triedOnline};
+}
+
+} // namespace ovra

@@ -1,0 +1,143 @@
+#include "engines/http_request.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkRequest>
+#include <qcoro/qcoronetworkreply.h>
+
+namespace ovra {
+
+namespace {
+
+struct DeleteLater {
+    void operator()(QObject* object) const { object->deleteLater(); }
+};
+
+// Failures of the connection itself, reported even when a status line had already arrived: the
+// body that came with it is incomplete. Codes that Qt derives from an HTTP status (400 gives
+// ProtocolInvalidOperationError, 407 a proxy code) are answers, not transport failures.
+bool isTransportLevel(QNetworkReply::NetworkError error) {
+    const int code = static_cast<int>(error);
+    return (code >= 1 && code <= 99) || error == QNetworkReply::ProtocolFailure;
+}
+
+struct ReadState {
+    QByteArray body;
+    bool tooLarge = false;
+};
+
+} // namespace
+
+HttpTransportError::HttpTransportError(Kind kind) : Error(descriptionFor(kind)), m_kind(kind) {}
+
+QString HttpTransportError::descriptionFor(Kind kind) {
+    switch (kind) {
+    case Kind::noConnection:
+        return QStringLiteral("Sem conexão com o serviço. Verifique a internet e tente de novo.");
+    case Kind::timedOut:
+        return QStringLiteral("O serviço não respondeu a tempo. Tente de novo.");
+    case Kind::tlsRefused:
+        return QStringLiteral("Conexão segura recusada: o certificado do serviço não é válido.");
+    case Kind::unexpectedResponse:
+        return QStringLiteral("Resposta inesperada do serviço.");
+    case Kind::other:
+        break;
+    }
+    return QStringLiteral("Falha de rede ao falar com o serviço.");
+}
+
+HttpTransportError::Kind HttpTransportError::kindFor(QNetworkReply::NetworkError error) {
+    switch (error) {
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::RemoteHostClosedError:
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyConnectionClosedError:
+    case QNetworkReply::ProxyNotFoundError:
+        return Kind::noConnection;
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::ProxyTimeoutError:
+    case QNetworkReply::OperationCanceledError: // the transfer time-out aborts the reply
+        return Kind::timedOut;
+    case QNetworkReply::SslHandshakeFailedError:
+        return Kind::tlsRefused;
+    case QNetworkReply::ProtocolUnknownError:
+    case QNetworkReply::ProtocolFailure:
+        return Kind::unexpectedResponse;
+    default:
+        return Kind::other;
+    }
+}
+
+HttpClient::HttpClient()
+    : m_ownManager(std::make_unique<QNetworkAccessManager>()), m_manager(m_ownManager.get()) {}
+
+HttpClient::HttpClient(QNetworkAccessManager& manager) : m_manager(&manager) {}
+
+HttpClient::~HttpClient() = default;
+
+bool HttpClient::isSendable(const QUrl& url) {
+    const QString scheme = url.scheme();
+    return url.isValid() && (scheme == u"https" || scheme == u"http") && !url.host().isEmpty();
+}
+
+QCoro::Task<HttpResponse> HttpClient::post(Request request, CancelToken token) {
+    token.throwIfCancelled();
+    if (!isSendable(request.url))
+        throw HttpTransportError(HttpTransportError::Kind::unexpectedResponse);
+
+    QNetworkRequest networkRequest(request.url);
+    networkRequest.setTransferTimeout(static_cast<int>(request.timeout.count()));
+    for (const auto& [name, value] : std::as_const(request.headers))
+        networkRequest.setRawHeader(name, value);
+    // The default TLS configuration verifies the peer; nothing here relaxes it.
+
+    std::unique_ptr<QNetworkReply, DeleteLater> reply(
+        m_manager->post(networkRequest, request.body));
+    QNetworkReply* raw = reply.get();
+    auto state = std::make_shared<ReadState>();
+    const qint64 cap = request.maxResponseBytes;
+
+    // Refuse an answer that announces, or reaches, more than the cap, before it fills memory.
+    QObject::connect(raw, &QNetworkReply::metaDataChanged, raw, [raw, state, cap] {
+        const QVariant length = raw->header(QNetworkRequest::ContentLengthHeader);
+        if (!state->tooLarge && length.isValid() && length.toLongLong() > cap) {
+            state->tooLarge = true;
+            raw->abort();
+        }
+    });
+    QObject::connect(raw, &QIODevice::readyRead, raw, [raw, state, cap] {
+        if (state->tooLarge)
+            return;
+        state->body += raw->readAll();
+        if (state->body.size() > cap) {
+            state->tooLarge = true;
+            state->body.clear();
+            raw->abort();
+        }
+    });
+    auto subscription = token.onCancel([raw] { raw->abort(); });
+
+    co_await raw;
+    subscription.reset();
+
+    if (token.isCancelled())
+        throw CancelledError();
+    if (state->tooLarge)
+        throw HttpTransportError(HttpTransportError::Kind::unexpectedResponse);
+    if (raw->isOpen())
+        state->body += raw->readAll();
+    if (state->body.size() > cap)
+        throw HttpTransportError(HttpTransportError::Kind::unexpectedResponse);
+
+    const QNetworkReply::NetworkError error = raw->error();
+    const QVariant status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (!isTransportLevel(error) && status.isValid())
+        co_return HttpResponse{status.toInt(), std::move(state->body)};
+    if (error == QNetworkReply::NoError)
+        throw HttpTransportError(HttpTransportError::Kind::unexpectedResponse);
+    throw HttpTransportError(HttpTransportError::kindFor(error));
+}
+
+} // namespace ovra

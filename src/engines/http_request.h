@@ -1,0 +1,84 @@
+#pragma once
+
+#include "support/cancellation.h"
+#include "support/errors.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QNetworkReply>
+#include <QPair>
+#include <QUrl>
+#include <chrono>
+#include <memory>
+#include <qcoro/qcorotask.h>
+
+class QNetworkAccessManager;
+
+namespace ovra {
+
+// A request failed below HTTP: no answer with a status arrived. Its description is a fixed
+// Portuguese sentence chosen by kind; the network library's own text is never used, because it
+// can carry the request URL (and with it a key sent in the query).
+class HttpTransportError : public Error {
+public:
+    enum class Kind {
+        noConnection,       // host not found, connection refused or dropped
+        timedOut,           // no data for the whole transfer time-out
+        tlsRefused,         // the certificate or the TLS handshake was refused
+        unexpectedResponse, // the answer was not HTTP, or larger than the caller allows
+        other,
+    };
+
+    explicit HttpTransportError(Kind kind);
+    Kind kind() const { return m_kind; }
+    static QString descriptionFor(Kind kind);
+    // The kind for a reply that ended with `error` and without an HTTP status; a reply aborted
+    // by the transfer time-out reports itself as cancelled.
+    static Kind kindFor(QNetworkReply::NetworkError error);
+
+private:
+    Kind m_kind;
+};
+
+struct HttpResponse {
+    int status = 0;
+    QByteArray body;
+};
+
+// One POST at a time per call, over one long-lived QNetworkAccessManager on the main thread.
+// Any HTTP status is a response (the caller judges it); everything else throws
+// HttpTransportError, or CancelledError when the token was cancelled. TLS verification stays on.
+class HttpClient {
+public:
+    static constexpr std::chrono::milliseconds defaultTimeout{30'000};
+    static constexpr qint64 defaultMaxResponseBytes = 8 * 1024 * 1024;
+
+    struct Request {
+        QUrl url;
+        QList<QPair<QByteArray, QByteArray>> headers;
+        QByteArray body;
+        std::chrono::milliseconds timeout =
+            defaultTimeout; // transfer time-out: no data for this long
+        qint64 maxResponseBytes = defaultMaxResponseBytes;
+    };
+
+    // Uses its own manager.
+    HttpClient();
+    // Uses `manager`, which must outlive this client.
+    explicit HttpClient(QNetworkAccessManager& manager);
+    ~HttpClient();
+    HttpClient(const HttpClient&) = delete;
+    HttpClient& operator=(const HttpClient&) = delete;
+
+    // Only absolute http and https URLs with a host are sent; anything else is refused before
+    // the network is touched.
+    static bool isSendable(const QUrl& url);
+
+    QCoro::Task<HttpResponse> post(Request request, CancelToken token = {});
+
+private:
+    std::unique_ptr<QNetworkAccessManager> m_ownManager;
+    QNetworkAccessManager* m_manager;
+};
+
+} // namespace ovra

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "engines/http_request.h"
+#include "settings/catalogues.h"
+#include "support/errors.h"
+
+#include <QList>
+#include <QString>
+#include <QUrl>
+#include <optional>
+
+namespace ovra {
+
+class KeyStore;
+class Prefs;
+
+class OnlineAIError : public Error {
+public:
+    enum class Kind { http, notConfigured, emptyResponse, invalidResponse };
+
+    static OnlineAIError http(int status, std::optional<QString> message);
+    static OnlineAIError notConfigured();
+    static OnlineAIError emptyResponse();
+    static OnlineAIError invalidResponse();
+
+    Kind kind() const { return m_kind; }
+    int status() const { return m_status; }
+    const std::optional<QString>& message() const { return m_message; }
+
+private:
+    OnlineAIError(Kind kind, QString description, int status = 0,
+                  std::optional<QString> message = std::nullopt);
+    Kind m_kind;
+    int m_status;
+    std::optional<QString> m_message;
+};
+
+// Talks to any service that accepts OpenAI-shaped chat-completions requests. Provider, key, base
+// URL and model are read from the settings and the key store at every call.
+class OnlineAIClient {
+public:
+    struct Message {
+        QString role;
+        QString content;
+        bool operator==(const Message&) const = default;
+    };
+
+    OnlineAIClient(Prefs& prefs, KeyStore& keys, HttpClient& http);
+
+    // The reply to the whole conversation, trimmed. Throws OnlineAIError, HttpTransportError,
+    // ResponseDecodingError or CancelledError.
+    QCoro::Task<QString> performChat(QList<Message> messages, CancelToken token = {});
+    QCoro::Task<QString> complete(QList<Message> messages, CancelToken token = {});
+    QCoro::Task<QString> translate(QString text, TargetLanguage target, CancelToken token = {});
+    QCoro::Task<QString> reformulate(QString text, CancelToken token = {});
+
+    static QString translateInstruction(const TargetLanguage& target);
+    static QString reformulateInstruction();
+    // base URL, trimmed, minus one final "/", plus "/chat/completions"; nothing when unusable.
+    static std::optional<QUrl> chatCompletionsUrl(const QString& baseURL);
+
+private:
+    Prefs& m_prefs;
+    KeyStore& m_keys;
+    HttpClient& m_http;
+};
+
+} // namespace ovra

@@ -1,0 +1,133 @@
+#include "fakes/fake_http_server.h"
+
+// The distribution's cpp-httplib is a compiled library built with these options; the header must
+// see the same ones, or its classes would not match the library's (Request carries an SSL handle).
+#ifndef CPPHTTPLIB_OPENSSL_SUPPORT
+#define CPPHTTPLIB_OPENSSL_SUPPORT
+#endif
+#ifndef CPPHTTPLIB_ZLIB_SUPPORT
+#define CPPHTTPLIB_ZLIB_SUPPORT
+#endif
+#ifndef CPPHTTPLIB_BROTLI_SUPPORT
+#define CPPHTTPLIB_BROTLI_SUPPORT
+#endif
+#include <httplib.h>
+
+#include <cctype>
+
+namespace ovra::test {
+
+std::string FakeHttpServer::Request::header(const std::string& name) const {
+    const auto lower = [](std::string text) {
+        for (char& c : text)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    for (const auto& [key, value] : headers)
+        if (lower(key) == lower(name))
+            return value;
+    return {};
+}
+
+std::string FakeHttpServer::Request::param(const std::string& name) const {
+    const auto it = params.find(name);
+    return it == params.end() ? std::string() : it->second;
+}
+
+FakeHttpServer::FakeHttpServer() : m_server(std::make_unique<httplib::Server>()) {
+    const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
+        Request recorded;
+        recorded.method = request.method;
+        recorded.path = request.path;
+        const auto queryStart = request.target.find('?');
+        if (queryStart != std::string::npos)
+            recorded.rawQuery = request.target.substr(queryStart + 1);
+        for (const auto& [key, value] : request.params)
+            recorded.params.emplace(key, value);
+        for (const auto& [key, value] : request.headers)
+            recorded.headers.emplace(key, value);
+        recorded.body = request.body;
+
+        std::unique_lock lock(m_mutex);
+        ++m_requestCount;
+        if (m_recording)
+            m_requests.push_back(std::move(recorded));
+        Response scripted = m_default;
+        if (!m_queue.empty()) {
+            scripted = std::move(m_queue.front());
+            m_queue.pop_front();
+        }
+        if (scripted.hold) {
+            const auto seen = m_releaseCount;
+            m_released.wait(lock, [&] { return m_stopping || m_releaseCount != seen; });
+        }
+        response.status = scripted.status;
+        response.set_content(scripted.body, scripted.contentType.c_str());
+    };
+    // Connections close after each answer: a kept-alive connection would hold stop() for the
+    // whole keep-alive time-out.
+    m_server->set_keep_alive_max_count(1);
+    m_server->Post(".*", handler);
+    m_server->Get(".*", handler);
+    m_port = m_server->bind_to_any_port("127.0.0.1");
+    m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    // stop() only works once the accept loop runs; connections made before that wait in the
+    // listen backlog anyway.
+    while (!m_server->is_running())
+        std::this_thread::yield();
+}
+
+FakeHttpServer::~FakeHttpServer() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_released.notify_all();
+    m_server->stop();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+QUrl FakeHttpServer::url(const QString& path) const {
+    return QUrl(QStringLiteral("http://127.0.0.1:") + QString::number(m_port) + path);
+}
+
+void FakeHttpServer::enqueue(Response response) {
+    std::lock_guard lock(m_mutex);
+    m_queue.push_back(std::move(response));
+}
+
+void FakeHttpServer::setDefault(Response response) {
+    std::lock_guard lock(m_mutex);
+    m_default = std::move(response);
+}
+
+void FakeHttpServer::release() {
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_releaseCount;
+    }
+    m_released.notify_all();
+}
+
+std::vector<FakeHttpServer::Request> FakeHttpServer::requests() const {
+    std::lock_guard lock(m_mutex);
+    return m_requests;
+}
+
+std::size_t FakeHttpServer::requestCount() const {
+    std::lock_guard lock(m_mutex);
+    return m_requestCount;
+}
+
+void FakeHttpServer::setRecording(bool on) {
+    std::lock_guard lock(m_mutex);
+    m_recording = on;
+}
+
+FakeHttpServer::Request FakeHttpServer::lastRequest() const {
+    std::lock_guard lock(m_mutex);
+    return m_requests.empty() ? Request{} : m_requests.back();
+}
+
+} // namespace ovra::test

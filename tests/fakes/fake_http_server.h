@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QUrl>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace httplib {
+class Server;
+}
+
+namespace ovra::test {
+
+// A small HTTP server on 127.0.0.1 (ephemeral port) running on its own thread. It records every
+// request and answers from a script: queued responses first, then the default one. A response may
+// be held until release() (or the server stops), to test cancellation and time-outs.
+class FakeHttpServer {
+public:
+    struct Request {
+        std::string method;
+        std::string path;
+        std::string rawQuery;                           // as received, still percent-encoded
+        std::multimap<std::string, std::string> params; // decoded query parameters
+        std::multimap<std::string, std::string> headers;
+        std::string body;
+
+        std::string header(const std::string& name) const;
+        std::string param(const std::string& name) const;
+    };
+    struct Response {
+        int status = 200;
+        std::string body;
+        std::string contentType = "application/json";
+        bool hold = false; // wait for release() before answering
+    };
+
+    FakeHttpServer();
+    ~FakeHttpServer();
+    FakeHttpServer(const FakeHttpServer&) = delete;
+    FakeHttpServer& operator=(const FakeHttpServer&) = delete;
+
+    int port() const { return m_port; }
+    // "http://127.0.0.1:<port>" plus `path`.
+    QUrl url(const QString& path = QString()) const;
+
+    // Off: requests are counted but not kept (for long benchmark runs).
+    void setRecording(bool on);
+
+    void enqueue(Response response);
+    void setDefault(Response response);
+    // Answers every held request (they get their scripted response).
+    void release();
+
+    std::vector<Request> requests() const;
+    std::size_t requestCount() const;
+    Request lastRequest() const;
+
+private:
+    std::unique_ptr<httplib::Server> m_server;
+    std::thread m_thread;
+    int m_port = 0;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_released;
+    std::uint64_t m_releaseCount = 0;
+    bool m_stopping = false;
+    std::deque<Response> m_queue;
+    Response m_default;
+    std::vector<Request> m_requests;
+    std::size_t m_requestCount = 0;
+    bool m_recording = true;
+};
+
+} // namespace ovra::test

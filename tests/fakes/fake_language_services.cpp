@@ -1,0 +1,134 @@
+#include "fakes/fake_language_services.h"
+
+#include "support/errors.h"
+
+namespace ovra::test {
+
+namespace {
+// Waits for `gate`, or ends with CancelledError when `token` is cancelled first.
+QCoro::Task<void> waitForGate(std::shared_ptr<OneShot<bool>> gate, CancelToken token) {
+    const auto subscription =
+        token.onCancel([gate] { gate->fail(std::make_exception_ptr(CancelledError())); });
+    co_await gate->wait();
+}
+
+QString takeReply(FakeReply reply) {
+    if (auto* error = std::get_if<std::exception_ptr>(&reply))
+        std::rethrow_exception(*error);
+    return std::get<QString>(std::move(reply));
+}
+} // namespace
+
+class FakeLanguageModelSession final : public LanguageModelSession {
+public:
+    FakeLanguageModelSession(FakeLanguageModel& model, int index)
+        : m_model(model), m_index(index) {}
+    QCoro::Task<QString> respond(QString prompt, CancelToken token) override {
+        co_return co_await m_model.respond(m_index, std::move(prompt), std::move(token));
+    }
+
+private:
+    FakeLanguageModel& m_model;
+    int m_index;
+};
+
+QCoro::Task<bool> FakeLanguageModel::isAvailable(CancelToken token) {
+    token.throwIfCancelled();
+    ++availabilityChecks;
+    co_return available;
+}
+
+std::unique_ptr<LanguageModelSession> FakeLanguageModel::openSession(QString instructions) {
+    sessionInstructions << instructions;
+    conversations.emplace_back();
+    return std::make_unique<FakeLanguageModelSession>(
+        *this, static_cast<int>(sessionInstructions.size() - 1));
+}
+
+QCoro::Task<QString> FakeLanguageModel::respond(int session, QString prompt, CancelToken token) {
+    token.throwIfCancelled();
+    turns.push_back({session, prompt});
+    if (holdReplies) {
+        auto gate = OneShot<bool>::make();
+        m_held.push_back(gate);
+        co_await waitForGate(gate, token);
+    }
+    FakeReply reply = defaultReply;
+    if (!replies.empty()) {
+        reply = std::move(replies.front());
+        replies.pop_front();
+    }
+    QString text = takeReply(std::move(reply));
+    conversations[static_cast<std::size_t>(session)].emplace_back(prompt, text);
+    co_return text;
+}
+
+void FakeLanguageModel::releaseHeld() {
+    auto held = std::exchange(m_held, {});
+    for (auto& gate : held)
+        gate->resolve(true);
+}
+
+class FakeTranslationSession final : public TranslationSession {
+public:
+    FakeTranslationSession(FakeTranslationService& service, TranslationConfiguration configuration)
+        : m_service(service), m_configuration(std::move(configuration)) {}
+
+    QCoro::Task<bool> isReady(CancelToken token) override {
+        token.throwIfCancelled();
+        m_service.calls << QStringLiteral("isReady");
+        co_return m_service.ready;
+    }
+    QCoro::Task<void> prepareTranslation(CancelToken token) override {
+        token.throwIfCancelled();
+        m_service.calls << QStringLiteral("prepare");
+        if (m_service.holdPreparation) {
+            auto gate = OneShot<bool>::make();
+            m_service.m_held.push_back(gate);
+            co_await waitForGate(gate, token);
+        }
+        std::exception_ptr failure;
+        if (!m_service.prepareFailures.empty()) {
+            failure = m_service.prepareFailures.front();
+            m_service.prepareFailures.pop_front();
+        }
+        if (failure)
+            std::rethrow_exception(failure);
+        m_service.ready = true;
+    }
+    QCoro::Task<QString> translate(QString text, CancelToken token) override {
+        token.throwIfCancelled();
+        m_service.calls << QStringLiteral("translate:") + text;
+        FakeReply reply = text + QStringLiteral(" → ") + m_configuration.target;
+        if (!m_service.translations.empty()) {
+            reply = std::move(m_service.translations.front());
+            m_service.translations.pop_front();
+        }
+        co_return takeReply(std::move(reply));
+    }
+
+private:
+    FakeTranslationService& m_service;
+    TranslationConfiguration m_configuration;
+};
+
+std::unique_ptr<TranslationSession>
+FakeTranslationService::makeSession(const TranslationConfiguration& configuration) {
+    sessionsMade.push_back(configuration);
+    return std::make_unique<FakeTranslationSession>(*this, configuration);
+}
+
+QCoro::Task<LanguageAvailabilityStatus>
+FakeTranslationService::status(QString source, QString target, CancelToken token) {
+    token.throwIfCancelled();
+    const auto it = availability.find({source, target});
+    co_return it == availability.end() ? LanguageAvailabilityStatus::unsupported : it->second;
+}
+
+void FakeTranslationService::finishPreparation() {
+    auto held = std::exchange(m_held, {});
+    for (auto& gate : held)
+        gate->resolve(true);
+}
+
+} // namespace ovra::test

@@ -1,0 +1,176 @@
+#include "engine_test_support.h"
+#include "engines/engine_router.h"
+#include "engines/reformulator.h"
+#include "fakes/fake_http_server.h"
+#include "fakes/fake_language_services.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace ovra;
+using namespace ovra::test;
+
+namespace {
+
+const std::string googleOk = R"({"data":{"translations":[{"translatedText":"from google"}]}})";
+const std::string aiOk = R"({"choices":[{"message":{"content":"from ai"}}]})";
+
+class EngineRouterTest : public ::testing::Test {
+protected:
+    EngineRouterTest() {
+        env.prefs.setBaseURL(AIProvider::openai, ai.url(QStringLiteral("/v1")).toString());
+        google.setDefault({200, googleOk});
+        ai.setDefault({200, aiOk});
+        host.setActive(true);
+    }
+    void useProvider(OnlineTranslationProvider provider) {
+        env.prefs.setOnlineTranslationProvider(provider);
+    }
+    EngineOutcome translate(CancelToken token = {}) {
+        return runToEnd(router.translate(QStringLiteral("olá"), *TargetLanguage::named(u"en"),
+                                         std::move(token)));
+    }
+
+    EngineEnvironment env;
+    FakeHttpServer google;
+    FakeHttpServer ai;
+    FakeLanguageModel model;
+    FakeTranslationService translator;
+    TranslationCoordinator coordinator;
+    TranslationSessionHost host{coordinator, translator};
+    EngineRouter router{env.prefs, env.keys, env.http, model, coordinator, google.url()};
+};
+
+TEST_F(EngineRouterTest, TranslationFollowsTheProviderSettingAndNeverCrossesOver) {
+    // Google chosen, nothing stored: the built-in key makes Google usable.
+    useProvider(OnlineTranslationProvider::google);
+    EXPECT_EQ(translate(),
+              (EngineOutcome{QStringLiteral("from google"), EngineKind::google, false}));
+    EXPECT_EQ(google.lastRequest().param("key"), builtinGoogleKey.toStdString());
+
+    // AI chosen with a key: the AI service, never Google.
+    env.setAIKey(AIProvider::openai, aiKey);
+    useProvider(OnlineTranslationProvider::ai);
+    EXPECT_EQ(translate(), (EngineOutcome{QStringLiteral("from ai"), EngineKind::online, false}));
+    EXPECT_EQ(google.requestCount(), 1u);
+
+    // AI chosen without a key: straight to the device, no fallback flag, Google not consulted.
+    env.setAIKey(AIProvider::openai, QString());
+    EXPECT_EQ(translate(),
+              (EngineOutcome{QStringLiteral("olá → en"), EngineKind::onDevice, false}));
+    EXPECT_EQ(google.requestCount(), 1u);
+    EXPECT_EQ(ai.requestCount(), 1u);
+}
+
+TEST_F(EngineRouterTest, OnlineFailureFallsBackToTheDeviceSilently) {
+    useProvider(OnlineTranslationProvider::google);
+    env.setAIKey(AIProvider::openai, aiKey);
+    google.setDefault({403, R"({"error":{"message":"API key not valid"}})"});
+    EXPECT_EQ(translate(), (EngineOutcome{QStringLiteral("olá → en"), EngineKind::onDevice, true}));
+    EXPECT_EQ(ai.requestCount(), 0u); // a Google failure never leads to the AI service
+
+    useProvider(OnlineTranslationProvider::ai);
+    ai.setDefault({200, R"({"choices":[{"message":{"content":null}}]})"});
+    EXPECT_EQ(translate(), (EngineOutcome{QStringLiteral("olá → en"), EngineKind::onDevice, true}));
+}
+
+TEST_F(EngineRouterTest, CancellationDuringTheOnlineRequestIsNotAnsweredByTheDevice) {
+    useProvider(OnlineTranslationProvider::google);
+    google.setDefault({200, googleOk, "application/json", /*hold=*/true});
+    CancelSource cancel;
+    auto task =
+        router.translate(QStringLiteral("olá"), TargetLanguage::portuguese(), cancel.token());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return google.requestCount() == 1; }, 5000));
+    cancel.cancel();
+    expectFailure<CancelledError>(std::move(task));
+    EXPECT_TRUE(translator.calls.isEmpty());
+    EXPECT_TRUE(translator.sessionsMade.empty());
+    google.release();
+}
+
+TEST_F(EngineRouterTest, DeviceTranslationIsRetriedOnceWithAFreshSession) {
+    useProvider(OnlineTranslationProvider::ai); // no AI key: device
+    translator.translations = {failure(Error(QStringLiteral("sessão velha"))),
+                               QStringLiteral("ok")};
+    EXPECT_EQ(translate().text, QStringLiteral("ok"));
+    ASSERT_EQ(translator.sessionsMade.size(), 2u);
+    EXPECT_NE(translator.sessionsMade[0].generation, translator.sessionsMade[1].generation);
+    EXPECT_FALSE(coordinator.forceFreshSession());
+
+    translator.translations = {failure(Error(QStringLiteral("um"))),
+                               failure(Error(QStringLiteral("dois")))};
+    const auto error =
+        expectFailure<Error>(router.translate(QStringLiteral("x"), TargetLanguage::portuguese()));
+    EXPECT_EQ(error.description(), QStringLiteral("dois"));
+    EXPECT_EQ(translator.sessionsMade.size(), 4u); // no third attempt
+}
+
+TEST_F(EngineRouterTest, CancelledDeviceTranslationIsNotRetried) {
+    useProvider(OnlineTranslationProvider::ai);
+    host.setActive(false); // no session arrives: the request waits
+    CancelSource cancel;
+    auto task = router.translate(QStringLiteral("x"), TargetLanguage::portuguese(), cancel.token());
+    coordinator.cancelPending();
+    expectFailure<CancelledError>(std::move(task));
+    EXPECT_FALSE(coordinator.hasPendingRequest());
+    EXPECT_FALSE(coordinator.forceFreshSession());
+}
+
+TEST_F(EngineRouterTest, SummarizeSendsTheInstructionAndTheSelectionUnchanged) {
+    env.setAIKey(AIProvider::openai, aiKey);
+    const auto outcome =
+        runToEnd(router.runAction(AIActionKind::summarize, QStringLiteral(" Sel\n")));
+    EXPECT_EQ(outcome, (EngineOutcome{QStringLiteral("from ai"), EngineKind::online, false}));
+    const std::string expected =
+        R"("messages":[{"role":"system","content":"Resuma o texto do usuário de forma clara e fiel, no )"
+        R"(mesmo idioma do texto, com no máximo um terço do tamanho original. Responda só com o )"
+        R"(resumo, sem explicações nem comentários."},{"role":"user","content":" Sel\n"}])";
+    EXPECT_NE(ai.lastRequest().body.find(expected), std::string::npos);
+}
+
+TEST_F(EngineRouterTest, ActionsAndReformulationOnTheDevice) {
+    // No key: the device, with the same instruction, no fallback flag.
+    auto outcome = runToEnd(router.runAction(AIActionKind::review, QStringLiteral("txt")));
+    EXPECT_EQ(outcome,
+              (EngineOutcome{QStringLiteral("device answer"), EngineKind::onDevice, false}));
+    EXPECT_EQ(model.sessionInstructions.last(), EngineRouter::instruction(AIActionKind::review));
+
+    // Key present but the service fails: the device answers, flagged as a fallback.
+    env.setAIKey(AIProvider::openai, aiKey);
+    ai.setDefault({500, "{}"});
+    outcome = runToEnd(router.reformulate(QStringLiteral("txt")));
+    EXPECT_EQ(outcome,
+              (EngineOutcome{QStringLiteral("device answer"), EngineKind::onDevice, true}));
+    EXPECT_EQ(model.sessionInstructions.last(), Reformulator::instructions());
+
+    // ...and with no device model the failure is the device's.
+    model.available = false;
+    const auto error = expectFailure<ReformulatorError>(router.reformulate(QStringLiteral("txt")));
+    EXPECT_EQ(error.kind(), ReformulatorError::Kind::unavailable);
+    EXPECT_EQ(ai.requestCount(), 2u);
+}
+
+TEST_F(EngineRouterTest, FallbackFlagSaysWhetherTheOnlineEngineWasTried) {
+    // A key stored while the device works does not make the device answer a fallback.
+    model.holdReplies = true;
+    auto task = router.reformulate(QStringLiteral("txt"));
+    ASSERT_EQ(model.heldCount(), 1u);
+    env.setAIKey(AIProvider::openai, aiKey);
+    model.releaseHeld();
+    EXPECT_FALSE(runToEnd(std::move(task)).usedFallback);
+    EXPECT_EQ(ai.requestCount(), 0u);
+}
+
+TEST_F(EngineRouterTest, CancelledOnlineActionIsNotAnsweredByTheDevice) {
+    env.setAIKey(AIProvider::openai, aiKey);
+    ai.setDefault({200, aiOk, "application/json", /*hold=*/true});
+    CancelSource cancel;
+    auto task = router.runAction(AIActionKind::summarize, QStringLiteral("t"), cancel.token());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ai.requestCount() == 1; }, 5000));
+    cancel.cancel();
+    expectFailure<CancelledError>(std::move(task));
+    EXPECT_TRUE(model.turns.empty());
+    ai.release();
+}
+
+} // namespace

@@ -1,0 +1,206 @@
+#include "engine_test_support.h"
+#include "engines/google_translate_client.h"
+#include "engines/response_decoding.h"
+#include "fakes/fake_http_server.h"
+
+#include <gtest/gtest.h>
+
+using namespace ovra;
+using namespace ovra::test;
+
+namespace {
+
+class GoogleTranslateClientTest : public ::testing::Test {
+protected:
+    EngineEnvironment env;
+    FakeHttpServer server;
+    GoogleTranslateClient client{env.keys, env.http, server.url()};
+
+    QString translate(const QString& text = QStringLiteral("olá"),
+                      const QString& code = QStringLiteral("en")) {
+        return runToEnd(client.translate(text, *TargetLanguage::named(code)));
+    }
+    GoogleTranslateError failWith(int status, std::string body) {
+        server.enqueue({status, std::move(body)});
+        return expectFailure<GoogleTranslateError>(
+            client.translate(QStringLiteral("x"), TargetLanguage::portuguese()));
+    }
+};
+
+TEST_F(GoogleTranslateClientTest, SendsTheDocumentedRequestWithTheKeyOnlyInTheQuery) {
+    server.enqueue(
+        {200,
+         R"({"data":{"translations":[{"translatedText":"  hello \n","detectedSourceLanguage":"pt"}]}})"});
+    EXPECT_EQ(translate(QStringLiteral(" olá \"mundo\"\n"), QStringLiteral("zh-CN")),
+              QStringLiteral("hello"));
+
+    const auto request = server.lastRequest();
+    EXPECT_EQ(request.method, "POST");
+    EXPECT_EQ(request.path, "/language/translate/v2");
+    EXPECT_EQ(request.body, R"({"q":" olá \"mundo\"\n","target":"zh-CN","format":"text"})");
+    EXPECT_EQ(request.header("Content-Type"), "application/json");
+    // No stored key: the built-in one, as the single query parameter.
+    EXPECT_EQ(request.params.size(), 1u);
+    EXPECT_EQ(request.param("key"), builtinGoogleKey.toStdString());
+    const std::string key = builtinGoogleKey.toStdString();
+    EXPECT_EQ(request.body.find(key), std::string::npos);
+    for (const auto& [name, value] : request.headers)
+        EXPECT_EQ(value.find(key), std::string::npos);
+}
+
+TEST_F(GoogleTranslateClientTest, UserKeyIsPercentEncodedAndWinsOverTheBuiltInOne) {
+    env.keys.writeKey(userGoogleKey, KeyStore::googleAccount);
+    server.enqueue({200, R"({"data":{"translations":[{"translatedText":"ok"}]}})"});
+    translate();
+    const auto request = server.lastRequest();
+    EXPECT_EQ(request.param("key"), userGoogleKey.toStdString()); // '+', '&' and '=' survive
+    EXPECT_EQ(request.rawQuery.find('+'), std::string::npos);
+}
+
+TEST_F(GoogleTranslateClientTest, BaseUrlWithPathOrTrailingSlashGivesOneSlash) {
+    GoogleTranslateClient prefixed{env.keys, env.http, server.url(QStringLiteral("/proxy/"))};
+    server.enqueue({200, R"({"data":{"translations":[{"translatedText":"ok"}]}})"});
+    runToEnd(prefixed.translate(QStringLiteral("a"), TargetLanguage::portuguese()));
+    EXPECT_EQ(server.lastRequest().path, "/proxy/language/translate/v2");
+}
+
+TEST_F(GoogleTranslateClientTest, OnlyTheFirstTranslationCountsAndBlankIsEmpty) {
+    server.enqueue(
+        {200,
+         R"({"data":{"translations":[{"translatedText":" first "},{"translatedText":"second"}]}})"});
+    EXPECT_EQ(translate(), QStringLiteral("first"));
+
+    for (const char* body :
+         {R"({"data":{"translations":[{"translatedText":"  \n"}]}})",
+          R"({"data":{"translations":[]}})",
+          R"({"data":{"translations":[{"translatedText":""},{"translatedText":"late"}]}})"}) {
+        EXPECT_EQ(failWith(200, body).kind(), GoogleTranslateError::Kind::emptyResponse) << body;
+    }
+}
+
+TEST_F(GoogleTranslateClientTest, MalformedSuccessBodiesAreDecodingErrors) {
+    for (const char* body :
+         {"not json", R"({"translations":[]})", R"({"data":{}})",
+          R"({"data":{"translations":[{"text":"x"}]}})",
+          R"({"data":{"translations":[{"translatedText":"a"},{}]}})",
+          R"({"data":{"translations":[{"translatedText":"a","detectedSourceLanguage":3}]}})"}) {
+        server.enqueue({200, body});
+        expectFailure<ResponseDecodingError>(
+            client.translate(QStringLiteral("x"), TargetLanguage::portuguese()));
+    }
+}
+
+TEST_F(GoogleTranslateClientTest, StatusOutsideTwoHundredsIsAnError) {
+    auto error = failWith(199, R"({"data":{"translations":[{"translatedText":"x"}]}})");
+    EXPECT_EQ(error.kind(), GoogleTranslateError::Kind::http);
+    EXPECT_EQ(error.description(), QStringLiteral("Google Tradutor respondeu com erro 199."));
+    error = failWith(300, R"({"data":{"translations":[{"translatedText":"x"}]}})");
+    EXPECT_EQ(error.status(), 300);
+}
+
+TEST_F(GoogleTranslateClientTest, ErrorBodiesGiveTheDocumentedDescriptions) {
+    // The blocked key wins over billing, whatever the case of the reason.
+    auto error = failWith(
+        403,
+        R"({"error":{"message":"Billing is not enabled","errors":[{"reason":"API_KEY_SERVICE_BLOCKED"}]}})");
+    EXPECT_EQ(error.kind(), GoogleTranslateError::Kind::explained);
+    EXPECT_EQ(error.description(), QStringLiteral("A chave está bloqueada para tradução. Verifique "
+                                                  "as restrições da chave no Google Cloud."));
+
+    error =
+        failWith(400, R"({"error":{"message":"API Key NOT valid. Please pass a valid API key."}})");
+    EXPECT_EQ(error.description(), QStringLiteral("Chave inválida. Confira a chave colada."));
+
+    error = failWith(
+        403,
+        R"({"error":{"status":"PERMISSION_DENIED","details":[{"reason":"SERVICE_DISABLED"}],"message":"billing"}})");
+    EXPECT_EQ(error.description(),
+              QStringLiteral("A Cloud Translation API não está ativada no projeto da chave."));
+
+    error = failWith(500, R"({"error":{"message":"Backend exploded"}})");
+    EXPECT_EQ(error.description(),
+              QStringLiteral("Google Tradutor respondeu 500: Backend exploded"));
+
+    error = failWith(502, "<html>Bad Gateway</html>");
+    EXPECT_EQ(error.description(), QStringLiteral("Google Tradutor respondeu com erro 502."));
+    EXPECT_FALSE(error.message().has_value());
+
+    error = failWith(404, R"({"error":{"message":""}})");
+    EXPECT_EQ(error.description(), QStringLiteral("Google Tradutor respondeu com erro 404."));
+
+    // A reason of the wrong type makes the whole body undecodable: no message, no explanation.
+    error = failWith(403, R"({"error":{"message":"billing","errors":[{"reason":7}]}})");
+    EXPECT_EQ(error.description(), QStringLiteral("Google Tradutor respondeu com erro 403."));
+}
+
+TEST_F(GoogleTranslateClientTest, AnEchoedKeyIsMaskedInTheMessage) {
+    const std::string body = R"({"error":{"message":"bad key )" + builtinGoogleKey.toStdString() +
+                             R"( at /v2?key=)" +
+                             QUrl::toPercentEncoding(builtinGoogleKey).toStdString() + R"("}})";
+    const auto error = failWith(500, body);
+    EXPECT_TRUE(
+        error.description().startsWith(QStringLiteral("Google Tradutor respondeu 500: bad key ")));
+}
+
+TEST(GoogleFriendlyExplanation, RulesApplyInOrderOverReasonsAndMessage) {
+    using API = GoogleTranslateClient::APIError;
+    const auto explain = [](API error) {
+        return GoogleTranslateClient::friendlyExplanation(error);
+    };
+    API blockedAndInvalid;
+    blockedAndInvalid.detailReasons = {QStringLiteral("API_KEY_INVALID")};
+    blockedAndInvalid.message = QStringLiteral("Requests to this API are blocked.");
+    EXPECT_EQ(explain(blockedAndInvalid)->left(20), QStringLiteral("A chave está bloquea"));
+
+    API disabledAndBilling;
+    disabledAndBilling.message = QStringLiteral("Project 1 has not been used in project; BILLING");
+    EXPECT_EQ(*explain(disabledAndBilling),
+              QStringLiteral("A Cloud Translation API não está ativada no projeto da chave."));
+
+    API billingAndInvalid;
+    billingAndInvalid.status = QStringLiteral("BILLING_DISABLED");
+    billingAndInvalid.errorReasons = {QStringLiteral("keyInvalid"),
+                                      QStringLiteral("api_key_invalid")};
+    EXPECT_EQ(*explain(billingAndInvalid),
+              QStringLiteral("O faturamento não está ativo no projeto da chave."));
+
+    API nothing;
+    nothing.message = QStringLiteral("quota exceeded");
+    EXPECT_FALSE(explain(nothing).has_value());
+
+    API ordered;
+    ordered.status = QStringLiteral("S");
+    ordered.errorReasons = {QStringLiteral("E1"), QStringLiteral("E2")};
+    ordered.detailReasons = {QStringLiteral("D")};
+    EXPECT_EQ(ordered.allReasons(), (QStringList{QStringLiteral("S"), QStringLiteral("E1"),
+                                                 QStringLiteral("E2"), QStringLiteral("D")}));
+}
+
+TEST(GoogleTranslateClientKeys, NoKeyAtAllIsNotConfiguredAndSendsNothing) {
+    QTemporaryDir dir;
+    DefaultsStore defaults(dir.filePath(QStringLiteral("d.json")));
+    KeyStore* keysRef = nullptr;
+    Prefs prefs(defaults, [&] { return keysRef->resolvedGoogleKey(); });
+    KeyStore keys(dir.filePath(QStringLiteral("k.json")), prefs, QString());
+    keysRef = &keys;
+    keys.writeKey(QStringLiteral("   "), KeyStore::googleAccount);
+    FakeHttpServer server;
+    HttpClient http;
+    GoogleTranslateClient client(keys, http, server.url());
+    EXPECT_FALSE(GoogleTranslateClient::resolvedAPIKey(keys).has_value());
+    const auto error = expectFailure<GoogleTranslateError>(
+        client.translate(QStringLiteral("x"), TargetLanguage::portuguese()));
+    EXPECT_EQ(error.description(),
+              QStringLiteral("Google Tradutor não configurado (sem chave de API)."));
+    EXPECT_EQ(server.requestCount(), 0u);
+}
+
+TEST(GoogleTranslateClientKeys, UnsendableBaseUrlIsAnUnexpectedResponse) {
+    EngineEnvironment env;
+    GoogleTranslateClient client(env.keys, env.http, QUrl(QStringLiteral("file:///tmp")));
+    const auto error = expectFailure<GoogleTranslateError>(
+        client.translate(QStringLiteral("x"), TargetLanguage::portuguese()));
+    EXPECT_EQ(error.description(), QStringLiteral("Resposta inesperada do Google Tradutor."));
+}
+
+} // namespace

@@ -1,0 +1,125 @@
+#include "engine_test_support.h"
+#include "engines/http_request.h"
+#include "fakes/fake_http_server.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace ovra;
+using namespace ovra::test;
+
+namespace {
+
+HttpClient::Request post(const QUrl& url, QByteArray body = "{}") {
+    HttpClient::Request request;
+    request.url = url;
+    request.headers = {{"Content-Type", "application/json"}, {"X-Extra", "1"}};
+    request.body = std::move(body);
+    return request;
+}
+
+HttpTransportError::Kind failureKind(QCoro::Task<HttpResponse>&& task) {
+    return expectFailure<HttpTransportError>(std::move(task)).kind();
+}
+
+TEST(HttpClient, PostsBodyAndHeadersAndReturnsAnyStatusWithItsBody) {
+    FakeHttpServer server;
+    HttpClient http;
+    server.enqueue({201, "created"});
+    server.enqueue({400, R"({"error":{}})"});
+    server.enqueue({503, "busy"});
+
+    auto response = runToEnd(http.post(post(server.url(QStringLiteral("/p?x=1")), "{\"a\":1}")));
+    EXPECT_EQ(response.status, 201);
+    EXPECT_EQ(response.body, QByteArray("created"));
+    const auto request = server.lastRequest();
+    EXPECT_EQ(request.method, "POST");
+    EXPECT_EQ(request.path, "/p");
+    EXPECT_EQ(request.param("x"), "1");
+    EXPECT_EQ(request.body, "{\"a\":1}");
+    EXPECT_EQ(request.header("X-Extra"), "1");
+
+    // Statuses Qt turns into its own error codes are still answers.
+    EXPECT_EQ(runToEnd(http.post(post(server.url()))).status, 400);
+    response = runToEnd(http.post(post(server.url())));
+    EXPECT_EQ(response.status, 503);
+    EXPECT_EQ(response.body, QByteArray("busy"));
+}
+
+TEST(HttpClient, TransportFailuresHaveKindsAndFixedTexts) {
+    HttpClient http;
+    int port = 0;
+    {
+        FakeHttpServer gone;
+        port = gone.port();
+    }
+    const QUrl refused(QStringLiteral("http://127.0.0.1:") + QString::number(port) +
+                       u"/?key=secret");
+    EXPECT_EQ(failureKind(http.post(post(refused))), HttpTransportError::Kind::noConnection);
+
+    // Not sent at all: only absolute http(s) URLs with a host.
+    for (const char* url : {"file:///etc/passwd", "ftp://h/x", "relative/path", "http:///x"})
+        EXPECT_EQ(failureKind(http.post(post(QUrl(QString::fromLatin1(url))))),
+                  HttpTransportError::Kind::unexpectedResponse)
+            << url;
+
+    // TLS spoken to a server that answers in plain text.
+    FakeHttpServer plain;
+    QUrl tls = plain.url();
+    tls.setScheme(QStringLiteral("https"));
+    const auto kind = failureKind(http.post(post(tls)));
+    EXPECT_TRUE(kind == HttpTransportError::Kind::tlsRefused ||
+                kind == HttpTransportError::Kind::unexpectedResponse);
+
+    for (auto k : {HttpTransportError::Kind::noConnection, HttpTransportError::Kind::timedOut,
+                   HttpTransportError::Kind::tlsRefused, HttpTransportError::Kind::other}) {
+        expectNoSecrets(HttpTransportError::descriptionFor(k));
+        EXPECT_FALSE(HttpTransportError::descriptionFor(k).contains(u"http"));
+    }
+    EXPECT_EQ(HttpTransportError::kindFor(QNetworkReply::SslHandshakeFailedError),
+              HttpTransportError::Kind::tlsRefused);
+    EXPECT_EQ(HttpTransportError::kindFor(QNetworkReply::HostNotFoundError),
+              HttpTransportError::Kind::noConnection);
+    EXPECT_EQ(HttpTransportError::kindFor(QNetworkReply::OperationCanceledError),
+              HttpTransportError::Kind::timedOut);
+}
+
+TEST(HttpClient, TransferTimeOutIsReportedAsTimedOut) {
+    FakeHttpServer server;
+    HttpClient http;
+    server.enqueue({200, "late", "text/plain", /*hold=*/true});
+    auto request = post(server.url());
+    request.timeout = std::chrono::milliseconds(30);
+    EXPECT_EQ(failureKind(http.post(std::move(request))), HttpTransportError::Kind::timedOut);
+    server.release();
+}
+
+TEST(HttpClient, CancellationAbortsTheRequest) {
+    FakeHttpServer server;
+    HttpClient http;
+    server.enqueue({200, "late", "text/plain", /*hold=*/true});
+    CancelSource cancel;
+    auto task = http.post(post(server.url()), cancel.token());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requestCount() == 1; }, 5000));
+    cancel.cancel();
+    expectFailure<CancelledError>(std::move(task));
+    server.release();
+
+    CancelSource already;
+    already.cancel();
+    expectFailure<CancelledError>(http.post(post(server.url()), already.token()));
+    EXPECT_EQ(server.requestCount(), 1u);
+}
+
+TEST(HttpClient, AnswersLargerThanTheCapAreRefused) {
+    FakeHttpServer server;
+    HttpClient http;
+    server.enqueue({200, std::string(4096, 'x')});
+    server.enqueue({200, std::string(1024, 'y')});
+    auto request = post(server.url());
+    request.maxResponseBytes = 1024;
+    EXPECT_EQ(failureKind(http.post(request)), HttpTransportError::Kind::unexpectedResponse);
+    EXPECT_EQ(runToEnd(http.post(request)).body.size(), 1024); // exactly the cap is fine
+}
+
+} // namespace

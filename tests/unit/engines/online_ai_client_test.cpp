@@ -1,0 +1,166 @@
+#include "engine_test_support.h"
+#include "engines/online_ai_client.h"
+#include "engines/response_decoding.h"
+#include "fakes/fake_http_server.h"
+
+#include <gtest/gtest.h>
+
+using namespace ovra;
+using namespace ovra::test;
+
+namespace {
+
+const char* reply(const char* content) {
+    static std::string body;
+    body =
+        std::string(R"({"id":"x","choices":[{"index":0,"message":{"role":"assistant","content":)") +
+        content + "}}]}";
+    return body.c_str();
+}
+
+class OnlineAIClientTest : public ::testing::Test {
+protected:
+    OnlineAIClientTest() {
+        env.prefs.setAIProvider(AIProvider::openrouter);
+        env.prefs.setBaseURL(AIProvider::openrouter,
+                             server.url(QStringLiteral("/api/v1")).toString());
+        env.prefs.setModel(AIProvider::openrouter, QStringLiteral("some/model"));
+        env.setAIKey(AIProvider::openrouter, aiKey);
+    }
+    OnlineAIError failWith(int status, std::string body) {
+        server.enqueue({status, std::move(body)});
+        return expectFailure<OnlineAIError>(client.reformulate(QStringLiteral("x")));
+    }
+
+    EngineEnvironment env;
+    FakeHttpServer server;
+    OnlineAIClient client{env.prefs, env.keys, env.http};
+};
+
+TEST_F(OnlineAIClientTest, TranslateSendsTheDocumentedRequest) {
+    server.enqueue({200, reply(R"("\n  Hallo Welt  \n")")});
+    const QString result =
+        runToEnd(client.translate(QStringLiteral("Olá\nmundo"), *TargetLanguage::named(u"de")));
+    EXPECT_EQ(result, QStringLiteral("Hallo Welt"));
+
+    const auto request = server.lastRequest();
+    EXPECT_EQ(request.path, "/api/v1/chat/completions");
+    EXPECT_TRUE(request.rawQuery.empty());
+    EXPECT_EQ(request.header("Authorization"), "Bearer " + aiKey.toStdString());
+    EXPECT_EQ(request.header("Content-Type"), "application/json");
+    EXPECT_EQ(
+        request.body,
+        R"({"model":"some/model","messages":[{"role":"system","content":"You are a professional )"
+        R"(translator. Detect the source language of the user's text automatically and translate )"
+        R"(it into German. Preserve the tone, formatting and line breaks. Reply with the )"
+        R"(translation only, with no explanations or quotes."},{"role":"user","content":"Olá\nmundo"}],)"
+        R"("temperature":0.3})");
+}
+
+TEST_F(OnlineAIClientTest, ReformulateAndCompleteKeepRolesAndOrder) {
+    server.enqueue({200, reply(R"("ok")")});
+    runToEnd(client.reformulate(QStringLiteral(" texto ")));
+    EXPECT_NE(
+        server.lastRequest().body.find(
+            R"({"role":"system","content":"Reescreva o texto do usuário com clareza e naturalidade, )"
+            R"(mantendo o idioma original e o sentido. Responda só com o texto final reescrito, )"
+            R"(sem explicações, aspas ou comentários."},{"role":"user","content":" texto "}])"),
+        std::string::npos);
+
+    server.enqueue({200, reply(R"("ok")")});
+    runToEnd(client.complete({{QStringLiteral("system"), QStringLiteral("s")},
+                              {QStringLiteral("user"), QStringLiteral("q1")},
+                              {QStringLiteral("tool"), QStringLiteral("t")}}));
+    EXPECT_NE(
+        server.lastRequest().body.find(
+            R"("messages":[{"role":"system","content":"s"},{"role":"user","content":"q1"},{"role":"tool","content":"t"}])"),
+        std::string::npos);
+}
+
+TEST_F(OnlineAIClientTest, BaseUrlSlashesAndSpaces) {
+    EXPECT_EQ(OnlineAIClient::chatCompletionsUrl(QStringLiteral("  https://h.example/v1/ \n"))
+                  ->toString(),
+              QStringLiteral("https://h.example/v1/chat/completions"));
+    EXPECT_EQ(
+        OnlineAIClient::chatCompletionsUrl(QStringLiteral("https://h.example/v1"))->toString(),
+        QStringLiteral("https://h.example/v1/chat/completions"));
+    EXPECT_EQ(OnlineAIClient::chatCompletionsUrl(QStringLiteral("https://h.example/v1//"))->path(),
+              QStringLiteral("/v1//chat/completions"));
+    for (const char16_t* bad : {u"", u"not a url", u"http:///", u"file:///etc", u"ftp://h/x"})
+        EXPECT_FALSE(OnlineAIClient::chatCompletionsUrl(QString::fromUtf16(bad)).has_value())
+            << QString::fromUtf16(bad).toStdString();
+
+    env.prefs.setBaseURL(AIProvider::openrouter, QStringLiteral("  ") +
+                                                     server.url(QStringLiteral("/v1/")).toString() +
+                                                     QStringLiteral("\n"));
+    server.enqueue({200, reply(R"("ok")")});
+    runToEnd(client.reformulate(QStringLiteral("x")));
+    EXPECT_EQ(server.lastRequest().path, "/v1/chat/completions");
+}
+
+TEST_F(OnlineAIClientTest, RejectedBaseUrlOrMissingKeySendNothing) {
+    env.prefs.setBaseURL(AIProvider::openrouter, QStringLiteral("::not a url::"));
+    EXPECT_EQ(expectFailure<OnlineAIError>(client.reformulate(QStringLiteral("x"))).description(),
+              QStringLiteral("Resposta inesperada da IA online."));
+
+    env.prefs.setBaseURL(AIProvider::openrouter, server.url().toString());
+    env.prefs.setAIProvider(AIProvider::anthropic); // no key stored for it
+    EXPECT_EQ(expectFailure<OnlineAIError>(client.reformulate(QStringLiteral("x"))).description(),
+              QStringLiteral("IA online não configurada (sem chave de API)."));
+    EXPECT_EQ(server.requestCount(), 0u);
+}
+
+TEST_F(OnlineAIClientTest, UnknownStoredProviderMeansOpenAI) {
+    env.defaults.setString(Prefs::Keys::aiProvider, QStringLiteral("OpenRouter"));
+    env.setAIKey(AIProvider::openai, QStringLiteral("sk-openai"));
+    env.prefs.setBaseURL(AIProvider::openai, server.url(QStringLiteral("/oa")).toString());
+    env.prefs.setModel(AIProvider::openai, QStringLiteral("gpt-x"));
+    server.enqueue({200, reply(R"("ok")")});
+    runToEnd(client.reformulate(QStringLiteral("x")));
+    const auto request = server.lastRequest();
+    EXPECT_EQ(request.path, "/oa/chat/completions");
+    EXPECT_EQ(request.header("Authorization"), "Bearer sk-openai");
+    EXPECT_EQ(request.body.rfind(R"({"model":"gpt-x",)", 0), 0u);
+}
+
+TEST_F(OnlineAIClientTest, StatusAndBodyCases) {
+    EXPECT_EQ(failWith(401, R"({"error":{"message":"Invalid token","type":"auth"}})").description(),
+              QStringLiteral("IA online respondeu 401: Invalid token"));
+    EXPECT_EQ(failWith(429, "Too Many Requests").description(),
+              QStringLiteral("IA online respondeu com erro 429."));
+    EXPECT_EQ(failWith(404, R"({"error":{"message":""}})").description(),
+              QStringLiteral("IA online respondeu com erro 404."));
+    EXPECT_EQ(failWith(300, reply(R"("fine")")).status(), 300);
+    // A key echoed by the service is masked.
+    const auto echoed =
+        failWith(401, R"({"error":{"message":"bad key )" + aiKey.toStdString() + R"("}})");
+    EXPECT_EQ(echoed.description(), QStringLiteral("IA online respondeu 401: bad key •••"));
+}
+
+TEST_F(OnlineAIClientTest, EmptyAndMalformedAnswers) {
+    // A null content in the first choice is empty even when a later choice has text.
+    EXPECT_EQ(
+        failWith(200,
+                 R"({"choices":[{"message":{"content":null}},{"message":{"content":"late"}}]})")
+            .kind(),
+        OnlineAIError::Kind::emptyResponse);
+    EXPECT_EQ(failWith(200, R"({"choices":[{"message":{}}]})").kind(),
+              OnlineAIError::Kind::emptyResponse);
+    EXPECT_EQ(failWith(200, R"({"choices":[]})").kind(), OnlineAIError::Kind::emptyResponse);
+    EXPECT_EQ(failWith(200, reply(R"(" \n\t ")")).description(),
+              QStringLiteral("A IA online devolveu uma resposta vazia."));
+
+    for (const char* body : {"<html/>", R"({"choices":{}})", R"({"choices":[{"text":"x"}]})",
+                             R"({"choices":[{"message":{"content":5}}]})"}) {
+        server.enqueue({200, body});
+        expectFailure<ResponseDecodingError>(client.reformulate(QStringLiteral("x")));
+    }
+}
+
+TEST_F(OnlineAIClientTest, OnlyTheFirstChoiceIsUsed) {
+    server.enqueue(
+        {200, R"({"choices":[{"message":{"content":" one "}},{"message":{"content":"two"}}]})"});
+    EXPECT_EQ(runToEnd(client.reformulate(QStringLiteral("x"))), QStringLiteral("one"));
+}
+
+} // namespace

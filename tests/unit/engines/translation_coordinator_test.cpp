@@ -1,0 +1,172 @@
+#include "engine_test_support.h"
+#include "engines/translation_coordinator.h"
+#include "fakes/fake_language_services.h"
+
+#include <gtest/gtest.h>
+
+using namespace ovra;
+using namespace ovra::test;
+
+namespace {
+
+// Collects the outcome of a translation started now and finished later.
+struct Outcome {
+    std::optional<QString> text;
+    std::exception_ptr error;
+    bool done = false;
+    bool cancelled() const {
+        if (!error)
+            return false;
+        try {
+            std::rethrow_exception(error);
+        } catch (const CancelledError&) {
+            return true;
+        } catch (...) {
+            return false;
+        }
+    }
+};
+
+QCoro::Task<void> collect(QCoro::Task<QString> task, std::shared_ptr<Outcome> outcome) {
+    try {
+        outcome->text = co_await std::move(task);
+    } catch (...) {
+        outcome->error = std::current_exception();
+    }
+    outcome->done = true;
+}
+
+class TranslationCoordinatorTest : public ::testing::Test {
+protected:
+    std::shared_ptr<Outcome> start(const QString& text, const QString& code = QStringLiteral("en"),
+                                   CancelToken token = {}) {
+        auto outcome = std::make_shared<Outcome>();
+        collect(coordinator.translate(text, *TargetLanguage::named(code), std::move(token)),
+                outcome);
+        return outcome;
+    }
+
+    TranslationCoordinator coordinator;
+    FakeTranslationService service;
+};
+
+TEST_F(TranslationCoordinatorTest, WaitsForASessionAndReturnsTheTextUntrimmed) {
+    service.translations = {QStringLiteral("  hello \n")};
+    auto outcome = start(QStringLiteral("olá"));
+    EXPECT_FALSE(outcome->done);
+    ASSERT_TRUE(coordinator.configuration().has_value());
+    EXPECT_FALSE(coordinator.configuration()->source.has_value());
+    EXPECT_EQ(coordinator.configuration()->target, QStringLiteral("en"));
+
+    TranslationSessionHost host(coordinator, service);
+    host.setActive(true); // a configuration is already published: a session arrives now
+    ASSERT_TRUE(outcome->done);
+    EXPECT_EQ(outcome->text, QStringLiteral("  hello \n"));
+    EXPECT_EQ(service.calls,
+              (QStringList{QStringLiteral("isReady"), QStringLiteral("translate:olá")}));
+    EXPECT_FALSE(coordinator.hasPendingRequest());
+}
+
+TEST_F(TranslationCoordinatorTest, NewerRequestSupersedesTheWaitingOne) {
+    auto first = start(QStringLiteral("a"));
+    auto second = start(QStringLiteral("b"));
+    EXPECT_TRUE(first->done);
+    EXPECT_TRUE(first->cancelled());
+    EXPECT_FALSE(second->done);
+    runToEnd(coordinator.runSession(service.makeSession(*coordinator.configuration())));
+    EXPECT_EQ(second->text, QStringLiteral("b → en"));
+    EXPECT_EQ(service.calls.filter(QStringLiteral("translate:")),
+              QStringList{QStringLiteral("translate:b")});
+}
+
+TEST_F(TranslationCoordinatorTest, SameTargetInvalidatesAndFreshFlagOrNewTargetRebuilds) {
+    start(QStringLiteral("a"), QStringLiteral("zh-CN"));
+    const auto first = *coordinator.configuration();
+    start(QStringLiteral("b"), QStringLiteral("zh-CN"));
+    EXPECT_TRUE(coordinator.configuration()->sameLanguages(first));
+    EXPECT_EQ(coordinator.configuration()->generation, first.generation + 1);
+
+    // A variant of the same language is a new target, not a reuse of the old session.
+    start(QStringLiteral("c"), QStringLiteral("zh-TW"));
+    EXPECT_EQ(coordinator.configuration()->target, QStringLiteral("zh-TW"));
+
+    coordinator.setForceFreshSession(true);
+    int published = 0;
+    QObject::connect(&coordinator, &TranslationCoordinator::configurationChanged,
+                     [&] { ++published; });
+    start(QStringLiteral("d"), QStringLiteral("zh-TW"));
+    EXPECT_EQ(published, 1);
+    EXPECT_FALSE(coordinator.forceFreshSession());
+    EXPECT_EQ(coordinator.configuration()->target, QStringLiteral("zh-TW"));
+}
+
+TEST_F(TranslationCoordinatorTest, CancelPendingEndsTheWaiterAndALateSessionDoesNothing) {
+    auto outcome = start(QStringLiteral("a"));
+    coordinator.cancelPending();
+    EXPECT_TRUE(outcome->cancelled());
+    runToEnd(coordinator.runSession(service.makeSession(*coordinator.configuration())));
+    EXPECT_TRUE(service.calls.isEmpty());
+    coordinator.cancelPending(); // nothing pending: harmless
+}
+
+TEST_F(TranslationCoordinatorTest, CallerTokenCancelsWaitingAndRunningWork) {
+    CancelSource waiting;
+    auto outcome = start(QStringLiteral("a"), QStringLiteral("en"), waiting.token());
+    waiting.cancel();
+    EXPECT_TRUE(outcome->cancelled());
+    EXPECT_FALSE(coordinator.hasPendingRequest());
+
+    CancelSource running;
+    service.ready = false;
+    service.holdPreparation = true;
+    outcome = start(QStringLiteral("b"), QStringLiteral("en"), running.token());
+    auto session = coordinator.runSession(service.makeSession(*coordinator.configuration()));
+    EXPECT_EQ(coordinator.preparationNote(), TranslationCoordinator::preparationNoteText());
+    running.cancel();
+    EXPECT_TRUE(outcome->cancelled());
+    runToEnd(std::move(session));
+    EXPECT_FALSE(coordinator.preparationNote().has_value());
+    EXPECT_FALSE(service.calls.contains(QStringLiteral("translate:b")));
+}
+
+TEST_F(TranslationCoordinatorTest, PreparationNoteShowsWhileAssetsDownloadAndClearsEitherWay) {
+    service.ready = false;
+    service.holdPreparation = true;
+    auto outcome = start(QStringLiteral("a"));
+    auto session = coordinator.runSession(service.makeSession(*coordinator.configuration()));
+    EXPECT_EQ(coordinator.preparationNote(), QStringLiteral("Baixando pacote de idioma…"));
+    service.finishPreparation();
+    runToEnd(std::move(session));
+    EXPECT_EQ(outcome->text, QStringLiteral("a → en"));
+    EXPECT_FALSE(coordinator.preparationNote().has_value());
+
+    service.ready = false;
+    service.holdPreparation = false;
+    service.prepareFailures = {std::make_exception_ptr(Error(QStringLiteral("download recusado")))};
+    outcome = start(QStringLiteral("b"));
+    runToEnd(coordinator.runSession(service.makeSession(*coordinator.configuration())));
+    EXPECT_FALSE(coordinator.preparationNote().has_value());
+    ASSERT_TRUE(outcome->error);
+    EXPECT_THROW(std::rethrow_exception(outcome->error), Error);
+    EXPECT_FALSE(service.calls.contains(QStringLiteral("translate:b")));
+
+    service.translations = {failure(Error(QStringLiteral("falha")))};
+    outcome = start(QStringLiteral("c"));
+    runToEnd(coordinator.runSession(service.makeSession(*coordinator.configuration())));
+    EXPECT_TRUE(outcome->error);
+    EXPECT_FALSE(outcome->cancelled());
+}
+
+TEST_F(TranslationCoordinatorTest, InactiveHostDeliversNothingUntilActivated) {
+    TranslationSessionHost host(coordinator, service);
+    auto outcome = start(QStringLiteral("a"));
+    EXPECT_TRUE(service.sessionsMade.empty());
+    host.setActive(true);
+    EXPECT_EQ(outcome->text, QStringLiteral("a → en"));
+    // While active, each publication delivers one session.
+    outcome = start(QStringLiteral("b"));
+    EXPECT_EQ(service.sessionsMade.size(), 2u);
+    EXPECT_EQ(outcome->text, QStringLiteral("b → en"));
+}
+
+} // namespace
