@@ -1,0 +1,262 @@
+#include "app/app_delegate.h"
+
+#include "app/app_notifications.h"
+#include "app/shell_texts.h"
+#include "capture/accessibility_services.h"
+#include "capture/selection_monitor.h"
+#include "capture/workspace_services.h"
+#include "panel/panel_controller.h"
+#include "settings/key_store.h"
+#include "settings/prefs.h"
+
+namespace ovra {
+
+AppDelegate::AppDelegate(Dependencies dependencies, QObject* parent)
+    : QObject(parent), m_deps(std::move(dependencies)) {}
+
+AppDelegate::~AppDelegate() {
+    applicationWillTerminate();
+    // The panel refers to the monitor through its hide callback; it goes first.
+    m_panelController.reset();
+    m_selectionMonitor.reset();
+}
+
+void AppDelegate::later(std::chrono::milliseconds delay, std::function<void(AppDelegate&)> work) {
+    std::weak_ptr<int> alive = m_lifetime;
+    m_deps.scheduler.schedule(delay, [alive, this, work = std::move(work)] {
+        if (alive.lock())
+            work(*this);
+    });
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    if (m_launched)
+        return;
+    m_launched = true;
+    m_deps.ui.setupStatusItem(*this);
+    trackLastExternalApp();
+    const bool didShowWelcome = m_deps.prefs.didShowWelcome();
+    maybeShowWelcome();
+    m_deps.prefs.setDidShowWelcome(true);
+    maybeShowNoKeyWarning(!didShowWelcome);
+    later(Duration{0}, [](AppDelegate& self) { self.startCapture(); });
+}
+
+void AppDelegate::startCapture() {
+    m_panelController = m_deps.makePanelController();
+    m_selectionMonitor = m_deps.makeSelectionMonitor();
+    if (m_selectionMonitor) {
+        PanelController* panel = m_panelController.get();
+        m_selectionMonitor->setOnSnapshot([panel](const SelectionSnapshot& snapshot) {
+            if (panel)
+                panel->show(snapshot);
+        });
+        m_selectionMonitor->setOnDismiss([panel] {
+            if (panel)
+                panel->hide();
+        });
+    }
+    if (m_panelController) {
+        std::weak_ptr<int> alive = m_lifetime;
+        m_panelController->onHide = [alive, this](const std::optional<SelectionSnapshot>& shown) {
+            // The selection the user just closed the panel on must not bring it straight back.
+            if (!alive.lock() || !shown || !m_selectionMonitor)
+                return;
+            m_selectionMonitor->setSuppressedSignature(SelectionMonitor::signature(*shown));
+        };
+    }
+    if (m_selectionMonitor)
+        m_selectionMonitor->start();
+
+    std::weak_ptr<int> alive = m_lifetime;
+    m_globalHotKey = std::make_unique<GlobalHotKey>(m_deps.hotKeys, m_deps.prefs, [alive, this] {
+        if (alive.lock())
+            showTranslationBox();
+    });
+    // A shortcut the desktop refuses leaves the menu command as the way in.
+    m_globalHotKey->registerHotKey();
+    connect(&AppNotifications::shared(), &AppNotifications::hotKeySettingsChanged, this,
+            [this] { later(Duration{0}, [](AppDelegate& self) { self.reregisterHotKey(); }); });
+}
+
+void AppDelegate::reregisterHotKey() {
+    if (!m_globalHotKey)
+        return;
+    m_globalHotKey->unregisterHotKey();
+    m_globalHotKey->registerHotKey();
+}
+
+void AppDelegate::applicationWillTerminate() {
+    disconnect(&AppNotifications::shared(), nullptr, this, nullptr);
+    if (m_globalHotKey) {
+        m_globalHotKey->unregisterHotKey();
+        m_globalHotKey.reset();
+    }
+    if (m_selectionMonitor)
+        m_selectionMonitor->stop();
+    if (m_activationObserver) {
+        m_deps.workspace.removeObserver(m_activationObserver);
+        m_activationObserver = {};
+    }
+}
+
+void AppDelegate::rememberIfExternal(const QString& bundleID, const QString& name) {
+    // Applications without an id cannot be ignored, and this one never is.
+    if (bundleID.isEmpty() || bundleID == m_deps.ownBundleID)
+        return;
+    m_lastExternalApp = ExternalApp{bundleID, name.isEmpty() ? bundleID : name};
+}
+
+void AppDelegate::trackLastExternalApp() {
+    if (const auto frontmost = m_deps.workspace.frontmostApplication())
+        rememberIfExternal(frontmost->bundleID, frontmost->name);
+    std::weak_ptr<int> alive = m_lifetime;
+    m_activationObserver =
+        m_deps.workspace.observeActivation([alive, this](const RunningApplication& app) {
+            if (alive.lock())
+                rememberIfExternal(app.bundleID, app.name);
+        });
+}
+
+void AppDelegate::maybeShowWelcome() {
+    if (m_deps.accessibility.isProcessTrusted() || m_deps.prefs.didShowWelcome())
+        return;
+    m_deps.prefs.setDidShowWelcome(true);
+    later(welcomeDelay, [](AppDelegate& self) {
+        std::weak_ptr<int> alive = self.m_lifetime;
+        AppDelegate* delegate = &self;
+        self.m_deps.ui.showWelcome([alive, delegate](const AppUI::WelcomeAnswer& answer) {
+            if (alive.lock())
+                delegate->handleWelcome(answer);
+        });
+    });
+}
+
+void AppDelegate::handleWelcome(const AppUI::WelcomeAnswer& answer) {
+    const QString name = answer.name.trimmed();
+    if (!name.isEmpty())
+        m_deps.prefs.setUserName(name);
+    if (answer.requestAccessibility)
+        requestAccessibility();
+}
+
+void AppDelegate::maybeShowNoKeyWarning(bool isDebutLaunch) {
+    if (isDebutLaunch || m_deps.prefs.suppressNoKeyWarning())
+        return;
+    if (m_deps.keys.aiKeyState(m_deps.prefs.aiProvider()) != KeyStore::KeyState::missing)
+        return;
+    later(noKeyWarningDelay, [](AppDelegate& self) {
+        std::weak_ptr<int> alive = self.m_lifetime;
+        AppDelegate* delegate = &self;
+        self.m_deps.ui.showNoKeyWarning([alive, delegate] {
+            if (alive.lock())
+                delegate->openAISettings();
+        });
+    });
+}
+
+QList<MenuRow> AppDelegate::menuRows() {
+    return StatusMenuModel::rows(StatusMenuModel::readState(
+        m_deps.prefs, m_deps.keys, m_deps.accessibility.isProcessTrusted(), m_lastExternalApp));
+}
+
+void AppDelegate::perform(const MenuRow& row) {
+    switch (row.action) {
+    case MenuAction::none:
+        return;
+    case MenuAction::editUserName:
+        return editUserName();
+    case MenuAction::requestAccessibility:
+        return requestAccessibility();
+    case MenuAction::selectTargetLanguage:
+        return selectTargetLanguage(row.argument);
+    case MenuAction::showTranslationBox:
+        return showTranslationBox();
+    case MenuAction::openAISettings:
+        return openAISettings();
+    case MenuAction::openPreferences:
+        return openPreferences();
+    case MenuAction::ignoreCurrentApp:
+        return ignoreCurrentApp();
+    case MenuAction::openIgnoredApps:
+        return openIgnoredApps();
+    case MenuAction::openFeedback:
+        return openFeedback();
+    case MenuAction::showAbout:
+        return showAbout();
+    case MenuAction::quitApp:
+        return quitApp();
+    }
+}
+
+void AppDelegate::editUserName() {
+    std::weak_ptr<int> alive = m_lifetime;
+    m_deps.ui.editUserName(m_deps.prefs.userName().value_or(QString()),
+                           [alive, this](const std::optional<QString>& text) {
+                               if (alive.lock() && text)
+                                   m_deps.prefs.setUserName(*text);
+                           });
+}
+
+void AppDelegate::requestAccessibility() {
+    m_deps.accessibility.requestTrust();
+    m_deps.workspace.openAccessibilitySettings();
+}
+
+void AppDelegate::selectTargetLanguage(const QString& code) {
+    if (const auto language = TargetLanguage::named(code))
+        m_deps.prefs.setTargetLanguage(*language);
+}
+
+void AppDelegate::showTranslationBox() {
+    if (m_selectionMonitor)
+        m_selectionMonitor->triggerManualCapture();
+}
+
+void AppDelegate::openAISettings() {
+    later(Duration{0}, [](AppDelegate& self) { self.m_deps.ui.showAISettings(); });
+}
+
+void AppDelegate::openPreferences() {
+    later(Duration{0}, [](AppDelegate& self) {
+        std::weak_ptr<int> alive = self.m_lifetime;
+        AppDelegate* delegate = &self;
+        self.m_deps.ui.showPreferences(
+            [alive, delegate] {
+                if (alive.lock())
+                    delegate->openAISettings();
+            },
+            [alive, delegate] {
+                if (alive.lock())
+                    delegate->openIgnoredApps();
+            });
+    });
+}
+
+void AppDelegate::ignoreCurrentApp() {
+    if (!m_lastExternalApp)
+        return;
+    m_deps.prefs.ignore(m_lastExternalApp->bundleID, m_lastExternalApp->name);
+    later(Duration{0}, [](AppDelegate& self) {
+        if (self.m_panelController)
+            self.m_panelController->hide();
+    });
+}
+
+void AppDelegate::openIgnoredApps() {
+    later(Duration{0}, [](AppDelegate& self) { self.m_deps.ui.showIgnoredApps(); });
+}
+
+void AppDelegate::openFeedback() {
+    later(Duration{0}, [](AppDelegate& self) { self.m_deps.ui.showFeedback(); });
+}
+
+void AppDelegate::showAbout() {
+    m_deps.ui.showAbout(ShellTexts::aboutMessage(m_deps.version));
+}
+
+void AppDelegate::quitApp() {
+    m_deps.ui.quit();
+}
+
+} // namespace ovra

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "app/app_ui.h"
+#include "app/global_hot_key.h"
+#include "app/status_menu_model.h"
+#include "capture/observer_token.h"
+#include "support/scheduler.h"
+
+#include <QObject>
+#include <QString>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace ovra {
+
+class Prefs;
+class KeyStore;
+class WorkspaceServices;
+class AccessibilityServices;
+class HotKeyService;
+class PanelController;
+class SelectionMonitor;
+
+// The application shell: starts everything in order, wires the selection monitor to the panel
+// and to the global shortcut, remembers the last application the user worked in, runs the
+// status menu's commands and stops everything at the end. Main thread only.
+class AppDelegate final : public QObject {
+    Q_OBJECT
+public:
+    static constexpr std::chrono::milliseconds welcomeDelay{400};
+    static constexpr std::chrono::milliseconds noKeyWarningDelay{600};
+
+    struct Dependencies {
+        Prefs& prefs;
+        KeyStore& keys;
+        Scheduler& scheduler;
+        WorkspaceServices& workspace;
+        AccessibilityServices& accessibility;
+        HotKeyService& hotKeys;
+        AppUI& ui;
+        std::function<std::unique_ptr<PanelController>()> makePanelController;
+        std::function<std::unique_ptr<SelectionMonitor>()> makeSelectionMonitor;
+        QString ownBundleID; // this application's id
+        QString version;     // shown in the about alert
+    };
+
+    explicit AppDelegate(Dependencies dependencies, QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    // Tray, last-application tracking, welcome or no-key warning; then, one step later, the
+    // panel, the monitor and the shortcut.
+    void applicationDidFinishLaunching();
+    // Releases the shortcut and stops the monitor; safe to call more than once.
+    void applicationWillTerminate();
+
+    // The status menu's rows as they are now.
+    QList<MenuRow> menuRows();
+    // Runs the command of a chosen row.
+    void perform(const MenuRow& row);
+
+    // Menu commands.
+    void editUserName();
+    void requestAccessibility();
+    void selectTargetLanguage(const QString& code);
+    void showTranslationBox(); // the manual capture
+    void openAISettings();
+    void openPreferences();
+    void ignoreCurrentApp();
+    void openIgnoredApps();
+    void openFeedback();
+    void showAbout();
+    void quitApp();
+
+    const std::optional<ExternalApp>& lastExternalApp() const { return m_lastExternalApp; }
+    PanelController* panelController() const { return m_panelController.get(); }
+    SelectionMonitor* selectionMonitor() const { return m_selectionMonitor.get(); }
+    GlobalHotKey* globalHotKey() const { return m_globalHotKey.get(); }
+
+private:
+    void trackLastExternalApp();
+    void rememberIfExternal(const QString& bundleID, const QString& name);
+    void maybeShowWelcome();
+    void handleWelcome(const AppUI::WelcomeAnswer& answer);
+    void maybeShowNoKeyWarning(bool isDebutLaunch);
+    void startCapture();
+    void reregisterHotKey();
+    // Runs `work` as a following main-thread step, skipped once this delegate is gone.
+    void later(std::chrono::milliseconds delay, std::function<void(AppDelegate&)> work);
+
+    Dependencies m_deps;
+    std::optional<ExternalApp> m_lastExternalApp;
+    std::unique_ptr<PanelController> m_panelController;
+    std::unique_ptr<SelectionMonitor> m_selectionMonitor;
+    std::unique_ptr<GlobalHotKey> m_globalHotKey;
+    ObserverToken m_activationObserver;
+    bool m_launched = false;
+    std::shared_ptr<int> m_lifetime = std::make_shared<int>(0);
+};
+
+} // namespace ovra

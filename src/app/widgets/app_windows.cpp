@@ -1,0 +1,77 @@
+#include "app/widgets/app_windows.h"
+
+#include "app/widgets/no_key_warning_window.h"
+#include "app/widgets/status_menu.h"
+#include "windows/widgets/ai_settings_window.h"
+#include "windows/widgets/feedback_window.h"
+#include "windows/widgets/ignored_apps_window.h"
+#include "windows/widgets/preferences_window.h"
+
+namespace ovra {
+
+AppWindows::AppWindows(Dependencies dependencies) : m_deps(std::move(dependencies)) {}
+
+AppWindows::~AppWindows() = default;
+
+void AppWindows::setupStatusItem(AppDelegate& delegate) {
+    if (!m_statusItem)
+        m_statusItem = std::make_unique<StatusItem>(delegate);
+}
+
+void AppWindows::showWelcome(std::function<void(const WelcomeAnswer&)> done) {
+    m_dialogs.showWelcome(std::move(done));
+}
+
+void AppWindows::editUserName(const QString& current,
+                              std::function<void(const std::optional<QString>&)> done) {
+    m_dialogs.editUserName(current, std::move(done));
+}
+
+void AppWindows::showAbout(const QString& message) {
+    m_dialogs.showAbout(message);
+}
+
+void AppWindows::showNoKeyWarning(std::function<void()> onConfigureNow) {
+    if (!m_noKeyWarning) {
+        m_noKeyWarning = std::make_unique<NoKeyWarningWindowController>(m_deps.prefs);
+        m_noKeyWarning->onConfigureNow = std::move(onConfigureNow);
+    }
+    m_noKeyWarning->show();
+}
+
+void AppWindows::showPreferences(std::function<void()> onOpenEngines,
+                                 std::function<void()> onOpenIgnored) {
+    if (!m_preferences) {
+        m_preferences =
+            std::make_unique<PreferencesWindowController>(m_deps.prefs, m_deps.translation);
+        m_preferences->onOpenEngines = std::move(onOpenEngines);
+        m_preferences->onOpenIgnored = std::move(onOpenIgnored);
+    }
+    m_preferences->show();
+}
+
+void AppWindows::showAISettings() {
+    if (!m_aiSettings)
+        m_aiSettings = std::make_unique<AISettingsWindowController>(m_deps.prefs, m_deps.keys,
+                                                                    m_deps.scheduler);
+    m_aiSettings->show();
+}
+
+void AppWindows::showIgnoredApps() {
+    if (!m_ignoredApps)
+        m_ignoredApps = std::make_unique<IgnoredAppsWindowController>(m_deps.prefs, m_deps.appName);
+    m_ignoredApps->show();
+}
+
+void AppWindows::showFeedback() {
+    if (!m_feedback)
+        m_feedback = std::make_unique<FeedbackWindowController>(m_deps.prefs);
+    m_feedback->show();
+}
+
+void AppWindows::quit() {
+    if (m_deps.quit)
+        m_deps.quit();
+}
+
+} // namespace ovra

@@ -1,0 +1,81 @@
+#include "app/widgets/status_menu.h"
+
+#include "app/app_delegate.h"
+
+#include <QCursor>
+#include <QIcon>
+#include <QMenu>
+#include <QPointer>
+#include <QSystemTrayIcon>
+
+namespace ovra {
+
+namespace StatusMenu {
+
+void fill(QMenu& menu, const QList<MenuRow>& rows, const std::function<void(MenuRow)>& perform) {
+    menu.clear();
+    for (const MenuRow& row : rows) {
+        if (row.isSeparator()) {
+            menu.addSeparator();
+            continue;
+        }
+        QAction* action = nullptr;
+        if (!row.submenu.isEmpty()) {
+            QMenu* submenu = menu.addMenu(row.text);
+            fill(*submenu, row.submenu, perform);
+            action = submenu->menuAction();
+        } else {
+            action = menu.addAction(row.text);
+            if (row.action != MenuAction::none)
+                QObject::connect(action, &QAction::triggered, &menu,
+                                 [perform, row] { perform(row); });
+        }
+        action->setEnabled(row.enabled);
+        if (row.checked) {
+            action->setCheckable(true);
+            action->setChecked(true);
+        }
+        if (!row.keyEquivalent.isEmpty())
+            action->setShortcut(
+                QKeySequence(QStringLiteral("Ctrl+") + row.keyEquivalent.toUpper()));
+    }
+}
+
+QIcon trayIcon() {
+    return QIcon::fromTheme(QStringLiteral("ovra"),
+                            QIcon(QStringLiteral(":/ovra/icons/ovra-tray.svg")));
+}
+
+} // namespace StatusMenu
+
+StatusItem::StatusItem(AppDelegate& delegate, QObject* parent)
+    : QObject(parent), m_delegate(delegate), m_menu(std::make_unique<QMenu>()),
+      m_tray(std::make_unique<QSystemTrayIcon>()) {
+    m_tray->setIcon(StatusMenu::trayIcon());
+    m_tray->setToolTip(QStringLiteral("Ovra"));
+    m_tray->setContextMenu(m_menu.get());
+    connect(m_menu.get(), &QMenu::aboutToShow, this, &StatusItem::rebuild);
+    // A left click opens the same menu, as the menu-bar item does.
+    connect(m_tray.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger)
+                    m_menu->popup(QCursor::pos());
+            });
+    rebuild();
+    m_tray->show();
+}
+
+StatusItem::~StatusItem() {
+    m_tray->setContextMenu(nullptr);
+}
+
+void StatusItem::rebuild() {
+    // Actions run after the menu has closed, so a command never rebuilds the menu under itself.
+    QPointer<StatusItem> self(this);
+    StatusMenu::fill(*m_menu, m_delegate.menuRows(), [self](const MenuRow& row) {
+        if (self)
+            self->m_delegate.perform(row);
+    });
+}
+
+} // namespace ovra

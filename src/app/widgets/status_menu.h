@@ -1,0 +1,43 @@
+#pragma once
+
+#include "app/status_menu_model.h"
+
+#include <QObject>
+#include <functional>
+#include <memory>
+
+class QIcon;
+class QMenu;
+class QSystemTrayIcon;
+
+namespace ovra {
+
+class AppDelegate;
+
+// Fills a menu with the status menu's rows; chosen rows go to `perform`.
+namespace StatusMenu {
+void fill(QMenu& menu, const QList<MenuRow>& rows, const std::function<void(MenuRow)>& perform);
+// The tray icon: the desktop theme's icon when it has one, else the bundled drawing.
+QIcon trayIcon();
+} // namespace StatusMenu
+
+// The tray icon and its menu, rebuilt from the delegate every time the menu opens. Without a
+// system tray the icon simply stays hidden; the program keeps running.
+class StatusItem final : public QObject {
+    Q_OBJECT
+public:
+    explicit StatusItem(AppDelegate& delegate, QObject* parent = nullptr);
+    ~StatusItem() override;
+
+    QMenu& menu() { return *m_menu; }
+    QSystemTrayIcon& tray() { return *m_tray; }
+    // What menuWillOpen does: the rows as they are now.
+    void rebuild();
+
+private:
+    AppDelegate& m_delegate;
+    std::unique_ptr<QMenu> m_menu;
+    std::unique_ptr<QSystemTrayIcon> m_tray;
+};
+
+} // namespace ovra

@@ -1,0 +1,60 @@
+#include "windows/pack_language_names.h"
+
+#include <array>
+#include <map>
+
+namespace ovra::PackLanguageNames {
+
+namespace {
+
+// Names in the order of AppLanguage: Portuguese, English, Spanish, French, German, Italian.
+using Names = std::array<const char16_t*, 6>;
+
+const std::map<QString, Names>& table() {
+    static const std::map<QString, Names> names{
+        {u"ar"_qs, {u"Árabe", u"Arabic", u"Árabe", u"Arabe", u"Arabisch", u"Arabo"}},
+        {u"zh-Hans"_qs,
+         {u"Chinês (simplificado)", u"Chinese (Simplified)", u"Chino (simplificado)",
+          u"Chinois (simplifié)", u"Chinesisch (vereinfacht)", u"Cinese (semplificato)"}},
+        {u"zh-Hant"_qs,
+         {u"Chinês (tradicional)", u"Chinese (Traditional)", u"Chino (tradicional)",
+          u"Chinois (traditionnel)", u"Chinesisch (traditionell)", u"Cinese (tradizionale)"}},
+        {u"nl"_qs,
+         {u"Holandês", u"Dutch", u"Neerlandés", u"Néerlandais", u"Niederländisch", u"Olandese"}},
+        {u"en"_qs, {u"Inglês", u"English", u"Inglés", u"Anglais", u"Englisch", u"Inglese"}},
+        {u"fr"_qs, {u"Francês", u"French", u"Francés", u"Français", u"Französisch", u"Francese"}},
+        {u"de"_qs, {u"Alemão", u"German", u"Alemán", u"Allemand", u"Deutsch", u"Tedesco"}},
+        {u"hi"_qs, {u"Híndi", u"Hindi", u"Hindi", u"Hindi", u"Hindi", u"Hindi"}},
+        {u"id"_qs,
+         {u"Indonésio", u"Indonesian", u"Indonesio", u"Indonésien", u"Indonesisch",
+          u"Indonesiano"}},
+        {u"it"_qs, {u"Italiano", u"Italian", u"Italiano", u"Italien", u"Italienisch", u"Italiano"}},
+        {u"ja"_qs, {u"Japonês", u"Japanese", u"Japonés", u"Japonais", u"Japanisch", u"Giapponese"}},
+        {u"ko"_qs, {u"Coreano", u"Korean", u"Coreano", u"Coréen", u"Koreanisch", u"Coreano"}},
+        {u"pl"_qs, {u"Polonês", u"Polish", u"Polaco", u"Polonais", u"Polnisch", u"Polacco"}},
+        {u"pt"_qs,
+         {u"Português", u"Portuguese", u"Portugués", u"Portugais", u"Portugiesisch",
+          u"Portoghese"}},
+        {u"ru"_qs, {u"Russo", u"Russian", u"Ruso", u"Russe", u"Russisch", u"Russo"}},
+        {u"es"_qs, {u"Espanhol", u"Spanish", u"Español", u"Espagnol", u"Spanisch", u"Spagnolo"}},
+        {u"th"_qs, {u"Tailandês", u"Thai", u"Tailandés", u"Thaï", u"Thailändisch", u"Thailandese"}},
+        {u"tr"_qs, {u"Turco", u"Turkish", u"Turco", u"Turc", u"Türkisch", u"Turco"}},
+        {u"uk"_qs,
+         {u"Ucraniano", u"Ukrainian", u"Ucraniano", u"Ukrainien", u"Ukrainisch", u"Ucraino"}},
+        {u"vi"_qs,
+         {u"Vietnamita", u"Vietnamese", u"Vietnamita", u"Vietnamien", u"Vietnamesisch",
+          u"Vietnamita"}},
+    };
+    return names;
+}
+
+} // namespace
+
+QString name(const QString& code, AppLanguage in) {
+    const auto found = table().find(code);
+    if (found == table().end())
+        return code;
+    return QString::fromUtf16(found->second[static_cast<std::size_t>(in)]);
+}
+
+} // namespace ovra::PackLanguageNames

@@ -1,0 +1,105 @@
+#include "windows/preferences_model.h"
+
+#include "app/app_notifications.h"
+#include "app/hot_key_formatter.h"
+#include "app/shortcut_recording.h"
+#include "settings/prefs.h"
+#include "support/errors.h"
+#include "windows/pack_language_names.h"
+
+namespace ovra {
+
+PreferencesModel::PreferencesModel(Prefs& prefs, TranslationService& translation,
+                                   std::function<void()> postHotKeyChanged, QObject* parent)
+    : QObject(parent), m_prefs(prefs), m_postHotKeyChanged(std::move(postHotKeyChanged)),
+      m_appLanguage(prefs.appLanguage()),
+      m_packs(std::make_unique<LanguagePackList>(translation, rawValue(m_appLanguage))) {
+    if (!m_postHotKeyChanged)
+        m_postHotKeyChanged = [] { AppNotifications::shared().postHotKeySettingsChanged(); };
+    refreshShortcutDisplay();
+}
+
+PreferencesModel::~PreferencesModel() {
+    viewHidden();
+}
+
+void PreferencesModel::setAppLanguage(AppLanguage language) {
+    m_prefs.setAppLanguage(language);
+    if (language == m_appLanguage)
+        return;
+    m_appLanguage = language;
+    Q_EMIT appLanguageChanged();
+}
+
+void PreferencesModel::refreshShortcutDisplay() {
+    const qint64 code = m_prefs.hotKeyCode();
+    const qint64 modifiers = m_prefs.hotKeyModifiers();
+    m_shortcutDisplay = HotKeyFormatter::displayString(code, modifiers);
+    m_isDefaultShortcut =
+        code == Prefs::defaultHotKeyCode && modifiers == Prefs::defaultHotKeyModifiers;
+    Q_EMIT shortcutChanged();
+}
+
+void PreferencesModel::restoreDefaultShortcut() {
+    m_prefs.resetHotKey();
+    refreshShortcutDisplay();
+    m_postHotKeyChanged();
+}
+
+void PreferencesModel::startRecording() {
+    if (m_isRecording)
+        return;
+    m_isRecording = true;
+    Q_EMIT recordingChanged(true);
+}
+
+void PreferencesModel::stopRecording() {
+    const bool wasRecording = m_isRecording;
+    m_isRecording = false;
+    if (wasRecording)
+        Q_EMIT recordingChanged(false);
+}
+
+bool PreferencesModel::handleRecordingKey(int qtKey, Qt::KeyboardModifiers modifiers) {
+    if (!m_isRecording)
+        return false;
+    const RecordedKeyPress press = ShortcutRecording::interpret(qtKey, modifiers);
+    switch (press.kind) {
+    case RecordedKeyPress::Kind::cancel:
+        stopRecording();
+        break;
+    case RecordedKeyPress::Kind::ignore:
+        break;
+    case RecordedKeyPress::Kind::record:
+        stopRecording();
+        m_prefs.setHotKey(press.keyCode, press.carbonModifiers);
+        refreshShortcutDisplay();
+        m_postHotKeyChanged();
+        break;
+    }
+    return true;
+}
+
+QString PreferencesModel::languageName(const QString& code) const {
+    return PackLanguageNames::name(code, m_prefs.appLanguage());
+}
+
+void PreferencesModel::viewShown() {
+    viewHidden();
+    m_visibleRefresh = std::make_unique<CancelSource>();
+    [](LanguagePackList& packs, CancelToken token) -> QCoro::Task<void> {
+        try {
+            co_await packs.refreshPackStatuses(token);
+        } catch (const CancelledError&) {
+        }
+    }(*m_packs, m_visibleRefresh->token());
+}
+
+void PreferencesModel::viewHidden() {
+    if (m_visibleRefresh) {
+        m_visibleRefresh->cancel();
+        m_visibleRefresh.reset();
+    }
+}
+
+} // namespace ovra

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "settings/catalogues.h"
+#include "support/cancellation.h"
+#include "windows/language_pack_list.h"
+
+#include <QObject>
+#include <QString>
+#include <Qt>
+#include <functional>
+#include <memory>
+
+namespace ovra {
+
+class Prefs;
+class TranslationService;
+
+// The preferences window's state: the shortcut and its recording, the interface language and the
+// language packs. Main thread only.
+class PreferencesModel final : public QObject {
+    Q_OBJECT
+public:
+    using PackStatus = LanguagePackList::PackStatus;
+
+    // `postHotKeyChanged` tells the shell to register the shortcut again (by default through
+    // AppNotifications).
+    PreferencesModel(Prefs& prefs, TranslationService& translation,
+                     std::function<void()> postHotKeyChanged = {}, QObject* parent = nullptr);
+    ~PreferencesModel() override;
+
+    AppLanguage appLanguage() const { return m_appLanguage; }
+    // Stores the language; every text of the window follows at once. The pack base stays.
+    void setAppLanguage(AppLanguage language);
+
+    const QString& shortcutDisplay() const { return m_shortcutDisplay; }
+    bool isDefaultShortcut() const { return m_isDefaultShortcut; }
+    void refreshShortcutDisplay();
+    void restoreDefaultShortcut();
+
+    // While recording, the window routes every key press of the application here.
+    bool isRecording() const { return m_isRecording; }
+    void startRecording();
+    void stopRecording();
+    // One key press while recording; true when it was consumed (every press is, while recording).
+    bool handleRecordingKey(int qtKey, Qt::KeyboardModifiers modifiers);
+
+    LanguagePackList& packs() { return *m_packs; }
+    const QString& packBaseCode() const { return m_packs->packBaseCode(); }
+    void setPackBaseCode(const QString& code) { m_packs->setPackBaseCode(code); }
+    PackStatus packStatus(const QString& code) const { return m_packs->status(code); }
+    void downloadPack(const QString& code) { m_packs->downloadPack(code); }
+    // The pack language's name in the current interface language.
+    QString languageName(const QString& code) const;
+
+    // The window came on screen: look at every pack again, until it leaves the screen.
+    void viewShown();
+    void viewHidden();
+
+Q_SIGNALS:
+    void appLanguageChanged();
+    void shortcutChanged();
+    void recordingChanged(bool recording);
+
+private:
+    Prefs& m_prefs;
+    std::function<void()> m_postHotKeyChanged;
+    AppLanguage m_appLanguage;
+    QString m_shortcutDisplay;
+    bool m_isDefaultShortcut = true;
+    bool m_isRecording = false;
+    std::unique_ptr<LanguagePackList> m_packs;
+    std::unique_ptr<CancelSource> m_visibleRefresh;
+};
+
+} // namespace ovra

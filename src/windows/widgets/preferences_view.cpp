@@ -1,0 +1,305 @@
+#include "windows/widgets/preferences_view.h"
+
+#include "app/widgets/window_presenter.h"
+#include "settings/l10n.h"
+#include "windows/preferences_model.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+namespace ovra {
+
+namespace {
+
+constexpr int contentWidth = 480;
+
+QString text(const char* key, AppLanguage language) {
+    return L10n::string(QString::fromLatin1(key), language);
+}
+
+QFrame* divider() {
+    auto* line = new QFrame;
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+
+QLabel* sectionTitle() {
+    auto* label = new QLabel;
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    return label;
+}
+
+} // namespace
+
+// While a shortcut is being recorded every key press of the application goes to the model.
+class RecordingKeyFilter final : public QObject {
+public:
+    explicit RecordingKeyFilter(PreferencesModel& model) : m_model(model) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::ShortcutOverride) {
+            // Keeps menu shortcuts and default buttons from taking the combination first.
+            event->accept();
+            return true;
+        }
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            return m_model.handleRecordingKey(key->key(), key->modifiers());
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    PreferencesModel& m_model;
+};
+
+PreferencesView::PreferencesView(PreferencesModel& model, QWidget* parent)
+    : QWidget(parent), m_model(model), m_keyFilter(new RecordingKeyFilter(model)) {
+    m_keyFilter->setParent(this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 16, 16, 16);
+    layout->setSpacing(10);
+
+    m_heading = WindowPresenter::headline(QString());
+    m_heading->setFixedWidth(contentWidth);
+    layout->addWidget(m_heading);
+
+    // Shortcut.
+    m_shortcutTitle = sectionTitle();
+    layout->addWidget(m_shortcutTitle);
+    m_shortcutDesc = WindowPresenter::caption(QString());
+    layout->addWidget(m_shortcutDesc);
+    m_currentShortcut = new QLabel;
+    m_currentShortcut->setObjectName(QStringLiteral("currentShortcut"));
+    layout->addWidget(m_currentShortcut);
+    auto* shortcutRow = new QHBoxLayout;
+    m_record = new QPushButton;
+    m_record->setObjectName(QStringLiteral("record"));
+    m_restore = new QPushButton;
+    m_restore->setObjectName(QStringLiteral("restoreDefault"));
+    m_recording = WindowPresenter::caption(QString(), false);
+    m_recording->setObjectName(QStringLiteral("recording"));
+    WindowPresenter::setTextColor(m_recording, "#e67e00");
+    shortcutRow->addWidget(m_record);
+    shortcutRow->addWidget(m_restore);
+    shortcutRow->addWidget(m_recording);
+    shortcutRow->addStretch();
+    layout->addLayout(shortcutRow);
+
+    // Interface language.
+    layout->addWidget(divider());
+    m_languageTitle = sectionTitle();
+    layout->addWidget(m_languageTitle);
+    m_language = new QComboBox;
+    m_language->setObjectName(QStringLiteral("appLanguage"));
+    for (AppLanguage language : allCases<AppLanguage>())
+        m_language->addItem(label(language), rawValue(language));
+    layout->addWidget(m_language);
+    m_languageNote = WindowPresenter::caption(QString());
+    layout->addWidget(m_languageNote);
+
+    // Language packs.
+    layout->addWidget(divider());
+    m_packsTitle = sectionTitle();
+    layout->addWidget(m_packsTitle);
+    m_packsDesc = WindowPresenter::caption(QString());
+    layout->addWidget(m_packsDesc);
+    auto* baseRow = new QHBoxLayout;
+    m_packBaseLabel = new QLabel;
+    m_packBase = new QComboBox;
+    m_packBase->setObjectName(QStringLiteral("packBase"));
+    m_packBase->setFixedWidth(180);
+    baseRow->addWidget(m_packBaseLabel);
+    baseRow->addWidget(m_packBase);
+    baseRow->addStretch();
+    layout->addLayout(baseRow);
+    auto* scroll = new QScrollArea;
+    scroll->setFixedHeight(170);
+    scroll->setWidgetResizable(true);
+    auto* rows = new QWidget;
+    auto* rowsLayout = new QVBoxLayout(rows);
+    rowsLayout->setContentsMargins(8, 4, 8, 4);
+    rowsLayout->setSpacing(4);
+    buildPackRows(rowsLayout);
+    scroll->setWidget(rows);
+    layout->addWidget(scroll);
+
+    // Buttons.
+    layout->addWidget(divider());
+    auto* buttons = new QHBoxLayout;
+    m_openEngines = new QPushButton;
+    m_openEngines->setObjectName(QStringLiteral("openEngines"));
+    m_openIgnored = new QPushButton;
+    m_openIgnored->setObjectName(QStringLiteral("openIgnored"));
+    m_close = new QPushButton;
+    m_close->setObjectName(QStringLiteral("close"));
+    m_close->setDefault(true);
+    buttons->addWidget(m_openEngines);
+    buttons->addWidget(m_openIgnored);
+    buttons->addStretch();
+    buttons->addWidget(m_close);
+    layout->addLayout(buttons);
+
+    connect(m_record, &QPushButton::clicked, this, [this] { m_model.startRecording(); });
+    connect(m_restore, &QPushButton::clicked, this, [this] { m_model.restoreDefaultShortcut(); });
+    connect(m_openEngines, &QPushButton::clicked, this, [this] {
+        if (onOpenEngines)
+            onOpenEngines();
+    });
+    connect(m_openIgnored, &QPushButton::clicked, this, [this] {
+        if (onOpenIgnored)
+            onOpenIgnored();
+    });
+    connect(m_close, &QPushButton::clicked, this, [this] {
+        if (onClose)
+            onClose();
+    });
+    connect(m_language, &QComboBox::activated, this, [this](int index) {
+        if (const auto language = fromRawValue<AppLanguage>(m_language->itemData(index).toString()))
+            m_model.setAppLanguage(*language);
+    });
+    connect(m_packBase, &QComboBox::activated, this,
+            [this](int index) { m_model.setPackBaseCode(m_packBase->itemData(index).toString()); });
+    connect(&m_model, &PreferencesModel::appLanguageChanged, this, &PreferencesView::retranslate);
+    connect(&m_model, &PreferencesModel::shortcutChanged, this, &PreferencesView::updateShortcut);
+    connect(&m_model, &PreferencesModel::recordingChanged, this, &PreferencesView::updateRecording);
+    connect(&m_model.packs(), &LanguagePackList::packStatusChanged, this,
+            &PreferencesView::updatePackRow);
+
+    retranslate();
+    updateRecording(m_model.isRecording());
+}
+
+PreferencesView::~PreferencesView() {
+    qApp->removeEventFilter(m_keyFilter);
+}
+
+void PreferencesView::buildPackRows(QVBoxLayout* layout) {
+    for (const QString& code : LanguagePackList::packCodes()) {
+        auto* row = new QWidget;
+        row->setObjectName(QStringLiteral("pack-") + code);
+        auto* rowLayout = new QHBoxLayout(row);
+        rowLayout->setContentsMargins(0, 0, 0, 0);
+        PackRow pack;
+        pack.name = new QLabel;
+        pack.status = new QLabel;
+        pack.status->setObjectName(QStringLiteral("status"));
+        pack.download = new QPushButton;
+        pack.download->setObjectName(QStringLiteral("download"));
+        pack.busy = new QProgressBar;
+        pack.busy->setRange(0, 0); // indeterminate
+        pack.busy->setFixedWidth(60);
+        pack.busy->setMaximumHeight(10);
+        pack.busy->setTextVisible(false);
+        rowLayout->addWidget(pack.name);
+        rowLayout->addStretch();
+        rowLayout->addWidget(pack.status);
+        rowLayout->addWidget(pack.download);
+        rowLayout->addWidget(pack.busy);
+        connect(pack.download, &QPushButton::clicked, this,
+                [this, code] { m_model.downloadPack(code); });
+        layout->addWidget(row);
+        m_packRows[code] = pack;
+    }
+}
+
+void PreferencesView::fillBaseLanguages() {
+    m_packBase->clear();
+    for (const QString& code : LanguagePackList::packCodes())
+        m_packBase->addItem(m_model.languageName(code), code);
+    m_packBase->setCurrentIndex(m_packBase->findData(m_model.packBaseCode()));
+}
+
+void PreferencesView::retranslate() {
+    m_heading->setText(text("prefs.title", m_model.appLanguage()));
+    m_shortcutTitle->setText(text("prefs.shortcutTitle", m_model.appLanguage()));
+    m_shortcutDesc->setText(text("prefs.shortcutDesc", m_model.appLanguage()));
+    m_record->setText(text("prefs.record", m_model.appLanguage()));
+    m_restore->setText(text("prefs.restoreDefault", m_model.appLanguage()));
+    m_recording->setText(text("prefs.recording", m_model.appLanguage()));
+    m_languageTitle->setText(text("prefs.appLanguage", m_model.appLanguage()));
+    m_language->setCurrentIndex(m_language->findData(rawValue(m_model.appLanguage())));
+    m_languageNote->setText(text("prefs.appLanguageNote", m_model.appLanguage()));
+    m_packsTitle->setText(text("prefs.packsTitle", m_model.appLanguage()));
+    m_packsDesc->setText(text("prefs.packsDesc", m_model.appLanguage()));
+    m_packBaseLabel->setText(text("prefs.packBase", m_model.appLanguage()));
+    fillBaseLanguages();
+    for (auto& [code, row] : m_packRows) {
+        row.name->setText(m_model.languageName(code));
+        row.download->setText(text("prefs.packDownload", m_model.appLanguage()));
+        updatePackRow(code);
+    }
+    m_openEngines->setText(text("prefs.openEngines", m_model.appLanguage()));
+    m_openIgnored->setText(text("prefs.openIgnored", m_model.appLanguage()));
+    m_close->setText(text("prefs.close", m_model.appLanguage()));
+    updateShortcut();
+}
+
+void PreferencesView::updateShortcut() {
+    m_currentShortcut->setText(text("prefs.currentShortcut", m_model.appLanguage())
+                                   .replace(QStringLiteral("%@"), m_model.shortcutDisplay()));
+    updateRecording(m_model.isRecording());
+}
+
+void PreferencesView::updateRecording(bool recording) {
+    m_record->setVisible(!recording);
+    m_restore->setVisible(!recording && !m_model.isDefaultShortcut());
+    m_recording->setVisible(recording);
+    if (recording)
+        qApp->installEventFilter(m_keyFilter);
+    else
+        qApp->removeEventFilter(m_keyFilter);
+}
+
+void PreferencesView::updatePackRow(const QString& code) {
+    const auto found = m_packRows.find(code);
+    if (found == m_packRows.end())
+        return;
+    PackRow& row = found->second;
+    const auto status = m_model.packStatus(code);
+    using Status = PreferencesModel::PackStatus;
+    row.download->setVisible(status == Status::available);
+    row.busy->setVisible(status == Status::downloading);
+    row.status->setVisible(status == Status::checking || status == Status::installed ||
+                           status == Status::unsupported);
+    switch (status) {
+    case Status::checking:
+        row.status->setText(text("prefs.packChecking", m_model.appLanguage()));
+        WindowPresenter::setTextColor(row.status, "#808080");
+        break;
+    case Status::installed:
+        row.status->setText(text("prefs.packInstalled", m_model.appLanguage()));
+        WindowPresenter::setTextColor(row.status, "#2e9e44");
+        break;
+    case Status::unsupported:
+        row.status->setText(text("prefs.packUnsupported", m_model.appLanguage()));
+        WindowPresenter::setTextColor(row.status, "#808080");
+        break;
+    case Status::available:
+    case Status::downloading:
+        break;
+    }
+}
+
+void PreferencesView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    m_model.viewShown();
+}
+
+void PreferencesView::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    m_model.viewHidden();
+}
+
+} // namespace ovra

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <map>
+
+class QComboBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QVBoxLayout;
+
+namespace ovra {
+
+class PreferencesModel;
+class RecordingKeyFilter;
+
+// The content of the preferences window. Every text is looked up again when the interface
+// language changes, so the whole window switches at once.
+class PreferencesView final : public QWidget {
+    Q_OBJECT
+public:
+    explicit PreferencesView(PreferencesModel& model, QWidget* parent = nullptr);
+    ~PreferencesView() override;
+
+    std::function<void()> onOpenEngines;
+    std::function<void()> onOpenIgnored;
+    std::function<void()> onClose;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    struct PackRow {
+        QLabel* name = nullptr;
+        QLabel* status = nullptr;
+        QPushButton* download = nullptr;
+        QProgressBar* busy = nullptr;
+    };
+
+    void buildPackRows(QVBoxLayout* layout);
+    void retranslate();
+    void updateShortcut();
+    void updateRecording(bool recording);
+    void updatePackRow(const QString& code);
+    void fillBaseLanguages();
+
+    PreferencesModel& m_model;
+    RecordingKeyFilter* m_keyFilter = nullptr;
+    QLabel* m_heading = nullptr;
+    QLabel* m_shortcutTitle = nullptr;
+    QLabel* m_shortcutDesc = nullptr;
+    QLabel* m_currentShortcut = nullptr;
+    QPushButton* m_record = nullptr;
+    QPushButton* m_restore = nullptr;
+    QLabel* m_recording = nullptr;
+    QLabel* m_languageTitle = nullptr;
+    QComboBox* m_language = nullptr;
+    QLabel* m_languageNote = nullptr;
+    QLabel* m_packsTitle = nullptr;
+    QLabel* m_packsDesc = nullptr;
+    QLabel* m_packBaseLabel = nullptr;
+    QComboBox* m_packBase = nullptr;
+    std::map<QString, PackRow> m_packRows;
+    QPushButton* m_openEngines = nullptr;
+    QPushButton* m_openIgnored = nullptr;
+    QPushButton* m_close = nullptr;
+};
+
+} // namespace ovra

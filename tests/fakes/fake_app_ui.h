@@ -1,0 +1,52 @@
+#pragma once
+
+#include "app/app_ui.h"
+
+#include <QStringList>
+
+namespace ovra::test {
+
+// Records what the shell puts on screen and keeps the callbacks for the test to answer.
+class FakeAppUI final : public AppUI {
+public:
+    QStringList shown; // "statusItem", "welcome", "noKeyWarning", "preferences", …
+    std::function<void(const WelcomeAnswer&)> welcomeDone;
+    std::function<void(const std::optional<QString>&)> editNameDone;
+    QString editNameCurrent;
+    QString aboutMessage;
+    std::function<void()> onConfigureNow;
+    std::function<void()> onOpenEngines;
+    std::function<void()> onOpenIgnored;
+
+    void setupStatusItem(AppDelegate&) override { shown.append(QStringLiteral("statusItem")); }
+    void showWelcome(std::function<void(const WelcomeAnswer&)> done) override {
+        shown.append(QStringLiteral("welcome"));
+        welcomeDone = std::move(done);
+    }
+    void editUserName(const QString& current,
+                      std::function<void(const std::optional<QString>&)> done) override {
+        shown.append(QStringLiteral("editName"));
+        editNameCurrent = current;
+        editNameDone = std::move(done);
+    }
+    void showAbout(const QString& message) override {
+        shown.append(QStringLiteral("about"));
+        aboutMessage = message;
+    }
+    void showNoKeyWarning(std::function<void()> configureNow) override {
+        shown.append(QStringLiteral("noKeyWarning"));
+        onConfigureNow = std::move(configureNow);
+    }
+    void showPreferences(std::function<void()> openEngines,
+                         std::function<void()> openIgnored) override {
+        shown.append(QStringLiteral("preferences"));
+        onOpenEngines = std::move(openEngines);
+        onOpenIgnored = std::move(openIgnored);
+    }
+    void showAISettings() override { shown.append(QStringLiteral("aiSettings")); }
+    void showIgnoredApps() override { shown.append(QStringLiteral("ignoredApps")); }
+    void showFeedback() override { shown.append(QStringLiteral("feedback")); }
+    void quit() override { shown.append(QStringLiteral("quit")); }
+};
+
+} // namespace ovra::test

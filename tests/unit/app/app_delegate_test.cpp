@@ -1,0 +1,329 @@
+#include "app/app_delegate.h"
+#include "app/app_notifications.h"
+#include "capture/selection_monitor.h"
+#include "fakes/fake_app_ui.h"
+#include "fakes/fake_capture_platform.h"
+#include "fakes/fake_hotkey_service.h"
+#include "fakes/fake_panel.h"
+#include "panel/panel_controller.h"
+#include "settings/key_store.h"
+#include "settings/prefs.h"
+#include "support/virtual_clock.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace ovra;
+using namespace ovra::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString ownID = QStringLiteral("app.ovra.Ovra");
+
+// One installation (temporary settings and keys) on a scripted desktop; each delegate made here
+// is one launch of the program.
+class DelegateTest : public ::testing::Test {
+protected:
+    static constexpr qint32 editorPid = 42;
+
+    DelegateTest() {
+        editor = fake.workspace.launch(
+            {editorPid, QStringLiteral("org.example.Editor"), QStringLiteral("Editor")});
+        own = fake.workspace.launch({7, ownID, QStringLiteral("Ovra")});
+        fake.workspace.frontmost = editor;
+    }
+
+    std::unique_ptr<AppDelegate> makeDelegate() {
+        AppDelegate::Dependencies deps{
+            prefs,
+            keys,
+            clock,
+            fake.workspace,
+            fake.accessibility,
+            hotKeys,
+            ui,
+            [this] { return makePanel(); },
+            [this] {
+                return std::make_unique<SelectionMonitor>(
+                    fake.platform, bridge, clock, CaptureFilter{ownID, [this](const QString& id) {
+                                                                    return prefs.isIgnored(id);
+                                                                }});
+            },
+            ownID,
+            QStringLiteral("1.2.3"),
+        };
+        return std::make_unique<AppDelegate>(std::move(deps));
+    }
+
+    std::unique_ptr<PanelController> makePanel() {
+        PanelController::Dependencies deps{
+            [this] {
+                return std::make_unique<PanelViewModel>(engines, replacer, fake.clipboard, prefs,
+                                                        keys, clock);
+            },
+            [this](PanelViewModel&) {
+                auto window = std::make_unique<FakePanelWindow>();
+                panelWindow = window.get();
+                return window;
+            },
+            [](qint32) { return QList<QRectF>(); },
+            fake.screens,
+            clock,
+        };
+        return std::make_unique<PanelController>(std::move(deps));
+    }
+
+    std::unique_ptr<AppDelegate> launch() {
+        auto delegate = makeDelegate();
+        delegate->applicationDidFinishLaunching();
+        return delegate;
+    }
+
+    void selectInEditor(const QString& text) {
+        auto field = fake.accessibility.application(editorPid)->addChild(QStringLiteral("text"));
+        field->selectedText = text;
+        field->role = ElementRole::TextArea;
+        fake.accessibility.application(editorPid)->focused = field;
+    }
+
+    QTemporaryDir dir;
+    DefaultsStore defaults{dir.filePath(QStringLiteral("defaults.json"))};
+    Prefs prefs{defaults, [] { return std::optional<QString>(); }};
+    KeyStore keys{dir.filePath(QStringLiteral("keys.json")), prefs, QString()};
+    VirtualClock clock;
+    FakeCapturePlatform fake;
+    AccessibilityBridge bridge{fake.accessibility, fake.workspace, fake.screens};
+    FakeHotKeyService hotKeys;
+    FakeAppUI ui;
+    std::shared_ptr<FakePanelEngines> engines = std::make_shared<FakePanelEngines>();
+    FakeTextReplacing replacer;
+    FakePanelWindow* panelWindow = nullptr;
+    RunningApplication editor;
+    RunningApplication own;
+};
+
+TEST_F(DelegateTest, CaptureIsWiredOnlyInTheStepAfterLaunch) {
+    selectInEditor(QStringLiteral("early"));
+    auto delegate = launch();
+    EXPECT_EQ(ui.shown.value(0), QStringLiteral("statusItem"));
+    EXPECT_EQ(delegate->panelController(), nullptr);
+    EXPECT_EQ(delegate->selectionMonitor(), nullptr);
+    EXPECT_EQ(delegate->globalHotKey(), nullptr);
+    EXPECT_FALSE(hotKeys.held);
+
+    // The menu's command before the monitor exists does nothing at all.
+    delegate->showTranslationBox();
+    EXPECT_EQ(delegate->panelController(), nullptr);
+
+    clock.runDue();
+    ASSERT_NE(delegate->selectionMonitor(), nullptr);
+    ASSERT_NE(delegate->panelController(), nullptr);
+    EXPECT_TRUE(delegate->selectionMonitor()->isRunning());
+    EXPECT_EQ(hotKeys.held, (FakeHotKeyService::Combination{17, 2304}));
+    EXPECT_EQ(panelWindow, nullptr); // the early command left nothing behind
+
+    // The shortcut now runs the manual capture, which shows the panel for the selection.
+    ASSERT_TRUE(hotKeys.press());
+    clock.advance(10ms);
+    ASSERT_NE(panelWindow, nullptr);
+    EXPECT_TRUE(panelWindow->visible);
+    EXPECT_EQ(delegate->panelController()->currentSnapshot()->text, QStringLiteral("early"));
+}
+
+TEST_F(DelegateTest, HidingThePanelSuppressesTheSelectionItShowed) {
+    selectInEditor(QStringLiteral("close me"));
+    auto delegate = launch();
+    clock.runDue();
+    delegate->showTranslationBox();
+    clock.advance(10ms);
+    const auto snapshot = delegate->panelController()->currentSnapshot();
+    ASSERT_TRUE(snapshot);
+
+    delegate->panelController()->hide();
+    EXPECT_FALSE(panelWindow->visible);
+    EXPECT_EQ(delegate->selectionMonitor()->suppressedSignature(),
+              SelectionMonitor::signature(*snapshot));
+}
+
+TEST_F(DelegateTest, AChangedShortcutIsRegisteredAgainAndTerminationReleasesIt) {
+    auto delegate = launch();
+    clock.runDue();
+    prefs.setHotKey(40, 0x1300);
+    AppNotifications::shared().postHotKeySettingsChanged();
+    clock.runDue();
+    EXPECT_EQ(hotKeys.unregisterCount, 1);
+    EXPECT_EQ(hotKeys.held, (FakeHotKeyService::Combination{40, 0x1300}));
+
+    delegate->applicationWillTerminate();
+    EXPECT_FALSE(hotKeys.held);
+    EXPECT_EQ(delegate->globalHotKey(), nullptr);
+    EXPECT_FALSE(delegate->selectionMonitor()->isRunning());
+    EXPECT_EQ(fake.workspace.observerCount(), 0u);
+
+    // After the end a notification registers nothing, and a second termination is harmless.
+    AppNotifications::shared().postHotKeySettingsChanged();
+    clock.runDue();
+    delegate->applicationWillTerminate();
+    EXPECT_FALSE(hotKeys.held);
+}
+
+TEST_F(DelegateTest, ARefusedShortcutLeavesTheMenuCommandWorking) {
+    hotKeys.refuseNext = true;
+    selectInEditor(QStringLiteral("by menu"));
+    auto delegate = launch();
+    clock.runDue();
+    EXPECT_FALSE(hotKeys.held);
+    const MenuRow showBox = delegate->menuRows().value(6);
+    ASSERT_EQ(showBox.action, MenuAction::showTranslationBox);
+    delegate->perform(showBox);
+    clock.advance(10ms);
+    ASSERT_NE(panelWindow, nullptr);
+    EXPECT_TRUE(panelWindow->visible);
+}
+
+TEST_F(DelegateTest, FirstLaunchWithoutPermissionWelcomesAfter400msAndNeverWarns) {
+    fake.accessibility.trusted = false;
+    auto delegate = launch();
+    EXPECT_TRUE(prefs.didShowWelcome());
+    clock.advance(399ms);
+    EXPECT_FALSE(ui.shown.contains(QStringLiteral("welcome")));
+    clock.advance(1ms);
+    EXPECT_TRUE(ui.shown.contains(QStringLiteral("welcome")));
+    clock.advance(2s);
+    EXPECT_FALSE(ui.shown.contains(QStringLiteral("noKeyWarning")));
+
+    ui.welcomeDone({QStringLiteral("  Ana \n"), true});
+    EXPECT_EQ(prefs.userName(), QStringLiteral("Ana"));
+    EXPECT_EQ(fake.accessibility.trustRequests, 1);
+    EXPECT_EQ(fake.workspace.settingsOpened, 1);
+}
+
+TEST_F(DelegateTest, AWelcomeNameOfSpacesIsNotStored) {
+    fake.accessibility.trusted = false;
+    prefs.setUserName(QStringLiteral("Bia"));
+    auto delegate = launch();
+    clock.advance(400ms);
+    ASSERT_TRUE(ui.welcomeDone);
+    ui.welcomeDone({QStringLiteral("   "), false});
+    EXPECT_EQ(prefs.userName(), QStringLiteral("Bia"));
+    EXPECT_EQ(fake.accessibility.trustRequests, 0);
+}
+
+TEST_F(DelegateTest, TheNoKeyWarningComesOnLaterLaunchesOnlyWhenTheProviderHasNoKey) {
+    // First launch with the permission: no welcome, but the flag is stored.
+    launch();
+    clock.advance(2s);
+    EXPECT_EQ(ui.shown, QStringList{QStringLiteral("statusItem")});
+    EXPECT_TRUE(prefs.didShowWelcome());
+
+    ui.shown.clear();
+    auto second = launch();
+    clock.advance(599ms);
+    EXPECT_FALSE(ui.shown.contains(QStringLiteral("noKeyWarning")));
+    clock.advance(1ms);
+    ASSERT_TRUE(ui.shown.contains(QStringLiteral("noKeyWarning")));
+    ui.onConfigureNow();
+    EXPECT_FALSE(ui.shown.contains(QStringLiteral("aiSettings"))); // a step of its own
+    clock.runDue();
+    EXPECT_TRUE(ui.shown.contains(QStringLiteral("aiSettings")));
+
+    ui.shown.clear();
+    keys.writeKey(QStringLiteral("sk-1"), KeyStore::aiAccount(prefs.aiProvider()));
+    launch();
+    clock.advance(2s);
+    EXPECT_FALSE(ui.shown.contains(QStringLiteral("noKeyWarning")));
+
+    ui.shown.clear();
+    prefs.setAIProvider(AIProvider::anthropic); // this one has no key
+    prefs.setSuppressNoKeyWarning(true);
+    launch();
+    clock.advance(2s);
+    EXPECT_FALSE(ui.shown.contains(QStringLiteral("noKeyWarning")));
+}
+
+TEST_F(DelegateTest, RemembersTheLastExternalApplicationOnly) {
+    fake.workspace.frontmost = own;
+    auto delegate = launch();
+    EXPECT_FALSE(delegate->lastExternalApp());
+    fake.workspace.activate(own);
+    EXPECT_FALSE(delegate->lastExternalApp());
+
+    fake.workspace.activate(editor);
+    EXPECT_EQ(delegate->lastExternalApp(),
+              (ExternalApp{QStringLiteral("org.example.Editor"), QStringLiteral("Editor")}));
+    fake.workspace.activate(own);
+    fake.workspace.activate({99, QString(), QStringLiteral("No id")});
+    EXPECT_EQ(delegate->lastExternalApp()->bundleID, QStringLiteral("org.example.Editor"));
+
+    fake.workspace.activate({100, QStringLiteral("org.example.Term"), QString()});
+    EXPECT_EQ(delegate->lastExternalApp()->name, QStringLiteral("org.example.Term"));
+}
+
+TEST_F(DelegateTest, IgnoringTheCurrentAppStoresItAndHidesThePanel) {
+    selectInEditor(QStringLiteral("secret"));
+    auto delegate = launch();
+    clock.runDue();
+    delegate->showTranslationBox();
+    clock.advance(10ms);
+    ASSERT_TRUE(panelWindow && panelWindow->visible);
+
+    delegate->ignoreCurrentApp();
+    EXPECT_TRUE(prefs.isIgnored(QStringLiteral("org.example.Editor")));
+    clock.runDue();
+    EXPECT_FALSE(panelWindow->visible);
+    EXPECT_FALSE(delegate->menuRows().value(12).enabled); // shown, but disabled now
+}
+
+TEST_F(DelegateTest, MenuCommandsChangeSettingsAndOpenWindowsAsTheirOwnSteps) {
+    auto delegate = launch();
+    clock.runDue();
+
+    delegate->selectTargetLanguage(QStringLiteral("xx-unknown"));
+    EXPECT_EQ(prefs.targetLanguage().code, TargetLanguage::portuguese().code);
+    delegate->selectTargetLanguage(QStringLiteral("ja"));
+    EXPECT_EQ(prefs.targetLanguage().code, QStringLiteral("ja"));
+
+    prefs.setUserName(QStringLiteral("Ana"));
+    delegate->editUserName();
+    EXPECT_EQ(ui.editNameCurrent, QStringLiteral("Ana"));
+    ui.editNameDone(std::nullopt); // Cancelar
+    EXPECT_EQ(prefs.userName(), QStringLiteral("Ana"));
+    delegate->editUserName();
+    ui.editNameDone(QStringLiteral("  "));
+    EXPECT_FALSE(prefs.userName());
+
+    delegate->showAbout();
+    EXPECT_TRUE(ui.aboutMessage.endsWith(QStringLiteral("Versão 1.2.3 — uso pessoal.")));
+
+    ui.shown.clear();
+    delegate->openPreferences();
+    delegate->openIgnoredApps();
+    delegate->openFeedback();
+    EXPECT_TRUE(ui.shown.isEmpty());
+    clock.runDue();
+    EXPECT_EQ(ui.shown, (QStringList{QStringLiteral("preferences"), QStringLiteral("ignoredApps"),
+                                     QStringLiteral("feedback")}));
+    ui.onOpenEngines();
+    ui.onOpenIgnored();
+    clock.runDue();
+    EXPECT_EQ(ui.shown.mid(3),
+              (QStringList{QStringLiteral("aiSettings"), QStringLiteral("ignoredApps")}));
+
+    delegate->perform(delegate->menuRows().constLast());
+    EXPECT_EQ(ui.shown.constLast(), QStringLiteral("quit"));
+}
+
+TEST_F(DelegateTest, DelayedStepsOfAGoneDelegateDoNothing) {
+    fake.accessibility.trusted = false;
+    {
+        auto delegate = launch();
+        delegate->openPreferences();
+    }
+    clock.advance(2s);
+    EXPECT_EQ(ui.shown, QStringList{QStringLiteral("statusItem")});
+    EXPECT_FALSE(hotKeys.held);
+    EXPECT_EQ(fake.workspace.observerCount(), 0u);
+}
+
+} // namespace

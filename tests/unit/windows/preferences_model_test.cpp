@@ -1,0 +1,99 @@
+#include "fakes/fake_language_services.h"
+#include "settings/defaults_store.h"
+#include "settings/prefs.h"
+#include "windows/preferences_model.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace ovra;
+using namespace ovra::test;
+
+namespace {
+
+class PreferencesModelTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    DefaultsStore defaults{dir.filePath(QStringLiteral("defaults.json"))};
+    Prefs prefs{defaults, [] { return std::optional<QString>(); }};
+    FakeTranslationService translation;
+    int posts = 0;
+    std::unique_ptr<PreferencesModel> model = make();
+
+    std::unique_ptr<PreferencesModel> make() {
+        return std::make_unique<PreferencesModel>(prefs, translation, [this] { ++posts; });
+    }
+};
+
+TEST_F(PreferencesModelTest, RecordsOnlyCombinationsWithSuperAltOrCtrl) {
+    EXPECT_FALSE(model->handleRecordingKey(Qt::Key_K, Qt::MetaModifier)); // not recording
+    model->startRecording();
+    EXPECT_TRUE(model->handleRecordingKey(Qt::Key_K, Qt::NoModifier));
+    EXPECT_TRUE(model->handleRecordingKey(Qt::Key_K, Qt::ShiftModifier));
+    EXPECT_TRUE(model->isRecording());
+    EXPECT_EQ(prefs.hotKeyCode(), 17);
+    EXPECT_EQ(posts, 0);
+
+    EXPECT_TRUE(model->handleRecordingKey(Qt::Key_K, Qt::MetaModifier | Qt::ShiftModifier));
+    EXPECT_FALSE(model->isRecording());
+    EXPECT_EQ(prefs.hotKeyCode(), 40);
+    EXPECT_EQ(prefs.hotKeyModifiers(), 768);
+    EXPECT_EQ(model->shortcutDisplay(), QStringLiteral("⇧⌘K"));
+    EXPECT_FALSE(model->isDefaultShortcut());
+    EXPECT_EQ(posts, 1);
+}
+
+TEST_F(PreferencesModelTest, EscapeCancelsAndRestoringTheDefaultPostsOnce) {
+    prefs.setHotKey(40, 0x1000);
+    model->refreshShortcutDisplay();
+    model->startRecording();
+    EXPECT_TRUE(model->handleRecordingKey(Qt::Key_Escape, Qt::ControlModifier));
+    EXPECT_FALSE(model->isRecording());
+    EXPECT_EQ(prefs.hotKeyModifiers(), 0x1000);
+    EXPECT_EQ(posts, 0);
+
+    model->restoreDefaultShortcut();
+    EXPECT_FALSE(prefs.defaults().contains(Prefs::Keys::hotKeyCode));
+    EXPECT_FALSE(prefs.defaults().contains(Prefs::Keys::hotKeyModifiers));
+    EXPECT_EQ(model->shortcutDisplay(), QStringLiteral("⌥⌘T"));
+    EXPECT_TRUE(model->isDefaultShortcut());
+    EXPECT_EQ(posts, 1);
+}
+
+TEST_F(PreferencesModelTest, TheInterfaceLanguageChangesNamesButNotThePackBase) {
+    prefs.setAppLanguage(AppLanguage::portugues);
+    model = make();
+    EXPECT_EQ(model->packBaseCode(), QStringLiteral("pt"));
+    EXPECT_EQ(model->languageName(QStringLiteral("de")), QStringLiteral("Alemão"));
+    int changes = 0;
+    QObject::connect(model.get(), &PreferencesModel::appLanguageChanged, [&] { ++changes; });
+    model->setAppLanguage(AppLanguage::deutsch);
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(prefs.appLanguage(), AppLanguage::deutsch);
+    EXPECT_EQ(model->languageName(QStringLiteral("de")), QStringLiteral("Deutsch"));
+    EXPECT_EQ(model->languageName(QStringLiteral("xx")), QStringLiteral("xx"));
+    EXPECT_EQ(model->packBaseCode(), QStringLiteral("pt"));
+}
+
+TEST_F(PreferencesModelTest, ShowingTheViewLooksAtEveryPackAndHidingStopsIt) {
+    translation.availability[{QStringLiteral("pt"), QStringLiteral("es")}] =
+        LanguageAvailabilityStatus::supported;
+    prefs.setAppLanguage(AppLanguage::portugues);
+    model = make();
+    model->viewShown();
+    for (int i = 0; i < 50 && model->packs().packStatuses().size() < 20; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(model->packs().packStatuses().size(), 20u);
+    EXPECT_EQ(model->packStatus(QStringLiteral("pt")), PreferencesModel::PackStatus::installed);
+    EXPECT_EQ(model->packStatus(QStringLiteral("es")), PreferencesModel::PackStatus::available);
+
+    translation.holdPreparation = true;
+    model->downloadPack(QStringLiteral("es"));
+    EXPECT_EQ(model->packStatus(QStringLiteral("es")), PreferencesModel::PackStatus::downloading);
+    model->viewHidden();
+    model.reset(); // a refresh cut short touches nothing afterwards
+    QCoreApplication::processEvents();
+}
+
+} // namespace

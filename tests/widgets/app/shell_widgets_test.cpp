@@ -1,0 +1,218 @@
+#include "app/app_delegate.h"
+#include "app/widgets/app_windows.h"
+#include "app/widgets/status_menu.h"
+#include "capture/selection_monitor.h"
+#include "fakes/fake_app_ui.h"
+#include "fakes/fake_capture_platform.h"
+#include "fakes/fake_hotkey_service.h"
+#include "fakes/fake_language_services.h"
+#include "panel/panel_controller.h"
+#include "settings/key_store.h"
+#include "settings/prefs.h"
+#include "support/virtual_clock.h"
+#include "windows/preferences_model.h"
+#include "windows/widgets/ai_settings_window.h"
+#include "windows/widgets/preferences_view.h"
+#include "windows/widgets/preferences_window.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace ovra;
+using namespace ovra::test;
+
+namespace {
+
+void snapshot(QWidget* window, const char* name) {
+    const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/window_") +
+                         QLatin1String(name) + QStringLiteral(".png");
+    EXPECT_TRUE(window->grab().save(path));
+}
+
+struct Installation {
+    Installation() { Prefs::shared().setAppLanguage(AppLanguage::portugues); }
+    QTemporaryDir dir;
+    DefaultsStore defaults{dir.filePath(QStringLiteral("defaults.json"))};
+    Prefs prefs{defaults, [] { return std::optional<QString>(); }};
+    KeyStore keys{dir.filePath(QStringLiteral("keys.json")), prefs, QStringLiteral("BUILTIN")};
+    VirtualClock clock;
+    FakeCapturePlatform fake;
+    FakeHotKeyService hotKeys;
+    FakeTranslationService translation;
+    int quits = 0;
+    AppWindows windows{{prefs, keys, clock, translation, {}, [this] { ++quits; }}};
+
+    std::unique_ptr<AppDelegate> delegate() {
+        return std::make_unique<AppDelegate>(AppDelegate::Dependencies{
+            prefs, keys, clock, fake.workspace, fake.accessibility, hotKeys, windows,
+            [] { return std::unique_ptr<PanelController>(); },
+            [] { return std::unique_ptr<SelectionMonitor>(); }, QStringLiteral("app.ovra.Ovra"),
+            QStringLiteral("0.1.0")});
+    }
+};
+
+QStringList actionTexts(const QMenu& menu) {
+    QStringList out;
+    for (QAction* action : menu.actions())
+        out.append(action->isSeparator() ? QStringLiteral("---") : action->text());
+    return out;
+}
+
+TEST(ShellWidgets, TheTrayMenuIsRebuiltEachTimeItOpensAndRunsItsCommands) {
+    Installation setup;
+    setup.fake.workspace.frontmost =
+        RunningApplication{42, QStringLiteral("org.example.Editor"), QStringLiteral("Editor")};
+    auto delegate = setup.delegate();
+    delegate->applicationDidFinishLaunching();
+    ASSERT_NE(setup.windows.statusItem(), nullptr);
+    QMenu& menu = setup.windows.statusItem()->menu();
+    Q_EMIT menu.aboutToShow();
+    EXPECT_EQ(menu.actions().size(), 18);
+    EXPECT_EQ(menu.actions().constLast()->text(), QStringLiteral("Sair"));
+    EXPECT_EQ(menu.actions().constLast()->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
+    EXPECT_FALSE(menu.actions()[2]->isEnabled()); // the accessibility state
+    EXPECT_TRUE(menu.actions()[12]->isEnabled()); // "Ignorar este app (Editor)"
+
+    // A changed name and shortcut show the next time the menu opens.
+    setup.prefs.setUserName(QStringLiteral("Ana"));
+    setup.prefs.setHotKey(40, 0x1300);
+    Q_EMIT menu.aboutToShow();
+    const QStringList texts = actionTexts(menu);
+    ASSERT_EQ(texts.size(), 19);
+    EXPECT_EQ(texts[0], QStringLiteral("Olá, Ana"));
+    EXPECT_EQ(texts[7], QStringLiteral("Mostrar a caixa de tradução (⌃⇧⌘K)"));
+    EXPECT_EQ(texts[9], QStringLiteral("Online: Google Tradutor ✓ · IA —"));
+    QMenu* languages = menu.actions()[6]->menu();
+    ASSERT_NE(languages, nullptr);
+    int checked = 0;
+    for (QAction* action : languages->actions())
+        checked += action->isChecked() ? 1 : 0;
+    EXPECT_EQ(checked, 1);
+    menu.adjustSize();
+    snapshot(&menu, "tray_menu");
+
+    // Choosing a language stores it; every window command opens its window.
+    languages->actions().constLast()->trigger();
+    EXPECT_EQ(setup.prefs.targetLanguage().code, TargetLanguage::allCases().constLast().code);
+    menu.actions()[11]->trigger(); // Preferências…
+    menu.actions()[10]->trigger(); // Configurar motores online…
+    menu.actions()[14]->trigger(); // Apps ignorados…
+    menu.actions()[16]->trigger(); // Enviar feedback…
+    setup.clock.runDue();
+    ASSERT_NE(setup.windows.preferences(), nullptr);
+    EXPECT_TRUE(setup.windows.preferences()->window()->isVisible());
+    ASSERT_NE(setup.windows.aiSettings(), nullptr);
+    EXPECT_TRUE(setup.windows.aiSettings()->window()->isVisible());
+    ASSERT_NE(setup.windows.ignoredApps(), nullptr);
+    ASSERT_NE(setup.windows.feedback(), nullptr);
+    menu.actions()[17]->trigger(); // Sobre o Ovra
+    ASSERT_NE(setup.windows.dialogs().about(), nullptr);
+    EXPECT_TRUE(setup.windows.dialogs().about()->informativeText().contains(
+        QStringLiteral("Versão 0.1.0 — uso pessoal.")));
+    snapshot(setup.windows.dialogs().about(), "about");
+    menu.actions()[18]->trigger();
+    EXPECT_EQ(setup.quits, 1);
+}
+
+TEST(ShellWidgets, TheWelcomeAndNameAlertsStoreTheTrimmedName) {
+    Installation setup;
+    setup.fake.accessibility.trusted = false;
+    auto delegate = setup.delegate();
+    delegate->applicationDidFinishLaunching();
+    setup.clock.advance(std::chrono::milliseconds(400));
+    QDialog* welcome = setup.windows.dialogs().welcome();
+    ASSERT_NE(welcome, nullptr);
+    EXPECT_TRUE(welcome->isVisible());
+    EXPECT_EQ(setup.windows.dialogs().welcomeField()->placeholderText(),
+              QStringLiteral("Seu nome"));
+    snapshot(welcome, "welcome");
+    setup.windows.dialogs().welcomeField()->setText(QStringLiteral("  Ana  "));
+    welcome->findChild<QPushButton*>(QStringLiteral("first"))->click();
+    EXPECT_FALSE(welcome->isVisible());
+    EXPECT_EQ(setup.prefs.userName(), QStringLiteral("Ana"));
+    EXPECT_EQ(setup.fake.accessibility.trustRequests, 1);
+
+    delegate->editUserName();
+    QDialog* edit = setup.windows.dialogs().editName();
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(setup.windows.dialogs().editNameField()->text(), QStringLiteral("Ana"));
+    snapshot(edit, "edit_name");
+    setup.windows.dialogs().editNameField()->setText(QStringLiteral("Bia"));
+    edit->findChild<QPushButton*>(QStringLiteral("second"))->click(); // Cancelar
+    EXPECT_EQ(setup.prefs.userName(), QStringLiteral("Ana"));
+    delegate->editUserName();
+    EXPECT_EQ(setup.windows.dialogs().editName(), edit); // the same window, kept
+    setup.windows.dialogs().editNameField()->setText(QStringLiteral(" Bia "));
+    edit->findChild<QPushButton*>(QStringLiteral("first"))->click(); // Salvar
+    EXPECT_EQ(setup.prefs.userName(), QStringLiteral("Bia"));
+}
+
+TEST(ShellWidgets, PreferencesRecordAShortcutAndSwitchLanguageAtOnce) {
+    Installation setup;
+    setup.translation.availability[{QStringLiteral("pt"), QStringLiteral("es")}] =
+        LanguageAvailabilityStatus::supported;
+    int posts = 0;
+    PreferencesWindowController controller(setup.prefs, setup.translation, [&] { ++posts; });
+    controller.show();
+    QDialog* window = controller.window();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Ovra — Preferências"));
+    for (int i = 0; i < 50 && controller.model()->packs().packStatuses().size() < 20; ++i)
+        QCoreApplication::processEvents();
+    auto* esRow = window->findChild<QWidget*>(QStringLiteral("pack-es"));
+    ASSERT_NE(esRow, nullptr);
+    auto* download = esRow->findChild<QPushButton*>(QStringLiteral("download"));
+    EXPECT_FALSE(download->isHidden());
+    EXPECT_EQ(download->text(), QStringLiteral("Baixar"));
+    EXPECT_EQ(window->findChild<QWidget*>(QStringLiteral("pack-pt"))
+                  ->findChild<QLabel*>(QStringLiteral("status"))
+                  ->text(),
+              QStringLiteral("Instalado ✓"));
+    snapshot(window, "preferences");
+
+    auto* restore = window->findChild<QPushButton*>(QStringLiteral("restoreDefault"));
+    EXPECT_TRUE(restore->isHidden());
+    window->findChild<QPushButton*>(QStringLiteral("record"))->click();
+    EXPECT_FALSE(window->findChild<QLabel*>(QStringLiteral("recording"))->isHidden());
+    QTest::keyClick(window, Qt::Key_K);
+    QTest::keyClick(window, Qt::Key_K, Qt::ShiftModifier);
+    EXPECT_TRUE(controller.model()->isRecording());
+    QTest::keyClick(window, Qt::Key_K, Qt::MetaModifier | Qt::ShiftModifier);
+    EXPECT_FALSE(controller.model()->isRecording());
+    EXPECT_EQ(setup.prefs.hotKeyCode(), 40);
+    EXPECT_EQ(setup.prefs.hotKeyModifiers(), 768);
+    EXPECT_EQ(posts, 1);
+    EXPECT_EQ(window->findChild<QLabel*>(QStringLiteral("currentShortcut"))->text(),
+              QStringLiteral("Atual: ⇧⌘K"));
+    EXPECT_FALSE(restore->isHidden());
+    // Key presses go to the window again once recording ended.
+    QTest::keyClick(window, Qt::Key_L, Qt::MetaModifier);
+    EXPECT_EQ(setup.prefs.hotKeyCode(), 40);
+
+    auto* language = window->findChild<QComboBox*>(QStringLiteral("appLanguage"));
+    const int english = language->findData(QStringLiteral("en"));
+    language->setCurrentIndex(english);
+    Q_EMIT language->activated(english);
+    EXPECT_EQ(window->findChild<QPushButton*>(QStringLiteral("close"))->text(),
+              QStringLiteral("Close"));
+    EXPECT_EQ(download->text(), QStringLiteral("Download"));
+    EXPECT_EQ(controller.model()->packBaseCode(), QStringLiteral("pt"));
+    snapshot(window, "preferences_english");
+
+    window->findChild<QPushButton*>(QStringLiteral("close"))->click();
+    EXPECT_FALSE(window->isVisible());
+    controller.show();
+    EXPECT_EQ(controller.window(), window);
+    EXPECT_TRUE(window->isVisible());
+}
+
+} // namespace
