@@ -1,0 +1,120 @@
+// Cost of the accessibility calls the selection capture makes, against a live GTK application.
+// Run inside the headless session:
+//   tests/e2e/run-headless.sh -- <build>/tests/e2e/bench_e2e_platform_atspi
+#include "support/e2e_session.h"
+
+#include "platform/linux/linux_platform.h"
+
+#include <QGuiApplication>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+
+namespace {
+
+using namespace ovra;
+using ovra::e2e::TargetApp;
+
+platform::LinuxPlatform* platformUnderTest = nullptr;
+TargetApp* target = nullptr;
+AccessibleElement focusedText;
+const TextRange word{12, 5}; // "naïve" after "Olá café 😀 "
+
+void BM_ApplicationElement(benchmark::State& state) {
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            platformUnderTest->accessibility().applicationElement(target->pid()));
+    }
+}
+
+void BM_FocusedElementInApplication(benchmark::State& state) {
+    const AccessibleElement app =
+        platformUnderTest->accessibility().applicationElement(target->pid());
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(platformUnderTest->accessibility().focusedElement(app));
+    }
+}
+
+void BM_SystemFocusedElement(benchmark::State& state) {
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(platformUnderTest->accessibility().systemFocusedElement());
+    }
+}
+
+void BM_SelectedText(benchmark::State& state) {
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(platformUnderTest->accessibility().selectedText(focusedText));
+    }
+}
+
+void BM_SelectedTextRange(benchmark::State& state) {
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(platformUnderTest->accessibility().selectedTextRange(focusedText));
+    }
+}
+
+void BM_BoundsForRange(benchmark::State& state) {
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            platformUnderTest->accessibility().boundsForRange(focusedText, word));
+    }
+}
+
+void BM_FrontmostApplication(benchmark::State& state) {
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(platformUnderTest->workspace().frontmostApplication());
+    }
+}
+
+BENCHMARK(BM_ApplicationElement)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FocusedElementInApplication)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SystemFocusedElement)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SelectedText)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SelectedTextRange)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BoundsForRange)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FrontmostApplication)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QGuiApplication app(argc, argv);
+    auto platform = platform::LinuxPlatform::create();
+    if (!platform) {
+        std::fprintf(stderr, "no X server: run through tests/e2e/run-headless.sh\n");
+        return 1;
+    }
+    e2e::setConnectionToDrain(&platform->connection());
+    TargetApp gtk(TargetApp::Kind::Gtk, QStringLiteral("Ovra bench target"));
+    if (!gtk.start() || !gtk.activate()) {
+        std::fprintf(stderr, "the GTK target did not come up\n");
+        return 1;
+    }
+    platformUnderTest = platform.get();
+    target = &gtk;
+    QStringList keys{QStringLiteral("key"), QStringLiteral("ctrl+Home")};
+    for (int i = 0; i < 11; ++i)
+        keys.append(QStringLiteral("Right"));
+    for (int i = 0; i < 5; ++i)
+        keys.append(QStringLiteral("shift+Right"));
+    e2e::xdotool(keys);
+    auto& ax = platform->accessibility();
+    e2e::waitUntil([&] {
+        const auto focused = ax.focusedElement(ax.applicationElement(gtk.pid()));
+        if (!focused.ok())
+            return false;
+        const auto text = ax.selectedText(focused.value);
+        if (!text.ok() || text.value != u"naïve")
+            return false;
+        focusedText = focused.value;
+        return true;
+    });
+    if (focusedText.isNull()) {
+        std::fprintf(stderr, "no selection in the GTK target\n");
+        return 1;
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    focusedText = {};
+    e2e::setConnectionToDrain(nullptr);
+    return 0;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "support/e2e_session.h"
+
+#include "platform/linux/linux_platform.h"
+
+#include <gtest/gtest.h>
+
+namespace ovra::e2e {
+
+// The text both target applications start with in their text view.
+inline const QString initialText =
+    QStringLiteral("Olá café 😀 naïve text here.\nSegunda linha com a palavra ALVO aqui.");
+// "naïve": 11 keystrokes in (the emoji is one), 12 UTF-16 units in, 5 long.
+inline constexpr int wordKeystrokesIn = 11;
+inline constexpr int wordLength = 5;
+
+// The platform under test and the two target applications, shared by every test of the run
+// (starting an application costs about a second).
+platform::LinuxPlatform& desktop();
+TargetApp& gtkTarget();
+TargetApp& qtTarget();
+
+// Moves to the start of the focused text and selects `count` characters after `skip`.
+bool selectByKeys(int skip, int count);
+
+// The focused text element of `app`, once its selection reads `selection`; null when it never
+// does within the time allowed.
+AccessibleElement waitForSelection(TargetApp& app, const QString& selection);
+
+} // namespace ovra::e2e

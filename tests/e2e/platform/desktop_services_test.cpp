@@ -1,0 +1,290 @@
+// The window-system side of the platform: input monitors, the active application, synthetic
+// keys, the clipboard and PRIMARY, and the hot key, driven by xdotool and xclip.
+#include "platform/desktop_fixture.h"
+
+#include "ovra/deployment_config.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <unistd.h>
+
+namespace ovra::e2e {
+namespace {
+
+using platform::DesktopEntries;
+using platform::X11Connection;
+using platform::X11HotKeyService;
+using platform::X11WorkspaceServices;
+
+// Ends with a Shift+F12 press, which nothing else sends, so the events before it have arrived.
+bool sendMarkerAndWait(QList<InputEvent>& seen) {
+    if (!xdotool({QStringLiteral("key"), QStringLiteral("shift+F12")}))
+        return false;
+    return waitUntil([&] {
+        for (const InputEvent& event : std::as_const(seen)) {
+            if (event.type == InputEventType::KeyUp && event.keyCode == 111)
+                return true;
+        }
+        return false;
+    });
+}
+
+TEST(GlobalMonitors, SeeKeysAndClicksWithTheModifiersHeld) {
+    ASSERT_TRUE(gtkTarget().activate());
+    auto& input = desktop().input();
+    QList<InputEvent> seen;
+    const ObserverToken token = input.addGlobalMonitor(
+        InputEventType::KeyDown | InputEventType::KeyUp | InputEventType::LeftMouseUp,
+        [&](const InputEvent& event) { seen.append(event); });
+    ASSERT_TRUE(token);
+    EXPECT_TRUE(seen.isEmpty()); // never inside the call that installs it
+
+    const QRect window = gtkTarget().geometry();
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+End")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QString::number(window.center().x()),
+                         QString::number(window.center().y()), QStringLiteral("keydown"),
+                         QStringLiteral("shift"), QStringLiteral("click"), QStringLiteral("1"),
+                         QStringLiteral("keyup"), QStringLiteral("shift")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+t")}));
+    ASSERT_TRUE(sendMarkerAndWait(seen));
+
+    const auto find = [&](InputEventType type, int keyCode) -> std::optional<InputEvent> {
+        for (const InputEvent& event : std::as_const(seen)) {
+            if (event.type == type && event.keyCode == keyCode)
+                return event;
+        }
+        return std::nullopt;
+    };
+    const auto end = find(InputEventType::KeyDown, 119);
+    ASSERT_TRUE(end.has_value());
+    EXPECT_EQ(end->modifiers, Modifiers(Modifier::Control | Modifier::Alt));
+    const auto t = find(InputEventType::KeyDown, KeyCode::T);
+    ASSERT_TRUE(t.has_value());
+    EXPECT_EQ(t->modifiers, Modifiers(Modifier::Super));
+    EXPECT_EQ(t->charactersIgnoringModifiers, u"t");
+    const auto click = find(InputEventType::LeftMouseUp, -1);
+    ASSERT_TRUE(click.has_value());
+    EXPECT_EQ(click->modifiers, Modifiers(Modifier::Shift));
+    // Mouse-down was not asked for.
+    EXPECT_FALSE(find(InputEventType::LeftMouseDown, -1).has_value());
+
+    input.removeMonitor(token);
+    const qsizetype before = seen.size();
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("shift+F12")}));
+    QList<InputEvent> afterRemoval;
+    const ObserverToken probe = input.addGlobalMonitor(
+        InputEventType::KeyUp, [&](const InputEvent& event) { afterRemoval.append(event); });
+    ASSERT_TRUE(sendMarkerAndWait(afterRemoval));
+    input.removeMonitor(probe);
+    EXPECT_EQ(seen.size(), before);
+}
+
+TEST(Workspace, ReportsActivationOfEachApplication) {
+    ASSERT_TRUE(gtkTarget().activate());
+    ASSERT_GT(qtTarget().pid(), 0);
+    ASSERT_TRUE(gtkTarget().activate());
+    auto& workspace = desktop().workspace();
+    QList<RunningApplication> activated;
+    const ObserverToken token =
+        workspace.observeActivation([&](const RunningApplication& app) { activated.append(app); });
+    ASSERT_TRUE(token);
+
+    ASSERT_TRUE(qtTarget().activate());
+    ASSERT_TRUE(waitUntil([&] { return !activated.isEmpty(); }));
+    EXPECT_EQ(activated.last().pid, qtTarget().pid());
+    EXPECT_EQ(activated.last().bundleID, u"ovra_qt_text_target");
+
+    ASSERT_TRUE(gtkTarget().activate());
+    ASSERT_TRUE(waitUntil([&] { return activated.size() >= 2; }));
+    EXPECT_EQ(activated.last().pid, gtkTarget().pid());
+    workspace.removeObserver(token);
+
+    ASSERT_TRUE(qtTarget().activate());
+    ASSERT_TRUE(gtkTarget().activate());
+    desktop().connection().processEvents();
+    EXPECT_EQ(activated.size(), 2);
+}
+
+TEST(Workspace, NamesTheFrontmostApplicationByItsDesktopEntry) {
+    ASSERT_TRUE(gtkTarget().activate());
+    const auto plain = desktop().workspace().frontmostApplication();
+    ASSERT_TRUE(plain.has_value());
+    EXPECT_EQ(plain->pid, gtkTarget().pid());
+    // No entry: the executable (the interpreter) and the window class.
+    EXPECT_TRUE(plain->bundleID.startsWith(u"python3")) << plain->bundleID.toStdString();
+    EXPECT_EQ(plain->name, u"Ovra-gtk-target");
+
+    QTemporaryDir data;
+    ASSERT_TRUE(QDir(data.path()).mkpath(QStringLiteral("applications/ovra-tests")));
+    QFile entry(data.filePath(QStringLiteral("applications/ovra-tests/gtk-target.desktop")));
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.write("[Desktop Entry]\nType=Application\nName=Alvo GTK\nName[pt]=Alvo GTK (pt)\n"
+                "Exec=/usr/bin/python3 gtk_text_target.py\nStartupWMClass=Ovra-gtk-target\n");
+    entry.close();
+    X11WorkspaceServices named(desktop().connection(),
+                               DesktopEntries({data.path()}, QStringLiteral("pt_BR")));
+    const auto app = named.frontmostApplication();
+    ASSERT_TRUE(app.has_value());
+    EXPECT_EQ(app->bundleID, u"ovra-tests-gtk-target");
+    EXPECT_EQ(app->name, u"Alvo GTK (pt)");
+    EXPECT_EQ(named.runningApplication(gtkTarget().pid()), app);
+
+    const auto self = named.runningApplication(static_cast<qint32>(::getpid()));
+    ASSERT_TRUE(self.has_value());
+    EXPECT_EQ(self->bundleID, QString::fromUtf8(deployment::appId));
+    EXPECT_FALSE(named.runningApplication(0).has_value());
+}
+
+TEST(SyntheticKeys, CopyReachesOnlyTheFrontmostProcess) {
+    ASSERT_TRUE(gtkTarget().activate());
+    ASSERT_TRUE(selectByKeys(wordKeystrokesIn, wordLength));
+    ASSERT_FALSE(waitForSelection(gtkTarget(), QStringLiteral("naïve")).isNull());
+    auto& clipboard = desktop().clipboard();
+    auto& input = desktop().input();
+
+    // Aimed at a process that is not frontmost: no key reaches the server.
+    QList<InputEvent> keys;
+    const ObserverToken token =
+        input.addGlobalMonitor(InputEventType::KeyDown | InputEventType::KeyUp,
+                               [&](const InputEvent& event) { keys.append(event); });
+    desktop().keys().postCopyCommand(qtTarget().pid());
+    ASSERT_TRUE(sendMarkerAndWait(keys));
+    for (const InputEvent& event : std::as_const(keys))
+        EXPECT_NE(event.keyCode, KeyCode::C);
+
+    // Held modifiers (the hot key's) are released first, so the application sees Ctrl+C.
+    keys.clear();
+    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("alt")}));
+    const qint64 before = clipboard.changeCount();
+    desktop().keys().postCopyCommand(gtkTarget().pid());
+    EXPECT_TRUE(waitUntil([&] { return clipboard.changeCount() > before; }));
+    EXPECT_TRUE(waitUntil([&] { return clipboard.string() == u"naïve"; }));
+    ASSERT_TRUE(sendMarkerAndWait(keys));
+    input.removeMonitor(token);
+    bool sawC = false;
+    for (const InputEvent& event : std::as_const(keys)) {
+        if (event.type == InputEventType::KeyDown && event.keyCode == KeyCode::C) {
+            sawC = true;
+            EXPECT_EQ(event.modifiers, Modifiers(Modifier::Control));
+        }
+    }
+    EXPECT_TRUE(sawC);
+}
+
+TEST(Clipboard, WritesEveryFormatAndRestoresADeepCopy) {
+    auto& clipboard = desktop().clipboard();
+    const qint64 start = clipboard.changeCount();
+    ClipboardItem item;
+    item.representations = {
+        {ClipboardTypes::plainText, QStringLiteral("olá 😀").toUtf8()},
+        {QStringLiteral("text/html"), QByteArrayLiteral("<b>ol\xc3\xa1</b>")},
+        {QStringLiteral("application/x-ovra-test"), QByteArray("\x00\x01\x02", 3)},
+        {ClipboardTypes::passwordManagerHint, ClipboardTypes::secretHintValue},
+    };
+    clipboard.writeItems({item});
+    EXPECT_GT(clipboard.changeCount(), start);
+    EXPECT_EQ(clipboard.itemCount(), 1);
+
+    // Another client sees every format.
+    const auto read = [](const QString& type) {
+        return runTool(QStringLiteral("xclip"),
+                       {QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                        QStringLiteral("-o"), QStringLiteral("-t"), type});
+    };
+    EXPECT_EQ(read(QStringLiteral("text/html")).output, u"<b>olá</b>");
+    EXPECT_EQ(read(QStringLiteral("UTF8_STRING")).output, u"olá 😀");
+    EXPECT_EQ(read(ClipboardTypes::passwordManagerHint).output, u"secret");
+
+    // Someone else takes the clipboard: the counter grows and their content is read in full.
+    const qint64 beforeOther = clipboard.changeCount();
+    ASSERT_EQ(runTool(QStringLiteral("xclip"),
+                      {QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                       QStringLiteral("-t"), QStringLiteral("text/html"), QStringLiteral("-i")},
+                      QByteArrayLiteral("<i>fora</i>"))
+                  .exitCode,
+              0);
+    ASSERT_TRUE(waitUntil([&] { return clipboard.changeCount() > beforeOther; }));
+    ASSERT_TRUE(waitUntil([&] { return clipboard.types(0).contains(u"text/html"); }));
+    ClipboardItem copy;
+    const QStringList types = clipboard.types(0);
+    for (const QString& type : types) {
+        if (const auto bytes = clipboard.data(0, type))
+            copy.representations.append({type, *bytes});
+    }
+    EXPECT_EQ(clipboard.data(0, QStringLiteral("text/html")), QByteArrayLiteral("<i>fora</i>"));
+
+    clipboard.setString(QStringLiteral("temporário"));
+    EXPECT_EQ(read(QStringLiteral("UTF8_STRING")).output, u"temporário");
+    clipboard.writeItems({copy});
+    EXPECT_EQ(read(QStringLiteral("text/html")).output, u"<i>fora</i>");
+
+    const qint64 beforeClear = clipboard.changeCount();
+    clipboard.clearContents();
+    EXPECT_GT(clipboard.changeCount(), beforeClear);
+    EXPECT_EQ(clipboard.itemCount(), 0);
+    EXPECT_FALSE(clipboard.string().has_value());
+}
+
+TEST(Clipboard, PrimarySelectionNamesTheSelectingProcess) {
+    ASSERT_TRUE(gtkTarget().activate());
+    ASSERT_TRUE(selectByKeys(wordKeystrokesIn, wordLength));
+    ASSERT_FALSE(waitForSelection(gtkTarget(), QStringLiteral("naïve")).isNull());
+    std::optional<PrimarySelection> primary;
+    EXPECT_TRUE(waitUntil([&] {
+        primary = desktop().clipboard().primarySelection();
+        return primary && primary->text == u"naïve";
+    }));
+    ASSERT_TRUE(primary.has_value());
+    EXPECT_EQ(primary->ownerPid, gtkTarget().pid());
+
+    ASSERT_TRUE(qtTarget().activate());
+    ASSERT_TRUE(selectByKeys(0, 3));
+    ASSERT_FALSE(waitForSelection(qtTarget(), QStringLiteral("Olá")).isNull());
+    EXPECT_TRUE(waitUntil([&] {
+        primary = desktop().clipboard().primarySelection();
+        return primary && primary->text == u"Olá";
+    }));
+    ASSERT_TRUE(primary.has_value());
+    EXPECT_EQ(primary->ownerPid, qtTarget().pid());
+}
+
+TEST(HotKey, GrabbedCombinationFiresOncePerPressWhateverTheLocks) {
+    ASSERT_TRUE(gtkTarget().activate());
+    auto& hotKey = desktop().hotKey();
+    int presses = 0;
+    constexpr quint32 controlOption = 0x1000 | 0x800;
+    ASSERT_TRUE(hotKey.registerHotKey(KeyCode::T, controlOption, [&] { ++presses; }));
+    EXPECT_FALSE(hotKey.registerHotKey(KeyCode::A, controlOption, [] {})); // one at a time
+
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+t")}));
+    EXPECT_TRUE(waitUntil([&] { return presses == 1; }));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Caps_Lock"),
+                         QStringLiteral("ctrl+alt+t"), QStringLiteral("Caps_Lock")}));
+    EXPECT_TRUE(waitUntil([&] { return presses == 2; }));
+    // Another modifier held is another combination.
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+shift+t")}));
+
+    // A second client cannot take the combination while it is held, and can once it is let go.
+    auto other = X11Connection::open();
+    ASSERT_TRUE(other);
+    X11HotKeyService competitor(*other);
+    EXPECT_FALSE(competitor.registerHotKey(KeyCode::T, controlOption, [] {}));
+    hotKey.unregisterHotKey();
+    EXPECT_TRUE(competitor.registerHotKey(KeyCode::T, controlOption, [] {}));
+    competitor.unregisterHotKey();
+
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+t")}));
+    QList<InputEvent> marker;
+    const ObserverToken token = desktop().input().addGlobalMonitor(
+        InputEventType::KeyUp, [&](const InputEvent& event) { marker.append(event); });
+    ASSERT_TRUE(sendMarkerAndWait(marker));
+    desktop().input().removeMonitor(token);
+    EXPECT_EQ(presses, 2);
+
+    EXPECT_FALSE(hotKey.registerHotKey(KeyCode::T, 0x4000, [] {})); // not a modifier we map
+    EXPECT_FALSE(hotKey.registerHotKey(999, controlOption, [] {})); // no such key
+}
+
+} // namespace
+} // namespace ovra::e2e

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <chrono>
+#include <functional>
+#include <memory>
+
+namespace ovra::platform {
+class X11Connection;
+}
+
+namespace ovra::e2e {
+
+using namespace std::chrono_literals;
+
+// Runs the event loop (Qt's, GLib's under it, and our X connection's queue) until `done` holds
+// or `timeout` passes; true when it held.
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5s);
+// Tells waitUntil which X connection to drain as well (null for none).
+void setConnectionToDrain(platform::X11Connection* connection);
+
+struct ToolResult {
+    int exitCode = -1;
+    QString output;
+};
+// Runs a command-line tool of the session (xdotool, xclip) to its end.
+ToolResult runTool(const QString& program, const QStringList& arguments,
+                   const QByteArray& input = {});
+// Shorthand for xdotool; true when it succeeded.
+bool xdotool(const QStringList& arguments);
+
+// A target application in its own process, with the text its text view holds as it reports it.
+class TargetApp {
+public:
+    enum class Kind { Gtk, Qt };
+    TargetApp(Kind kind, QString title);
+    ~TargetApp();
+
+    // Starts the application and waits for its window; false when it did not come up.
+    bool start();
+    qint32 pid() const;
+    const QString& title() const { return m_title; }
+    // The X window of its top level; 0 before start().
+    QString windowId() const { return m_windowId; }
+    // Activates its window and waits until the window manager reports it active.
+    bool activate();
+    // The text view's text as the application last wrote it.
+    QString reportedText() const;
+    // The window's client area on screen (top-left coordinates).
+    QRect geometry() const;
+
+private:
+    Kind m_kind;
+    QString m_title;
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    QString m_windowId;
+};
+
+} // namespace ovra::e2e

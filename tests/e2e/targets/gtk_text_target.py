@@ -1,0 +1,50 @@
+#!/usr/bin/python3
+# A GTK 3 window with a one-line entry and a multi-line text view holding known text, for the
+# end-to-end tests. Usage: gtk_text_target.py TITLE STATE_FILE
+# Every change of the text view's text is written to STATE_FILE (UTF-8, replaced atomically), so
+# the tests can check a write without going through the accessibility bus they are testing.
+import os
+import sys
+
+import gi
+
+gi.require_version("Gtk", "3.0")
+from gi.repository import Gdk, GLib, Gtk  # noqa: E402
+
+ENTRY_TEXT = "Entrada: um dois três"
+VIEW_TEXT = "Olá café 😀 naïve text here.\nSegunda linha com a palavra ALVO aqui."
+
+
+def save_state(buffer, path):
+    start, end = buffer.get_bounds()
+    temporary = path + ".tmp"
+    with open(temporary, "w", encoding="utf-8") as out:
+        out.write(buffer.get_text(start, end, True))
+    os.replace(temporary, path)
+
+
+def main():
+    title, state_path = sys.argv[1], sys.argv[2]
+    GLib.set_prgname("ovra-gtk-target")
+    Gdk.set_program_class("Ovra-gtk-target")
+    window = Gtk.Window(title=title)
+    window.set_default_size(520, 320)
+    window.move(80, 100)
+    box = Gtk.Box(orientation=Gtk.Orientation.VERTICAL, spacing=6)
+    entry = Gtk.Entry()
+    entry.set_text(ENTRY_TEXT)
+    view = Gtk.TextView()
+    view.get_buffer().set_text(VIEW_TEXT)
+    view.get_buffer().connect("changed", save_state, state_path)
+    box.pack_start(entry, False, False, 0)
+    box.pack_start(view, True, True, 0)
+    window.add(box)
+    window.connect("destroy", Gtk.main_quit)
+    window.show_all()
+    view.grab_focus()
+    save_state(view.get_buffer(), state_path)
+    Gtk.main()
+
+
+if __name__ == "__main__":
+    main()
