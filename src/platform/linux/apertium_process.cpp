@@ -20,6 +20,17 @@ void killGroup(QProcess* process) {
     process->kill();
 }
 
+// The run resumes from inside the child's own signals, so the QProcess must not be deleted there
+// and then: it goes at the next turn of the loop, its whole group killed first if still alive.
+struct DeleteLater {
+    void operator()(QProcess* process) const {
+        if (process->state() != QProcess::NotRunning)
+            killGroup(process);
+        process->disconnect(); // nothing may resume a run that has ended
+        process->deleteLater();
+    }
+};
+
 struct RunState {
     bool timedOut = false;
     bool failedToStart = false;
@@ -30,7 +41,7 @@ struct RunState {
 QCoro::Task<QString> ApertiumProcess::run(const Options& options, Scheduler& scheduler,
                                           QString mode, QString text, CancelToken token) {
     token.throwIfCancelled();
-    auto process = std::make_unique<QProcess>();
+    const std::unique_ptr<QProcess, DeleteLater> process(new QProcess());
     QProcess* raw = process.get();
     raw->setProgram(options.program);
     // -u: unknown words as they are, without Apertium's "*" marks.

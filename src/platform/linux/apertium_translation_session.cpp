@@ -34,13 +34,6 @@ QString ApertiumTranslationSession::noTranslatorMessage(const QString& source,
     return QStringLiteral("O aparelho não traduz de %1 para %2.").arg(from, to);
 }
 
-QCoro::Task<bool> ApertiumTranslationSession::modelAvailable(CancelToken token) {
-    if (!m_context->fallbackModel)
-        co_return false;
-    const bool available = co_await m_context->fallbackModel->isAvailable(token);
-    co_return available;
-}
-
 QCoro::Task<bool> ApertiumTranslationSession::isReady(CancelToken token) {
     token.throwIfCancelled();
     if (!m_configuration.source)

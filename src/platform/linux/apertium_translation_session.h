@@ -26,7 +26,6 @@ public:
 
 private:
     QCoro::Task<QString> translateWithModel(QString text, CancelToken token);
-    QCoro::Task<bool> modelAvailable(CancelToken token);
 
     std::shared_ptr<ApertiumTranslationService::Context> m_context;
     TranslationConfiguration m_configuration;

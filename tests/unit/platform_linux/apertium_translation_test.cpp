@@ -5,9 +5,11 @@
 #include "platform/linux/apertium_translation_service.h"
 #include "platform/linux/language_detector.h"
 
+#include "support/task_runner.h"
 #include "support/virtual_clock.h"
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <csignal>
@@ -41,16 +43,43 @@ struct Translator {
     QString translate(const QString& text, const QString& target,
                       std::optional<QString> source = std::nullopt) {
         auto session = service->makeSession({std::move(source), target, 0});
-        return QCoro::waitFor(session->translate(text, {}));
+        return runToEnd(session->translate(text, {}));
     }
     LanguageAvailabilityStatus status(const QString& source, const QString& target) {
-        return QCoro::waitFor(service->status(source, target, {}));
+        return runToEnd(service->status(source, target, {}));
     }
 };
 
+// Runs the loop until `done` holds (a real child process is awaited); false after `limitMs`.
+template <typename Predicate> bool pumpUntil(Predicate done, int limitMs = 10000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < limitMs)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return done();
+}
+
+// Whether a live (not yet dead) process still belongs to process group `group`: the Apertium
+// script starts a pipeline, and all of it must end.
+bool groupHasLiveProcess(qint64 group) {
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& entry : entries) {
+        QFile stat(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (name) state ppid pgrp ...": the name may hold spaces, so read after its ')'.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 2 && fields[2].toLongLong() == group && fields[0] != "Z" &&
+            fields[0] != "X")
+            return true;
+    }
+    return false;
+}
+
 template <typename E, typename T> E failureOf(QCoro::Task<T>&& task) {
     try {
-        QCoro::waitFor(std::move(task));
+        runToEnd(std::move(task));
     } catch (const E& error) {
         return error;
     }
@@ -124,8 +153,7 @@ TEST(ApertiumTranslation, WithoutAPairUsesTheLocalModelElseSaysWhichLanguages) {
 
     translator.model.available = true;
     translator.model.replies = {QStringLiteral("日本語の文")};
-    EXPECT_EQ(QCoro::waitFor(japanese->translate(englishParagraph, {})),
-              QStringLiteral("日本語の文"));
+    EXPECT_EQ(runToEnd(japanese->translate(englishParagraph, {})), QStringLiteral("日本語の文"));
     ASSERT_EQ(translator.model.sessionInstructions.size(), 1);
     EXPECT_TRUE(translator.model.sessionInstructions[0].contains(QStringLiteral("Japanese")));
     ASSERT_EQ(translator.model.turns.size(), 1u);
@@ -146,19 +174,20 @@ TEST(ApertiumTranslation, CancellingEndsTheChildProcess) {
     CancelSource cancel;
     auto session = translator.service->makeSession({QStringLiteral("en"), QStringLiteral("es"), 0});
     auto task = session->translate(longText, cancel.token());
-    while (childPid == 0)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    ASSERT_TRUE(pumpUntil([&] { return childPid != 0; }));
     EXPECT_EQ(::kill(static_cast<pid_t>(childPid), 0), 0); // running
+    EXPECT_TRUE(groupHasLiveProcess(childPid));
     cancel.cancel();
     failureOf<CancelledError>(std::move(task));
-    // Reaped: the id names no process any more.
+    // Reaped: the id names no process any more, and the pipeline it started is gone too.
     EXPECT_FALSE(QDir(QStringLiteral("/proc/") + QString::number(childPid)).exists());
+    EXPECT_FALSE(groupHasLiveProcess(childPid));
 }
 
 TEST(ApertiumTranslation, ATimeOutEndsTheChildWithAClearMessage) {
     Translator translator;
-    bool started = false;
-    translator.process.onStarted = [&](qint64) { started = true; };
+    qint64 childPid = 0;
+    translator.process.onStarted = [&](qint64 pid) { childPid = pid; };
     translator.service = std::make_unique<ApertiumTranslationService>(
         translator.clock, translator.detector, translator.installer, &translator.model,
         translator.process);
@@ -167,12 +196,13 @@ TEST(ApertiumTranslation, ATimeOutEndsTheChildWithAClearMessage) {
         longText += englishParagraph + QLatin1Char('\n');
     auto session = translator.service->makeSession({QStringLiteral("en"), QStringLiteral("es"), 0});
     auto task = session->translate(longText, {});
-    while (!started)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    ASSERT_TRUE(pumpUntil([&] { return childPid != 0; }));
     translator.clock.advance(std::chrono::seconds(30));
     const auto error = failureOf<DeviceTranslationError>(std::move(task));
     EXPECT_EQ(error.description(),
               QStringLiteral("A tradução no aparelho demorou demais e foi interrompida."));
+    EXPECT_FALSE(QDir(QStringLiteral("/proc/") + QString::number(childPid)).exists());
+    EXPECT_FALSE(groupHasLiveProcess(childPid));
 }
 
 TEST(ApertiumPreparation, InstallsTheMissingPairsThroughThePackageService) {
@@ -192,19 +222,19 @@ TEST(ApertiumPreparation, InstallsTheMissingPairsThroughThePackageService) {
         }
     };
     auto session = translator.service->makeSession({QStringLiteral("en"), QStringLiteral("pt"), 0});
-    EXPECT_FALSE(QCoro::waitFor(session->isReady({})));
-    QCoro::waitFor(session->prepareTranslation({}));
+    EXPECT_FALSE(runToEnd(session->isReady({})));
+    runToEnd(session->prepareTranslation({}));
     ASSERT_EQ(translator.installer.installs.size(), 1);
     EXPECT_EQ(translator.installer.installs[0],
               QStringList({QStringLiteral("apertium-eng-spa"), QStringLiteral("apertium-es-pt")}));
-    EXPECT_TRUE(QCoro::waitFor(session->isReady({})));
-    QCoro::waitFor(session->prepareTranslation({})); // nothing left to install
+    EXPECT_TRUE(runToEnd(session->isReady({})));
+    runToEnd(session->prepareTranslation({})); // nothing left to install
     EXPECT_EQ(translator.installer.installs.size(), 1);
 
     // Nothing to download for an unsupported pair: ready, and preparing says why not.
     auto japanese =
         translator.service->makeSession({QStringLiteral("en"), QStringLiteral("ja"), 0});
-    EXPECT_TRUE(QCoro::waitFor(japanese->isReady({})));
+    EXPECT_TRUE(runToEnd(japanese->isReady({})));
     EXPECT_EQ(failureOf<DeviceTranslationError>(japanese->prepareTranslation({})).description(),
               QStringLiteral("O aparelho não traduz de inglês para japonês."));
 }

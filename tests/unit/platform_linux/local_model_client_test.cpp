@@ -4,6 +4,7 @@
 #include "platform/linux/local_model_client.h"
 #include "platform/linux/local_model_session.h"
 
+#include "support/task_runner.h"
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -22,7 +23,7 @@ LocalModelClient::Options optionsFor(const QUrl& url) {
 
 ReformulatorError failureOf(QCoro::Task<QString>&& task) {
     try {
-        QCoro::waitFor(std::move(task));
+        runToEnd(std::move(task));
     } catch (const ReformulatorError& error) {
         EXPECT_FALSE(error.description().contains(QStringLiteral("127.0.0.1")));
         return error;
@@ -48,11 +49,11 @@ TEST(LocalModelChoice, PrefersSmallInstructionModelsElseTheFirstInstalled) {
 TEST(LocalModelClient, IsAvailableOnlyWithAnInstalledModel) {
     FakeOllamaServer server;
     LocalModelClient client(optionsFor(server.url()));
-    EXPECT_FALSE(QCoro::waitFor(client.isAvailable({})));
+    EXPECT_FALSE(runToEnd(client.isAvailable({})));
     server.setModels({"codellama:7b", "llama3.2:3b"});
-    EXPECT_TRUE(QCoro::waitFor(client.isAvailable({})));
+    EXPECT_TRUE(runToEnd(client.isAvailable({})));
     server.setTagsStatus(500);
-    EXPECT_FALSE(QCoro::waitFor(client.isAvailable({})));
+    EXPECT_FALSE(runToEnd(client.isAvailable({})));
     EXPECT_EQ(server.tagsRequests(), 3); // asked each time, never cached
 }
 
@@ -65,7 +66,7 @@ TEST(LocalModelClient, AServerThatIsDownIsUnavailableAtOnce) {
     LocalModelClient client(optionsFor(downUrl));
     QElapsedTimer timer;
     timer.start();
-    EXPECT_FALSE(QCoro::waitFor(client.isAvailable({})));
+    EXPECT_FALSE(runToEnd(client.isAvailable({})));
     EXPECT_LT(timer.elapsed(), 1000);
     auto session = client.openSession(QStringLiteral("i"));
     EXPECT_EQ(failureOf(session->respond(QStringLiteral("p"), {})).kind(),
@@ -76,7 +77,7 @@ TEST(LocalModelSession, SendsTheWholeConversationAndKeepsOnlyAnsweredTurns) {
     FakeOllamaServer server;
     server.setModels({"codellama:7b", "llama3.2:3b"});
     LocalModelClient client(optionsFor(server.url()));
-    ASSERT_TRUE(QCoro::waitFor(client.isAvailable({})));
+    ASSERT_TRUE(runToEnd(client.isAvailable({})));
     auto session = client.openSession(QStringLiteral("Responda em português"));
 
     server.enqueue({200, "  primeira resposta\n", {}});
@@ -85,7 +86,7 @@ TEST(LocalModelSession, SendsTheWholeConversationAndKeepsOnlyAnsweredTurns) {
     server.enqueue({200, "", "{\"unexpected\":true}"});
     server.enqueue({200, "segunda", {}});
 
-    EXPECT_EQ(QCoro::waitFor(session->respond(QStringLiteral("Olá?"), {})),
+    EXPECT_EQ(runToEnd(session->respond(QStringLiteral("Olá?"), {})),
               QStringLiteral("  primeira resposta\n")); // as produced
     auto error = failureOf(session->respond(QStringLiteral("falha"), {}));
     EXPECT_EQ(error.description(), QStringLiteral("A IA do aparelho recusou o pedido (HTTP 500)."));
@@ -93,7 +94,7 @@ TEST(LocalModelSession, SendsTheWholeConversationAndKeepsOnlyAnsweredTurns) {
     EXPECT_EQ(error.description(), QStringLiteral("A IA não devolveu texto. Tente de novo."));
     error = failureOf(session->respond(QStringLiteral("estranho"), {}));
     EXPECT_EQ(error.description(), QStringLiteral("A IA do aparelho deu uma resposta inesperada."));
-    EXPECT_EQ(QCoro::waitFor(session->respond(QStringLiteral("E agora?"), {})),
+    EXPECT_EQ(runToEnd(session->respond(QStringLiteral("E agora?"), {})),
               QStringLiteral("segunda"));
 
     const auto bodies = server.chatBodies();
@@ -116,7 +117,7 @@ TEST(LocalModelSession, ChoosesAModelWhenNoneWasCheckedAndStopsWhenCancelled) {
     server.setModels({"gemma2:2b"});
     LocalModelClient client(optionsFor(server.url()));
     auto session = client.openSession(QString());
-    EXPECT_EQ(QCoro::waitFor(session->respond(QStringLiteral("oi"), {})),
+    EXPECT_EQ(runToEnd(session->respond(QStringLiteral("oi"), {})),
               QStringLiteral("resposta local"));
     const auto body = nlohmann::json::parse(server.chatBodies().at(0));
     EXPECT_EQ(body["model"], "gemma2:2b");
@@ -124,9 +125,8 @@ TEST(LocalModelSession, ChoosesAModelWhenNoneWasCheckedAndStopsWhenCancelled) {
 
     CancelSource cancel;
     cancel.cancel();
-    EXPECT_THROW(QCoro::waitFor(session->respond(QStringLiteral("x"), cancel.token())),
-                 CancelledError);
-    EXPECT_THROW(QCoro::waitFor(client.isAvailable(cancel.token())), CancelledError);
+    EXPECT_THROW(runToEnd(session->respond(QStringLiteral("x"), cancel.token())), CancelledError);
+    EXPECT_THROW(runToEnd(client.isAvailable(cancel.token())), CancelledError);
 }
 
 } // namespace

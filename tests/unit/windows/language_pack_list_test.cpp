@@ -2,6 +2,7 @@
 #include "support/errors.h"
 #include "windows/language_pack_list.h"
 
+#include "support/task_runner.h"
 #include <gtest/gtest.h>
 #include <qcoro/qcorotask.h>
 
@@ -26,7 +27,7 @@ TEST(LanguagePackList, ListsTheTwentyPacksAndMapsTheirAvailability) {
     LanguagePackList list(service, QStringLiteral("pt"));
     EXPECT_EQ(list.status(QStringLiteral("es")), PackStatus::checking);
 
-    QCoro::waitFor(list.refreshPackStatuses());
+    runToEnd(list.refreshPackStatuses());
     EXPECT_EQ(list.packStatuses().size(), 20u);
     EXPECT_EQ(list.status(QStringLiteral("pt")), PackStatus::installed);
     EXPECT_EQ(list.status(QStringLiteral("es")), PackStatus::installed);
@@ -38,7 +39,7 @@ TEST(LanguagePackList, ChangingTheBaseQueriesEveryRowAgain) {
     FakeTranslationService service;
     service.availability[{QStringLiteral("en"), QStringLiteral("pt")}] = Availability::supported;
     LanguagePackList list(service, QStringLiteral("pt"));
-    QCoro::waitFor(list.refreshPackStatuses());
+    runToEnd(list.refreshPackStatuses());
     EXPECT_EQ(list.status(QStringLiteral("en")), PackStatus::unsupported);
 
     list.setPackBaseCode(QStringLiteral("en")); // refreshes by itself
@@ -61,7 +62,7 @@ TEST(LanguagePackList, ADownloadShowsProgressThenTheRealStatus) {
     EXPECT_EQ(service.sessionsMade[0].source, QStringLiteral("pt"));
     EXPECT_EQ(service.sessionsMade[0].target, QStringLiteral("fr"));
     // A refresh while it runs keeps the row as downloading.
-    QCoro::waitFor(list.refreshPackStatuses());
+    runToEnd(list.refreshPackStatuses());
     EXPECT_EQ(list.status(QStringLiteral("fr")), PackStatus::downloading);
 
     service.availability[{QStringLiteral("pt"), QStringLiteral("fr")}] = Availability::installed;
