@@ -1,0 +1,112 @@
+// The floating panel on the offscreen platform: from show(snapshot:) to the first painted frame,
+// and one re-fit after the content grew. Both should stay within one frame (16 ms).
+// Links the widgets (ovra_ui) besides the logic.
+#include "fakes/fake_clipboard.h"
+#include "fakes/fake_panel.h"
+#include "fakes/fake_screens.h"
+#include "panel/panel_controller.h"
+#include "panel/widgets/floating_panel_window.h"
+#include "panel/widgets/panel_view.h"
+#include "settings/defaults_store.h"
+#include "settings/key_store.h"
+#include "settings/prefs.h"
+#include "support/virtual_clock.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+using namespace ovra;
+using namespace ovra::test;
+
+namespace {
+
+struct PanelRig {
+    QTemporaryDir dir;
+    DefaultsStore defaults{dir.filePath(QStringLiteral("defaults.json"))};
+    Prefs prefs{defaults, [] { return std::optional<QString>(); }};
+    KeyStore keys{dir.filePath(QStringLiteral("keys.json")), prefs, QString()};
+    VirtualClock clock;
+    FakeClipboard clipboard;
+    FakeScreens screens;
+    std::shared_ptr<FakePanelEngines> engines = std::make_shared<FakePanelEngines>();
+    FakeTextReplacing replacer;
+    FloatingPanelWindow* window = nullptr;
+    PanelController controller{{
+        [this] {
+            return std::make_unique<PanelViewModel>(engines, replacer, clipboard, prefs, keys,
+                                                    clock);
+        },
+        [this](PanelViewModel& model) {
+            auto made = std::make_unique<FloatingPanelWindow>(model);
+            window = made.get();
+            return made;
+        },
+        [](qint32) { return QList<QRectF>{}; },
+        screens,
+        clock,
+    }};
+
+    static SelectionSnapshot snapshot(int i) {
+        SelectionSnapshot s;
+        s.text = QStringLiteral("Texto selecionado número %1 para o painel.").arg(i);
+        s.pid = 100 + i % 3;
+        s.isEditable = true;
+        s.appKitBounds = QRectF(400 + i % 7 * 10, 500, 180, 18);
+        return s;
+    }
+
+    // Paints the window as the compositor would ask it to.
+    void paint() {
+        QImage frame(window->size(), QImage::Format_ARGB32_Premultiplied);
+        frame.fill(Qt::transparent);
+        window->render(&frame);
+        benchmark::DoNotOptimize(frame.constBits());
+    }
+};
+
+void BM_ShowToFirstPaintedFrame(benchmark::State& state) {
+    PanelRig rig;
+    int i = 0;
+    for (auto _ : state) {
+        rig.controller.show(PanelRig::snapshot(++i));
+        rig.paint();
+        state.PauseTiming();
+        rig.controller.hide();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ShowToFirstPaintedFrame)->Unit(benchmark::kMillisecond);
+
+void BM_RefitAfterResult(benchmark::State& state) {
+    PanelRig rig;
+    rig.controller.show(PanelRig::snapshot(1));
+    int i = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        rig.controller.viewModel()->translate();
+        ++i;
+        rig.engines->last()->succeed(
+            QStringLiteral("Resultado %1 com texto bastante longo para quebrar em várias linhas "
+                           "dentro do painel flutuante.")
+                .arg(i)
+                .repeated(1 + i % 3));
+        state.ResumeTiming();
+        rig.controller.refit();
+        rig.paint();
+    }
+}
+BENCHMARK(BM_RefitAfterResult)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,89 @@
+#include "panel/panel_controller.h"
+
+#include <QPointer>
+#include <cmath>
+
+namespace ovra {
+
+PanelController::PanelController(Dependencies dependencies, QObject* parent)
+    : QObject(parent), m_dependencies(std::move(dependencies)),
+      m_followUpRefit(m_dependencies.scheduler) {}
+
+PanelController::~PanelController() {
+    // The window goes before the model it shows.
+    m_panel.reset();
+}
+
+void PanelController::ensurePanel() {
+    if (m_panel)
+        return;
+    m_viewModel = m_dependencies.makeViewModel();
+    if (!m_viewModel)
+        return;
+    const QPointer<PanelController> self(this);
+    m_viewModel->onRequestHide = [self] {
+        if (self)
+            self->hide();
+    };
+    m_viewModel->onLayoutChange = [self] {
+        if (self)
+            self->refit();
+    };
+    m_panel = m_dependencies.makeWindow(*m_viewModel);
+}
+
+void PanelController::show(const SelectionSnapshot& snapshot) {
+    ensurePanel();
+    if (!m_panel || !m_viewModel)
+        return;
+    m_currentSnapshot = snapshot;
+    m_avoidRects =
+        m_dependencies.toolbarRects ? m_dependencies.toolbarRects(snapshot.pid) : QList<QRectF>();
+    m_viewModel->configure(snapshot);
+    m_panel->layoutContent();
+    m_panel->setFrame(frameFor({PanelPlacement::panelWidth, contentHeight()}, snapshot), false);
+    m_panel->showWithoutActivating();
+    const QPointer<PanelController> self(this);
+    m_followUpRefit.schedule(refitDelayAfterShow, [self] {
+        if (self)
+            self->refit();
+    });
+}
+
+void PanelController::refit() {
+    if (!m_panel || !m_panel->isVisible() || !m_currentSnapshot)
+        return;
+    const QRectF frame =
+        frameFor({PanelPlacement::panelWidth, contentHeight()}, *m_currentSnapshot);
+    if (frame != m_panel->frame())
+        m_panel->setFrame(frame, true);
+}
+
+void PanelController::hide() {
+    if (m_panel)
+        m_panel->orderOut();
+    if (m_viewModel)
+        m_viewModel->reset();
+    const std::optional<SelectionSnapshot> prior = std::exchange(m_currentSnapshot, std::nullopt);
+    m_avoidRects.clear();
+    m_followUpRefit.cancel();
+    if (prior && onHide)
+        onHide(prior);
+}
+
+double PanelController::contentHeight() const {
+    const std::optional<double> fitting = m_panel ? m_panel->fittingHeight() : std::nullopt;
+    if (!fitting)
+        return PanelPlacement::heightWithoutContent;
+    if (std::isnan(*fitting))
+        return PanelPlacement::minimumHeight;
+    return std::max(*fitting, PanelPlacement::minimumHeight);
+}
+
+QRectF PanelController::frameFor(QSizeF size, const SelectionSnapshot& snapshot) const {
+    const PanelPlacement::Desktop desktop{m_dependencies.screens.screens(),
+                                          m_dependencies.screens.pointerLocation()};
+    return PanelPlacement::frameFor(size, snapshot, m_avoidRects, desktop);
+}
+
+} // namespace ovra

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "capture/screen_services.h"
+#include "capture/selection_snapshot.h"
+#include "panel/panel_placement.h"
+#include "panel/panel_view_model.h"
+#include "panel/panel_window.h"
+#include "support/scheduler.h"
+
+#include <QList>
+#include <QObject>
+#include <QRectF>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace ovra {
+
+// Owns the floating panel: shows it for a selection beside that selection on the right screen,
+// clear of the source application's toolbars, keeps it fitted to its content, and hides it.
+// The window and the view model are created on the first `show` and kept. Main thread only.
+class PanelController : public QObject {
+    Q_OBJECT
+public:
+    static constexpr Duration refitDelayAfterShow{60};
+
+    struct Dependencies {
+        std::function<std::unique_ptr<PanelViewModel>()> makeViewModel;
+        // The window showing the view for `model`; the model outlives it.
+        std::function<std::unique_ptr<PanelWindow>(PanelViewModel& model)> makeWindow;
+        // Window-space frames of the toolbars of process `pid`.
+        std::function<QList<QRectF>(qint32 pid)> toolbarRects;
+        ScreenServices& screens;
+        Scheduler& scheduler;
+    };
+
+    explicit PanelController(Dependencies dependencies, QObject* parent = nullptr);
+    ~PanelController() override;
+
+    void show(const SelectionSnapshot& snapshot);
+    void hide();
+
+    // Called by hide() with the selection that was on screen.
+    std::function<void(const std::optional<SelectionSnapshot>&)> onHide;
+
+    PanelViewModel* viewModel() const { return m_viewModel.get(); }
+    PanelWindow* panel() const { return m_panel.get(); }
+    const std::optional<SelectionSnapshot>& currentSnapshot() const { return m_currentSnapshot; }
+    const QList<QRectF>& avoidRects() const { return m_avoidRects; }
+
+    // Re-measures the content and moves the panel, animated, when its frame changes.
+    void refit();
+
+private:
+    void ensurePanel();
+    double contentHeight() const;
+    QRectF frameFor(QSizeF size, const SelectionSnapshot& snapshot) const;
+
+    Dependencies m_dependencies;
+    std::unique_ptr<PanelViewModel> m_viewModel; // declared first: the window refers to it
+    std::unique_ptr<PanelWindow> m_panel;
+    std::optional<SelectionSnapshot> m_currentSnapshot;
+    QList<QRectF> m_avoidRects;
+    ScheduledWork m_followUpRefit;
+};
+
+} // namespace ovra

@@ -1,0 +1,312 @@
+#include "panel/panel_view_model.h"
+
+#include "engines/reformulator.h"
+#include "engines/translation_coordinator.h"
+#include "settings/key_store.h"
+#include "settings/l10n.h"
+#include "settings/prefs.h"
+#include "support/errors.h"
+
+#include <QPointer>
+
+namespace ovra {
+
+namespace {
+
+// The rare failure that is none of the engines' own errors.
+const QString unexpectedFailureText = QStringLiteral("Algo deu errado. Tente de novo.");
+
+bool isCancellation(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const CancelledError&) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace
+
+PanelViewModel::PanelViewModel(std::shared_ptr<PanelEngines> engines, TextReplacing& replacer,
+                               ClipboardServices& clipboard, Prefs& prefs, KeyStore& keys,
+                               Scheduler& scheduler, QObject* parent)
+    : QObject(parent), m_engines(std::move(engines)), m_replacer(replacer), m_clipboard(clipboard),
+      m_prefs(prefs), m_keys(keys), m_scheduler(scheduler),
+      m_targetLanguage(prefs.targetLanguage()) {}
+
+PanelViewModel::~PanelViewModel() {
+    // Work still running ends now and finds nothing to write into.
+    ++m_generation;
+    m_generationCancel.cancel();
+}
+
+bool PanelViewModel::canReplaceResult() const {
+    if (!m_snapshot || !m_snapshot->isEditable)
+        return false;
+    return m_mode == Mode::translate || m_mode == Mode::reformulate || m_mode == Mode::review;
+}
+
+void PanelViewModel::setTargetLanguage(const TargetLanguage& language) {
+    m_targetLanguage = language;
+    m_prefs.setTargetLanguage(language);
+    Q_EMIT changed();
+}
+
+void PanelViewModel::chooseTargetLanguage(const TargetLanguage& language) {
+    setTargetLanguage(language);
+    if (m_mode == Mode::translate && m_snapshot)
+        translate();
+}
+
+void PanelViewModel::setAIExpanded(bool expanded) {
+    if (m_aiExpanded == expanded)
+        return;
+    m_aiExpanded = expanded;
+    Q_EMIT changed();
+}
+
+void PanelViewModel::beginGeneration() {
+    ++m_generation;
+    // Swap first: cancelling may resume old work at once, and it must already be stale.
+    CancelSource previous = std::exchange(m_generationCancel, CancelSource());
+    previous.cancel();
+}
+
+void PanelViewModel::configure(const SelectionSnapshot& snapshot) {
+    beginGeneration();
+    m_snapshot = snapshot;
+    m_originalText = snapshot.text;
+    m_resultText.reset();
+    m_resultEngine.reset();
+    m_mode = Mode::none;
+    m_isWorking = false;
+    m_statusMessage.reset();
+    m_statusIsError = false;
+    m_copiedFeedback = false;
+    m_aiExpanded = false;
+    m_chatMessages.clear();
+    m_chatSession.reset();
+    // Read afresh: a language chosen elsewhere since the last showing applies.
+    m_targetLanguage = m_prefs.targetLanguage();
+    m_prefs.setTargetLanguage(m_targetLanguage);
+    Q_EMIT changed();
+}
+
+void PanelViewModel::reset() {
+    beginGeneration();
+    // A device translation waiting for a session ends here, silently.
+    m_engines->translationCoordinator().cancelPending();
+    m_snapshot.reset();
+    m_resultText.reset();
+    m_resultEngine.reset();
+    m_mode = Mode::none;
+    m_isWorking = false;
+    m_statusMessage.reset();
+    m_copiedFeedback = false;
+    m_aiExpanded = false;
+    m_chatMessages.clear();
+    m_chatSession.reset();
+    Q_EMIT changed();
+}
+
+void PanelViewModel::setStatus(std::optional<QString> message, bool isError) {
+    m_statusMessage = std::move(message);
+    m_statusIsError = isError;
+}
+
+void PanelViewModel::translate() {
+    if (!m_snapshot)
+        return;
+    const QString text = m_snapshot->text;
+    const TargetLanguage target = m_targetLanguage;
+    startAction(Mode::translate, [engines = m_engines, text, target](CancelToken token) {
+        return engines->translate(text, target, std::move(token));
+    });
+}
+
+void PanelViewModel::reformulate() {
+    if (!m_snapshot)
+        return;
+    const QString text = m_snapshot->text;
+    startAction(Mode::reformulate, [engines = m_engines, text](CancelToken token) {
+        return engines->reformulate(text, std::move(token));
+    });
+}
+
+void PanelViewModel::review() {
+    if (!m_snapshot)
+        return;
+    const QString text = m_snapshot->text;
+    startAction(Mode::review, [engines = m_engines, text](CancelToken token) {
+        return engines->runAction(AIActionKind::review, text, std::move(token));
+    });
+}
+
+void PanelViewModel::summarize() {
+    if (!m_snapshot)
+        return;
+    const QString text = m_snapshot->text;
+    startAction(Mode::summarize, [engines = m_engines, text](CancelToken token) {
+        return engines->runAction(AIActionKind::summarize, text, std::move(token));
+    });
+}
+
+void PanelViewModel::startAction(Mode mode, Operation operation) {
+    m_mode = mode;
+    // The task runs on by itself; it is neither stored nor awaited.
+    run(std::move(operation));
+}
+
+QCoro::Task<void> PanelViewModel::run(Operation operation) {
+    const QPointer<PanelViewModel> self(this);
+    const quint64 generation = m_generation;
+    m_isWorking = true;
+    setStatus(std::nullopt, false);
+    Q_EMIT changed();
+
+    std::optional<EngineOutcome> outcome;
+    std::exception_ptr failure;
+    try {
+        outcome = co_await operation(m_generationCancel.token());
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self || !isCurrent(generation))
+        co_return;
+
+    if (outcome) {
+        m_resultText = outcome->text;
+        m_resultEngine = outcome->engine;
+        if (outcome->usedFallback)
+            setStatus(L10n::string(QStringLiteral("panel.fallbackNote")), false);
+    } else if (!isCancellation(failure)) {
+        setStatus(friendlyMessage(failure), true);
+    }
+    m_isWorking = false;
+    Q_EMIT changed();
+    notifyLayoutChange();
+}
+
+void PanelViewModel::startAsk() {
+    if (!m_snapshot)
+        return;
+    m_mode = Mode::ask;
+    if (!m_chatSession)
+        m_chatSession = m_engines->makeChat(m_snapshot->text);
+    setStatus(std::nullopt, false);
+    Q_EMIT changed();
+    notifyLayoutChange();
+}
+
+void PanelViewModel::sendChat(const QString& question) {
+    const QString trimmed = question.trimmed();
+    if (trimmed.isEmpty() || m_isWorking)
+        return;
+    if (!m_chatSession)
+        startAsk();
+    if (!m_chatSession)
+        return;
+    m_chatMessages.append(Message{QUuid::createUuid(), true, trimmed});
+    m_isWorking = true;
+    setStatus(std::nullopt, false);
+    Q_EMIT changed();
+    notifyLayoutChange();
+    runChat(m_chatSession, trimmed);
+}
+
+QCoro::Task<void> PanelViewModel::runChat(std::shared_ptr<PanelChat> chat, QString question) {
+    const QPointer<PanelViewModel> self(this);
+    const quint64 generation = m_generation;
+    std::optional<QString> answer;
+    std::exception_ptr failure;
+    try {
+        answer = co_await chat->ask(question, m_generationCancel.token());
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self || !isCurrent(generation))
+        co_return;
+
+    if (answer)
+        m_chatMessages.append(Message{QUuid::createUuid(), false, *answer});
+    else if (!isCancellation(failure))
+        setStatus(friendlyMessage(failure), true);
+    m_isWorking = false;
+    Q_EMIT changed();
+    notifyLayoutChange();
+}
+
+void PanelViewModel::replace() {
+    if (!m_snapshot || !m_resultText)
+        return;
+    m_isWorking = true;
+    m_statusMessage.reset();
+    Q_EMIT changed();
+    runReplace(*m_snapshot, *m_resultText);
+}
+
+QCoro::Task<void> PanelViewModel::runReplace(SelectionSnapshot snapshot, QString text) {
+    const QPointer<PanelViewModel> self(this);
+    const quint64 generation = m_generation;
+    TextReplacing& replacer = m_replacer;
+    // The replacer never fails; it answers with an outcome.
+    const ReplaceOutcome outcome = co_await replacer.replace(std::move(snapshot), std::move(text));
+    if (!self || !isCurrent(generation))
+        co_return;
+
+    m_isWorking = false;
+    if (outcome.succeeded()) {
+        setStatus(L10n::string(QStringLiteral("panel.replaced")), false);
+        m_scheduler.schedule(hideAfterReplaceDelay, [self, generation] {
+            // A panel showing another selection by now stays.
+            if (self && self->isCurrent(generation) && self->onRequestHide)
+                self->onRequestHide();
+        });
+    } else {
+        setStatus(outcome.message, true);
+    }
+    Q_EMIT changed();
+    notifyLayoutChange();
+}
+
+void PanelViewModel::copy(const QString& text) {
+    m_clipboard.clearContents();
+    m_clipboard.setString(text);
+    m_copiedFeedback = true;
+    Q_EMIT changed();
+    // Each copy ends its own confirmation; an earlier one is not extended.
+    m_scheduler.schedule(copiedFeedbackDuration, [self = QPointer<PanelViewModel>(this)] {
+        if (!self || !self->m_copiedFeedback)
+            return;
+        self->m_copiedFeedback = false;
+        Q_EMIT self->changed();
+    });
+}
+
+void PanelViewModel::notifyLayoutChange() {
+    m_scheduler.schedule(layoutNotificationDelay, [self = QPointer<PanelViewModel>(this)] {
+        if (self && self->onLayoutChange)
+            self->onLayoutChange();
+    });
+}
+
+QString PanelViewModel::friendlyMessage(std::exception_ptr error) const {
+    try {
+        std::rethrow_exception(error);
+    } catch (const ReformulatorError& failure) {
+        if (failure.kind() == ReformulatorError::Kind::underlying)
+            return failure.description();
+        const AIProvider provider = m_prefs.aiProvider();
+        const std::optional<QString> key = m_keys.aiAPIKey(provider);
+        if (key && !key->isEmpty())
+            return deviceAIUnavailableText;
+        return L10n::string(QStringLiteral("panel.aiUnavailableHint"));
+    } catch (const Error& failure) {
+        return failure.description();
+    } catch (...) {
+        return unexpectedFailureText;
+    }
+}
+
+} // namespace ovra

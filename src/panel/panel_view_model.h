@@ -1,0 +1,134 @@
+#pragma once
+
+#include "capture/clipboard_services.h"
+#include "capture/selection_snapshot.h"
+#include "engines/ai_chat_session.h"
+#include "engines/engine_types.h"
+#include "panel/panel_engines.h"
+#include "panel/replacer.h"
+#include "settings/catalogues.h"
+#include "support/cancellation.h"
+#include "support/scheduler.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace ovra {
+
+class KeyStore;
+class Prefs;
+
+// The state and the behaviour behind the floating panel, reused for every selection. The view
+// renders its properties (re-reading them on each `changed()`) and calls its operations; the
+// owner re-fits the window on `onLayoutChange` and hides it on `onRequestHide`.
+//
+// An outcome only ever lands in the selection that started it: `configure` and `reset` begin a
+// new generation, cancel the work of the previous one and drop whatever it still reports.
+// Main thread only.
+class PanelViewModel : public QObject {
+    Q_OBJECT
+public:
+    enum class Mode { none, translate, reformulate, review, summarize, ask };
+    using Message = AIChatSession::Message;
+
+    static constexpr Duration copiedFeedbackDuration{1200};
+    static constexpr Duration layoutNotificationDelay{40};
+    static constexpr Duration hideAfterReplaceDelay{900};
+    static inline const QString deviceAIUnavailableText =
+        QStringLiteral("IA no aparelho indisponível neste Mac");
+
+    PanelViewModel(std::shared_ptr<PanelEngines> engines, TextReplacing& replacer,
+                   ClipboardServices& clipboard, Prefs& prefs, KeyStore& keys, Scheduler& scheduler,
+                   QObject* parent = nullptr);
+    ~PanelViewModel() override;
+
+    // Observable state.
+    const QString& originalText() const { return m_originalText; }
+    const std::optional<QString>& resultText() const { return m_resultText; }
+    const std::optional<EngineKind>& resultEngine() const { return m_resultEngine; }
+    Mode mode() const { return m_mode; }
+    bool isWorking() const { return m_isWorking; }
+    const std::optional<QString>& statusMessage() const { return m_statusMessage; }
+    bool statusIsError() const { return m_statusIsError; }
+    bool copiedFeedback() const { return m_copiedFeedback; }
+    bool aiExpanded() const { return m_aiExpanded; }
+    const QList<Message>& chatMessages() const { return m_chatMessages; }
+    const TargetLanguage& targetLanguage() const { return m_targetLanguage; }
+
+    const std::optional<SelectionSnapshot>& snapshot() const { return m_snapshot; }
+    bool hasChatSession() const { return m_chatSession != nullptr; }
+    TranslationCoordinator& translationCoordinator() { return m_engines->translationCoordinator(); }
+    // Whether the view offers to replace the selection with the result.
+    bool canReplaceResult() const;
+
+    // Stores the language at once; does not translate again.
+    void setTargetLanguage(const TargetLanguage& language);
+    // The language picker's change: stored, and translated again when showing a translation.
+    void chooseTargetLanguage(const TargetLanguage& language);
+    void setAIExpanded(bool expanded);
+
+    void configure(const SelectionSnapshot& snapshot);
+    void reset();
+
+    void translate();
+    void reformulate();
+    void review();
+    void summarize();
+    void startAsk();
+    void sendChat(const QString& question);
+    void replace();
+    void copy(const QString& text);
+    void notifyLayoutChange();
+
+    // Set by the owner; called on the main thread.
+    std::function<void()> onRequestHide;
+    std::function<void()> onLayoutChange;
+
+    // The text shown for a failed action.
+    QString friendlyMessage(std::exception_ptr error) const;
+
+Q_SIGNALS:
+    // Some observable property changed; the view renders the whole state again.
+    void changed();
+
+private:
+    using Operation = std::function<QCoro::Task<EngineOutcome>(CancelToken)>;
+    void startAction(Mode mode, Operation operation);
+    QCoro::Task<void> run(Operation operation);
+    QCoro::Task<void> runChat(std::shared_ptr<PanelChat> chat, QString question);
+    QCoro::Task<void> runReplace(SelectionSnapshot snapshot, QString text);
+    void beginGeneration();
+    bool isCurrent(quint64 generation) const { return generation == m_generation; }
+    void setStatus(std::optional<QString> message, bool isError);
+
+    std::shared_ptr<PanelEngines> m_engines;
+    TextReplacing& m_replacer;
+    ClipboardServices& m_clipboard;
+    Prefs& m_prefs;
+    KeyStore& m_keys;
+    Scheduler& m_scheduler;
+
+    QString m_originalText;
+    std::optional<QString> m_resultText;
+    std::optional<EngineKind> m_resultEngine;
+    Mode m_mode = Mode::none;
+    bool m_isWorking = false;
+    std::optional<QString> m_statusMessage;
+    bool m_statusIsError = false;
+    bool m_copiedFeedback = false;
+    bool m_aiExpanded = false;
+    QList<Message> m_chatMessages;
+    std::shared_ptr<PanelChat> m_chatSession;
+    TargetLanguage m_targetLanguage;
+    std::optional<SelectionSnapshot> m_snapshot;
+
+    quint64 m_generation = 0;
+    CancelSource m_generationCancel; // cancelled when the selection changes or the panel hides
+};
+
+} // namespace ovra

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QRectF>
+#include <optional>
+
+namespace ovra {
+
+// The floating panel's window as the controller drives it. Frames are in window space (origin at
+// the bottom-left of the primary screen, y upwards); the implementation converts to its toolkit.
+class PanelWindow {
+public:
+    virtual ~PanelWindow() = default;
+
+    virtual QRectF frame() const = 0;
+    virtual void setFrame(const QRectF& frame, bool animated) = 0;
+    // Brings the window to the front without taking the focus from the application in front.
+    virtual void showWithoutActivating() = 0;
+    virtual void orderOut() = 0;
+    virtual bool isVisible() const = 0;
+
+    // Brings the content's layout up to date before it is measured.
+    virtual void layoutContent() = 0;
+    // The height the content wants at the panel's width; nothing when there is no content view.
+    virtual std::optional<double> fittingHeight() const = 0;
+};
+
+} // namespace ovra

@@ -1,0 +1,105 @@
+#include "panel/replacer.h"
+
+#include "support/errors.h"
+#include "support/sleep.h"
+
+namespace ovra {
+
+ReplaceOutcome ReplaceOutcome::failed() {
+    return {Kind::failed, Replacer::failureMessage};
+}
+
+namespace Replacer {
+
+namespace {
+
+// Our own text on the clipboard, marked so that clipboard managers keep it out of their history:
+// it is there only for the length of one paste.
+ClipboardItem pasteItem(const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    return ClipboardItem{{{ClipboardTypes::plainText, utf8},
+                          {QStringLiteral("text/plain"), utf8},
+                          {ClipboardTypes::passwordManagerHint, ClipboardTypes::secretHintValue}}};
+}
+
+void restoreClipboard(ClipboardServices& clipboard, const QList<ClipboardItem>& saved) {
+    clipboard.clearContents();
+    if (!saved.isEmpty())
+        clipboard.writeItems(saved);
+}
+
+} // namespace
+
+bool valueShows(const QString& value, const QString& newText) {
+    return value.normalized(QString::NormalizationForm_C)
+        .contains(newText.normalized(QString::NormalizationForm_C), Qt::CaseSensitive);
+}
+
+bool replaceViaAccessibility(AccessibilityServices& accessibility,
+                             const SelectionSnapshot& snapshot, const QString& newText) {
+    if (snapshot.element.isNull())
+        return false;
+    // Select the captured range again; the user may have moved the caret since.
+    accessibility.setSelectedTextRange(snapshot.element, snapshot.range);
+    if (accessibility.setSelectedText(snapshot.element, newText) != AXStatus::Success)
+        return false;
+    const AXResult<QString> value = accessibility.value(snapshot.element);
+    // A value that cannot be read back cannot contradict the accepted write.
+    if (!value.ok())
+        return true;
+    return valueShows(value.value, newText);
+}
+
+QList<ClipboardItem> captureItems(ClipboardServices& clipboard) {
+    QList<ClipboardItem> items;
+    const int count = clipboard.itemCount();
+    for (int index = 0; index < count; ++index) {
+        ClipboardItem copy;
+        for (const QString& type : clipboard.types(index)) {
+            if (std::optional<QByteArray> bytes = clipboard.data(index, type))
+                copy.representations.append({type, *bytes});
+        }
+        items.append(std::move(copy));
+    }
+    return items;
+}
+
+QCoro::Task<bool> replaceViaPaste(ReplacementPlatform platform, SelectionSnapshot snapshot,
+                                  QString newText) {
+    ClipboardServices& clipboard = platform.clipboard;
+    const QList<ClipboardItem> saved = captureItems(clipboard);
+
+    clipboard.clearContents();
+    clipboard.writeItems({pasteItem(newText)});
+    if (clipboard.string() != newText) {
+        restoreClipboard(clipboard, saved);
+        co_return false;
+    }
+
+    if (!snapshot.element.isNull())
+        platform.accessibility.setSelectedTextRange(snapshot.element, snapshot.range);
+    platform.keys.postPasteCommand(snapshot.pid);
+
+    try {
+        co_await sleepFor(platform.scheduler, clipboardRestoreDelay);
+    } catch (const CancelledError&) {
+        // The clipboard is put back whatever ended the wait.
+    }
+    restoreClipboard(clipboard, saved);
+    co_return true;
+}
+
+QCoro::Task<ReplaceOutcome> replace(ReplacementPlatform platform, SelectionSnapshot snapshot,
+                                    QString newText) {
+    if (replaceViaAccessibility(platform.accessibility, snapshot, newText))
+        co_return ReplaceOutcome::replacedViaAccessibility();
+    const std::optional<RunningApplication> frontmost = platform.workspace.frontmostApplication();
+    if (!frontmost || frontmost->pid != snapshot.pid)
+        co_return ReplaceOutcome::failed();
+    const bool pasted = co_await replaceViaPaste(platform, std::move(snapshot), std::move(newText));
+    co_return pasted ? ReplaceOutcome::replacedViaPaste() : ReplaceOutcome::failed();
+}
+
+} // namespace Replacer
+
+} // namespace ovra

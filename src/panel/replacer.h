@@ -1,0 +1,87 @@
+#pragma once
+
+#include "capture/accessibility_services.h"
+#include "capture/clipboard_services.h"
+#include "capture/selection_snapshot.h"
+#include "capture/synthetic_keys.h"
+#include "capture/workspace_services.h"
+#include "support/scheduler.h"
+
+#include <QList>
+#include <QString>
+#include <qcoro/qcorotask.h>
+#include <variant>
+
+namespace ovra {
+
+// The result of writing a panel result back into the source application.
+struct ReplaceOutcome {
+    enum class Kind { replacedViaAccessibility, replacedViaPaste, failed };
+
+    Kind kind = Kind::failed;
+    QString message; // only for failed: what the user is told
+
+    static ReplaceOutcome replacedViaAccessibility() {
+        return {Kind::replacedViaAccessibility, {}};
+    }
+    static ReplaceOutcome replacedViaPaste() { return {Kind::replacedViaPaste, {}}; }
+    static ReplaceOutcome failed();
+
+    bool succeeded() const { return kind != Kind::failed; }
+    bool operator==(const ReplaceOutcome&) const = default;
+};
+
+// What the write-back touches: the source application's element, the clipboard, the keyboard,
+// and the desktop's idea of the frontmost application. Everything must outlive the call.
+struct ReplacementPlatform {
+    AccessibilityServices& accessibility;
+    ClipboardServices& clipboard;
+    WorkspaceServices& workspace;
+    SyntheticKeys& keys;
+    Scheduler& scheduler;
+};
+
+// Writes a result in place of the captured selection: through the accessibility element when it
+// takes the text and shows it afterwards, else by a paste into the source application while it is
+// still frontmost, with the user's clipboard put back 300 ms later. Keeps no state.
+namespace Replacer {
+
+inline constexpr Duration clipboardRestoreDelay{300};
+inline const QString failureMessage =
+    QStringLiteral("não consegui substituir aqui — use Copiar resultado");
+
+QCoro::Task<ReplaceOutcome> replace(ReplacementPlatform platform, SelectionSnapshot snapshot,
+                                    QString newText);
+
+// The building blocks, public for tests.
+bool replaceViaAccessibility(AccessibilityServices& accessibility,
+                             const SelectionSnapshot& snapshot, const QString& newText);
+QCoro::Task<bool> replaceViaPaste(ReplacementPlatform platform, SelectionSnapshot snapshot,
+                                  QString newText);
+// Independent copies of every item on the clipboard with every format that gives data.
+QList<ClipboardItem> captureItems(ClipboardServices& clipboard);
+// Whether `value` shows `newText`, canonically equivalent Unicode counting as equal.
+bool valueShows(const QString& value, const QString& newText);
+
+} // namespace Replacer
+
+// The write-back as the panel's view model sees it, so its tests can script the answer.
+class TextReplacing {
+public:
+    virtual ~TextReplacing() = default;
+    virtual QCoro::Task<ReplaceOutcome> replace(SelectionSnapshot snapshot, QString newText) = 0;
+};
+
+// The real write-back over the platform.
+class PlatformTextReplacing final : public TextReplacing {
+public:
+    explicit PlatformTextReplacing(ReplacementPlatform platform) : m_platform(platform) {}
+    QCoro::Task<ReplaceOutcome> replace(SelectionSnapshot snapshot, QString newText) override {
+        return Replacer::replace(m_platform, std::move(snapshot), std::move(newText));
+    }
+
+private:
+    ReplacementPlatform m_platform;
+};
+
+} // namespace ovra

@@ -1,0 +1,120 @@
+#include "panel/widgets/floating_panel_window.h"
+
+#include "capture/coordinate_space.h"
+#include "panel/widgets/panel_view.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPropertyAnimation>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace ovra {
+
+namespace {
+
+double primaryScreenHeight() {
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    return primary ? primary->geometry().height() : 0.0;
+}
+
+} // namespace
+
+FloatingPanelWindow::FloatingPanelWindow(PanelViewModel& model, TranslationService* translation,
+                                         QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                          Qt::NoDropShadowWindowHint) {
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_X11NetWmWindowTypeUtility);
+    setWindowTitle(QStringLiteral("Ovra"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(shadowMargin, shadowMargin, shadowMargin, shadowMargin);
+    layout->setSpacing(0);
+    layout->setSizeConstraint(QLayout::SetNoConstraint);
+    m_view = new PanelView(model, translation, this);
+    layout->addWidget(m_view);
+    m_frame = QRectF(0, 0, PanelView::panelWidth, 120);
+}
+
+FloatingPanelWindow::~FloatingPanelWindow() = default;
+
+QRect FloatingPanelWindow::toolkitGeometry(const QRectF& frame) const {
+    const QRectF flipped = CoordinateSpace::flipRect(frame, primaryScreenHeight());
+    return flipped.toAlignedRect().adjusted(-shadowMargin, -shadowMargin, shadowMargin,
+                                            shadowMargin);
+}
+
+void FloatingPanelWindow::setFrame(const QRectF& frame, bool animated) {
+    m_frame = frame;
+    const QRect target = toolkitGeometry(frame);
+    if (m_animation)
+        m_animation->stop();
+    if (!animated || !QWidget::isVisible()) {
+        setGeometry(target);
+        return;
+    }
+    auto* animation = new QPropertyAnimation(this, "geometry", this);
+    animation->setDuration(animationMilliseconds);
+    animation->setEasingCurve(QEasingCurve::OutCubic);
+    animation->setStartValue(geometry());
+    animation->setEndValue(target);
+    m_animation = animation;
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void FloatingPanelWindow::showWithoutActivating() {
+    show();
+    raise();
+    if (!m_nativeReady && windowHandle()) {
+        m_nativeReady = true;
+        if (onNativeWindowReady)
+            onNativeWindowReady(this);
+    }
+}
+
+void FloatingPanelWindow::orderOut() {
+    if (m_animation)
+        m_animation->stop();
+    hide();
+}
+
+void FloatingPanelWindow::layoutContent() {
+    if (QLayout* outer = layout())
+        outer->activate();
+}
+
+std::optional<double> FloatingPanelWindow::fittingHeight() const {
+    if (!m_view)
+        return std::nullopt;
+    return double(m_view->fittingHeight());
+}
+
+void FloatingPanelWindow::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF card =
+        QRectF(rect()).adjusted(shadowMargin, shadowMargin, -shadowMargin, -shadowMargin);
+
+    // A soft shadow: rings of falling opacity, a little lower than the card.
+    painter.setPen(Qt::NoPen);
+    for (int step = shadowMargin; step > 0; --step) {
+        const double spread = step;
+        const int alpha =
+            int(34.0 * (1.0 - spread / (shadowMargin + 1)) * (1.0 - spread / (shadowMargin + 1)));
+        painter.setBrush(QColor(0, 0, 0, alpha));
+        painter.drawRoundedRect(card.adjusted(-spread, -spread + 3, spread, spread + 3),
+                                cornerRadius + spread, cornerRadius + spread);
+    }
+
+    QPainterPath path;
+    path.addRoundedRect(card, cornerRadius, cornerRadius);
+    painter.fillPath(path, QColor(30, 30, 34, 236));
+    painter.setPen(QPen(QColor(255, 255, 255, 30), 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(card.adjusted(0.5, 0.5, -0.5, -0.5), cornerRadius, cornerRadius);
+}
+
+} // namespace ovra

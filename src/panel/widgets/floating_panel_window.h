@@ -1,0 +1,61 @@
+#pragma once
+
+#include "panel/panel_window.h"
+
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+
+class QPropertyAnimation;
+
+namespace ovra {
+
+class PanelView;
+class PanelViewModel;
+class TranslationService;
+
+// The floating panel's window: frameless, above other windows, shown without taking the focus
+// from the application the user works in, on a dark translucent rounded background with a soft
+// shadow. It takes the keyboard focus only when the user clicks into the chat field, and stays
+// up when Ovra loses activation.
+//
+// Frames given to it are in window space; the window itself is larger by the shadow's margin.
+class FloatingPanelWindow final : public QWidget, public PanelWindow {
+    Q_OBJECT
+public:
+    static constexpr int shadowMargin = 14;
+    static constexpr int cornerRadius = 14;
+    static constexpr int animationMilliseconds = 140;
+
+    explicit FloatingPanelWindow(PanelViewModel& model, TranslationService* translation = nullptr,
+                                 QWidget* parent = nullptr);
+    ~FloatingPanelWindow() override;
+
+    PanelView* view() const { return m_view; }
+
+    // The platform may pin the native window to every workspace once it exists.
+    std::function<void(QWidget* window)> onNativeWindowReady;
+
+    QRectF frame() const override { return m_frame; }
+    void setFrame(const QRectF& frame, bool animated) override;
+    void showWithoutActivating() override;
+    void orderOut() override;
+    bool isVisible() const override { return QWidget::isVisible(); }
+    void layoutContent() override;
+    std::optional<double> fittingHeight() const override;
+
+    // Window space (y up) to the toolkit's top-left coordinates and back, with the primary
+    // screen's height.
+    QRect toolkitGeometry(const QRectF& frame) const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    PanelView* m_view = nullptr;
+    QRectF m_frame;
+    QPointer<QPropertyAnimation> m_animation;
+    bool m_nativeReady = false;
+};
+
+} // namespace ovra

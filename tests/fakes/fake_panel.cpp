@@ -1,0 +1,76 @@
+#include "fakes/fake_panel.h"
+
+#include "support/errors.h"
+
+namespace ovra::test {
+
+namespace {
+
+class FakeChat final : public PanelChat {
+public:
+    explicit FakeChat(FakePanelEngines& engines) : m_engines(engines) {}
+    QCoro::Task<QString> ask(QString question, CancelToken token) override {
+        auto call = std::make_shared<PendingCall>();
+        call->operation = QStringLiteral("ask");
+        call->text = question;
+        call->token = token;
+        m_engines.calls.append(call);
+        const auto subscription = token.onCancel(
+            [call] { call->answer->fail(std::make_exception_ptr(CancelledError())); });
+        co_return co_await call->answer->wait();
+    }
+
+private:
+    FakePanelEngines& m_engines;
+};
+
+} // namespace
+
+QCoro::Task<EngineOutcome> FakePanelEngines::wait(QString operation, QString text, QString target,
+                                                  CancelToken token) {
+    auto call = std::make_shared<PendingCall>();
+    call->operation = std::move(operation);
+    call->text = std::move(text);
+    call->target = std::move(target);
+    call->token = token;
+    calls.append(call);
+    const auto subscription =
+        token.onCancel([call] { call->outcome->fail(std::make_exception_ptr(CancelledError())); });
+    co_return co_await call->outcome->wait();
+}
+
+QCoro::Task<EngineOutcome> FakePanelEngines::translate(QString text, TargetLanguage target,
+                                                       CancelToken token) {
+    if (translateOnDevice) {
+        const QString translated = co_await coordinator.translate(text, target, token);
+        co_return EngineOutcome{translated, EngineKind::onDevice, false};
+    }
+    co_return co_await wait(QStringLiteral("translate"), text, target.code, token);
+}
+
+QCoro::Task<EngineOutcome> FakePanelEngines::reformulate(QString text, CancelToken token) {
+    return wait(QStringLiteral("reformulate"), std::move(text), {}, std::move(token));
+}
+
+QCoro::Task<EngineOutcome> FakePanelEngines::runAction(AIActionKind kind, QString text,
+                                                       CancelToken token) {
+    return wait(kind == AIActionKind::review ? QStringLiteral("review")
+                                             : QStringLiteral("summarize"),
+                std::move(text), {}, std::move(token));
+}
+
+std::shared_ptr<PanelChat> FakePanelEngines::makeChat(QString) {
+    ++chatsMade;
+    return std::make_shared<FakeChat>(*this);
+}
+
+QCoro::Task<ReplaceOutcome> FakeTextReplacing::replace(SelectionSnapshot snapshot,
+                                                       QString newText) {
+    auto call = std::make_shared<Call>();
+    call->snapshot = std::move(snapshot);
+    call->text = std::move(newText);
+    calls.append(call);
+    co_return co_await call->outcome->wait();
+}
+
+} // namespace ovra::test

@@ -1,0 +1,124 @@
+#include "panel/panel_controller.h"
+#include "panel_fixture.h"
+
+#include <limits>
+
+using namespace ovra;
+using namespace ovra::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct PanelControllerTest : ::testing::Test {
+    PanelEnvironment env;
+    FakeScreens screens;
+    FakePanelWindow* window = nullptr; // owned by the controller
+    QList<qint32> toolbarQueries;
+    QList<QRectF> toolbars;
+    std::unique_ptr<PanelController> controller;
+    QList<std::optional<SelectionSnapshot>> hidden;
+
+    void SetUp() override {
+        screens.displays = {{QRectF(0, 0, 1440, 900), QRectF(0, 0, 1440, 875)}};
+        controller = std::make_unique<PanelController>(
+            PanelController::Dependencies{[this] { return env.makeViewModel(); },
+                                          [this](PanelViewModel&) {
+                                              auto made = std::make_unique<FakePanelWindow>();
+                                              window = made.get();
+                                              return made;
+                                          },
+                                          [this](qint32 pid) {
+                                              toolbarQueries.append(pid);
+                                              return toolbars;
+                                          },
+                                          screens, env.clock});
+        controller->onHide = [this](const std::optional<SelectionSnapshot>& s) {
+            hidden.append(s);
+        };
+    }
+};
+
+} // namespace
+
+TEST_F(PanelControllerTest, ShowPlacesConfiguresAndShowsWithoutAnimation) {
+    controller->show(PanelEnvironment::snapshot());
+    ASSERT_TRUE(window);
+    EXPECT_EQ(toolbarQueries, QList<qint32>{4242});
+    EXPECT_EQ(controller->viewModel()->originalText(), QStringLiteral("Bom dia, mundo"));
+    EXPECT_EQ(window->layoutPasses, 1);
+    ASSERT_EQ(window->frameChanges.size(), 1);
+    EXPECT_EQ(window->frameChanges[0].frame, QRectF(330, 316, 340, 120));
+    EXPECT_FALSE(window->frameChanges[0].animated);
+    EXPECT_TRUE(window->visible);
+
+    // The 60 ms follow-up finds the same frame and leaves the window alone.
+    env.clock.advance(60ms);
+    EXPECT_EQ(window->frameChanges.size(), 1);
+}
+
+TEST_F(PanelControllerTest, GrowingContentRefitsAnimatedAndMaySwitchSides) {
+    controller->show(PanelEnvironment::snapshot());
+    PanelViewModel& model = *controller->viewModel();
+    model.translate();
+    window->contentHeight = 700; // a long result: no room above any more (room above 551)
+    env.engines->last()->succeed(QStringLiteral("a long translation"));
+    env.clock.advance(39ms);
+    EXPECT_EQ(window->frameChanges.size(), 1);
+    env.clock.advance(1ms);
+    ASSERT_EQ(window->frameChanges.size(), 2);
+    EXPECT_TRUE(window->frameChanges[1].animated);
+    // Neither side fits (room below 270): pinned to the top margin, the side with more room.
+    EXPECT_EQ(window->frameChanges[1].frame, QRectF(330, 167, 340, 700));
+}
+
+TEST_F(PanelControllerTest, ContentHeightRules) {
+    controller->show(PanelEnvironment::snapshot());
+    window->contentHeight = 20; // at least 56
+    controller->refit();
+    EXPECT_EQ(window->currentFrame.height(), 56);
+    window->contentHeight = std::numeric_limits<double>::quiet_NaN();
+    controller->refit();
+    EXPECT_EQ(window->currentFrame.height(), 56);
+    window->contentHeight.reset(); // no content view
+    controller->refit();
+    EXPECT_EQ(window->currentFrame.height(), 120);
+}
+
+TEST_F(PanelControllerTest, ToolbarsAreReadAtEachShow) {
+    SelectionSnapshot snapshot = PanelEnvironment::snapshot();
+    snapshot.appKitBounds = QRectF(600, 400, 200, 20);
+    toolbars = {QRectF(0, 555, 1440, 30)};
+    controller->show(snapshot);
+    EXPECT_EQ(window->currentFrame.y(), 268);
+    toolbars.clear();
+    controller->show(snapshot);
+    EXPECT_EQ(window->currentFrame.y(), 432);
+    EXPECT_EQ(toolbarQueries.size(), 2);
+    EXPECT_EQ(window->showCount, 2); // one window, shown again
+}
+
+TEST_F(PanelControllerTest, HideReportsTheSnapshotOnce) {
+    controller->show(PanelEnvironment::snapshot());
+    controller->viewModel()->translate();
+    controller->hide();
+    controller->hide();
+    ASSERT_EQ(hidden.size(), 1);
+    EXPECT_EQ(hidden[0]->text, QStringLiteral("Bom dia, mundo"));
+    EXPECT_EQ(window->orderOutCount, 2);
+    EXPECT_FALSE(controller->currentSnapshot());
+    EXPECT_TRUE(controller->avoidRects().isEmpty());
+    EXPECT_FALSE(controller->viewModel()->snapshot());
+
+    // Layout notifications while hidden do not move the window.
+    const qsizetype frames = window->frameChanges.size();
+    window->contentHeight = 300;
+    env.clock.advance(1s);
+    EXPECT_EQ(window->frameChanges.size(), frames);
+}
+
+TEST_F(PanelControllerTest, CloseRequestAndReplacementHideThroughTheController) {
+    controller->show(PanelEnvironment::snapshot());
+    controller->viewModel()->onRequestHide();
+    EXPECT_EQ(hidden.size(), 1);
+    EXPECT_FALSE(window->visible);
+}

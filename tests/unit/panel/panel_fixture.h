@@ -1,0 +1,45 @@
+#pragma once
+
+#include "fakes/fake_capture_platform.h"
+#include "fakes/fake_panel.h"
+#include "panel/panel_view_model.h"
+#include "settings/defaults_store.h"
+#include "settings/key_store.h"
+#include "settings/prefs.h"
+#include "support/virtual_clock.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace ovra::test {
+
+// Temporary settings and keys, scripted engines and write-back, a fake clipboard and a virtual
+// clock, and one view model over all of them.
+struct PanelEnvironment {
+    QTemporaryDir dir;
+    DefaultsStore defaults{dir.filePath(QStringLiteral("defaults.json"))};
+    Prefs prefs{defaults, [] { return std::optional<QString>(); }};
+    KeyStore keys{dir.filePath(QStringLiteral("keys.json")), prefs, QString()};
+    VirtualClock clock;
+    FakeClipboard clipboard;
+    std::shared_ptr<FakePanelEngines> engines = std::make_shared<FakePanelEngines>();
+    FakeTextReplacing replacer;
+
+    std::unique_ptr<PanelViewModel> makeViewModel() {
+        return std::make_unique<PanelViewModel>(engines, replacer, clipboard, prefs, keys, clock);
+    }
+
+    static SelectionSnapshot snapshot(QString text = QStringLiteral("Bom dia, mundo"),
+                                      bool editable = true) {
+        SelectionSnapshot s;
+        s.text = std::move(text);
+        s.range = {4, 14};
+        s.pid = 4242;
+        s.bundleID = QStringLiteral("org.example.Editor");
+        s.isEditable = editable;
+        s.mouseAtCapture = QPointF(500, 300);
+        return s;
+    }
+};
+
+} // namespace ovra::test

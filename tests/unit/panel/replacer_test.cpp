@@ -1,0 +1,140 @@
+#include "fakes/fake_capture_platform.h"
+#include "panel/replacer.h"
+#include "support/virtual_clock.h"
+
+#include <gtest/gtest.h>
+
+using namespace ovra;
+using namespace ovra::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr qint32 sourcePid = 314;
+
+struct ReplacerTest : ::testing::Test {
+    FakeCapturePlatform fake;
+    VirtualClock clock;
+    ReplacementPlatform platform{fake.accessibility, fake.clipboard, fake.workspace, fake.keys,
+                                 clock};
+    std::shared_ptr<FakeNode> field;
+
+    void SetUp() override {
+        field = fake.accessibility.application(sourcePid)->addChild(QStringLiteral("field"));
+        field->selectedTextSettable = true;
+        field->selectedRange = TextRange{0, 0};
+        fake.workspace.frontmost = fake.workspace.launch({sourcePid, QStringLiteral("org.ex"), {}});
+    }
+
+    SelectionSnapshot snapshot(bool withElement = true) {
+        SelectionSnapshot s;
+        s.text = QStringLiteral("teh cat");
+        if (withElement)
+            s.element = FakeAccessibility::elementFor(field);
+        s.range = {6, 7};
+        s.pid = sourcePid;
+        return s;
+    }
+
+    // Runs the replacement to its end on the virtual clock.
+    std::optional<ReplaceOutcome> run(SelectionSnapshot s, QString text) {
+        std::optional<ReplaceOutcome> result;
+        [](auto& out, auto task) -> QCoro::Task<void> {
+            out = co_await std::move(task);
+        }(result, Replacer::replace(platform, std::move(s), std::move(text)));
+        return result;
+    }
+};
+
+const ClipboardItem imageAndText{{{QStringLiteral("image/png"), QByteArrayLiteral("\x89PNG")},
+                                  {ClipboardTypes::plainText, QByteArrayLiteral("antes")}}};
+
+} // namespace
+
+TEST_F(ReplacerTest, AcceptedAndVisibleWriteNeedsNoPaste) {
+    field->value = QStringLiteral("Hello the cat sat");
+    fake.clipboard.items = {imageAndText};
+    const auto outcome = run(snapshot(), QStringLiteral("the cat"));
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(*outcome, ReplaceOutcome::replacedViaAccessibility());
+    EXPECT_EQ(field->selectedRange, (TextRange{6, 7})); // the captured range selected again
+    EXPECT_EQ(field->writtenTexts, QList<QString>{QStringLiteral("the cat")});
+    EXPECT_TRUE(fake.keys.pastesPosted.isEmpty());
+    EXPECT_EQ(fake.clipboard.clearCount, 0);
+}
+
+TEST_F(ReplacerTest, UnreadableValueTrustsTheWrite) {
+    field->value.reset();
+    EXPECT_EQ(run(snapshot(), QStringLiteral("x y")), ReplaceOutcome::replacedViaAccessibility());
+    EXPECT_TRUE(fake.keys.pastesPosted.isEmpty());
+}
+
+TEST_F(ReplacerTest, CanonicallyEquivalentValueCountsAsShown) {
+    // The field stores the decomposed form of "café".
+    field->value = QStringLiteral("um cafe\u0301 forte");
+    EXPECT_EQ(run(snapshot(), QStringLiteral("caf\u00e9")),
+              ReplaceOutcome::replacedViaAccessibility());
+    EXPECT_FALSE(Replacer::valueShows(QStringLiteral("Cafe"), QStringLiteral("cafe\u0301")));
+}
+
+TEST_F(ReplacerTest, IgnoredWritePastesAndRestoresTheClipboardLater) {
+    field->value = QStringLiteral("unchanged");
+    fake.clipboard.items = {imageAndText};
+    std::optional<ReplaceOutcome> outcome =
+        run(snapshot(), QStringLiteral("linha 1\nlinha 2 🙂"));
+
+    EXPECT_FALSE(outcome); // waiting for the paste to land
+    EXPECT_EQ(fake.keys.pastesPosted, QList<qint32>{sourcePid});
+    ASSERT_EQ(fake.clipboard.items.size(), 1);
+    EXPECT_EQ(fake.clipboard.string(), QStringLiteral("linha 1\nlinha 2 🙂"));
+    // Marked so that clipboard managers leave it out of their history.
+    EXPECT_EQ(fake.clipboard.data(0, ClipboardTypes::passwordManagerHint),
+              ClipboardTypes::secretHintValue);
+
+    clock.advance(299ms);
+    EXPECT_FALSE(outcome);
+    clock.advance(1ms);
+    EXPECT_EQ(outcome, ReplaceOutcome::replacedViaPaste());
+    EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndText});
+}
+
+TEST_F(ReplacerTest, EmptyClipboardIsEmptyAgainAfterThePaste) {
+    field->selectedTextSettable = false;
+    std::optional<ReplaceOutcome> outcome = run(snapshot(), QStringLiteral("novo"));
+    clock.advance(300ms);
+    EXPECT_EQ(outcome, ReplaceOutcome::replacedViaPaste());
+    EXPECT_TRUE(fake.clipboard.items.isEmpty());
+}
+
+TEST_F(ReplacerTest, WithoutElementThePasteReselectsNothing) {
+    std::optional<ReplaceOutcome> outcome = run(snapshot(false), QStringLiteral("novo"));
+    clock.advance(300ms);
+    EXPECT_EQ(outcome, ReplaceOutcome::replacedViaPaste());
+    EXPECT_EQ(field->selectedRange, (TextRange{0, 0}));
+    EXPECT_TRUE(field->writtenTexts.isEmpty());
+}
+
+TEST_F(ReplacerTest, AnotherFrontmostApplicationFailsWithoutTouchingTheClipboard) {
+    field->selectedTextSettable = false;
+    fake.clipboard.items = {imageAndText};
+    fake.workspace.frontmost = fake.workspace.launch({999, QStringLiteral("org.other"), {}});
+    const auto outcome = run(snapshot(), QStringLiteral("novo"));
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(outcome->kind, ReplaceOutcome::Kind::failed);
+    EXPECT_EQ(outcome->message,
+              QStringLiteral("não consegui substituir aqui — use Copiar resultado"));
+    EXPECT_EQ(fake.clipboard.clearCount, 0);
+    EXPECT_TRUE(fake.keys.pastesPosted.isEmpty());
+
+    fake.workspace.frontmost.reset();
+    EXPECT_EQ(run(snapshot(), QStringLiteral("novo")), ReplaceOutcome::failed());
+}
+
+TEST_F(ReplacerTest, CaptureCopiesOnlyReadableFormats) {
+    fake.clipboard.items = {imageAndText, ClipboardItem{{{QStringLiteral("x-secret"), "s"}}}};
+    fake.clipboard.unreadableTypes = {QStringLiteral("x-secret")};
+    const QList<ClipboardItem> saved = Replacer::captureItems(fake.clipboard);
+    ASSERT_EQ(saved.size(), 2);
+    EXPECT_EQ(saved[0], imageAndText);
+    EXPECT_TRUE(saved[1].representations.isEmpty()); // an item without data stays, empty
+}

@@ -1,0 +1,202 @@
+#include "engines/translation_coordinator.h"
+#include "fakes/fake_clipboard.h"
+#include "fakes/fake_panel.h"
+#include "panel/panel_view_model.h"
+#include "panel/widgets/floating_panel_window.h"
+#include "panel/widgets/panel_view.h"
+#include "settings/defaults_store.h"
+#include "settings/key_store.h"
+#include "settings/prefs.h"
+#include "support/virtual_clock.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+using namespace ovra;
+using namespace ovra::test;
+
+namespace {
+
+struct PanelWidgetsTest : ::testing::Test {
+    QTemporaryDir dir;
+    DefaultsStore defaults{dir.filePath(QStringLiteral("defaults.json"))};
+    Prefs prefs{defaults, [] { return std::optional<QString>(); }};
+    KeyStore keys{dir.filePath(QStringLiteral("keys.json")), prefs, QString()};
+    VirtualClock clock;
+    FakeClipboard clipboard;
+    std::shared_ptr<FakePanelEngines> engines = std::make_shared<FakePanelEngines>();
+    FakeTextReplacing replacer;
+    PanelViewModel model{engines, replacer, clipboard, prefs, keys, clock};
+    FloatingPanelWindow window{model};
+    PanelView& view = *window.view();
+
+    void SetUp() override {
+        SelectionSnapshot snapshot;
+        snapshot.text = QStringLiteral("The quick brown fox jumps over the lazy dog.");
+        snapshot.pid = 77;
+        snapshot.isEditable = true;
+        snapshot.mouseAtCapture = QPointF(400, 400);
+        model.configure(snapshot);
+        window.setFrame({200, 300, 340, 120}, false);
+        window.showWithoutActivating();
+    }
+
+    bool shown(QWidget* widget) const { return widget->isVisibleTo(&window); }
+
+    // Sizes the window to its content, as the controller does, and writes a picture of it.
+    void snapshotTo(const QString& name) {
+        window.layoutContent();
+        window.setFrame({200, 300, 340, *window.fittingHeight()}, false);
+        QApplication::processEvents();
+        const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/panel_") +
+                             name + QStringLiteral(".png");
+        EXPECT_TRUE(window.grab().toImage().save(path)) << path.toStdString();
+    }
+};
+
+} // namespace
+
+TEST_F(PanelWidgetsTest, BeforeAnyActionOnlyTheActionRowShows) {
+    EXPECT_TRUE(shown(view.translateButton()));
+    EXPECT_TRUE(shown(view.closeButton()));
+    EXPECT_EQ(view.translateButton()->text(), QStringLiteral("Traduzir"));
+    EXPECT_EQ(view.moreButton()->toolTip(), QStringLiteral("Mais opções de IA"));
+    for (QWidget* part :
+         {view.moreOptionsRow(), view.workingRow(), view.preparationRow(), view.resultSection(),
+          view.chatSection(), static_cast<QWidget*>(view.statusLabel())})
+        EXPECT_FALSE(shown(part)) << part->metaObject()->className();
+    EXPECT_TRUE(engines->calls.isEmpty()); // nothing starts by itself
+    EXPECT_GE(*window.fittingHeight(), 30);
+    EXPECT_LT(*window.fittingHeight(), 70);
+    snapshotTo(QStringLiteral("actions"));
+}
+
+TEST_F(PanelWidgetsTest, TranslationShowsPickerBadgeAndReplace) {
+    QTest::mouseClick(view.moreButton(), Qt::LeftButton);
+    EXPECT_TRUE(shown(view.moreOptionsRow()));
+    QTest::mouseClick(view.translateButton(), Qt::LeftButton);
+    ASSERT_EQ(engines->calls.size(), 1);
+    EXPECT_TRUE(shown(view.workingRow()));
+    const double before = *window.fittingHeight();
+    engines->last()->succeed(
+        QStringLiteral("A rápida raposa marrom pula sobre o cão preguiçoso, e depois volta para "
+                       "casa atravessando o campo inteiro sem parar."),
+        EngineKind::google);
+
+    EXPECT_FALSE(shown(view.workingRow()));
+    EXPECT_TRUE(shown(view.resultSection()));
+    EXPECT_TRUE(shown(view.languagePicker()));
+    EXPECT_EQ(view.languagePicker()->count(), TargetLanguage::allCases().size());
+    EXPECT_EQ(view.languagePicker()->currentData().toString(), model.targetLanguage().code);
+    EXPECT_TRUE(shown(view.replaceButton()));
+    EXPECT_EQ(view.replaceButton()->text(), QStringLiteral("Substituir"));
+    EXPECT_TRUE(shown(view.engineBadge()));
+    EXPECT_EQ(view.engineBadge()->text(), QStringLiteral("Google Tradutor"));
+    EXPECT_TRUE(view.resultLabel()->wordWrap());
+    EXPECT_GT(*window.fittingHeight(), before + 60); // the wrapped result is measured whole
+    snapshotTo(QStringLiteral("translation"));
+
+    // The picker translates again with the chosen language.
+    const int german = int(TargetLanguage::allCases().indexOf(*TargetLanguage::named(u"de")));
+    view.languagePicker()->setCurrentIndex(german);
+    Q_EMIT view.languagePicker()->activated(german);
+    ASSERT_EQ(engines->calls.size(), 2);
+    EXPECT_EQ(engines->last()->target, QStringLiteral("de"));
+}
+
+TEST_F(PanelWidgetsTest, SummaryHasNoPickerAndNoReplace) {
+    model.summarize();
+    engines->last()->succeed(QStringLiteral("Uma raposa pula um cão."), EngineKind::online, true);
+    EXPECT_TRUE(shown(view.resultSection()));
+    EXPECT_FALSE(shown(view.languagePicker()));
+    EXPECT_FALSE(shown(view.replaceButton()));
+    EXPECT_TRUE(shown(view.copyResultButton()));
+    EXPECT_EQ(view.engineBadge()->text(), QStringLiteral("IA online"));
+    EXPECT_TRUE(shown(view.statusLabel()));
+    EXPECT_EQ(view.statusLabel()->property("tone").toString(), QStringLiteral("secondary"));
+
+    QTest::mouseClick(view.copyResultButton(), Qt::LeftButton);
+    EXPECT_EQ(clipboard.string(), QStringLiteral("Uma raposa pula um cão."));
+    EXPECT_EQ(view.copyButton()->text(), QStringLiteral("Copiado ✓"));
+}
+
+TEST_F(PanelWidgetsTest, FailedFirstActionShowsOnlyTheRedStatus) {
+    model.translate();
+    engines->last()->fail(Error(QStringLiteral("Sem conexão")));
+    EXPECT_FALSE(shown(view.resultSection()));
+    EXPECT_TRUE(shown(view.statusLabel()));
+    EXPECT_EQ(view.statusLabel()->text(), QStringLiteral("Sem conexão"));
+    EXPECT_EQ(view.statusLabel()->property("tone").toString(), QStringLiteral("error"));
+}
+
+TEST_F(PanelWidgetsTest, ChatSendFollowsItsEnablingRule) {
+    QTest::mouseClick(view.moreButton(), Qt::LeftButton);
+    QTest::mouseClick(view.askButton(), Qt::LeftButton);
+    EXPECT_TRUE(shown(view.chatSection()));
+    EXPECT_TRUE(shown(view.chatHint()));
+    EXPECT_FALSE(shown(view.resultSection()));
+    EXPECT_FALSE(view.sendButton()->isEnabled());
+
+    QTest::keyClicks(view.chatField(), QStringLiteral("   "));
+    EXPECT_FALSE(view.sendButton()->isEnabled());
+    view.chatField()->setText(QStringLiteral("O que quer dizer lazy?"));
+    EXPECT_TRUE(view.sendButton()->isEnabled());
+    QTest::mouseClick(view.sendButton(), Qt::LeftButton);
+    EXPECT_TRUE(view.chatField()->text().isEmpty());
+    ASSERT_EQ(engines->calls.size(), 1);
+    EXPECT_EQ(engines->last()->text, QStringLiteral("O que quer dizer lazy?"));
+
+    // While the answer is awaited: disabled, and Return still empties the field.
+    view.chatField()->setText(QStringLiteral("E fox?"));
+    EXPECT_FALSE(view.sendButton()->isEnabled());
+    QTest::keyClick(view.chatField(), Qt::Key_Return);
+    EXPECT_TRUE(view.chatField()->text().isEmpty());
+    EXPECT_EQ(engines->calls.size(), 1);
+
+    engines->last()->answer->resolve(
+        QStringLiteral("\"Lazy\" quer dizer preguiçoso: o cão não se mexe enquanto a raposa "
+                       "salta por cima dele."));
+    EXPECT_TRUE(shown(view.chatScroll()));
+    EXPECT_FALSE(shown(view.chatHint()));
+    const QList<QLabel*> bubbles = view.chatBubbles();
+    ASSERT_EQ(bubbles.size(), 2);
+    EXPECT_EQ(bubbles[0]->objectName(), QStringLiteral("userBubble"));
+    EXPECT_EQ(bubbles[1]->objectName(), QStringLiteral("answerBubble"));
+    EXPECT_LT(view.chatScroll()->minimumHeight(), PanelView::chatMaximumHeight);
+    EXPECT_GT(view.chatScroll()->minimumHeight(), 40);
+    view.chatField()->setText(QStringLiteral("E o dog?"));
+    snapshotTo(QStringLiteral("chat"));
+}
+
+TEST_F(PanelWidgetsTest, ChatAreaStopsGrowingAt180) {
+    model.startAsk();
+    for (int i = 0; i < 6; ++i) {
+        model.sendChat(QStringLiteral("Pergunta número %1?").arg(i));
+        engines->last()->answer->resolve(QStringLiteral("Resposta longa o bastante para ocupar "
+                                                        "duas linhas inteiras no balão."));
+    }
+    EXPECT_EQ(view.chatBubbles().size(), 12);
+    EXPECT_EQ(view.chatScroll()->minimumHeight(), PanelView::chatMaximumHeight);
+}
+
+TEST_F(PanelWidgetsTest, WindowStaysOnTopWithoutTakingFocus) {
+    EXPECT_TRUE(window.windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(window.testAttribute(Qt::WA_ShowWithoutActivating));
+    EXPECT_TRUE(window.testAttribute(Qt::WA_TranslucentBackground));
+    EXPECT_TRUE(window.isVisible());
+    // Window space is flipped with the primary screen's height; the shadow margin surrounds it.
+    const double primary = QGuiApplication::primaryScreen()->geometry().height();
+    const QRect geometry = window.toolkitGeometry({200, 300, 340, 120});
+    EXPECT_EQ(geometry, QRect(200 - 14, int(primary) - 420 - 14, 340 + 28, 120 + 28));
+    window.orderOut();
+    EXPECT_FALSE(window.isVisible());
+}
