@@ -13,6 +13,7 @@
 #include "platform/linux/linux_platform.h"
 #include "platform/linux/local_model_client.h"
 #include "platform/linux/packagekit_client.h"
+#include "platform/linux/x11_all_workspaces.h"
 #include "settings/key_store.h"
 #include "settings/prefs.h"
 #include "support/timer_scheduler.h"
@@ -111,7 +112,11 @@ int main(int argc, char** argv) {
                                                             prefs, keys, scheduler);
                 },
                 [&](PanelViewModel& model) -> std::unique_ptr<PanelWindow> {
-                    return std::make_unique<FloatingPanelWindow>(model, &translation);
+                    auto window = std::make_unique<FloatingPanelWindow>(model, &translation);
+                    window->onNativeWindowReady = [&platform](QWidget* native) {
+                        platform::showOnAllWorkspaces(platform->connection(), native->winId());
+                    };
+                    return window;
                 },
                 [&bridge](qint32 pid) { return bridge.toolbarRects(pid); },
                 platform->screens(),

@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QRasterWindow>
 
+#include "platform/linux/x11_all_workspaces.h"
+
 namespace ovra::e2e {
 namespace {
 
@@ -82,6 +84,29 @@ TEST(Screens, PrimaryScreenAndPointerInWindowSpace) {
         xdotool({QStringLiteral("mousemove"), QStringLiteral("100"), QStringLiteral("200")}));
     EXPECT_TRUE(waitUntil([&] { return screens.pointerLocation() == QPointF(100, 1024 - 200); }))
         << screens.pointerLocation().x() << ',' << screens.pointerLocation().y();
+}
+
+} // namespace
+} // namespace ovra::e2e
+
+namespace ovra::e2e {
+namespace {
+
+TEST(OwnWindows, ThePanelCanBeAskedOntoEveryWorkspace) {
+    QRasterWindow window;
+    window.setGeometry(100, 100, 120, 80);
+    window.show();
+    auto& connection = desktop().connection();
+    const auto id = static_cast<unsigned long>(window.winId());
+    ASSERT_TRUE(waitUntil([&] { return window.isExposed(); }));
+    const auto onAll = [&] {
+        return (connection.cardinalProperty(id, "_NET_WM_DESKTOP", 0) & 0xFFFFFFFFL) == 0xFFFFFFFFL;
+    };
+    ASSERT_FALSE(onAll());
+
+    platform::showOnAllWorkspaces(connection, id);
+    // The window manager answers the request by setting the property itself.
+    EXPECT_TRUE(waitUntil(onAll));
 }
 
 } // namespace
