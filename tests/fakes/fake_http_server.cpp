@@ -1,16 +1,6 @@
 #include "fakes/fake_http_server.h"
 
-// The distribution's cpp-httplib is a compiled library built with these options; the header must
-// see the same ones, or its classes would not match the library's (Request carries an SSL handle).
-#ifndef CPPHTTPLIB_OPENSSL_SUPPORT
-#define CPPHTTPLIB_OPENSSL_SUPPORT
-#endif
-#ifndef CPPHTTPLIB_ZLIB_SUPPORT
-#define CPPHTTPLIB_ZLIB_SUPPORT
-#endif
-#ifndef CPPHTTPLIB_BROTLI_SUPPORT
-#define CPPHTTPLIB_BROTLI_SUPPORT
-#endif
+// The build passes the options the distribution compiled cpp-httplib with (pkg-config).
 #include <httplib.h>
 
 #include <cctype>

@@ -1,15 +1,6 @@
 #include "fakes/fake_ollama_server.h"
 
-// Same options as the distribution's compiled cpp-httplib (see fake_http_server.cpp).
-#ifndef CPPHTTPLIB_OPENSSL_SUPPORT
-#define CPPHTTPLIB_OPENSSL_SUPPORT
-#endif
-#ifndef CPPHTTPLIB_ZLIB_SUPPORT
-#define CPPHTTPLIB_ZLIB_SUPPORT
-#endif
-#ifndef CPPHTTPLIB_BROTLI_SUPPORT
-#define CPPHTTPLIB_BROTLI_SUPPORT
-#endif
+// The build passes the options the distribution compiled cpp-httplib with (pkg-config).
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 

@@ -5,6 +5,7 @@
 #include "settings/key_store.h"
 #include "settings/prefs.h"
 #include "support/errors.h"
+#include "support/task_runner.h"
 
 #include <QEventLoop>
 #include <QTemporaryDir>
@@ -29,56 +30,6 @@ inline void expectNoSecrets(const QString& description) {
             << description.toStdString();
     }
     EXPECT_FALSE(description.contains(QStringLiteral("127.0.0.1"))) << description.toStdString();
-}
-
-namespace detail {
-template <typename T>
-QCoro::Task<void> drive(QCoro::Task<T> task, std::optional<T>& result, std::exception_ptr& error,
-                        bool& done, QEventLoop& loop) {
-    try {
-        result = co_await std::move(task);
-    } catch (...) {
-        error = std::current_exception();
-    }
-    done = true;
-    loop.quit();
-}
-inline QCoro::Task<void> driveVoid(QCoro::Task<void> task, std::exception_ptr& error, bool& done,
-                                   QEventLoop& loop) {
-    try {
-        co_await std::move(task);
-    } catch (...) {
-        error = std::current_exception();
-    }
-    done = true;
-    loop.quit();
-}
-} // namespace detail
-
-inline void runToEnd(QCoro::Task<void>&& task) {
-    QEventLoop loop;
-    std::exception_ptr error;
-    bool done = false;
-    detail::driveVoid(std::move(task), error, done, loop);
-    if (!done)
-        loop.exec();
-    if (error)
-        std::rethrow_exception(error);
-}
-
-// Runs the event loop until `task` ends and gives its result or rethrows its failure (unlike
-// QCoro::waitFor, which never returns when the task throws).
-template <typename T> T runToEnd(QCoro::Task<T>&& task) {
-    QEventLoop loop;
-    std::optional<T> result;
-    std::exception_ptr error;
-    bool done = false;
-    detail::drive(std::move(task), result, error, done, loop);
-    if (!done)
-        loop.exec();
-    if (error)
-        std::rethrow_exception(error);
-    return std::move(*result);
 }
 
 // Runs `task` to its end and returns the failure of type E it ended with.

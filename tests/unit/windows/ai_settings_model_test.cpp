@@ -1,4 +1,4 @@
-#include "settings_fixture.h"
+#include "support/settings_fixture.h"
 #include "support/virtual_clock.h"
 #include "windows/ai_settings_model.h"
 

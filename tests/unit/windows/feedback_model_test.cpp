@@ -1,5 +1,5 @@
 #include "fakes/fake_http_server.h"
-#include "settings_fixture.h"
+#include "support/settings_fixture.h"
 #include "windows/feedback_model.h"
 
 #include <QSignalSpy>

@@ -1,4 +1,4 @@
-#include "settings_fixture.h"
+#include "support/settings_fixture.h"
 #include "windows/desktop_entry_name.h"
 #include "windows/ignored_apps_model.h"
 

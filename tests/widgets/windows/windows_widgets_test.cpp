@@ -1,6 +1,6 @@
 #include "app/widgets/no_key_warning_window.h"
 #include "fakes/fake_http_server.h"
-#include "settings_fixture.h"
+#include "support/settings_fixture.h"
 #include "support/virtual_clock.h"
 #include "windows/ai_settings_model.h"
 #include "windows/widgets/ai_settings_window.h"
