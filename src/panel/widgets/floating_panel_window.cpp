@@ -24,7 +24,7 @@ double primaryScreenHeight() {
 FloatingPanelWindow::FloatingPanelWindow(PanelViewModel& model, TranslationService* translation,
                                          QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                          Qt::NoDropShadowWindowHint) {
+                          Qt::NoDropShadowWindowHint | Qt::WindowDoesNotAcceptFocus) {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_X11NetWmWindowTypeUtility);

@@ -1,0 +1,360 @@
+// atspi.h first: its GLib headers use names that Qt's keywords would take.
+#include <atspi/atspi.h>
+
+#include "app/ovra_app.h"
+
+#include "panel/widgets/floating_panel_window.h"
+#include "panel/widgets/panel_view.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPixmap>
+#include <QProcessEnvironment>
+#include <QScreen>
+#include <algorithm>
+#include <cmath>
+#include <deque>
+
+namespace ovra::e2e {
+
+namespace {
+
+std::string chatAnswer(const QString& reply) {
+    const QJsonObject message{{QStringLiteral("role"), QStringLiteral("assistant")},
+                              {QStringLiteral("content"), reply}};
+    const QJsonObject choice{{QStringLiteral("index"), 0}, {QStringLiteral("message"), message}};
+    const QJsonObject answer{{QStringLiteral("choices"), QJsonArray{choice}}};
+    return QJsonDocument(answer).toJson(QJsonDocument::Compact).toStdString();
+}
+
+bool writeFile(const QString& path, const QByteArray& contents) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(contents) == contents.size();
+}
+
+// g_object references held for the length of a scope.
+struct Ref {
+    explicit Ref(AtspiAccessible* object = nullptr) : object(object) {}
+    Ref(const Ref&) = delete;
+    Ref& operator=(const Ref&) = delete;
+    Ref(Ref&& other) noexcept : object(std::exchange(other.object, nullptr)) {}
+    ~Ref() {
+        if (object)
+            g_object_unref(object);
+    }
+    AtspiAccessible* object;
+};
+
+QString takeString(gchar* text) {
+    const QString result = text ? QString::fromUtf8(text) : QString();
+    g_free(text);
+    return result;
+}
+
+Ref applicationOf(qint32 pid) {
+    Ref desktop(atspi_get_desktop(0));
+    if (!desktop.object)
+        return Ref();
+    const int count = atspi_accessible_get_child_count(desktop.object, nullptr);
+    for (int i = 0; i < count; ++i) {
+        Ref child(atspi_accessible_get_child_at_index(desktop.object, i, nullptr));
+        if (child.object && qint32(atspi_accessible_get_process_id(child.object, nullptr)) == pid)
+            return child;
+    }
+    return Ref();
+}
+
+bool isShowing(AtspiAccessible* element) {
+    AtspiStateSet* states = atspi_accessible_get_state_set(element);
+    if (!states)
+        return false;
+    const bool showing = atspi_state_set_contains(states, ATSPI_STATE_SHOWING);
+    g_object_unref(states);
+    return showing;
+}
+
+std::optional<QRect> screenExtents(AtspiAccessible* element) {
+    AtspiComponent* component = atspi_accessible_get_component_iface(element);
+    if (!component)
+        return std::nullopt;
+    AtspiRect* rect = atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr);
+    g_object_unref(component);
+    if (!rect)
+        return std::nullopt;
+    const QRect result(rect->x, rect->y, rect->width, rect->height);
+    g_free(rect);
+    return result;
+}
+
+// Breadth-first through the showing part of the application's tree (the panel is small).
+std::optional<QRect> findShowing(qint32 pid, const QString& role, const QString& name) {
+    std::deque<Ref> queue;
+    queue.push_back(applicationOf(pid));
+    if (!queue.front().object)
+        return std::nullopt;
+    int visited = 0;
+    while (!queue.empty() && visited < 3000) {
+        Ref element = std::move(queue.front());
+        queue.pop_front();
+        ++visited;
+        if (visited > 1 && !isShowing(element.object))
+            continue;
+        if (takeString(atspi_accessible_get_role_name(element.object, nullptr)) == role &&
+            takeString(atspi_accessible_get_name(element.object, nullptr)) == name) {
+            if (const auto extents = screenExtents(element.object);
+                extents && extents->width() > 0 && extents->height() > 0)
+                return extents;
+        }
+        const int count = atspi_accessible_get_child_count(element.object, nullptr);
+        for (int i = 0; i < count && i < 500; ++i) {
+            Ref child(atspi_accessible_get_child_at_index(element.object, i, nullptr));
+            if (child.object)
+                queue.push_back(std::move(child));
+        }
+    }
+    return std::nullopt;
+}
+
+// The window's client area on screen. (xdotool's getwindowgeometry adds the window manager's
+// frame offset once too often for reparented windows; xwininfo reports the true position.)
+// Every showing element of the application, one "role: name" a line (for failure messages).
+QString describeShowing(qint32 pid) {
+    QString out;
+    std::deque<std::pair<Ref, int>> queue;
+    queue.emplace_back(applicationOf(pid), 0);
+    if (!queue.front().first.object)
+        return QStringLiteral("(not on the accessibility bus)");
+    int visited = 0;
+    while (!queue.empty() && visited < 3000) {
+        auto [element, depth] = std::move(queue.front());
+        queue.pop_front();
+        ++visited;
+        if (visited > 1 && !isShowing(element.object))
+            continue;
+        out += QString(depth * 2, u' ') +
+               takeString(atspi_accessible_get_role_name(element.object, nullptr)) +
+               QStringLiteral(": ") +
+               takeString(atspi_accessible_get_name(element.object, nullptr)) + u'\n';
+        const int count = atspi_accessible_get_child_count(element.object, nullptr);
+        for (int i = 0; i < count && i < 500; ++i) {
+            Ref child(atspi_accessible_get_child_at_index(element.object, i, nullptr));
+            if (child.object)
+                queue.emplace_back(std::move(child), depth + 1);
+        }
+    }
+    return out;
+}
+
+QRect clientGeometry(const QString& windowId) {
+    const ToolResult info = runTool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), windowId});
+    int x = 0, y = 0, width = 0, height = 0;
+    const QStringList lines = info.output.split(u'\n', Qt::SkipEmptyParts);
+    for (const QString& line : lines) {
+        const QString key = line.section(u':', 0, 0).trimmed();
+        const int value = line.section(u':', 1).trimmed().toInt();
+        if (key == u"Absolute upper-left X")
+            x = value;
+        else if (key == u"Absolute upper-left Y")
+            y = value;
+        else if (key == u"Width")
+            width = value;
+        else if (key == u"Height")
+            height = value;
+    }
+    return {x, y, width, height};
+}
+
+} // namespace
+
+FakeChatService::FakeChatService(const QString& reply) {
+    setReply(reply);
+}
+
+QString FakeChatService::baseURL() const {
+    return QStringLiteral("http://127.0.0.1:") + QString::number(port()) + QStringLiteral("/v1");
+}
+
+void FakeChatService::setReply(const QString& reply) {
+    test::FakeHttpServer::Response response;
+    response.body = chatAnswer(reply);
+    m_server.setDefault(std::move(response));
+}
+
+OvraProcess::OvraProcess(Options options) : m_options(std::move(options)) {}
+
+OvraProcess::~OvraProcess() {
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.terminate();
+        if (!m_process.waitForFinished(3000)) {
+            m_process.kill();
+            m_process.waitForFinished(1000);
+        }
+    }
+}
+
+bool OvraProcess::start() {
+    if (!m_dir.isValid())
+        return false;
+    const QString config = m_dir.filePath(QStringLiteral("config"));
+    const QString data = m_dir.filePath(QStringLiteral("data"));
+    const QString keysFolder = data + QStringLiteral("/app.ovra.Ovra");
+    if (!QDir().mkpath(config + QStringLiteral("/ovra")) || !QDir().mkpath(keysFolder) ||
+        !QDir().mkpath(m_dir.filePath(QStringLiteral("cache"))))
+        return false;
+    QFile::setPermissions(keysFolder,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+
+    QJsonObject settings{
+        {QStringLiteral("aiProvider"), QStringLiteral("custom")},
+        {QStringLiteral("onlineTranslationProvider"), QStringLiteral("ai")},
+        {QStringLiteral("onlineAIBaseURL.custom"), m_options.chatBaseURL},
+        {QStringLiteral("onlineAIModel.custom"), QStringLiteral("fake")},
+        {QStringLiteral("didShowWelcome"), true},
+        {QStringLiteral("suppressNoKeyWarning"), true},
+    };
+    if (!m_options.ignoredApps.isEmpty()) {
+        QJsonArray ignored;
+        for (const QString& id : std::as_const(m_options.ignoredApps))
+            ignored.append(
+                QJsonObject{{QStringLiteral("bundleID"), id}, {QStringLiteral("name"), id}});
+        settings.insert(QStringLiteral("ignoredApps"), ignored);
+    }
+    const QString keys = keysFolder + QStringLiteral("/keys.json");
+    if (!writeFile(config + QStringLiteral("/ovra/defaults.json"),
+                   QJsonDocument(settings).toJson()) ||
+        !writeFile(keys, QByteArrayLiteral("{\"onlineAI.apiKey.custom\":\"test-key\"}")))
+        return false;
+    QFile::setPermissions(keys, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), data);
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_dir.filePath(QStringLiteral("cache")));
+    m_process.setProcessEnvironment(environment);
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start(QStringLiteral(OVRA_EXECUTABLE), QStringList());
+    if (!m_process.waitForStarted(5000))
+        return false;
+    return waitUntil([&] { return !isRunning() || applicationOf(pid()).object != nullptr; }, 15s) &&
+           isRunning();
+}
+
+qint32 OvraProcess::pid() const {
+    return static_cast<qint32>(m_process.processId());
+}
+
+std::optional<QRect> OvraProcess::panelFrame() const {
+    const ToolResult found =
+        runTool(QStringLiteral("xdotool"),
+                {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                 QString::number(pid()), QStringLiteral("--name"), QStringLiteral("^Ovra$")});
+    const QString id = found.output.section(u'\n', 0, 0).trimmed();
+    if (found.exitCode != 0 || id.isEmpty())
+        return std::nullopt;
+    const QRect window = clientGeometry(id);
+    if (window.width() <= 0)
+        return std::nullopt;
+    const int margin = FloatingPanelWindow::shadowMargin;
+    return window.adjusted(margin, margin, -margin, -margin);
+}
+
+bool OvraProcess::waitForPanel(std::chrono::milliseconds timeout) const {
+    return waitUntil([&] { return panelFrame().has_value(); }, timeout);
+}
+
+bool OvraProcess::waitForNoPanel(std::chrono::milliseconds timeout) const {
+    return waitUntil([&] { return !panelFrame().has_value(); }, timeout);
+}
+
+std::optional<QPoint> OvraProcess::elementCentre(const QString& role, const QString& name) const {
+    const auto extents = findShowing(pid(), role, name);
+    if (!extents)
+        return std::nullopt;
+    return extents->center();
+}
+
+QString OvraProcess::describePanel() const {
+    return describeShowing(pid());
+}
+
+bool OvraProcess::hasElement(const QString& role, const QString& name) const {
+    return findShowing(pid(), role, name).has_value();
+}
+
+bool dragAcross(const QRectF& firstCharacter, const QRectF& lastCharacter) {
+    const QString y = QString::number(qRound(firstCharacter.center().y()));
+    const QString from =
+        QString::number(qRound(firstCharacter.left() + firstCharacter.width() / 4));
+    const QString middle =
+        QString::number(qRound((firstCharacter.center().x() + lastCharacter.center().x()) / 2));
+    const QString to = QString::number(qRound(lastCharacter.right() - lastCharacter.width() / 4));
+    return xdotool({QStringLiteral("mousemove"), from, y, QStringLiteral("mousedown"),
+                    QStringLiteral("1"), QStringLiteral("mousemove"), middle, y,
+                    QStringLiteral("mousemove"), to, y, QStringLiteral("mouseup"),
+                    QStringLiteral("1")});
+}
+
+bool clickAt(const QPoint& point) {
+    return xdotool({QStringLiteral("mousemove"), QString::number(point.x()),
+                    QString::number(point.y()), QStringLiteral("click"), QStringLiteral("1")});
+}
+
+std::optional<QPoint> titleBarPoint(const QString& windowId) {
+    const ToolResult extents =
+        runTool(QStringLiteral("xprop"),
+                {QStringLiteral("-id"), windowId, QStringLiteral("_NET_FRAME_EXTENTS")});
+    // "_NET_FRAME_EXTENTS(CARDINAL) = left, right, top, bottom"
+    const QStringList values = extents.output.section(u'=', 1).split(u',');
+    if (extents.exitCode != 0 || values.size() != 4)
+        return std::nullopt;
+    const int top = values.at(2).trimmed().toInt();
+    if (top <= 2)
+        return std::nullopt;
+    const QRect client = clientGeometry(windowId);
+    return QPoint(client.center().x(), client.top() - top / 2);
+}
+
+QString activeWindow() {
+    const ToolResult active =
+        runTool(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")});
+    return active.exitCode == 0 ? active.output.trimmed() : QString();
+}
+
+bool saveScreenshot(const QString& path) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    return screen && screen->grabWindow(0).save(path, "PNG");
+}
+
+bool placedBeside(const QRect& panel, const QRectF& selection, const QRect& screen, QString* why) {
+    constexpr double gap = 12, margin = 8, tolerance = 2;
+    const auto fail = [&](const QString& reason) {
+        if (why)
+            *why = reason;
+        return false;
+    };
+    const auto describe = [](const QRectF& r) {
+        return QStringLiteral("(%1,%2 %3x%4)").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+    };
+    const QString both = QStringLiteral(" panel ") + describe(panel) +
+                         QStringLiteral(" selection ") + describe(selection);
+    if (std::abs(panel.width() - PanelView::panelWidth) > tolerance)
+        return fail(QStringLiteral("panel width is not the panel's width;") + both);
+    const double centred = selection.center().x() - panel.width() / 2.0;
+    const double clamped = std::clamp(centred, screen.left() + margin,
+                                      screen.left() + screen.width() - margin - panel.width());
+    if (std::abs(panel.x() - clamped) > tolerance)
+        return fail(QStringLiteral("not centred on the selection;") + both);
+    const double panelBottom = panel.y() + panel.height(); // exclusive edge, as the selection's
+    const bool above = std::abs(panelBottom - (selection.top() - gap)) <= tolerance;
+    const bool below = std::abs(panel.y() - (selection.bottom() + gap)) <= tolerance;
+    if (!above && !below)
+        return fail(QStringLiteral("not 12 points above or below the selection;") + both);
+    return true;
+}
+
+} // namespace ovra::e2e
