@@ -13,7 +13,7 @@
 #include "platform/linux/linux_platform.h"
 #include "platform/linux/local_model_client.h"
 #include "platform/linux/packagekit_client.h"
-#include "platform/linux/x11_all_workspaces.h"
+#include "platform/linux/x11_panel_window.h"
 #include "settings/key_store.h"
 #include "settings/prefs.h"
 #include "support/timer_scheduler.h"
@@ -114,6 +114,7 @@ int main(int argc, char** argv) {
                 [&](PanelViewModel& model) -> std::unique_ptr<PanelWindow> {
                     auto window = std::make_unique<FloatingPanelWindow>(model, &translation);
                     window->onNativeWindowReady = [&platform](QWidget* native) {
+                        platform::markAsNonActivatingPanel(platform->connection(), native->winId());
                         platform::showOnAllWorkspaces(platform->connection(), native->winId());
                     };
                     return window;

@@ -9,6 +9,7 @@
 #include <QPropertyAnimation>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace ovra {
 
@@ -79,6 +80,9 @@ void FloatingPanelWindow::orderOut() {
     if (m_animation)
         m_animation->stop();
     hide();
+    // Taking the focus was for one question; the next selection starts without it again.
+    if (QWindow* handle = windowHandle())
+        handle->setFlag(Qt::WindowDoesNotAcceptFocus, true);
 }
 
 void FloatingPanelWindow::layoutContent() {

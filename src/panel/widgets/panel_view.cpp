@@ -16,6 +16,7 @@
 #include <QScrollBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace ovra {
 
@@ -342,6 +343,7 @@ void PanelView::build() {
     auto* inputLayout = row(inputRow);
     m_chatField = new QLineEdit(inputRow);
     m_chatField->setPlaceholderText(tr_("panel.askPlaceholder"));
+    m_chatField->setAccessibleName(tr_("panel.askPlaceholder"));
     m_chatField->installEventFilter(this);
     m_send = textButton(tr_("panel.send"), true, inputRow);
     inputLayout->addWidget(m_chatField, 1);
@@ -508,8 +510,11 @@ void PanelView::hideEvent(QHideEvent* event) {
 }
 
 bool PanelView::eventFilter(QObject* watched, QEvent* event) {
-    // The panel comes up without the focus; a click into the question field asks for it.
+    // The panel comes up without the focus, so the source application keeps it; a click into the
+    // question field is the one time the panel asks for the keyboard.
     if (watched == m_chatField && event->type() == QEvent::MouseButtonPress) {
+        if (QWindow* handle = window()->windowHandle())
+            handle->setFlag(Qt::WindowDoesNotAcceptFocus, false);
         window()->activateWindow();
         m_chatField->setFocus(Qt::MouseFocusReason);
     }

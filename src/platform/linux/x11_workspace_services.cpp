@@ -1,6 +1,7 @@
 #include "platform/linux/x11_workspace_services.h"
 
 #include "ovra/deployment_config.h"
+#include "platform/linux/x11_panel_window.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -165,6 +166,12 @@ void X11WorkspaceServices::onEvent(XEvent& event) {
         event.xproperty.atom != m_connection.atom("_NET_ACTIVE_WINDOW")) {
         return;
     }
+    // Our panel taking the focus for its question field is no application becoming active: the
+    // user is still working in the application whose selection the panel shows.
+    const Window activeWindow =
+        m_connection.windowProperty(m_connection.root(), "_NET_ACTIVE_WINDOW");
+    if (isNonActivatingPanel(m_connection, activeWindow))
+        return;
     const auto active = frontmostApplication();
     const qint32 pid = active ? active->pid : 0;
     // Switching windows inside one application, or to the desktop, activates no application.

@@ -381,5 +381,45 @@ TEST_F(SelectionRoad, QtApplicationTextIsCapturedAndReplaced) {
     replaceInPanel(app, word->second);
 }
 
+// The question field is the one place the panel takes the keyboard; doing so is no application
+// switch, so the panel stays up, and the question reaches the service.
+TEST_F(SelectionRoad, QuestionFieldTakesTheKeyboardWithoutClosingThePanel) {
+    TargetApp& app = gtkTarget();
+    ASSERT_TRUE(selectWithMouse(app, QStringLiteral("Segunda")));
+    ASSERT_TRUE(ovra().waitForPanel());
+    ASSERT_TRUE(press(QStringLiteral("Mais opções de IA")));
+    ASSERT_TRUE(press(QStringLiteral("Perguntar")));
+
+    const QString fieldName = QStringLiteral("Pergunte sobre a seleção…");
+    std::optional<QPoint> field;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            field = ovra().elementCentre(QStringLiteral("entry"), fieldName);
+            if (!field)
+                field = ovra().elementCentre(QStringLiteral("text"), fieldName);
+            return field.has_value();
+        },
+        3s))
+        << "no question field; the panel shows:\n"
+        << ovra().describePanel().toStdString();
+    const std::size_t before = road->chat.requests().size();
+    ASSERT_TRUE(clickAt(*field));
+    ASSERT_TRUE(waitUntil([&] { return activeWindow() != app.windowId(); }, 3s))
+        << "the question field did not take the keyboard";
+    ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("what is this")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
+
+    ASSERT_TRUE(waitUntil([&] { return road->chat.requests().size() > before; }, 10s))
+        << "the question never reached the service";
+    const QJsonObject body =
+        QJsonDocument::fromJson(QByteArray::fromStdString(road->chat.requests().back().body))
+            .object();
+    const QJsonArray messages = body.value(QStringLiteral("messages")).toArray();
+    ASSERT_FALSE(messages.isEmpty());
+    EXPECT_EQ(messages.last().toObject().value(QStringLiteral("content")).toString(),
+              u"what is this");
+    EXPECT_TRUE(ovra().panelFrame().has_value()) << "taking the keyboard closed the panel";
+}
+
 } // namespace
 } // namespace ovra::e2e

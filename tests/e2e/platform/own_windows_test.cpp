@@ -5,7 +5,7 @@
 #include <QCoreApplication>
 #include <QRasterWindow>
 
-#include "platform/linux/x11_all_workspaces.h"
+#include "platform/linux/x11_panel_window.h"
 
 namespace ovra::e2e {
 namespace {

@@ -1,7 +1,8 @@
-#include "platform/linux/x11_all_workspaces.h"
+#include "platform/linux/x11_panel_window.h"
 
 #include "platform/linux/x11_connection.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 namespace ovra::platform {
@@ -9,6 +10,7 @@ namespace ovra::platform {
 namespace {
 constexpr unsigned long allWorkspaces = 0xFFFFFFFFUL;
 constexpr long sourceIsApplication = 1;
+constexpr char panelProperty[] = "_OVRA_NONACTIVATING_PANEL";
 } // namespace
 
 void showOnAllWorkspaces(X11Connection& connection, unsigned long window) {
@@ -28,6 +30,21 @@ void showOnAllWorkspaces(X11Connection& connection, unsigned long window) {
                    SubstructureRedirectMask | SubstructureNotifyMask, &event);
         XFlush(display);
     });
+}
+
+void markAsNonActivatingPanel(X11Connection& connection, unsigned long window) {
+    Display* display = connection.display();
+    const Atom property = connection.atom(panelProperty);
+    connection.trapErrors([&] {
+        const unsigned long value = 1;
+        XChangeProperty(display, window, property, XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&value), 1);
+        XFlush(display);
+    });
+}
+
+bool isNonActivatingPanel(X11Connection& connection, unsigned long window) {
+    return window != 0 && connection.cardinalProperty(window, panelProperty, 0) == 1;
 }
 
 } // namespace ovra::platform
