@@ -7,6 +7,22 @@
 
 namespace ovra {
 
+namespace {
+
+// The result of `work`, or nothing when it failed with anything but cancellation: a failed
+// engine is dropped unseen and the next one answers instead.
+QCoro::Task<std::optional<QString>> resultUnlessFailed(QCoro::Task<QString> work) {
+    try {
+        co_return co_await std::move(work);
+    } catch (const CancelledError&) {
+        throw;
+    } catch (...) {
+        co_return std::nullopt;
+    }
+}
+
+} // namespace
+
 EngineRouter::EngineRouter(Prefs& prefs, KeyStore& keys, HttpClient& http,
                            LanguageModel& deviceModel, TranslationCoordinator& coordinator,
                            QUrl googleBaseUrl)
@@ -57,17 +73,10 @@ QCoro::Task<EngineOutcome> EngineRouter::translate(QString text, TargetLanguage 
 QCoro::Task<EngineOutcome> EngineRouter::translateOnline(TextTranslating& engine, EngineKind kind,
                                                          QString text, TargetLanguage target,
                                                          CancelToken token) {
-    bool failed = false;
-    QString result;
-    try {
-        result = co_await engine.translate(text, target, token);
-    } catch (const CancelledError&) {
-        throw;
-    } catch (...) {
-        failed = true; // dropped unseen: the device answers instead
-    }
-    if (!failed)
-        co_return EngineOutcome{result, kind, false};
+    const std::optional<QString> result =
+        co_await resultUnlessFailed(engine.translate(text, target, token));
+    if (result)
+        co_return EngineOutcome{*result, kind, false};
     token.throwIfCancelled();
     QString deviceText = co_await translateOnDevice(std::move(text), std::move(target), token);
     co_return EngineOutcome{std::move(deviceText), EngineKind::onDevice, true};
@@ -75,17 +84,10 @@ QCoro::Task<EngineOutcome> EngineRouter::translateOnline(TextTranslating& engine
 
 QCoro::Task<QString> EngineRouter::translateOnDevice(QString text, TargetLanguage target,
                                                      CancelToken token) {
-    bool failed = false;
-    QString result;
-    try {
-        result = co_await m_localTranslation.translate(text, target, token);
-    } catch (const CancelledError&) {
-        throw;
-    } catch (...) {
-        failed = true;
-    }
-    if (!failed)
-        co_return result;
+    const std::optional<QString> result =
+        co_await resultUnlessFailed(m_localTranslation.translate(text, target, token));
+    if (result)
+        co_return *result;
     token.throwIfCancelled();
     // One retry with a session built afresh; a second failure is reported as it is.
     m_localTranslation.coordinator().setForceFreshSession(true);
@@ -97,17 +99,10 @@ QCoro::Task<EngineOutcome> EngineRouter::reformulate(QString text, CancelToken t
     token.throwIfCancelled();
     const bool triedOnline = hasAIKey();
     if (triedOnline) {
-        bool failed = false;
-        QString result;
-        try {
-            result = co_await m_online.reformulate(text, token);
-        } catch (const CancelledError&) {
-            throw;
-        } catch (...) {
-            failed = true;
-        }
-        if (!failed)
-            co_return EngineOutcome{result, EngineKind::online, false};
+        const std::optional<QString> result =
+            co_await resultUnlessFailed(m_online.reformulate(text, token));
+        if (result)
+            co_return EngineOutcome{*result, EngineKind::online, false};
         token.throwIfCancelled();
     }
     QString deviceText = co_await m_localReformulation.reformulate(std::move(text), token);
@@ -120,21 +115,14 @@ QCoro::Task<EngineOutcome> EngineRouter::runAction(AIActionKind kind, QString te
     const QString instructions = instruction(kind);
     const bool triedOnline = hasAIKey();
     if (triedOnline) {
-        bool failed = false;
-        QString result;
-        try {
-            // Built before the co_await: GCC 12 mishandles braced lists inside await expressions.
-            QList<OnlineAIClient::Message> messages;
-            messages.append({QStringLiteral("system"), instructions});
-            messages.append({QStringLiteral("user"), text});
-            result = co_await m_onlineClient.performChat(std::move(messages), token);
-        } catch (const CancelledError&) {
-            throw;
-        } catch (...) {
-            failed = true;
-        }
-        if (!failed)
-            co_return EngineOutcome{result, EngineKind::online, false};
+        // Built before the co_await: GCC 12 mishandles braced lists inside await expressions.
+        QList<OnlineAIClient::Message> messages;
+        messages.append({QStringLiteral("system"), instructions});
+        messages.append({QStringLiteral("user"), text});
+        const std::optional<QString> result =
+            co_await resultUnlessFailed(m_onlineClient.performChat(std::move(messages), token));
+        if (result)
+            co_return EngineOutcome{*result, EngineKind::online, false};
         token.throwIfCancelled();
     }
     QString deviceText = co_await OnDeviceAI::runWithFoundationModels(
