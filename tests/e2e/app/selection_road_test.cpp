@@ -127,6 +127,18 @@ protected:
         return bounds->first;
     }
 
+    // The panel settles beside `selection` (top-left screen coordinates) within a moment.
+    void expectPanelBeside(const QRectF& selection) {
+        QString why;
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                const auto frame = ovra().panelFrame();
+                return frame && placedBeside(*frame, selection, screen(), &why);
+            },
+            2s))
+            << why.toStdString();
+    }
+
     // Presses a button of the panel, found by its name on the accessibility bus.
     bool press(const QString& name) {
         std::optional<QPoint> centre;
@@ -210,14 +222,7 @@ TEST_F(SelectionRoad, MouseSelectionShowsPanelBesideTheSelection) {
     ASSERT_TRUE(shown) << "no panel after a mouse selection; the program shows:\n"
                        << ovra().describePanel().toStdString();
 
-    QString why;
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            const auto frame = ovra().panelFrame();
-            return frame && placedBeside(*frame, *bounds, screen(), &why);
-        },
-        2s))
-        << why.toStdString();
+    expectPanelBeside(*bounds);
     EXPECT_EQ(activeWindow(), app.windowId()) << "the panel took the focus";
     EXPECT_TRUE(ovra().hasElement(QStringLiteral("push button"), QStringLiteral("Traduzir")));
     EXPECT_FALSE(ovra().hasElement(QStringLiteral("push button"), QStringLiteral("Substituir")))
@@ -236,14 +241,7 @@ TEST_F(SelectionRoad, TranslateShowsTheServiceTextAndReplaceWritesItIntoGtk) {
     if (HasFatalFailure())
         return;
     // The result keeps the panel beside the selection (it may move to the other side as it grows).
-    QString why;
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            const auto frame = ovra().panelFrame();
-            return frame && placedBeside(*frame, *bounds, screen(), &why);
-        },
-        2s))
-        << why.toStdString();
+    expectPanelBeside(*bounds);
     EXPECT_EQ(activeWindow(), app.windowId()) << "pressing a panel button took the focus";
     replaceInPanel(app, word->second);
 }
@@ -291,14 +289,7 @@ TEST_F(SelectionRoad, ShortcutOpensThePanelForTheSelection) {
 
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+super+t")}));
     ASSERT_TRUE(ovra().waitForPanel(3s)) << "Alt+Super+T showed no panel";
-    QString why;
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            const auto frame = ovra().panelFrame();
-            return frame && placedBeside(*frame, word->first, screen(), &why);
-        },
-        2s))
-        << why.toStdString();
+    expectPanelBeside(word->first);
     EXPECT_EQ(activeWindow(), app.windowId());
 }
 
@@ -365,14 +356,7 @@ TEST_F(SelectionRoad, QtApplicationTextIsCapturedAndReplaced) {
     const auto bounds = selectWithMouse(app, QStringLiteral("naïve"));
     ASSERT_TRUE(bounds);
     ASSERT_TRUE(ovra().waitForPanel()) << "no panel for a selection in the Qt application";
-    QString why;
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            const auto frame = ovra().panelFrame();
-            return frame && placedBeside(*frame, *bounds, screen(), &why);
-        },
-        2s))
-        << why.toStdString();
+    expectPanelBeside(*bounds);
     const auto word = wordBounds(textOf(app), QStringLiteral("naïve"));
     ASSERT_TRUE(word);
     translateInPanel(QStringLiteral("naïve"));
