@@ -129,10 +129,17 @@ std::optional<RunningApplication> X11WorkspaceServices::describe(qint32 pid, Win
 }
 
 std::optional<RunningApplication> X11WorkspaceServices::frontmostApplication() {
-    const Window active = m_connection.windowProperty(m_connection.root(), "_NET_ACTIVE_WINDOW");
-    if (!active)
+    return applicationOwning(activeWindow());
+}
+
+Window X11WorkspaceServices::activeWindow() {
+    return m_connection.windowProperty(m_connection.root(), "_NET_ACTIVE_WINDOW");
+}
+
+std::optional<RunningApplication> X11WorkspaceServices::applicationOwning(Window window) {
+    if (!window)
         return std::nullopt;
-    return describe(windowPid(active), active);
+    return describe(windowPid(window), window);
 }
 
 std::optional<RunningApplication> X11WorkspaceServices::runningApplication(qint32 pid) {
@@ -166,13 +173,14 @@ void X11WorkspaceServices::onEvent(XEvent& event) {
         event.xproperty.atom != m_connection.atom("_NET_ACTIVE_WINDOW")) {
         return;
     }
+    // The property is read once: the window manager passes the focus through "none" on its way,
+    // and a second read could already name a window the first check never saw.
+    const Window window = activeWindow();
     // Our panel taking the focus for its question field is no application becoming active: the
     // user is still working in the application whose selection the panel shows.
-    const Window activeWindow =
-        m_connection.windowProperty(m_connection.root(), "_NET_ACTIVE_WINDOW");
-    if (isNonActivatingPanel(m_connection, activeWindow))
+    if (isNonActivatingPanel(m_connection, window))
         return;
-    const auto active = frontmostApplication();
+    const auto active = applicationOwning(window);
     const qint32 pid = active ? active->pid : 0;
     // Switching windows inside one application, or to the desktop, activates no application.
     if (!active || pid == m_lastActivePid)

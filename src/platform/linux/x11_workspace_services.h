@@ -33,6 +33,8 @@ public:
 
 private:
     void onEvent(XEvent& event);
+    Window activeWindow();
+    std::optional<RunningApplication> applicationOwning(Window window);
     std::optional<RunningApplication> describe(qint32 pid, Window window);
     Window windowOfProcess(qint32 pid);
 
