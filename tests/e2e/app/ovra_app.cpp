@@ -248,13 +248,17 @@ qint32 OvraProcess::pid() const {
     return static_cast<qint32>(m_process.processId());
 }
 
-std::optional<QRect> OvraProcess::panelFrame() const {
+QString OvraProcess::panelWindowId() const {
     const ToolResult found =
         runTool(QStringLiteral("xdotool"),
                 {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
                  QString::number(pid()), QStringLiteral("--name"), QStringLiteral("^Ovra$")});
-    const QString id = found.output.section(u'\n', 0, 0).trimmed();
-    if (found.exitCode != 0 || id.isEmpty())
+    return found.exitCode == 0 ? found.output.section(u'\n', 0, 0).trimmed() : QString();
+}
+
+std::optional<QRect> OvraProcess::panelFrame() const {
+    const QString id = panelWindowId();
+    if (id.isEmpty())
         return std::nullopt;
     const QRect window = clientGeometry(id);
     if (window.width() <= 0)

@@ -48,6 +48,8 @@ public:
     // The panel window's frame on screen (top-left coordinates, without the shadow margin) while
     // it is mapped; nothing while it is not.
     std::optional<QRect> panelFrame() const;
+    // The panel's X window id (as xdotool prints it) while it is mapped; empty while it is not.
+    QString panelWindowId() const;
     bool waitForPanel(std::chrono::milliseconds timeout = 5s) const;
     bool waitForNoPanel(std::chrono::milliseconds timeout = 5s) const;
 
