@@ -104,6 +104,14 @@ a11y_address=${a11y_address%\',\)}
 wait_until 15 gdbus call --address "$a11y_address" -d org.a11y.atspi.Registry \
   -o /org/a11y/atspi/accessible/root -m org.freedesktop.DBus.Peer.Ping \
   || fail "the accessibility registry did not start" "$session_dir/a11y.log"
+# The launcher's --a11y=1 does not always win over the desktop setting it reads as it starts
+# (seen on a loaded machine: the switch stayed off for the whole session). Turn it on the way a
+# settings panel would, and go on once it reads back on.
+a11y_status=(gdbus call --session -d org.a11y.Bus -o /org/a11y/bus -m org.freedesktop.DBus.Properties)
+accessibility_is_on() { "${a11y_status[@]}.Get" org.a11y.Status IsEnabled | grep -q true; }
+"${a11y_status[@]}.Set" org.a11y.Status IsEnabled '<true>' >/dev/null \
+  || fail "the accessibility switch cannot be set" "$session_dir/a11y.log"
+wait_until 15 accessibility_is_on || fail "the accessibility switch stays off" "$session_dir/a11y.log"
 
 # 4. A window manager: without one no window is ever active and nothing has the focus.
 if [[ -n $window_manager ]]; then
