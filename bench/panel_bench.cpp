@@ -1,20 +1,14 @@
 // The floating panel on the offscreen platform: from show(snapshot:) to the first painted frame,
 // and one re-fit after the content grew. Both should stay within one frame (16 ms).
 // Links the widgets (ovra_ui) besides the logic.
-#include "fakes/fake_clipboard.h"
-#include "fakes/fake_panel.h"
 #include "fakes/fake_screens.h"
 #include "panel/panel_controller.h"
 #include "panel/widgets/floating_panel_window.h"
 #include "panel/widgets/panel_view.h"
-#include "settings/defaults_store.h"
-#include "settings/key_store.h"
-#include "settings/prefs.h"
-#include "support/virtual_clock.h"
+#include "support/panel_environment.h"
 
 #include <QApplication>
 #include <QImage>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 using namespace ovra;
@@ -22,22 +16,11 @@ using namespace ovra::test;
 
 namespace {
 
-struct PanelRig {
-    QTemporaryDir dir;
-    DefaultsStore defaults{dir.filePath(QStringLiteral("defaults.json"))};
-    Prefs prefs{defaults, [] { return std::optional<QString>(); }};
-    KeyStore keys{dir.filePath(QStringLiteral("keys.json")), prefs, QString()};
-    VirtualClock clock;
-    FakeClipboard clipboard;
+struct PanelRig : PanelEnvironment {
     FakeScreens screens;
-    std::shared_ptr<FakePanelEngines> engines = std::make_shared<FakePanelEngines>();
-    FakeTextReplacing replacer;
     FloatingPanelWindow* window = nullptr;
     PanelController controller{{
-        [this] {
-            return std::make_unique<PanelViewModel>(engines, replacer, clipboard, prefs, keys,
-                                                    clock);
-        },
+        [this] { return makeViewModel(); },
         [this](PanelViewModel& model) {
             auto made = std::make_unique<FloatingPanelWindow>(model);
             window = made.get();

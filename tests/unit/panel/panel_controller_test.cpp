@@ -1,5 +1,5 @@
 #include "panel/panel_controller.h"
-#include "panel_fixture.h"
+#include "support/panel_environment.h"
 
 #include <limits>
 

@@ -1,6 +1,6 @@
 #include "engines/reformulator.h"
-#include "panel_fixture.h"
 #include "settings/l10n.h"
+#include "support/panel_environment.h"
 
 using namespace ovra;
 using namespace ovra::test;

@@ -1,13 +1,8 @@
 #include "engines/translation_coordinator.h"
-#include "fakes/fake_clipboard.h"
-#include "fakes/fake_panel.h"
 #include "panel/panel_view_model.h"
 #include "panel/widgets/floating_panel_window.h"
 #include "panel/widgets/panel_view.h"
-#include "settings/defaults_store.h"
-#include "settings/key_store.h"
-#include "settings/prefs.h"
-#include "support/virtual_clock.h"
+#include "support/panel_environment.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -15,7 +10,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -25,16 +19,9 @@ using namespace ovra::test;
 
 namespace {
 
-struct PanelWidgetsTest : ::testing::Test {
-    QTemporaryDir dir;
-    DefaultsStore defaults{dir.filePath(QStringLiteral("defaults.json"))};
-    Prefs prefs{defaults, [] { return std::optional<QString>(); }};
-    KeyStore keys{dir.filePath(QStringLiteral("keys.json")), prefs, QString()};
-    VirtualClock clock;
-    FakeClipboard clipboard;
-    std::shared_ptr<FakePanelEngines> engines = std::make_shared<FakePanelEngines>();
-    FakeTextReplacing replacer;
-    PanelViewModel model{engines, replacer, clipboard, prefs, keys, clock};
+struct PanelWidgetsTest : ::testing::Test, PanelEnvironment {
+    std::unique_ptr<PanelViewModel> ownedModel = makeViewModel();
+    PanelViewModel& model = *ownedModel;
     FloatingPanelWindow window{model};
     PanelView& view = *window.view();
 
