@@ -13,6 +13,8 @@ packages=(
   # on-device translation: Apertium with English<->Spanish and Spanish<->Portuguese (the pivot
   # makes English -> Portuguese work offline)
   apertium apertium-eng-spa apertium-es-pt libexttextcat-data
+  # fuzzing: clang with its libFuzzer runtime
+  clang libclang-rt-14-dev
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libcpp-httplib-dev libbenchmark-dev
   # headless desktop for the end-to-end tests

@@ -1,6 +1,10 @@
 #include "engines/response_decoding.h"
 
+#include "support/bounded_json.h"
+
 #include <QUrl>
+#include <QtConcurrent/QtConcurrentRun>
+#include <qcoro/qcorofuture.h>
 
 namespace ovra {
 
@@ -10,11 +14,20 @@ ResponseDecodingError::ResponseDecodingError()
 namespace ResponseDecoding {
 
 nlohmann::json parse(const QByteArray& body) {
-    nlohmann::json value = nlohmann::json::parse(body.constBegin(), body.constEnd(), nullptr,
-                                                 /*allow_exceptions=*/false);
+    nlohmann::json value = BoundedJson::parse(body);
     if (value.is_discarded())
         throw ResponseDecodingError();
     return value;
+}
+
+QCoro::Task<nlohmann::json> parseOffThread(QByteArray body) {
+    if (body.size() <= inlineParseBytes)
+        co_return parse(body);
+    nlohmann::json value =
+        co_await QtConcurrent::run([body = std::move(body)] { return BoundedJson::parse(body); });
+    if (value.is_discarded())
+        throw ResponseDecodingError();
+    co_return value;
 }
 
 void requireObject(const nlohmann::json& value) {

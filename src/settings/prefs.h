@@ -52,15 +52,16 @@ public:
     DefaultsStore& defaults() const { return m_defaults; }
 
     AIProvider aiProvider() const;
-    void setAIProvider(AIProvider provider);
+    // The setters below return false when the change could not be stored.
+    bool setAIProvider(AIProvider provider);
 
     OnlineTranslationProvider onlineTranslationProvider() const;
-    void setOnlineTranslationProvider(OnlineTranslationProvider provider);
+    bool setOnlineTranslationProvider(OnlineTranslationProvider provider);
 
     QString baseURL(AIProvider provider) const;
-    void setBaseURL(AIProvider provider, const QString& url);
+    bool setBaseURL(AIProvider provider, const QString& url);
     QString model(AIProvider provider) const;
-    void setModel(AIProvider provider, const QString& model);
+    bool setModel(AIProvider provider, const QString& model);
 
     TargetLanguage targetLanguage() const;
     void setTargetLanguage(const TargetLanguage& language);

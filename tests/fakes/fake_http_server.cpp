@@ -52,7 +52,29 @@ FakeHttpServer::FakeHttpServer() : m_server(std::make_unique<httplib::Server>())
             m_released.wait(lock, [&] { return m_stopping || m_releaseCount != seen; });
         }
         response.status = scripted.status;
-        response.set_content(scripted.body, scripted.contentType.c_str());
+        for (const auto& [name, value] : scripted.headers)
+            response.set_header(name, value);
+        if (scripted.stream == Stream::none) {
+            response.set_content(scripted.body, scripted.contentType.c_str());
+            return;
+        }
+        lock.unlock();
+        ++m_openStreams;
+        const Stream stream = scripted.stream;
+        const auto interval = scripted.dripInterval;
+        response.set_chunked_content_provider(
+            scripted.contentType,
+            [this, stream, interval](std::size_t, httplib::DataSink& sink) {
+                static const std::string chunk(64 * 1024, '[');
+                const std::size_t size = stream == Stream::endless ? chunk.size() : 1;
+                if (stream == Stream::drip)
+                    std::this_thread::sleep_for(interval);
+                if (m_stopping || !sink.write(chunk.data(), size))
+                    return false;
+                m_streamedBytes += size;
+                return true;
+            },
+            [this](bool) { --m_openStreams; });
     };
     // Connections close after each answer: a kept-alive connection would hold stop() for the
     // whole keep-alive time-out.

@@ -2,6 +2,7 @@
 
 #include "engines/translation_coordinator.h"
 #include "panel/widgets/busy_indicator.h"
+#include "panel/widgets/fitting_scroll_area.h"
 #include "panel/widgets/panel_icons.h"
 #include "settings/l10n.h"
 
@@ -134,6 +135,8 @@ QHBoxLayout* row(QWidget* owner) {
 QLabel* captionLabel(QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setProperty("tone", QStringLiteral("secondary"));
+    // Status lines quote services' error messages: never read as markup.
+    label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     return label;
 }
@@ -282,13 +285,15 @@ void PanelView::build() {
         if (index >= 0 && index < all.size() && !(all[index] == m_model.targetLanguage()))
             m_model.chooseTargetLanguage(all[index]);
     });
-    m_result = new QLabel(m_resultSection);
+    m_result = new QLabel;
     m_result->setObjectName(QStringLiteral("resultText"));
     m_result->setWordWrap(true);
     m_result->setTextFormat(Qt::PlainText);
     m_result->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_result->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
-    resultLayout->addWidget(m_result);
+    // A long result scrolls inside the panel, which never outgrows its screen.
+    m_resultScroll = new FittingScrollArea(m_result, contentWidth, m_resultSection);
+    resultLayout->addWidget(m_resultScroll, 1);
 
     auto* badgeBox = new QFrame(m_resultSection);
     badgeBox->setObjectName(QStringLiteral("engineBadge"));
@@ -354,10 +359,11 @@ void PanelView::build() {
     connect(m_chatField, &QLineEdit::returnPressed, this, &PanelView::submitChat);
     connect(m_send, &QPushButton::clicked, this, &PanelView::submitChat);
 
-    // 6. Status.
-    m_status = captionLabel(this);
+    // 6. Status: a service's error text can be long too.
+    m_status = captionLabel(nullptr);
     m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_column->addWidget(m_status);
+    m_statusScroll = new FittingScrollArea(m_status, contentWidth, this);
+    m_column->addWidget(m_statusScroll);
 }
 
 void PanelView::render() {
@@ -379,8 +385,13 @@ void PanelView::render() {
         renderChat();
 
     const std::optional<QString>& status = m_model.statusMessage();
+    m_statusScroll->setVisible(status.has_value());
     m_status->setVisible(status.has_value());
-    m_status->setText(status.value_or(QString()));
+    const QString statusText = PanelViewModel::shownText(status.value_or(QString()));
+    if (m_status->text() != statusText) {
+        m_status->setText(statusText);
+        m_statusScroll->refit();
+    }
     setTone(m_status,
             m_model.statusIsError() ? QStringLiteral("error") : QStringLiteral("secondary"));
     updateSendEnabled();
@@ -391,7 +402,11 @@ void PanelView::renderResult() {
     const int index = int(TargetLanguage::allCases().indexOf(m_model.targetLanguage()));
     if (index >= 0 && m_picker->currentIndex() != index)
         m_picker->setCurrentIndex(index);
-    m_result->setText(m_model.resultText().value_or(QString()));
+    const QString resultText = PanelViewModel::shownText(m_model.resultText().value_or(QString()));
+    if (m_result->text() != resultText) {
+        m_result->setText(resultText);
+        m_resultScroll->refit();
+    }
 
     QWidget* badgeBox = m_badge->parentWidget();
     const std::optional<EngineKind>& engine = m_model.resultEngine();
@@ -427,7 +442,7 @@ void PanelView::renderChat() {
         const PanelViewModel::Message& message = messages[i];
         auto* line = new QWidget(m_chatList);
         auto* lineLayout = row(line);
-        auto* bubble = new QLabel(message.text, line);
+        auto* bubble = new QLabel(PanelViewModel::shownText(message.text), line);
         bubble->setObjectName(message.isUser ? QStringLiteral("userBubble")
                                              : QStringLiteral("answerBubble"));
         bubble->setTextFormat(Qt::PlainText);
@@ -479,6 +494,14 @@ void PanelView::submitChat() {
     const QString question = m_chatField->text();
     m_chatField->clear();
     m_model.sendChat(question);
+}
+
+QScrollArea* PanelView::resultScroll() const {
+    return m_resultScroll;
+}
+
+QScrollArea* PanelView::statusScroll() const {
+    return m_statusScroll;
 }
 
 QList<QLabel*> PanelView::chatBubbles() const {

@@ -17,6 +17,7 @@ class QVBoxLayout;
 namespace ovra {
 
 class BusyIndicator;
+class FittingScrollArea;
 class TranslationService;
 class TranslationSessionHost;
 
@@ -28,6 +29,8 @@ class PanelView : public QWidget {
 public:
     static constexpr int panelWidth = 340;
     static constexpr int chatMaximumHeight = 180;
+    // The width inside the panel's margins.
+    static constexpr int contentWidth = panelWidth - 20;
 
     // `translation`, when given, delivers on-device translation sessions while the view is shown.
     explicit PanelView(PanelViewModel& model, TranslationService* translation = nullptr,
@@ -61,6 +64,8 @@ public:
     QLineEdit* chatField() const { return m_chatField; }
     QPushButton* sendButton() const { return m_send; }
     QLabel* statusLabel() const { return m_status; }
+    QScrollArea* resultScroll() const;
+    QScrollArea* statusScroll() const;
     // The chat bubbles in order, each with whether it is the user's.
     QList<QLabel*> chatBubbles() const;
 
@@ -99,6 +104,7 @@ private:
     QWidget* m_resultSection = nullptr;
     QComboBox* m_picker = nullptr;
     QLabel* m_result = nullptr;
+    FittingScrollArea* m_resultScroll = nullptr;
     QLabel* m_badge = nullptr;
     QPushButton* m_replace = nullptr;
     QPushButton* m_copyResult = nullptr;
@@ -111,6 +117,7 @@ private:
     QLineEdit* m_chatField = nullptr;
     QPushButton* m_send = nullptr;
     QLabel* m_status = nullptr;
+    FittingScrollArea* m_statusScroll = nullptr;
 };
 
 } // namespace ovra

@@ -2,6 +2,7 @@
 
 #include "engines/reformulator.h"
 #include "platform/linux/local_model_shared.h"
+#include "support/bounded_json.h"
 
 #include <nlohmann/json.hpp>
 
@@ -30,7 +31,7 @@ ReformulatorError transportFailure(HttpTransportError::Kind kind) {
 }
 
 std::optional<QString> replyContent(const QByteArray& body) {
-    const auto json = nlohmann::json::parse(body.constBegin(), body.constEnd(), nullptr, false);
+    const auto json = BoundedJson::parse(body);
     if (!json.is_object() || !json.contains("message") || !json["message"].is_object())
         return std::nullopt;
     const auto& message = json["message"];
@@ -82,6 +83,7 @@ QCoro::Task<QString> LocalModelSession::respond(QString prompt, CancelToken toke
     request.headers = {{QByteArrayLiteral("Content-Type"), QByteArrayLiteral("application/json")}};
     request.body = requestBody(*model, m_messages, prompt);
     request.timeout = shared->options.requestTimeout;
+    request.deadline.reset(); // a local model may think for long; only silence ends it
 
     HttpResponse response;
     try {

@@ -18,6 +18,7 @@ namespace ovra {
 namespace {
 
 constexpr const char* green = "#2e7d32";
+constexpr const char* red = "#c62828";
 
 QFrame* divider() {
     auto* line = new QFrame;
@@ -115,6 +116,10 @@ AISettingsView::AISettingsView(AISettingsModel& model, QWidget* parent)
     m_savedNote->setObjectName(QStringLiteral("savedNote"));
     WindowPresenter::setTextColor(m_savedNote, green);
     bottom->addWidget(m_savedNote);
+    m_saveFailedNote = WindowPresenter::caption(AISettingsModel::saveFailureText(), false);
+    m_saveFailedNote->setObjectName(QStringLiteral("saveFailedNote"));
+    WindowPresenter::setTextColor(m_saveFailedNote, red);
+    bottom->addWidget(m_saveFailedNote, 1);
     bottom->addStretch();
     auto* close = new QPushButton(QStringLiteral("Fechar"));
     close->setObjectName(QStringLiteral("close"));
@@ -278,6 +283,7 @@ void AISettingsView::refresh() {
     m_aiKeyLink->setText(page ? linkHtml(*page) : QString());
 
     m_savedNote->setVisible(m_model.savedFeedback());
+    m_saveFailedNote->setVisible(m_model.saveFailed());
 }
 
 } // namespace ovra

@@ -4,10 +4,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <thread>
 #include <vector>
 
@@ -103,15 +105,54 @@ TEST_F(KeyStoreTest, TheFileIsOwnerOnlyAfterEverySaveAndSoIsItsFolder) {
     EXPECT_EQ(QDir(folder()).entryList(QDir::Files), QStringList{u"keys.json"_s});
 }
 
-TEST_F(KeyStoreTest, ACorruptOrNonObjectFileReadsAsEmptyAndIsReplacedOnSave) {
-    for (const QByteArray& content : {QByteArray(R"(["onlineAI.apiKey.openai"])"),
-                                      QByteArray("not json at all"), QByteArray()}) {
+TEST_F(KeyStoreTest, ADamagedFileReadsAsEmptyAndIsKeptAsideOwnerOnly) {
+    const QByteArray deep = QByteArray(200'000, '[') + QByteArray(200'000, ']');
+    for (const QByteArray& content :
+         {QByteArray(R"(["onlineAI.apiKey.openai"])"), QByteArray(R"({"googleTranslate.apiKey": "a")"),
+          QByteArray(), deep}) {
         writeFile(content);
+        ::chmod(QFile::encodeName(path()).constData(), 0644);
         KeyStore& keys = restart();
         EXPECT_FALSE(keys.aiAPIKey(AIProvider::openai));
-        keys.writeKey(u"fresh"_s, KeyStore::googleAccount);
+        EXPECT_TRUE(keys.writeKey(u"fresh"_s, KeyStore::googleAccount));
         EXPECT_EQ(fileContent(), json::parse(R"({"googleTranslate.apiKey": "fresh"})"));
+        QFile aside(path() + u".corrupt"_s);
+        ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+        EXPECT_EQ(aside.readAll(), content);
+        EXPECT_EQ(modeOf(aside.fileName()), 0600u);
     }
+}
+
+TEST_F(KeyStoreTest, AFileThatCannotBeReadIsNeverReplaced) {
+    // A folder where the file should be cannot be read, even by a privileged user.
+    QDir().mkpath(path());
+    KeyStore& keys = restart();
+    EXPECT_FALSE(keys.googleAPIKey());
+    EXPECT_FALSE(keys.writeKey(u"new"_s, KeyStore::googleAccount));
+    EXPECT_TRUE(QFileInfo(path()).isDir());
+    EXPECT_FALSE(QFile::exists(path() + u".corrupt"_s));
+    QDir(path()).removeRecursively();
+
+    if (::geteuid() != 0) {
+        writeFile(R"({"googleTranslate.apiKey": "kept"})");
+        ::chmod(QFile::encodeName(path()).constData(), 0000);
+        EXPECT_FALSE(keys.writeKey(u"new"_s, KeyStore::aiAccount(AIProvider::openai)));
+        ::chmod(QFile::encodeName(path()).constData(), 0600);
+        EXPECT_EQ(fileContent(), json::parse(R"({"googleTranslate.apiKey": "kept"})"));
+    }
+}
+
+TEST_F(KeyStoreTest, ALooseFileIsTightenedWhenReadAndAFailedWriteIsReported) {
+    writeFile(R"({"googleTranslate.apiKey": "g"})");
+    ::chmod(QFile::encodeName(path()).constData(), 0644);
+    EXPECT_EQ(restart().googleAPIKey(), u"g"_s);
+    EXPECT_EQ(modeOf(path()), 0600u);
+
+    // A folder that cannot be created: the key is not stored, and the caller hears of it.
+    const QString blocked = m_dir.filePath(u"file-not-folder"_s);
+    QFile(blocked).open(QIODevice::WriteOnly);
+    KeyStore elsewhere(blocked + u"/keys.json"_s, m_prefs, QString());
+    EXPECT_FALSE(elsewhere.writeKey(u"k"_s, KeyStore::googleAccount));
 }
 
 TEST_F(KeyStoreTest, TheOldSingleKeyMovesToTheProviderOfTheOldBaseURLHost) {

@@ -1,6 +1,8 @@
 #include "settings/prefs.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
@@ -214,6 +216,25 @@ TEST_F(PrefsTest, AnUnreadableFileReadsAsEmptyAndIsKeptAside) {
     writeFile(R"(["a", "list"])");
     EXPECT_EQ(reopen().aiProvider(), AIProvider::openai);
     EXPECT_TRUE(QFile::exists(path() + u".corrupt"_s));
+}
+
+TEST_F(PrefsTest, AnOverDeepFileIsKeptAsideAndAnUnreadableOneIsNeverReplaced) {
+    const QByteArray deep = "{\"a\":" + QByteArray(200'000, '[') + QByteArray(200'000, ']') + "}";
+    writeFile(deep);
+    Prefs& prefs = reopen();
+    EXPECT_EQ(prefs.aiProvider(), AIProvider::openai);
+    EXPECT_TRUE(prefs.setAIProvider(AIProvider::anthropic));
+    QFile aside(path() + u".corrupt"_s);
+    ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+    EXPECT_EQ(aside.readAll(), deep);
+
+    // Unreadable: the settings stay as they are and every change reports its failure.
+    QFile::remove(path());
+    QDir().mkpath(path());
+    Prefs& blocked = reopen();
+    EXPECT_FALSE(blocked.setAIProvider(AIProvider::google));
+    EXPECT_FALSE(blocked.defaults().setStringList(u"list"_s, {u"a"_s}));
+    EXPECT_TRUE(QFileInfo(path()).isDir());
 }
 
 TEST_F(PrefsTest, WritesFromSeveralThreadsAllLand) {

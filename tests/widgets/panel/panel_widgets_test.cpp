@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -122,6 +123,55 @@ TEST_F(PanelWidgetsTest, FailedFirstActionShowsOnlyTheRedStatus) {
     EXPECT_TRUE(shown(view.statusLabel()));
     EXPECT_EQ(view.statusLabel()->text(), QStringLiteral("Sem conexão"));
     EXPECT_EQ(view.statusLabel()->property("tone").toString(), QStringLiteral("error"));
+}
+
+TEST_F(PanelWidgetsTest, MarkupFromOutsideShowsAsLiteralText) {
+    const QString markup = QStringLiteral("<b style=\"color:red\">Erro</b> &amp; <i>mais</i>");
+    model.translate();
+    engines->last()->fail(Error(markup));
+    model.summarize();
+    engines->last()->succeed(markup, EngineKind::online);
+    model.startAsk();
+    model.sendChat(QStringLiteral("porquê?"));
+    engines->last()->answer->resolve(markup);
+    model.translate();
+    engines->last()->fail(Error(markup));
+
+    const QList<QLabel*> bubbles = view.chatBubbles();
+    for (QLabel* label : {view.statusLabel(), view.resultLabel(), bubbles.value(1)}) {
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->textFormat(), Qt::PlainText);
+        EXPECT_EQ(label->text(), markup);
+        // What is painted is the markup itself: as wide as its characters, tags included.
+        EXPECT_GE(label->sizeHint().width() * 2, label->fontMetrics().horizontalAdvance(markup))
+            << label->objectName().toStdString();
+    }
+}
+
+TEST_F(PanelWidgetsTest, ALongResultScrollsInsideAShortPanelAndIsCut) {
+    QString longResult;
+    for (int i = 0; i < 30'000; ++i)
+        longResult += QStringLiteral("palavra ");
+    model.summarize();
+    engines->last()->succeed(longResult, EngineKind::online);
+    EXPECT_EQ(view.resultLabel()->text().size(), PanelViewModel::maxShownLength + 1);
+    EXPECT_TRUE(view.resultLabel()->text().endsWith(u'…'));
+    EXPECT_GT(*window.fittingHeight(), 2000.0); // measured whole, so the placement can cut it
+
+    // Given the height of a screen, the rows around the result keep their place and the result
+    // scrolls.
+    window.setFrame({200, 100, 340, 600}, false);
+    window.layoutContent();
+    QApplication::processEvents();
+    EXPECT_TRUE(view.resultScroll()->verticalScrollBar()->maximum() > 0);
+    EXPECT_LE(view.resultScroll()->height(), 600);
+    EXPECT_TRUE(view.copyResultButton()->isVisible());
+    EXPECT_LE(view.copyResultButton()->mapTo(&view, QPoint(0, 0)).y() +
+                  view.copyResultButton()->height(),
+              view.height());
+    // Copying takes the whole result, not the cut one.
+    QTest::mouseClick(view.copyResultButton(), Qt::LeftButton);
+    EXPECT_EQ(clipboard.string(), longResult);
 }
 
 TEST_F(PanelWidgetsTest, ChatSendFollowsItsEnablingRule) {
