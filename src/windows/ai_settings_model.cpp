@@ -109,8 +109,9 @@ void AISettingsModel::save() {
     for (auto it = m_aiFieldCache.cbegin(); it != m_aiFieldCache.cend(); ++it) {
         const QString url = it->baseURL.trimmed();
         const QString model = it->model.trimmed();
-        stored = m_prefs.setBaseURL(it.key(), url.isEmpty() ? ovra::defaultBaseURL(it.key()) : url) &&
-                 stored;
+        stored =
+            m_prefs.setBaseURL(it.key(), url.isEmpty() ? ovra::defaultBaseURL(it.key()) : url) &&
+            stored;
         stored =
             m_prefs.setModel(it.key(), model.isEmpty() ? ovra::defaultModel(it.key()) : model) &&
             stored;

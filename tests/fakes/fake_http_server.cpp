@@ -62,10 +62,11 @@ FakeHttpServer::FakeHttpServer() : m_server(std::make_unique<httplib::Server>())
         ++m_openStreams;
         const Stream stream = scripted.stream;
         const auto interval = scripted.dripInterval;
+        // A type the server does not compress: every byte crosses the wire as sent.
         response.set_chunked_content_provider(
-            scripted.contentType,
+            "application/octet-stream",
             [this, stream, interval](std::size_t, httplib::DataSink& sink) {
-                static const std::string chunk(64 * 1024, '[');
+                static const std::string chunk(4 * 1024, '[');
                 const std::size_t size = stream == Stream::endless ? chunk.size() : 1;
                 if (stream == Stream::drip)
                     std::this_thread::sleep_for(interval);

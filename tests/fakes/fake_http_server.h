@@ -36,7 +36,7 @@ public:
     };
     // How a body is sent: whole, or as a chunked stream that goes on until the client hangs up
     // (a hostile server): `endless` sends 64 KiB chunks as fast as they are taken, `drip` sends
-    // one byte every `dripInterval`.
+    // one byte every `dripInterval`. Streams are sent uncompressed, whatever `contentType` says.
     enum class Stream { none, endless, drip };
     struct Response {
         int status = 200;

@@ -28,9 +28,8 @@ void FittingScrollArea::refit() {
 int FittingScrollArea::contentHeight() const {
     if (m_cachedHeight < 0) {
         const QWidget* content = widget();
-        const int forWidth = content && content->hasHeightForWidth()
-                                 ? content->heightForWidth(m_contentWidth)
-                                 : -1;
+        const int forWidth =
+            content && content->hasHeightForWidth() ? content->heightForWidth(m_contentWidth) : -1;
         m_cachedHeight = forWidth >= 0 ? forWidth : (content ? content->sizeHint().height() : 0);
     }
     return m_cachedHeight;

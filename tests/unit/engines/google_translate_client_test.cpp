@@ -92,10 +92,13 @@ TEST_F(GoogleTranslateClientTest, MalformedSuccessBodiesAreDecodingErrors) {
 
 TEST_F(GoogleTranslateClientTest, ARedirectKeepingTheQueryIsNotFollowed) {
     FakeHttpServer otherHost;
-    server.enqueue({302, "", "text/plain", false,
-                    {{"Location", otherHost.url(QStringLiteral("/t?key=") + builtinGoogleKey)
-                                      .toString()
-                                      .toStdString()}}});
+    server.enqueue(
+        {302,
+         "",
+         "text/plain",
+         false,
+         {{"Location",
+           otherHost.url(QStringLiteral("/t?key=") + builtinGoogleKey).toString().toStdString()}}});
     const auto error = expectFailure<GoogleTranslateError>(
         client.translate(QStringLiteral("x"), TargetLanguage::portuguese()));
     EXPECT_EQ(error.status(), 302);

@@ -175,10 +175,13 @@ TEST_F(OnlineAIClientTest, TooDeepOrLargeAnswers) {
 
 TEST_F(OnlineAIClientTest, ARedirectIsAnErrorAndTheKeyStaysHome) {
     FakeHttpServer otherHost;
-    server.enqueue({307, "", "text/plain", false,
-                    {{"Location", otherHost.url(QStringLiteral("/v1/chat/completions"))
-                                      .toString()
-                                      .toStdString()}}});
+    server.enqueue(
+        {307,
+         "",
+         "text/plain",
+         false,
+         {{"Location",
+           otherHost.url(QStringLiteral("/v1/chat/completions")).toString().toStdString()}}});
     const auto error = expectFailure<OnlineAIError>(client.reformulate(QStringLiteral("x")));
     EXPECT_EQ(error.status(), 307);
     EXPECT_EQ(error.description(), QStringLiteral("IA online respondeu com erro 307."));

@@ -315,13 +315,13 @@ TEST_F(PanelViewModelTest, ASelectionTooLongIsNotSentAndThePanelSaysSo) {
     SelectionSnapshot longSelection = PanelEnvironment::snapshot();
     longSelection.text = QString(PanelViewModel::maxSelectionLength + 1, u'a');
     model->configure(longSelection);
-    for (const auto& action : {&PanelViewModel::translate, &PanelViewModel::reformulate,
-                               &PanelViewModel::review, &PanelViewModel::summarize,
-                               &PanelViewModel::startAsk}) {
+    for (const auto& action :
+         {&PanelViewModel::translate, &PanelViewModel::reformulate, &PanelViewModel::review,
+          &PanelViewModel::summarize, &PanelViewModel::startAsk}) {
         (model.get()->*action)();
-        EXPECT_EQ(model->statusMessage(),
-                  QStringLiteral(
-                      "A seleção é longa demais para esta ação (máx. 100.000 caracteres)."));
+        EXPECT_EQ(
+            model->statusMessage(),
+            QStringLiteral("A seleção é longa demais para esta ação (máx. 100.000 caracteres)."));
         EXPECT_TRUE(model->statusIsError());
     }
     model->sendChat(QStringLiteral("e então?"));

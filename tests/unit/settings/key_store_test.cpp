@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace ovra;
@@ -108,8 +108,8 @@ TEST_F(KeyStoreTest, TheFileIsOwnerOnlyAfterEverySaveAndSoIsItsFolder) {
 TEST_F(KeyStoreTest, ADamagedFileReadsAsEmptyAndIsKeptAsideOwnerOnly) {
     const QByteArray deep = QByteArray(200'000, '[') + QByteArray(200'000, ']');
     for (const QByteArray& content :
-         {QByteArray(R"(["onlineAI.apiKey.openai"])"), QByteArray(R"({"googleTranslate.apiKey": "a")"),
-          QByteArray(), deep}) {
+         {QByteArray(R"(["onlineAI.apiKey.openai"])"),
+          QByteArray(R"({"googleTranslate.apiKey": "a")"), QByteArray(), deep}) {
         writeFile(content);
         ::chmod(QFile::encodeName(path()).constData(), 0644);
         KeyStore& keys = restart();

@@ -1,8 +1,8 @@
 #include "settings/prefs.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
