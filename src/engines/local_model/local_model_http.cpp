@@ -1,0 +1,21 @@
+#include "engines/local_model/local_model_http.h"
+
+namespace ovra::LocalModelHttp {
+
+namespace {
+// A list of installed models is small; a server sending more is not one to believe.
+constexpr qint64 maxResponseBytes = 1024 * 1024;
+} // namespace
+
+QCoro::Task<HttpResponse> get(QNetworkAccessManager& manager, QUrl url,
+                              std::chrono::milliseconds timeout, CancelToken token) {
+    HttpClient http(manager);
+    HttpClient::Request request;
+    request.url = std::move(url);
+    request.timeout = timeout;
+    request.deadline = timeout;
+    request.maxResponseBytes = maxResponseBytes;
+    co_return co_await http.get(std::move(request), std::move(token));
+}
+
+} // namespace ovra::LocalModelHttp
