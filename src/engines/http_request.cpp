@@ -27,7 +27,6 @@ struct ReadState {
     bool pastDeadline = false;
 };
 
-constexpr qint64 readAheadBytes = 64 * 1024;
 
 } // namespace
 
@@ -112,9 +111,6 @@ QCoro::Task<HttpResponse> HttpClient::send(QByteArray verb, Request request, Can
         verb == "GET" ? m_manager->get(networkRequest)
                       : m_manager->sendCustomRequest(networkRequest, verb, request.body));
     QNetworkReply* raw = reply.get();
-    // Qt's network thread reads ahead only this far, so aborting at the cap leaves little
-    // buffered behind it.
-    raw->setReadBufferSize(readAheadBytes);
     auto state = std::make_shared<ReadState>();
     const qint64 cap = request.maxResponseBytes;
 

@@ -66,10 +66,12 @@ FakeHttpServer::FakeHttpServer() : m_server(std::make_unique<httplib::Server>())
         response.set_chunked_content_provider(
             "application/octet-stream",
             [this, stream, interval](std::size_t, httplib::DataSink& sink) {
-                static const std::string chunk(4 * 1024, '[');
+                static const std::string chunk(16 * 1024, '[');
                 const std::size_t size = stream == Stream::endless ? chunk.size() : 1;
-                if (stream == Stream::drip)
-                    std::this_thread::sleep_for(interval);
+                // Paced, not flat out: a flood of loopback data starves the client's event
+                // loop and makes the test's timing depend on the machine.
+                std::this_thread::sleep_for(stream == Stream::drip ? interval
+                                                                   : std::chrono::milliseconds(1));
                 if (m_stopping || !sink.write(chunk.data(), size))
                     return false;
                 m_streamedBytes += size;

@@ -35,7 +35,7 @@ public:
         std::string param(const std::string& name) const;
     };
     // How a body is sent: whole, or as a chunked stream that goes on until the client hangs up
-    // (a hostile server): `endless` sends 64 KiB chunks as fast as they are taken, `drip` sends
+    // (a hostile server): `endless` sends 16 KiB every millisecond, `drip` sends
     // one byte every `dripInterval`. Streams are sent uncompressed, whatever `contentType` says.
     enum class Stream { none, endless, drip };
     struct Response {
