@@ -13,6 +13,12 @@ ResponseDecodingError::ResponseDecodingError()
 
 namespace ResponseDecoding {
 
+namespace {
+nlohmann::json parseCopy(QByteArray body) {
+    return BoundedJson::parse(body);
+}
+} // namespace
+
 nlohmann::json parse(const QByteArray& body) {
     nlohmann::json value = BoundedJson::parse(body);
     if (value.is_discarded())
@@ -23,8 +29,10 @@ nlohmann::json parse(const QByteArray& body) {
 QCoro::Task<nlohmann::json> parseOffThread(QByteArray body) {
     if (body.size() <= inlineParseBytes)
         co_return parse(body);
-    nlohmann::json value =
-        co_await QtConcurrent::run([body = std::move(body)] { return BoundedJson::parse(body); });
+    // Built apart from the await, from a plain function: g++ 12 mis-compiles captures and
+    // temporaries inside an await expression.
+    QFuture<nlohmann::json> parsing = QtConcurrent::run(parseCopy, body);
+    nlohmann::json value = co_await parsing;
     if (value.is_discarded())
         throw ResponseDecodingError();
     co_return value;
