@@ -27,7 +27,6 @@ struct ReadState {
     bool pastDeadline = false;
 };
 
-
 } // namespace
 
 HttpTransportError::HttpTransportError(Kind kind) : Error(descriptionFor(kind)), m_kind(kind) {}

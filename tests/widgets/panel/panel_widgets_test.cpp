@@ -158,7 +158,7 @@ TEST_F(PanelWidgetsTest, ALongResultScrollsInsideAShortPanelAndIsCut) {
     engines->last()->succeed(longResult, EngineKind::online);
     EXPECT_EQ(view.resultLabel()->text().size(), PanelViewModel::maxShownLength + 1);
     EXPECT_TRUE(view.resultLabel()->text().endsWith(u'…'));
-    QApplication::processEvents(); // as before the controller's re-fit
+    QApplication::processEvents();              // as before the controller's re-fit
     EXPECT_GT(*window.fittingHeight(), 2000.0); // measured whole, so the placement can cut it
 
     // Given the height of a screen, the rows around the result keep their place and the result
