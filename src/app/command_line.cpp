@@ -30,7 +30,8 @@ CommandLineRequest parse(const QStringList& arguments) {
                                      QStringLiteral("Show the version and exit."));
     const QCommandLineOption capture(
         QStringLiteral("capture"),
-        QStringLiteral("Show the panel for the selection under the pointer, as the shortcut does."));
+        QStringLiteral(
+            "Show the panel for the selection under the pointer, as the shortcut does."));
     const QCommandLineOption preferences(QStringLiteral("preferences"),
                                          QStringLiteral("Open the preferences window."));
     const QCommandLineOption quit(QStringLiteral("quit"),
@@ -50,14 +51,13 @@ CommandLineRequest parse(const QStringList& arguments) {
     if (parser.isSet(help)) {
         request.kind = CommandLineRequest::Kind::help;
         // Without an application object the parser cannot know the program's name.
-        request.output = parser.helpText().replace(QStringLiteral("<executable_name>"),
-                                                   QStringLiteral("ovra"));
+        request.output =
+            parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("ovra"));
         return request;
     }
     if (parser.isSet(version)) {
         request.kind = CommandLineRequest::Kind::version;
-        request.output =
-            QStringLiteral("ovra ") + QLatin1String(deployment::appVersion) + u'\n';
+        request.output = QStringLiteral("ovra ") + QLatin1String(deployment::appVersion) + u'\n';
         return request;
     }
     QStringList actions;
@@ -66,8 +66,7 @@ CommandLineRequest parse(const QStringList& arguments) {
             actions.append(option->names().constFirst());
     }
     if (actions.size() > 1)
-        return failure(QStringLiteral("choose one of --") +
-                       actions.join(QStringLiteral(", --")));
+        return failure(QStringLiteral("choose one of --") + actions.join(QStringLiteral(", --")));
     request.action = actions.value(0);
     request.verbose = parser.isSet(verbose);
     return request;

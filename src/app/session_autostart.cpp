@@ -55,17 +55,18 @@ bool SessionAutostart::setEnabled(bool enabled) {
     const QString path = entryPath();
     if (!enabled)
         return !QFileInfo::exists(path) || QFile::remove(path);
-    const QString entry = QStringLiteral("[Desktop Entry]\n"
-                                         "Type=Application\n"
-                                         "Name=Ovra\n"
-                                         "Comment=Translate the text you select, in any application\n"
-                                         "Exec=") +
-                          execArgument(m_program) +
-                          QStringLiteral("\n"
-                                         "Icon=ovra\n"
-                                         "Terminal=false\n"
-                                         "NoDisplay=true\n"
-                                         "X-GNOME-Autostart-enabled=true\n");
+    const QString entry =
+        QStringLiteral("[Desktop Entry]\n"
+                       "Type=Application\n"
+                       "Name=Ovra\n"
+                       "Comment=Translate the text you select, in any application\n"
+                       "Exec=") +
+        execArgument(m_program) +
+        QStringLiteral("\n"
+                       "Icon=ovra\n"
+                       "Terminal=false\n"
+                       "NoDisplay=true\n"
+                       "X-GNOME-Autostart-enabled=true\n");
     return writeFileAtomically(path, entry.toUtf8(), 0644, 0755);
 }
 

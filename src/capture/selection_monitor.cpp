@@ -134,7 +134,8 @@ void SelectionMonitor::captureNow(bool isRetry) {
     qCInfo(lcCapture).nospace() << "accessibility stage " << (snapshot ? "found" : "found no")
                                 << " selection in " << timer.elapsed() << " ms"
                                 << (isRetry ? " (retry)" : "") << ", app "
-                                << (snapshot ? snapshot->bundleID : frontmostForLog(m_platform.workspace));
+                                << (snapshot ? snapshot->bundleID
+                                             : frontmostForLog(m_platform.workspace));
     if (!snapshot) {
         if (!isRetry) {
             scheduleCapture(m_lastTriggerMouseLocation, true);

@@ -56,9 +56,9 @@ ApplicationBus::Claim ApplicationBus::claim() {
         qCInfo(lcPlatform) << "could not export" << objectPath();
         return Claim::noBus;
     }
-    const auto reply = bus.interface()->registerService(
-        serviceName(), QDBusConnectionInterface::DontQueueService,
-        QDBusConnectionInterface::DontAllowReplacement);
+    const auto reply =
+        bus.interface()->registerService(serviceName(), QDBusConnectionInterface::DontQueueService,
+                                         QDBusConnectionInterface::DontAllowReplacement);
     if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered) {
         bus.unregisterObject(objectPath());
         qCInfo(lcPlatform) << "bus name" << serviceName() << "is held by a running instance";
@@ -88,7 +88,8 @@ void ApplicationBus::Open(const QStringList&, const QVariantMap&) {
 }
 
 void ApplicationBus::run(const QString& action) {
-    qCInfo(lcPlatform) << "bus request:" << (action.isEmpty() ? QStringLiteral("activate") : action);
+    qCInfo(lcPlatform) << "bus request:"
+                       << (action.isEmpty() ? QStringLiteral("activate") : action);
     // After the reply has gone out: "quit" must not end the process under its own answer.
     QTimer::singleShot(0, this, [this, action] {
         if (onAction)
@@ -115,8 +116,8 @@ void requestFromRunningInstance(const QString& action, std::function<void(bool a
                      [done = std::move(done)](QDBusPendingCallWatcher* call) {
                          call->deleteLater();
                          if (call->isError())
-                             qCInfo(lcPlatform) << "running instance did not answer:"
-                                                << call->error().name();
+                             qCInfo(lcPlatform)
+                                 << "running instance did not answer:" << call->error().name();
                          done(!call->isError());
                      });
 }

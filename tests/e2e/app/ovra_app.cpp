@@ -231,7 +231,7 @@ bool OvraProcess::start() {
     if (!writeFile(config + QStringLiteral("/ovra/defaults.json"),
                    QJsonDocument(settings).toJson()) ||
         !writeFile(keys, QJsonDocument(QJsonObject{{QStringLiteral("onlineAI.apiKey.custom"),
-                                                     m_options.apiKey}})
+                                                    m_options.apiKey}})
                              .toJson()))
         return false;
     QFile::setPermissions(keys, QFileDevice::ReadOwner | QFileDevice::WriteOwner);

@@ -51,10 +51,10 @@ protected:
 
     // The visible window of the program whose title holds `name`, empty when there is none.
     QString windowNamed(const QString& name) {
-        const ToolResult found = runTool(
-            QStringLiteral("xdotool"),
-            {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-             QString::number(ovra().pid()), QStringLiteral("--name"), name});
+        const ToolResult found = runTool(QStringLiteral("xdotool"),
+                                         {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                          QStringLiteral("--pid"), QString::number(ovra().pid()),
+                                          QStringLiteral("--name"), name});
         return found.exitCode == 0 ? found.output.section(u'\n', 0, 0).trimmed() : QString();
     }
 
@@ -68,8 +68,9 @@ TEST_F(SessionInstance, ASecondPlainStartOpensThePreferencesOfTheFirst) {
     ASSERT_TRUE(windowNamed(QStringLiteral("Prefer")).isEmpty());
     startAgain({});
     QString window;
-    ASSERT_TRUE(waitUntil([&] { return !(window = windowNamed(QStringLiteral("Prefer"))).isEmpty(); }))
-        << "the running program opened no preferences window";
+    ASSERT_TRUE(waitUntil([&] {
+        return !(window = windowNamed(QStringLiteral("Prefer"))).isEmpty();
+    })) << "the running program opened no preferences window";
     EXPECT_TRUE(ovra().isRunning());
     // Out of the way of the selections that follow.
     xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window,
@@ -86,8 +87,9 @@ TEST_F(SessionInstance, CaptureFromTheCommandLineShowsThePanelForTheSelection) {
     ASSERT_TRUE(ovra().waitForPanel()) << "no panel for the keyboard selection";
     std::optional<QPoint> translate;
     ASSERT_TRUE(waitUntil([&] {
-        return (translate = ovra().elementCentre(QStringLiteral("push button"),
-                                                 QStringLiteral("Traduzir"))).has_value();
+        return (translate =
+                    ovra().elementCentre(QStringLiteral("push button"), QStringLiteral("Traduzir")))
+            .has_value();
     }));
     ASSERT_TRUE(clickAt(*translate));
     ASSERT_TRUE(waitUntil([&] { return ovra().hasElement(QStringLiteral("label"), answer); }, 10s))
@@ -108,7 +110,8 @@ TEST_F(SessionInstance, QuitEndsTheProgramAndItsDiagnosticsKeepTheSecrets) {
     startAgain({QStringLiteral("--quit")});
 
     const QString log = ovra().errorOutput();
-    for (const char* category : {"ovra.capture: ", "ovra.engines: ", "ovra.panel: ", "ovra.platform: "})
+    for (const char* category :
+         {"ovra.capture: ", "ovra.engines: ", "ovra.panel: ", "ovra.platform: "})
         EXPECT_TRUE(log.contains(QLatin1String(category))) << "nothing from " << category;
     EXPECT_FALSE(log.contains(selection)) << "the selection is in the log";
     EXPECT_FALSE(log.contains(apiKey.mid(6))) << "the key is in the log";

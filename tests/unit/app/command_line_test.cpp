@@ -46,7 +46,11 @@ INSTANTIATE_TEST_SUITE_P(
         Case{{s("--version")}, Kind::version, {}, false, "ovra 0."},
         // Mistakes say what is wrong and where to look.
         Case{{s("--frobnicate")}, Kind::error, {}, false, "Unknown option 'frobnicate'"},
-        Case{{s("--capture"), s("--quit")}, Kind::error, {}, false, "choose one of --capture, --quit"},
+        Case{{s("--capture"), s("--quit")},
+             Kind::error,
+             {},
+             false,
+             "choose one of --capture, --quit"},
         Case{{s("file.txt")}, Kind::error, {}, false, "unexpected argument 'file.txt'"},
         Case{{s("--capture=now")}, Kind::error, {}, false, "ovra --help"}));
 
