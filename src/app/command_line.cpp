@@ -50,9 +50,14 @@ CommandLineRequest parse(const QStringList& arguments) {
     CommandLineRequest request;
     if (parser.isSet(help)) {
         request.kind = CommandLineRequest::Kind::help;
-        // Without an application object the parser cannot know the program's name.
-        request.output =
-            parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("ovra"));
+        // The program's name, whatever path it was started by (and with no application object,
+        // the parser knows none).
+        QString text = parser.helpText();
+        const qsizetype nameStart = text.indexOf(u' ') + 1;
+        const qsizetype nameEnd = text.indexOf(QStringLiteral(" [options]"));
+        if (nameStart > 0 && nameEnd > nameStart)
+            text.replace(nameStart, nameEnd - nameStart, QStringLiteral("ovra"));
+        request.output = text;
         return request;
     }
     if (parser.isSet(version)) {

@@ -349,7 +349,7 @@ TEST_F(DelegateTest, ActionsFromOutsideRunTheMenuCommands) {
     EXPECT_EQ(delegate->panelController()->currentSnapshot()->text, QStringLiteral("bound key"));
 
     ui.shown.clear();
-    for (const QString action : {QStringLiteral(""), QStringLiteral("preferences"),
+    for (const QString& action : {QStringLiteral(""), QStringLiteral("preferences"),
                                  QStringLiteral("engines"), QStringLiteral("quit")})
         EXPECT_TRUE(delegate->activateAction(action)) << action.toStdString();
     EXPECT_FALSE(delegate->activateAction(QStringLiteral("reboot")));

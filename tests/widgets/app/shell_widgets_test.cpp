@@ -10,6 +10,7 @@
 #include "settings/key_store.h"
 #include "settings/prefs.h"
 #include "support/virtual_clock.h"
+#include "app/session_autostart.h"
 #include "windows/preferences_model.h"
 #include "windows/widgets/ai_settings_window.h"
 #include "windows/widgets/preferences_view.h"
@@ -17,7 +18,9 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QCheckBox>
 #include <QDialog>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -213,6 +216,18 @@ TEST(ShellWidgets, PreferencesRecordAShortcutAndSwitchLanguageAtOnce) {
     controller.show();
     EXPECT_EQ(controller.window(), window);
     EXPECT_TRUE(window->isVisible());
+
+    // The session-start row shows the autostart entry as it is each time the window opens.
+    auto* session = window->findChild<QCheckBox*>(QStringLiteral("startWithSession"));
+    ASSERT_NE(session, nullptr);
+    session->click();
+    EXPECT_TRUE(QFile::exists(SessionAutostart::entryPath()));
+    window->hide();
+    ASSERT_TRUE(QFile::remove(SessionAutostart::entryPath())); // by hand
+    controller.show();
+    EXPECT_FALSE(session->isChecked());
+    // The offscreen platform has no tray: the window says how to come back to it.
+    EXPECT_FALSE(window->findChild<QLabel*>(QStringLiteral("noTrayNotice"))->isHidden());
 }
 
 } // namespace
