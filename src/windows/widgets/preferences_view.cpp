@@ -78,7 +78,8 @@ PreferencesView::PreferencesView(PreferencesModel& model, QWidget* parent)
     layout->addWidget(m_heading);
     m_noTrayNotice = WindowPresenter::caption(QString());
     m_noTrayNotice->setObjectName(QStringLiteral("noTrayNotice"));
-    m_noTrayNotice->setVisible(false);
+    m_noTrayNotice->setFixedWidth(contentWidth);
+    m_noTrayNotice->setVisible(!QSystemTrayIcon::isSystemTrayAvailable());
     layout->addWidget(m_noTrayNotice);
 
     // Shortcut.
@@ -311,7 +312,11 @@ void PreferencesView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     // Both can change while the window is away: the entry by hand, the tray with the desktop.
     m_startWithSession->setChecked(m_model.startsWithSession());
-    m_noTrayNotice->setVisible(!QSystemTrayIcon::isSystemTrayAvailable());
+    if (const bool noTray = !QSystemTrayIcon::isSystemTrayAvailable();
+        noTray != m_noTrayNotice->isVisibleTo(this)) {
+        m_noTrayNotice->setVisible(noTray);
+        layout()->activate();
+    }
     m_model.viewShown();
 }
 
