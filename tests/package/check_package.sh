@@ -2,7 +2,7 @@
 # Builds the Debian package from a configured and built tree, unpacks it into a temporary folder
 # and checks what a user gets: the desktop entry and the AppStream data validate, the icons, the
 # manual page and the package relations are there, and the unpacked program runs.
-# Usage: check_package.sh BUILD_DIR
+# Usage: check_package.sh BUILD_DIR   (built: the ovra and ovra_icons targets at least)
 set -euo pipefail
 build=$(cd "$1" && pwd)
 
