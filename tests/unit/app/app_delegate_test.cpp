@@ -350,7 +350,7 @@ TEST_F(DelegateTest, ActionsFromOutsideRunTheMenuCommands) {
 
     ui.shown.clear();
     for (const QString& action : {QStringLiteral(""), QStringLiteral("preferences"),
-                                 QStringLiteral("engines"), QStringLiteral("quit")})
+                                  QStringLiteral("engines"), QStringLiteral("quit")})
         EXPECT_TRUE(delegate->activateAction(action)) << action.toStdString();
     EXPECT_FALSE(delegate->activateAction(QStringLiteral("reboot")));
     clock.runDue();

@@ -1,4 +1,5 @@
 #include "app/app_delegate.h"
+#include "app/session_autostart.h"
 #include "app/widgets/app_windows.h"
 #include "app/widgets/status_menu.h"
 #include "capture/selection_monitor.h"
@@ -10,15 +11,14 @@
 #include "settings/key_store.h"
 #include "settings/prefs.h"
 #include "support/virtual_clock.h"
-#include "app/session_autostart.h"
 #include "windows/preferences_model.h"
 #include "windows/widgets/ai_settings_window.h"
 #include "windows/widgets/preferences_view.h"
 #include "windows/widgets/preferences_window.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QFile>
 #include <QLabel>
