@@ -2,6 +2,8 @@
 # Installs what is needed, builds, and runs every test: once in a plain build and once built
 # with AddressSanitizer and UndefinedBehaviorSanitizer; then runs every fuzz target for
 # OVRA_FUZZ_SECONDS (60) on its seed corpus.
+# Each build type has its own folder: build/ (Debug), build-sanitize/, build-fuzz/; scripts/run.sh
+# and scripts/package.sh use build-release/.
 # Usage: scripts/test.sh [--plain-only]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,6 +17,7 @@ run_suite() {
     # Tests need no optimisation; an unoptimised build is much quicker to compile.
     cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug "$@" >/dev/null
     cmake --build "$dir" -j "$jobs"
+    # Unit and widget tests, and the Debian package built from this tree and checked unpacked.
     ctest --test-dir "$dir" --output-on-failure -j "$jobs" -LE e2e
     # The end-to-end tests drive a whole headless desktop; one that fails is run once more, and
     # its first failure stays in the output.

@@ -1,5 +1,8 @@
 #include "capture/selection_monitor.h"
 
+#include "support/log_categories.h"
+
+#include <QElapsedTimer>
 #include <QHash>
 
 namespace ovra {
@@ -15,6 +18,14 @@ bool isSelectionKeyUp(const InputEvent& event) {
     const bool shortcutModifier =
         event.modifiers.testFlag(Modifier::Control) || event.modifiers.testFlag(Modifier::Super);
     return shortcutModifier && event.charactersIgnoringModifiers.toLower() == u"a";
+}
+
+// The frontmost application's id, asked for only while diagnostics are on.
+QString frontmostForLog(WorkspaceServices& workspace) {
+    if (!lcCapture().isInfoEnabled())
+        return {};
+    const auto app = workspace.frontmostApplication();
+    return app ? app->bundleID : QStringLiteral("(none)");
 }
 
 } // namespace
@@ -113,10 +124,18 @@ void SelectionMonitor::scheduleCapture(std::optional<QPointF> mouseLocation, boo
 
 void SelectionMonitor::captureNow(bool isRetry) {
     if (!m_platform.accessibility.isProcessTrusted()) {
+        qCInfo(lcCapture) << "nothing shown: accessibility is off";
         dismiss();
         return;
     }
+    QElapsedTimer timer;
+    timer.start();
     const auto snapshot = m_bridge.captureSelection(m_lastTriggerMouseLocation);
+    qCInfo(lcCapture).nospace() << "accessibility stage " << (snapshot ? "found" : "found no")
+                                << " selection in " << timer.elapsed() << " ms"
+                                << (isRetry ? " (retry)" : "") << ", app "
+                                << (snapshot ? snapshot->bundleID
+                                             : frontmostForLog(m_platform.workspace));
     if (!snapshot) {
         if (!isRetry) {
             scheduleCapture(m_lastTriggerMouseLocation, true);
@@ -127,6 +146,7 @@ void SelectionMonitor::captureNow(bool isRetry) {
         return;
     }
     if (m_suppressedSignature && *m_suppressedSignature == signature(*snapshot)) {
+        qCInfo(lcCapture) << "nothing shown: the panel was closed on this selection";
         dismiss(); // the selection the user closed the panel on; the suppression stays
         return;
     }
@@ -134,6 +154,7 @@ void SelectionMonitor::captureNow(bool isRetry) {
     if (isAllowed(*snapshot)) {
         show(*snapshot);
     } else {
+        qCInfo(lcCapture) << "nothing shown: app" << snapshot->bundleID << "is ignored or is Ovra";
         dismiss();
     }
 }
@@ -152,18 +173,29 @@ QCoro::Task<void> SelectionMonitor::runManualCapture(QPointF mouseLocation) {
     const std::weak_ptr<int> alive = m_lifetime;
     m_suppressedSignature.reset();
     if (!m_platform.accessibility.isProcessTrusted()) {
+        qCInfo(lcCapture) << "manual capture: nothing shown: accessibility is off";
         dismiss();
         co_return;
     }
+    QElapsedTimer timer;
+    timer.start();
     if (const auto snapshot = m_bridge.captureSelection(mouseLocation);
         snapshot && isAllowed(*snapshot)) {
+        qCInfo(lcCapture) << "manual capture: accessibility stage found the selection in"
+                          << timer.elapsed() << "ms, app" << snapshot->bundleID;
         show(*snapshot);
         co_return;
     }
+    qCInfo(lcCapture) << "manual capture: accessibility stage found nothing usable in"
+                      << timer.elapsed() << "ms; trying the copy stage";
+    timer.restart();
     // The copy capture applies the own- and ignored-application rules to the frontmost app.
     const auto copied = co_await m_copyCapture.capture(mouseLocation, m_manualCaptures.token());
     if (alive.expired())
         co_return;
+    qCInfo(lcCapture) << "manual capture: copy stage" << (copied ? "found" : "found no")
+                      << "selection in" << timer.elapsed() << "ms, app"
+                      << frontmostForLog(m_platform.workspace);
     if (copied) {
         show(*copied);
     } else {

@@ -1,5 +1,7 @@
 #include "engines/http_request.h"
 
+#include "support/log_categories.h"
+
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>
 #include <QTimer>
@@ -159,6 +161,9 @@ QCoro::Task<HttpResponse> HttpClient::send(QByteArray verb, Request request, Can
 
     const QNetworkReply::NetworkError error = raw->error();
     const QVariant status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    // Host and path only: a query may carry a key.
+    qCInfo(lcEngines) << "POST" << request.url.host() + request.url.path() << "status"
+                      << status.toInt() << "network error" << int(error);
     if (!isTransportLevel(error) && status.isValid())
         co_return HttpResponse{status.toInt(), std::move(state->body)};
     if (error == QNetworkReply::NoError)

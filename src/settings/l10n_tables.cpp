@@ -72,6 +72,9 @@ const Table& portuguese() {
         {u"prefs.openEngines"_s, u"Motores online…"_s},
         {u"prefs.openIgnored"_s, u"Apps ignorados…"_s},
         {u"prefs.close"_s, u"Fechar"_s},
+        {u"prefs.startWithSession"_s, u"Abrir ao iniciar a sessão"_s},
+        {u"prefs.noTrayNotice"_s,
+         u"Não há bandeja do sistema nesta área de trabalho. O Ovra continua aberto: para voltar a estas preferências, abra o Ovra de novo; para traduzir uma seleção, use o atalho de teclado."_s},
     };
     return table;
 }
@@ -143,6 +146,9 @@ const Table& english() {
         {u"prefs.openEngines"_s, u"Online engines…"_s},
         {u"prefs.openIgnored"_s, u"Ignored apps…"_s},
         {u"prefs.close"_s, u"Close"_s},
+        {u"prefs.startWithSession"_s, u"Open at login"_s},
+        {u"prefs.noTrayNotice"_s,
+         u"This desktop has no system tray. Ovra keeps running: to come back to these preferences, start Ovra again; to translate a selection, use the keyboard shortcut."_s},
     };
     return table;
 }
@@ -215,6 +221,9 @@ const Table& spanish() {
         {u"prefs.openEngines"_s, u"Motores en línea…"_s},
         {u"prefs.openIgnored"_s, u"Apps ignoradas…"_s},
         {u"prefs.close"_s, u"Cerrar"_s},
+        {u"prefs.startWithSession"_s, u"Abrir al iniciar la sesión"_s},
+        {u"prefs.noTrayNotice"_s,
+         u"Este escritorio no tiene bandeja del sistema. Ovra sigue abierto: para volver a estas preferencias, abre Ovra de nuevo; para traducir una selección, usa el atajo de teclado."_s},
     };
     return table;
 }
@@ -286,6 +295,9 @@ const Table& french() {
         {u"prefs.openEngines"_s, u"Moteurs en ligne…"_s},
         {u"prefs.openIgnored"_s, u"Apps ignorées…"_s},
         {u"prefs.close"_s, u"Fermer"_s},
+        {u"prefs.startWithSession"_s, u"Ouvrir à l’ouverture de session"_s},
+        {u"prefs.noTrayNotice"_s,
+         u"Ce bureau n’a pas de zone de notification. Ovra reste ouvert : pour revenir à ces préférences, relancez Ovra ; pour traduire une sélection, utilisez le raccourci clavier."_s},
     };
     return table;
 }
@@ -358,6 +370,9 @@ const Table& german() {
         {u"prefs.openEngines"_s, u"Online-Engines…"_s},
         {u"prefs.openIgnored"_s, u"Ignorierte Apps…"_s},
         {u"prefs.close"_s, u"Schließen"_s},
+        {u"prefs.startWithSession"_s, u"Bei der Anmeldung öffnen"_s},
+        {u"prefs.noTrayNotice"_s,
+         u"Diese Arbeitsfläche hat keinen Infobereich. Ovra läuft weiter: Um zu diesen Einstellungen zurückzukehren, starten Sie Ovra erneut; um eine Auswahl zu übersetzen, verwenden Sie das Tastenkürzel."_s},
     };
     return table;
 }
@@ -429,6 +444,9 @@ const Table& italian() {
         {u"prefs.openEngines"_s, u"Motori online…"_s},
         {u"prefs.openIgnored"_s, u"App ignorate…"_s},
         {u"prefs.close"_s, u"Chiudi"_s},
+        {u"prefs.startWithSession"_s, u"Apri all’avvio della sessione"_s},
+        {u"prefs.noTrayNotice"_s,
+         u"Questo desktop non ha un’area di notifica. Ovra resta aperto: per tornare a queste preferenze, avvia di nuovo Ovra; per tradurre una selezione, usa la scorciatoia da tastiera."_s},
     };
     return table;
 }

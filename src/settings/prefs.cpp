@@ -220,4 +220,12 @@ void Prefs::setSuppressNoKeyWarning(bool value) {
     m_defaults.setBoolean(Keys::suppressNoKeyWarning, value);
 }
 
+bool Prefs::didShowNoTrayNotice() const {
+    return m_defaults.boolean(Keys::didShowNoTrayNotice).value_or(false);
+}
+
+void Prefs::setDidShowNoTrayNotice(bool value) {
+    m_defaults.setBoolean(Keys::didShowNoTrayNotice, value);
+}
+
 } // namespace ovra

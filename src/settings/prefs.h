@@ -39,6 +39,7 @@ public:
         static inline const QString legacyIgnoredBundleIDs = QStringLiteral("ignoredBundleIDs");
         static inline const QString didShowWelcome = QStringLiteral("didShowWelcome");
         static inline const QString suppressNoKeyWarning = QStringLiteral("suppressNoKeyWarning");
+        static inline const QString didShowNoTrayNotice = QStringLiteral("didShowNoTrayNotice");
     };
     static constexpr qint64 defaultHotKeyCode = 17;        // the T key
     static constexpr qint64 defaultHotKeyModifiers = 2304; // command + option
@@ -87,6 +88,9 @@ public:
     void setDidShowWelcome(bool value);
     bool suppressNoKeyWarning() const;
     void setSuppressNoKeyWarning(bool value);
+    // Preferences were opened once because the desktop shows no tray.
+    bool didShowNoTrayNotice() const;
+    void setDidShowNoTrayNotice(bool value);
 
 private:
     QString providerValue(const QString& prefix, const QString& legacyKey, AIProvider provider,

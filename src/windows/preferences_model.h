@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/session_autostart.h"
 #include "settings/catalogues.h"
 #include "support/cancellation.h"
 #include "windows/language_pack_list.h"
@@ -52,6 +53,11 @@ public:
     // The pack language's name in the current interface language.
     QString languageName(const QString& code) const;
 
+    // Whether the session starts Ovra, read from the autostart entry each time.
+    bool startsWithSession() const { return m_autostart.isEnabled(); }
+    // Writes or removes the entry; startsWithSessionChanged tells the state that resulted.
+    void setStartsWithSession(bool enabled);
+
     // The window came on screen: look at every pack again, until it leaves the screen.
     void viewShown();
     void viewHidden();
@@ -60,6 +66,7 @@ Q_SIGNALS:
     void appLanguageChanged();
     void shortcutChanged();
     void recordingChanged(bool recording);
+    void startsWithSessionChanged(bool enabled);
 
 private:
     Prefs& m_prefs;
@@ -70,6 +77,7 @@ private:
     bool m_isRecording = false;
     std::unique_ptr<LanguagePackList> m_packs;
     std::unique_ptr<CancelSource> m_visibleRefresh;
+    SessionAutostart m_autostart;
 };
 
 } // namespace ovra

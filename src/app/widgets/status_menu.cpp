@@ -1,12 +1,16 @@
 #include "app/widgets/status_menu.h"
 
 #include "app/app_delegate.h"
+#include "support/log_categories.h"
 
 #include <QCursor>
+#include <QDBusConnection>
+#include <QDBusServiceWatcher>
 #include <QIcon>
 #include <QMenu>
 #include <QPointer>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 namespace ovra {
 
@@ -63,6 +67,21 @@ StatusItem::StatusItem(AppDelegate& delegate, QObject* parent)
             });
     rebuild();
     m_tray->show();
+    // Trays on the session bus announce themselves through this watcher; when it leaves, the icon
+    // may have nowhere to go.
+    auto* watcher = new QDBusServiceWatcher(QStringLiteral("org.kde.StatusNotifierWatcher"),
+                                            QDBusConnection::sessionBus(),
+                                            QDBusServiceWatcher::WatchForUnregistration, this);
+    connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this, &StatusItem::checkTray);
+    QTimer::singleShot(0, this, &StatusItem::checkTray);
+}
+
+void StatusItem::checkTray() {
+    if (m_reportedUnavailable || QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    qCInfo(lcPlatform) << "no system tray on this desktop";
+    m_reportedUnavailable = true;
+    m_delegate.statusItemUnavailable();
 }
 
 StatusItem::~StatusItem() {

@@ -97,3 +97,27 @@ TEST_F(PreferencesModelTest, ShowingTheViewLooksAtEveryPackAndHidingStopsIt) {
 }
 
 } // namespace
+
+namespace {
+
+// The row follows the autostart entry in the test run's own XDG_CONFIG_HOME.
+TEST_F(PreferencesModelTest, TheSessionStartRowWritesAndReadsTheAutostartEntry) {
+    QFile::remove(SessionAutostart::entryPath());
+    EXPECT_FALSE(model->startsWithSession());
+    QList<bool> reported;
+    QObject::connect(model.get(), &PreferencesModel::startsWithSessionChanged,
+                     [&](bool on) { reported.append(on); });
+
+    model->setStartsWithSession(true);
+    EXPECT_TRUE(QFile::exists(SessionAutostart::entryPath()));
+    EXPECT_TRUE(model->startsWithSession());
+    ASSERT_TRUE(QFile::remove(SessionAutostart::entryPath()));
+    EXPECT_FALSE(model->startsWithSession());
+
+    model->setStartsWithSession(true);
+    model->setStartsWithSession(false);
+    EXPECT_FALSE(QFile::exists(SessionAutostart::entryPath()));
+    EXPECT_EQ(reported, (QList<bool>{true, true, false}));
+}
+
+} // namespace

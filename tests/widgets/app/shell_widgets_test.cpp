@@ -1,4 +1,5 @@
 #include "app/app_delegate.h"
+#include "app/session_autostart.h"
 #include "app/widgets/app_windows.h"
 #include "app/widgets/status_menu.h"
 #include "capture/selection_monitor.h"
@@ -16,8 +17,10 @@
 #include "windows/widgets/preferences_window.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -213,6 +216,18 @@ TEST(ShellWidgets, PreferencesRecordAShortcutAndSwitchLanguageAtOnce) {
     controller.show();
     EXPECT_EQ(controller.window(), window);
     EXPECT_TRUE(window->isVisible());
+
+    // The session-start row shows the autostart entry as it is each time the window opens.
+    auto* session = window->findChild<QCheckBox*>(QStringLiteral("startWithSession"));
+    ASSERT_NE(session, nullptr);
+    session->click();
+    EXPECT_TRUE(QFile::exists(SessionAutostart::entryPath()));
+    window->hide();
+    ASSERT_TRUE(QFile::remove(SessionAutostart::entryPath())); // by hand
+    controller.show();
+    EXPECT_FALSE(session->isChecked());
+    // The offscreen platform has no tray: the window says how to come back to it.
+    EXPECT_FALSE(window->findChild<QLabel*>(QStringLiteral("noTrayNotice"))->isHidden());
 }
 
 } // namespace
