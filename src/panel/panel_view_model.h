@@ -40,7 +40,7 @@ public:
     static constexpr Duration layoutNotificationDelay{40};
     static constexpr Duration hideAfterReplaceDelay{900};
     static inline const QString deviceAIUnavailableText =
-        QStringLiteral("IA no aparelho indisponível neste Mac");
+        QStringLiteral("IA no aparelho indisponível neste computador");
 
     PanelViewModel(std::shared_ptr<PanelEngines> engines, TextReplacing& replacer,
                    ClipboardServices& clipboard, Prefs& prefs, KeyStore& keys, Scheduler& scheduler,

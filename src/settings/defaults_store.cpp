@@ -152,7 +152,12 @@ void DefaultsStore::remove(const QString& key) {
 
 void DefaultsStore::setRaw(const QString& key, json value) {
     std::lock_guard lock(m_mutex);
-    m_values[key8(key)] = std::move(value);
+    // Callers store some values on every panel show; rewriting (and syncing) the whole file for
+    // a value it already holds is wasted work.
+    json& stored = m_values[key8(key)];
+    if (stored == value)
+        return;
+    stored = std::move(value);
     save();
 }
 

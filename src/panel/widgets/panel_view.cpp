@@ -4,6 +4,7 @@
 #include "panel/widgets/busy_indicator.h"
 #include "panel/widgets/panel_icons.h"
 #include "settings/l10n.h"
+#include "settings/prefs.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -54,6 +55,7 @@ QComboBox {
     border-radius: 6px; padding: 2px 8px; font-size: 12px;
 }
 QComboBox::drop-down { border: none; width: 16px; }
+QComboBox::down-arrow { image: url(:/ovra/icons/chevron-down.svg); width: 10px; height: 10px; }
 QComboBox QAbstractItemView { color: #f4f4f6; background: #2a2a2e; selection-background-color: #2f7cf6; }
 QLineEdit {
     color: #ffffff; background: rgba(0, 0, 0, 60); border: 1px solid rgba(255, 255, 255, 40);
@@ -65,7 +67,7 @@ QScrollBar:vertical { background: transparent; width: 6px; margin: 0; }
 QScrollBar::handle:vertical { background: rgba(255, 255, 255, 70); border-radius: 3px; min-height: 20px; }
 QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }
 QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }
-QLabel#userBubble { background: rgba(47, 124, 246, 90); border-radius: 8px; padding: 5px 8px; font-size: 12px; }
+QLabel#userBubble { background: rgba(47, 124, 246, 64); border-radius: 8px; padding: 5px 8px; font-size: 12px; }
 QLabel#answerBubble { background: rgba(235, 235, 245, 34); border-radius: 8px; padding: 5px 8px; font-size: 12px; }
 )");
 
@@ -247,11 +249,10 @@ void PanelView::build() {
     m_workingRow = new QWidget(this);
     auto* workingLayout = row(m_workingRow);
     m_workingSpinner = new BusyIndicator(12, m_workingRow);
-    auto* workingText = captionLabel(m_workingRow);
-    workingText->setWordWrap(false);
-    workingText->setText(tr_("panel.working"));
+    m_workingText = captionLabel(m_workingRow);
+    m_workingText->setWordWrap(false);
     workingLayout->addWidget(m_workingSpinner);
-    workingLayout->addWidget(workingText, 1);
+    workingLayout->addWidget(m_workingText, 1);
     m_column->addWidget(m_workingRow);
 
     // 4. Preparation note of the on-device translation.
@@ -358,10 +359,44 @@ void PanelView::build() {
     m_status = captionLabel(this);
     m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_column->addWidget(m_status);
+    relabel();
+}
+
+void PanelView::relabel() {
+    m_labelledIn = Prefs::shared().appLanguage();
+    const auto label = [](QToolButton* button, const char* key) {
+        button->setText(tr_(key));
+        fitWidth(button);
+    };
+    label(m_translate, "panel.translate");
+    label(m_reformulate, "panel.reformulate");
+    label(m_copy, m_model.copiedFeedback() ? "panel.copied" : "panel.copy");
+    label(m_review, "panel.review");
+    label(m_summarize, "panel.summarize");
+    label(m_ask, "panel.ask");
+    for (const auto& [button, key] : {std::pair{m_more, "panel.moreOptions"},
+                                      std::pair{m_close, "panel.close"}}) {
+        button->setToolTip(tr_(key));
+        button->setAccessibleName(tr_(key));
+    }
+    m_workingText->setText(tr_("panel.working"));
+    m_picker->setAccessibleName(tr_("panel.destination"));
+    m_replace->setText(tr_("panel.replace"));
+    m_copyResult->setText(tr_("panel.copyResult"));
+    m_chatHint->setText(tr_("panel.chatHint"));
+    m_chatField->setPlaceholderText(tr_("panel.askPlaceholder"));
+    m_chatField->setAccessibleName(tr_("panel.askPlaceholder"));
+    m_send->setText(tr_("panel.send"));
+    if (m_resultSection->isVisibleTo(this))
+        renderResult(); // the engine badge
 }
 
 void PanelView::render() {
     using Mode = PanelViewModel::Mode;
+    // A language chosen while the panel was open takes effect the next time it opens, with the
+    // new content; labels never switch under the user's eyes.
+    if (!isVisible() && Prefs::shared().appLanguage() != m_labelledIn)
+        relabel();
     m_copy->setText(m_model.copiedFeedback() ? tr_("panel.copied") : tr_("panel.copy"));
     fitWidth(m_copy);
     m_more->setIcon(PanelIcons::icon(m_model.aiExpanded() ? PanelIcons::Symbol::fewerOptions
@@ -499,6 +534,10 @@ int PanelView::fittingHeight() const {
 
 void PanelView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    if (Prefs::shared().appLanguage() != m_labelledIn) {
+        relabel();
+        m_model.notifyLayoutChange();
+    }
     if (m_sessionHost)
         m_sessionHost->setActive(true);
 }

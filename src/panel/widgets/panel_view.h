@@ -71,6 +71,8 @@ protected:
 
 private:
     void build();
+    // Sets every fixed text in the interface language stored now.
+    void relabel();
     void render();
     void renderResult();
     void renderChat();
@@ -93,6 +95,7 @@ private:
     QToolButton* m_ask = nullptr;
     QWidget* m_workingRow = nullptr;
     BusyIndicator* m_workingSpinner = nullptr;
+    QLabel* m_workingText = nullptr;
     QWidget* m_preparationRow = nullptr;
     BusyIndicator* m_preparationSpinner = nullptr;
     QLabel* m_preparationText = nullptr;
@@ -111,6 +114,7 @@ private:
     QLineEdit* m_chatField = nullptr;
     QPushButton* m_send = nullptr;
     QLabel* m_status = nullptr;
+    AppLanguage m_labelledIn = AppLanguage::portugues;
 };
 
 } // namespace ovra

@@ -15,12 +15,13 @@ using namespace Qt::StringLiterals;
 using Kind = RecordedKeyPress::Kind;
 
 TEST(HotKeyFormatter, DisplaysModifiersInFixedOrderThenKey) {
-    EXPECT_EQ(HotKeyFormatter::displayString(17, 2304), u"⌥⌘T"_s);
-    EXPECT_EQ(HotKeyFormatter::displayString(40, 0x1000 + 0x200 + 0x100), u"⌃⇧⌘K"_s);
-    EXPECT_EQ(HotKeyFormatter::displayString(0, 0x1000 | 0x800 | 0x200 | 0x100), u"⌃⌥⇧⌘A"_s);
+    EXPECT_EQ(HotKeyFormatter::displayString(17, 2304), u"Alt+Super+T"_s);
+    EXPECT_EQ(HotKeyFormatter::displayString(40, 0x1000 + 0x200 + 0x100), u"Ctrl+Shift+Super+K"_s);
+    EXPECT_EQ(HotKeyFormatter::displayString(0, 0x1000 | 0x800 | 0x200 | 0x100), u"Ctrl+Alt+Shift+Super+A"_s);
     EXPECT_EQ(HotKeyFormatter::displayString(49, 0), u"Space"_s);
+    EXPECT_EQ(HotKeyFormatter::displayString(121, 0x200), u"Shift+Page Down"_s);
     // Bits that are no modifier are not shown.
-    EXPECT_EQ(HotKeyFormatter::displayString(17, 0x100 | 0x1 | 0x400), u"⌘T"_s);
+    EXPECT_EQ(HotKeyFormatter::displayString(17, 0x100 | 0x1 | 0x400), u"Super+T"_s);
 }
 
 TEST(HotKeyFormatter, NamesKeysFromBothTablesElseByNumber) {

@@ -56,7 +56,7 @@ TEST_F(PreferencesModelTest, EscapeCancelsAndRestoringTheDefaultPostsOnce) {
     model->restoreDefaultShortcut();
     EXPECT_FALSE(prefs.defaults().contains(Prefs::Keys::hotKeyCode));
     EXPECT_FALSE(prefs.defaults().contains(Prefs::Keys::hotKeyModifiers));
-    EXPECT_EQ(model->shortcutDisplay(), QStringLiteral("⌥⌘T"));
+    EXPECT_EQ(model->shortcutDisplay(), QStringLiteral("Alt+Super+T"));
     EXPECT_TRUE(model->isDefaultShortcut());
     EXPECT_EQ(posts, 1);
 }

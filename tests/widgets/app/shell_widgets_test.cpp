@@ -15,10 +15,12 @@
 #include "windows/widgets/preferences_view.h"
 #include "windows/widgets/preferences_window.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -32,7 +34,27 @@ using namespace ovra::test;
 
 namespace {
 
+// Writes what the window looks like next to the test binary, once a relabelled window has
+// settled its layout, and checks that nothing it shows is cut off.
 void snapshot(QWidget* window, const char* name) {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    if (QLayout* layout = window->layout())
+        layout->activate();
+    QCoreApplication::processEvents();
+    const auto scrolls = [window](const QWidget* part) {
+        for (const QWidget* up = part->parentWidget(); up && up != window; up = up->parentWidget())
+            if (qobject_cast<const QAbstractScrollArea*>(up))
+                return true;
+        return false;
+    };
+    for (const QWidget* part : window->findChildren<QWidget*>()) {
+        if (!part->isVisibleTo(window) || part->isWindow() || scrolls(part))
+            continue;
+        const QRect inWindow(part->mapTo(window, QPoint(0, 0)), part->size());
+        EXPECT_TRUE(window->rect().contains(inWindow))
+            << name << ": " << part->objectName().toStdString() << " "
+            << part->metaObject()->className();
+    }
     const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/window_") +
                          QLatin1String(name) + QStringLiteral(".png");
     EXPECT_TRUE(window->grab().save(path));
@@ -89,7 +111,7 @@ TEST(ShellWidgets, TheTrayMenuIsRebuiltEachTimeItOpensAndRunsItsCommands) {
     const QStringList texts = actionTexts(menu);
     ASSERT_EQ(texts.size(), 19);
     EXPECT_EQ(texts[0], QStringLiteral("Olá, Ana"));
-    EXPECT_EQ(texts[7], QStringLiteral("Mostrar a caixa de tradução (⌃⇧⌘K)"));
+    EXPECT_EQ(texts[7], QStringLiteral("Mostrar a caixa de tradução (Ctrl+Shift+Super+K)"));
     EXPECT_EQ(texts[9], QStringLiteral("Online: Google Tradutor ✓ · IA —"));
     QMenu* languages = menu.actions()[6]->menu();
     ASSERT_NE(languages, nullptr);
@@ -121,6 +143,21 @@ TEST(ShellWidgets, TheTrayMenuIsRebuiltEachTimeItOpensAndRunsItsCommands) {
     snapshot(setup.windows.dialogs().about(), "about");
     menu.actions()[18]->trigger();
     EXPECT_EQ(setup.quits, 1);
+}
+
+// Each opening rebuilds the menu with its 187-language submenu; the old one must go.
+TEST(ShellWidgets, OpeningTheTrayMenuFiftyTimesKeepsItsObjectCountFlat) {
+    Installation setup;
+    auto delegate = setup.delegate();
+    delegate->applicationDidFinishLaunching();
+    ASSERT_NE(setup.windows.statusItem(), nullptr);
+    QMenu& menu = setup.windows.statusItem()->menu();
+    Q_EMIT menu.aboutToShow();
+    const qsizetype once = menu.findChildren<QObject*>().size();
+    EXPECT_GT(once, 187);
+    for (int i = 0; i < 50; ++i)
+        Q_EMIT menu.aboutToShow();
+    EXPECT_EQ(menu.findChildren<QObject*>().size(), once);
 }
 
 TEST(ShellWidgets, TheWelcomeAndNameAlertsStoreTheTrimmedName) {
@@ -192,7 +229,7 @@ TEST(ShellWidgets, PreferencesRecordAShortcutAndSwitchLanguageAtOnce) {
     EXPECT_EQ(setup.prefs.hotKeyModifiers(), 768);
     EXPECT_EQ(posts, 1);
     EXPECT_EQ(window->findChild<QLabel*>(QStringLiteral("currentShortcut"))->text(),
-              QStringLiteral("Atual: ⇧⌘K"));
+              QStringLiteral("Atual: Shift+Super+K"));
     EXPECT_FALSE(restore->isHidden());
     // Key presses go to the window again once recording ended.
     QTest::keyClick(window, Qt::Key_L, Qt::MetaModifier);
