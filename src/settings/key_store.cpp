@@ -39,7 +39,8 @@ AIProvider providerForLegacyBaseURL(const std::optional<QString>& baseURL) {
     if (!baseURL)
         return AIProvider::custom;
     const QUrl url(*baseURL, QUrl::StrictMode);
-    const QString host = url.isValid() && !url.host().isEmpty() ? hostAsWritten(*baseURL) : QString();
+    const QString host =
+        url.isValid() && !url.host().isEmpty() ? hostAsWritten(*baseURL) : QString();
     if (host.isEmpty())
         return AIProvider::custom;
     if (host == QLatin1String(deployment::openAIApiHost))

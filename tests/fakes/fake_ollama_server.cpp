@@ -40,20 +40,19 @@ FakeOllamaServer::FakeOllamaServer() : m_server(std::make_unique<httplib::Server
             response.set_content(line(reply.content, true), "application/x-ndjson");
             return;
         }
-        response.set_chunked_content_provider(
-            "application/x-ndjson",
-            [reply, line](std::size_t, httplib::DataSink& sink) {
-                for (const std::string& piece : reply.pieces) {
-                    std::this_thread::sleep_for(reply.pieceGap);
-                    const std::string text = line(piece, false);
-                    if (!sink.write(text.data(), text.size()))
-                        return false; // the client went away
-                }
-                const std::string last = line({}, true);
-                sink.write(last.data(), last.size());
-                sink.done();
-                return true;
-            });
+        response.set_chunked_content_provider("application/x-ndjson",
+                                              [reply, line](std::size_t, httplib::DataSink& sink) {
+                                                  for (const std::string& piece : reply.pieces) {
+                                                      std::this_thread::sleep_for(reply.pieceGap);
+                                                      const std::string text = line(piece, false);
+                                                      if (!sink.write(text.data(), text.size()))
+                                                          return false; // the client went away
+                                                  }
+                                                  const std::string last = line({}, true);
+                                                  sink.write(last.data(), last.size());
+                                                  sink.done();
+                                                  return true;
+                                              });
     });
     m_port = m_server->bind_to_any_port("127.0.0.1");
     m_thread = std::thread([this] { m_server->listen_after_bind(); });

@@ -374,8 +374,8 @@ void PanelView::relabel() {
     label(m_review, "panel.review");
     label(m_summarize, "panel.summarize");
     label(m_ask, "panel.ask");
-    for (const auto& [button, key] : {std::pair{m_more, "panel.moreOptions"},
-                                      std::pair{m_close, "panel.close"}}) {
+    for (const auto& [button, key] :
+         {std::pair{m_more, "panel.moreOptions"}, std::pair{m_close, "panel.close"}}) {
         button->setToolTip(tr_(key));
         button->setAccessibleName(tr_(key));
     }

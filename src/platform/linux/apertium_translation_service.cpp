@@ -22,7 +22,7 @@ ApertiumTranslationService::makeSession(const TranslationConfiguration& configur
 }
 
 std::optional<QString> ApertiumTranslationService::detectSource(const QString& text,
-                                                               const QString& target) {
+                                                                const QString& target) {
     const QStringList candidates = m_context->detector.candidates(text);
     if (candidates.isEmpty())
         return std::nullopt;

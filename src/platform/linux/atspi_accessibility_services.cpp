@@ -684,6 +684,10 @@ AXStatus AtspiAccessibilityServices::setSelectedText(const AccessibleElement& el
             editable.get(), at, utf8.constData(), static_cast<gint>(length), error.out());
         return inserted && !error.failed();
     };
+    const TextUnit offsetUnit = countingOf(accessible).offsets;
+    calls.lengthOf = [offsetUnit](const QString& piece) {
+        return static_cast<int>(TextOffsets::length(piece, offsetUnit));
+    };
     return replaceTextAllOrNothing(calls, start, end, replacement);
 }
 

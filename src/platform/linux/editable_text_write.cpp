@@ -16,10 +16,11 @@ AXStatus replaceTextAllOrNothing(const EditableTextCalls& calls, int start, int 
     const std::optional<int> countBefore = calls.characterCount();
     const bool accepted = calls.insertText(start, replacement);
     const std::optional<int> countAfter = calls.characterCount();
-    // An application that filters the insert away may still report success; a count that did not
-    // grow shows it.
-    const bool grew = !countBefore || !countAfter || *countAfter > *countBefore;
-    if (accepted && grew)
+    // An application that filters the insert, or cuts it to the room left, may still report
+    // success; the count shows what went in.
+    const bool allWentIn =
+        !countBefore || !countAfter || *countAfter - *countBefore == calls.lengthOf(replacement);
+    if (accepted && allWentIn)
         return AXStatus::Success;
     if (countBefore && countAfter && *countAfter < *countBefore)
         return AXStatus::Failure; // the text changed under us; there is nothing sound to undo

@@ -15,11 +15,14 @@ struct EditableTextCalls {
     std::function<std::optional<QString>(int start, int end)> textBetween;
     std::function<bool(int start, int end)> deleteText;
     std::function<bool(int at, const QString& text)> insertText;
+    // How many positions `text` takes in those offsets.
+    std::function<int(const QString& text)> lengthOf;
 };
 
 // Replaces the text between `start` and `end` by `replacement`, all or nothing: an editable text
 // has no replace call, only a delete and an insert, so when the insert fails (or the application
-// accepts it and inserts nothing) what was deleted is put back before failure is reported.
+// accepts it but takes in less than all of it, as a full field does) what was deleted is put back
+// before failure is reported.
 AXStatus replaceTextAllOrNothing(const EditableTextCalls& calls, int start, int end,
                                  const QString& replacement);
 

@@ -126,6 +126,43 @@ TEST_P(TextCapture, WritesSelectionExactlyAndMovesIt) {
         << app->reportedText().toStdString();
 }
 
+// The one-line field is full: a longer write deletes the selection and cannot insert all of the
+// new text. The deleted text comes back, and the failure means the field is as it was.
+TEST_P(TextCapture, AWriteThatCannotAllGoInLeavesTheFieldAsItWas) {
+    ASSERT_TRUE(selectByKeys(0, 3));
+    const AccessibleElement view = waitForSelection(*app, QStringLiteral("Olá"));
+    ASSERT_FALSE(view.isNull());
+    const auto parent = ax.parent(view);
+    ASSERT_TRUE(parent.ok());
+    const auto siblings = ax.children(parent.value);
+    ASSERT_TRUE(siblings.ok());
+    AccessibleElement field;
+    for (const AccessibleElement& sibling : siblings.value) {
+        const auto role = ax.role(sibling);
+        if (role.ok() && role.value == ElementRole::TextField)
+            field = sibling;
+    }
+    ASSERT_FALSE(field.isNull());
+    const auto before = ax.value(field);
+    ASSERT_TRUE(before.ok());
+    const qsizetype word = before.value.indexOf(u"um");
+    ASSERT_GE(word, 0);
+
+    ASSERT_EQ(ax.setSelectedTextRange(field, {word, 2}), AXStatus::Success);
+    EXPECT_NE(ax.setSelectedText(field, QStringLiteral("muitas palavras a mais")),
+              AXStatus::Success);
+    const auto after = ax.value(field);
+    ASSERT_TRUE(after.ok());
+    EXPECT_EQ(after.value, before.value);
+
+    // A write that fits still goes in.
+    ASSERT_EQ(ax.setSelectedTextRange(field, {word, 2}), AXStatus::Success);
+    ASSERT_EQ(ax.setSelectedText(field, QStringLiteral("uu")), AXStatus::Success);
+    EXPECT_EQ(ax.value(field).value, QString(before.value).replace(word, 2, u"uu"));
+    ASSERT_EQ(ax.setSelectedTextRange(field, {word, 2}), AXStatus::Success);
+    ASSERT_EQ(ax.setSelectedText(field, QStringLiteral("um")), AXStatus::Success);
+}
+
 TEST_P(TextCapture, ElementTreeAroundTheTextHangsTogether) {
     ASSERT_TRUE(selectByKeys(0, 3));
     const AccessibleElement element = waitForSelection(*app, QStringLiteral("Olá"));

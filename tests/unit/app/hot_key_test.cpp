@@ -17,7 +17,8 @@ using Kind = RecordedKeyPress::Kind;
 TEST(HotKeyFormatter, DisplaysModifiersInFixedOrderThenKey) {
     EXPECT_EQ(HotKeyFormatter::displayString(17, 2304), u"Alt+Super+T"_s);
     EXPECT_EQ(HotKeyFormatter::displayString(40, 0x1000 + 0x200 + 0x100), u"Ctrl+Shift+Super+K"_s);
-    EXPECT_EQ(HotKeyFormatter::displayString(0, 0x1000 | 0x800 | 0x200 | 0x100), u"Ctrl+Alt+Shift+Super+A"_s);
+    EXPECT_EQ(HotKeyFormatter::displayString(0, 0x1000 | 0x800 | 0x200 | 0x100),
+              u"Ctrl+Alt+Shift+Super+A"_s);
     EXPECT_EQ(HotKeyFormatter::displayString(49, 0), u"Space"_s);
     EXPECT_EQ(HotKeyFormatter::displayString(121, 0x200), u"Shift+Page Down"_s);
     // Bits that are no modifier are not shown.

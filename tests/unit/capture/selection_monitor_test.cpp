@@ -159,14 +159,15 @@ TEST_F(MonitorTest, AChordThatSelectedCountsInEitherReleaseOrderABareModifierDoe
          true},
         {"shift alone", {Events::modifierDown(), Events::modifierUp(shift)}, false},
         {"alt+shift layout switch",
-         {Events::modifierDown(), Events::modifierDown(Modifier::Alt),
-          Events::modifierUp(altShift), Events::modifierUp(Modifier::Alt)},
+         {Events::modifierDown(), Events::modifierDown(Modifier::Alt), Events::modifierUp(altShift),
+          Events::modifierUp(Modifier::Alt)},
          false},
         {"ctrl+c, ctrl first",
          {Events::modifierDown(), Events::keyDown(KeyCode::C, ctrl, QStringLiteral("c")),
           Events::modifierUp(ctrl), Events::keyUp(KeyCode::C, {}, QStringLiteral("c"))},
          false},
-        {"a typed after a select-all", {Events::keyDown(KeyCode::A, {}, a), Events::keyUp(KeyCode::A, {}, a)},
+        {"a typed after a select-all",
+         {Events::keyDown(KeyCode::A, {}, a), Events::keyUp(KeyCode::A, {}, a)},
          false},
     };
     for (const Case& c : cases) {
@@ -365,7 +366,8 @@ TEST_F(MonitorTest, DestroyingTheMonitorMidCopyRestoresTheClipboardAndCallsNothi
 // One process showing windows of two classes: the active window's id names the selection, the
 // same id the menu's "ignore" and the copy capture take, so ignoring it stops the captures.
 TEST_F(MonitorTest, AProcessWithTwoWindowClassesIsCapturedAndIgnoredUnderTheActiveWindowsId) {
-    fake.workspace.launch({editorPid, QStringLiteral("libreoffice-writer"), QStringLiteral("Writer")});
+    fake.workspace.launch(
+        {editorPid, QStringLiteral("libreoffice-writer"), QStringLiteral("Writer")});
     fake.workspace.frontmost =
         RunningApplication{editorPid, QStringLiteral("libreoffice-calc"), QStringLiteral("Calc")};
     selectInEditor(QStringLiteral("cells"));

@@ -100,7 +100,8 @@ TEST(DeviceTranslationRoute, AMissingPackIsInstalledWithTheNoteShowingThenUsed) 
         runToEnd(device.router.translate(englishText, TargetLanguage::portuguese()), 60000);
 
     EXPECT_EQ(device.installer.installs, QList<QStringList>{{QStringLiteral("apertium-es-pt")}});
-    EXPECT_EQ(notes, (QStringList{QStringLiteral("Baixando pacote de idioma…"), QStringLiteral("-")}));
+    EXPECT_EQ(notes,
+              (QStringList{QStringLiteral("Baixando pacote de idioma…"), QStringLiteral("-")}));
     EXPECT_EQ(outcome.engine, EngineKind::onDevice);
     EXPECT_TRUE(outcome.text.contains(QStringLiteral("transporte público")))
         << outcome.text.toStdString();

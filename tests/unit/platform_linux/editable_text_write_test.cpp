@@ -12,7 +12,8 @@ struct ScriptedText {
     QString text;
     bool readFails = false;
     bool deleteFails = false;
-    enum class Insert { works, refused, acceptedButDropped, refusedAfterHalf } insert = Insert::works;
+    enum class Insert { works, refused, acceptedButDropped, refusedAfterHalf, cutToFit };
+    Insert insert = Insert::works;
     int inserts = 0;
 
     EditableTextCalls calls() {
@@ -32,13 +33,14 @@ struct ScriptedText {
         c.insertText = [this](int at, const QString& piece) {
             // Only the first insert (the replacement) misbehaves; the restore goes through.
             if (inserts++ == 0 && insert != Insert::works) {
-                if (insert == Insert::refusedAfterHalf)
+                if (insert == Insert::refusedAfterHalf || insert == Insert::cutToFit)
                     text.insert(at, piece.left(piece.size() / 2));
-                return insert == Insert::acceptedButDropped;
+                return insert == Insert::acceptedButDropped || insert == Insert::cutToFit;
             }
             text.insert(at, piece);
             return true;
         };
+        c.lengthOf = [](const QString& piece) { return int(piece.size()); };
         return c;
     }
 };
@@ -62,6 +64,7 @@ TEST(EditableTextWrite, ReplacesOrLeavesTheTextAsItWas) {
          "say hello now"},
         {"half inserted", Insert::refusedAfterHalf, false, false, AXStatus::Failure,
          "say hello now"},
+        {"cut to fit", Insert::cutToFit, false, false, AXStatus::Failure, "say hello now"},
         {"unreadable", Insert::works, true, false, AXStatus::Failure, "say hello now"},
         {"delete refused", Insert::works, false, true, AXStatus::Failure, "say hello now"},
     };

@@ -2,8 +2,8 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QTimeZone>
 #include <QTemporaryDir>
+#include <QTimeZone>
 #include <gtest/gtest.h>
 #include <memory>
 #include <thread>

@@ -9,6 +9,7 @@
 #include "panel/panel_controller.h"
 #include "settings/key_store.h"
 #include "settings/prefs.h"
+#include "support/errors.h"
 #include "support/virtual_clock.h"
 #include "windows/preferences_model.h"
 #include "windows/widgets/ai_settings_window.h"
@@ -24,6 +25,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -250,6 +252,40 @@ TEST(ShellWidgets, PreferencesRecordAShortcutAndSwitchLanguageAtOnce) {
     controller.show();
     EXPECT_EQ(controller.window(), window);
     EXPECT_TRUE(window->isVisible());
+}
+
+} // namespace
+
+namespace {
+
+// A download that fails for a reason to read (no package service) says so on its row, beside
+// the button to try again, instead of a spinner that stops.
+TEST(ShellWidgets, APackDownloadThatFailsForAReasonSaysItOnItsRow) {
+    Installation setup;
+    setup.translation.availability[{QStringLiteral("pt"), QStringLiteral("fr")}] =
+        LanguageAvailabilityStatus::supported;
+    const QString reason = QStringLiteral("Não é possível baixar pacotes de idioma: o PackageKit "
+                                          "não está disponível neste sistema.");
+    setup.translation.prepareFailures = {std::make_exception_ptr(Error(reason))};
+    PreferencesWindowController controller(setup.prefs, setup.translation, [] {});
+    controller.show();
+    QDialog* window = controller.window();
+    for (int i = 0; i < 50 && controller.model()->packs().packStatuses().size() < 20; ++i)
+        QCoreApplication::processEvents();
+    auto* row = window->findChild<QWidget*>(QStringLiteral("pack-fr"));
+    ASSERT_NE(row, nullptr);
+    auto* download = row->findChild<QPushButton*>(QStringLiteral("download"));
+    download->click();
+    for (int i = 0; i < 50 && !download->isVisibleTo(window); ++i)
+        QCoreApplication::processEvents();
+
+    auto* status = row->findChild<QLabel*>(QStringLiteral("status"));
+    EXPECT_TRUE(status->isVisibleTo(window));
+    EXPECT_EQ(status->text(), reason);
+    EXPECT_EQ(status->textFormat(), Qt::PlainText);
+    EXPECT_TRUE(download->isVisibleTo(window));
+    EXPECT_FALSE(row->findChild<QProgressBar*>()->isVisibleTo(window));
+    snapshot(window, "preferences_pack_failed");
 }
 
 } // namespace

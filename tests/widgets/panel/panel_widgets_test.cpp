@@ -80,7 +80,8 @@ TEST_F(PanelWidgetsTest, TheNextOpeningAfterALanguageChangeHasEveryLabelInTheNew
 
     Prefs::shared().setAppLanguage(AppLanguage::english);
     QTest::mouseClick(view.moreButton(), Qt::LeftButton); // the open panel keeps its words
-    EXPECT_EQ(view.translateButton()->text(), L10n::string(u"panel.translate"_s, AppLanguage::portugues));
+    EXPECT_EQ(view.translateButton()->text(),
+              L10n::string(u"panel.translate"_s, AppLanguage::portugues));
 
     window.orderOut();
     model.configure(PanelEnvironment::snapshot());
