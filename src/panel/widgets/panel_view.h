@@ -71,8 +71,10 @@ protected:
 
 private:
     void build();
-    // Sets every fixed text in the interface language stored now.
+    // Sets every fixed text in the interface language stored now; until the next relabelling,
+    // texts the view sets come in that language.
     void relabel();
+    QString text(const char* key) const;
     void render();
     void renderResult();
     void renderChat();

@@ -150,9 +150,9 @@ TEST_F(ReplacerTest, ASourceThatDoesNotComeBackFailsWithoutTouchingTheClipboard)
     EXPECT_TRUE(fake.keys.pastesPosted.isEmpty());
 
     fake.workspace.frontmost.reset();
-    outcome = run(snapshot(), QStringLiteral("novo"));
+    std::optional<ReplaceOutcome> again = run(snapshot(), QStringLiteral("novo"));
     clock.advance(Replacer::activationTimeout);
-    EXPECT_EQ(outcome, ReplaceOutcome::failed());
+    EXPECT_EQ(again, ReplaceOutcome::failed());
     EXPECT_TRUE(fake.keys.pastesPosted.isEmpty());
 }
 
