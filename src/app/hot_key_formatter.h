@@ -1,17 +1,11 @@
 #pragma once
 
+#include "settings/hot_key_modifiers.h"
+
 #include <QString>
 #include <Qt>
 
 namespace ovra {
-
-// The stored shortcut's modifier bits (the Carbon hot-key flags the settings keep).
-namespace CarbonModifier {
-inline constexpr quint32 command = 0x100;
-inline constexpr quint32 shift = 0x200;
-inline constexpr quint32 option = 0x800;
-inline constexpr quint32 control = 0x1000;
-} // namespace CarbonModifier
 
 // Turns a stored shortcut (mac virtual key code + Carbon modifier bits) into the text shown in the
 // menu and the preferences, and a Qt key event's modifiers into the stored bits.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/linux/packagekit_installer.h"
+#include "ondevice/packagekit/packagekit_installer.h"
 
 #include <QStringList>
 #include <functional>

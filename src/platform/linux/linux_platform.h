@@ -1,14 +1,14 @@
 #pragma once
 
 #include "capture/capture_platform.h"
-#include "platform/linux/atspi_accessibility_services.h"
-#include "platform/linux/qt_clipboard_services.h"
-#include "platform/linux/qt_screen_services.h"
-#include "platform/linux/x11_connection.h"
-#include "platform/linux/x11_hot_key_service.h"
-#include "platform/linux/x11_input_monitors.h"
-#include "platform/linux/x11_synthetic_keys.h"
-#include "platform/linux/x11_workspace_services.h"
+#include "platform/linux/atspi/atspi_accessibility_services.h"
+#include "platform/linux/qt/qt_clipboard_services.h"
+#include "platform/linux/qt/qt_screen_services.h"
+#include "platform/linux/x11/x11_connection.h"
+#include "platform/linux/x11/x11_hot_key_service.h"
+#include "platform/linux/x11/x11_input_monitors.h"
+#include "platform/linux/x11/x11_synthetic_keys.h"
+#include "platform/linux/x11/x11_workspace_services.h"
 
 #include <memory>
 

@@ -5,7 +5,7 @@
 #include <QCoreApplication>
 #include <QRasterWindow>
 
-#include "platform/linux/x11_panel_window.h"
+#include "platform/linux/x11/x11_panel_window.h"
 
 namespace ovra::e2e {
 namespace {

@@ -1,6 +1,6 @@
 #include "support/e2e_session.h"
 
-#include "platform/linux/x11_connection.h"
+#include "platform/linux/x11/x11_connection.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,0 +1,694 @@
+#include "platform/linux/atspi/atspi_accessibility_services.h"
+
+#include "platform/linux/atspi/accessibility_status.h"
+#include "platform/linux/atspi/atspi_element.h"
+#include "platform/linux/atspi/editable_text_write.h"
+
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <unistd.h>
+
+namespace ovra::platform {
+
+namespace {
+
+// Frees one libatspi interface or object reference at the end of a scope.
+struct GObjectRelease {
+    void operator()(void* object) const {
+        if (object)
+            g_object_unref(object);
+    }
+};
+template <typename T> using GRef = std::unique_ptr<T, GObjectRelease>;
+
+// Collects the error of one libatspi call and says what it means for the caller.
+class CallError {
+public:
+    CallError() = default;
+    ~CallError() { g_clear_error(&m_error); }
+    CallError(const CallError&) = delete;
+    CallError& operator=(const CallError&) = delete;
+
+    GError** out() {
+        g_clear_error(&m_error);
+        return &m_error;
+    }
+    bool failed() const { return m_error != nullptr; }
+    AXStatus status() const {
+        if (!m_error)
+            return AXStatus::Success;
+        // The application answers with UnknownObject (or the bus with ServiceUnknown) once the
+        // element or its application is gone.
+        const char* message = m_error->message ? m_error->message : "";
+        if (std::strstr(message, "UnknownObject") || std::strstr(message, "ServiceUnknown") ||
+            std::strstr(message, "does not exist")) {
+            return AXStatus::InvalidElement;
+        }
+        return AXStatus::Failure;
+    }
+
+private:
+    GError* m_error = nullptr;
+};
+
+QString fromUtf8(gchar* owned) {
+    QString result = owned ? QString::fromUtf8(owned) : QString();
+    g_free(owned);
+    return result;
+}
+
+bool hasState(AtspiAccessible* accessible, AtspiStateType state) {
+    GRef<AtspiStateSet> states(atspi_accessible_get_state_set(accessible));
+    return states && atspi_state_set_contains(states.get(), state);
+}
+
+QRectF rectOf(const AtspiRect* rect) {
+    return QRectF(rect->x, rect->y, rect->width, rect->height);
+}
+
+AtspiAccessible* desktop() {
+    return atspi_get_desktop(0);
+}
+
+// This program's own windows are on the bus too, but a call to them would wait for an answer
+// only this (blocked) thread can give, until the bus times out: they are never read.
+bool isOwnProcess(AtspiAccessible* accessible) {
+    GError* error = nullptr;
+    const guint pid = atspi_accessible_get_process_id(accessible, &error);
+    g_clear_error(&error);
+    return pid == static_cast<guint>(::getpid());
+}
+
+} // namespace
+
+AtspiAccessibilityServices::AtspiAccessibilityServices(std::function<qint32(QPointF)> windowOwnerAt)
+    : m_windowOwnerAt(std::move(windowOwnerAt)) {
+    atspi_init();
+    m_focusListener =
+        atspi_event_listener_new(&AtspiAccessibilityServices::onFocusEvent, this, nullptr);
+    atspi_event_listener_register(m_focusListener, "object:state-changed:focused", nullptr);
+}
+
+AtspiAccessibilityServices::~AtspiAccessibilityServices() {
+    atspi_event_listener_deregister(m_focusListener, "object:state-changed:focused", nullptr);
+    g_object_unref(m_focusListener);
+}
+
+void AtspiAccessibilityServices::onFocusEvent(AtspiEvent* event, void* self) {
+    auto* services = static_cast<AtspiAccessibilityServices*>(self);
+    if (event->source) {
+        if (event->detail1) {
+            services->m_lastFocused = AtspiElementHandle::adopt(g_object_ref(event->source));
+        } else if (AtspiElementHandle::of(services->m_lastFocused) == event->source) {
+            services->m_lastFocused = {};
+        }
+    }
+    g_boxed_free(ATSPI_TYPE_EVENT, event);
+}
+
+bool AtspiAccessibilityServices::isProcessTrusted() {
+    return AccessibilityStatus::isEnabled().value_or(false);
+}
+
+void AtspiAccessibilityServices::requestTrust() {
+    // Turning the switch on is all the desktop needs. The desktop's settings, where the user can
+    // do it by hand, are opened by whoever asked, once.
+    AccessibilityStatus::setEnabled(true);
+}
+
+AccessibleElement AtspiAccessibilityServices::applicationElement(qint32 pid) {
+    if (pid <= 0 || pid == static_cast<qint32>(::getpid()))
+        return {};
+    GRef<AtspiAccessible> root(desktop());
+    if (!root)
+        return {};
+    CallError error;
+    const gint count = atspi_accessible_get_child_count(root.get(), error.out());
+    for (gint i = 0; i < count; ++i) {
+        GRef<AtspiAccessible> application(
+            atspi_accessible_get_child_at_index(root.get(), i, error.out()));
+        if (!application)
+            continue;
+        const guint owner = atspi_accessible_get_process_id(application.get(), error.out());
+        if (!error.failed() && static_cast<qint32>(owner) == pid) {
+            return AtspiElementHandle::adopt(application.release());
+        }
+    }
+    return {};
+}
+
+AXResult<AccessibleElement> AtspiAccessibilityServices::systemFocusedElement() {
+    AtspiAccessible* focused = AtspiElementHandle::of(m_lastFocused);
+    // Focus events can be missed (an application that started before us); a stale element is
+    // worse than none, so the element must still say it has the focus.
+    if (focused && !isOwnProcess(focused) && hasState(focused, ATSPI_STATE_FOCUSED)) {
+        return AXResult<AccessibleElement>::success(m_lastFocused);
+    }
+    return AXResult<AccessibleElement>::success({});
+}
+
+AXResult<AccessibleElement>
+AtspiAccessibilityServices::focusedElement(const AccessibleElement& application) {
+    AtspiAccessible* app = AtspiElementHandle::of(application);
+    if (!app)
+        return AXResult<AccessibleElement>::failure(AXStatus::InvalidElement);
+
+    CallError error;
+    // Warm path: the focus event already named an element of this application.
+    if (AtspiAccessible* focused = AtspiElementHandle::of(m_lastFocused)) {
+        GRef<AtspiAccessible> owner(atspi_accessible_get_application(focused, error.out()));
+        if (owner && owner.get() == app && hasState(focused, ATSPI_STATE_FOCUSED)) {
+            return AXResult<AccessibleElement>::success(m_lastFocused);
+        }
+    }
+
+    // The active top-level window; a plain Qt window is a filler rather than a frame, so the
+    // state decides, not the role.
+    GRef<AtspiAccessible> activeWindow;
+    const gint windowCount = atspi_accessible_get_child_count(app, error.out());
+    if (error.failed())
+        return AXResult<AccessibleElement>::failure(error.status());
+    for (gint i = 0; i < windowCount && !activeWindow; ++i) {
+        GRef<AtspiAccessible> window(atspi_accessible_get_child_at_index(app, i, error.out()));
+        if (window && hasState(window.get(), ATSPI_STATE_ACTIVE))
+            activeWindow = std::move(window);
+    }
+    if (!activeWindow)
+        return AXResult<AccessibleElement>::failure(AXStatus::NoValue);
+
+    // One round trip where the toolkit searches its own tree (GTK has Collection, Qt has not).
+    if (GRef<AtspiCollection> collection{
+            atspi_accessible_get_collection_iface(activeWindow.get())}) {
+        GRef<AtspiStateSet> wanted(atspi_state_set_new(nullptr));
+        atspi_state_set_add(wanted.get(), ATSPI_STATE_FOCUSED);
+        GRef<AtspiMatchRule> rule(atspi_match_rule_new(
+            wanted.get(), ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL, nullptr,
+            ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL, FALSE));
+        GArray* matches = atspi_collection_get_matches(collection.get(), rule.get(),
+                                                       ATSPI_Collection_SORT_ORDER_CANONICAL, 1,
+                                                       TRUE, error.out());
+        AccessibleElement found;
+        if (matches) {
+            for (guint i = 0; i < matches->len; ++i) {
+                auto* match = g_array_index(matches, AtspiAccessible*, i);
+                if (i == 0 && !found)
+                    found = AtspiElementHandle::adopt(match);
+                else
+                    g_object_unref(match);
+            }
+            g_array_free(matches, TRUE);
+        }
+        if (found)
+            return AXResult<AccessibleElement>::success(found);
+    }
+
+    // A bounded breadth-first walk, not entering containers that manage their descendants
+    // (tables and lists with thousands of virtual children).
+    std::deque<std::pair<GRef<AtspiAccessible>, int>> queue;
+    queue.emplace_back(
+        GRef<AtspiAccessible>(static_cast<AtspiAccessible*>(g_object_ref(activeWindow.get()))), 0);
+    int visited = 0;
+    while (!queue.empty() && visited < maxFocusSearchVisits) {
+        auto [node, depth] = std::move(queue.front());
+        queue.pop_front();
+        ++visited;
+        GRef<AtspiStateSet> states(atspi_accessible_get_state_set(node.get()));
+        if (!states)
+            continue;
+        if (atspi_state_set_contains(states.get(), ATSPI_STATE_FOCUSED)) {
+            return AXResult<AccessibleElement>::success(AtspiElementHandle::adopt(node.release()));
+        }
+        if (depth >= maxFocusSearchDepth ||
+            atspi_state_set_contains(states.get(), ATSPI_STATE_MANAGES_DESCENDANTS)) {
+            continue;
+        }
+        const gint count = atspi_accessible_get_child_count(node.get(), error.out());
+        for (gint i = 0; i < count; ++i) {
+            if (AtspiAccessible* child =
+                    atspi_accessible_get_child_at_index(node.get(), i, error.out())) {
+                queue.emplace_back(GRef<AtspiAccessible>(child), depth + 1);
+            }
+        }
+    }
+    return AXResult<AccessibleElement>::failure(AXStatus::NoValue);
+}
+
+AtspiAccessible* AtspiAccessibilityServices::deepestAt(AtspiAccessible* top, int x, int y) {
+    AtspiAccessible* current = static_cast<AtspiAccessible*>(g_object_ref(top));
+    for (int hop = 0; hop < maxPointHops; ++hop) {
+        GRef<AtspiComponent> component(atspi_accessible_get_component_iface(current));
+        if (!component)
+            break;
+        AtspiAccessible* next = atspi_component_get_accessible_at_point(
+            component.get(), x, y, ATSPI_COORD_TYPE_SCREEN, nullptr);
+        if (!next || next == current) {
+            if (next)
+                g_object_unref(next);
+            break;
+        }
+        g_object_unref(current);
+        current = next;
+    }
+    return current;
+}
+
+AXResult<AccessibleElement> AtspiAccessibilityServices::elementAtPosition(QPointF point) {
+    const int x = qRound(point.x());
+    const int y = qRound(point.y());
+    CallError error;
+
+    // The window system knows whose window is on top there; without it, active windows first.
+    QList<AccessibleElement> applications;
+    if (const qint32 pid = m_windowOwnerAt ? m_windowOwnerAt(point) : 0) {
+        if (pid == static_cast<qint32>(::getpid()))
+            return AXResult<AccessibleElement>::failure(AXStatus::NoValue);
+        if (AccessibleElement app = applicationElement(pid))
+            applications.append(app);
+    }
+    const bool fromWindowSystem = !applications.isEmpty();
+    if (!fromWindowSystem) {
+        GRef<AtspiAccessible> root(desktop());
+        const gint count = root ? atspi_accessible_get_child_count(root.get(), error.out()) : 0;
+        for (gint i = 0; i < count; ++i) {
+            AccessibleElement application = AtspiElementHandle::adopt(
+                atspi_accessible_get_child_at_index(root.get(), i, error.out()));
+            if (application && !isOwnProcess(AtspiElementHandle::of(application))) {
+                applications.append(application);
+            }
+        }
+    }
+
+    GRef<AtspiAccessible> top;
+    for (int pass = 0; pass < 2 && !top; ++pass) {
+        for (const AccessibleElement& application : std::as_const(applications)) {
+            AtspiAccessible* app = AtspiElementHandle::of(application);
+            if (!app)
+                continue;
+            const gint count = atspi_accessible_get_child_count(app, error.out());
+            for (gint i = 0; i < count && !top; ++i) {
+                GRef<AtspiAccessible> window(
+                    atspi_accessible_get_child_at_index(app, i, error.out()));
+                if (!window)
+                    continue;
+                if (pass == 0 && !fromWindowSystem && !hasState(window.get(), ATSPI_STATE_ACTIVE)) {
+                    continue;
+                }
+                GRef<AtspiComponent> component(atspi_accessible_get_component_iface(window.get()));
+                if (component && atspi_component_contains(component.get(), x, y,
+                                                          ATSPI_COORD_TYPE_SCREEN, nullptr)) {
+                    top = std::move(window);
+                }
+            }
+            if (top)
+                break;
+        }
+    }
+    if (!top)
+        return AXResult<AccessibleElement>::failure(AXStatus::NoValue);
+
+    GRef<AtspiAccessible> deepest(deepestAt(top.get(), x, y));
+    // Qt answers with a viewport inside the text widget: the text is a few levels up.
+    AtspiAccessible* candidate = deepest.get();
+    GRef<AtspiAccessible> ancestor;
+    for (int hop = 0; hop <= maxTextAncestorHops && candidate; ++hop) {
+        if (GRef<AtspiText> text{atspi_accessible_get_text_iface(candidate)}) {
+            return AXResult<AccessibleElement>::success(
+                AtspiElementHandle::adopt(static_cast<AtspiAccessible*>(g_object_ref(candidate))));
+        }
+        if (candidate == top.get())
+            break;
+        ancestor.reset(atspi_accessible_get_parent(candidate, nullptr));
+        candidate = ancestor.get();
+    }
+    return AXResult<AccessibleElement>::success(AtspiElementHandle::adopt(deepest.release()));
+}
+
+qint32 AtspiAccessibilityServices::processId(const AccessibleElement& element) {
+    AtspiAccessible* accessible = AtspiElementHandle::of(element);
+    if (!accessible)
+        return 0;
+    CallError error;
+    const guint pid = atspi_accessible_get_process_id(accessible, error.out());
+    return error.failed() ? 0 : static_cast<qint32>(pid);
+}
+
+ToolkitCounting AtspiAccessibilityServices::countingOf(AtspiAccessible* accessible) {
+    const AtspiObject* object = ATSPI_OBJECT(accessible);
+    const QString busName =
+        object->app && object->app->bus_name ? QString::fromUtf8(object->app->bus_name) : QString();
+    const auto cached = m_countingByBusName.constFind(busName);
+    if (cached != m_countingByBusName.constEnd())
+        return *cached;
+    GRef<AtspiAccessible> application(atspi_accessible_get_application(accessible, nullptr));
+    QString toolkit;
+    if (application)
+        toolkit = fromUtf8(atspi_accessible_get_toolkit_name(application.get(), nullptr));
+    const ToolkitCounting counting = TextOffsets::countingFor(toolkit);
+    if (!busName.isEmpty() && !toolkit.isEmpty())
+        m_countingByBusName.insert(busName, counting);
+    return counting;
+}
+
+std::optional<std::pair<int, int>> AtspiAccessibilityServices::nativeSelection(AtspiText* text) {
+    CallError error;
+    const gint selections = atspi_text_get_n_selections(text, error.out());
+    if (error.failed())
+        return std::nullopt;
+    if (selections > 0) {
+        AtspiRange* range = atspi_text_get_selection(text, 0, error.out());
+        if (!range)
+            return std::nullopt;
+        std::pair<int, int> result{std::min(range->start_offset, range->end_offset),
+                                   std::max(range->start_offset, range->end_offset)};
+        g_free(range);
+        return result;
+    }
+    const gint caret = atspi_text_get_caret_offset(text, error.out());
+    if (error.failed() || caret < 0)
+        return std::nullopt;
+    return std::pair<int, int>{caret, caret};
+}
+
+std::pair<int, int> AtspiAccessibilityServices::nativeRange(AtspiAccessible* accessible,
+                                                            AtspiText* text, TextRange range) {
+    const ToolkitCounting counting = countingOf(accessible);
+    const qint64 end = range.location + range.length;
+    if (counting.offsets == TextUnit::Utf16) {
+        return {static_cast<int>(range.location), static_cast<int>(end)};
+    }
+    // A code point is at least one UTF-16 unit, so this many characters cover the range.
+    const QString prefix = fromUtf8(atspi_text_get_text(text, 0, static_cast<gint>(end), nullptr));
+    return {static_cast<int>(TextOffsets::fromUtf16(prefix, range.location, counting.offsets)),
+            static_cast<int>(TextOffsets::fromUtf16(prefix, end, counting.offsets))};
+}
+
+AXResult<QString> AtspiAccessibilityServices::selectedText(const AccessibleElement& element) {
+    AtspiAccessible* accessible = AtspiElementHandle::of(element);
+    if (!accessible)
+        return AXResult<QString>::failure(AXStatus::InvalidElement);
+    GRef<AtspiText> text(atspi_accessible_get_text_iface(accessible));
+    if (!text)
+        return AXResult<QString>::failure(AXStatus::AttributeUnsupported);
+    CallError error;
+    const gint selections = atspi_text_get_n_selections(text.get(), error.out());
+    if (error.failed())
+        return AXResult<QString>::failure(error.status());
+    if (selections <= 0)
+        return AXResult<QString>::success(QString());
+    AtspiRange* range = atspi_text_get_selection(text.get(), 0, error.out());
+    if (!range)
+        return AXResult<QString>::failure(error.status());
+    const gint start = std::min(range->start_offset, range->end_offset);
+    const gint end = std::max(range->start_offset, range->end_offset);
+    g_free(range);
+    QString selected = fromUtf8(atspi_text_get_text(text.get(), start, end, error.out()));
+    if (error.failed())
+        return AXResult<QString>::failure(error.status());
+    return AXResult<QString>::success(std::move(selected));
+}
+
+AXResult<TextRange>
+AtspiAccessibilityServices::selectedTextRange(const AccessibleElement& element) {
+    AtspiAccessible* accessible = AtspiElementHandle::of(element);
+    if (!accessible)
+        return AXResult<TextRange>::failure(AXStatus::InvalidElement);
+    GRef<AtspiText> text(atspi_accessible_get_text_iface(accessible));
+    if (!text)
+        return AXResult<TextRange>::failure(AXStatus::AttributeUnsupported);
+    const auto native = nativeSelection(text.get());
+    if (!native)
+        return AXResult<TextRange>::failure();
+    const ToolkitCounting counting = countingOf(accessible);
+    if (counting.offsets == TextUnit::Utf16) {
+        return AXResult<TextRange>::success({native->first, native->second - native->first});
+    }
+    CallError error;
+    const QString prefix =
+        fromUtf8(atspi_text_get_text(text.get(), 0, native->second, error.out()));
+    if (error.failed())
+        return AXResult<TextRange>::failure(error.status());
+    const qint64 start = TextOffsets::toUtf16(prefix, native->first, counting.offsets);
+    const qint64 end = TextOffsets::toUtf16(prefix, native->second, counting.offsets);
+    return AXResult<TextRange>::success({start, end - start});
+}
+
+AXResult<QRectF> AtspiAccessibilityServices::boundsForRange(const AccessibleElement& element,
+                                                            TextRange range) {
+    AtspiAccessible* accessible = AtspiElementHandle::of(element);
+    if (!accessible)
+        return AXResult<QRectF>::failure(AXStatus::InvalidElement);
+    if (range.location < 0 || range.length < 0)
+        return AXResult<QRectF>::failure();
+    GRef<AtspiText> text(atspi_accessible_get_text_iface(accessible));
+    if (!text)
+        return AXResult<QRectF>::failure(AXStatus::AttributeUnsupported);
+    const auto [start, end] = nativeRange(accessible, text.get(), range);
+    CallError error;
+    AtspiRect* rect = nullptr;
+    if (end > start) {
+        rect = atspi_text_get_range_extents(text.get(), start, end, ATSPI_COORD_TYPE_SCREEN,
+                                            error.out());
+    } else {
+        // An empty range is the caret: the character's left edge, with no width.
+        rect = atspi_text_get_character_extents(text.get(), start, ATSPI_COORD_TYPE_SCREEN,
+                                                error.out());
+        if (rect)
+            rect->width = 0;
+    }
+    if (!rect)
+        return AXResult<QRectF>::failure(error.status());
+    const QRectF bounds = rectOf(rect);
+    g_free(rect);
+    // Toolkits answer all zeros for text they cannot place (scrolled away, not laid out).
+    if (bounds.x() == 0 && bounds.y() == 0 && bounds.width() == 0 && bounds.height() == 0) {
+        return AXResult<QRectF>::failure(AXStatus::NoValue);
+    }
+    return AXResult<QRectF>::success(bounds);
+}
+
+AXResult<QString> AtspiAccessibilityServices::value(const AccessibleElement& element) {
+    AtspiAccessible* accessible = AtspiElementHandle::of(element);
+    if (!accessible)
+        return AXResult<QString>::failure(AXStatus::InvalidElement);
+    CallError error;
+    if (GRef<AtspiText> text{atspi_accessible_get_text_iface(accessible)}) {
+        QString all = fromUtf8(atspi_text_get_text(text.get(), 0, -1, error.out()));
+        if (error.failed())
+            return AXResult<QString>::failure(error.status());
+        return AXResult<QString>::success(std::move(all));
+    }
+    if (GRef<AtspiValue> numeric{atspi_accessible_get_value_iface(accessible)}) {
+        const gdouble current = atspi_value_get_current_value(numeric.get(), error.out());
+        if (error.failed())
+            return AXResult<QString>::failure(error.status());
+        return AXResult<QString>::success(QString::number(current));
+    }
+    return AXResult<QString>::failure(AXStatus::AttributeUnsupported);
+}
+
+AXResult<bool> AtspiAccessibilityServices::isSettable(const AccessibleElement& element,
+                                                      SettableAttribute) {
+    AtspiAccessible* accessible = AtspiElementHandle::of(element);
+    if (!accessible)
+        return AXResult<bool>::failure(AXStatus::InvalidElement);
+    // Both the selection and the whole value are written through EditableText, which read-only
+    // views offer too: the editable state tells them apart.
+    GRef<AtspiEditableText> editable(atspi_accessible_get_editable_text_iface(accessible));
+    return AXResult<bool>::success(editable && hasState(accessible, ATSPI_STATE_EDITABLE));
+}
+
+AXResult<AccessibleElement> AtspiAccessibilityServices::parent(const AccessibleElement& element) {
+    AtspiAccessible* accessible = AtspiElementHandle::of(element);
+    if (!accessible)
+        return AXResult<AccessibleElement>::failure(AXStatus::InvalidElement);
+    CallError error;
+    // An application is the top of its own tree; the desktop above it is no element of it.
+    if (atspi_accessible_get_role(accessible, error.out()) == ATSPI_ROLE_APPLICATION) {
+        return AXResult<AccessibleElement>::success({});
+    }
+    if (error.failed())
+        return AXResult<AccessibleElement>::failure(error.status());
+    AtspiAccessible* up = atspi_accessible_get_parent(accessible, error.out());
+    if (error.failed())
+        return AXResult<AccessibleElement>::failure(error.status());
+    return AXResult<AccessibleElement>::success(AtspiElementHandle::adopt(up));
+}
+
+AXResult<QList<AccessibleElement>>
+AtspiAccessibilityServices::children(const AccessibleElement& element) {
+    AtspiAccessible* accessible = AtspiElementHandle::of(element);
+    if (!accessible)
+        return AXResult<QList<AccessibleElement>>::failure(AXStatus::InvalidElement);
+    CallError error;
+    const gint count = atspi_accessible_get_child_count(accessible, error.out());
+    if (error.failed())
+        return AXResult<QList<AccessibleElement>>::failure(error.status());
+    QList<AccessibleElement> result;
+    result.reserve(count);
+    for (gint i = 0; i < count; ++i) {
+        if (AtspiAccessible* child =
+                atspi_accessible_get_child_at_index(accessible, i, error.out())) {
+            result.append(AtspiElementHandle::adopt(child));
+        }
+    }
+    return AXResult<QList<AccessibleElement>>::success(std::move(result));
+}
+
+AXResult<ElementRole> AtspiAccessibilityServices::role(const AccessibleElement& element) {
+    AtspiAccessible* accessible = AtspiElementHandle::of(element);
+    if (!accessible)
+        return AXResult<ElementRole>::failure(AXStatus::InvalidElement);
+    CallError error;
+    const AtspiRole atspiRole = atspi_accessible_get_role(accessible, error.out());
+    if (error.failed())
+        return AXResult<ElementRole>::failure(error.status());
+    switch (atspiRole) {
+    case ATSPI_ROLE_TOOL_BAR:
+        return AXResult<ElementRole>::success(ElementRole::Toolbar);
+    case ATSPI_ROLE_ENTRY:
+    case ATSPI_ROLE_PASSWORD_TEXT:
+        return AXResult<ElementRole>::success(ElementRole::TextField);
+    case ATSPI_ROLE_TEXT:
+        // Qt's line edit is a text with the single-line state.
+        return AXResult<ElementRole>::success(hasState(accessible, ATSPI_STATE_SINGLE_LINE)
+                                                  ? ElementRole::TextField
+                                                  : ElementRole::TextArea);
+    case ATSPI_ROLE_DOCUMENT_TEXT:
+        return AXResult<ElementRole>::success(ElementRole::TextArea);
+    case ATSPI_ROLE_COMBO_BOX:
+        return AXResult<ElementRole>::success(ElementRole::ComboBox);
+    default:
+        return AXResult<ElementRole>::success(ElementRole::Other);
+    }
+}
+
+AXResult<QRectF> AtspiAccessibilityServices::frame(const AccessibleElement& element) {
+    AtspiAccessible* accessible = AtspiElementHandle::of(element);
+    if (!accessible)
+        return AXResult<QRectF>::failure(AXStatus::InvalidElement);
+    GRef<AtspiComponent> component(atspi_accessible_get_component_iface(accessible));
+    if (!component)
+        return AXResult<QRectF>::failure(AXStatus::AttributeUnsupported);
+    CallError error;
+    AtspiRect* rect =
+        atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_SCREEN, error.out());
+    if (!rect)
+        return AXResult<QRectF>::failure(error.status());
+    const QRectF result = rectOf(rect);
+    g_free(rect);
+    return AXResult<QRectF>::success(result);
+}
+
+AXResult<QList<AccessibleElement>>
+AtspiAccessibilityServices::windows(const AccessibleElement& application) {
+    auto all = children(application);
+    if (!all.ok())
+        return all;
+    // The active window is the front one; the rest keep the application's order.
+    QList<AccessibleElement> ordered;
+    for (const AccessibleElement& window : std::as_const(all.value)) {
+        if (hasState(AtspiElementHandle::of(window), ATSPI_STATE_ACTIVE))
+            ordered.prepend(window);
+        else
+            ordered.append(window);
+    }
+    return AXResult<QList<AccessibleElement>>::success(std::move(ordered));
+}
+
+AXStatus AtspiAccessibilityServices::setEnhancedUserInterface(const AccessibleElement& application,
+                                                              bool on) {
+    if (!AtspiElementHandle::of(application))
+        return AXStatus::InvalidElement;
+    // Toolkits build their trees for everyone once the desktop's switch is on; there is no
+    // per-application request, and turning it off would take it from other assistive tools.
+    if (!on)
+        return AXStatus::Success;
+    if (AccessibilityStatus::isEnabled().value_or(false))
+        return AXStatus::Success;
+    return AccessibilityStatus::setEnabled(true) ? AXStatus::Success : AXStatus::Failure;
+}
+
+AXStatus AtspiAccessibilityServices::setSelectedTextRange(const AccessibleElement& element,
+                                                          TextRange range) {
+    AtspiAccessible* accessible = AtspiElementHandle::of(element);
+    if (!accessible)
+        return AXStatus::InvalidElement;
+    if (range.location < 0 || range.length < 0)
+        return AXStatus::Failure;
+    GRef<AtspiText> text(atspi_accessible_get_text_iface(accessible));
+    if (!text)
+        return AXStatus::AttributeUnsupported;
+    const auto [start, end] = nativeRange(accessible, text.get(), range);
+    CallError error;
+    const gint selections = atspi_text_get_n_selections(text.get(), error.out());
+    if (error.failed())
+        return error.status();
+    bool done = false;
+    if (start == end) {
+        if (selections > 0)
+            atspi_text_remove_selection(text.get(), 0, error.out());
+        done = atspi_text_set_caret_offset(text.get(), start, error.out());
+    } else if (selections > 0) {
+        done = atspi_text_set_selection(text.get(), 0, start, end, error.out());
+    } else {
+        done = atspi_text_add_selection(text.get(), start, end, error.out());
+    }
+    if (error.failed())
+        return error.status();
+    return done ? AXStatus::Success : AXStatus::Failure;
+}
+
+AXStatus AtspiAccessibilityServices::setSelectedText(const AccessibleElement& element,
+                                                     const QString& replacement) {
+    AtspiAccessible* accessible = AtspiElementHandle::of(element);
+    if (!accessible)
+        return AXStatus::InvalidElement;
+    GRef<AtspiEditableText> editable(atspi_accessible_get_editable_text_iface(accessible));
+    GRef<AtspiText> text(atspi_accessible_get_text_iface(accessible));
+    if (!editable || !text)
+        return AXStatus::AttributeUnsupported;
+    if (!hasState(accessible, ATSPI_STATE_EDITABLE))
+        return AXStatus::Failure;
+    const auto selection = nativeSelection(text.get());
+    if (!selection)
+        return AXStatus::Failure;
+    const auto [start, end] = *selection;
+
+    const TextUnit insertUnit = countingOf(accessible).insertLength;
+    EditableTextCalls calls;
+    calls.characterCount = [&]() -> std::optional<int> {
+        CallError error;
+        const gint count = atspi_text_get_character_count(text.get(), error.out());
+        return error.failed() ? std::nullopt : std::optional<int>(count);
+    };
+    calls.textBetween = [&](int from, int to) -> std::optional<QString> {
+        CallError error;
+        gchar* piece = atspi_text_get_text(text.get(), from, to, error.out());
+        std::optional<QString> result;
+        if (!error.failed() && piece)
+            result = QString::fromUtf8(piece);
+        g_free(piece);
+        return result;
+    };
+    calls.deleteText = [&](int from, int to) {
+        CallError error;
+        const bool deleted = atspi_editable_text_delete_text(editable.get(), from, to, error.out());
+        return deleted && !error.failed();
+    };
+    calls.insertText = [&](int at, const QString& piece) {
+        const QByteArray utf8 = piece.toUtf8();
+        const qint64 length = TextOffsets::length(piece, insertUnit);
+        CallError error;
+        const bool inserted = atspi_editable_text_insert_text(
+            editable.get(), at, utf8.constData(), static_cast<gint>(length), error.out());
+        return inserted && !error.failed();
+    };
+    const TextUnit offsetUnit = countingOf(accessible).offsets;
+    calls.lengthOf = [offsetUnit](const QString& piece) {
+        return static_cast<int>(TextOffsets::length(piece, offsetUnit));
+    };
+    return replaceTextAllOrNothing(calls, start, end, replacement);
+}
+
+} // namespace ovra::platform

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <atspi/atspi.h>
+
+#include "capture/accessibility_services.h"
+#include "platform/linux/atspi/text_offsets.h"
+
+#include <QHash>
+#include <functional>
+
+namespace ovra::platform {
+
+// Reads and writes other applications' elements over the AT-SPI bus with libatspi. Calls are
+// synchronous D-Bus round trips on the main thread; focus events, served by the GLib loop under
+// Qt's event loop, keep the last focused element at hand.
+class AtspiAccessibilityServices final : public AccessibilityServices {
+public:
+    // `windowOwnerAt` names the process whose window is topmost at a point of the screen (0 when
+    // unknown).
+    explicit AtspiAccessibilityServices(std::function<qint32(QPointF)> windowOwnerAt);
+    ~AtspiAccessibilityServices() override;
+    AtspiAccessibilityServices(const AtspiAccessibilityServices&) = delete;
+    AtspiAccessibilityServices& operator=(const AtspiAccessibilityServices&) = delete;
+
+    bool isProcessTrusted() override;
+    void requestTrust() override;
+
+    AccessibleElement applicationElement(qint32 pid) override;
+    AXResult<AccessibleElement> systemFocusedElement() override;
+    AXResult<AccessibleElement> focusedElement(const AccessibleElement& application) override;
+    AXResult<AccessibleElement> elementAtPosition(QPointF point) override;
+    qint32 processId(const AccessibleElement& element) override;
+
+    AXResult<QString> selectedText(const AccessibleElement& element) override;
+    AXResult<TextRange> selectedTextRange(const AccessibleElement& element) override;
+    AXResult<QRectF> boundsForRange(const AccessibleElement& element, TextRange range) override;
+    AXResult<QString> value(const AccessibleElement& element) override;
+    AXResult<bool> isSettable(const AccessibleElement& element,
+                              SettableAttribute attribute) override;
+
+    AXResult<AccessibleElement> parent(const AccessibleElement& element) override;
+    AXResult<QList<AccessibleElement>> children(const AccessibleElement& element) override;
+    AXResult<ElementRole> role(const AccessibleElement& element) override;
+    AXResult<QRectF> frame(const AccessibleElement& element) override;
+    AXResult<QList<AccessibleElement>> windows(const AccessibleElement& application) override;
+
+    AXStatus setEnhancedUserInterface(const AccessibleElement& application, bool on) override;
+    AXStatus setSelectedTextRange(const AccessibleElement& element, TextRange range) override;
+    AXStatus setSelectedText(const AccessibleElement& element, const QString& text) override;
+
+    // Bounds of the searches for a focused element or the element at a point.
+    static constexpr int maxFocusSearchVisits = 600;
+    static constexpr int maxFocusSearchDepth = 40;
+    static constexpr int maxPointHops = 32;
+    static constexpr int maxTextAncestorHops = 8;
+
+private:
+    static void onFocusEvent(AtspiEvent* event, void* self);
+    ToolkitCounting countingOf(AtspiAccessible* accessible);
+    // The selection (or the caret, as an empty range) in the toolkit's own units.
+    std::optional<std::pair<int, int>> nativeSelection(AtspiText* text);
+    // The toolkit's offsets for a UTF-16 range of `text`.
+    std::pair<int, int> nativeRange(AtspiAccessible* accessible, AtspiText* text, TextRange range);
+    AtspiAccessible* deepestAt(AtspiAccessible* top, int x, int y);
+
+    std::function<qint32(QPointF)> m_windowOwnerAt;
+    AtspiEventListener* m_focusListener = nullptr;
+    AccessibleElement m_lastFocused;
+    QHash<QString, ToolkitCounting> m_countingByBusName;
+};
+
+} // namespace ovra::platform

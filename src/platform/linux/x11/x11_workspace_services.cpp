@@ -1,0 +1,300 @@
+#include "platform/linux/x11/x11_workspace_services.h"
+
+#include "ovra/deployment_config.h"
+#include "platform/linux/x11/x11_panel_window.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QStandardPaths>
+#include <unistd.h>
+#include <vector>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+namespace ovra::platform {
+
+namespace {
+
+QString processExecutable(qint32 pid) {
+    const QString proc = u"/proc/" + QString::number(pid);
+    const QString target = QFileInfo(proc + u"/exe").symLinkTarget();
+    if (!target.isEmpty())
+        return target;
+    // Another user's process: its executable link is closed to us, its command name is not.
+    QFile comm(proc + u"/comm");
+    if (comm.open(QIODevice::ReadOnly))
+        return QString::fromUtf8(comm.readAll()).trimmed();
+    return {};
+}
+
+// The desktop's accessibility settings, by desktop: program and arguments.
+struct SettingsTool {
+    const char* program;
+    QStringList arguments;
+};
+
+} // namespace
+
+X11WorkspaceServices::X11WorkspaceServices(X11Connection& connection, DesktopEntries entries)
+    : m_connection(connection), m_entries(std::move(entries)) {}
+
+X11WorkspaceServices::~X11WorkspaceServices() {
+    if (m_listener)
+        m_connection.removeListener(m_listener);
+}
+
+qint32 X11WorkspaceServices::windowPid(Window window) {
+    if (!window)
+        return 0;
+    long pid = m_connection.cardinalProperty(window, "_NET_WM_PID", 0);
+    if (pid <= 0) {
+        // Toolkits put the process on the group leader; their other windows point to it.
+        const Window leader = m_connection.windowProperty(window, "WM_CLIENT_LEADER");
+        if (leader && leader != window)
+            pid = m_connection.cardinalProperty(leader, "_NET_WM_PID", 0);
+    }
+    if (pid > 0)
+        return static_cast<qint32>(pid);
+    // A toolkit's hidden windows (the clipboard's and the selection's owners) carry no process.
+    // Window ids hold their client's number in the high bits: 2^18 ids per client at the most
+    // crowded server setting (2048 clients), so a window sharing those bits with a managed
+    // window belongs to the same client, unless a client allocated over 2^18 ids.
+    const Window client = window >> 18;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(m_connection.display(), m_connection.root(),
+                           m_connection.atom("_NET_CLIENT_LIST"), 0, 4096, False, XA_WINDOW, &type,
+                           &format, &count, &after, &data) == Success &&
+        data && format == 32) {
+        const auto* windows = reinterpret_cast<const Window*>(data);
+        for (unsigned long i = 0; i < count && pid <= 0; ++i) {
+            if (windows[i] >> 18 == client && windows[i] != window) {
+                pid = m_connection.cardinalProperty(windows[i], "_NET_WM_PID", 0);
+            }
+        }
+    }
+    if (data)
+        XFree(data);
+    return pid > 0 ? static_cast<qint32>(pid) : 0;
+}
+
+Window X11WorkspaceServices::windowOfProcess(qint32 pid) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    Window found = 0;
+    if (XGetWindowProperty(m_connection.display(), m_connection.root(),
+                           m_connection.atom("_NET_CLIENT_LIST"), 0, 4096, False, XA_WINDOW, &type,
+                           &format, &count, &after, &data) == Success &&
+        data && format == 32) {
+        const auto* windows = reinterpret_cast<const Window*>(data);
+        for (unsigned long i = 0; i < count && !found; ++i) {
+            if (windowPid(windows[i]) == pid)
+                found = windows[i];
+        }
+    }
+    if (data)
+        XFree(data);
+    return found;
+}
+
+std::optional<RunningApplication> X11WorkspaceServices::describe(qint32 pid, Window window) {
+    if (pid <= 0 || !QFileInfo::exists(u"/proc/" + QString::number(pid)))
+        return std::nullopt;
+    RunningApplication app;
+    app.pid = pid;
+    if (pid == static_cast<qint32>(::getpid())) {
+        // The program's own windows carry the identity it filters itself out by.
+        app.bundleID = QString::fromUtf8(ovra::deployment::appId);
+        app.name = QGuiApplication::applicationDisplayName();
+        return app;
+    }
+    const QString executable = processExecutable(pid);
+    const QString windowClass = window ? m_connection.windowClass(window).second : QString();
+    if (const auto entry = m_entries.find(executable, windowClass)) {
+        app.bundleID = entry->id;
+        app.name = entry->name;
+        return app;
+    }
+    app.bundleID = QFileInfo(executable).fileName();
+    app.name = !windowClass.isEmpty() ? windowClass : app.bundleID;
+    return app;
+}
+
+std::optional<RunningApplication> X11WorkspaceServices::frontmostApplication() {
+    return applicationOwning(activeWindow());
+}
+
+Window X11WorkspaceServices::activeWindow() {
+    return m_connection.windowProperty(m_connection.root(), "_NET_ACTIVE_WINDOW");
+}
+
+std::optional<RunningApplication> X11WorkspaceServices::applicationOwning(Window window) {
+    if (!window)
+        return std::nullopt;
+    return describe(windowPid(window), window);
+}
+
+std::optional<RunningApplication> X11WorkspaceServices::runningApplication(qint32 pid) {
+    if (pid <= 0)
+        return std::nullopt;
+    return describe(pid, windowOfProcess(pid));
+}
+
+ObserverToken X11WorkspaceServices::observeActivation(ActivationHandler handler) {
+    if (!m_listener) {
+        XWindowAttributes attributes;
+        XGetWindowAttributes(m_connection.display(), m_connection.root(), &attributes);
+        XSelectInput(m_connection.display(), m_connection.root(),
+                     attributes.your_event_mask | PropertyChangeMask);
+        XFlush(m_connection.display());
+        m_listener = m_connection.addListener([this](XEvent& event) { onEvent(event); });
+        const auto current = frontmostApplication();
+        m_lastActivePid = current ? current->pid : 0;
+    }
+    const ObserverToken token{m_nextToken++};
+    m_observers.emplace(token.id, std::move(handler));
+    return token;
+}
+
+void X11WorkspaceServices::removeObserver(ObserverToken token) {
+    m_observers.erase(token.id);
+}
+
+void X11WorkspaceServices::onEvent(XEvent& event) {
+    if (event.type != PropertyNotify || event.xproperty.window != m_connection.root() ||
+        event.xproperty.atom != m_connection.atom("_NET_ACTIVE_WINDOW")) {
+        return;
+    }
+    // The property is read once: the window manager passes the focus through "none" on its way,
+    // and a second read could already name a window the first check never saw.
+    const Window window = activeWindow();
+    // Our panel taking the focus for its question field is no application becoming active: the
+    // user is still working in the application whose selection the panel shows.
+    if (isNonActivatingPanel(m_connection, window))
+        return;
+    if (window)
+        m_lastActiveWindow = window;
+    const auto active = applicationOwning(window);
+    const qint32 pid = active ? active->pid : 0;
+    // Switching windows inside one application, or to the desktop, activates no application.
+    if (!active || pid == m_lastActivePid)
+        return;
+    m_lastActivePid = pid;
+    std::vector<std::uint64_t> tokens;
+    for (const auto& [id, handler] : m_observers)
+        tokens.push_back(id);
+    for (const std::uint64_t id : tokens) {
+        const auto it = m_observers.find(id);
+        if (it == m_observers.end())
+            continue;
+        const ActivationHandler handler = it->second;
+        handler(*active);
+    }
+}
+
+bool X11WorkspaceServices::activateApplication(qint32 pid) {
+    if (pid <= 0)
+        return false;
+    const Window window = m_lastActiveWindow && windowPid(m_lastActiveWindow) == pid
+                              ? m_lastActiveWindow
+                              : windowOfProcess(pid);
+    if (!window)
+        return false;
+    // EWMH activation as a pager asks for it (source 2): the user's own action, which window
+    // managers do not refuse as focus stealing.
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = m_connection.atom("_NET_ACTIVE_WINDOW");
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 2;
+    event.xclient.data.l[1] = CurrentTime;
+    event.xclient.data.l[2] = static_cast<long>(activeWindow());
+    XSendEvent(m_connection.display(), m_connection.root(), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XFlush(m_connection.display());
+    return true;
+}
+
+bool X11WorkspaceServices::openAccessibilitySettings() {
+    const SettingsTool tools[] = {
+        {"gnome-control-center", {QStringLiteral("universal-access")}},
+        {"systemsettings", {QStringLiteral("kcm_access")}},
+        {"xfce4-accessibility-settings", {}},
+        {"mate-at-properties", {}},
+        {"cinnamon-settings", {QStringLiteral("accessibility")}},
+    };
+    for (const SettingsTool& tool : tools) {
+        const QString program = QStandardPaths::findExecutable(QString::fromLatin1(tool.program));
+        if (!program.isEmpty() && QProcess::startDetached(program, tool.arguments))
+            return true;
+    }
+    return false;
+}
+
+qint32 X11WorkspaceServices::windowOwnerAt(QPointF point) {
+    Display* display = m_connection.display();
+    const int x = qRound(point.x());
+    const int y = qRound(point.y());
+    // Top-level windows come bottom to top; the first mapped one holding the point from the top
+    // is the window frame shown there, the client with WM_STATE is inside it.
+    Window rootReturn = 0, parentReturn = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, m_connection.root(), &rootReturn, &parentReturn, &children, &count)) {
+        return 0;
+    }
+    Window top = 0;
+    for (unsigned int i = count; i-- > 0 && !top;) {
+        XWindowAttributes attributes;
+        if (!XGetWindowAttributes(display, children[i], &attributes))
+            continue;
+        if (attributes.map_state != IsViewable || attributes.c_class == InputOnly)
+            continue;
+        if (x >= attributes.x && y >= attributes.y && x < attributes.x + attributes.width &&
+            y < attributes.y + attributes.height) {
+            top = children[i];
+        }
+    }
+    if (children)
+        XFree(children);
+    if (!top)
+        return 0;
+    if (const qint32 pid = windowPid(top))
+        return pid;
+
+    // Depth-first below the frame for the client window (the one with WM_STATE).
+    const Atom wmState = m_connection.atom("WM_STATE");
+    std::vector<Window> pending{top};
+    for (int visited = 0; !pending.empty() && visited < 64; ++visited) {
+        const Window window = pending.back();
+        pending.pop_back();
+        Atom type = 0;
+        int format = 0;
+        unsigned long items = 0, after = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(display, window, wmState, 0, 0, False, AnyPropertyType, &type, &format,
+                           &items, &after, &data);
+        if (data)
+            XFree(data);
+        if (type != None)
+            return windowPid(window);
+        if (XQueryTree(display, window, &rootReturn, &parentReturn, &children, &count)) {
+            for (unsigned int i = 0; i < count; ++i)
+                pending.push_back(children[i]);
+            if (children)
+                XFree(children);
+        }
+    }
+    return 0;
+}
+
+} // namespace ovra::platform

@@ -1,0 +1,45 @@
+#!/usr/bin/env python3
+"""Checks that every include between source folders follows the table in src/README.md.
+
+A folder may include itself, the folders its row names, and, transitively, what those may
+include. Every folder holding code must have a row, and every row must name an existing folder.
+"""
+import pathlib
+import re
+import sys
+
+src = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else pathlib.Path(__file__).parents[2] / "src")
+row = re.compile(r"^\| `([a-z0-9_/]+)/` \|.*\| (.*) \|$")
+allowed = {}
+for line in (src / "README.md").read_text().splitlines():
+    m = row.match(line)
+    if m:
+        allowed[m.group(1)] = set(re.findall(r"`([a-z0-9_/]+)/`", m.group(2)))
+
+def closure(folder, seen=None):
+    seen = set() if seen is None else seen
+    for dep in allowed.get(folder, ()):
+        if dep not in seen:
+            seen.add(dep)
+            closure(dep, seen)
+    return seen
+
+errors = []
+code_dirs = {p.parent.relative_to(src).as_posix() for p in src.rglob("*") if p.suffix in (".cpp", ".h")}
+for folder in sorted(code_dirs - allowed.keys()):
+    errors.append(f"{folder}/ holds code but has no row in src/README.md")
+for folder in sorted(allowed.keys() - code_dirs):
+    errors.append(f"src/README.md names {folder}/, which holds no code")
+
+include = re.compile(r'^\s*#\s*include\s+"([^"]+)/[^/"]+"', re.M)
+for folder in sorted(code_dirs & allowed.keys()):
+    permitted = closure(folder) | {folder, "ovra"}
+    for path in sorted((src / folder).glob("*")):
+        if path.suffix not in (".cpp", ".h") or path.relative_to(src).as_posix() == "app/main.cpp":
+            continue
+        for target in include.findall(path.read_text()):
+            if target not in permitted:
+                errors.append(f"{path.relative_to(src)} includes {target}/, outside what {folder}/ may use")
+
+print("\n".join(errors) if errors else f"{len(code_dirs)} folders follow src/README.md")
+sys.exit(1 if errors else 0)

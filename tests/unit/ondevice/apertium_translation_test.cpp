@@ -1,0 +1,256 @@
+// Apertium for real, with the pairs the setup script installs (English↔Spanish,
+// Spanish↔Portuguese).
+#include "fakes/fake_language_services.h"
+#include "fakes/fake_package_installer.h"
+#include "ondevice/apertium/apertium_translation_service.h"
+#include "ondevice/apertium/language_detector.h"
+
+#include "support/task_runner.h"
+#include "support/virtual_clock.h"
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <qcoro/qcorotask.h>
+
+using namespace ovra;
+using namespace ovra::test;
+
+namespace {
+
+const QString englishParagraph = QStringLiteral(
+    "The city council approved a new plan to improve public transport next year. The plan "
+    "includes more buses, longer opening hours for the train stations and cheaper tickets for "
+    "students and older people. Many residents said that they were happy with the decision.");
+
+struct Translator {
+    VirtualClock clock;
+    LanguageDetector detector;
+    FakePackageInstaller installer;
+    FakeLanguageModel model;
+    ApertiumProcess::Options process;
+    std::unique_ptr<ApertiumTranslationService> service;
+
+    explicit Translator(QString dataDir = QStringLiteral("/usr/share/apertium")) {
+        model.available = false;
+        process.dataDir = std::move(dataDir);
+        service = std::make_unique<ApertiumTranslationService>(clock, detector, installer, &model,
+                                                               process);
+    }
+    QString translate(const QString& text, const QString& target,
+                      std::optional<QString> source = std::nullopt) {
+        auto session = service->makeSession({std::move(source), target, 0});
+        return runToEnd(session->translate(text, {}));
+    }
+    LanguageAvailabilityStatus status(const QString& source, const QString& target) {
+        return runToEnd(service->status(source, target, {}));
+    }
+};
+
+// Runs the loop until `done` holds (a real child process is awaited); false after `limitMs`.
+template <typename Predicate> bool pumpUntil(Predicate done, int limitMs = 10000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < limitMs)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return done();
+}
+
+// Whether a live (not yet dead) process still belongs to process group `group`: the Apertium
+// script starts a pipeline, and all of it must end.
+bool groupHasLiveProcess(qint64 group) {
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& entry : entries) {
+        QFile stat(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (name) state ppid pgrp ...": the name may hold spaces, so read after its ')'.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 2 && fields[2].toLongLong() == group && fields[0] != "Z" &&
+            fields[0] != "X")
+            return true;
+    }
+    return false;
+}
+
+template <typename E, typename T> E failureOf(QCoro::Task<T>&& task) {
+    try {
+        runToEnd(std::move(task));
+    } catch (const E& error) {
+        return error;
+    }
+    throw std::logic_error("the task did not fail as expected");
+}
+
+TEST(LanguageDetector, RecognisesCommonLanguages) {
+    LanguageDetector detector;
+    const QStringList english = detector.candidates(englishParagraph);
+    ASSERT_FALSE(english.isEmpty());
+    EXPECT_EQ(english.constFirst(), QStringLiteral("en"));
+    EXPECT_EQ(detector
+                  .candidates(QStringLiteral("O conselho da cidade aprovou um novo plano para "
+                                             "melhorar o transporte público no próximo ano."))
+                  .value(0),
+              QStringLiteral("pt"));
+    EXPECT_TRUE(detector.candidates(QStringLiteral("ok")).isEmpty());
+
+    LanguageDetector missing(QStringLiteral("/nonexistent/"));
+    EXPECT_TRUE(missing.candidates(englishParagraph).isEmpty());
+}
+
+TEST(ApertiumTranslation, TranslatesEnglishToSpanishAndToPortugueseThroughThePivot) {
+    Translator translator;
+    const QString spanish = translator.translate(englishParagraph, QStringLiteral("es"));
+    EXPECT_EQ(translator.detector.candidates(spanish).value(0), QStringLiteral("es"))
+        << spanish.toStdString();
+    EXPECT_TRUE(spanish.contains(QStringLiteral("aprobó"))) << spanish.toStdString();
+
+    const QString portuguese = translator.translate(englishParagraph, QStringLiteral("pt"));
+    EXPECT_EQ(translator.detector.candidates(portuguese).value(0), QStringLiteral("pt"))
+        << portuguese.toStdString();
+    EXPECT_TRUE(portuguese.contains(QStringLiteral("transporte público")))
+        << portuguese.toStdString();
+
+    // Text already in the target language comes back as it is.
+    EXPECT_EQ(translator.translate(portuguese, QStringLiteral("pt")), portuguese);
+    EXPECT_TRUE(translator.model.sessionInstructions.isEmpty());
+}
+
+TEST(ApertiumTranslation, ReportsAvailabilityFromInstalledAndPackagedPairs) {
+    Translator translator;
+    EXPECT_EQ(translator.status(QStringLiteral("en"), QStringLiteral("es")),
+              LanguageAvailabilityStatus::installed);
+    EXPECT_EQ(translator.status(QStringLiteral("pt"), QStringLiteral("en")),
+              LanguageAvailabilityStatus::installed);
+    EXPECT_EQ(translator.status(QStringLiteral("pt"), QStringLiteral("it")),
+              LanguageAvailabilityStatus::supported);
+    EXPECT_EQ(translator.status(QStringLiteral("pt"), QStringLiteral("ja")),
+              LanguageAvailabilityStatus::unsupported);
+    EXPECT_EQ(translator.status(QStringLiteral("pt"), QStringLiteral("zh-Hans")),
+              LanguageAvailabilityStatus::unsupported);
+
+    QTemporaryDir empty;
+    Translator bare(empty.path());
+    EXPECT_EQ(bare.status(QStringLiteral("en"), QStringLiteral("es")),
+              LanguageAvailabilityStatus::supported);
+}
+
+TEST(ApertiumTranslation, WithoutAPairUsesTheLocalModelElseSaysWhichLanguages) {
+    QTemporaryDir empty;
+    Translator translator(empty.path());
+    auto session = translator.service->makeSession({std::nullopt, QStringLiteral("pt"), 0});
+    auto error = failureOf<DeviceTranslationError>(session->translate(englishParagraph, {}));
+    EXPECT_EQ(error.description(),
+              QStringLiteral("Falta o pacote de idioma para traduzir de inglês "
+                             "para português no aparelho. Baixe-o nas Preferências."));
+    auto japanese = translator.service->makeSession({std::nullopt, QStringLiteral("ja"), 0});
+    error = failureOf<DeviceTranslationError>(japanese->translate(englishParagraph, {}));
+    EXPECT_EQ(error.description(), QStringLiteral("O aparelho não traduz de inglês para japonês."));
+
+    translator.model.available = true;
+    translator.model.replies = {QStringLiteral("日本語の文")};
+    EXPECT_EQ(runToEnd(japanese->translate(englishParagraph, {})), QStringLiteral("日本語の文"));
+    ASSERT_EQ(translator.model.sessionInstructions.size(), 1);
+    EXPECT_TRUE(translator.model.sessionInstructions[0].contains(QStringLiteral("Japanese")));
+    ASSERT_EQ(translator.model.turns.size(), 1u);
+    EXPECT_EQ(translator.model.turns[0].prompt, englishParagraph);
+}
+
+TEST(ApertiumTranslation, CancellingEndsTheChildProcess) {
+    Translator translator;
+    qint64 childPid = 0;
+    translator.process.onStarted = [&](qint64 pid) { childPid = pid; };
+    translator.service = std::make_unique<ApertiumTranslationService>(
+        translator.clock, translator.detector, translator.installer, &translator.model,
+        translator.process);
+    QString longText;
+    for (int i = 0; i < 400; ++i)
+        longText += englishParagraph + QLatin1Char('\n');
+
+    CancelSource cancel;
+    auto session = translator.service->makeSession({QStringLiteral("en"), QStringLiteral("es"), 0});
+    auto task = session->translate(longText, cancel.token());
+    ASSERT_TRUE(pumpUntil([&] { return childPid != 0; }));
+    EXPECT_EQ(::kill(static_cast<pid_t>(childPid), 0), 0); // running
+    EXPECT_TRUE(groupHasLiveProcess(childPid));
+    cancel.cancel();
+    failureOf<CancelledError>(std::move(task));
+    // Reaped: the id names no process any more, and the pipeline it started is gone too.
+    EXPECT_FALSE(QDir(QStringLiteral("/proc/") + QString::number(childPid)).exists());
+    EXPECT_FALSE(groupHasLiveProcess(childPid));
+}
+
+TEST(ApertiumTranslation, ATimeOutEndsTheChildWithAClearMessage) {
+    Translator translator;
+    qint64 childPid = 0;
+    translator.process.onStarted = [&](qint64 pid) { childPid = pid; };
+    translator.service = std::make_unique<ApertiumTranslationService>(
+        translator.clock, translator.detector, translator.installer, &translator.model,
+        translator.process);
+    QString longText;
+    for (int i = 0; i < 400; ++i)
+        longText += englishParagraph + QLatin1Char('\n');
+    auto session = translator.service->makeSession({QStringLiteral("en"), QStringLiteral("es"), 0});
+    auto task = session->translate(longText, {});
+    ASSERT_TRUE(pumpUntil([&] { return childPid != 0; }));
+    translator.clock.advance(std::chrono::seconds(30));
+    const auto error = failureOf<DeviceTranslationError>(std::move(task));
+    EXPECT_EQ(error.description(),
+              QStringLiteral("A tradução no aparelho demorou demais e foi interrompida."));
+    EXPECT_FALSE(QDir(QStringLiteral("/proc/") + QString::number(childPid)).exists());
+    EXPECT_FALSE(groupHasLiveProcess(childPid));
+}
+
+TEST(ApertiumPreparation, InstallsTheMissingPairsThroughThePackageService) {
+    QTemporaryDir data;
+    QDir(data.path()).mkpath(QStringLiteral("modes"));
+    Translator translator(data.path());
+    translator.installer.onInstall = [&](const QStringList& packages) {
+        for (const QString& package : packages) {
+            const QString pair = package.mid(QStringLiteral("apertium-").size());
+            const QStringList sides = pair.split(QLatin1Char('-'));
+            for (const QString& name :
+                 QStringList{sides[0] + u'-' + sides[1], sides[1] + u'-' + sides[0]}) {
+                QFile file(
+                    data.filePath(QStringLiteral("modes/") + name + QStringLiteral(".mode")));
+                ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            }
+        }
+    };
+    auto session = translator.service->makeSession({QStringLiteral("en"), QStringLiteral("pt"), 0});
+    EXPECT_FALSE(runToEnd(session->isReady({})));
+    runToEnd(session->prepareTranslation({}));
+    ASSERT_EQ(translator.installer.installs.size(), 1);
+    EXPECT_EQ(translator.installer.installs[0],
+              QStringList({QStringLiteral("apertium-eng-spa"), QStringLiteral("apertium-es-pt")}));
+    EXPECT_TRUE(runToEnd(session->isReady({})));
+    runToEnd(session->prepareTranslation({})); // nothing left to install
+    EXPECT_EQ(translator.installer.installs.size(), 1);
+
+    // Nothing to download for an unsupported pair: ready, and preparing says why not.
+    auto japanese =
+        translator.service->makeSession({QStringLiteral("en"), QStringLiteral("ja"), 0});
+    EXPECT_TRUE(runToEnd(japanese->isReady({})));
+    EXPECT_EQ(failureOf<DeviceTranslationError>(japanese->prepareTranslation({})).description(),
+              QStringLiteral("O aparelho não traduz de inglês para japonês."));
+}
+
+TEST(ApertiumPreparation, WithoutThePackageServiceSaysSo) {
+    QTemporaryDir empty;
+    Translator translator(empty.path());
+    translator.installer.present = false;
+    auto session = translator.service->makeSession({QStringLiteral("pt"), QStringLiteral("it"), 0});
+    const auto error = failureOf<PackageInstallError>(session->prepareTranslation({}));
+    EXPECT_EQ(error.description(), PackageInstaller::absentMessage());
+    EXPECT_TRUE(translator.installer.installs.isEmpty());
+
+    CancelSource cancel;
+    cancel.cancel();
+    failureOf<CancelledError>(session->prepareTranslation(cancel.token()));
+}
+
+} // namespace

@@ -1,0 +1,213 @@
+// The PackageKit client against a fake PackageKit on a private D-Bus daemon: the calls it makes,
+// their D-Bus types, and how each way a transaction ends reaches the caller.
+#include "ondevice/packagekit/packagekit_client.h"
+#include "support/task_runner.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVirtualObject>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+using namespace ovra;
+using namespace ovra::test;
+
+namespace {
+
+const QString pkService = QStringLiteral("org.freedesktop.PackageKit");
+const QString pkTransaction = QStringLiteral("org.freedesktop.PackageKit.Transaction");
+
+// A dbus-daemon of the test's own.
+class PrivateBus {
+public:
+    PrivateBus() {
+        // The distribution's session configuration: a socket under /tmp, no PackageKit.
+        m_daemon.start(QStringLiteral("dbus-daemon"),
+                       {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                        QStringLiteral("--print-address")});
+        // Setting up a real daemon: its first line is the address to connect to.
+        while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(5000)) {
+        }
+        m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    }
+    ~PrivateBus() {
+        for (const QString& name : m_connections)
+            QDBusConnection::disconnectFromBus(name);
+        m_daemon.kill();
+        m_daemon.waitForFinished(5000);
+    }
+    QDBusConnection connect(const QString& name) {
+        if (!isUp())
+            return QDBusConnection(name); // not connected; the test stops at its first check
+        m_connections.append(name);
+        return QDBusConnection::connectToBus(m_address, name);
+    }
+    bool isUp() const { return !m_address.isEmpty(); }
+
+private:
+    QProcess m_daemon;
+    QString m_address;
+    QStringList m_connections;
+};
+
+// PackageKit's root object and its transactions, as far as the client uses them. Every call is
+// recorded as "<path> <member>" with its arguments.
+class FakePackageKit final : public QDBusVirtualObject {
+public:
+    struct Call {
+        QString path;
+        QString member;
+        QVariantList arguments;
+    };
+
+    std::vector<Call> calls;
+    // What Resolve reports: package ids, each with its own Package signal.
+    QStringList resolvedIds;
+    uint installExit = 1; // success
+
+    explicit FakePackageKit(QDBusConnection bus) : m_bus(std::move(bus)) {}
+
+    QString introspect(const QString&) const override { return {}; }
+
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        calls.push_back({message.path(), message.member(), message.arguments()});
+        const QString member = message.member();
+        if (member == QStringLiteral("CreateTransaction")) {
+            const QDBusObjectPath path(QStringLiteral("/org/freedesktop/PackageKit/tx") +
+                                       QString::number(++m_transactions));
+            connection.send(message.createReply(QVariant::fromValue(path)));
+            return true;
+        }
+        connection.send(message.createReply());
+        if (member == QStringLiteral("Resolve")) {
+            for (const QString& id : resolvedIds)
+                emitSignal(message.path(), QStringLiteral("Package"),
+                           {QVariant::fromValue(2u), id, QStringLiteral("summary")});
+            finish(message.path(), 1);
+        } else if (member == QStringLiteral("InstallPackages")) {
+            finish(message.path(), installExit);
+        }
+        return true;
+    }
+
+    std::vector<Call> callsNamed(const QString& member) const {
+        std::vector<Call> found;
+        for (const Call& call : calls)
+            if (call.member == member)
+                found.push_back(call);
+        return found;
+    }
+
+private:
+    void emitSignal(const QString& path, const QString& name, const QVariantList& arguments) {
+        QDBusMessage signal = QDBusMessage::createSignal(path, pkTransaction, name);
+        signal.setArguments(arguments);
+        m_bus.send(signal);
+    }
+    void finish(const QString& path, uint exit) {
+        emitSignal(path, QStringLiteral("Finished"), {QVariant::fromValue(exit), 10u});
+    }
+
+    QDBusConnection m_bus;
+    int m_transactions = 0;
+};
+
+class PackageKitClientTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(bus.isUp());
+        ASSERT_TRUE(serviceBus.isConnected());
+        ASSERT_TRUE(clientBus.isConnected());
+    }
+    void startService() {
+        ASSERT_TRUE(serviceBus.registerVirtualObject(QStringLiteral("/org/freedesktop/PackageKit"),
+                                                     &packageKit, QDBusConnection::SubPath));
+        ASSERT_TRUE(serviceBus.registerService(pkService));
+    }
+    template <typename E> E failureOf(QCoro::Task<void>&& task) {
+        try {
+            runToEnd(std::move(task));
+        } catch (const E& error) {
+            return error;
+        }
+        throw std::logic_error("the install did not fail as expected");
+    }
+
+    PrivateBus bus;
+    QDBusConnection serviceBus = bus.connect(QStringLiteral("fake-packagekit"));
+    QDBusConnection clientBus = bus.connect(QStringLiteral("packagekit-client"));
+    FakePackageKit packageKit{serviceBus};
+    PackageKitClient client{clientBus};
+};
+
+TEST_F(PackageKitClientTest, ResolvesThenInstallsTheResolvedIdsInteractively) {
+    startService();
+    packageKit.resolvedIds = {QStringLiteral("apertium-es-pt;1.0;all;debian"),
+                              QStringLiteral("apertium-eng-spa;2.0;all;debian"),
+                              QStringLiteral("apertium-es-ptx;1.0;all;debian")}; // not asked for
+    ASSERT_TRUE(runToEnd(client.isPresent({})));
+    runToEnd(
+        client.install({QStringLiteral("apertium-eng-spa"), QStringLiteral("apertium-es-pt")}, {}));
+
+    const auto resolve = packageKit.callsNamed(QStringLiteral("Resolve"));
+    ASSERT_EQ(resolve.size(), 1u);
+    ASSERT_EQ(resolve[0].arguments.size(), 2);
+    // Not installed, newest, native architecture; a 64-bit filter ('t') as the interface says.
+    EXPECT_EQ(resolve[0].arguments[0].metaType(), QMetaType::fromType<qulonglong>());
+    EXPECT_EQ(resolve[0].arguments[0].toULongLong(), (1ULL << 3) | (1ULL << 16) | (1ULL << 18));
+    EXPECT_EQ(resolve[0].arguments[1].toStringList(),
+              QStringList({QStringLiteral("apertium-eng-spa"), QStringLiteral("apertium-es-pt")}));
+
+    const auto install = packageKit.callsNamed(QStringLiteral("InstallPackages"));
+    ASSERT_EQ(install.size(), 1u);
+    EXPECT_EQ(install[0].arguments[0].metaType(), QMetaType::fromType<qulonglong>());
+    EXPECT_EQ(install[0].arguments[0].toULongLong(), 1ULL << 1); // only trusted packages
+    EXPECT_EQ(install[0].arguments[1].toStringList(),
+              QStringList({QStringLiteral("apertium-es-pt;1.0;all;debian"),
+                           QStringLiteral("apertium-eng-spa;2.0;all;debian")}));
+    EXPECT_NE(install[0].path, resolve[0].path); // one transaction per step
+
+    // Each transaction asks for the desktop's authorization dialog before its call.
+    const auto hints = packageKit.callsNamed(QStringLiteral("SetHints"));
+    ASSERT_EQ(hints.size(), 2u);
+    EXPECT_EQ(hints[0].arguments.value(0).toStringList(),
+              QStringList{QStringLiteral("interactive=true")});
+    EXPECT_EQ(hints[1].path, install[0].path);
+}
+
+TEST_F(PackageKitClientTest, EachWayATransactionEndsReachesTheCaller) {
+    startService();
+    const QStringList packages{QStringLiteral("apertium-es-it")};
+
+    // Nothing by that name in the repositories: no install is attempted.
+    EXPECT_EQ(failureOf<PackageInstallError>(client.install(packages, {})).description(),
+              QStringLiteral("O pacote de idioma não foi encontrado nos repositórios do sistema."));
+    EXPECT_TRUE(packageKit.callsNamed(QStringLiteral("InstallPackages")).empty());
+
+    packageKit.resolvedIds = {QStringLiteral("apertium-es-it;1.0;all;debian")};
+    packageKit.installExit = 2; // failed
+    EXPECT_EQ(failureOf<PackageInstallError>(client.install(packages, {})).description(),
+              QStringLiteral("Não foi possível instalar o pacote de idioma. Tente de novo."));
+
+    packageKit.installExit = 3; // the user dismissed the authorization dialog
+    failureOf<CancelledError>(client.install(packages, {}));
+
+    packageKit.installExit = 1;
+    runToEnd(client.install(packages, {}));
+    EXPECT_EQ(packageKit.callsNamed(QStringLiteral("InstallPackages")).size(), 3u);
+}
+
+TEST_F(PackageKitClientTest, WithoutPackageKitOnTheBusSaysSo) {
+    EXPECT_FALSE(runToEnd(client.isPresent({})));
+    EXPECT_EQ(failureOf<PackageInstallError>(client.install({QStringLiteral("apertium-es-it")}, {}))
+                  .description(),
+              PackageInstaller::absentMessage());
+    EXPECT_TRUE(packageKit.calls.empty());
+
+    CancelSource cancel;
+    cancel.cancel();
+    failureOf<CancelledError>(client.install({QStringLiteral("apertium-es-it")}, cancel.token()));
+}
+
+} // namespace

@@ -1,0 +1,62 @@
+#include "platform/linux/atspi/text_offsets.h"
+
+#include <gtest/gtest.h>
+
+namespace ovra::platform {
+namespace {
+
+// "é" is 1 UTF-16 unit and 2 bytes; "😀" is 2 units, 1 code point and 4 bytes; "👍🏽" is two
+// code points of two units each.
+const QString mixed = QStringLiteral("aé😀b👍🏽c");
+
+TEST(TextOffsets, ToolkitCountingByName) {
+    EXPECT_EQ(TextOffsets::countingFor(QStringLiteral("Qt")),
+              (ToolkitCounting{TextUnit::Utf16, TextUnit::Utf16}));
+    EXPECT_EQ(TextOffsets::countingFor(QStringLiteral("QT")).offsets, TextUnit::Utf16);
+    EXPECT_EQ(TextOffsets::countingFor(QStringLiteral("GTK")),
+              (ToolkitCounting{TextUnit::CodePoints, TextUnit::Utf8Bytes}));
+    EXPECT_EQ(TextOffsets::countingFor(QString()).offsets, TextUnit::CodePoints);
+}
+
+TEST(TextOffsets, LengthInEachUnit) {
+    EXPECT_EQ(TextOffsets::length(mixed, TextUnit::Utf16), 10);
+    EXPECT_EQ(TextOffsets::length(mixed, TextUnit::CodePoints), 7);
+    EXPECT_EQ(TextOffsets::length(mixed, TextUnit::Utf8Bytes), 1 + 2 + 4 + 1 + 8 + 1);
+    EXPECT_EQ(TextOffsets::length(QString(), TextUnit::Utf8Bytes), 0);
+    EXPECT_EQ(TextOffsets::length(mixed, TextUnit::Utf8Bytes), mixed.toUtf8().size());
+}
+
+TEST(TextOffsets, CodePointOffsetsBecomeUtf16AndBack) {
+    // Code point → UTF-16: a b after the emoji is at 3 code points, 4 units.
+    const std::pair<qint64, qint64> pairs[] = {{0, 0}, {1, 1}, {2, 2}, {3, 4},
+                                               {4, 5}, {5, 7}, {6, 9}, {7, 10}};
+    for (const auto& [codePoints, units] : pairs) {
+        EXPECT_EQ(TextOffsets::toUtf16(mixed, codePoints, TextUnit::CodePoints), units)
+            << codePoints;
+        EXPECT_EQ(TextOffsets::fromUtf16(mixed, units, TextUnit::CodePoints), codePoints) << units;
+    }
+}
+
+TEST(TextOffsets, OutOfRangeAndSplitPairsClamp) {
+    EXPECT_EQ(TextOffsets::toUtf16(mixed, -3, TextUnit::CodePoints), 0);
+    EXPECT_EQ(TextOffsets::toUtf16(mixed, 99, TextUnit::CodePoints), mixed.size());
+    EXPECT_EQ(TextOffsets::fromUtf16(mixed, 99, TextUnit::CodePoints), 7);
+    // Inside the emoji's surrogate pair: the position of the emoji itself.
+    EXPECT_EQ(TextOffsets::fromUtf16(mixed, 3, TextUnit::CodePoints), 2);
+    // UTF-16 to UTF-16 is the identity within the text.
+    EXPECT_EQ(TextOffsets::toUtf16(mixed, 5, TextUnit::Utf16), 5);
+    EXPECT_EQ(TextOffsets::fromUtf16(mixed, 12, TextUnit::Utf16), 10);
+    // A lone surrogate counts as one character, as toolkits store it.
+    const QString broken = QString(QChar(0xD83D)) + u'x';
+    EXPECT_EQ(TextOffsets::length(broken, TextUnit::CodePoints), 2);
+    EXPECT_EQ(TextOffsets::toUtf16(broken, 1, TextUnit::CodePoints), 1);
+}
+
+TEST(TextOffsets, ByteOffsetsOfInsertedText) {
+    EXPECT_EQ(TextOffsets::toUtf16(mixed, 3, TextUnit::Utf8Bytes), 2); // after "aé"
+    EXPECT_EQ(TextOffsets::toUtf16(mixed, 7, TextUnit::Utf8Bytes), 4); // after the emoji
+    EXPECT_EQ(TextOffsets::fromUtf16(mixed, 4, TextUnit::Utf8Bytes), 7);
+}
+
+} // namespace
+} // namespace ovra::platform
