@@ -1,8 +1,8 @@
 #include "engines/local_model/local_model_session.h"
 
+#include "engines/local_model/local_model_http.h"
 #include "engines/local_model/local_model_shared.h"
 #include "engines/reformulator.h"
-#include "engines/local_model/local_model_http.h"
 
 #include <nlohmann/json.hpp>
 
