@@ -158,7 +158,7 @@ TEST_P(TextCapture, AWriteThatCannotAllGoInLeavesTheFieldAsItWas) {
     // A write that fits still goes in.
     ASSERT_EQ(ax.setSelectedTextRange(field, {word, 2}), AXStatus::Success);
     ASSERT_EQ(ax.setSelectedText(field, QStringLiteral("uu")), AXStatus::Success);
-    EXPECT_EQ(ax.value(field).value, QString(before.value).replace(word, 2, u"uu"));
+    EXPECT_EQ(ax.value(field).value, QString(before.value).replace(word, 2, QStringLiteral("uu")));
     ASSERT_EQ(ax.setSelectedTextRange(field, {word, 2}), AXStatus::Success);
     ASSERT_EQ(ax.setSelectedText(field, QStringLiteral("um")), AXStatus::Success);
 }
