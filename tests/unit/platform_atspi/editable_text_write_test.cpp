@@ -12,7 +12,15 @@ struct ScriptedText {
     QString text;
     bool readFails = false;
     bool deleteFails = false;
-    enum class Insert { works, refused, acceptedButDropped, refusedAfterHalf, cutToFit };
+    // cutToFit takes in what fits a full field; dropsTheEnd takes all and cuts the field's end.
+    enum class Insert {
+        works,
+        refused,
+        acceptedButDropped,
+        refusedAfterHalf,
+        cutToFit,
+        dropsTheEnd
+    };
     Insert insert = Insert::works;
     int inserts = 0;
 
@@ -32,7 +40,14 @@ struct ScriptedText {
         };
         c.insertText = [this](int at, const QString& piece) {
             // Only the first insert (the replacement) misbehaves; the restore goes through.
-            if (inserts++ == 0 && insert != Insert::works) {
+            const bool first = inserts++ == 0;
+            if (first && insert == Insert::dropsTheEnd) {
+                const qsizetype full =
+                    text.size() + 5; // the field held this much before the delete
+                text = text.insert(at, piece).left(full);
+                return true;
+            }
+            if (first && insert != Insert::works) {
                 if (insert == Insert::refusedAfterHalf || insert == Insert::cutToFit)
                     text.insert(at, piece.left(piece.size() / 2));
                 return insert == Insert::acceptedButDropped || insert == Insert::cutToFit;
@@ -65,6 +80,7 @@ TEST(EditableTextWrite, ReplacesOrLeavesTheTextAsItWas) {
         {"half inserted", Insert::refusedAfterHalf, false, false, AXStatus::Failure,
          "say hello now"},
         {"cut to fit", Insert::cutToFit, false, false, AXStatus::Failure, "say hello now"},
+        {"drops the end", Insert::dropsTheEnd, false, false, AXStatus::Failure, "say hello now"},
         {"unreadable", Insert::works, true, false, AXStatus::Failure, "say hello now"},
         {"delete refused", Insert::works, false, true, AXStatus::Failure, "say hello now"},
     };
@@ -83,7 +99,9 @@ TEST(EditableTextWrite, AnEmptyReplacementOnlyDeletesAndAnEmptyRangeOnlyInserts)
     ScriptedText doc{QStringLiteral("abc")};
     EXPECT_EQ(replaceTextAllOrNothing(doc.calls(), 1, 2, {}), AXStatus::Success);
     EXPECT_EQ(doc.text, QStringLiteral("ac"));
-    doc.readFails = true; // nothing to read back when nothing is deleted
     EXPECT_EQ(replaceTextAllOrNothing(doc.calls(), 1, 1, QStringLiteral("b")), AXStatus::Success);
+    EXPECT_EQ(doc.text, QStringLiteral("abc"));
+    doc.readFails = true; // without a way back nothing is risked
+    EXPECT_EQ(replaceTextAllOrNothing(doc.calls(), 0, 1, QStringLiteral("x")), AXStatus::Failure);
     EXPECT_EQ(doc.text, QStringLiteral("abc"));
 }
