@@ -9,10 +9,13 @@ namespace ovra {
 
 namespace {
 
-// Gestures after which a keyboard selection may have changed: anything released with Shift held
-// (arrows, Home/End, pages), and select-all, which is Ctrl+A on Linux and Super+A for users of
-// Command-style bindings. Copying (Ctrl+C) and other shortcuts are not selection gestures.
-bool isSelectionKeyUp(const InputEvent& event) {
+// Combinations that may change a keyboard selection: any key with Shift held (arrows, Home/End,
+// pages), and select-all, which is Ctrl+A on Linux and Super+A for users of Command-style
+// bindings. Copying (Ctrl+C) and other shortcuts are not selection gestures, and neither is a
+// modifier on its own (Shift tapped, or Alt+Shift switching the keyboard layout).
+bool isSelectingCombination(const InputEvent& event) {
+    if (event.isModifierKey)
+        return false;
     if (event.modifiers.testFlag(Modifier::Shift))
         return true;
     const bool shortcutModifier =
@@ -26,6 +29,10 @@ QString frontmostForLog(WorkspaceServices& workspace) {
         return {};
     const auto app = workspace.frontmostApplication();
     return app ? app->bundleID : QStringLiteral("(none)");
+}
+
+QString keyIdentity(const InputEvent& event) {
+    return QString::number(event.keyCode) + u'|' + event.charactersIgnoringModifiers.toLower();
 }
 
 } // namespace
@@ -82,6 +89,7 @@ void SelectionMonitor::start() {
 
 void SelectionMonitor::stop() {
     m_isRunning = false;
+    m_selectingKeysDown.clear();
     m_pendingCapture.cancel();
     for (const ObserverToken token : m_monitors)
         m_platform.input.removeMonitor(token);
@@ -96,14 +104,20 @@ void SelectionMonitor::handleGlobalEvent(const InputEvent& event) {
     case InputEventType::LeftMouseUp:
         scheduleCapture(m_platform.screens.pointerLocation(), false);
         break;
-    case InputEventType::KeyUp:
-        if (isSelectionKeyUp(event))
+    case InputEventType::KeyUp: {
+        // The chord ends when its key comes up, whether the modifiers were let go before it or
+        // are still held; letting go of the modifiers afterwards adds nothing.
+        const bool pressedSelecting = m_selectingKeysDown.remove(keyIdentity(event));
+        if (pressedSelecting || isSelectingCombination(event))
             scheduleCapture(m_platform.screens.pointerLocation(), false);
         break;
+    }
     case InputEventType::LeftMouseDown:
         dismiss();
         break;
     case InputEventType::KeyDown:
+        if (isSelectingCombination(event))
+            m_selectingKeysDown.insert(keyIdentity(event));
         if (event.keyCode == KeyCode::Escape)
             dismiss();
         break;

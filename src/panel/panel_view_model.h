@@ -44,7 +44,7 @@ public:
     // Longer results are shown cut, ending in "…"; copying and replacing use the whole text.
     static constexpr qsizetype maxShownLength = 100'000;
     static inline const QString deviceAIUnavailableText =
-        QStringLiteral("IA no aparelho indisponível neste Mac");
+        QStringLiteral("IA no aparelho indisponível neste computador");
 
     PanelViewModel(std::shared_ptr<PanelEngines> engines, TextReplacing& replacer,
                    ClipboardServices& clipboard, Prefs& prefs, KeyStore& keys, Scheduler& scheduler,

@@ -158,7 +158,12 @@ bool DefaultsStore::remove(const QString& key) {
 
 bool DefaultsStore::setRaw(const QString& key, json value) {
     std::lock_guard lock(m_mutex);
-    m_values[key8(key)] = std::move(value);
+    // Callers store some values on every panel show; rewriting (and syncing) the whole file for
+    // a value it already holds is wasted work.
+    json& stored = m_values[key8(key)];
+    if (stored == value)
+        return true;
+    stored = std::move(value);
     return save();
 }
 

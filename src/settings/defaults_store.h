@@ -14,7 +14,8 @@ using StringMap = QMap<QString, QString>;
 
 // The per-user defaults: a flat map of keys to typed values (strings, booleans, integers, string
 // lists, lists of string maps), kept in one JSON file. Every change is written through at once,
-// replacing the file atomically. Safe to use from any thread.
+// replacing the file atomically; setting a value already held writes nothing. Safe to use from
+// any thread.
 //
 // A file that cannot be parsed, that is not a JSON object or that nests too deep, reads as empty
 // and is moved aside (to "<file>.corrupt") before anything new is written, so nothing the user

@@ -18,12 +18,30 @@ using json = nlohmann::json;
 
 namespace {
 
+// The host of `url` as the user wrote it: QUrl lower-cases hosts, and the old key's provider is
+// decided on the host exactly as written.
+QString hostAsWritten(const QString& url) {
+    const qsizetype schemeEnd = url.indexOf(u"://");
+    if (schemeEnd < 0)
+        return {};
+    const qsizetype start = schemeEnd + 3;
+    qsizetype end = start;
+    while (end < url.size() && url[end] != u'/' && url[end] != u'?' && url[end] != u'#')
+        ++end;
+    QString authority = url.mid(start, end - start);
+    authority = authority.mid(authority.lastIndexOf(u'@') + 1); // no user information
+    if (authority.startsWith(u'['))
+        return authority.left(authority.indexOf(u']') + 1);
+    return authority.left(authority.indexOf(u':')); // no port; the whole when there is none
+}
+
 // The provider a single key of earlier versions belonged to, from the host of the old base URL.
 AIProvider providerForLegacyBaseURL(const std::optional<QString>& baseURL) {
     if (!baseURL)
         return AIProvider::custom;
     const QUrl url(*baseURL, QUrl::StrictMode);
-    const QString host = url.isValid() ? url.host(QUrl::FullyEncoded) : QString();
+    const QString host =
+        url.isValid() && !url.host().isEmpty() ? hostAsWritten(*baseURL) : QString();
     if (host.isEmpty())
         return AIProvider::custom;
     if (host == QLatin1String(deployment::openAIApiHost))

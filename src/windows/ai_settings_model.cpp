@@ -1,10 +1,12 @@
 #include "windows/ai_settings_model.h"
 
+#include "ovra/deployment_config.h"
 #include "settings/key_store.h"
 #include "settings/l10n.h"
 #include "settings/prefs.h"
 #include "support/scheduler.h"
 
+#include <QDir>
 #include <QPointer>
 
 namespace ovra {
@@ -208,8 +210,8 @@ QString AISettingsModel::aiHint() const {
             "uma.");
     return QStringLiteral(
         "O provedor escolhido já traz a URL e um modelo sugerido (dá para trocar o modelo). Sem "
-        "chave de IA nenhuma, o Ovra usa a IA do próprio aparelho (Apple Intelligence) nas ações "
-        "de IA.");
+        "chave de IA nenhuma, o Ovra usa a IA do próprio aparelho — o modelo local (um servidor "
+        "compatível com Ollama em 127.0.0.1:11434) — nas ações de IA.");
 }
 
 std::optional<QUrl> AISettingsModel::aiKeyPage() const {
@@ -221,9 +223,23 @@ std::optional<QUrl> AISettingsModel::aiKeyPage() const {
     return QUrl(*page);
 }
 
+QString AISettingsModel::keyStorageNote() const {
+    QString path = QDir::cleanPath(m_keys.filePath());
+    const QString home = QDir::homePath();
+    if (path.startsWith(home + u'/'))
+        path = u'~' + path.mid(home.size());
+    return QStringLiteral("A sua chave pessoal fica guardada só num arquivo só seu (") % path %
+           QStringLiteral(
+               ", acessível apenas pela sua conta) — e tem prioridade sobre a chave padrão que o "
+               "Ovra traz para o Google Tradutor (restrita à tradução). Com um motor online "
+               "configurado, o texto selecionado é enviado ao provedor escolhido para "
+               "traduzir/reformular.");
+}
+
 QUrl AISettingsModel::googleKeyPage() {
     // The Google Cloud console's credentials page.
-    return QUrl(QStringLiteral("https://console.cloud.google.com/apis/credentials"));
+    return QUrl(QStringLiteral("https://") + QLatin1String(deployment::googleConsoleHost) +
+                QStringLiteral("/apis/credentials"));
 }
 
 } // namespace ovra

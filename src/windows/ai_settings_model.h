@@ -67,6 +67,8 @@ public:
     // The provider's key page; nothing for the custom provider.
     std::optional<QUrl> aiKeyPage() const;
     static QUrl googleKeyPage();
+    // Where the keys are kept, with the key file's real path ("~" for the home folder).
+    QString keyStorageNote() const;
 
 Q_SIGNALS:
     // Any field or flag changed; views re-read what they show.

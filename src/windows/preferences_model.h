@@ -49,6 +49,7 @@ public:
     const QString& packBaseCode() const { return m_packs->packBaseCode(); }
     void setPackBaseCode(const QString& code) { m_packs->setPackBaseCode(code); }
     PackStatus packStatus(const QString& code) const { return m_packs->status(code); }
+    std::optional<QString> packFailure(const QString& code) const { return m_packs->failure(code); }
     void downloadPack(const QString& code) { m_packs->downloadPack(code); }
     // The pack language's name in the current interface language.
     QString languageName(const QString& code) const;

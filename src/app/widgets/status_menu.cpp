@@ -17,7 +17,11 @@ namespace ovra {
 namespace StatusMenu {
 
 void fill(QMenu& menu, const QList<MenuRow>& rows, const std::function<void(MenuRow)>& perform) {
+    // clear() takes the actions away but leaves the submenus, which the menu owns, alive: the
+    // language submenu alone holds 187 actions, added again at every opening.
+    const QList<QMenu*> submenus = menu.findChildren<QMenu*>(Qt::FindDirectChildrenOnly);
     menu.clear();
+    qDeleteAll(submenus);
     for (const MenuRow& row : rows) {
         if (row.isSeparator()) {
             menu.addSeparator();

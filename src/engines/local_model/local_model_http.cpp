@@ -18,4 +18,19 @@ QCoro::Task<HttpResponse> get(QNetworkAccessManager& manager, QUrl url,
     co_return co_await http.get(std::move(request), std::move(token));
 }
 
+QCoro::Task<HttpResponse> postStreamed(QNetworkAccessManager& manager, QUrl url, QByteArray body,
+                                       StreamLimits limits, CancelToken token) {
+    // The shared client's transfer time-out restarts with every piece, which is exactly the
+    // silence that should end a streamed answer; its deadline is the ceiling.
+    HttpClient http(manager);
+    HttpClient::Request request;
+    request.url = std::move(url);
+    request.headers = {{QByteArrayLiteral("Content-Type"), QByteArrayLiteral("application/json")}};
+    request.body = std::move(body);
+    request.timeout = limits.idleTimeout;
+    request.deadline = limits.wholeTimeout;
+    request.maxResponseBytes = limits.maxBytes;
+    co_return co_await http.post(std::move(request), std::move(token));
+}
+
 } // namespace ovra::LocalModelHttp

@@ -76,6 +76,10 @@ protected:
 
 private:
     void build();
+    // Sets every fixed text in the interface language stored now; until the next relabelling,
+    // texts the view sets come in that language.
+    void relabel();
+    QString text(const char* key) const;
     void render();
     void renderResult();
     void renderChat();
@@ -98,6 +102,7 @@ private:
     QToolButton* m_ask = nullptr;
     QWidget* m_workingRow = nullptr;
     BusyIndicator* m_workingSpinner = nullptr;
+    QLabel* m_workingText = nullptr;
     QWidget* m_preparationRow = nullptr;
     BusyIndicator* m_preparationSpinner = nullptr;
     QLabel* m_preparationText = nullptr;
@@ -118,6 +123,7 @@ private:
     QPushButton* m_send = nullptr;
     QLabel* m_status = nullptr;
     FittingScrollArea* m_statusScroll = nullptr;
+    AppLanguage m_labelledIn = AppLanguage::portugues;
 };
 
 } // namespace ovra

@@ -105,11 +105,7 @@ AISettingsView::AISettingsView(AISettingsModel& model, QWidget* parent)
     layout->addWidget(m_googleSection);
     layout->addWidget(m_aiSection);
     layout->addWidget(divider());
-    layout->addWidget(WindowPresenter::caption(QStringLiteral(
-        "A sua chave pessoal fica guardada só no Keychain do macOS — e tem prioridade sobre a "
-        "chave padrão que o Ovra traz para o Google Tradutor (restrita à tradução). Com um motor "
-        "online configurado, o texto selecionado é enviado ao provedor escolhido para "
-        "traduzir/reformular.")));
+    layout->addWidget(WindowPresenter::caption(m_model.keyStorageNote()));
 
     auto* bottom = new QHBoxLayout;
     m_savedNote = WindowPresenter::caption(QStringLiteral("Salvo ✓"), false);

@@ -209,6 +209,7 @@ void PreferencesView::buildPackRows(QVBoxLayout* layout) {
         pack.name = new QLabel;
         pack.status = new QLabel;
         pack.status->setObjectName(QStringLiteral("status"));
+        pack.status->setTextFormat(Qt::PlainText);
         pack.download = new QPushButton;
         pack.download->setObjectName(QStringLiteral("download"));
         pack.busy = new QProgressBar;
@@ -287,8 +288,17 @@ void PreferencesView::updatePackRow(const QString& code) {
     using Status = PreferencesModel::PackStatus;
     row.download->setVisible(status == Status::available);
     row.busy->setVisible(status == Status::downloading);
+    // A download that failed for a reason to read says it on its row, beside the button to try
+    // again, instead of a spinner that simply stops.
+    const std::optional<QString> failure =
+        status == Status::available ? m_model.packFailure(code) : std::nullopt;
     row.status->setVisible(status == Status::checking || status == Status::installed ||
-                           status == Status::unsupported);
+                           status == Status::unsupported || failure.has_value());
+    row.status->setWordWrap(failure.has_value());
+    if (failure) {
+        row.status->setText(*failure);
+        WindowPresenter::setTextColor(row.status, "#d0302f");
+    }
     switch (status) {
     case Status::checking:
         row.status->setText(text("prefs.packChecking", m_model.appLanguage()));

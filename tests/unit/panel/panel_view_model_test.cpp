@@ -93,7 +93,8 @@ TEST_F(PanelViewModelTest, DeviceModelMessages) {
     env.keys.writeKey(QStringLiteral("sk-test"), KeyStore::aiAccount(AIProvider::openai));
     model->reformulate();
     lastCall()->fail(ReformulatorError::unavailable());
-    EXPECT_EQ(model->statusMessage(), QStringLiteral("IA no aparelho indisponível neste Mac"));
+    EXPECT_EQ(model->statusMessage(),
+              QStringLiteral("IA no aparelho indisponível neste computador"));
 
     model->review();
     lastCall()->fail(ReformulatorError::underlying(QStringLiteral("O modelo caiu")));

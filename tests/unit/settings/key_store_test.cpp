@@ -157,8 +157,9 @@ TEST_F(KeyStoreTest, ALooseFileIsTightenedWhenReadAndAFailedWriteIsReported) {
 
 TEST_F(KeyStoreTest, TheOldSingleKeyMovesToTheProviderOfTheOldBaseURLHost) {
     writeFile(R"({"onlineAI.apiKey": "legacy"})");
-    m_defaults.setString(Prefs::Keys::legacyBaseURL,
-                         u"https://"_s + QLatin1String(deployment::openRouterHost) + u"/api/v1"_s);
+    m_defaults.setString(Prefs::Keys::legacyBaseURL, u"https://user@"_s +
+                                                         QLatin1String(deployment::openRouterHost) +
+                                                         u":8443/api/v1"_s);
     KeyStore& keys = restart();
     EXPECT_EQ(keys.aiAPIKey(AIProvider::openai), std::nullopt);
     EXPECT_EQ(fileContent(), json::parse(R"({"onlineAI.apiKey.openrouter": "legacy"})"));
@@ -168,7 +169,11 @@ TEST_F(KeyStoreTest, TheOldSingleKeyMovesToTheProviderOfTheOldBaseURLHost) {
 TEST_F(KeyStoreTest, WithoutAnOldBaseURLOrWithAnUnknownHostTheKeyGoesToCustom) {
     for (const std::optional<QString>& baseURL :
          {std::optional<QString>(), std::optional<QString>(u"not a url"_s),
-          std::optional<QString>(u"https://API.OPENAI.COM.example/v1"_s)}) {
+          std::optional<QString>(u"https://API.OPENAI.COM.example/v1"_s),
+          // The host compares exactly as written: another case is another host.
+          std::optional<QString>(u"https://"_s +
+                                 QString::fromLatin1(deployment::openAIApiHost).toUpper() +
+                                 u"/v1"_s)}) {
         if (baseURL)
             m_defaults.setString(Prefs::Keys::legacyBaseURL, *baseURL);
         else

@@ -38,7 +38,7 @@ TEST(L10nTables, SampleTextsAreExactInEveryLanguage) {
     EXPECT_EQ(L10n::string(u"prefs.recording"_s, AppLanguage::francais),
               u"Appuyez sur la combinaison… (Échap annule)"_s);
     for (auto language : allCases<AppLanguage>()) {
-        EXPECT_TRUE(L10n::string(u"prefs.restoreDefault"_s, language).contains(u"(⌥⌘T)"_s));
+        EXPECT_TRUE(L10n::string(u"prefs.restoreDefault"_s, language).contains(u"(Alt+Super+T)"_s));
         EXPECT_EQ(L10n::string(u"menu.onlineStatus"_s, language).count(u"%@"_s), 2);
         EXPECT_EQ(L10n::string(u"menu.greeting"_s, language).count(u"%@"_s), 1);
         // The Google engine's name falls back to Portuguese everywhere.

@@ -251,3 +251,25 @@ TEST_F(PrefsTest, WritesFromSeveralThreadsAllLand) {
     EXPECT_EQ(stored.size(), 100u);
     EXPECT_EQ(stored["key.3.24"], 24);
 }
+
+// The panel stores its target language on every show; an unchanged value leaves the file alone.
+TEST_F(PrefsTest, SettingTheValueAlreadyStoredDoesNotRewriteTheFile) {
+    Prefs& prefs = reopen();
+    const TargetLanguage german = *TargetLanguage::named(u"de");
+    prefs.setTargetLanguage(german);
+    const QFileInfo before(path());
+    const QDateTime written = before.lastModified();
+    // Set the file's time well back, so a rewrite cannot hide within the clock's resolution.
+    {
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(written.addSecs(-60), QFileDevice::FileModificationTime));
+    }
+    prefs.setTargetLanguage(german);
+    const QFileInfo after(path());
+    EXPECT_EQ(after.lastModified(), written.addSecs(-60));
+
+    prefs.setTargetLanguage(*TargetLanguage::named(u"fr"));
+    EXPECT_NE(QFileInfo(path()).lastModified(), written.addSecs(-60));
+    EXPECT_EQ(reopen().targetLanguage().code, u"fr"_s);
+}

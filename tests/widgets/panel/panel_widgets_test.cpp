@@ -2,6 +2,7 @@
 #include "panel/panel_view_model.h"
 #include "panel/widgets/floating_panel_window.h"
 #include "panel/widgets/panel_view.h"
+#include "settings/l10n.h"
 #include "support/panel_environment.h"
 
 #include <QApplication>
@@ -17,6 +18,7 @@
 
 using namespace ovra;
 using namespace ovra::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -65,6 +67,48 @@ TEST_F(PanelWidgetsTest, BeforeAnyActionOnlyTheActionRowShows) {
     EXPECT_GE(*window.fittingHeight(), 30);
     EXPECT_LT(*window.fittingHeight(), 70);
     snapshotTo(QStringLiteral("actions"));
+}
+
+// A language chosen while the panel is open shows from its next opening on, on every label.
+TEST_F(PanelWidgetsTest, TheNextOpeningAfterALanguageChangeHasEveryLabelInTheNewLanguage) {
+    struct RestoreLanguage {
+        ~RestoreLanguage() { Prefs::shared().defaults().remove(Prefs::Keys::appLanguage); }
+    } restore;
+    Prefs::shared().setAppLanguage(AppLanguage::portugues);
+    window.orderOut();
+    model.configure(PanelEnvironment::snapshot());
+    window.showWithoutActivating();
+
+    Prefs::shared().setAppLanguage(AppLanguage::english);
+    QTest::mouseClick(view.moreButton(), Qt::LeftButton); // the open panel keeps its words
+    EXPECT_EQ(view.translateButton()->text(),
+              L10n::string(u"panel.translate"_s, AppLanguage::portugues));
+
+    window.orderOut();
+    model.configure(PanelEnvironment::snapshot());
+    window.showWithoutActivating();
+    const std::pair<QString, const char16_t*> labels[] = {
+        {view.translateButton()->text(), u"panel.translate"},
+        {view.reformulateButton()->text(), u"panel.reformulate"},
+        {view.copyButton()->text(), u"panel.copy"},
+        {view.moreButton()->toolTip(), u"panel.moreOptions"},
+        {view.closeButton()->toolTip(), u"panel.close"},
+        {view.reviewButton()->text(), u"panel.review"},
+        {view.summarizeButton()->text(), u"panel.summarize"},
+        {view.askButton()->text(), u"panel.ask"},
+        {view.workingRow()->findChild<QLabel*>()->text(), u"panel.working"},
+        {view.languagePicker()->accessibleName(), u"panel.destination"},
+        {view.replaceButton()->text(), u"panel.replace"},
+        {view.copyResultButton()->text(), u"panel.copyResult"},
+        {view.chatHint()->text(), u"panel.chatHint"},
+        {view.chatField()->placeholderText(), u"panel.askPlaceholder"},
+        {view.sendButton()->text(), u"panel.send"},
+    };
+    for (const auto& [shownText, key] : labels) {
+        const QString english = L10n::string(QString::fromUtf16(key), AppLanguage::english);
+        EXPECT_EQ(shownText, english) << QString::fromUtf16(key).toStdString();
+        EXPECT_NE(english, L10n::string(QString::fromUtf16(key), AppLanguage::portugues));
+    }
 }
 
 TEST_F(PanelWidgetsTest, TranslationShowsPickerBadgeAndReplace) {
