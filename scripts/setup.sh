@@ -18,6 +18,10 @@ packages=(
   # headless desktop for the end-to-end tests
   xvfb xauth at-spi2-core dbus-daemon dbus-bin dbus-x11 libglib2.0-bin x11-utils openbox xdotool xclip
   python3-gi gir1.2-gtk-3.0 fonts-dejavu-core
+  # GTK 4's introspection data beside GTK 3's, as on most desktops: the GTK target must still load 3.0
+  gir1.2-gtk-4.0
+  # terminals for the copy and paste fallbacks (xterm, and sakura over VTE), a compositor
+  xterm sakura xcompmgr
 )
 
 missing=()
