@@ -151,14 +151,13 @@ void SelectionMonitor::triggerManualCapture() {
 QCoro::Task<void> SelectionMonitor::runManualCapture(QPointF mouseLocation) {
     const std::weak_ptr<int> alive = m_lifetime;
     m_suppressedSignature.reset();
-    if (!m_platform.accessibility.isProcessTrusted()) {
-        dismiss();
-        co_return;
-    }
-    if (const auto snapshot = m_bridge.captureSelection(mouseLocation);
-        snapshot && isAllowed(*snapshot)) {
-        show(*snapshot);
-        co_return;
+    // Without accessibility the copy below is the only way to the selection.
+    if (m_platform.accessibility.isProcessTrusted()) {
+        if (const auto snapshot = m_bridge.captureSelection(mouseLocation);
+            snapshot && isAllowed(*snapshot)) {
+            show(*snapshot);
+            co_return;
+        }
     }
     // The copy capture applies the own- and ignored-application rules to the frontmost app.
     const auto copied = co_await m_copyCapture.capture(mouseLocation, m_manualCaptures.token());

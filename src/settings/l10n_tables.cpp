@@ -68,6 +68,9 @@ const Table& portuguese() {
         {u"prefs.openEngines"_s, u"Motores online…"_s},
         {u"prefs.openIgnored"_s, u"Apps ignorados…"_s},
         {u"prefs.close"_s, u"Fechar"_s},
+        // the accessibility switch turned on by the program
+        {u"accessibility.restartNotice"_s,
+         u"Acessibilidade ativada. Apps abertos antes podem precisar ser reiniciados para o Ovra ler a seleção deles."_s},
     };
     return table;
 }
@@ -135,6 +138,9 @@ const Table& english() {
         {u"prefs.openEngines"_s, u"Online engines…"_s},
         {u"prefs.openIgnored"_s, u"Ignored apps…"_s},
         {u"prefs.close"_s, u"Close"_s},
+        // the accessibility switch turned on by the program
+        {u"accessibility.restartNotice"_s,
+         u"Accessibility turned on. Apps opened before may need a restart for Ovra to read their selection."_s},
     };
     return table;
 }
@@ -203,6 +209,9 @@ const Table& spanish() {
         {u"prefs.openEngines"_s, u"Motores en línea…"_s},
         {u"prefs.openIgnored"_s, u"Apps ignoradas…"_s},
         {u"prefs.close"_s, u"Cerrar"_s},
+        // the accessibility switch turned on by the program
+        {u"accessibility.restartNotice"_s,
+         u"Accesibilidad activada. Las apps abiertas antes pueden necesitar reiniciarse para que Ovra lea su selección."_s},
     };
     return table;
 }
@@ -270,6 +279,9 @@ const Table& french() {
         {u"prefs.openEngines"_s, u"Moteurs en ligne…"_s},
         {u"prefs.openIgnored"_s, u"Apps ignorées…"_s},
         {u"prefs.close"_s, u"Fermer"_s},
+        // the accessibility switch turned on by the program
+        {u"accessibility.restartNotice"_s,
+         u"Accessibilité activée. Les apps ouvertes avant peuvent devoir être redémarrées pour qu'Ovra lise leur sélection."_s},
     };
     return table;
 }
@@ -338,6 +350,9 @@ const Table& german() {
         {u"prefs.openEngines"_s, u"Online-Engines…"_s},
         {u"prefs.openIgnored"_s, u"Ignorierte Apps…"_s},
         {u"prefs.close"_s, u"Schließen"_s},
+        // the accessibility switch turned on by the program
+        {u"accessibility.restartNotice"_s,
+         u"Bedienungshilfen aktiviert. Vorher geöffnete Apps müssen eventuell neu gestartet werden, damit Ovra ihre Auswahl lesen kann."_s},
     };
     return table;
 }
@@ -405,6 +420,9 @@ const Table& italian() {
         {u"prefs.openEngines"_s, u"Motori online…"_s},
         {u"prefs.openIgnored"_s, u"App ignorate…"_s},
         {u"prefs.close"_s, u"Chiudi"_s},
+        // the accessibility switch turned on by the program
+        {u"accessibility.restartNotice"_s,
+         u"Accessibilità attivata. Le app aperte prima potrebbero dover essere riavviate perché Ovra legga la loro selezione."_s},
     };
     return table;
 }

@@ -111,6 +111,10 @@ bool AtspiAccessibilityServices::isProcessTrusted() {
     return AccessibilityStatus::isEnabled().value_or(false);
 }
 
+bool AtspiAccessibilityServices::enableAccess() {
+    return AccessibilityStatus::setEnabled(true) && isProcessTrusted();
+}
+
 void AtspiAccessibilityServices::requestTrust() {
     // Turning the switch on is all the desktop needs; only when that does not take does the user
     // get the desktop's own settings to do it there.
