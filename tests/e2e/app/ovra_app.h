@@ -35,6 +35,8 @@ public:
     struct Options {
         QString chatBaseURL;
         QStringList ignoredApps; // application ids the settings ignore
+        QStringList environment; // extra NAME=value pairs for the program
+        double scale = 1;        // the device-pixel ratio the program's screens will have
     };
     explicit OvraProcess(Options options);
     ~OvraProcess();
@@ -43,11 +45,14 @@ public:
     bool start();
     bool isRunning() const { return m_process.state() == QProcess::Running; }
     qint32 pid() const;
+    double scale() const { return m_options.scale; }
     QString configFolder() const { return m_dir.filePath(QStringLiteral("config")); }
 
     // The panel window's frame on screen (top-left coordinates, without the shadow margin) while
     // it is mapped; nothing while it is not.
     std::optional<QRect> panelFrame() const;
+    // The panel's whole X window, shadow margin included, while it is mapped.
+    std::optional<QRect> panelWindowGeometry() const;
     // The panel's X window id (as xdotool prints it) while it is mapped; empty while it is not.
     QString panelWindowId() const;
     bool waitForPanel(std::chrono::milliseconds timeout = 5s) const;
