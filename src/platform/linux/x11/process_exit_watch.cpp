@@ -2,8 +2,8 @@
 
 #include <QSocketNotifier>
 #include <sys/syscall.h>
-#include <utility>
 #include <unistd.h>
+#include <utility>
 
 namespace ovra::platform {
 
