@@ -24,6 +24,8 @@ packages=(
   librsvg2-bin dpkg-dev file desktop-file-utils appstream
   # GTK 4's introspection data, as on most desktops: the GTK target must still load GTK 3
   gir1.2-gtk-4.0
+  # terminals for the copy and paste fallbacks (xterm, and sakura over VTE), a compositor
+  xterm sakura xcompmgr
 )
 
 missing=()

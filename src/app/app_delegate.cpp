@@ -7,6 +7,7 @@
 #include "capture/workspace_services.h"
 #include "panel/panel_controller.h"
 #include "settings/key_store.h"
+#include "settings/l10n.h"
 #include "settings/prefs.h"
 
 namespace ovra {
@@ -37,6 +38,9 @@ void AppDelegate::applicationDidFinishLaunching() {
     trackLastExternalApp();
     const bool didShowWelcome = m_deps.prefs.didShowWelcome();
     maybeShowWelcome();
+    // After the first run no welcome asks again: the switch is simply turned back on.
+    if (didShowWelcome)
+        ensureAccessibilityOn();
     m_deps.prefs.setDidShowWelcome(true);
     if (!didShowWelcome && m_deps.enableSessionStart)
         m_deps.enableSessionStart();
@@ -232,7 +236,18 @@ void AppDelegate::selectTargetLanguage(const QString& code) {
         m_deps.prefs.setTargetLanguage(*language);
 }
 
+void AppDelegate::ensureAccessibilityOn() {
+    if (m_deps.accessibility.isProcessTrusted())
+        return;
+    if (!m_deps.accessibility.enableAccess() || m_toldAboutRestart)
+        return;
+    // Applications read the switch when they start: those already running may stay unseen.
+    m_toldAboutRestart = true;
+    m_deps.ui.showNotice(L10n::string(QStringLiteral("accessibility.restartNotice")));
+}
+
 void AppDelegate::showTranslationBox() {
+    ensureAccessibilityOn();
     if (m_selectionMonitor)
         m_selectionMonitor->triggerManualCapture();
 }

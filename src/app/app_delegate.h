@@ -92,6 +92,9 @@ private:
     void trackLastExternalApp();
     void rememberIfExternal(const QString& bundleID, const QString& name);
     void maybeShowWelcome();
+    // Turns the accessibility switch on when it is off, and says once that applications started
+    // before may need a restart.
+    void ensureAccessibilityOn();
     void handleWelcome(const AppUI::WelcomeAnswer& answer);
     void maybeShowNoKeyWarning(bool isDebutLaunch);
     void startCapture();
@@ -106,6 +109,7 @@ private:
     std::unique_ptr<GlobalHotKey> m_globalHotKey;
     ObserverToken m_activationObserver;
     bool m_launched = false;
+    bool m_toldAboutRestart = false;
     std::shared_ptr<int> m_lifetime = std::make_shared<int>(0);
 };
 

@@ -28,6 +28,8 @@ public:
     virtual void editUserName(const QString& current,
                               std::function<void(const std::optional<QString>&)> done) = 0;
     virtual void showAbout(const QString& message) = 0;
+    // A passing notice that needs no answer (a desktop notification from the tray).
+    virtual void showNotice(const QString& message) = 0;
     virtual void showNoKeyWarning(std::function<void()> onConfigureNow) = 0;
     virtual void showPreferences(std::function<void()> onOpenEngines,
                                  std::function<void()> onOpenIgnored) = 0;

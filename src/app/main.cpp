@@ -16,6 +16,7 @@
 #include "panel/widgets/floating_panel_window.h"
 #include "platform/linux/application_bus.h"
 #include "platform/linux/linux_platform.h"
+#include "platform/linux/x11/compositor_watch.h"
 #include "platform/linux/x11/x11_panel_window.h"
 #include "settings/key_store.h"
 #include "settings/prefs.h"
@@ -24,6 +25,7 @@
 
 #include <QApplication>
 #include <QNetworkAccessManager>
+#include <QPointer>
 #include <X11/Xlib.h>
 #include <cstdio>
 #include <unistd.h>
@@ -136,6 +138,13 @@ int main(int argc, char** argv) {
                                                        platform->clipboard(), platform->workspace(),
                                                        platform->keys(), scheduler});
 
+    // The panel draws opaque while no compositor runs, and follows one starting or stopping.
+    QPointer<FloatingPanelWindow> panelWindow;
+    platform::CompositorWatch compositor(platform->connection(), [&panelWindow](bool running) {
+        if (panelWindow)
+            panelWindow->setCompositing(running);
+    });
+
     AppWindows windows(AppWindows::Dependencies{
         prefs,
         keys,
@@ -161,6 +170,8 @@ int main(int argc, char** argv) {
                 },
                 [&](PanelViewModel& model) -> std::unique_ptr<PanelWindow> {
                     auto window = std::make_unique<FloatingPanelWindow>(model, &translation);
+                    window->setCompositing(compositor.isRunning());
+                    panelWindow = window.get();
                     window->onNativeWindowReady = [&platform](QWidget* native) {
                         platform::markAsNonActivatingPanel(platform->connection(), native->winId());
                         platform::showOnAllWorkspaces(platform->connection(), native->winId());
@@ -170,6 +181,7 @@ int main(int argc, char** argv) {
                 [&bridge](qint32 pid) { return bridge.toolbarRects(pid); },
                 platform->screens(),
                 scheduler,
+                &platform->workspace(),
             });
         },
         [&] {

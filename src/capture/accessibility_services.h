@@ -51,6 +51,8 @@ public:
     virtual bool isProcessTrusted() = 0;
     // Asks the system (and, where it has one, the user) to enable access for this process.
     virtual void requestTrust() = 0;
+    // Turns access on where the system allows it without the user; true when it is on after.
+    virtual bool enableAccess() = 0;
 
     // The element standing for the whole application with process `pid`; null when there is none.
     virtual AccessibleElement applicationElement(qint32 pid) = 0;

@@ -52,8 +52,7 @@ std::optional<QString> CopyCapture::primaryTextOf(qint32 pid) {
 
 QCoro::Task<std::optional<SelectionSnapshot>>
 CopyCapture::capture(std::optional<QPointF> mouseLocation, CancelToken token) {
-    if (!m_platform.accessibility.isProcessTrusted())
-        co_return std::nullopt;
+    // The copy needs no accessibility: it is the way in while the switch is off.
     const auto frontmost = m_platform.workspace.frontmostApplication();
     if (!frontmost || frontmost->bundleID.isEmpty() || frontmost->pid == 0)
         co_return std::nullopt;
@@ -68,7 +67,13 @@ CopyCapture::capture(std::optional<QPointF> mouseLocation, CancelToken token) {
     const QList<ClipboardItem> backup = backupItems(clipboard);
     clipboard.clearContents();
     const qint64 baseline = clipboard.changeCount();
-    m_platform.keys.postCopyCommand(frontmost->pid);
+    if (!m_platform.keys.postCopyCommand(frontmost->pid)) {
+        // No copy keystroke is safe here (a terminal would take Ctrl+C as an interrupt).
+        clipboard.clearContents();
+        if (!backup.isEmpty())
+            clipboard.writeItems(backup);
+        co_return std::nullopt;
+    }
 
     std::optional<QString> copied;
     co_await waitOrCancel(m_scheduler, firstWait, token);

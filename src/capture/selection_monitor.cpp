@@ -186,19 +186,19 @@ void SelectionMonitor::triggerManualCapture() {
 QCoro::Task<void> SelectionMonitor::runManualCapture(QPointF mouseLocation) {
     const std::weak_ptr<int> alive = m_lifetime;
     m_suppressedSignature.reset();
-    if (!m_platform.accessibility.isProcessTrusted()) {
-        qCInfo(lcCapture) << "manual capture: nothing shown: accessibility is off";
-        dismiss();
-        co_return;
-    }
     QElapsedTimer timer;
     timer.start();
-    if (const auto snapshot = m_bridge.captureSelection(mouseLocation);
-        snapshot && isAllowed(*snapshot)) {
-        qCInfo(lcCapture) << "manual capture: accessibility stage found the selection in"
-                          << timer.elapsed() << "ms, app" << snapshot->bundleID;
-        show(*snapshot);
-        co_return;
+    // Without accessibility the copy below is the only way to the selection.
+    if (m_platform.accessibility.isProcessTrusted()) {
+        if (const auto snapshot = m_bridge.captureSelection(mouseLocation);
+            snapshot && isAllowed(*snapshot)) {
+            qCInfo(lcCapture) << "manual capture: accessibility stage found the selection in"
+                              << timer.elapsed() << "ms, app" << snapshot->bundleID;
+            show(*snapshot);
+            co_return;
+        }
+    } else {
+        qCInfo(lcCapture) << "manual capture: accessibility is off";
     }
     qCInfo(lcCapture) << "manual capture: accessibility stage found nothing usable in"
                       << timer.elapsed() << "ms; trying the copy stage";

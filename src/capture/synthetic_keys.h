@@ -4,16 +4,18 @@
 
 namespace ovra {
 
-// Synthetic keystrokes sent to another application. The platform picks the keys (Ctrl+C and
-// Ctrl+V on Linux) and releases any modifiers the user still holds before sending them.
+// Synthetic keystrokes sent to another application. The platform picks the keys for the target
+// (Ctrl+C and Ctrl+V on Linux, Ctrl+Shift+C and Ctrl+Shift+V in terminals, none in terminals
+// known to take neither) and releases any modifiers the user still holds before sending them.
 class SyntheticKeys {
 public:
     virtual ~SyntheticKeys() = default;
 
-    // Sends the copy keystroke to process `pid`; nothing is sent unless `pid` is frontmost.
-    virtual void postCopyCommand(qint32 pid) = 0;
-    // Sends the paste keystroke to process `pid`; nothing is sent unless `pid` is frontmost.
-    virtual void postPasteCommand(qint32 pid) = 0;
+    // Sends the copy keystroke to process `pid`; false when nothing was sent: `pid` is not
+    // frontmost, or it takes no copy keystroke that is safe to send.
+    virtual bool postCopyCommand(qint32 pid) = 0;
+    // Sends the paste keystroke to process `pid`; false when nothing was sent, as above.
+    virtual bool postPasteCommand(qint32 pid) = 0;
 };
 
 } // namespace ovra

@@ -33,6 +33,9 @@ public:
     // Calls `handler` on the main thread each time another application (this one included)
     // becomes active; a null token when switches cannot be watched.
     virtual ObserverToken observeActivation(ActivationHandler handler) = 0;
+    // Calls `handler` once on the main thread when process `pid` exits or its last window goes; a
+    // null token when that cannot be watched. removeObserver() stops the watch.
+    virtual ObserverToken observeApplicationGone(qint32 pid, std::function<void()> handler) = 0;
     // Removes an observer; unknown tokens are ignored.
     virtual void removeObserver(ObserverToken token) = 0;
 

@@ -12,6 +12,7 @@ PanelController::PanelController(Dependencies dependencies, QObject* parent)
       m_followUpRefit(m_dependencies.scheduler) {}
 
 PanelController::~PanelController() {
+    stopWatchingSource();
     // The window goes before the model it shows.
     m_panel.reset();
 }
@@ -47,6 +48,7 @@ void PanelController::show(const SelectionSnapshot& snapshot) {
     m_panel->layoutContent();
     m_panel->setFrame(frameFor({PanelPlacement::panelWidth, contentHeight()}, snapshot), false);
     m_panel->showWithoutActivating();
+    watchSource(snapshot.pid);
     const QPointer<PanelController> self(this);
     m_followUpRefit.schedule(refitDelayAfterShow, [self] {
         if (self)
@@ -63,7 +65,26 @@ void PanelController::refit() {
         m_panel->setFrame(frame, true);
 }
 
+void PanelController::watchSource(qint32 pid) {
+    stopWatchingSource();
+    if (!m_dependencies.workspace || pid <= 0)
+        return;
+    // A panel about text in an application that is gone can do nothing useful.
+    const QPointer<PanelController> self(this);
+    m_sourceGoneObserver = m_dependencies.workspace->observeApplicationGone(pid, [self, pid] {
+        if (self && self->m_currentSnapshot && self->m_currentSnapshot->pid == pid)
+            self->hide();
+    });
+}
+
+void PanelController::stopWatchingSource() {
+    if (m_dependencies.workspace && m_sourceGoneObserver)
+        m_dependencies.workspace->removeObserver(m_sourceGoneObserver);
+    m_sourceGoneObserver = {};
+}
+
 void PanelController::hide() {
+    stopWatchingSource();
     if (m_currentSnapshot)
         qCInfo(lcPanel) << "panel hidden";
     if (m_panel)

@@ -2,6 +2,7 @@
 
 #include "capture/screen_services.h"
 #include "capture/selection_snapshot.h"
+#include "capture/workspace_services.h"
 #include "panel/panel_placement.h"
 #include "panel/panel_view_model.h"
 #include "panel/panel_window.h"
@@ -32,6 +33,8 @@ public:
         std::function<QList<QRectF>(qint32 pid)> toolbarRects;
         ScreenServices& screens;
         Scheduler& scheduler;
+        // Watches the source application so the panel goes when it does; may be null.
+        WorkspaceServices* workspace = nullptr;
     };
 
     explicit PanelController(Dependencies dependencies, QObject* parent = nullptr);
@@ -55,6 +58,8 @@ private:
     void ensurePanel();
     double contentHeight() const;
     QRectF frameFor(QSizeF size, const SelectionSnapshot& snapshot) const;
+    void watchSource(qint32 pid);
+    void stopWatchingSource();
 
     Dependencies m_dependencies;
     std::unique_ptr<PanelViewModel> m_viewModel; // declared first: the window refers to it
@@ -62,6 +67,7 @@ private:
     std::optional<SelectionSnapshot> m_currentSnapshot;
     QList<QRectF> m_avoidRects;
     ScheduledWork m_followUpRefit;
+    ObserverToken m_sourceGoneObserver;
 };
 
 } // namespace ovra

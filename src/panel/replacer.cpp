@@ -78,7 +78,11 @@ QCoro::Task<bool> replaceViaPaste(ReplacementPlatform platform, SelectionSnapsho
 
     if (!snapshot.element.isNull())
         platform.accessibility.setSelectedTextRange(snapshot.element, snapshot.range);
-    platform.keys.postPasteCommand(snapshot.pid);
+    if (!platform.keys.postPasteCommand(snapshot.pid)) {
+        // No paste keystroke reaches this application (a terminal that takes none, say).
+        restoreClipboard(clipboard, saved);
+        co_return false;
+    }
 
     try {
         co_await sleepFor(platform.scheduler, clipboardRestoreDelay);

@@ -75,6 +75,9 @@ const Table& portuguese() {
         {u"prefs.startWithSession"_s, u"Abrir ao iniciar a sessão"_s},
         {u"prefs.noTrayNotice"_s,
          u"Não há bandeja do sistema nesta área de trabalho. O Ovra continua aberto: para voltar a estas preferências, abra o Ovra de novo; para traduzir uma seleção, use o atalho de teclado."_s},
+        // the accessibility switch turned on by the program
+        {u"accessibility.restartNotice"_s,
+         u"Acessibilidade ativada. Apps abertos antes podem precisar ser reiniciados para o Ovra ler a seleção deles."_s},
     };
     return table;
 }
@@ -149,6 +152,9 @@ const Table& english() {
         {u"prefs.startWithSession"_s, u"Open at login"_s},
         {u"prefs.noTrayNotice"_s,
          u"This desktop has no system tray. Ovra keeps running: to come back to these preferences, start Ovra again; to translate a selection, use the keyboard shortcut."_s},
+        // the accessibility switch turned on by the program
+        {u"accessibility.restartNotice"_s,
+         u"Accessibility turned on. Apps opened before may need a restart for Ovra to read their selection."_s},
     };
     return table;
 }
@@ -224,6 +230,9 @@ const Table& spanish() {
         {u"prefs.startWithSession"_s, u"Abrir al iniciar la sesión"_s},
         {u"prefs.noTrayNotice"_s,
          u"Este escritorio no tiene bandeja del sistema. Ovra sigue abierto: para volver a estas preferencias, abre Ovra de nuevo; para traducir una selección, usa el atajo de teclado."_s},
+        // the accessibility switch turned on by the program
+        {u"accessibility.restartNotice"_s,
+         u"Accesibilidad activada. Las apps abiertas antes pueden necesitar reiniciarse para que Ovra lea su selección."_s},
     };
     return table;
 }
@@ -298,6 +307,9 @@ const Table& french() {
         {u"prefs.startWithSession"_s, u"Ouvrir à l’ouverture de session"_s},
         {u"prefs.noTrayNotice"_s,
          u"Ce bureau n’a pas de zone de notification. Ovra reste ouvert : pour revenir à ces préférences, relancez Ovra ; pour traduire une sélection, utilisez le raccourci clavier."_s},
+        // the accessibility switch turned on by the program
+        {u"accessibility.restartNotice"_s,
+         u"Accessibilité activée. Les apps ouvertes avant peuvent devoir être redémarrées pour qu'Ovra lise leur sélection."_s},
     };
     return table;
 }
@@ -373,6 +385,9 @@ const Table& german() {
         {u"prefs.startWithSession"_s, u"Bei der Anmeldung öffnen"_s},
         {u"prefs.noTrayNotice"_s,
          u"Diese Arbeitsfläche hat keinen Infobereich. Ovra läuft weiter: Um zu diesen Einstellungen zurückzukehren, starten Sie Ovra erneut; um eine Auswahl zu übersetzen, verwenden Sie das Tastenkürzel."_s},
+        // the accessibility switch turned on by the program
+        {u"accessibility.restartNotice"_s,
+         u"Bedienungshilfen aktiviert. Vorher geöffnete Apps müssen eventuell neu gestartet werden, damit Ovra ihre Auswahl lesen kann."_s},
     };
     return table;
 }
@@ -447,6 +462,9 @@ const Table& italian() {
         {u"prefs.startWithSession"_s, u"Apri all’avvio della sessione"_s},
         {u"prefs.noTrayNotice"_s,
          u"Questo desktop non ha un’area di notifica. Ovra resta aperto: per tornare a queste preferenze, avvia di nuovo Ovra; per tradurre una selezione, usa la scorciatoia da tastiera."_s},
+        // the accessibility switch turned on by the program
+        {u"accessibility.restartNotice"_s,
+         u"Accessibilità attivata. Le app aperte prima potrebbero dover essere riavviate perché Ovra legga la loro selezione."_s},
     };
     return table;
 }

@@ -46,6 +46,8 @@ struct FakeNode : std::enable_shared_from_this<FakeNode> {
 class FakeAccessibility final : public AccessibilityServices {
 public:
     bool trusted = true;
+    bool enableTakes = true; // enableAccess() turns `trusted` on
+    int enableRequests = 0;
     int trustRequests = 0;
     std::shared_ptr<FakeNode> systemFocus;
     bool failSystemFocus = false;
@@ -61,6 +63,11 @@ public:
 
     bool isProcessTrusted() override { return trusted; }
     void requestTrust() override { ++trustRequests; }
+    bool enableAccess() override {
+        ++enableRequests;
+        trusted = trusted || enableTakes;
+        return trusted;
+    }
     AccessibleElement applicationElement(qint32 pid) override;
     AXResult<AccessibleElement> systemFocusedElement() override;
     AXResult<AccessibleElement> focusedElement(const AccessibleElement& application) override;

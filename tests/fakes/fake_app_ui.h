@@ -14,6 +14,7 @@ public:
     std::function<void(const std::optional<QString>&)> editNameDone;
     QString editNameCurrent;
     QString aboutMessage;
+    QStringList notices;
     std::function<void()> onConfigureNow;
     std::function<void()> onOpenEngines;
     std::function<void()> onOpenIgnored;
@@ -33,6 +34,7 @@ public:
         shown.append(QStringLiteral("about"));
         aboutMessage = message;
     }
+    void showNotice(const QString& message) override { notices.append(message); }
     void showNoKeyWarning(std::function<void()> configureNow) override {
         shown.append(QStringLiteral("noKeyWarning"));
         onConfigureNow = std::move(configureNow);

@@ -38,10 +38,13 @@ void FakeInputMonitors::deliver(const Monitors& monitors, const InputEvent& even
         handler(event);
 }
 
-void FakeSyntheticKeys::postCopyCommand(qint32 pid) {
+bool FakeSyntheticKeys::postCopyCommand(qint32 pid) {
+    if (!takesKeys)
+        return false;
     copiesPosted.append(pid);
     if (onCopy)
         onCopy(pid);
+    return true;
 }
 
 namespace Events {

@@ -42,9 +42,15 @@ public:
     QList<qint32> copiesPosted;
     QList<qint32> pastesPosted;
     std::function<void(qint32)> onCopy;
+    bool takesKeys = true; // false: the target takes no copy or paste keystroke
 
-    void postCopyCommand(qint32 pid) override;
-    void postPasteCommand(qint32 pid) override { pastesPosted.append(pid); }
+    bool postCopyCommand(qint32 pid) override;
+    bool postPasteCommand(qint32 pid) override {
+        if (!takesKeys)
+            return false;
+        pastesPosted.append(pid);
+        return true;
+    }
 };
 
 // Key and mouse events the way the platform reports them.

@@ -43,6 +43,29 @@ bool FakeWorkspace::activateApplication(qint32 pid) {
     return true;
 }
 
+ObserverToken FakeWorkspace::observeApplicationGone(qint32 pid, std::function<void()> handler) {
+    const std::uint64_t id = m_nextId++;
+    m_goneWatchers.emplace(id, std::pair{pid, std::move(handler)});
+    return ObserverToken{id};
+}
+
+void FakeWorkspace::terminate(qint32 pid) {
+    running.removeIf([&](const RunningApplication& app) { return app.pid == pid; });
+    if (frontmost && frontmost->pid == pid)
+        frontmost.reset();
+    std::vector<std::function<void()>> handlers;
+    for (auto it = m_goneWatchers.begin(); it != m_goneWatchers.end();) {
+        if (it->second.first == pid) {
+            handlers.push_back(std::move(it->second.second));
+            it = m_goneWatchers.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (const auto& handler : handlers)
+        handler();
+}
+
 bool FakeWorkspace::openAccessibilitySettings() {
     if (!hasAccessibilitySettings)
         return false;

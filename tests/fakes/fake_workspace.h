@@ -21,17 +21,25 @@ public:
     RunningApplication launch(RunningApplication app);
     // Makes `app` frontmost and tells the observers.
     void activate(const RunningApplication& app);
+    // Ends process `pid`: its watchers are told once and dropped.
+    void terminate(qint32 pid);
     std::size_t observerCount() const { return m_observers.size(); }
+    std::size_t goneWatcherCount() const { return m_goneWatchers.size(); }
 
     std::optional<RunningApplication> frontmostApplication() override { return frontmost; }
     std::optional<RunningApplication> runningApplication(qint32 pid) override;
     ObserverToken observeActivation(ActivationHandler handler) override;
-    void removeObserver(ObserverToken token) override { m_observers.erase(token.id); }
+    ObserverToken observeApplicationGone(qint32 pid, std::function<void()> handler) override;
+    void removeObserver(ObserverToken token) override {
+        m_observers.erase(token.id);
+        m_goneWatchers.erase(token.id);
+    }
     bool activateApplication(qint32 pid) override;
     bool openAccessibilitySettings() override;
 
 private:
     std::map<std::uint64_t, ActivationHandler> m_observers;
+    std::map<std::uint64_t, std::pair<qint32, std::function<void()>>> m_goneWatchers;
     std::uint64_t m_nextId = 1;
 };
 

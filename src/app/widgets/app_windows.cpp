@@ -7,6 +7,8 @@
 #include "windows/widgets/ignored_apps_window.h"
 #include "windows/widgets/preferences_window.h"
 
+#include <QSystemTrayIcon>
+
 namespace ovra {
 
 AppWindows::AppWindows(Dependencies dependencies) : m_deps(std::move(dependencies)) {}
@@ -29,6 +31,13 @@ void AppWindows::editUserName(const QString& current,
 
 void AppWindows::showAbout(const QString& message) {
     m_dialogs.showAbout(message);
+}
+
+void AppWindows::showNotice(const QString& message) {
+    // A notification from the tray; without a tray to send it there is no one to tell.
+    if (!m_statusItem || !m_statusItem->tray().isVisible() || !QSystemTrayIcon::supportsMessages())
+        return;
+    m_statusItem->tray().showMessage(QStringLiteral("Ovra"), message, QSystemTrayIcon::Information);
 }
 
 void AppWindows::showNoKeyWarning(std::function<void()> onConfigureNow) {

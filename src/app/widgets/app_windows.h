@@ -41,6 +41,7 @@ public:
     void editUserName(const QString& current,
                       std::function<void(const std::optional<QString>&)> done) override;
     void showAbout(const QString& message) override;
+    void showNotice(const QString& message) override;
     void showNoKeyWarning(std::function<void()> onConfigureNow) override;
     void showPreferences(std::function<void()> onOpenEngines,
                          std::function<void()> onOpenIgnored) override;

@@ -44,8 +44,21 @@ FloatingPanelWindow::~FloatingPanelWindow() = default;
 
 QRect FloatingPanelWindow::toolkitGeometry(const QRectF& frame) const {
     const QRectF flipped = CoordinateSpace::flipRect(frame, primaryScreenHeight());
-    return flipped.toAlignedRect().adjusted(-shadowMargin, -shadowMargin, shadowMargin,
-                                            shadowMargin);
+    const int border = margin();
+    return flipped.toAlignedRect().adjusted(-border, -border, border, border);
+}
+
+void FloatingPanelWindow::setCompositing(bool on) {
+    if (on == m_compositing)
+        return;
+    m_compositing = on;
+    const int border = margin();
+    if (QLayout* outer = layout())
+        outer->setContentsMargins(border, border, border, border);
+    if (m_animation)
+        m_animation->stop();
+    setGeometry(toolkitGeometry(m_frame));
+    update();
 }
 
 void FloatingPanelWindow::setFrame(const QRectF& frame, bool animated) {
@@ -98,6 +111,13 @@ std::optional<double> FloatingPanelWindow::fittingHeight() const {
 
 void FloatingPanelWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    if (!m_compositing) {
+        // Every pixel opaque: square corners, no shadow, the card's colour and edge.
+        painter.fillRect(rect(), QColor(30, 30, 34));
+        painter.setPen(QPen(QColor(78, 78, 84), 1));
+        painter.drawRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
+        return;
+    }
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF card =
         QRectF(rect()).adjusted(shadowMargin, shadowMargin, -shadowMargin, -shadowMargin);

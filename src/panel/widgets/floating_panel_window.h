@@ -20,6 +20,8 @@ class TranslationService;
 // up when Ovra loses activation.
 //
 // Frames given to it are in window space; the window itself is larger by the shadow's margin.
+// Without a compositing manager translucent pixels would show black: the window then draws an
+// opaque square card with no shadow and no margin.
 class FloatingPanelWindow final : public QWidget, public PanelWindow {
     Q_OBJECT
 public:
@@ -48,6 +50,12 @@ public:
     // screen's height.
     QRect toolkitGeometry(const QRectF& frame) const;
 
+    // Whether a compositing manager shows translucency; the look follows it at once.
+    void setCompositing(bool on);
+    bool compositing() const { return m_compositing; }
+    // The transparent border kept for the shadow: shadowMargin with a compositor, else 0.
+    int margin() const { return m_compositing ? shadowMargin : 0; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
@@ -56,6 +64,7 @@ private:
     QRectF m_frame;
     QPointer<QPropertyAnimation> m_animation;
     bool m_nativeReady = false;
+    bool m_compositing = true;
 };
 
 } // namespace ovra

@@ -17,6 +17,8 @@ std::unique_ptr<LinuxPlatform> LinuxPlatform::create(DesktopEntries entries) {
     X11WorkspaceServices* workspace = platform->m_workspace.get();
     platform->m_accessibility = std::make_unique<AtspiAccessibilityServices>(
         [workspace](QPointF point) { return workspace->windowOwnerAt(point); });
+    platform->m_scaledAccessibility = std::make_unique<ScaledAccessibilityServices>(
+        *platform->m_accessibility, [] { return DevicePixels::ofQtScreens(); });
     platform->m_input = std::make_unique<X11InputMonitors>(x11);
     platform->m_keys = std::make_unique<X11SyntheticKeys>(x11, *workspace);
     platform->m_clipboard = std::make_unique<QtClipboardServices>(

@@ -4,6 +4,7 @@
 #include "platform/linux/atspi/atspi_accessibility_services.h"
 #include "platform/linux/qt/qt_clipboard_services.h"
 #include "platform/linux/qt/qt_screen_services.h"
+#include "platform/linux/scaled_accessibility_services.h"
 #include "platform/linux/x11/x11_connection.h"
 #include "platform/linux/x11/x11_hot_key_service.h"
 #include "platform/linux/x11/x11_input_monitors.h"
@@ -25,7 +26,10 @@ public:
 
     X11Connection& connection() { return *m_connection; }
     X11WorkspaceServices& workspace() { return *m_workspace; }
-    AtspiAccessibilityServices& accessibility() { return *m_accessibility; }
+    // In Qt's logical pixels, as the rest of the program counts.
+    AccessibilityServices& accessibility() { return *m_scaledAccessibility; }
+    // In the device pixels AT-SPI and X11 count.
+    AtspiAccessibilityServices& deviceAccessibility() { return *m_accessibility; }
     X11InputMonitors& input() { return *m_input; }
     X11SyntheticKeys& keys() { return *m_keys; }
     QtClipboardServices& clipboard() { return *m_clipboard; }
@@ -33,7 +37,7 @@ public:
     X11HotKeyService& hotKey() { return *m_hotKey; }
 
     CapturePlatform capturePlatform() {
-        return {*m_accessibility, *m_input, *m_keys, *m_clipboard, *m_workspace, m_screens};
+        return {*m_scaledAccessibility, *m_input, *m_keys, *m_clipboard, *m_workspace, m_screens};
     }
 
 private:
@@ -42,6 +46,7 @@ private:
     std::unique_ptr<X11Connection> m_connection;
     std::unique_ptr<X11WorkspaceServices> m_workspace;
     std::unique_ptr<AtspiAccessibilityServices> m_accessibility;
+    std::unique_ptr<ScaledAccessibilityServices> m_scaledAccessibility;
     std::unique_ptr<X11InputMonitors> m_input;
     std::unique_ptr<X11SyntheticKeys> m_keys;
     std::unique_ptr<QtClipboardServices> m_clipboard;

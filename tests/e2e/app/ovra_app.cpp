@@ -295,6 +295,14 @@ QString OvraProcess::panelWindowId() const {
     return found.exitCode == 0 ? found.output.section(u'\n', 0, 0).trimmed() : QString();
 }
 
+std::optional<QRect> OvraProcess::panelWindowGeometry() const {
+    const QString id = panelWindowId();
+    if (id.isEmpty())
+        return std::nullopt;
+    const QRect window = clientGeometry(id);
+    return window.width() > 0 ? std::optional<QRect>(window) : std::nullopt;
+}
+
 std::optional<QRect> OvraProcess::panelFrame() const {
     const QString id = panelWindowId();
     if (id.isEmpty())
@@ -302,7 +310,8 @@ std::optional<QRect> OvraProcess::panelFrame() const {
     const QRect window = clientGeometry(id);
     if (window.width() <= 0)
         return std::nullopt;
-    const int margin = FloatingPanelWindow::shadowMargin;
+    // The shadow's margin surrounds the card only while a compositor runs: tell by the width.
+    const int margin = (window.width() - qRound(PanelView::panelWidth * m_options.scale)) / 2;
     return window.adjusted(margin, margin, -margin, -margin);
 }
 

@@ -41,6 +41,7 @@ public:
         // Extra environment ("NAME=value"); with any, the program's standard error is kept for
         // errorOutput() instead of passed through.
         QStringList environment = {};
+        double scale = 1; // the device-pixel ratio the program's screens will have
     };
     // A further start of the program in the same session and settings, run to its end.
     struct Run {
@@ -55,6 +56,7 @@ public:
     bool start();
     bool isRunning() const { return m_process.state() == QProcess::Running; }
     qint32 pid() const;
+    double scale() const { return m_options.scale; }
     QString configFolder() const { return m_dir.filePath(QStringLiteral("config")); }
     // What the program wrote to standard error so far (when Options::environment is set).
     QString errorOutput();
@@ -65,6 +67,8 @@ public:
     // The panel window's frame on screen (top-left coordinates, without the shadow margin) while
     // it is mapped; nothing while it is not.
     std::optional<QRect> panelFrame() const;
+    // The panel's whole X window, shadow margin included, while it is mapped.
+    std::optional<QRect> panelWindowGeometry() const;
     // The panel's X window id (as xdotool prints it) while it is mapped; empty while it is not.
     QString panelWindowId() const;
     bool waitForPanel(std::chrono::milliseconds timeout = 5s) const;

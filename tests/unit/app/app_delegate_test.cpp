@@ -7,6 +7,7 @@
 #include "fakes/fake_panel.h"
 #include "panel/panel_controller.h"
 #include "settings/key_store.h"
+#include "settings/l10n.h"
 #include "settings/prefs.h"
 #include "support/virtual_clock.h"
 
@@ -131,6 +132,40 @@ TEST_F(DelegateTest, CaptureIsWiredOnlyInTheStepAfterLaunch) {
     ASSERT_NE(panelWindow, nullptr);
     EXPECT_TRUE(panelWindow->visible);
     EXPECT_EQ(delegate->panelController()->currentSnapshot()->text, QStringLiteral("early"));
+}
+
+TEST_F(DelegateTest, LaterLaunchesAndTheShortcutTurnTheSwitchBackOnAndSayOnceToRestartApps) {
+    prefs.setDidShowWelcome(true);
+    fake.accessibility.trusted = false;
+    auto delegate = launch();
+    EXPECT_EQ(fake.accessibility.enableRequests, 1);
+    EXPECT_TRUE(fake.accessibility.isProcessTrusted());
+    ASSERT_EQ(ui.notices.size(), 1);
+    EXPECT_EQ(ui.notices[0], L10n::string(QStringLiteral("accessibility.restartNotice")));
+    EXPECT_NE(ui.notices[0], QStringLiteral("accessibility.restartNotice"));
+    clock.runDue();
+
+    // Switched off again: the shortcut turns it on, without a second notice.
+    fake.accessibility.trusted = false;
+    delegate->showTranslationBox();
+    EXPECT_EQ(fake.accessibility.enableRequests, 2);
+    EXPECT_EQ(ui.notices.size(), 1);
+    clock.advance(400ms); // nothing selected, nothing copied
+
+    // A switch that stays off still leaves the copy of the selection.
+    fake.accessibility.trusted = false;
+    fake.accessibility.enableTakes = false;
+    fake.keys.onCopy = [this](qint32) {
+        fake.clipboard.copyByOtherApplication(QStringLiteral("copiado sem acessibilidade"));
+    };
+    ASSERT_TRUE(hotKeys.press());
+    clock.advance(400ms);
+    ASSERT_NE(panelWindow, nullptr);
+    EXPECT_TRUE(panelWindow->visible);
+    EXPECT_EQ(delegate->panelController()->currentSnapshot()->text,
+              QStringLiteral("copiado sem acessibilidade"));
+    EXPECT_EQ(ui.notices.size(), 1);
+    EXPECT_FALSE(ui.shown.contains(QStringLiteral("welcome")));
 }
 
 TEST_F(DelegateTest, HidingThePanelSuppressesTheSelectionItShowed) {

@@ -49,10 +49,6 @@ TEST_F(CopyCaptureTest, RefusalsLeaveTheClipboardAloneAndSendNoKeystroke) {
         EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndString()});
         EXPECT_TRUE(fake.keys.copiesPosted.isEmpty());
     };
-    fake.accessibility.trusted = false;
-    refused("not trusted");
-    fake.accessibility.trusted = true;
-
     ignored.insert(editor.bundleID);
     refused("ignored application");
     ignored.clear();
@@ -63,6 +59,23 @@ TEST_F(CopyCaptureTest, RefusalsLeaveTheClipboardAloneAndSendNoKeystroke) {
     refused("no application id");
     fake.workspace.frontmost.reset();
     refused("nothing frontmost");
+}
+
+TEST_F(CopyCaptureTest, CopiesWithAccessibilityOffButNotFromATargetWithoutACopyKeystroke) {
+    editorCopiesAfter(100ms, QStringLiteral("copied words"));
+    fake.accessibility.trusted = false;
+    const auto copied = runToEnd(copyCapture.capture(QPointF(0, 0)));
+    ASSERT_TRUE(copied);
+    EXPECT_EQ(copied->text, QStringLiteral("copied words"));
+
+    // A terminal taking no copy chord: nothing sent, no wait, the clipboard as it was.
+    fake.keys.takesKeys = false;
+    const QList<ClipboardItem> before = fake.clipboard.items;
+    const auto startedAt = clock.now();
+    EXPECT_FALSE(runToEnd(copyCapture.capture(QPointF(0, 0))));
+    EXPECT_EQ(clock.now(), startedAt);
+    EXPECT_EQ(fake.clipboard.items, before);
+    EXPECT_EQ(fake.keys.copiesPosted.size(), 1);
 }
 
 TEST_F(CopyCaptureTest, ACopyWithinTheFirstWaitIsTakenAt180ms) {

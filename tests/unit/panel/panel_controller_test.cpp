@@ -12,6 +12,7 @@ namespace {
 struct PanelControllerTest : ::testing::Test {
     PanelEnvironment env;
     FakeScreens screens;
+    FakeWorkspace workspace;
     FakePanelWindow* window = nullptr; // owned by the controller
     QList<qint32> toolbarQueries;
     QList<QRectF> toolbars;
@@ -31,7 +32,7 @@ struct PanelControllerTest : ::testing::Test {
                                               toolbarQueries.append(pid);
                                               return toolbars;
                                           },
-                                          screens, env.clock});
+                                          screens, env.clock, &workspace});
         controller->onHide = [this](const std::optional<SelectionSnapshot>& s) {
             hidden.append(s);
         };
@@ -121,4 +122,28 @@ TEST_F(PanelControllerTest, CloseRequestAndReplacementHideThroughTheController) 
     controller->viewModel()->onRequestHide();
     EXPECT_EQ(hidden.size(), 1);
     EXPECT_FALSE(window->visible);
+}
+
+TEST_F(PanelControllerTest, ThePanelGoesWithItsSourceApplicationAndOnlyWithIt) {
+    SelectionSnapshot other = PanelEnvironment::snapshot();
+    other.pid = 77;
+    controller->show(PanelEnvironment::snapshot());
+    ASSERT_TRUE(window);
+    workspace.terminate(99); // an unrelated process
+    EXPECT_TRUE(window->visible);
+
+    // A new selection in another application moves the watch there.
+    controller->show(other);
+    EXPECT_EQ(workspace.goneWatcherCount(), 1u);
+    workspace.terminate(4242);
+    EXPECT_TRUE(window->visible);
+    workspace.terminate(77);
+    EXPECT_FALSE(window->visible);
+    ASSERT_EQ(hidden.size(), 1);
+    EXPECT_EQ(hidden[0]->pid, 77);
+
+    // Hidden by the user first: the watch is dropped with it.
+    controller->show(PanelEnvironment::snapshot());
+    controller->hide();
+    EXPECT_EQ(workspace.goneWatcherCount(), 0u);
 }

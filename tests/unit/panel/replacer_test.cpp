@@ -106,6 +106,14 @@ TEST_F(ReplacerTest, EmptyClipboardIsEmptyAgainAfterThePaste) {
     EXPECT_TRUE(fake.clipboard.items.isEmpty());
 }
 
+TEST_F(ReplacerTest, ATargetTakingNoPasteKeystrokeFailsAtOnceWithTheClipboardBack) {
+    field->selectedTextSettable = false;
+    fake.clipboard.items = {imageAndText};
+    fake.keys.takesKeys = false;
+    EXPECT_EQ(run(snapshot(), QStringLiteral("novo")), ReplaceOutcome::failed());
+    EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndText});
+}
+
 TEST_F(ReplacerTest, WithoutElementThePasteReselectsNothing) {
     std::optional<ReplaceOutcome> outcome = run(snapshot(false), QStringLiteral("novo"));
     clock.advance(300ms);

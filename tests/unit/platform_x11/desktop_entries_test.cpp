@@ -1,4 +1,5 @@
 #include "platform/linux/x11/desktop_entries.h"
+#include "platform/linux/x11/terminal_keys.h"
 
 #include <QDir>
 #include <QFile>
@@ -66,6 +67,40 @@ TEST_F(DesktopEntriesTest, UserEntriesHideSystemOnesAndHiddenEntriesDoNotCount) 
     EXPECT_EQ(entries.find(QStringLiteral("gone"), {}), std::nullopt);
     EXPECT_EQ(entries.find(QStringLiteral("main-program"), {})->name, u"Main");
     EXPECT_EQ(entries.find(QStringLiteral("other-program"), {}), std::nullopt);
+}
+
+TEST_F(DesktopEntriesTest, TerminalsAreKnownByCategoryOrWindowClassAndGetTheirOwnChords) {
+    write(system.path(), QStringLiteral("vte-term.desktop"),
+          "[Desktop Entry]\nName=Term\nExec=vte-term\nCategories=GTK;System;TerminalEmulator;\n");
+    write(system.path(), QStringLiteral("debian-xterm.desktop"),
+          "[Desktop Entry]\nName=XTerm\nExec=xterm\nCategories=System;TerminalEmulator;\n");
+    write(system.path(), QStringLiteral("editor.desktop"),
+          "[Desktop Entry]\nName=Editor\nExec=editor\nCategories=Utility;TextEditor;\n");
+    DesktopEntries entries({system.path()}, QStringLiteral("en_US"));
+
+    struct Case {
+        const char* program;
+        const char* windowClass;
+        ClipboardChords chords;
+    };
+    const Case cases[] = {
+        {"vte-term", "Vte-term", ClipboardChords::controlShift}, // by its entry's category
+        {"xterm", "XTerm", ClipboardChords::none}, // its entry says terminal, its class decides
+        {"uxterm", "UXTerm", ClipboardChords::none},
+        {"urxvt", "URxvt", ClipboardChords::none},
+        {"st", "st-256color", ClipboardChords::controlShift}, // no entry, known class
+        {"editor", "Editor", ClipboardChords::control},
+        {"unknown", "", ClipboardChords::control},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.program);
+        const auto entry = entries.find(QString::fromLatin1(c.program), {});
+        EXPECT_EQ(clipboardChordsFor(QString::fromLatin1(c.windowClass),
+                                     entry && entry->terminalEmulator),
+                  c.chords);
+    }
+    EXPECT_TRUE(entries.find(QStringLiteral("xterm"), {})->terminalEmulator);
+    EXPECT_FALSE(entries.find(QStringLiteral("editor"), {})->terminalEmulator);
 }
 
 } // namespace

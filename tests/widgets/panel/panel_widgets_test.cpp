@@ -284,3 +284,31 @@ TEST_F(PanelWidgetsTest, WindowStaysOnTopWithoutTakingFocus) {
     window.orderOut();
     EXPECT_FALSE(window.isVisible());
 }
+
+TEST_F(PanelWidgetsTest, WithoutCompositorTheWindowIsOpaqueAndHasNoShadowMargin) {
+    const double primary = QGuiApplication::primaryScreen()->geometry().height();
+    const QRectF frame{200, 300, 340, 120};
+    const QRect card(200, int(primary) - 420, 340, 120);
+    struct Look {
+        bool compositing;
+        QRect geometry;
+        int cornerAlpha; // the window's top-left pixel: shadow margin or card corner
+    };
+    for (const Look& look : {Look{false, card, 255}, Look{true, card.adjusted(-14, -14, 14, 14), 0},
+                             Look{false, card, 255}}) {
+        SCOPED_TRACE(look.compositing);
+        window.setCompositing(look.compositing);
+        window.setFrame(frame, false);
+        QApplication::processEvents();
+        EXPECT_EQ(window.geometry(), look.geometry);
+        EXPECT_EQ(window.view()->geometry().topLeft(), QPoint(window.margin(), window.margin()));
+        const QImage image = window.grab().toImage();
+        EXPECT_EQ(qAlpha(image.pixel(0, 0)), look.cornerAlpha);
+        // Not black: the card's own dark grey shows where a compositor would blend.
+        if (!look.compositing) {
+            const QRgb middleOfEdge = image.pixel(image.width() / 2, 2);
+            EXPECT_EQ(qAlpha(middleOfEdge), 255);
+            EXPECT_GT(qRed(middleOfEdge) + qGreen(middleOfEdge) + qBlue(middleOfEdge), 60);
+        }
+    }
+}

@@ -111,6 +111,10 @@ bool AtspiAccessibilityServices::isProcessTrusted() {
     return AccessibilityStatus::isEnabled().value_or(false);
 }
 
+bool AtspiAccessibilityServices::enableAccess() {
+    return AccessibilityStatus::setEnabled(true) && isProcessTrusted();
+}
+
 void AtspiAccessibilityServices::requestTrust() {
     // Turning the switch on is all the desktop needs. The desktop's settings, where the user can
     // do it by hand, are opened by whoever asked, once.

@@ -24,6 +24,7 @@ public:
 
     bool isProcessTrusted() override;
     void requestTrust() override;
+    bool enableAccess() override;
 
     AccessibleElement applicationElement(qint32 pid) override;
     AXResult<AccessibleElement> systemFocusedElement() override;

@@ -84,6 +84,7 @@ void DesktopEntries::load() {
                 continue;
             bool inMainGroup = false;
             bool hidden = false;
+            bool terminal = false;
             QString name, localizedName, shortLocalizedName, exec, tryExec, windowClass;
             while (!file.atEnd()) {
                 const QString line = QString::fromUtf8(file.readLine()).trimmed();
@@ -110,6 +111,8 @@ void DesktopEntries::load() {
                     tryExec = value;
                 else if (key == u"StartupWMClass")
                     windowClass = value;
+                else if (key == u"Categories")
+                    terminal = value.split(u';').contains(QStringLiteral("TerminalEmulator"));
                 else if (key == u"Hidden")
                     hidden = value == u"true";
             }
@@ -120,6 +123,7 @@ void DesktopEntries::load() {
             indexed.entry.name = !localizedName.isEmpty()        ? localizedName
                                  : !shortLocalizedName.isEmpty() ? shortLocalizedName
                                                                  : name;
+            indexed.entry.terminalEmulator = terminal;
             indexed.program = programOf(exec.isEmpty() ? tryExec : exec);
             indexed.windowClass = windowClass;
             m_entries.append(indexed);

@@ -10,6 +10,7 @@ namespace ovra::platform {
 struct DesktopEntry {
     QString id;   // desktop-file id: the path under applications/ with "/" as "-", no ".desktop"
     QString name; // Name, localized to the user's language when the entry has it
+    bool terminalEmulator = false; // Categories names TerminalEmulator
 
     bool operator==(const DesktopEntry&) const = default;
 };

@@ -6,29 +6,34 @@
 
 namespace ovra::platform {
 
-X11SyntheticKeys::X11SyntheticKeys(X11Connection& connection, WorkspaceServices& workspace)
+X11SyntheticKeys::X11SyntheticKeys(X11Connection& connection, X11WorkspaceServices& workspace)
     : m_connection(connection), m_workspace(workspace) {}
 
-void X11SyntheticKeys::postCopyCommand(qint32 pid) {
-    postControlChord(pid, XK_c);
+bool X11SyntheticKeys::postCopyCommand(qint32 pid) {
+    return postClipboardChord(pid, XK_c);
 }
 
-void X11SyntheticKeys::postPasteCommand(qint32 pid) {
-    postControlChord(pid, XK_v);
+bool X11SyntheticKeys::postPasteCommand(qint32 pid) {
+    return postClipboardChord(pid, XK_v);
 }
 
-void X11SyntheticKeys::postControlChord(qint32 pid, unsigned long keysym) {
+bool X11SyntheticKeys::postClipboardChord(qint32 pid, unsigned long keysym) {
     if (pid <= 0)
-        return;
+        return false;
     const auto frontmost = m_workspace.frontmostApplication();
     if (!frontmost || frontmost->pid != pid)
-        return;
+        return false;
+    const ClipboardChords chords = m_workspace.clipboardChordsOfActiveWindow();
+    if (chords == ClipboardChords::none)
+        return false;
 
     Display* display = m_connection.display();
     const ::KeyCode control = XKeysymToKeycode(display, XK_Control_L);
+    const ::KeyCode shift = XKeysymToKeycode(display, XK_Shift_L);
     const ::KeyCode key = XKeysymToKeycode(display, keysym);
-    if (!control || !key)
-        return;
+    const bool withShift = chords == ClipboardChords::controlShift;
+    if (!control || !key || (withShift && !shift))
+        return false;
 
     // Release every modifier key still down, except the locks (Caps Lock, Num Lock), whose
     // state is not a held key.
@@ -49,10 +54,15 @@ void X11SyntheticKeys::postControlChord(qint32 pid, unsigned long keysym) {
         XFreeModifiermap(map);
     }
     XTestFakeKeyEvent(display, control, True, CurrentTime);
+    if (withShift)
+        XTestFakeKeyEvent(display, shift, True, CurrentTime);
     XTestFakeKeyEvent(display, key, True, CurrentTime);
     XTestFakeKeyEvent(display, key, False, CurrentTime);
+    if (withShift)
+        XTestFakeKeyEvent(display, shift, False, CurrentTime);
     XTestFakeKeyEvent(display, control, False, CurrentTime);
     XFlush(display);
+    return true;
 }
 
 } // namespace ovra::platform

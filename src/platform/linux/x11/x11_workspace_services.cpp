@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTimer>
 #include <unistd.h>
 #include <vector>
 
@@ -43,6 +44,7 @@ X11WorkspaceServices::X11WorkspaceServices(X11Connection& connection, DesktopEnt
     : m_connection(connection), m_entries(std::move(entries)) {}
 
 X11WorkspaceServices::~X11WorkspaceServices() {
+    m_goneWatches.clear();
     if (m_listener)
         m_connection.removeListener(m_listener);
 }
@@ -128,6 +130,16 @@ std::optional<RunningApplication> X11WorkspaceServices::describe(qint32 pid, Win
     return app;
 }
 
+ClipboardChords X11WorkspaceServices::clipboardChordsOfActiveWindow() {
+    const Window window = activeWindow();
+    if (!window)
+        return ClipboardChords::control;
+    const QString windowClass = m_connection.windowClass(window).second;
+    const qint32 pid = windowPid(window);
+    const auto entry = pid > 0 ? m_entries.find(processExecutable(pid), windowClass) : std::nullopt;
+    return clipboardChordsFor(windowClass, entry && entry->terminalEmulator);
+}
+
 std::optional<RunningApplication> X11WorkspaceServices::frontmostApplication() {
     return applicationOwning(activeWindow());
 }
@@ -148,31 +160,85 @@ std::optional<RunningApplication> X11WorkspaceServices::runningApplication(qint3
     return describe(pid, windowOfProcess(pid));
 }
 
+void X11WorkspaceServices::listenToRoot() {
+    if (m_listener)
+        return;
+    XWindowAttributes attributes;
+    XGetWindowAttributes(m_connection.display(), m_connection.root(), &attributes);
+    XSelectInput(m_connection.display(), m_connection.root(),
+                 attributes.your_event_mask | PropertyChangeMask);
+    XFlush(m_connection.display());
+    m_listener = m_connection.addListener([this](XEvent& event) { onEvent(event); });
+    const auto current = frontmostApplication();
+    m_lastActivePid = current ? current->pid : 0;
+}
+
 ObserverToken X11WorkspaceServices::observeActivation(ActivationHandler handler) {
-    if (!m_listener) {
-        XWindowAttributes attributes;
-        XGetWindowAttributes(m_connection.display(), m_connection.root(), &attributes);
-        XSelectInput(m_connection.display(), m_connection.root(),
-                     attributes.your_event_mask | PropertyChangeMask);
-        XFlush(m_connection.display());
-        m_listener = m_connection.addListener([this](XEvent& event) { onEvent(event); });
-        const auto current = frontmostApplication();
-        m_lastActivePid = current ? current->pid : 0;
-    }
+    listenToRoot();
     const ObserverToken token{m_nextToken++};
     m_observers.emplace(token.id, std::move(handler));
     return token;
 }
 
+ObserverToken X11WorkspaceServices::observeApplicationGone(qint32 pid,
+                                                           std::function<void()> handler) {
+    if (pid <= 0 || !handler)
+        return {};
+    listenToRoot();
+    const ObserverToken token{m_nextToken++};
+    GoneWatch watch;
+    watch.pid = pid;
+    watch.hadWindow = windowOfProcess(pid) != 0;
+    watch.handler = std::move(handler);
+    // Reported as a step of its own: the handler may remove this watch and its notifier.
+    QObject* context = m_context.get();
+    watch.exit = ProcessExitWatch::start(pid, [this, context, id = token.id] {
+        QTimer::singleShot(0, context, [this, id] { reportGone(id); });
+    });
+    if (!watch.exit && !watch.hadWindow)
+        return {};
+    m_goneWatches.emplace(token.id, std::move(watch));
+    return token;
+}
+
 void X11WorkspaceServices::removeObserver(ObserverToken token) {
     m_observers.erase(token.id);
+    m_goneWatches.erase(token.id);
+}
+
+void X11WorkspaceServices::reportGone(std::uint64_t id) {
+    const auto it = m_goneWatches.find(id);
+    if (it == m_goneWatches.end())
+        return;
+    const std::function<void()> handler = std::move(it->second.handler);
+    m_goneWatches.erase(it);
+    if (handler)
+        handler();
+}
+
+void X11WorkspaceServices::onClientListChanged() {
+    std::vector<std::uint64_t> gone;
+    for (const auto& [id, watch] : m_goneWatches) {
+        if (watch.hadWindow && !windowOfProcess(watch.pid))
+            gone.push_back(id);
+    }
+    for (const std::uint64_t id : gone)
+        reportGone(id);
 }
 
 void X11WorkspaceServices::onEvent(XEvent& event) {
-    if (event.type != PropertyNotify || event.xproperty.window != m_connection.root() ||
-        event.xproperty.atom != m_connection.atom("_NET_ACTIVE_WINDOW")) {
+    if (event.type != PropertyNotify || event.xproperty.window != m_connection.root())
+        return;
+    if (event.xproperty.atom == m_connection.atom("_NET_CLIENT_LIST")) {
+        if (!m_goneWatches.empty())
+            onClientListChanged();
         return;
     }
+    if (event.xproperty.atom == m_connection.atom("_NET_ACTIVE_WINDOW"))
+        onActiveWindowChanged();
+}
+
+void X11WorkspaceServices::onActiveWindowChanged() {
     // The property is read once: the window manager passes the focus through "none" on its way,
     // and a second read could already name a window the first check never saw.
     const Window window = activeWindow();

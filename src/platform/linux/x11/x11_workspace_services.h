@@ -2,10 +2,14 @@
 
 #include "capture/workspace_services.h"
 #include "platform/linux/x11/desktop_entries.h"
+#include "platform/linux/x11/process_exit_watch.h"
+#include "platform/linux/x11/terminal_keys.h"
 #include "platform/linux/x11/x11_connection.h"
 
+#include <QObject>
 #include <QPointF>
 #include <map>
+#include <memory>
 
 namespace ovra::platform {
 
@@ -23,17 +27,33 @@ public:
     std::optional<RunningApplication> frontmostApplication() override;
     std::optional<RunningApplication> runningApplication(qint32 pid) override;
     ObserverToken observeActivation(ActivationHandler handler) override;
+    // Watches the process's end (pidfd) and the window manager's client list (its last window
+    // closing); either tells the handler, once.
+    ObserverToken observeApplicationGone(qint32 pid, std::function<void()> handler) override;
     void removeObserver(ObserverToken token) override;
     bool activateApplication(qint32 pid) override;
     bool openAccessibilitySettings() override;
 
     // The process whose window is topmost at `point` (top-left screen coordinates); 0 when none.
     qint32 windowOwnerAt(QPointF point);
+    // The copy and paste chords the active window takes (terminals differ).
+    ClipboardChords clipboardChordsOfActiveWindow();
     // The process that created `window`, following the client leader; 0 when unknown.
     qint32 windowPid(Window window);
 
 private:
+    struct GoneWatch {
+        qint32 pid = 0;
+        bool hadWindow = false; // only a process seen with a window can lose its last one
+        std::function<void()> handler;
+        std::unique_ptr<ProcessExitWatch> exit;
+    };
+
+    void listenToRoot();
     void onEvent(XEvent& event);
+    void onActiveWindowChanged();
+    void onClientListChanged();
+    void reportGone(std::uint64_t id);
     Window activeWindow();
     std::optional<RunningApplication> applicationOwning(Window window);
     std::optional<RunningApplication> describe(qint32 pid, Window window);
@@ -46,6 +66,8 @@ private:
     std::uint64_t m_nextToken = 1;
     qint32 m_lastActivePid = -1;
     Window m_lastActiveWindow = 0; // the last active window that was not our panel
+    std::map<std::uint64_t, GoneWatch> m_goneWatches;
+    std::unique_ptr<QObject> m_context = std::make_unique<QObject>(); // for deferred reports
 };
 
 } // namespace ovra::platform

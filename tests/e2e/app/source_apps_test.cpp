@@ -1,0 +1,295 @@
+// The real program beside applications that are not plain text editors, or that change under it:
+// a source application that quits under the panel, terminals (which must never receive Ctrl+C),
+// and a desktop without a compositing manager, which must not get a black frame.
+#include "app/ovra_app.h"
+#include "panel/widgets/panel_view.h"
+#include "platform/desktop_fixture.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <cstdio>
+
+namespace ovra::e2e {
+namespace {
+
+// Longer than a capture takes after a gesture or the shortcut (copy waits included).
+constexpr auto settleWait = std::chrono::milliseconds(900);
+
+struct Session {
+    FakeChatService chat{QStringLiteral("traduzido")};
+    std::unique_ptr<OvraProcess> ovra;
+};
+Session* session = nullptr;
+
+// A process started for one test and stopped by PID at its end.
+class OwnProcess {
+public:
+    OwnProcess(const QString& program, const QStringList& arguments) {
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(program, arguments);
+        m_process.waitForStarted(5000);
+    }
+    ~OwnProcess() {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.terminate();
+        if (!m_process.waitForFinished(3000)) {
+            m_process.kill();
+            m_process.waitForFinished(1000);
+        }
+    }
+    qint32 pid() const { return static_cast<qint32>(m_process.processId()); }
+
+private:
+    QProcess m_process;
+};
+
+// The visible top-level window of process `pid` named `title`; empty when none comes.
+QString waitForWindow(qint32 pid, const QString& title) {
+    QString id;
+    waitUntil(
+        [&] {
+            const ToolResult found = runTool(
+                QStringLiteral("xdotool"),
+                {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                 QString::number(pid), QStringLiteral("--name"), u'^' + title + u'$'});
+            id = found.output.section(u'\n', 0, 0).trimmed();
+            return found.exitCode == 0 && !id.isEmpty();
+        },
+        15s);
+    return id;
+}
+
+bool activateWindow(const QString& id) {
+    return xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), id}) &&
+           waitUntil([&] { return activeWindow() == id; });
+}
+
+class SourceApps : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        session = new Session;
+        session->ovra =
+            std::make_unique<OvraProcess>(OvraProcess::Options{session->chat.baseURL()});
+        ASSERT_TRUE(session->ovra->start())
+            << "the program did not come up on the accessibility bus";
+    }
+    static void TearDownTestSuite() {
+        delete session;
+        session = nullptr;
+    }
+
+    void SetUp() override {
+        ASSERT_NE(session, nullptr);
+        ASSERT_TRUE(session->ovra->isRunning()) << "the program has stopped";
+        if (session->ovra->panelFrame()) {
+            ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
+            ASSERT_TRUE(session->ovra->waitForNoPanel());
+        }
+    }
+
+    OvraProcess& ovra() { return *session->ovra; }
+
+    // Selects `count` characters after `skip` in the text view of `app` by keyboard, which shows
+    // the panel.
+    bool selectAndShowPanel(TargetApp& app, int skip, int count) {
+        return app.activate() && selectByKeys(skip, count) && ovra().waitForPanel(3s);
+    }
+};
+
+TEST_F(SourceApps, ThePanelGoesWhenItsApplicationQuits) {
+    auto app = std::make_unique<TargetApp>(TargetApp::Kind::Gtk, QStringLiteral("Quitting"));
+    ASSERT_TRUE(app->start());
+    ASSERT_TRUE(selectAndShowPanel(*app, wordKeystrokesIn, wordLength));
+
+    QElapsedTimer sinceQuit;
+    sinceQuit.start();
+    app.reset(); // SIGTERM: the application closes its window and exits
+    EXPECT_TRUE(ovra().waitForNoPanel(2s)) << "the panel stayed after its application quit";
+    std::printf("panel gone %lld ms after the application was told to quit\n",
+                static_cast<long long>(sinceQuit.elapsed()));
+}
+
+// A terminal running a shell that records every interrupt it gets.
+struct TerminalCase {
+    const char* name;
+    const char* program;
+    const char* titleOption;
+    const char* commandOption;
+};
+
+class Terminals : public SourceApps, public ::testing::WithParamInterface<TerminalCase> {};
+
+TEST_P(Terminals, TheShortcutNeverInterruptsTheRunningProgram) {
+    const TerminalCase& terminal = GetParam();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString interrupts = dir.filePath(QStringLiteral("interrupts"));
+    const QString script = dir.filePath(QStringLiteral("trap.sh"));
+    {
+        QFile file(script);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/bash\ntrap 'echo INT >> \"" + interrupts.toUtf8() +
+                   "\"' INT\necho ready word here\nwhile :; do sleep 0.05; done\n");
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    const QString title = QStringLiteral("Terminal ") + QString::fromLatin1(terminal.name);
+    OwnProcess process(QString::fromLatin1(terminal.program),
+                       {QString::fromLatin1(terminal.titleOption), title,
+                        QString::fromLatin1(terminal.commandOption), script});
+    const QString window = waitForWindow(process.pid(), title);
+    ASSERT_FALSE(window.isEmpty()) << terminal.program << " showed no window";
+    ASSERT_TRUE(activateWindow(window));
+    waitUntil([] { return false; }, 300ms); // the shell reaches its loop
+
+    // Nothing selected in the terminal: the shortcut may copy, but must not interrupt.
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+super+t")}));
+    waitUntil([&] { return QFile::exists(interrupts); }, 2s);
+    EXPECT_FALSE(QFile::exists(interrupts)) << "the shortcut sent an interrupt to the program";
+    EXPECT_FALSE(ovra().panelFrame()) << "a panel came without a selection";
+    // A word the terminal selected (its PRIMARY) is what the shortcut translates.
+    const ToolResult info = runTool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window});
+    int left = 0, top = 0;
+    for (const QString& line : info.output.split(u'\n', Qt::SkipEmptyParts)) {
+        const QString key = line.section(u':', 0, 0).trimmed();
+        if (key == u"Absolute upper-left X")
+            left = line.section(u':', 1).trimmed().toInt();
+        else if (key == u"Absolute upper-left Y")
+            top = line.section(u':', 1).trimmed().toInt();
+    }
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QString::number(left + 12),
+                         QString::number(top + 8), QStringLiteral("click"),
+                         QStringLiteral("--repeat"), QStringLiteral("2"), QStringLiteral("1")}));
+    waitUntil([] { return false; }, settleWait);
+    if (ovra().panelFrame()) {
+        ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
+        ASSERT_TRUE(ovra().waitForNoPanel());
+    }
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+super+t")}));
+    EXPECT_TRUE(ovra().waitForPanel(3s)) << "the terminal's selected word showed no panel";
+    EXPECT_FALSE(QFile::exists(interrupts)) << "the shortcut sent an interrupt to the program";
+
+    // The trap itself works: a real Ctrl+C is recorded.
+    xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+    ovra().waitForNoPanel();
+    ASSERT_TRUE(activateWindow(window));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+c")}));
+    EXPECT_TRUE(waitUntil([&] { return QFile::exists(interrupts); }, 3s))
+        << "the program's interrupt trap recorded nothing; the test proves nothing";
+}
+
+INSTANTIATE_TEST_SUITE_P(XtermAndVte, Terminals,
+                         ::testing::Values(TerminalCase{"xterm", "xterm", "-T", "-e"},
+                                           TerminalCase{"sakura", "sakura", "-t", "-e"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SourceApps, WithoutACompositorThePanelIsOpaqueAndFollowsOneStartingAndStopping) {
+    TargetApp& app = gtkTarget();
+    ASSERT_TRUE(selectAndShowPanel(app, 0, 3));
+    // The headless desktop runs openbox alone: no compositing manager, no shadow margin.
+    auto window = ovra().panelWindowGeometry();
+    ASSERT_TRUE(window);
+    EXPECT_EQ(window->width(), PanelView::panelWidth);
+    const QString shot = QCoreApplication::applicationDirPath() + u"/panel_no_compositor.png";
+    ASSERT_TRUE(saveScreenshot(shot));
+    const QImage screen(shot);
+    for (const QPoint corner :
+         {window->topLeft() + QPoint(1, 1), window->topRight() + QPoint(-1, 1),
+          window->bottomLeft() + QPoint(1, -1)}) {
+        const QRgb pixel = screen.pixel(corner);
+        EXPECT_GT(qRed(pixel) + qGreen(pixel) + qBlue(pixel), 60)
+            << "black at " << corner.x() << "," << corner.y() << " (" << shot.toStdString() << ")";
+    }
+
+    // A compositor starting gives the shadow's margin back; stopping takes it away again.
+    {
+        OwnProcess compositor(QStringLiteral("xcompmgr"), {});
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                const auto now = ovra().panelWindowGeometry();
+                return now && now->width() == PanelView::panelWidth + 28;
+            },
+            3s))
+            << "the panel did not take its shadow margin under a compositor";
+    }
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            const auto now = ovra().panelWindowGeometry();
+            return now && now->width() == PanelView::panelWidth;
+        },
+        3s))
+        << "the panel kept its shadow margin after the compositor stopped";
+}
+
+// The program at a device-pixel ratio of 2, by Qt's own factor or by the X resources' DPI: the
+// selection (device pixels from AT-SPI) and the panel (device pixels from X11) still keep the
+// placement rule, counted in the program's logical pixels.
+struct ScaleCase {
+    const char* name;
+    const char* environment; // for the program, "" for none
+    const char* resources;   // X resources set on the root window while it starts, "" for none
+};
+
+class ScaledDisplay : public ::testing::TestWithParam<ScaleCase> {};
+
+TEST_P(ScaledDisplay, ThePanelIsPlacedBesideTheSelection) {
+    const ScaleCase& scale = GetParam();
+    FakeChatService chat{QStringLiteral("traduzido")};
+    OvraProcess::Options options{chat.baseURL()};
+    options.scale = 2;
+    if (*scale.environment)
+        options.environment.append(QString::fromLatin1(scale.environment));
+    if (*scale.resources) {
+        ASSERT_TRUE(runTool(QStringLiteral("xprop"),
+                            {QStringLiteral("-root"), QStringLiteral("-f"),
+                             QStringLiteral("RESOURCE_MANAGER"), QStringLiteral("8s"),
+                             QStringLiteral("-set"), QStringLiteral("RESOURCE_MANAGER"),
+                             QString::fromLatin1(scale.resources)})
+                        .exitCode == 0);
+    }
+    OvraProcess ovra(options);
+    const bool started = ovra.start();
+    if (*scale.resources) {
+        runTool(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("-remove"),
+                                          QStringLiteral("RESOURCE_MANAGER")});
+    }
+    ASSERT_TRUE(started) << "the program did not come up on the accessibility bus";
+
+    TargetApp& app = gtkTarget();
+    ASSERT_TRUE(app.activate());
+    ASSERT_TRUE(selectByKeys(wordKeystrokesIn, wordLength));
+    const AccessibleElement element = waitForSelection(app, QStringLiteral("naïve"));
+    ASSERT_FALSE(element.isNull());
+    // This test process runs at ratio 1: its accessibility answers in device pixels.
+    const auto range = desktop().accessibility().selectedTextRange(element);
+    ASSERT_TRUE(range.ok());
+    const auto bounds = desktop().accessibility().boundsForRange(element, range.value);
+    ASSERT_TRUE(bounds.ok());
+    ASSERT_TRUE(ovra.waitForPanel(3s)) << "no panel at ratio 2";
+
+    const auto logical = [](const QRectF& device) {
+        return QRectF(device.topLeft() / 2, device.size() / 2);
+    };
+    QString why;
+    const bool placed = waitUntil(
+        [&] {
+            const auto frame = ovra.panelFrame();
+            return frame && frame->width() == PanelView::panelWidth * 2 &&
+                   placedBeside(logical(*frame).toRect(), logical(bounds.value),
+                                QRect(0, 0, 640, 512), &why);
+        },
+        3s);
+    EXPECT_TRUE(placed) << why.toStdString();
+    xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+    ovra.waitForNoPanel();
+}
+
+INSTANTIATE_TEST_SUITE_P(QtFactorAndXftDpi, ScaledDisplay,
+                         ::testing::Values(ScaleCase{"QtScaleFactor2", "QT_SCALE_FACTOR=2", ""},
+                                           ScaleCase{"XftDpi192", "", "Xft.dpi:\t192\n"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace ovra::e2e
