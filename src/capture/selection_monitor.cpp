@@ -19,10 +19,10 @@ bool isSelectionKeyUp(const InputEvent& event) {
 
 } // namespace
 
-SelectionMonitor::SelectionMonitor(CapturePlatform& platform, AccessibilityBridge& bridge,
+SelectionMonitor::SelectionMonitor(CapturePlatform& platform, AccessibilityCapture& capture,
                                    Scheduler& scheduler, CaptureFilter filter)
-    : m_platform(platform), m_bridge(bridge), m_scheduler(scheduler), m_filter(filter),
-      m_copyCapture(platform, bridge, scheduler, std::move(filter)), m_pendingCapture(scheduler) {}
+    : m_platform(platform), m_capture(capture), m_scheduler(scheduler), m_filter(filter),
+      m_copyCapture(platform, capture, scheduler, std::move(filter)), m_pendingCapture(scheduler) {}
 
 SelectionMonitor::~SelectionMonitor() {
     stop();
@@ -62,6 +62,7 @@ void SelectionMonitor::start() {
             if (alive.expired())
                 return;
             // Any switch, this application's own included, ends the panel and its suppression.
+            m_lastActivation = m_scheduler.now();
             dismiss();
             m_suppressedSignature.reset();
         });
@@ -106,6 +107,7 @@ void SelectionMonitor::handleLocalEvent(const InputEvent& event) {
 
 void SelectionMonitor::scheduleCapture(std::optional<QPointF> mouseLocation, bool isRetry) {
     m_lastTriggerMouseLocation = mouseLocation;
+    ++m_generation;
     // Rescheduling replaces the pending capture: only the last gesture counts.
     m_pendingCapture.schedule(isRetry ? retryDelay : captureDelay,
                               [this, isRetry] { captureNow(isRetry); });
@@ -116,19 +118,29 @@ void SelectionMonitor::captureNow(bool isRetry) {
         dismiss();
         return;
     }
-    const auto snapshot = m_bridge.captureSelection(m_lastTriggerMouseLocation);
+    runAutomaticCapture(isRetry, ++m_generation);
+}
+
+QCoro::Task<void> SelectionMonitor::runAutomaticCapture(bool isRetry, quint64 generation) {
+    const std::weak_ptr<int> alive = m_lifetime;
+    const CaptureOutcome outcome =
+        co_await m_capture.captureSelection(m_lastTriggerMouseLocation, CaptureKind::Automatic);
+    if (alive.expired() || generation != m_generation)
+        co_return; // a newer gesture or a dismissal came first
+    const std::optional<SelectionSnapshot>& snapshot = outcome.snapshot;
     if (!snapshot) {
-        if (!isRetry) {
+        // A retry would only wait on an application that does not answer.
+        if (!isRetry && !outcome.timedOut && !outcome.skipped) {
             scheduleCapture(m_lastTriggerMouseLocation, true);
         } else {
             m_suppressedSignature.reset();
             dismiss();
         }
-        return;
+        co_return;
     }
     if (m_suppressedSignature && *m_suppressedSignature == signature(*snapshot)) {
         dismiss(); // the selection the user closed the panel on; the suppression stays
-        return;
+        co_return;
     }
     m_suppressedSignature.reset();
     if (isAllowed(*snapshot)) {
@@ -155,13 +167,24 @@ QCoro::Task<void> SelectionMonitor::runManualCapture(QPointF mouseLocation) {
         dismiss();
         co_return;
     }
-    if (const auto snapshot = m_bridge.captureSelection(mouseLocation);
-        snapshot && isAllowed(*snapshot)) {
-        show(*snapshot);
+    const CaptureOutcome outcome =
+        co_await m_capture.captureSelection(mouseLocation, CaptureKind::Manual);
+    if (alive.expired())
+        co_return;
+    if (outcome.snapshot && isAllowed(*outcome.snapshot)) {
+        show(*outcome.snapshot);
+        co_return;
+    }
+    if (outcome.timedOut) {
+        dismiss(); // the application does not answer; a copy keystroke would not be answered either
         co_return;
     }
     // The copy capture applies the own- and ignored-application rules to the frontmost app.
-    const auto copied = co_await m_copyCapture.capture(mouseLocation, m_manualCaptures.token());
+    PrimaryTrust primary{std::nullopt, outcome.focusedSelectionEmpty};
+    if (m_lastActivation)
+        primary.sinceFocusChange = m_scheduler.now() - *m_lastActivation;
+    const auto copied =
+        co_await m_copyCapture.capture(mouseLocation, m_manualCaptures.token(), primary);
     if (alive.expired())
         co_return;
     if (copied) {
@@ -173,6 +196,7 @@ QCoro::Task<void> SelectionMonitor::runManualCapture(QPointF mouseLocation) {
 
 void SelectionMonitor::dismiss() {
     m_pendingCapture.cancel();
+    ++m_generation;
     if (m_onDismiss)
         m_onDismiss();
 }
