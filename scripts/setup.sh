@@ -20,6 +20,8 @@ packages=(
   python3-gi gir1.2-gtk-3.0 fonts-dejavu-core
   # a real GTK 3 editor as an end-to-end target
   mousepad
+  # GTK 4's introspection data, as on most desktops: the GTK target must still load GTK 3
+  gir1.2-gtk-4.0
 )
 
 missing=()
