@@ -36,6 +36,8 @@ AtspiAccessibilityThread::AtspiAccessibilityThread() {
     m_anchor->moveToThread(&m_thread);
     QObject::connect(&m_thread, &QThread::finished, m_anchor, &QObject::deleteLater);
     m_thread.start();
+    // Listening starts now, so that the first capture already knows the focus and the selections.
+    post([](AccessibilityWorker& worker) { worker.accessibility().lastSelectionEvent(0); }, [] {});
 }
 
 AtspiAccessibilityThread::~AtspiAccessibilityThread() {
