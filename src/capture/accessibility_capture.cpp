@@ -67,11 +67,16 @@ AccessibilityCapture::captureSelection(std::optional<QPointF> mouseLocation, Cap
                 answer.focusedSelectionEmpty = focusedSelectionIsEmpty(worker);
             return answer;
         };
-    auto found = co_await run<CaptureAnswer>(std::move(job), captureDeadline);
+    // Only an application that let a call run into the time-out is left alone; a capture that is
+    // merely slow (a loaded machine) shows nothing this time and nothing more.
+    std::function<void(bool)> whenDone = [this, alive, frontmostPid, serialAtStart](bool hung) {
+        if (hung && !alive.expired())
+            markUnresponsive(frontmostPid, serialAtStart->load());
+    };
+    auto found = co_await run<CaptureAnswer>(std::move(job), captureDeadline, std::move(whenDone));
     if (alive.expired())
         co_return CaptureOutcome{};
     if (!found) {
-        markUnresponsive(frontmostPid, serialAtStart->load());
         co_return CaptureOutcome{std::nullopt, true, false};
     }
     m_lastSerialSeen.insert(frontmostPid, found->selectionSerial);

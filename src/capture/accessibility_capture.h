@@ -63,10 +63,11 @@ public:
     bool isSkipped(qint32 pid) const;
 
     // Runs `job` on the accessibility thread with a budget of `deadline`; nothing when the
-    // deadline passed or the job's calls timed out.
+    // deadline passed or the job's calls timed out. `whenDone` (optional) hears, once the job has
+    // ended (possibly after the deadline), whether a call of it ran into the per-call time-out.
     template <typename T>
-    QCoro::Task<std::optional<T>> run(std::function<T(AccessibilityWorker&)> job,
-                                      Duration deadline);
+    QCoro::Task<std::optional<T>> run(std::function<T(AccessibilityWorker&)> job, Duration deadline,
+                                      std::function<void(bool callTimedOut)> whenDone = {});
 
 private:
     void markUnresponsive(qint32 pid, quint64 selectionSerial);
@@ -97,6 +98,7 @@ namespace detail {
 template <typename T> struct JobState {
     std::optional<T> fromWorker; // written on the accessibility thread only
     bool stopped = false;        // written on the accessibility thread only
+    bool callTimedOut = false;   // written on the accessibility thread only
     std::optional<T> answer;     // the UI thread's copy
     bool finished = false;       // the waiter was (or is about to be) resumed
     std::coroutine_handle<> waiter;
@@ -121,7 +123,8 @@ template <typename T> struct JobAwaiter {
 
 template <typename T>
 QCoro::Task<std::optional<T>> AccessibilityCapture::run(std::function<T(AccessibilityWorker&)> job,
-                                                        Duration deadline) {
+                                                        Duration deadline,
+                                                        std::function<void(bool)> whenDone) {
     auto state = std::make_shared<detail::JobState<T>>();
     const auto steadyDeadline = std::chrono::steady_clock::now() + deadline;
     Scheduler* scheduler = &m_scheduler;
@@ -130,8 +133,11 @@ QCoro::Task<std::optional<T>> AccessibilityCapture::run(std::function<T(Accessib
             worker.accessibility().begin(steadyDeadline, state->abandoned);
             state->fromWorker = job(worker);
             state->stopped = worker.accessibility().stopped();
+            state->callTimedOut = worker.accessibility().callTimedOut();
         },
-        [state, scheduler] {
+        [state, scheduler, whenDone = std::move(whenDone)] {
+            if (whenDone)
+                whenDone(state->callTimedOut);
             if (state->finished)
                 return;
             scheduler->cancel(state->deadlineWork);

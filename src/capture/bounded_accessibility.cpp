@@ -10,6 +10,7 @@ void BoundedAccessibility::begin(std::optional<std::chrono::steady_clock::time_p
     m_deadline = deadline;
     m_abandoned = std::move(abandoned);
     m_stopped = false;
+    m_callTimedOut = false;
     m_inner.takeTimedOut(); // a time-out of earlier work is no concern of this one
 }
 
@@ -23,7 +24,7 @@ bool BoundedAccessibility::mayCall() {
 
 void BoundedAccessibility::afterCall() {
     if (m_inner.takeTimedOut())
-        m_stopped = true;
+        m_stopped = m_callTimedOut = true;
 }
 
 template <typename T, typename Call> AXResult<T> BoundedAccessibility::guarded(Call call) {
@@ -32,7 +33,7 @@ template <typename T, typename Call> AXResult<T> BoundedAccessibility::guarded(C
     AXResult<T> result = call();
     afterCall();
     if (result.status == AXStatus::TimedOut)
-        m_stopped = true;
+        m_stopped = m_callTimedOut = true;
     return result;
 }
 

@@ -27,6 +27,9 @@ public:
                std::shared_ptr<const std::atomic<bool>> abandoned);
     // Whether the current work was stopped by a time-out, its deadline or its abandonment.
     bool stopped() const { return m_stopped; }
+    // Whether a call of the current work ran into the per-call time-out (the application did
+    // not answer, as opposed to work that merely took long).
+    bool callTimedOut() const { return m_callTimedOut; }
     AccessibilityServices& inner() { return m_inner; }
 
     bool isProcessTrusted() override { return m_inner.isProcessTrusted(); }
@@ -65,6 +68,7 @@ private:
     std::optional<std::chrono::steady_clock::time_point> m_deadline;
     std::shared_ptr<const std::atomic<bool>> m_abandoned;
     bool m_stopped = false;
+    bool m_callTimedOut = false;
 };
 
 } // namespace ovra

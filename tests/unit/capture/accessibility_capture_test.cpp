@@ -126,7 +126,8 @@ TEST_F(AccessibilityCaptureTest, WholeCaptureDeadlineAbandonsWorkThatHasNotAnswe
     thread.release(); // the abandoned job asks nothing any more
     clock.runDue();
     EXPECT_EQ(fake.accessibility.calls, 0);
-    EXPECT_TRUE(accessibilityCapture.isSkipped(editorPid));
+    // Slow is not hung: only a call that ran into the time-out makes the application skipped.
+    EXPECT_FALSE(accessibilityCapture.isSkipped(editorPid));
 }
 
 TEST_F(AccessibilityCaptureTest, MonitorDoesNotRetryAfterATimeOut) {
