@@ -112,8 +112,8 @@ TEST_P(RealApplicationRoad, DragDoubleClickAndShiftArrowShowThePanel) {
     dismissPanel();
 
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+Home")}));
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("shift+Right"),
-                         QStringLiteral("shift+Right"), QStringLiteral("shift+Right")}));
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("shift+Right")}));
     ASSERT_TRUE(waitUntil([&] { return selected(element) == u"Olá"; }));
     EXPECT_TRUE(ovra().waitForPanel(3s)) << "no panel after Shift+arrows";
 }
