@@ -5,7 +5,8 @@
 //  - idle: the program's CPU time and context switches over a quiet minute;
 //  - resident memory after start, after the first panel, and after many show/hide cycles;
 //  - round trips: method calls the program sends to the application per automatic capture (read
-//    off the accessibility bus with dbus-monitor), over the first selections.
+//    off the accessibility bus with dbus-monitor), over the first selections. GTK applications
+//    answer over a direct connection the bus does not see: they count 0 here.
 // Run inside the headless session:
 //   tests/e2e/run-headless.sh -- <build>/tests/e2e/bench_e2e_app_road [IDLE_S [SAMPLES [CYCLES]]]
 // (defaults 60, 50, 500). OVRA_BENCH_TARGET picks the application: gtk (default), qt, or the name
@@ -122,8 +123,10 @@ QString accessibilityBusAddress() {
 class CallCounter {
 public:
     explicit CallCounter(QString destination) : m_destination(std::move(destination)) {
-        m_monitor.start(QStringLiteral("dbus-monitor"),
-                        {QStringLiteral("--address"), accessibilityBusAddress(),
+        // Line-buffered: dbus-monitor holds a pipe's output back otherwise.
+        m_monitor.start(QStringLiteral("stdbuf"),
+                        {QStringLiteral("-oL"), QStringLiteral("dbus-monitor"),
+                         QStringLiteral("--address"), accessibilityBusAddress(),
                          QStringLiteral("--profile"), QStringLiteral("type='method_call'")});
         m_monitor.waitForStarted(3000);
         waitUntil([] { return false; }, 500ms);
