@@ -5,6 +5,7 @@ set(OVRA_BUILTIN_GOOGLE_KEY "" CACHE STRING "Built-in Google Cloud Translation k
 set(OVRA_GOOGLE_TRANSLATE_HOST "translation.googleapis.com" CACHE STRING "Google Cloud Translation v2 host")
 set(OVRA_OPENAI_API_HOST "api.openai.com" CACHE STRING "OpenAI API host")
 set(OVRA_OPENAI_KEYS_HOST "platform.openai.com" CACHE STRING "OpenAI developer platform host (key page)")
+set(OVRA_GOOGLE_CONSOLE_HOST "console.cloud.google.com" CACHE STRING "Google Cloud console host (Translate key page)")
 set(OVRA_GEMINI_API_HOST "generativelanguage.googleapis.com" CACHE STRING "Google Generative Language API host")
 set(OVRA_GEMINI_KEYS_HOST "aistudio.google.com" CACHE STRING "Google AI Studio host (key page)")
 set(OVRA_ANTHROPIC_API_HOST "api.anthropic.com" CACHE STRING "Anthropic API host")

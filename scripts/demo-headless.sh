@@ -18,10 +18,10 @@ folder=$(cd "$folder" && pwd)
 
 bash scripts/setup.sh
 # shellcheck disable=SC2086
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo ${OVRA_CMAKE_ARGS:-} >/dev/null
-cmake --build build -j "$(nproc)" --target ovra ovra_road_demo
+cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo ${OVRA_CMAKE_ARGS:-} >/dev/null
+cmake --build build-release -j "$(nproc)" --target ovra ovra_road_demo
 
 echo "Ovra headless demo: screenshots go to $folder"
-tests/e2e/run-headless.sh -- build/tests/e2e/ovra_road_demo "$folder"
+tests/e2e/run-headless.sh -- build-release/tests/e2e/ovra_road_demo "$folder"
 echo "Screenshots of every step: $folder"
 ls -1 "$folder"

@@ -10,6 +10,7 @@ if [[ -z ${DISPLAY:-} ]] || ! xdpyinfo >/dev/null 2>&1; then
   echo "No X11 display: running the headless demo instead."
   OVRA_CMAKE_ARGS="$*" exec bash scripts/demo-headless.sh
 fi
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-cmake --build build -j "$(nproc)" --target ovra
-exec build/src/ovra
+# Its own folder per build type: the tests' Debug build in build/ is left as it is.
+cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+cmake --build build-release -j "$(nproc)" --target ovra
+exec build-release/src/ovra

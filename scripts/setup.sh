@@ -13,6 +13,8 @@ packages=(
   # on-device translation: Apertium with English<->Spanish and Spanish<->Portuguese (the pivot
   # makes English -> Portuguese work offline)
   apertium apertium-eng-spa apertium-es-pt libexttextcat-data
+  # fuzzing: clang with its libFuzzer runtime
+  clang libclang-rt-14-dev
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libcpp-httplib-dev libbenchmark-dev
   # headless desktop for the end-to-end tests
@@ -20,6 +22,8 @@ packages=(
   python3-gi gir1.2-gtk-3.0 fonts-dejavu-core
   # a real GTK 3 editor as an end-to-end target
   mousepad
+  # icons, the Debian package and its checks
+  librsvg2-bin dpkg-dev file desktop-file-utils appstream
   # GTK 4's introspection data, as on most desktops: the GTK target must still load GTK 3
   gir1.2-gtk-4.0
 )

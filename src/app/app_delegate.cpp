@@ -38,6 +38,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     const bool didShowWelcome = m_deps.prefs.didShowWelcome();
     maybeShowWelcome();
     m_deps.prefs.setDidShowWelcome(true);
+    if (!didShowWelcome && m_deps.enableSessionStart)
+        m_deps.enableSessionStart();
     maybeShowNoKeyWarning(!didShowWelcome);
     later(Duration{0}, [](AppDelegate& self) { self.startCapture(); });
 }
@@ -153,6 +155,28 @@ void AppDelegate::maybeShowNoKeyWarning(bool isDebutLaunch) {
                 delegate->openAISettings();
         });
     });
+}
+
+bool AppDelegate::activateAction(const QString& action) {
+    if (action.isEmpty() || action == u"preferences")
+        openPreferences();
+    else if (action == u"capture")
+        // After the start-up step that creates the monitor, when the program starts with it.
+        later(Duration{0}, [](AppDelegate& self) { self.showTranslationBox(); });
+    else if (action == u"engines")
+        openAISettings();
+    else if (action == u"quit")
+        quitApp();
+    else
+        return false;
+    return true;
+}
+
+void AppDelegate::statusItemUnavailable() {
+    if (m_deps.prefs.didShowNoTrayNotice())
+        return;
+    m_deps.prefs.setDidShowNoTrayNotice(true);
+    openPreferences();
 }
 
 QList<MenuRow> AppDelegate::menuRows() {

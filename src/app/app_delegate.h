@@ -44,6 +44,8 @@ public:
         std::function<std::unique_ptr<SelectionMonitor>()> makeSelectionMonitor;
         QString ownBundleID; // this application's id
         QString version;     // shown in the about alert
+        // Makes the session start this program; run once, at the first launch.
+        std::function<void()> enableSessionStart = {};
     };
 
     explicit AppDelegate(Dependencies dependencies, QObject* parent = nullptr);
@@ -54,6 +56,14 @@ public:
     void applicationDidFinishLaunching();
     // Releases the shortcut and stops the monitor; safe to call more than once.
     void applicationWillTerminate();
+
+    // Runs an action asked for from outside (a second start, the desktop, a script): empty to
+    // bring the program forward (its preferences), else "capture", "preferences", "engines" or
+    // "quit". False for an unknown action.
+    bool activateAction(const QString& action);
+    // The desktop shows no tray icon (at start, or since the tray went away): preferences open
+    // once, telling the user how to come back.
+    void statusItemUnavailable();
 
     // The status menu's rows as they are now.
     QList<MenuRow> menuRows();

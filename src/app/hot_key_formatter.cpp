@@ -9,13 +9,14 @@ namespace {
 
 using Entry = std::pair<int, const char16_t*>;
 
-// Keys with a symbol or a word of their own.
+// Keys with a name of their own, as the desktop's keyboard settings write them.
 constexpr std::array<Entry, 26> specialKeys{{
-    {49, u"Space"}, {36, u"↩"},    {48, u"⇥"},   {53, u"⎋"},   {51, u"⌫"},   {117, u"⌦"},
-    {123, u"←"},    {124, u"→"},   {125, u"↓"},  {126, u"↑"},  {115, u"↖"},  {119, u"↘"},
-    {116, u"⇞"},    {121, u"⇟"},   {122, u"F1"}, {120, u"F2"}, {99, u"F3"},  {118, u"F4"},
-    {96, u"F5"},    {97, u"F6"},   {98, u"F7"},  {100, u"F8"}, {101, u"F9"}, {109, u"F10"},
-    {103, u"F11"},  {111, u"F12"},
+    {49, u"Space"},   {36, u"Return"}, {48, u"Tab"},      {53, u"Escape"},     {51, u"Backspace"},
+    {117, u"Delete"}, {123, u"Left"},  {124, u"Right"},   {125, u"Down"},      {126, u"Up"},
+    {115, u"Home"},   {119, u"End"},   {116, u"Page Up"}, {121, u"Page Down"}, {122, u"F1"},
+    {120, u"F2"},     {99, u"F3"},     {118, u"F4"},      {96, u"F5"},         {97, u"F6"},
+    {98, u"F7"},      {100, u"F8"},    {101, u"F9"},      {109, u"F10"},       {103, u"F11"},
+    {111, u"F12"},
 }};
 
 // The character keys of the ANSI layout.
@@ -46,15 +47,16 @@ QString HotKeyFormatter::keyName(qint64 code) {
 }
 
 QString HotKeyFormatter::displayString(qint64 code, qint64 carbonModifiers) {
+    // The order and words of the desktop's own keyboard settings: "Ctrl+Alt+Shift+Super+K".
     QString text;
     if (carbonModifiers & CarbonModifier::control)
-        text += u'⌃';
+        text += QStringLiteral("Ctrl+");
     if (carbonModifiers & CarbonModifier::option)
-        text += u'⌥';
+        text += QStringLiteral("Alt+");
     if (carbonModifiers & CarbonModifier::shift)
-        text += u'⇧';
+        text += QStringLiteral("Shift+");
     if (carbonModifiers & CarbonModifier::command)
-        text += u'⌘';
+        text += QStringLiteral("Super+");
     return text + keyName(code);
 }
 

@@ -1,4 +1,6 @@
 #include "app/app_delegate.h"
+#include "app/command_line.h"
+#include "app/session_autostart.h"
 #include "app/widgets/app_windows.h"
 #include "capture/accessibility_capture.h"
 #include "capture/selection_monitor.h"
@@ -12,11 +14,13 @@
 #include "panel/replacer.h"
 #include "panel/router_panel_engines.h"
 #include "panel/widgets/floating_panel_window.h"
+#include "platform/linux/application_bus.h"
 #include "platform/linux/atspi_accessibility_thread.h"
 #include "platform/linux/linux_platform.h"
 #include "platform/linux/x11/x11_panel_window.h"
 #include "settings/key_store.h"
 #include "settings/prefs.h"
+#include "support/log_categories.h"
 #include "support/timer_scheduler.h"
 
 #include <QApplication>
@@ -43,10 +47,46 @@ int noDisplay() {
     return 1;
 }
 
+// Answers what needs no running program: help, version and mistakes on the command line.
+std::optional<int> answerAlone(const ovra::CommandLineRequest& request) {
+    using Kind = ovra::CommandLineRequest::Kind;
+    const QByteArray output = request.output.toLocal8Bit();
+    switch (request.kind) {
+    case Kind::run:
+        return std::nullopt;
+    case Kind::help:
+    case Kind::version:
+        std::fputs(output.constData(), stdout);
+        return 0;
+    case Kind::error:
+        std::fputs(output.constData(), stderr);
+        return ovra::CommandLineRequest::usageExitCode;
+    }
+    return std::nullopt;
+}
+
+// Hands `action` to the instance that owns the bus name and ends this process with its answer.
+int handOver(const QString& action) {
+    ovra::platform::requestFromRunningInstance(action, [](bool answered) {
+        if (!answered)
+            std::fputs("ovra: the running Ovra did not answer\n", stderr);
+        QCoreApplication::exit(answered ? 0 : 1);
+    });
+    return QApplication::exec();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     using namespace ovra;
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const CommandLineRequest request = CommandLine::parse(arguments);
+    if (const auto exitCode = answerAlone(request))
+        return *exitCode;
+    if (request.verbose)
+        logging::enableVerbose();
     if (!x11DisplayAvailable())
         return noDisplay();
     // The capture, the hot key and the panel placement all speak X11, so Qt must too.
@@ -58,6 +98,14 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QLatin1String(deployment::appId));
     QApplication::setApplicationVersion(QLatin1String(deployment::appVersion));
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // One instance per session: a later start passes its request on and ends.
+    platform::ApplicationBus bus;
+    const platform::ApplicationBus::Claim claim = bus.claim();
+    if (claim == platform::ApplicationBus::Claim::heldByAnother)
+        return handOver(request.action);
+    if (request.action == u"quit")
+        return 0; // nothing runs that could quit
 
     auto platform = platform::LinuxPlatform::create();
     if (!platform)
@@ -134,10 +182,14 @@ int main(int argc, char** argv) {
         },
         ownID,
         QString::fromUtf8(deployment::appVersion),
+        [] { SessionAutostart().setEnabled(true); },
     });
+    bus.onAction = [&delegate](const QString& action) { delegate.activateAction(action); };
 
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
                      [&delegate] { delegate.applicationWillTerminate(); });
     delegate.applicationDidFinishLaunching();
+    if (!request.action.isEmpty())
+        delegate.activateAction(request.action);
     return QApplication::exec();
 }

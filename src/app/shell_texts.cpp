@@ -14,8 +14,9 @@ QString welcomeMessage() {
                        "nome…\" no menu)"),
         QStringLiteral("Para o painel aparecer quando você seleciona um texto em qualquer app, o "
                        "Ovra precisa da permissão de Acessibilidade."),
-        QStringLiteral("Clique em \"Solicitar Acessibilidade\" e, nos Ajustes do Sistema, ative o "
-                       "Ovra em Privacidade e Segurança → Acessibilidade."),
+        QStringLiteral("Clique em \"Solicitar Acessibilidade\" e, nas configurações de "
+                       "acessibilidade do seu ambiente de trabalho, ative as tecnologias "
+                       "assistivas."),
         QStringLiteral("Dica: traduzir já funciona de cara, pela chave padrão do app (Google "
                        "Tradutor). Conectar a sua chave de IA deixa o Reformular mais preciso; sem "
                        "ela, o Ovra usa os motores do próprio aparelho. Dá para configurar quando "
@@ -58,8 +59,8 @@ QString aboutTitle() {
 
 QString aboutMessage(const QString& version) {
     return QStringLiteral(
-               "Protótipo que mostra um painel junto de qualquer texto selecionado no "
-               "Mac, com tradução e reformulação pela IA online ou pelo Google Tradutor "
+               "Protótipo que mostra um painel junto de qualquer texto selecionado no seu "
+               "computador, com tradução e reformulação pela IA online ou pelo Google Tradutor "
                "(quando configurados) ou no próprio aparelho, e substituição no lugar.") %
            QStringLiteral("\n\nVersão ") % (version.isEmpty() ? QStringLiteral("?") : version) %
            QStringLiteral(" — uso pessoal.");

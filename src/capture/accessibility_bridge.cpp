@@ -105,7 +105,13 @@ SelectionSnapshot AccessibilityBridge::completeSnapshot(const AccessibleElement&
     result.range = range;
     result.mouseAtCapture = mouseLocation;
     result.pid = pid;
-    if (const auto app = m_workspace.runningApplication(pid)) {
+    // A process may show windows of several classes (an office suite, a browser's web apps); the
+    // active one holds the focus and the selection, and is the one the menu and the copy
+    // capture name, so its id wins over the process's first window.
+    auto app = m_workspace.frontmostApplication();
+    if (!app || app->pid != pid)
+        app = m_workspace.runningApplication(pid);
+    if (app) {
         result.bundleID = app->bundleID;
         result.appName = app->name;
     }

@@ -108,7 +108,8 @@ public:
     virtual AXStatus setEnhancedUserInterface(const AccessibleElement& application, bool on) = 0;
     // Moves the selection inside `element` to `range`.
     virtual AXStatus setSelectedTextRange(const AccessibleElement& element, TextRange range) = 0;
-    // Replaces the selected text of `element` with `text`.
+    // Replaces the selected text of `element` with `text`, all or nothing: when the write fails,
+    // the element's text is as it was.
     virtual AXStatus setSelectedText(const AccessibleElement& element, const QString& text) = 0;
 };
 

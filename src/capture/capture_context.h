@@ -26,6 +26,7 @@ public:
     }
     ObserverToken observeActivation(ActivationHandler) override { return {}; }
     void removeObserver(ObserverToken) override {}
+    bool activateApplication(qint32) override { return false; }
     bool openAccessibilitySettings() override { return false; }
 
     QList<ScreenInfo> screens() override { return m_screens; }

@@ -44,6 +44,7 @@ struct InputEvent {
     Modifiers modifiers;
     int keyCode = -1;                    // key events only
     QString charactersIgnoringModifiers; // key events only: the key's text without modifiers
+    bool isModifierKey = false;          // key events only: the key is Shift, Ctrl, Alt, Super…
 };
 
 // Watches input events. Handlers are called on the main thread, never inside the call that

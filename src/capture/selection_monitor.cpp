@@ -1,20 +1,38 @@
 #include "capture/selection_monitor.h"
 
+#include "support/log_categories.h"
+
+#include <QElapsedTimer>
 #include <QHash>
 
 namespace ovra {
 
 namespace {
 
-// Gestures after which a keyboard selection may have changed: anything released with Shift held
-// (arrows, Home/End, pages), and select-all, which is Ctrl+A on Linux and Super+A for users of
-// Command-style bindings. Copying (Ctrl+C) and other shortcuts are not selection gestures.
-bool isSelectionKeyUp(const InputEvent& event) {
+// Combinations that may change a keyboard selection: any key with Shift held (arrows, Home/End,
+// pages), and select-all, which is Ctrl+A on Linux and Super+A for users of Command-style
+// bindings. Copying (Ctrl+C) and other shortcuts are not selection gestures, and neither is a
+// modifier on its own (Shift tapped, or Alt+Shift switching the keyboard layout).
+bool isSelectingCombination(const InputEvent& event) {
+    if (event.isModifierKey)
+        return false;
     if (event.modifiers.testFlag(Modifier::Shift))
         return true;
     const bool shortcutModifier =
         event.modifiers.testFlag(Modifier::Control) || event.modifiers.testFlag(Modifier::Super);
     return shortcutModifier && event.charactersIgnoringModifiers.toLower() == u"a";
+}
+
+// The frontmost application's id, asked for only while diagnostics are on.
+QString frontmostForLog(WorkspaceServices& workspace) {
+    if (!lcCapture().isInfoEnabled())
+        return {};
+    const auto app = workspace.frontmostApplication();
+    return app ? app->bundleID : QStringLiteral("(none)");
+}
+
+QString keyIdentity(const InputEvent& event) {
+    return QString::number(event.keyCode) + u'|' + event.charactersIgnoringModifiers.toLower();
 }
 
 } // namespace
@@ -72,6 +90,7 @@ void SelectionMonitor::start() {
 
 void SelectionMonitor::stop() {
     m_isRunning = false;
+    m_selectingKeysDown.clear();
     m_pendingCapture.cancel();
     for (const ObserverToken token : m_monitors)
         m_platform.input.removeMonitor(token);
@@ -86,14 +105,20 @@ void SelectionMonitor::handleGlobalEvent(const InputEvent& event) {
     case InputEventType::LeftMouseUp:
         scheduleCapture(m_platform.screens.pointerLocation(), false);
         break;
-    case InputEventType::KeyUp:
-        if (isSelectionKeyUp(event))
+    case InputEventType::KeyUp: {
+        // The chord ends when its key comes up, whether the modifiers were let go before it or
+        // are still held; letting go of the modifiers afterwards adds nothing.
+        const bool pressedSelecting = m_selectingKeysDown.remove(keyIdentity(event));
+        if (pressedSelecting || isSelectingCombination(event))
             scheduleCapture(m_platform.screens.pointerLocation(), false);
         break;
+    }
     case InputEventType::LeftMouseDown:
         dismiss();
         break;
     case InputEventType::KeyDown:
+        if (isSelectingCombination(event))
+            m_selectingKeysDown.insert(keyIdentity(event));
         if (event.keyCode == KeyCode::Escape)
             dismiss();
         break;
@@ -115,6 +140,7 @@ void SelectionMonitor::scheduleCapture(std::optional<QPointF> mouseLocation, boo
 
 void SelectionMonitor::captureNow(bool isRetry) {
     if (!m_platform.accessibility.isProcessTrusted()) {
+        qCInfo(lcCapture) << "nothing shown: accessibility is off";
         dismiss();
         return;
     }
@@ -123,11 +149,20 @@ void SelectionMonitor::captureNow(bool isRetry) {
 
 QCoro::Task<void> SelectionMonitor::runAutomaticCapture(bool isRetry, quint64 generation) {
     const std::weak_ptr<int> alive = m_lifetime;
+    QElapsedTimer timer;
+    timer.start();
     const CaptureOutcome outcome =
         co_await m_capture.captureSelection(m_lastTriggerMouseLocation, CaptureKind::Automatic);
     if (alive.expired() || generation != m_generation)
         co_return; // a newer gesture or a dismissal came first
     const std::optional<SelectionSnapshot>& snapshot = outcome.snapshot;
+    qCInfo(lcCapture).nospace() << "accessibility stage " << (snapshot ? "found" : "found no")
+                                << " selection in " << timer.elapsed() << " ms"
+                                << (isRetry ? " (retry)" : "")
+                                << (outcome.timedOut ? " (timed out)" : "")
+                                << (outcome.skipped ? " (skipped)" : "") << ", app "
+                                << (snapshot ? snapshot->bundleID
+                                             : frontmostForLog(m_platform.workspace));
     if (!snapshot) {
         // A retry would only wait on an application that does not answer.
         if (!isRetry && !outcome.timedOut && !outcome.skipped) {
@@ -139,6 +174,7 @@ QCoro::Task<void> SelectionMonitor::runAutomaticCapture(bool isRetry, quint64 ge
         co_return;
     }
     if (m_suppressedSignature && *m_suppressedSignature == signature(*snapshot)) {
+        qCInfo(lcCapture) << "nothing shown: the panel was closed on this selection";
         dismiss(); // the selection the user closed the panel on; the suppression stays
         co_return;
     }
@@ -146,6 +182,7 @@ QCoro::Task<void> SelectionMonitor::runAutomaticCapture(bool isRetry, quint64 ge
     if (isAllowed(*snapshot)) {
         show(*snapshot);
     } else {
+        qCInfo(lcCapture) << "nothing shown: app" << snapshot->bundleID << "is ignored or is Ovra";
         dismiss();
     }
 }
@@ -164,14 +201,19 @@ QCoro::Task<void> SelectionMonitor::runManualCapture(QPointF mouseLocation) {
     const std::weak_ptr<int> alive = m_lifetime;
     m_suppressedSignature.reset();
     if (!m_platform.accessibility.isProcessTrusted()) {
+        qCInfo(lcCapture) << "manual capture: nothing shown: accessibility is off";
         dismiss();
         co_return;
     }
+    QElapsedTimer timer;
+    timer.start();
     const CaptureOutcome outcome =
         co_await m_capture.captureSelection(mouseLocation, CaptureKind::Manual);
     if (alive.expired())
         co_return;
     if (outcome.snapshot && isAllowed(*outcome.snapshot)) {
+        qCInfo(lcCapture) << "manual capture: accessibility stage found the selection in"
+                          << timer.elapsed() << "ms, app" << outcome.snapshot->bundleID;
         show(*outcome.snapshot);
         co_return;
     }
@@ -179,6 +221,9 @@ QCoro::Task<void> SelectionMonitor::runManualCapture(QPointF mouseLocation) {
         dismiss(); // the application does not answer; a copy keystroke would not be answered either
         co_return;
     }
+    qCInfo(lcCapture) << "manual capture: accessibility stage found nothing usable in"
+                      << timer.elapsed() << "ms; trying the copy stage";
+    timer.restart();
     // The copy capture applies the own- and ignored-application rules to the frontmost app.
     PrimaryTrust primary{std::nullopt, outcome.focusedSelectionEmpty};
     if (m_lastActivation)
@@ -187,6 +232,9 @@ QCoro::Task<void> SelectionMonitor::runManualCapture(QPointF mouseLocation) {
         co_await m_copyCapture.capture(mouseLocation, m_manualCaptures.token(), primary);
     if (alive.expired())
         co_return;
+    qCInfo(lcCapture) << "manual capture: copy stage" << (copied ? "found" : "found no")
+                      << "selection in" << timer.elapsed() << "ms, app"
+                      << frontmostForLog(m_platform.workspace);
     if (copied) {
         show(*copied);
     } else {

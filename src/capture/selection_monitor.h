@@ -9,6 +9,7 @@
 #include "support/cancellation.h"
 #include "support/scheduler.h"
 
+#include <QSet>
 #include <QString>
 #include <chrono>
 #include <functional>
@@ -19,11 +20,12 @@
 namespace ovra {
 
 // Turns the user's input anywhere on the desktop into capture attempts and decides when the panel
-// is shown or dismissed. Any gesture that may have changed a selection (mouse-up, a key released
-// with Shift, Ctrl/Super+A) schedules a capture shortly after; a mouse-down, Escape or an
-// application switch dismisses. Captures run on the accessibility thread and are awaited; a newer
-// gesture or a dismissal drops the answer of one still running. The manual capture (shortcut,
-// menu) falls back to the copy capture. A capture that timed out shows nothing and is not retried.
+// is shown or dismissed. Any gesture that may have changed a selection (mouse-up, the end of a
+// Shift+key or Ctrl/Super+A chord, in either release order) schedules a capture shortly after; a
+// modifier pressed and released alone does not. A mouse-down, Escape or an application switch
+// dismisses. Captures run on the accessibility thread and are awaited; a newer gesture or a
+// dismissal drops the answer of one still running. The manual capture (shortcut, menu) falls
+// back to the copy capture. A capture that timed out shows nothing and is not retried.
 //
 // A selection the user closed the panel on is remembered as `suppressedSignature` and not shown
 // again until a different selection, an empty retry, an application switch or a manual capture.
@@ -92,6 +94,8 @@ private:
     std::optional<QPointF> m_lastTriggerMouseLocation;
     quint64 m_generation = 0;                 // grows with every gesture and dismissal
     std::optional<Duration> m_lastActivation; // when another application last became active
+    // Keys pressed as part of a selecting chord and not yet released (key code and text).
+    QSet<QString> m_selectingKeysDown;
 
     // Handlers and manual captures hold this weakly and do nothing once the monitor is gone.
     std::shared_ptr<int> m_lifetime = std::make_shared<int>(0);

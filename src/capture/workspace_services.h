@@ -36,6 +36,11 @@ public:
     // Removes an observer; unknown tokens are ignored.
     virtual void removeObserver(ObserverToken token) = 0;
 
+    // Asks the window manager to give the keyboard to the window of process `pid` that was
+    // active last (else its first window); false when the process shows no window. The switch
+    // happens later, if at all: watch frontmostApplication().
+    virtual bool activateApplication(qint32 pid) = 0;
+
     // Opens the desktop's accessibility settings; false when the desktop has none to open.
     virtual bool openAccessibilitySettings() = 0;
 };

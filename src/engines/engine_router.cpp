@@ -4,6 +4,9 @@
 #include "settings/key_store.h"
 #include "settings/prefs.h"
 #include "support/errors.h"
+#include "support/log_categories.h"
+
+#include <QElapsedTimer>
 
 namespace ovra {
 
@@ -16,9 +19,26 @@ QCoro::Task<std::optional<QString>> resultUnlessFailed(QCoro::Task<QString> work
         co_return co_await std::move(work);
     } catch (const CancelledError&) {
         throw;
+    } catch (const HttpTransportError& error) {
+        qCInfo(lcEngines) << "engine failed: transport" << int(error.kind()) << "(1 = timed out)";
+        co_return std::nullopt;
     } catch (...) {
+        // The description may quote the service's answer, so only the kind is logged.
+        qCInfo(lcEngines) << "engine failed: refused or unusable answer";
         co_return std::nullopt;
     }
+}
+
+const char* kindName(EngineKind kind) {
+    switch (kind) {
+    case EngineKind::google:
+        return "google";
+    case EngineKind::online:
+        return "online";
+    case EngineKind::onDevice:
+        break;
+    }
+    return "device";
 }
 
 } // namespace
@@ -73,8 +93,12 @@ QCoro::Task<EngineOutcome> EngineRouter::translate(QString text, TargetLanguage 
 QCoro::Task<EngineOutcome> EngineRouter::translateOnline(TextTranslating& engine, EngineKind kind,
                                                          QString text, TargetLanguage target,
                                                          CancelToken token) {
+    QElapsedTimer timer;
+    timer.start();
     const std::optional<QString> result =
         co_await resultUnlessFailed(engine.translate(text, target, token));
+    qCInfo(lcEngines) << "translation by" << kindName(kind) << (result ? "answered" : "failed")
+                      << "in" << timer.elapsed() << "ms";
     if (result)
         co_return EngineOutcome{*result, kind, false};
     token.throwIfCancelled();
@@ -101,6 +125,7 @@ QCoro::Task<EngineOutcome> EngineRouter::reformulate(QString text, CancelToken t
     if (triedOnline) {
         const std::optional<QString> result =
             co_await resultUnlessFailed(m_online.reformulate(text, token));
+        qCInfo(lcEngines) << "online AI" << (result ? "answered" : "failed; the device answers");
         if (result)
             co_return EngineOutcome{*result, EngineKind::online, false};
         token.throwIfCancelled();
@@ -121,6 +146,7 @@ QCoro::Task<EngineOutcome> EngineRouter::runAction(AIActionKind kind, QString te
         messages.append({QStringLiteral("user"), text});
         const std::optional<QString> result =
             co_await resultUnlessFailed(m_onlineClient.performChat(std::move(messages), token));
+        qCInfo(lcEngines) << "online AI" << (result ? "answered" : "failed; the device answers");
         if (result)
             co_return EngineOutcome{*result, EngineKind::online, false};
         token.throwIfCancelled();

@@ -103,6 +103,17 @@ GoogleTranslateClient::decodeError(const QByteArray& body) {
     }
 }
 
+QStringList GoogleTranslateClient::decodeTranslations(const nlohmann::json& root) {
+    const nlohmann::json& translations = ResponseDecoding::requiredArray(
+        ResponseDecoding::requiredObject(root, "data"), "translations");
+    QStringList texts;
+    for (const auto& translation : translations) {
+        texts << ResponseDecoding::requiredString(translation, "translatedText");
+        (void)ResponseDecoding::optionalString(translation, "detectedSourceLanguage");
+    }
+    return texts;
+}
+
 std::optional<QString> GoogleTranslateClient::friendlyExplanation(const APIError& error) {
     const QString search = error.allReasons().join(u' ').toLower() + u' ' +
                            error.message.value_or(QString()).toLower();
@@ -154,14 +165,9 @@ QCoro::Task<QString> GoogleTranslateClient::translate(QString text, TargetLangua
             response.status, withSecretMasked(error ? error->message : std::nullopt, *key));
     }
 
-    const nlohmann::json root = ResponseDecoding::parse(response.body);
-    const nlohmann::json& translations = ResponseDecoding::requiredArray(
-        ResponseDecoding::requiredObject(root, "data"), "translations");
-    QStringList texts;
-    for (const auto& translation : translations) {
-        texts << ResponseDecoding::requiredString(translation, "translatedText");
-        (void)ResponseDecoding::optionalString(translation, "detectedSourceLanguage");
-    }
+    // A large answer is parsed on a worker thread.
+    const nlohmann::json root = co_await ResponseDecoding::parseOffThread(std::move(response.body));
+    const QStringList texts = decodeTranslations(root);
     if (texts.isEmpty())
         throw GoogleTranslateError::emptyResponse();
     const QString result = texts.first().trimmed();

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 
 namespace ovra {
@@ -67,6 +68,8 @@ public:
     static std::optional<QString> friendlyExplanation(const APIError& error);
     // Decodes an error body; nothing when it does not have the documented shape.
     static std::optional<APIError> decodeError(const QByteArray& body);
+    // The translated texts of a success answer; throws ResponseDecodingError on another shape.
+    static QStringList decodeTranslations(const nlohmann::json& root);
 
     QUrl requestUrl(const QString& key) const;
 

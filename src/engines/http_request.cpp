@@ -1,7 +1,10 @@
 #include "engines/http_request.h"
 
+#include "support/log_categories.h"
+
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>
+#include <QTimer>
 #include <qcoro/qcoronetworkreply.h>
 
 namespace ovra {
@@ -23,6 +26,7 @@ bool isTransportLevel(QNetworkReply::NetworkError error) {
 struct ReadState {
     QByteArray body;
     bool tooLarge = false;
+    bool pastDeadline = false;
 };
 
 } // namespace
@@ -83,18 +87,30 @@ bool HttpClient::isSendable(const QUrl& url) {
 }
 
 QCoro::Task<HttpResponse> HttpClient::post(Request request, CancelToken token) {
+    return send(QByteArrayLiteral("POST"), std::move(request), std::move(token));
+}
+
+QCoro::Task<HttpResponse> HttpClient::get(Request request, CancelToken token) {
+    request.body.clear();
+    return send(QByteArrayLiteral("GET"), std::move(request), std::move(token));
+}
+
+QCoro::Task<HttpResponse> HttpClient::send(QByteArray verb, Request request, CancelToken token) {
     token.throwIfCancelled();
     if (!isSendable(request.url))
         throw HttpTransportError(HttpTransportError::Kind::unexpectedResponse);
 
     QNetworkRequest networkRequest(request.url);
     networkRequest.setTransferTimeout(static_cast<int>(request.timeout.count()));
+    networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                                QNetworkRequest::ManualRedirectPolicy);
     for (const auto& [name, value] : std::as_const(request.headers))
         networkRequest.setRawHeader(name, value);
     // The default TLS configuration verifies the peer; nothing here relaxes it.
 
     std::unique_ptr<QNetworkReply, DeleteLater> reply(
-        m_manager->post(networkRequest, request.body));
+        verb == "GET" ? m_manager->get(networkRequest)
+                      : m_manager->sendCustomRequest(networkRequest, verb, request.body));
     QNetworkReply* raw = reply.get();
     auto state = std::make_shared<ReadState>();
     const qint64 cap = request.maxResponseBytes;
@@ -108,31 +124,46 @@ QCoro::Task<HttpResponse> HttpClient::post(Request request, CancelToken token) {
         }
     });
     QObject::connect(raw, &QIODevice::readyRead, raw, [raw, state, cap] {
-        if (state->tooLarge)
+        if (state->tooLarge || state->pastDeadline)
             return;
-        state->body += raw->readAll();
+        // Never more than one byte past the cap: that byte is what proves the answer too long.
+        state->body += raw->read(cap + 1 - state->body.size());
         if (state->body.size() > cap) {
             state->tooLarge = true;
-            state->body.clear();
+            state->body = QByteArray();
             raw->abort();
         }
     });
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, raw, [raw, state] {
+        state->pastDeadline = true;
+        raw->abort();
+    });
+    if (request.deadline)
+        deadline.start(*request.deadline);
     auto subscription = token.onCancel([raw] { raw->abort(); });
 
     co_await raw;
     subscription.reset();
+    deadline.stop();
 
     if (token.isCancelled())
         throw CancelledError();
     if (state->tooLarge)
         throw HttpTransportError(HttpTransportError::Kind::unexpectedResponse);
+    if (state->pastDeadline)
+        throw HttpTransportError(HttpTransportError::Kind::timedOut);
     if (raw->isOpen())
-        state->body += raw->readAll();
+        state->body += raw->read(cap + 1 - state->body.size());
     if (state->body.size() > cap)
         throw HttpTransportError(HttpTransportError::Kind::unexpectedResponse);
 
     const QNetworkReply::NetworkError error = raw->error();
     const QVariant status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    // Host and path only: a query may carry a key.
+    qCInfo(lcEngines) << "POST" << request.url.host() + request.url.path() << "status"
+                      << status.toInt() << "network error" << int(error);
     if (!isTransportLevel(error) && status.isValid())
         co_return HttpResponse{status.toInt(), std::move(state->body)};
     if (error == QNetworkReply::NoError)

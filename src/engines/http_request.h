@@ -10,6 +10,7 @@
 #include <QUrl>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <qcoro/qcorotask.h>
 
 class QNetworkAccessManager;
@@ -23,7 +24,7 @@ class HttpTransportError : public Error {
 public:
     enum class Kind {
         noConnection,       // host not found, connection refused or dropped
-        timedOut,           // no data for the whole transfer time-out
+        timedOut,           // no data for the transfer time-out, or past the deadline
         tlsRefused,         // the certificate or the TLS handshake was refused
         unexpectedResponse, // the answer was not HTTP, or larger than the caller allows
         other,
@@ -45,12 +46,16 @@ struct HttpResponse {
     QByteArray body;
 };
 
-// One POST at a time per call, over one long-lived QNetworkAccessManager on the main thread.
-// Any HTTP status is a response (the caller judges it); everything else throws
-// HttpTransportError, or CancelledError when the token was cancelled. TLS verification stays on.
+// One request per call, over one long-lived QNetworkAccessManager on the main thread.
+// Any HTTP status is a response (the caller judges it), a redirection included: a redirect is
+// never followed, since it would carry the key and the user's text to another address.
+// Everything else throws HttpTransportError, or CancelledError when the token was cancelled.
+// TLS verification stays on. The body is capped while it arrives: at the cap the connection is
+// closed, so a server cannot make the program read (or hold) more than the cap.
 class HttpClient {
 public:
     static constexpr std::chrono::milliseconds defaultTimeout{30'000};
+    static constexpr std::chrono::milliseconds defaultDeadline{60'000};
     static constexpr qint64 defaultMaxResponseBytes = 8 * 1024 * 1024;
 
     struct Request {
@@ -59,6 +64,9 @@ public:
         QByteArray body;
         std::chrono::milliseconds timeout =
             defaultTimeout; // transfer time-out: no data for this long
+        // The whole request, connection to last byte: a server dripping a byte now and then
+        // never trips the transfer time-out. None: the caller bounds the request itself.
+        std::optional<std::chrono::milliseconds> deadline = defaultDeadline;
         qint64 maxResponseBytes = defaultMaxResponseBytes;
     };
 
@@ -75,8 +83,12 @@ public:
     static bool isSendable(const QUrl& url);
 
     QCoro::Task<HttpResponse> post(Request request, CancelToken token = {});
+    // The body of `request` is not sent.
+    QCoro::Task<HttpResponse> get(Request request, CancelToken token = {});
 
 private:
+    QCoro::Task<HttpResponse> send(QByteArray verb, Request request, CancelToken token);
+
     std::unique_ptr<QNetworkAccessManager> m_ownManager;
     QNetworkAccessManager* m_manager;
 };

@@ -80,6 +80,15 @@ public:
     virtual std::unique_ptr<TranslationSession>
     makeSession(const TranslationConfiguration& configuration) = 0;
 
+    // The language `text` is in, as this translator would take it for translating into
+    // `target`; nothing when it cannot tell. A session made for that pair knows whether assets
+    // are missing before it translates.
+    virtual std::optional<QString> detectSource(const QString& text, const QString& target) {
+        Q_UNUSED(text);
+        Q_UNUSED(target);
+        return std::nullopt;
+    }
+
     // Whether translating from `source` to `target` works now (installed), can after a download
     // (supported), or cannot (unsupported). Never throws anything but CancelledError.
     virtual QCoro::Task<LanguageAvailabilityStatus> status(QString source, QString target,

@@ -13,7 +13,9 @@ QString httpDescription(int status, const std::optional<QString>& message) {
     return QStringLiteral("IA online respondeu com erro ") + QString::number(status) + u'.';
 }
 
-std::optional<QString> decodeErrorMessage(const QByteArray& body) {
+} // namespace
+
+std::optional<QString> OnlineAIClient::decodeErrorMessage(const QByteArray& body) {
     try {
         const nlohmann::json root = ResponseDecoding::parse(body);
         return ResponseDecoding::optionalString(ResponseDecoding::requiredObject(root, "error"),
@@ -23,9 +25,7 @@ std::optional<QString> decodeErrorMessage(const QByteArray& body) {
     }
 }
 
-// The content of the first choice; every choice must have the documented shape.
-std::optional<QString> firstContent(const QByteArray& body) {
-    const nlohmann::json root = ResponseDecoding::parse(body);
+std::optional<QString> OnlineAIClient::decodeReply(const nlohmann::json& root) {
     const nlohmann::json& choices = ResponseDecoding::requiredArray(root, "choices");
     std::optional<std::optional<QString>> first;
     for (const auto& choice : choices) {
@@ -38,6 +38,8 @@ std::optional<QString> firstContent(const QByteArray& body) {
         return std::nullopt;
     return *first;
 }
+
+namespace {
 // A system message and the user's text. Built outside the coroutines: GCC 12 mishandles braced
 // lists inside await expressions.
 QList<OnlineAIClient::Message> twoMessages(QString system, QString user) {
@@ -134,7 +136,9 @@ QCoro::Task<QString> OnlineAIClient::performChat(QList<Message> messages, Cancel
         throw OnlineAIError::http(response.status,
                                   withSecretMasked(decodeErrorMessage(response.body), *key));
 
-    const std::optional<QString> content = firstContent(response.body);
+    // A large answer is parsed on a worker thread.
+    const nlohmann::json root = co_await ResponseDecoding::parseOffThread(std::move(response.body));
+    const std::optional<QString> content = decodeReply(root);
     if (!content)
         throw OnlineAIError::emptyResponse();
     const QString reply = content->trimmed();

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <QUrl>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 
 namespace ovra {
@@ -58,6 +59,11 @@ public:
     static QString reformulateInstruction();
     // base URL, trimmed, minus one final "/", plus "/chat/completions"; nothing when unusable.
     static std::optional<QUrl> chatCompletionsUrl(const QString& baseURL);
+    // The content of the first choice of an answer (every choice must have the documented
+    // shape, else ResponseDecodingError); nothing when there is no choice or no content.
+    static std::optional<QString> decodeReply(const nlohmann::json& root);
+    // The "error.message" of an error answer, when it has one.
+    static std::optional<QString> decodeErrorMessage(const QByteArray& body);
 
 private:
     Prefs& m_prefs;

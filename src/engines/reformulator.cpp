@@ -11,7 +11,7 @@ ReformulatorError ReformulatorError::underlying(QString message) {
 
 ReformulatorError ReformulatorError::unavailable() {
     return ReformulatorError(Kind::unavailable,
-                             QStringLiteral("IA no aparelho indisponível neste Mac"));
+                             QStringLiteral("IA no aparelho indisponível neste computador"));
 }
 
 ReformulatorError ReformulatorError::emptyAnswer() {

@@ -1,6 +1,10 @@
 #include "engines/response_decoding.h"
 
+#include "support/bounded_json.h"
+
 #include <QUrl>
+#include <QtConcurrent/QtConcurrentRun>
+#include <qcoro/qcorofuture.h>
 
 namespace ovra {
 
@@ -9,12 +13,29 @@ ResponseDecodingError::ResponseDecodingError()
 
 namespace ResponseDecoding {
 
+namespace {
+nlohmann::json parseCopy(QByteArray body) {
+    return BoundedJson::parse(body);
+}
+} // namespace
+
 nlohmann::json parse(const QByteArray& body) {
-    nlohmann::json value = nlohmann::json::parse(body.constBegin(), body.constEnd(), nullptr,
-                                                 /*allow_exceptions=*/false);
+    nlohmann::json value = BoundedJson::parse(body);
     if (value.is_discarded())
         throw ResponseDecodingError();
     return value;
+}
+
+QCoro::Task<nlohmann::json> parseOffThread(QByteArray body) {
+    if (body.size() <= inlineParseBytes)
+        co_return parse(body);
+    // Built apart from the await, from a plain function: g++ 12 mis-compiles captures and
+    // temporaries inside an await expression.
+    QFuture<nlohmann::json> parsing = QtConcurrent::run(parseCopy, body);
+    nlohmann::json value = co_await parsing;
+    if (value.is_discarded())
+        throw ResponseDecodingError();
+    co_return value;
 }
 
 void requireObject(const nlohmann::json& value) {

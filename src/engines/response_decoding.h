@@ -6,6 +6,7 @@
 #include <QString>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <qcoro/qcorotask.h>
 
 namespace ovra {
 
@@ -19,7 +20,12 @@ public:
 // Strict reading of answer bodies: required members must be present with the right type,
 // optional ones may be absent or null but not of another type. Each throws ResponseDecodingError.
 namespace ResponseDecoding {
+// Bodies up to this size are parsed where they arrive; larger ones on a worker thread.
+inline constexpr qsizetype inlineParseBytes = 64 * 1024;
+// Nesting deeper than BoundedJson::maxDepth counts as malformed.
 nlohmann::json parse(const QByteArray& body);
+// The same, off the calling thread for a large body, so the interface keeps responding.
+QCoro::Task<nlohmann::json> parseOffThread(QByteArray body);
 const nlohmann::json& requiredObject(const nlohmann::json& parent, const char* key);
 const nlohmann::json& requiredArray(const nlohmann::json& parent, const char* key);
 QString requiredString(const nlohmann::json& parent, const char* key);

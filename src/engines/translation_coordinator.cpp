@@ -126,8 +126,15 @@ void TranslationSessionHost::setActive(bool active) {
 void TranslationSessionHost::deliver() {
     if (!m_active || !m_coordinator.configuration())
         return;
+    // The configuration leaves the source to the translator. Naming it here, from the waiting
+    // text, makes a session for the actual pair: one that knows a pack is missing and gets it,
+    // where a session without a source would report itself ready and then fail.
+    TranslationConfiguration configuration = *m_coordinator.configuration();
+    if (!configuration.source && m_coordinator.pendingText())
+        configuration.source =
+            m_service.detectSource(*m_coordinator.pendingText(), configuration.target);
     // Runs on after this returns; the coordinator guards itself against being gone.
-    m_coordinator.runSession(m_service.makeSession(*m_coordinator.configuration()));
+    m_coordinator.runSession(m_service.makeSession(configuration));
 }
 
 } // namespace ovra

@@ -37,6 +37,7 @@ public:
     // Set before a retry: the next request builds a new configuration even for the same target.
     void setForceFreshSession(bool value) { m_forceFreshSession = value; }
     bool hasPendingRequest() const { return m_pending != nullptr; }
+    const std::optional<QString>& pendingText() const { return m_pendingText; }
 
     static QString preparationNoteText();
 

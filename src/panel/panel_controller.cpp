@@ -1,5 +1,7 @@
 #include "panel/panel_controller.h"
 
+#include "support/log_categories.h"
+
 #include <QPointer>
 #include <cmath>
 
@@ -37,6 +39,8 @@ void PanelController::show(const SelectionSnapshot& snapshot) {
     if (!m_panel || !m_viewModel)
         return;
     m_currentSnapshot = snapshot;
+    qCInfo(lcPanel) << "panel shown for app" << snapshot.bundleID << "pid" << snapshot.pid
+                    << "selection bounds known" << snapshot.appKitBounds.has_value();
     m_avoidRects =
         m_dependencies.toolbarRects ? m_dependencies.toolbarRects(snapshot.pid) : QList<QRectF>();
     m_viewModel->configure(snapshot);
@@ -60,6 +64,8 @@ void PanelController::refit() {
 }
 
 void PanelController::hide() {
+    if (m_currentSnapshot)
+        qCInfo(lcPanel) << "panel hidden";
     if (m_panel)
         m_panel->orderOut();
     if (m_viewModel)

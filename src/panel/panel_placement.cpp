@@ -70,10 +70,12 @@ bool collides(const QRectF& frame, const QList<QRectF>& avoidRects) {
 QRectF frameFor(QSizeF size, const SelectionSnapshot& snapshot, const QList<QRectF>& avoidRects,
                 const Desktop& desktop) {
     const double width = size.width();
-    const double height = size.height();
     const QRectF anchor = anchorRect(snapshot, desktop);
     const std::optional<ScreenInfo> screen = anchorScreen(anchor, snapshot, desktop);
     const QRectF visible = screen ? screen->visibleFrame : fallbackVisibleFrame;
+    // Never taller than the screen's visible frame: the content scrolls inside instead.
+    const double height =
+        std::max(0.0, std::min(size.height(), visible.height() - 2 * screenMargin));
 
     // Window space: QRectF's top() is the smaller y, i.e. the bottom edge on screen.
     const double visibleMinX = visible.left();
@@ -111,6 +113,8 @@ QRectF frameFor(QSizeF size, const SelectionSnapshot& snapshot, const QList<QRec
     } else {
         y = visibleMaxY - screenMargin - height;
     }
+    // The top edge (close button, language picker) stays on the screen in every case.
+    y = std::min(y, visibleMaxY - screenMargin - height);
     return {x, y, width, height};
 }
 

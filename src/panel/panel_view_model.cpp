@@ -116,7 +116,7 @@ void PanelViewModel::setStatus(std::optional<QString> message, bool isError) {
 }
 
 void PanelViewModel::translate() {
-    if (!m_snapshot)
+    if (!m_snapshot || refuseLongSelection())
         return;
     const QString text = m_snapshot->text;
     const TargetLanguage target = m_targetLanguage;
@@ -126,7 +126,7 @@ void PanelViewModel::translate() {
 }
 
 void PanelViewModel::reformulate() {
-    if (!m_snapshot)
+    if (!m_snapshot || refuseLongSelection())
         return;
     const QString text = m_snapshot->text;
     startAction(Mode::reformulate, [engines = m_engines, text](CancelToken token) {
@@ -135,7 +135,7 @@ void PanelViewModel::reformulate() {
 }
 
 void PanelViewModel::review() {
-    if (!m_snapshot)
+    if (!m_snapshot || refuseLongSelection())
         return;
     const QString text = m_snapshot->text;
     startAction(Mode::review, [engines = m_engines, text](CancelToken token) {
@@ -144,12 +144,30 @@ void PanelViewModel::review() {
 }
 
 void PanelViewModel::summarize() {
-    if (!m_snapshot)
+    if (!m_snapshot || refuseLongSelection())
         return;
     const QString text = m_snapshot->text;
     startAction(Mode::summarize, [engines = m_engines, text](CancelToken token) {
         return engines->runAction(AIActionKind::summarize, text, std::move(token));
     });
+}
+
+QString PanelViewModel::shownText(const QString& text) {
+    if (text.size() <= maxShownLength)
+        return text;
+    qsizetype cut = maxShownLength;
+    if (text[cut - 1].isHighSurrogate())
+        --cut; // never half a character
+    return text.left(cut) + u'…';
+}
+
+bool PanelViewModel::refuseLongSelection() {
+    if (m_snapshot->text.size() <= maxSelectionLength)
+        return false;
+    setStatus(L10n::string(QStringLiteral("panel.selectionTooLong")), true);
+    Q_EMIT changed();
+    notifyLayoutChange();
+    return true;
 }
 
 void PanelViewModel::startAction(Mode mode, Operation operation) {
@@ -189,7 +207,7 @@ QCoro::Task<void> PanelViewModel::run(Operation operation) {
 }
 
 void PanelViewModel::startAsk() {
-    if (!m_snapshot)
+    if (!m_snapshot || refuseLongSelection())
         return;
     m_mode = Mode::ask;
     if (!m_chatSession)

@@ -39,13 +39,20 @@ public:
     static constexpr Duration copiedFeedbackDuration{1200};
     static constexpr Duration layoutNotificationDelay{40};
     static constexpr Duration hideAfterReplaceDelay{900};
+    // Longer selections are not sent anywhere (UTF-16 units); the panel says so instead.
+    static constexpr qsizetype maxSelectionLength = 100'000;
+    // Longer results are shown cut, ending in "…"; copying and replacing use the whole text.
+    static constexpr qsizetype maxShownLength = 100'000;
     static inline const QString deviceAIUnavailableText =
-        QStringLiteral("IA no aparelho indisponível neste Mac");
+        QStringLiteral("IA no aparelho indisponível neste computador");
 
     PanelViewModel(std::shared_ptr<PanelEngines> engines, TextReplacing& replacer,
                    ClipboardServices& clipboard, Prefs& prefs, KeyStore& keys, Scheduler& scheduler,
                    QObject* parent = nullptr);
     ~PanelViewModel() override;
+
+    // `text` as the panel shows it: at most maxShownLength units and a "…" where it was cut.
+    static QString shownText(const QString& text);
 
     // Observable state.
     const QString& originalText() const { return m_originalText; }
@@ -99,6 +106,8 @@ Q_SIGNALS:
 private:
     using Operation = std::function<QCoro::Task<EngineOutcome>(CancelToken)>;
     void startAction(Mode mode, Operation operation);
+    // True, with the reason in the status line, when the selection is too long to send.
+    bool refuseLongSelection();
     QCoro::Task<void> run(Operation operation);
     QCoro::Task<void> runChat(std::shared_ptr<PanelChat> chat, QString question);
     QCoro::Task<void> runReplace(SelectionSnapshot snapshot, QString text);

@@ -97,6 +97,24 @@ QCoro::Task<bool> replaceViaPaste(ReplacementPlatform platform, SelectionSnapsho
     co_return true;
 }
 
+QCoro::Task<bool> bringToFront(ReplacementPlatform platform, qint32 pid) {
+    const auto isFrontmost = [&] {
+        const std::optional<RunningApplication> frontmost =
+            platform.workspace.frontmostApplication();
+        return frontmost && frontmost->pid == pid;
+    };
+    if (isFrontmost())
+        co_return true;
+    if (pid <= 0 || !platform.workspace.activateApplication(pid))
+        co_return false;
+    for (Duration waited{0}; waited < activationTimeout; waited += activationPollInterval) {
+        co_await sleepFor(platform.scheduler, activationPollInterval);
+        if (isFrontmost())
+            co_return true;
+    }
+    co_return false;
+}
+
 QCoro::Task<ReplaceOutcome> replace(ReplacementPlatform platform, SelectionSnapshot snapshot,
                                     QString newText) {
     // A named job: g++ 12 frees captures of a temporary lambda inside co_await twice.
@@ -111,8 +129,9 @@ QCoro::Task<ReplaceOutcome> replace(ReplacementPlatform platform, SelectionSnaps
     // An application that did not answer may have taken part of the write: no paste on top.
     if (!written)
         co_return ReplaceOutcome::failed();
-    const std::optional<RunningApplication> frontmost = platform.workspace.frontmostApplication();
-    if (!frontmost || frontmost->pid != snapshot.pid)
+    // Keystrokes go to the active window: a paste anywhere else would land in the wrong place.
+    const bool sourceInFront = co_await bringToFront(platform, snapshot.pid);
+    if (!sourceInFront)
         co_return ReplaceOutcome::failed();
     const bool pasted = co_await replaceViaPaste(platform, std::move(snapshot), std::move(newText));
     co_return pasted ? ReplaceOutcome::replacedViaPaste() : ReplaceOutcome::failed();

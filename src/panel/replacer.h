@@ -43,11 +43,16 @@ struct ReplacementPlatform {
 };
 
 // Writes a result in place of the captured selection: through the accessibility element when it
-// takes the text and shows it afterwards, else by a paste into the source application while it is
-// still frontmost, with the user's clipboard put back 300 ms later. Keeps no state.
+// takes the text and shows it afterwards, else by a paste into the source application, with the
+// user's clipboard put back 300 ms later. The panel may hold the keyboard (its question field),
+// so the source window is made active again before the paste. Keeps no state.
 namespace Replacer {
 
 inline constexpr Duration clipboardRestoreDelay{300};
+// How long the source window has to become active again before a paste, and how often it is
+// checked.
+inline constexpr Duration activationTimeout{300};
+inline constexpr Duration activationPollInterval{20};
 inline const QString failureMessage =
     QStringLiteral("não consegui substituir aqui — use Copiar resultado");
 
@@ -57,6 +62,8 @@ QCoro::Task<ReplaceOutcome> replace(ReplacementPlatform platform, SelectionSnaps
 // The building blocks, public for tests. This one runs on the accessibility thread.
 bool replaceViaAccessibility(AccessibilityServices& accessibility,
                              const SelectionSnapshot& snapshot, const QString& newText);
+// Makes the application `pid` frontmost, waiting up to `activationTimeout`; whether it is.
+QCoro::Task<bool> bringToFront(ReplacementPlatform platform, qint32 pid);
 QCoro::Task<bool> replaceViaPaste(ReplacementPlatform platform, SelectionSnapshot snapshot,
                                   QString newText);
 // Independent copies of every item on the clipboard with every format that gives data.

@@ -1,8 +1,10 @@
 #include "settings/defaults_store.h"
 
 #include "support/atomic_file.h"
+#include "support/bounded_json.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace ovra {
 
@@ -31,10 +33,13 @@ bool isMapOfStrings(const json& value) {
 
 DefaultsStore::DefaultsStore(QString filePath) : m_filePath(std::move(filePath)) {
     const auto content = readWholeFile(m_filePath);
-    if (!content)
-        return; // no file yet: nothing stored
-    json parsed = json::parse(content->constData(), content->constData() + content->size(), nullptr,
-                              /*allow_exceptions=*/false);
+    if (!content) {
+        // A file that is there but cannot be read still holds the user's settings: they are
+        // not replaced by the few changed in this session.
+        m_writable = !QFileInfo(m_filePath).exists();
+        return;
+    }
+    json parsed = BoundedJson::parse(*content);
     if (parsed.is_object()) {
         m_values = std::move(parsed);
         return;
@@ -114,26 +119,26 @@ bool DefaultsStore::contains(const QString& key) const {
     return m_values.contains(key8(key));
 }
 
-void DefaultsStore::setString(const QString& key, const QString& value) {
-    setRaw(key, value.toStdString());
+bool DefaultsStore::setString(const QString& key, const QString& value) {
+    return setRaw(key, value.toStdString());
 }
 
-void DefaultsStore::setBoolean(const QString& key, bool value) {
-    setRaw(key, value);
+bool DefaultsStore::setBoolean(const QString& key, bool value) {
+    return setRaw(key, value);
 }
 
-void DefaultsStore::setInteger(const QString& key, qint64 value) {
-    setRaw(key, value);
+bool DefaultsStore::setInteger(const QString& key, qint64 value) {
+    return setRaw(key, value);
 }
 
-void DefaultsStore::setStringList(const QString& key, const QStringList& value) {
+bool DefaultsStore::setStringList(const QString& key, const QStringList& value) {
     json list = json::array();
     for (const QString& element : value)
         list.push_back(element.toStdString());
-    setRaw(key, std::move(list));
+    return setRaw(key, std::move(list));
 }
 
-void DefaultsStore::setMapList(const QString& key, const QList<StringMap>& value) {
+bool DefaultsStore::setMapList(const QString& key, const QList<StringMap>& value) {
     json list = json::array();
     for (const StringMap& map : value) {
         json object = json::object();
@@ -141,25 +146,34 @@ void DefaultsStore::setMapList(const QString& key, const QList<StringMap>& value
             object[it.key().toStdString()] = it.value().toStdString();
         list.push_back(std::move(object));
     }
-    setRaw(key, std::move(list));
+    return setRaw(key, std::move(list));
 }
 
-void DefaultsStore::remove(const QString& key) {
+bool DefaultsStore::remove(const QString& key) {
     std::lock_guard lock(m_mutex);
     if (m_values.erase(key8(key)) > 0)
-        save();
+        return save();
+    return true;
 }
 
-void DefaultsStore::setRaw(const QString& key, json value) {
+bool DefaultsStore::setRaw(const QString& key, json value) {
     std::lock_guard lock(m_mutex);
-    m_values[key8(key)] = std::move(value);
-    save();
+    // Callers store some values on every panel show; rewriting (and syncing) the whole file for
+    // a value it already holds is wasted work.
+    json& stored = m_values[key8(key)];
+    if (stored == value)
+        return true;
+    stored = std::move(value);
+    return save();
 }
 
-void DefaultsStore::save() {
+bool DefaultsStore::save() {
+    if (!m_writable)
+        return false;
     // Settings hold no secrets, but they are the user's own: owner read/write, others read.
     const std::string text = m_values.dump(2);
-    writeFileAtomically(m_filePath, QByteArray(text.data(), qsizetype(text.size())), 0644, 0755);
+    return writeFileAtomically(m_filePath, QByteArray(text.data(), qsizetype(text.size())), 0644,
+                               0755);
 }
 
 } // namespace ovra

@@ -14,10 +14,13 @@ using StringMap = QMap<QString, QString>;
 
 // The per-user defaults: a flat map of keys to typed values (strings, booleans, integers, string
 // lists, lists of string maps), kept in one JSON file. Every change is written through at once,
-// replacing the file atomically. Safe to use from any thread.
+// replacing the file atomically; setting a value already held writes nothing. Safe to use from
+// any thread.
 //
-// A file that cannot be parsed, or that is not a JSON object, reads as empty and is moved aside
-// (to "<file>.corrupt") before anything new is written, so nothing the user had is destroyed.
+// A file that cannot be parsed, that is not a JSON object or that nests too deep, reads as empty
+// and is moved aside (to "<file>.corrupt") before anything new is written, so nothing the user
+// had is destroyed. A file that is there but cannot be read is never replaced: changes then stay
+// in memory for this session and report failure. Every change returns whether it was stored.
 class DefaultsStore {
 public:
     explicit DefaultsStore(QString filePath);
@@ -33,23 +36,24 @@ public:
     std::optional<QList<StringMap>> mapList(const QString& key) const;
     bool contains(const QString& key) const;
 
-    void setString(const QString& key, const QString& value);
-    void setBoolean(const QString& key, bool value);
-    void setInteger(const QString& key, qint64 value);
-    void setStringList(const QString& key, const QStringList& value);
-    void setMapList(const QString& key, const QList<StringMap>& value);
-    void remove(const QString& key);
+    bool setString(const QString& key, const QString& value);
+    bool setBoolean(const QString& key, bool value);
+    bool setInteger(const QString& key, qint64 value);
+    bool setStringList(const QString& key, const QStringList& value);
+    bool setMapList(const QString& key, const QList<StringMap>& value);
+    bool remove(const QString& key);
 
     // Stores an arbitrary JSON value; for tests that need values of unusual types.
-    void setRaw(const QString& key, nlohmann::json value);
+    bool setRaw(const QString& key, nlohmann::json value);
 
 private:
     std::optional<nlohmann::json> valueLocked(const QString& key) const;
-    void save();
+    bool save();
 
     QString m_filePath;
     mutable std::mutex m_mutex;
     nlohmann::json m_values = nlohmann::json::object();
+    bool m_writable = true;
 };
 
 } // namespace ovra

@@ -15,6 +15,10 @@ class Prefs;
 // account -> key kept in "keys.json", readable by its owner alone (file 0600, folder 0700).
 // Nothing is cached: every operation reads the file again and every change rewrites it whole.
 // Operations are serialised by one lock, the one-time migration included.
+//
+// A file that is not a JSON object is moved aside to "keys.json.corrupt" (owner-only) and reads
+// as no keys; a file that cannot be read at all is never replaced: changes fail instead. A file
+// readable by others is made owner-only when it is read.
 class KeyStore {
 public:
     enum class KeyState { present, missing };
@@ -37,16 +41,21 @@ public:
     std::optional<QString> googleAPIKey();
     // The user's Google key, else the built-in key; nothing when both are empty.
     std::optional<QString> resolvedGoogleKey();
-    // Stores the trimmed value, or removes the account when it trims to nothing.
-    void writeKey(const QString& value, const QString& account);
+    // Stores the trimmed value, or removes the account when it trims to nothing. False when the
+    // change could not be stored: the file could not be read, or not be written.
+    bool writeKey(const QString& value, const QString& account);
     // Moves the single key of earlier versions to its provider's account, once per instance.
     void migrateLegacyAIKeyIfNeeded();
 
 private:
     using Store = QMap<QString, QString>;
-    Store load() const;
-    void save(const Store& store) const;
-    void writeKeyLocked(const QString& value, const QString& account);
+    struct Loaded {
+        Store store;
+        bool writable = true; // false when a file is there that must not be replaced
+    };
+    Loaded load() const;
+    bool save(const Loaded& loaded) const;
+    bool writeKeyLocked(const QString& value, const QString& account);
     void migrateLocked();
 
     QString m_filePath;
@@ -74,8 +83,8 @@ inline std::optional<QString> googleAPIKey() {
 inline std::optional<QString> resolvedGoogleKey() {
     return KeyStore::shared().resolvedGoogleKey();
 }
-inline void writeKey(const QString& value, const QString& account) {
-    KeyStore::shared().writeKey(value, account);
+inline bool writeKey(const QString& value, const QString& account) {
+    return KeyStore::shared().writeKey(value, account);
 }
 inline void migrateLegacyAIKeyIfNeeded() {
     KeyStore::shared().migrateLegacyAIKeyIfNeeded();

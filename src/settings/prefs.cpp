@@ -38,8 +38,8 @@ AIProvider Prefs::aiProvider() const {
     return raw ? fromRawValue<AIProvider>(*raw).value_or(AIProvider::openai) : AIProvider::openai;
 }
 
-void Prefs::setAIProvider(AIProvider provider) {
-    m_defaults.setString(Keys::aiProvider, rawValue(provider));
+bool Prefs::setAIProvider(AIProvider provider) {
+    return m_defaults.setString(Keys::aiProvider, rawValue(provider));
 }
 
 OnlineTranslationProvider Prefs::onlineTranslationProvider() const {
@@ -51,8 +51,8 @@ OnlineTranslationProvider Prefs::onlineTranslationProvider() const {
                                               : OnlineTranslationProvider::ai;
 }
 
-void Prefs::setOnlineTranslationProvider(OnlineTranslationProvider provider) {
-    m_defaults.setString(Keys::onlineTranslationProvider, rawValue(provider));
+bool Prefs::setOnlineTranslationProvider(OnlineTranslationProvider provider) {
+    return m_defaults.setString(Keys::onlineTranslationProvider, rawValue(provider));
 }
 
 QString Prefs::providerValue(const QString& prefix, const QString& legacyKey, AIProvider provider,
@@ -71,16 +71,16 @@ QString Prefs::baseURL(AIProvider provider) const {
                          defaultBaseURL(provider));
 }
 
-void Prefs::setBaseURL(AIProvider provider, const QString& url) {
-    m_defaults.setString(Keys::baseURLPrefix + rawValue(provider), url);
+bool Prefs::setBaseURL(AIProvider provider, const QString& url) {
+    return m_defaults.setString(Keys::baseURLPrefix + rawValue(provider), url);
 }
 
 QString Prefs::model(AIProvider provider) const {
     return providerValue(Keys::modelPrefix, Keys::legacyModel, provider, defaultModel(provider));
 }
 
-void Prefs::setModel(AIProvider provider, const QString& model) {
-    m_defaults.setString(Keys::modelPrefix + rawValue(provider), model);
+bool Prefs::setModel(AIProvider provider, const QString& model) {
+    return m_defaults.setString(Keys::modelPrefix + rawValue(provider), model);
 }
 
 TargetLanguage Prefs::targetLanguage() const {
@@ -218,6 +218,14 @@ bool Prefs::suppressNoKeyWarning() const {
 
 void Prefs::setSuppressNoKeyWarning(bool value) {
     m_defaults.setBoolean(Keys::suppressNoKeyWarning, value);
+}
+
+bool Prefs::didShowNoTrayNotice() const {
+    return m_defaults.boolean(Keys::didShowNoTrayNotice).value_or(false);
+}
+
+void Prefs::setDidShowNoTrayNotice(bool value) {
+    m_defaults.setBoolean(Keys::didShowNoTrayNotice, value);
 }
 
 } // namespace ovra

@@ -39,6 +39,7 @@ public:
         static inline const QString legacyIgnoredBundleIDs = QStringLiteral("ignoredBundleIDs");
         static inline const QString didShowWelcome = QStringLiteral("didShowWelcome");
         static inline const QString suppressNoKeyWarning = QStringLiteral("suppressNoKeyWarning");
+        static inline const QString didShowNoTrayNotice = QStringLiteral("didShowNoTrayNotice");
     };
     static constexpr qint64 defaultHotKeyCode = 17;        // the T key
     static constexpr qint64 defaultHotKeyModifiers = 2304; // command + option
@@ -52,15 +53,16 @@ public:
     DefaultsStore& defaults() const { return m_defaults; }
 
     AIProvider aiProvider() const;
-    void setAIProvider(AIProvider provider);
+    // The setters below return false when the change could not be stored.
+    bool setAIProvider(AIProvider provider);
 
     OnlineTranslationProvider onlineTranslationProvider() const;
-    void setOnlineTranslationProvider(OnlineTranslationProvider provider);
+    bool setOnlineTranslationProvider(OnlineTranslationProvider provider);
 
     QString baseURL(AIProvider provider) const;
-    void setBaseURL(AIProvider provider, const QString& url);
+    bool setBaseURL(AIProvider provider, const QString& url);
     QString model(AIProvider provider) const;
-    void setModel(AIProvider provider, const QString& model);
+    bool setModel(AIProvider provider, const QString& model);
 
     TargetLanguage targetLanguage() const;
     void setTargetLanguage(const TargetLanguage& language);
@@ -86,6 +88,9 @@ public:
     void setDidShowWelcome(bool value);
     bool suppressNoKeyWarning() const;
     void setSuppressNoKeyWarning(bool value);
+    // Preferences were opened once because the desktop shows no tray.
+    bool didShowNoTrayNotice() const;
+    void setDidShowNoTrayNotice(bool value);
 
 private:
     QString providerValue(const QString& prefix, const QString& legacyKey, AIProvider provider,

@@ -1,9 +1,12 @@
 #include "windows/ai_settings_model.h"
 
+#include "ovra/deployment_config.h"
 #include "settings/key_store.h"
+#include "settings/l10n.h"
 #include "settings/prefs.h"
 #include "support/scheduler.h"
 
+#include <QDir>
 #include <QPointer>
 
 namespace ovra {
@@ -100,31 +103,46 @@ void AISettingsModel::refreshKeyFlags() {
 }
 
 void AISettingsModel::save() {
-    m_prefs.setOnlineTranslationProvider(m_provider);
-    m_prefs.setAIProvider(m_aiProvider);
+    // Every change is attempted even after one fails; what was typed stays in its field until
+    // it is stored.
+    bool stored = m_prefs.setOnlineTranslationProvider(m_provider);
+    stored = m_prefs.setAIProvider(m_aiProvider) && stored;
     m_aiFieldCache.insert(m_aiProvider, {m_baseURL, m_model});
     for (auto it = m_aiFieldCache.cbegin(); it != m_aiFieldCache.cend(); ++it) {
         const QString url = it->baseURL.trimmed();
         const QString model = it->model.trimmed();
-        m_prefs.setBaseURL(it.key(), url.isEmpty() ? ovra::defaultBaseURL(it.key()) : url);
-        m_prefs.setModel(it.key(), model.isEmpty() ? ovra::defaultModel(it.key()) : model);
+        stored =
+            m_prefs.setBaseURL(it.key(), url.isEmpty() ? ovra::defaultBaseURL(it.key()) : url) &&
+            stored;
+        stored =
+            m_prefs.setModel(it.key(), model.isEmpty() ? ovra::defaultModel(it.key()) : model) &&
+            stored;
     }
-    loadFieldsFromPrefs();
-    m_aiFieldCache.clear();
+    if (stored) {
+        loadFieldsFromPrefs();
+        m_aiFieldCache.clear();
+    }
 
     if (const QString key = m_googleKeyInput.trimmed(); !key.isEmpty()) {
-        m_keys.writeKey(key, KeyStore::googleAccount);
-        m_googleKeyInput.clear();
+        if (m_keys.writeKey(key, KeyStore::googleAccount))
+            m_googleKeyInput.clear();
+        else
+            stored = false;
     }
     if (const QString key = m_apiKeyInput.trimmed(); !key.isEmpty()) {
         m_keys.migrateLegacyAIKeyIfNeeded();
-        m_keys.writeKey(key, KeyStore::aiAccount(m_aiProvider));
-        m_apiKeyInput.clear();
+        if (m_keys.writeKey(key, KeyStore::aiAccount(m_aiProvider)))
+            m_apiKeyInput.clear();
+        else
+            stored = false;
     }
     refreshKeyFlags();
 
-    m_savedFeedback = true;
+    m_saveFailed = !stored;
+    m_savedFeedback = stored;
     Q_EMIT changed();
+    if (!stored)
+        return; // the failure stays shown until a save succeeds
     // Each save keeps its own timer: an earlier one still turns the note off at its own time.
     m_scheduler.schedule(savedFeedbackDuration, [self = QPointer<AISettingsModel>(this)] {
         if (!self)
@@ -135,16 +153,22 @@ void AISettingsModel::save() {
 }
 
 void AISettingsModel::removeGoogleKey() {
-    m_keys.writeKey(QString(), KeyStore::googleAccount);
+    m_saveFailed = !m_keys.writeKey(QString(), KeyStore::googleAccount);
+    m_savedFeedback = false;
     m_googleKeyInput.clear();
     refreshKeyFlags();
 }
 
 void AISettingsModel::removeAIKey() {
     m_keys.migrateLegacyAIKeyIfNeeded();
-    m_keys.writeKey(QString(), KeyStore::aiAccount(m_aiProvider));
+    m_saveFailed = !m_keys.writeKey(QString(), KeyStore::aiAccount(m_aiProvider));
+    m_savedFeedback = false;
     m_apiKeyInput.clear();
     refreshKeyFlags();
+}
+
+QString AISettingsModel::saveFailureText() {
+    return L10n::string(QStringLiteral("settings.saveFailed"));
 }
 
 QString AISettingsModel::googleKeyPlaceholder() const {
@@ -186,8 +210,8 @@ QString AISettingsModel::aiHint() const {
             "uma.");
     return QStringLiteral(
         "O provedor escolhido já traz a URL e um modelo sugerido (dá para trocar o modelo). Sem "
-        "chave de IA nenhuma, o Ovra usa a IA do próprio aparelho (Apple Intelligence) nas ações "
-        "de IA.");
+        "chave de IA nenhuma, o Ovra usa a IA do próprio aparelho — o modelo local (um servidor "
+        "compatível com Ollama em 127.0.0.1:11434) — nas ações de IA.");
 }
 
 std::optional<QUrl> AISettingsModel::aiKeyPage() const {
@@ -199,9 +223,23 @@ std::optional<QUrl> AISettingsModel::aiKeyPage() const {
     return QUrl(*page);
 }
 
+QString AISettingsModel::keyStorageNote() const {
+    QString path = QDir::cleanPath(m_keys.filePath());
+    const QString home = QDir::homePath();
+    if (path.startsWith(home + u'/'))
+        path = u'~' + path.mid(home.size());
+    return QStringLiteral("A sua chave pessoal fica guardada só num arquivo só seu (") % path %
+           QStringLiteral(
+               ", acessível apenas pela sua conta) — e tem prioridade sobre a chave padrão que o "
+               "Ovra traz para o Google Tradutor (restrita à tradução). Com um motor online "
+               "configurado, o texto selecionado é enviado ao provedor escolhido para "
+               "traduzir/reformular.");
+}
+
 QUrl AISettingsModel::googleKeyPage() {
     // The Google Cloud console's credentials page.
-    return QUrl(QStringLiteral("https://console.cloud.google.com/apis/credentials"));
+    return QUrl(QStringLiteral("https://") + QLatin1String(deployment::googleConsoleHost) +
+                QStringLiteral("/apis/credentials"));
 }
 
 } // namespace ovra

@@ -41,6 +41,10 @@ public:
     bool hasGoogleKey() const { return m_hasGoogleKey; }
     bool hasAPIKey() const { return m_hasAPIKey; }
     bool savedFeedback() const { return m_savedFeedback; }
+    // The last save or removal could not store everything (full disk, read-only or unreadable
+    // file); what was not stored stays in its field.
+    bool saveFailed() const { return m_saveFailed; }
+    static QString saveFailureText();
     // Google translation runs on the key built into the program: the user has stored none.
     bool usesEmbeddedGoogleKey() const { return m_usesEmbeddedGoogleKey; }
 
@@ -63,6 +67,8 @@ public:
     // The provider's key page; nothing for the custom provider.
     std::optional<QUrl> aiKeyPage() const;
     static QUrl googleKeyPage();
+    // Where the keys are kept, with the key file's real path ("~" for the home folder).
+    QString keyStorageNote() const;
 
 Q_SIGNALS:
     // Any field or flag changed; views re-read what they show.
@@ -93,6 +99,7 @@ private:
     bool m_hasAPIKey = false;
     bool m_usesEmbeddedGoogleKey = false;
     bool m_savedFeedback = false;
+    bool m_saveFailed = false;
 };
 
 } // namespace ovra

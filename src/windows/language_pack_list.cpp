@@ -19,7 +19,13 @@ const QStringList& LanguagePackList::packCodes() {
 
 LanguagePackList::LanguagePackList(TranslationService& service, QString baseCode, QObject* parent)
     : QObject(parent), m_service(service), m_baseCode(std::move(baseCode)), m_coordinator(service) {
-    m_coordinator.onFinished = [this](const QString&) { startRefresh(); };
+    m_coordinator.onFinished = [this](const QString& code) {
+        if (const auto& reason = m_coordinator.lastFailure()) {
+            m_failures[code] = *reason;
+            Q_EMIT packStatusChanged(code);
+        }
+        startRefresh();
+    };
     connect(&m_coordinator, &PackDownloadCoordinator::failed, this,
             &LanguagePackList::downloadFailed);
 }
@@ -32,6 +38,7 @@ void LanguagePackList::setPackBaseCode(const QString& code) {
     if (code == m_baseCode)
         return;
     m_baseCode = code;
+    m_failures.clear();
     Q_EMIT packBaseCodeChanged();
     startRefresh();
 }
@@ -39,6 +46,13 @@ void LanguagePackList::setPackBaseCode(const QString& code) {
 LanguagePackList::PackStatus LanguagePackList::status(const QString& code) const {
     const auto found = m_statuses.find(code);
     return found == m_statuses.end() ? PackStatus::checking : found->second;
+}
+
+std::optional<QString> LanguagePackList::failure(const QString& code) const {
+    const auto found = m_failures.find(code);
+    if (found == m_failures.end())
+        return std::nullopt;
+    return found->second;
 }
 
 LanguagePackList::PackStatus
@@ -99,6 +113,7 @@ void LanguagePackList::startRefresh() {
 }
 
 void LanguagePackList::downloadPack(const QString& code) {
+    m_failures.erase(code);
     setStatus(code, PackStatus::downloading);
     m_coordinator.download(m_baseCode, code, code);
 }

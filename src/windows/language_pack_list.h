@@ -31,6 +31,9 @@ public:
     // A code without an entry is still being checked.
     PackStatus status(const QString& code) const;
     const std::map<QString, PackStatus>& packStatuses() const { return m_statuses; }
+    // Why the row's last download failed, when it failed with a reason to read; until the row's
+    // next download or a base change.
+    std::optional<QString> failure(const QString& code) const;
 
     // Asks the translator about every row, writing each answer as it comes. A refresh started
     // for another base than the current one stops writing. CancelledError once `token` is
@@ -56,6 +59,7 @@ private:
     TranslationService& m_service;
     QString m_baseCode;
     std::map<QString, PackStatus> m_statuses;
+    std::map<QString, QString> m_failures;
     PackDownloadCoordinator m_coordinator;
     CancelSource m_lifetime; // cancelled when this ends, so running refreshes touch nothing
 };

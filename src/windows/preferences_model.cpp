@@ -84,6 +84,12 @@ QString PreferencesModel::languageName(const QString& code) const {
     return PackLanguageNames::name(code, m_prefs.appLanguage());
 }
 
+void PreferencesModel::setStartsWithSession(bool enabled) {
+    m_autostart.setEnabled(enabled);
+    // A refused write leaves the entry as it was, and the row shows that.
+    Q_EMIT startsWithSessionChanged(m_autostart.isEnabled());
+}
+
 void PreferencesModel::viewShown() {
     viewHidden();
     m_visibleRefresh = std::make_unique<CancelSource>();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/session_autostart.h"
 #include "settings/catalogues.h"
 #include "support/cancellation.h"
 #include "windows/language_pack_list.h"
@@ -48,9 +49,15 @@ public:
     const QString& packBaseCode() const { return m_packs->packBaseCode(); }
     void setPackBaseCode(const QString& code) { m_packs->setPackBaseCode(code); }
     PackStatus packStatus(const QString& code) const { return m_packs->status(code); }
+    std::optional<QString> packFailure(const QString& code) const { return m_packs->failure(code); }
     void downloadPack(const QString& code) { m_packs->downloadPack(code); }
     // The pack language's name in the current interface language.
     QString languageName(const QString& code) const;
+
+    // Whether the session starts Ovra, read from the autostart entry each time.
+    bool startsWithSession() const { return m_autostart.isEnabled(); }
+    // Writes or removes the entry; startsWithSessionChanged tells the state that resulted.
+    void setStartsWithSession(bool enabled);
 
     // The window came on screen: look at every pack again, until it leaves the screen.
     void viewShown();
@@ -60,6 +67,7 @@ Q_SIGNALS:
     void appLanguageChanged();
     void shortcutChanged();
     void recordingChanged(bool recording);
+    void startsWithSessionChanged(bool enabled);
 
 private:
     Prefs& m_prefs;
@@ -70,6 +78,7 @@ private:
     bool m_isRecording = false;
     std::unique_ptr<LanguagePackList> m_packs;
     std::unique_ptr<CancelSource> m_visibleRefresh;
+    SessionAutostart m_autostart;
 };
 
 } // namespace ovra

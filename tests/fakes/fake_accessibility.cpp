@@ -218,6 +218,8 @@ AXStatus FakeAccessibility::setSelectedText(const AccessibleElement& element, co
     const auto node = reach(element);
     if (!node || !node->selectedTextSettable)
         return AXStatus::Failure;
+    if (node->insertFails)
+        return AXStatus::Failure; // deleted, refused, restored: value and selection as before
     node->writtenTexts.append(text);
     node->selectedText = text;
     return AXStatus::Success;

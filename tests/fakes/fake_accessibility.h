@@ -24,6 +24,9 @@ struct FakeNode : std::enable_shared_from_this<FakeNode> {
     std::optional<ElementRole> role = ElementRole::Other;
     bool selectedTextSettable = false;
     bool valueSettable = false;
+    // The write's delete goes through and its insert fails: the platform puts the deleted text
+    // back, so the value is as before and the write reports failure.
+    bool insertFails = false;
     bool failParent = false;
     bool failChildren = false;
     bool hangs = false; // every call to it runs into the time-out

@@ -52,7 +52,32 @@ FakeHttpServer::FakeHttpServer() : m_server(std::make_unique<httplib::Server>())
             m_released.wait(lock, [&] { return m_stopping || m_releaseCount != seen; });
         }
         response.status = scripted.status;
-        response.set_content(scripted.body, scripted.contentType.c_str());
+        for (const auto& [name, value] : scripted.headers)
+            response.set_header(name, value);
+        if (scripted.stream == Stream::none) {
+            response.set_content(scripted.body, scripted.contentType.c_str());
+            return;
+        }
+        lock.unlock();
+        ++m_openStreams;
+        const Stream stream = scripted.stream;
+        const auto interval = scripted.dripInterval;
+        // A type the server does not compress: every byte crosses the wire as sent.
+        response.set_chunked_content_provider(
+            "application/octet-stream",
+            [this, stream, interval](std::size_t, httplib::DataSink& sink) {
+                static const std::string chunk(16 * 1024, '[');
+                const std::size_t size = stream == Stream::endless ? chunk.size() : 1;
+                // Paced, not flat out: a flood of loopback data starves the client's event
+                // loop and makes the test's timing depend on the machine.
+                std::this_thread::sleep_for(stream == Stream::drip ? interval
+                                                                   : std::chrono::milliseconds(1));
+                if (m_stopping || !sink.write(chunk.data(), size))
+                    return false;
+                m_streamedBytes += size;
+                return true;
+            },
+            [this](bool) { --m_openStreams; });
     };
     // Connections close after each answer: a kept-alive connection would hold stop() for the
     // whole keep-alive time-out.

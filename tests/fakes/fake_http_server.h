@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QUrl>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -32,11 +34,18 @@ public:
         std::string header(const std::string& name) const;
         std::string param(const std::string& name) const;
     };
+    // How a body is sent: whole, or as a chunked stream that goes on until the client hangs up
+    // (a hostile server): `endless` sends 16 KiB every millisecond, `drip` sends
+    // one byte every `dripInterval`. Streams are sent uncompressed, whatever `contentType` says.
+    enum class Stream { none, endless, drip };
     struct Response {
         int status = 200;
         std::string body;
         std::string contentType = "application/json";
         bool hold = false; // wait for release() before answering
+        std::multimap<std::string, std::string> headers = {};
+        Stream stream = Stream::none;
+        std::chrono::milliseconds dripInterval{50};
     };
 
     FakeHttpServer();
@@ -60,6 +69,10 @@ public:
     std::size_t requestCount() const;
     Request lastRequest() const;
 
+    // Bytes sent by streams so far, and whether every stream has ended (the client hung up).
+    std::uint64_t streamedBytes() const { return m_streamedBytes; }
+    bool streamsEnded() const { return m_openStreams == 0; }
+
 private:
     std::unique_ptr<httplib::Server> m_server;
     std::thread m_thread;
@@ -67,12 +80,14 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_released;
     std::uint64_t m_releaseCount = 0;
-    bool m_stopping = false;
+    std::atomic<bool> m_stopping{false};
     std::deque<Response> m_queue;
     Response m_default;
     std::vector<Request> m_requests;
     std::size_t m_requestCount = 0;
     bool m_recording = true;
+    std::atomic<std::uint64_t> m_streamedBytes{0};
+    std::atomic<int> m_openStreams{0};
 };
 
 } // namespace ovra::test

@@ -59,6 +59,13 @@ InputEvent keyUp(int keyCode, Modifiers modifiers, QString characters) {
     return {InputEventType::KeyUp, modifiers, keyCode, std::move(characters)};
 }
 
+InputEvent modifierDown(Modifiers held) {
+    return {InputEventType::KeyDown, held, -1, {}, true};
+}
+InputEvent modifierUp(Modifiers held) {
+    return {InputEventType::KeyUp, held, -1, {}, true};
+}
+
 } // namespace Events
 
 } // namespace ovra::test

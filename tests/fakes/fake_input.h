@@ -53,6 +53,9 @@ InputEvent mouseDown();
 InputEvent mouseUp();
 InputEvent keyDown(int keyCode, Modifiers modifiers = {}, QString characters = {});
 InputEvent keyUp(int keyCode, Modifiers modifiers = {}, QString characters = {});
+// A modifier key itself; `held` are the modifiers down before the event, as the platform reports.
+InputEvent modifierDown(Modifiers held = {});
+InputEvent modifierUp(Modifiers held);
 } // namespace Events
 
 } // namespace ovra::test

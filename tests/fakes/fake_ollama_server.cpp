@@ -30,10 +30,29 @@ FakeOllamaServer::FakeOllamaServer() : m_server(std::make_unique<httplib::Server
             response.set_content(reply.rawBody, "application/json");
             return;
         }
-        const nlohmann::json body{{"model", "any"},
-                                  {"message", {{"role", "assistant"}, {"content", reply.content}}},
-                                  {"done", true}};
-        response.set_content(body.dump(), "application/json");
+        const auto line = [](const std::string& piece, bool done) {
+            const nlohmann::json body{{"model", "any"},
+                                      {"message", {{"role", "assistant"}, {"content", piece}}},
+                                      {"done", done}};
+            return body.dump() + "\n";
+        };
+        if (reply.pieces.empty()) {
+            response.set_content(line(reply.content, true), "application/x-ndjson");
+            return;
+        }
+        response.set_chunked_content_provider("application/x-ndjson",
+                                              [reply, line](std::size_t, httplib::DataSink& sink) {
+                                                  for (const std::string& piece : reply.pieces) {
+                                                      std::this_thread::sleep_for(reply.pieceGap);
+                                                      const std::string text = line(piece, false);
+                                                      if (!sink.write(text.data(), text.size()))
+                                                          return false; // the client went away
+                                                  }
+                                                  const std::string last = line({}, true);
+                                                  sink.write(last.data(), last.size());
+                                                  sink.done();
+                                                  return true;
+                                              });
     });
     m_port = m_server->bind_to_any_port("127.0.0.1");
     m_thread = std::thread([this] { m_server->listen_after_bind(); });

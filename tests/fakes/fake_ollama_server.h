@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QUrl>
+#include <chrono>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -16,13 +17,17 @@ namespace ovra::test {
 
 // A local model server on 127.0.0.1 (ephemeral port) that speaks the part of the Ollama API the
 // device model uses: GET /api/tags lists `models`; POST /api/chat answers with the next scripted
-// reply (then `defaultReply`) and records the request body.
+// reply (then `defaultReply`) and records the request body. Answers are streamed the way the
+// server streams them: one JSON object per line, the last one marked done.
 class FakeOllamaServer {
 public:
     struct Reply {
         int status = 200;
         std::string content; // the assistant's text
         std::string rawBody; // when set, sent instead of a chat answer
+        // When set, the answer streams as these pieces, one line each, `pieceGap` apart.
+        std::vector<std::string> pieces;
+        std::chrono::milliseconds pieceGap{0};
     };
 
     FakeOllamaServer();

@@ -33,6 +33,16 @@ ObserverToken FakeWorkspace::observeActivation(ActivationHandler handler) {
     return ObserverToken{id};
 }
 
+bool FakeWorkspace::activateApplication(qint32 pid) {
+    const auto app = runningApplication(pid);
+    if (!app)
+        return false;
+    activationRequests.append(pid);
+    if (activatesOnRequest)
+        frontmost = app; // a window of the active application: no switch to report
+    return true;
+}
+
 bool FakeWorkspace::openAccessibilitySettings() {
     if (!hasAccessibilitySettings)
         return false;

@@ -14,6 +14,8 @@ public:
     std::optional<RunningApplication> frontmost;
     bool hasAccessibilitySettings = true;
     int settingsOpened = 0;
+    QList<qint32> activationRequests;
+    bool activatesOnRequest = true; // a request makes that running application frontmost
 
     // Adds `app` to the running ones (replacing one with the same pid) and returns it.
     RunningApplication launch(RunningApplication app);
@@ -25,6 +27,7 @@ public:
     std::optional<RunningApplication> runningApplication(qint32 pid) override;
     ObserverToken observeActivation(ActivationHandler handler) override;
     void removeObserver(ObserverToken token) override { m_observers.erase(token.id); }
+    bool activateApplication(qint32 pid) override;
     bool openAccessibilitySettings() override;
 
 private:

@@ -1,19 +1,27 @@
 #include "app/widgets/status_menu.h"
 
 #include "app/app_delegate.h"
+#include "support/log_categories.h"
 
 #include <QCursor>
+#include <QDBusConnection>
+#include <QDBusServiceWatcher>
 #include <QIcon>
 #include <QMenu>
 #include <QPointer>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 namespace ovra {
 
 namespace StatusMenu {
 
 void fill(QMenu& menu, const QList<MenuRow>& rows, const std::function<void(MenuRow)>& perform) {
+    // clear() takes the actions away but leaves the submenus, which the menu owns, alive: the
+    // language submenu alone holds 187 actions, added again at every opening.
+    const QList<QMenu*> submenus = menu.findChildren<QMenu*>(Qt::FindDirectChildrenOnly);
     menu.clear();
+    qDeleteAll(submenus);
     for (const MenuRow& row : rows) {
         if (row.isSeparator()) {
             menu.addSeparator();
@@ -63,6 +71,21 @@ StatusItem::StatusItem(AppDelegate& delegate, QObject* parent)
             });
     rebuild();
     m_tray->show();
+    // Trays on the session bus announce themselves through this watcher; when it leaves, the icon
+    // may have nowhere to go.
+    auto* watcher = new QDBusServiceWatcher(QStringLiteral("org.kde.StatusNotifierWatcher"),
+                                            QDBusConnection::sessionBus(),
+                                            QDBusServiceWatcher::WatchForUnregistration, this);
+    connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this, &StatusItem::checkTray);
+    QTimer::singleShot(0, this, &StatusItem::checkTray);
+}
+
+void StatusItem::checkTray() {
+    if (m_reportedUnavailable || QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    qCInfo(lcPlatform) << "no system tray on this desktop";
+    m_reportedUnavailable = true;
+    m_delegate.statusItemUnavailable();
 }
 
 StatusItem::~StatusItem() {

@@ -22,7 +22,8 @@ QIcon trayIcon();
 } // namespace StatusMenu
 
 // The tray icon and its menu, rebuilt from the delegate every time the menu opens. Without a
-// system tray the icon simply stays hidden; the program keeps running.
+// system tray the icon stays hidden, the program keeps running, and the delegate is told once
+// (at start, or when a tray that was there goes away).
 class StatusItem final : public QObject {
     Q_OBJECT
 public:
@@ -35,7 +36,10 @@ public:
     void rebuild();
 
 private:
+    void checkTray();
+
     AppDelegate& m_delegate;
+    bool m_reportedUnavailable = false;
     std::unique_ptr<QMenu> m_menu;
     std::unique_ptr<QSystemTrayIcon> m_tray;
 };

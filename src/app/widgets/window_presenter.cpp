@@ -34,6 +34,8 @@ QLabel* headline(const QString& text) {
 
 QLabel* caption(const QString& text, bool secondary) {
     auto* label = new QLabel(text);
+    // Captions also show names, ids and errors from elsewhere: never read as markup.
+    label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     QFont font = label->font();
     font.setPointSizeF(font.pointSizeF() * 0.9);

@@ -1,6 +1,6 @@
 #include "engines/local_model/local_model_choice.h"
 
-#include <nlohmann/json.hpp>
+#include "support/bounded_json.h"
 
 namespace ovra::LocalModelChoice {
 
@@ -14,7 +14,7 @@ const QStringList& preferredModels() {
 }
 
 std::optional<QStringList> parseTags(const QByteArray& body) {
-    const auto json = nlohmann::json::parse(body.constBegin(), body.constEnd(), nullptr, false);
+    const auto json = BoundedJson::parse(body);
     if (!json.is_object() || !json.contains("models") || !json["models"].is_array())
         return std::nullopt;
     QStringList names;

@@ -1,54 +1,36 @@
 #include "engines/local_model/local_model_http.h"
 
-#include <QNetworkRequest>
-#include <QTimer>
-#include <qcoro/qcoronetworkreply.h>
-
 namespace ovra::LocalModelHttp {
 
 namespace {
+// A list of installed models is small; a server sending more is not one to believe.
 constexpr qint64 maxResponseBytes = 1024 * 1024;
-
-struct DeleteLater {
-    void operator()(QObject* object) const { object->deleteLater(); }
-};
 } // namespace
 
 QCoro::Task<HttpResponse> get(QNetworkAccessManager& manager, QUrl url,
                               std::chrono::milliseconds timeout, CancelToken token) {
-    token.throwIfCancelled();
-    if (!HttpClient::isSendable(url))
-        throw HttpTransportError(HttpTransportError::Kind::unexpectedResponse);
+    HttpClient http(manager);
+    HttpClient::Request request;
+    request.url = std::move(url);
+    request.timeout = timeout;
+    request.deadline = timeout;
+    request.maxResponseBytes = maxResponseBytes;
+    co_return co_await http.get(std::move(request), std::move(token));
+}
 
-    QNetworkRequest request(url);
-    std::unique_ptr<QNetworkReply, DeleteLater> reply(manager.get(request));
-    QNetworkReply* raw = reply.get();
-    // A whole-request deadline, unlike the transfer time-out, which restarts with every byte.
-    auto timedOut = std::make_shared<bool>(false);
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, raw, [raw, timedOut] {
-        *timedOut = true;
-        raw->abort();
-    });
-    deadline.start(timeout);
-    auto subscription = token.onCancel([raw] { raw->abort(); });
-
-    co_await raw;
-    subscription.reset();
-    deadline.stop();
-
-    if (token.isCancelled())
-        throw CancelledError();
-    if (*timedOut)
-        throw HttpTransportError(HttpTransportError::Kind::timedOut);
-    const QByteArray body = raw->read(maxResponseBytes + 1);
-    if (body.size() > maxResponseBytes)
-        throw HttpTransportError(HttpTransportError::Kind::unexpectedResponse);
-    const QVariant status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (status.isValid())
-        co_return HttpResponse{status.toInt(), body};
-    throw HttpTransportError(HttpTransportError::kindFor(raw->error()));
+QCoro::Task<HttpResponse> postStreamed(QNetworkAccessManager& manager, QUrl url, QByteArray body,
+                                       StreamLimits limits, CancelToken token) {
+    // The shared client's transfer time-out restarts with every piece, which is exactly the
+    // silence that should end a streamed answer; its deadline is the ceiling.
+    HttpClient http(manager);
+    HttpClient::Request request;
+    request.url = std::move(url);
+    request.headers = {{QByteArrayLiteral("Content-Type"), QByteArrayLiteral("application/json")}};
+    request.body = std::move(body);
+    request.timeout = limits.idleTimeout;
+    request.deadline = limits.wholeTimeout;
+    request.maxResponseBytes = limits.maxBytes;
+    co_return co_await http.post(std::move(request), std::move(token));
 }
 
 } // namespace ovra::LocalModelHttp

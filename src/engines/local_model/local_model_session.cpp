@@ -1,7 +1,9 @@
 #include "engines/local_model/local_model_session.h"
 
+#include "engines/local_model/local_model_http.h"
 #include "engines/local_model/local_model_shared.h"
 #include "engines/reformulator.h"
+#include "support/bounded_json.h"
 
 #include <nlohmann/json.hpp>
 
@@ -29,14 +31,31 @@ ReformulatorError transportFailure(HttpTransportError::Kind kind) {
         QStringLiteral("Falha ao falar com a IA do aparelho. Tente de novo."));
 }
 
+// The answer of a streamed reply: one JSON object per line, each with the next piece of the
+// message, the last one marked done. Nothing when a line is not such an object, when the server
+// reports an error, or when the stream ended before it was done.
 std::optional<QString> replyContent(const QByteArray& body) {
-    const auto json = nlohmann::json::parse(body.constBegin(), body.constEnd(), nullptr, false);
-    if (!json.is_object() || !json.contains("message") || !json["message"].is_object())
+    std::string content;
+    bool done = false;
+    for (const QByteArray& line : body.split('\n')) {
+        if (line.trimmed().isEmpty())
+            continue;
+        const auto json = BoundedJson::parse(line);
+        if (!json.is_object() || json.contains("error"))
+            return std::nullopt;
+        if (json.contains("message")) {
+            const auto& message = json["message"];
+            if (!message.is_object() || !message.contains("content") ||
+                !message["content"].is_string())
+                return std::nullopt;
+            content += message["content"].get<std::string>();
+        }
+        if (const auto flag = json.find("done"); flag != json.end() && flag->is_boolean())
+            done = done || flag->get<bool>();
+    }
+    if (!done)
         return std::nullopt;
-    const auto& message = json["message"];
-    if (!message.contains("content") || !message["content"].is_string())
-        return std::nullopt;
-    return QString::fromStdString(message["content"].get<std::string>());
+    return QString::fromStdString(content);
 }
 
 QByteArray requestBody(const QString& model,
@@ -50,7 +69,7 @@ QByteArray requestBody(const QString& model,
             {{"role", message.role.toStdString()}, {"content", message.content.toStdString()}});
     list.push_back({{"role", "user"}, {"content", prompt.toStdString()}});
     body["messages"] = std::move(list);
-    body["stream"] = false;
+    body["stream"] = true;
     return QByteArray::fromStdString(body.dump());
 }
 
@@ -77,15 +96,15 @@ QCoro::Task<QString> LocalModelSession::respond(QString prompt, CancelToken toke
             throw ReformulatorError::unavailable();
     }
 
-    HttpClient::Request request;
-    request.url = shared->endpoint(QStringLiteral("/api/chat"));
-    request.headers = {{QByteArrayLiteral("Content-Type"), QByteArrayLiteral("application/json")}};
-    request.body = requestBody(*model, m_messages, prompt);
-    request.timeout = shared->options.requestTimeout;
-
+    LocalModelHttp::StreamLimits limits;
+    limits.idleTimeout = shared->options.answerIdleTimeout;
+    limits.wholeTimeout = shared->options.answerTimeout;
     HttpResponse response;
     try {
-        response = co_await shared->http.post(std::move(request), token);
+        // The panel shows a result whole, so the pieces are collected, not shown as they come.
+        response = co_await LocalModelHttp::postStreamed(
+            shared->manager, shared->endpoint(QStringLiteral("/api/chat")),
+            requestBody(*model, m_messages, prompt), limits, token);
     } catch (const HttpTransportError& error) {
         throw transportFailure(error.kind());
     }

@@ -10,7 +10,7 @@
 namespace ovra {
 
 struct LocalModelClient::Shared {
-    explicit Shared(Options options) : options(std::move(options)), http(manager) {}
+    explicit Shared(Options options) : options(std::move(options)) {}
 
     QUrl endpoint(const QString& path) const;
     // Reads the installed models and remembers the one to use; none when the server has none.
@@ -20,7 +20,6 @@ struct LocalModelClient::Shared {
 
     Options options;
     QNetworkAccessManager manager;
-    HttpClient http;
     std::optional<QString> model; // the last choice
 };
 

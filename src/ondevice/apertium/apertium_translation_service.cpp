@@ -2,6 +2,7 @@
 
 #include "ondevice/apertium/apertium_languages.h"
 #include "ondevice/apertium/apertium_translation_session.h"
+#include "ondevice/apertium/language_detector.h"
 
 namespace ovra {
 
@@ -18,6 +19,27 @@ ApertiumTranslationService::~ApertiumTranslationService() = default;
 std::unique_ptr<TranslationSession>
 ApertiumTranslationService::makeSession(const TranslationConfiguration& configuration) {
     return std::make_unique<ApertiumTranslationSession>(m_context, configuration);
+}
+
+std::optional<QString> ApertiumTranslationService::detectSource(const QString& text,
+                                                                const QString& target) {
+    const QStringList candidates = m_context->detector.candidates(text);
+    if (candidates.isEmpty())
+        return std::nullopt;
+    const QString to = ApertiumLanguages::canonical(target);
+    const QString variant = ApertiumLanguages::preferredVariant(target);
+    const auto modes = m_context->modes();
+    // Close guesses come together ("[pt][gl]"): the first one an installed pair serves, else the
+    // first one a pack can serve, else the likeliest.
+    for (const QString& candidate : candidates) {
+        if (candidate == to || ApertiumRoutes::installedRoute(modes, candidate, to, variant))
+            return candidate;
+    }
+    for (const QString& candidate : candidates) {
+        if (ApertiumRoutes::packagesNeeded(modes, candidate, to))
+            return candidate;
+    }
+    return candidates.constFirst();
 }
 
 QCoro::Task<LanguageAvailabilityStatus>

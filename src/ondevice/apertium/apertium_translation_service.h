@@ -27,6 +27,7 @@ public:
     makeSession(const TranslationConfiguration& configuration) override;
     QCoro::Task<LanguageAvailabilityStatus> status(QString source, QString target,
                                                    CancelToken token) override;
+    std::optional<QString> detectSource(const QString& text, const QString& target) override;
 
     struct Context;
 

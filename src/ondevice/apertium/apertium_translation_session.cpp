@@ -57,8 +57,15 @@ QCoro::Task<void> ApertiumTranslationSession::prepareTranslation(CancelToken tok
     if (needed->isEmpty())
         co_return;
     const bool canInstall = co_await context->installer.isPresent(token);
-    if (!canInstall)
+    if (!canInstall) {
+        // The local model can still translate what no pack covers.
+        bool modelServes = false;
+        if (context->fallbackModel)
+            modelServes = co_await context->fallbackModel->isAvailable(token);
+        if (modelServes)
+            co_return;
         throw PackageInstallError(PackageInstaller::absentMessage());
+    }
     co_await context->installer.install(*needed, token);
     if (!ApertiumRoutes::installedRoute(context->modes(), source, target))
         throw PackageInstallError(

@@ -2,8 +2,10 @@
 
 #include "engines/translation_coordinator.h"
 #include "panel/widgets/busy_indicator.h"
+#include "panel/widgets/fitting_scroll_area.h"
 #include "panel/widgets/panel_icons.h"
 #include "settings/l10n.h"
+#include "settings/prefs.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -21,10 +23,6 @@
 namespace ovra {
 
 namespace {
-
-QString tr_(const char* key) {
-    return L10n::string(QString::fromLatin1(key));
-}
 
 // Light text and quiet controls on the panel's dark translucent background.
 const QString panelStyleSheet = QStringLiteral(R"(
@@ -54,6 +52,7 @@ QComboBox {
     border-radius: 6px; padding: 2px 8px; font-size: 12px;
 }
 QComboBox::drop-down { border: none; width: 16px; }
+QComboBox::down-arrow { image: url(:/ovra/icons/chevron-down.svg); width: 10px; height: 10px; }
 QComboBox QAbstractItemView { color: #f4f4f6; background: #2a2a2e; selection-background-color: #2f7cf6; }
 QLineEdit {
     color: #ffffff; background: rgba(0, 0, 0, 60); border: 1px solid rgba(255, 255, 255, 40);
@@ -65,7 +64,7 @@ QScrollBar:vertical { background: transparent; width: 6px; margin: 0; }
 QScrollBar::handle:vertical { background: rgba(255, 255, 255, 70); border-radius: 3px; min-height: 20px; }
 QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }
 QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }
-QLabel#userBubble { background: rgba(47, 124, 246, 90); border-radius: 8px; padding: 5px 8px; font-size: 12px; }
+QLabel#userBubble { background: rgba(47, 124, 246, 64); border-radius: 8px; padding: 5px 8px; font-size: 12px; }
 QLabel#answerBubble { background: rgba(235, 235, 245, 34); border-radius: 8px; padding: 5px 8px; font-size: 12px; }
 )");
 
@@ -134,6 +133,8 @@ QHBoxLayout* row(QWidget* owner) {
 QLabel* captionLabel(QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setProperty("tone", QStringLiteral("secondary"));
+    // Status lines quote services' error messages: never read as markup.
+    label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     return label;
 }
@@ -198,12 +199,12 @@ void PanelView::build() {
     // 1. Actions.
     auto* actions = new QWidget(this);
     auto* actionsLayout = row(actions);
-    m_translate = actionButton(tr_("panel.translate"), PanelIcons::Symbol::translate, actions);
+    m_translate = actionButton(text("panel.translate"), PanelIcons::Symbol::translate, actions);
     m_reformulate =
-        actionButton(tr_("panel.reformulate"), PanelIcons::Symbol::reformulate, actions);
-    m_copy = actionButton(tr_("panel.copy"), PanelIcons::Symbol::copy, actions);
-    m_more = iconButton(PanelIcons::Symbol::moreOptions, tr_("panel.moreOptions"), actions);
-    m_close = iconButton(PanelIcons::Symbol::close, tr_("panel.close"), actions);
+        actionButton(text("panel.reformulate"), PanelIcons::Symbol::reformulate, actions);
+    m_copy = actionButton(text("panel.copy"), PanelIcons::Symbol::copy, actions);
+    m_more = iconButton(PanelIcons::Symbol::moreOptions, text("panel.moreOptions"), actions);
+    m_close = iconButton(PanelIcons::Symbol::close, text("panel.close"), actions);
     m_close->setObjectName(QStringLiteral("closeButton"));
     for (QWidget* widget :
          {static_cast<QWidget*>(m_translate), static_cast<QWidget*>(m_reformulate),
@@ -231,9 +232,9 @@ void PanelView::build() {
     // 2. More options.
     m_moreRow = new QWidget(this);
     auto* moreLayout = row(m_moreRow);
-    m_review = actionButton(tr_("panel.review"), PanelIcons::Symbol::review, m_moreRow);
-    m_summarize = actionButton(tr_("panel.summarize"), PanelIcons::Symbol::summarize, m_moreRow);
-    m_ask = actionButton(tr_("panel.ask"), PanelIcons::Symbol::ask, m_moreRow);
+    m_review = actionButton(text("panel.review"), PanelIcons::Symbol::review, m_moreRow);
+    m_summarize = actionButton(text("panel.summarize"), PanelIcons::Symbol::summarize, m_moreRow);
+    m_ask = actionButton(text("panel.ask"), PanelIcons::Symbol::ask, m_moreRow);
     moreLayout->addWidget(m_review);
     moreLayout->addWidget(m_summarize);
     moreLayout->addWidget(m_ask);
@@ -247,11 +248,10 @@ void PanelView::build() {
     m_workingRow = new QWidget(this);
     auto* workingLayout = row(m_workingRow);
     m_workingSpinner = new BusyIndicator(12, m_workingRow);
-    auto* workingText = captionLabel(m_workingRow);
-    workingText->setWordWrap(false);
-    workingText->setText(tr_("panel.working"));
+    m_workingText = captionLabel(m_workingRow);
+    m_workingText->setWordWrap(false);
     workingLayout->addWidget(m_workingSpinner);
-    workingLayout->addWidget(workingText, 1);
+    workingLayout->addWidget(m_workingText, 1);
     m_column->addWidget(m_workingRow);
 
     // 4. Preparation note of the on-device translation.
@@ -270,7 +270,7 @@ void PanelView::build() {
     resultLayout->setSpacing(8);
     resultLayout->addWidget(divider(m_resultSection));
     m_picker = new QComboBox(m_resultSection);
-    m_picker->setAccessibleName(tr_("panel.destination"));
+    m_picker->setAccessibleName(text("panel.destination"));
     m_picker->setMaxVisibleItems(16);
     m_picker->setFocusPolicy(Qt::NoFocus);
     for (const TargetLanguage& language : TargetLanguage::allCases())
@@ -282,13 +282,15 @@ void PanelView::build() {
         if (index >= 0 && index < all.size() && !(all[index] == m_model.targetLanguage()))
             m_model.chooseTargetLanguage(all[index]);
     });
-    m_result = new QLabel(m_resultSection);
+    m_result = new QLabel;
     m_result->setObjectName(QStringLiteral("resultText"));
     m_result->setWordWrap(true);
     m_result->setTextFormat(Qt::PlainText);
     m_result->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_result->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
-    resultLayout->addWidget(m_result);
+    // A long result scrolls inside the panel, which never outgrows its screen.
+    m_resultScroll = new FittingScrollArea(m_result, contentWidth, m_resultSection);
+    resultLayout->addWidget(m_resultScroll, 1);
 
     auto* badgeBox = new QFrame(m_resultSection);
     badgeBox->setObjectName(QStringLiteral("engineBadge"));
@@ -304,8 +306,8 @@ void PanelView::build() {
 
     auto* resultButtons = new QWidget(m_resultSection);
     auto* resultButtonsLayout = row(resultButtons);
-    m_replace = textButton(tr_("panel.replace"), true, resultButtons);
-    m_copyResult = textButton(tr_("panel.copyResult"), false, resultButtons);
+    m_replace = textButton(text("panel.replace"), true, resultButtons);
+    m_copyResult = textButton(text("panel.copyResult"), false, resultButtons);
     resultButtonsLayout->addWidget(m_replace);
     resultButtonsLayout->addWidget(m_copyResult);
     resultButtonsLayout->addStretch(1);
@@ -324,7 +326,7 @@ void PanelView::build() {
     chatLayout->setSpacing(6);
     chatLayout->addWidget(divider(m_chatSection));
     m_chatHint = captionLabel(m_chatSection);
-    m_chatHint->setText(tr_("panel.chatHint"));
+    m_chatHint->setText(text("panel.chatHint"));
     chatLayout->addWidget(m_chatHint);
     m_chatScroll = new QScrollArea(m_chatSection);
     m_chatScroll->setWidgetResizable(true);
@@ -342,10 +344,10 @@ void PanelView::build() {
     auto* inputRow = new QWidget(m_chatSection);
     auto* inputLayout = row(inputRow);
     m_chatField = new QLineEdit(inputRow);
-    m_chatField->setPlaceholderText(tr_("panel.askPlaceholder"));
-    m_chatField->setAccessibleName(tr_("panel.askPlaceholder"));
+    m_chatField->setPlaceholderText(text("panel.askPlaceholder"));
+    m_chatField->setAccessibleName(text("panel.askPlaceholder"));
     m_chatField->installEventFilter(this);
-    m_send = textButton(tr_("panel.send"), true, inputRow);
+    m_send = textButton(text("panel.send"), true, inputRow);
     inputLayout->addWidget(m_chatField, 1);
     inputLayout->addWidget(m_send);
     chatLayout->addWidget(inputRow);
@@ -354,15 +356,54 @@ void PanelView::build() {
     connect(m_chatField, &QLineEdit::returnPressed, this, &PanelView::submitChat);
     connect(m_send, &QPushButton::clicked, this, &PanelView::submitChat);
 
-    // 6. Status.
-    m_status = captionLabel(this);
+    // 6. Status: a service's error text can be long too.
+    m_status = captionLabel(nullptr);
     m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_column->addWidget(m_status);
+    m_statusScroll = new FittingScrollArea(m_status, contentWidth, this);
+    m_column->addWidget(m_statusScroll);
+    relabel();
+}
+
+QString PanelView::text(const char* key) const {
+    return L10n::string(QString::fromLatin1(key), m_labelledIn);
+}
+
+void PanelView::relabel() {
+    m_labelledIn = Prefs::shared().appLanguage();
+    const auto setLabel = [this](QToolButton* button, const char* key) {
+        button->setText(text(key));
+        fitWidth(button);
+    };
+    setLabel(m_translate, "panel.translate");
+    setLabel(m_reformulate, "panel.reformulate");
+    setLabel(m_copy, m_model.copiedFeedback() ? "panel.copied" : "panel.copy");
+    setLabel(m_review, "panel.review");
+    setLabel(m_summarize, "panel.summarize");
+    setLabel(m_ask, "panel.ask");
+    for (const auto& [button, key] :
+         {std::pair{m_more, "panel.moreOptions"}, std::pair{m_close, "panel.close"}}) {
+        button->setToolTip(text(key));
+        button->setAccessibleName(text(key));
+    }
+    m_workingText->setText(text("panel.working"));
+    m_picker->setAccessibleName(text("panel.destination"));
+    m_replace->setText(text("panel.replace"));
+    m_copyResult->setText(text("panel.copyResult"));
+    m_chatHint->setText(text("panel.chatHint"));
+    m_chatField->setPlaceholderText(text("panel.askPlaceholder"));
+    m_chatField->setAccessibleName(text("panel.askPlaceholder"));
+    m_send->setText(text("panel.send"));
+    if (m_resultSection->isVisibleTo(this))
+        renderResult(); // the engine badge
 }
 
 void PanelView::render() {
     using Mode = PanelViewModel::Mode;
-    m_copy->setText(m_model.copiedFeedback() ? tr_("panel.copied") : tr_("panel.copy"));
+    // A language chosen while the panel was open takes effect the next time it opens, with the
+    // new content; labels never switch under the user's eyes.
+    if (!isVisible() && Prefs::shared().appLanguage() != m_labelledIn)
+        relabel();
+    m_copy->setText(m_model.copiedFeedback() ? text("panel.copied") : text("panel.copy"));
     fitWidth(m_copy);
     m_more->setIcon(PanelIcons::icon(m_model.aiExpanded() ? PanelIcons::Symbol::fewerOptions
                                                           : PanelIcons::Symbol::moreOptions));
@@ -379,8 +420,13 @@ void PanelView::render() {
         renderChat();
 
     const std::optional<QString>& status = m_model.statusMessage();
+    m_statusScroll->setVisible(status.has_value());
     m_status->setVisible(status.has_value());
-    m_status->setText(status.value_or(QString()));
+    const QString statusText = PanelViewModel::shownText(status.value_or(QString()));
+    if (m_status->text() != statusText) {
+        m_status->setText(statusText);
+        m_statusScroll->refit();
+    }
     setTone(m_status,
             m_model.statusIsError() ? QStringLiteral("error") : QStringLiteral("secondary"));
     updateSendEnabled();
@@ -391,14 +437,18 @@ void PanelView::renderResult() {
     const int index = int(TargetLanguage::allCases().indexOf(m_model.targetLanguage()));
     if (index >= 0 && m_picker->currentIndex() != index)
         m_picker->setCurrentIndex(index);
-    m_result->setText(m_model.resultText().value_or(QString()));
+    const QString resultText = PanelViewModel::shownText(m_model.resultText().value_or(QString()));
+    if (m_result->text() != resultText) {
+        m_result->setText(resultText);
+        m_resultScroll->refit();
+    }
 
     QWidget* badgeBox = m_badge->parentWidget();
     const std::optional<EngineKind>& engine = m_model.resultEngine();
     badgeBox->setVisible(engine.has_value());
     if (engine) {
         const EngineLook look = engineLook(*engine);
-        m_badge->setText(tr_(look.key));
+        m_badge->setText(text(look.key));
         badgeBox->findChild<QLabel*>(QStringLiteral("engineBadgeIcon"))
             ->setPixmap(PanelIcons::icon(look.symbol).pixmap(11, 11));
     }
@@ -427,7 +477,7 @@ void PanelView::renderChat() {
         const PanelViewModel::Message& message = messages[i];
         auto* line = new QWidget(m_chatList);
         auto* lineLayout = row(line);
-        auto* bubble = new QLabel(message.text, line);
+        auto* bubble = new QLabel(PanelViewModel::shownText(message.text), line);
         bubble->setObjectName(message.isUser ? QStringLiteral("userBubble")
                                              : QStringLiteral("answerBubble"));
         bubble->setTextFormat(Qt::PlainText);
@@ -481,6 +531,14 @@ void PanelView::submitChat() {
     m_model.sendChat(question);
 }
 
+QScrollArea* PanelView::resultScroll() const {
+    return m_resultScroll;
+}
+
+QScrollArea* PanelView::statusScroll() const {
+    return m_statusScroll;
+}
+
 QList<QLabel*> PanelView::chatBubbles() const {
     QList<QLabel*> bubbles;
     for (int i = 0; i < m_chatListLayout->count(); ++i) {
@@ -499,6 +557,10 @@ int PanelView::fittingHeight() const {
 
 void PanelView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    if (Prefs::shared().appLanguage() != m_labelledIn) {
+        relabel();
+        m_model.notifyLayoutChange();
+    }
     if (m_sessionHost)
         m_sessionHost->setActive(true);
 }

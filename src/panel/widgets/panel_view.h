@@ -17,6 +17,7 @@ class QVBoxLayout;
 namespace ovra {
 
 class BusyIndicator;
+class FittingScrollArea;
 class TranslationService;
 class TranslationSessionHost;
 
@@ -28,6 +29,8 @@ class PanelView : public QWidget {
 public:
     static constexpr int panelWidth = 340;
     static constexpr int chatMaximumHeight = 180;
+    // The width inside the panel's margins.
+    static constexpr int contentWidth = panelWidth - 20;
 
     // `translation`, when given, delivers on-device translation sessions while the view is shown.
     explicit PanelView(PanelViewModel& model, TranslationService* translation = nullptr,
@@ -61,6 +64,8 @@ public:
     QLineEdit* chatField() const { return m_chatField; }
     QPushButton* sendButton() const { return m_send; }
     QLabel* statusLabel() const { return m_status; }
+    QScrollArea* resultScroll() const;
+    QScrollArea* statusScroll() const;
     // The chat bubbles in order, each with whether it is the user's.
     QList<QLabel*> chatBubbles() const;
 
@@ -71,6 +76,10 @@ protected:
 
 private:
     void build();
+    // Sets every fixed text in the interface language stored now; until the next relabelling,
+    // texts the view sets come in that language.
+    void relabel();
+    QString text(const char* key) const;
     void render();
     void renderResult();
     void renderChat();
@@ -93,12 +102,14 @@ private:
     QToolButton* m_ask = nullptr;
     QWidget* m_workingRow = nullptr;
     BusyIndicator* m_workingSpinner = nullptr;
+    QLabel* m_workingText = nullptr;
     QWidget* m_preparationRow = nullptr;
     BusyIndicator* m_preparationSpinner = nullptr;
     QLabel* m_preparationText = nullptr;
     QWidget* m_resultSection = nullptr;
     QComboBox* m_picker = nullptr;
     QLabel* m_result = nullptr;
+    FittingScrollArea* m_resultScroll = nullptr;
     QLabel* m_badge = nullptr;
     QPushButton* m_replace = nullptr;
     QPushButton* m_copyResult = nullptr;
@@ -111,6 +122,8 @@ private:
     QLineEdit* m_chatField = nullptr;
     QPushButton* m_send = nullptr;
     QLabel* m_status = nullptr;
+    FittingScrollArea* m_statusScroll = nullptr;
+    AppLanguage m_labelledIn = AppLanguage::portugues;
 };
 
 } // namespace ovra

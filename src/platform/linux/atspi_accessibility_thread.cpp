@@ -16,7 +16,7 @@ struct AtspiAccessibilityThread::Resources {
     std::unique_ptr<X11WorkspaceServices> windows =
         x11 ? std::make_unique<X11WorkspaceServices>(*x11, DesktopEntries(QStringList())) : nullptr;
     AtspiAccessibilityServices services{
-        [this](QPointF point) { return windows ? windows->windowOwnerAt(point) : 0; }, {}};
+        [this](QPointF point) { return windows ? windows->windowOwnerAt(point) : 0; }};
     AccessibilityWorker worker{services};
 
     Resources() {

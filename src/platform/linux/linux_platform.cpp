@@ -16,8 +16,7 @@ std::unique_ptr<LinuxPlatform> LinuxPlatform::create(DesktopEntries entries) {
     platform->m_workspace = std::make_unique<X11WorkspaceServices>(x11, std::move(entries));
     X11WorkspaceServices* workspace = platform->m_workspace.get();
     platform->m_accessibility = std::make_unique<AtspiAccessibilityServices>(
-        [workspace](QPointF point) { return workspace->windowOwnerAt(point); },
-        [workspace] { return workspace->openAccessibilitySettings(); });
+        [workspace](QPointF point) { return workspace->windowOwnerAt(point); });
     platform->m_input = std::make_unique<X11InputMonitors>(x11);
     platform->m_keys = std::make_unique<X11SyntheticKeys>(x11, *workspace);
     platform->m_clipboard = std::make_unique<QtClipboardServices>(

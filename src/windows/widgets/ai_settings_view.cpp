@@ -18,6 +18,7 @@ namespace ovra {
 namespace {
 
 constexpr const char* green = "#2e7d32";
+constexpr const char* red = "#c62828";
 
 QFrame* divider() {
     auto* line = new QFrame;
@@ -104,17 +105,17 @@ AISettingsView::AISettingsView(AISettingsModel& model, QWidget* parent)
     layout->addWidget(m_googleSection);
     layout->addWidget(m_aiSection);
     layout->addWidget(divider());
-    layout->addWidget(WindowPresenter::caption(QStringLiteral(
-        "A sua chave pessoal fica guardada só no Keychain do macOS — e tem prioridade sobre a "
-        "chave padrão que o Ovra traz para o Google Tradutor (restrita à tradução). Com um motor "
-        "online configurado, o texto selecionado é enviado ao provedor escolhido para "
-        "traduzir/reformular.")));
+    layout->addWidget(WindowPresenter::caption(m_model.keyStorageNote()));
 
     auto* bottom = new QHBoxLayout;
     m_savedNote = WindowPresenter::caption(QStringLiteral("Salvo ✓"), false);
     m_savedNote->setObjectName(QStringLiteral("savedNote"));
     WindowPresenter::setTextColor(m_savedNote, green);
     bottom->addWidget(m_savedNote);
+    m_saveFailedNote = WindowPresenter::caption(AISettingsModel::saveFailureText(), false);
+    m_saveFailedNote->setObjectName(QStringLiteral("saveFailedNote"));
+    WindowPresenter::setTextColor(m_saveFailedNote, red);
+    bottom->addWidget(m_saveFailedNote, 1);
     bottom->addStretch();
     auto* close = new QPushButton(QStringLiteral("Fechar"));
     close->setObjectName(QStringLiteral("close"));
@@ -278,6 +279,7 @@ void AISettingsView::refresh() {
     m_aiKeyLink->setText(page ? linkHtml(*page) : QString());
 
     m_savedNote->setVisible(m_model.savedFeedback());
+    m_saveFailedNote->setVisible(m_model.saveFailed());
 }
 
 } // namespace ovra

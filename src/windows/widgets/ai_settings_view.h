@@ -46,6 +46,7 @@ private:
     QLabel* m_aiHint = nullptr;
     QLabel* m_aiKeyLink = nullptr;
     QLabel* m_savedNote = nullptr;
+    QLabel* m_saveFailedNote = nullptr;
 };
 
 } // namespace ovra

@@ -112,6 +112,7 @@ void IgnoredAppsWindowController::rebuildRows() {
         texts->setSpacing(1);
         auto* title = new QLabel(IgnoredAppsModel::title(app));
         title->setObjectName(QStringLiteral("title"));
+        title->setTextFormat(Qt::PlainText); // the application's own name
         QFont font = title->font();
         font.setWeight(QFont::Medium);
         title->setFont(font);

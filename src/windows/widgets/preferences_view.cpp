@@ -5,6 +5,7 @@
 #include "windows/preferences_model.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -13,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSystemTrayIcon>
 #include <QVBoxLayout>
 
 namespace ovra {
@@ -74,6 +76,11 @@ PreferencesView::PreferencesView(PreferencesModel& model, QWidget* parent)
     m_heading = WindowPresenter::headline(QString());
     m_heading->setFixedWidth(contentWidth);
     layout->addWidget(m_heading);
+    m_noTrayNotice = WindowPresenter::caption(QString());
+    m_noTrayNotice->setObjectName(QStringLiteral("noTrayNotice"));
+    m_noTrayNotice->setFixedWidth(contentWidth);
+    m_noTrayNotice->setVisible(!QSystemTrayIcon::isSystemTrayAvailable());
+    layout->addWidget(m_noTrayNotice);
 
     // Shortcut.
     m_shortcutTitle = sectionTitle();
@@ -108,6 +115,9 @@ PreferencesView::PreferencesView(PreferencesModel& model, QWidget* parent)
     layout->addWidget(m_language);
     m_languageNote = WindowPresenter::caption(QString());
     layout->addWidget(m_languageNote);
+    m_startWithSession = new QCheckBox;
+    m_startWithSession->setObjectName(QStringLiteral("startWithSession"));
+    layout->addWidget(m_startWithSession);
 
     // Language packs.
     layout->addWidget(divider());
@@ -165,6 +175,10 @@ PreferencesView::PreferencesView(PreferencesModel& model, QWidget* parent)
         if (onClose)
             onClose();
     });
+    connect(m_startWithSession, &QCheckBox::clicked, this,
+            [this](bool checked) { m_model.setStartsWithSession(checked); });
+    connect(&m_model, &PreferencesModel::startsWithSessionChanged, m_startWithSession,
+            &QCheckBox::setChecked);
     connect(m_language, &QComboBox::activated, this, [this](int index) {
         if (const auto language = fromRawValue<AppLanguage>(m_language->itemData(index).toString()))
             m_model.setAppLanguage(*language);
@@ -195,6 +209,7 @@ void PreferencesView::buildPackRows(QVBoxLayout* layout) {
         pack.name = new QLabel;
         pack.status = new QLabel;
         pack.status->setObjectName(QStringLiteral("status"));
+        pack.status->setTextFormat(Qt::PlainText);
         pack.download = new QPushButton;
         pack.download->setObjectName(QStringLiteral("download"));
         pack.busy = new QProgressBar;
@@ -231,6 +246,8 @@ void PreferencesView::retranslate() {
     m_languageTitle->setText(text("prefs.appLanguage", m_model.appLanguage()));
     m_language->setCurrentIndex(m_language->findData(rawValue(m_model.appLanguage())));
     m_languageNote->setText(text("prefs.appLanguageNote", m_model.appLanguage()));
+    m_startWithSession->setText(text("prefs.startWithSession", m_model.appLanguage()));
+    m_noTrayNotice->setText(text("prefs.noTrayNotice", m_model.appLanguage()));
     m_packsTitle->setText(text("prefs.packsTitle", m_model.appLanguage()));
     m_packsDesc->setText(text("prefs.packsDesc", m_model.appLanguage()));
     m_packBaseLabel->setText(text("prefs.packBase", m_model.appLanguage()));
@@ -271,8 +288,17 @@ void PreferencesView::updatePackRow(const QString& code) {
     using Status = PreferencesModel::PackStatus;
     row.download->setVisible(status == Status::available);
     row.busy->setVisible(status == Status::downloading);
+    // A download that failed for a reason to read says it on its row, beside the button to try
+    // again, instead of a spinner that simply stops.
+    const std::optional<QString> failure =
+        status == Status::available ? m_model.packFailure(code) : std::nullopt;
     row.status->setVisible(status == Status::checking || status == Status::installed ||
-                           status == Status::unsupported);
+                           status == Status::unsupported || failure.has_value());
+    row.status->setWordWrap(failure.has_value());
+    if (failure) {
+        row.status->setText(*failure);
+        WindowPresenter::setTextColor(row.status, "#d0302f");
+    }
     switch (status) {
     case Status::checking:
         row.status->setText(text("prefs.packChecking", m_model.appLanguage()));
@@ -294,6 +320,13 @@ void PreferencesView::updatePackRow(const QString& code) {
 
 void PreferencesView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    // Both can change while the window is away: the entry by hand, the tray with the desktop.
+    m_startWithSession->setChecked(m_model.startsWithSession());
+    if (const bool noTray = !QSystemTrayIcon::isSystemTrayAvailable();
+        noTray != m_noTrayNotice->isVisibleTo(this)) {
+        m_noTrayNotice->setVisible(noTray);
+        layout()->activate();
+    }
     m_model.viewShown();
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QProgressBar;
@@ -50,6 +51,7 @@ private:
     PreferencesModel& m_model;
     RecordingKeyFilter* m_keyFilter = nullptr;
     QLabel* m_heading = nullptr;
+    QLabel* m_noTrayNotice = nullptr;
     QLabel* m_shortcutTitle = nullptr;
     QLabel* m_shortcutDesc = nullptr;
     QLabel* m_currentShortcut = nullptr;
@@ -59,6 +61,7 @@ private:
     QLabel* m_languageTitle = nullptr;
     QComboBox* m_language = nullptr;
     QLabel* m_languageNote = nullptr;
+    QCheckBox* m_startWithSession = nullptr;
     QLabel* m_packsTitle = nullptr;
     QLabel* m_packsDesc = nullptr;
     QLabel* m_packBaseLabel = nullptr;

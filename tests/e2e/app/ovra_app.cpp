@@ -7,6 +7,7 @@
 #include "panel/widgets/panel_view.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QJsonArray>
@@ -216,6 +217,8 @@ bool OvraProcess::start() {
         {QStringLiteral("onlineAIModel.custom"), QStringLiteral("fake")},
         {QStringLiteral("didShowWelcome"), true},
         {QStringLiteral("suppressNoKeyWarning"), true},
+        // The headless desktop has no tray; the one-time preferences window has been seen.
+        {QStringLiteral("didShowNoTrayNotice"), true},
     };
     if (!m_options.ignoredApps.isEmpty()) {
         QJsonArray ignored;
@@ -227,7 +230,9 @@ bool OvraProcess::start() {
     const QString keys = keysFolder + QStringLiteral("/keys.json");
     if (!writeFile(config + QStringLiteral("/ovra/defaults.json"),
                    QJsonDocument(settings).toJson()) ||
-        !writeFile(keys, QByteArrayLiteral("{\"onlineAI.apiKey.custom\":\"test-key\"}")))
+        !writeFile(keys, QJsonDocument(QJsonObject{{QStringLiteral("onlineAI.apiKey.custom"),
+                                                    m_options.apiKey}})
+                             .toJson()))
         return false;
     QFile::setPermissions(keys, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 
@@ -235,13 +240,47 @@ bool OvraProcess::start() {
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
     environment.insert(QStringLiteral("XDG_DATA_HOME"), data);
     environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_dir.filePath(QStringLiteral("cache")));
+    for (const QString& variable : std::as_const(m_options.environment))
+        environment.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
+    m_environment = environment;
     m_process.setProcessEnvironment(environment);
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(QStringLiteral(OVRA_EXECUTABLE), QStringList());
+    m_process.setProcessChannelMode(m_options.environment.isEmpty()
+                                        ? QProcess::ForwardedErrorChannel
+                                        : QProcess::SeparateChannels);
+    m_process.start(QStringLiteral(OVRA_EXECUTABLE), m_options.arguments);
     if (!m_process.waitForStarted(5000))
         return false;
     return waitUntil([&] { return !isRunning() || applicationOf(pid()).object != nullptr; }, 15s) &&
            isRunning();
+}
+
+QString OvraProcess::errorOutput() {
+    m_errors += QString::fromUtf8(m_process.readAllStandardError());
+    return m_errors;
+}
+
+OvraProcess::Run OvraProcess::runAgain(const QStringList& arguments) const {
+    QProcess second;
+    second.setProcessEnvironment(m_environment);
+    QElapsedTimer timer;
+    timer.start();
+    second.start(QStringLiteral(OVRA_EXECUTABLE), arguments);
+    Run run;
+    if (!second.waitForFinished(10000)) {
+        second.kill();
+        second.waitForFinished(1000);
+        return run;
+    }
+    run.took = std::chrono::milliseconds(timer.elapsed());
+    run.exitCode = second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -1;
+    run.errors = QString::fromUtf8(second.readAllStandardError());
+    return run;
+}
+
+std::optional<int> OvraProcess::waitForExit(std::chrono::milliseconds timeout) {
+    if (!waitUntil([&] { return !isRunning(); }, timeout))
+        return std::nullopt;
+    return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
 }
 
 qint32 OvraProcess::pid() const {

@@ -5,6 +5,7 @@
 
 #include <QPoint>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QRect>
 #include <QRectF>
 #include <QString>
@@ -35,6 +36,17 @@ public:
     struct Options {
         QString chatBaseURL;
         QStringList ignoredApps; // application ids the settings ignore
+        QStringList arguments = {};
+        QString apiKey = QStringLiteral("test-key");
+        // Extra environment ("NAME=value"); with any, the program's standard error is kept for
+        // errorOutput() instead of passed through.
+        QStringList environment = {};
+    };
+    // A further start of the program in the same session and settings, run to its end.
+    struct Run {
+        int exitCode = -1;
+        std::chrono::milliseconds took{0};
+        QString errors;
     };
     explicit OvraProcess(Options options);
     ~OvraProcess();
@@ -44,6 +56,11 @@ public:
     bool isRunning() const { return m_process.state() == QProcess::Running; }
     qint32 pid() const;
     QString configFolder() const { return m_dir.filePath(QStringLiteral("config")); }
+    // What the program wrote to standard error so far (when Options::environment is set).
+    QString errorOutput();
+    Run runAgain(const QStringList& arguments) const;
+    // Waits for the program to end by itself; its exit code, or nothing while it still runs.
+    std::optional<int> waitForExit(std::chrono::milliseconds timeout);
 
     // The panel window's frame on screen (top-left coordinates, without the shadow margin) while
     // it is mapped; nothing while it is not.
@@ -65,6 +82,8 @@ private:
     Options m_options;
     QTemporaryDir m_dir;
     QProcess m_process;
+    QProcessEnvironment m_environment;
+    QString m_errors;
 };
 
 // Selects text with a mouse drag from a quarter into its first character to three quarters into

@@ -235,5 +235,58 @@ TEST_F(SelectionRoad, QuestionFieldTakesTheKeyboardWithoutClosingThePanel) {
     EXPECT_TRUE(ovra().panelFrame().has_value()) << "taking the keyboard closed the panel";
 }
 
+// The question field took the keyboard, so the panel is the active window; the text view then
+// refuses the accessibility write (its delete goes through, its insert does not). The program puts
+// the deleted text back, gives the keyboard back to the text's window and pastes there.
+TEST_F(SelectionRoad, ReplaceAfterTheQuestionFieldPastesIntoTheSourceWindow) {
+    TargetApp& app = gtkTarget();
+    const auto bounds = selectWithMouse(app, QStringLiteral("palavra"));
+    ASSERT_TRUE(bounds);
+    ASSERT_TRUE(ovra().waitForPanel());
+    const AccessibleElement element = textOf(app);
+    const auto word = wordBounds(element, QStringLiteral("palavra"));
+    ASSERT_TRUE(word);
+    const QString before = app.reportedText();
+
+    ASSERT_TRUE(press(QStringLiteral("Mais opções de IA")));
+    ASSERT_TRUE(press(QStringLiteral("Perguntar")));
+    std::optional<QPoint> field;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const QString name = QStringLiteral("Pergunte sobre a seleção…");
+            field = ovra().elementCentre(QStringLiteral("entry"), name);
+            if (!field)
+                field = ovra().elementCentre(QStringLiteral("text"), name);
+            return field.has_value();
+        },
+        3s));
+    ASSERT_TRUE(clickAt(*field));
+    ASSERT_TRUE(waitUntil([&] { return activeWindow() == ovra().panelWindowId(); }, 3s))
+        << "the question field did not take the keyboard";
+
+    app.refuseAccessibilityWrites(true);
+    struct AllowWrites {
+        TargetApp& app;
+        ~AllowWrites() { app.refuseAccessibilityWrites(false); }
+    } allow{app};
+    translateInPanel(QStringLiteral("palavra"));
+    if (HasFatalFailure())
+        return;
+    QString expected = before;
+    expected.replace(word->second.location, word->second.length, translation);
+    ASSERT_TRUE(press(QStringLiteral("Substituir"))) << "no \"Substituir\" button";
+    EXPECT_TRUE(waitUntil([&] { return app.reportedText() == expected; }, 5s))
+        << "the application holds: " << app.reportedText().toStdString();
+    EXPECT_EQ(activeWindow(), app.windowId()) << "the text's window did not get the keyboard back";
+    EXPECT_TRUE(ovra().waitForNoPanel(3s)) << "the panel did not hide after the replacement";
+
+    // Back to the original text for the tests that follow.
+    app.refuseAccessibilityWrites(false);
+    ASSERT_EQ(ax().setSelectedTextRange(element, {word->second.location, translation.size()}),
+              AXStatus::Success);
+    ASSERT_EQ(ax().setSelectedText(element, QStringLiteral("palavra")), AXStatus::Success);
+    EXPECT_TRUE(waitUntil([&] { return app.reportedText() == before; }));
+}
+
 } // namespace
 } // namespace ovra::e2e

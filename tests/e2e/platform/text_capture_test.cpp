@@ -126,6 +126,42 @@ TEST_P(TextCapture, WritesSelectionExactlyAndMovesIt) {
         << app->reportedText().toStdString();
 }
 
+// The one-line field is full: a longer write deletes the selection and cannot insert all of the
+// new text. The deleted text comes back, and the failure means the field is as it was.
+TEST_P(TextCapture, AWriteThatCannotAllGoInLeavesTheFieldAsItWas) {
+    // The one-line field ("…: um dois três" in both targets), anywhere in the application's tree.
+    AccessibleElement field;
+    QList<AccessibleElement> pending{ax.applicationElement(app->pid())};
+    for (int visited = 0; !pending.isEmpty() && field.isNull() && visited < 200; ++visited) {
+        const AccessibleElement element = pending.takeFirst();
+        const auto value = ax.value(element);
+        if (value.ok() && value.value.endsWith(u"um dois três")) {
+            field = element;
+        } else if (const auto children = ax.children(element); children.ok()) {
+            pending.append(children.value);
+        }
+    }
+    ASSERT_FALSE(field.isNull());
+    const auto before = ax.value(field);
+    ASSERT_TRUE(before.ok());
+    const qsizetype word = before.value.indexOf(u"um");
+    ASSERT_GE(word, 0);
+
+    ASSERT_EQ(ax.setSelectedTextRange(field, {word, 2}), AXStatus::Success);
+    EXPECT_NE(ax.setSelectedText(field, QStringLiteral("muitas palavras a mais")),
+              AXStatus::Success);
+    const auto after = ax.value(field);
+    ASSERT_TRUE(after.ok());
+    EXPECT_EQ(after.value, before.value);
+
+    // A write that fits still goes in.
+    ASSERT_EQ(ax.setSelectedTextRange(field, {word, 2}), AXStatus::Success);
+    ASSERT_EQ(ax.setSelectedText(field, QStringLiteral("uu")), AXStatus::Success);
+    EXPECT_EQ(ax.value(field).value, QString(before.value).replace(word, 2, QStringLiteral("uu")));
+    ASSERT_EQ(ax.setSelectedTextRange(field, {word, 2}), AXStatus::Success);
+    ASSERT_EQ(ax.setSelectedText(field, QStringLiteral("um")), AXStatus::Success);
+}
+
 TEST_P(TextCapture, ElementTreeAroundTheTextHangsTogether) {
     ASSERT_TRUE(selectByKeys(0, 3));
     const AccessibleElement element = waitForSelection(*app, QStringLiteral("Olá"));

@@ -112,6 +112,14 @@ bool TargetApp::activate() {
         5s);
 }
 
+void TargetApp::refuseAccessibilityWrites(bool refuse) {
+    QFile flag(m_dir.filePath(QStringLiteral("refuse-writes")));
+    if (!refuse)
+        flag.remove();
+    else if (!flag.open(QIODevice::WriteOnly))
+        qWarning("cannot create %s", qPrintable(flag.fileName()));
+}
+
 QString TargetApp::reportedText() const {
     QFile file(m_dir.filePath(QStringLiteral("text")));
     if (!file.open(QIODevice::ReadOnly))

@@ -51,6 +51,9 @@ public:
     bool activate();
     // The text view's text as the application last wrote it.
     QString reportedText() const;
+    // GTK only: whether the text view refuses texts with "👍" other than by a paste, so that a
+    // write over the accessibility bus fails after deleting the selection.
+    void refuseAccessibilityWrites(bool refuse);
     // The window's client area on screen (top-left coordinates).
     QRect geometry() const;
 

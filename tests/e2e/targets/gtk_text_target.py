@@ -1,19 +1,39 @@
 #!/usr/bin/python3
-# A GTK 3 window with a one-line entry and a multi-line text view holding known text, for the
-# end-to-end tests. Usage: gtk_text_target.py TITLE STATE_FILE
+# A GTK 3 window with a one-line entry (full: it takes no more characters) and a multi-line text
+# view holding known text, for the end-to-end tests. Usage: gtk_text_target.py TITLE STATE_FILE
 # Every change of the text view's text is written to STATE_FILE (UTF-8, replaced atomically), so
 # the tests can check a write without going through the accessibility bus they are testing.
+# While a file named "refuse-writes" sits beside STATE_FILE, the text view refuses to take a text
+# holding REFUSED_MARK other than by a paste: a write over the accessibility bus deletes the
+# selection and then fails to insert.
 import os
 import sys
 
 import gi
 
-gi.require_version("Gtk", "3.0")
 gi.require_version("Gdk", "3.0")
+gi.require_version("Gtk", "3.0")
 from gi.repository import Gdk, GLib, Gtk  # noqa: E402
 
 ENTRY_TEXT = "Entrada: um dois três"
 VIEW_TEXT = "Olá café 😀 naïve text here.\nSegunda linha com a palavra ALVO aqui."
+REFUSED_MARK = "👍"
+
+
+class WriteRefusal:
+    def __init__(self, flag_path):
+        self.flag_path = flag_path
+        self.pasting = False
+
+    def on_paste(self, _view):
+        self.pasting = True
+
+    def on_insert(self, buffer, _location, text, _length):
+        if self.pasting:
+            self.pasting = False
+            return
+        if REFUSED_MARK in text and os.path.exists(self.flag_path):
+            buffer.stop_emission_by_name("insert-text")
 
 
 def save_state(buffer, path):
@@ -34,9 +54,14 @@ def main():
     box = Gtk.Box(orientation=Gtk.Orientation.VERTICAL, spacing=6)
     entry = Gtk.Entry()
     entry.set_text(ENTRY_TEXT)
+    # A full field: a longer text written over a selection cannot all go in.
+    entry.set_max_length(len(ENTRY_TEXT))
     view = Gtk.TextView()
     view.get_buffer().set_text(VIEW_TEXT)
     view.get_buffer().connect("changed", save_state, state_path)
+    refusal = WriteRefusal(os.path.join(os.path.dirname(state_path), "refuse-writes"))
+    view.connect("paste-clipboard", refusal.on_paste)
+    view.get_buffer().connect("insert-text", refusal.on_insert)
     box.pack_start(entry, False, False, 0)
     box.pack_start(view, True, True, 0)
     window.add(box)

@@ -1,5 +1,5 @@
-// A Qt window with a one-line edit and a multi-line text edit holding known text, for the
-// end-to-end tests. Usage: qt_text_target TITLE STATE_FILE
+// A Qt window with a one-line edit (full: it takes no more characters) and a multi-line text edit
+// holding known text, for the end-to-end tests. Usage: qt_text_target TITLE STATE_FILE
 // Every change of the text edit's text is written to STATE_FILE, so the tests can check a write
 // without going through the accessibility bus they are testing.
 #include <QApplication>
@@ -32,6 +32,7 @@ int main(int argc, char** argv) {
     window.setWindowTitle(arguments.at(1));
     auto* layout = new QVBoxLayout(&window);
     auto* line = new QLineEdit(QStringLiteral("Linha: um dois três"));
+    line->setMaxLength(int(line->text().size())); // full: a longer write cannot all go in
     auto* text = new QTextEdit;
     text->setPlainText(
         QStringLiteral("Olá café 😀 naïve text here.\nSegunda linha com a palavra ALVO aqui."));

@@ -53,6 +53,7 @@ protected:
             },
             ownID,
             QStringLiteral("1.2.3"),
+            [this] { ++sessionStartsEnabled; },
         };
         return std::make_unique<AppDelegate>(std::move(deps));
     }
@@ -103,6 +104,7 @@ protected:
     FakePanelWindow* panelWindow = nullptr;
     RunningApplication editor;
     RunningApplication own;
+    int sessionStartsEnabled = 0;
 };
 
 TEST_F(DelegateTest, CaptureIsWiredOnlyInTheStepAfterLaunch) {
@@ -329,3 +331,46 @@ TEST_F(DelegateTest, DelayedStepsOfAGoneDelegateDoNothing) {
 }
 
 } // namespace
+
+TEST_F(DelegateTest, OnlyTheFirstLaunchMakesTheSessionStartTheProgram) {
+    launch().reset();
+    EXPECT_EQ(sessionStartsEnabled, 1);
+    launch().reset();
+    EXPECT_EQ(sessionStartsEnabled, 1);
+}
+
+TEST_F(DelegateTest, ActionsFromOutsideRunTheMenuCommands) {
+    prefs.setDidShowWelcome(true);
+    selectInEditor(QStringLiteral("bound key"));
+    auto delegate = launch();
+    // A capture asked for with the start runs after the step that creates the monitor.
+    EXPECT_TRUE(delegate->activateAction(QStringLiteral("capture")));
+    clock.advance(10ms);
+    ASSERT_NE(panelWindow, nullptr);
+    EXPECT_TRUE(panelWindow->visible);
+    EXPECT_EQ(delegate->panelController()->currentSnapshot()->text, QStringLiteral("bound key"));
+
+    ui.shown.clear();
+    for (const QString& action : {QStringLiteral(""), QStringLiteral("preferences"),
+                                  QStringLiteral("engines"), QStringLiteral("quit")})
+        EXPECT_TRUE(delegate->activateAction(action)) << action.toStdString();
+    EXPECT_FALSE(delegate->activateAction(QStringLiteral("reboot")));
+    clock.runDue();
+    EXPECT_EQ(ui.shown, (QStringList{QStringLiteral("quit"), QStringLiteral("preferences"),
+                                     QStringLiteral("preferences"), QStringLiteral("aiSettings")}));
+}
+
+TEST_F(DelegateTest, WithoutATrayPreferencesOpenOnceForGood) {
+    prefs.setDidShowWelcome(true);
+    auto delegate = launch();
+    delegate->statusItemUnavailable();
+    delegate->statusItemUnavailable();
+    clock.runDue();
+    EXPECT_EQ(ui.shown.count(QStringLiteral("preferences")), 1);
+    delegate.reset();
+
+    ui.shown.clear();
+    launch()->statusItemUnavailable();
+    clock.runDue();
+    EXPECT_EQ(ui.shown.count(QStringLiteral("preferences")), 0);
+}

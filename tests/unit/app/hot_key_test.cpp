@@ -15,12 +15,14 @@ using namespace Qt::StringLiterals;
 using Kind = RecordedKeyPress::Kind;
 
 TEST(HotKeyFormatter, DisplaysModifiersInFixedOrderThenKey) {
-    EXPECT_EQ(HotKeyFormatter::displayString(17, 2304), u"⌥⌘T"_s);
-    EXPECT_EQ(HotKeyFormatter::displayString(40, 0x1000 + 0x200 + 0x100), u"⌃⇧⌘K"_s);
-    EXPECT_EQ(HotKeyFormatter::displayString(0, 0x1000 | 0x800 | 0x200 | 0x100), u"⌃⌥⇧⌘A"_s);
+    EXPECT_EQ(HotKeyFormatter::displayString(17, 2304), u"Alt+Super+T"_s);
+    EXPECT_EQ(HotKeyFormatter::displayString(40, 0x1000 + 0x200 + 0x100), u"Ctrl+Shift+Super+K"_s);
+    EXPECT_EQ(HotKeyFormatter::displayString(0, 0x1000 | 0x800 | 0x200 | 0x100),
+              u"Ctrl+Alt+Shift+Super+A"_s);
     EXPECT_EQ(HotKeyFormatter::displayString(49, 0), u"Space"_s);
+    EXPECT_EQ(HotKeyFormatter::displayString(121, 0x200), u"Shift+Page Down"_s);
     // Bits that are no modifier are not shown.
-    EXPECT_EQ(HotKeyFormatter::displayString(17, 0x100 | 0x1 | 0x400), u"⌘T"_s);
+    EXPECT_EQ(HotKeyFormatter::displayString(17, 0x100 | 0x1 | 0x400), u"Super+T"_s);
 }
 
 TEST(HotKeyFormatter, NamesKeysFromBothTablesElseByNumber) {
@@ -30,8 +32,8 @@ TEST(HotKeyFormatter, NamesKeysFromBothTablesElseByNumber) {
     EXPECT_EQ(HotKeyFormatter::keyName(42), u"\\"_s);
     EXPECT_EQ(HotKeyFormatter::keyName(50), u"`"_s);
     EXPECT_EQ(HotKeyFormatter::keyName(111), u"F12"_s);
-    EXPECT_EQ(HotKeyFormatter::keyName(53), u"⎋"_s);
-    EXPECT_EQ(HotKeyFormatter::keyName(121), u"⇟"_s);
+    EXPECT_EQ(HotKeyFormatter::keyName(53), u"Escape"_s);
+    EXPECT_EQ(HotKeyFormatter::keyName(121), u"Page Down"_s);
 }
 
 TEST(HotKeyFormatter, CarbonModifiersFromQtModifiers) {

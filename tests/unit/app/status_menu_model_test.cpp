@@ -41,8 +41,8 @@ TEST_F(StatusMenuTest, ListsEveryRowInOrderWithItsState) {
                      QStringLiteral("---"), QStringLiteral("Acessibilidade: concedida ✓"),
                      QStringLiteral("Solicitar Acessibilidade…"), QStringLiteral("---"),
                      QStringLiteral("Traduzir para:"),
-                     QStringLiteral("Mostrar a caixa de tradução (⌥⌘T)"), QStringLiteral("---"),
-                     QStringLiteral("Online: Google Tradutor ✓ · IA —"),
+                     QStringLiteral("Mostrar a caixa de tradução (Alt+Super+T)"),
+                     QStringLiteral("---"), QStringLiteral("Online: Google Tradutor ✓ · IA —"),
                      QStringLiteral("Configurar motores online…"), QStringLiteral("Preferências…"),
                      QStringLiteral("---"), QStringLiteral("Ignorar este app (Editor)"),
                      QStringLiteral("Apps ignorados…"), QStringLiteral("---"),
@@ -84,7 +84,7 @@ TEST_F(StatusMenuTest, ValuesAreInsertedAsPlainText) {
     s.hasAIKey = true;
     const QList<MenuRow> rows = StatusMenuModel::rows(s);
     EXPECT_EQ(rows[0].text, QStringLiteral("Olá, %@ 100%"));
-    EXPECT_EQ(rows[7].text, QStringLiteral("Mostrar a caixa de tradução (⌃⇧⌘K)"));
+    EXPECT_EQ(rows[7].text, QStringLiteral("Mostrar a caixa de tradução (Ctrl+Shift+Super+K)"));
     EXPECT_EQ(rows[9].text, QStringLiteral("Online: Google Tradutor — · IA ✓"));
     EXPECT_EQ(StatusMenuModel::fill(QStringLiteral("%@-%@"), {QStringLiteral("%@")}),
               QStringLiteral("%@-%@"));

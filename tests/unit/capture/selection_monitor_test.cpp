@@ -124,6 +124,64 @@ TEST_F(MonitorTest, SelectAllSchedulesCopyingDoesNot) {
     EXPECT_EQ(shown.size(), 4u);
 }
 
+// Each chord as the platform reports it, key by key; whether its end shows the selection.
+TEST_F(MonitorTest, AChordThatSelectedCountsInEitherReleaseOrderABareModifierDoesNot) {
+    selectInEditor(QStringLiteral("chosen"));
+    const Modifiers shift = Modifier::Shift;
+    const Modifiers ctrl = Modifier::Control;
+    const Modifiers altShift = Modifier::Alt | Modifier::Shift;
+    const QString a = QStringLiteral("a");
+    struct Case {
+        const char* name;
+        std::vector<InputEvent> keys;
+        bool shows;
+    };
+    const Case cases[] = {
+        {"shift+right, right first",
+         {Events::modifierDown(), Events::keyDown(124, shift), Events::keyUp(124, shift),
+          Events::modifierUp(shift)},
+         true},
+        {"shift+right, shift first",
+         {Events::modifierDown(), Events::keyDown(124, shift), Events::modifierUp(shift),
+          Events::keyUp(124)},
+         true},
+        {"ctrl+a, a first",
+         {Events::modifierDown(), Events::keyDown(KeyCode::A, ctrl, a),
+          Events::keyUp(KeyCode::A, ctrl, a), Events::modifierUp(ctrl)},
+         true},
+        {"ctrl+a, ctrl first",
+         {Events::modifierDown(), Events::keyDown(KeyCode::A, ctrl, a), Events::modifierUp(ctrl),
+          Events::keyUp(KeyCode::A, {}, a)},
+         true},
+        {"super+a, super first",
+         {Events::modifierDown(), Events::keyDown(KeyCode::A, Modifier::Super, a),
+          Events::modifierUp(Modifier::Super), Events::keyUp(KeyCode::A, {}, a)},
+         true},
+        {"shift alone", {Events::modifierDown(), Events::modifierUp(shift)}, false},
+        {"alt+shift layout switch",
+         {Events::modifierDown(), Events::modifierDown(Modifier::Alt), Events::modifierUp(altShift),
+          Events::modifierUp(Modifier::Alt)},
+         false},
+        {"ctrl+c, ctrl first",
+         {Events::modifierDown(), Events::keyDown(KeyCode::C, ctrl, QStringLiteral("c")),
+          Events::modifierUp(ctrl), Events::keyUp(KeyCode::C, {}, QStringLiteral("c"))},
+         false},
+        {"a typed after a select-all",
+         {Events::keyDown(KeyCode::A, {}, a), Events::keyUp(KeyCode::A, {}, a)},
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::size_t before = shown.size();
+        for (const InputEvent& key : c.keys) {
+            fake.input.injectGlobal(key);
+            clock.advance(30ms); // keys of one chord come up well within the capture delay
+        }
+        clock.advance(1s);
+        EXPECT_EQ(shown.size() - before, c.shows ? 1u : 0u);
+    }
+}
+
 TEST_F(MonitorTest, EscapeAnywhereAndMouseDownDismissAtOnce) {
     selectInEditor(QStringLiteral("hello"));
     mouseUpAt({1, 1});
@@ -303,4 +361,24 @@ TEST_F(MonitorTest, DestroyingTheMonitorMidCopyRestoresTheClipboardAndCallsNothi
     clock.advance(1s);
     EXPECT_EQ(dismissals, 0);
     EXPECT_TRUE(shown.empty());
+}
+
+// One process showing windows of two classes: the active window's id names the selection, the
+// same id the menu's "ignore" and the copy capture take, so ignoring it stops the captures.
+TEST_F(MonitorTest, AProcessWithTwoWindowClassesIsCapturedAndIgnoredUnderTheActiveWindowsId) {
+    fake.workspace.launch(
+        {editorPid, QStringLiteral("libreoffice-writer"), QStringLiteral("Writer")});
+    fake.workspace.frontmost =
+        RunningApplication{editorPid, QStringLiteral("libreoffice-calc"), QStringLiteral("Calc")};
+    selectInEditor(QStringLiteral("cells"));
+    mouseUpAt({1, 1});
+    clock.advance(1s);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].bundleID, QStringLiteral("libreoffice-calc"));
+    EXPECT_EQ(shown[0].appName, QStringLiteral("Calc"));
+
+    ignored.insert(fake.workspace.frontmostApplication()->bundleID);
+    mouseUpAt({1, 1});
+    clock.advance(1s);
+    EXPECT_EQ(shown.size(), 1u);
 }

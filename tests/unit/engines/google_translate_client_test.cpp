@@ -90,6 +90,21 @@ TEST_F(GoogleTranslateClientTest, MalformedSuccessBodiesAreDecodingErrors) {
     }
 }
 
+TEST_F(GoogleTranslateClientTest, ARedirectKeepingTheQueryIsNotFollowed) {
+    FakeHttpServer otherHost;
+    server.enqueue(
+        {302,
+         "",
+         "text/plain",
+         false,
+         {{"Location",
+           otherHost.url(QStringLiteral("/t?key=") + builtinGoogleKey).toString().toStdString()}}});
+    const auto error = expectFailure<GoogleTranslateError>(
+        client.translate(QStringLiteral("x"), TargetLanguage::portuguese()));
+    EXPECT_EQ(error.status(), 302);
+    EXPECT_EQ(otherHost.requestCount(), 0u);
+}
+
 TEST_F(GoogleTranslateClientTest, StatusOutsideTwoHundredsIsAnError) {
     auto error = failWith(199, R"({"data":{"translations":[{"translatedText":"x"}]}})");
     EXPECT_EQ(error.kind(), GoogleTranslateError::Kind::http);

@@ -123,3 +123,63 @@ TEST(HttpClient, AnswersLargerThanTheCapAreRefused) {
 }
 
 } // namespace
+
+namespace {
+
+// Every redirection is an answer with its status: nothing goes to the address it names, neither
+// the headers (the key) nor the body (the user's text).
+class HttpRedirects : public ::testing::TestWithParam<int> {};
+
+TEST_P(HttpRedirects, AreNeverFollowed) {
+    FakeHttpServer server;
+    FakeHttpServer otherHost;
+    HttpClient http;
+    const std::string target =
+        otherHost.url(QStringLiteral("/steal?key=k")).toString().toStdString();
+    const FakeHttpServer::Response redirect{
+        GetParam(), "moved", "text/plain", false, {{"Location", target}}};
+    server.enqueue(redirect);
+    server.enqueue(redirect);
+
+    auto request = post(server.url(QStringLiteral("/p?key=k")), "{\"text\":\"secret\"}");
+    request.headers.append(qMakePair(QByteArray("Authorization"), QByteArray("Bearer k")));
+    EXPECT_EQ(runToEnd(http.post(request)).status, GetParam());
+    EXPECT_EQ(runToEnd(http.get(request)).status, GetParam());
+    EXPECT_EQ(server.requestCount(), 2u);
+    EXPECT_EQ(server.lastRequest().method, "GET");
+    EXPECT_EQ(otherHost.requestCount(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryCode, HttpRedirects,
+                         ::testing::Values(300, 301, 302, 303, 304, 305, 307, 308));
+
+TEST(HttpClient, AnEndlessBodyIsCutAtTheCapAndTheConnectionClosed) {
+    FakeHttpServer server;
+    HttpClient http;
+    server.enqueue({200, "", "application/json", false, {}, FakeHttpServer::Stream::endless});
+    auto request = post(server.url());
+    request.maxResponseBytes = 1024 * 1024;
+    EXPECT_EQ(failureKind(http.post(request)), HttpTransportError::Kind::unexpectedResponse);
+    // The server notices the hang-up: the stream ends instead of going on.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.streamsEnded(); }, 10'000));
+}
+
+TEST(HttpClient, ADrippingServerEndsAtTheWholeRequestDeadline) {
+    FakeHttpServer server;
+    HttpClient http;
+    server.enqueue({200,
+                    "",
+                    "application/json",
+                    false,
+                    {},
+                    FakeHttpServer::Stream::drip,
+                    std::chrono::milliseconds(20)});
+    auto request = post(server.url());
+    request.deadline = std::chrono::milliseconds(300); // the transfer time-out never trips
+    EXPECT_EQ(failureKind(http.post(request)), HttpTransportError::Kind::timedOut);
+    EXPECT_GT(server.streamedBytes(), 0u);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.streamsEnded(); }, 10'000));
+    EXPECT_EQ(HttpClient::Request().deadline, std::chrono::milliseconds(60'000));
+}
+
+} // namespace

@@ -33,7 +33,7 @@ TEST(OnDeviceAI, FailuresBecomeReformulatorErrors) {
     auto error = expectFailure<ReformulatorError>(
         OnDeviceAI::runWithFoundationModels(model, QStringLiteral("i"), QStringLiteral("t")));
     EXPECT_EQ(error.kind(), ReformulatorError::Kind::unavailable);
-    EXPECT_EQ(error.description(), QStringLiteral("IA no aparelho indisponível neste Mac"));
+    EXPECT_EQ(error.description(), QStringLiteral("IA no aparelho indisponível neste computador"));
     EXPECT_TRUE(model.sessionInstructions.isEmpty());
 
     model.available = true;

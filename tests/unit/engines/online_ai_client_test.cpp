@@ -157,6 +157,37 @@ TEST_F(OnlineAIClientTest, EmptyAndMalformedAnswers) {
     }
 }
 
+TEST_F(OnlineAIClientTest, TooDeepOrLargeAnswers) {
+    // Deeper than the parser allows, in an answer and in an error: malformed, never a crash.
+    const std::string deep = std::string(200'000, '[') + std::string(200'000, ']');
+    server.enqueue({200, R"({"choices":[{"message":{"content":"x","extra":)" + deep + "}}]}"});
+    expectFailure<ResponseDecodingError>(client.reformulate(QStringLiteral("x")));
+    EXPECT_EQ(failWith(500, R"({"error":{"message":"m","x":)" + deep + "}}").description(),
+              QStringLiteral("IA online respondeu com erro 500."));
+
+    // A large answer is parsed off the interface thread and still read whole.
+    const std::string longText(3 * ResponseDecoding::inlineParseBytes, 'a');
+    server.enqueue({200, reply(("\"" + longText + "\"").c_str())});
+    EXPECT_EQ(runToEnd(client.reformulate(QStringLiteral("x"))).size(), qsizetype(longText.size()));
+    server.enqueue({200, std::string(2 * ResponseDecoding::inlineParseBytes, '[')});
+    expectFailure<ResponseDecodingError>(client.reformulate(QStringLiteral("x")));
+}
+
+TEST_F(OnlineAIClientTest, ARedirectIsAnErrorAndTheKeyStaysHome) {
+    FakeHttpServer otherHost;
+    server.enqueue(
+        {307,
+         "",
+         "text/plain",
+         false,
+         {{"Location",
+           otherHost.url(QStringLiteral("/v1/chat/completions")).toString().toStdString()}}});
+    const auto error = expectFailure<OnlineAIError>(client.reformulate(QStringLiteral("x")));
+    EXPECT_EQ(error.status(), 307);
+    EXPECT_EQ(error.description(), QStringLiteral("IA online respondeu com erro 307."));
+    EXPECT_EQ(otherHost.requestCount(), 0u);
+}
+
 TEST_F(OnlineAIClientTest, OnlyTheFirstChoiceIsUsed) {
     server.enqueue(
         {200, R"({"choices":[{"message":{"content":" one "}},{"message":{"content":"two"}}]})"});

@@ -6,6 +6,7 @@
 
 #include "support/task_runner.h"
 #include <QElapsedTimer>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <qcoro/qcorotask.h>
@@ -101,7 +102,7 @@ TEST(LocalModelSession, SendsTheWholeConversationAndKeepsOnlyAnsweredTurns) {
     ASSERT_EQ(bodies.size(), 5u);
     const auto last = nlohmann::json::parse(bodies.back());
     EXPECT_EQ(last["model"], "llama3.2:3b");
-    EXPECT_EQ(last["stream"], false);
+    EXPECT_EQ(last["stream"], true);
     const nlohmann::json expected = nlohmann::json::array({
         {{"role", "system"}, {"content", "Responda em português"}},
         {{"role", "user"}, {"content", "Olá?"}},
@@ -110,6 +111,34 @@ TEST(LocalModelSession, SendsTheWholeConversationAndKeepsOnlyAnsweredTurns) {
     });
     EXPECT_EQ(last["messages"], expected);
     EXPECT_EQ(static_cast<LocalModelSession*>(session.get())->messages().size(), 5u);
+}
+
+// A long answer arrives piece by piece for longer than the silence allowed between pieces: it is
+// collected whole. A server that falls silent times out; a cancelled answer stops at once.
+TEST(LocalModelSession, AStreamedAnswerIsCollectedAndOnlySilenceTimesItOut) {
+    FakeOllamaServer server;
+    server.setModels({"llama3.2:3b"});
+    LocalModelClient::Options options = optionsFor(server.url());
+    options.answerIdleTimeout = std::chrono::milliseconds(400);
+    LocalModelClient client(options);
+    auto session = client.openSession(QString());
+    using namespace std::chrono_literals;
+    server.enqueue({200, "", "", {"Um ", "resumo ", "longo ", "em ", "partes."}, 100ms});
+    EXPECT_EQ(runToEnd(session->respond(QStringLiteral("resuma"), {})),
+              QStringLiteral("Um resumo longo em partes."));
+
+    server.enqueue({200, "", "", {"começa ", "e para"}, 1200ms});
+    EXPECT_EQ(failureOf(session->respond(QStringLiteral("outro"), {})).description(),
+              QStringLiteral("A IA do aparelho não respondeu a tempo. Tente de novo."));
+
+    server.enqueue({200, "", "", {"nunca ", "acaba"}, 1200ms});
+    CancelSource cancel;
+    // Cancelled well before the silence would end it: the cancellation, not a time-out, ends it.
+    QTimer::singleShot(100, [&] { cancel.cancel(); });
+    EXPECT_THROW(runToEnd(session->respond(QStringLiteral("mais"), cancel.token())),
+                 CancelledError);
+    // Only the answered turn joined the conversation.
+    EXPECT_EQ(static_cast<LocalModelSession*>(session.get())->messages().size(), 2u);
 }
 
 TEST(LocalModelSession, ChoosesAModelWhenNoneWasCheckedAndStopsWhenCancelled) {

@@ -12,6 +12,8 @@
 #include "support/task_runner.h"
 #include "support/timer_scheduler.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -30,42 +32,93 @@ QUrl closedLoopbackUrl() {
     return QUrl(QStringLiteral("http://127.0.0.1:") + QString::number(port));
 }
 
-TEST(DeviceTranslationRoute, WithNoKeyAndNoNetworkEnglishBecomesPortugueseOnTheDevice) {
+// Settings without keys, a local model that does not answer, and the router over the device
+// translator; `apertiumData` holds the installed pairs.
+struct DeviceRoute {
+    explicit DeviceRoute(const QString& apertiumData = QStringLiteral("/usr/share/apertium"))
+        : process(apertiumAt(apertiumData)) {
+        keysPointer = &keys;
+        host.setActive(true);
+    }
+
+    static ApertiumProcess::Options apertiumAt(const QString& dataDir) {
+        ApertiumProcess::Options options;
+        options.dataDir = dataDir;
+        return options;
+    }
+    static LocalModelClient::Options modelAt(const QUrl& url) {
+        LocalModelClient::Options options;
+        options.baseUrl = url;
+        return options;
+    }
+
     QTemporaryDir dir;
-    DefaultsStore defaults(dir.filePath(QStringLiteral("defaults.json")));
+    DefaultsStore defaults{dir.filePath(QStringLiteral("defaults.json"))};
     KeyStore* keysPointer = nullptr;
-    Prefs prefs(defaults, [&] { return keysPointer->resolvedGoogleKey(); });
-    KeyStore keys(dir.filePath(QStringLiteral("keys.json")), prefs, QString()); // no built-in key
-    keysPointer = &keys;
+    Prefs prefs{defaults, [this] { return keysPointer->resolvedGoogleKey(); }};
+    KeyStore keys{dir.filePath(QStringLiteral("keys.json")), prefs, QString()}; // no built-in key
     HttpClient http;
-
     const QUrl nowhere = closedLoopbackUrl();
-    LocalModelClient::Options modelOptions;
-    modelOptions.baseUrl = nowhere;
-    LocalModelClient model(modelOptions);
-
+    LocalModelClient model{modelAt(nowhere)};
     TimerScheduler scheduler;
     LanguageDetector detector;
     FakePackageInstaller installer;
-    ApertiumTranslationService translator(scheduler, detector, installer, &model);
+    ApertiumProcess::Options process;
+    ApertiumTranslationService translator{scheduler, detector, installer, &model, process};
     TranslationCoordinator coordinator;
-    TranslationSessionHost host(coordinator, translator);
-    host.setActive(true);
-    EngineRouter router(prefs, keys, http, model, coordinator, nowhere);
+    TranslationSessionHost host{coordinator, translator};
+    EngineRouter router{prefs, keys, http, model, coordinator, nowhere};
+};
 
-    const QString english = QStringLiteral(
-        "The city council approved a new plan to improve public transport next year. Many "
-        "residents said that they were happy with the decision.");
+const QString englishText = QStringLiteral(
+    "The city council approved a new plan to improve public transport next year. Many "
+    "residents said that they were happy with the decision.");
+
+// English to Portuguese goes through Spanish; only English-Spanish is installed. The panel's
+// translation detects English, finds the Spanish-Portuguese pack missing, installs it with the
+// note showing, then translates.
+TEST(DeviceTranslationRoute, AMissingPackIsInstalledWithTheNoteShowingThenUsed) {
+    QTemporaryDir data;
+    QDir(data.path()).mkpath(QStringLiteral("modes"));
+    const auto installMode = [&](const QString& name) {
+        ASSERT_TRUE(QFile::copy(QStringLiteral("/usr/share/apertium/modes/") + name,
+                                data.filePath(QStringLiteral("modes/") + name)));
+    };
+    installMode(QStringLiteral("eng-spa.mode"));
+    installMode(QStringLiteral("spa-eng.mode"));
+    DeviceRoute device(data.path());
+    device.installer.onInstall = [&](const QStringList&) {
+        installMode(QStringLiteral("es-pt.mode"));
+        installMode(QStringLiteral("pt-es.mode"));
+    };
+    QStringList notes;
+    QObject::connect(&device.coordinator, &TranslationCoordinator::preparationNoteChanged, [&] {
+        notes.append(device.coordinator.preparationNote().value_or(QStringLiteral("-")));
+    });
+
     const EngineOutcome outcome =
-        runToEnd(router.translate(english, TargetLanguage::portuguese()), 60000);
+        runToEnd(device.router.translate(englishText, TargetLanguage::portuguese()), 60000);
+
+    EXPECT_EQ(device.installer.installs, QList<QStringList>{{QStringLiteral("apertium-es-pt")}});
+    EXPECT_EQ(notes,
+              (QStringList{QStringLiteral("Baixando pacote de idioma…"), QStringLiteral("-")}));
+    EXPECT_EQ(outcome.engine, EngineKind::onDevice);
+    EXPECT_TRUE(outcome.text.contains(QStringLiteral("transporte público")))
+        << outcome.text.toStdString();
+}
+
+TEST(DeviceTranslationRoute, WithNoKeyAndNoNetworkEnglishBecomesPortugueseOnTheDevice) {
+    DeviceRoute device;
+    const EngineOutcome outcome =
+        runToEnd(device.router.translate(englishText, TargetLanguage::portuguese()), 60000);
 
     EXPECT_EQ(outcome.engine, EngineKind::onDevice);
     EXPECT_FALSE(outcome.usedFallback); // no online engine was usable, so none was tried
-    EXPECT_EQ(detector.candidates(outcome.text).value(0), QStringLiteral("pt"))
+    EXPECT_EQ(device.detector.candidates(outcome.text).value(0), QStringLiteral("pt"))
         << outcome.text.toStdString();
     EXPECT_TRUE(outcome.text.contains(QStringLiteral("transporte público")))
         << outcome.text.toStdString();
-    EXPECT_TRUE(installer.installs.isEmpty()); // the installed pairs were enough
+    EXPECT_TRUE(device.installer.installs.isEmpty()); // the installed pairs were enough
 }
 
 } // namespace

@@ -125,3 +125,14 @@ TEST(PanelPlacement, CollidesGrowsEachToolbarByFour) {
     EXPECT_TRUE(collides(frame, {QRectF(443, 150, 10, 10)}));  // 3 right of the edge
     EXPECT_FALSE(collides(frame, {QRectF(444, 150, 10, 10)})); // only touches once grown
 }
+
+TEST(PanelPlacement, APanelTallerThanTheScreenIsCutToItAndKeepsItsTopOnScreen) {
+    // A selection low, high and in the middle of the screen, with a panel many screens tall.
+    for (const double y : {40.0, 450.0, 860.0}) {
+        const QRectF frame =
+            frameFor({340, 10'846}, selection(QRectF(600, y, 120, 18)), {}, oneScreen());
+        EXPECT_EQ(frame.height(), 875 - 2 * screenMargin) << y;
+        EXPECT_GE(frame.top(), laptop.visibleFrame.top() + screenMargin) << y;
+        EXPECT_LE(frame.bottom(), laptop.visibleFrame.bottom() - screenMargin) << y;
+    }
+}

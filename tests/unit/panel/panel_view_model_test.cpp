@@ -93,7 +93,8 @@ TEST_F(PanelViewModelTest, DeviceModelMessages) {
     env.keys.writeKey(QStringLiteral("sk-test"), KeyStore::aiAccount(AIProvider::openai));
     model->reformulate();
     lastCall()->fail(ReformulatorError::unavailable());
-    EXPECT_EQ(model->statusMessage(), QStringLiteral("IA no aparelho indisponível neste Mac"));
+    EXPECT_EQ(model->statusMessage(),
+              QStringLiteral("IA no aparelho indisponível neste computador"));
 
     model->review();
     lastCall()->fail(ReformulatorError::underlying(QStringLiteral("O modelo caiu")));
@@ -309,4 +310,42 @@ TEST_F(PanelViewModelTest, DestroyingTheModelWhileWorkRunsIsSafe) {
     EXPECT_TRUE(call->token.isCancelled());
     env.clock.advance(2s); // delayed work finds no model and does nothing
     EXPECT_EQ(layoutNotifications, 0);
+}
+
+TEST_F(PanelViewModelTest, ASelectionTooLongIsNotSentAndThePanelSaysSo) {
+    SelectionSnapshot longSelection = PanelEnvironment::snapshot();
+    longSelection.text = QString(PanelViewModel::maxSelectionLength + 1, u'a');
+    model->configure(longSelection);
+    for (const auto& action :
+         {&PanelViewModel::translate, &PanelViewModel::reformulate, &PanelViewModel::review,
+          &PanelViewModel::summarize, &PanelViewModel::startAsk}) {
+        (model.get()->*action)();
+        EXPECT_EQ(
+            model->statusMessage(),
+            QStringLiteral("A seleção é longa demais para esta ação (máx. 100.000 caracteres)."));
+        EXPECT_TRUE(model->statusIsError());
+    }
+    model->sendChat(QStringLiteral("e então?"));
+    EXPECT_TRUE(env.engines->calls.isEmpty());
+    EXPECT_EQ(env.engines->chatsMade, 0);
+    EXPECT_FALSE(model->isWorking());
+
+    // Exactly the limit is still sent.
+    longSelection.text.chop(1);
+    model->configure(longSelection);
+    model->translate();
+    EXPECT_EQ(env.engines->calls.size(), 1);
+}
+
+TEST(PanelViewModelText, ResultsLongerThanTheLimitAreShownCutWithAnEllipsis) {
+    const QString atLimit(PanelViewModel::maxShownLength, u'x');
+    EXPECT_EQ(PanelViewModel::shownText(atLimit), atLimit);
+    const QString shown = PanelViewModel::shownText(atLimit + u"yz");
+    EXPECT_EQ(shown.size(), PanelViewModel::maxShownLength + 1);
+    EXPECT_TRUE(shown.endsWith(u'…'));
+    EXPECT_TRUE(shown.startsWith(atLimit.left(100)));
+    // A character outside the basic plane is never split in half.
+    const QString emoji = QString(PanelViewModel::maxShownLength - 1, u'x') + QStringLiteral("😀z");
+    EXPECT_EQ(PanelViewModel::shownText(emoji),
+              QString(PanelViewModel::maxShownLength - 1, u'x') + u'…');
 }

@@ -117,11 +117,34 @@ TEST_F(ReplacerTest, WithoutElementThePasteReselectsNothing) {
     EXPECT_TRUE(field->writtenTexts.isEmpty());
 }
 
-TEST_F(ReplacerTest, AnotherFrontmostApplicationFailsWithoutTouchingTheClipboard) {
+// The question field gave the panel the keyboard: the source window gets it back, then the paste.
+TEST_F(ReplacerTest, TheSourceWindowGetsTheKeyboardBackBeforeThePaste) {
+    field->value = QStringLiteral("teh cat");
+    field->insertFails = true;
+    fake.workspace.frontmost = fake.workspace.launch({7, QStringLiteral("io.ovra.Ovra"), {}});
+    fake.workspace.activatesOnRequest = false;
+    std::optional<ReplaceOutcome> outcome = run(snapshot(), QStringLiteral("the cat"));
+    EXPECT_EQ(fake.workspace.activationRequests, QList<qint32>{sourcePid});
+    EXPECT_EQ(field->value, QStringLiteral("teh cat")); // the failed write changed nothing
+
+    clock.advance(Replacer::activationPollInterval * 5);
+    EXPECT_TRUE(fake.keys.pastesPosted.isEmpty()); // never into the panel
+    fake.workspace.frontmost = fake.workspace.runningApplication(sourcePid);
+    clock.advance(Replacer::activationPollInterval);
+    EXPECT_EQ(fake.keys.pastesPosted, QList<qint32>{sourcePid});
+    clock.advance(Replacer::clipboardRestoreDelay);
+    EXPECT_EQ(outcome, ReplaceOutcome::replacedViaPaste());
+}
+
+TEST_F(ReplacerTest, ASourceThatDoesNotComeBackFailsWithoutTouchingTheClipboard) {
     field->selectedTextSettable = false;
     fake.clipboard.items = {imageAndText};
     fake.workspace.frontmost = fake.workspace.launch({999, QStringLiteral("org.other"), {}});
-    const auto outcome = run(snapshot(), QStringLiteral("novo"));
+    fake.workspace.activatesOnRequest = false;
+    std::optional<ReplaceOutcome> outcome = run(snapshot(), QStringLiteral("novo"));
+    clock.advance(Replacer::activationTimeout - Replacer::activationPollInterval);
+    EXPECT_FALSE(outcome);
+    clock.advance(Replacer::activationPollInterval);
     ASSERT_TRUE(outcome);
     EXPECT_EQ(outcome->kind, ReplaceOutcome::Kind::failed);
     EXPECT_EQ(outcome->message,
@@ -130,7 +153,10 @@ TEST_F(ReplacerTest, AnotherFrontmostApplicationFailsWithoutTouchingTheClipboard
     EXPECT_TRUE(fake.keys.pastesPosted.isEmpty());
 
     fake.workspace.frontmost.reset();
-    EXPECT_EQ(run(snapshot(), QStringLiteral("novo")), ReplaceOutcome::failed());
+    std::optional<ReplaceOutcome> again = run(snapshot(), QStringLiteral("novo"));
+    clock.advance(Replacer::activationTimeout);
+    EXPECT_EQ(again, ReplaceOutcome::failed());
+    EXPECT_TRUE(fake.keys.pastesPosted.isEmpty());
 }
 
 TEST_F(ReplacerTest, CaptureCopiesOnlyReadableFormats) {

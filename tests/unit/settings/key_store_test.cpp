@@ -4,11 +4,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace ovra;
@@ -103,21 +105,61 @@ TEST_F(KeyStoreTest, TheFileIsOwnerOnlyAfterEverySaveAndSoIsItsFolder) {
     EXPECT_EQ(QDir(folder()).entryList(QDir::Files), QStringList{u"keys.json"_s});
 }
 
-TEST_F(KeyStoreTest, ACorruptOrNonObjectFileReadsAsEmptyAndIsReplacedOnSave) {
-    for (const QByteArray& content : {QByteArray(R"(["onlineAI.apiKey.openai"])"),
-                                      QByteArray("not json at all"), QByteArray()}) {
+TEST_F(KeyStoreTest, ADamagedFileReadsAsEmptyAndIsKeptAsideOwnerOnly) {
+    const QByteArray deep = QByteArray(200'000, '[') + QByteArray(200'000, ']');
+    for (const QByteArray& content :
+         {QByteArray(R"(["onlineAI.apiKey.openai"])"),
+          QByteArray(R"({"googleTranslate.apiKey": "a")"), QByteArray(), deep}) {
         writeFile(content);
+        ::chmod(QFile::encodeName(path()).constData(), 0644);
         KeyStore& keys = restart();
         EXPECT_FALSE(keys.aiAPIKey(AIProvider::openai));
-        keys.writeKey(u"fresh"_s, KeyStore::googleAccount);
+        EXPECT_TRUE(keys.writeKey(u"fresh"_s, KeyStore::googleAccount));
         EXPECT_EQ(fileContent(), json::parse(R"({"googleTranslate.apiKey": "fresh"})"));
+        QFile aside(path() + u".corrupt"_s);
+        ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+        EXPECT_EQ(aside.readAll(), content);
+        EXPECT_EQ(modeOf(aside.fileName()), 0600u);
     }
+}
+
+TEST_F(KeyStoreTest, AFileThatCannotBeReadIsNeverReplaced) {
+    // A folder where the file should be cannot be read, even by a privileged user.
+    QDir().mkpath(path());
+    KeyStore& keys = restart();
+    EXPECT_FALSE(keys.googleAPIKey());
+    EXPECT_FALSE(keys.writeKey(u"new"_s, KeyStore::googleAccount));
+    EXPECT_TRUE(QFileInfo(path()).isDir());
+    EXPECT_FALSE(QFile::exists(path() + u".corrupt"_s));
+    QDir(path()).removeRecursively();
+
+    if (::geteuid() != 0) {
+        writeFile(R"({"googleTranslate.apiKey": "kept"})");
+        ::chmod(QFile::encodeName(path()).constData(), 0000);
+        EXPECT_FALSE(keys.writeKey(u"new"_s, KeyStore::aiAccount(AIProvider::openai)));
+        ::chmod(QFile::encodeName(path()).constData(), 0600);
+        EXPECT_EQ(fileContent(), json::parse(R"({"googleTranslate.apiKey": "kept"})"));
+    }
+}
+
+TEST_F(KeyStoreTest, ALooseFileIsTightenedWhenReadAndAFailedWriteIsReported) {
+    writeFile(R"({"googleTranslate.apiKey": "g"})");
+    ::chmod(QFile::encodeName(path()).constData(), 0644);
+    EXPECT_EQ(restart().googleAPIKey(), u"g"_s);
+    EXPECT_EQ(modeOf(path()), 0600u);
+
+    // A folder that cannot be created: the key is not stored, and the caller hears of it.
+    const QString blocked = m_dir.filePath(u"file-not-folder"_s);
+    QFile(blocked).open(QIODevice::WriteOnly);
+    KeyStore elsewhere(blocked + u"/keys.json"_s, m_prefs, QString());
+    EXPECT_FALSE(elsewhere.writeKey(u"k"_s, KeyStore::googleAccount));
 }
 
 TEST_F(KeyStoreTest, TheOldSingleKeyMovesToTheProviderOfTheOldBaseURLHost) {
     writeFile(R"({"onlineAI.apiKey": "legacy"})");
-    m_defaults.setString(Prefs::Keys::legacyBaseURL,
-                         u"https://"_s + QLatin1String(deployment::openRouterHost) + u"/api/v1"_s);
+    m_defaults.setString(Prefs::Keys::legacyBaseURL, u"https://user@"_s +
+                                                         QLatin1String(deployment::openRouterHost) +
+                                                         u":8443/api/v1"_s);
     KeyStore& keys = restart();
     EXPECT_EQ(keys.aiAPIKey(AIProvider::openai), std::nullopt);
     EXPECT_EQ(fileContent(), json::parse(R"({"onlineAI.apiKey.openrouter": "legacy"})"));
@@ -127,7 +169,11 @@ TEST_F(KeyStoreTest, TheOldSingleKeyMovesToTheProviderOfTheOldBaseURLHost) {
 TEST_F(KeyStoreTest, WithoutAnOldBaseURLOrWithAnUnknownHostTheKeyGoesToCustom) {
     for (const std::optional<QString>& baseURL :
          {std::optional<QString>(), std::optional<QString>(u"not a url"_s),
-          std::optional<QString>(u"https://API.OPENAI.COM.example/v1"_s)}) {
+          std::optional<QString>(u"https://API.OPENAI.COM.example/v1"_s),
+          // The host compares exactly as written: another case is another host.
+          std::optional<QString>(u"https://"_s +
+                                 QString::fromLatin1(deployment::openAIApiHost).toUpper() +
+                                 u"/v1"_s)}) {
         if (baseURL)
             m_defaults.setString(Prefs::Keys::legacyBaseURL, *baseURL);
         else

@@ -1,6 +1,8 @@
 #include "settings/prefs.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
@@ -216,6 +218,25 @@ TEST_F(PrefsTest, AnUnreadableFileReadsAsEmptyAndIsKeptAside) {
     EXPECT_TRUE(QFile::exists(path() + u".corrupt"_s));
 }
 
+TEST_F(PrefsTest, AnOverDeepFileIsKeptAsideAndAnUnreadableOneIsNeverReplaced) {
+    const QByteArray deep = "{\"a\":" + QByteArray(200'000, '[') + QByteArray(200'000, ']') + "}";
+    writeFile(deep);
+    Prefs& prefs = reopen();
+    EXPECT_EQ(prefs.aiProvider(), AIProvider::openai);
+    EXPECT_TRUE(prefs.setAIProvider(AIProvider::anthropic));
+    QFile aside(path() + u".corrupt"_s);
+    ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+    EXPECT_EQ(aside.readAll(), deep);
+
+    // Unreadable: the settings stay as they are and every change reports its failure.
+    QFile::remove(path());
+    QDir().mkpath(path());
+    Prefs& blocked = reopen();
+    EXPECT_FALSE(blocked.setAIProvider(AIProvider::google));
+    EXPECT_FALSE(blocked.defaults().setStringList(u"list"_s, {u"a"_s}));
+    EXPECT_TRUE(QFileInfo(path()).isDir());
+}
+
 TEST_F(PrefsTest, WritesFromSeveralThreadsAllLand) {
     Prefs& prefs = reopen();
     std::vector<std::thread> threads;
@@ -229,4 +250,26 @@ TEST_F(PrefsTest, WritesFromSeveralThreadsAllLand) {
     const json stored = fileContent();
     EXPECT_EQ(stored.size(), 100u);
     EXPECT_EQ(stored["key.3.24"], 24);
+}
+
+// The panel stores its target language on every show; an unchanged value leaves the file alone.
+TEST_F(PrefsTest, SettingTheValueAlreadyStoredDoesNotRewriteTheFile) {
+    Prefs& prefs = reopen();
+    const TargetLanguage german = *TargetLanguage::named(u"de");
+    prefs.setTargetLanguage(german);
+    const QFileInfo before(path());
+    const QDateTime written = before.lastModified();
+    // Set the file's time well back, so a rewrite cannot hide within the clock's resolution.
+    {
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(written.addSecs(-60), QFileDevice::FileModificationTime));
+    }
+    prefs.setTargetLanguage(german);
+    const QFileInfo after(path());
+    EXPECT_EQ(after.lastModified(), written.addSecs(-60));
+
+    prefs.setTargetLanguage(*TargetLanguage::named(u"fr"));
+    EXPECT_NE(QFileInfo(path()).lastModified(), written.addSecs(-60));
+    EXPECT_EQ(reopen().targetLanguage().code, u"fr"_s);
 }

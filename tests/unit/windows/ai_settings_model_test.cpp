@@ -2,6 +2,7 @@
 #include "support/virtual_clock.h"
 #include "windows/ai_settings_model.h"
 
+#include <QDir>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
@@ -159,6 +160,25 @@ TEST_F(AISettingsModelTest, SavedNoteLastsTwoSecondsFromItsOwnSave) {
     model->save();
     clock.advance(2000ms);
     EXPECT_FALSE(model->savedFeedback());
+}
+
+TEST_F(AISettingsModelTest, AFailedSaveIsShownAndTheTypedKeyIsKept) {
+    // keys.json cannot be read (a folder stands in its place): it must not be replaced.
+    QDir().mkpath(s.keys->filePath());
+    const auto model = makeModel();
+    model->setAPIKeyInput(u"sk-new"_s);
+    model->save();
+    EXPECT_TRUE(model->saveFailed());
+    EXPECT_FALSE(model->savedFeedback());
+    EXPECT_EQ(model->apiKeyInput(), u"sk-new"_s);
+    EXPECT_EQ(AISettingsModel::saveFailureText(),
+              u"Não foi possível salvar. Verifique o espaço em disco e as permissões da pasta."_s);
+
+    QDir(s.keys->filePath()).removeRecursively();
+    model->save();
+    EXPECT_FALSE(model->saveFailed());
+    EXPECT_TRUE(model->savedFeedback());
+    EXPECT_EQ(s.keys->aiAPIKey(AIProvider::openai), u"sk-new"_s);
 }
 
 TEST_F(AISettingsModelTest, SavedNoteTimerOutlivingTheModelDoesNothing) {

@@ -86,11 +86,14 @@ TEST(LanguagePackList, AFailedDownloadSaysWhyAndShowsThePackAgain) {
     EXPECT_EQ(messages, QStringList{QStringLiteral("sem PackageKit")});
     EXPECT_EQ(list.packCoordinator().lastFailure(), QStringLiteral("sem PackageKit"));
     EXPECT_EQ(list.status(QStringLiteral("fr")), PackStatus::available);
+    EXPECT_EQ(list.failure(QStringLiteral("fr")), QStringLiteral("sem PackageKit")); // on its row
+    EXPECT_FALSE(list.failure(QStringLiteral("es")));
 
     // The user closing the system's dialog is no failure to report.
     list.downloadPack(QStringLiteral("fr"));
     EXPECT_EQ(messages.size(), 1);
     EXPECT_FALSE(list.packCoordinator().lastFailure());
+    EXPECT_FALSE(list.failure(QStringLiteral("fr"))); // the new attempt replaced the old reason
     EXPECT_EQ(list.status(QStringLiteral("fr")), PackStatus::available);
 }
 

@@ -39,7 +39,7 @@ TEST_F(PreferencesModelTest, RecordsOnlyCombinationsWithSuperAltOrCtrl) {
     EXPECT_FALSE(model->isRecording());
     EXPECT_EQ(prefs.hotKeyCode(), 40);
     EXPECT_EQ(prefs.hotKeyModifiers(), 768);
-    EXPECT_EQ(model->shortcutDisplay(), QStringLiteral("⇧⌘K"));
+    EXPECT_EQ(model->shortcutDisplay(), QStringLiteral("Shift+Super+K"));
     EXPECT_FALSE(model->isDefaultShortcut());
     EXPECT_EQ(posts, 1);
 }
@@ -56,7 +56,7 @@ TEST_F(PreferencesModelTest, EscapeCancelsAndRestoringTheDefaultPostsOnce) {
     model->restoreDefaultShortcut();
     EXPECT_FALSE(prefs.defaults().contains(Prefs::Keys::hotKeyCode));
     EXPECT_FALSE(prefs.defaults().contains(Prefs::Keys::hotKeyModifiers));
-    EXPECT_EQ(model->shortcutDisplay(), QStringLiteral("⌥⌘T"));
+    EXPECT_EQ(model->shortcutDisplay(), QStringLiteral("Alt+Super+T"));
     EXPECT_TRUE(model->isDefaultShortcut());
     EXPECT_EQ(posts, 1);
 }
@@ -94,6 +94,30 @@ TEST_F(PreferencesModelTest, ShowingTheViewLooksAtEveryPackAndHidingStopsIt) {
     model->viewHidden();
     model.reset(); // a refresh cut short touches nothing afterwards
     QCoreApplication::processEvents();
+}
+
+} // namespace
+
+namespace {
+
+// The row follows the autostart entry in the test run's own XDG_CONFIG_HOME.
+TEST_F(PreferencesModelTest, TheSessionStartRowWritesAndReadsTheAutostartEntry) {
+    QFile::remove(SessionAutostart::entryPath());
+    EXPECT_FALSE(model->startsWithSession());
+    QList<bool> reported;
+    QObject::connect(model.get(), &PreferencesModel::startsWithSessionChanged,
+                     [&](bool on) { reported.append(on); });
+
+    model->setStartsWithSession(true);
+    EXPECT_TRUE(QFile::exists(SessionAutostart::entryPath()));
+    EXPECT_TRUE(model->startsWithSession());
+    ASSERT_TRUE(QFile::remove(SessionAutostart::entryPath()));
+    EXPECT_FALSE(model->startsWithSession());
+
+    model->setStartsWithSession(true);
+    model->setStartsWithSession(false);
+    EXPECT_FALSE(QFile::exists(SessionAutostart::entryPath()));
+    EXPECT_EQ(reported, (QList<bool>{true, true, false}));
 }
 
 } // namespace

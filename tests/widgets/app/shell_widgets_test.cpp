@@ -1,4 +1,5 @@
 #include "app/app_delegate.h"
+#include "app/session_autostart.h"
 #include "app/widgets/app_windows.h"
 #include "app/widgets/status_menu.h"
 #include "capture/selection_monitor.h"
@@ -9,19 +10,25 @@
 #include "panel/panel_controller.h"
 #include "settings/key_store.h"
 #include "settings/prefs.h"
+#include "support/errors.h"
 #include "support/virtual_clock.h"
 #include "windows/preferences_model.h"
 #include "windows/widgets/ai_settings_window.h"
 #include "windows/widgets/preferences_view.h"
 #include "windows/widgets/preferences_window.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QFile>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -32,7 +39,27 @@ using namespace ovra::test;
 
 namespace {
 
+// Writes what the window looks like next to the test binary, once a relabelled window has
+// settled its layout, and checks that nothing it shows is cut off.
 void snapshot(QWidget* window, const char* name) {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    if (QLayout* layout = window->layout())
+        layout->activate();
+    QCoreApplication::processEvents();
+    const auto scrolls = [window](const QWidget* part) {
+        for (const QWidget* up = part->parentWidget(); up && up != window; up = up->parentWidget())
+            if (qobject_cast<const QAbstractScrollArea*>(up))
+                return true;
+        return false;
+    };
+    for (const QWidget* part : window->findChildren<QWidget*>()) {
+        if (!part->isVisibleTo(window) || part->isWindow() || scrolls(part))
+            continue;
+        const QRect inWindow(part->mapTo(window, QPoint(0, 0)), part->size());
+        EXPECT_TRUE(window->rect().contains(inWindow))
+            << name << ": " << part->objectName().toStdString() << " "
+            << part->metaObject()->className();
+    }
     const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/window_") +
                          QLatin1String(name) + QStringLiteral(".png");
     EXPECT_TRUE(window->grab().save(path));
@@ -89,7 +116,7 @@ TEST(ShellWidgets, TheTrayMenuIsRebuiltEachTimeItOpensAndRunsItsCommands) {
     const QStringList texts = actionTexts(menu);
     ASSERT_EQ(texts.size(), 19);
     EXPECT_EQ(texts[0], QStringLiteral("Olá, Ana"));
-    EXPECT_EQ(texts[7], QStringLiteral("Mostrar a caixa de tradução (⌃⇧⌘K)"));
+    EXPECT_EQ(texts[7], QStringLiteral("Mostrar a caixa de tradução (Ctrl+Shift+Super+K)"));
     EXPECT_EQ(texts[9], QStringLiteral("Online: Google Tradutor ✓ · IA —"));
     QMenu* languages = menu.actions()[6]->menu();
     ASSERT_NE(languages, nullptr);
@@ -121,6 +148,21 @@ TEST(ShellWidgets, TheTrayMenuIsRebuiltEachTimeItOpensAndRunsItsCommands) {
     snapshot(setup.windows.dialogs().about(), "about");
     menu.actions()[18]->trigger();
     EXPECT_EQ(setup.quits, 1);
+}
+
+// Each opening rebuilds the menu with its 187-language submenu; the old one must go.
+TEST(ShellWidgets, OpeningTheTrayMenuFiftyTimesKeepsItsObjectCountFlat) {
+    Installation setup;
+    auto delegate = setup.delegate();
+    delegate->applicationDidFinishLaunching();
+    ASSERT_NE(setup.windows.statusItem(), nullptr);
+    QMenu& menu = setup.windows.statusItem()->menu();
+    Q_EMIT menu.aboutToShow();
+    const qsizetype once = menu.findChildren<QObject*>().size();
+    EXPECT_GT(once, 187);
+    for (int i = 0; i < 50; ++i)
+        Q_EMIT menu.aboutToShow();
+    EXPECT_EQ(menu.findChildren<QObject*>().size(), once);
 }
 
 TEST(ShellWidgets, TheWelcomeAndNameAlertsStoreTheTrimmedName) {
@@ -192,7 +234,7 @@ TEST(ShellWidgets, PreferencesRecordAShortcutAndSwitchLanguageAtOnce) {
     EXPECT_EQ(setup.prefs.hotKeyModifiers(), 768);
     EXPECT_EQ(posts, 1);
     EXPECT_EQ(window->findChild<QLabel*>(QStringLiteral("currentShortcut"))->text(),
-              QStringLiteral("Atual: ⇧⌘K"));
+              QStringLiteral("Atual: Shift+Super+K"));
     EXPECT_FALSE(restore->isHidden());
     // Key presses go to the window again once recording ended.
     QTest::keyClick(window, Qt::Key_L, Qt::MetaModifier);
@@ -213,6 +255,52 @@ TEST(ShellWidgets, PreferencesRecordAShortcutAndSwitchLanguageAtOnce) {
     controller.show();
     EXPECT_EQ(controller.window(), window);
     EXPECT_TRUE(window->isVisible());
+
+    // The session-start row shows the autostart entry as it is each time the window opens.
+    auto* session = window->findChild<QCheckBox*>(QStringLiteral("startWithSession"));
+    ASSERT_NE(session, nullptr);
+    session->click();
+    EXPECT_TRUE(QFile::exists(SessionAutostart::entryPath()));
+    window->hide();
+    ASSERT_TRUE(QFile::remove(SessionAutostart::entryPath())); // by hand
+    controller.show();
+    EXPECT_FALSE(session->isChecked());
+    // The offscreen platform has no tray: the window says how to come back to it.
+    EXPECT_FALSE(window->findChild<QLabel*>(QStringLiteral("noTrayNotice"))->isHidden());
+}
+
+} // namespace
+
+namespace {
+
+// A download that fails for a reason to read (no package service) says so on its row, beside
+// the button to try again, instead of a spinner that stops.
+TEST(ShellWidgets, APackDownloadThatFailsForAReasonSaysItOnItsRow) {
+    Installation setup;
+    setup.translation.availability[{QStringLiteral("pt"), QStringLiteral("fr")}] =
+        LanguageAvailabilityStatus::supported;
+    const QString reason = QStringLiteral("Não é possível baixar pacotes de idioma: o PackageKit "
+                                          "não está disponível neste sistema.");
+    setup.translation.prepareFailures = {std::make_exception_ptr(Error(reason))};
+    PreferencesWindowController controller(setup.prefs, setup.translation, [] {});
+    controller.show();
+    QDialog* window = controller.window();
+    for (int i = 0; i < 50 && controller.model()->packs().packStatuses().size() < 20; ++i)
+        QCoreApplication::processEvents();
+    auto* row = window->findChild<QWidget*>(QStringLiteral("pack-fr"));
+    ASSERT_NE(row, nullptr);
+    auto* download = row->findChild<QPushButton*>(QStringLiteral("download"));
+    download->click();
+    for (int i = 0; i < 50 && !download->isVisibleTo(window); ++i)
+        QCoreApplication::processEvents();
+
+    auto* status = row->findChild<QLabel*>(QStringLiteral("status"));
+    EXPECT_TRUE(status->isVisibleTo(window));
+    EXPECT_EQ(status->text(), reason);
+    EXPECT_EQ(status->textFormat(), Qt::PlainText);
+    EXPECT_TRUE(download->isVisibleTo(window));
+    EXPECT_FALSE(row->findChild<QProgressBar*>()->isVisibleTo(window));
+    snapshot(window, "preferences_pack_failed");
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "panel/panel_view_model.h"
 #include "panel/widgets/floating_panel_window.h"
 #include "panel/widgets/panel_view.h"
+#include "settings/l10n.h"
 #include "support/panel_environment.h"
 
 #include <QApplication>
@@ -10,12 +11,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
 using namespace ovra;
 using namespace ovra::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -64,6 +67,48 @@ TEST_F(PanelWidgetsTest, BeforeAnyActionOnlyTheActionRowShows) {
     EXPECT_GE(*window.fittingHeight(), 30);
     EXPECT_LT(*window.fittingHeight(), 70);
     snapshotTo(QStringLiteral("actions"));
+}
+
+// A language chosen while the panel is open shows from its next opening on, on every label.
+TEST_F(PanelWidgetsTest, TheNextOpeningAfterALanguageChangeHasEveryLabelInTheNewLanguage) {
+    struct RestoreLanguage {
+        ~RestoreLanguage() { Prefs::shared().defaults().remove(Prefs::Keys::appLanguage); }
+    } restore;
+    Prefs::shared().setAppLanguage(AppLanguage::portugues);
+    window.orderOut();
+    model.configure(PanelEnvironment::snapshot());
+    window.showWithoutActivating();
+
+    Prefs::shared().setAppLanguage(AppLanguage::english);
+    QTest::mouseClick(view.moreButton(), Qt::LeftButton); // the open panel keeps its words
+    EXPECT_EQ(view.translateButton()->text(),
+              L10n::string(u"panel.translate"_s, AppLanguage::portugues));
+
+    window.orderOut();
+    model.configure(PanelEnvironment::snapshot());
+    window.showWithoutActivating();
+    const std::pair<QString, const char16_t*> labels[] = {
+        {view.translateButton()->text(), u"panel.translate"},
+        {view.reformulateButton()->text(), u"panel.reformulate"},
+        {view.copyButton()->text(), u"panel.copy"},
+        {view.moreButton()->toolTip(), u"panel.moreOptions"},
+        {view.closeButton()->toolTip(), u"panel.close"},
+        {view.reviewButton()->text(), u"panel.review"},
+        {view.summarizeButton()->text(), u"panel.summarize"},
+        {view.askButton()->text(), u"panel.ask"},
+        {view.workingRow()->findChild<QLabel*>()->text(), u"panel.working"},
+        {view.languagePicker()->accessibleName(), u"panel.destination"},
+        {view.replaceButton()->text(), u"panel.replace"},
+        {view.copyResultButton()->text(), u"panel.copyResult"},
+        {view.chatHint()->text(), u"panel.chatHint"},
+        {view.chatField()->placeholderText(), u"panel.askPlaceholder"},
+        {view.sendButton()->text(), u"panel.send"},
+    };
+    for (const auto& [shownText, key] : labels) {
+        const QString english = L10n::string(QString::fromUtf16(key), AppLanguage::english);
+        EXPECT_EQ(shownText, english) << QString::fromUtf16(key).toStdString();
+        EXPECT_NE(english, L10n::string(QString::fromUtf16(key), AppLanguage::portugues));
+    }
 }
 
 TEST_F(PanelWidgetsTest, TranslationShowsPickerBadgeAndReplace) {
@@ -122,6 +167,58 @@ TEST_F(PanelWidgetsTest, FailedFirstActionShowsOnlyTheRedStatus) {
     EXPECT_TRUE(shown(view.statusLabel()));
     EXPECT_EQ(view.statusLabel()->text(), QStringLiteral("Sem conexão"));
     EXPECT_EQ(view.statusLabel()->property("tone").toString(), QStringLiteral("error"));
+}
+
+TEST_F(PanelWidgetsTest, MarkupFromOutsideShowsAsLiteralText) {
+    const QString markup = QStringLiteral("<b>Erro</b> &amp; <i>x</i>");
+    model.translate();
+    engines->last()->fail(Error(markup));
+    model.summarize();
+    engines->last()->succeed(markup, EngineKind::online);
+    model.startAsk();
+    model.sendChat(QStringLiteral("porquê?"));
+    engines->last()->answer->resolve(markup);
+    model.translate();
+    engines->last()->fail(Error(markup));
+
+    const QList<QLabel*> bubbles = view.chatBubbles();
+    for (QLabel* label : {view.statusLabel(), view.resultLabel(), bubbles.value(1)}) {
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->textFormat(), Qt::PlainText);
+        EXPECT_EQ(label->text(), markup);
+        // What is painted is the markup itself: as wide as its characters, tags included (read
+        // as markup, it would be "Erro & x", less than half as wide).
+        label->setWordWrap(false); // measured on one line
+        EXPECT_GE(label->sizeHint().width(), label->fontMetrics().horizontalAdvance(markup) - 2)
+            << label->objectName().toStdString();
+    }
+}
+
+TEST_F(PanelWidgetsTest, ALongResultScrollsInsideAShortPanelAndIsCut) {
+    QString longResult;
+    for (int i = 0; i < 30'000; ++i)
+        longResult += QStringLiteral("palavra ");
+    model.summarize();
+    engines->last()->succeed(longResult, EngineKind::online);
+    EXPECT_EQ(view.resultLabel()->text().size(), PanelViewModel::maxShownLength + 1);
+    EXPECT_TRUE(view.resultLabel()->text().endsWith(u'…'));
+    QApplication::processEvents();              // as before the controller's re-fit
+    EXPECT_GT(*window.fittingHeight(), 2000.0); // measured whole, so the placement can cut it
+
+    // Given the height of a screen, the rows around the result keep their place and the result
+    // scrolls.
+    window.setFrame({200, 100, 340, 600}, false);
+    window.layoutContent();
+    QApplication::processEvents();
+    EXPECT_TRUE(view.resultScroll()->verticalScrollBar()->maximum() > 0);
+    EXPECT_LE(view.resultScroll()->height(), 600);
+    EXPECT_TRUE(view.copyResultButton()->isVisible());
+    EXPECT_LE(view.copyResultButton()->mapTo(&view, QPoint(0, 0)).y() +
+                  view.copyResultButton()->height(),
+              view.height());
+    // Copying takes the whole result, not the cut one.
+    QTest::mouseClick(view.copyResultButton(), Qt::LeftButton);
+    EXPECT_EQ(clipboard.string(), longResult);
 }
 
 TEST_F(PanelWidgetsTest, ChatSendFollowsItsEnablingRule) {

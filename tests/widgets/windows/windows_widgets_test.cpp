@@ -11,7 +11,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -103,7 +105,10 @@ TEST(AISettingsWindow, SectionsFollowTheServiceAndTheWindowFitsWithTopKept) {
     EXPECT_EQ(window->geometry(), before);
     clock.advance(1ms);
     EXPECT_EQ(window->geometry().top(), before.top());
-    EXPECT_EQ(window->height(), window->sizeHint().height());
+    // As tall as the content at the window's width (wrapped texts, such as the key file's path,
+    // are measured at that width, not at their preferred one).
+    ASSERT_TRUE(window->layout()->hasHeightForWidth());
+    EXPECT_EQ(window->height(), window->layout()->totalHeightForWidth(window->width()));
     EXPECT_NE(window->height(), before.height());
     snapshot(window, "online_engines_ai");
 
@@ -148,11 +153,30 @@ TEST(AISettingsWindow, SavingAKeyShowsItsMarksButNeverTheKey) {
     EXPECT_FALSE(shown(window, u"removeGoogle"_s));
 }
 
+TEST(AISettingsWindow, AFailedSaveShowsARedLineInsteadOfSaved) {
+    test::TempSettings s;
+    VirtualClock clock;
+    QDir().mkpath(s.keys->filePath()); // keys.json cannot be read, so it is not replaced
+    AISettingsWindowController controller(s.prefs, *s.keys, clock);
+    controller.show();
+    QDialog* window = controller.window();
+    EXPECT_FALSE(shown(window, u"saveFailedNote"_s));
+    auto* field = child<QLineEdit>(window, u"googleKey"_s);
+    QTest::keyClicks(field, u"my-google-key"_s);
+    child<QPushButton>(window, u"save"_s)->click();
+    EXPECT_TRUE(shown(window, u"saveFailedNote"_s));
+    EXPECT_FALSE(shown(window, u"savedNote"_s));
+    EXPECT_EQ(field->text(), u"my-google-key"_s);
+    EXPECT_EQ(child<QLabel>(window, u"saveFailedNote"_s)->text(),
+              AISettingsModel::saveFailureText());
+    snapshot(window, "online_engines_save_failed");
+}
+
 TEST(IgnoredAppsWindow, ListsRowsAndReactivates) {
     test::TempSettings s;
     const auto lookup = [](const QString& id) -> std::optional<QString> {
         if (id == u"org.gnome.TextEditor")
-            return u"Editor de Texto"_s;
+            return u"<b>Editor</b> de Texto"_s; // names come from outside: never markup
         return std::nullopt;
     };
     IgnoredAppsWindowController controller(s.prefs, lookup);
@@ -170,7 +194,9 @@ TEST(IgnoredAppsWindow, ListsRowsAndReactivates) {
     EXPECT_FALSE(shown(window, u"emptyText"_s));
     QWidget* first = window->findChild<QWidget*>(u"row:org.gnome.TextEditor"_s);
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(child<QLabel>(first, u"title"_s)->text(), u"Editor de Texto"_s);
+    EXPECT_EQ(child<QLabel>(first, u"title"_s)->text(), u"<b>Editor</b> de Texto"_s);
+    EXPECT_EQ(child<QLabel>(first, u"title"_s)->textFormat(), Qt::PlainText);
+    EXPECT_EQ(child<QLabel>(first, u"bundleID"_s)->textFormat(), Qt::PlainText);
     QWidget* second = window->findChild<QWidget*>(u"row:com.example.Gone"_s);
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(child<QLabel>(second, u"title"_s)->text(), u"com.example.Gone"_s);

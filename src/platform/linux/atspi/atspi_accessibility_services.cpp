@@ -2,6 +2,7 @@
 
 #include "platform/linux/atspi/accessibility_status.h"
 #include "platform/linux/atspi/atspi_element.h"
+#include "platform/linux/atspi/editable_text_write.h"
 
 #include <cstring>
 #include <deque>
@@ -99,9 +100,8 @@ bool isOwnProcess(AtspiAccessible* accessible) {
 
 } // namespace
 
-AtspiAccessibilityServices::AtspiAccessibilityServices(std::function<qint32(QPointF)> windowOwnerAt,
-                                                       std::function<bool()> openSettings)
-    : m_windowOwnerAt(std::move(windowOwnerAt)), m_openSettings(std::move(openSettings)) {}
+AtspiAccessibilityServices::AtspiAccessibilityServices(std::function<qint32(QPointF)> windowOwnerAt)
+    : m_windowOwnerAt(std::move(windowOwnerAt)) {}
 
 AtspiAccessibilityServices::~AtspiAccessibilityServices() {
     if (m_focusListener) {
@@ -170,11 +170,9 @@ bool AtspiAccessibilityServices::isProcessTrusted() {
 }
 
 void AtspiAccessibilityServices::requestTrust() {
-    // Turning the switch on is all the desktop needs; only when that does not take does the user
-    // get the desktop's own settings to do it there.
+    // Turning the switch on is all the desktop needs. The desktop's settings, where the user can
+    // do it by hand, are opened by whoever asked, once.
     AccessibilityStatus::setEnabled(true);
-    if (!isProcessTrusted() && m_openSettings)
-        m_openSettings();
 }
 
 AccessibleElement AtspiAccessibilityServices::applicationElement(qint32 pid) {
@@ -721,24 +719,40 @@ AXStatus AtspiAccessibilityServices::setSelectedText(const AccessibleElement& el
         return AXStatus::Failure;
     const auto [start, end] = *selection;
 
-    CallError error;
-    if (end > start) {
-        const bool deleted =
-            atspi_editable_text_delete_text(editable.get(), start, end, error.out());
-        if (error.failed())
-            return error.status();
-        if (!deleted)
-            return AXStatus::Failure;
-    }
-    if (replacement.isEmpty())
-        return AXStatus::Success;
-    const QByteArray utf8 = replacement.toUtf8();
-    const qint64 length = TextOffsets::length(replacement, countingOf(accessible).insertLength);
-    const bool inserted = atspi_editable_text_insert_text(editable.get(), start, utf8.constData(),
-                                                          static_cast<gint>(length), error.out());
-    if (error.failed())
-        return error.status();
-    return inserted ? AXStatus::Success : AXStatus::Failure;
+    const TextUnit insertUnit = countingOf(accessible).insertLength;
+    EditableTextCalls calls;
+    calls.characterCount = [&]() -> std::optional<int> {
+        CallError error;
+        const gint count = atspi_text_get_character_count(text.get(), error.out());
+        return error.failed() ? std::nullopt : std::optional<int>(count);
+    };
+    calls.textBetween = [&](int from, int to) -> std::optional<QString> {
+        CallError error;
+        gchar* piece = atspi_text_get_text(text.get(), from, to, error.out());
+        std::optional<QString> result;
+        if (!error.failed() && piece)
+            result = QString::fromUtf8(piece);
+        g_free(piece);
+        return result;
+    };
+    calls.deleteText = [&](int from, int to) {
+        CallError error;
+        const bool deleted = atspi_editable_text_delete_text(editable.get(), from, to, error.out());
+        return deleted && !error.failed();
+    };
+    calls.insertText = [&](int at, const QString& piece) {
+        const QByteArray utf8 = piece.toUtf8();
+        const qint64 length = TextOffsets::length(piece, insertUnit);
+        CallError error;
+        const bool inserted = atspi_editable_text_insert_text(
+            editable.get(), at, utf8.constData(), static_cast<gint>(length), error.out());
+        return inserted && !error.failed();
+    };
+    const TextUnit offsetUnit = countingOf(accessible).offsets;
+    calls.lengthOf = [offsetUnit](const QString& piece) {
+        return static_cast<int>(TextOffsets::length(piece, offsetUnit));
+    };
+    return replaceTextAllOrNothing(calls, start, end, replacement);
 }
 
 } // namespace ovra::platform

@@ -18,9 +18,8 @@ namespace ovra::platform {
 class AtspiAccessibilityServices final : public AccessibilityServices {
 public:
     // `windowOwnerAt` names the process whose window is topmost at a point of the screen (0 when
-    // unknown); `openSettings` opens the desktop's accessibility settings (false when it has none).
-    AtspiAccessibilityServices(std::function<qint32(QPointF)> windowOwnerAt,
-                               std::function<bool()> openSettings);
+    // unknown).
+    explicit AtspiAccessibilityServices(std::function<qint32(QPointF)> windowOwnerAt);
     ~AtspiAccessibilityServices() override;
     AtspiAccessibilityServices(const AtspiAccessibilityServices&) = delete;
     AtspiAccessibilityServices& operator=(const AtspiAccessibilityServices&) = delete;
@@ -72,7 +71,6 @@ private:
     AtspiAccessible* deepestAt(AtspiAccessible* top, int x, int y);
 
     std::function<qint32(QPointF)> m_windowOwnerAt;
-    std::function<bool()> m_openSettings;
     AtspiEventListener* m_focusListener = nullptr;
     AtspiEventListener* m_selectionListener = nullptr;
     AccessibleElement m_lastFocused;

@@ -1,6 +1,7 @@
 #include "platform/linux/x11/x11_hot_key_service.h"
 
 #include "platform/linux/x11/key_mapping.h"
+#include "support/log_categories.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -79,8 +80,10 @@ bool X11HotKeyService::registerHotKey(quint32 keyCode, quint32 carbonModifiers,
     hotKey->keysym = *keysym;
     hotKey->modifiers = *modifiers;
     hotKey->onPressed = std::move(onPressed);
-    if (!grab(*hotKey))
+    if (!grab(*hotKey)) {
+        qCInfo(lcPlatform) << "the shortcut is taken by another program; use ovra --capture";
         return false;
+    }
     // Auto-repeat then sends presses without releases between them, so a held key is one press.
     XkbSetDetectableAutoRepeat(m_connection.display(), True, nullptr);
     m_grab = std::move(hotKey);

@@ -22,6 +22,25 @@ namespace {
 
 constexpr int noModifier = -1;
 
+bool isModifierKey(int qtKey) {
+    switch (qtKey) {
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_Hyper_L:
+    case Qt::Key_Hyper_R:
+    case Qt::Key_CapsLock:
+    case Qt::Key_NumLock:
+        return true;
+    default:
+        return false;
+    }
+}
+
 Modifiers modifiersOf(Qt::KeyboardModifiers qt) {
     Modifiers result;
     if (qt & Qt::ShiftModifier)
@@ -177,7 +196,8 @@ void X11InputMonitors::onEvent(XEvent& event) {
         const bool press = raw->evtype == XI_RawKeyPress;
         // The event carries the modifiers held before it, as the key's own press reports them.
         input.modifiers = heldModifiers();
-        if (code >= 0 && code < 256 && m_modifierOfKey[code] != noModifier) {
+        input.isModifierKey = code >= 0 && code < 256 && m_modifierOfKey[code] != noModifier;
+        if (input.isModifierKey) {
             if (press)
                 m_heldModifierKeys.insert(code);
             else
@@ -224,6 +244,7 @@ bool X11InputMonitors::eventFilter(QObject* watched, QEvent* event) {
         const quint32 sym = key->nativeVirtualKey();
         input.keyCode = KeyMapping::virtualKeyCode(sym).value_or(-1);
         input.charactersIgnoringModifiers = KeyMapping::characters(sym);
+        input.isModifierKey = isModifierKey(key->key());
         break;
     }
     default:

@@ -180,6 +180,8 @@ void X11WorkspaceServices::onEvent(XEvent& event) {
     // user is still working in the application whose selection the panel shows.
     if (isNonActivatingPanel(m_connection, window))
         return;
+    if (window)
+        m_lastActiveWindow = window;
     const auto active = applicationOwning(window);
     const qint32 pid = active ? active->pid : 0;
     // Switching windows inside one application, or to the desktop, activates no application.
@@ -196,6 +198,30 @@ void X11WorkspaceServices::onEvent(XEvent& event) {
         const ActivationHandler handler = it->second;
         handler(*active);
     }
+}
+
+bool X11WorkspaceServices::activateApplication(qint32 pid) {
+    if (pid <= 0)
+        return false;
+    const Window window = m_lastActiveWindow && windowPid(m_lastActiveWindow) == pid
+                              ? m_lastActiveWindow
+                              : windowOfProcess(pid);
+    if (!window)
+        return false;
+    // EWMH activation as a pager asks for it (source 2): the user's own action, which window
+    // managers do not refuse as focus stealing.
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = m_connection.atom("_NET_ACTIVE_WINDOW");
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 2;
+    event.xclient.data.l[1] = CurrentTime;
+    event.xclient.data.l[2] = static_cast<long>(activeWindow());
+    XSendEvent(m_connection.display(), m_connection.root(), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XFlush(m_connection.display());
+    return true;
 }
 
 bool X11WorkspaceServices::openAccessibilitySettings() {

@@ -24,6 +24,7 @@ public:
     std::optional<RunningApplication> runningApplication(qint32 pid) override;
     ObserverToken observeActivation(ActivationHandler handler) override;
     void removeObserver(ObserverToken token) override;
+    bool activateApplication(qint32 pid) override;
     bool openAccessibilitySettings() override;
 
     // The process whose window is topmost at `point` (top-left screen coordinates); 0 when none.
@@ -44,6 +45,7 @@ private:
     std::map<std::uint64_t, ActivationHandler> m_observers;
     std::uint64_t m_nextToken = 1;
     qint32 m_lastActivePid = -1;
+    Window m_lastActiveWindow = 0; // the last active window that was not our panel
 };
 
 } // namespace ovra::platform

@@ -1,0 +1,10 @@
+// The local model server's list of installed models, and the choice made from it.
+#include "engines/local_model/local_model_choice.h"
+#include "fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace ovra;
+    if (const auto installed = LocalModelChoice::parseTags(fuzz::bytes(data, size)))
+        (void)LocalModelChoice::choose(*installed);
+    return 0;
+}

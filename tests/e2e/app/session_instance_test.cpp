@@ -1,0 +1,137 @@
+// One Ovra per session, reached from the command line: a second start hands its request to the
+// running program over the session bus and ends; --capture works as a window-manager binding;
+// --quit ends the program. The program runs with every diagnostics category on throughout, and
+// what it wrote must hold neither the selection, nor the key, nor the answer.
+#include "app/ovra_app.h"
+#include "platform/desktop_fixture.h"
+
+#include <cstdio>
+
+namespace ovra::e2e {
+namespace {
+
+const QString selection = QStringLiteral("ALVO"); // in the second line of the targets' text
+constexpr int selectionKeystrokesIn = 56;
+const QString apiKey = QStringLiteral("sk-e2e-9f8e7d6c5b4a39281706");
+const QString answer = QStringLiteral("Resposta-Reservada-731");
+
+struct Session {
+    FakeChatService chat{answer};
+    std::unique_ptr<OvraProcess> ovra;
+};
+Session* session = nullptr;
+
+class SessionInstance : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        session = new Session;
+        session->ovra = std::make_unique<OvraProcess>(OvraProcess::Options{
+            session->chat.baseURL(),
+            {},
+            {},
+            apiKey,
+            {QStringLiteral("QT_LOGGING_RULES=ovra.*=true")},
+        });
+        ASSERT_TRUE(session->ovra->start()) << "the program did not come up";
+    }
+    static void TearDownTestSuite() {
+        delete session;
+        session = nullptr;
+    }
+
+    OvraProcess& ovra() { return *session->ovra; }
+
+    // Another start in the same session: it must end by itself, successfully.
+    void startAgain(const QStringList& arguments) {
+        const OvraProcess::Run run = ovra().runAgain(arguments);
+        EXPECT_EQ(run.exitCode, 0) << run.errors.toStdString();
+        std::fprintf(stderr, "ovra %s handed over and ended in %lld ms\n",
+                     qPrintable(arguments.join(u' ')), static_cast<long long>(run.took.count()));
+    }
+
+    // The visible window of the program whose title holds `name`, empty when there is none.
+    QString windowNamed(const QString& name) {
+        const ToolResult found = runTool(QStringLiteral("xdotool"),
+                                         {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                          QStringLiteral("--pid"), QString::number(ovra().pid()),
+                                          QStringLiteral("--name"), name});
+        return found.exitCode == 0 ? found.output.section(u'\n', 0, 0).trimmed() : QString();
+    }
+
+    bool dismissPanel() {
+        return xdotool({QStringLiteral("key"), QStringLiteral("Escape")}) &&
+               ovra().waitForNoPanel();
+    }
+};
+
+TEST_F(SessionInstance, ASecondPlainStartOpensThePreferencesOfTheFirst) {
+    ASSERT_TRUE(windowNamed(QStringLiteral("Prefer")).isEmpty());
+    startAgain({});
+    QString window;
+    ASSERT_TRUE(waitUntil([&] {
+        return !(window = windowNamed(QStringLiteral("Prefer"))).isEmpty();
+    })) << "the running program opened no preferences window";
+    EXPECT_TRUE(ovra().isRunning());
+    // Out of the way of the selections that follow.
+    xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window,
+             QStringLiteral("key"), QStringLiteral("Escape")});
+    EXPECT_TRUE(waitUntil([&] { return windowNamed(QStringLiteral("Prefer")).isEmpty(); }));
+}
+
+TEST_F(SessionInstance, CaptureFromTheCommandLineShowsThePanelForTheSelection) {
+    TargetApp& app = gtkTarget();
+    ASSERT_TRUE(app.activate());
+    // A keyboard selection shows the panel by itself; the answer comes from the service.
+    ASSERT_TRUE(selectByKeys(selectionKeystrokesIn, int(selection.size())));
+    ASSERT_FALSE(waitForSelection(app, selection).isNull());
+    ASSERT_TRUE(ovra().waitForPanel()) << "no panel for the keyboard selection";
+    std::optional<QPoint> translate;
+    ASSERT_TRUE(waitUntil([&] {
+        return (translate =
+                    ovra().elementCentre(QStringLiteral("push button"), QStringLiteral("Traduzir")))
+            .has_value();
+    }));
+    ASSERT_TRUE(clickAt(*translate));
+    ASSERT_TRUE(waitUntil([&] { return ovra().hasElement(QStringLiteral("label"), answer); }, 10s))
+        << ovra().describePanel().toStdString();
+
+    // Closed on this selection, the panel stays away until it is asked for again.
+    ASSERT_TRUE(dismissPanel());
+    ASSERT_TRUE(app.activate());
+    startAgain({QStringLiteral("--capture")});
+    EXPECT_TRUE(ovra().waitForPanel()) << "--capture brought no panel";
+    EXPECT_TRUE(dismissPanel());
+}
+
+TEST_F(SessionInstance, QuitEndsTheProgramAndItsDiagnosticsKeepTheSecrets) {
+    startAgain({QStringLiteral("--quit")});
+    EXPECT_EQ(ovra().waitForExit(5s), std::optional<int>(0));
+    // With nothing running there is nothing to quit, and nothing is started.
+    startAgain({QStringLiteral("--quit")});
+
+    const QString log = ovra().errorOutput();
+    for (const char* category :
+         {"ovra.capture: ", "ovra.engines: ", "ovra.panel: ", "ovra.platform: "})
+        EXPECT_TRUE(log.contains(QLatin1String(category))) << "nothing from " << category;
+    EXPECT_FALSE(log.contains(selection)) << "the selection is in the log";
+    EXPECT_FALSE(log.contains(apiKey.mid(6))) << "the key is in the log";
+    EXPECT_FALSE(log.contains(answer)) << "the answer is in the log";
+    if (HasFailure())
+        std::fprintf(stderr, "%s\n", qPrintable(log));
+}
+
+TEST(CommandLine, MistakesAndQuestionsNeedNoRunningProgram) {
+    QProcess ovra;
+    ovra.start(QStringLiteral(OVRA_EXECUTABLE), {QStringLiteral("--frobnicate")});
+    ASSERT_TRUE(ovra.waitForFinished(10000));
+    EXPECT_EQ(ovra.exitCode(), 2);
+    EXPECT_TRUE(ovra.readAllStandardError().contains("Unknown option 'frobnicate'"));
+
+    ovra.start(QStringLiteral(OVRA_EXECUTABLE), {QStringLiteral("--version")});
+    ASSERT_TRUE(ovra.waitForFinished(10000));
+    EXPECT_EQ(ovra.exitCode(), 0);
+    EXPECT_TRUE(ovra.readAllStandardOutput().startsWith("ovra "));
+}
+
+} // namespace
+} // namespace ovra::e2e
