@@ -2,7 +2,7 @@
 #include "app/command_line.h"
 #include "app/session_autostart.h"
 #include "app/widgets/app_windows.h"
-#include "capture/accessibility_bridge.h"
+#include "capture/accessibility_capture.h"
 #include "capture/selection_monitor.h"
 #include "engines/http_request.h"
 #include "engines/local_model/local_model_client.h"
@@ -15,6 +15,7 @@
 #include "panel/router_panel_engines.h"
 #include "panel/widgets/floating_panel_window.h"
 #include "platform/linux/application_bus.h"
+#include "platform/linux/atspi_accessibility_thread.h"
 #include "platform/linux/linux_platform.h"
 #include "platform/linux/x11/compositor_watch.h"
 #include "platform/linux/x11/x11_panel_window.h"
@@ -130,13 +131,15 @@ int main(int argc, char** argv) {
         self && !self->bundleID.isEmpty())
         ownID = self->bundleID;
 
-    AccessibilityBridge bridge(platform->accessibility(), platform->workspace(),
-                               platform->screens());
+    // Other applications' elements are read and written on a thread of their own; the UI thread
+    // only awaits the answers.
+    platform::AtspiAccessibilityThread accessibilityThread;
+    AccessibilityCapture accessibility(accessibilityThread, platform->workspace(),
+                                       platform->screens(), scheduler);
     CapturePlatform capture = platform->capturePlatform();
     auto engines = std::make_shared<RouterPanelEngines>(prefs, keys, http, localModel);
-    PlatformTextReplacing replacer(ReplacementPlatform{platform->accessibility(),
-                                                       platform->clipboard(), platform->workspace(),
-                                                       platform->keys(), scheduler});
+    PlatformTextReplacing replacer(ReplacementPlatform{
+        accessibility, platform->clipboard(), platform->workspace(), platform->keys(), scheduler});
 
     // The panel draws opaque while no compositor runs, and follows one starting or stopping.
     QPointer<FloatingPanelWindow> panelWindow;
@@ -178,7 +181,7 @@ int main(int argc, char** argv) {
                     };
                     return window;
                 },
-                [&bridge](qint32 pid) { return bridge.toolbarRects(pid); },
+                [&accessibility](qint32 pid) { return accessibility.toolbarRects(pid); },
                 platform->screens(),
                 scheduler,
                 &platform->workspace(),
@@ -186,7 +189,7 @@ int main(int argc, char** argv) {
         },
         [&] {
             return std::make_unique<SelectionMonitor>(
-                capture, bridge, scheduler,
+                capture, accessibility, scheduler,
                 CaptureFilter{ownID, [&prefs](const QString& id) { return prefs.isIgnored(id); }});
         },
         ownID,

@@ -13,6 +13,10 @@ AccessibilityBridge::AccessibilityBridge(AccessibilityServices& accessibility,
 
 std::optional<SelectionSnapshot>
 AccessibilityBridge::captureSelection(std::optional<QPointF> mouseLocation) {
+    if (const auto frontmost = m_workspace.frontmostApplication()) {
+        if (auto found = eventLedSnapshot(frontmost->pid, mouseLocation))
+            return found;
+    }
     const QList<AccessibleElement> candidates = focusedElementCandidates();
     for (const AccessibleElement& candidate : candidates) {
         if (auto found = snapshot(candidate, mouseLocation))
@@ -71,11 +75,34 @@ AccessibilityBridge::snapshot(const AccessibleElement& element,
     if (pid == 0)
         return std::nullopt;
 
+    const TextRange range =
+        reportedRange(element).value_or(SelectionText::wholeTextRange(text.value));
+    return completeSnapshot(element, text.value, range, pid, mouseLocation);
+}
+
+std::optional<SelectionSnapshot>
+AccessibilityBridge::eventLedSnapshot(qint32 pid, std::optional<QPointF> mouseLocation) {
+    const AccessibleElement element = m_accessibility.lastSelectionEvent(pid).element;
+    if (!element)
+        return std::nullopt;
+    // Gone, or its selection emptied since it reported: the usual places decide.
+    const auto range = reportedRange(element);
+    if (!range || range->length <= 0)
+        return std::nullopt;
+    const auto text = m_accessibility.selectedText(element);
+    if (!text.ok() || !SelectionText::isCapturable(text.value))
+        return std::nullopt;
+    return completeSnapshot(element, text.value, *range, pid, mouseLocation);
+}
+
+SelectionSnapshot AccessibilityBridge::completeSnapshot(const AccessibleElement& element,
+                                                        QString text, TextRange range, qint32 pid,
+                                                        std::optional<QPointF> mouseLocation) {
     SelectionSnapshot result;
-    result.text = text.value;
+    result.appKitBounds = appKitBounds(element, placedRange(range, text));
+    result.text = std::move(text);
     result.element = element;
-    result.range = reportedRange(element).value_or(SelectionText::wholeTextRange(text.value));
-    result.appKitBounds = appKitBounds(element, result.range);
+    result.range = range;
     result.mouseAtCapture = mouseLocation;
     result.pid = pid;
     // A process may show windows of several classes (an office suite, a browser's web apps); the
@@ -90,6 +117,15 @@ AccessibilityBridge::snapshot(const AccessibleElement& element,
     }
     result.isEditable = computeIsEditable(element);
     return result;
+}
+
+TextRange AccessibilityBridge::placedRange(TextRange range, const QString& text) {
+    if (range.length <= longRangeLength)
+        return range;
+    qsizetype firstLine = text.indexOf(u'\n');
+    if (firstLine < 0 || firstLine > longRangeLength)
+        firstLine = longRangeLength;
+    return {range.location, firstLine};
 }
 
 std::optional<SelectionSnapshot>

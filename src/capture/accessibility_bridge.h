@@ -13,12 +13,13 @@ namespace ovra {
 
 // Reads another application's current selection through the accessibility services and turns it
 // into a SelectionSnapshot. Applications expose their selection unevenly, so a capture tries a
-// fixed sequence of places, each bounded, and takes the first usable selection: the focused
+// fixed sequence of places, each bounded, and takes the first usable selection: the element that
+// last reported a selection change in the frontmost application (a few calls), then the focused
 // elements, then the element under the pointer and its ancestors, then a breadth-first search.
 // Also converts accessibility geometry to window space and finds an application's toolbars.
 //
 // One instance for the whole program (it remembers which processes were asked for their full
-// tree). Main thread only; every call may block on the target application.
+// tree). Runs on the accessibility thread; every call may block on the target application.
 class AccessibilityBridge {
 public:
     static constexpr int maxPointerChain = 12; // the element under the pointer and 11 ancestors
@@ -27,6 +28,9 @@ public:
     static constexpr int maxToolbarWindows = 3;
     static constexpr int maxToolbarDepth = 4;
     static constexpr int toolbarRectsEnough = 5; // stop once more than this many are collected
+    // A longer selection is placed by its first line (at most this many units of it): the bounds
+    // of a whole long range cost the application a layout of all of it.
+    static constexpr qint64 longRangeLength = 500;
 
     AccessibilityBridge(AccessibilityServices& accessibility, WorkspaceServices& workspace,
                         ScreenServices& screens);
@@ -46,6 +50,8 @@ public:
     // The building blocks, public for the panel and for tests.
     std::optional<SelectionSnapshot> snapshot(const AccessibleElement& element,
                                               std::optional<QPointF> mouseLocation);
+    std::optional<SelectionSnapshot> eventLedSnapshot(qint32 pid,
+                                                      std::optional<QPointF> mouseLocation);
     std::optional<SelectionSnapshot> searchSelection(const AccessibleElement& root,
                                                      std::optional<QPointF> mouseLocation);
     QList<AccessibleElement> focusedElementCandidates();
@@ -61,6 +67,10 @@ public:
 private:
     void collectToolbars(const AccessibleElement& element, int depth, QList<QRectF>& into);
     std::optional<TextRange> reportedRange(const AccessibleElement& element);
+    SelectionSnapshot completeSnapshot(const AccessibleElement& element, QString text,
+                                       TextRange range, qint32 pid,
+                                       std::optional<QPointF> mouseLocation);
+    static TextRange placedRange(TextRange range, const QString& text);
     std::optional<double> primaryScreenHeight();
 
     AccessibilityServices& m_accessibility;

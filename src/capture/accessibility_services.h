@@ -20,6 +20,7 @@ enum class AXStatus {
     NoValue,              // the element has no such value right now
     AttributeUnsupported, // the element does not offer this value at all
     InvalidElement,       // the element no longer exists
+    TimedOut,             // the application did not answer within the per-call time-out
 };
 
 // A value read from an element together with the call's status. `value` is meaningful only when
@@ -36,13 +37,22 @@ template <typename T> struct AXResult {
 // The roles the capture and the placement tell apart; every other role is Other.
 enum class ElementRole { Other, Toolbar, TextField, TextArea, ComboBox };
 
+// The last report of a changed selection from one application: the element, and a number that
+// grows with every report (0: none yet).
+struct SelectionEvent {
+    AccessibleElement element;
+    quint64 serial = 0;
+};
+
 // Values whose writability decides whether a selection can be replaced in place.
 enum class SettableAttribute { SelectedText, Value };
 
-// Reads and writes other applications' interface elements. All calls are synchronous, run on the
-// main thread and may block until the target application answers. Positions and rectangles here
-// are in accessibility space: origin at the top-left of the primary screen, y growing downwards.
-// Text offsets and lengths are UTF-16 code units (the platform converts from its own counting).
+// Reads and writes other applications' interface elements. All calls are synchronous and may block
+// until the target application answers (at most the platform's per-call time-out): the program
+// makes them on its accessibility thread only, never on the UI thread. Positions and rectangles
+// here are in accessibility space: origin at the top-left of the primary screen, y growing
+// downwards. Text offsets and lengths are UTF-16 code units (the platform converts from its own
+// counting).
 class AccessibilityServices {
 public:
     virtual ~AccessibilityServices() = default;
@@ -64,8 +74,16 @@ public:
     virtual AXResult<AccessibleElement> elementAtPosition(QPointF point) = 0;
     // The process that owns `element`; 0 when it cannot be told.
     virtual qint32 processId(const AccessibleElement& element) = 0;
+    // The text element of process `pid` that last reported a change of its selection (a null
+    // element when none did, or the platform sends no such events). Costs no round trip.
+    virtual SelectionEvent lastSelectionEvent(qint32 pid) = 0;
+    // True once after a call of this object ran into the per-call time-out; reading clears it.
+    virtual bool takeTimedOut() = 0;
 
-    // The selected text of `element`, exactly as the application reports it.
+    // The selected text of `element`, exactly as the application reports it, at most
+    // maxSelectionRead UTF-16 units of it (one more than a selection may have, so that a longer
+    // one can still be told apart).
+    static constexpr qsizetype maxSelectionRead = 100'001;
     virtual AXResult<QString> selectedText(const AccessibleElement& element) = 0;
     // The selection inside `element`.
     virtual AXResult<TextRange> selectedTextRange(const AccessibleElement& element) = 0;

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <optional>
 #include <utility>
 
@@ -29,6 +30,8 @@ struct ClipboardItem {
 struct PrimarySelection {
     QString text;
     qint32 ownerPid = 0; // 0 when the owner's process cannot be determined
+    // Time since its owner took it; nothing when that was not seen (before this program started).
+    std::optional<std::chrono::milliseconds> age;
 };
 
 // The desktop's clipboard (the one Ctrl+C and Ctrl+V use), plus the PRIMARY selection.

@@ -19,9 +19,10 @@ QCoro::Task<void> waitOrCancel(Scheduler& scheduler, Duration delay, CancelToken
 
 } // namespace
 
-CopyCapture::CopyCapture(CapturePlatform& platform, AccessibilityBridge& bridge,
+CopyCapture::CopyCapture(CapturePlatform& platform, AccessibilityCapture& capture,
                          Scheduler& scheduler, CaptureFilter filter)
-    : m_platform(platform), m_bridge(bridge), m_scheduler(scheduler), m_filter(std::move(filter)) {}
+    : m_platform(platform), m_capture(capture), m_scheduler(scheduler),
+      m_filter(std::move(filter)) {}
 
 QList<ClipboardItem> CopyCapture::backupItems(ClipboardServices& clipboard) {
     QList<ClipboardItem> backup;
@@ -39,11 +40,17 @@ QList<ClipboardItem> CopyCapture::backupItems(ClipboardServices& clipboard) {
     return backup;
 }
 
-std::optional<QString> CopyCapture::primaryTextOf(qint32 pid) {
+std::optional<QString> CopyCapture::primaryTextOf(qint32 pid, const PrimaryTrust& trust) {
+    if (trust.focusedSelectionEmpty)
+        return std::nullopt;
     // X11 publishes every selection as PRIMARY. It is trusted only when its owner is known to be
     // the frontmost application: text selected earlier elsewhere must not pass for this selection.
     const auto primary = m_platform.clipboard.primarySelection();
-    if (!primary || primary->ownerPid == 0 || primary->ownerPid != pid)
+    if (!primary || primary->ownerPid == 0 || primary->ownerPid != pid || !primary->age)
+        return std::nullopt;
+    const bool fresh = *primary->age <= primaryFreshFor ||
+                       (trust.sinceFocusChange && *primary->age <= *trust.sinceFocusChange);
+    if (!fresh)
         return std::nullopt;
     if (!SelectionText::isCapturable(primary->text))
         return std::nullopt;
@@ -51,7 +58,8 @@ std::optional<QString> CopyCapture::primaryTextOf(qint32 pid) {
 }
 
 QCoro::Task<std::optional<SelectionSnapshot>>
-CopyCapture::capture(std::optional<QPointF> mouseLocation, CancelToken token) {
+CopyCapture::capture(std::optional<QPointF> mouseLocation, CancelToken token,
+                     PrimaryTrust primary) {
     // The copy needs no accessibility: it is the way in while the switch is off.
     const auto frontmost = m_platform.workspace.frontmostApplication();
     if (!frontmost || frontmost->bundleID.isEmpty() || frontmost->pid == 0)
@@ -59,8 +67,8 @@ CopyCapture::capture(std::optional<QPointF> mouseLocation, CancelToken token) {
     if (!m_filter.allows(frontmost->bundleID))
         co_return std::nullopt;
 
-    if (const auto primaryText = primaryTextOf(frontmost->pid)) {
-        co_return m_bridge.snapshotFromExternalText(*primaryText, mouseLocation);
+    if (const auto primaryText = primaryTextOf(frontmost->pid, primary)) {
+        co_return co_await m_capture.snapshotFromExternalText(*primaryText, mouseLocation);
     }
 
     ClipboardServices& clipboard = m_platform.clipboard;
@@ -91,7 +99,7 @@ CopyCapture::capture(std::optional<QPointF> mouseLocation, CancelToken token) {
 
     if (!copied || !SelectionText::isCapturable(*copied))
         co_return std::nullopt;
-    co_return m_bridge.snapshotFromExternalText(*copied, mouseLocation);
+    co_return co_await m_capture.snapshotFromExternalText(*copied, mouseLocation);
 }
 
 } // namespace ovra

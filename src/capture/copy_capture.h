@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/accessibility_bridge.h"
+#include "capture/accessibility_capture.h"
 #include "capture/capture_filter.h"
 #include "capture/capture_platform.h"
 #include "capture/selection_snapshot.h"
@@ -15,34 +15,46 @@
 namespace ovra {
 
 // The manual capture's fallback for applications whose selection the accessibility services do
-// not expose. First it looks at the PRIMARY selection: when the frontmost application owns it,
-// its text is the selection and nothing else is touched. Otherwise it backs up the user's
-// clipboard, sends the copy keystroke to the frontmost application, waits for the clipboard to
-// change, reads the copied text and puts the user's clipboard back in every case.
+// not expose. First it looks at the PRIMARY selection: when the frontmost application owns it and
+// it is fresh (see PrimaryTrust), its text is the selection and nothing else is touched. Otherwise
+// it backs up the user's clipboard, sends the copy keystroke to the frontmost application, waits
+// for the clipboard to change, reads the copied text and puts the user's clipboard back in every
+// case.
 //
 // Holds no state between captures; several may run at once (each keeps its own backup).
+// What decides whether PRIMARY still stands for the selection: X11 keeps the last selection there
+// after the user clicked it away, so only an owner that took it within primaryFreshFor or after
+// the last switch of application counts, and never when the focused element reports that nothing
+// is selected in it.
+struct PrimaryTrust {
+    std::optional<std::chrono::milliseconds> sinceFocusChange; // nothing: no switch seen
+    bool focusedSelectionEmpty = false;
+};
+
 class CopyCapture {
 public:
+    static constexpr std::chrono::milliseconds primaryFreshFor{5000};
     static constexpr std::chrono::milliseconds firstWait{180};
     static constexpr std::chrono::milliseconds secondWait{120};
 
-    CopyCapture(CapturePlatform& platform, AccessibilityBridge& bridge, Scheduler& scheduler,
+    CopyCapture(CapturePlatform& platform, AccessibilityCapture& capture, Scheduler& scheduler,
                 CaptureFilter filter);
 
     // The selection of the frontmost application, or nothing. Refusals (no permission, no
     // frontmost application or id, this application, an ignored one) leave the clipboard alone.
     // A cancelled wait counts as finished: the clipboard is still restored.
     QCoro::Task<std::optional<SelectionSnapshot>> capture(std::optional<QPointF> mouseLocation,
-                                                          CancelToken token = {});
+                                                          CancelToken token = {},
+                                                          PrimaryTrust primary = {});
 
     // A deep copy of every clipboard item with every format whose data can be read.
     static QList<ClipboardItem> backupItems(ClipboardServices& clipboard);
 
 private:
-    std::optional<QString> primaryTextOf(qint32 pid);
+    std::optional<QString> primaryTextOf(qint32 pid, const PrimaryTrust& trust);
 
     CapturePlatform& m_platform;
-    AccessibilityBridge& m_bridge;
+    AccessibilityCapture& m_capture;
     Scheduler& m_scheduler;
     CaptureFilter m_filter;
 };

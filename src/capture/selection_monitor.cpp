@@ -37,10 +37,10 @@ QString keyIdentity(const InputEvent& event) {
 
 } // namespace
 
-SelectionMonitor::SelectionMonitor(CapturePlatform& platform, AccessibilityBridge& bridge,
+SelectionMonitor::SelectionMonitor(CapturePlatform& platform, AccessibilityCapture& capture,
                                    Scheduler& scheduler, CaptureFilter filter)
-    : m_platform(platform), m_bridge(bridge), m_scheduler(scheduler), m_filter(filter),
-      m_copyCapture(platform, bridge, scheduler, std::move(filter)), m_pendingCapture(scheduler) {}
+    : m_platform(platform), m_capture(capture), m_scheduler(scheduler), m_filter(filter),
+      m_copyCapture(platform, capture, scheduler, std::move(filter)), m_pendingCapture(scheduler) {}
 
 SelectionMonitor::~SelectionMonitor() {
     stop();
@@ -80,6 +80,7 @@ void SelectionMonitor::start() {
             if (alive.expired())
                 return;
             // Any switch, this application's own included, ends the panel and its suppression.
+            m_lastActivation = m_scheduler.now();
             dismiss();
             m_suppressedSignature.reset();
         });
@@ -131,6 +132,7 @@ void SelectionMonitor::handleLocalEvent(const InputEvent& event) {
 
 void SelectionMonitor::scheduleCapture(std::optional<QPointF> mouseLocation, bool isRetry) {
     m_lastTriggerMouseLocation = mouseLocation;
+    ++m_generation;
     // Rescheduling replaces the pending capture: only the last gesture counts.
     m_pendingCapture.schedule(isRetry ? retryDelay : captureDelay,
                               [this, isRetry] { captureNow(isRetry); });
@@ -142,27 +144,39 @@ void SelectionMonitor::captureNow(bool isRetry) {
         dismiss();
         return;
     }
+    runAutomaticCapture(isRetry, ++m_generation);
+}
+
+QCoro::Task<void> SelectionMonitor::runAutomaticCapture(bool isRetry, quint64 generation) {
+    const std::weak_ptr<int> alive = m_lifetime;
     QElapsedTimer timer;
     timer.start();
-    const auto snapshot = m_bridge.captureSelection(m_lastTriggerMouseLocation);
+    const CaptureOutcome outcome =
+        co_await m_capture.captureSelection(m_lastTriggerMouseLocation, CaptureKind::Automatic);
+    if (alive.expired() || generation != m_generation)
+        co_return; // a newer gesture or a dismissal came first
+    const std::optional<SelectionSnapshot>& snapshot = outcome.snapshot;
     qCInfo(lcCapture).nospace() << "accessibility stage " << (snapshot ? "found" : "found no")
                                 << " selection in " << timer.elapsed() << " ms"
-                                << (isRetry ? " (retry)" : "") << ", app "
+                                << (isRetry ? " (retry)" : "")
+                                << (outcome.timedOut ? " (timed out)" : "")
+                                << (outcome.skipped ? " (skipped)" : "") << ", app "
                                 << (snapshot ? snapshot->bundleID
                                              : frontmostForLog(m_platform.workspace));
     if (!snapshot) {
-        if (!isRetry) {
+        // A retry would only wait on an application that does not answer.
+        if (!isRetry && !outcome.timedOut && !outcome.skipped) {
             scheduleCapture(m_lastTriggerMouseLocation, true);
         } else {
             m_suppressedSignature.reset();
             dismiss();
         }
-        return;
+        co_return;
     }
     if (m_suppressedSignature && *m_suppressedSignature == signature(*snapshot)) {
         qCInfo(lcCapture) << "nothing shown: the panel was closed on this selection";
         dismiss(); // the selection the user closed the panel on; the suppression stays
-        return;
+        co_return;
     }
     m_suppressedSignature.reset();
     if (isAllowed(*snapshot)) {
@@ -189,12 +203,20 @@ QCoro::Task<void> SelectionMonitor::runManualCapture(QPointF mouseLocation) {
     QElapsedTimer timer;
     timer.start();
     // Without accessibility the copy below is the only way to the selection.
+    CaptureOutcome outcome;
     if (m_platform.accessibility.isProcessTrusted()) {
-        if (const auto snapshot = m_bridge.captureSelection(mouseLocation);
-            snapshot && isAllowed(*snapshot)) {
+        outcome = co_await m_capture.captureSelection(mouseLocation, CaptureKind::Manual);
+        if (alive.expired())
+            co_return;
+        if (outcome.snapshot && isAllowed(*outcome.snapshot)) {
             qCInfo(lcCapture) << "manual capture: accessibility stage found the selection in"
-                              << timer.elapsed() << "ms, app" << snapshot->bundleID;
-            show(*snapshot);
+                              << timer.elapsed() << "ms, app" << outcome.snapshot->bundleID;
+            show(*outcome.snapshot);
+            co_return;
+        }
+        if (outcome.timedOut) {
+            // The application does not answer; a copy keystroke would not be answered either.
+            dismiss();
             co_return;
         }
     } else {
@@ -204,7 +226,11 @@ QCoro::Task<void> SelectionMonitor::runManualCapture(QPointF mouseLocation) {
                       << timer.elapsed() << "ms; trying the copy stage";
     timer.restart();
     // The copy capture applies the own- and ignored-application rules to the frontmost app.
-    const auto copied = co_await m_copyCapture.capture(mouseLocation, m_manualCaptures.token());
+    PrimaryTrust primary{std::nullopt, outcome.focusedSelectionEmpty};
+    if (m_lastActivation)
+        primary.sinceFocusChange = m_scheduler.now() - *m_lastActivation;
+    const auto copied =
+        co_await m_copyCapture.capture(mouseLocation, m_manualCaptures.token(), primary);
     if (alive.expired())
         co_return;
     qCInfo(lcCapture) << "manual capture: copy stage" << (copied ? "found" : "found no")
@@ -219,6 +245,7 @@ QCoro::Task<void> SelectionMonitor::runManualCapture(QPointF mouseLocation) {
 
 void SelectionMonitor::dismiss() {
     m_pendingCapture.cancel();
+    ++m_generation;
     if (m_onDismiss)
         m_onDismiss();
 }

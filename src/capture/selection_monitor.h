@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/accessibility_bridge.h"
+#include "capture/accessibility_capture.h"
 #include "capture/capture_filter.h"
 #include "capture/capture_platform.h"
 #include "capture/copy_capture.h"
@@ -23,8 +23,9 @@ namespace ovra {
 // is shown or dismissed. Any gesture that may have changed a selection (mouse-up, the end of a
 // Shift+key or Ctrl/Super+A chord, in either release order) schedules a capture shortly after; a
 // modifier pressed and released alone does not. A mouse-down, Escape or an application switch
-// dismisses. Captures go through the accessibility bridge only; the manual
-// capture (shortcut, menu) falls back to the copy capture.
+// dismisses. Captures run on the accessibility thread and are awaited; a newer gesture or a
+// dismissal drops the answer of one still running. The manual capture (shortcut, menu) falls
+// back to the copy capture. A capture that timed out shows nothing and is not retried.
 //
 // A selection the user closed the panel on is remembered as `suppressedSignature` and not shown
 // again until a different selection, an empty retry, an application switch or a manual capture.
@@ -35,7 +36,7 @@ public:
     static constexpr std::chrono::milliseconds captureDelay{120};
     static constexpr std::chrono::milliseconds retryDelay{280};
 
-    SelectionMonitor(CapturePlatform& platform, AccessibilityBridge& bridge, Scheduler& scheduler,
+    SelectionMonitor(CapturePlatform& platform, AccessibilityCapture& capture, Scheduler& scheduler,
                      CaptureFilter filter);
     ~SelectionMonitor(); // stops; a manual capture still waiting restores the clipboard at once
     SelectionMonitor(const SelectionMonitor&) = delete;
@@ -71,13 +72,14 @@ private:
     void handleLocalEvent(const InputEvent& event);
     void scheduleCapture(std::optional<QPointF> mouseLocation, bool isRetry);
     void captureNow(bool isRetry);
+    QCoro::Task<void> runAutomaticCapture(bool isRetry, quint64 generation);
     QCoro::Task<void> runManualCapture(QPointF mouseLocation);
     void dismiss();
     bool isAllowed(const SelectionSnapshot& snapshot) const;
     void show(const SelectionSnapshot& snapshot);
 
     CapturePlatform& m_platform;
-    AccessibilityBridge& m_bridge;
+    AccessibilityCapture& m_capture;
     Scheduler& m_scheduler;
     CaptureFilter m_filter;
     CopyCapture m_copyCapture;
@@ -90,6 +92,8 @@ private:
     bool m_isRunning = false;
     std::optional<QString> m_suppressedSignature;
     std::optional<QPointF> m_lastTriggerMouseLocation;
+    quint64 m_generation = 0;                 // grows with every gesture and dismissal
+    std::optional<Duration> m_lastActivation; // when another application last became active
     // Keys pressed as part of a selecting chord and not yet released (key code and text).
     QSet<QString> m_selectingKeysDown;
 

@@ -76,8 +76,16 @@ QCoro::Task<bool> replaceViaPaste(ReplacementPlatform platform, SelectionSnapsho
         co_return false;
     }
 
-    if (!snapshot.element.isNull())
-        platform.accessibility.setSelectedTextRange(snapshot.element, snapshot.range);
+    if (!snapshot.element.isNull()) {
+        // A named job: g++ 12 frees captures of a temporary lambda inside co_await twice.
+        std::function<bool(AccessibilityWorker&)> job =
+            [element = snapshot.element, range = snapshot.range](AccessibilityWorker& worker) {
+                return worker.accessibility().setSelectedTextRange(element, range) ==
+                       AXStatus::Success;
+            };
+        co_await platform.accessibility.run<bool>(std::move(job),
+                                                  AccessibilityCapture::writeDeadline);
+    }
     if (!platform.keys.postPasteCommand(snapshot.pid)) {
         // No paste keystroke reaches this application (a terminal that takes none, say).
         restoreClipboard(clipboard, saved);
@@ -113,8 +121,18 @@ QCoro::Task<bool> bringToFront(ReplacementPlatform platform, qint32 pid) {
 
 QCoro::Task<ReplaceOutcome> replace(ReplacementPlatform platform, SelectionSnapshot snapshot,
                                     QString newText) {
-    if (replaceViaAccessibility(platform.accessibility, snapshot, newText))
+    // A named job: g++ 12 frees captures of a temporary lambda inside co_await twice.
+    std::function<bool(AccessibilityWorker&)> job = [snapshot,
+                                                     newText](AccessibilityWorker& worker) {
+        return replaceViaAccessibility(worker.accessibility(), snapshot, newText);
+    };
+    const std::optional<bool> written = co_await platform.accessibility.run<bool>(
+        std::move(job), AccessibilityCapture::writeDeadline);
+    if (written && *written)
         co_return ReplaceOutcome::replacedViaAccessibility();
+    // An application that did not answer may have taken part of the write: no paste on top.
+    if (!written)
+        co_return ReplaceOutcome::failed();
     // Keystrokes go to the active window: a paste anywhere else would land in the wrong place.
     const bool sourceInFront = co_await bringToFront(platform, snapshot.pid);
     if (!sourceInFront)

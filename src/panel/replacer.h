@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/accessibility_capture.h"
 #include "capture/accessibility_services.h"
 #include "capture/clipboard_services.h"
 #include "capture/selection_snapshot.h"
@@ -34,7 +35,7 @@ struct ReplaceOutcome {
 // What the write-back touches: the source application's element, the clipboard, the keyboard,
 // and the desktop's idea of the frontmost application. Everything must outlive the call.
 struct ReplacementPlatform {
-    AccessibilityServices& accessibility;
+    AccessibilityCapture& accessibility; // the element is written on the accessibility thread
     ClipboardServices& clipboard;
     WorkspaceServices& workspace;
     SyntheticKeys& keys;
@@ -58,7 +59,7 @@ inline const QString failureMessage =
 QCoro::Task<ReplaceOutcome> replace(ReplacementPlatform platform, SelectionSnapshot snapshot,
                                     QString newText);
 
-// The building blocks, public for tests.
+// The building blocks, public for tests. This one runs on the accessibility thread.
 bool replaceViaAccessibility(AccessibilityServices& accessibility,
                              const SelectionSnapshot& snapshot, const QString& newText);
 // Makes the application `pid` frontmost, waiting up to `activationTimeout`; whether it is.

@@ -1,6 +1,7 @@
 #include "fakes/fake_accessibility.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace ovra::test {
 
@@ -69,26 +70,52 @@ std::shared_ptr<FakeNode> FakeAccessibility::application(qint32 pid) {
     return node;
 }
 
+std::shared_ptr<FakeNode> FakeAccessibility::reach(const AccessibleElement& element) {
+    ++calls;
+    auto node = nodeOf(element);
+    if (node && node->hangs) {
+        m_timedOut = true;
+        return nullptr;
+    }
+    return node;
+}
+
+void FakeAccessibility::reportSelection(const std::shared_ptr<FakeNode>& node) {
+    m_selectionEvents.insert(node->pid, {node, ++m_selectionSerial});
+}
+
+SelectionEvent FakeAccessibility::lastSelectionEvent(qint32 pid) {
+    const auto event = m_selectionEvents.value(pid);
+    return {elementFor(event.first.lock()), event.second};
+}
+
+bool FakeAccessibility::takeTimedOut() {
+    return std::exchange(m_timedOut, false);
+}
+
 AccessibleElement FakeAccessibility::applicationElement(qint32 pid) {
+    ++calls;
     if (pid == 0)
         return {};
     return elementFor(application(pid));
 }
 
 AXResult<AccessibleElement> FakeAccessibility::systemFocusedElement() {
+    ++calls;
     if (failSystemFocus)
         return AXResult<AccessibleElement>::failure();
     return AXResult<AccessibleElement>::success(elementFor(systemFocus));
 }
 
 AXResult<AccessibleElement> FakeAccessibility::focusedElement(const AccessibleElement& app) {
-    const auto node = nodeOf(app);
+    const auto node = reach(app);
     if (!node || !node->focused)
         return AXResult<AccessibleElement>::failure(AXStatus::NoValue);
     return AXResult<AccessibleElement>::success(elementFor(node->focused));
 }
 
 AXResult<AccessibleElement> FakeAccessibility::elementAtPosition(QPointF point) {
+    ++calls;
     pointQueries.append(point);
     if (!nodeAtPoint)
         return AXResult<AccessibleElement>::failure(AXStatus::NoValue);
@@ -96,12 +123,12 @@ AXResult<AccessibleElement> FakeAccessibility::elementAtPosition(QPointF point) 
 }
 
 qint32 FakeAccessibility::processId(const AccessibleElement& element) {
-    const auto node = nodeOf(element);
+    const auto node = reach(element);
     return node ? node->pid : 0;
 }
 
 AXResult<QString> FakeAccessibility::selectedText(const AccessibleElement& element) {
-    const auto node = nodeOf(element);
+    const auto node = reach(element);
     if (!node)
         return AXResult<QString>::failure(AXStatus::InvalidElement);
     ++node->selectedTextReads;
@@ -109,25 +136,27 @@ AXResult<QString> FakeAccessibility::selectedText(const AccessibleElement& eleme
 }
 
 AXResult<TextRange> FakeAccessibility::selectedTextRange(const AccessibleElement& element) {
-    const auto node = nodeOf(element);
+    const auto node = reach(element);
     return node ? fromOptional(node->selectedRange)
                 : AXResult<TextRange>::failure(AXStatus::InvalidElement);
 }
 
-AXResult<QRectF> FakeAccessibility::boundsForRange(const AccessibleElement& element, TextRange) {
-    const auto node = nodeOf(element);
+AXResult<QRectF> FakeAccessibility::boundsForRange(const AccessibleElement& element,
+                                                   TextRange range) {
+    boundsQueries.append(range);
+    const auto node = reach(element);
     return node ? fromOptional(node->rangeBounds)
                 : AXResult<QRectF>::failure(AXStatus::InvalidElement);
 }
 
 AXResult<QString> FakeAccessibility::value(const AccessibleElement& element) {
-    const auto node = nodeOf(element);
+    const auto node = reach(element);
     return node ? fromOptional(node->value) : AXResult<QString>::failure(AXStatus::InvalidElement);
 }
 
 AXResult<bool> FakeAccessibility::isSettable(const AccessibleElement& element,
                                              SettableAttribute attribute) {
-    const auto node = nodeOf(element);
+    const auto node = reach(element);
     if (!node)
         return AXResult<bool>::failure(AXStatus::InvalidElement);
     return AXResult<bool>::success(attribute == SettableAttribute::SelectedText
@@ -136,39 +165,39 @@ AXResult<bool> FakeAccessibility::isSettable(const AccessibleElement& element,
 }
 
 AXResult<AccessibleElement> FakeAccessibility::parent(const AccessibleElement& element) {
-    const auto node = nodeOf(element);
+    const auto node = reach(element);
     if (!node || node->failParent)
         return AXResult<AccessibleElement>::failure();
     return AXResult<AccessibleElement>::success(elementFor(node->parent.lock()));
 }
 
 AXResult<QList<AccessibleElement>> FakeAccessibility::children(const AccessibleElement& element) {
-    const auto node = nodeOf(element);
+    const auto node = reach(element);
     if (!node || node->failChildren)
         return AXResult<QList<AccessibleElement>>::failure();
     return AXResult<QList<AccessibleElement>>::success(elementsFor(node->children));
 }
 
 AXResult<ElementRole> FakeAccessibility::role(const AccessibleElement& element) {
-    const auto node = nodeOf(element);
+    const auto node = reach(element);
     return node ? fromOptional(node->role)
                 : AXResult<ElementRole>::failure(AXStatus::InvalidElement);
 }
 
 AXResult<QRectF> FakeAccessibility::frame(const AccessibleElement& element) {
-    const auto node = nodeOf(element);
+    const auto node = reach(element);
     return node ? fromOptional(node->frame) : AXResult<QRectF>::failure(AXStatus::InvalidElement);
 }
 
 AXResult<QList<AccessibleElement>> FakeAccessibility::windows(const AccessibleElement& app) {
-    const auto node = nodeOf(app);
+    const auto node = reach(app);
     if (!node)
         return AXResult<QList<AccessibleElement>>::failure(AXStatus::InvalidElement);
     return AXResult<QList<AccessibleElement>>::success(elementsFor(node->windows));
 }
 
 AXStatus FakeAccessibility::setEnhancedUserInterface(const AccessibleElement& app, bool on) {
-    const auto node = nodeOf(app);
+    const auto node = reach(app);
     if (!node)
         return AXStatus::InvalidElement;
     if (on)
@@ -178,7 +207,7 @@ AXStatus FakeAccessibility::setEnhancedUserInterface(const AccessibleElement& ap
 
 AXStatus FakeAccessibility::setSelectedTextRange(const AccessibleElement& element,
                                                  TextRange range) {
-    const auto node = nodeOf(element);
+    const auto node = reach(element);
     if (!node)
         return AXStatus::InvalidElement;
     node->selectedRange = range;
@@ -186,7 +215,7 @@ AXStatus FakeAccessibility::setSelectedTextRange(const AccessibleElement& elemen
 }
 
 AXStatus FakeAccessibility::setSelectedText(const AccessibleElement& element, const QString& text) {
-    const auto node = nodeOf(element);
+    const auto node = reach(element);
     if (!node || !node->selectedTextSettable)
         return AXStatus::Failure;
     if (node->insertFails)

@@ -2,6 +2,7 @@
 
 #include "capture/accessibility_services.h"
 
+#include <QHash>
 #include <QList>
 #include <QPointF>
 #include <memory>
@@ -28,6 +29,7 @@ struct FakeNode : std::enable_shared_from_this<FakeNode> {
     bool insertFails = false;
     bool failParent = false;
     bool failChildren = false;
+    bool hangs = false; // every call to it runs into the time-out
 
     std::weak_ptr<FakeNode> parent;
     std::vector<std::shared_ptr<FakeNode>> children;
@@ -53,7 +55,11 @@ public:
     bool failSystemFocus = false;
     std::shared_ptr<FakeNode> nodeAtPoint; // what any point finds
     QList<QPointF> pointQueries;           // accessibility-space points asked for
+    QList<TextRange> boundsQueries;        // every range whose bounds were asked for
     QList<qint32> enhancedApplications;    // every setEnhancedUserInterface(true) call, by pid
+    // An element reporting a change of its selection.
+    void reportSelection(const std::shared_ptr<FakeNode>& node);
+    int calls = 0; // every call that would be a round trip to an application
 
     std::shared_ptr<FakeNode> application(qint32 pid);
     static AccessibleElement elementFor(const std::shared_ptr<FakeNode>& node);
@@ -73,6 +79,8 @@ public:
     AXResult<AccessibleElement> focusedElement(const AccessibleElement& application) override;
     AXResult<AccessibleElement> elementAtPosition(QPointF point) override;
     qint32 processId(const AccessibleElement& element) override;
+    SelectionEvent lastSelectionEvent(qint32 pid) override;
+    bool takeTimedOut() override;
     AXResult<QString> selectedText(const AccessibleElement& element) override;
     AXResult<TextRange> selectedTextRange(const AccessibleElement& element) override;
     AXResult<QRectF> boundsForRange(const AccessibleElement& element, TextRange range) override;
@@ -89,7 +97,13 @@ public:
     AXStatus setSelectedText(const AccessibleElement& element, const QString& text) override;
 
 private:
+    // The node behind `element`, counting the call; null for a node that hangs.
+    std::shared_ptr<FakeNode> reach(const AccessibleElement& element);
+
     std::vector<std::shared_ptr<FakeNode>> m_applications;
+    bool m_timedOut = false;
+    QHash<qint32, std::pair<std::weak_ptr<FakeNode>, quint64>> m_selectionEvents;
+    quint64 m_selectionSerial = 0;
 };
 
 } // namespace ovra::test

@@ -3,12 +3,18 @@
 //    panel window being mapped, minus the 120 ms the program waits after a gesture on purpose;
 //    median and 95th percentile;
 //  - idle: the program's CPU time and context switches over a quiet minute;
-//  - resident memory after start, after the first panel, and after many show/hide cycles.
+//  - resident memory after start, after the first panel, and after many show/hide cycles;
+//  - round trips: method calls the program sends to the application per automatic capture (read
+//    off the accessibility bus with dbus-monitor), over the first selections. GTK applications
+//    answer over a direct connection the bus does not see: they count 0 here.
 // Run inside the headless session:
 //   tests/e2e/run-headless.sh -- <build>/tests/e2e/bench_e2e_app_road [IDLE_S [SAMPLES [CYCLES]]]
-// (defaults 60, 50, 500).
+// (defaults 60, 50, 500). OVRA_BENCH_TARGET picks the application: gtk (default), qt, or the name
+// of a row of realApplications() (Mousepad).
 #include "app/ovra_app.h"
 #include "platform/desktop_fixture.h"
+#include "platform/linux/atspi/atspi_element.h"
+#include "support/real_application.h"
 
 #include <QDir>
 #include <QFile>
@@ -103,6 +109,55 @@ std::optional<Clock::time_point> waitForMapping(Display* display, Window window,
     }
 }
 
+// The accessibility bus's address, asked of the session bus.
+QString accessibilityBusAddress() {
+    const ToolResult reply =
+        runTool(QStringLiteral("dbus-send"),
+                {QStringLiteral("--session"), QStringLiteral("--print-reply=literal"),
+                 QStringLiteral("--dest=org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                 QStringLiteral("org.a11y.Bus.GetAddress")});
+    return reply.output.trimmed();
+}
+
+// Method calls on the accessibility bus addressed to one connection, counted off dbus-monitor.
+class CallCounter {
+public:
+    explicit CallCounter(QString destination) : m_destination(std::move(destination)) {
+        // Line-buffered: dbus-monitor holds a pipe's output back otherwise.
+        m_monitor.start(QStringLiteral("stdbuf"),
+                        {QStringLiteral("-oL"), QStringLiteral("dbus-monitor"),
+                         QStringLiteral("--address"), accessibilityBusAddress(),
+                         QStringLiteral("--profile"), QStringLiteral("type='method_call'")});
+        m_monitor.waitForStarted(3000);
+        waitUntil([] { return false; }, 500ms);
+        take();
+    }
+    ~CallCounter() {
+        m_monitor.kill();
+        m_monitor.waitForFinished(1000);
+    }
+    // Calls seen since the last take().
+    int take() {
+        waitUntil([] { return false; }, 200ms);
+        m_buffer += QString::fromUtf8(m_monitor.readAllStandardOutput());
+        int count = 0;
+        const qsizetype lastLine = m_buffer.lastIndexOf(u'\n');
+        const QStringList lines = m_buffer.left(lastLine + 1).split(u'\n', Qt::SkipEmptyParts);
+        m_buffer = m_buffer.mid(lastLine + 1);
+        for (const QString& line : lines) {
+            const QStringList fields = line.split(u'\t');
+            if (fields.value(0) == u"mc" && fields.value(4) == m_destination)
+                ++count;
+        }
+        return count;
+    }
+
+private:
+    QString m_destination;
+    QProcess m_monitor;
+    QString m_buffer;
+};
+
 struct Word {
     QRectF first, last; // its first and last characters
 };
@@ -131,9 +186,20 @@ int run(int idleSeconds, int samples, int cycles) {
         return 1;
     }
     const qint32 pid = ovra.pid();
-    TargetApp& app = gtkTarget();
-    if (!app.activate())
+    const QString targetName = qEnvironmentVariable("OVRA_BENCH_TARGET", QStringLiteral("gtk"));
+    std::unique_ptr<RealApplication> real;
+    for (const RealApplicationKind& kind : realApplications()) {
+        if (kind.name.compare(targetName, Qt::CaseInsensitive) == 0)
+            real = std::make_unique<RealApplication>(
+                kind, QStringLiteral("Olá café naïve text here.\nSegunda linha.\n"));
+    }
+    if (real && !real->start())
         return 1;
+    TargetApp* target = real ? nullptr : (targetName == u"qt" ? &qtTarget() : &gtkTarget());
+    const qint32 targetPid = real ? real->pid() : target->pid();
+    if (!(real ? real->activate() : target->activate()))
+        return 1;
+    say(QStringLiteral("target: %1").arg(targetName));
 
     waitUntil([] { return false; }, 1s); // the program settles after start
     const long rssStart = statusField(pid, QStringLiteral("VmRSS"), false);
@@ -162,7 +228,7 @@ int run(int idleSeconds, int samples, int cycles) {
     auto& ax = desktop().accessibility();
     AccessibleElement element;
     waitUntil([&] {
-        const auto focused = ax.focusedElement(ax.applicationElement(app.pid()));
+        const auto focused = ax.focusedElement(ax.applicationElement(targetPid));
         element = focused.ok() ? focused.value : AccessibleElement();
         return !element.isNull();
     });
@@ -228,6 +294,24 @@ int run(int idleSeconds, int samples, int cycles) {
         shown = true;
         return std::chrono::duration<double, std::milli>(*mapped - released).count();
     };
+
+    // Round trips of the first selections, while nothing else asks the application anything.
+    if (AtspiAccessible* accessible = platform::AtspiElementHandle::of(element);
+        accessible && ATSPI_OBJECT(accessible)->app) {
+        CallCounter counter(QString::fromUtf8(ATSPI_OBJECT(accessible)->app->bus_name));
+        QList<int> counts;
+        for (int i = 0; i < 6; ++i) {
+            counter.take();
+            if (oneSelection())
+                counts.append(counter.take());
+        }
+        say(QStringLiteral("round trips to the application per automatic capture: %1").arg([&] {
+            QStringList parts;
+            for (int count : counts)
+                parts.append(QString::number(count));
+            return parts.join(u' ');
+        }()));
+    }
 
     std::vector<double> latencies;
     for (int i = 0; i < samples; ++i) {

@@ -5,6 +5,7 @@
 #include "fakes/fake_capture_platform.h"
 #include "fakes/fake_hotkey_service.h"
 #include "fakes/fake_panel.h"
+#include "fakes/inline_accessibility_thread.h"
 #include "panel/panel_controller.h"
 #include "settings/key_store.h"
 #include "settings/l10n.h"
@@ -47,9 +48,9 @@ protected:
             [this] { return makePanel(); },
             [this] {
                 return std::make_unique<SelectionMonitor>(
-                    fake.platform, bridge, clock, CaptureFilter{ownID, [this](const QString& id) {
-                                                                    return prefs.isIgnored(id);
-                                                                }});
+                    fake.platform, capture, clock, CaptureFilter{ownID, [this](const QString& id) {
+                                                                     return prefs.isIgnored(id);
+                                                                 }});
             },
             ownID,
             QStringLiteral("1.2.3"),
@@ -95,7 +96,8 @@ protected:
     KeyStore keys{dir.filePath(QStringLiteral("keys.json")), prefs, QString()};
     VirtualClock clock;
     FakeCapturePlatform fake;
-    AccessibilityBridge bridge{fake.accessibility, fake.workspace, fake.screens};
+    InlineAccessibilityThread thread{fake.accessibility, clock};
+    AccessibilityCapture capture{thread, fake.workspace, fake.screens, clock};
     FakeHotKeyService hotKeys;
     FakeAppUI ui;
     std::shared_ptr<FakePanelEngines> engines = std::make_shared<FakePanelEngines>();

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "capture/accessibility_bridge.h"
+#include "capture/accessibility_capture.h"
 #include "capture/capture_filter.h"
 #include "fakes/fake_capture_platform.h"
+#include "fakes/inline_accessibility_thread.h"
 #include "support/virtual_clock.h"
 
 #include <QSet>
@@ -40,6 +42,8 @@ protected:
     QSet<QString> ignored;
     RunningApplication editor;
     AccessibilityBridge bridge{fake.accessibility, fake.workspace, fake.screens};
+    InlineAccessibilityThread thread{fake.accessibility, clock};
+    AccessibilityCapture accessibilityCapture{thread, fake.workspace, fake.screens, clock};
 };
 
 } // namespace ovra::test

@@ -34,7 +34,7 @@ protected:
         return result;
     }
 
-    CopyCapture copyCapture{fake.platform, bridge, clock, filter()};
+    CopyCapture copyCapture{fake.platform, accessibilityCapture, clock, filter()};
 };
 
 } // namespace
@@ -151,13 +151,12 @@ TEST_F(CopyCaptureTest, PrimaryOwnedByTheFrontmostApplicationIsUsedWithoutTouchi
     const auto field = editorTextWith(QStringLiteral("unused"));
     field->selectedRange = TextRange{2, 8};
     fake.accessibility.application(editorPid)->focused = field;
-    fake.clipboard.primary = PrimarySelection{QStringLiteral("from primary"), editorPid};
+    fake.clipboard.primary = PrimarySelection{QStringLiteral("from primary"), editorPid, 1s};
     editorCopiesAfter(10ms, QStringLiteral("from the clipboard"));
     const qint64 changeCount = fake.clipboard.changeCount();
 
-    auto task = copyCapture.capture(QPointF(9, 9));
-    ASSERT_TRUE(task.isReady()); // no wait at all
-    const auto snapshot = runToEnd(std::move(task));
+    const auto snapshot = runToEnd(copyCapture.capture(QPointF(9, 9)));
+    EXPECT_EQ(clock.now(), Duration::zero()); // no wait at all
     ASSERT_TRUE(snapshot);
     EXPECT_EQ(snapshot->text, QStringLiteral("from primary"));
     EXPECT_EQ(snapshot->range, (TextRange{2, 8}));
@@ -180,8 +179,34 @@ TEST_F(CopyCaptureTest, PrimaryOfAnUnknownOrOtherOwnerOrTooThinIsNotTrusted) {
     }
 }
 
+// X11 keeps the last selection in PRIMARY after it was clicked away: only a fresh one counts.
+TEST_F(CopyCaptureTest, PrimaryIsUsedOnlyWhenFresh) {
+    editorCopiesAfter(10ms, QStringLiteral("copied"));
+    struct Case {
+        const char* why;
+        std::optional<std::chrono::milliseconds> age;
+        PrimaryTrust trust;
+        bool used;
+    };
+    const Case cases[] = {
+        {"taken just now", 1s, {}, true},
+        {"taken after the last switch", 60s, {90s, false}, true},
+        {"older than the last switch", 60s, {30s, false}, false},
+        {"old, no switch seen", 6s, {}, false},
+        {"taken before this program started", std::nullopt, {}, false},
+        {"the focused element reports nothing selected", 1s, {std::nullopt, true}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        fake.clipboard.primary = PrimarySelection{QStringLiteral("old word"), editorPid, c.age};
+        const auto snapshot = runToEnd(copyCapture.capture(QPointF(0, 0), {}, c.trust));
+        ASSERT_TRUE(snapshot);
+        EXPECT_EQ(snapshot->text, c.used ? QStringLiteral("old word") : QStringLiteral("copied"));
+    }
+}
+
 TEST_F(CopyCaptureTest, PrimaryDoesNotBypassTheIgnoredList) {
     ignored.insert(editor.bundleID);
-    fake.clipboard.primary = PrimarySelection{QStringLiteral("secret stuff"), editorPid};
+    fake.clipboard.primary = PrimarySelection{QStringLiteral("secret stuff"), editorPid, 1s};
     EXPECT_FALSE(runToEnd(copyCapture.capture(QPointF(0, 0))));
 }

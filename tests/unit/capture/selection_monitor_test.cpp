@@ -34,7 +34,7 @@ protected:
     }
 
     std::unique_ptr<SelectionMonitor> monitor =
-        std::make_unique<SelectionMonitor>(fake.platform, bridge, clock, filter());
+        std::make_unique<SelectionMonitor>(fake.platform, accessibilityCapture, clock, filter());
     std::vector<SelectionSnapshot> shown;
     std::vector<Duration> shownAt;
     int dismissals = 0;

@@ -1,4 +1,5 @@
 #include "fakes/fake_capture_platform.h"
+#include "fakes/inline_accessibility_thread.h"
 #include "panel/replacer.h"
 #include "support/virtual_clock.h"
 
@@ -15,8 +16,9 @@ constexpr qint32 sourcePid = 314;
 struct ReplacerTest : ::testing::Test {
     FakeCapturePlatform fake;
     VirtualClock clock;
-    ReplacementPlatform platform{fake.accessibility, fake.clipboard, fake.workspace, fake.keys,
-                                 clock};
+    InlineAccessibilityThread thread{fake.accessibility, clock};
+    AccessibilityCapture accessibility{thread, fake.workspace, fake.screens, clock};
+    ReplacementPlatform platform{accessibility, fake.clipboard, fake.workspace, fake.keys, clock};
     std::shared_ptr<FakeNode> field;
 
     void SetUp() override {
@@ -42,6 +44,7 @@ struct ReplacerTest : ::testing::Test {
         [](auto& out, auto task) -> QCoro::Task<void> {
             out = co_await std::move(task);
         }(result, Replacer::replace(platform, std::move(s), std::move(text)));
+        clock.runDue(); // the accessibility thread's answers
         return result;
     }
 };

@@ -8,6 +8,7 @@
 #include <deque>
 #include <memory>
 #include <unistd.h>
+#include <utility>
 
 namespace ovra::platform {
 
@@ -22,22 +23,33 @@ struct GObjectRelease {
 };
 template <typename T> using GRef = std::unique_ptr<T, GObjectRelease>;
 
+// Set when a call of this thread ran into libatspi's per-call time-out.
+thread_local bool callTimedOut = false;
+
+bool isTimeout(const GError* error) {
+    const char* message = error && error->message ? error->message : "";
+    return std::strstr(message, "NoReply") || std::strstr(message, "Did not receive a reply") ||
+           std::strstr(message, "imeout") || std::strstr(message, "timed out");
+}
+
 // Collects the error of one libatspi call and says what it means for the caller.
 class CallError {
 public:
     CallError() = default;
-    ~CallError() { g_clear_error(&m_error); }
+    ~CallError() { clear(); }
     CallError(const CallError&) = delete;
     CallError& operator=(const CallError&) = delete;
 
     GError** out() {
-        g_clear_error(&m_error);
+        clear();
         return &m_error;
     }
     bool failed() const { return m_error != nullptr; }
     AXStatus status() const {
         if (!m_error)
             return AXStatus::Success;
+        if (isTimeout(m_error))
+            return AXStatus::TimedOut;
         // The application answers with UnknownObject (or the bus with ServiceUnknown) once the
         // element or its application is gone.
         const char* message = m_error->message ? m_error->message : "";
@@ -49,6 +61,12 @@ public:
     }
 
 private:
+    void clear() {
+        if (m_error && isTimeout(m_error))
+            callTimedOut = true;
+        g_clear_error(&m_error);
+    }
+
     GError* m_error = nullptr;
 };
 
@@ -83,16 +101,56 @@ bool isOwnProcess(AtspiAccessible* accessible) {
 } // namespace
 
 AtspiAccessibilityServices::AtspiAccessibilityServices(std::function<qint32(QPointF)> windowOwnerAt)
-    : m_windowOwnerAt(std::move(windowOwnerAt)) {
+    : m_windowOwnerAt(std::move(windowOwnerAt)) {}
+
+AtspiAccessibilityServices::~AtspiAccessibilityServices() {
+    if (m_focusListener) {
+        atspi_event_listener_deregister(m_focusListener, "object:state-changed:focused", nullptr);
+        g_object_unref(m_focusListener);
+    }
+    if (m_selectionListener) {
+        atspi_event_listener_deregister(m_selectionListener, "object:text-selection-changed",
+                                        nullptr);
+        g_object_unref(m_selectionListener);
+    }
+}
+
+void AtspiAccessibilityServices::ensureStarted() {
+    if (m_focusListener)
+        return;
     atspi_init();
     m_focusListener =
         atspi_event_listener_new(&AtspiAccessibilityServices::onFocusEvent, this, nullptr);
     atspi_event_listener_register(m_focusListener, "object:state-changed:focused", nullptr);
+    m_selectionListener =
+        atspi_event_listener_new(&AtspiAccessibilityServices::onSelectionEvent, this, nullptr);
+    atspi_event_listener_register(m_selectionListener, "object:text-selection-changed", nullptr);
 }
 
-AtspiAccessibilityServices::~AtspiAccessibilityServices() {
-    atspi_event_listener_deregister(m_focusListener, "object:state-changed:focused", nullptr);
-    g_object_unref(m_focusListener);
+void AtspiAccessibilityServices::onSelectionEvent(AtspiEvent* event, void* self) {
+    auto* services = static_cast<AtspiAccessibilityServices*>(self);
+    if (event->source) {
+        // Asks the bus, not the application, which process sent it.
+        GError* error = nullptr;
+        const guint pid = atspi_accessible_get_process_id(event->source, &error);
+        g_clear_error(&error);
+        if (pid != 0 && pid != static_cast<guint>(::getpid())) {
+            services->m_lastSelectionChanged.insert(
+                static_cast<qint32>(pid),
+                SelectionEvent{AtspiElementHandle::adopt(g_object_ref(event->source)),
+                               ++services->m_selectionSerial});
+        }
+    }
+    g_boxed_free(ATSPI_TYPE_EVENT, event);
+}
+
+SelectionEvent AtspiAccessibilityServices::lastSelectionEvent(qint32 pid) {
+    ensureStarted();
+    return m_lastSelectionChanged.value(pid);
+}
+
+bool AtspiAccessibilityServices::takeTimedOut() {
+    return std::exchange(callTimedOut, false);
 }
 
 void AtspiAccessibilityServices::onFocusEvent(AtspiEvent* event, void* self) {
@@ -124,6 +182,7 @@ void AtspiAccessibilityServices::requestTrust() {
 AccessibleElement AtspiAccessibilityServices::applicationElement(qint32 pid) {
     if (pid <= 0 || pid == static_cast<qint32>(::getpid()))
         return {};
+    ensureStarted();
     GRef<AtspiAccessible> root(desktop());
     if (!root)
         return {};
@@ -143,6 +202,7 @@ AccessibleElement AtspiAccessibilityServices::applicationElement(qint32 pid) {
 }
 
 AXResult<AccessibleElement> AtspiAccessibilityServices::systemFocusedElement() {
+    ensureStarted();
     AtspiAccessible* focused = AtspiElementHandle::of(m_lastFocused);
     // Focus events can be missed (an application that started before us); a stale element is
     // worse than none, so the element must still say it has the focus.
@@ -258,6 +318,7 @@ AtspiAccessible* AtspiAccessibilityServices::deepestAt(AtspiAccessible* top, int
 }
 
 AXResult<AccessibleElement> AtspiAccessibilityServices::elementAtPosition(QPointF point) {
+    ensureStarted();
     const int x = qRound(point.x());
     const int y = qRound(point.y());
     CallError error;
@@ -404,11 +465,14 @@ AXResult<QString> AtspiAccessibilityServices::selectedText(const AccessibleEleme
     if (!range)
         return AXResult<QString>::failure(error.status());
     const gint start = std::min(range->start_offset, range->end_offset);
-    const gint end = std::max(range->start_offset, range->end_offset);
+    // Every toolkit's unit is at least one UTF-16 unit wide, so this many of them are enough.
+    const gint end = std::min<qint64>(std::max(range->start_offset, range->end_offset),
+                                      qint64(start) + maxSelectionRead);
     g_free(range);
     QString selected = fromUtf8(atspi_text_get_text(text.get(), start, end, error.out()));
     if (error.failed())
         return AXResult<QString>::failure(error.status());
+    selected.truncate(maxSelectionRead);
     return AXResult<QString>::success(std::move(selected));
 }
 

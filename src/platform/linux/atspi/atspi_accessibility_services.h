@@ -11,8 +11,10 @@
 namespace ovra::platform {
 
 // Reads and writes other applications' elements over the AT-SPI bus with libatspi. Calls are
-// synchronous D-Bus round trips on the main thread; focus events, served by the GLib loop under
-// Qt's event loop, keep the last focused element at hand.
+// synchronous D-Bus round trips. libatspi is started on the first call that needs it and is then
+// confined to that thread (the program's accessibility thread); asking only about the switch
+// starts nothing. Focus and selection events, served by that thread's GLib main context, keep the
+// last focused element and each application's last selection at hand.
 class AtspiAccessibilityServices final : public AccessibilityServices {
 public:
     // `windowOwnerAt` names the process whose window is topmost at a point of the screen (0 when
@@ -31,6 +33,8 @@ public:
     AXResult<AccessibleElement> focusedElement(const AccessibleElement& application) override;
     AXResult<AccessibleElement> elementAtPosition(QPointF point) override;
     qint32 processId(const AccessibleElement& element) override;
+    SelectionEvent lastSelectionEvent(qint32 pid) override;
+    bool takeTimedOut() override;
 
     AXResult<QString> selectedText(const AccessibleElement& element) override;
     AXResult<TextRange> selectedTextRange(const AccessibleElement& element) override;
@@ -56,7 +60,10 @@ public:
     static constexpr int maxTextAncestorHops = 8;
 
 private:
+    // Starts libatspi and its listeners on this thread, once.
+    void ensureStarted();
     static void onFocusEvent(AtspiEvent* event, void* self);
+    static void onSelectionEvent(AtspiEvent* event, void* self);
     ToolkitCounting countingOf(AtspiAccessible* accessible);
     // The selection (or the caret, as an empty range) in the toolkit's own units.
     std::optional<std::pair<int, int>> nativeSelection(AtspiText* text);
@@ -66,7 +73,10 @@ private:
 
     std::function<qint32(QPointF)> m_windowOwnerAt;
     AtspiEventListener* m_focusListener = nullptr;
+    AtspiEventListener* m_selectionListener = nullptr;
     AccessibleElement m_lastFocused;
+    QHash<qint32, SelectionEvent> m_lastSelectionChanged; // by process
+    quint64 m_selectionSerial = 0;
     QHash<QString, ToolkitCounting> m_countingByBusName;
 };
 

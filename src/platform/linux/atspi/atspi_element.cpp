@@ -1,8 +1,17 @@
 #include "platform/linux/atspi/atspi_element.h"
 
+#include <atomic>
 #include <cstring>
 
 namespace ovra::platform {
+
+namespace {
+std::atomic<GMainContext*> homeContext{nullptr};
+} // namespace
+
+void AtspiElementHandle::setHomeContext(GMainContext* context) {
+    homeContext.store(context);
+}
 
 AtspiElementHandle::AtspiElementHandle(AtspiAccessible* accessible, Ownership ownership)
     : m_accessible(accessible) {
@@ -11,6 +20,18 @@ AtspiElementHandle::AtspiElementHandle(AtspiAccessible* accessible, Ownership ow
 }
 
 AtspiElementHandle::~AtspiElementHandle() {
+    GMainContext* home = homeContext.load();
+    if (home && !g_main_context_is_owner(home)) {
+        // Releasing the last reference updates libatspi's caches: only its own thread may.
+        g_main_context_invoke_full(
+            home, G_PRIORITY_DEFAULT,
+            [](gpointer accessible) {
+                g_object_unref(accessible);
+                return G_SOURCE_REMOVE;
+            },
+            m_accessible, nullptr);
+        return;
+    }
     g_object_unref(m_accessible);
 }
 

@@ -22,6 +22,10 @@ public:
 
     // The element for `accessible`, adopting the reference; null for nullptr.
     static AccessibleElement adopt(AtspiAccessible* accessible);
+    // The main context of the thread libatspi is confined to (null: the calling thread's own).
+    // A handle released on another thread hands its reference back to that thread.
+    static void setHomeContext(GMainContext* context);
+
     // The accessible behind `element`; nullptr for null or foreign elements.
     static AtspiAccessible* of(const AccessibleElement& element);
 

@@ -17,6 +17,8 @@ QtClipboardServices::QtClipboardServices(X11Connection* connection,
     connect(m_clipboard, &QClipboard::changed, this, [this](QClipboard::Mode mode) {
         if (mode == QClipboard::Clipboard)
             ++m_changeCount;
+        else if (mode == QClipboard::Selection)
+            m_primaryTaken.restart();
     });
 }
 
@@ -90,6 +92,8 @@ std::optional<PrimarySelection> QtClipboardServices::primarySelection() {
         return std::nullopt;
     PrimarySelection selection;
     selection.text = content->text();
+    if (m_primaryTaken.isValid())
+        selection.age = std::chrono::milliseconds(m_primaryTaken.elapsed());
     if (m_clipboard->ownsSelection()) {
         selection.ownerPid = static_cast<qint32>(::getpid());
     } else if (m_connection && m_windowPid) {

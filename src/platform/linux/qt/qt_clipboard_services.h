@@ -3,6 +3,7 @@
 #include "capture/clipboard_services.h"
 #include "platform/linux/x11/x11_connection.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <functional>
 
@@ -35,6 +36,7 @@ private:
     X11Connection* m_connection;
     std::function<qint32(Window)> m_windowPid;
     qint64 m_changeCount = 0;
+    QElapsedTimer m_primaryTaken; // since the last owner change of PRIMARY (XFixes, through Qt)
 };
 
 } // namespace ovra::platform

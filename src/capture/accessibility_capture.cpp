@@ -1,0 +1,154 @@
+#include "capture/accessibility_capture.h"
+
+#include <utility>
+
+namespace ovra {
+
+AccessibilityCapture::AccessibilityCapture(AccessibilityThread& thread,
+                                           WorkspaceServices& workspace, ScreenServices& screens,
+                                           Scheduler& scheduler)
+    : m_thread(thread), m_workspace(workspace), m_screens(screens), m_scheduler(scheduler) {}
+
+AccessibilityCapture::~AccessibilityCapture() = default;
+
+bool AccessibilityCapture::isSkipped(qint32 pid) const {
+    const auto found = m_unresponsive.constFind(pid);
+    return found != m_unresponsive.cend() && m_scheduler.now() - found->since < unresponsiveSkip;
+}
+
+void AccessibilityCapture::markUnresponsive(qint32 pid, quint64 selectionSerial) {
+    if (pid != 0)
+        m_unresponsive.insert(pid, {m_scheduler.now(), selectionSerial});
+}
+
+namespace {
+struct CaptureAnswer {
+    std::optional<SelectionSnapshot> snapshot;
+    bool skipped = false;
+    quint64 selectionSerial = 0;
+    bool focusedSelectionEmpty = false;
+};
+
+// Whether the focused element says that nothing is selected in it (a caret is no selection).
+bool focusedSelectionIsEmpty(AccessibilityWorker& worker) {
+    const QList<AccessibleElement> focused = worker.bridge().focusedElementCandidates();
+    if (focused.isEmpty())
+        return false;
+    const auto range = worker.accessibility().selectedTextRange(focused.first());
+    return range.ok() && range.value.length == 0;
+}
+} // namespace
+
+QCoro::Task<CaptureOutcome>
+AccessibilityCapture::captureSelection(std::optional<QPointF> mouseLocation, CaptureKind kind) {
+    const std::optional<RunningApplication> frontmost = m_workspace.frontmostApplication();
+    const qint32 frontmostPid = frontmost ? frontmost->pid : 0;
+    // An application skipped for a time-out is asked again once it reports a selection change.
+    std::optional<quint64> skipUnlessNewerThan;
+    if (kind == CaptureKind::Automatic && isSkipped(frontmostPid))
+        skipUnlessNewerThan = m_unresponsive.value(frontmostPid).selectionSerial;
+
+    const std::weak_ptr<int> alive = m_lifetime;
+    QList<ScreenInfo> screens = m_screens.screens();
+    // Known even when the capture itself does not come back in time.
+    auto serialAtStart =
+        std::make_shared<std::atomic<quint64>>(m_lastSerialSeen.value(frontmostPid));
+    // A named job: g++ 12 frees captures of a temporary lambda inside co_await twice.
+    std::function<CaptureAnswer(AccessibilityWorker&)> job =
+        [frontmost, frontmostPid, screens = std::move(screens), mouseLocation, skipUnlessNewerThan,
+         serialAtStart, kind](AccessibilityWorker& worker) {
+            const quint64 serial = worker.accessibility().lastSelectionEvent(frontmostPid).serial;
+            serialAtStart->store(serial);
+            if (skipUnlessNewerThan && serial <= *skipUnlessNewerThan)
+                return CaptureAnswer{std::nullopt, true, serial};
+            worker.context().set(frontmost, screens);
+            CaptureAnswer answer{worker.bridge().captureSelection(mouseLocation), false, serial};
+            if (!answer.snapshot && kind == CaptureKind::Manual)
+                answer.focusedSelectionEmpty = focusedSelectionIsEmpty(worker);
+            return answer;
+        };
+    // Only an application that let a call run into the time-out is left alone; a capture that is
+    // merely slow (a loaded machine) shows nothing this time and nothing more.
+    std::function<void(bool)> whenDone = [this, alive, frontmostPid, serialAtStart](bool hung) {
+        if (hung && !alive.expired())
+            markUnresponsive(frontmostPid, serialAtStart->load());
+    };
+    auto found = co_await run<CaptureAnswer>(std::move(job), captureDeadline, std::move(whenDone));
+    if (alive.expired())
+        co_return CaptureOutcome{};
+    if (!found) {
+        co_return CaptureOutcome{std::nullopt, true, false};
+    }
+    m_lastSerialSeen.insert(frontmostPid, found->selectionSerial);
+    if (found->skipped)
+        co_return CaptureOutcome{std::nullopt, false, true};
+    m_unresponsive.remove(frontmostPid);
+    std::optional<SelectionSnapshot> snapshot = std::move(found->snapshot);
+    if (snapshot && snapshot->bundleID.isEmpty() && snapshot->appName.isEmpty()) {
+        if (const auto app = m_workspace.runningApplication(snapshot->pid)) {
+            snapshot->bundleID = app->bundleID;
+            snapshot->appName = app->name;
+        }
+    }
+    co_return CaptureOutcome{std::move(snapshot), false, false, found->focusedSelectionEmpty};
+}
+
+QCoro::Task<std::optional<SelectionSnapshot>>
+AccessibilityCapture::snapshotFromExternalText(QString text, std::optional<QPointF> mouseLocation) {
+    const std::optional<RunningApplication> frontmost = m_workspace.frontmostApplication();
+    QList<ScreenInfo> screens = m_screens.screens();
+    // A named job: g++ 12 frees captures of a temporary lambda inside co_await twice.
+    std::function<std::optional<SelectionSnapshot>(AccessibilityWorker&)> job =
+        [frontmost, screens = std::move(screens), text,
+         mouseLocation](AccessibilityWorker& worker) {
+            worker.context().set(frontmost, screens);
+            return worker.bridge().snapshotFromExternalText(text, mouseLocation);
+        };
+    auto found = co_await run<std::optional<SelectionSnapshot>>(std::move(job), captureDeadline);
+    if (found)
+        co_return std::move(*found);
+    // The text itself is known; only the element to write back to is not.
+    if (!frontmost || frontmost->pid == 0)
+        co_return std::nullopt;
+    SelectionSnapshot result;
+    result.range = SelectionText::wholeTextRange(text);
+    result.text = std::move(text);
+    result.mouseAtCapture = mouseLocation;
+    result.pid = frontmost->pid;
+    result.bundleID = frontmost->bundleID;
+    result.appName = frontmost->name;
+    co_return result;
+}
+
+QList<QRectF> AccessibilityCapture::toolbarRects(qint32 pid) {
+    Toolbars& known = m_toolbars[pid];
+    const bool fresh =
+        known.foundAt != Duration::zero() && m_scheduler.now() - known.foundAt < toolbarsFreshFor;
+    if (!fresh && !known.refreshing && !isSkipped(pid)) {
+        known.refreshing = true;
+        refreshToolbars(pid);
+    }
+    return known.rects;
+}
+
+QCoro::Task<void> AccessibilityCapture::refreshToolbars(qint32 pid) {
+    const std::weak_ptr<int> alive = m_lifetime;
+    QList<ScreenInfo> screens = m_screens.screens();
+    // A named job: g++ 12 frees captures of a temporary lambda inside co_await twice.
+    std::function<QList<QRectF>(AccessibilityWorker&)> job =
+        [pid, screens = std::move(screens)](AccessibilityWorker& worker) {
+            worker.context().set(std::nullopt, screens);
+            return worker.bridge().toolbarRects(pid);
+        };
+    auto found = co_await run<QList<QRectF>>(std::move(job), toolbarDeadline);
+    if (alive.expired())
+        co_return;
+    Toolbars& known = m_toolbars[pid];
+    known.refreshing = false;
+    if (found) {
+        known.rects = std::move(*found);
+        known.foundAt = std::max(m_scheduler.now(), Duration{1});
+    }
+}
+
+} // namespace ovra

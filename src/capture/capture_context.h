@@ -1,0 +1,40 @@
+#pragma once
+
+#include "capture/screen_services.h"
+#include "capture/workspace_services.h"
+
+#include <optional>
+
+namespace ovra {
+
+// What the UI thread knows about the desktop at the moment a capture is asked for (the frontmost
+// application, the screens), handed to the accessibility thread with the request: the capture
+// there reads these values instead of the window system, which belongs to the UI thread.
+class CaptureContext final : public WorkspaceServices, public ScreenServices {
+public:
+    void set(std::optional<RunningApplication> frontmost, QList<ScreenInfo> screens) {
+        m_frontmost = std::move(frontmost);
+        m_screens = std::move(screens);
+    }
+
+    std::optional<RunningApplication> frontmostApplication() override { return m_frontmost; }
+    // Other processes are known by their id only; the UI thread adds their names afterwards.
+    std::optional<RunningApplication> runningApplication(qint32 pid) override {
+        if (m_frontmost && m_frontmost->pid == pid)
+            return m_frontmost;
+        return RunningApplication{pid, {}, {}};
+    }
+    ObserverToken observeActivation(ActivationHandler) override { return {}; }
+    void removeObserver(ObserverToken) override {}
+    bool activateApplication(qint32) override { return false; }
+    bool openAccessibilitySettings() override { return false; }
+
+    QList<ScreenInfo> screens() override { return m_screens; }
+    QPointF pointerLocation() override { return {}; }
+
+private:
+    std::optional<RunningApplication> m_frontmost;
+    QList<ScreenInfo> m_screens;
+};
+
+} // namespace ovra

@@ -1,0 +1,68 @@
+#include "platform/linux/atspi_accessibility_thread.h"
+
+#include "platform/linux/atspi/atspi_accessibility_services.h"
+#include "platform/linux/atspi/atspi_element.h"
+#include "platform/linux/x11/x11_connection.h"
+#include "platform/linux/x11/x11_workspace_services.h"
+
+#include <QMetaObject>
+
+namespace ovra::platform {
+
+// Everything that must be created, used and destroyed on the accessibility thread. The window
+// system is asked over a connection of its own: the UI thread's is not shared.
+struct AtspiAccessibilityThread::Resources {
+    std::unique_ptr<X11Connection> x11 = X11Connection::open();
+    std::unique_ptr<X11WorkspaceServices> windows =
+        x11 ? std::make_unique<X11WorkspaceServices>(*x11, DesktopEntries(QStringList())) : nullptr;
+    AtspiAccessibilityServices services{
+        [this](QPointF point) { return windows ? windows->windowOwnerAt(point) : 0; }};
+    AccessibilityWorker worker{services};
+
+    Resources() {
+        // libatspi starts on the default context; its connection then moves to this thread's.
+        atspi_init();
+        GMainContext* context = g_main_context_get_thread_default();
+        atspi_set_main_context(context);
+        atspi_set_timeout(perCallTimeoutMs, startupGraceMs);
+        AtspiElementHandle::setHomeContext(context);
+    }
+    ~Resources() { AtspiElementHandle::setHomeContext(nullptr); }
+};
+
+AtspiAccessibilityThread::AtspiAccessibilityThread() {
+    m_thread.setObjectName(QStringLiteral("accessibility"));
+    m_anchor = new QObject;
+    m_anchor->moveToThread(&m_thread);
+    QObject::connect(&m_thread, &QThread::finished, m_anchor, &QObject::deleteLater);
+    m_thread.start();
+    // Listening starts now, so that the first capture already knows the focus and the selections.
+    post([](AccessibilityWorker& worker) { worker.accessibility().lastSelectionEvent(0); }, [] {});
+}
+
+AtspiAccessibilityThread::~AtspiAccessibilityThread() {
+    // The resources go on the thread that made them, after the job running now.
+    QMetaObject::invokeMethod(
+        m_anchor, [this] { m_resources.reset(); }, Qt::BlockingQueuedConnection);
+    m_thread.quit();
+    m_thread.wait();
+}
+
+AtspiAccessibilityThread::Resources& AtspiAccessibilityThread::resources() {
+    if (!m_resources)
+        m_resources = std::make_unique<Resources>();
+    return *m_resources;
+}
+
+void AtspiAccessibilityThread::post(Job job, std::function<void()> done) {
+    QObject* home = &m_home;
+    QMetaObject::invokeMethod(
+        m_anchor,
+        [this, home, job = std::move(job), done = std::move(done)]() mutable {
+            job(resources().worker);
+            QMetaObject::invokeMethod(home, std::move(done), Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace ovra::platform

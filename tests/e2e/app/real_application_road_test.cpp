@@ -1,0 +1,188 @@
+// The road of a selection through the real program in applications that are not ours (one row of
+// realApplications() each), and the program staying responsive while such an application hangs.
+#include "app/selection_road.h"
+#include "support/real_application.h"
+
+#include <QElapsedTimer>
+#include <map>
+
+namespace ovra::e2e {
+namespace {
+
+const QString documentText =
+    QStringLiteral("Olá café naïve text here.\nSegunda linha com a palavra ALVO aqui.\n");
+
+class RealApplicationRoad : public SelectionRoad,
+                            public ::testing::WithParamInterface<RealApplicationKind> {
+protected:
+    static void TearDownTestSuite() {
+        started().clear();
+        SelectionRoad::TearDownTestSuite();
+    }
+
+    // The application of this case, started once for the suite.
+    RealApplication* app() {
+        auto& slot = started()[GetParam().name];
+        if (!slot) {
+            slot = std::make_unique<RealApplication>(GetParam(), documentText);
+            if (!slot->start())
+                return nullptr;
+        }
+        return slot.get();
+    }
+
+    // Drags across `word` in the application's text; its bounds once it reads as selected.
+    std::optional<QRectF> dragSelect(RealApplication& target, const QString& word) {
+        if (!target.activate())
+            return std::nullopt;
+        const AccessibleElement element = target.textElement(ax());
+        if (!element)
+            return std::nullopt;
+        xdotool({QStringLiteral("key"), QStringLiteral("ctrl+Home")});
+        const auto bounds = wordBounds(element, word);
+        if (!bounds || !drag(element, bounds->second))
+            return std::nullopt;
+        if (!waitUntil([&] { return selected(element) == word; }))
+            return std::nullopt;
+        return bounds->first;
+    }
+
+    QString selected(const AccessibleElement& element) {
+        const auto text = ax().selectedText(element);
+        return text.ok() ? text.value : QString();
+    }
+
+    void dismissPanel() {
+        ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
+        ASSERT_TRUE(ovra().waitForNoPanel(2s));
+    }
+
+    // The longest wait for the program's own accessibility root to answer, asked every 50 ms
+    // for `duration`: its UI thread answers these, so a stall shows here.
+    std::chrono::milliseconds longestStall(std::chrono::milliseconds duration) {
+        const AccessibleElement root = ax().applicationElement(ovra().pid());
+        EXPECT_TRUE(root) << "the program is not on the accessibility bus";
+        std::chrono::milliseconds longest{0};
+        QElapsedTimer total;
+        total.start();
+        while (root && total.elapsed() < duration.count()) {
+            QElapsedTimer call;
+            call.start();
+            const auto children = ax().children(root);
+            EXPECT_TRUE(children.ok());
+            longest = std::max(longest, std::chrono::milliseconds(call.elapsed()));
+            waitUntil([] { return false; }, 50ms);
+        }
+        return longest;
+    }
+
+private:
+    static std::map<QString, std::unique_ptr<RealApplication>>& started() {
+        static std::map<QString, std::unique_ptr<RealApplication>> apps;
+        return apps;
+    }
+};
+
+TEST_P(RealApplicationRoad, DragDoubleClickAndShiftArrowShowThePanel) {
+    RealApplication* target = app();
+    ASSERT_TRUE(target) << "the application did not come up";
+    // The program starts its monitors just after it comes up; the first gesture may come before.
+    std::optional<QRectF> bounds;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            bounds = dragSelect(*target, QStringLiteral("naïve"));
+            return bounds && ovra().waitForPanel(1500ms);
+        },
+        15s))
+        << "no panel after a drag";
+    expectPanelBeside(*bounds);
+    dismissPanel();
+
+    const AccessibleElement element = target->textElement(ax());
+    const auto word = wordBounds(element, QStringLiteral("ALVO"));
+    ASSERT_TRUE(word);
+    const QPoint centre = word->first.center().toPoint();
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QString::number(centre.x()),
+                         QString::number(centre.y()), QStringLiteral("click"),
+                         QStringLiteral("--repeat"), QStringLiteral("2"), QStringLiteral("1")}));
+    ASSERT_TRUE(waitUntil([&] { return selected(element) == u"ALVO"; }))
+        << "the double-click selected \"" << selected(element).toStdString() << '"';
+    ASSERT_TRUE(ovra().waitForPanel(3s)) << "no panel after a double-click";
+    expectPanelBeside(word->first);
+    dismissPanel();
+
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+Home")}));
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("shift+Right")}));
+    ASSERT_TRUE(waitUntil([&] { return selected(element) == u"Olá"; }));
+    EXPECT_TRUE(ovra().waitForPanel(3s)) << "no panel after Shift+arrows";
+}
+
+TEST_P(RealApplicationRoad, TranslateAndReplace) {
+    RealApplication* target = app();
+    ASSERT_TRUE(target);
+    const auto bounds = dragSelect(*target, QStringLiteral("Segunda"));
+    ASSERT_TRUE(bounds);
+    ASSERT_TRUE(ovra().waitForPanel());
+    translateInPanel(QStringLiteral("Segunda"));
+    if (HasFatalFailure())
+        return;
+    // As the application holds it: editors may hide the file's last line break.
+    const AccessibleElement element = target->textElement(ax());
+    const auto before = ax().value(element);
+    ASSERT_TRUE(before.ok());
+    QString expected = before.value;
+    expected.replace(expected.indexOf(u"Segunda"), 7, translation);
+    ASSERT_TRUE(press(QStringLiteral("Substituir")));
+    EXPECT_TRUE(waitUntil([&] {
+        const auto now = ax().value(element);
+        return now.ok() && now.value == expected;
+    })) << "the application holds: "
+        << ax().value(element).value.toStdString();
+    EXPECT_TRUE(ovra().waitForNoPanel(3s));
+    // Back to the document as it was.
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+z")}));
+}
+
+// A hung application (stopped) neither freezes the program nor keeps it from working once the
+// application runs again.
+TEST_P(RealApplicationRoad, HungApplicationLeavesTheProgramResponsive) {
+    RealApplication* target = app();
+    ASSERT_TRUE(target);
+    ASSERT_TRUE(target->activate());
+    const AccessibleElement element = target->textElement(ax());
+    ASSERT_TRUE(element);
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+Home")});
+    const auto word = wordBounds(element, QStringLiteral("palavra"));
+    ASSERT_TRUE(word);
+    const auto firstChar = ax().boundsForRange(element, {word->second.location, 1});
+    const auto lastChar =
+        ax().boundsForRange(element, {word->second.location + word->second.length - 1, 1});
+    ASSERT_TRUE(firstChar.ok() && lastChar.ok());
+
+    target->suspend();
+    ASSERT_TRUE(dragAcross(firstChar.value, lastChar.value));
+    const auto afterGesture = longestStall(2500ms);
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+super+t")}));
+    const auto afterShortcut = longestStall(2500ms);
+    std::fprintf(stderr, "longest stall: %lld ms after the gesture, %lld ms after the shortcut\n",
+                 static_cast<long long>(afterGesture.count()),
+                 static_cast<long long>(afterShortcut.count()));
+    EXPECT_LT(afterGesture.count(), 100);
+    EXPECT_LT(afterShortcut.count(), 100);
+    EXPECT_FALSE(ovra().panelFrame()) << "a panel for an application that does not answer";
+
+    target->resume();
+    ASSERT_TRUE(waitUntil([&] { return selected(element) == u"palavra"; }, 5s));
+    if (ovra().panelFrame())
+        dismissPanel();
+    const auto bounds = dragSelect(*target, QStringLiteral("linha"));
+    ASSERT_TRUE(bounds);
+    EXPECT_TRUE(ovra().waitForPanel(3s)) << "no panel once the application runs again";
+}
+
+INSTANTIATE_TEST_SUITE_P(Applications, RealApplicationRoad, ::testing::ValuesIn(realApplications()),
+                         [](const auto& info) { return info.param.name.toStdString(); });
+
+} // namespace
+} // namespace ovra::e2e

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "support/e2e_session.h"
+
+#include "capture/accessibility_services.h"
+
+#include <QList>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace ovra::e2e {
+
+// A desktop application that is not ours, as an end-to-end target: how to start it on a file.
+// Another application is one more row of realApplications().
+struct RealApplicationKind {
+    QString name;          // for test names: letters and digits only
+    QString program;       // looked up in PATH
+    QStringList arguments; // "{file}" stands for the file it opens
+};
+const QList<RealApplicationKind>& realApplications();
+
+// One real application under the headless session, started on a file holding `text`: its window,
+// its text element as the accessibility bus shows it, and its process to stop and continue.
+class RealApplication {
+public:
+    RealApplication(RealApplicationKind kind, const QString& text);
+    ~RealApplication(); // continues a stopped process, then ends it
+    RealApplication(const RealApplication&) = delete;
+    RealApplication& operator=(const RealApplication&) = delete;
+
+    // Starts it and waits for its window; false when it did not come up.
+    bool start();
+    qint32 pid() const { return static_cast<qint32>(m_process.processId()); }
+    const QString& windowId() const { return m_windowId; }
+    const RealApplicationKind& kind() const { return m_kind; }
+    // Activates its window and waits until the window manager reports it active.
+    bool activate();
+    // Its focused text element; null when it does not show one in time.
+    AccessibleElement textElement(AccessibilityServices& ax);
+    // SIGSTOP and SIGCONT, as a hung application and one that recovered.
+    void suspend();
+    void resume();
+
+private:
+    RealApplicationKind m_kind;
+    QString m_text;
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    QString m_windowId;
+    bool m_suspended = false;
+};
+
+} // namespace ovra::e2e

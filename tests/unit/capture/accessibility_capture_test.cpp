@@ -1,0 +1,147 @@
+#include "capture_fixture.h"
+
+#include "capture/selection_monitor.h"
+
+using namespace ovra;
+using namespace ovra::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The editor with a deep tree (menus, toolbars) around its text, as real applications have.
+class AccessibilityCaptureTest : public CaptureFixture {
+protected:
+    AccessibilityCaptureTest() {
+        auto app = fake.accessibility.application(editorPid);
+        for (int i = 0; i < 40; ++i)
+            app->addChild(QStringLiteral("menu item"))->selectedText = QString();
+        text = editorTextWith(QStringLiteral("world"));
+        text->selectedRange = TextRange{6, 5};
+        text->rangeBounds = QRectF(100, 200, 50, 20);
+        text->selectedTextSettable = true;
+    }
+
+    std::optional<CaptureOutcome> capture(CaptureKind kind = CaptureKind::Automatic) {
+        std::optional<CaptureOutcome> result;
+        [](auto& out, auto task) -> QCoro::Task<void> {
+            out = co_await std::move(task);
+        }(result, accessibilityCapture.captureSelection(QPointF(10, 10), kind));
+        clock.runDue();
+        return result;
+    }
+
+    std::shared_ptr<FakeNode> text;
+};
+
+} // namespace
+
+TEST_F(AccessibilityCaptureTest, SelectionEventLeadsToTheElementInAFewCalls) {
+    fake.accessibility.reportSelection(text);
+    const auto outcome = capture();
+    ASSERT_TRUE(outcome && outcome->snapshot);
+    EXPECT_EQ(outcome->snapshot->text, QStringLiteral("world"));
+    EXPECT_EQ(outcome->snapshot->range, (TextRange{6, 5}));
+    EXPECT_EQ(outcome->snapshot->appName, QStringLiteral("Editor"));
+    EXPECT_TRUE(outcome->snapshot->isEditable);
+    ASSERT_TRUE(outcome->snapshot->appKitBounds);
+    EXPECT_EQ(*outcome->snapshot->appKitBounds, QRectF(100, 1080 - 220, 50, 20));
+    // Range, text, bounds, editability: no search of the tree.
+    EXPECT_LE(fake.accessibility.calls, 4);
+    EXPECT_EQ(FakeAccessibility::examinedIn(fake.accessibility.application(editorPid)), 1);
+}
+
+TEST_F(AccessibilityCaptureTest, StaleEventElementFallsBackToTheUsualPlaces) {
+    fake.accessibility.application(editorPid)->focused = text;
+    auto emptied = editorTextWith(QString());
+    emptied->selectedRange = TextRange{3, 0};
+    auto gone = std::make_shared<FakeNode>();
+    gone->pid = editorPid;
+    gone->selectedText = QStringLiteral("old text");
+    gone->selectedRange = TextRange{0, 8};
+    for (auto* stale : {&emptied, &gone}) {
+        fake.accessibility.reportSelection(*stale);
+        if (stale == &gone)
+            gone.reset(); // the element no longer exists
+        const auto outcome = capture();
+        ASSERT_TRUE(outcome && outcome->snapshot);
+        EXPECT_EQ(outcome->snapshot->text, QStringLiteral("world"));
+    }
+}
+
+TEST_F(AccessibilityCaptureTest, LongSelectionIsPlacedByItsFirstLine) {
+    const QString firstLine(120, u'a');
+    text->selectedText = firstLine + u'\n' + QString(5000, u'b');
+    text->selectedRange = TextRange{10, text->selectedText->size()};
+    fake.accessibility.reportSelection(text);
+    ASSERT_TRUE(capture()->snapshot);
+    ASSERT_EQ(fake.accessibility.boundsQueries.size(), 1);
+    EXPECT_EQ(fake.accessibility.boundsQueries.first(), (TextRange{10, 120}));
+}
+
+TEST_F(AccessibilityCaptureTest, TimeOutStopsTheCaptureAndTheAutomaticOneSkipsTheAppFor30s) {
+    text->hangs = true;
+    fake.accessibility.reportSelection(text);
+    const auto outcome = capture();
+    ASSERT_TRUE(outcome);
+    EXPECT_TRUE(outcome->timedOut);
+    EXPECT_FALSE(outcome->snapshot);
+    EXPECT_EQ(fake.accessibility.calls, 1); // nothing asked after the call that timed out
+
+    EXPECT_TRUE(capture()->skipped);
+    EXPECT_EQ(fake.accessibility.calls, 1);
+    EXPECT_TRUE(capture(CaptureKind::Manual)->timedOut); // the shortcut still asks
+    EXPECT_EQ(fake.accessibility.calls, 2);
+
+    text->hangs = false;
+    clock.advance(AccessibilityCapture::unresponsiveSkip - 1ms);
+    EXPECT_TRUE(capture()->skipped);
+    clock.advance(1ms);
+    const auto later = capture();
+    ASSERT_TRUE(later && later->snapshot);
+    EXPECT_EQ(later->snapshot->text, QStringLiteral("world"));
+}
+
+TEST_F(AccessibilityCaptureTest, NewSelectionReportEndsTheSkipEarly) {
+    text->hangs = true;
+    fake.accessibility.reportSelection(text);
+    ASSERT_TRUE(capture()->timedOut);
+    text->hangs = false;
+    EXPECT_TRUE(capture()->skipped);
+    fake.accessibility.reportSelection(text); // it answers again
+    const auto outcome = capture();
+    ASSERT_TRUE(outcome && outcome->snapshot);
+    EXPECT_FALSE(accessibilityCapture.isSkipped(editorPid));
+}
+
+TEST_F(AccessibilityCaptureTest, WholeCaptureDeadlineAbandonsWorkThatHasNotAnswered) {
+    thread.holding = true;
+    fake.accessibility.reportSelection(text);
+    const auto outcome = capture();
+    EXPECT_FALSE(outcome);
+    clock.advance(AccessibilityCapture::captureDeadline - 1ms);
+    EXPECT_FALSE(outcome);
+    clock.advance(1ms);
+    ASSERT_TRUE(outcome);
+    EXPECT_TRUE(outcome->timedOut);
+    thread.release(); // the abandoned job asks nothing any more
+    clock.runDue();
+    EXPECT_EQ(fake.accessibility.calls, 0);
+    // Slow is not hung: only a call that ran into the time-out makes the application skipped.
+    EXPECT_FALSE(accessibilityCapture.isSkipped(editorPid));
+}
+
+TEST_F(AccessibilityCaptureTest, MonitorDoesNotRetryAfterATimeOut) {
+    SelectionMonitor monitor(fake.platform, accessibilityCapture, clock, filter());
+    int shown = 0;
+    monitor.setOnSnapshot([&](const SelectionSnapshot&) { ++shown; });
+    monitor.start();
+    text->hangs = true;
+    fake.accessibility.application(editorPid)->focused = text;
+    fake.input.injectGlobal(Events::mouseUp());
+    clock.advance(SelectionMonitor::captureDelay);
+    EXPECT_FALSE(monitor.hasPendingCapture());
+    const int calls = fake.accessibility.calls;
+    clock.advance(1s);
+    EXPECT_EQ(fake.accessibility.calls, calls);
+    EXPECT_EQ(shown, 0);
+}
