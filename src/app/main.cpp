@@ -25,6 +25,7 @@
 #include "support/timer_scheduler.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QNetworkAccessManager>
 #include <QPointer>
 #include <X11/Xlib.h>
@@ -133,7 +134,15 @@ int main(int argc, char** argv) {
 
     // Other applications' elements are read and written on a thread of their own; the UI thread
     // only awaits the answers.
-    platform::AtspiAccessibilityThread accessibilityThread;
+    platform::AtspiAccessibilityThread accessibilityThread(platform::DevicePixels::ofQtScreens());
+    // Gone before the thread, so no late screen change reaches it.
+    QObject screensContext;
+    const auto rescale = [&accessibilityThread] {
+        accessibilityThread.setDevicePixels(platform::DevicePixels::ofQtScreens());
+    };
+    QObject::connect(&app, &QGuiApplication::screenAdded, &screensContext, rescale);
+    QObject::connect(&app, &QGuiApplication::screenRemoved, &screensContext, rescale);
+    QObject::connect(&app, &QGuiApplication::primaryScreenChanged, &screensContext, rescale);
     AccessibilityCapture accessibility(accessibilityThread, platform->workspace(),
                                        platform->screens(), scheduler);
     CapturePlatform capture = platform->capturePlatform();

@@ -34,6 +34,7 @@ public:
 
     bool isProcessTrusted() override { return m_inner.isProcessTrusted(); }
     void requestTrust() override { m_inner.requestTrust(); }
+    bool enableAccess() override { return m_inner.enableAccess(); }
     AccessibleElement applicationElement(qint32 pid) override;
     AXResult<AccessibleElement> systemFocusedElement() override;
     AXResult<AccessibleElement> focusedElement(const AccessibleElement& application) override;

@@ -25,6 +25,7 @@ public:
         return RunningApplication{pid, {}, {}};
     }
     ObserverToken observeActivation(ActivationHandler) override { return {}; }
+    ObserverToken observeApplicationGone(qint32, std::function<void()>) override { return {}; }
     void removeObserver(ObserverToken) override {}
     bool activateApplication(qint32) override { return false; }
     bool openAccessibilitySettings() override { return false; }

@@ -2,6 +2,7 @@
 
 #include "platform/linux/atspi/atspi_accessibility_services.h"
 #include "platform/linux/atspi/atspi_element.h"
+#include "platform/linux/scaled_accessibility_services.h"
 #include "platform/linux/x11/x11_connection.h"
 #include "platform/linux/x11/x11_workspace_services.h"
 
@@ -12,14 +13,7 @@ namespace ovra::platform {
 // Everything that must be created, used and destroyed on the accessibility thread. The window
 // system is asked over a connection of its own: the UI thread's is not shared.
 struct AtspiAccessibilityThread::Resources {
-    std::unique_ptr<X11Connection> x11 = X11Connection::open();
-    std::unique_ptr<X11WorkspaceServices> windows =
-        x11 ? std::make_unique<X11WorkspaceServices>(*x11, DesktopEntries(QStringList())) : nullptr;
-    AtspiAccessibilityServices services{
-        [this](QPointF point) { return windows ? windows->windowOwnerAt(point) : 0; }};
-    AccessibilityWorker worker{services};
-
-    Resources() {
+    explicit Resources(DevicePixels initialPixels) : pixels(std::move(initialPixels)) {
         // libatspi starts on the default context; its connection then moves to this thread's.
         atspi_init();
         GMainContext* context = g_main_context_get_thread_default();
@@ -28,9 +22,20 @@ struct AtspiAccessibilityThread::Resources {
         AtspiElementHandle::setHomeContext(context);
     }
     ~Resources() { AtspiElementHandle::setHomeContext(nullptr); }
+
+    DevicePixels pixels;
+    std::unique_ptr<X11Connection> x11 = X11Connection::open();
+    std::unique_ptr<X11WorkspaceServices> windows =
+        x11 ? std::make_unique<X11WorkspaceServices>(*x11, DesktopEntries(QStringList())) : nullptr;
+    AtspiAccessibilityServices services{
+        [this](QPointF point) { return windows ? windows->windowOwnerAt(point) : 0; }};
+    // AT-SPI answers in device pixels; the capture works in Qt's logical ones.
+    ScaledAccessibilityServices scaled{services, [this] { return pixels; }};
+    AccessibilityWorker worker{scaled};
 };
 
-AtspiAccessibilityThread::AtspiAccessibilityThread() {
+AtspiAccessibilityThread::AtspiAccessibilityThread(DevicePixels pixels)
+    : m_initialPixels(std::move(pixels)) {
     m_thread.setObjectName(QStringLiteral("accessibility"));
     m_anchor = new QObject;
     m_anchor->moveToThread(&m_thread);
@@ -50,7 +55,7 @@ AtspiAccessibilityThread::~AtspiAccessibilityThread() {
 
 AtspiAccessibilityThread::Resources& AtspiAccessibilityThread::resources() {
     if (!m_resources)
-        m_resources = std::make_unique<Resources>();
+        m_resources = std::make_unique<Resources>(m_initialPixels);
     return *m_resources;
 }
 
@@ -62,6 +67,13 @@ void AtspiAccessibilityThread::post(Job job, std::function<void()> done) {
             job(resources().worker);
             QMetaObject::invokeMethod(home, std::move(done), Qt::QueuedConnection);
         },
+        Qt::QueuedConnection);
+}
+
+void AtspiAccessibilityThread::setDevicePixels(DevicePixels pixels) {
+    QMetaObject::invokeMethod(
+        m_anchor,
+        [this, pixels = std::move(pixels)]() mutable { resources().pixels = std::move(pixels); },
         Qt::QueuedConnection);
 }
 

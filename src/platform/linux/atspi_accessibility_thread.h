@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capture/accessibility_thread.h"
+#include "platform/linux/qt/device_pixels.h"
 
 #include <QObject>
 #include <QThread>
@@ -17,19 +18,24 @@ public:
     static constexpr int perCallTimeoutMs = 400;
     static constexpr int startupGraceMs = 2000;
 
-    AtspiAccessibilityThread();
+    // `pixels`: the screens' scaling as the UI thread sees it (Qt's screens are not for this
+    // thread).
+    explicit AtspiAccessibilityThread(DevicePixels pixels);
     // Waits for the job running now (bounded by the time-outs) and drops the rest.
     ~AtspiAccessibilityThread() override;
     AtspiAccessibilityThread(const AtspiAccessibilityThread&) = delete;
     AtspiAccessibilityThread& operator=(const AtspiAccessibilityThread&) = delete;
 
     void post(Job job, std::function<void()> done) override;
+    // The screens or their scaling changed; later jobs convert with `pixels`.
+    void setDevicePixels(DevicePixels pixels);
 
 private:
     struct Resources;
     // Accessibility thread only.
     Resources& resources();
 
+    DevicePixels m_initialPixels;
     QThread m_thread;
     QObject* m_anchor = nullptr;            // lives on the accessibility thread
     QObject m_home;                         // lives on the posting thread; receives the completions

@@ -23,6 +23,10 @@ public:
     bool isProcessTrusted() override { return m_device.isProcessTrusted(); }
     void requestTrust() override { m_device.requestTrust(); }
     bool enableAccess() override { return m_device.enableAccess(); }
+    SelectionEvent lastSelectionEvent(qint32 pid) override {
+        return m_device.lastSelectionEvent(pid);
+    }
+    bool takeTimedOut() override { return m_device.takeTimedOut(); }
     AccessibleElement applicationElement(qint32 pid) override {
         return m_device.applicationElement(pid);
     }
