@@ -38,7 +38,9 @@ struct CaptureOutcome {
 // thread and its answer is dropped.
 class AccessibilityCapture {
 public:
-    static constexpr Duration captureDeadline{600};
+    // Long enough for a deep tree on a loaded machine (a slow answer is not a hung application:
+    // the per-call time-out tells those); the UI thread never waits on it either way.
+    static constexpr Duration captureDeadline{2000};
     static constexpr Duration writeDeadline{2000};
     static constexpr Duration unresponsiveSkip{30'000};
     static constexpr Duration toolbarsFreshFor{10'000};

@@ -15,7 +15,7 @@ namespace ovra::platform {
 // perCallTimeout (startupGrace for an application that has just started).
 class AtspiAccessibilityThread final : public AccessibilityThread {
 public:
-    static constexpr int perCallTimeoutMs = 400;
+    static constexpr int perCallTimeoutMs = 1000;
     static constexpr int startupGraceMs = 2000;
 
     // `pixels`: the screens' scaling as the UI thread sees it (Qt's screens are not for this
