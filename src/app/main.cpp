@@ -25,9 +25,9 @@
 #include "support/timer_scheduler.h"
 
 #include <QApplication>
-#include <QScreen>
 #include <QNetworkAccessManager>
 #include <QPointer>
+#include <QScreen>
 #include <X11/Xlib.h>
 #include <cstdio>
 #include <unistd.h>
