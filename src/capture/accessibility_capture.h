@@ -44,8 +44,9 @@ public:
     static constexpr Duration writeDeadline{2000};
     static constexpr Duration unresponsiveSkip{30'000};
     static constexpr Duration toolbarsFreshFor{10'000};
-    // The toolbar walk is a nicety: kept short so that a capture never waits long behind it.
-    static constexpr Duration toolbarDeadline{150};
+    // The toolbar walk runs behind the capture, never in front of it; slow applications (and
+    // sanitized builds) need a while for it.
+    static constexpr Duration toolbarDeadline{1000};
 
     AccessibilityCapture(AccessibilityThread& thread, WorkspaceServices& workspace,
                          ScreenServices& screens, Scheduler& scheduler);
