@@ -1,5 +1,6 @@
 #include "platform/linux/atspi_accessibility_thread.h"
 
+#include "platform/linux/atspi/application_connections.h"
 #include "platform/linux/atspi/atspi_accessibility_services.h"
 #include "platform/linux/atspi/atspi_element.h"
 #include "platform/linux/scaled_accessibility_services.h"
@@ -7,6 +8,7 @@
 #include "platform/linux/x11/x11_workspace_services.h"
 
 #include <QMetaObject>
+#include <optional>
 
 namespace ovra::platform {
 
@@ -20,10 +22,12 @@ struct AtspiAccessibilityThread::Resources {
         atspi_set_main_context(context);
         atspi_set_timeout(perCallTimeoutMs, startupGraceMs);
         AtspiElementHandle::setHomeContext(context);
+        connections.emplace(context);
     }
     ~Resources() { AtspiElementHandle::setHomeContext(nullptr); }
 
     DevicePixels pixels;
+    std::optional<ApplicationConnections> connections;
     std::unique_ptr<X11Connection> x11 = X11Connection::open();
     std::unique_ptr<X11WorkspaceServices> windows =
         x11 ? std::make_unique<X11WorkspaceServices>(*x11, DesktopEntries(QStringList())) : nullptr;
@@ -64,7 +68,9 @@ void AtspiAccessibilityThread::post(Job job, std::function<void()> done) {
     QMetaObject::invokeMethod(
         m_anchor,
         [this, home, job = std::move(job), done = std::move(done)]() mutable {
-            job(resources().worker);
+            Resources& here = resources();
+            here.connections->bringHome();
+            job(here.worker);
             QMetaObject::invokeMethod(home, std::move(done), Qt::QueuedConnection);
         },
         Qt::QueuedConnection);

@@ -1,5 +1,7 @@
 #include "platform/linux/atspi/atspi_element.h"
 
+#include "platform/linux/atspi/application_connections.h"
+
 #include <atomic>
 #include <cstring>
 
@@ -59,7 +61,12 @@ AccessibleElement AtspiElementHandle::adopt(AtspiAccessible* accessible) {
 
 AtspiAccessible* AtspiElementHandle::of(const AccessibleElement& element) {
     const auto* handle = element.as<AtspiElementHandle>();
-    return handle ? handle->accessible() : nullptr;
+    if (!handle)
+        return nullptr;
+    GMainContext* home = homeContext.load();
+    if (home && g_main_context_is_owner(home))
+        ApplicationConnections::bringHome(handle->accessible());
+    return handle->accessible();
 }
 
 } // namespace ovra::platform
