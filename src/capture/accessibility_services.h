@@ -89,6 +89,8 @@ public:
     virtual AXResult<TextRange> selectedTextRange(const AccessibleElement& element) = 0;
     // The on-screen rectangle of `range` inside `element`; fails when it cannot be told.
     virtual AXResult<QRectF> boundsForRange(const AccessibleElement& element, TextRange range) = 0;
+    // The text of `range` inside `element`, cut short where the text ends.
+    virtual AXResult<QString> stringForRange(const AccessibleElement& element, TextRange range) = 0;
     // The element's whole text or value.
     virtual AXResult<QString> value(const AccessibleElement& element) = 0;
     // Whether `attribute` of `element` can be written.
@@ -113,6 +115,10 @@ public:
     // Replaces the selected text of `element` with `text`, all or nothing: when the write fails,
     // the element's text is as it was.
     virtual AXStatus setSelectedText(const AccessibleElement& element, const QString& text) = 0;
+    // Replaces the text of `range` inside `element` with `text`, whatever is selected now; all or
+    // nothing, as setSelectedText.
+    virtual AXStatus replaceText(const AccessibleElement& element, TextRange range,
+                                 const QString& text) = 0;
 };
 
 } // namespace ovra

@@ -79,6 +79,11 @@ AXResult<QRectF> BoundedAccessibility::boundsForRange(const AccessibleElement& e
     return guarded<QRectF>([&] { return m_inner.boundsForRange(element, range); });
 }
 
+AXResult<QString> BoundedAccessibility::stringForRange(const AccessibleElement& element,
+                                                       TextRange range) {
+    return guarded<QString>([&] { return m_inner.stringForRange(element, range); });
+}
+
 AXResult<QString> BoundedAccessibility::value(const AccessibleElement& element) {
     return guarded<QString>([&] { return m_inner.value(element); });
 }
@@ -132,6 +137,15 @@ AXStatus BoundedAccessibility::setSelectedText(const AccessibleElement& element,
                                                const QString& text) {
     return guarded<bool>([&] {
                const AXStatus status = m_inner.setSelectedText(element, text);
+               return AXResult<bool>{status, status == AXStatus::Success};
+           })
+        .status;
+}
+
+AXStatus BoundedAccessibility::replaceText(const AccessibleElement& element, TextRange range,
+                                           const QString& text) {
+    return guarded<bool>([&] {
+               const AXStatus status = m_inner.replaceText(element, range, text);
                return AXResult<bool>{status, status == AXStatus::Success};
            })
         .status;

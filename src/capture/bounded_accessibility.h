@@ -45,6 +45,7 @@ public:
     AXResult<QString> selectedText(const AccessibleElement& element) override;
     AXResult<TextRange> selectedTextRange(const AccessibleElement& element) override;
     AXResult<QRectF> boundsForRange(const AccessibleElement& element, TextRange range) override;
+    AXResult<QString> stringForRange(const AccessibleElement& element, TextRange range) override;
     AXResult<QString> value(const AccessibleElement& element) override;
     AXResult<bool> isSettable(const AccessibleElement& element,
                               SettableAttribute attribute) override;
@@ -56,6 +57,8 @@ public:
     AXStatus setEnhancedUserInterface(const AccessibleElement& application, bool on) override;
     AXStatus setSelectedTextRange(const AccessibleElement& element, TextRange range) override;
     AXStatus setSelectedText(const AccessibleElement& element, const QString& text) override;
+    AXStatus replaceText(const AccessibleElement& element, TextRange range,
+                         const QString& text) override;
 
 private:
     // False when the work must stop before this call.

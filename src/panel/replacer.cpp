@@ -1,12 +1,20 @@
 #include "panel/replacer.h"
 
+#include "settings/l10n.h"
 #include "support/errors.h"
+#include "support/log_categories.h"
 #include "support/sleep.h"
+
+#include <algorithm>
 
 namespace ovra {
 
 ReplaceOutcome ReplaceOutcome::failed() {
     return {Kind::failed, Replacer::failureMessage};
+}
+
+ReplaceOutcome ReplaceOutcome::selectionChanged() {
+    return {Kind::selectionChanged, L10n::string(QStringLiteral("panel.selectionChanged"))};
 }
 
 namespace Replacer {
@@ -30,24 +38,85 @@ void restoreClipboard(ClipboardServices& clipboard, const QList<ClipboardItem>& 
 
 } // namespace
 
-bool valueShows(const QString& value, const QString& newText) {
-    return value.normalized(QString::NormalizationForm_C)
-        .contains(newText.normalized(QString::NormalizationForm_C), Qt::CaseSensitive);
+namespace {
+
+QString canonical(const QString& text) {
+    return text.normalized(QString::NormalizationForm_C);
 }
 
-bool replaceViaAccessibility(AccessibilityServices& accessibility,
-                             const SelectionSnapshot& snapshot, const QString& newText) {
-    if (snapshot.element.isNull())
+// The text around a range before a write: what the write must leave as it is.
+struct Surroundings {
+    qint64 start = 0; // where `before` begins
+    QString before;
+    QString after;
+    bool reachesEnd = false; // `after` runs to the end of the text
+};
+
+// After a write that did not land as written, puts `old` back between the surroundings, once
+// they are found again. Whether it did.
+bool putBack(AccessibilityServices& accessibility, const AccessibleElement& element,
+             const Surroundings& around, const QString& old, const QString& written) {
+    const qint64 span = around.before.size() + written.size() + old.size() + around.after.size() +
+                        writeCheckContext;
+    const AXResult<QString> now = accessibility.stringForRange(element, {around.start, span});
+    if (!now.ok() || !now.value.startsWith(around.before))
         return false;
-    // Select the captured range again; the user may have moved the caret since.
-    accessibility.setSelectedTextRange(snapshot.element, snapshot.range);
-    if (accessibility.setSelectedText(snapshot.element, newText) != AXStatus::Success)
+    qsizetype end = -1;
+    if (!around.reachesEnd)
+        end = now.value.indexOf(around.after, around.before.size());
+    else if (now.value.size() < span && now.value.endsWith(around.after))
+        end = now.value.size() - around.after.size(); // read to the end of the text
+    if (end < around.before.size())
         return false;
-    const AXResult<QString> value = accessibility.value(snapshot.element);
-    // A value that cannot be read back cannot contradict the accepted write.
-    if (!value.ok())
-        return true;
-    return valueShows(value.value, newText);
+    const TextRange changed{around.start + around.before.size(), end - around.before.size()};
+    return accessibility.replaceText(element, changed, old) == AXStatus::Success;
+}
+
+} // namespace
+
+AccessibilityWrite replaceViaAccessibility(AccessibilityServices& accessibility,
+                                           const SelectionSnapshot& snapshot,
+                                           const QString& newText) {
+    const AccessibleElement& element = snapshot.element;
+    const TextRange range = snapshot.range;
+    if (element.isNull())
+        return AccessibilityWrite::notWritten;
+    // The user may have typed over the selection since it was captured: that text is theirs.
+    const AXResult<QString> current = accessibility.stringForRange(element, range);
+    if (current.ok() && canonical(current.value) != canonical(snapshot.text))
+        return AccessibilityWrite::selectionChanged;
+    Surroundings around;
+    around.start = std::max<qint64>(0, range.location - writeCheckContext);
+    const AXResult<QString> before =
+        accessibility.stringForRange(element, {around.start, range.location - around.start});
+    const AXResult<QString> after =
+        accessibility.stringForRange(element, {range.location + range.length, writeCheckContext});
+
+    if (accessibility.replaceText(element, range, newText) != AXStatus::Success)
+        return AccessibilityWrite::notWritten;
+    // Text that cannot be read cannot contradict the accepted write.
+    if (!before.ok() || !after.ok())
+        return AccessibilityWrite::replaced;
+    around.before = before.value;
+    around.after = after.value;
+    around.reachesEnd = after.value.size() < writeCheckContext;
+
+    // Read a little further than the expected text: an application may store the new text
+    // decomposed, which is longer.
+    const QString expected = canonical(around.before + newText + around.after);
+    const AXResult<QString> written = accessibility.stringForRange(
+        element, {around.start, around.before.size() + 2 * newText.size() + around.after.size()});
+    if (!written.ok())
+        return AccessibilityWrite::replaced;
+    const QString found = canonical(written.value);
+    if (around.reachesEnd ? found == expected : found.startsWith(expected))
+        return AccessibilityWrite::replaced;
+    // The old text left beside the new one, or the new one put elsewhere: undo, then go on as a
+    // write that was refused.
+    const bool restored = putBack(accessibility, element, around,
+                                  current.ok() ? current.value : snapshot.text, newText);
+    qCInfo(lcPanel) << "a write did not land as written; text put back:" << restored;
+    return AccessibilityWrite::notWritten;
 }
 
 QList<ClipboardItem> captureItems(ClipboardServices& clipboard) {
@@ -122,17 +191,20 @@ QCoro::Task<bool> bringToFront(ReplacementPlatform platform, qint32 pid) {
 QCoro::Task<ReplaceOutcome> replace(ReplacementPlatform platform, SelectionSnapshot snapshot,
                                     QString newText) {
     // A named job: g++ 12 frees captures of a temporary lambda inside co_await twice.
-    std::function<bool(AccessibilityWorker&)> job = [snapshot,
-                                                     newText](AccessibilityWorker& worker) {
-        return replaceViaAccessibility(worker.accessibility(), snapshot, newText);
-    };
-    const std::optional<bool> written = co_await platform.accessibility.run<bool>(
-        std::move(job), AccessibilityCapture::writeDeadline);
-    if (written && *written)
-        co_return ReplaceOutcome::replacedViaAccessibility();
+    std::function<AccessibilityWrite(AccessibilityWorker&)> job =
+        [snapshot, newText](AccessibilityWorker& worker) {
+            return replaceViaAccessibility(worker.accessibility(), snapshot, newText);
+        };
+    const std::optional<AccessibilityWrite> written =
+        co_await platform.accessibility.run<AccessibilityWrite>(
+            std::move(job), AccessibilityCapture::writeDeadline);
     // An application that did not answer may have taken part of the write: no paste on top.
     if (!written)
         co_return ReplaceOutcome::failed();
+    if (*written == AccessibilityWrite::replaced)
+        co_return ReplaceOutcome::replacedViaAccessibility();
+    if (*written == AccessibilityWrite::selectionChanged)
+        co_return ReplaceOutcome::selectionChanged();
     // Keystrokes go to the active window: a paste anywhere else would land in the wrong place.
     const bool sourceInFront = co_await bringToFront(platform, snapshot.pid);
     if (!sourceInFront)

@@ -17,18 +17,22 @@ namespace ovra {
 
 // The result of writing a panel result back into the source application.
 struct ReplaceOutcome {
-    enum class Kind { replacedViaAccessibility, replacedViaPaste, failed };
+    enum class Kind { replacedViaAccessibility, replacedViaPaste, selectionChanged, failed };
 
     Kind kind = Kind::failed;
-    QString message; // only for failed: what the user is told
+    QString message; // only when it did not succeed: what the user is told
 
     static ReplaceOutcome replacedViaAccessibility() {
         return {Kind::replacedViaAccessibility, {}};
     }
     static ReplaceOutcome replacedViaPaste() { return {Kind::replacedViaPaste, {}}; }
     static ReplaceOutcome failed();
+    // The captured text is no longer there (typed over): nothing was written.
+    static ReplaceOutcome selectionChanged();
 
-    bool succeeded() const { return kind != Kind::failed; }
+    bool succeeded() const {
+        return kind == Kind::replacedViaAccessibility || kind == Kind::replacedViaPaste;
+    }
     bool operator==(const ReplaceOutcome&) const = default;
 };
 
@@ -43,9 +47,10 @@ struct ReplacementPlatform {
 };
 
 // Writes a result in place of the captured selection: through the accessibility element when it
-// takes the text and shows it afterwards, else by a paste into the source application, with the
-// user's clipboard put back 300 ms later. The panel may hold the keyboard (its question field),
-// so the source window is made active again before the paste. Keeps no state.
+// takes the text and reads back exactly as written around the range, else by a paste into the
+// source application, with the user's clipboard put back 300 ms later. The panel may hold the
+// keyboard (its question field), so the source window is made active again before the paste.
+// Nothing is written where the captured text is no longer. Keeps no state.
 namespace Replacer {
 
 inline constexpr Duration clipboardRestoreDelay{300};
@@ -53,23 +58,30 @@ inline constexpr Duration clipboardRestoreDelay{300};
 // checked.
 inline constexpr Duration activationTimeout{300};
 inline constexpr Duration activationPollInterval{20};
+// How much text on either side of the range is read to check a write.
+inline constexpr qint64 writeCheckContext = 16;
 inline const QString failureMessage =
     QStringLiteral("não consegui substituir aqui — use Copiar resultado");
 
 QCoro::Task<ReplaceOutcome> replace(ReplacementPlatform platform, SelectionSnapshot snapshot,
                                     QString newText);
 
+enum class AccessibilityWrite {
+    replaced,
+    selectionChanged, // the range no longer holds the captured text: nothing written
+    notWritten,       // refused, or undone after it did not land as written
+};
+
 // The building blocks, public for tests. This one runs on the accessibility thread.
-bool replaceViaAccessibility(AccessibilityServices& accessibility,
-                             const SelectionSnapshot& snapshot, const QString& newText);
+AccessibilityWrite replaceViaAccessibility(AccessibilityServices& accessibility,
+                                           const SelectionSnapshot& snapshot,
+                                           const QString& newText);
 // Makes the application `pid` frontmost, waiting up to `activationTimeout`; whether it is.
 QCoro::Task<bool> bringToFront(ReplacementPlatform platform, qint32 pid);
 QCoro::Task<bool> replaceViaPaste(ReplacementPlatform platform, SelectionSnapshot snapshot,
                                   QString newText);
 // Independent copies of every item on the clipboard with every format that gives data.
 QList<ClipboardItem> captureItems(ClipboardServices& clipboard);
-// Whether `value` shows `newText`, canonically equivalent Unicode counting as equal.
-bool valueShows(const QString& value, const QString& newText);
 
 } // namespace Replacer
 

@@ -149,6 +149,16 @@ AXResult<QRectF> FakeAccessibility::boundsForRange(const AccessibleElement& elem
                 : AXResult<QRectF>::failure(AXStatus::InvalidElement);
 }
 
+AXResult<QString> FakeAccessibility::stringForRange(const AccessibleElement& element,
+                                                    TextRange range) {
+    const auto node = reach(element);
+    if (!node)
+        return AXResult<QString>::failure(AXStatus::InvalidElement);
+    if (!node->value)
+        return AXResult<QString>::failure();
+    return AXResult<QString>::success(node->value->mid(range.location, range.length));
+}
+
 AXResult<QString> FakeAccessibility::value(const AccessibleElement& element) {
     const auto node = reach(element);
     return node ? fromOptional(node->value) : AXResult<QString>::failure(AXStatus::InvalidElement);
@@ -222,6 +232,19 @@ AXStatus FakeAccessibility::setSelectedText(const AccessibleElement& element, co
         return AXStatus::Failure; // deleted, refused, restored: value and selection as before
     node->writtenTexts.append(text);
     node->selectedText = text;
+    return AXStatus::Success;
+}
+
+AXStatus FakeAccessibility::replaceText(const AccessibleElement& element, TextRange range,
+                                        const QString& text) {
+    const auto node = reach(element);
+    if (!node || !node->selectedTextSettable || node->insertFails)
+        return AXStatus::Failure;
+    node->writtenTexts.append(text);
+    if (node->value && range.location + range.length <= node->value->size()) {
+        const qint64 removed = std::exchange(node->nextWriteKeepsOldText, false) ? 0 : range.length;
+        node->value->replace(range.location, removed, text);
+    }
     return AXStatus::Success;
 }
 

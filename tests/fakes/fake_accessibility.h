@@ -27,6 +27,9 @@ struct FakeNode : std::enable_shared_from_this<FakeNode> {
     // The write's delete goes through and its insert fails: the platform puts the deleted text
     // back, so the value is as before and the write reports failure.
     bool insertFails = false;
+    // The next write of a range inserts the new text and keeps the old (as a toolkit whose
+    // delete misses), reporting success.
+    bool nextWriteKeepsOldText = false;
     bool failParent = false;
     bool failChildren = false;
     bool hangs = false; // every call to it runs into the time-out
@@ -84,6 +87,7 @@ public:
     AXResult<QString> selectedText(const AccessibleElement& element) override;
     AXResult<TextRange> selectedTextRange(const AccessibleElement& element) override;
     AXResult<QRectF> boundsForRange(const AccessibleElement& element, TextRange range) override;
+    AXResult<QString> stringForRange(const AccessibleElement& element, TextRange range) override;
     AXResult<QString> value(const AccessibleElement& element) override;
     AXResult<bool> isSettable(const AccessibleElement& element,
                               SettableAttribute attribute) override;
@@ -95,6 +99,9 @@ public:
     AXStatus setEnhancedUserInterface(const AccessibleElement& application, bool on) override;
     AXStatus setSelectedTextRange(const AccessibleElement& element, TextRange range) override;
     AXStatus setSelectedText(const AccessibleElement& element, const QString& text) override;
+    // Writes into `value`, which stands for the element's text.
+    AXStatus replaceText(const AccessibleElement& element, TextRange range,
+                         const QString& text) override;
 
 private:
     // The node behind `element`, counting the call; null for a node that hangs.

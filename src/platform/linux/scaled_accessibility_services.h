@@ -45,6 +45,9 @@ public:
     AXResult<TextRange> selectedTextRange(const AccessibleElement& element) override {
         return m_device.selectedTextRange(element);
     }
+    AXResult<QString> stringForRange(const AccessibleElement& element, TextRange range) override {
+        return m_device.stringForRange(element, range);
+    }
     AXResult<QString> value(const AccessibleElement& element) override {
         return m_device.value(element);
     }
@@ -72,6 +75,10 @@ public:
     }
     AXStatus setSelectedText(const AccessibleElement& element, const QString& text) override {
         return m_device.setSelectedText(element, text);
+    }
+    AXStatus replaceText(const AccessibleElement& element, TextRange range,
+                         const QString& text) override {
+        return m_device.replaceText(element, range, text);
     }
 
 private:

@@ -25,6 +25,7 @@ struct ReplacerTest : ::testing::Test {
         field = fake.accessibility.application(sourcePid)->addChild(QStringLiteral("field"));
         field->selectedTextSettable = true;
         field->selectedRange = TextRange{0, 0};
+        field->value = QStringLiteral("Hello teh cat sat");
         fake.workspace.frontmost = fake.workspace.launch({sourcePid, QStringLiteral("org.ex"), {}});
     }
 
@@ -55,12 +56,11 @@ const ClipboardItem imageAndText{{{QStringLiteral("image/png"), QByteArrayLitera
 } // namespace
 
 TEST_F(ReplacerTest, AcceptedAndVisibleWriteNeedsNoPaste) {
-    field->value = QStringLiteral("Hello the cat sat");
     fake.clipboard.items = {imageAndText};
     const auto outcome = run(snapshot(), QStringLiteral("the cat"));
     ASSERT_TRUE(outcome);
     EXPECT_EQ(*outcome, ReplaceOutcome::replacedViaAccessibility());
-    EXPECT_EQ(field->selectedRange, (TextRange{6, 7})); // the captured range selected again
+    EXPECT_EQ(field->value, QStringLiteral("Hello the cat sat"));
     EXPECT_EQ(field->writtenTexts, QList<QString>{QStringLiteral("the cat")});
     EXPECT_TRUE(fake.keys.pastesPosted.isEmpty());
     EXPECT_EQ(fake.clipboard.clearCount, 0);
@@ -72,16 +72,47 @@ TEST_F(ReplacerTest, UnreadableValueTrustsTheWrite) {
     EXPECT_TRUE(fake.keys.pastesPosted.isEmpty());
 }
 
-TEST_F(ReplacerTest, CanonicallyEquivalentValueCountsAsShown) {
-    // The field stores the decomposed form of "café".
-    field->value = QStringLiteral("um cafe\u0301 forte");
-    EXPECT_EQ(run(snapshot(), QStringLiteral("caf\u00e9")),
-              ReplaceOutcome::replacedViaAccessibility());
-    EXPECT_FALSE(Replacer::valueShows(QStringLiteral("Cafe"), QStringLiteral("cafe\u0301")));
+TEST_F(ReplacerTest, ACanonicallyEquivalentCaptureIsNotAChange) {
+    // Captured decomposed, stored composed.
+    field->value = QStringLiteral("Hello caf\u00e9 sat");
+    SelectionSnapshot s = snapshot();
+    s.text = QStringLiteral("cafe\u0301");
+    s.range = {6, 4};
+    EXPECT_EQ(run(s, QStringLiteral("bar")), ReplaceOutcome::replacedViaAccessibility());
+    EXPECT_EQ(field->value, QStringLiteral("Hello bar sat"));
 }
 
-TEST_F(ReplacerTest, IgnoredWritePastesAndRestoresTheClipboardLater) {
-    field->value = QStringLiteral("unchanged");
+// Typed over while the panel was up: the range holds the user's new text, which stays.
+TEST_F(ReplacerTest, ASelectionTypedOverIsNotWritten) {
+    field->value = QStringLiteral("Hello tyxed cat sat");
+    const auto outcome = run(snapshot(), QStringLiteral("the cat"));
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(outcome->kind, ReplaceOutcome::Kind::selectionChanged);
+    EXPECT_FALSE(outcome->succeeded());
+    EXPECT_FALSE(outcome->message.isEmpty());
+    EXPECT_EQ(field->value, QStringLiteral("Hello tyxed cat sat"));
+    EXPECT_TRUE(fake.keys.pastesPosted.isEmpty());
+}
+
+// A toolkit whose delete missed kept the old text beside the new one, and said it succeeded: the
+// text is put back as it was and the paste takes over.
+TEST_F(ReplacerTest, AWriteThatKeptTheOldTextIsUndoneThenPasted) {
+    for (const QString& tail :
+         {QStringLiteral(" sat"), QStringLiteral(" sat on the mat, all day long")}) {
+        SCOPED_TRACE(tail.toStdString());
+        field->value = QStringLiteral("Hello teh cat") + tail;
+        field->nextWriteKeepsOldText = true;
+        fake.keys.pastesPosted.clear();
+        std::optional<ReplaceOutcome> outcome = run(snapshot(), QStringLiteral("the cat"));
+        EXPECT_EQ(field->value, QStringLiteral("Hello teh cat") + tail);
+        EXPECT_EQ(fake.keys.pastesPosted, QList<qint32>{sourcePid});
+        clock.advance(Replacer::clipboardRestoreDelay);
+        EXPECT_EQ(outcome, ReplaceOutcome::replacedViaPaste());
+    }
+}
+
+TEST_F(ReplacerTest, RefusedWritePastesAndRestoresTheClipboardLater) {
+    field->insertFails = true;
     fake.clipboard.items = {imageAndText};
     std::optional<ReplaceOutcome> outcome =
         run(snapshot(), QStringLiteral("linha 1\nlinha 2 🙂"));
@@ -127,13 +158,13 @@ TEST_F(ReplacerTest, WithoutElementThePasteReselectsNothing) {
 
 // The question field gave the panel the keyboard: the source window gets it back, then the paste.
 TEST_F(ReplacerTest, TheSourceWindowGetsTheKeyboardBackBeforeThePaste) {
-    field->value = QStringLiteral("teh cat");
     field->insertFails = true;
     fake.workspace.frontmost = fake.workspace.launch({7, QStringLiteral("io.ovra.Ovra"), {}});
     fake.workspace.activatesOnRequest = false;
     std::optional<ReplaceOutcome> outcome = run(snapshot(), QStringLiteral("the cat"));
     EXPECT_EQ(fake.workspace.activationRequests, QList<qint32>{sourcePid});
-    EXPECT_EQ(field->value, QStringLiteral("teh cat")); // the failed write changed nothing
+    EXPECT_EQ(field->value,
+              QStringLiteral("Hello teh cat sat")); // the failed write changed nothing
 
     clock.advance(Replacer::activationPollInterval * 5);
     EXPECT_TRUE(fake.keys.pastesPosted.isEmpty()); // never into the panel

@@ -535,6 +535,30 @@ AXResult<QRectF> AtspiAccessibilityServices::boundsForRange(const AccessibleElem
     return AXResult<QRectF>::success(bounds);
 }
 
+AXResult<QString> AtspiAccessibilityServices::stringForRange(const AccessibleElement& element,
+                                                             TextRange range) {
+    AtspiAccessible* accessible = AtspiElementHandle::of(element);
+    if (!accessible)
+        return AXResult<QString>::failure(AXStatus::InvalidElement);
+    if (range.location < 0 || range.length < 0)
+        return AXResult<QString>::failure();
+    GRef<AtspiText> text(atspi_accessible_get_text_iface(accessible));
+    if (!text)
+        return AXResult<QString>::failure(AXStatus::AttributeUnsupported);
+    CallError error;
+    const gint count = atspi_text_get_character_count(text.get(), error.out());
+    if (error.failed())
+        return AXResult<QString>::failure(error.status());
+    // Not every toolkit stops at the end of its text by itself.
+    const auto [start, end] = nativeRange(accessible, text.get(), range);
+    const gint to = std::min(end, count);
+    const QString piece =
+        fromUtf8(atspi_text_get_text(text.get(), std::min(start, to), to, error.out()));
+    if (error.failed())
+        return AXResult<QString>::failure(error.status());
+    return AXResult<QString>::success(piece);
+}
+
 AXResult<QString> AtspiAccessibilityServices::value(const AccessibleElement& element) {
     AtspiAccessible* accessible = AtspiElementHandle::of(element);
     if (!accessible)
@@ -709,6 +733,19 @@ AXStatus AtspiAccessibilityServices::setSelectedTextRange(const AccessibleElemen
 
 AXStatus AtspiAccessibilityServices::setSelectedText(const AccessibleElement& element,
                                                      const QString& replacement) {
+    return writeRange(element, std::nullopt, replacement);
+}
+
+AXStatus AtspiAccessibilityServices::replaceText(const AccessibleElement& element, TextRange range,
+                                                 const QString& replacement) {
+    if (range.location < 0 || range.length < 0)
+        return AXStatus::Failure;
+    return writeRange(element, range, replacement);
+}
+
+AXStatus AtspiAccessibilityServices::writeRange(const AccessibleElement& element,
+                                                std::optional<TextRange> range,
+                                                const QString& replacement) {
     AtspiAccessible* accessible = AtspiElementHandle::of(element);
     if (!accessible)
         return AXStatus::InvalidElement;
@@ -718,10 +755,12 @@ AXStatus AtspiAccessibilityServices::setSelectedText(const AccessibleElement& el
         return AXStatus::AttributeUnsupported;
     if (!hasState(accessible, ATSPI_STATE_EDITABLE))
         return AXStatus::Failure;
-    const auto selection = nativeSelection(text.get());
-    if (!selection)
+    // The range itself, never "the selection": some toolkits clear the selection when it is set.
+    const auto native = range ? std::optional(nativeRange(accessible, text.get(), *range))
+                              : nativeSelection(text.get());
+    if (!native)
         return AXStatus::Failure;
-    const auto [start, end] = *selection;
+    const auto [start, end] = *native;
 
     const TextUnit insertUnit = countingOf(accessible).insertLength;
     EditableTextCalls calls;

@@ -39,6 +39,7 @@ public:
     AXResult<QString> selectedText(const AccessibleElement& element) override;
     AXResult<TextRange> selectedTextRange(const AccessibleElement& element) override;
     AXResult<QRectF> boundsForRange(const AccessibleElement& element, TextRange range) override;
+    AXResult<QString> stringForRange(const AccessibleElement& element, TextRange range) override;
     AXResult<QString> value(const AccessibleElement& element) override;
     AXResult<bool> isSettable(const AccessibleElement& element,
                               SettableAttribute attribute) override;
@@ -52,6 +53,8 @@ public:
     AXStatus setEnhancedUserInterface(const AccessibleElement& application, bool on) override;
     AXStatus setSelectedTextRange(const AccessibleElement& element, TextRange range) override;
     AXStatus setSelectedText(const AccessibleElement& element, const QString& text) override;
+    AXStatus replaceText(const AccessibleElement& element, TextRange range,
+                         const QString& text) override;
 
     // Bounds of the searches for a focused element or the element at a point.
     static constexpr int maxFocusSearchVisits = 600;
@@ -69,6 +72,9 @@ private:
     std::optional<std::pair<int, int>> nativeSelection(AtspiText* text);
     // The toolkit's offsets for a UTF-16 range of `text`.
     std::pair<int, int> nativeRange(AtspiAccessible* accessible, AtspiText* text, TextRange range);
+    // Replaces `range` (the current selection when none) with `replacement`, all or nothing.
+    AXStatus writeRange(const AccessibleElement& element, std::optional<TextRange> range,
+                        const QString& replacement);
     AtspiAccessible* deepestAt(AtspiAccessible* top, int x, int y);
 
     std::function<qint32(QPointF)> m_windowOwnerAt;
