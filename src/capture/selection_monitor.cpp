@@ -23,6 +23,13 @@ bool isSelectingCombination(const InputEvent& event) {
     return shortcutModifier && event.charactersIgnoringModifiers.toLower() == u"a";
 }
 
+// A key that types into the application (or moves its caret): one without a shortcut modifier.
+// Shortcuts are left alone, this program's own synthetic copy and paste among them.
+bool typesIntoTheApplication(const InputEvent& event) {
+    return !event.isModifierKey && !event.modifiers.testFlag(Modifier::Control) &&
+           !event.modifiers.testFlag(Modifier::Alt) && !event.modifiers.testFlag(Modifier::Super);
+}
+
 // The frontmost application's id, asked for only while diagnostics are on.
 QString frontmostForLog(WorkspaceServices& workspace) {
     if (!lcCapture().isInfoEnabled())
@@ -117,9 +124,10 @@ void SelectionMonitor::handleGlobalEvent(const InputEvent& event) {
         dismiss();
         break;
     case InputEventType::KeyDown:
+        // Typing over the selection leaves the panel about text that is no longer there.
         if (isSelectingCombination(event))
             m_selectingKeysDown.insert(keyIdentity(event));
-        if (event.keyCode == KeyCode::Escape)
+        else if (event.keyCode == KeyCode::Escape || typesIntoTheApplication(event))
             dismiss();
         break;
     }

@@ -319,5 +319,15 @@ TEST_F(SelectionRoad, ReplaceWritesNothingIntoASelectionThatChanged) {
     ASSERT_EQ(ax().replaceText(element, word->second, QStringLiteral("linha")), AXStatus::Success);
 }
 
+// A key that types into the application, or moves its caret, leaves the panel about text that is
+// no longer selected: it goes.
+TEST_F(SelectionRoad, TypingIntoTheApplicationHidesThePanel) {
+    TargetApp& app = gtkTarget();
+    ASSERT_TRUE(selectWithMouse(app, QStringLiteral("here")));
+    ASSERT_TRUE(ovra().waitForPanel());
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Right")}));
+    EXPECT_TRUE(ovra().waitForNoPanel(2s)) << "the panel stayed while the user typed";
+}
+
 } // namespace
 } // namespace ovra::e2e

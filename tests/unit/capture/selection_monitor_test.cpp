@@ -199,6 +199,25 @@ TEST_F(MonitorTest, EscapeAnywhereAndMouseDownDismissAtOnce) {
     EXPECT_EQ(dismissals, 3);
 }
 
+// Typing into the application while the panel is up ends it; shortcuts, modifiers and the keys
+// of a selecting chord do not.
+TEST_F(MonitorTest, TypingIntoTheApplicationDismissesButShortcutsDoNot) {
+    selectInEditor(QStringLiteral("hello"));
+    mouseUpAt({1, 1});
+    clock.advance(120ms);
+    ASSERT_EQ(shown.size(), 1u);
+    for (const InputEvent& kept :
+         {Events::keyDown(KeyCode::C, Modifier::Control, QStringLiteral("c")),
+          Events::keyDown(KeyCode::T, Modifier::Alt | Modifier::Super, QStringLiteral("t")),
+          Events::keyDown(KeyCode::A, Modifier::Shift, QStringLiteral("a")), Events::modifierDown(),
+          Events::modifierDown(Modifier::Shift)}) {
+        fake.input.injectGlobal(kept);
+    }
+    EXPECT_EQ(dismissals, 0);
+    fake.input.injectGlobal(Events::keyDown(KeyCode::T, {}, QStringLiteral("t")));
+    EXPECT_EQ(dismissals, 1);
+}
+
 TEST_F(MonitorTest, TheClosedSelectionIsNotShownAgainButAChangedOneIs) {
     const auto field = selectInEditor(QStringLiteral("same text"));
     field->selectedRange = TextRange{3, 9};
