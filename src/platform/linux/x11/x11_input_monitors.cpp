@@ -83,13 +83,20 @@ bool X11InputMonitors::startRawEvents() {
         return false;
     }
     readModifierMapping();
-    // Modifiers held since before we started watching.
-    char keys[32] = {};
-    XQueryKeymap(m_connection.display(), keys);
-    for (int code = 0; code < 256; ++code) {
-        if ((keys[code / 8] >> (code % 8)) & 1 && m_modifierOfKey[code] != noModifier) {
-            m_heldModifierKeys.insert(code);
-        }
+    Display* display = m_connection.display();
+    int opcode = 0;
+    int error = 0;
+    int major = XkbMajorVersion;
+    int minor = XkbMinorVersion;
+    if (XkbQueryExtension(display, &opcode, &m_xkbEventBase, &error, &major, &minor) &&
+        XkbSelectEventDetails(display, XkbUseCoreKbd, XkbStateNotify, XkbModifierStateMask,
+                              XkbModifierStateMask)) {
+        // Modifiers held since before we started watching.
+        XkbStateRec state;
+        if (XkbGetState(display, XkbUseCoreKbd, &state) == Success)
+            m_modifierState = state.mods;
+    } else {
+        m_xkbEventBase = -1;
     }
     m_listener = m_connection.addListener([this](XEvent& event) { onEvent(event); });
     return true;
@@ -108,13 +115,6 @@ void X11InputMonitors::readModifierMapping() {
         }
     }
     XFreeModifiermap(map);
-}
-
-Modifiers X11InputMonitors::heldModifiers() const {
-    unsigned int state = 0;
-    for (const int code : m_heldModifierKeys)
-        state |= 1u << m_modifierOfKey[code];
-    return KeyMapping::modifiersFromState(state);
 }
 
 ObserverToken X11InputMonitors::addGlobalMonitor(InputEventTypes types, Handler handler) {
@@ -173,6 +173,12 @@ void X11InputMonitors::onEvent(XEvent& event) {
             readModifierMapping();
         return;
     }
+    if (m_xkbEventBase >= 0 && event.type == m_xkbEventBase) {
+        const auto& xkb = reinterpret_cast<const XkbEvent&>(event);
+        if (xkb.any.xkb_type == XkbStateNotify)
+            m_modifierState = xkb.state.mods;
+        return;
+    }
     if (event.type != GenericEvent || event.xcookie.extension != m_connection.xinputOpcode() ||
         !event.xcookie.data) {
         return;
@@ -186,7 +192,7 @@ void X11InputMonitors::onEvent(XEvent& event) {
             return;
         input.type = raw->evtype == XI_RawButtonPress ? InputEventType::LeftMouseDown
                                                       : InputEventType::LeftMouseUp;
-        input.modifiers = heldModifiers();
+        input.modifiers = KeyMapping::modifiersFromState(m_modifierState);
         if (!ownsInput(false))
             deliver(true, input);
         return;
@@ -194,15 +200,10 @@ void X11InputMonitors::onEvent(XEvent& event) {
     case XI_RawKeyRelease: {
         const int code = raw->detail;
         const bool press = raw->evtype == XI_RawKeyPress;
-        // The event carries the modifiers held before it, as the key's own press reports them.
-        input.modifiers = heldModifiers();
+        // The keyboard's state notification for a key follows its raw event, so this is the
+        // state before it, as the key's own press reports it.
+        input.modifiers = KeyMapping::modifiersFromState(m_modifierState);
         input.isModifierKey = code >= 0 && code < 256 && m_modifierOfKey[code] != noModifier;
-        if (input.isModifierKey) {
-            if (press)
-                m_heldModifierKeys.insert(code);
-            else
-                m_heldModifierKeys.erase(code);
-        }
         input.type = press ? InputEventType::KeyDown : InputEventType::KeyUp;
         const KeySym sym =
             XkbKeycodeToKeysym(m_connection.display(), static_cast<::KeyCode>(code), 0, 0);

@@ -6,13 +6,13 @@
 #include <QObject>
 #include <array>
 #include <map>
-#include <set>
 
 namespace ovra::platform {
 
 // Global monitors read the X server's raw button and key events (XInput 2), which every client
-// may watch without taking them from anyone; the held modifiers are followed from the same
-// stream, so each event carries the state it was sent with. Local monitors filter this program's
+// may watch without taking them from anyone. The held modifiers come from the keyboard's own
+// state notifications (XKB): raw releases go missing while a key grab (the shortcut's) is
+// active, so modifiers counted from them would stay held. Local monitors filter this program's
 // own Qt events.
 class X11InputMonitors final : public QObject, public InputMonitors {
     Q_OBJECT
@@ -36,7 +36,6 @@ private:
     bool startRawEvents();
     void onEvent(XEvent& event);
     void readModifierMapping();
-    Modifiers heldModifiers() const;
     void deliver(bool global, const InputEvent& event);
     bool ownsInput(bool keyboard) const;
 
@@ -47,7 +46,8 @@ private:
     std::uint64_t m_nextToken = 1;
     // X modifier index (Shift, Lock, Control, Mod1..Mod5) of each key code that is a modifier.
     std::array<int, 256> m_modifierOfKey{};
-    std::set<int> m_heldModifierKeys;
+    int m_xkbEventBase = -1;
+    unsigned int m_modifierState = 0; // X modifier mask, as of the last key event read
 };
 
 } // namespace ovra::platform
