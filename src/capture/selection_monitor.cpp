@@ -86,9 +86,13 @@ void SelectionMonitor::start() {
         m_platform.workspace.observeActivation([this, alive](const RunningApplication&) {
             if (alive.expired())
                 return;
-            // Any switch, this application's own included, ends the panel and its suppression.
+            // Any switch, this application's own included, ends the panel and its suppression. A
+            // capture still to come stays: the window system may report the switch after the
+            // gesture that made it (a drag in the window just clicked), and the capture reads
+            // whatever application is in front by then.
             m_lastActivation = m_scheduler.now();
-            dismiss();
+            if (m_onDismiss)
+                m_onDismiss();
             m_suppressedSignature.reset();
         });
     if (observer)
@@ -187,6 +191,12 @@ QCoro::Task<void> SelectionMonitor::runAutomaticCapture(bool isRetry, quint64 ge
         co_return;
     }
     m_suppressedSignature.reset();
+    // Another application came to the front while the capture ran.
+    const std::optional<RunningApplication> front = m_platform.workspace.frontmostApplication();
+    if (front && front->pid != snapshot->pid) {
+        dismiss();
+        co_return;
+    }
     if (isAllowed(*snapshot)) {
         show(*snapshot);
     } else {

@@ -23,7 +23,8 @@ namespace ovra {
 // is shown or dismissed. Any gesture that may have changed a selection (mouse-up, the end of a
 // Shift+key or Ctrl/Super+A chord, in either release order) schedules a capture shortly after; a
 // modifier pressed and released alone does not. A mouse-down, Escape, a key that types into the
-// application (no Ctrl, Alt or Super held) or an application switch dismisses. Captures run on the
+// application (no Ctrl, Alt or Super held) or an application switch dismisses; a switch leaves a
+// capture still to come, which shows only what the application in front holds. Captures run on the
 // accessibility thread and are awaited; a newer gesture or a dismissal drops the answer of one
 // still running. The manual capture (shortcut, menu) falls back to the copy capture. A capture that
 // timed out shows nothing and is not retried.

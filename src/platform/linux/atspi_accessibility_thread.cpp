@@ -32,7 +32,8 @@ struct AtspiAccessibilityThread::Resources {
     std::unique_ptr<X11WorkspaceServices> windows =
         x11 ? std::make_unique<X11WorkspaceServices>(*x11, DesktopEntries(QStringList())) : nullptr;
     AtspiAccessibilityServices services{
-        [this](QPointF point) { return windows ? windows->windowOwnerAt(point) : 0; }};
+        [this](QPointF point) { return windows ? windows->windowOwnerAt(point) : 0; },
+        [this](qint32 pid) { return windows ? windows->windowArea(pid) : std::nullopt; }};
     // AT-SPI answers in device pixels; the capture works in Qt's logical ones.
     ScaledAccessibilityServices scaled{services, [this] { return pixels; }};
     AccessibilityWorker worker{scaled};

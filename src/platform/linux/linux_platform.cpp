@@ -16,7 +16,8 @@ std::unique_ptr<LinuxPlatform> LinuxPlatform::create(DesktopEntries entries) {
     platform->m_workspace = std::make_unique<X11WorkspaceServices>(x11, std::move(entries));
     X11WorkspaceServices* workspace = platform->m_workspace.get();
     platform->m_accessibility = std::make_unique<AtspiAccessibilityServices>(
-        [workspace](QPointF point) { return workspace->windowOwnerAt(point); });
+        [workspace](QPointF point) { return workspace->windowOwnerAt(point); },
+        [workspace](qint32 pid) { return workspace->windowArea(pid); });
     platform->m_scaledAccessibility = std::make_unique<ScaledAccessibilityServices>(
         *platform->m_accessibility, [] { return DevicePixels::ofQtScreens(); });
     platform->m_input = std::make_unique<X11InputMonitors>(x11);

@@ -11,6 +11,11 @@ const QList<RealApplicationKind>& realApplications() {
         {QStringLiteral("Mousepad"),
          QStringLiteral("mousepad"),
          {QStringLiteral("--disable-server"), QStringLiteral("{file}")}},
+        // A GTK 4 editor: it places text only within its window and drops the focused state
+        // while its window is at the back.
+        {QStringLiteral("GnomeTextEditor"),
+         QStringLiteral("gnome-text-editor"),
+         {QStringLiteral("--standalone"), QStringLiteral("{file}")}},
     };
     return all;
 }

@@ -16,6 +16,10 @@ TEST(TextOffsets, ToolkitCountingByName) {
     EXPECT_EQ(TextOffsets::countingFor(QStringLiteral("GTK")),
               (ToolkitCounting{TextUnit::CodePoints, TextUnit::Utf8Bytes}));
     EXPECT_EQ(TextOffsets::countingFor(QString()).offsets, TextUnit::CodePoints);
+    EXPECT_FALSE(TextOffsets::countingFor(QStringLiteral("gtk"), QStringLiteral("3.24.38"))
+                     .windowRelativeExtents);
+    EXPECT_EQ(TextOffsets::countingFor(QStringLiteral("GTK"), QStringLiteral("4.8.3")),
+              (ToolkitCounting{TextUnit::CodePoints, TextUnit::Utf8Bytes, true}));
 }
 
 TEST(TextOffsets, LengthInEachUnit) {

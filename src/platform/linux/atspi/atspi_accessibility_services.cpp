@@ -100,8 +100,9 @@ bool isOwnProcess(AtspiAccessible* accessible) {
 
 } // namespace
 
-AtspiAccessibilityServices::AtspiAccessibilityServices(std::function<qint32(QPointF)> windowOwnerAt)
-    : m_windowOwnerAt(std::move(windowOwnerAt)) {}
+AtspiAccessibilityServices::AtspiAccessibilityServices(std::function<qint32(QPointF)> windowOwnerAt,
+                                                       WindowAreaOf windowArea)
+    : m_windowOwnerAt(std::move(windowOwnerAt)), m_windowArea(std::move(windowArea)) {}
 
 AtspiAccessibilityServices::~AtspiAccessibilityServices() {
     if (m_focusListener) {
@@ -158,6 +159,16 @@ void AtspiAccessibilityServices::onFocusEvent(AtspiEvent* event, void* self) {
     if (event->source) {
         if (event->detail1) {
             services->m_lastFocused = AtspiElementHandle::adopt(g_object_ref(event->source));
+            GError* error = nullptr;
+            const guint pid = atspi_accessible_get_process_id(event->source, &error);
+            g_clear_error(&error);
+            if (pid != 0) {
+                // Bounded: applications come and go over a session.
+                if (services->m_lastFocusedByProcess.size() >= maxRememberedProcesses)
+                    services->m_lastFocusedByProcess.clear();
+                services->m_lastFocusedByProcess.insert(static_cast<qint32>(pid),
+                                                        services->m_lastFocused);
+            }
         } else if (AtspiElementHandle::of(services->m_lastFocused) == event->source) {
             services->m_lastFocused = {};
         }
@@ -239,7 +250,7 @@ AtspiAccessibilityServices::focusedElement(const AccessibleElement& application)
             activeWindow = std::move(window);
     }
     if (!activeWindow)
-        return AXResult<AccessibleElement>::failure(AXStatus::NoValue);
+        return rememberedFocus(app);
 
     // One round trip where the toolkit searches its own tree (GTK has Collection, Qt has not).
     if (GRef<AtspiCollection> collection{
@@ -295,7 +306,17 @@ AtspiAccessibilityServices::focusedElement(const AccessibleElement& application)
             }
         }
     }
-    return AXResult<AccessibleElement>::failure(AXStatus::NoValue);
+    return rememberedFocus(app);
+}
+
+AXResult<AccessibleElement> AtspiAccessibilityServices::rememberedFocus(AtspiAccessible* app) {
+    GError* error = nullptr;
+    const guint pid = atspi_accessible_get_process_id(app, &error);
+    g_clear_error(&error);
+    const AccessibleElement remembered = m_lastFocusedByProcess.value(static_cast<qint32>(pid));
+    if (!remembered)
+        return AXResult<AccessibleElement>::failure(AXStatus::NoValue);
+    return AXResult<AccessibleElement>::success(remembered);
 }
 
 AtspiAccessible* AtspiAccessibilityServices::deepestAt(AtspiAccessible* top, int x, int y) {
@@ -407,9 +428,12 @@ ToolkitCounting AtspiAccessibilityServices::countingOf(AtspiAccessible* accessib
         return *cached;
     GRef<AtspiAccessible> application(atspi_accessible_get_application(accessible, nullptr));
     QString toolkit;
-    if (application)
+    QString version;
+    if (application) {
         toolkit = fromUtf8(atspi_accessible_get_toolkit_name(application.get(), nullptr));
-    const ToolkitCounting counting = TextOffsets::countingFor(toolkit);
+        version = fromUtf8(atspi_accessible_get_toolkit_version(application.get(), nullptr));
+    }
+    const ToolkitCounting counting = TextOffsets::countingFor(toolkit, version);
     if (!busName.isEmpty() && !toolkit.isEmpty())
         m_countingByBusName.insert(busName, counting);
     return counting;
@@ -512,6 +536,8 @@ AXResult<QRectF> AtspiAccessibilityServices::boundsForRange(const AccessibleElem
     if (!text)
         return AXResult<QRectF>::failure(AXStatus::AttributeUnsupported);
     const auto [start, end] = nativeRange(accessible, text.get(), range);
+    if (countingOf(accessible).windowRelativeExtents)
+        return windowRelativeBounds(accessible, text.get(), start, end);
     CallError error;
     AtspiRect* rect = nullptr;
     if (end > start) {
@@ -533,6 +559,71 @@ AXResult<QRectF> AtspiAccessibilityServices::boundsForRange(const AccessibleElem
         return AXResult<QRectF>::failure(AXStatus::NoValue);
     }
     return AXResult<QRectF>::success(bounds);
+}
+
+// For toolkits that place text only within their window, a character at a time: the first and the
+// last character of the range, moved by where X11 has the window.
+AXResult<QRectF> AtspiAccessibilityServices::windowRelativeBounds(AtspiAccessible* accessible,
+                                                                  AtspiText* text, int start,
+                                                                  int end) {
+    const auto characterAt = [&](int offset) -> std::optional<QRectF> {
+        CallError error;
+        AtspiRect* rect =
+            atspi_text_get_character_extents(text, offset, ATSPI_COORD_TYPE_WINDOW, error.out());
+        if (!rect)
+            return std::nullopt;
+        const QRectF bounds = rectOf(rect);
+        g_free(rect);
+        return bounds;
+    };
+    std::optional<QRectF> bounds = characterAt(start);
+    if (bounds && end > start + 1) {
+        const std::optional<QRectF> last = characterAt(end - 1);
+        bounds = last ? std::optional(bounds->united(*last)) : std::nullopt;
+    }
+    if (bounds && end == start)
+        bounds->setWidth(0);
+    if (!bounds || !m_windowArea)
+        return AXResult<QRectF>::failure(AXStatus::NoValue);
+    GError* error = nullptr;
+    const guint pid = atspi_accessible_get_process_id(accessible, &error);
+    g_clear_error(&error);
+    const auto window = m_windowArea(static_cast<qint32>(pid));
+    if (!window)
+        return AXResult<QRectF>::failure(AXStatus::NoValue);
+    // The window's own coordinates start inside the border it draws its decorations in: as it
+    // says, else the difference between X11's size and its own, shared equally.
+    QPointF origin = window->area.topLeft();
+    if (window->clientSideBorder) {
+        origin += QPointF(window->clientSideBorder->left(), window->clientSideBorder->top());
+    } else if (const std::optional<QSizeF> own = topLevelSize(accessible)) {
+        origin += QPointF(std::max(0.0, (window->area.width() - own->width()) / 2),
+                          std::max(0.0, (window->area.height() - own->height()) / 2));
+    }
+    return AXResult<QRectF>::success(bounds->translated(origin));
+}
+
+std::optional<QSizeF> AtspiAccessibilityServices::topLevelSize(AtspiAccessible* accessible) {
+    GRef<AtspiAccessible> current(static_cast<AtspiAccessible*>(g_object_ref(accessible)));
+    for (int depth = 0; depth < 64; ++depth) {
+        GRef<AtspiAccessible> parent(atspi_accessible_get_parent(current.get(), nullptr));
+        if (!parent)
+            return std::nullopt;
+        if (atspi_accessible_get_role(parent.get(), nullptr) == ATSPI_ROLE_APPLICATION) {
+            GRef<AtspiComponent> component(atspi_accessible_get_component_iface(current.get()));
+            AtspiRect* rect =
+                component
+                    ? atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_WINDOW, nullptr)
+                    : nullptr;
+            if (!rect)
+                return std::nullopt;
+            const QSizeF size(rect->width, rect->height);
+            g_free(rect);
+            return size;
+        }
+        current = std::move(parent);
+    }
+    return std::nullopt;
 }
 
 AXResult<QString> AtspiAccessibilityServices::stringForRange(const AccessibleElement& element,

@@ -3,10 +3,13 @@
 #include <atspi/atspi.h>
 
 #include "capture/accessibility_services.h"
+#include "capture/window_area.h"
 #include "platform/linux/atspi/text_offsets.h"
 
 #include <QHash>
+#include <QPoint>
 #include <functional>
+#include <optional>
 
 namespace ovra::platform {
 
@@ -18,8 +21,11 @@ namespace ovra::platform {
 class AtspiAccessibilityServices final : public AccessibilityServices {
 public:
     // `windowOwnerAt` names the process whose window is topmost at a point of the screen (0 when
-    // unknown).
-    explicit AtspiAccessibilityServices(std::function<qint32(QPointF)> windowOwnerAt);
+    // unknown); `windowArea` says where a process's window is on screen, for toolkits that place
+    // text only within their window (GTK 4).
+    using WindowAreaOf = std::function<std::optional<WindowArea>(qint32 pid)>;
+    AtspiAccessibilityServices(std::function<qint32(QPointF)> windowOwnerAt,
+                               WindowAreaOf windowArea);
     ~AtspiAccessibilityServices() override;
     AtspiAccessibilityServices(const AtspiAccessibilityServices&) = delete;
     AtspiAccessibilityServices& operator=(const AtspiAccessibilityServices&) = delete;
@@ -58,6 +64,7 @@ public:
 
     // Bounds of the searches for a focused element or the element at a point.
     static constexpr int maxFocusSearchVisits = 600;
+    static constexpr qsizetype maxRememberedProcesses = 256;
     static constexpr int maxFocusSearchDepth = 40;
     static constexpr int maxPointHops = 32;
     static constexpr int maxTextAncestorHops = 8;
@@ -72,15 +79,25 @@ private:
     std::optional<std::pair<int, int>> nativeSelection(AtspiText* text);
     // The toolkit's offsets for a UTF-16 range of `text`.
     std::pair<int, int> nativeRange(AtspiAccessible* accessible, AtspiText* text, TextRange range);
+    AXResult<QRectF> windowRelativeBounds(AtspiAccessible* accessible, AtspiText* text, int start,
+                                          int end);
+    // The element of application `app` that last took the focus, when nothing reports it now.
+    AXResult<AccessibleElement> rememberedFocus(AtspiAccessible* app);
+    // The size of the window `accessible` is in, as the toolkit reports it.
+    std::optional<QSizeF> topLevelSize(AtspiAccessible* accessible);
     // Replaces `range` (the current selection when none) with `replacement`, all or nothing.
     AXStatus writeRange(const AccessibleElement& element, std::optional<TextRange> range,
                         const QString& replacement);
     AtspiAccessible* deepestAt(AtspiAccessible* top, int x, int y);
 
     std::function<qint32(QPointF)> m_windowOwnerAt;
+    WindowAreaOf m_windowArea;
     AtspiEventListener* m_focusListener = nullptr;
     AtspiEventListener* m_selectionListener = nullptr;
     AccessibleElement m_lastFocused;
+    // Each application's element that last took the focus: GTK 4 drops the focused state when its
+    // window goes to the back and announces nothing when it comes to the front again.
+    QHash<qint32, AccessibleElement> m_lastFocusedByProcess;
     QHash<qint32, SelectionEvent> m_lastSelectionChanged; // by process
     quint64 m_selectionSerial = 0;
     QHash<QString, ToolkitCounting> m_countingByBusName;

@@ -39,11 +39,12 @@ Step stepAt(const QString& text, qsizetype i, TextUnit unit) {
 
 namespace TextOffsets {
 
-ToolkitCounting countingFor(const QString& toolkitName) {
-    if (toolkitName.compare(u"Qt", Qt::CaseInsensitive) == 0) {
+ToolkitCounting countingFor(const QString& toolkitName, const QString& toolkitVersion) {
+    if (toolkitName.compare(u"Qt", Qt::CaseInsensitive) == 0)
         return {TextUnit::Utf16, TextUnit::Utf16};
-    }
-    return {TextUnit::CodePoints, TextUnit::Utf8Bytes};
+    const bool gtk4 =
+        toolkitName.compare(u"GTK", Qt::CaseInsensitive) == 0 && toolkitVersion.startsWith(u"4.");
+    return {TextUnit::CodePoints, TextUnit::Utf8Bytes, gtk4};
 }
 
 qint64 length(const QString& text, TextUnit unit) {

@@ -5,22 +5,29 @@
 
 namespace ovra::platform {
 
-// How an application counts positions in its text on the accessibility bus. GTK (through ATK)
-// counts code points in offsets and UTF-8 bytes in the length of inserted text; Qt counts UTF-16
-// units in both. The rest of the program speaks UTF-16 units only.
+// How an application counts positions in its text on the accessibility bus, and where it places
+// them; the rest of the program speaks UTF-16 units and screen coordinates only. As measured here:
+//
+//   toolkit (name, version)   offsets      inserted length   text extents
+//   Qt 5 and 6 ("Qt")         UTF-16       UTF-16            screen
+//   GTK 3 ("gtk", via ATK)    code points  UTF-8 bytes       screen
+//   GTK 4 ("GTK", "4.x")      code points  UTF-8 bytes       window only, one character at a
+//                                                            time (range and screen extents fail
+//                                                            or answer garbage in 4.8)
+//   anything else             as GTK 3
 enum class TextUnit { Utf16, CodePoints, Utf8Bytes };
 
 struct ToolkitCounting {
     TextUnit offsets = TextUnit::CodePoints;
     TextUnit insertLength = TextUnit::Utf8Bytes;
+    bool windowRelativeExtents = false;
 
     bool operator==(const ToolkitCounting&) const = default;
 };
 
 namespace TextOffsets {
-// The counting of the toolkit named by the accessibility bus ("Qt", "GTK", "gtk"...). Toolkits
-// other than Qt bridge through ATK and count like GTK.
-ToolkitCounting countingFor(const QString& toolkitName);
+// The counting of the toolkit named, with its version, by the accessibility bus.
+ToolkitCounting countingFor(const QString& toolkitName, const QString& toolkitVersion = {});
 
 // The length of `text` in `unit`.
 qint64 length(const QString& text, TextUnit unit);

@@ -107,6 +107,36 @@ Window X11WorkspaceServices::windowOfProcess(qint32 pid) {
     return found;
 }
 
+std::optional<WindowArea> X11WorkspaceServices::windowArea(qint32 pid) {
+    Window window = activeWindow();
+    if (!window || windowPid(window) != pid)
+        window = windowOfProcess(pid);
+    Display* display = m_connection.display();
+    XWindowAttributes attributes;
+    if (!window || pid <= 0 || !XGetWindowAttributes(display, window, &attributes))
+        return std::nullopt;
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    if (!XTranslateCoordinates(display, window, m_connection.root(), 0, 0, &x, &y, &child))
+        return std::nullopt;
+    WindowArea result{QRect(x, y, attributes.width, attributes.height), std::nullopt};
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, window, m_connection.atom("_GTK_FRAME_EXTENTS"), 0, 4, False,
+                           XA_CARDINAL, &type, &format, &count, &after, &data) == Success &&
+        data && format == 32 && count == 4) {
+        const auto* values = reinterpret_cast<const long*>(data); // left, right, top, bottom
+        result.clientSideBorder =
+            QMargins(int(values[0]), int(values[2]), int(values[1]), int(values[3]));
+    }
+    if (data)
+        XFree(data);
+    return result;
+}
+
 std::optional<RunningApplication> X11WorkspaceServices::describe(qint32 pid, Window window) {
     if (pid <= 0 || !QFileInfo::exists(u"/proc/" + QString::number(pid)))
         return std::nullopt;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/window_area.h"
 #include "capture/workspace_services.h"
 #include "platform/linux/x11/desktop_entries.h"
 #include "platform/linux/x11/process_exit_watch.h"
@@ -36,6 +37,10 @@ public:
 
     // The process whose window is topmost at `point` (top-left screen coordinates); 0 when none.
     qint32 windowOwnerAt(QPointF point);
+    // Process `pid`'s window on screen (the active window when it is the process's, else its
+    // first), with the border GTK says it draws its decorations in (_GTK_FRAME_EXTENTS); nothing
+    // without a window.
+    std::optional<WindowArea> windowArea(qint32 pid);
     // The copy and paste chords the active window takes (terminals differ).
     ClipboardChords clipboardChordsOfActiveWindow();
     // The process that created `window`, following the client leader; 0 when unknown.
