@@ -160,49 +160,51 @@ TEST(ApertiumTranslation, WithoutAPairUsesTheLocalModelElseSaysWhichLanguages) {
     EXPECT_EQ(translator.model.turns[0].prompt, englishParagraph);
 }
 
-TEST(ApertiumTranslation, CancellingEndsTheChildProcess) {
+// A translation long enough to be still running when it is cancelled or runs out of time.
+struct LongTranslation {
     Translator translator;
     qint64 childPid = 0;
-    translator.process.onStarted = [&](qint64 pid) { childPid = pid; };
-    translator.service = std::make_unique<ApertiumTranslationService>(
-        translator.clock, translator.detector, translator.installer, &translator.model,
-        translator.process);
-    QString longText;
-    for (int i = 0; i < 400; ++i)
-        longText += englishParagraph + QLatin1Char('\n');
+    decltype(translator.service->makeSession({})) session;
 
+    QCoro::Task<QString> start(CancelToken token) {
+        translator.process.onStarted = [this](qint64 pid) { childPid = pid; };
+        translator.service = std::make_unique<ApertiumTranslationService>(
+            translator.clock, translator.detector, translator.installer, &translator.model,
+            translator.process);
+        QString longText;
+        for (int i = 0; i < 400; ++i)
+            longText += englishParagraph + QLatin1Char('\n');
+        session = translator.service->makeSession({QStringLiteral("en"), QStringLiteral("es"), 0});
+        return session->translate(longText, std::move(token));
+    }
+    // Reaped: the id names no process any more, and the pipeline it started is gone too.
+    void expectChildGone() const {
+        EXPECT_FALSE(QDir(QStringLiteral("/proc/") + QString::number(childPid)).exists());
+        EXPECT_FALSE(groupHasLiveProcess(childPid));
+    }
+};
+
+TEST(ApertiumTranslation, CancellingEndsTheChildProcess) {
+    LongTranslation running;
     CancelSource cancel;
-    auto session = translator.service->makeSession({QStringLiteral("en"), QStringLiteral("es"), 0});
-    auto task = session->translate(longText, cancel.token());
-    ASSERT_TRUE(pumpUntil([&] { return childPid != 0; }));
-    EXPECT_EQ(::kill(static_cast<pid_t>(childPid), 0), 0); // running
-    EXPECT_TRUE(groupHasLiveProcess(childPid));
+    auto task = running.start(cancel.token());
+    ASSERT_TRUE(pumpUntil([&] { return running.childPid != 0; }));
+    EXPECT_EQ(::kill(static_cast<pid_t>(running.childPid), 0), 0);
+    EXPECT_TRUE(groupHasLiveProcess(running.childPid));
     cancel.cancel();
     failureOf<CancelledError>(std::move(task));
-    // Reaped: the id names no process any more, and the pipeline it started is gone too.
-    EXPECT_FALSE(QDir(QStringLiteral("/proc/") + QString::number(childPid)).exists());
-    EXPECT_FALSE(groupHasLiveProcess(childPid));
+    running.expectChildGone();
 }
 
 TEST(ApertiumTranslation, ATimeOutEndsTheChildWithAClearMessage) {
-    Translator translator;
-    qint64 childPid = 0;
-    translator.process.onStarted = [&](qint64 pid) { childPid = pid; };
-    translator.service = std::make_unique<ApertiumTranslationService>(
-        translator.clock, translator.detector, translator.installer, &translator.model,
-        translator.process);
-    QString longText;
-    for (int i = 0; i < 400; ++i)
-        longText += englishParagraph + QLatin1Char('\n');
-    auto session = translator.service->makeSession({QStringLiteral("en"), QStringLiteral("es"), 0});
-    auto task = session->translate(longText, {});
-    ASSERT_TRUE(pumpUntil([&] { return childPid != 0; }));
-    translator.clock.advance(std::chrono::seconds(30));
+    LongTranslation running;
+    auto task = running.start({});
+    ASSERT_TRUE(pumpUntil([&] { return running.childPid != 0; }));
+    running.translator.clock.advance(std::chrono::seconds(30));
     const auto error = failureOf<DeviceTranslationError>(std::move(task));
     EXPECT_EQ(error.description(),
               QStringLiteral("A tradução no aparelho demorou demais e foi interrompida."));
-    EXPECT_FALSE(QDir(QStringLiteral("/proc/") + QString::number(childPid)).exists());
-    EXPECT_FALSE(groupHasLiveProcess(childPid));
+    running.expectChildGone();
 }
 
 TEST(ApertiumPreparation, InstallsTheMissingPairsThroughThePackageService) {
