@@ -36,10 +36,6 @@ void restoreClipboard(ClipboardServices& clipboard, const QList<ClipboardItem>& 
         clipboard.writeItems(saved);
 }
 
-} // namespace
-
-namespace {
-
 QString canonical(const QString& text) {
     return text.normalized(QString::NormalizationForm_C);
 }

@@ -102,6 +102,10 @@ TEST_P(RealApplicationRoad, DragAndShiftArrowsShowThePanelBesideTheSelection) {
     dismissPanel();
 
     const AccessibleElement element = target->textElement(ax());
+    // The text element's frame and its text are placed on the same screen.
+    const auto frame = ax().frame(element);
+    ASSERT_TRUE(frame.ok());
+    EXPECT_TRUE(frame.value.contains(bounds->center()));
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+Home")}));
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("shift+Right")}));

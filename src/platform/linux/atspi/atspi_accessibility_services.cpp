@@ -583,14 +583,21 @@ AXResult<QRectF> AtspiAccessibilityServices::windowRelativeBounds(AtspiAccessibl
     }
     if (bounds && end == start)
         bounds->setWidth(0);
-    if (!bounds || !m_windowArea)
+    const std::optional<QPointF> origin = bounds ? windowOrigin(accessible) : std::nullopt;
+    if (!origin)
         return AXResult<QRectF>::failure(AXStatus::NoValue);
+    return AXResult<QRectF>::success(bounds->translated(*origin));
+}
+
+std::optional<QPointF> AtspiAccessibilityServices::windowOrigin(AtspiAccessible* accessible) {
+    if (!m_windowArea)
+        return std::nullopt;
     GError* error = nullptr;
     const guint pid = atspi_accessible_get_process_id(accessible, &error);
     g_clear_error(&error);
     const auto window = m_windowArea(static_cast<qint32>(pid));
     if (!window)
-        return AXResult<QRectF>::failure(AXStatus::NoValue);
+        return std::nullopt;
     // The window's own coordinates start inside the border it draws its decorations in: as it
     // says, else the difference between X11's size and its own, shared equally.
     QPointF origin = window->area.topLeft();
@@ -600,7 +607,7 @@ AXResult<QRectF> AtspiAccessibilityServices::windowRelativeBounds(AtspiAccessibl
         origin += QPointF(std::max(0.0, (window->area.width() - own->width()) / 2),
                           std::max(0.0, (window->area.height() - own->height()) / 2));
     }
-    return AXResult<QRectF>::success(bounds->translated(origin));
+    return origin;
 }
 
 std::optional<QSizeF> AtspiAccessibilityServices::topLevelSize(AtspiAccessible* accessible) {
@@ -753,14 +760,22 @@ AXResult<QRectF> AtspiAccessibilityServices::frame(const AccessibleElement& elem
     GRef<AtspiComponent> component(atspi_accessible_get_component_iface(accessible));
     if (!component)
         return AXResult<QRectF>::failure(AXStatus::AttributeUnsupported);
+    // A toolkit that places things only within its window is moved by where the window is.
+    const bool windowRelative = countingOf(accessible).windowRelativeExtents;
     CallError error;
-    AtspiRect* rect =
-        atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_SCREEN, error.out());
+    AtspiRect* rect = atspi_component_get_extents(
+        component.get(), windowRelative ? ATSPI_COORD_TYPE_WINDOW : ATSPI_COORD_TYPE_SCREEN,
+        error.out());
     if (!rect)
         return AXResult<QRectF>::failure(error.status());
     const QRectF result = rectOf(rect);
     g_free(rect);
-    return AXResult<QRectF>::success(result);
+    if (!windowRelative)
+        return AXResult<QRectF>::success(result);
+    const std::optional<QPointF> origin = windowOrigin(accessible);
+    if (!origin)
+        return AXResult<QRectF>::failure(AXStatus::NoValue);
+    return AXResult<QRectF>::success(result.translated(*origin));
 }
 
 AXResult<QList<AccessibleElement>>

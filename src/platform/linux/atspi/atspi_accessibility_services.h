@@ -83,6 +83,9 @@ private:
                                           int end);
     // The element of application `app` that last took the focus, when nothing reports it now.
     AXResult<AccessibleElement> rememberedFocus(AtspiAccessible* app);
+    // Where, on screen, the coordinates of the window `accessible` is in begin, for toolkits that
+    // place things only within their window.
+    std::optional<QPointF> windowOrigin(AtspiAccessible* accessible);
     // The size of the window `accessible` is in, as the toolkit reports it.
     std::optional<QSizeF> topLevelSize(AtspiAccessible* accessible);
     // Replaces `range` (the current selection when none) with `replacement`, all or nothing.
