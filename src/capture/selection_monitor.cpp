@@ -163,6 +163,11 @@ QCoro::Task<void> SelectionMonitor::runAutomaticCapture(bool isRetry, quint64 ge
     const std::weak_ptr<int> alive = m_lifetime;
     QElapsedTimer timer;
     timer.start();
+    const auto frontmostPid = [this] {
+        const std::optional<RunningApplication> front = m_platform.workspace.frontmostApplication();
+        return front ? front->pid : 0;
+    };
+    const qint32 frontBefore = frontmostPid();
     const CaptureOutcome outcome =
         co_await m_capture.captureSelection(m_lastTriggerMouseLocation, CaptureKind::Automatic);
     if (alive.expired() || generation != m_generation)
@@ -191,9 +196,9 @@ QCoro::Task<void> SelectionMonitor::runAutomaticCapture(bool isRetry, quint64 ge
         co_return;
     }
     m_suppressedSignature.reset();
-    // Another application came to the front while the capture ran.
-    const std::optional<RunningApplication> front = m_platform.workspace.frontmostApplication();
-    if (front && front->pid != snapshot->pid) {
+    // Another application came to the front while the capture ran. (Compared with the front
+    // before, not with the selection's process: a sandboxed application may name another.)
+    if (frontmostPid() != frontBefore) {
         dismiss();
         co_return;
     }

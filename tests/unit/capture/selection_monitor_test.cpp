@@ -289,6 +289,19 @@ TEST_F(MonitorTest, AnApplicationSwitchDismissesAndEndsTheSuppression) {
     EXPECT_EQ(shown.size(), 2u);
 }
 
+// The switch itself not reported yet: the capture's answer, for the application left behind,
+// shows nothing.
+TEST_F(MonitorTest, ACaptureThatEndsWithAnotherApplicationInFrontShowsNothing) {
+    selectInEditor(QStringLiteral("left behind"));
+    thread.holding = true;
+    mouseUpAt({1, 1});
+    clock.advance(120ms);
+    fake.workspace.frontmost = fake.workspace.launch({99, QStringLiteral("org.other"), {}});
+    thread.release();
+    clock.advance(1ms);
+    EXPECT_TRUE(shown.empty());
+}
+
 TEST_F(MonitorTest, OwnAndIgnoredApplicationsAndMissingPermissionShowNothing) {
     auto own = fake.workspace.launch({7, QStringLiteral("io.ovra.Ovra"), QStringLiteral("Ovra")});
     auto ownField = fake.accessibility.application(own.pid)->addChild();
