@@ -37,6 +37,14 @@ template <typename T, typename Call> AXResult<T> BoundedAccessibility::guarded(C
     return result;
 }
 
+template <typename Call> AXStatus BoundedAccessibility::guardedStatus(Call call) {
+    return guarded<bool>([&] {
+               const AXStatus status = call();
+               return AXResult<bool>{status, status == AXStatus::Success};
+           })
+        .status;
+}
+
 AccessibleElement BoundedAccessibility::applicationElement(qint32 pid) {
     auto result = guarded<AccessibleElement>(
         [&] { return AXResult<AccessibleElement>::success(m_inner.applicationElement(pid)); });
@@ -117,38 +125,22 @@ BoundedAccessibility::windows(const AccessibleElement& application) {
 
 AXStatus BoundedAccessibility::setEnhancedUserInterface(const AccessibleElement& application,
                                                         bool on) {
-    return guarded<bool>([&] {
-               const AXStatus status = m_inner.setEnhancedUserInterface(application, on);
-               return AXResult<bool>{status, status == AXStatus::Success};
-           })
-        .status;
+    return guardedStatus([&] { return m_inner.setEnhancedUserInterface(application, on); });
 }
 
 AXStatus BoundedAccessibility::setSelectedTextRange(const AccessibleElement& element,
                                                     TextRange range) {
-    return guarded<bool>([&] {
-               const AXStatus status = m_inner.setSelectedTextRange(element, range);
-               return AXResult<bool>{status, status == AXStatus::Success};
-           })
-        .status;
+    return guardedStatus([&] { return m_inner.setSelectedTextRange(element, range); });
 }
 
 AXStatus BoundedAccessibility::setSelectedText(const AccessibleElement& element,
                                                const QString& text) {
-    return guarded<bool>([&] {
-               const AXStatus status = m_inner.setSelectedText(element, text);
-               return AXResult<bool>{status, status == AXStatus::Success};
-           })
-        .status;
+    return guardedStatus([&] { return m_inner.setSelectedText(element, text); });
 }
 
 AXStatus BoundedAccessibility::replaceText(const AccessibleElement& element, TextRange range,
                                            const QString& text) {
-    return guarded<bool>([&] {
-               const AXStatus status = m_inner.replaceText(element, range, text);
-               return AXResult<bool>{status, status == AXStatus::Success};
-           })
-        .status;
+    return guardedStatus([&] { return m_inner.replaceText(element, range, text); });
 }
 
 } // namespace ovra

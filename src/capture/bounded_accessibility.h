@@ -66,6 +66,8 @@ private:
     // Notes a time-out the call just ran into.
     void afterCall();
     template <typename T, typename Call> AXResult<T> guarded(Call call);
+    // The same for a call that answers with a status only.
+    template <typename Call> AXStatus guardedStatus(Call call);
 
     AccessibilityServices& m_inner;
     Clock m_clock;
