@@ -93,23 +93,27 @@ bool TargetApp::start() {
     return shown;
 }
 
-qint32 TargetApp::pid() const {
-    return static_cast<qint32>(m_process.processId());
-}
-
-bool TargetApp::activate() {
-    if (m_windowId.isEmpty())
+bool activateWindow(const QString& windowId) {
+    if (windowId.isEmpty())
         return false;
     return waitUntil(
         [&] {
             const ToolResult active =
                 runTool(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")});
-            if (active.exitCode == 0 && active.output.trimmed() == m_windowId)
+            if (active.exitCode == 0 && active.output.trimmed() == windowId)
                 return true;
-            xdotool({QStringLiteral("windowactivate"), m_windowId});
+            xdotool({QStringLiteral("windowactivate"), windowId});
             return false;
         },
         5s);
+}
+
+qint32 TargetApp::pid() const {
+    return static_cast<qint32>(m_process.processId());
+}
+
+bool TargetApp::activate() {
+    return activateWindow(m_windowId);
 }
 
 void TargetApp::refuseAccessibilityWrites(bool refuse) {

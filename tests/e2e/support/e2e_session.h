@@ -33,6 +33,8 @@ ToolResult runTool(const QString& program, const QStringList& arguments,
                    const QByteArray& input = {});
 // Shorthand for xdotool; true when it succeeded.
 bool xdotool(const QStringList& arguments);
+// Activates the X window `windowId` and waits until the window manager reports it active.
+bool activateWindow(const QString& windowId);
 
 // A target application in its own process, with the text its text view holds as it reports it.
 class TargetApp {

@@ -59,18 +59,7 @@ bool RealApplication::start() {
 }
 
 bool RealApplication::activate() {
-    if (m_windowId.isEmpty())
-        return false;
-    return waitUntil(
-        [&] {
-            const ToolResult active =
-                runTool(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")});
-            if (active.exitCode == 0 && active.output.trimmed() == m_windowId)
-                return true;
-            xdotool({QStringLiteral("windowactivate"), m_windowId});
-            return false;
-        },
-        5s);
+    return activateWindow(m_windowId);
 }
 
 AccessibleElement RealApplication::textElement(AccessibilityServices& ax) {
