@@ -55,6 +55,8 @@ public:
     // Application `pid` reported a change of its selection on the accessibility bus. Wayland
     // sessions take it as the gesture no input event shows; X11 sessions ignore it.
     void selectionChanged(qint32 pid);
+    // GNOME Wayland sessions: the program's shell extension answered at start.
+    bool hasShellExtension() const { return m_gnomeShell != nullptr; }
 
     CapturePlatform capturePlatform() {
         return {*m_scaledAccessibility, *m_inputMonitors,     *m_keys,
