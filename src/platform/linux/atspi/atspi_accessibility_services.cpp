@@ -115,6 +115,10 @@ AtspiAccessibilityServices::~AtspiAccessibilityServices() {
                                         nullptr);
         g_object_unref(m_selectionListener);
     }
+    if (m_activationListener) {
+        atspi_event_listener_deregister(m_activationListener, "window:activate", nullptr);
+        g_object_unref(m_activationListener);
+    }
 }
 
 void AtspiAccessibilityServices::ensureStarted() {
@@ -127,6 +131,21 @@ void AtspiAccessibilityServices::ensureStarted() {
     m_selectionListener =
         atspi_event_listener_new(&AtspiAccessibilityServices::onSelectionEvent, this, nullptr);
     atspi_event_listener_register(m_selectionListener, "object:text-selection-changed", nullptr);
+    m_activationListener =
+        atspi_event_listener_new(&AtspiAccessibilityServices::onActivationEvent, this, nullptr);
+    atspi_event_listener_register(m_activationListener, "window:activate", nullptr);
+}
+
+void AtspiAccessibilityServices::onActivationEvent(AtspiEvent* event, void* self) {
+    auto* services = static_cast<AtspiAccessibilityServices*>(self);
+    if (event->source && services->m_activationListenerCallback) {
+        GError* error = nullptr;
+        const guint pid = atspi_accessible_get_process_id(event->source, &error);
+        g_clear_error(&error);
+        if (pid != 0)
+            services->m_activationListenerCallback(static_cast<qint32>(pid));
+    }
+    g_boxed_free(ATSPI_TYPE_EVENT, event);
 }
 
 void AtspiAccessibilityServices::onSelectionEvent(AtspiEvent* event, void* self) {
