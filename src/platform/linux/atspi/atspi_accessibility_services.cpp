@@ -524,6 +524,8 @@ AXResult<QString> AtspiAccessibilityServices::selectedText(const AccessibleEleme
     QString selected = fromUtf8(atspi_text_get_text(text.get(), start, end, error.out()));
     if (error.failed())
         return AXResult<QString>::failure(error.status());
+    if (countingOf(accessible).padsAstralCharacters)
+        selected = TextOffsets::withoutAstralPadding(selected);
     selected.truncate(maxSelectionRead);
     return AXResult<QString>::success(std::move(selected));
 }
@@ -685,6 +687,8 @@ AXResult<QString> AtspiAccessibilityServices::stringForRange(const AccessibleEle
         fromUtf8(atspi_text_get_text(text.get(), std::min(start, to), to, error.out()));
     if (error.failed())
         return AXResult<QString>::failure(error.status());
+    if (countingOf(accessible).padsAstralCharacters)
+        return AXResult<QString>::success(TextOffsets::withoutAstralPadding(piece));
     return AXResult<QString>::success(piece);
 }
 
@@ -697,6 +701,8 @@ AXResult<QString> AtspiAccessibilityServices::value(const AccessibleElement& ele
         QString all = fromUtf8(atspi_text_get_text(text.get(), 0, -1, error.out()));
         if (error.failed())
             return AXResult<QString>::failure(error.status());
+        if (countingOf(accessible).padsAstralCharacters)
+            all = TextOffsets::withoutAstralPadding(all);
         return AXResult<QString>::success(std::move(all));
     }
     if (GRef<AtspiValue> numeric{atspi_accessible_get_value_iface(accessible)}) {
