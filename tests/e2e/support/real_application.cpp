@@ -81,7 +81,7 @@ bool RealApplication::start() {
     if (!m_process.waitForStarted(5000))
         return false;
     // Its document window: the visible one whose title names the file.
-    return waitUntil(
+    const bool shown = waitUntil(
         [&] {
             const ToolResult found = runTool(
                 QStringLiteral("xdotool"),
@@ -91,6 +91,11 @@ bool RealApplication::start() {
             return found.exitCode == 0 && !m_windowId.isEmpty();
         },
         30s);
+    // One size for every application, none covering the screen (and the others' windows).
+    return shown &&
+           runTool(QStringLiteral("xdotool"), {QStringLiteral("windowsize"), m_windowId,
+                                               QStringLiteral("900"), QStringLiteral("600")})
+                   .exitCode == 0;
 }
 
 bool RealApplication::activate() {
