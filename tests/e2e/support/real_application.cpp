@@ -66,9 +66,7 @@ bool RealApplication::start() {
         if (!write(relative, content))
             return false;
     }
-    QString text = m_kind.fileName.endsWith(u".html") ? m_text.toHtmlEscaped() : m_text;
-    if (m_kind.oneParagraph)
-        text = text.trimmed().replace(u'\n', u' ') + u'\n';
+    const QString text = m_kind.fileName.endsWith(u".html") ? m_text.toHtmlEscaped() : m_text;
     QString document = m_kind.document;
     if (!write(m_kind.fileName, document.replace(QStringLiteral("{text}"), text).toUtf8()))
         return false;

@@ -25,7 +25,6 @@ struct RealApplicationKind {
     QString document = QStringLiteral("{text}");
     QList<std::pair<QString, QByteArray>> setupFiles = {}; // written under {dir} first
     QStringList environment = {};                          // "NAME=value"
-    bool oneParagraph = false; // lines joined: every paragraph is an element of its own there
 };
 const QList<RealApplicationKind>& realApplications();
 // Its name, as test output shows a row.
