@@ -4,10 +4,14 @@
 
 #include "support/log_categories.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QTimer>
+#include <utility>
 
 namespace ovra::platform {
 
@@ -64,14 +68,10 @@ KWinActiveWindow::KWinActiveWindow(std::shared_ptr<ActiveWindowStore> store,
     : QObject(parent), m_store(std::move(store)), m_onChange(std::move(onChange)) {}
 
 KWinActiveWindow::~KWinActiveWindow() {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (m_loaded) {
-        // Without this KWin would keep calling a receiver that is gone.
-        bus.call(scriptingCall(QStringLiteral("unloadScript"), {QString::fromLatin1(scriptName)}),
-                 QDBus::NoBlock);
-    }
+    // Without this KWin would keep calling a receiver that is gone.
+    unloadScript();
     if (m_exported)
-        bus.unregisterObject(objectPath());
+        QDBusConnection::sessionBus().unregisterObject(objectPath());
 }
 
 QString KWinActiveWindow::scriptSource(const QString& service) {
@@ -103,26 +103,48 @@ bool KWinActiveWindow::start() {
     return true;
 }
 
+void KWinActiveWindow::unloadScript() {
+    if (m_scriptName.isEmpty())
+        return;
+    QDBusConnection::sessionBus().call(
+        scriptingCall(QStringLiteral("unloadScript"), {std::exchange(m_scriptName, QString())}),
+        QDBus::NoBlock);
+}
+
 void KWinActiveWindow::loadScript() {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    // A script of an earlier run that did not end cleanly would report to a receiver that is gone.
-    bus.call(scriptingCall(QStringLiteral("unloadScript"), {QString::fromLatin1(scriptName)}),
-             QDBus::NoBlock);
+    unloadScript();
+    if (m_loads >= maxLoads) {
+        qCInfo(lcPlatform) << "KWin runs no script of this program: the active window is not known";
+        return;
+    }
+    // A name of this process and attempt: KWin refuses one it still holds, as it may for a run
+    // that ended without unloading its script, or just after an unload.
+    const QString name = QStringLiteral("ovra-active-window-%1-%2")
+                             .arg(QCoreApplication::applicationPid())
+                             .arg(++m_loads);
     auto* watcher = new QDBusPendingCallWatcher(
-        bus.asyncCall(scriptingCall(QStringLiteral("loadScript"),
-                                    {m_scriptFile.fileName(), QString::fromLatin1(scriptName)})),
+        QDBusConnection::sessionBus().asyncCall(
+            scriptingCall(QStringLiteral("loadScript"), {m_scriptFile.fileName(), name})),
         this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this](QDBusPendingCallWatcher* call) {
+            [this, name](QDBusPendingCallWatcher* call) {
                 call->deleteLater();
-                if (call->isError()) {
-                    qCInfo(lcPlatform) << "KWin did not load the script:" << call->error().name();
+                const QDBusPendingReply<int> reply = *call;
+                if (reply.isError() || reply.value() < 0) {
+                    qCInfo(lcPlatform) << "KWin did not load the script"
+                                       << (reply.isError() ? reply.error().name() : QString());
+                    QTimer::singleShot(firstReportWithinMs / 4, this, [this] { loadScript(); });
                     return;
                 }
-                m_loaded = true;
+                m_scriptName = name;
                 // Loaded scripts run once the scripting service is started.
                 QDBusConnection::sessionBus().call(scriptingCall(QStringLiteral("start"), {}),
                                                    QDBus::NoBlock);
+                // The script reports at once; silence means it does not run.
+                QTimer::singleShot(firstReportWithinMs, this, [this] {
+                    if (m_lastPid == -1)
+                        loadScript();
+                });
             });
 }
 

@@ -21,7 +21,9 @@ class KWinActiveWindow final : public QObject, protected QDBusContext {
     Q_CLASSINFO("D-Bus Interface", "org.ovra.ActiveWindowReports")
 public:
     static QString objectPath();
-    static constexpr const char* scriptName = "ovra-active-window";
+    // A script that is refused, or that does not report within this time, is loaded again.
+    static constexpr int firstReportWithinMs = 2000;
+    static constexpr int maxLoads = 3;
 
     // `store` receives every report; `onChange` runs after each one that names another process.
     KWinActiveWindow(std::shared_ptr<ActiveWindowStore> store,
@@ -40,14 +42,16 @@ public Q_SLOTS:
 
 private:
     void loadScript();
+    void unloadScript();
 
     std::shared_ptr<ActiveWindowStore> m_store;
     std::function<void(qint32)> m_onChange;
     QTemporaryFile m_scriptFile;
-    QString m_kwinOwner; // KWin's unique bus name, the only sender taken
-    qint32 m_lastPid = -1;
+    QString m_kwinOwner;   // KWin's unique bus name, the only sender taken
+    qint32 m_lastPid = -1; // -1 until the first report
     bool m_exported = false;
-    bool m_loaded = false;
+    QString m_scriptName; // of the script KWin runs; empty while none
+    int m_loads = 0;
 };
 
 } // namespace ovra::platform
