@@ -134,7 +134,12 @@ int main(int argc, char** argv) {
 
     // Other applications' elements are read and written on a thread of their own; the UI thread
     // only awaits the answers.
-    platform::AtspiAccessibilityThread accessibilityThread(platform::DevicePixels::ofQtScreens());
+    platform::AtspiAccessibilityThread accessibilityThread(platform::DevicePixels::ofQtScreens(),
+                                                           platform->waylandWindows());
+    if (platform::isWayland(platform->session())) {
+        accessibilityThread.setOnSelectionChanged(
+            [&platform](qint32 pid) { platform->selectionChanged(pid); });
+    }
     // Gone before the thread, so no late screen change reaches it.
     QObject screensContext;
     const auto rescale = [&accessibilityThread] {

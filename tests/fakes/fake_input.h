@@ -62,6 +62,8 @@ InputEvent keyUp(int keyCode, Modifiers modifiers = {}, QString characters = {})
 // A modifier key itself; `held` are the modifiers down before the event, as the platform reports.
 InputEvent modifierDown(Modifiers held = {});
 InputEvent modifierUp(Modifiers held);
+// Application `pid` reported a changed selection.
+InputEvent selectionChanged(qint32 pid);
 } // namespace Events
 
 } // namespace ovra::test
