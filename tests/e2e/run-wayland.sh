@@ -127,7 +127,7 @@ if [[ $desktop == gnome ]] && ! gdbus call --system -d org.freedesktop.DBus \
 <!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig><type>system</type><listen>unix:path=$session_dir/system-bus</listen>
-<policy context="default"><allow send_destination="*"/><allow own="*"/></policy>
+<policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/></policy>
 </busconfig>
 CONF
   dbus-daemon --config-file="$session_dir/system-bus.conf" --nofork --nopidfile \

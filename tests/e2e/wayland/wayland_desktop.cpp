@@ -82,9 +82,8 @@ Accessible findTextView(const Accessible& element, int depth) {
     }
     const int count = atspi_accessible_get_child_count(element.get(), nullptr);
     for (int i = 0; i < count && i < 200; ++i) {
-        Accessible found =
-            findTextView(Accessible(atspi_accessible_get_child_at_index(element.get(), i, nullptr)),
-                         depth + 1);
+        Accessible found = findTextView(
+            Accessible(atspi_accessible_get_child_at_index(element.get(), i, nullptr)), depth + 1);
         if (found)
             return found;
     }
@@ -118,9 +117,9 @@ std::optional<std::pair<int, int>> wordOffsets(const Accessible& text, const QSt
 KWinWindows::KWinWindows()
     : m_service(QStringLiteral("app.ovra.E2eWindows.p%1").arg(QCoreApplication::applicationPid())) {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    m_registered = bus.registerService(m_service) &&
-                   bus.registerObject(QStringLiteral("/"), this,
-                                      QDBusConnection::ExportScriptableSlots);
+    m_registered =
+        bus.registerService(m_service) &&
+        bus.registerObject(QStringLiteral("/"), this, QDBusConnection::ExportScriptableSlots);
 }
 
 KWinWindows::~KWinWindows() {
@@ -296,11 +295,10 @@ bool selectWord(const Accessible& text, const QString& word) {
     AtspiText* iface = offsets ? atspi_accessible_get_text_iface(text.get()) : nullptr;
     if (!iface)
         return false;
-    const bool done = atspi_text_get_n_selections(iface, nullptr) > 0
-                          ? atspi_text_set_selection(iface, 0, offsets->first, offsets->second,
-                                                     nullptr)
-                          : atspi_text_add_selection(iface, offsets->first, offsets->second,
-                                                     nullptr);
+    const bool done =
+        atspi_text_get_n_selections(iface, nullptr) > 0
+            ? atspi_text_set_selection(iface, 0, offsets->first, offsets->second, nullptr)
+            : atspi_text_add_selection(iface, offsets->first, offsets->second, nullptr);
     g_object_unref(iface);
     return done;
 }
@@ -310,14 +308,17 @@ std::optional<QRect> wordBoxInWindow(const Accessible& text, const QString& word
     AtspiText* iface = offsets ? atspi_accessible_get_text_iface(text.get()) : nullptr;
     if (!iface)
         return std::nullopt;
-    AtspiRect* box = atspi_text_get_range_extents(iface, offsets->first, offsets->second,
-                                                  ATSPI_COORD_TYPE_WINDOW, nullptr);
+    // The glyphs' own boxes: toolkits differ in what a range's box adds around them.
+    QRect united;
+    for (int offset = offsets->first; offset < offsets->second; ++offset) {
+        AtspiRect* box =
+            atspi_text_get_character_extents(iface, offset, ATSPI_COORD_TYPE_WINDOW, nullptr);
+        if (box)
+            united |= QRect(box->x, box->y, box->width, box->height);
+        g_free(box);
+    }
     g_object_unref(iface);
-    if (!box)
-        return std::nullopt;
-    const QRect result(box->x, box->y, box->width, box->height);
-    g_free(box);
-    return result.isEmpty() ? std::nullopt : std::optional<QRect>(result);
+    return united.isEmpty() ? std::nullopt : std::optional<QRect>(united);
 }
 
 bool setTextOf(const Accessible& text, const QString& contents) {

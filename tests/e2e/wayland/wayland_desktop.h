@@ -19,7 +19,7 @@ namespace ovra::e2e {
 struct CompositorWindow {
     qint32 pid = 0;
     QString caption;
-    QRect frame;  // decoration included
+    QRect frame; // decoration included
     // The application's own surface: its accessibility boxes are relative to this.
     QRect surface;
     bool active = false;

@@ -51,12 +51,19 @@ protected:
             {ignoredID},
             {},
             QStringLiteral("test-key"),
-            {QStringLiteral("QT_QPA_PLATFORM=")}});
+            {QStringLiteral("QT_QPA_PLATFORM="), QStringLiteral("QT_LOGGING_RULES=ovra.*=true")}});
         ASSERT_TRUE(m_ovra->start()) << "the program did not come up on the accessibility bus";
     }
     void TearDown() override {
-        if (HasFailure())
-            std::fprintf(stderr, "the program's log:\n%s\n", qPrintable(m_ovra->errorOutput()));
+        if (!HasFailure())
+            return;
+        std::fprintf(stderr, "the program's log:\n%s", qPrintable(m_ovra->errorOutput()));
+        if (const auto windows = shared->kwin.windows()) {
+            for (const CompositorWindow& w : *windows)
+                std::fprintf(stderr, "KWin window pid %d \"%s\" surface (%d,%d %dx%d)%s\n", w.pid,
+                             qPrintable(w.caption), w.surface.x(), w.surface.y(), w.surface.width(),
+                             w.surface.height(), w.active ? " active" : "");
+        }
     }
 
     OvraProcess& ovra() { return *m_ovra; }
@@ -71,7 +78,8 @@ protected:
     // sees the selection hold; where the word is on screen (compositor's window origin plus the
     // accessibility bus's window-relative box).
     void select(WaylandTarget& app, const QString& word, QRect* onScreen) {
-        ASSERT_TRUE(shared->kwin.activate(app.pid())) << "KWin did not activate " << qPrintable(app.title());
+        ASSERT_TRUE(shared->kwin.activate(app.pid()))
+            << "KWin did not activate " << qPrintable(app.title());
         const Accessible text = textViewOf(app.pid());
         ASSERT_TRUE(text) << "no text view on the accessibility bus";
         // GTK drops a selection made while its window does not have the keyboard.
@@ -151,6 +159,7 @@ TEST_P(WaylandRoadPerToolkit, TranslateShowsTheServiceTextAndReplaceWritesItBack
     expectPanel("after a selection");
     if (HasFatalFailure())
         return;
+    expectPanelBeside(word);
 
     const std::size_t requests = shared->chat.requests().size();
     ASSERT_TRUE(press(QStringLiteral("Traduzir"))) << "no \"Traduzir\" button";
@@ -160,11 +169,10 @@ TEST_P(WaylandRoadPerToolkit, TranslateShowsTheServiceTextAndReplaceWritesItBack
         << ovra().describePanel().toStdString();
     const auto sent = shared->chat.requests();
     ASSERT_EQ(sent.size(), requests + 1);
-    const QJsonArray messages =
-        QJsonDocument::fromJson(QByteArray::fromStdString(sent.back().body))
-            .object()
-            .value(QStringLiteral("messages"))
-            .toArray();
+    const QJsonArray messages = QJsonDocument::fromJson(QByteArray::fromStdString(sent.back().body))
+                                    .object()
+                                    .value(QStringLiteral("messages"))
+                                    .toArray();
     ASSERT_FALSE(messages.isEmpty());
     EXPECT_EQ(messages.last().toObject().value(QStringLiteral("content")).toString(), u"naïve");
     expectPanelBeside(word);
@@ -184,9 +192,7 @@ TEST_P(WaylandRoadPerToolkit, TranslateShowsTheServiceTextAndReplaceWritesItBack
 }
 
 INSTANTIATE_TEST_SUITE_P(Toolkits, WaylandRoadPerToolkit, ::testing::Values(Kind::Gtk, Kind::Qt),
-                         [](const auto& info) {
-                             return info.param == Kind::Gtk ? "Gtk3" : "Qt6";
-                         });
+                         [](const auto& info) { return info.param == Kind::Gtk ? "Gtk3" : "Qt6"; });
 
 TEST_F(WaylandRoad, IgnoredApplicationGetsNoPanel) {
     // The Qt target under the name the settings ignore.
@@ -204,6 +210,12 @@ TEST_F(WaylandRoad, IgnoredApplicationGetsNoPanel) {
         return;
     EXPECT_FALSE(waitUntil([&] { return ovra().panelFrame().has_value(); }, waylandNoPanelWait))
         << "a selection in an ignored application showed the panel";
+
+    // The same in an application that is not ignored shows it: the wait above proves something.
+    select(target(Kind::Gtk), QStringLiteral("Segunda"), &word);
+    if (HasFatalFailure())
+        return;
+    expectPanel("after a selection in an application that is not ignored");
 }
 
 } // namespace
