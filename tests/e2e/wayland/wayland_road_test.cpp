@@ -45,6 +45,24 @@ protected:
     // A program of its own for every test: no panel or closed selection carries over.
     void SetUp() override {
         ASSERT_TRUE(shared->kwin.isReady()) << "cannot take a name on the session bus";
+        startProgram();
+    }
+    void TearDown() override {
+        if (HasFailure()) {
+            std::fprintf(stderr, "the program's log:\n%s", qPrintable(m_ovra->errorOutput()));
+            if (const auto windows = shared->kwin.windows()) {
+                for (const CompositorWindow& w : *windows)
+                    std::fprintf(stderr, "KWin window pid %d \"%s\" surface (%d,%d %dx%d)%s\n",
+                                 w.pid, qPrintable(w.caption), w.surface.x(), w.surface.y(),
+                                 w.surface.width(), w.surface.height(), w.active ? " active" : "");
+            }
+        }
+        // Ended the program's own way, which takes its script out of KWin.
+        m_ovra->runAgain({QStringLiteral("--quit")});
+        EXPECT_TRUE(m_ovra->waitForExit(5s)) << "--quit did not end the program";
+    }
+
+    void startProgram() {
         // The program is an X11 client; the session's own default is what picks XWayland.
         m_ovra = std::make_unique<OvraProcess>(OvraProcess::Options{
             shared->chat.baseURL(),
@@ -54,17 +72,8 @@ protected:
             {QStringLiteral("QT_QPA_PLATFORM="), QStringLiteral("QT_LOGGING_RULES=ovra.*=true")}});
         ASSERT_TRUE(m_ovra->start()) << "the program did not come up on the accessibility bus";
     }
-    void TearDown() override {
-        if (!HasFailure())
-            return;
-        std::fprintf(stderr, "the program's log:\n%s", qPrintable(m_ovra->errorOutput()));
-        if (const auto windows = shared->kwin.windows()) {
-            for (const CompositorWindow& w : *windows)
-                std::fprintf(stderr, "KWin window pid %d \"%s\" surface (%d,%d %dx%d)%s\n", w.pid,
-                             qPrintable(w.caption), w.surface.x(), w.surface.y(), w.surface.width(),
-                             w.surface.height(), w.active ? " active" : "");
-        }
-    }
+    // Ends the program the way a crash or `kill` would, leaving its script in KWin.
+    void killProgram() { m_ovra.reset(); }
 
     OvraProcess& ovra() { return *m_ovra; }
 
@@ -189,6 +198,28 @@ TEST_P(WaylandRoadPerToolkit, TranslateShowsTheServiceTextAndReplaceWritesItBack
     // Back to the original text for the tests that follow.
     ASSERT_TRUE(setTextOf(text, before));
     EXPECT_TRUE(waitUntil([&] { return app.reportedText() == before; }));
+}
+
+// A program that did not end its own way left its script in KWin; the next one still learns
+// where the active window is.
+TEST_F(WaylandRoad, PanelBesideTheSelectionAfterTheProgramWasKilled) {
+    WaylandTarget& app = target(Kind::Gtk);
+    for (const QString& text : {QStringLiteral("linha"), QStringLiteral("ALVO")}) {
+        QRect word;
+        select(app, text, &word);
+        if (HasFatalFailure())
+            return;
+        expectPanel("after a selection");
+        if (HasFatalFailure())
+            return;
+        expectPanelBeside(word);
+        if (text == u"linha") {
+            killProgram();
+            startProgram();
+            if (HasFatalFailure())
+                return;
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Toolkits, WaylandRoadPerToolkit, ::testing::Values(Kind::Gtk, Kind::Qt),
