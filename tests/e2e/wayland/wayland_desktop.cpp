@@ -303,6 +303,19 @@ bool selectWord(const Accessible& text, const QString& word) {
     return done;
 }
 
+bool clearSelectionOf(const Accessible& text) {
+    AtspiText* iface = text ? atspi_accessible_get_text_iface(text.get()) : nullptr;
+    if (!iface)
+        return false;
+    while (atspi_text_get_n_selections(iface, nullptr) > 0) {
+        if (!atspi_text_remove_selection(iface, 0, nullptr))
+            break;
+    }
+    const bool cleared = atspi_text_get_n_selections(iface, nullptr) <= 0;
+    g_object_unref(iface);
+    return cleared;
+}
+
 std::optional<QRect> wordBoxInWindow(const Accessible& text, const QString& word) {
     const auto offsets = wordOffsets(text, word);
     AtspiText* iface = offsets ? atspi_accessible_get_text_iface(text.get()) : nullptr;

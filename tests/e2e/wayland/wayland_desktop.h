@@ -101,6 +101,8 @@ QString selectedTextOf(const Accessible& text);
 bool isFocused(const Accessible& text);
 // Selects the first `word` in `text` over the accessibility bus; false when it is not there.
 bool selectWord(const Accessible& text, const QString& word);
+// Takes away every selection of `text`; false when it had one and kept it.
+bool clearSelectionOf(const Accessible& text);
 // The box of the first `word` relative to the window (Wayland gives no screen coordinates).
 std::optional<QRect> wordBoxInWindow(const Accessible& text, const QString& word);
 bool setTextOf(const Accessible& text, const QString& contents);
