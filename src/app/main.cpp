@@ -17,6 +17,7 @@
 #include "platform/linux/application_bus.h"
 #include "platform/linux/atspi_accessibility_thread.h"
 #include "platform/linux/linux_platform.h"
+#include "platform/linux/wayland/gnome_extension_switch.h"
 #include "platform/linux/x11/compositor_watch.h"
 #include "platform/linux/x11/x11_panel_window.h"
 #include "settings/key_store.h"
@@ -76,6 +77,25 @@ int handOver(const QString& action) {
         QCoreApplication::exit(answered ? 0 : 1);
     });
     return QApplication::exec();
+}
+
+// How the shortcut reaches the program on this desktop, for the preferences to explain.
+ovra::ShortcutSetup shortcutSetupFor(const ovra::platform::LinuxPlatform& platform) {
+    using ovra::ShortcutSetup;
+    using ovra::platform::DesktopSession;
+    switch (platform.session()) {
+    case DesktopSession::X11:
+        return {};
+    case DesktopSession::WaylandGnome:
+        if (platform.hasShellExtension())
+            return {};
+        return {ShortcutSetup::Kind::needsShellExtension,
+                &ovra::platform::enableGnomeShellExtension};
+    case DesktopSession::WaylandKde:
+    case DesktopSession::WaylandOther:
+        break;
+    }
+    return {ShortcutSetup::Kind::bindInDesktopSettings, {}};
 }
 
 } // namespace
@@ -169,6 +189,7 @@ int main(int argc, char** argv) {
         translation,
         {},
         [] { QApplication::quit(); },
+        shortcutSetupFor(*platform),
     });
 
     AppDelegate delegate(AppDelegate::Dependencies{

@@ -1,5 +1,6 @@
 #include "platform/linux/linux_platform.h"
 
+#include "platform/linux/wayland/gnome_shell_helper.h"
 #include "platform/linux/wayland/kwin_active_window.h"
 #include "platform/linux/wayland/no_synthetic_keys.h"
 #include "platform/linux/wayland/pointerless_screen_services.h"
@@ -40,6 +41,7 @@ std::unique_ptr<LinuxPlatform> LinuxPlatform::create(DesktopEntries entries,
     platform->m_workspaceServices = platform->m_workspace.get();
     platform->m_inputMonitors = platform->m_input.get();
     platform->m_screenServices = &platform->m_screens;
+    platform->m_hotKeyService = platform->m_hotKey.get();
     if (isWayland(session)) {
         platform->setUpWayland();
     } else {
@@ -58,14 +60,22 @@ void LinuxPlatform::setUpWayland() {
     m_waylandWindows = std::make_shared<ActiveWindowStore>();
     m_waylandWorkspace = std::make_unique<WaylandWorkspaceServices>(*m_workspace, m_waylandWindows);
     m_workspaceServices = m_waylandWorkspace.get();
+    WaylandWorkspaceServices* workspace = m_waylandWorkspace.get();
+    const auto activeWindowChanged = [workspace](qint32 pid) {
+        workspace->activeWindowChanged(pid);
+    };
     if (m_session == DesktopSession::WaylandKde) {
-        WaylandWorkspaceServices* workspace = m_waylandWorkspace.get();
-        m_kwin = std::make_unique<KWinActiveWindow>(
-            m_waylandWindows, [workspace](qint32 pid) { workspace->activeWindowChanged(pid); });
+        m_kwin = std::make_unique<KWinActiveWindow>(m_waylandWindows, activeWindowChanged);
         if (!m_kwin->start())
             m_kwin.reset();
+    } else if (m_session == DesktopSession::WaylandGnome) {
+        m_gnomeShell = std::make_unique<GnomeShellHelper>(m_waylandWindows, activeWindowChanged);
+        if (m_gnomeShell->start())
+            m_hotKeyService = m_gnomeShell.get();
+        else
+            m_gnomeShell.reset();
     }
-    if (!m_kwin)
+    if (!m_kwin && !m_gnomeShell)
         qCInfo(lcPlatform)
             << "the compositor does not report its windows: placement is approximate";
 }

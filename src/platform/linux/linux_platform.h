@@ -16,6 +16,7 @@
 
 namespace ovra::platform {
 
+class GnomeShellHelper;
 class KWinActiveWindow;
 class SelectionEventMonitors;
 class WaylandWorkspaceServices;
@@ -45,7 +46,8 @@ public:
     SyntheticKeys& keys() { return *m_keys; }
     QtClipboardServices& clipboard() { return *m_clipboard; }
     ScreenServices& screens() { return *m_screenServices; }
-    X11HotKeyService& hotKey() { return *m_hotKey; }
+    // In a GNOME Wayland session with the program's shell extension, the shell holds the keys.
+    HotKeyService& hotKey() { return *m_hotKeyService; }
 
     // Wayland sessions: where the compositor has the active window, for placing text; null in X11
     // sessions and where the compositor does not say.
@@ -53,6 +55,8 @@ public:
     // Application `pid` reported a change of its selection on the accessibility bus. Wayland
     // sessions take it as the gesture no input event shows; X11 sessions ignore it.
     void selectionChanged(qint32 pid);
+    // GNOME Wayland sessions: the program's shell extension answered at start.
+    bool hasShellExtension() const { return m_gnomeShell != nullptr; }
 
     CapturePlatform capturePlatform() {
         return {*m_scaledAccessibility, *m_inputMonitors,     *m_keys,
@@ -79,10 +83,12 @@ private:
     std::unique_ptr<SelectionEventMonitors> m_selectionEvents;
     std::unique_ptr<ScreenServices> m_pointerlessScreens;
     std::unique_ptr<KWinActiveWindow> m_kwin;
+    std::unique_ptr<GnomeShellHelper> m_gnomeShell;
     // What the rest of the program is handed: the session's services.
     WorkspaceServices* m_workspaceServices = nullptr;
     InputMonitors* m_inputMonitors = nullptr;
     ScreenServices* m_screenServices = nullptr;
+    HotKeyService* m_hotKeyService = nullptr;
 };
 
 } // namespace ovra::platform

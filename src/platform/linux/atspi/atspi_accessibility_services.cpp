@@ -608,13 +608,16 @@ std::optional<QPointF> AtspiAccessibilityServices::windowOrigin(AtspiAccessible*
     if (!window)
         return std::nullopt;
     // The window's own coordinates start inside the border it draws its decorations in: as it
-    // says, else the difference between X11's size and its own, shared equally.
+    // says, else from the difference between the window system's size and its own. The sides
+    // share the width's difference equally, the bottom as much as a side, and the rest is above:
+    // an even shadow all round (GTK 4), or a title bar of its own on top (Qt under GNOME).
     QPointF origin = window->area.topLeft();
     if (window->clientSideBorder) {
         origin += QPointF(window->clientSideBorder->left(), window->clientSideBorder->top());
     } else if (const std::optional<QSizeF> own = topLevelSize(accessible)) {
-        origin += QPointF(std::max(0.0, (window->area.width() - own->width()) / 2),
-                          std::max(0.0, (window->area.height() - own->height()) / 2));
+        const double side = std::max(0.0, (window->area.width() - own->width()) / 2);
+        const double above = std::max(0.0, window->area.height() - own->height() - side);
+        origin += QPointF(side, above);
     }
     return origin;
 }

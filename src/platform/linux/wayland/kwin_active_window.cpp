@@ -1,14 +1,13 @@
 #include "platform/linux/wayland/kwin_active_window.h"
 
+#include "platform/linux/wayland/active_window_report.h"
+
 #include "support/log_categories.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 namespace ovra::platform {
 
@@ -127,43 +126,12 @@ void KWinActiveWindow::loadScript() {
             });
 }
 
-std::optional<std::optional<ActiveWindow>> KWinActiveWindow::parseReport(const QString& json) {
-    const QJsonDocument document = QJsonDocument::fromJson(json.toUtf8());
-    if (!document.isObject())
-        return std::nullopt;
-    const QJsonObject object = document.object();
-    const QJsonValue pidValue = object.value(QStringLiteral("pid"));
-    if (!pidValue.isDouble())
-        return std::nullopt;
-    const qint64 pid = pidValue.toInteger(-1);
-    if (pid < 0 || pid > std::numeric_limits<qint32>::max())
-        return std::nullopt;
-    if (pid == 0)
-        return std::optional<ActiveWindow>();
-    const QJsonArray client = object.value(QStringLiteral("client")).toArray();
-    if (client.size() != 4)
-        return std::nullopt;
-    for (const QJsonValue& value : client) {
-        if (!value.isDouble())
-            return std::nullopt;
-    }
-    const QRect area(qRound(client[0].toDouble()), qRound(client[1].toDouble()),
-                     qRound(client[2].toDouble()), qRound(client[3].toDouble()));
-    if (area.width() <= 0 || area.height() <= 0)
-        return std::nullopt;
-    // KWin draws the decorations outside the surface: the text's coordinates start at its corner.
-    ActiveWindow window{static_cast<qint32>(pid),
-                        object.value(QStringLiteral("resourceClass")).toString(),
-                        WindowArea{area, QMargins()}};
-    return std::optional<ActiveWindow>(std::move(window));
-}
-
 void KWinActiveWindow::Report(const QString& json) {
     if (calledFromDBus() && message().service() != m_kwinOwner) {
         qCInfo(lcPlatform) << "ignored an active-window report that KWin did not send";
         return;
     }
-    const auto report = parseReport(json);
+    const auto report = parseActiveWindowReport(json);
     if (!report) {
         qCInfo(lcPlatform) << "ignored a malformed active-window report";
         return;

@@ -34,9 +34,6 @@ public:
 
     // The script's source for a receiver with this bus name (exposed for tests).
     static QString scriptSource(const QString& service);
-    // Reads one report: {"pid":N,"resourceClass":"…","client":[x,y,w,h]} (the surface), pid 0 for
-    // none. Nothing when it is malformed.
-    static std::optional<std::optional<ActiveWindow>> parseReport(const QString& json);
 
 public Q_SLOTS:
     void Report(const QString& json);

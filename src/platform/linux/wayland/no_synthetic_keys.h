@@ -9,6 +9,7 @@ namespace ovra::platform {
 // paste fallbacks step aside and the accessibility bus is the only way in and out.
 class NoSyntheticKeys final : public SyntheticKeys {
 public:
+    bool canSendKeys() override { return false; }
     bool postCopyCommand(qint32) override { return false; }
     bool postPasteCommand(qint32) override { return false; }
 };
