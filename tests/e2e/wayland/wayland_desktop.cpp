@@ -37,6 +37,11 @@ for (var i = 0; i < clients.length; i++) {
 callDBus("%2", "/", "app.ovra.E2eWindows", "Report", JSON.stringify(out));
 )";
 
+const QString e2eWindows = QStringLiteral("app.ovra.E2eWindows");
+
+// The compositors' answers in one JSON form: [{pid, caption, active, frame, surface}].
+QList<CompositorWindow> windowsFrom(const QString& json);
+
 QRect rectFrom(const QJsonValue& value) {
     const QJsonArray a = value.toArray();
     return a.size() == 4 ? QRect(a[0].toInt(), a[1].toInt(), a[2].toInt(), a[3].toInt()) : QRect();
@@ -156,8 +161,13 @@ std::optional<QList<CompositorWindow>> KWinWindows::run(qint32 activatePid) {
     if (!answered)
         return std::nullopt;
 
+    return windowsFrom(*m_report);
+}
+
+namespace {
+QList<CompositorWindow> windowsFrom(const QString& json) {
     QList<CompositorWindow> windows;
-    const QJsonArray list = QJsonDocument::fromJson(m_report->toUtf8()).array();
+    const QJsonArray list = QJsonDocument::fromJson(json.toUtf8()).array();
     for (const QJsonValue& entry : list) {
         const QJsonObject o = entry.toObject();
         windows.append({o.value(QStringLiteral("pid")).toInt(),
@@ -168,12 +178,22 @@ std::optional<QList<CompositorWindow>> KWinWindows::run(qint32 activatePid) {
     }
     return windows;
 }
+} // namespace
+
+std::unique_ptr<CompositorWindows> CompositorWindows::ofThisDesktop() {
+    const QString desktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP");
+    if (desktop == u"KDE")
+        return std::make_unique<KWinWindows>();
+    if (desktop == u"GNOME")
+        return std::make_unique<GnomeShellWindows>();
+    return nullptr;
+}
 
 std::optional<QList<CompositorWindow>> KWinWindows::windows() {
     return run(0);
 }
 
-std::optional<CompositorWindow> KWinWindows::windowOf(qint32 pid) {
+std::optional<CompositorWindow> CompositorWindows::windowOf(qint32 pid) {
     const auto all = windows();
     if (all)
         for (const CompositorWindow& window : *all)
@@ -190,6 +210,31 @@ bool KWinWindows::activate(qint32 pid) {
                 for (const CompositorWindow& window : *all)
                     if (window.pid == pid && window.active)
                         return true;
+            return false;
+        },
+        5s);
+}
+
+bool GnomeShellWindows::isReady() const {
+    return QDBusInterface(e2eWindows, QStringLiteral("/app/ovra/E2eWindows"), e2eWindows).isValid();
+}
+
+std::optional<QList<CompositorWindow>> GnomeShellWindows::windows() {
+    QDBusInterface shell(e2eWindows, QStringLiteral("/app/ovra/E2eWindows"), e2eWindows);
+    const QDBusReply<QString> list = shell.call(QStringLiteral("ListWindows"));
+    if (!list.isValid())
+        return std::nullopt;
+    return windowsFrom(list.value());
+}
+
+bool GnomeShellWindows::activate(qint32 pid) {
+    QDBusInterface shell(e2eWindows, QStringLiteral("/app/ovra/E2eWindows"), e2eWindows);
+    return waitUntil(
+        [&] {
+            const auto window = windowOf(pid);
+            if (window && window->active)
+                return true;
+            shell.call(QStringLiteral("Activate"), pid);
             return false;
         },
         5s);
@@ -284,6 +329,27 @@ QString selectedTextOf(const Accessible& text) {
     }
     g_object_unref(iface);
     return result;
+}
+
+std::optional<QSize> toplevelSizeOf(const Accessible& text) {
+    // The child of the application the text lies in.
+    Accessible top = text;
+    for (int depth = 0; top && depth < 50; ++depth) {
+        Accessible parent(atspi_accessible_get_parent(top.get(), nullptr));
+        if (!parent || atspi_accessible_get_role(parent.get(), nullptr) == ATSPI_ROLE_APPLICATION)
+            break;
+        top = parent;
+    }
+    AtspiComponent* component = top ? atspi_accessible_get_component_iface(top.get()) : nullptr;
+    if (!component)
+        return std::nullopt;
+    AtspiRect* box = atspi_component_get_extents(component, ATSPI_COORD_TYPE_WINDOW, nullptr);
+    g_object_unref(component);
+    if (!box)
+        return std::nullopt;
+    const QSize size(box->width, box->height);
+    g_free(box);
+    return size.isEmpty() ? std::nullopt : std::optional<QSize>(size);
 }
 
 bool isFocused(const Accessible& text) {

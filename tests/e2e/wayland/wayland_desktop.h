@@ -7,8 +7,10 @@
 #include <QObject>
 #include <QProcess>
 #include <QRect>
+#include <QSize>
 #include <QString>
 #include <QTemporaryDir>
+#include <memory>
 #include <optional>
 
 using AtspiAccessible = struct _AtspiAccessible;
@@ -25,22 +27,33 @@ struct CompositorWindow {
     bool active = false;
 };
 
+// The compositor's word on where windows are and which one has the keyboard.
+class CompositorWindows {
+public:
+    virtual ~CompositorWindows() = default;
+    // KWin's or GNOME Shell's, as XDG_CURRENT_DESKTOP says; null elsewhere.
+    static std::unique_ptr<CompositorWindows> ofThisDesktop();
+
+    virtual bool isReady() const = 0;
+    // Every managed window; nothing when the compositor did not answer.
+    virtual std::optional<QList<CompositorWindow>> windows() = 0;
+    // Makes the window of `pid` the active one and waits until the compositor reports it so.
+    virtual bool activate(qint32 pid) = 0;
+    // The window of the process `pid`; nothing while it has none.
+    std::optional<CompositorWindow> windowOf(qint32 pid);
+};
+
 // KWin's windows, read by a script KWin runs on our behalf that calls back over the session bus.
-class KWinWindows : public QObject {
+class KWinWindows : public QObject, public CompositorWindows {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "app.ovra.E2eWindows")
 
 public:
     KWinWindows();
     ~KWinWindows() override;
-    bool isReady() const { return m_registered; }
-
-    // Every managed window; nothing when KWin did not answer.
-    std::optional<QList<CompositorWindow>> windows();
-    // The window of the process `pid`; nothing while it has none.
-    std::optional<CompositorWindow> windowOf(qint32 pid);
-    // Makes the window of `pid` the active one and waits until KWin reports it so.
-    bool activate(qint32 pid);
+    bool isReady() const override { return m_registered; }
+    std::optional<QList<CompositorWindow>> windows() override;
+    bool activate(qint32 pid) override;
 
 public Q_SLOTS:
     Q_SCRIPTABLE void Report(const QString& json);
@@ -52,6 +65,14 @@ private:
     bool m_registered = false;
     int m_runs = 0;
     std::optional<QString> m_report;
+};
+
+// GNOME Shell's windows, from the ovra-e2e-windows@ovra.app extension the session runs with.
+class GnomeShellWindows : public CompositorWindows {
+public:
+    bool isReady() const override;
+    std::optional<QList<CompositorWindow>> windows() override;
+    bool activate(qint32 pid) override;
 };
 
 // A target application (tests/e2e/targets) as a native Wayland client, with the text its text
@@ -99,6 +120,8 @@ Accessible textViewOf(qint32 pid);
 QString textOf(const Accessible& text);
 QString selectedTextOf(const Accessible& text);
 bool isFocused(const Accessible& text);
+// The size of the top level holding `text`: where the toolkit's own coordinates end.
+std::optional<QSize> toplevelSizeOf(const Accessible& text);
 // Selects the first `word` in `text` over the accessibility bus; false when it is not there.
 bool selectWord(const Accessible& text, const QString& word);
 // Takes away every selection of `text`; false when it had one and kept it.
