@@ -20,6 +20,13 @@ TEST(TextOffsets, ToolkitCountingByName) {
                      .windowRelativeExtents);
     EXPECT_EQ(TextOffsets::countingFor(QStringLiteral("GTK"), QStringLiteral("4.8.3")),
               (ToolkitCounting{TextUnit::CodePoints, TextUnit::Utf8Bytes, true}));
+    EXPECT_EQ(TextOffsets::countingFor(QStringLiteral("gtk"), QStringLiteral("3.24.38"),
+                                       QStringLiteral("soffice")),
+              (ToolkitCounting{TextUnit::Utf16, TextUnit::Utf16}));
+    EXPECT_EQ(TextOffsets::countingFor(QStringLiteral("gtk"), QStringLiteral("3.24.38"),
+                                       QStringLiteral("mousepad"))
+                  .offsets,
+              TextUnit::CodePoints);
     EXPECT_EQ(TextOffsets::countingFor(QStringLiteral("Gecko")),
               (ToolkitCounting{TextUnit::Utf16, TextUnit::Utf8Bytes, false, true}));
 }

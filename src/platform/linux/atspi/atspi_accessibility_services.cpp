@@ -453,11 +453,13 @@ ToolkitCounting AtspiAccessibilityServices::countingOf(AtspiAccessible* accessib
     GRef<AtspiAccessible> application(atspi_accessible_get_application(accessible, nullptr));
     QString toolkit;
     QString version;
+    QString name;
     if (application) {
         toolkit = fromUtf8(atspi_accessible_get_toolkit_name(application.get(), nullptr));
         version = fromUtf8(atspi_accessible_get_toolkit_version(application.get(), nullptr));
+        name = fromUtf8(atspi_accessible_get_name(application.get(), nullptr));
     }
-    const ToolkitCounting counting = TextOffsets::countingFor(toolkit, version);
+    const ToolkitCounting counting = TextOffsets::countingFor(toolkit, version, name);
     if (!busName.isEmpty() && !toolkit.isEmpty())
         m_countingByBusName.insert(busName, counting);
     return counting;

@@ -39,8 +39,10 @@ Step stepAt(const QString& text, qsizetype i, TextUnit unit) {
 
 namespace TextOffsets {
 
-ToolkitCounting countingFor(const QString& toolkitName, const QString& toolkitVersion) {
-    if (toolkitName.compare(u"Qt", Qt::CaseInsensitive) == 0)
+ToolkitCounting countingFor(const QString& toolkitName, const QString& toolkitVersion,
+                            const QString& applicationName) {
+    // LibreOffice draws its own text and counts it as it stores it, whatever toolkit hosts it.
+    if (toolkitName.compare(u"Qt", Qt::CaseInsensitive) == 0 || applicationName == u"soffice")
         return {TextUnit::Utf16, TextUnit::Utf16};
     if (toolkitName.compare(u"Gecko", Qt::CaseInsensitive) == 0)
         return {TextUnit::Utf16, TextUnit::Utf8Bytes, false, true};

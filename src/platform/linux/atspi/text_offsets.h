@@ -15,6 +15,8 @@ namespace ovra::platform {
 //                                                            time (range and screen extents fail
 //                                                            or answer garbage in 4.8)
 //   Gecko (Firefox)           UTF-16 (*)   UTF-8 bytes       screen
+//   LibreOffice ("gtk", but   UTF-16       UTF-16            screen
+//     application "soffice")
 //   anything else             as GTK 3
 //
 // (*) Gecko counts code points of a text in which every character outside the BMP is followed
@@ -32,8 +34,10 @@ struct ToolkitCounting {
 };
 
 namespace TextOffsets {
-// The counting of the toolkit named, with its version, by the accessibility bus.
-ToolkitCounting countingFor(const QString& toolkitName, const QString& toolkitVersion = {});
+// The counting of the toolkit named, with its version, by the accessibility bus, in the
+// application of that name.
+ToolkitCounting countingFor(const QString& toolkitName, const QString& toolkitVersion = {},
+                            const QString& applicationName = {});
 
 // `text` without the U+FEFF a toolkit that pads astral characters puts after each of them.
 QString withoutAstralPadding(const QString& text);
