@@ -28,6 +28,11 @@ packages=(
   gir1.2-gtk-4.0
   # terminals for the copy and paste fallbacks (xterm, and sakura over VTE), a compositor
   xterm sakura xcompmgr
+  # headless Wayland desktops for the Wayland end-to-end tests (tests/e2e/run-wayland.sh): KWin
+  # and GNOME Shell with XWayland, Qt's Wayland platform, the tests' accessibility and D-Bus
+  # helpers. No xdg-desktop-portal*: GTK applications in the X11 sessions would start the portals
+  # on demand, and those outlive a session that stops only its own processes.
+  kwin-wayland xwayland qt6-wayland gnome-shell mutter gir1.2-atspi-2.0 python3-dbus
 )
 
 missing=()

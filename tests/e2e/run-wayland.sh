@@ -1,0 +1,261 @@
+#!/usr/bin/env bash
+# Runs one command inside a private, throw-away Wayland session for the end-to-end tests:
+#   run-wayland.sh --kde|--gnome [--screen WxH] [--extension DIR]... -- COMMAND [ARGS...]
+# Starts a session D-Bus, the accessibility bus and a headless compositor with XWayland (KWin 5.27
+# or GNOME Shell 43), all private to this run, runs COMMAND with WAYLAND_DISPLAY, DISPLAY and the
+# bus addresses exported, and stops every process it started when COMMAND ends, including those
+# the buses started on demand. Exits with COMMAND's status.
+#   --extension DIR  (GNOME) a Shell extension (DIR/metadata.json names its uuid) enabled at start
+# Exported besides: XDG_SESSION_TYPE=wayland, XDG_CURRENT_DESKTOP, A11Y_BUS, OVRA_E2E_SESSION_DIR.
+# No toolkit backend is forced: the tests start their applications with the one they mean.
+set -euo pipefail
+
+desktop=""
+screen_size=1280x800
+extensions=()
+while (($#)); do
+  case "$1" in
+    --kde | --gnome) desktop="${1#--}"; shift ;;
+    --screen) screen_size="$2"; shift 2 ;;
+    --extension) extensions+=("$(cd "$2" && pwd)"); shift 2 ;;
+    --) shift; break ;;
+    *) break ;;
+  esac
+done
+if [[ -z $desktop ]] || (($# == 0)); then
+  echo "usage: $0 --kde|--gnome [--screen WxH] [--extension DIR]... -- COMMAND [ARGS...]" >&2
+  exit 2
+fi
+width=${screen_size%x*}
+height=${screen_size#*x}
+
+compositor=kwin_wayland
+[[ $desktop == gnome ]] && compositor=gnome-shell
+for tool in "$compositor" Xwayland dbus-daemon gdbus xdpyinfo; do
+  command -v "$tool" >/dev/null || { echo "run-wayland: $tool is not installed (scripts/setup.sh)" >&2; exit 2; }
+done
+bus_launcher=""
+for candidate in /usr/libexec/at-spi-bus-launcher /usr/lib/at-spi2-core/at-spi-bus-launcher; do
+  [[ -x $candidate ]] && bus_launcher=$candidate && break
+done
+[[ -n $bus_launcher ]] || { echo "run-wayland: at-spi-bus-launcher not found (at-spi2-core)" >&2; exit 2; }
+
+session_dir=$(mktemp -d "${TMPDIR:-/tmp}/ovra-wayland.XXXXXX")
+chmod 700 "$session_dir"
+started=()
+a11y_address=""
+a11y_daemon=""
+
+# The PIDs of every connection on a bus: all of them were started inside this session.
+bus_connections() {
+  local name
+  for name in $(gdbus call --address "$1" -d org.freedesktop.DBus -o /org/freedesktop/DBus \
+    -m org.freedesktop.DBus.ListNames 2>/dev/null | grep -o "':[0-9.]*'" | tr -d "'"); do
+    gdbus call --address "$1" -d org.freedesktop.DBus -o /org/freedesktop/DBus \
+      -m org.freedesktop.DBus.GetConnectionUnixProcessID "$name" 2>/dev/null |
+      sed -n 's/^(uint32 \([0-9]*\),)$/\1/p'
+  done
+}
+# Running and not a zombie (an orphan re-parented to a container's init may stay one).
+is_alive() { [[ -r /proc/$1/stat ]] && ! sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | grep -q '^Z'; }
+
+stop_session() {
+  local status=$?
+  set +e
+  # Services the buses started on demand (the registry, dconf, portals...) are no children of
+  # ours: they are found by the PIDs their bus reports, and only taken when their environment
+  # names this session's runtime folder. Then our own processes, newest first.
+  local pid victims=() candidates=()
+  [[ -n $a11y_address ]] && candidates+=($(bus_connections "$a11y_address"))
+  candidates+=($(bus_connections "$DBUS_SESSION_BUS_ADDRESS"))
+  for pid in "${candidates[@]}"; do
+    [[ $pid == "$$" ]] && continue
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "XDG_RUNTIME_DIR=$session_dir/runtime" || continue
+    case " ${started[*]} ${victims[*]} " in *" $pid "*) ;; *) victims+=("$pid") ;; esac
+  done
+  local i
+  for ((i = ${#started[@]} - 1; i >= 0; i--)); do victims+=("${started[i]}"); done
+  [[ -n $a11y_daemon ]] && victims+=("$a11y_daemon")
+  for pid in "${victims[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${victims[@]}"; do
+    for _ in {1..40}; do is_alive "$pid" || break; sleep 0.05; done
+    is_alive "$pid" && kill -9 "$pid" 2>/dev/null
+  done
+  rm -rf "$session_dir"
+  exit "$status"
+}
+trap stop_session EXIT
+trap 'exit 130' INT TERM
+
+# wait_until SECONDS COMMAND...: retries COMMAND every 50 ms until it succeeds or time runs out.
+wait_until() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@" >/dev/null 2>&1; do
+    ((SECONDS < deadline)) || return 1
+    sleep 0.05
+  done
+}
+
+fail() {
+  echo "run-wayland: $1" >&2
+  [[ -n ${2:-} && -f $2 ]] && tail -30 "$2" >&2
+  exit 1
+}
+
+# Configuration, caches and data stay inside the session: the accessibility switch and GNOME's
+# enabled extensions are kept by dconf, KWin writes its rc files.
+export XDG_CONFIG_HOME="$session_dir/config" XDG_CACHE_HOME="$session_dir/cache"
+export XDG_DATA_HOME="$session_dir/data" XDG_RUNTIME_DIR="$session_dir/runtime"
+mkdir -p "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+unset DISPLAY WAYLAND_DISPLAY XAUTHORITY GDK_BACKEND QT_QPA_PLATFORM NO_AT_BRIDGE
+
+# 1. A session bus of our own.
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$session_dir/session-bus"
+dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS" \
+  >"$session_dir/dbus.log" 2>&1 &
+started+=($!)
+wait_until 15 gdbus call --session -d org.freedesktop.DBus -o /org/freedesktop/DBus \
+  -m org.freedesktop.DBus.GetId || fail "the session bus did not start" "$session_dir/dbus.log"
+
+# 1b. GNOME Shell asks logind on the system bus when /run/systemd/seats exists (it does in Debian
+#     images) and aborts without a system bus: an empty private one is enough.
+if [[ $desktop == gnome ]] && ! gdbus call --system -d org.freedesktop.DBus \
+  -o /org/freedesktop/DBus -m org.freedesktop.DBus.GetId >/dev/null 2>&1; then
+  cat >"$session_dir/system-bus.conf" <<CONF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig><type>system</type><listen>unix:path=$session_dir/system-bus</listen>
+<policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/></policy>
+</busconfig>
+CONF
+  dbus-daemon --config-file="$session_dir/system-bus.conf" --nofork --nopidfile \
+    >"$session_dir/system-dbus.log" 2>&1 &
+  started+=($!)
+  export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$session_dir/system-bus"
+  wait_until 15 gdbus call --system -d org.freedesktop.DBus -o /org/freedesktop/DBus \
+    -m org.freedesktop.DBus.GetId || fail "the private system bus did not start" "$session_dir/system-dbus.log"
+fi
+
+# 2. The accessibility bus, switched on, before the compositor (GNOME Shell joins it at start).
+"$bus_launcher" --launch-immediately --a11y=1 >"$session_dir/a11y.log" 2>&1 &
+started+=($!)
+wait_until 15 gdbus call --session -d org.a11y.Bus -o /org/a11y/bus -m org.a11y.Bus.GetAddress \
+  || fail "the accessibility bus did not start" "$session_dir/a11y.log"
+a11y_address=$(gdbus call --session -d org.a11y.Bus -o /org/a11y/bus -m org.a11y.Bus.GetAddress)
+a11y_address=${a11y_address#\(\'}
+a11y_address=${a11y_address%\',\)}
+export A11Y_BUS=$a11y_address
+wait_until 15 gdbus call --address "$a11y_address" -d org.a11y.atspi.Registry \
+  -o /org/a11y/atspi/accessible/root -m org.freedesktop.DBus.Peer.Ping \
+  || fail "the accessibility registry did not start" "$session_dir/a11y.log"
+a11y_daemon=$(gdbus call --address "$a11y_address" -d org.freedesktop.DBus -o /org/freedesktop/DBus \
+  -m org.freedesktop.DBus.GetConnectionUnixProcessID org.freedesktop.DBus 2>/dev/null |
+  sed -n 's/^(uint32 \([0-9]*\),)$/\1/p' || true)
+a11y_status=(gdbus call --session -d org.a11y.Bus -o /org/a11y/bus -m org.freedesktop.DBus.Properties)
+accessibility_is_on() { "${a11y_status[@]}.Get" org.a11y.Status IsEnabled | grep -q true; }
+"${a11y_status[@]}.Set" org.a11y.Status IsEnabled '<true>' >/dev/null \
+  || fail "the accessibility switch cannot be set" "$session_dir/a11y.log"
+wait_until 15 accessibility_is_on || fail "the accessibility switch stays off" "$session_dir/a11y.log"
+
+# 3. The compositor with XWayland.
+export WAYLAND_DISPLAY=wayland-ovra XDG_SESSION_TYPE=wayland
+compositor_log="$session_dir/compositor.log"
+case $desktop in
+  kde)
+    export XDG_CURRENT_DESKTOP=KDE KDE_SESSION_VERSION=5 KDE_FULL_SESSION=true
+    kwin=$(command -v kwin_wayland)
+    # Debian gives kwin_wayland the file capability cap_sys_resource; in a container whose
+    # bounding set lacks it, exec fails with EPERM. A copy carries no capability.
+    if ! "$kwin" --version >/dev/null 2>&1; then
+      cp "$kwin" "$session_dir/kwin_wayland"
+      kwin="$session_dir/kwin_wayland"
+    fi
+    KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 "$kwin" --virtual --xwayland --no-lockscreen \
+      --width "$width" --height "$height" --socket "$WAYLAND_DISPLAY" >"$compositor_log" 2>&1 &
+    ;;
+  gnome)
+    export XDG_CURRENT_DESKTOP=GNOME
+    # GNOME Shell starts in the Overview, where no window has the focus and X11 windows are
+    # hidden: a few lines of extension close it once the shell has started.
+    uuids=("'ovra-no-overview@local'")
+    no_overview="$XDG_DATA_HOME/gnome-shell/extensions/ovra-no-overview@local"
+    mkdir -p "$no_overview"
+    echo '{"uuid": "ovra-no-overview@local", "name": "No overview", "description": "Closes the overview at start", "shell-version": ["43", "44"]}' \
+      >"$no_overview/metadata.json"
+    cat >"$no_overview/extension.js" <<'JS'
+const Main = imports.ui.main;
+function init() {
+    return {
+        enable() {
+            if (Main.layoutManager._startingUp)
+                this._id = Main.layoutManager.connect('startup-complete', () => Main.overview.hide());
+            else
+                Main.overview.hide();
+        },
+        disable() { if (this._id) Main.layoutManager.disconnect(this._id); },
+    };
+}
+JS
+    for extension in "${extensions[@]}"; do
+      uuid=$(sed -n 's/.*"uuid"[[:space:]]*:[[:space:]]*"\([^"]*\)".*/\1/p' "$extension/metadata.json")
+      [[ -n $uuid ]] || fail "no uuid in $extension/metadata.json"
+      cp -r "$extension" "$XDG_DATA_HOME/gnome-shell/extensions/$uuid"
+      uuids+=("'$uuid'")
+    done
+    # dconf-service starts on the private bus; the shell reads the list as it starts.
+    gsettings set org.gnome.shell enabled-extensions "[$(IFS=,; echo "${uuids[*]}")]"
+    gsettings set org.gnome.shell disable-user-extensions false
+    gnome-shell --wayland --headless --virtual-monitor "${width}x${height}" \
+      --wayland-display "$WAYLAND_DISPLAY" >"$compositor_log" 2>&1 &
+    ;;
+esac
+compositor_pid=$!
+started+=($compositor_pid)
+wait_until 30 test -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" || fail "$desktop: no Wayland socket" "$compositor_log"
+
+# 4. XWayland's display is the compositor's choice (the first free one): GNOME logs it, KWin's
+#    Xwayland child carries it in its arguments. GNOME's XWayland wants its authority file.
+find_xwayland() {
+  local display="" child
+  display=$(grep -o 'Using public X11 display :[0-9]*' "$compositor_log" | grep -o ':[0-9]*' | head -1) || true
+  if [[ -z $display ]]; then
+    for child in $(pgrep -P "$compositor_pid" Xwayland); do
+      display=$(tr '\0' '\n' <"/proc/$child/cmdline" | grep -m1 '^:[0-9]*$') && break
+    done
+  fi
+  [[ -n $display ]] && echo "$display"
+}
+wait_until 30 find_xwayland || fail "$desktop: XWayland did not start" "$compositor_log"
+DISPLAY=$(find_xwayland)
+export DISPLAY
+authority=$(ls "$XDG_RUNTIME_DIR"/.mutter-Xwaylandauth.* 2>/dev/null | head -1 || true)
+[[ -n $authority ]] && export XAUTHORITY="$authority"
+wait_until 30 xdpyinfo || fail "$desktop: XWayland on $DISPLAY does not answer" "$compositor_log"
+
+# 5. The compositor's own D-Bus interface (the shell's extensions are loaded by then).
+case $desktop in
+  kde)
+    wait_until 30 gdbus call --session -d org.kde.KWin -o /Scripting \
+      -m org.freedesktop.DBus.Introspectable.Introspect || fail "KWin is not on the bus" "$compositor_log"
+    ;;
+  gnome)
+    wait_until 60 gdbus call --session -d org.gnome.Shell -o /org/gnome/Shell \
+      -m org.freedesktop.DBus.Properties.Get org.gnome.Shell ShellVersion \
+      || fail "GNOME Shell is not on the bus" "$compositor_log"
+    ;;
+esac
+dbus-update-activation-environment WAYLAND_DISPLAY DISPLAY XDG_CURRENT_DESKTOP XDG_SESSION_TYPE \
+  XDG_RUNTIME_DIR XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME ${XAUTHORITY:+XAUTHORITY} \
+  >/dev/null 2>&1 || true
+
+# 6. Toolkits publish their accessibility trees.
+export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1
+export OVRA_E2E_SESSION_DIR="$session_dir"
+
+set +e
+"$@"
+status=$?
+set -e
+exit "$status"

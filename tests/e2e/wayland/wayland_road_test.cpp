@@ -1,0 +1,279 @@
+// The road of a selection through the real program on a headless Wayland desktop (KWin or GNOME
+// Shell, as run-wayland.sh started it): native
+// Wayland GTK 3 and Qt 6 applications whose selection is made over the accessibility bus while
+// their window is active, the program's panel on XWayland beside it, a translation from a
+// chat-completions service on loopback, and the replacement written back.
+#include "wayland/wayland_desktop.h"
+
+#include "app/selection_road.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <cstdio>
+
+namespace ovra::e2e {
+namespace {
+
+using Kind = WaylandTarget::Kind;
+
+// Longer than the program takes from a selection to its panel (the selection settles for 350 ms,
+// then a few milliseconds of accessibility and compositor calls): none by then is none at all.
+constexpr auto waylandNoPanelWait = 2s;
+
+struct Desktop {
+    std::unique_ptr<CompositorWindows> compositor = CompositorWindows::ofThisDesktop();
+    FakeChatService chat{translation};
+    WaylandTarget gtk{Kind::Gtk, QStringLiteral("Ovra GTK target")};
+    WaylandTarget qt{Kind::Qt, QStringLiteral("Ovra Qt target")};
+    bool gtkStarted = false;
+    bool qtStarted = false;
+};
+Desktop* shared = nullptr;
+
+class WaylandRoad : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        shared = new Desktop;
+        shared->gtkStarted = shared->gtk.start();
+        shared->qtStarted = shared->qt.start();
+    }
+    static void TearDownTestSuite() {
+        delete shared;
+        shared = nullptr;
+    }
+
+    // A program of its own for every test: no panel or closed selection carries over.
+    void SetUp() override {
+        ASSERT_TRUE(shared->compositor && shared->compositor->isReady())
+            << "no word from the compositor: run this through tests/e2e/run-wayland.sh";
+        startProgram();
+    }
+    void TearDown() override {
+        if (HasFailure()) {
+            std::fprintf(stderr, "the program %s; its log:\n%s",
+                         m_ovra->isRunning() ? "runs" : "has ended",
+                         qPrintable(m_ovra->errorOutput()));
+            if (const auto windows = shared->compositor->windows()) {
+                for (const CompositorWindow& w : *windows)
+                    std::fprintf(stderr, "window pid %d \"%s\" surface (%d,%d %dx%d)%s\n", w.pid,
+                                 qPrintable(w.caption), w.surface.x(), w.surface.y(),
+                                 w.surface.width(), w.surface.height(), w.active ? " active" : "");
+            }
+        }
+        // Ended the program's own way, which takes its script out of KWin.
+        m_ovra->runAgain({QStringLiteral("--quit")});
+        EXPECT_TRUE(m_ovra->waitForExit(5s)) << "--quit did not end the program";
+    }
+
+    void startProgram() {
+        // The program is an X11 client; the session's own default is what picks XWayland.
+        m_ovra = std::make_unique<OvraProcess>(OvraProcess::Options{
+            shared->chat.baseURL(),
+            {ignoredID},
+            {},
+            QStringLiteral("test-key"),
+            {QStringLiteral("QT_QPA_PLATFORM="), QStringLiteral("QT_LOGGING_RULES=ovra.*=true")}});
+        ASSERT_TRUE(m_ovra->start()) << "the program did not come up on the accessibility bus";
+        // KWin 5.27 runs a loaded script a moment later; the program's was seen never to run more
+        // often when this suite loaded scripts of its own meanwhile. KWin is left alone a while.
+        waitUntil([] { return false; }, 2s);
+    }
+    // Ends the program the way a crash or `kill` would, leaving its script in KWin.
+    void killProgram() { m_ovra.reset(); }
+
+    OvraProcess& ovra() { return *m_ovra; }
+
+    WaylandTarget& target(Kind kind) {
+        EXPECT_TRUE(kind == Kind::Gtk ? shared->gtkStarted : shared->qtStarted)
+            << "the target did not come up as a Wayland client";
+        return kind == Kind::Gtk ? shared->gtk : shared->qt;
+    }
+
+    // Activates `app`'s window, selects `word` in its text view over the accessibility bus and
+    // sees the selection hold; where the word is on screen (compositor's window origin plus the
+    // accessibility bus's window-relative box).
+    void select(WaylandTarget& app, const QString& word, QRect* onScreen) {
+        ASSERT_TRUE(shared->compositor->activate(app.pid()))
+            << "the compositor did not activate " << qPrintable(app.title());
+        const Accessible text = textViewOf(app.pid());
+        ASSERT_TRUE(text) << "no text view on the accessibility bus";
+        // GTK drops a selection made while its window does not have the keyboard.
+        ASSERT_TRUE(waitUntil([&] { return isFocused(text); }, 3s)) << "the text view has no focus";
+        ASSERT_TRUE(selectWord(text, word));
+        ASSERT_TRUE(waitUntil([&] { return selectedTextOf(text) == word; }, 2s));
+        waitUntil([] { return false; }, 150ms);
+        ASSERT_EQ(selectedTextOf(text), word) << "the selection did not hold";
+
+        const auto window = shared->compositor->windowOf(app.pid());
+        ASSERT_TRUE(window) << "the compositor does not know the window";
+        const auto box = wordBoxInWindow(text, word);
+        ASSERT_TRUE(box);
+        // A toolkit that draws its own title bar (Qt on GNOME) counts from below it, inside the
+        // border it draws around: its top level is smaller than the surface.
+        QPoint origin = window->surface.topLeft();
+        if (const auto own = toplevelSizeOf(text); own && own->width() <= window->surface.width() &&
+                                                   own->height() <= window->surface.height()) {
+            const int side = (window->surface.width() - own->width()) / 2;
+            origin += QPoint(side, window->surface.height() - own->height() - side);
+        }
+        *onScreen = box->translated(origin);
+        ASSERT_TRUE(window->surface.contains(*onScreen))
+            << "the word is not inside its window: the geometry read is wrong";
+    }
+
+    // Selects `word` in `app` and waits for the panel. A program that has just started may not
+    // have heard from KWin yet, so a selection without a panel is made again, for a while.
+    void selectForPanel(WaylandTarget& app, const QString& word, QRect* onScreen) {
+        const bool shown = waitUntil(
+            [&] {
+                clearSelectionOf(textViewOf(app.pid()));
+                select(app, word, onScreen);
+                return HasFatalFailure() || ovra().waitForPanel(1500ms);
+            },
+            10s);
+        if (HasFatalFailure())
+            return;
+        ASSERT_TRUE(shown) << "no panel after a selection; the program shows:\n"
+                           << ovra().describePanel().toStdString();
+    }
+
+    void expectPanelBeside(const QRect& selection) {
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        QString why;
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                const auto frame = ovra().panelFrame();
+                return frame && placedBeside(*frame, selection, screen, &why);
+            },
+            2s))
+            << why.toStdString();
+    }
+
+    bool press(const QString& name) {
+        std::optional<QPoint> centre;
+        waitUntil(
+            [&] {
+                centre = ovra().elementCentre(QStringLiteral("push button"), name);
+                return centre.has_value();
+            },
+            3s);
+        return centre && clickAt(*centre);
+    }
+
+private:
+    std::unique_ptr<OvraProcess> m_ovra;
+};
+
+class WaylandRoadPerToolkit : public WaylandRoad, public ::testing::WithParamInterface<Kind> {};
+
+TEST_P(WaylandRoadPerToolkit, SelectionShowsThePanelBesideItWithoutTakingTheFocus) {
+    WaylandTarget& app = target(GetParam());
+    QRect word;
+    selectForPanel(app, QStringLiteral("café"), &word);
+    if (HasFatalFailure())
+        return;
+    expectPanelBeside(word);
+    const auto window = shared->compositor->windowOf(app.pid());
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(window->active) << "the panel took the focus";
+    EXPECT_TRUE(ovra().hasElement(QStringLiteral("push button"), QStringLiteral("Traduzir")));
+}
+
+TEST_P(WaylandRoadPerToolkit, TranslateShowsTheServiceTextAndReplaceWritesItBack) {
+    WaylandTarget& app = target(GetParam());
+    const QString before = app.reportedText();
+    QRect word;
+    selectForPanel(app, QStringLiteral("naïve"), &word);
+    if (HasFatalFailure())
+        return;
+    expectPanelBeside(word);
+
+    const std::size_t requests = shared->chat.requests().size();
+    ASSERT_TRUE(press(QStringLiteral("Traduzir"))) << "no \"Traduzir\" button";
+    ASSERT_TRUE(
+        waitUntil([&] { return ovra().hasElement(QStringLiteral("label"), translation); }, 10s))
+        << "the panel does not show the service's text; it shows:\n"
+        << ovra().describePanel().toStdString();
+    const auto sent = shared->chat.requests();
+    ASSERT_EQ(sent.size(), requests + 1);
+    const QJsonArray messages = QJsonDocument::fromJson(QByteArray::fromStdString(sent.back().body))
+                                    .object()
+                                    .value(QStringLiteral("messages"))
+                                    .toArray();
+    ASSERT_FALSE(messages.isEmpty());
+    EXPECT_EQ(messages.last().toObject().value(QStringLiteral("content")).toString(), u"naïve");
+    expectPanelBeside(word);
+
+    QString expected = before;
+    expected.replace(before.indexOf(u"naïve"), 5, translation);
+    ASSERT_TRUE(press(QStringLiteral("Substituir"))) << "no \"Substituir\" button";
+    EXPECT_TRUE(waitUntil([&] { return app.reportedText() == expected; }, 5s))
+        << "the application holds: " << app.reportedText().toStdString();
+    const Accessible text = textViewOf(app.pid());
+    EXPECT_EQ(textOf(text), expected) << "read back over the accessibility bus";
+    EXPECT_TRUE(ovra().waitForNoPanel(3s)) << "the panel did not hide after the replacement";
+
+    // Back to the original text for the tests that follow.
+    ASSERT_TRUE(setTextOf(text, before));
+    EXPECT_TRUE(waitUntil([&] { return app.reportedText() == before; }));
+}
+
+// A program that did not end its own way left its script in KWin; the next one still learns
+// where the active window is.
+TEST_F(WaylandRoad, PanelBesideTheSelectionAfterTheProgramWasKilled) {
+    WaylandTarget& app = target(Kind::Gtk);
+    for (const QString& text : {QStringLiteral("linha"), QStringLiteral("ALVO")}) {
+        QRect word;
+        selectForPanel(app, text, &word);
+        if (HasFatalFailure())
+            return;
+        expectPanelBeside(word);
+        if (text == u"linha") {
+            killProgram();
+            startProgram();
+            if (HasFatalFailure())
+                return;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Toolkits, WaylandRoadPerToolkit, ::testing::Values(Kind::Gtk, Kind::Qt),
+                         [](const auto& info) { return info.param == Kind::Gtk ? "Gtk3" : "Qt6"; });
+
+TEST_F(WaylandRoad, IgnoredApplicationGetsNoPanel) {
+    // The Qt target under the name the settings ignore.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString copy = dir.filePath(ignoredID);
+    ASSERT_TRUE(QFile::copy(QStringLiteral(OVRA_QT_TARGET), copy));
+    ASSERT_TRUE(QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    WaylandTarget ignored(Kind::Qt, QStringLiteral("Ovra ignored target"), copy);
+    ASSERT_TRUE(ignored.start());
+
+    // The program shows a panel for an application that is not ignored, and hides it once the
+    // selection is gone: the wait below proves something.
+    QRect word;
+    WaylandTarget& other = target(Kind::Gtk);
+    selectForPanel(other, QStringLiteral("Segunda"), &word);
+    if (HasFatalFailure())
+        return;
+    ASSERT_TRUE(clearSelectionOf(textViewOf(other.pid())));
+    ASSERT_TRUE(ovra().waitForNoPanel(3s)) << "the panel stayed without a selection";
+
+    select(ignored, QStringLiteral("palavra"), &word);
+    if (HasFatalFailure())
+        return;
+    EXPECT_FALSE(waitUntil([&] { return ovra().panelFrame().has_value(); }, waylandNoPanelWait))
+        << "a selection in an ignored application showed the panel";
+}
+
+} // namespace
+} // namespace ovra::e2e
+
+int main(int argc, char** argv) {
+    // Like the program, this process talks to the compositor's XWayland.
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
