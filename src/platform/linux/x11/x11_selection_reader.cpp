@@ -3,10 +3,12 @@
 #include "support/log_categories.h"
 
 #include <QDeadlineTimer>
+#include <QTimer>
 #include <algorithm>
+#include <coroutine>
 #include <cstring>
 #include <deque>
-#include <qcoro/qcorosignal.h>
+#include <memory>
 #include <vector>
 
 #include <X11/Xatom.h>
@@ -39,8 +41,7 @@ bool isDataTarget(const QByteArray& name) {
 class SelectionTransfer {
 public:
     SelectionTransfer(X11SelectionReader& reader, Atom selection, milliseconds deadline)
-        : m_reader(reader), m_x11(reader.connection()), m_selection(selection),
-          m_deadline(deadline) {
+        : m_x11(reader.connection()), m_selection(selection), m_deadline(deadline) {
         XSetWindowAttributes attributes{};
         attributes.event_mask = PropertyChangeMask;
         attributes.override_redirect = True;
@@ -49,6 +50,12 @@ public:
                           InputOnly, CopyFromParent, CWEventMask | CWOverrideRedirect, &attributes);
         m_incr = m_x11.atom("INCR");
         m_listener = m_x11.addListener([this](XEvent& event) { queue(event); });
+        // The reader outlives the transfer; the weak reference tells whether the transfer did.
+        QTimer::singleShot(deadline + milliseconds(1), &reader,
+                           [alive = std::weak_ptr<SelectionTransfer*>(m_alive)] {
+                               if (const auto transfer = alive.lock())
+                                   (*transfer)->wake();
+                           });
     }
 
     ~SelectionTransfer() {
@@ -112,15 +119,32 @@ private:
         if (!forUs)
             return;
         m_events.push_back(event);
-        Q_EMIT m_reader.eventQueued();
+        wake();
     }
+
+    // Resumes the waiting coroutine, which may end the transfer: nothing of it is touched after.
+    void wake() {
+        if (m_waiting)
+            std::exchange(m_waiting, {}).resume();
+    }
+
+    // Suspends until an event is queued or the deadline passes. Resumed directly from the
+    // connection's dispatch or the deadline's timer (Qt's queued signal delivery could resume a
+    // coroutine that has already moved on).
+    struct Wait {
+        SelectionTransfer& transfer;
+        bool await_ready() const noexcept { return false; }
+        void await_suspend(std::coroutine_handle<> waiting) noexcept {
+            transfer.m_waiting = waiting;
+        }
+        void await_resume() const noexcept {}
+    };
 
     QCoro::Task<std::optional<XEvent>> nextEvent() {
         while (m_events.empty()) {
-            const qint64 left = m_deadline.remainingTime();
-            if (left <= 0)
+            if (m_deadline.hasExpired())
                 co_return std::nullopt;
-            co_await qCoro(&m_reader, &X11SelectionReader::eventQueued, milliseconds(left));
+            co_await Wait{*this};
         }
         const XEvent event = m_events.front();
         m_events.pop_front();
@@ -160,7 +184,6 @@ private:
         return converted;
     }
 
-    X11SelectionReader& m_reader;
     X11Connection& m_x11;
     Atom m_selection;
     QDeadlineTimer m_deadline;
@@ -170,6 +193,8 @@ private:
     int m_conversions = 0;
     int m_listener = 0;
     std::deque<XEvent> m_events;
+    std::coroutine_handle<> m_waiting;
+    std::shared_ptr<SelectionTransfer*> m_alive = std::make_shared<SelectionTransfer*>(this);
 };
 
 // The formats worth reading from a TARGETS answer, each with the target that gives it, in the

@@ -32,10 +32,6 @@ public:
 
     X11Connection& connection() const { return m_connection; }
 
-Q_SIGNALS:
-    // A read's window received an event it may be waiting for.
-    void eventQueued();
-
 private:
     X11Connection& m_connection;
 };
