@@ -57,7 +57,7 @@ QCoro::Task<ClipboardReading> QtClipboardServices::readItems() {
             co_await m_reader->readAll(m_connection->atom("CLIPBOARD"), readDeadline);
         co_return reading;
     }
-    // Our own offer (or no X connection to ask through): Qt holds the data.
+    // Our own offer: Qt holds the data. (Without an X connection Qt asks the owner itself.)
     co_return readingOf(m_clipboard->mimeData(QClipboard::Clipboard));
 }
 
