@@ -16,6 +16,11 @@ install(FILES ${PROJECT_BINARY_DIR}/data/${OVRA_APP_ID}.metainfo.xml
 configure_file(${PROJECT_SOURCE_DIR}/data/ovra.1 ${PROJECT_BINARY_DIR}/data/ovra.1 @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/data/ovra.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
+# The GNOME Shell extension that tells the program, in Wayland sessions, which window has the
+# keyboard and where it is, and holds its shortcut. Installed for every user; each enables it.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/gnome-shell/ovra@ovra.app
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/gnome-shell/extensions)
+
 set(ovra_icon_svg ${PROJECT_SOURCE_DIR}/data/icons/app.ovra.Ovra.svg)
 install(FILES ${ovra_icon_svg}
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps

@@ -17,6 +17,7 @@
 #include "platform/linux/application_bus.h"
 #include "platform/linux/atspi_accessibility_thread.h"
 #include "platform/linux/linux_platform.h"
+#include "platform/linux/wayland/gnome_extension_switch.h"
 #include "platform/linux/x11/compositor_watch.h"
 #include "platform/linux/x11/x11_panel_window.h"
 #include "settings/key_store.h"
@@ -78,6 +79,25 @@ int handOver(const QString& action) {
     return QApplication::exec();
 }
 
+// How the shortcut reaches the program on this desktop, for the preferences to explain.
+ovra::ShortcutSetup shortcutSetupFor(const ovra::platform::LinuxPlatform& platform) {
+    using ovra::ShortcutSetup;
+    using ovra::platform::DesktopSession;
+    switch (platform.session()) {
+    case DesktopSession::X11:
+        return {};
+    case DesktopSession::WaylandGnome:
+        if (platform.hasShellExtension())
+            return {};
+        return {ShortcutSetup::Kind::needsShellExtension,
+                &ovra::platform::enableGnomeShellExtension};
+    case DesktopSession::WaylandKde:
+    case DesktopSession::WaylandOther:
+        break;
+    }
+    return {ShortcutSetup::Kind::bindInDesktopSettings, {}};
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -134,7 +154,12 @@ int main(int argc, char** argv) {
 
     // Other applications' elements are read and written on a thread of their own; the UI thread
     // only awaits the answers.
-    platform::AtspiAccessibilityThread accessibilityThread(platform::DevicePixels::ofQtScreens());
+    platform::AtspiAccessibilityThread accessibilityThread(platform::DevicePixels::ofQtScreens(),
+                                                           platform->waylandWindows());
+    if (platform::isWayland(platform->session())) {
+        accessibilityThread.setOnSelectionChanged(
+            [&platform](qint32 pid) { platform->selectionChanged(pid); });
+    }
     // Gone before the thread, so no late screen change reaches it.
     QObject screensContext;
     const auto rescale = [&accessibilityThread] {
@@ -164,6 +189,7 @@ int main(int argc, char** argv) {
         translation,
         {},
         [] { QApplication::quit(); },
+        shortcutSetupFor(*platform),
     });
 
     AppDelegate delegate(AppDelegate::Dependencies{

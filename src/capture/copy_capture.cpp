@@ -64,6 +64,9 @@ CopyCapture::capture(std::optional<QPointF> mouseLocation, CancelToken token,
         co_return co_await m_capture.snapshotFromExternalText(*primaryText, mouseLocation);
     }
 
+    // Without a copy keystroke the user's clipboard is left alone.
+    if (!m_platform.keys.canSendKeys())
+        co_return std::nullopt;
     ClipboardServices& clipboard = m_platform.clipboard;
     const QList<ClipboardItem> backup = co_await backupItems(clipboard);
     clipboard.clearContents();

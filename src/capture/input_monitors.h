@@ -24,6 +24,9 @@ enum class InputEventType : unsigned {
     LeftMouseUp = 1u << 1,
     KeyDown = 1u << 2,
     KeyUp = 1u << 3,
+    // An application reported a changed selection (where the desktop passes on no input, as in
+    // Wayland sessions).
+    SelectionChanged = 1u << 4,
 };
 Q_DECLARE_FLAGS(InputEventTypes, InputEventType)
 Q_DECLARE_OPERATORS_FOR_FLAGS(InputEventTypes)
@@ -45,6 +48,7 @@ struct InputEvent {
     int keyCode = -1;                    // key events only
     QString charactersIgnoringModifiers; // key events only: the key's text without modifiers
     bool isModifierKey = false;          // key events only: the key is Shift, Ctrl, Alt, Super…
+    qint32 pid = 0;                      // selection changes only: the reporting application
 };
 
 // Watches input events. Handlers are called on the main thread, never inside the call that

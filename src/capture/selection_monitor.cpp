@@ -75,6 +75,7 @@ void SelectionMonitor::start() {
         m_platform.input.addGlobalMonitor(InputEventType::KeyUp, global),
         m_platform.input.addGlobalMonitor(InputEventType::LeftMouseDown, global),
         m_platform.input.addGlobalMonitor(InputEventType::KeyDown, global),
+        m_platform.input.addGlobalMonitor(InputEventType::SelectionChanged, global),
         m_platform.input.addLocalMonitor(InputEventType::KeyDown, local),
     };
     for (const ObserverToken token : tokens) {
@@ -134,6 +135,9 @@ void SelectionMonitor::handleGlobalEvent(const InputEvent& event) {
         else if (event.keyCode == KeyCode::Escape || typesIntoTheApplication(event))
             dismiss();
         break;
+    case InputEventType::SelectionChanged:
+        scheduleSettledCapture();
+        break;
     }
 }
 
@@ -144,10 +148,19 @@ void SelectionMonitor::handleLocalEvent(const InputEvent& event) {
 
 void SelectionMonitor::scheduleCapture(std::optional<QPointF> mouseLocation, bool isRetry) {
     m_lastTriggerMouseLocation = mouseLocation;
+    m_retryAllowed = true;
     ++m_generation;
     // Rescheduling replaces the pending capture: only the last gesture counts.
     m_pendingCapture.schedule(isRetry ? retryDelay : captureDelay,
                               [this, isRetry] { captureNow(isRetry); });
+}
+
+void SelectionMonitor::scheduleSettledCapture() {
+    // No pointer to go by: the report named the application, and the capture asks it first.
+    m_lastTriggerMouseLocation.reset();
+    m_retryAllowed = false;
+    ++m_generation;
+    m_pendingCapture.schedule(settleDelay, [this] { captureNow(false); });
 }
 
 void SelectionMonitor::captureNow(bool isRetry) {
@@ -182,7 +195,7 @@ QCoro::Task<void> SelectionMonitor::runAutomaticCapture(bool isRetry, quint64 ge
                                              : frontmostForLog(m_platform.workspace));
     if (!snapshot) {
         // A retry would only wait on an application that does not answer.
-        if (!isRetry && !outcome.timedOut && !outcome.skipped) {
+        if (!isRetry && m_retryAllowed && !outcome.timedOut && !outcome.skipped) {
             scheduleCapture(m_lastTriggerMouseLocation, true);
         } else {
             m_suppressedSignature.reset();

@@ -22,12 +22,14 @@ namespace ovra {
 // Turns the user's input anywhere on the desktop into capture attempts and decides when the panel
 // is shown or dismissed. Any gesture that may have changed a selection (mouse-up, the end of a
 // Shift+key or Ctrl/Super+A chord, in either release order) schedules a capture shortly after; a
-// modifier pressed and released alone does not. A mouse-down, Escape, a key that types into the
-// application (no Ctrl, Alt or Super held) or an application switch dismisses; a switch leaves a
-// capture still to come, which shows only what the application in front holds. Captures run on the
-// accessibility thread and are awaited; a newer gesture or a dismissal drops the answer of one
-// still running. The manual capture (shortcut, menu) falls back to the copy capture. A capture that
-// timed out shows nothing and is not retried.
+// modifier pressed and released alone does not. Where the desktop passes on no input (Wayland),
+// an application's report of a changed selection stands for the gesture: the capture follows once
+// the reports have stopped for settleDelay, and an empty selection then dismisses. A mouse-down,
+// Escape, a key that types into the application (no Ctrl, Alt or Super held) or an application
+// switch dismisses; a switch leaves a capture still to come, which shows only what the application
+// in front holds. Captures run on the accessibility thread and are awaited; a newer gesture or a
+// dismissal drops the answer of one still running. The manual capture (shortcut, menu) falls back
+// to the copy capture. A capture that timed out shows nothing and is not retried.
 //
 // A selection the user closed the panel on is remembered as `suppressedSignature` and not shown
 // again until a different selection, an empty retry, an application switch or a manual capture.
@@ -37,6 +39,7 @@ class SelectionMonitor {
 public:
     static constexpr std::chrono::milliseconds captureDelay{120};
     static constexpr std::chrono::milliseconds retryDelay{280};
+    static constexpr std::chrono::milliseconds settleDelay{350};
 
     SelectionMonitor(CapturePlatform& platform, AccessibilityCapture& capture, Scheduler& scheduler,
                      CaptureFilter filter);
@@ -73,6 +76,8 @@ private:
     void handleGlobalEvent(const InputEvent& event);
     void handleLocalEvent(const InputEvent& event);
     void scheduleCapture(std::optional<QPointF> mouseLocation, bool isRetry);
+    // A capture once an application's selection reports have settled; it is not retried.
+    void scheduleSettledCapture();
     void captureNow(bool isRetry);
     QCoro::Task<void> runAutomaticCapture(bool isRetry, quint64 generation);
     QCoro::Task<void> runManualCapture(QPointF mouseLocation);
@@ -94,7 +99,8 @@ private:
     bool m_isRunning = false;
     std::optional<QString> m_suppressedSignature;
     std::optional<QPointF> m_lastTriggerMouseLocation;
-    quint64 m_generation = 0;                 // grows with every gesture and dismissal
+    bool m_retryAllowed = true; // false for a capture that followed a selection report
+    quint64 m_generation = 0;   // grows with every gesture and dismissal
     std::optional<Duration> m_lastActivation; // when another application last became active
     // Keys pressed as part of a selecting chord and not yet released (key code and text).
     QSet<QString> m_selectingKeysDown;

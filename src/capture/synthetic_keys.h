@@ -11,6 +11,10 @@ class SyntheticKeys {
 public:
     virtual ~SyntheticKeys() = default;
 
+    // False where no keystroke reaches other applications at all (a Wayland session): the copy
+    // and paste fallbacks then step aside without touching the clipboard.
+    virtual bool canSendKeys() { return true; }
+
     // Sends the copy keystroke to process `pid`; false when nothing was sent: `pid` is not
     // frontmost, or it takes no copy keystroke that is safe to send.
     virtual bool postCopyCommand(qint32 pid) = 0;

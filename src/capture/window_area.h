@@ -11,6 +11,8 @@ namespace ovra {
 struct WindowArea {
     QRect area;
     std::optional<QMargins> clientSideBorder;
+
+    bool operator==(const WindowArea&) const = default;
 };
 
 } // namespace ovra

@@ -118,6 +118,9 @@ AccessibilityWrite replaceViaAccessibility(AccessibilityServices& accessibility,
 
 QCoro::Task<bool> replaceViaPaste(ReplacementPlatform platform, SelectionSnapshot snapshot,
                                   QString newText) {
+    // Without a keystroke to paste with, the user's clipboard is left alone.
+    if (!platform.keys.canSendKeys())
+        co_return false;
     ClipboardServices& clipboard = platform.clipboard;
     const QList<ClipboardItem> saved = co_await CopyCapture::backupItems(clipboard);
 

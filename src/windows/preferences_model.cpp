@@ -40,6 +40,31 @@ void PreferencesModel::refreshShortcutDisplay() {
     Q_EMIT shortcutChanged();
 }
 
+void PreferencesModel::setShortcutSetup(ShortcutSetup setup) {
+    m_shortcutSetup = std::move(setup);
+    switch (m_shortcutSetup.kind) {
+    case ShortcutSetup::Kind::held:
+        m_shortcutNotice = ShortcutNotice::none;
+        break;
+    case ShortcutSetup::Kind::needsShellExtension:
+        m_shortcutNotice = ShortcutNotice::needsExtension;
+        break;
+    case ShortcutSetup::Kind::bindInDesktopSettings:
+        m_shortcutNotice = ShortcutNotice::bindInSettings;
+        break;
+    }
+    Q_EMIT shortcutNoticeChanged();
+}
+
+void PreferencesModel::enableShellExtension() {
+    if (m_shortcutNotice != ShortcutNotice::needsExtension &&
+        m_shortcutNotice != ShortcutNotice::extensionFailed)
+        return;
+    const bool enabled = m_shortcutSetup.enableExtension && m_shortcutSetup.enableExtension();
+    m_shortcutNotice = enabled ? ShortcutNotice::extensionEnabled : ShortcutNotice::extensionFailed;
+    Q_EMIT shortcutNoticeChanged();
+}
+
 void PreferencesModel::restoreDefaultShortcut() {
     m_prefs.resetHotKey();
     refreshShortcutDisplay();

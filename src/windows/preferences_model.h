@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/session_autostart.h"
+#include "app/shortcut_setup.h"
 #include "settings/catalogues.h"
 #include "support/cancellation.h"
 #include "windows/language_pack_list.h"
@@ -59,6 +60,19 @@ public:
     // Writes or removes the entry; startsWithSessionChanged tells the state that resulted.
     void setStartsWithSession(bool enabled);
 
+    // What the window says about the shortcut where the desktop does not let the program hold it.
+    enum class ShortcutNotice {
+        none,
+        needsExtension,   // with a button that enables the extension
+        extensionEnabled, // it works after the next login
+        extensionFailed,
+        bindInSettings,
+    };
+    void setShortcutSetup(ShortcutSetup setup);
+    ShortcutNotice shortcutNotice() const { return m_shortcutNotice; }
+    // Enables the shell extension (needsExtension only).
+    void enableShellExtension();
+
     // The window came on screen: look at every pack again, until it leaves the screen.
     void viewShown();
     void viewHidden();
@@ -68,6 +82,7 @@ Q_SIGNALS:
     void shortcutChanged();
     void recordingChanged(bool recording);
     void startsWithSessionChanged(bool enabled);
+    void shortcutNoticeChanged();
 
 private:
     Prefs& m_prefs;
@@ -76,6 +91,8 @@ private:
     QString m_shortcutDisplay;
     bool m_isDefaultShortcut = true;
     bool m_isRecording = false;
+    ShortcutSetup m_shortcutSetup;
+    ShortcutNotice m_shortcutNotice = ShortcutNotice::none;
     std::unique_ptr<LanguagePackList> m_packs;
     std::unique_ptr<CancelSource> m_visibleRefresh;
     SessionAutostart m_autostart;

@@ -125,6 +125,8 @@ fi
 # 5. Toolkits publish their accessibility trees; both use X11.
 unset NO_AT_BRIDGE WAYLAND_DISPLAY
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1 QT_QPA_PLATFORM=xcb GDK_BACKEND=x11
+# An X11 session, whatever session this was started from.
+export XDG_SESSION_TYPE=x11
 export OVRA_E2E_SESSION_DIR="$session_dir"
 
 set +e

@@ -55,6 +55,11 @@ InputEvent mouseDown() {
 InputEvent mouseUp() {
     return {InputEventType::LeftMouseUp, {}, -1, {}};
 }
+InputEvent selectionChanged(qint32 pid) {
+    InputEvent event{InputEventType::SelectionChanged, {}, -1, {}};
+    event.pid = pid;
+    return event;
+}
 InputEvent keyDown(int keyCode, Modifiers modifiers, QString characters) {
     return {InputEventType::KeyDown, modifiers, keyCode, std::move(characters)};
 }

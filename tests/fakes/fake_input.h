@@ -42,8 +42,10 @@ public:
     QList<qint32> copiesPosted;
     QList<qint32> pastesPosted;
     std::function<void(qint32)> onCopy;
-    bool takesKeys = true; // false: the target takes no copy or paste keystroke
+    bool takesKeys = true;           // false: the target takes no copy or paste keystroke
+    bool reachesApplications = true; // false: no keystroke reaches any application
 
+    bool canSendKeys() override { return reachesApplications; }
     bool postCopyCommand(qint32 pid) override;
     bool postPasteCommand(qint32 pid) override {
         if (!takesKeys)
@@ -62,6 +64,8 @@ InputEvent keyUp(int keyCode, Modifiers modifiers = {}, QString characters = {})
 // A modifier key itself; `held` are the modifiers down before the event, as the platform reports.
 InputEvent modifierDown(Modifiers held = {});
 InputEvent modifierUp(Modifiers held);
+// Application `pid` reported a changed selection.
+InputEvent selectionChanged(qint32 pid);
 } // namespace Events
 
 } // namespace ovra::test

@@ -55,6 +55,7 @@ void AppWindows::showPreferences(std::function<void()> onOpenEngines,
             std::make_unique<PreferencesWindowController>(m_deps.prefs, m_deps.translation);
         m_preferences->onOpenEngines = std::move(onOpenEngines);
         m_preferences->onOpenIgnored = std::move(onOpenIgnored);
+        m_preferences->shortcutSetup = m_deps.shortcutSetup;
     }
     m_preferences->show();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/app_ui.h"
+#include "app/shortcut_setup.h"
 #include "app/widgets/first_run_dialogs.h"
 
 #include <functional>
@@ -31,6 +32,8 @@ public:
         // Display names of ignored applications; may be empty.
         std::function<std::optional<QString>(const QString& bundleID)> appName;
         std::function<void()> quit;
+        // What the preferences say about the shortcut on this desktop.
+        ShortcutSetup shortcutSetup = {};
     };
 
     explicit AppWindows(Dependencies dependencies);

@@ -13,9 +13,11 @@
 namespace ovra::platform {
 
 // Everything that must be created, used and destroyed on the accessibility thread. The window
-// system is asked over a connection of its own: the UI thread's is not shared.
+// system is asked over a connection of its own: the UI thread's is not shared. In a Wayland
+// session X11 knows nothing of the applications' windows: the compositor's report places them.
 struct AtspiAccessibilityThread::Resources {
-    explicit Resources(DevicePixels initialPixels) : pixels(std::move(initialPixels)) {
+    Resources(DevicePixels initialPixels, std::shared_ptr<const ActiveWindowStore> wayland)
+        : pixels(std::move(initialPixels)), waylandWindows(std::move(wayland)) {
         // libatspi starts on the default context; its connection then moves to this thread's.
         atspi_init();
         GMainContext* context = g_main_context_get_thread_default();
@@ -27,20 +29,28 @@ struct AtspiAccessibilityThread::Resources {
     ~Resources() { AtspiElementHandle::setHomeContext(nullptr); }
 
     DevicePixels pixels;
+    std::shared_ptr<const ActiveWindowStore> waylandWindows;
     std::optional<ApplicationConnections> connections;
-    std::unique_ptr<X11Connection> x11 = X11Connection::open();
+    std::unique_ptr<X11Connection> x11 = waylandWindows ? nullptr : X11Connection::open();
     std::unique_ptr<X11WorkspaceServices> windows =
         x11 ? std::make_unique<X11WorkspaceServices>(*x11, DesktopEntries(QStringList())) : nullptr;
     AtspiAccessibilityServices services{
         [this](QPointF point) { return windows ? windows->windowOwnerAt(point) : 0; },
-        [this](qint32 pid) { return windows ? windows->windowArea(pid) : std::nullopt; }};
+        [this](qint32 pid) -> std::optional<WindowArea> {
+            if (waylandWindows)
+                return waylandWindows->areaOf(pid);
+            return windows ? windows->windowArea(pid) : std::nullopt;
+        },
+        waylandWindows ? AtspiAccessibilityServices::Extents::windowRelative
+                       : AtspiAccessibilityServices::Extents::asToolkitsReport};
     // AT-SPI answers in device pixels; the capture works in Qt's logical ones.
     ScaledAccessibilityServices scaled{services, [this] { return pixels; }};
     AccessibilityWorker worker{scaled};
 };
 
-AtspiAccessibilityThread::AtspiAccessibilityThread(DevicePixels pixels)
-    : m_initialPixels(std::move(pixels)) {
+AtspiAccessibilityThread::AtspiAccessibilityThread(
+    DevicePixels pixels, std::shared_ptr<const ActiveWindowStore> waylandWindows)
+    : m_initialPixels(std::move(pixels)), m_waylandWindows(std::move(waylandWindows)) {
     m_thread.setObjectName(QStringLiteral("accessibility"));
     m_anchor = new QObject;
     m_anchor->moveToThread(&m_thread);
@@ -60,7 +70,7 @@ AtspiAccessibilityThread::~AtspiAccessibilityThread() {
 
 AtspiAccessibilityThread::Resources& AtspiAccessibilityThread::resources() {
     if (!m_resources)
-        m_resources = std::make_unique<Resources>(m_initialPixels);
+        m_resources = std::make_unique<Resources>(m_initialPixels, m_waylandWindows);
     return *m_resources;
 }
 
@@ -81,6 +91,19 @@ void AtspiAccessibilityThread::setDevicePixels(DevicePixels pixels) {
     QMetaObject::invokeMethod(
         m_anchor,
         [this, pixels = std::move(pixels)]() mutable { resources().pixels = std::move(pixels); },
+        Qt::QueuedConnection);
+}
+
+void AtspiAccessibilityThread::setOnSelectionChanged(std::function<void(qint32 pid)> handler) {
+    QObject* home = &m_home;
+    QMetaObject::invokeMethod(
+        m_anchor,
+        [this, home, handler = std::move(handler)]() mutable {
+            resources().services.setSelectionListener([home, handler](qint32 pid) {
+                QMetaObject::invokeMethod(
+                    home, [handler, pid] { handler(pid); }, Qt::QueuedConnection);
+            });
+        },
         Qt::QueuedConnection);
 }
 

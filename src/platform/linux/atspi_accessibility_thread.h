@@ -2,6 +2,7 @@
 
 #include "capture/accessibility_thread.h"
 #include "platform/linux/qt/device_pixels.h"
+#include "platform/linux/wayland/active_window.h"
 
 #include <QObject>
 #include <QThread>
@@ -19,8 +20,10 @@ public:
     static constexpr int startupGraceMs = 2000;
 
     // `pixels`: the screens' scaling as the UI thread sees it (Qt's screens are not for this
-    // thread).
-    explicit AtspiAccessibilityThread(DevicePixels pixels);
+    // thread). `waylandWindows`, in a Wayland session: where the compositor has the active window
+    // (applications there report their extents within their window); X11 is asked otherwise.
+    explicit AtspiAccessibilityThread(
+        DevicePixels pixels, std::shared_ptr<const ActiveWindowStore> waylandWindows = nullptr);
     // Waits for the job running now (bounded by the time-outs) and drops the rest.
     ~AtspiAccessibilityThread() override;
     AtspiAccessibilityThread(const AtspiAccessibilityThread&) = delete;
@@ -29,6 +32,9 @@ public:
     void post(Job job, std::function<void()> done) override;
     // The screens or their scaling changed; later jobs convert with `pixels`.
     void setDevicePixels(DevicePixels pixels);
+    // Calls `handler` on the posting thread with the process of each selection change another
+    // application reports.
+    void setOnSelectionChanged(std::function<void(qint32 pid)> handler);
 
 private:
     struct Resources;
@@ -36,6 +42,7 @@ private:
     Resources& resources();
 
     DevicePixels m_initialPixels;
+    std::shared_ptr<const ActiveWindowStore> m_waylandWindows;
     QThread m_thread;
     QObject* m_anchor = nullptr;            // lives on the accessibility thread
     QObject m_home;                         // lives on the posting thread; receives the completions

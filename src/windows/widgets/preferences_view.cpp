@@ -103,6 +103,14 @@ PreferencesView::PreferencesView(PreferencesModel& model, QWidget* parent)
     shortcutRow->addWidget(m_recording);
     shortcutRow->addStretch();
     layout->addLayout(shortcutRow);
+    // Where the desktop keeps the shortcut from the program: how to get it anyway.
+    m_shortcutNotice = WindowPresenter::caption(QString());
+    m_shortcutNotice->setObjectName(QStringLiteral("shortcutNotice"));
+    m_shortcutNotice->setFixedWidth(contentWidth);
+    layout->addWidget(m_shortcutNotice);
+    m_enableExtension = new QPushButton;
+    m_enableExtension->setObjectName(QStringLiteral("enableExtension"));
+    layout->addWidget(m_enableExtension, 0, Qt::AlignLeft);
 
     // Interface language.
     layout->addWidget(divider());
@@ -188,6 +196,10 @@ PreferencesView::PreferencesView(PreferencesModel& model, QWidget* parent)
     connect(&m_model, &PreferencesModel::appLanguageChanged, this, &PreferencesView::retranslate);
     connect(&m_model, &PreferencesModel::shortcutChanged, this, &PreferencesView::updateShortcut);
     connect(&m_model, &PreferencesModel::recordingChanged, this, &PreferencesView::updateRecording);
+    connect(&m_model, &PreferencesModel::shortcutNoticeChanged, this,
+            &PreferencesView::updateShortcutNotice);
+    connect(m_enableExtension, &QPushButton::clicked, &m_model,
+            &PreferencesModel::enableShellExtension);
     connect(&m_model.packs(), &LanguagePackList::packStatusChanged, this,
             &PreferencesView::updatePackRow);
 
@@ -248,6 +260,8 @@ void PreferencesView::retranslate() {
     m_languageNote->setText(text("prefs.appLanguageNote", m_model.appLanguage()));
     m_startWithSession->setText(text("prefs.startWithSession", m_model.appLanguage()));
     m_noTrayNotice->setText(text("prefs.noTrayNotice", m_model.appLanguage()));
+    m_enableExtension->setText(text("prefs.enableExtension", m_model.appLanguage()));
+    updateShortcutNotice();
     m_packsTitle->setText(text("prefs.packsTitle", m_model.appLanguage()));
     m_packsDesc->setText(text("prefs.packsDesc", m_model.appLanguage()));
     m_packBaseLabel->setText(text("prefs.packBase", m_model.appLanguage()));
@@ -267,6 +281,33 @@ void PreferencesView::updateShortcut() {
     m_currentShortcut->setText(text("prefs.currentShortcut", m_model.appLanguage())
                                    .replace(QStringLiteral("%@"), m_model.shortcutDisplay()));
     updateRecording(m_model.isRecording());
+}
+
+void PreferencesView::updateShortcutNotice() {
+    using Notice = PreferencesModel::ShortcutNotice;
+    const Notice notice = m_model.shortcutNotice();
+    const char* key = nullptr;
+    switch (notice) {
+    case Notice::none:
+        break;
+    case Notice::needsExtension:
+        key = "prefs.shortcutNeedsExtension";
+        break;
+    case Notice::extensionEnabled:
+        key = "prefs.extensionEnabled";
+        break;
+    case Notice::extensionFailed:
+        key = "prefs.extensionFailed";
+        break;
+    case Notice::bindInSettings:
+        key = "prefs.bindShortcutInSettings";
+        break;
+    }
+    m_shortcutNotice->setVisible(key != nullptr);
+    if (key)
+        m_shortcutNotice->setText(text(key, m_model.appLanguage()));
+    m_enableExtension->setVisible(notice == Notice::needsExtension ||
+                                  notice == Notice::extensionFailed);
 }
 
 void PreferencesView::updateRecording(bool recording) {

@@ -45,6 +45,7 @@ private:
     void retranslate();
     void updateShortcut();
     void updateRecording(bool recording);
+    void updateShortcutNotice();
     void updatePackRow(const QString& code);
     void fillBaseLanguages();
 
@@ -58,6 +59,8 @@ private:
     QPushButton* m_record = nullptr;
     QPushButton* m_restore = nullptr;
     QLabel* m_recording = nullptr;
+    QLabel* m_shortcutNotice = nullptr;
+    QPushButton* m_enableExtension = nullptr;
     QLabel* m_languageTitle = nullptr;
     QComboBox* m_language = nullptr;
     QLabel* m_languageNote = nullptr;

@@ -34,6 +34,7 @@ void PreferencesWindowController::build() {
     window->setWindowTitle(L10n::string(QStringLiteral("prefs.title")));
     window->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     m_model = std::make_unique<PreferencesModel>(m_prefs, m_translation, m_postHotKeyChanged);
+    m_model->setShortcutSetup(shortcutSetup);
     m_view = new PreferencesView(*m_model, window);
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/shortcut_setup.h"
+
 #include <QString>
 #include <functional>
 #include <memory>
@@ -30,6 +32,8 @@ public:
 
     std::function<void()> onOpenEngines;
     std::function<void()> onOpenIgnored;
+    // Set before the first show().
+    ShortcutSetup shortcutSetup;
 
 private:
     void build();

@@ -61,6 +61,9 @@ TEST_F(CopyCaptureTest, RefusalsLeaveTheClipboardAloneAndSendNoKeystroke) {
     refused("no application id");
     fake.workspace.frontmost.reset();
     refused("nothing frontmost");
+    fake.workspace.frontmost = editor;
+    fake.keys.reachesApplications = false;
+    refused("no keystroke reaches applications");
 }
 
 TEST_F(CopyCaptureTest, CopiesWithAccessibilityOffButNotFromATargetWithoutACopyKeystroke) {

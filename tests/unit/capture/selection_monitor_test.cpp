@@ -44,10 +44,10 @@ protected:
 
 TEST_F(MonitorTest, StartInstallsOnceAndStopRemovesEverything) {
     EXPECT_TRUE(monitor->isRunning());
-    EXPECT_EQ(fake.input.installedCount(), 5u);
+    EXPECT_EQ(fake.input.installedCount(), 6u);
     EXPECT_EQ(fake.workspace.observerCount(), 1u);
     monitor->start();
-    EXPECT_EQ(fake.input.installedCount(), 5u);
+    EXPECT_EQ(fake.input.installedCount(), 6u);
 
     selectInEditor(QStringLiteral("hello"));
     mouseUpAt({1, 1});
@@ -63,7 +63,7 @@ TEST_F(MonitorTest, ARefusedMonitorIsLeftOutAndTheOthersWork) {
     monitor->stop();
     fake.input.refuseNextInstalls = 1; // the mouse-up monitor
     monitor->start();
-    EXPECT_EQ(fake.input.installedCount(), 4u);
+    EXPECT_EQ(fake.input.installedCount(), 5u);
     fake.input.injectGlobal(Events::keyDown(KeyCode::Escape));
     EXPECT_EQ(dismissals, 1);
 }
@@ -272,6 +272,27 @@ TEST_F(MonitorTest, TheRetryFindsASelectionThatArrivedLate) {
     clock.advance(280ms);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shownAt[0], 400ms);
+}
+
+// Where no input is seen (Wayland), the application's own reports are the gesture.
+TEST_F(MonitorTest, SelectionReportsCaptureOnceSettledAndACollapsedOneDismissesWithoutRetry) {
+    const auto field = selectInEditor(QStringLiteral("settled"));
+    fake.input.injectGlobal(Events::selectionChanged(editorPid));
+    clock.advance(300ms);
+    fake.input.injectGlobal(Events::selectionChanged(editorPid)); // still extending it
+    clock.advance(SelectionMonitor::settleDelay - 1ms);
+    EXPECT_TRUE(shown.empty());
+    clock.advance(1ms);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, QStringLiteral("settled"));
+    EXPECT_FALSE(shown[0].mouseAtCapture); // no pointer stands in for the selection
+
+    field->selectedRange = TextRange{2, 0};
+    field->selectedText = QString();
+    fake.input.injectGlobal(Events::selectionChanged(editorPid));
+    clock.advance(SelectionMonitor::settleDelay);
+    EXPECT_EQ(dismissals, 1);
+    EXPECT_FALSE(clock.hasPending()); // no retry waits on a selection that is gone
 }
 
 TEST_F(MonitorTest, AnApplicationSwitchDismissesAndEndsTheSuppression) {

@@ -146,6 +146,12 @@ TEST_F(ReplacerTest, ATargetTakingNoPasteKeystrokeFailsAtOnceWithTheClipboardBac
     fake.keys.takesKeys = false;
     EXPECT_EQ(run(snapshot(), QStringLiteral("novo")), ReplaceOutcome::failed());
     EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndText});
+
+    // Where no keystroke reaches any application, the clipboard is not even taken.
+    fake.keys.reachesApplications = false;
+    const qint64 changeCount = fake.clipboard.changeCount();
+    EXPECT_EQ(run(snapshot(), QStringLiteral("novo")), ReplaceOutcome::failed());
+    EXPECT_EQ(fake.clipboard.changeCount(), changeCount);
 }
 
 TEST_F(ReplacerTest, WithoutElementThePasteReselectsNothing) {

@@ -121,3 +121,30 @@ TEST_F(PreferencesModelTest, TheSessionStartRowWritesAndReadsTheAutostartEntry) 
 }
 
 } // namespace
+
+TEST_F(PreferencesModelTest, ADesktopThatKeepsTheShortcutIsExplainedAndTheExtensionEnabledOnce) {
+    int notices = 0;
+    QObject::connect(model.get(), &PreferencesModel::shortcutNoticeChanged, [&] { ++notices; });
+    using Notice = PreferencesModel::ShortcutNotice;
+    EXPECT_EQ(model->shortcutNotice(), Notice::none);
+    model->setShortcutSetup({ShortcutSetup::Kind::bindInDesktopSettings, {}});
+    EXPECT_EQ(model->shortcutNotice(), Notice::bindInSettings);
+    model->enableShellExtension(); // nothing to enable there
+    EXPECT_EQ(model->shortcutNotice(), Notice::bindInSettings);
+
+    bool enables = false;
+    int attempts = 0;
+    model->setShortcutSetup({ShortcutSetup::Kind::needsShellExtension, [&] {
+                                 ++attempts;
+                                 return enables;
+                             }});
+    EXPECT_EQ(model->shortcutNotice(), Notice::needsExtension);
+    model->enableShellExtension();
+    EXPECT_EQ(model->shortcutNotice(), Notice::extensionFailed);
+    enables = true;
+    model->enableShellExtension(); // a failure may be tried again
+    EXPECT_EQ(model->shortcutNotice(), Notice::extensionEnabled);
+    model->enableShellExtension();
+    EXPECT_EQ(attempts, 2);
+    EXPECT_EQ(notices, 4);
+}

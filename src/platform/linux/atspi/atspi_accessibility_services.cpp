@@ -101,8 +101,9 @@ bool isOwnProcess(AtspiAccessible* accessible) {
 } // namespace
 
 AtspiAccessibilityServices::AtspiAccessibilityServices(std::function<qint32(QPointF)> windowOwnerAt,
-                                                       WindowAreaOf windowArea)
-    : m_windowOwnerAt(std::move(windowOwnerAt)), m_windowArea(std::move(windowArea)) {}
+                                                       WindowAreaOf windowArea, Extents extents)
+    : m_windowOwnerAt(std::move(windowOwnerAt)), m_windowArea(std::move(windowArea)),
+      m_extents(extents) {}
 
 AtspiAccessibilityServices::~AtspiAccessibilityServices() {
     if (m_focusListener) {
@@ -140,6 +141,8 @@ void AtspiAccessibilityServices::onSelectionEvent(AtspiEvent* event, void* self)
                 static_cast<qint32>(pid),
                 SelectionEvent{AtspiElementHandle::adopt(g_object_ref(event->source)),
                                ++services->m_selectionSerial});
+            if (services->m_selectionListenerCallback)
+                services->m_selectionListenerCallback(static_cast<qint32>(pid));
         }
     }
     g_boxed_free(ATSPI_TYPE_EVENT, event);
@@ -339,6 +342,8 @@ AtspiAccessible* AtspiAccessibilityServices::deepestAt(AtspiAccessible* top, int
 }
 
 AXResult<AccessibleElement> AtspiAccessibilityServices::elementAtPosition(QPointF point) {
+    if (m_extents == Extents::windowRelative)
+        return AXResult<AccessibleElement>::failure(AXStatus::AttributeUnsupported);
     ensureStarted();
     const int x = qRound(point.x());
     const int y = qRound(point.y());
@@ -439,6 +444,10 @@ ToolkitCounting AtspiAccessibilityServices::countingOf(AtspiAccessible* accessib
     return counting;
 }
 
+bool AtspiAccessibilityServices::isWindowRelative(AtspiAccessible* accessible) {
+    return m_extents == Extents::windowRelative || countingOf(accessible).windowRelativeExtents;
+}
+
 std::optional<std::pair<int, int>> AtspiAccessibilityServices::nativeSelection(AtspiText* text) {
     CallError error;
     const gint selections = atspi_text_get_n_selections(text, error.out());
@@ -536,7 +545,7 @@ AXResult<QRectF> AtspiAccessibilityServices::boundsForRange(const AccessibleElem
     if (!text)
         return AXResult<QRectF>::failure(AXStatus::AttributeUnsupported);
     const auto [start, end] = nativeRange(accessible, text.get(), range);
-    if (countingOf(accessible).windowRelativeExtents)
+    if (isWindowRelative(accessible))
         return windowRelativeBounds(accessible, text.get(), start, end);
     CallError error;
     AtspiRect* rect = nullptr;
@@ -599,13 +608,16 @@ std::optional<QPointF> AtspiAccessibilityServices::windowOrigin(AtspiAccessible*
     if (!window)
         return std::nullopt;
     // The window's own coordinates start inside the border it draws its decorations in: as it
-    // says, else the difference between X11's size and its own, shared equally.
+    // says, else from the difference between the window system's size and its own. The sides
+    // share the width's difference equally, the bottom as much as a side, and the rest is above:
+    // an even shadow all round (GTK 4), or a title bar of its own on top (Qt under GNOME).
     QPointF origin = window->area.topLeft();
     if (window->clientSideBorder) {
         origin += QPointF(window->clientSideBorder->left(), window->clientSideBorder->top());
     } else if (const std::optional<QSizeF> own = topLevelSize(accessible)) {
-        origin += QPointF(std::max(0.0, (window->area.width() - own->width()) / 2),
-                          std::max(0.0, (window->area.height() - own->height()) / 2));
+        const double side = std::max(0.0, (window->area.width() - own->width()) / 2);
+        const double above = std::max(0.0, window->area.height() - own->height() - side);
+        origin += QPointF(side, above);
     }
     return origin;
 }
@@ -761,7 +773,7 @@ AXResult<QRectF> AtspiAccessibilityServices::frame(const AccessibleElement& elem
     if (!component)
         return AXResult<QRectF>::failure(AXStatus::AttributeUnsupported);
     // A toolkit that places things only within its window is moved by where the window is.
-    const bool windowRelative = countingOf(accessible).windowRelativeExtents;
+    const bool windowRelative = isWindowRelative(accessible);
     CallError error;
     AtspiRect* rect = atspi_component_get_extents(
         component.get(), windowRelative ? ATSPI_COORD_TYPE_WINDOW : ATSPI_COORD_TYPE_SCREEN,

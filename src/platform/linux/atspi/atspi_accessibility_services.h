@@ -24,8 +24,13 @@ public:
     // unknown); `windowArea` says where a process's window is on screen, for toolkits that place
     // text only within their window (GTK 4).
     using WindowAreaOf = std::function<std::optional<WindowArea>(qint32 pid)>;
+    // Where applications' extents start: as each toolkit reports them (X11), or within their own
+    // window for every toolkit (Wayland, where no client knows its place on screen and there is
+    // no looking up an element by a point of the screen).
+    enum class Extents { asToolkitsReport, windowRelative };
     AtspiAccessibilityServices(std::function<qint32(QPointF)> windowOwnerAt,
-                               WindowAreaOf windowArea);
+                               WindowAreaOf windowArea,
+                               Extents extents = Extents::asToolkitsReport);
     ~AtspiAccessibilityServices() override;
     AtspiAccessibilityServices(const AtspiAccessibilityServices&) = delete;
     AtspiAccessibilityServices& operator=(const AtspiAccessibilityServices&) = delete;
@@ -41,6 +46,11 @@ public:
     qint32 processId(const AccessibleElement& element) override;
     SelectionEvent lastSelectionEvent(qint32 pid) override;
     bool takeTimedOut() override;
+    // Calls `listener` on this thread with the process of each selection change reported by
+    // another application, after it is remembered.
+    void setSelectionListener(std::function<void(qint32 pid)> listener) {
+        m_selectionListenerCallback = std::move(listener);
+    }
 
     AXResult<QString> selectedText(const AccessibleElement& element) override;
     AXResult<TextRange> selectedTextRange(const AccessibleElement& element) override;
@@ -75,6 +85,7 @@ private:
     static void onFocusEvent(AtspiEvent* event, void* self);
     static void onSelectionEvent(AtspiEvent* event, void* self);
     ToolkitCounting countingOf(AtspiAccessible* accessible);
+    bool isWindowRelative(AtspiAccessible* accessible);
     // The selection (or the caret, as an empty range) in the toolkit's own units.
     std::optional<std::pair<int, int>> nativeSelection(AtspiText* text);
     // The toolkit's offsets for a UTF-16 range of `text`.
@@ -95,6 +106,8 @@ private:
 
     std::function<qint32(QPointF)> m_windowOwnerAt;
     WindowAreaOf m_windowArea;
+    Extents m_extents;
+    std::function<void(qint32 pid)> m_selectionListenerCallback;
     AtspiEventListener* m_focusListener = nullptr;
     AtspiEventListener* m_selectionListener = nullptr;
     AccessibleElement m_lastFocused;

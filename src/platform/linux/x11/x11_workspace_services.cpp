@@ -138,6 +138,11 @@ std::optional<WindowArea> X11WorkspaceServices::windowArea(qint32 pid) {
 }
 
 std::optional<RunningApplication> X11WorkspaceServices::describe(qint32 pid, Window window) {
+    return runningApplication(pid, window ? m_connection.windowClass(window).second : QString());
+}
+
+std::optional<RunningApplication>
+X11WorkspaceServices::runningApplication(qint32 pid, const QString& windowClass) {
     if (pid <= 0 || !QFileInfo::exists(u"/proc/" + QString::number(pid)))
         return std::nullopt;
     RunningApplication app;
@@ -149,7 +154,6 @@ std::optional<RunningApplication> X11WorkspaceServices::describe(qint32 pid, Win
         return app;
     }
     const QString executable = processExecutable(pid);
-    const QString windowClass = window ? m_connection.windowClass(window).second : QString();
     if (const auto entry = m_entries.find(executable, windowClass)) {
         app.bundleID = entry->id;
         app.name = entry->name;

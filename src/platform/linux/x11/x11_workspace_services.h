@@ -27,6 +27,9 @@ public:
 
     std::optional<RunningApplication> frontmostApplication() override;
     std::optional<RunningApplication> runningApplication(qint32 pid) override;
+    // The running application with process `pid`, whose window has this class (or application
+    // id) where the window system says; nothing when there is none.
+    std::optional<RunningApplication> runningApplication(qint32 pid, const QString& windowClass);
     ObserverToken observeActivation(ActivationHandler handler) override;
     // Watches the process's end (pidfd) and the window manager's client list (its last window
     // closing); either tells the handler, once.

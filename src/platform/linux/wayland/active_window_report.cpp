@@ -1,0 +1,40 @@
+#include "platform/linux/wayland/active_window_report.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <limits>
+
+namespace ovra::platform {
+
+std::optional<std::optional<ActiveWindow>> parseActiveWindowReport(const QString& json) {
+    const QJsonDocument document = QJsonDocument::fromJson(json.toUtf8());
+    if (!document.isObject())
+        return std::nullopt;
+    const QJsonObject object = document.object();
+    const QJsonValue pidValue = object.value(QStringLiteral("pid"));
+    if (!pidValue.isDouble())
+        return std::nullopt;
+    const qint64 pid = pidValue.toInteger(-1);
+    if (pid < 0 || pid > std::numeric_limits<qint32>::max())
+        return std::nullopt;
+    if (pid == 0)
+        return std::optional<ActiveWindow>();
+    const QJsonArray client = object.value(QStringLiteral("client")).toArray();
+    if (client.size() != 4)
+        return std::nullopt;
+    for (const QJsonValue& value : client) {
+        if (!value.isDouble())
+            return std::nullopt;
+    }
+    const QRect area(qRound(client[0].toDouble()), qRound(client[1].toDouble()),
+                     qRound(client[2].toDouble()), qRound(client[3].toDouble()));
+    if (area.width() <= 0 || area.height() <= 0)
+        return std::nullopt;
+    ActiveWindow window{static_cast<qint32>(pid),
+                        object.value(QStringLiteral("resourceClass")).toString(),
+                        WindowArea{area, std::nullopt}};
+    return std::optional<ActiveWindow>(std::move(window));
+}
+
+} // namespace ovra::platform

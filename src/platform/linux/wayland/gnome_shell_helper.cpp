@@ -1,0 +1,150 @@
+#include "platform/linux/wayland/gnome_shell_helper.h"
+
+#include "platform/linux/wayland/active_window_report.h"
+#include "platform/linux/x11/key_mapping.h"
+#include "support/log_categories.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <X11/X.h>
+#include <X11/Xlib.h>
+
+namespace ovra::platform {
+
+namespace {
+
+QString interfaceName() {
+    return QStringLiteral("app.ovra.Ovra.ShellHelper");
+}
+
+QDBusMessage helperCall(const QString& method, const QVariantList& arguments = {}) {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        GnomeShellHelper::serviceName(), GnomeShellHelper::objectPath(), interfaceName(), method);
+    call.setArguments(arguments);
+    return call;
+}
+
+} // namespace
+
+QString GnomeShellHelper::serviceName() {
+    return QStringLiteral("app.ovra.Ovra.ShellHelper");
+}
+
+QString GnomeShellHelper::objectPath() {
+    return QStringLiteral("/app/ovra/Ovra/ShellHelper");
+}
+
+GnomeShellHelper::GnomeShellHelper(std::shared_ptr<ActiveWindowStore> store,
+                                   std::function<void(qint32 pid)> onChange, QObject* parent)
+    : QObject(parent), m_store(std::move(store)), m_onChange(std::move(onChange)) {}
+
+GnomeShellHelper::~GnomeShellHelper() {
+    if (m_running && m_onPressed)
+        setShortcut(QString()); // the shell would otherwise keep the keys from every application
+}
+
+bool GnomeShellHelper::start() {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface())
+        return false;
+    // Signals from the name's owner only: no other client can stand in for the shell.
+    bus.connect(serviceName(), objectPath(), interfaceName(),
+                QStringLiteral("FocusedWindowChanged"), this,
+                SLOT(onFocusedWindowChanged(QString)));
+    bus.connect(serviceName(), objectPath(), interfaceName(), QStringLiteral("ShortcutPressed"),
+                this, SLOT(onShortcutPressed()));
+    const auto registered = bus.interface()->isServiceRegistered(serviceName());
+    if (!registered.isValid() || !registered.value()) {
+        qCInfo(lcPlatform) << "the GNOME Shell extension" << extensionUuid
+                           << "is not running: the active window and the shortcut are not known";
+        return false;
+    }
+    m_running = true;
+    auto* watcher = new QDBusPendingCallWatcher(
+        bus.asyncCall(helperCall(QStringLiteral("GetFocusedWindow"))), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this](QDBusPendingCallWatcher* call) {
+                call->deleteLater();
+                const QDBusPendingReply<QString> reply = *call;
+                if (reply.isValid())
+                    onFocusedWindowChanged(reply.value());
+            });
+    return true;
+}
+
+void GnomeShellHelper::onFocusedWindowChanged(const QString& json) {
+    const auto report = parseActiveWindowReport(json);
+    if (!report) {
+        qCInfo(lcPlatform) << "ignored a malformed focused-window report";
+        return;
+    }
+    m_store->set(*report);
+    const qint32 pid = *report ? (*report)->pid : 0;
+    if (pid != m_lastPid) {
+        m_lastPid = pid;
+        if (m_onChange)
+            m_onChange(pid);
+    }
+}
+
+void GnomeShellHelper::onShortcutPressed() {
+    if (m_onPressed)
+        m_onPressed();
+}
+
+std::optional<QString> GnomeShellHelper::accelerator(quint32 keyCode, quint32 carbonModifiers) {
+    const auto keysym = KeyMapping::keysym(static_cast<int>(keyCode));
+    const auto state = KeyMapping::stateFromCarbon(carbonModifiers);
+    if (!keysym || !state)
+        return std::nullopt;
+    const char* name = XKeysymToString(static_cast<KeySym>(*keysym));
+    if (!name)
+        return std::nullopt;
+    QString result;
+    if (*state & ShiftMask)
+        result += QStringLiteral("<Shift>");
+    if (*state & ControlMask)
+        result += QStringLiteral("<Control>");
+    if (*state & Mod1Mask)
+        result += QStringLiteral("<Alt>");
+    if (*state & Mod4Mask)
+        result += QStringLiteral("<Super>");
+    return result + QString::fromLatin1(name);
+}
+
+bool GnomeShellHelper::registerHotKey(quint32 keyCode, quint32 carbonModifiers,
+                                      std::function<void()> onPressed) {
+    if (!m_running || m_onPressed || !onPressed)
+        return false;
+    const std::optional<QString> keys = accelerator(keyCode, carbonModifiers);
+    if (!keys)
+        return false;
+    m_onPressed = std::move(onPressed);
+    setShortcut(*keys);
+    return true;
+}
+
+void GnomeShellHelper::unregisterHotKey() {
+    if (!m_onPressed)
+        return;
+    m_onPressed = nullptr;
+    setShortcut(QString());
+}
+
+void GnomeShellHelper::setShortcut(const QString& keys) {
+    // The shell answers at once; a refusal (keys taken by the shell itself) is only logged.
+    auto* watcher = new QDBusPendingCallWatcher(
+        QDBusConnection::sessionBus().asyncCall(helperCall(QStringLiteral("SetShortcut"), {keys})),
+        this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher* call) {
+        call->deleteLater();
+        const QDBusPendingReply<bool> reply = *call;
+        if (!reply.isValid() || !reply.value())
+            qCInfo(lcPlatform) << "GNOME Shell did not take the shortcut";
+    });
+}
+
+} // namespace ovra::platform

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "app/hot_key_service.h"
+#include "platform/linux/wayland/active_window.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace ovra::platform {
+
+// Ovra's GNOME Shell extension seen from the program: it announces the focused window (process
+// and surface) and grabs the program's shortcut, since a Wayland client can do neither. The
+// extension must be installed and enabled before the shell starts. UI thread only.
+class GnomeShellHelper final : public QObject, public HotKeyService {
+    Q_OBJECT
+public:
+    static constexpr const char* extensionUuid = "ovra@ovra.app";
+    static QString serviceName();
+    static QString objectPath();
+
+    // `store` receives every report; `onChange` runs after each one that names another process.
+    GnomeShellHelper(std::shared_ptr<ActiveWindowStore> store,
+                     std::function<void(qint32 pid)> onChange, QObject* parent = nullptr);
+    ~GnomeShellHelper() override;
+
+    // Listens to the extension and asks for the focused window; false when the extension is not
+    // running in the shell (not installed, off, or the shell not restarted since).
+    bool start();
+
+    // The shortcut in the shell's notation ("<Alt><Super>t"); nothing when it has no such key.
+    static std::optional<QString> accelerator(quint32 keyCode, quint32 carbonModifiers);
+
+    // The shell holds the shortcut; the press reaches this program as a signal.
+    bool registerHotKey(quint32 keyCode, quint32 carbonModifiers,
+                        std::function<void()> onPressed) override;
+    void unregisterHotKey() override;
+
+private Q_SLOTS:
+    void onFocusedWindowChanged(const QString& json);
+    void onShortcutPressed();
+
+private:
+    void setShortcut(const QString& accelerator);
+
+    std::shared_ptr<ActiveWindowStore> m_store;
+    std::function<void(qint32)> m_onChange;
+    std::function<void()> m_onPressed;
+    qint32 m_lastPid = -1;
+    bool m_running = false;
+};
+
+} // namespace ovra::platform

@@ -1,0 +1,148 @@
+#include "platform/linux/wayland/kwin_active_window.h"
+
+#include "platform/linux/wayland/active_window_report.h"
+
+#include "support/log_categories.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+
+namespace ovra::platform {
+
+namespace {
+
+const QString kwinService = QStringLiteral("org.kde.KWin");
+const QString scriptingPath = QStringLiteral("/Scripting");
+const QString scriptingInterface = QStringLiteral("org.kde.kwin.Scripting");
+
+// Reports the active window, and again whenever it moves or is resized, as JSON so that no number
+// depends on how the script engine converts it for D-Bus. The area reported is the window's
+// surface, where applications place their text.
+constexpr const char* scriptTemplate = R"js(
+var tracked = null;
+function report() {
+    var c = workspace.activeClient;
+    var info = { pid: 0 };
+    if (c) {
+        // Applications place their text within their surface (its buffer); older releases
+        // name no buffer or client geometry.
+        var g = c.bufferGeometry || c.clientGeometry || c.frameGeometry;
+        info = { pid: c.pid, resourceClass: String(c.resourceClass),
+                 client: [g.x, g.y, g.width, g.height] };
+    }
+    callDBus("%1", "%2", "org.ovra.ActiveWindowReports", "Report", JSON.stringify(info));
+}
+function track(c) {
+    if (tracked)
+        tracked.frameGeometryChanged.disconnect(report);
+    tracked = c;
+    if (c)
+        c.frameGeometryChanged.connect(report);
+    report();
+}
+workspace.clientActivated.connect(track);
+track(workspace.activeClient);
+)js";
+
+QDBusMessage scriptingCall(const QString& method, const QVariantList& arguments) {
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kwinService, scriptingPath, scriptingInterface, method);
+    call.setArguments(arguments);
+    return call;
+}
+
+} // namespace
+
+QString KWinActiveWindow::objectPath() {
+    return QStringLiteral("/org/ovra/ActiveWindow");
+}
+
+KWinActiveWindow::KWinActiveWindow(std::shared_ptr<ActiveWindowStore> store,
+                                   std::function<void(qint32 pid)> onChange, QObject* parent)
+    : QObject(parent), m_store(std::move(store)), m_onChange(std::move(onChange)) {}
+
+KWinActiveWindow::~KWinActiveWindow() {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (m_loaded) {
+        // Without this KWin would keep calling a receiver that is gone.
+        bus.call(scriptingCall(QStringLiteral("unloadScript"), {QString::fromLatin1(scriptName)}),
+                 QDBus::NoBlock);
+    }
+    if (m_exported)
+        bus.unregisterObject(objectPath());
+}
+
+QString KWinActiveWindow::scriptSource(const QString& service) {
+    return QString::fromLatin1(scriptTemplate).arg(service, objectPath());
+}
+
+bool KWinActiveWindow::start() {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface())
+        return false;
+    const auto owner = bus.interface()->serviceOwner(kwinService);
+    if (!owner.isValid()) {
+        qCInfo(lcPlatform) << "KWin is not on the session bus; the active window is not known";
+        return false;
+    }
+    m_kwinOwner = owner.value();
+    if (!bus.registerObject(objectPath(), this, QDBusConnection::ExportAllSlots)) {
+        qCInfo(lcPlatform) << "could not export" << objectPath();
+        return false;
+    }
+    m_exported = true;
+    if (!m_scriptFile.open()) {
+        qCInfo(lcPlatform) << "could not write the KWin script";
+        return false;
+    }
+    m_scriptFile.write(scriptSource(bus.baseService()).toUtf8());
+    m_scriptFile.flush();
+    loadScript();
+    return true;
+}
+
+void KWinActiveWindow::loadScript() {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    // A script of an earlier run that did not end cleanly would report to a receiver that is gone.
+    bus.call(scriptingCall(QStringLiteral("unloadScript"), {QString::fromLatin1(scriptName)}),
+             QDBus::NoBlock);
+    auto* watcher = new QDBusPendingCallWatcher(
+        bus.asyncCall(scriptingCall(QStringLiteral("loadScript"),
+                                    {m_scriptFile.fileName(), QString::fromLatin1(scriptName)})),
+        this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this](QDBusPendingCallWatcher* call) {
+                call->deleteLater();
+                if (call->isError()) {
+                    qCInfo(lcPlatform) << "KWin did not load the script:" << call->error().name();
+                    return;
+                }
+                m_loaded = true;
+                // Loaded scripts run once the scripting service is started.
+                QDBusConnection::sessionBus().call(scriptingCall(QStringLiteral("start"), {}),
+                                                   QDBus::NoBlock);
+            });
+}
+
+void KWinActiveWindow::Report(const QString& json) {
+    if (calledFromDBus() && message().service() != m_kwinOwner) {
+        qCInfo(lcPlatform) << "ignored an active-window report that KWin did not send";
+        return;
+    }
+    const auto report = parseActiveWindowReport(json);
+    if (!report) {
+        qCInfo(lcPlatform) << "ignored a malformed active-window report";
+        return;
+    }
+    m_store->set(*report);
+    const qint32 pid = *report ? (*report)->pid : 0;
+    if (pid != m_lastPid) {
+        m_lastPid = pid;
+        if (m_onChange)
+            m_onChange(pid);
+    }
+}
+
+} // namespace ovra::platform

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "platform/linux/wayland/active_window.h"
+
+#include <QDBusContext>
+#include <QObject>
+#include <QString>
+#include <QTemporaryFile>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace ovra::platform {
+
+// Follows the active window of a KDE Plasma (KWin) Wayland session. A small KWin script, loaded
+// over D-Bus, calls back on this object whenever another window becomes active or the active one
+// moves, with its process and its client area; nothing is asked at capture time. The callbacks
+// are taken only from KWin's own connection. UI thread only.
+class KWinActiveWindow final : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.ovra.ActiveWindowReports")
+public:
+    static QString objectPath();
+    static constexpr const char* scriptName = "ovra-active-window";
+
+    // `store` receives every report; `onChange` runs after each one that names another process.
+    KWinActiveWindow(std::shared_ptr<ActiveWindowStore> store,
+                     std::function<void(qint32 pid)> onChange, QObject* parent = nullptr);
+    ~KWinActiveWindow() override; // unloads the script
+
+    // Exports this object and loads the script; false when there is no session bus or no KWin.
+    // The first report arrives later.
+    bool start();
+
+    // The script's source for a receiver with this bus name (exposed for tests).
+    static QString scriptSource(const QString& service);
+
+public Q_SLOTS:
+    void Report(const QString& json);
+
+private:
+    void loadScript();
+
+    std::shared_ptr<ActiveWindowStore> m_store;
+    std::function<void(qint32)> m_onChange;
+    QTemporaryFile m_scriptFile;
+    QString m_kwinOwner; // KWin's unique bus name, the only sender taken
+    qint32 m_lastPid = -1;
+    bool m_exported = false;
+    bool m_loaded = false;
+};
+
+} // namespace ovra::platform

@@ -1,0 +1,21 @@
+#include "platform/linux/wayland/pointerless_screen_services.h"
+
+#include "support/log_categories.h"
+
+namespace ovra::platform {
+
+QPointF PointerlessScreenServices::pointerLocation() {
+    const QList<ScreenInfo> all = m_screens.screens();
+    if (all.isEmpty())
+        return {};
+    if (!m_toldApproximate) {
+        m_toldApproximate = true;
+        qCInfo(lcPlatform) << "no pointer position in a Wayland session: a panel placed without "
+                              "the selection's bounds is approximate";
+    }
+    // Window space grows upwards: the top of a frame is its maxY.
+    const QRectF visible = all.constFirst().visibleFrame;
+    return {visible.center().x(), visible.bottom() - standInDrop};
+}
+
+} // namespace ovra::platform

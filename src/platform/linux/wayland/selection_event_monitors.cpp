@@ -1,0 +1,41 @@
+#include "platform/linux/wayland/selection_event_monitors.h"
+
+#include <vector>
+
+namespace ovra::platform {
+
+void SelectionEventMonitors::selectionChanged(qint32 pid) {
+    InputEvent event;
+    event.type = InputEventType::SelectionChanged;
+    event.pid = pid;
+    std::vector<std::uint64_t> tokens;
+    for (const auto& [token, handler] : m_handlers)
+        tokens.push_back(token);
+    for (const std::uint64_t token : tokens) {
+        // A handler may remove monitors; those removed are not called any more.
+        const auto it = m_handlers.find(token);
+        if (it != m_handlers.end())
+            it->second(event);
+    }
+}
+
+ObserverToken SelectionEventMonitors::addGlobalMonitor(InputEventTypes types, Handler handler) {
+    if (!types.testFlag(InputEventType::SelectionChanged))
+        return {};
+    const ObserverToken token{m_nextToken++};
+    m_handlers.emplace(token.id, std::move(handler));
+    return token;
+}
+
+ObserverToken SelectionEventMonitors::addLocalMonitor(InputEventTypes types, Handler handler) {
+    return m_local.addLocalMonitor(types, std::move(handler));
+}
+
+void SelectionEventMonitors::removeMonitor(ObserverToken token) {
+    if (token.id >= firstToken)
+        m_handlers.erase(token.id);
+    else
+        m_local.removeMonitor(token);
+}
+
+} // namespace ovra::platform

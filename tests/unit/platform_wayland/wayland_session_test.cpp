@@ -1,0 +1,89 @@
+#include "platform/linux/wayland/active_window_report.h"
+#include "platform/linux/wayland/desktop_session.h"
+#include "platform/linux/wayland/gnome_shell_helper.h"
+#include "platform/linux/wayland/kwin_active_window.h"
+
+#include <gtest/gtest.h>
+
+namespace ovra::platform {
+namespace {
+
+struct SessionCase {
+    const char* type;
+    const char* waylandDisplay;
+    const char* desktop;
+    DesktopSession expected;
+};
+
+class DesktopSessionTest : public ::testing::TestWithParam<SessionCase> {};
+
+TEST_P(DesktopSessionTest, TellsTheSessionFromTheEnvironment) {
+    const SessionCase& c = GetParam();
+    QProcessEnvironment environment;
+    if (c.type)
+        environment.insert(QStringLiteral("XDG_SESSION_TYPE"), QString::fromLatin1(c.type));
+    if (c.waylandDisplay)
+        environment.insert(QStringLiteral("WAYLAND_DISPLAY"),
+                           QString::fromLatin1(c.waylandDisplay));
+    if (c.desktop)
+        environment.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QString::fromLatin1(c.desktop));
+    EXPECT_EQ(detectDesktopSession(environment), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Environments, DesktopSessionTest,
+    ::testing::Values(
+        SessionCase{"wayland", "wayland-0", "KDE", DesktopSession::WaylandKde},
+        SessionCase{"Wayland", nullptr, "ubuntu:GNOME", DesktopSession::WaylandGnome},
+        SessionCase{"wayland", nullptr, "sway", DesktopSession::WaylandOther},
+        // The session type wins over a Wayland socket left in an X11 session's environment.
+        SessionCase{"x11", "wayland-0", "KDE", DesktopSession::X11},
+        SessionCase{nullptr, "wayland-1", "GNOME", DesktopSession::WaylandGnome},
+        SessionCase{nullptr, nullptr, "KDE", DesktopSession::X11},
+        SessionCase{"tty", nullptr, nullptr, DesktopSession::X11}));
+
+TEST(ActiveWindowReport, ReadsTheActiveWindowAndItsSurface) {
+    const auto report = parseActiveWindowReport(QStringLiteral(
+        R"({"pid":1234,"resourceClass":"org.kde.kwrite","client":[10,20.4,500,300]})"));
+    ASSERT_TRUE(report && *report);
+    EXPECT_EQ((*report)->pid, 1234);
+    EXPECT_EQ((*report)->resourceClass, QStringLiteral("org.kde.kwrite"));
+    EXPECT_EQ((*report)->area.area, QRect(10, 20, 500, 300));
+    // What the toolkit draws inside the surface is left to its own size to tell.
+    EXPECT_FALSE((*report)->area.clientSideBorder);
+
+    const auto none = parseActiveWindowReport(QStringLiteral(R"({"pid":0})"));
+    ASSERT_TRUE(none);
+    EXPECT_FALSE(*none);
+}
+
+TEST(ActiveWindowReport, RefusesMalformedReports) {
+    for (const char* json :
+         {"", "[]", R"({"client":[0,0,1,1]})", R"({"pid":"12","client":[0,0,1,1]})",
+          R"({"pid":-3,"client":[0,0,1,1]})", R"({"pid":99999999999,"client":[0,0,1,1]})",
+          R"({"pid":5})", R"({"pid":5,"client":[0,0,1]})", R"({"pid":5,"client":[0,0,"1",1]})",
+          R"({"pid":5,"client":[0,0,0,10]})"}) {
+        EXPECT_FALSE(parseActiveWindowReport(QString::fromLatin1(json))) << json;
+    }
+}
+
+TEST(KWinReport, TheScriptCallsBackTheReceiverItNames) {
+    const QString source = KWinActiveWindow::scriptSource(QStringLiteral(":1.42"));
+    EXPECT_TRUE(
+        source.contains(QStringLiteral(R"(callDBus(":1.42", ")") + KWinActiveWindow::objectPath()));
+    EXPECT_FALSE(source.contains(u'%')); // every placeholder filled
+}
+
+TEST(GnomeShellShortcut, SpelledInTheShellsNotation) {
+    constexpr quint32 command = 0x100, shift = 0x200, option = 0x800, control = 0x1000;
+    constexpr quint32 keyT = 17, keyA = 0;
+    EXPECT_EQ(GnomeShellHelper::accelerator(keyT, option | command),
+              QStringLiteral("<Alt><Super>t"));
+    EXPECT_EQ(GnomeShellHelper::accelerator(keyA, shift | control),
+              QStringLiteral("<Shift><Control>a"));
+    EXPECT_FALSE(GnomeShellHelper::accelerator(9999, option));   // no such key
+    EXPECT_FALSE(GnomeShellHelper::accelerator(keyT, 0x10000u)); // a modifier it cannot hold
+}
+
+} // namespace
+} // namespace ovra::platform
