@@ -159,6 +159,8 @@ int main(int argc, char** argv) {
     if (platform::isWayland(platform->session())) {
         accessibilityThread.setOnSelectionChanged(
             [&platform](qint32 pid) { platform->selectionChanged(pid); });
+        accessibilityThread.setOnWindowActivated(
+            [&platform](qint32 pid) { platform->windowActivated(pid); });
     }
     // Gone before the thread, so no late screen change reaches it.
     QObject screensContext;

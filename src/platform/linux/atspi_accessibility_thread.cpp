@@ -94,15 +94,33 @@ void AtspiAccessibilityThread::setDevicePixels(DevicePixels pixels) {
         Qt::QueuedConnection);
 }
 
+namespace {
+
+// A listener for the accessibility thread that hands each process on to `handler` on the thread
+// of `home`.
+std::function<void(qint32)> deliveredTo(QObject* home, std::function<void(qint32)> handler) {
+    return [home, handler = std::move(handler)](qint32 pid) {
+        QMetaObject::invokeMethod(
+            home, [handler, pid] { handler(pid); }, Qt::QueuedConnection);
+    };
+}
+
+} // namespace
+
 void AtspiAccessibilityThread::setOnSelectionChanged(std::function<void(qint32 pid)> handler) {
-    QObject* home = &m_home;
     QMetaObject::invokeMethod(
         m_anchor,
-        [this, home, handler = std::move(handler)]() mutable {
-            resources().services.setSelectionListener([home, handler](qint32 pid) {
-                QMetaObject::invokeMethod(
-                    home, [handler, pid] { handler(pid); }, Qt::QueuedConnection);
-            });
+        [this, listener = deliveredTo(&m_home, std::move(handler))]() mutable {
+            resources().services.setSelectionListener(std::move(listener));
+        },
+        Qt::QueuedConnection);
+}
+
+void AtspiAccessibilityThread::setOnWindowActivated(std::function<void(qint32 pid)> handler) {
+    QMetaObject::invokeMethod(
+        m_anchor,
+        [this, listener = deliveredTo(&m_home, std::move(handler))]() mutable {
+            resources().services.setActivationListener(std::move(listener));
         },
         Qt::QueuedConnection);
 }

@@ -35,6 +35,9 @@ public:
     // Calls `handler` on the posting thread with the process of each selection change another
     // application reports.
     void setOnSelectionChanged(std::function<void(qint32 pid)> handler);
+    // Calls `handler` on the posting thread with the process of each window an application
+    // reports as activated.
+    void setOnWindowActivated(std::function<void(qint32 pid)> handler);
 
 private:
     struct Resources;

@@ -80,9 +80,22 @@ void LinuxPlatform::setUpWayland() {
             << "the compositor does not report its windows: placement is approximate";
 }
 
+void LinuxPlatform::windowActivated(qint32 pid) {
+    if (!m_waylandWorkspace || m_kwin || m_gnomeShell)
+        return;
+    const std::optional<ActiveWindow> active = m_waylandWindows->get();
+    if (active && active->pid == pid)
+        return;
+    m_waylandWindows->set(ActiveWindow{pid, QString(), std::nullopt});
+    m_waylandWorkspace->activeWindowChanged(pid);
+}
+
 void LinuxPlatform::selectionChanged(qint32 pid) {
-    if (m_selectionEvents)
-        m_selectionEvents->selectionChanged(pid);
+    if (!m_selectionEvents)
+        return;
+    // Without the compositor's word, the application the user selects in is the one in front.
+    windowActivated(pid);
+    m_selectionEvents->selectionChanged(pid);
 }
 
 } // namespace ovra::platform

@@ -55,6 +55,10 @@ public:
     // Application `pid` reported a change of its selection on the accessibility bus. Wayland
     // sessions take it as the gesture no input event shows; X11 sessions ignore it.
     void selectionChanged(qint32 pid);
+    // An application reported one of its windows as activated on the accessibility bus. Wayland
+    // sessions whose compositor reports nothing take it as the active window (with no position);
+    // the others ignore it.
+    void windowActivated(qint32 pid);
     // GNOME Wayland sessions: the program's shell extension answered at start.
     bool hasShellExtension() const { return m_gnomeShell != nullptr; }
 

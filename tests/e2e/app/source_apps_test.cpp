@@ -291,5 +291,43 @@ INSTANTIATE_TEST_SUITE_P(QtFactorAndXftDpi, ScaledDisplay,
                                            ScaleCase{"XftDpi192", "", "Xft.dpi:\t192\n"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The desktop's accessibility switch, as org.a11y.Status has it; nothing when it cannot be read.
+std::optional<bool> accessibilitySwitch() {
+    const ToolResult got = runTool(
+        QStringLiteral("gdbus"),
+        {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("-d"),
+         QStringLiteral("org.a11y.Bus"), QStringLiteral("-o"), QStringLiteral("/org/a11y/bus"),
+         QStringLiteral("-m"), QStringLiteral("org.freedesktop.DBus.Properties.Get"),
+         QStringLiteral("org.a11y.Status"), QStringLiteral("IsEnabled")});
+    if (got.exitCode != 0)
+        return std::nullopt;
+    return got.output.contains(u"true");
+}
+
+bool setAccessibilitySwitch(bool on) {
+    return runTool(QStringLiteral("gdbus"),
+                   {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("-d"),
+                    QStringLiteral("org.a11y.Bus"), QStringLiteral("-o"),
+                    QStringLiteral("/org/a11y/bus"), QStringLiteral("-m"),
+                    QStringLiteral("org.freedesktop.DBus.Properties.Set"),
+                    QStringLiteral("org.a11y.Status"), QStringLiteral("IsEnabled"),
+                    on ? QStringLiteral("<true>") : QStringLiteral("<false>")})
+               .exitCode == 0;
+}
+
+// Turned off (by the user, or another program), the switch is turned on again as the program
+// starts: applications started from then on publish their text.
+TEST(AccessibilitySwitch, TheProgramTurnsItOnAsItStarts) {
+    ASSERT_TRUE(setAccessibilitySwitch(false));
+    ASSERT_EQ(accessibilitySwitch(), false);
+    FakeChatService chat{QStringLiteral("traduzido")};
+    OvraProcess ovra(OvraProcess::Options{chat.baseURL()});
+    const bool started = ovra.start();
+    const bool turnedOn = waitUntil([] { return accessibilitySwitch() == true; }, 5s);
+    setAccessibilitySwitch(true); // as the other cases expect it, whatever happened
+    ASSERT_TRUE(started) << "the program did not come up on the accessibility bus";
+    EXPECT_TRUE(turnedOn) << "the switch is still off";
+}
+
 } // namespace
 } // namespace ovra::e2e

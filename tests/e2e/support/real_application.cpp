@@ -1,6 +1,9 @@
 #include "support/real_application.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcessEnvironment>
 #include <csignal>
 
 namespace ovra::e2e {
@@ -16,6 +19,24 @@ const QList<RealApplicationKind>& realApplications() {
         {QStringLiteral("GnomeTextEditor"),
          QStringLiteral("gnome-text-editor"),
          {QStringLiteral("--standalone"), QStringLiteral("{file}")}},
+        // Gecko: a page with a focused text area, in a profile of its own without first-run pages.
+        {QStringLiteral("FirefoxEsr"),
+         QStringLiteral("firefox-esr"),
+         {QStringLiteral("--no-remote"), QStringLiteral("--profile"),
+          QStringLiteral("{dir}/profile"), QStringLiteral("{file}")},
+         QStringLiteral("text.html"),
+         QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>text.txt</title>"
+                        "</head><body><textarea autofocus rows=\"8\" cols=\"60\">{text}</textarea>"
+                        "</body></html>"),
+         {{QStringLiteral("profile/user.js"),
+           "user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
+           "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");\n"
+           "user_pref(\"browser.aboutwelcome.enabled\", false);\n"
+           "user_pref(\"datareporting.policy.dataSubmissionEnabled\", false);\n"
+           "user_pref(\"toolkit.telemetry.reportingpolicy.firstRun\", false);\n"
+           "user_pref(\"browser.sessionstore.resume_from_crash\", false);\n"
+           "user_pref(\"app.update.auto\", false);\n"}},
+         {QStringLiteral("GNOME_ACCESSIBILITY=1"), QStringLiteral("MOZ_ENABLE_WAYLAND=0")}},
     };
     return all;
 }
@@ -35,18 +56,32 @@ RealApplication::~RealApplication() {
 }
 
 bool RealApplication::start() {
-    const QString path = m_dir.filePath(QStringLiteral("text.txt"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(m_text.toUtf8()) < 0)
+    const auto write = [&](const QString& relative, const QByteArray& content) {
+        const QString path = m_dir.filePath(relative);
+        QFile file(path);
+        return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) &&
+               file.write(content) == content.size();
+    };
+    for (const auto& [relative, content] : m_kind.setupFiles) {
+        if (!write(relative, content))
+            return false;
+    }
+    const QString text = m_kind.fileName.endsWith(u".html") ? m_text.toHtmlEscaped() : m_text;
+    QString document = m_kind.document;
+    if (!write(m_kind.fileName, document.replace(QStringLiteral("{text}"), text).toUtf8()))
         return false;
-    file.close();
     QStringList arguments = m_kind.arguments;
-    arguments.replaceInStrings(QStringLiteral("{file}"), path);
+    arguments.replaceInStrings(QStringLiteral("{file}"), m_dir.filePath(m_kind.fileName));
+    arguments.replaceInStrings(QStringLiteral("{dir}"), m_dir.path());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString& variable : m_kind.environment)
+        environment.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
+    m_process.setProcessEnvironment(environment);
     m_process.start(m_kind.program, arguments);
     if (!m_process.waitForStarted(5000))
         return false;
     // Its document window: the visible one whose title names the file.
-    return waitUntil(
+    const bool shown = waitUntil(
         [&] {
             const ToolResult found = runTool(
                 QStringLiteral("xdotool"),
@@ -56,6 +91,11 @@ bool RealApplication::start() {
             return found.exitCode == 0 && !m_windowId.isEmpty();
         },
         30s);
+    // One size for every application, none covering the screen (and the others' windows).
+    return shown &&
+           runTool(QStringLiteral("xdotool"), {QStringLiteral("windowsize"), m_windowId,
+                                               QStringLiteral("900"), QStringLiteral("600")})
+                   .exitCode == 0;
 }
 
 bool RealApplication::activate() {

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <ostream>
 
 namespace ovra::e2e {
 
@@ -17,9 +18,19 @@ namespace ovra::e2e {
 struct RealApplicationKind {
     QString name;          // for test names: letters and digits only
     QString program;       // looked up in PATH
-    QStringList arguments; // "{file}" stands for the file it opens
+    QStringList arguments; // "{file}" stands for the file it opens, "{dir}" for a private folder
+    // The file's name and what it holds around the text ("{text}", HTML-escaped for .html);
+    // its window's title must contain "text.txt".
+    QString fileName = QStringLiteral("text.txt");
+    QString document = QStringLiteral("{text}");
+    QList<std::pair<QString, QByteArray>> setupFiles = {}; // written under {dir} first
+    QStringList environment = {};                          // "NAME=value"
 };
 const QList<RealApplicationKind>& realApplications();
+// Its name, as test output shows a row.
+inline void PrintTo(const RealApplicationKind& kind, std::ostream* out) {
+    *out << kind.name.toStdString();
+}
 
 // One real application under the headless session, started on a file holding `text`: its window,
 // its text element as the accessibility bus shows it, and its process to stop and continue.

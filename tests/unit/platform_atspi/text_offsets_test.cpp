@@ -20,6 +20,24 @@ TEST(TextOffsets, ToolkitCountingByName) {
                      .windowRelativeExtents);
     EXPECT_EQ(TextOffsets::countingFor(QStringLiteral("GTK"), QStringLiteral("4.8.3")),
               (ToolkitCounting{TextUnit::CodePoints, TextUnit::Utf8Bytes, true}));
+    EXPECT_EQ(TextOffsets::countingFor(QStringLiteral("gtk"), QStringLiteral("3.24.38"),
+                                       QStringLiteral("soffice")),
+              (ToolkitCounting{TextUnit::Utf16, TextUnit::Utf16}));
+    EXPECT_EQ(TextOffsets::countingFor(QStringLiteral("gtk"), QStringLiteral("3.24.38"),
+                                       QStringLiteral("mousepad"))
+                  .offsets,
+              TextUnit::CodePoints);
+    EXPECT_EQ(TextOffsets::countingFor(QStringLiteral("Gecko")),
+              (ToolkitCounting{TextUnit::Utf16, TextUnit::Utf8Bytes, false, true}));
+}
+
+// Gecko's text as the bus carries it: U+FEFF after each astral character, only there.
+TEST(TextOffsets, AstralPaddingIsTakenOutAndNothingElse) {
+    const QString padded = QStringLiteral("a😀\uFEFFb👍\uFEFF🏽\uFEFF\uFEFFc");
+    EXPECT_EQ(TextOffsets::withoutAstralPadding(padded), QStringLiteral("a😀b👍🏽\uFEFFc"));
+    // A BOM of the text itself, not after an astral character, stays.
+    EXPECT_EQ(TextOffsets::withoutAstralPadding(QStringLiteral("\uFEFFé\uFEFF")),
+              QStringLiteral("\uFEFFé\uFEFF"));
 }
 
 TEST(TextOffsets, LengthInEachUnit) {

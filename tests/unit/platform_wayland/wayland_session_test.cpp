@@ -48,9 +48,10 @@ TEST(ActiveWindowReport, ReadsTheActiveWindowAndItsSurface) {
     ASSERT_TRUE(report && *report);
     EXPECT_EQ((*report)->pid, 1234);
     EXPECT_EQ((*report)->resourceClass, QStringLiteral("org.kde.kwrite"));
-    EXPECT_EQ((*report)->area.area, QRect(10, 20, 500, 300));
+    ASSERT_TRUE((*report)->area);
+    EXPECT_EQ((*report)->area->area, QRect(10, 20, 500, 300));
     // What the toolkit draws inside the surface is left to its own size to tell.
-    EXPECT_FALSE((*report)->area.clientSideBorder);
+    EXPECT_FALSE((*report)->area->clientSideBorder);
 
     const auto none = parseActiveWindowReport(QStringLiteral(R"({"pid":0})"));
     ASSERT_TRUE(none);

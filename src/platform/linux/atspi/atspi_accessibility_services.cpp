@@ -115,6 +115,10 @@ AtspiAccessibilityServices::~AtspiAccessibilityServices() {
                                         nullptr);
         g_object_unref(m_selectionListener);
     }
+    if (m_activationListener) {
+        atspi_event_listener_deregister(m_activationListener, "window:activate", nullptr);
+        g_object_unref(m_activationListener);
+    }
 }
 
 void AtspiAccessibilityServices::ensureStarted() {
@@ -127,6 +131,21 @@ void AtspiAccessibilityServices::ensureStarted() {
     m_selectionListener =
         atspi_event_listener_new(&AtspiAccessibilityServices::onSelectionEvent, this, nullptr);
     atspi_event_listener_register(m_selectionListener, "object:text-selection-changed", nullptr);
+    m_activationListener =
+        atspi_event_listener_new(&AtspiAccessibilityServices::onActivationEvent, this, nullptr);
+    atspi_event_listener_register(m_activationListener, "window:activate", nullptr);
+}
+
+void AtspiAccessibilityServices::onActivationEvent(AtspiEvent* event, void* self) {
+    auto* services = static_cast<AtspiAccessibilityServices*>(self);
+    if (event->source && services->m_activationListenerCallback) {
+        GError* error = nullptr;
+        const guint pid = atspi_accessible_get_process_id(event->source, &error);
+        g_clear_error(&error);
+        if (pid != 0)
+            services->m_activationListenerCallback(static_cast<qint32>(pid));
+    }
+    g_boxed_free(ATSPI_TYPE_EVENT, event);
 }
 
 void AtspiAccessibilityServices::onSelectionEvent(AtspiEvent* event, void* self) {
@@ -434,11 +453,13 @@ ToolkitCounting AtspiAccessibilityServices::countingOf(AtspiAccessible* accessib
     GRef<AtspiAccessible> application(atspi_accessible_get_application(accessible, nullptr));
     QString toolkit;
     QString version;
+    QString name;
     if (application) {
         toolkit = fromUtf8(atspi_accessible_get_toolkit_name(application.get(), nullptr));
         version = fromUtf8(atspi_accessible_get_toolkit_version(application.get(), nullptr));
+        name = fromUtf8(atspi_accessible_get_name(application.get(), nullptr));
     }
-    const ToolkitCounting counting = TextOffsets::countingFor(toolkit, version);
+    const ToolkitCounting counting = TextOffsets::countingFor(toolkit, version, name);
     if (!busName.isEmpty() && !toolkit.isEmpty())
         m_countingByBusName.insert(busName, counting);
     return counting;
@@ -505,6 +526,8 @@ AXResult<QString> AtspiAccessibilityServices::selectedText(const AccessibleEleme
     QString selected = fromUtf8(atspi_text_get_text(text.get(), start, end, error.out()));
     if (error.failed())
         return AXResult<QString>::failure(error.status());
+    if (countingOf(accessible).padsAstralCharacters)
+        selected = TextOffsets::withoutAstralPadding(selected);
     selected.truncate(maxSelectionRead);
     return AXResult<QString>::success(std::move(selected));
 }
@@ -666,6 +689,8 @@ AXResult<QString> AtspiAccessibilityServices::stringForRange(const AccessibleEle
         fromUtf8(atspi_text_get_text(text.get(), std::min(start, to), to, error.out()));
     if (error.failed())
         return AXResult<QString>::failure(error.status());
+    if (countingOf(accessible).padsAstralCharacters)
+        return AXResult<QString>::success(TextOffsets::withoutAstralPadding(piece));
     return AXResult<QString>::success(piece);
 }
 
@@ -678,6 +703,8 @@ AXResult<QString> AtspiAccessibilityServices::value(const AccessibleElement& ele
         QString all = fromUtf8(atspi_text_get_text(text.get(), 0, -1, error.out()));
         if (error.failed())
             return AXResult<QString>::failure(error.status());
+        if (countingOf(accessible).padsAstralCharacters)
+            all = TextOffsets::withoutAstralPadding(all);
         return AXResult<QString>::success(std::move(all));
     }
     if (GRef<AtspiValue> numeric{atspi_accessible_get_value_iface(accessible)}) {

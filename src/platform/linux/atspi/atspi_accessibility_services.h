@@ -51,6 +51,11 @@ public:
     void setSelectionListener(std::function<void(qint32 pid)> listener) {
         m_selectionListenerCallback = std::move(listener);
     }
+    // Calls `listener` on this thread with the process whose window an application reports as
+    // activated (this program's own included).
+    void setActivationListener(std::function<void(qint32 pid)> listener) {
+        m_activationListenerCallback = std::move(listener);
+    }
 
     AXResult<QString> selectedText(const AccessibleElement& element) override;
     AXResult<TextRange> selectedTextRange(const AccessibleElement& element) override;
@@ -84,6 +89,7 @@ private:
     void ensureStarted();
     static void onFocusEvent(AtspiEvent* event, void* self);
     static void onSelectionEvent(AtspiEvent* event, void* self);
+    static void onActivationEvent(AtspiEvent* event, void* self);
     ToolkitCounting countingOf(AtspiAccessible* accessible);
     bool isWindowRelative(AtspiAccessible* accessible);
     // The selection (or the caret, as an empty range) in the toolkit's own units.
@@ -108,8 +114,10 @@ private:
     WindowAreaOf m_windowArea;
     Extents m_extents;
     std::function<void(qint32 pid)> m_selectionListenerCallback;
+    std::function<void(qint32 pid)> m_activationListenerCallback;
     AtspiEventListener* m_focusListener = nullptr;
     AtspiEventListener* m_selectionListener = nullptr;
+    AtspiEventListener* m_activationListener = nullptr;
     AccessibleElement m_lastFocused;
     // Each application's element that last took the focus: GTK 4 drops the focused state when its
     // window goes to the back and announces nothing when it comes to the front again.

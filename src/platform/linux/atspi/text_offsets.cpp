@@ -39,12 +39,28 @@ Step stepAt(const QString& text, qsizetype i, TextUnit unit) {
 
 namespace TextOffsets {
 
-ToolkitCounting countingFor(const QString& toolkitName, const QString& toolkitVersion) {
-    if (toolkitName.compare(u"Qt", Qt::CaseInsensitive) == 0)
+ToolkitCounting countingFor(const QString& toolkitName, const QString& toolkitVersion,
+                            const QString& applicationName) {
+    // LibreOffice draws its own text and counts it as it stores it, whatever toolkit hosts it.
+    if (toolkitName.compare(u"Qt", Qt::CaseInsensitive) == 0 || applicationName == u"soffice")
         return {TextUnit::Utf16, TextUnit::Utf16};
+    if (toolkitName.compare(u"Gecko", Qt::CaseInsensitive) == 0)
+        return {TextUnit::Utf16, TextUnit::Utf8Bytes, false, true};
     const bool gtk4 =
         toolkitName.compare(u"GTK", Qt::CaseInsensitive) == 0 && toolkitVersion.startsWith(u"4.");
     return {TextUnit::CodePoints, TextUnit::Utf8Bytes, gtk4};
+}
+
+QString withoutAstralPadding(const QString& text) {
+    QString result;
+    result.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const bool padding =
+            text.at(i) == QChar(0xFEFF) && i > 0 && text.at(i - 1).isLowSurrogate();
+        if (!padding)
+            result.append(text.at(i));
+    }
+    return result;
 }
 
 qint64 length(const QString& text, TextUnit unit) {

@@ -14,20 +14,33 @@ namespace ovra::platform {
 //   GTK 4 ("GTK", "4.x")      code points  UTF-8 bytes       window only, one character at a
 //                                                            time (range and screen extents fail
 //                                                            or answer garbage in 4.8)
+//   Gecko (Firefox)           UTF-16 (*)   UTF-8 bytes       screen
+//   LibreOffice ("gtk", but   UTF-16       UTF-16            screen
+//     application "soffice")
 //   anything else             as GTK 3
+//
+// (*) Gecko counts code points of a text in which every character outside the BMP is followed
+// by U+FEFF, which keeps its offsets equal to UTF-16 ones; the padding is taken out of every
+// text read.
 enum class TextUnit { Utf16, CodePoints, Utf8Bytes };
 
 struct ToolkitCounting {
     TextUnit offsets = TextUnit::CodePoints;
     TextUnit insertLength = TextUnit::Utf8Bytes;
     bool windowRelativeExtents = false;
+    bool padsAstralCharacters = false; // U+FEFF after each character outside the BMP
 
     bool operator==(const ToolkitCounting&) const = default;
 };
 
 namespace TextOffsets {
-// The counting of the toolkit named, with its version, by the accessibility bus.
-ToolkitCounting countingFor(const QString& toolkitName, const QString& toolkitVersion = {});
+// The counting of the toolkit named, with its version, by the accessibility bus, in the
+// application of that name.
+ToolkitCounting countingFor(const QString& toolkitName, const QString& toolkitVersion = {},
+                            const QString& applicationName = {});
+
+// `text` without the U+FEFF a toolkit that pads astral characters puts after each of them.
+QString withoutAstralPadding(const QString& text);
 
 // The length of `text` in `unit`.
 qint64 length(const QString& text, TextUnit unit);

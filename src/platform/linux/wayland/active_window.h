@@ -14,7 +14,9 @@ namespace ovra::platform {
 struct ActiveWindow {
     qint32 pid = 0;
     QString resourceClass;
-    WindowArea area; // the surface's area; its clientSideBorder says where the toolkit's own begins
+    // The surface's area (its clientSideBorder says where the toolkit's own begins); nothing when
+    // the compositor does not say.
+    std::optional<WindowArea> area;
 
     bool operator==(const ActiveWindow&) const = default;
 };

@@ -175,7 +175,12 @@ ClipboardChords X11WorkspaceServices::clipboardChordsOfActiveWindow() {
 }
 
 std::optional<RunningApplication> X11WorkspaceServices::frontmostApplication() {
-    return applicationOwning(activeWindow());
+    if (m_listener && m_frontmost)
+        return *m_frontmost;
+    std::optional<RunningApplication> front = applicationOwning(activeWindow());
+    if (m_listener)
+        m_frontmost = front;
+    return front;
 }
 
 Window X11WorkspaceServices::activeWindow() {
@@ -268,8 +273,10 @@ void X11WorkspaceServices::onEvent(XEvent& event) {
             onClientListChanged();
         return;
     }
-    if (event.xproperty.atom == m_connection.atom("_NET_ACTIVE_WINDOW"))
+    if (event.xproperty.atom == m_connection.atom("_NET_ACTIVE_WINDOW")) {
+        m_frontmost.reset();
         onActiveWindowChanged();
+    }
 }
 
 void X11WorkspaceServices::onActiveWindowChanged() {

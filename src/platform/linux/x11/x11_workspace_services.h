@@ -73,6 +73,9 @@ private:
     std::map<std::uint64_t, ActivationHandler> m_observers;
     std::uint64_t m_nextToken = 1;
     qint32 m_lastActivePid = -1;
+    // While the root window is listened to, the frontmost application as last read: asked for
+    // around every capture, read again only after the window manager names another window.
+    std::optional<std::optional<RunningApplication>> m_frontmost;
     Window m_lastActiveWindow = 0; // the last active window that was not our panel
     std::map<std::uint64_t, GoneWatch> m_goneWatches;
     std::unique_ptr<QObject> m_context = std::make_unique<QObject>(); // for deferred reports
