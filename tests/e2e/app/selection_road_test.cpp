@@ -149,7 +149,8 @@ TEST_F(SelectionRoad, AStoppedClipboardOwnerLeavesTheShortcutResponsive) {
     ::kill(static_cast<pid_t>(owner.processId()), SIGCONT);
     owner.kill();
     owner.waitForFinished();
-    EXPECT_LT(stall.count(), 100);
+    // Less than the clipboard read's own deadline (300 ms): the program did not sit out even that.
+    EXPECT_LT(stall.count(), 250);
     EXPECT_FALSE(ovra().panelFrame());
 }
 
