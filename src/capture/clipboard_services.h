@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <chrono>
 #include <optional>
+#include <qcoro/qcorotask.h>
 #include <utility>
 
 namespace ovra {
@@ -34,22 +35,28 @@ struct PrimarySelection {
     std::optional<std::chrono::milliseconds> age;
 };
 
+// What a read of the clipboard gave: every item with each format that answered in time, and the
+// formats it offers that could not be read (refused, or the owner did not answer in time).
+struct ClipboardReading {
+    QList<ClipboardItem> items;
+    QStringList unread;
+};
+
 // The desktop's clipboard (the one Ctrl+C and Ctrl+V use), plus the PRIMARY selection.
-// Main thread only.
+// Main thread only. Reads ask the selection's owner, another process that may never answer: they
+// are awaited, and each ends within readDeadline whatever the owner does.
 class ClipboardServices {
 public:
+    static constexpr std::chrono::milliseconds readDeadline{300};
+
     virtual ~ClipboardServices() = default;
 
     // A counter that grows whenever the clipboard's content changes, whoever changes it.
     virtual qint64 changeCount() = 0;
-    // Number of items on the clipboard (0 when empty).
-    virtual int itemCount() = 0;
-    // The formats item `index` offers.
-    virtual QStringList types(int index) = 0;
-    // The data of one format of item `index`; nothing when it cannot be read.
-    virtual std::optional<QByteArray> data(int index, const QString& type) = 0;
-    // The clipboard's plain text; nothing when it holds none.
-    virtual std::optional<QString> string() = 0;
+    // Every item with every format that could be read within readDeadline, all formats together.
+    virtual QCoro::Task<ClipboardReading> readItems() = 0;
+    // The clipboard's plain text; nothing when it holds none or its owner did not answer in time.
+    virtual QCoro::Task<std::optional<QString>> readString() = 0;
 
     // Empties the clipboard and takes ownership of it (the change count grows).
     virtual void clearContents() = 0;
@@ -58,8 +65,9 @@ public:
     // Puts plain text on the clipboard (the change count grows).
     virtual void setString(const QString& text) = 0;
 
-    // The PRIMARY selection's text and owner; nothing when no one holds text there.
-    virtual std::optional<PrimarySelection> primarySelection() = 0;
+    // The PRIMARY selection's text and owner; nothing when no one holds text there or its owner
+    // did not answer within readDeadline.
+    virtual QCoro::Task<std::optional<PrimarySelection>> readPrimarySelection() = 0;
 };
 
 } // namespace ovra

@@ -1,6 +1,7 @@
 #include "capture/copy_capture.h"
 
 #include "support/errors.h"
+#include "support/log_categories.h"
 #include "support/sleep.h"
 
 #include <utility>
@@ -24,37 +25,28 @@ CopyCapture::CopyCapture(CapturePlatform& platform, AccessibilityCapture& captur
     : m_platform(platform), m_capture(capture), m_scheduler(scheduler),
       m_filter(std::move(filter)) {}
 
-QList<ClipboardItem> CopyCapture::backupItems(ClipboardServices& clipboard) {
-    QList<ClipboardItem> backup;
-    const int count = clipboard.itemCount();
-    for (int index = 0; index < count; ++index) {
-        ClipboardItem item;
-        const QStringList types = clipboard.types(index);
-        for (const QString& type : types) {
-            if (auto data = clipboard.data(index, type)) {
-                item.representations.append({type, std::move(*data)});
-            }
-        }
-        backup.append(std::move(item));
-    }
-    return backup;
+QCoro::Task<QList<ClipboardItem>> CopyCapture::backupItems(ClipboardServices& clipboard) {
+    ClipboardReading reading = co_await clipboard.readItems();
+    if (!reading.unread.isEmpty())
+        qCInfo(lcCapture) << "clipboard formats not backed up:" << reading.unread;
+    co_return std::move(reading.items);
 }
 
-std::optional<QString> CopyCapture::primaryTextOf(qint32 pid, const PrimaryTrust& trust) {
+QCoro::Task<std::optional<QString>> CopyCapture::primaryTextOf(qint32 pid, PrimaryTrust trust) {
     if (trust.focusedSelectionEmpty)
-        return std::nullopt;
+        co_return std::nullopt;
     // X11 publishes every selection as PRIMARY. It is trusted only when its owner is known to be
     // the frontmost application: text selected earlier elsewhere must not pass for this selection.
-    const auto primary = m_platform.clipboard.primarySelection();
+    const auto primary = co_await m_platform.clipboard.readPrimarySelection();
     if (!primary || primary->ownerPid == 0 || primary->ownerPid != pid || !primary->age)
-        return std::nullopt;
+        co_return std::nullopt;
     const bool fresh = *primary->age <= primaryFreshFor ||
                        (trust.sinceFocusChange && *primary->age <= *trust.sinceFocusChange);
     if (!fresh)
-        return std::nullopt;
+        co_return std::nullopt;
     if (!SelectionText::isCapturable(primary->text))
-        return std::nullopt;
-    return primary->text;
+        co_return std::nullopt;
+    co_return primary->text;
 }
 
 QCoro::Task<std::optional<SelectionSnapshot>>
@@ -67,7 +59,8 @@ CopyCapture::capture(std::optional<QPointF> mouseLocation, CancelToken token,
     if (!m_filter.allows(frontmost->bundleID))
         co_return std::nullopt;
 
-    if (const auto primaryText = primaryTextOf(frontmost->pid, primary)) {
+    const std::optional<QString> primaryText = co_await primaryTextOf(frontmost->pid, primary);
+    if (primaryText) {
         co_return co_await m_capture.snapshotFromExternalText(*primaryText, mouseLocation);
     }
 
@@ -75,7 +68,7 @@ CopyCapture::capture(std::optional<QPointF> mouseLocation, CancelToken token,
     if (!m_platform.keys.canSendKeys())
         co_return std::nullopt;
     ClipboardServices& clipboard = m_platform.clipboard;
-    const QList<ClipboardItem> backup = backupItems(clipboard);
+    const QList<ClipboardItem> backup = co_await backupItems(clipboard);
     clipboard.clearContents();
     const qint64 baseline = clipboard.changeCount();
     if (!m_platform.keys.postCopyCommand(frontmost->pid)) {
@@ -87,13 +80,14 @@ CopyCapture::capture(std::optional<QPointF> mouseLocation, CancelToken token,
     }
 
     std::optional<QString> copied;
+    // A cancelled capture reads nothing more: the clipboard goes back at once.
     co_await waitOrCancel(m_scheduler, firstWait, token);
-    if (clipboard.changeCount() > baseline)
-        copied = clipboard.string();
-    if (!copied) {
+    if (!token.isCancelled() && clipboard.changeCount() > baseline)
+        copied = co_await clipboard.readString();
+    if (!copied && !token.isCancelled()) {
         co_await waitOrCancel(m_scheduler, secondWait, token);
-        if (clipboard.changeCount() > baseline)
-            copied = clipboard.string();
+        if (!token.isCancelled() && clipboard.changeCount() > baseline)
+            copied = co_await clipboard.readString();
     }
 
     clipboard.clearContents();

@@ -47,11 +47,12 @@ public:
                                                           CancelToken token = {},
                                                           PrimaryTrust primary = {});
 
-    // A deep copy of every clipboard item with every format whose data can be read.
-    static QList<ClipboardItem> backupItems(ClipboardServices& clipboard);
+    // A deep copy of every clipboard item with every format whose data could be read in time;
+    // the formats left out are logged (their names only).
+    static QCoro::Task<QList<ClipboardItem>> backupItems(ClipboardServices& clipboard);
 
 private:
-    std::optional<QString> primaryTextOf(qint32 pid, const PrimaryTrust& trust);
+    QCoro::Task<std::optional<QString>> primaryTextOf(qint32 pid, PrimaryTrust trust);
 
     CapturePlatform& m_platform;
     AccessibilityCapture& m_capture;

@@ -1,5 +1,6 @@
 #include "panel/replacer.h"
 
+#include "capture/copy_capture.h"
 #include "settings/l10n.h"
 #include "support/errors.h"
 #include "support/log_categories.h"
@@ -115,31 +116,18 @@ AccessibilityWrite replaceViaAccessibility(AccessibilityServices& accessibility,
     return AccessibilityWrite::notWritten;
 }
 
-QList<ClipboardItem> captureItems(ClipboardServices& clipboard) {
-    QList<ClipboardItem> items;
-    const int count = clipboard.itemCount();
-    for (int index = 0; index < count; ++index) {
-        ClipboardItem copy;
-        for (const QString& type : clipboard.types(index)) {
-            if (std::optional<QByteArray> bytes = clipboard.data(index, type))
-                copy.representations.append({type, *bytes});
-        }
-        items.append(std::move(copy));
-    }
-    return items;
-}
-
 QCoro::Task<bool> replaceViaPaste(ReplacementPlatform platform, SelectionSnapshot snapshot,
                                   QString newText) {
     // Without a keystroke to paste with, the user's clipboard is left alone.
     if (!platform.keys.canSendKeys())
         co_return false;
     ClipboardServices& clipboard = platform.clipboard;
-    const QList<ClipboardItem> saved = captureItems(clipboard);
+    const QList<ClipboardItem> saved = co_await CopyCapture::backupItems(clipboard);
 
     clipboard.clearContents();
     clipboard.writeItems({pasteItem(newText)});
-    if (clipboard.string() != newText) {
+    const std::optional<QString> offered = co_await clipboard.readString();
+    if (offered != newText) {
         restoreClipboard(clipboard, saved);
         co_return false;
     }

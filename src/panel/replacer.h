@@ -80,8 +80,6 @@ AccessibilityWrite replaceViaAccessibility(AccessibilityServices& accessibility,
 QCoro::Task<bool> bringToFront(ReplacementPlatform platform, qint32 pid);
 QCoro::Task<bool> replaceViaPaste(ReplacementPlatform platform, SelectionSnapshot snapshot,
                                   QString newText);
-// Independent copies of every item on the clipboard with every format that gives data.
-QList<ClipboardItem> captureItems(ClipboardServices& clipboard);
 
 } // namespace Replacer
 

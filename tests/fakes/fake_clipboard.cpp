@@ -1,23 +1,58 @@
 #include "fakes/fake_clipboard.h"
 
+#include "support/sleep.h"
+
 namespace ovra::test {
 
 void FakeClipboard::copyByOtherApplication(const QString& text) {
     items = {ClipboardItem{{{ClipboardTypes::plainText, text.toUtf8()}}}};
-    ++m_changeCount;
+    newOwner();
 }
 
-QStringList FakeClipboard::types(int index) {
-    QStringList result;
+QCoro::Task<void> FakeClipboard::hang() {
+    Q_ASSERT(scheduler);
+    co_await sleepFor(*scheduler, readDeadline);
+}
+
+QCoro::Task<ClipboardReading> FakeClipboard::readItems() {
+    ClipboardReading reading;
+    const QList<ClipboardItem> offered = items;
+    bool hung = false;
+    for (const ClipboardItem& item : offered) {
+        ClipboardItem copy;
+        for (const auto& [type, bytes] : item.representations) {
+            if (!hung && hangingTypes.contains(type)) {
+                co_await hang();
+                hung = true;
+            }
+            if (hung || unreadableTypes.contains(type))
+                reading.unread.append(type);
+            else
+                copy.representations.append({type, bytes});
+        }
+        reading.items.append(std::move(copy));
+    }
+    co_return reading;
+}
+
+QCoro::Task<std::optional<QString>> FakeClipboard::readString() {
+    if (hangingTypes.contains(ClipboardTypes::plainText)) {
+        co_await hang();
+        co_return std::nullopt;
+    }
+    co_return string();
+}
+
+QCoro::Task<std::optional<PrimarySelection>> FakeClipboard::readPrimarySelection() {
+    if (primaryHangs) {
+        co_await hang();
+        co_return std::nullopt;
+    }
+    co_return primary;
+}
+
+std::optional<QByteArray> FakeClipboard::data(int index, const QString& type) const {
     if (index < 0 || index >= items.size())
-        return result;
-    for (const auto& [type, bytes] : items[index].representations)
-        result.append(type);
-    return result;
-}
-
-std::optional<QByteArray> FakeClipboard::data(int index, const QString& type) {
-    if (index < 0 || index >= items.size() || unreadableTypes.contains(type))
         return std::nullopt;
     for (const auto& [itemType, bytes] : items[index].representations) {
         if (itemType == type)
@@ -26,7 +61,7 @@ std::optional<QByteArray> FakeClipboard::data(int index, const QString& type) {
     return std::nullopt;
 }
 
-std::optional<QString> FakeClipboard::string() {
+std::optional<QString> FakeClipboard::string() const {
     for (const ClipboardItem& item : items) {
         for (const auto& [type, bytes] : item.representations) {
             if (type == ClipboardTypes::plainText)
@@ -39,17 +74,24 @@ std::optional<QString> FakeClipboard::string() {
 void FakeClipboard::clearContents() {
     items.clear();
     ++clearCount;
-    ++m_changeCount;
+    newOwner();
 }
 
 void FakeClipboard::writeItems(const QList<ClipboardItem>& newItems) {
     items += newItems;
     ++writeCount;
-    ++m_changeCount;
+    newOwner();
 }
 
 void FakeClipboard::setString(const QString& text) {
     items = {ClipboardItem{{{ClipboardTypes::plainText, text.toUtf8()}}}};
+    newOwner();
+}
+
+void FakeClipboard::newOwner() {
+    // Refusals and hangs were the old owner's.
+    unreadableTypes.clear();
+    hangingTypes.clear();
     ++m_changeCount;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capture/clipboard_services.h"
+#include "support/scheduler.h"
 
 #include <QSet>
 
@@ -10,25 +11,36 @@ namespace ovra::test {
 class FakeClipboard final : public ClipboardServices {
 public:
     QList<ClipboardItem> items;
-    QSet<QString> unreadableTypes; // listed by types() but data() fails
+    // The owner's behaviour, until the clipboard changes hands.
+    QSet<QString> unreadableTypes; // offered, but the owner refuses them
+    // The owner stops answering at these formats: a read spends readDeadline on `scheduler`,
+    // then gives up on them and on every format after them.
+    QSet<QString> hangingTypes;
     std::optional<PrimarySelection> primary;
+    bool primaryHangs = false; // the PRIMARY owner does not answer
+    Scheduler* scheduler = nullptr;
     int clearCount = 0;
     int writeCount = 0;
 
     // What another application does when it copies: new content, one change.
     void copyByOtherApplication(const QString& text);
 
+    // What is on the clipboard now, as the tests look at it.
+    std::optional<QByteArray> data(int index, const QString& type) const;
+    std::optional<QString> string() const;
+
     qint64 changeCount() override { return m_changeCount; }
-    int itemCount() override { return int(items.size()); }
-    QStringList types(int index) override;
-    std::optional<QByteArray> data(int index, const QString& type) override;
-    std::optional<QString> string() override;
+    QCoro::Task<ClipboardReading> readItems() override;
+    QCoro::Task<std::optional<QString>> readString() override;
     void clearContents() override;
     void writeItems(const QList<ClipboardItem>& newItems) override;
     void setString(const QString& text) override;
-    std::optional<PrimarySelection> primarySelection() override { return primary; }
+    QCoro::Task<std::optional<PrimarySelection>> readPrimarySelection() override;
 
 private:
+    QCoro::Task<void> hang();
+    void newOwner();
+
     qint64 m_changeCount = 1;
 };
 

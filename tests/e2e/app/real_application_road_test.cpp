@@ -3,7 +3,6 @@
 #include "app/selection_road.h"
 #include "support/real_application.h"
 
-#include <QElapsedTimer>
 #include <map>
 
 namespace ovra::e2e {
@@ -59,25 +58,6 @@ protected:
     void dismissPanel() {
         ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
         ASSERT_TRUE(ovra().waitForNoPanel(2s));
-    }
-
-    // The longest wait for the program's own accessibility root to answer, asked every 50 ms
-    // for `duration`: its UI thread answers these, so a stall shows here.
-    std::chrono::milliseconds longestStall(std::chrono::milliseconds duration) {
-        const AccessibleElement root = ax().applicationElement(ovra().pid());
-        EXPECT_TRUE(root) << "the program is not on the accessibility bus";
-        std::chrono::milliseconds longest{0};
-        QElapsedTimer total;
-        total.start();
-        while (root && total.elapsed() < duration.count()) {
-            QElapsedTimer call;
-            call.start();
-            const auto children = ax().children(root);
-            EXPECT_TRUE(children.ok());
-            longest = std::max(longest, std::chrono::milliseconds(call.elapsed()));
-            waitUntil([] { return false; }, 50ms);
-        }
-        return longest;
     }
 
 private:

@@ -5,6 +5,7 @@
 #include "app/ovra_app.h"
 #include "platform/desktop_fixture.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -125,6 +126,25 @@ protected:
             return std::nullopt;
         }
         return bounds->first;
+    }
+
+    // The longest wait for the program's own accessibility root to answer, asked every 50 ms
+    // for `duration`: its UI thread answers these, so a stall shows here.
+    std::chrono::milliseconds longestStall(std::chrono::milliseconds duration) {
+        const AccessibleElement root = ax().applicationElement(ovra().pid());
+        EXPECT_TRUE(root) << "the program is not on the accessibility bus";
+        std::chrono::milliseconds longest{0};
+        QElapsedTimer total;
+        total.start();
+        while (root && total.elapsed() < duration.count()) {
+            QElapsedTimer call;
+            call.start();
+            const auto children = ax().children(root);
+            EXPECT_TRUE(children.ok());
+            longest = std::max(longest, std::chrono::milliseconds(call.elapsed()));
+            waitUntil([] { return false; }, 50ms);
+        }
+        return longest;
     }
 
     // The panel settles beside `selection` (top-left screen coordinates) within a moment.

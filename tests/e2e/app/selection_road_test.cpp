@@ -4,6 +4,8 @@
 // and stays away.
 #include "app/selection_road.h"
 
+#include <csignal>
+
 namespace ovra::e2e {
 namespace {
 
@@ -114,6 +116,42 @@ TEST_F(SelectionRoad, ShortcutIgnoresAStalePrimarySelection) {
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+super+t")}));
     EXPECT_FALSE(waitUntil([&] { return ovra().panelFrame().has_value(); }, 1500ms))
         << "the shortcut showed the word selected before";
+}
+
+// A clipboard owner that stopped answering: the shortcut's copy stage backs up the clipboard, and
+// the program must go on answering meanwhile rather than wait for the owner.
+TEST_F(SelectionRoad, AStoppedClipboardOwnerLeavesTheShortcutResponsive) {
+    TargetApp& app = qtTarget();
+    ASSERT_TRUE(app.activate());
+    const AccessibleElement element = textOf(app);
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+End")}));
+    ASSERT_TRUE(waitUntil([&] {
+        const auto selected = ax().selectedText(element);
+        return selected.ok() && selected.value.isEmpty();
+    }));
+    QProcess owner;
+    owner.start(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"),
+                                          QStringLiteral("clipboard"), QStringLiteral("-i")});
+    ASSERT_TRUE(owner.waitForStarted());
+    owner.write("held by a stopped owner");
+    owner.closeWriteChannel();
+    ASSERT_TRUE(waitUntil([] {
+        return runTool(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
+                                                 QStringLiteral("clipboard")})
+                   .output == u"held by a stopped owner";
+    }));
+    ::kill(static_cast<pid_t>(owner.processId()), SIGSTOP);
+
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+super+t")}));
+    const auto stall = longestStall(2500ms);
+    std::fprintf(stderr, "longest stall with a stopped clipboard owner: %lld ms\n",
+                 static_cast<long long>(stall.count()));
+    ::kill(static_cast<pid_t>(owner.processId()), SIGCONT);
+    owner.kill();
+    owner.waitForFinished();
+    // Less than the clipboard read's own deadline (300 ms): the program did not sit out even that.
+    EXPECT_LT(stall.count(), 250);
+    EXPECT_FALSE(ovra().panelFrame());
 }
 
 TEST_F(SelectionRoad, IgnoredApplicationGetsNoPanel) {

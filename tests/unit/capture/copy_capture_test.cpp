@@ -2,6 +2,8 @@
 
 #include "capture/copy_capture.h"
 
+#include <QLoggingCategory>
+
 using namespace ovra;
 using namespace ovra::test;
 using namespace std::chrono_literals;
@@ -130,13 +132,40 @@ TEST_F(CopyCaptureTest, AnEmptyClipboardStaysEmptyAndAThinCopyGivesNothing) {
     EXPECT_EQ(fake.clipboard.clearCount, 2); // before the keystroke and at the restore
 }
 
-TEST_F(CopyCaptureTest, BackupSkipsFormatsThatCannotBeRead) {
-    fake.clipboard.unreadableTypes.insert(QStringLiteral("text/html"));
-    const auto backup = CopyCapture::backupItems(fake.clipboard);
-    ASSERT_EQ(backup.size(), 1);
-    ASSERT_EQ(backup[0].representations.size(), 2);
-    EXPECT_EQ(backup[0].representations[0].first, QStringLiteral("image/png"));
-    EXPECT_EQ(backup[0].representations[1].second, QByteArrayLiteral("mine"));
+// Owners that stop answering cost the deadline once; the copy goes ahead without their content.
+TEST_F(CopyCaptureTest, AHungOwnerCostsOnlyTheDeadlineAndWhatAnsweredComesBack) {
+    static QStringList logged;
+    logged.clear();
+    QLoggingCategory::setFilterRules(QStringLiteral("ovra.capture.info=true"));
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString& message) { logged << message; });
+    fake.clipboard.scheduler = &clock;
+    fake.clipboard.unreadableTypes = {QStringLiteral("image/png")};
+    fake.clipboard.hangingTypes = {ClipboardTypes::plainText};
+    editorCopiesAfter(100ms, QStringLiteral("copied words"));
+    const auto snapshot = runToEnd(copyCapture.capture(QPointF(0, 0)));
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules({});
+
+    ASSERT_TRUE(snapshot);
+    EXPECT_EQ(snapshot->text, QStringLiteral("copied words"));
+    EXPECT_EQ(clock.now(), ClipboardServices::readDeadline + CopyCapture::firstWait);
+    EXPECT_EQ(fake.clipboard.items,
+              QList<ClipboardItem>{ClipboardItem{{imageAndString().representations[1]}}});
+    const QStringList reported = logged.filter(QStringLiteral("not backed up"));
+    ASSERT_EQ(reported.size(), 1);
+    EXPECT_TRUE(reported[0].contains(u"image/png") && reported[0].contains(u"text/plain"));
+    EXPECT_FALSE(reported[0].contains(u"mine")); // names only, never the content
+
+    // PRIMARY's owner hangs: the capture goes on to the copy after the deadline, no later.
+    fake.clipboard.items = {imageAndString()};
+    fake.clipboard.primaryHangs = true;
+    const auto startedAt = clock.now();
+    const auto copied = runToEnd(copyCapture.capture(QPointF(0, 0)));
+    ASSERT_TRUE(copied);
+    EXPECT_EQ(copied->text, QStringLiteral("copied words"));
+    EXPECT_EQ(clock.now() - startedAt, ClipboardServices::readDeadline + CopyCapture::firstWait);
+    EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndString()});
 }
 
 TEST_F(CopyCaptureTest, CancellingEndsTheWaitAndStillRestores) {

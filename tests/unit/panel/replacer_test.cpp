@@ -203,12 +203,3 @@ TEST_F(ReplacerTest, ASourceThatDoesNotComeBackFailsWithoutTouchingTheClipboard)
     EXPECT_EQ(again, ReplaceOutcome::failed());
     EXPECT_TRUE(fake.keys.pastesPosted.isEmpty());
 }
-
-TEST_F(ReplacerTest, CaptureCopiesOnlyReadableFormats) {
-    fake.clipboard.items = {imageAndText, ClipboardItem{{{QStringLiteral("x-secret"), "s"}}}};
-    fake.clipboard.unreadableTypes = {QStringLiteral("x-secret")};
-    const QList<ClipboardItem> saved = Replacer::captureItems(fake.clipboard);
-    ASSERT_EQ(saved.size(), 2);
-    EXPECT_EQ(saved[0], imageAndText);
-    EXPECT_TRUE(saved[1].representations.isEmpty()); // an item without data stays, empty
-}

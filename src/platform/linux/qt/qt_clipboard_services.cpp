@@ -10,10 +10,35 @@
 
 namespace ovra::platform {
 
+namespace {
+
+// What Qt holds for a selection this program offers, as one item.
+ClipboardReading readingOf(const QMimeData* content) {
+    ClipboardReading reading;
+    if (!content || content->formats().isEmpty())
+        return reading;
+    ClipboardItem item;
+    const QStringList formats = content->formats();
+    for (const QString& type : formats)
+        item.representations.append({type, content->data(type)});
+    reading.items.append(std::move(item));
+    return reading;
+}
+
+std::optional<QString> textOf(const QMimeData* content) {
+    if (!content || !content->hasText())
+        return std::nullopt;
+    return content->text();
+}
+
+} // namespace
+
 QtClipboardServices::QtClipboardServices(X11Connection* connection,
                                          std::function<qint32(Window)> windowPid)
     : m_clipboard(QGuiApplication::clipboard()), m_connection(connection),
       m_windowPid(std::move(windowPid)) {
+    if (m_connection)
+        m_reader = std::make_unique<X11SelectionReader>(*m_connection);
     connect(m_clipboard, &QClipboard::changed, this, [this](QClipboard::Mode mode) {
         if (mode == QClipboard::Clipboard)
             ++m_changeCount;
@@ -26,32 +51,23 @@ qint64 QtClipboardServices::changeCount() {
     return m_changeCount;
 }
 
-int QtClipboardServices::itemCount() {
-    const QMimeData* content = m_clipboard->mimeData(QClipboard::Clipboard);
-    return content && !content->formats().isEmpty() ? 1 : 0;
+QCoro::Task<ClipboardReading> QtClipboardServices::readItems() {
+    if (m_reader && !m_clipboard->ownsClipboard()) {
+        ClipboardReading reading =
+            co_await m_reader->readAll(m_connection->atom("CLIPBOARD"), readDeadline);
+        co_return reading;
+    }
+    // Our own offer: Qt holds the data. (Without an X connection Qt asks the owner itself.)
+    co_return readingOf(m_clipboard->mimeData(QClipboard::Clipboard));
 }
 
-QStringList QtClipboardServices::types(int index) {
-    if (index != 0)
-        return {};
-    const QMimeData* content = m_clipboard->mimeData(QClipboard::Clipboard);
-    return content ? content->formats() : QStringList();
-}
-
-std::optional<QByteArray> QtClipboardServices::data(int index, const QString& type) {
-    if (index != 0)
-        return std::nullopt;
-    const QMimeData* content = m_clipboard->mimeData(QClipboard::Clipboard);
-    if (!content || !content->hasFormat(type))
-        return std::nullopt;
-    return content->data(type);
-}
-
-std::optional<QString> QtClipboardServices::string() {
-    const QMimeData* content = m_clipboard->mimeData(QClipboard::Clipboard);
-    if (!content || !content->hasText())
-        return std::nullopt;
-    return content->text();
+QCoro::Task<std::optional<QString>> QtClipboardServices::readString() {
+    if (m_reader && !m_clipboard->ownsClipboard()) {
+        std::optional<QString> text =
+            co_await m_reader->readText(m_connection->atom("CLIPBOARD"), readDeadline);
+        co_return text;
+    }
+    co_return textOf(m_clipboard->mimeData(QClipboard::Clipboard));
 }
 
 void QtClipboardServices::clearContents() {
@@ -84,23 +100,31 @@ void QtClipboardServices::setString(const QString& text) {
     ++m_changeCount;
 }
 
-std::optional<PrimarySelection> QtClipboardServices::primarySelection() {
+QCoro::Task<std::optional<PrimarySelection>> QtClipboardServices::readPrimarySelection() {
     if (!m_clipboard->supportsSelection())
-        return std::nullopt;
-    const QMimeData* content = m_clipboard->mimeData(QClipboard::Selection);
-    if (!content || !content->hasText())
-        return std::nullopt;
+        co_return std::nullopt;
     PrimarySelection selection;
-    selection.text = content->text();
     if (m_primaryTaken.isValid())
         selection.age = std::chrono::milliseconds(m_primaryTaken.elapsed());
+    std::optional<QString> text;
     if (m_clipboard->ownsSelection()) {
         selection.ownerPid = static_cast<qint32>(::getpid());
-    } else if (m_connection && m_windowPid) {
+        text = textOf(m_clipboard->mimeData(QClipboard::Selection));
+    } else if (m_reader) {
+        // The owner is named before its text is asked for, so both belong to the same owner
+        // unless it changes within the read, which the age then shows.
         const Window owner = XGetSelectionOwner(m_connection->display(), XA_PRIMARY);
-        selection.ownerPid = owner ? m_windowPid(owner) : 0;
+        if (owner == None)
+            co_return std::nullopt;
+        selection.ownerPid = m_windowPid ? m_windowPid(owner) : 0;
+        text = co_await m_reader->readText(XA_PRIMARY, readDeadline);
+    } else {
+        text = textOf(m_clipboard->mimeData(QClipboard::Selection));
     }
-    return selection;
+    if (!text)
+        co_return std::nullopt;
+    selection.text = std::move(*text);
+    co_return selection;
 }
 
 } // namespace ovra::platform

@@ -2,17 +2,21 @@
 
 #include "capture/clipboard_services.h"
 #include "platform/linux/x11/x11_connection.h"
+#include "platform/linux/x11/x11_selection_reader.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <functional>
+#include <memory>
 
 class QClipboard;
 
 namespace ovra::platform {
 
-// The desktop clipboard through Qt's, which follows owner changes (XFixes on X11) and reads
-// every format on request. X11 offers one item per selection: it holds every format offered.
+// The desktop clipboard: Qt's follows owner changes (XFixes on X11) and holds what this program
+// offers; what other applications offer is read on this program's own X connection, bounded by
+// readDeadline, because Qt's reads block the UI thread until the owner answers. X11 offers one
+// item per selection: it holds every format offered.
 class QtClipboardServices final : public QObject, public ClipboardServices {
     Q_OBJECT
 public:
@@ -20,20 +24,19 @@ public:
     QtClipboardServices(X11Connection* connection, std::function<qint32(Window)> windowPid);
 
     qint64 changeCount() override;
-    int itemCount() override;
-    QStringList types(int index) override;
-    std::optional<QByteArray> data(int index, const QString& type) override;
-    std::optional<QString> string() override;
+    QCoro::Task<ClipboardReading> readItems() override;
+    QCoro::Task<std::optional<QString>> readString() override;
 
     void clearContents() override;
     void writeItems(const QList<ClipboardItem>& items) override;
     void setString(const QString& text) override;
 
-    std::optional<PrimarySelection> primarySelection() override;
+    QCoro::Task<std::optional<PrimarySelection>> readPrimarySelection() override;
 
 private:
     QClipboard* m_clipboard;
     X11Connection* m_connection;
+    std::unique_ptr<X11SelectionReader> m_reader; // null without an X connection
     std::function<qint32(Window)> m_windowPid;
     qint64 m_changeCount = 0;
     QElapsedTimer m_primaryTaken; // since the last owner change of PRIMARY (XFixes, through Qt)
