@@ -40,6 +40,7 @@ struct PrimarySelection {
 struct ClipboardReading {
     QList<ClipboardItem> items;
     QStringList unread;
+    bool timedOut = false; // the owner did not answer every format in time
 };
 
 // The desktop's clipboard (the one Ctrl+C and Ctrl+V use), plus the PRIMARY selection.

@@ -25,10 +25,16 @@ CopyCapture::CopyCapture(CapturePlatform& platform, AccessibilityCapture& captur
     : m_platform(platform), m_capture(capture), m_scheduler(scheduler),
       m_filter(std::move(filter)) {}
 
-QCoro::Task<QList<ClipboardItem>> CopyCapture::backupItems(ClipboardServices& clipboard) {
+QCoro::Task<std::optional<QList<ClipboardItem>>>
+CopyCapture::backupItems(ClipboardServices& clipboard) {
     ClipboardReading reading = co_await clipboard.readItems();
     if (!reading.unread.isEmpty())
         qCInfo(lcCapture) << "clipboard formats not backed up:" << reading.unread;
+    if (reading.timedOut) {
+        // What a slow owner still holds could not be put back: the clipboard is not to be taken.
+        qCInfo(lcCapture) << "the clipboard's owner did not answer in time: it is left alone";
+        co_return std::nullopt;
+    }
     co_return std::move(reading.items);
 }
 
@@ -68,7 +74,10 @@ CopyCapture::capture(std::optional<QPointF> mouseLocation, CancelToken token,
     if (!m_platform.keys.canSendKeys())
         co_return std::nullopt;
     ClipboardServices& clipboard = m_platform.clipboard;
-    const QList<ClipboardItem> backup = co_await backupItems(clipboard);
+    const std::optional<QList<ClipboardItem>> backedUp = co_await backupItems(clipboard);
+    if (!backedUp)
+        co_return std::nullopt;
+    const QList<ClipboardItem>& backup = *backedUp;
     clipboard.clearContents();
     const qint64 baseline = clipboard.changeCount();
     if (!m_platform.keys.postCopyCommand(frontmost->pid)) {

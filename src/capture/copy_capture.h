@@ -49,7 +49,8 @@ public:
 
     // A deep copy of every clipboard item with every format whose data could be read in time;
     // the formats left out are logged (their names only).
-    static QCoro::Task<QList<ClipboardItem>> backupItems(ClipboardServices& clipboard);
+    static QCoro::Task<std::optional<QList<ClipboardItem>>>
+    backupItems(ClipboardServices& clipboard);
 
 private:
     QCoro::Task<std::optional<QString>> primaryTextOf(qint32 pid, PrimaryTrust trust);

@@ -122,7 +122,11 @@ QCoro::Task<bool> replaceViaPaste(ReplacementPlatform platform, SelectionSnapsho
     if (!platform.keys.canSendKeys())
         co_return false;
     ClipboardServices& clipboard = platform.clipboard;
-    const QList<ClipboardItem> saved = co_await CopyCapture::backupItems(clipboard);
+    const std::optional<QList<ClipboardItem>> backedUp =
+        co_await CopyCapture::backupItems(clipboard);
+    if (!backedUp)
+        co_return false;
+    const QList<ClipboardItem>& saved = *backedUp;
 
     clipboard.clearContents();
     clipboard.writeItems({pasteItem(newText)});

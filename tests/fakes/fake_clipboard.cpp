@@ -32,6 +32,7 @@ QCoro::Task<ClipboardReading> FakeClipboard::readItems() {
         }
         reading.items.append(std::move(copy));
     }
+    reading.timedOut = hung;
     co_return reading;
 }
 

@@ -147,6 +147,18 @@ TEST_F(ReplacerTest, ATargetTakingNoPasteKeystrokeFailsAtOnceWithTheClipboardBac
     EXPECT_EQ(run(snapshot(), QStringLiteral("novo")), ReplaceOutcome::failed());
     EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndText});
 
+    // An owner that does not answer in time keeps its clipboard: nothing could bring it back.
+    fake.clipboard.scheduler = &clock;
+    fake.clipboard.hangingTypes = {ClipboardTypes::plainText};
+    fake.keys.takesKeys = true;
+    const qint64 beforeHung = fake.clipboard.changeCount();
+    std::optional<ReplaceOutcome> hung = run(snapshot(), QStringLiteral("novo"));
+    clock.advance(ClipboardServices::readDeadline);
+    EXPECT_EQ(hung, ReplaceOutcome::failed());
+    EXPECT_EQ(fake.clipboard.changeCount(), beforeHung);
+    EXPECT_TRUE(fake.keys.pastesPosted.isEmpty());
+    fake.clipboard.hangingTypes.clear();
+
     // Where no keystroke reaches any application, the clipboard is not even taken.
     fake.keys.reachesApplications = false;
     const qint64 changeCount = fake.clipboard.changeCount();

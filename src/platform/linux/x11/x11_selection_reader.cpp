@@ -258,6 +258,7 @@ QCoro::Task<ClipboardReading> X11SelectionReader::readAll(Atom selection, millis
         if (transfer.timedOut()) {
             qCInfo(lcPlatform) << "the selection's owner did not list its formats in time";
             reading.unread.append(QStringLiteral("TARGETS"));
+            reading.timedOut = true;
         }
         co_return reading;
     }
@@ -279,6 +280,7 @@ QCoro::Task<ClipboardReading> X11SelectionReader::readAll(Atom selection, millis
             data->bytes = QString::fromLatin1(data->bytes).toUtf8();
         item.representations.append({type, std::move(data->bytes)});
     }
+    reading.timedOut = transfer.timedOut();
     reading.items.append(std::move(item));
     co_return reading;
 }
