@@ -37,4 +37,18 @@ std::optional<std::optional<ActiveWindow>> parseActiveWindowReport(const QString
     return std::optional<ActiveWindow>(std::move(window));
 }
 
+bool ActiveWindowReports::take(const QString& json) {
+    const auto report = parseActiveWindowReport(json);
+    if (!report)
+        return false;
+    m_store->set(*report);
+    const qint32 pid = *report ? (*report)->pid : 0;
+    if (pid != m_lastPid) {
+        m_lastPid = pid;
+        if (m_onChange)
+            m_onChange(pid);
+    }
+    return true;
+}
+
 } // namespace ovra::platform

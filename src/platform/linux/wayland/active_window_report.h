@@ -3,6 +3,8 @@
 #include "platform/linux/wayland/active_window.h"
 
 #include <QString>
+#include <functional>
+#include <memory>
 #include <optional>
 
 namespace ovra::platform {
@@ -14,5 +16,24 @@ namespace ovra::platform {
 // report. Decorations and shadows the toolkit draws inside the surface are left to the toolkit's
 // own size to tell.
 std::optional<std::optional<ActiveWindow>> parseActiveWindowReport(const QString& json);
+
+// Takes a compositor helper's reports: each one into `store`, and `onChange` after each that
+// names another process.
+class ActiveWindowReports {
+public:
+    ActiveWindowReports(std::shared_ptr<ActiveWindowStore> store,
+                        std::function<void(qint32 pid)> onChange)
+        : m_store(std::move(store)), m_onChange(std::move(onChange)) {}
+
+    // False, with nothing changed, for a malformed report.
+    bool take(const QString& json);
+    // Whether any report came yet.
+    bool heardAny() const { return m_lastPid != -1; }
+
+private:
+    std::shared_ptr<ActiveWindowStore> m_store;
+    std::function<void(qint32)> m_onChange;
+    qint32 m_lastPid = -1;
+};
 
 } // namespace ovra::platform

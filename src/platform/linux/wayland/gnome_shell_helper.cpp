@@ -39,7 +39,7 @@ QString GnomeShellHelper::objectPath() {
 
 GnomeShellHelper::GnomeShellHelper(std::shared_ptr<ActiveWindowStore> store,
                                    std::function<void(qint32 pid)> onChange, QObject* parent)
-    : QObject(parent), m_store(std::move(store)), m_onChange(std::move(onChange)) {}
+    : QObject(parent), m_reports(std::move(store), std::move(onChange)) {}
 
 GnomeShellHelper::~GnomeShellHelper() {
     if (m_running && m_onPressed)
@@ -76,18 +76,8 @@ bool GnomeShellHelper::start() {
 }
 
 void GnomeShellHelper::onFocusedWindowChanged(const QString& json) {
-    const auto report = parseActiveWindowReport(json);
-    if (!report) {
+    if (!m_reports.take(json))
         qCInfo(lcPlatform) << "ignored a malformed focused-window report";
-        return;
-    }
-    m_store->set(*report);
-    const qint32 pid = *report ? (*report)->pid : 0;
-    if (pid != m_lastPid) {
-        m_lastPid = pid;
-        if (m_onChange)
-            m_onChange(pid);
-    }
 }
 
 void GnomeShellHelper::onShortcutPressed() {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/hot_key_service.h"
-#include "platform/linux/wayland/active_window.h"
+#include "platform/linux/wayland/active_window_report.h"
 
 #include <QObject>
 #include <QString>
@@ -45,10 +45,8 @@ private Q_SLOTS:
 private:
     void setShortcut(const QString& accelerator);
 
-    std::shared_ptr<ActiveWindowStore> m_store;
-    std::function<void(qint32)> m_onChange;
+    ActiveWindowReports m_reports;
     std::function<void()> m_onPressed;
-    qint32 m_lastPid = -1;
     bool m_running = false;
 };
 

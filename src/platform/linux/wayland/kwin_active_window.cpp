@@ -65,7 +65,7 @@ QString KWinActiveWindow::objectPath() {
 
 KWinActiveWindow::KWinActiveWindow(std::shared_ptr<ActiveWindowStore> store,
                                    std::function<void(qint32 pid)> onChange, QObject* parent)
-    : QObject(parent), m_store(std::move(store)), m_onChange(std::move(onChange)) {}
+    : QObject(parent), m_reports(std::move(store), std::move(onChange)) {}
 
 KWinActiveWindow::~KWinActiveWindow() {
     // Without this KWin would keep calling a receiver that is gone.
@@ -142,7 +142,7 @@ void KWinActiveWindow::loadScript() {
                                                    QDBus::NoBlock);
                 // The script reports at once; silence means it does not run.
                 QTimer::singleShot(firstReportWithinMs, this, [this] {
-                    if (m_lastPid == -1)
+                    if (!m_reports.heardAny())
                         loadScript();
                 });
             });
@@ -153,18 +153,8 @@ void KWinActiveWindow::Report(const QString& json) {
         qCInfo(lcPlatform) << "ignored an active-window report that KWin did not send";
         return;
     }
-    const auto report = parseActiveWindowReport(json);
-    if (!report) {
+    if (!m_reports.take(json))
         qCInfo(lcPlatform) << "ignored a malformed active-window report";
-        return;
-    }
-    m_store->set(*report);
-    const qint32 pid = *report ? (*report)->pid : 0;
-    if (pid != m_lastPid) {
-        m_lastPid = pid;
-        if (m_onChange)
-            m_onChange(pid);
-    }
 }
 
 } // namespace ovra::platform

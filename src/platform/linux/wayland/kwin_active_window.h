@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/linux/wayland/active_window.h"
+#include "platform/linux/wayland/active_window_report.h"
 
 #include <QDBusContext>
 #include <QObject>
@@ -44,11 +44,9 @@ private:
     void loadScript();
     void unloadScript();
 
-    std::shared_ptr<ActiveWindowStore> m_store;
-    std::function<void(qint32)> m_onChange;
+    ActiveWindowReports m_reports;
     QTemporaryFile m_scriptFile;
-    QString m_kwinOwner;   // KWin's unique bus name, the only sender taken
-    qint32 m_lastPid = -1; // -1 until the first report
+    QString m_kwinOwner; // KWin's unique bus name, the only sender taken
     bool m_exported = false;
     QString m_scriptName; // of the script KWin runs; empty while none
     int m_loads = 0;
