@@ -67,12 +67,21 @@ private:
     std::optional<QString> m_report;
 };
 
-// GNOME Shell's windows, from the ovra-e2e-windows@ovra.app extension the session runs with.
+// GNOME Shell's windows, from the ovra-e2e-windows@ovra.app extension the session runs with,
+// and a keyboard of mutter's remote-desktop service: a headless seat has none, and without a
+// key from one a GTK window that was made active never gives its text view the focus.
 class GnomeShellWindows : public CompositorWindows {
 public:
+    GnomeShellWindows();
+    ~GnomeShellWindows() override;
     bool isReady() const override;
     std::optional<QList<CompositorWindow>> windows() override;
     bool activate(qint32 pid) override;
+    // Presses `keysyms` in order on the remote-desktop keyboard, then releases them in reverse.
+    bool pressKeys(const QList<quint32>& keysyms);
+
+private:
+    QString m_remoteSession; // object path; empty when mutter refused one
 };
 
 // A target application (tests/e2e/targets) as a native Wayland client, with the text its text
