@@ -93,6 +93,9 @@ ovra::ShortcutSetup shortcutSetupFor(const ovra::platform::LinuxPlatform& platfo
         return {ShortcutSetup::Kind::needsShellExtension,
                 &ovra::platform::enableGnomeShellExtension};
     case DesktopSession::WaylandKde:
+        if (platform.hasDesktopShortcuts())
+            return {};
+        break;
     case DesktopSession::WaylandOther:
         break;
     }

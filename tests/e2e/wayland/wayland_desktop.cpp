@@ -216,6 +216,28 @@ bool KWinWindows::activate(qint32 pid) {
         5s);
 }
 
+bool KWinWindows::pressProgramShortcut() {
+    const QString service = QStringLiteral("org.kde.kglobalaccel");
+    QDBusInterface accel(service, QStringLiteral("/kglobalaccel"),
+                         QStringLiteral("org.kde.KGlobalAccel"));
+    const QStringList action{QStringLiteral("ovra"), QStringLiteral("capture"), QString(),
+                             QString()};
+    const int superAltT = int(Qt::MetaModifier | Qt::AltModifier) | Qt::Key_T;
+    // The keys are bound to the program's action, not only the action registered.
+    const QDBusReply<QStringList> bound = accel.call(QStringLiteral("action"), superAltT);
+    if (!bound.isValid() || bound.value().size() < 2 || bound.value()[0] != action[0] ||
+        bound.value()[1] != action[1])
+        return false;
+    const QDBusReply<QDBusObjectPath> component =
+        accel.call(QStringLiteral("getComponent"), action[0]);
+    if (!component.isValid())
+        return false;
+    QDBusInterface program(service, component.value().path(),
+                           QStringLiteral("org.kde.kglobalaccel.Component"));
+    return program.call(QStringLiteral("invokeShortcut"), action[1]).type() !=
+           QDBusMessage::ErrorMessage;
+}
+
 namespace {
 const QString remoteDesktop = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
 constexpr quint32 shiftKeysym = 0xffe1;
@@ -254,6 +276,11 @@ bool GnomeShellWindows::pressKeys(const QList<quint32>& keysyms) {
     for (auto key = keysyms.rbegin(); key != keysyms.rend(); ++key)
         sent = send(*key, false) && sent;
     return sent;
+}
+
+bool GnomeShellWindows::pressProgramShortcut() {
+    constexpr quint32 superKey = 0xffeb, altKey = 0xffe9, tKey = 0x74;
+    return pressKeys({superKey, altKey, tKey});
 }
 
 bool GnomeShellWindows::isReady() const {

@@ -39,6 +39,8 @@ public:
     virtual std::optional<QList<CompositorWindow>> windows() = 0;
     // Makes the window of `pid` the active one and waits until the compositor reports it so.
     virtual bool activate(qint32 pid) = 0;
+    // The program's default shortcut (Super+Alt+T) as the desktop's shortcut service takes it.
+    virtual bool pressProgramShortcut() = 0;
     // The window of the process `pid`; nothing while it has none.
     std::optional<CompositorWindow> windowOf(qint32 pid);
 };
@@ -54,6 +56,9 @@ public:
     bool isReady() const override { return m_registered; }
     std::optional<QList<CompositorWindow>> windows() override;
     bool activate(qint32 pid) override;
+    // No keys reach a headless KWin: the shortcut service is asked to run the action bound to
+    // Super+Alt+T, as a press of those keys would.
+    bool pressProgramShortcut() override;
 
 public Q_SLOTS:
     Q_SCRIPTABLE void Report(const QString& json);
@@ -77,6 +82,7 @@ public:
     bool isReady() const override;
     std::optional<QList<CompositorWindow>> windows() override;
     bool activate(qint32 pid) override;
+    bool pressProgramShortcut() override;
     // Presses `keysyms` in order on the remote-desktop keyboard, then releases them in reverse.
     bool pressKeys(const QList<quint32>& keysyms);
 
