@@ -8,6 +8,25 @@
 
 namespace ovra::e2e {
 
+namespace {
+
+// Whether `pid` is `ancestor` or one of its descendants, by the parents /proc gives.
+bool descendsFrom(qint32 pid, qint32 ancestor) {
+    for (int hops = 0; pid > 1 && hops < 16; ++hops) {
+        if (pid == ancestor)
+            return true;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            return false;
+        // "pid (name) state ppid ...": the name may hold spaces and parentheses.
+        const QByteArray line = stat.readAll();
+        pid = line.mid(line.lastIndexOf(')') + 2).split(' ').value(1).toInt();
+    }
+    return false;
+}
+
+} // namespace
+
 const QList<RealApplicationKind>& realApplications() {
     static const QList<RealApplicationKind> all{
         // A GTK 3 editor; without the server each start is a process of its own.
@@ -37,6 +56,33 @@ const QList<RealApplicationKind>& realApplications() {
            "user_pref(\"browser.sessionstore.resume_from_crash\", false);\n"
            "user_pref(\"app.update.auto\", false);\n"}},
          {QStringLiteral("GNOME_ACCESSIBILITY=1"), QStringLiteral("MOZ_ENABLE_WAYLAND=0")}},
+        // LibreOffice Writer on its GTK 3 plugin: a flat document of one paragraph (a paragraph
+        // is one text element), in a profile of its own that skips the first-run dialogs.
+        {QStringLiteral("LibreOfficeWriter"),
+         QStringLiteral("soffice"),
+         {QStringLiteral("--writer"), QStringLiteral("--norestore"), QStringLiteral("--nologo"),
+          QStringLiteral("-env:UserInstallation=file://{dir}/profile"), QStringLiteral("{file}")},
+         QStringLiteral("text.txt.fodt"),
+         QStringLiteral(
+             "<?xml version=\"1.0\" encoding=\"UTF-8\"?><office:document "
+             "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+             "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+             "office:version=\"1.2\" office:mimetype=\"application/vnd.oasis.opendocument.text\">"
+             "<office:body><office:text><text:p>{text}</text:p></office:text></office:body>"
+             "</office:document>"),
+         {{QStringLiteral("profile/user/registrymodifications.xcu"),
+           "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\">\n"
+           "<item oor:path=\"/org.openoffice.Office.Common/Misc\"><prop "
+           "oor:name=\"ShowTipOfTheDay\" "
+           "oor:op=\"fuse\"><value>false</value></prop></item>\n"
+           "<item oor:path=\"/org.openoffice.Office.Common/Misc\"><prop oor:name=\"FirstRun\" "
+           "oor:op=\"fuse\"><value>false</value></prop></item>\n"
+           "<item oor:path=\"/org.openoffice.Setup/Office\"><prop "
+           "oor:name=\"ooSetupInstCompleted\" "
+           "oor:op=\"fuse\"><value>true</value></prop></item>\n"
+           "</oor:items>\n"}},
+         {QStringLiteral("SAL_USE_VCLPLUGIN=gtk3")}},
     };
     return all;
 }
@@ -48,6 +94,9 @@ RealApplication::~RealApplication() {
     if (m_process.state() == QProcess::NotRunning)
         return;
     resume();
+    // A window owner the launcher started goes first: it may outlive its launcher otherwise.
+    if (m_pid > 0 && m_pid != static_cast<qint32>(m_process.processId()))
+        ::kill(static_cast<pid_t>(m_pid), SIGTERM);
     m_process.terminate();
     if (!m_process.waitForFinished(3000)) {
         m_process.kill();
@@ -66,7 +115,12 @@ bool RealApplication::start() {
         if (!write(relative, content))
             return false;
     }
-    const QString text = m_kind.fileName.endsWith(u".html") ? m_text.toHtmlEscaped() : m_text;
+    QString text = m_text;
+    if (m_kind.fileName.endsWith(u".html") || m_kind.fileName.endsWith(u".fodt"))
+        text = text.toHtmlEscaped();
+    // A line of a flat document is a break within its one paragraph.
+    if (m_kind.fileName.endsWith(u".fodt"))
+        text.replace(u'\n', QStringLiteral("<text:line-break/>"));
     QString document = m_kind.document;
     if (!write(m_kind.fileName, document.replace(QStringLiteral("{text}"), text).toUtf8()))
         return false;
@@ -80,15 +134,27 @@ bool RealApplication::start() {
     m_process.start(m_kind.program, arguments);
     if (!m_process.waitForStarted(5000))
         return false;
-    // Its document window: the visible one whose title names the file.
+    // Its document window: the visible one whose title names the file, of this process or of one
+    // it started (a launcher script, or LibreOffice restarting itself on a new profile).
+    const qint32 launched = static_cast<qint32>(m_process.processId());
     const bool shown = waitUntil(
         [&] {
-            const ToolResult found = runTool(
-                QStringLiteral("xdotool"),
-                {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                 QString::number(pid()), QStringLiteral("--name"), QStringLiteral("text.txt")});
-            m_windowId = found.output.section(u'\n', 0, 0).trimmed();
-            return found.exitCode == 0 && !m_windowId.isEmpty();
+            const ToolResult found =
+                runTool(QStringLiteral("xdotool"),
+                        {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                         QStringLiteral("--name"), QStringLiteral("text.txt")});
+            for (const QString& window : found.output.split(u'\n', Qt::SkipEmptyParts)) {
+                const qint32 owner = runTool(QStringLiteral("xdotool"),
+                                             {QStringLiteral("getwindowpid"), window.trimmed()})
+                                         .output.trimmed()
+                                         .toInt();
+                if (owner > 0 && descendsFrom(owner, launched)) {
+                    m_windowId = window.trimmed();
+                    m_pid = owner;
+                    return true;
+                }
+            }
+            return false;
         },
         30s);
     // One size for every application, none covering the screen (and the others' windows).
@@ -120,14 +186,14 @@ AccessibleElement RealApplication::textElement(AccessibilityServices& ax) {
 
 void RealApplication::suspend() {
     if (m_process.state() != QProcess::NotRunning && !m_suspended) {
-        ::kill(static_cast<pid_t>(m_process.processId()), SIGSTOP);
+        ::kill(static_cast<pid_t>(pid()), SIGSTOP);
         m_suspended = true;
     }
 }
 
 void RealApplication::resume() {
     if (m_process.state() != QProcess::NotRunning && m_suspended) {
-        ::kill(static_cast<pid_t>(m_process.processId()), SIGCONT);
+        ::kill(static_cast<pid_t>(pid()), SIGCONT);
         m_suspended = false;
     }
 }

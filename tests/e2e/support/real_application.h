@@ -43,7 +43,8 @@ public:
 
     // Starts it and waits for its window; false when it did not come up.
     bool start();
-    qint32 pid() const { return static_cast<qint32>(m_process.processId()); }
+    // The process that owns its window, once it has one.
+    qint32 pid() const { return m_pid; }
     const QString& windowId() const { return m_windowId; }
     const RealApplicationKind& kind() const { return m_kind; }
     // Activates its window and waits until the window manager reports it active.
@@ -60,6 +61,7 @@ private:
     QTemporaryDir m_dir;
     QProcess m_process;
     QString m_windowId;
+    qint32 m_pid = 0;
     bool m_suspended = false;
 };
 

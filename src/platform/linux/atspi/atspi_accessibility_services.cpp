@@ -23,6 +23,53 @@ struct GObjectRelease {
 };
 template <typename T> using GRef = std::unique_ptr<T, GObjectRelease>;
 
+// How many focused elements, one inside the other, the focus search follows inwards. LibreOffice
+// marks its document view focused as well as the paragraph with the caret inside it; the
+// innermost one is the element.
+constexpr int maxFocusedLevels = 4;
+
+// The first focused descendant of `scope` in the toolkit's own order, asked through its
+// Collection interface; null without one, or when none is focused.
+GRef<AtspiAccessible> firstFocusedWithin(AtspiAccessible* scope) {
+    GRef<AtspiCollection> collection{atspi_accessible_get_collection_iface(scope)};
+    if (!collection)
+        return {};
+    GRef<AtspiStateSet> wanted(atspi_state_set_new(nullptr));
+    atspi_state_set_add(wanted.get(), ATSPI_STATE_FOCUSED);
+    GRef<AtspiMatchRule> rule(atspi_match_rule_new(
+        wanted.get(), ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL, nullptr,
+        ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL, FALSE));
+    GError* error = nullptr;
+    GArray* matches = atspi_collection_get_matches(
+        collection.get(), rule.get(), ATSPI_Collection_SORT_ORDER_CANONICAL, 1, TRUE, &error);
+    g_clear_error(&error);
+    GRef<AtspiAccessible> first;
+    if (matches) {
+        for (guint i = 0; i < matches->len; ++i) {
+            auto* match = g_array_index(matches, AtspiAccessible*, i);
+            if (!first && match != scope)
+                first.reset(match);
+            else
+                g_object_unref(match);
+        }
+        g_array_free(matches, TRUE);
+    }
+    return first;
+}
+
+// The innermost of the focused elements nested below `scope`, level by level; null when its
+// toolkit has no Collection interface or nothing below it is focused.
+GRef<AtspiAccessible> innermostFocusedWithin(AtspiAccessible* scope) {
+    GRef<AtspiAccessible> found;
+    for (int level = 0; level < maxFocusedLevels; ++level) {
+        GRef<AtspiAccessible> inner = firstFocusedWithin(found ? found.get() : scope);
+        if (!inner)
+            break;
+        found = std::move(inner);
+    }
+    return found;
+}
+
 // Set when a call of this thread ran into libatspi's per-call time-out.
 thread_local bool callTimedOut = false;
 
@@ -256,6 +303,9 @@ AtspiAccessibilityServices::focusedElement(const AccessibleElement& application)
     if (AtspiAccessible* focused = AtspiElementHandle::of(m_lastFocused)) {
         GRef<AtspiAccessible> owner(atspi_accessible_get_application(focused, error.out()));
         if (owner && owner.get() == app && hasState(focused, ATSPI_STATE_FOCUSED)) {
+            if (GRef<AtspiAccessible> inner = innermostFocusedWithin(focused))
+                return AXResult<AccessibleElement>::success(
+                    AtspiElementHandle::adopt(inner.release()));
             return AXResult<AccessibleElement>::success(m_lastFocused);
         }
     }
@@ -274,31 +324,10 @@ AtspiAccessibilityServices::focusedElement(const AccessibleElement& application)
     if (!activeWindow)
         return rememberedFocus(app);
 
-    // One round trip where the toolkit searches its own tree (GTK has Collection, Qt has not).
-    if (GRef<AtspiCollection> collection{
-            atspi_accessible_get_collection_iface(activeWindow.get())}) {
-        GRef<AtspiStateSet> wanted(atspi_state_set_new(nullptr));
-        atspi_state_set_add(wanted.get(), ATSPI_STATE_FOCUSED);
-        GRef<AtspiMatchRule> rule(atspi_match_rule_new(
-            wanted.get(), ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL, nullptr,
-            ATSPI_Collection_MATCH_ALL, nullptr, ATSPI_Collection_MATCH_ALL, FALSE));
-        GArray* matches = atspi_collection_get_matches(collection.get(), rule.get(),
-                                                       ATSPI_Collection_SORT_ORDER_CANONICAL, 1,
-                                                       TRUE, error.out());
-        AccessibleElement found;
-        if (matches) {
-            for (guint i = 0; i < matches->len; ++i) {
-                auto* match = g_array_index(matches, AtspiAccessible*, i);
-                if (i == 0 && !found)
-                    found = AtspiElementHandle::adopt(match);
-                else
-                    g_object_unref(match);
-            }
-            g_array_free(matches, TRUE);
-        }
-        if (found)
-            return AXResult<AccessibleElement>::success(found);
-    }
+    // Where the toolkit searches its own tree (GTK has Collection, Qt has not): one round trip,
+    // and one more per focused level below the first.
+    if (GRef<AtspiAccessible> found = innermostFocusedWithin(activeWindow.get()))
+        return AXResult<AccessibleElement>::success(AtspiElementHandle::adopt(found.release()));
 
     // A bounded breadth-first walk, not entering containers that manage their descendants
     // (tables and lists with thousands of virtual children).
@@ -306,6 +335,8 @@ AtspiAccessibilityServices::focusedElement(const AccessibleElement& application)
     queue.emplace_back(
         GRef<AtspiAccessible>(static_cast<AtspiAccessible*>(g_object_ref(activeWindow.get()))), 0);
     int visited = 0;
+    int focusedLevels = 0;
+    GRef<AtspiAccessible> focused;
     while (!queue.empty() && visited < maxFocusSearchVisits) {
         auto [node, depth] = std::move(queue.front());
         queue.pop_front();
@@ -314,7 +345,12 @@ AtspiAccessibilityServices::focusedElement(const AccessibleElement& application)
         if (!states)
             continue;
         if (atspi_state_set_contains(states.get(), ATSPI_STATE_FOCUSED)) {
-            return AXResult<AccessibleElement>::success(AtspiElementHandle::adopt(node.release()));
+            // Only its own subtree may hold a focused element further in.
+            queue.clear();
+            focused = std::move(node);
+            if (++focusedLevels >= maxFocusedLevels)
+                break;
+            node = GRef<AtspiAccessible>(static_cast<AtspiAccessible*>(g_object_ref(focused.get())));
         }
         if (depth >= maxFocusSearchDepth ||
             atspi_state_set_contains(states.get(), ATSPI_STATE_MANAGES_DESCENDANTS)) {
@@ -328,6 +364,8 @@ AtspiAccessibilityServices::focusedElement(const AccessibleElement& application)
             }
         }
     }
+    if (focused)
+        return AXResult<AccessibleElement>::success(AtspiElementHandle::adopt(focused.release()));
     return rememberedFocus(app);
 }
 
