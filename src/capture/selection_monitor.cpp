@@ -194,13 +194,14 @@ QCoro::Task<void> SelectionMonitor::runAutomaticCapture(bool isRetry, quint64 ge
                                 << (snapshot ? snapshot->bundleID
                                              : frontmostForLog(m_platform.workspace));
     if (!snapshot) {
+        // No selection: the one the panel was closed on is gone, even if a retry follows. A new
+        // gesture that selects it again before the retry has run shows the panel.
+        m_suppressedSignature.reset();
         // A retry would only wait on an application that does not answer.
-        if (!isRetry && m_retryAllowed && !outcome.timedOut && !outcome.skipped) {
+        if (!isRetry && m_retryAllowed && !outcome.timedOut && !outcome.skipped)
             scheduleCapture(m_lastTriggerMouseLocation, true);
-        } else {
-            m_suppressedSignature.reset();
+        else
             dismiss();
-        }
         co_return;
     }
     if (m_suppressedSignature && *m_suppressedSignature == signature(*snapshot)) {

@@ -118,6 +118,39 @@ TEST_P(RealApplicationRoad, DISABLED_DoubleClickShowsThePanel) {
     dismissPanel();
 }
 
+// Ctrl+A selects whichever of the two keys is released last, and either order ends a gesture.
+TEST_P(RealApplicationRoad, SelectAllShowsThePanelWhicheverKeyIsReleasedLast) {
+    RealApplication* target = app();
+    ASSERT_TRUE(target);
+    ASSERT_TRUE(target->activate());
+    const AccessibleElement element = target->textElement(ax());
+    ASSERT_TRUE(element);
+    const auto whole = ax().value(element);
+    const auto word = wordBounds(element, QStringLiteral("here"));
+    ASSERT_TRUE(whole.ok() && word);
+    const QPoint inside = word->first.center().toPoint();
+    for (const bool ctrlFirst : {false, true}) {
+        SCOPED_TRACE(ctrlFirst ? "Ctrl released before A" : "A released before Ctrl");
+        if (ovra().panelFrame())
+            dismissPanel();
+        // A click collapses the selection, so the one the panel was closed on is gone.
+        ASSERT_TRUE(
+            xdotool({QStringLiteral("mousemove"), QString::number(inside.x()),
+                     QString::number(inside.y()), QStringLiteral("click"), QStringLiteral("1")}));
+        ASSERT_TRUE(waitUntil([&] { return selected(element).isEmpty(); }));
+        ovra().waitForNoPanel(2s);
+        const QString first = ctrlFirst ? QStringLiteral("ctrl") : QStringLiteral("a");
+        const QString last = ctrlFirst ? QStringLiteral("a") : QStringLiteral("ctrl");
+        ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("ctrl"),
+                             QStringLiteral("keydown"), QStringLiteral("a"),
+                             QStringLiteral("keyup"), first, QStringLiteral("keyup"), last}));
+        ASSERT_TRUE(waitUntil([&] { return selected(element).trimmed() == whole.value.trimmed(); }))
+            << "Ctrl+A selected \"" << selected(element).toStdString() << '"';
+        EXPECT_TRUE(ovra().waitForPanel(3s)) << "no panel after Ctrl+A";
+    }
+    dismissPanel();
+}
+
 TEST_P(RealApplicationRoad, TranslateAndReplace) {
     RealApplication* target = app();
     ASSERT_TRUE(target);

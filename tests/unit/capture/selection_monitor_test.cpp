@@ -237,6 +237,20 @@ TEST_F(MonitorTest, TheClosedSelectionIsNotShownAgainButAChangedOneIs) {
     clock.advance(120ms);
     EXPECT_EQ(shown.size(), 2u);
     EXPECT_FALSE(monitor->suppressedSignature());
+
+    // Closed again; a click takes the selection away and, before the click's retry has run,
+    // the same text is selected anew: that is a new selection, and it is shown.
+    monitor->setSuppressedSignature(SelectionMonitor::signature(shown[1]));
+    const auto closed = field->selectedText;
+    field->selectedText = QString();
+    field->selectedRange = TextRange{3, 0};
+    mouseUpAt({2, 2});
+    clock.advance(120ms);
+    field->selectedText = closed;
+    field->selectedRange = TextRange{3, 9};
+    mouseUpAt({2, 2});
+    clock.advance(120ms);
+    EXPECT_EQ(shown.size(), 3u);
 }
 
 TEST_F(MonitorTest, SignatureJoinsProcessRangeAndTextHash) {
@@ -250,13 +264,13 @@ TEST_F(MonitorTest, SignatureJoinsProcessRangeAndTextHash) {
     EXPECT_NE(SelectionMonitor::signature(snapshot), signature);
 }
 
-TEST_F(MonitorTest, AnEmptyClickRetriesOnceThenDismissesAndEndsTheSuppression) {
+TEST_F(MonitorTest, AnEmptyClickEndsTheSuppressionAtOnceThenRetriesAndDismisses) {
     monitor->setSuppressedSignature(QStringLiteral("42|0|5|1"));
     mouseUpAt({1, 1});
     clock.advance(120ms);
     EXPECT_EQ(dismissals, 0);
     EXPECT_TRUE(monitor->hasPendingCapture());
-    EXPECT_TRUE(monitor->suppressedSignature());
+    EXPECT_FALSE(monitor->suppressedSignature()); // the closed selection is gone
     clock.advance(279ms);
     EXPECT_EQ(dismissals, 0);
     clock.advance(1ms);
