@@ -24,8 +24,8 @@ struct GObjectRelease {
 template <typename T> using GRef = std::unique_ptr<T, GObjectRelease>;
 
 // How many focused elements, one inside the other, the focus search follows inwards. LibreOffice
-// marks its document view focused as well as the paragraph with the caret inside it; the
-// innermost one is the element.
+// marks its document view focused as well as the paragraph with the caret inside it; the first
+// focused element with text is the one.
 constexpr int maxFocusedLevels = 4;
 
 // The first focused descendant of `scope` in the toolkit's own order, asked through its
@@ -57,8 +57,12 @@ GRef<AtspiAccessible> firstFocusedWithin(AtspiAccessible* scope) {
     return first;
 }
 
-// The innermost of the focused elements nested below `scope`, level by level; null when its
-// toolkit has no Collection interface or nothing below it is focused.
+bool hasTextInterface(AtspiAccessible* accessible) {
+    return GRef<AtspiText>(atspi_accessible_get_text_iface(accessible)) != nullptr;
+}
+
+// The focused element below `scope`, followed inwards level by level while the one found has no
+// text; null when its toolkit has no Collection interface or nothing below it is focused.
 GRef<AtspiAccessible> innermostFocusedWithin(AtspiAccessible* scope) {
     GRef<AtspiAccessible> found;
     for (int level = 0; level < maxFocusedLevels; ++level) {
@@ -66,6 +70,8 @@ GRef<AtspiAccessible> innermostFocusedWithin(AtspiAccessible* scope) {
         if (!inner)
             break;
         found = std::move(inner);
+        if (hasTextInterface(found.get()))
+            break;
     }
     return found;
 }
@@ -303,7 +309,8 @@ AtspiAccessibilityServices::focusedElement(const AccessibleElement& application)
     if (AtspiAccessible* focused = AtspiElementHandle::of(m_lastFocused)) {
         GRef<AtspiAccessible> owner(atspi_accessible_get_application(focused, error.out()));
         if (owner && owner.get() == app && hasState(focused, ATSPI_STATE_FOCUSED)) {
-            if (GRef<AtspiAccessible> inner = innermostFocusedWithin(focused))
+            if (GRef<AtspiAccessible> inner =
+                    hasTextInterface(focused) ? nullptr : innermostFocusedWithin(focused))
                 return AXResult<AccessibleElement>::success(
                     AtspiElementHandle::adopt(inner.release()));
             return AXResult<AccessibleElement>::success(m_lastFocused);
@@ -345,12 +352,16 @@ AtspiAccessibilityServices::focusedElement(const AccessibleElement& application)
         if (!states)
             continue;
         if (atspi_state_set_contains(states.get(), ATSPI_STATE_FOCUSED)) {
-            // Only its own subtree may hold a focused element further in.
+            if (hasTextInterface(node.get()))
+                return AXResult<AccessibleElement>::success(
+                    AtspiElementHandle::adopt(node.release()));
+            // A focused element without text: only its own subtree may hold the one with it.
             queue.clear();
             focused = std::move(node);
             if (++focusedLevels >= maxFocusedLevels)
                 break;
-            node = GRef<AtspiAccessible>(static_cast<AtspiAccessible*>(g_object_ref(focused.get())));
+            node =
+                GRef<AtspiAccessible>(static_cast<AtspiAccessible*>(g_object_ref(focused.get())));
         }
         if (depth >= maxFocusSearchDepth ||
             atspi_state_set_contains(states.get(), ATSPI_STATE_MANAGES_DESCENDANTS)) {
