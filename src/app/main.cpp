@@ -2,6 +2,7 @@
 #include "app/command_line.h"
 #include "app/session_autostart.h"
 #include "app/widgets/app_windows.h"
+#include "app/widgets/scroll_area_accessible.h"
 #include "capture/accessibility_capture.h"
 #include "capture/selection_monitor.h"
 #include "engines/http_request.h"
@@ -92,6 +93,9 @@ ovra::ShortcutSetup shortcutSetupFor(const ovra::platform::LinuxPlatform& platfo
         return {ShortcutSetup::Kind::needsShellExtension,
                 &ovra::platform::enableGnomeShellExtension};
     case DesktopSession::WaylandKde:
+        if (platform.hasDesktopShortcuts())
+            return {};
+        break;
     case DesktopSession::WaylandOther:
         break;
     }
@@ -121,6 +125,7 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QLatin1String(deployment::appId));
     QApplication::setApplicationVersion(QLatin1String(deployment::appVersion));
     QApplication::setQuitOnLastWindowClosed(false);
+    installScrollAreaAccessible();
 
     // One instance per session: a later start passes its request on and ends.
     platform::ApplicationBus bus;

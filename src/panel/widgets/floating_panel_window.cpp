@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <algorithm>
 
 namespace ovra {
 
@@ -32,7 +33,8 @@ FloatingPanelWindow::FloatingPanelWindow(PanelViewModel& model, TranslationServi
     setWindowTitle(QStringLiteral("Ovra"));
 
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(shadowMargin, shadowMargin, shadowMargin, shadowMargin);
+    m_borders = QMargins(shadowMargin, shadowMargin, shadowMargin, shadowMargin);
+    layout->setContentsMargins(m_borders);
     layout->setSpacing(0);
     layout->setSizeConstraint(QLayout::SetNoConstraint);
     m_view = new PanelView(model, translation, this);
@@ -42,30 +44,47 @@ FloatingPanelWindow::FloatingPanelWindow(PanelViewModel& model, TranslationServi
 
 FloatingPanelWindow::~FloatingPanelWindow() = default;
 
-QRect FloatingPanelWindow::toolkitGeometry(const QRectF& frame) const {
-    const QRectF flipped = CoordinateSpace::flipRect(frame, primaryScreenHeight());
+QMargins FloatingPanelWindow::shadowBorders(const QRect& card) const {
     const int border = margin();
-    return flipped.toAlignedRect().adjusted(-border, -border, border, border);
+    const QScreen* screen = QGuiApplication::screenAt(card.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen || border == 0)
+        return {border, border, border, border};
+    const QRect area = screen->geometry();
+    const auto room = [border](int distance) { return std::clamp(distance, 0, border); };
+    return {room(card.left() - area.left()), room(card.top() - area.top()),
+            room(area.right() - card.right()), room(area.bottom() - card.bottom())};
+}
+
+QRect FloatingPanelWindow::toolkitGeometry(const QRectF& frame) const {
+    const QRect card = CoordinateSpace::flipRect(frame, primaryScreenHeight()).toAlignedRect();
+    return card.marginsAdded(shadowBorders(card));
 }
 
 void FloatingPanelWindow::setCompositing(bool on) {
     if (on == m_compositing)
         return;
     m_compositing = on;
-    const int border = margin();
-    if (QLayout* outer = layout())
-        outer->setContentsMargins(border, border, border, border);
     if (m_animation)
         m_animation->stop();
-    setGeometry(toolkitGeometry(m_frame));
+    setGeometry(takeBorders(m_frame));
     update();
+}
+
+QRect FloatingPanelWindow::takeBorders(const QRectF& frame) {
+    const QRect card = CoordinateSpace::flipRect(frame, primaryScreenHeight()).toAlignedRect();
+    m_borders = shadowBorders(card);
+    if (QLayout* outer = layout())
+        outer->setContentsMargins(m_borders);
+    return card.marginsAdded(m_borders);
 }
 
 void FloatingPanelWindow::setFrame(const QRectF& frame, bool animated) {
     m_frame = frame;
-    const QRect target = toolkitGeometry(frame);
     if (m_animation)
         m_animation->stop();
+    const QRect target = takeBorders(frame);
     if (!animated || !QWidget::isVisible()) {
         setGeometry(target);
         return;
@@ -119,8 +138,7 @@ void FloatingPanelWindow::paintEvent(QPaintEvent*) {
         return;
     }
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF card =
-        QRectF(rect()).adjusted(shadowMargin, shadowMargin, -shadowMargin, -shadowMargin);
+    const QRectF card = QRectF(rect()).marginsRemoved(m_borders.toMarginsF());
 
     // A soft shadow: rings of falling opacity, a little lower than the card.
     painter.setPen(Qt::NoPen);

@@ -2,6 +2,7 @@
 
 #include "panel/panel_window.h"
 
+#include <QMargins>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
@@ -21,7 +22,8 @@ class TranslationService;
 //
 // Frames given to it are in window space; the window itself is larger by the shadow's margin.
 // Without a compositing manager translucent pixels would show black: the window then draws an
-// opaque square card with no shadow and no margin.
+// opaque square card with no shadow and no margin. Window managers keep a managed window on
+// screen, so near a screen edge the shadow is cut there rather than have the card pushed inwards.
 class FloatingPanelWindow final : public QWidget, public PanelWindow {
     Q_OBJECT
 public:
@@ -55,13 +57,19 @@ public:
     bool compositing() const { return m_compositing; }
     // The transparent border kept for the shadow: shadowMargin with a compositor, else 0.
     int margin() const { return m_compositing ? shadowMargin : 0; }
+    // That border around `card` (toolkit coordinates), each side cut at its screen's edge.
+    QMargins shadowBorders(const QRect& card) const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // Keeps the shadow's borders for `frame` and gives the window's geometry around it.
+    QRect takeBorders(const QRectF& frame);
+
     PanelView* m_view = nullptr;
     QRectF m_frame;
+    QMargins m_borders;
     QPointer<QPropertyAnimation> m_animation;
     bool m_nativeReady = false;
     bool m_compositing = true;

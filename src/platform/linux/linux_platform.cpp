@@ -1,6 +1,7 @@
 #include "platform/linux/linux_platform.h"
 
 #include "platform/linux/wayland/gnome_shell_helper.h"
+#include "platform/linux/wayland/kglobalaccel_hot_keys.h"
 #include "platform/linux/wayland/kwin_active_window.h"
 #include "platform/linux/wayland/no_synthetic_keys.h"
 #include "platform/linux/wayland/pointerless_screen_services.h"
@@ -68,6 +69,11 @@ void LinuxPlatform::setUpWayland() {
         m_kwin = std::make_unique<KWinActiveWindow>(m_waylandWindows, activeWindowChanged);
         if (!m_kwin->start())
             m_kwin.reset();
+        m_kdeShortcuts = std::make_unique<KGlobalAccelHotKeys>();
+        if (m_kdeShortcuts->start())
+            m_hotKeyService = m_kdeShortcuts.get();
+        else
+            m_kdeShortcuts.reset();
     } else if (m_session == DesktopSession::WaylandGnome) {
         m_gnomeShell = std::make_unique<GnomeShellHelper>(m_waylandWindows, activeWindowChanged);
         if (m_gnomeShell->start())

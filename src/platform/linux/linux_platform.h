@@ -17,6 +17,7 @@
 namespace ovra::platform {
 
 class GnomeShellHelper;
+class KGlobalAccelHotKeys;
 class KWinActiveWindow;
 class SelectionEventMonitors;
 class WaylandWorkspaceServices;
@@ -61,6 +62,8 @@ public:
     void windowActivated(qint32 pid);
     // GNOME Wayland sessions: the program's shell extension answered at start.
     bool hasShellExtension() const { return m_gnomeShell != nullptr; }
+    // KDE Wayland sessions: the desktop's global shortcut service holds the shortcut.
+    bool hasDesktopShortcuts() const { return m_kdeShortcuts != nullptr; }
 
     CapturePlatform capturePlatform() {
         return {*m_scaledAccessibility, *m_inputMonitors,     *m_keys,
@@ -88,6 +91,7 @@ private:
     std::unique_ptr<ScreenServices> m_pointerlessScreens;
     std::unique_ptr<KWinActiveWindow> m_kwin;
     std::unique_ptr<GnomeShellHelper> m_gnomeShell;
+    std::unique_ptr<KGlobalAccelHotKeys> m_kdeShortcuts;
     // What the rest of the program is handed: the session's services.
     WorkspaceServices* m_workspaceServices = nullptr;
     InputMonitors* m_inputMonitors = nullptr;

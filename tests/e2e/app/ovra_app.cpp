@@ -92,6 +92,30 @@ std::optional<QRect> screenExtents(AtspiAccessible* element) {
     return result;
 }
 
+// Where the panel's card sits inside its window, as fractions of the window's size: the shadow
+// around it is cut where the window meets a screen edge, so the window's size alone cannot tell.
+std::optional<QRectF> cardInWindow(qint32 pid) {
+    const Ref app = applicationOf(pid);
+    if (!app.object)
+        return std::nullopt;
+    const int count = atspi_accessible_get_child_count(app.object, nullptr);
+    for (int i = 0; i < count; ++i) {
+        const Ref window(atspi_accessible_get_child_at_index(app.object, i, nullptr));
+        if (!window.object || !isShowing(window.object) ||
+            takeString(atspi_accessible_get_name(window.object, nullptr)) != u"Ovra")
+            continue;
+        const Ref card(atspi_accessible_get_child_at_index(window.object, 0, nullptr));
+        const auto outer = screenExtents(window.object);
+        const auto inner = card.object ? screenExtents(card.object) : std::nullopt;
+        if (!outer || !inner || outer->width() <= 0 || outer->height() <= 0)
+            return std::nullopt;
+        const QRectF moved = QRectF(*inner).translated(-outer->topLeft());
+        return QRectF(moved.x() / outer->width(), moved.y() / outer->height(),
+                      moved.width() / outer->width(), moved.height() / outer->height());
+    }
+    return std::nullopt;
+}
+
 // Breadth-first through the showing part of the application's tree (the panel is small).
 std::optional<QRect> findShowing(qint32 pid, const QString& role, const QString& name) {
     std::deque<Ref> queue;
@@ -308,11 +332,12 @@ std::optional<QRect> OvraProcess::panelFrame() const {
     if (id.isEmpty())
         return std::nullopt;
     const QRect window = clientGeometry(id);
-    if (window.width() <= 0)
+    const auto card = cardInWindow(pid());
+    if (window.width() <= 0 || !card)
         return std::nullopt;
-    // The shadow's margin surrounds the card only while a compositor runs: tell by the width.
-    const int margin = (window.width() - qRound(PanelView::panelWidth * m_options.scale)) / 2;
-    return window.adjusted(margin, margin, -margin, -margin);
+    return QRectF(window.x() + card->x() * window.width(), window.y() + card->y() * window.height(),
+                  card->width() * window.width(), card->height() * window.height())
+        .toRect();
 }
 
 bool OvraProcess::waitForPanel(std::chrono::milliseconds timeout) const {

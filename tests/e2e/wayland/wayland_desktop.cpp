@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusInterface>
+#include <QDBusObjectPath>
 #include <QDBusReply>
 #include <QDir>
 #include <QFile>
@@ -215,8 +216,76 @@ bool KWinWindows::activate(qint32 pid) {
         5s);
 }
 
+bool KWinWindows::pressProgramShortcut() {
+    const QString service = QStringLiteral("org.kde.kglobalaccel");
+    QDBusInterface accel(service, QStringLiteral("/kglobalaccel"),
+                         QStringLiteral("org.kde.KGlobalAccel"));
+    const QStringList action{QStringLiteral("ovra"), QStringLiteral("capture"), QString(),
+                             QString()};
+    const int superAltT = int(Qt::MetaModifier | Qt::AltModifier) | Qt::Key_T;
+    // The keys are bound to the program's action, not only the action registered.
+    const QDBusReply<QStringList> bound = accel.call(QStringLiteral("action"), superAltT);
+    if (!bound.isValid() || bound.value().size() < 2 || bound.value()[0] != action[0] ||
+        bound.value()[1] != action[1])
+        return false;
+    const QDBusReply<QDBusObjectPath> component =
+        accel.call(QStringLiteral("getComponent"), action[0]);
+    if (!component.isValid())
+        return false;
+    QDBusInterface program(service, component.value().path(),
+                           QStringLiteral("org.kde.kglobalaccel.Component"));
+    return program.call(QStringLiteral("invokeShortcut"), action[1]).type() !=
+           QDBusMessage::ErrorMessage;
+}
+
+namespace {
+const QString remoteDesktop = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
+constexpr quint32 shiftKeysym = 0xffe1;
+} // namespace
+
+GnomeShellWindows::GnomeShellWindows() {
+    QDBusInterface service(remoteDesktop, QStringLiteral("/org/gnome/Mutter/RemoteDesktop"),
+                           remoteDesktop);
+    const QDBusReply<QDBusObjectPath> session = service.call(QStringLiteral("CreateSession"));
+    if (!session.isValid())
+        return;
+    QDBusInterface started(remoteDesktop, session.value().path(),
+                           remoteDesktop + QStringLiteral(".Session"));
+    if (started.call(QStringLiteral("Start")).type() != QDBusMessage::ErrorMessage)
+        m_remoteSession = session.value().path();
+}
+
+GnomeShellWindows::~GnomeShellWindows() {
+    if (!m_remoteSession.isEmpty())
+        QDBusInterface(remoteDesktop, m_remoteSession, remoteDesktop + QStringLiteral(".Session"))
+            .call(QStringLiteral("Stop"));
+}
+
+bool GnomeShellWindows::pressKeys(const QList<quint32>& keysyms) {
+    if (m_remoteSession.isEmpty())
+        return false;
+    QDBusInterface session(remoteDesktop, m_remoteSession,
+                           remoteDesktop + QStringLiteral(".Session"));
+    const auto send = [&](quint32 keysym, bool down) {
+        return session.call(QStringLiteral("NotifyKeyboardKeysym"), keysym, down).type() !=
+               QDBusMessage::ErrorMessage;
+    };
+    bool sent = true;
+    for (quint32 keysym : keysyms)
+        sent = send(keysym, true) && sent;
+    for (auto key = keysyms.rbegin(); key != keysyms.rend(); ++key)
+        sent = send(*key, false) && sent;
+    return sent;
+}
+
+bool GnomeShellWindows::pressProgramShortcut() {
+    constexpr quint32 superKey = 0xffeb, altKey = 0xffe9, tKey = 0x74;
+    return pressKeys({superKey, altKey, tKey});
+}
+
 bool GnomeShellWindows::isReady() const {
-    return QDBusInterface(e2eWindows, QStringLiteral("/app/ovra/E2eWindows"), e2eWindows).isValid();
+    return !m_remoteSession.isEmpty() &&
+           QDBusInterface(e2eWindows, QStringLiteral("/app/ovra/E2eWindows"), e2eWindows).isValid();
 }
 
 std::optional<QList<CompositorWindow>> GnomeShellWindows::windows() {
@@ -230,14 +299,15 @@ std::optional<QList<CompositorWindow>> GnomeShellWindows::windows() {
 bool GnomeShellWindows::activate(qint32 pid) {
     QDBusInterface shell(e2eWindows, QStringLiteral("/app/ovra/E2eWindows"), e2eWindows);
     return waitUntil(
-        [&] {
-            const auto window = windowOf(pid);
-            if (window && window->active)
-                return true;
-            shell.call(QStringLiteral("Activate"), pid);
-            return false;
-        },
-        5s);
+               [&] {
+                   const auto window = windowOf(pid);
+                   if (window && window->active)
+                       return true;
+                   shell.call(QStringLiteral("Activate"), pid);
+                   return false;
+               },
+               5s) &&
+           pressKeys({shiftKeysym});
 }
 
 WaylandTarget::WaylandTarget(Kind kind, QString title, QString program)

@@ -39,6 +39,8 @@ public:
     virtual std::optional<QList<CompositorWindow>> windows() = 0;
     // Makes the window of `pid` the active one and waits until the compositor reports it so.
     virtual bool activate(qint32 pid) = 0;
+    // The program's default shortcut (Super+Alt+T) as the desktop's shortcut service takes it.
+    virtual bool pressProgramShortcut() = 0;
     // The window of the process `pid`; nothing while it has none.
     std::optional<CompositorWindow> windowOf(qint32 pid);
 };
@@ -54,6 +56,9 @@ public:
     bool isReady() const override { return m_registered; }
     std::optional<QList<CompositorWindow>> windows() override;
     bool activate(qint32 pid) override;
+    // No keys reach a headless KWin: the shortcut service is asked to run the action bound to
+    // Super+Alt+T, as a press of those keys would.
+    bool pressProgramShortcut() override;
 
 public Q_SLOTS:
     Q_SCRIPTABLE void Report(const QString& json);
@@ -67,12 +72,22 @@ private:
     std::optional<QString> m_report;
 };
 
-// GNOME Shell's windows, from the ovra-e2e-windows@ovra.app extension the session runs with.
+// GNOME Shell's windows, from the ovra-e2e-windows@ovra.app extension the session runs with,
+// and a keyboard of mutter's remote-desktop service: a headless seat has none, and without a
+// key from one a GTK window that was made active never gives its text view the focus.
 class GnomeShellWindows : public CompositorWindows {
 public:
+    GnomeShellWindows();
+    ~GnomeShellWindows() override;
     bool isReady() const override;
     std::optional<QList<CompositorWindow>> windows() override;
     bool activate(qint32 pid) override;
+    bool pressProgramShortcut() override;
+    // Presses `keysyms` in order on the remote-desktop keyboard, then releases them in reverse.
+    bool pressKeys(const QList<quint32>& keysyms);
+
+private:
+    QString m_remoteSession; // object path; empty when mutter refused one
 };
 
 // A target application (tests/e2e/targets) as a native Wayland client, with the text its text

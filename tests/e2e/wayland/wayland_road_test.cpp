@@ -49,9 +49,14 @@ protected:
         startProgram();
     }
     void TearDown() override {
+        if (!m_ovra)
+            return;
         if (HasFailure()) {
+            const auto exit = m_ovra->isRunning() ? std::nullopt : m_ovra->waitForExit(0ms);
             std::fprintf(stderr, "the program %s; its log:\n%s",
-                         m_ovra->isRunning() ? "runs" : "has ended",
+                         !exit       ? "runs"
+                         : *exit < 0 ? "crashed"
+                                     : qPrintable(QStringLiteral("exited with %1").arg(*exit)),
                          qPrintable(m_ovra->errorOutput()));
             if (const auto windows = shared->compositor->windows()) {
                 for (const CompositorWindow& w : *windows)
@@ -62,7 +67,8 @@ protected:
         }
         // Ended the program's own way, which takes its script out of KWin.
         m_ovra->runAgain({QStringLiteral("--quit")});
-        EXPECT_TRUE(m_ovra->waitForExit(5s)) << "--quit did not end the program";
+        EXPECT_TRUE(m_ovra->waitForExit(5s)) << "--quit did not end the program; its log:\n"
+                                             << qPrintable(m_ovra->errorOutput());
     }
 
     void startProgram() {
@@ -93,12 +99,19 @@ protected:
     // sees the selection hold; where the word is on screen (compositor's window origin plus the
     // accessibility bus's window-relative box).
     void select(WaylandTarget& app, const QString& word, QRect* onScreen) {
-        ASSERT_TRUE(shared->compositor->activate(app.pid()))
-            << "the compositor did not activate " << qPrintable(app.title());
         const Accessible text = textViewOf(app.pid());
         ASSERT_TRUE(text) << "no text view on the accessibility bus";
-        // GTK drops a selection made while its window does not have the keyboard.
-        ASSERT_TRUE(waitUntil([&] { return isFocused(text); }, 3s)) << "the text view has no focus";
+        // GTK drops a selection made while its window does not have the keyboard. A window that
+        // has just been mapped may miss its first activation: it is asked again.
+        bool activated = false;
+        const bool focused = waitUntil(
+            [&] {
+                activated = shared->compositor->activate(app.pid()) || activated;
+                return waitUntil([&] { return isFocused(text); }, 1s);
+            },
+            5s);
+        ASSERT_TRUE(activated) << "the compositor did not activate " << qPrintable(app.title());
+        ASSERT_TRUE(focused) << "the text view has no focus";
         ASSERT_TRUE(selectWord(text, word));
         ASSERT_TRUE(waitUntil([&] { return selectedTextOf(text) == word; }, 2s));
         waitUntil([] { return false; }, 150ms);
@@ -235,6 +248,27 @@ TEST_F(WaylandRoad, PanelBesideTheSelectionAfterTheProgramWasKilled) {
                 return;
         }
     }
+}
+
+// The desktop holds the program's shortcut (GNOME Shell through the program's extension, KDE in
+// its global shortcut service) and the press reaches the program. The selection is made before
+// the program starts, so only the shortcut can bring it to the panel.
+TEST_F(WaylandRoad, ShortcutHeldByTheDesktopShowsThePanelForTheSelection) {
+    killProgram();
+    WaylandTarget& app = target(Kind::Qt);
+    QRect word;
+    select(app, QStringLiteral("linha"), &word);
+    if (HasFatalFailure())
+        return;
+    startProgram();
+    if (HasFatalFailure())
+        return;
+    ASSERT_FALSE(waitUntil([&] { return ovra().panelFrame().has_value(); }, waylandNoPanelWait))
+        << "a panel with neither a new selection nor the shortcut";
+    ASSERT_TRUE(shared->compositor->pressProgramShortcut())
+        << "the desktop does not hold Super+Alt+T for the program";
+    ASSERT_TRUE(ovra().waitForPanel(3s)) << "no panel after the shortcut";
+    expectPanelBeside(word);
 }
 
 INSTANTIATE_TEST_SUITE_P(Toolkits, WaylandRoadPerToolkit, ::testing::Values(Kind::Gtk, Kind::Qt),

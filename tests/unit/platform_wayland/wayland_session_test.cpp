@@ -1,6 +1,7 @@
 #include "platform/linux/wayland/active_window_report.h"
 #include "platform/linux/wayland/desktop_session.h"
 #include "platform/linux/wayland/gnome_shell_helper.h"
+#include "platform/linux/wayland/kglobalaccel_hot_keys.h"
 #include "platform/linux/wayland/kwin_active_window.h"
 
 #include <gtest/gtest.h>
@@ -75,15 +76,30 @@ TEST(KWinReport, TheScriptCallsBackTheReceiverItNames) {
     EXPECT_FALSE(source.contains(u'%')); // every placeholder filled
 }
 
+constexpr quint32 command = 0x100, shift = 0x200, option = 0x800, control = 0x1000;
+constexpr quint32 keyT = 17, keyA = 0;
+
 TEST(GnomeShellShortcut, SpelledInTheShellsNotation) {
-    constexpr quint32 command = 0x100, shift = 0x200, option = 0x800, control = 0x1000;
-    constexpr quint32 keyT = 17, keyA = 0;
     EXPECT_EQ(GnomeShellHelper::accelerator(keyT, option | command),
               QStringLiteral("<Alt><Super>t"));
     EXPECT_EQ(GnomeShellHelper::accelerator(keyA, shift | control),
               QStringLiteral("<Shift><Control>a"));
     EXPECT_FALSE(GnomeShellHelper::accelerator(9999, option));   // no such key
     EXPECT_FALSE(GnomeShellHelper::accelerator(keyT, 0x10000u)); // a modifier it cannot hold
+}
+
+TEST(KdeShortcut, CountedAsQtKeysWithQtModifiers) {
+    constexpr quint32 key1 = 18, keyComma = 43, keyF5 = 96, keyLeft = 123;
+    const auto meta = int(Qt::MetaModifier), alt = int(Qt::AltModifier);
+    const auto ctrl = int(Qt::ControlModifier), shiftKey = int(Qt::ShiftModifier);
+    EXPECT_EQ(KGlobalAccelHotKeys::qtKeys(keyT, option | command), meta | alt | Qt::Key_T);
+    EXPECT_EQ(KGlobalAccelHotKeys::qtKeys(keyA, shift | control), shiftKey | ctrl | Qt::Key_A);
+    EXPECT_EQ(KGlobalAccelHotKeys::qtKeys(key1, control), ctrl | Qt::Key_1);
+    EXPECT_EQ(KGlobalAccelHotKeys::qtKeys(keyComma, command), meta | Qt::Key_Comma);
+    EXPECT_EQ(KGlobalAccelHotKeys::qtKeys(keyF5, 0), int(Qt::Key_F5));
+    EXPECT_EQ(KGlobalAccelHotKeys::qtKeys(keyLeft, option), alt | Qt::Key_Left);
+    EXPECT_FALSE(KGlobalAccelHotKeys::qtKeys(9999, option));
+    EXPECT_FALSE(KGlobalAccelHotKeys::qtKeys(keyT, 0x10000u));
 }
 
 } // namespace

@@ -285,6 +285,17 @@ TEST_F(PanelWidgetsTest, WindowStaysOnTopWithoutTakingFocus) {
     EXPECT_FALSE(window.isVisible());
 }
 
+// Window managers push a managed window back on screen; the card must not move with it.
+TEST_F(PanelWidgetsTest, NearAScreenEdgeTheShadowIsCutAndTheCardStaysWhereItWasPut) {
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const QRect card(screen.left() + 8, screen.top() + 3, 340, 120);
+    window.setCompositing(true);
+    window.setFrame(QRectF(card.left(), screen.height() - card.bottom() - 1, 340, 120), false);
+    QApplication::processEvents();
+    EXPECT_EQ(window.geometry(), card.adjusted(-8, -3, 14, 14));
+    EXPECT_EQ(window.view()->geometry().topLeft(), QPoint(8, 3));
+}
+
 TEST_F(PanelWidgetsTest, WithoutCompositorTheWindowIsOpaqueAndHasNoShadowMargin) {
     const double primary = QGuiApplication::primaryScreen()->geometry().height();
     const QRectF frame{200, 300, 340, 120};

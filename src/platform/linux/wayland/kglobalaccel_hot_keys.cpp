@@ -1,0 +1,192 @@
+#include "platform/linux/wayland/kglobalaccel_hot_keys.h"
+
+#include "platform/linux/x11/key_mapping.h"
+#include "settings/hot_key_modifiers.h"
+#include "support/log_categories.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <X11/keysym.h>
+
+namespace ovra::platform {
+
+namespace {
+
+const QString componentInterface = QStringLiteral("org.kde.kglobalaccel.Component");
+
+// The service's flags for setShortcut: these keys are the ones in use, not a default that the
+// desktop's stored choice would replace (the program's preferences keep the shortcut).
+constexpr uint setPresent = 2;
+constexpr uint noAutoloading = 4;
+
+QDBusMessage serviceCall(const QString& method, const QVariantList& arguments) {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        KGlobalAccelHotKeys::serviceName(), QStringLiteral("/kglobalaccel"),
+        QStringLiteral("org.kde.KGlobalAccel"), method);
+    call.setArguments(arguments);
+    return call;
+}
+
+std::optional<int> qtKey(unsigned long keysym) {
+    if (keysym >= XK_a && keysym <= XK_z)
+        return int(Qt::Key_A + (keysym - XK_a));
+    // Qt numbers the other printable ASCII keys by their characters.
+    if (keysym >= 0x20 && keysym <= 0x7e)
+        return int(keysym);
+    if (keysym >= XK_F1 && keysym <= XK_F12)
+        return int(Qt::Key_F1 + (keysym - XK_F1));
+    switch (keysym) {
+    case XK_Return:
+        return Qt::Key_Return;
+    case XK_KP_Enter:
+        return Qt::Key_Enter;
+    case XK_Tab:
+        return Qt::Key_Tab;
+    case XK_BackSpace:
+        return Qt::Key_Backspace;
+    case XK_Escape:
+        return Qt::Key_Escape;
+    case XK_Delete:
+        return Qt::Key_Delete;
+    case XK_Home:
+        return Qt::Key_Home;
+    case XK_End:
+        return Qt::Key_End;
+    case XK_Page_Up:
+        return Qt::Key_PageUp;
+    case XK_Page_Down:
+        return Qt::Key_PageDown;
+    case XK_Left:
+        return Qt::Key_Left;
+    case XK_Right:
+        return Qt::Key_Right;
+    case XK_Up:
+        return Qt::Key_Up;
+    case XK_Down:
+        return Qt::Key_Down;
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+QString KGlobalAccelHotKeys::serviceName() {
+    return QStringLiteral("org.kde.kglobalaccel");
+}
+
+QStringList KGlobalAccelHotKeys::actionId() {
+    // Component and action, each as stored and as shown in the desktop's settings.
+    return {QStringLiteral("ovra"), QStringLiteral("capture"), QStringLiteral("Ovra"),
+            QStringLiteral("Show the panel for the selection")};
+}
+
+KGlobalAccelHotKeys::KGlobalAccelHotKeys(QObject* parent) : QObject(parent) {}
+
+KGlobalAccelHotKeys::~KGlobalAccelHotKeys() {
+    unregisterHotKey();
+}
+
+bool KGlobalAccelHotKeys::start() {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface())
+        return false;
+    const auto registered = bus.interface()->isServiceRegistered(serviceName());
+    m_running = registered.isValid() && registered.value();
+    if (!m_running)
+        qCInfo(lcPlatform) << "KDE's global shortcut service is not running";
+    return m_running;
+}
+
+std::optional<int> KGlobalAccelHotKeys::qtKeys(quint32 keyCode, quint32 carbonModifiers) {
+    constexpr quint32 known = CarbonModifier::command | CarbonModifier::shift |
+                              CarbonModifier::option | CarbonModifier::control;
+    const auto keysym = KeyMapping::keysym(static_cast<int>(keyCode));
+    const std::optional<int> key = keysym ? qtKey(*keysym) : std::nullopt;
+    if (!key || (carbonModifiers & ~known) != 0)
+        return std::nullopt;
+    int modifiers = 0;
+    if (carbonModifiers & CarbonModifier::command)
+        modifiers |= Qt::MetaModifier;
+    if (carbonModifiers & CarbonModifier::option)
+        modifiers |= Qt::AltModifier;
+    if (carbonModifiers & CarbonModifier::control)
+        modifiers |= Qt::ControlModifier;
+    if (carbonModifiers & CarbonModifier::shift)
+        modifiers |= Qt::ShiftModifier;
+    return *key | modifiers;
+}
+
+bool KGlobalAccelHotKeys::registerHotKey(quint32 keyCode, quint32 carbonModifiers,
+                                         std::function<void()> onPressed) {
+    if (!m_running || m_onPressed || !onPressed)
+        return false;
+    const std::optional<int> keys = qtKeys(keyCode, carbonModifiers);
+    if (!keys)
+        return false;
+    m_onPressed = std::move(onPressed);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    // Calls on one connection are handled in order: the action exists before its keys are set.
+    bus.call(serviceCall(QStringLiteral("doRegister"), {actionId()}), QDBus::NoBlock);
+    auto* set = new QDBusPendingCallWatcher(
+        bus.asyncCall(serviceCall(
+            QStringLiteral("setShortcut"),
+            {actionId(), QVariant::fromValue(QList<int>{*keys}), setPresent | noAutoloading})),
+        this);
+    connect(set, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher* call) {
+        call->deleteLater();
+        const QDBusPendingReply<QList<int>> reply = *call;
+        // The service gives back the keys it assigned: none when another action holds them.
+        if (!reply.isValid() || reply.value().isEmpty())
+            qCInfo(lcPlatform) << "KDE's global shortcut service did not take the shortcut";
+    });
+    auto* component = new QDBusPendingCallWatcher(
+        bus.asyncCall(serviceCall(QStringLiteral("getComponent"), {actionId().first()})), this);
+    connect(component, &QDBusPendingCallWatcher::finished, this,
+            [this](QDBusPendingCallWatcher* call) {
+                call->deleteLater();
+                const QDBusPendingReply<QDBusObjectPath> reply = *call;
+                if (reply.isValid())
+                    listenOn(reply.value().path());
+                else
+                    qCInfo(lcPlatform) << "KDE's global shortcut service has no component for us";
+            });
+    return true;
+}
+
+void KGlobalAccelHotKeys::listenOn(const QString& componentPath) {
+    if (componentPath == m_componentPath)
+        return;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!m_componentPath.isEmpty())
+        bus.disconnect(serviceName(), m_componentPath, componentInterface,
+                       QStringLiteral("globalShortcutPressed"), this,
+                       SLOT(onPressed(QString, QString, qlonglong)));
+    m_componentPath = componentPath;
+    // Signals from the service's owner only: no other client can press the shortcut.
+    bus.connect(serviceName(), componentPath, componentInterface,
+                QStringLiteral("globalShortcutPressed"), this,
+                SLOT(onPressed(QString, QString, qlonglong)));
+}
+
+void KGlobalAccelHotKeys::unregisterHotKey() {
+    if (!m_onPressed)
+        return;
+    m_onPressed = nullptr;
+    // Inactive, not removed: the desktop keeps the entry (and a user's change to it) for the
+    // program's next start.
+    QDBusConnection::sessionBus().call(serviceCall(QStringLiteral("setInactive"), {actionId()}),
+                                       QDBus::NoBlock);
+}
+
+void KGlobalAccelHotKeys::onPressed(const QString& component, const QString& action, qlonglong) {
+    const QStringList ours = actionId();
+    if (m_onPressed && component == ours[0] && action == ours[1])
+        m_onPressed();
+}
+
+} // namespace ovra::platform

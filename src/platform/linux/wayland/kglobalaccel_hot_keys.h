@@ -1,0 +1,49 @@
+#pragma once
+
+#include "app/hot_key_service.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+namespace ovra::platform {
+
+// KDE Plasma's global shortcuts (the kglobalaccel service KWin hosts) holding the program's
+// shortcut on Wayland, where no X11 grab sees the keys. The shortcut is listed in the desktop's
+// shortcut settings under the program's name. The desktop portal's shortcuts would need an
+// application id the portal cannot find for a program started outside a sandbox or a systemd
+// scope, so the service is asked directly. UI thread only; no call waits for the service.
+class KGlobalAccelHotKeys final : public QObject, public HotKeyService {
+    Q_OBJECT
+public:
+    static QString serviceName();
+    // The program's entry among the desktop's shortcuts.
+    static QStringList actionId();
+
+    explicit KGlobalAccelHotKeys(QObject* parent = nullptr);
+    ~KGlobalAccelHotKeys() override;
+
+    // False when the service is not on the session bus.
+    bool start();
+
+    // The shortcut as the service counts keys: a Qt key code with Qt's modifier bits.
+    static std::optional<int> qtKeys(quint32 keyCode, quint32 carbonModifiers);
+
+    bool registerHotKey(quint32 keyCode, quint32 carbonModifiers,
+                        std::function<void()> onPressed) override;
+    void unregisterHotKey() override;
+
+private Q_SLOTS:
+    void onPressed(const QString& component, const QString& action, qlonglong timestamp);
+
+private:
+    void listenOn(const QString& componentPath);
+
+    std::function<void()> m_onPressed;
+    QString m_componentPath;
+    bool m_running = false;
+};
+
+} // namespace ovra::platform
