@@ -4,9 +4,11 @@
 //    median and 95th percentile;
 //  - idle: the program's CPU time and context switches over a quiet minute;
 //  - resident memory after start, after the first panel, and after many show/hide cycles;
-//  - round trips: method calls the program sends to the application per automatic capture (read
-//    off the accessibility bus with dbus-monitor), over the first selections. GTK applications
-//    answer over a direct connection the bus does not see: they count 0 here.
+//  - round trips: method calls the program sends from the mouse-up to the panel's map, over the
+//    first selections, split into those to the application, to the accessibility registry and
+//    to anyone else, with the list of the last capture's calls to the application. They are
+//    counted where they leave the program (a library preloaded into it logs every method call
+//    it sends): GTK applications answer over a direct connection no bus monitor sees.
 // Run inside the headless session:
 //   tests/e2e/run-headless.sh -- <build>/tests/e2e/bench_e2e_app_road [IDLE_S [SAMPLES [CYCLES]]]
 // (defaults 60, 50, 500). OVRA_BENCH_TARGET picks the application: gtk (default), qt, or the name
@@ -19,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -109,53 +112,40 @@ std::optional<Clock::time_point> waitForMapping(Display* display, Window window,
     }
 }
 
-// The accessibility bus's address, asked of the session bus.
-QString accessibilityBusAddress() {
-    const ToolResult reply =
-        runTool(QStringLiteral("dbus-send"),
-                {QStringLiteral("--session"), QStringLiteral("--print-reply=literal"),
-                 QStringLiteral("--dest=org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-                 QStringLiteral("org.a11y.Bus.GetAddress")});
-    return reply.output.trimmed();
-}
+// A method call the program sent, as the preloaded call log wrote it.
+struct SentCall {
+    Clock::time_point at;
+    QString destination;
+    QString method; // interface.member
+};
 
-// Method calls on the accessibility bus addressed to one connection, counted off dbus-monitor.
-class CallCounter {
+// Reads the lines the call log library (dbus_call_log.cpp) appends to its file.
+class CallLog {
 public:
-    explicit CallCounter(QString destination) : m_destination(std::move(destination)) {
-        // Line-buffered: dbus-monitor holds a pipe's output back otherwise.
-        m_monitor.start(QStringLiteral("stdbuf"),
-                        {QStringLiteral("-oL"), QStringLiteral("dbus-monitor"),
-                         QStringLiteral("--address"), accessibilityBusAddress(),
-                         QStringLiteral("--profile"), QStringLiteral("type='method_call'")});
-        m_monitor.waitForStarted(3000);
-        waitUntil([] { return false; }, 500ms);
-        take();
-    }
-    ~CallCounter() {
-        m_monitor.kill();
-        m_monitor.waitForFinished(1000);
-    }
-    // Calls seen since the last take().
-    int take() {
-        waitUntil([] { return false; }, 200ms);
-        m_buffer += QString::fromUtf8(m_monitor.readAllStandardOutput());
-        int count = 0;
-        const qsizetype lastLine = m_buffer.lastIndexOf(u'\n');
-        const QStringList lines = m_buffer.left(lastLine + 1).split(u'\n', Qt::SkipEmptyParts);
+    explicit CallLog(const QString& path) : m_file(path) {}
+    // Calls logged since the last take().
+    std::vector<SentCall> take() {
+        if (!m_file.isOpen() && !m_file.open(QIODevice::ReadOnly))
+            return {};
+        m_buffer += m_file.readAll();
+        std::vector<SentCall> calls;
+        const qsizetype lastLine = m_buffer.lastIndexOf('\n');
+        const QList<QByteArray> lines = m_buffer.left(lastLine + 1).split('\n');
         m_buffer = m_buffer.mid(lastLine + 1);
-        for (const QString& line : lines) {
-            const QStringList fields = line.split(u'\t');
-            if (fields.value(0) == u"mc" && fields.value(4) == m_destination)
-                ++count;
+        for (const QByteArray& line : lines) {
+            const QList<QByteArray> fields = line.split('\t');
+            if (fields.size() != 3)
+                continue;
+            // Both sides read CLOCK_MONOTONIC, which steady_clock is on Linux.
+            calls.push_back({Clock::time_point(std::chrono::nanoseconds(fields[0].toLongLong())),
+                             QString::fromUtf8(fields[1]), QString::fromUtf8(fields[2])});
         }
-        return count;
+        return calls;
     }
 
 private:
-    QString m_destination;
-    QProcess m_monitor;
-    QString m_buffer;
+    QFile m_file;
+    QByteArray m_buffer;
 };
 
 struct Word {
@@ -180,7 +170,14 @@ void drag(Display* display, const Word& word) {
 
 int run(int idleSeconds, int samples, int cycles) {
     FakeChatService chat(QStringLiteral("ingênuo"));
-    OvraProcess ovra({chat.baseURL(), {}});
+    QTemporaryDir logDir;
+    const QString callLogPath = logDir.filePath(QStringLiteral("calls.log"));
+    QString preload = QStringLiteral(OVRA_DBUS_CALL_LOG_LIBRARY);
+    if (const QString other = qEnvironmentVariable("LD_PRELOAD"); !other.isEmpty())
+        preload += u':' + other;
+    OvraProcess ovra({.chatBaseURL = chat.baseURL(),
+                      .environment = {QStringLiteral("LD_PRELOAD=") + preload,
+                                      QStringLiteral("OVRA_DBUS_CALL_LOG=") + callLogPath}});
     if (!ovra.start()) {
         say(QStringLiteral("Ovra did not start"));
         return 1;
@@ -271,12 +268,18 @@ int run(int idleSeconds, int samples, int cycles) {
     XSelectInput(display, panel, StructureNotifyMask);
     XSync(display, False);
 
-    // One selection: press (which dismisses the shown panel), drag, and release; the time from
-    // the release to the panel's map, or nothing when it did not come.
+    // One selection: press (which dismisses the shown panel), drag, and release; when the release
+    // happened and the panel was mapped, or nothing when it did not come.
+    struct Shown {
+        Clock::time_point released, mapped;
+        double milliseconds() const {
+            return std::chrono::duration<double, std::milli>(mapped - released).count();
+        }
+    };
     std::size_t next = 1;
     int missed = 0;
     bool shown = true;
-    const auto oneSelection = [&]() -> std::optional<double> {
+    const auto oneSelection = [&]() -> std::optional<Shown> {
         const Word& word = words[next % words.size()];
         ++next;
         press(display,
@@ -292,31 +295,55 @@ int run(int idleSeconds, int samples, int cycles) {
         if (!mapped)
             return std::nullopt;
         shown = true;
-        return std::chrono::duration<double, std::milli>(*mapped - released).count();
+        return Shown{released, *mapped};
     };
 
     // Round trips of the first selections, while nothing else asks the application anything.
     if (AtspiAccessible* accessible = platform::AtspiElementHandle::of(element);
         accessible && ATSPI_OBJECT(accessible)->app) {
-        CallCounter counter(QString::fromUtf8(ATSPI_OBJECT(accessible)->app->bus_name));
-        QList<int> counts;
+        const QString application = QString::fromUtf8(ATSPI_OBJECT(accessible)->app->bus_name);
+        const QString registry = QStringLiteral("org.a11y.atspi.Registry");
+        CallLog log(callLogPath);
+        QStringList toApplication, toRegistry, toOthers, lastCalls, lastOthers;
         for (int i = 0; i < 6; ++i) {
-            counter.take();
-            if (oneSelection())
-                counts.append(counter.take());
+            log.take();
+            const auto span = oneSelection();
+            if (!span)
+                continue;
+            int counts[3] = {0, 0, 0};
+            lastCalls.clear();
+            lastOthers.clear();
+            for (const SentCall& call : log.take()) {
+                if (call.at < span->released || call.at > span->mapped)
+                    continue;
+                if (call.destination == application) {
+                    ++counts[0];
+                    lastCalls.append(call.method.section(u'.', -2));
+                } else if (call.destination == registry) {
+                    ++counts[1];
+                } else {
+                    ++counts[2];
+                    lastOthers.append(call.destination + u' ' + call.method);
+                }
+            }
+            toApplication.append(QString::number(counts[0]));
+            toRegistry.append(QString::number(counts[1]));
+            toOthers.append(QString::number(counts[2]));
         }
-        say(QStringLiteral("round trips to the application per automatic capture: %1").arg([&] {
-            QStringList parts;
-            for (int count : counts)
-                parts.append(QString::number(count));
-            return parts.join(u' ');
-        }()));
+        say(QStringLiteral("round trips to the application per automatic capture: %1")
+                .arg(toApplication.join(u' ')));
+        say(QStringLiteral("method calls to the registry per capture: %1, to others: %2")
+                .arg(toRegistry.join(u' '), toOthers.join(u' ')));
+        say(QStringLiteral("calls to the application in the last capture: %1")
+                .arg(lastCalls.join(QStringLiteral(", "))));
+        say(QStringLiteral("other calls in the last capture: %1")
+                .arg(lastOthers.join(QStringLiteral(", "))));
     }
 
     std::vector<double> latencies;
     for (int i = 0; i < samples; ++i) {
-        if (const auto ms = oneSelection())
-            latencies.push_back(*ms - debounceMs);
+        if (const auto span = oneSelection())
+            latencies.push_back(span->milliseconds() - debounceMs);
         else
             ++missed;
     }
