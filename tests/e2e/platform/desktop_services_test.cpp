@@ -5,6 +5,9 @@
 #include "ovra/deployment_config.h"
 #include "support/task_runner.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -288,6 +291,32 @@ TEST(HotKey, GrabbedCombinationFiresOncePerPressWhateverTheLocks) {
 
     EXPECT_FALSE(hotKey.registerHotKey(KeyCode::T, 0x4000, [] {})); // not a modifier we map
     EXPECT_FALSE(hotKey.registerHotKey(999, controlOption, [] {})); // no such key
+}
+
+} // namespace
+} // namespace ovra::e2e
+
+namespace ovra::e2e {
+namespace {
+
+// The accessibility switch is asked before every capture: it is followed from the service's
+// announcements rather than read each time.
+TEST(AccessibilitySwitch, IsFollowedWithoutAskingTheServiceAgain) {
+    platform::AtspiAccessibilityServices services([](QPointF) { return 0; },
+                                                  [](qint32) { return std::nullopt; });
+    const auto flip = [](bool on) {
+        QDBusMessage set = QDBusMessage::createMethodCall(
+            QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
+        set << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled")
+            << QVariant::fromValue(QDBusVariant(on));
+        return QDBusConnection::sessionBus().call(set).type() == QDBusMessage::ReplyMessage;
+    };
+    ASSERT_TRUE(services.isProcessTrusted()) << "the headless session starts with it on";
+    ASSERT_TRUE(flip(false));
+    EXPECT_TRUE(waitUntil([&] { return !services.isProcessTrusted(); }));
+    ASSERT_TRUE(flip(true));
+    EXPECT_TRUE(waitUntil([&] { return services.isProcessTrusted(); }));
 }
 
 } // namespace

@@ -46,4 +46,26 @@ bool setEnabled(bool on) {
 
 } // namespace AccessibilityStatus
 
+AccessibilitySwitchWatch::AccessibilitySwitchWatch() {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return;
+    // Announcements from the service's owner only.
+    bus.connect(service, path, propertiesInterface, QStringLiteral("PropertiesChanged"), this,
+                SLOT(onPropertiesChanged(QString, QVariantMap, QStringList)));
+    m_on.store(AccessibilityStatus::isEnabled().value_or(false));
+}
+
+void AccessibilitySwitchWatch::onPropertiesChanged(const QString& interfaceName,
+                                                   const QVariantMap& changed,
+                                                   const QStringList& invalidated) {
+    if (interfaceName != statusInterface)
+        return;
+    const QVariant value = changed.value(enabledProperty);
+    if (value.typeId() == QMetaType::Bool)
+        m_on.store(value.toBool());
+    else if (invalidated.contains(enabledProperty))
+        m_on.store(AccessibilityStatus::isEnabled().value_or(false));
+}
+
 } // namespace ovra::platform

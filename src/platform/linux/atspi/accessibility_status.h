@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QObject>
+#include <QStringList>
+#include <QVariantMap>
+#include <atomic>
 #include <optional>
 
 namespace ovra::platform {
@@ -12,5 +16,24 @@ std::optional<bool> isEnabled();
 // Turns the switch on or off; false when the service refused or is not there.
 bool setEnabled(bool on);
 } // namespace AccessibilityStatus
+
+// The switch's state as last read or announced: read once when made, then followed through the
+// service's change signals, so asking costs no round trip and never waits on the service. Make it
+// on a thread with an event loop; `isOn` may be asked from any thread.
+class AccessibilitySwitchWatch final : public QObject {
+    Q_OBJECT
+public:
+    AccessibilitySwitchWatch();
+    bool isOn() const { return m_on.load(); }
+    // What this program has just set, ahead of the service's announcement.
+    void noteSet(bool on) { m_on.store(on); }
+
+private Q_SLOTS:
+    void onPropertiesChanged(const QString& interfaceName, const QVariantMap& changed,
+                             const QStringList& invalidated);
+
+private:
+    std::atomic<bool> m_on{false};
+};
 
 } // namespace ovra::platform

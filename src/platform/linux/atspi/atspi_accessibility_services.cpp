@@ -156,7 +156,7 @@ bool isOwnProcess(AtspiAccessible* accessible) {
 AtspiAccessibilityServices::AtspiAccessibilityServices(std::function<qint32(QPointF)> windowOwnerAt,
                                                        WindowAreaOf windowArea, Extents extents)
     : m_windowOwnerAt(std::move(windowOwnerAt)), m_windowArea(std::move(windowArea)),
-      m_extents(extents) {}
+      m_extents(extents), m_switch(std::make_unique<AccessibilitySwitchWatch>()) {}
 
 AtspiAccessibilityServices::~AtspiAccessibilityServices() {
     if (m_focusListener) {
@@ -252,11 +252,14 @@ void AtspiAccessibilityServices::onFocusEvent(AtspiEvent* event, void* self) {
 }
 
 bool AtspiAccessibilityServices::isProcessTrusted() {
-    return AccessibilityStatus::isEnabled().value_or(false);
+    return m_switch->isOn();
 }
 
 bool AtspiAccessibilityServices::enableAccess() {
-    return AccessibilityStatus::setEnabled(true) && isProcessTrusted();
+    const bool enabled = AccessibilityStatus::setEnabled(true);
+    if (enabled)
+        m_switch->noteSet(true);
+    return enabled;
 }
 
 void AtspiAccessibilityServices::requestTrust() {
