@@ -154,7 +154,9 @@ TEST_P(RealApplicationRoad, SelectAllShowsThePanelWhicheverKeyIsReleasedLast) {
             xdotool({QStringLiteral("mousemove"), QString::number(inside.x()),
                      QString::number(inside.y()), QStringLiteral("click"), QStringLiteral("1")}));
         ASSERT_TRUE(waitUntil([&] { return selected(element).isEmpty(); }));
-        ovra().waitForNoPanel(2s);
+        // The program captures the emptied selection after its 120 ms wait, which ends the
+        // closed panel's suppression; a Ctrl+A before that would be the selection closed on.
+        waitUntil([] { return false; }, 1s);
         const QString first = ctrlFirst ? QStringLiteral("ctrl") : QStringLiteral("a");
         const QString last = ctrlFirst ? QStringLiteral("a") : QStringLiteral("ctrl");
         ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("ctrl"),
