@@ -196,6 +196,7 @@ QCoro::Task<ReplaceOutcome> replace(ReplacementPlatform platform, SelectionSnaps
         co_return ReplaceOutcome::replacedViaAccessibility();
     if (*written == AccessibilityWrite::selectionChanged)
         co_return ReplaceOutcome::selectionChanged();
+    qCInfo(lcPanel) << "the accessibility write did not replace the text; pasting instead";
     // Keystrokes go to the active window: a paste anywhere else would land in the wrong place.
     const bool sourceInFront = co_await bringToFront(platform, snapshot.pid);
     if (!sourceInFront)

@@ -50,6 +50,19 @@ protected:
         return bounds->first;
     }
 
+    // The application of this case, in front, and its focused text element; null when either
+    // does not come.
+    AccessibleElement frontText() {
+        RealApplication* target = app();
+        return target && target->activate() ? target->textElement(ax()) : AccessibleElement{};
+    }
+
+    // The application's whole text while `element` reports it.
+    QString textIn(const AccessibleElement& element) {
+        const auto text = ax().value(element);
+        return text.ok() ? text.value : QString();
+    }
+
     QString selected(const AccessibleElement& element) {
         const auto text = ax().selectedText(element);
         return text.ok() ? text.value : QString();
@@ -59,6 +72,19 @@ protected:
         ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
         ASSERT_TRUE(ovra().waitForNoPanel(2s));
     }
+
+    // A click at the centre of `word`, which collapses the selection there.
+    bool clickOn(const AccessibleElement& element, const QString& word) {
+        const auto bounds = wordBounds(element, word);
+        if (!bounds)
+            return false;
+        const QPoint centre = bounds->first.center().toPoint();
+        return xdotool({QStringLiteral("mousemove"), QString::number(centre.x()),
+                        QString::number(centre.y()), QStringLiteral("click"), QStringLiteral("1")});
+    }
+
+    // Ends the application of this case; the next case that asks for it starts it anew.
+    void forgetApp() { started().erase(GetParam().name); }
 
 private:
     static std::map<QString, std::unique_ptr<RealApplication>>& started() {
@@ -136,23 +162,16 @@ TEST_P(RealApplicationRoad, DoubleClickShowsThePanel) {
 
 // Ctrl+A selects whichever of the two keys is released last, and either order ends a gesture.
 TEST_P(RealApplicationRoad, SelectAllShowsThePanelWhicheverKeyIsReleasedLast) {
-    RealApplication* target = app();
-    ASSERT_TRUE(target);
-    ASSERT_TRUE(target->activate());
-    const AccessibleElement element = target->textElement(ax());
+    const AccessibleElement element = frontText();
     ASSERT_TRUE(element);
     const auto whole = ax().value(element);
-    const auto word = wordBounds(element, QStringLiteral("here"));
-    ASSERT_TRUE(whole.ok() && word);
-    const QPoint inside = word->first.center().toPoint();
+    ASSERT_TRUE(whole.ok());
     for (const bool ctrlFirst : {false, true}) {
         SCOPED_TRACE(ctrlFirst ? "Ctrl released before A" : "A released before Ctrl");
         if (ovra().panelFrame())
             dismissPanel();
         // A click collapses the selection, so the one the panel was closed on is gone.
-        ASSERT_TRUE(
-            xdotool({QStringLiteral("mousemove"), QString::number(inside.x()),
-                     QString::number(inside.y()), QStringLiteral("click"), QStringLiteral("1")}));
+        ASSERT_TRUE(clickOn(element, QStringLiteral("here")));
         ASSERT_TRUE(waitUntil([&] { return selected(element).isEmpty(); }));
         // The program captures the emptied selection after its 120 ms wait, which ends the
         // closed panel's suppression; a Ctrl+A before that would be the selection closed on.
@@ -198,11 +217,9 @@ TEST_P(RealApplicationRoad, TranslateAndReplace) {
 // A hung application (stopped) neither freezes the program nor keeps it from working once the
 // application runs again.
 TEST_P(RealApplicationRoad, HungApplicationLeavesTheProgramResponsive) {
-    RealApplication* target = app();
-    ASSERT_TRUE(target);
-    ASSERT_TRUE(target->activate());
-    const AccessibleElement element = target->textElement(ax());
+    const AccessibleElement element = frontText();
     ASSERT_TRUE(element);
+    RealApplication* target = app();
     xdotool({QStringLiteral("key"), QStringLiteral("ctrl+Home")});
     const auto word = wordBounds(element, QStringLiteral("palavra"));
     ASSERT_TRUE(word);
@@ -235,6 +252,82 @@ TEST_P(RealApplicationRoad, HungApplicationLeavesTheProgramResponsive) {
     const auto bounds = dragSelect(*target, QStringLiteral("linha"));
     ASSERT_TRUE(bounds);
     EXPECT_TRUE(ovra().waitForPanel(3s)) << "no panel once the application runs again";
+}
+
+// The word is rewritten while the panel is up (by another program over the accessibility bus, as
+// typing would hide the panel): Substituir writes nothing and says why. Then a key typed into the
+// application hides the panel about text that is no longer there.
+TEST_P(RealApplicationRoad, ASelectionChangedUnderThePanelIsNotReplaced) {
+    if (!GetParam().takesAccessibilityWrites)
+        GTEST_SKIP() << "no other program can change this application's text unseen";
+    RealApplication* target = app();
+    ASSERT_TRUE(target);
+    ASSERT_TRUE(dragSelect(*target, QStringLiteral("text")));
+    ASSERT_TRUE(ovra().waitForPanel());
+    translateInPanel(QStringLiteral("text"));
+    if (HasFatalFailure())
+        return;
+    const AccessibleElement element = target->textElement(ax());
+    const auto word = wordBounds(element, QStringLiteral("text"));
+    ASSERT_TRUE(word);
+    ASSERT_EQ(ax().replaceText(element, word->second, QStringLiteral("TEXT")), AXStatus::Success);
+    ASSERT_TRUE(waitUntil([&] { return textIn(element).contains(u"TEXT"); }))
+        << "the application holds: " << textIn(element).toStdString();
+    const QString changed = textIn(element);
+
+    ASSERT_TRUE(press(QStringLiteral("Substituir")));
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return ovra().hasElement(
+                QStringLiteral("label"),
+                QStringLiteral("A seleção mudou. Selecione de novo para substituir."));
+        },
+        3s))
+        << "the panel shows:\n"
+        << ovra().describePanel().toStdString();
+    EXPECT_EQ(textIn(element), changed);
+
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Right")}));
+    EXPECT_TRUE(ovra().waitForNoPanel(2s)) << "the panel stayed while the user typed";
+    ASSERT_EQ(ax().replaceText(element, word->second, QStringLiteral("text")), AXStatus::Success);
+}
+
+// A word selected and then deselected by a click may stay in PRIMARY: the shortcut finds nothing
+// selected and shows no panel for it.
+TEST_P(RealApplicationRoad, ShortcutIgnoresAWordNoLongerSelected) {
+    RealApplication* target = app();
+    ASSERT_TRUE(target);
+    ASSERT_TRUE(dragSelect(*target, QStringLiteral("café")));
+    ASSERT_TRUE(ovra().waitForPanel());
+    dismissPanel();
+    const AccessibleElement element = target->textElement(ax());
+    ASSERT_TRUE(clickOn(element, QStringLiteral("ALVO")));
+    ASSERT_TRUE(waitUntil([&] { return selected(element).isEmpty(); }));
+    const ToolResult primary =
+        runTool(QStringLiteral("xclip"),
+                {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("primary")});
+    std::fprintf(stderr, "PRIMARY %s the deselected word\n",
+                 primary.output == u"café" ? "still holds" : "no longer holds");
+
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+super+t")}));
+    EXPECT_FALSE(waitUntil([&] { return ovra().panelFrame().has_value(); }, 1500ms))
+        << "the shortcut showed the word selected before";
+}
+
+// Last of the cases for an application: it quits under the panel.
+TEST_P(RealApplicationRoad, ThePanelGoesWhenTheApplicationQuits) {
+    RealApplication* target = app();
+    ASSERT_TRUE(target);
+    ASSERT_TRUE(dragSelect(*target, QStringLiteral("aqui")));
+    ASSERT_TRUE(ovra().waitForPanel(3s));
+    target->quit();
+    ASSERT_TRUE(waitUntil([&] { return !target->ownerRuns(); }, 5s)) << "it did not quit";
+    QElapsedTimer sinceExit;
+    sinceExit.start();
+    EXPECT_TRUE(ovra().waitForNoPanel(2s)) << "the panel stayed after its application quit";
+    std::fprintf(stderr, "panel gone %lld ms after the application's process ended\n",
+                 static_cast<long long>(sinceExit.elapsed()));
+    forgetApp();
 }
 
 INSTANTIATE_TEST_SUITE_P(Applications, RealApplicationRoad, ::testing::ValuesIn(realApplications()),

@@ -55,7 +55,10 @@ const QList<RealApplicationKind>& realApplications() {
            "user_pref(\"toolkit.telemetry.reportingpolicy.firstRun\", false);\n"
            "user_pref(\"browser.sessionstore.resume_from_crash\", false);\n"
            "user_pref(\"app.update.auto\", false);\n"}},
-         {QStringLiteral("GNOME_ACCESSIBILITY=1"), QStringLiteral("MOZ_ENABLE_WAYLAND=0")}},
+         {QStringLiteral("GNOME_ACCESSIBILITY=1"), QStringLiteral("MOZ_ENABLE_WAYLAND=0")},
+         // A text area's editable-text calls answer success and change nothing, whatever their
+         // length: the program's writes end in a paste there.
+         false},
         // LibreOffice Writer on its GTK 3 plugin: a flat document of one paragraph (a paragraph
         // is one text element), in a profile of its own that skips the first-run dialogs.
         {QStringLiteral("LibreOfficeWriter"),
@@ -182,6 +185,20 @@ AccessibleElement RealApplication::textElement(AccessibilityServices& ax) {
         },
         10s);
     return found;
+}
+
+void RealApplication::quit() {
+    resume();
+    if (m_pid > 0)
+        ::kill(static_cast<pid_t>(m_pid), SIGTERM);
+}
+
+bool RealApplication::ownerRuns() const {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(m_pid));
+    if (m_pid <= 0 || !stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2, 1) != "Z";
 }
 
 void RealApplication::suspend() {

@@ -25,6 +25,8 @@ struct RealApplicationKind {
     QString document = QStringLiteral("{text}");
     QList<std::pair<QString, QByteArray>> setupFiles = {}; // written under {dir} first
     QStringList environment = {};                          // "NAME=value"
+    // Whether another program can change its text over the accessibility bus.
+    bool takesAccessibilityWrites = true;
 };
 const QList<RealApplicationKind>& realApplications();
 // Its name, as test output shows a row.
@@ -51,6 +53,10 @@ public:
     bool activate();
     // Its focused text element; null when it does not show one in time.
     AccessibleElement textElement(AccessibilityServices& ax);
+    // SIGTERM to the window's owner, as when the session ends it; it does not wait.
+    void quit();
+    // Whether the window's owner still runs (not ended, not a zombie).
+    bool ownerRuns() const;
     // SIGSTOP and SIGCONT, as a hung application and one that recovered.
     void suspend();
     void resume();
