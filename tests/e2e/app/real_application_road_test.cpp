@@ -148,11 +148,21 @@ TEST_P(RealApplicationRoad, DoubleClickShowsThePanel) {
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+Home")}));
     ASSERT_TRUE(waitUntil([&] { return selected(element).isEmpty(); }));
     const QPoint centre = word->first.center().toPoint();
-    ASSERT_TRUE(
-        xdotool({QStringLiteral("mousemove"), QString::number(centre.x()),
-                 QString::number(centre.y()), QStringLiteral("mousedown"), QStringLiteral("1"),
-                 QStringLiteral("mouseup"), QStringLiteral("1"), QStringLiteral("mousedown"),
-                 QStringLiteral("1"), QStringLiteral("mouseup"), QStringLiteral("1")}));
+    const auto doubleClick = [&] {
+        return xdotool({QStringLiteral("mousemove"), QString::number(centre.x()),
+                        QString::number(centre.y()), QStringLiteral("mousedown"),
+                        QStringLiteral("1"), QStringLiteral("mouseup"), QStringLiteral("1"),
+                        QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("mouseup"),
+                        QStringLiteral("1")});
+    };
+    ASSERT_TRUE(doubleClick());
+    // Chromium, just activated, sometimes takes the burst for single clicks (about one run in
+    // three here); a second burst is the user double-clicking again.
+    if (!waitUntil([&] { return selected(element) == u"ALVO"; }, 2s)) {
+        std::fprintf(stderr, "the first double-click selected \"%s\"; clicking again\n",
+                     qPrintable(selected(element)));
+        ASSERT_TRUE(doubleClick());
+    }
     ASSERT_TRUE(waitUntil([&] { return selected(element) == u"ALVO"; }))
         << "the double-click selected \"" << selected(element).toStdString() << '"';
     ASSERT_TRUE(ovra().waitForPanel(3s)) << "no panel after a double-click";

@@ -27,6 +27,12 @@ bool descendsFrom(qint32 pid, qint32 ancestor) {
 
 } // namespace
 
+// A page whose text area has the focus, for the browsers.
+const QString textAreaPage =
+    QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>text.txt</title>"
+                   "</head><body><textarea autofocus rows=\"8\" cols=\"60\">{text}</textarea>"
+                   "</body></html>");
+
 const QList<RealApplicationKind>& realApplications() {
     static const QList<RealApplicationKind> all{
         // A GTK 3 editor; without the server each start is a process of its own.
@@ -44,9 +50,7 @@ const QList<RealApplicationKind>& realApplications() {
          {QStringLiteral("--no-remote"), QStringLiteral("--profile"),
           QStringLiteral("{dir}/profile"), QStringLiteral("{file}")},
          QStringLiteral("text.html"),
-         QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>text.txt</title>"
-                        "</head><body><textarea autofocus rows=\"8\" cols=\"60\">{text}</textarea>"
-                        "</body></html>"),
+         textAreaPage,
          {{QStringLiteral("profile/user.js"),
            "user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
            "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");\n"
@@ -58,6 +62,20 @@ const QList<RealApplicationKind>& realApplications() {
          {QStringLiteral("GNOME_ACCESSIBILITY=1"), QStringLiteral("MOZ_ENABLE_WAYLAND=0")},
          // A text area's editable-text calls answer success and change nothing, whatever their
          // length: the program's writes end in a paste there.
+         false},
+        // Chromium: the same page, its accessibility on from the start, in a profile of its own.
+        // No sandbox: it refuses one to root, and CI's user is root.
+        {QStringLiteral("Chromium"),
+         QStringLiteral("chromium"),
+         {QStringLiteral("--no-sandbox"), QStringLiteral("--force-renderer-accessibility"),
+          QStringLiteral("--user-data-dir={dir}/profile"), QStringLiteral("--no-first-run"),
+          QStringLiteral("--no-default-browser-check"), QStringLiteral("--disable-gpu"),
+          QStringLiteral("--password-store=basic"), QStringLiteral("{file}")},
+         QStringLiteral("text.html"),
+         textAreaPage,
+         {},
+         {},
+         // Its text area has no editable-text interface: the program's writes end in a paste.
          false},
         // LibreOffice Writer on its GTK 3 plugin: a flat document of one paragraph (a paragraph
         // is one text element), in a profile of its own that skips the first-run dialogs.

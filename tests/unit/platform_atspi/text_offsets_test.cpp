@@ -29,6 +29,28 @@ TEST(TextOffsets, ToolkitCountingByName) {
               TextUnit::CodePoints);
     EXPECT_EQ(TextOffsets::countingFor(QStringLiteral("Gecko")),
               (ToolkitCounting{TextUnit::Utf16, TextUnit::Utf8Bytes, false, true}));
+    EXPECT_EQ(TextOffsets::countingFor(QStringLiteral("Chromium"), QStringLiteral("1.0")),
+              (ToolkitCounting{TextUnit::CodePoints, TextUnit::Utf8Bytes, false, false, true}));
+}
+
+// Chromium's reported selections as measured, each character outside the BMP before an end
+// making it one too small; other toolkits' offsets are meant as reported.
+TEST(TextOffsets, ChromiumSelectionsAreTakenAsMeant) {
+    const ToolkitCounting chromium = TextOffsets::countingFor(QStringLiteral("Chromium"));
+    // "naïve" after one emoji: code points 11..16, reported 10..15.
+    const QString line = QStringLiteral("Olá café 😀 naïve text");
+    EXPECT_EQ(TextOffsets::selectionOffset(line, 10, chromium), 11);
+    EXPECT_EQ(TextOffsets::selectionOffset(line, 15, chromium), 16);
+    // After an emoji with a skin tone (two code points): "eyb" at 5..8, reported 3..6.
+    const QString toned = QStringLiteral("x👍🏽 keyboard");
+    EXPECT_EQ(TextOffsets::selectionOffset(toned, 3, chromium), 5);
+    EXPECT_EQ(TextOffsets::selectionOffset(toned, 6, chromium), 8);
+    // Before any such character, and the start of the text, nothing moves.
+    EXPECT_EQ(TextOffsets::selectionOffset(line, 3, chromium), 3);
+    EXPECT_EQ(TextOffsets::selectionOffset(line, 0, chromium), 0);
+    EXPECT_EQ(
+        TextOffsets::selectionOffset(line, 10, TextOffsets::countingFor(QStringLiteral("gtk"))),
+        10);
 }
 
 // Gecko's text as the bus carries it: U+FEFF after each astral character, only there.

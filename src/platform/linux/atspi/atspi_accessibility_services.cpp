@@ -521,7 +521,8 @@ bool AtspiAccessibilityServices::isWindowRelative(AtspiAccessible* accessible) {
     return m_extents == Extents::windowRelative || countingOf(accessible).windowRelativeExtents;
 }
 
-std::optional<std::pair<int, int>> AtspiAccessibilityServices::nativeSelection(AtspiText* text) {
+std::optional<std::pair<int, int>>
+AtspiAccessibilityServices::nativeSelection(AtspiAccessible* accessible, AtspiText* text) {
     CallError error;
     const gint selections = atspi_text_get_n_selections(text, error.out());
     if (error.failed())
@@ -533,12 +534,24 @@ std::optional<std::pair<int, int>> AtspiAccessibilityServices::nativeSelection(A
         std::pair<int, int> result{std::min(range->start_offset, range->end_offset),
                                    std::max(range->start_offset, range->end_offset)};
         g_free(range);
-        return result;
+        return meantSelection(accessible, text, result);
     }
     const gint caret = atspi_text_get_caret_offset(text, error.out());
     if (error.failed() || caret < 0)
         return std::nullopt;
     return std::pair<int, int>{caret, caret};
+}
+
+std::pair<int, int> AtspiAccessibilityServices::meantSelection(AtspiAccessible* accessible,
+                                                               AtspiText* text,
+                                                               std::pair<int, int> reported) {
+    const ToolkitCounting counting = countingOf(accessible);
+    if (!counting.selectionConvertedTwice || reported.second <= 0)
+        return reported;
+    // The offsets meant are at most twice the ones reported.
+    const QString prefix = fromUtf8(atspi_text_get_text(text, 0, 2 * reported.second, nullptr));
+    return {static_cast<int>(TextOffsets::selectionOffset(prefix, reported.first, counting)),
+            static_cast<int>(TextOffsets::selectionOffset(prefix, reported.second, counting))};
 }
 
 std::pair<int, int> AtspiAccessibilityServices::nativeRange(AtspiAccessible* accessible,
@@ -570,11 +583,13 @@ AXResult<QString> AtspiAccessibilityServices::selectedText(const AccessibleEleme
     AtspiRange* range = atspi_text_get_selection(text.get(), 0, error.out());
     if (!range)
         return AXResult<QString>::failure(error.status());
-    const gint start = std::min(range->start_offset, range->end_offset);
-    // Every toolkit's unit is at least one UTF-16 unit wide, so this many of them are enough.
-    const gint end = std::min<qint64>(std::max(range->start_offset, range->end_offset),
-                                      qint64(start) + maxSelectionRead);
+    const auto [start, reportedEnd] =
+        meantSelection(accessible, text.get(),
+                       {std::min(range->start_offset, range->end_offset),
+                        std::max(range->start_offset, range->end_offset)});
     g_free(range);
+    // Every toolkit's unit is at least one UTF-16 unit wide, so this many of them are enough.
+    const gint end = std::min<qint64>(reportedEnd, qint64(start) + maxSelectionRead);
     QString selected = fromUtf8(atspi_text_get_text(text.get(), start, end, error.out()));
     if (error.failed())
         return AXResult<QString>::failure(error.status());
@@ -592,7 +607,7 @@ AtspiAccessibilityServices::selectedTextRange(const AccessibleElement& element) 
     GRef<AtspiText> text(atspi_accessible_get_text_iface(accessible));
     if (!text)
         return AXResult<TextRange>::failure(AXStatus::AttributeUnsupported);
-    const auto native = nativeSelection(text.get());
+    const auto native = nativeSelection(accessible, text.get());
     if (!native)
         return AXResult<TextRange>::failure();
     const ToolkitCounting counting = countingOf(accessible);
@@ -954,7 +969,7 @@ AXStatus AtspiAccessibilityServices::writeRange(const AccessibleElement& element
         return AXStatus::Failure;
     // The range itself, never "the selection": some toolkits clear the selection when it is set.
     const auto native = range ? std::optional(nativeRange(accessible, text.get(), *range))
-                              : nativeSelection(text.get());
+                              : nativeSelection(accessible, text.get());
     if (!native)
         return AXStatus::Failure;
     const auto [start, end] = *native;

@@ -97,7 +97,11 @@ private:
     ToolkitCounting countingOf(AtspiAccessible* accessible);
     bool isWindowRelative(AtspiAccessible* accessible);
     // The selection (or the caret, as an empty range) in the toolkit's own units.
-    std::optional<std::pair<int, int>> nativeSelection(AtspiText* text);
+    std::optional<std::pair<int, int>> nativeSelection(AtspiAccessible* accessible,
+                                                       AtspiText* text);
+    // The selection a toolkit means by the one it reports, in its own unit.
+    std::pair<int, int> meantSelection(AtspiAccessible* accessible, AtspiText* text,
+                                       std::pair<int, int> reported);
     // The toolkit's offsets for a UTF-16 range of `text`.
     std::pair<int, int> nativeRange(AtspiAccessible* accessible, AtspiText* text, TextRange range);
     AXResult<QRectF> windowRelativeBounds(AtspiAccessible* accessible, AtspiText* text, int start,

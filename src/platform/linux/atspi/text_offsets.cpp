@@ -44,11 +44,21 @@ ToolkitCounting countingFor(const QString& toolkitName, const QString& toolkitVe
     // LibreOffice draws its own text and counts it as it stores it, whatever toolkit hosts it.
     if (toolkitName.compare(u"Qt", Qt::CaseInsensitive) == 0 || applicationName == u"soffice")
         return {TextUnit::Utf16, TextUnit::Utf16};
+    if (toolkitName.compare(u"Chromium", Qt::CaseInsensitive) == 0)
+        return {TextUnit::CodePoints, TextUnit::Utf8Bytes, false, false, true};
     if (toolkitName.compare(u"Gecko", Qt::CaseInsensitive) == 0)
         return {TextUnit::Utf16, TextUnit::Utf8Bytes, false, true};
     const bool gtk4 =
         toolkitName.compare(u"GTK", Qt::CaseInsensitive) == 0 && toolkitVersion.startsWith(u"4.");
     return {TextUnit::CodePoints, TextUnit::Utf8Bytes, gtk4};
+}
+
+qint64 selectionOffset(const QString& text, qint64 reported, const ToolkitCounting& counting) {
+    if (!counting.selectionConvertedTwice || reported <= 0)
+        return reported;
+    // The conversion done once too often took a code-point offset for a UTF-16 one; the UTF-16
+    // offset of `reported` code points is the offset that was meant.
+    return toUtf16(text, reported, TextUnit::CodePoints);
 }
 
 QString withoutAstralPadding(const QString& text) {

@@ -17,18 +17,25 @@ namespace ovra::platform {
 //   Gecko (Firefox)           UTF-16 (*)   UTF-8 bytes       screen
 //   LibreOffice ("gtk", but   UTF-16       UTF-16            screen
 //     application "soffice")
+//   Chromium ("Chromium")     code points  (no editable     screen
+//                             (**)         text)
 //   anything else             as GTK 3
 //
 // (*) Gecko counts code points of a text in which every character outside the BMP is followed
 // by U+FEFF, which keeps its offsets equal to UTF-16 ones; the padding is taken out of every
 // text read.
+// (**) Chromium's text, extents and the offsets it is given count code points, but the selection
+// it reports has been converted from UTF-16 units to code points once too often: each character
+// outside the BMP before an offset makes it one too small (a selection after "😀" is reported
+// one character early).
 enum class TextUnit { Utf16, CodePoints, Utf8Bytes };
 
 struct ToolkitCounting {
     TextUnit offsets = TextUnit::CodePoints;
     TextUnit insertLength = TextUnit::Utf8Bytes;
     bool windowRelativeExtents = false;
-    bool padsAstralCharacters = false; // U+FEFF after each character outside the BMP
+    bool padsAstralCharacters = false;    // U+FEFF after each character outside the BMP
+    bool selectionConvertedTwice = false; // see (**) above
 
     bool operator==(const ToolkitCounting&) const = default;
 };
@@ -38,6 +45,10 @@ namespace TextOffsets {
 // application of that name.
 ToolkitCounting countingFor(const QString& toolkitName, const QString& toolkitVersion = {},
                             const QString& applicationName = {});
+
+// The offset, in the toolkit's unit, that the toolkit means by the selection offset `reported`
+// in `text` (which must run at least twice as far as `reported`).
+qint64 selectionOffset(const QString& text, qint64 reported, const ToolkitCounting& counting);
 
 // `text` without the U+FEFF a toolkit that pads astral characters puts after each of them.
 QString withoutAstralPadding(const QString& text);
