@@ -3,6 +3,7 @@
 #include "app/selection_road.h"
 #include "support/real_application.h"
 
+#include <QTextBoundaryFinder>
 #include <map>
 
 namespace ovra::e2e {
@@ -31,7 +32,8 @@ protected:
         return slot.get();
     }
 
-    // Drags across `word` in the application's text; its bounds once it reads as selected.
+    // Drags across `word` in the application's text; its bounds once it reads as selected. Where
+    // the pointer cannot find words, the keyboard selects it, and the bounds are empty.
     std::optional<QRectF> dragSelect(RealApplication& target, const QString& word) {
         if (!target.activate())
             return std::nullopt;
@@ -39,16 +41,49 @@ protected:
         if (!element)
             return std::nullopt;
         xdotool({QStringLiteral("key"), QStringLiteral("ctrl+Home")});
-        const auto bounds = wordBounds(element, word);
-        if (!bounds || !drag(element, bounds->second))
+        std::optional<QRectF> bounds;
+        if (GetParam().placesCharacters) {
+            const auto found = wordBounds(element, word);
+            if (!found || !drag(element, found->second))
+                return std::nullopt;
+            bounds = found->first;
+        } else if (keySelect(element, word)) {
+            bounds = QRectF();
+        } else {
             return std::nullopt;
+        }
         if (!waitUntil([&] { return selected(element) == word; })) {
-            std::fprintf(stderr, "dragging over %s selected \"%s\"\n", qPrintable(word),
+            std::fprintf(stderr, "selecting %s selected \"%s\"\n", qPrintable(word),
                          qPrintable(selected(element)));
             return std::nullopt;
         }
-        return bounds->first;
+        return bounds;
     }
+
+    // Selects `word` with Shift+Right from the start of the text, a press per character as the
+    // user sees them.
+    bool keySelect(const AccessibleElement& element, const QString& word) {
+        const QString text = textIn(element);
+        const qsizetype at = text.indexOf(word);
+        if (at < 0)
+            return false;
+        const auto characters = [](const QString& piece) {
+            QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, piece);
+            qsizetype count = 0;
+            while (finder.toNextBoundary() > 0)
+                ++count;
+            return count;
+        };
+        QStringList keys{QStringLiteral("key"), QStringLiteral("ctrl+Home")};
+        for (qsizetype i = characters(text.left(at)); i > 0; --i)
+            keys << QStringLiteral("Right");
+        for (qsizetype i = characters(word); i > 0; --i)
+            keys << QStringLiteral("shift+Right");
+        return xdotool(keys);
+    }
+
+    // Skips a case that needs the pointer on a word where the pointer cannot find one.
+    bool pointerCannotFindWords() const { return !GetParam().placesCharacters; }
 
     // The application of this case, in front, and its focused text element; null when either
     // does not come.
@@ -73,8 +108,11 @@ protected:
         ASSERT_TRUE(ovra().waitForNoPanel(2s));
     }
 
-    // A click at the centre of `word`, which collapses the selection there.
+    // A click at the centre of `word`, which collapses the selection there; a key that moves the
+    // caret where the pointer cannot find words.
     bool clickOn(const AccessibleElement& element, const QString& word) {
+        if (pointerCannotFindWords())
+            return xdotool({QStringLiteral("key"), QStringLiteral("Right")});
         const auto bounds = wordBounds(element, word);
         if (!bounds)
             return false;
@@ -105,22 +143,25 @@ TEST_P(RealApplicationRoad, DragAndShiftArrowsShowThePanelBesideTheSelection) {
         },
         15s))
         << "no panel after a drag";
-    expectPanelBeside(*bounds);
+    const bool placed = !pointerCannotFindWords();
+    if (placed)
+        expectPanelBeside(*bounds);
     dismissPanel();
 
     const AccessibleElement element = target->textElement(ax());
     // The text element's frame and its text are placed on the same screen.
     const auto frame = ax().frame(element);
     ASSERT_TRUE(frame.ok());
-    EXPECT_TRUE(frame.value.contains(bounds->center()));
+    EXPECT_TRUE(!placed || frame.value.contains(bounds->center()));
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+Home")}));
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("shift+Right")}));
     ASSERT_TRUE(waitUntil([&] { return selected(element) == u"Olá"; }));
     EXPECT_TRUE(ovra().waitForPanel(3s)) << "no panel after Shift+arrows";
     const auto word = wordBounds(element, QStringLiteral("Olá"));
-    ASSERT_TRUE(word);
-    expectPanelBeside(word->first);
+    ASSERT_TRUE(word || !placed);
+    if (placed)
+        expectPanelBeside(word->first);
     dismissPanel();
 }
 
@@ -130,6 +171,8 @@ TEST_P(RealApplicationRoad, DragAndShiftArrowsShowThePanelBesideTheSelection) {
 // room on a loaded machine (the sanitized program on two cores): about one run in two the
 // second press came after the timer and the application saw two single clicks.
 TEST_P(RealApplicationRoad, DoubleClickShowsThePanel) {
+    if (pointerCannotFindWords())
+        GTEST_SKIP() << "the pointer cannot find a word in this application";
     RealApplication* target = app();
     ASSERT_TRUE(target) << "the application did not come up";
     ASSERT_TRUE(target->activate());
@@ -227,6 +270,8 @@ TEST_P(RealApplicationRoad, TranslateAndReplace) {
 // A hung application (stopped) neither freezes the program nor keeps it from working once the
 // application runs again.
 TEST_P(RealApplicationRoad, HungApplicationLeavesTheProgramResponsive) {
+    if (pointerCannotFindWords())
+        GTEST_SKIP() << "the pointer cannot find a word in this application";
     const AccessibleElement element = frontText();
     ASSERT_TRUE(element);
     RealApplication* target = app();

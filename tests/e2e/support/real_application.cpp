@@ -44,6 +44,19 @@ const QList<RealApplicationKind>& realApplications() {
         {QStringLiteral("GnomeTextEditor"),
          QStringLiteral("gnome-text-editor"),
          {QStringLiteral("--standalone"), QStringLiteral("{file}")}},
+        // KDE's editor on Qt 5, which draws its own text; its settings in a folder of its own.
+        {QStringLiteral("KWrite"),
+         QStringLiteral("kwrite"),
+         {QStringLiteral("{file}")},
+         QStringLiteral("text.txt"),
+         QStringLiteral("{text}"),
+         {},
+         {QStringLiteral("XDG_CONFIG_HOME={dir}/config"), QStringLiteral("QT_QPA_PLATFORM=xcb"),
+          QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1")},
+         true,
+         // Its boxes have no height and sit about 40 px right of the glyphs: words are selected
+         // with the keyboard, and the panel is not placed by them.
+         false},
         // Gecko: a page with a focused text area, in a profile of its own without first-run pages.
         {QStringLiteral("FirefoxEsr"),
          QStringLiteral("firefox-esr"),
@@ -149,8 +162,10 @@ bool RealApplication::start() {
     arguments.replaceInStrings(QStringLiteral("{file}"), m_dir.filePath(m_kind.fileName));
     arguments.replaceInStrings(QStringLiteral("{dir}"), m_dir.path());
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const QString& variable : m_kind.environment)
+    for (QString variable : m_kind.environment) {
+        variable.replace(QStringLiteral("{dir}"), m_dir.path());
         environment.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
+    }
     m_process.setProcessEnvironment(environment);
     m_process.start(m_kind.program, arguments);
     if (!m_process.waitForStarted(5000))

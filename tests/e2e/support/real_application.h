@@ -24,9 +24,11 @@ struct RealApplicationKind {
     QString fileName = QStringLiteral("text.txt");
     QString document = QStringLiteral("{text}");
     QList<std::pair<QString, QByteArray>> setupFiles = {}; // written under {dir} first
-    QStringList environment = {};                          // "NAME=value"
+    QStringList environment = {};                          // "NAME=value", "{dir}" as above
     // Whether another program can change its text over the accessibility bus.
     bool takesAccessibilityWrites = true;
+    // Whether its character boxes are where its glyphs are, so that the pointer can find a word.
+    bool placesCharacters = true;
 };
 const QList<RealApplicationKind>& realApplications();
 // Its name, as test output shows a row.

@@ -4,6 +4,7 @@
 #include "platform/linux/atspi/atspi_element.h"
 #include "platform/linux/atspi/editable_text_write.h"
 
+#include <array>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -24,9 +25,10 @@ struct GObjectRelease {
 template <typename T> using GRef = std::unique_ptr<T, GObjectRelease>;
 
 // How many focused elements, one inside the other, the focus search follows inwards. LibreOffice
-// marks its document view focused as well as the paragraph with the caret inside it; the first
-// focused element with text is the one.
-constexpr int maxFocusedLevels = 4;
+// marks its document view focused as well as the paragraph with the caret inside it, and KWrite
+// four containers (its tab among them) around its editor; the first focused element with text is
+// the one.
+constexpr int maxFocusedLevels = 8;
 
 // The first focused descendant of `scope` in the toolkit's own order, asked through its
 // Collection interface; null without one, or when none is focused.
@@ -340,16 +342,29 @@ AtspiAccessibilityServices::focusedElement(const AccessibleElement& application)
         return AXResult<AccessibleElement>::success(AtspiElementHandle::adopt(found.release()));
 
     // A bounded breadth-first walk, not entering containers that manage their descendants
-    // (tables and lists with thousands of virtual children).
-    std::deque<std::pair<GRef<AtspiAccessible>, int>> queue;
-    queue.emplace_back(
-        GRef<AtspiAccessible>(static_cast<AtspiAccessible*>(g_object_ref(activeWindow.get()))), 0);
+    // (tables and lists with thousands of virtual children). The inside of a focused element
+    // without text goes first, the more focused elements around it the sooner; the rest of the
+    // window stays queued, since some toolkits (Qt 5's KDE views) leave another branch marked
+    // focused as well.
+    struct Queued {
+        GRef<AtspiAccessible> node;
+        int depth;
+    };
+    std::array<std::deque<Queued>, maxFocusedLevels + 1> queues;
+    queues[0].push_back(
+        {GRef<AtspiAccessible>(static_cast<AtspiAccessible*>(g_object_ref(activeWindow.get()))),
+         0});
     int visited = 0;
-    int focusedLevels = 0;
+    int focusedLevel = 0;
     GRef<AtspiAccessible> focused;
-    while (!queue.empty() && visited < maxFocusSearchVisits) {
-        auto [node, depth] = std::move(queue.front());
-        queue.pop_front();
+    for (;;) {
+        auto level = static_cast<int>(queues.size()) - 1;
+        while (level >= 0 && queues[level].empty())
+            --level;
+        if (level < 0 || visited >= maxFocusSearchVisits)
+            break;
+        auto [node, depth] = std::move(queues[level].front());
+        queues[level].pop_front();
         ++visited;
         GRef<AtspiStateSet> states(atspi_accessible_get_state_set(node.get()));
         if (!states)
@@ -358,13 +373,12 @@ AtspiAccessibilityServices::focusedElement(const AccessibleElement& application)
             if (hasTextInterface(node.get()))
                 return AXResult<AccessibleElement>::success(
                     AtspiElementHandle::adopt(node.release()));
-            // A focused element without text: only its own subtree may hold the one with it.
-            queue.clear();
-            focused = std::move(node);
-            if (++focusedLevels >= maxFocusedLevels)
-                break;
-            node =
-                GRef<AtspiAccessible>(static_cast<AtspiAccessible*>(g_object_ref(focused.get())));
+            level = std::min(level + 1, maxFocusedLevels);
+            if (level > focusedLevel) {
+                focusedLevel = level;
+                focused =
+                    GRef<AtspiAccessible>(static_cast<AtspiAccessible*>(g_object_ref(node.get())));
+            }
         }
         if (depth >= maxFocusSearchDepth ||
             atspi_state_set_contains(states.get(), ATSPI_STATE_MANAGES_DESCENDANTS)) {
@@ -374,7 +388,7 @@ AtspiAccessibilityServices::focusedElement(const AccessibleElement& application)
         for (gint i = 0; i < count; ++i) {
             if (AtspiAccessible* child =
                     atspi_accessible_get_child_at_index(node.get(), i, error.out())) {
-                queue.emplace_back(GRef<AtspiAccessible>(child), depth + 1);
+                queues[level].push_back({GRef<AtspiAccessible>(child), depth + 1});
             }
         }
     }
@@ -653,10 +667,11 @@ AXResult<QRectF> AtspiAccessibilityServices::boundsForRange(const AccessibleElem
         return AXResult<QRectF>::failure(error.status());
     const QRectF bounds = rectOf(rect);
     g_free(rect);
-    // Toolkits answer all zeros for text they cannot place (scrolled away, not laid out).
-    if (bounds.x() == 0 && bounds.y() == 0 && bounds.width() == 0 && bounds.height() == 0) {
+    // Toolkits answer all zeros for text they cannot place (scrolled away, not laid out). A box
+    // without height is no glyph's either: KWrite's are that flat, and about 40 px right of its
+    // text; placing by the pointer or the element is closer.
+    if (bounds.height() <= 0)
         return AXResult<QRectF>::failure(AXStatus::NoValue);
-    }
     return AXResult<QRectF>::success(bounds);
 }
 
