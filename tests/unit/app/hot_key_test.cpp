@@ -3,8 +3,8 @@
 #include "app/shortcut_recording.h"
 #include "fakes/fake_hotkey_service.h"
 #include "settings/prefs.h"
+#include "support/settings_fixture.h"
 
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -89,13 +89,8 @@ namespace {
 
 class GlobalHotKeyTest : public ::testing::Test {
 protected:
-    GlobalHotKeyTest()
-        : m_defaults(m_dir.filePath(u"defaults.json"_s)),
-          m_prefs(m_defaults, [] { return std::optional<QString>(); }) {}
-
-    QTemporaryDir m_dir;
-    DefaultsStore m_defaults;
-    Prefs m_prefs;
+    test::TempSettings m_settings;
+    Prefs& m_prefs = m_settings.prefs;
     test::FakeHotKeyService m_service;
     int m_triggers = 0;
 };
