@@ -330,10 +330,3 @@ TEST_F(BridgeTest, ToolbarCollectionStopsOnceMoreThanFiveAreFound) {
     EXPECT_EQ(rects.last(), QRectF(100, 1080 - 40 - 30, 90, 30));
     EXPECT_TRUE(bridge.toolbarRects(12345).isEmpty()); // no windows at all
 }
-
-TEST_F(BridgeTest, OpensTheDesktopsAccessibilitySettings) {
-    EXPECT_TRUE(bridge.openAccessibilitySettings());
-    EXPECT_EQ(fake.workspace.settingsOpened, 1);
-    fake.workspace.hasAccessibilitySettings = false;
-    EXPECT_FALSE(bridge.openAccessibilitySettings());
-}
