@@ -334,9 +334,6 @@ TEST_F(DelegateTest, MenuCommandsChangeSettingsAndOpenWindowsAsTheirOwnSteps) {
     ui.editNameDone(QStringLiteral("  "));
     EXPECT_FALSE(prefs.userName());
 
-    delegate->showAbout();
-    EXPECT_TRUE(ui.aboutMessage.endsWith(QStringLiteral("Versão 1.2.3 — uso pessoal.")));
-
     ui.shown.clear();
     delegate->openPreferences();
     delegate->openIgnoredApps();
