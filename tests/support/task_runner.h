@@ -47,9 +47,22 @@ template <typename T> T runToEnd(QCoro::Task<T>&& task, int limitMs = 20000) {
         QTimer::singleShot(limitMs, &loop, &QEventLoop::quit);
         loop.exec();
     }
-    if (!outcome.done) throw std::runtime_error("task did not end in time");
-    if (outcome.error) std::rethrow_exception(outcome.error);
-    if constexpr (!std::is_void_v<T>) return std::move(*outcome.value);
+    if (!outcome.done)
+        throw std::runtime_error("task did not end in time");
+    if (outcome.error)
+        std::rethrow_exception(outcome.error);
+    if constexpr (!std::is_void_v<T>)
+        return std::move(*outcome.value);
+}
+
+// Runs `task` to its end and returns the failure of type E it ended with.
+template <typename E, typename T> E failureOf(QCoro::Task<T>&& task) {
+    try {
+        runToEnd(std::move(task));
+    } catch (const E& error) {
+        return error;
+    }
+    throw std::logic_error("the task did not fail as expected");
 }
 
 } // namespace ovra::test

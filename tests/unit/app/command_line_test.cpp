@@ -54,8 +54,4 @@ INSTANTIATE_TEST_SUITE_P(
         Case{{s("file.txt")}, Kind::error, {}, false, "unexpected argument 'file.txt'"},
         Case{{s("--capture=now")}, Kind::error, {}, false, "ovra --help"}));
 
-TEST(CommandLineUsage, MistakesExitWithTwo) {
-    EXPECT_EQ(CommandLineRequest::usageExitCode, 2);
-}
-
 } // namespace

@@ -1,12 +1,10 @@
-#include "app/app_notifications.h"
 #include "app/global_hot_key.h"
 #include "app/hot_key_formatter.h"
 #include "app/shortcut_recording.h"
 #include "fakes/fake_hotkey_service.h"
 #include "settings/prefs.h"
+#include "support/settings_fixture.h"
 
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -91,13 +89,8 @@ namespace {
 
 class GlobalHotKeyTest : public ::testing::Test {
 protected:
-    GlobalHotKeyTest()
-        : m_defaults(m_dir.filePath(u"defaults.json"_s)),
-          m_prefs(m_defaults, [] { return std::optional<QString>(); }) {}
-
-    QTemporaryDir m_dir;
-    DefaultsStore m_defaults;
-    Prefs m_prefs;
+    test::TempSettings m_settings;
+    Prefs& m_prefs = m_settings.prefs;
     test::FakeHotKeyService m_service;
     int m_triggers = 0;
 };
@@ -114,21 +107,6 @@ TEST_F(GlobalHotKeyTest, RegistersTheStoredShortcutOnceAndTriggers) {
     EXPECT_EQ(m_service.registrations[0], (Combination{17, 2304}));
     EXPECT_TRUE(m_service.press());
     EXPECT_EQ(m_triggers, 1);
-}
-
-TEST_F(GlobalHotKeyTest, ReRegistersWithNewSettingsAfterTheNotification) {
-    GlobalHotKey hotKey(m_service, m_prefs, [this] { ++m_triggers; });
-    ASSERT_TRUE(hotKey.registerHotKey());
-    QObject context;
-    QObject::connect(&AppNotifications::shared(), &AppNotifications::hotKeySettingsChanged,
-                     &context, [&] {
-                         hotKey.unregisterHotKey();
-                         hotKey.registerHotKey();
-                     });
-    m_prefs.setHotKey(40, 0x300);
-    AppNotifications::shared().postHotKeySettingsChanged();
-    EXPECT_EQ(m_service.unregisterCount, 1);
-    EXPECT_EQ(m_service.held, (Combination{40, 0x300}));
 }
 
 TEST_F(GlobalHotKeyTest, RefusedShortcutLeavesNothingRegistered) {

@@ -1,7 +1,5 @@
 #include "capture_fixture.h"
 
-#include "capture/coordinate_space.h"
-
 using namespace ovra;
 using namespace ovra::test;
 
@@ -33,13 +31,6 @@ TEST(SelectionText, CountsCharactersNotWhiteSpaceWithSurrogatesAsOne) {
     // A no-break space and an ideographic space are white space too.
     EXPECT_FALSE(SelectionText::isCapturable(u"a\u00A0\u3000"));
     EXPECT_EQ(SelectionText::wholeTextRange(u"\U0001F600 ok"), (TextRange{0, 5}));
-}
-
-TEST(CoordinateSpace, FlipsPointsAndRectsWithThePrimaryHeight) {
-    EXPECT_EQ(CoordinateSpace::flipPoint({10, 100}, 1080), QPointF(10, 980));
-    EXPECT_EQ(CoordinateSpace::flipRect({10, 100, 50, 20}, 1080), QRectF(10, 960, 50, 20));
-    EXPECT_EQ(CoordinateSpace::flipRect(CoordinateSpace::flipRect({3, 4, 5, 6}, 900), 900),
-              QRectF(3, 4, 5, 6));
 }
 
 TEST_F(BridgeTest, SnapshotKeepsTextAndFallsBackToTheWholeTextRange) {
@@ -81,7 +72,7 @@ TEST_F(BridgeTest, SnapshotRefusesThinTextUnknownProcessAndBrokenRanges) {
     EXPECT_EQ(snapshot->appName, QString());
 }
 
-TEST_F(BridgeTest, BoundsAreFlippedZeroSizeAcceptedNegativeRefused) {
+TEST_F(BridgeTest, BoundsAndFrameAreFlippedAndNeedASaneSize) {
     const auto node = editorTextWith(QStringLiteral("hello"));
     const auto element = FakeAccessibility::elementFor(node);
     node->rangeBounds = QRectF(10, 100, 50, 20);
@@ -93,19 +84,15 @@ TEST_F(BridgeTest, BoundsAreFlippedZeroSizeAcceptedNegativeRefused) {
     node->rangeBounds = QRectF(10, 100, 5, -20);
     EXPECT_FALSE(bridge.appKitBounds(element, {0, 5}));
 
-    node->rangeBounds = QRectF(10, 100, 50, 20);
-    fake.screens.displays.clear();
-    EXPECT_FALSE(bridge.appKitBounds(element, {0, 5}));
-}
-
-TEST_F(BridgeTest, FrameNeedsAPositiveSize) {
-    const auto node = editorTextWith(QStringLiteral("hello"));
-    const auto element = FakeAccessibility::elementFor(node);
     EXPECT_FALSE(bridge.appKitFrame(element));
     node->frame = QRectF(0, 0, 800, 40);
     EXPECT_EQ(bridge.appKitFrame(element), QRectF(0, 1040, 800, 40));
     node->frame = QRectF(0, 0, 0, 40);
     EXPECT_FALSE(bridge.appKitFrame(element));
+
+    node->rangeBounds = QRectF(10, 100, 50, 20);
+    fake.screens.displays.clear();
+    EXPECT_FALSE(bridge.appKitBounds(element, {0, 5}));
 }
 
 TEST_F(BridgeTest, EditableBySettableTextOrValueOrTextRole) {
@@ -342,11 +329,4 @@ TEST_F(BridgeTest, ToolbarCollectionStopsOnceMoreThanFiveAreFound) {
     ASSERT_EQ(rects.size(), 6);
     EXPECT_EQ(rects.last(), QRectF(100, 1080 - 40 - 30, 90, 30));
     EXPECT_TRUE(bridge.toolbarRects(12345).isEmpty()); // no windows at all
-}
-
-TEST_F(BridgeTest, OpensTheDesktopsAccessibilitySettings) {
-    EXPECT_TRUE(bridge.openAccessibilitySettings());
-    EXPECT_EQ(fake.workspace.settingsOpened, 1);
-    fake.workspace.hasAccessibilitySettings = false;
-    EXPECT_FALSE(bridge.openAccessibilitySettings());
 }

@@ -51,10 +51,13 @@ template <typename E, typename T> E expectFailure(QCoro::Task<T>&& task) {
 
 // Temporary settings and key store, wired like the real ones, and one HTTP client.
 struct EngineEnvironment {
+    explicit EngineEnvironment(const QString& builtinKey = builtinGoogleKey)
+        : keys(dir.filePath(QStringLiteral("keys.json")), prefs, builtinKey) {}
+
     QTemporaryDir dir;
     DefaultsStore defaults{dir.filePath(QStringLiteral("defaults.json"))};
     Prefs prefs{defaults, [this] { return keys.resolvedGoogleKey(); }};
-    KeyStore keys{dir.filePath(QStringLiteral("keys.json")), prefs, builtinGoogleKey};
+    KeyStore keys;
     HttpClient http;
 
     void setAIKey(AIProvider provider, const QString& key) {

@@ -105,17 +105,15 @@ TEST_F(GoogleTranslateClientTest, ARedirectKeepingTheQueryIsNotFollowed) {
     EXPECT_EQ(otherHost.requestCount(), 0u);
 }
 
-TEST_F(GoogleTranslateClientTest, StatusOutsideTwoHundredsIsAnError) {
+TEST_F(GoogleTranslateClientTest, ErrorBodiesGiveTheDocumentedDescriptions) {
+    // Outside the 200s even a translation is an error.
     auto error = failWith(199, R"({"data":{"translations":[{"translatedText":"x"}]}})");
     EXPECT_EQ(error.kind(), GoogleTranslateError::Kind::http);
     EXPECT_EQ(error.description(), QStringLiteral("Google Tradutor respondeu com erro 199."));
-    error = failWith(300, R"({"data":{"translations":[{"translatedText":"x"}]}})");
-    EXPECT_EQ(error.status(), 300);
-}
+    EXPECT_EQ(failWith(300, R"({"data":{"translations":[{"translatedText":"x"}]}})").status(), 300);
 
-TEST_F(GoogleTranslateClientTest, ErrorBodiesGiveTheDocumentedDescriptions) {
     // The blocked key wins over billing, whatever the case of the reason.
-    auto error = failWith(
+    error = failWith(
         403,
         R"({"error":{"message":"Billing is not enabled","errors":[{"reason":"API_KEY_SERVICE_BLOCKED"}]}})");
     EXPECT_EQ(error.kind(), GoogleTranslateError::Kind::explained);
@@ -192,17 +190,11 @@ TEST(GoogleFriendlyExplanation, RulesApplyInOrderOverReasonsAndMessage) {
 }
 
 TEST(GoogleTranslateClientKeys, NoKeyAtAllIsNotConfiguredAndSendsNothing) {
-    QTemporaryDir dir;
-    DefaultsStore defaults(dir.filePath(QStringLiteral("d.json")));
-    KeyStore* keysRef = nullptr;
-    Prefs prefs(defaults, [&] { return keysRef->resolvedGoogleKey(); });
-    KeyStore keys(dir.filePath(QStringLiteral("k.json")), prefs, QString());
-    keysRef = &keys;
-    keys.writeKey(QStringLiteral("   "), KeyStore::googleAccount);
+    EngineEnvironment env{QString()}; // no built-in key
+    env.keys.writeKey(QStringLiteral("   "), KeyStore::googleAccount);
     FakeHttpServer server;
-    HttpClient http;
-    GoogleTranslateClient client(keys, http, server.url());
-    EXPECT_FALSE(GoogleTranslateClient::resolvedAPIKey(keys).has_value());
+    GoogleTranslateClient client(env.keys, env.http, server.url());
+    EXPECT_FALSE(GoogleTranslateClient::resolvedAPIKey(env.keys).has_value());
     const auto error = expectFailure<GoogleTranslateError>(
         client.translate(QStringLiteral("x"), TargetLanguage::portuguese()));
     EXPECT_EQ(error.description(),

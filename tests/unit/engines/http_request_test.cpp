@@ -122,10 +122,6 @@ TEST(HttpClient, AnswersLargerThanTheCapAreRefused) {
     EXPECT_EQ(runToEnd(http.post(request)).body.size(), 1024); // exactly the cap is fine
 }
 
-} // namespace
-
-namespace {
-
 // Every redirection is an answer with its status: nothing goes to the address it names, neither
 // the headers (the key) nor the body (the user's text).
 class HttpRedirects : public ::testing::TestWithParam<int> {};

@@ -137,7 +137,10 @@ TEST_F(OnlineAIClientTest, StatusAndBodyCases) {
     EXPECT_EQ(echoed.description(), QStringLiteral("IA online respondeu 401: bad key •••"));
 }
 
-TEST_F(OnlineAIClientTest, EmptyAndMalformedAnswers) {
+TEST_F(OnlineAIClientTest, TheFirstChoiceAnswersAndEmptyOrMalformedOnesFail) {
+    server.enqueue(
+        {200, R"({"choices":[{"message":{"content":" one "}},{"message":{"content":"two"}}]})"});
+    EXPECT_EQ(runToEnd(client.reformulate(QStringLiteral("x"))), QStringLiteral("one"));
     // A null content in the first choice is empty even when a later choice has text.
     EXPECT_EQ(
         failWith(200,
@@ -186,12 +189,6 @@ TEST_F(OnlineAIClientTest, ARedirectIsAnErrorAndTheKeyStaysHome) {
     EXPECT_EQ(error.status(), 307);
     EXPECT_EQ(error.description(), QStringLiteral("IA online respondeu com erro 307."));
     EXPECT_EQ(otherHost.requestCount(), 0u);
-}
-
-TEST_F(OnlineAIClientTest, OnlyTheFirstChoiceIsUsed) {
-    server.enqueue(
-        {200, R"({"choices":[{"message":{"content":" one "}},{"message":{"content":"two"}}]})"});
-    EXPECT_EQ(runToEnd(client.reformulate(QStringLiteral("x"))), QStringLiteral("one"));
 }
 
 } // namespace

@@ -125,14 +125,6 @@ protected:
                                                      &packageKit, QDBusConnection::SubPath));
         ASSERT_TRUE(serviceBus.registerService(pkService));
     }
-    template <typename E> E failureOf(QCoro::Task<void>&& task) {
-        try {
-            runToEnd(std::move(task));
-        } catch (const E& error) {
-            return error;
-        }
-        throw std::logic_error("the install did not fail as expected");
-    }
 
     PrivateBus bus;
     QDBusConnection serviceBus = bus.connect(QStringLiteral("fake-packagekit"));

@@ -110,7 +110,9 @@ TEST_F(PanelViewModelTest, DeviceModelMessages) {
 TEST_F(PanelViewModelTest, PickerTranslatesAgainOnlyInTranslateMode) {
     const TargetLanguage french = *TargetLanguage::named(u"fr");
     const TargetLanguage german = *TargetLanguage::named(u"de");
+    env.prefs.setTargetLanguage(*TargetLanguage::named(u"it"));
     model->configure(PanelEnvironment::snapshot());
+    EXPECT_EQ(model->targetLanguage().code, QStringLiteral("it")); // read afresh
     model->reformulate();
     lastCall()->succeed(QStringLiteral("Olá"));
     model->chooseTargetLanguage(french);
@@ -127,12 +129,6 @@ TEST_F(PanelViewModelTest, PickerTranslatesAgainOnlyInTranslateMode) {
     lastCall()->succeed(QStringLiteral("Guten Tag"));
     EXPECT_EQ(model->resultText(), QStringLiteral("Guten Tag"));
     EXPECT_EQ(env.prefs.targetLanguage(), german);
-}
-
-TEST_F(PanelViewModelTest, ConfigureReadsTheStoredLanguageAfresh) {
-    env.prefs.setTargetLanguage(*TargetLanguage::named(u"it"));
-    model->configure(PanelEnvironment::snapshot());
-    EXPECT_EQ(model->targetLanguage().code, QStringLiteral("it"));
 }
 
 TEST_F(PanelViewModelTest, StaleOutcomeIsDropped) {

@@ -67,7 +67,6 @@ TEST(TextOffsets, LengthInEachUnit) {
     EXPECT_EQ(TextOffsets::length(mixed, TextUnit::CodePoints), 7);
     EXPECT_EQ(TextOffsets::length(mixed, TextUnit::Utf8Bytes), 1 + 2 + 4 + 1 + 8 + 1);
     EXPECT_EQ(TextOffsets::length(QString(), TextUnit::Utf8Bytes), 0);
-    EXPECT_EQ(TextOffsets::length(mixed, TextUnit::Utf8Bytes), mixed.toUtf8().size());
 }
 
 TEST(TextOffsets, CodePointOffsetsBecomeUtf16AndBack) {

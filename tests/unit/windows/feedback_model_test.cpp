@@ -56,48 +56,34 @@ TEST(FeedbackModel, SuccessPostsTheTrimmedPayloadInOrderAndClearsTheMessage) {
     EXPECT_EQ(model.state(), State::idle);
 }
 
-TEST(FeedbackModel, ServerErrorKeepsEverythingAndShowsTheFailure) {
-    test::TempSettings s;
-    FeedbackServer server(500);
-    FeedbackModel model(s.prefs, server.baseURL());
-    model.setName(u"Rui"_s);
-    model.setEmail(u"rui@example.org"_s);
-    model.setMessage(u"Falhou"_s);
-    model.send();
-    waitWhileSending(model);
-    EXPECT_EQ(model.state(), State::failed);
-    EXPECT_EQ(model.failureText(), u"Não foi possível enviar agora. Sua mensagem ficou guardada "
-                                   "aqui — tente de novo."_s);
-    EXPECT_EQ(model.message(), u"Falhou"_s);
-    EXPECT_EQ(model.email(), u"rui@example.org"_s);
-    EXPECT_TRUE(model.canSend()); // another try is possible
-}
-
-TEST(FeedbackModel, UnreachableServerFailsWithTheSameText) {
-    test::TempSettings s;
-    QString base;
+// A server error, no server at all and no feedback host: each keeps what was written and says so.
+TEST(FeedbackModel, AFailedSendKeepsEverythingAndSaysWhy) {
+    const QString unavailable =
+        u"Não foi possível enviar agora. Sua mensagem ficou guardada aqui — "
+        "tente de novo."_s;
+    FeedbackServer failing(500);
+    QString unreachable;
     {
         FeedbackServer gone(204);
-        base = gone.baseURL();
+        unreachable = gone.baseURL();
     }
-    FeedbackModel model(s.prefs, base);
-    model.setMessage(u"Oi"_s);
-    model.send();
-    waitWhileSending(model);
-    EXPECT_EQ(model.state(), State::failed);
-    EXPECT_TRUE(model.failureText().startsWith(u"Não foi possível enviar agora."_s));
-    EXPECT_EQ(model.message(), u"Oi"_s);
-}
-
-TEST(FeedbackModel, WithoutAFeedbackHostNothingIsPostedAndTheUserIsTold) {
-    test::TempSettings s;
-    FeedbackModel model(s.prefs, QString());
-    model.setMessage(u"Oi"_s);
-    model.send();
-    waitWhileSending(model);
-    EXPECT_EQ(model.state(), State::failed);
-    EXPECT_TRUE(model.failureText().contains(u"não está configurado"_s));
-    EXPECT_EQ(model.message(), u"Oi"_s);
+    for (const auto& [base, reason] :
+         {std::pair{failing.baseURL(), unavailable}, std::pair{unreachable, unavailable},
+          std::pair{QString(), u"não está configurado"_s}}) {
+        SCOPED_TRACE(base.toStdString());
+        test::TempSettings s;
+        FeedbackModel model(s.prefs, base);
+        model.setEmail(u"rui@example.org"_s);
+        model.setMessage(u"Falhou"_s);
+        model.send();
+        waitWhileSending(model);
+        EXPECT_EQ(model.state(), State::failed);
+        EXPECT_TRUE(model.failureText().contains(reason)) << model.failureText().toStdString();
+        EXPECT_EQ(model.message(), u"Falhou"_s);
+        EXPECT_EQ(model.email(), u"rui@example.org"_s);
+        EXPECT_TRUE(model.canSend()); // another try is possible
+    }
+    EXPECT_EQ(failing.requestCount(), 1u);
 }
 
 TEST(FeedbackModel, BlankMessagesCannotBeSent) {

@@ -26,25 +26,10 @@ protected:
     }
 };
 
-TEST_F(PreferencesModelTest, RecordsOnlyCombinationsWithSuperAltOrCtrl) {
-    EXPECT_FALSE(model->handleRecordingKey(Qt::Key_K, Qt::MetaModifier)); // not recording
-    model->startRecording();
-    EXPECT_TRUE(model->handleRecordingKey(Qt::Key_K, Qt::NoModifier));
-    EXPECT_TRUE(model->handleRecordingKey(Qt::Key_K, Qt::ShiftModifier));
-    EXPECT_TRUE(model->isRecording());
-    EXPECT_EQ(prefs.hotKeyCode(), 17);
-    EXPECT_EQ(posts, 0);
-
-    EXPECT_TRUE(model->handleRecordingKey(Qt::Key_K, Qt::MetaModifier | Qt::ShiftModifier));
-    EXPECT_FALSE(model->isRecording());
-    EXPECT_EQ(prefs.hotKeyCode(), 40);
-    EXPECT_EQ(prefs.hotKeyModifiers(), 768);
-    EXPECT_EQ(model->shortcutDisplay(), QStringLiteral("Shift+Super+K"));
-    EXPECT_FALSE(model->isDefaultShortcut());
-    EXPECT_EQ(posts, 1);
-}
-
+// Recording itself (keys ignored, the combination stored and shown) is followed key by key through
+// the preferences window in the widget tests.
 TEST_F(PreferencesModelTest, EscapeCancelsAndRestoringTheDefaultPostsOnce) {
+    EXPECT_FALSE(model->handleRecordingKey(Qt::Key_K, Qt::MetaModifier)); // not recording
     prefs.setHotKey(40, 0x1000);
     model->refreshShortcutDisplay();
     model->startRecording();
@@ -95,10 +80,6 @@ TEST_F(PreferencesModelTest, ShowingTheViewLooksAtEveryPackAndHidingStopsIt) {
     model.reset(); // a refresh cut short touches nothing afterwards
     QCoreApplication::processEvents();
 }
-
-} // namespace
-
-namespace {
 
 // The row follows the autostart entry in the test run's own XDG_CONFIG_HOME.
 TEST_F(PreferencesModelTest, TheSessionStartRowWritesAndReadsTheAutostartEntry) {

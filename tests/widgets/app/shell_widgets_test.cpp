@@ -269,10 +269,6 @@ TEST(ShellWidgets, PreferencesRecordAShortcutAndSwitchLanguageAtOnce) {
     EXPECT_FALSE(window->findChild<QLabel*>(QStringLiteral("noTrayNotice"))->isHidden());
 }
 
-} // namespace
-
-namespace {
-
 // A download that fails for a reason to read (no package service) says so on its row, beside
 // the button to try again, instead of a spinner that stops.
 TEST(ShellWidgets, APackDownloadThatFailsForAReasonSaysItOnItsRow) {

@@ -160,19 +160,13 @@ TEST_F(PanelWidgetsTest, SummaryHasNoPickerAndNoReplace) {
     EXPECT_EQ(view.copyButton()->text(), QStringLiteral("Copiado ✓"));
 }
 
-TEST_F(PanelWidgetsTest, FailedFirstActionShowsOnlyTheRedStatus) {
-    model.translate();
-    engines->last()->fail(Error(QStringLiteral("Sem conexão")));
-    EXPECT_FALSE(shown(view.resultSection()));
-    EXPECT_TRUE(shown(view.statusLabel()));
-    EXPECT_EQ(view.statusLabel()->text(), QStringLiteral("Sem conexão"));
-    EXPECT_EQ(view.statusLabel()->property("tone").toString(), QStringLiteral("error"));
-}
-
-TEST_F(PanelWidgetsTest, MarkupFromOutsideShowsAsLiteralText) {
+TEST_F(PanelWidgetsTest, AFailedFirstActionShowsOnlyTheRedStatusAndOutsideMarkupIsLiteral) {
     const QString markup = QStringLiteral("<b>Erro</b> &amp; <i>x</i>");
     model.translate();
     engines->last()->fail(Error(markup));
+    EXPECT_FALSE(shown(view.resultSection()));
+    EXPECT_TRUE(shown(view.statusLabel()));
+    EXPECT_EQ(view.statusLabel()->property("tone").toString(), QStringLiteral("error"));
     model.summarize();
     engines->last()->succeed(markup, EngineKind::online);
     model.startAsk();
