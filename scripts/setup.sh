@@ -20,9 +20,9 @@ packages=(
   # headless desktop for the end-to-end tests
   xvfb xauth at-spi2-core dbus-daemon dbus-bin dbus-x11 libglib2.0-bin x11-utils openbox xdotool xclip
   python3-gi gir1.2-gtk-3.0 fonts-dejavu-core
-  # real applications as end-to-end targets: editors on GTK 3 and GTK 4, a Gecko and a Chromium
-  # browser, an office suite drawing its own text inside GTK 3
-  mousepad gnome-text-editor firefox-esr chromium libreoffice-writer libreoffice-gtk3
+  # real applications as end-to-end targets: editors on GTK 3, GTK 4 and KDE's Qt 5, a Gecko and
+  # a Chromium browser, an office suite drawing its own text inside GTK 3
+  mousepad gnome-text-editor kwrite firefox-esr chromium libreoffice-writer libreoffice-gtk3
   # icons, the Debian package and its checks
   librsvg2-bin dpkg-dev file desktop-file-utils appstream
   # GTK 4's introspection data, as on most desktops: the GTK target must still load GTK 3

@@ -130,10 +130,17 @@ void SelectionMonitor::handleGlobalEvent(const InputEvent& event) {
         break;
     case InputEventType::KeyDown:
         // Typing over the selection leaves the panel about text that is no longer there.
-        if (isSelectingCombination(event))
+        if (isSelectingCombination(event)) {
             m_selectingKeysDown.insert(keyIdentity(event));
-        else if (event.keyCode == KeyCode::Escape || typesIntoTheApplication(event))
+        } else if (event.keyCode == KeyCode::Escape) {
             dismiss();
+        } else if (typesIntoTheApplication(event)) {
+            // The key types over the selection or moves the caret away from it: the selection
+            // the panel was closed on (now too) is gone, and selecting the same text again
+            // shows it.
+            dismiss();
+            m_suppressedSignature.reset();
+        }
         break;
     case InputEventType::SelectionChanged:
         scheduleSettledCapture();

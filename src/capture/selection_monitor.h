@@ -32,7 +32,8 @@ namespace ovra {
 // to the copy capture. A capture that timed out shows nothing and is not retried.
 //
 // A selection the user closed the panel on is remembered as `suppressedSignature` and not shown
-// again until a different selection, an empty retry, an application switch or a manual capture.
+// again until a different selection, an empty retry, a key that types or moves the caret, an
+// application switch or a manual capture.
 //
 // One instance, owned by the application; main thread only. Callbacks that are not set are skipped.
 class SelectionMonitor {

@@ -53,10 +53,12 @@ const QList<RealApplicationKind>& realApplications() {
          {},
          {QStringLiteral("XDG_CONFIG_HOME={dir}/config"), QStringLiteral("QT_QPA_PLATFORM=xcb"),
           QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1")},
-         true,
+         // No editable-text interface: the program's writes end in a paste.
+         false,
          // Its boxes have no height and sit about 40 px right of the glyphs: words are selected
          // with the keyboard, and the panel is not placed by them.
-         false},
+         false,
+         true},
         // Gecko: a page with a focused text area, in a profile of its own without first-run pages.
         {QStringLiteral("FirefoxEsr"),
          QStringLiteral("firefox-esr"),

@@ -199,13 +199,18 @@ TEST_F(MonitorTest, EscapeAnywhereAndMouseDownDismissAtOnce) {
     EXPECT_EQ(dismissals, 3);
 }
 
-// Typing into the application while the panel is up ends it; shortcuts, modifiers and the keys
-// of a selecting chord do not.
+// Typing into the application while the panel is up ends it, and ends the selection a panel was
+// closed on; shortcuts, modifiers and the keys of a selecting chord do neither.
 TEST_F(MonitorTest, TypingIntoTheApplicationDismissesButShortcutsDoNot) {
     selectInEditor(QStringLiteral("hello"));
     mouseUpAt({1, 1});
     clock.advance(120ms);
     ASSERT_EQ(shown.size(), 1u);
+    // As the application does: the panel, as it hides, remembers the selection it showed.
+    monitor->setOnDismiss([&] {
+        ++dismissals;
+        monitor->setSuppressedSignature(SelectionMonitor::signature(shown[0]));
+    });
     for (const InputEvent& kept :
          {Events::keyDown(KeyCode::C, Modifier::Control, QStringLiteral("c")),
           Events::keyDown(KeyCode::T, Modifier::Alt | Modifier::Super, QStringLiteral("t")),
@@ -216,6 +221,7 @@ TEST_F(MonitorTest, TypingIntoTheApplicationDismissesButShortcutsDoNot) {
     EXPECT_EQ(dismissals, 0);
     fake.input.injectGlobal(Events::keyDown(KeyCode::T, {}, QStringLiteral("t")));
     EXPECT_EQ(dismissals, 1);
+    EXPECT_FALSE(monitor->suppressedSignature());
 }
 
 TEST_F(MonitorTest, TheClosedSelectionIsNotShownAgainButAChangedOneIs) {
