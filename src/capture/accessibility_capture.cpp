@@ -1,5 +1,6 @@
 #include "capture/accessibility_capture.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace ovra {
@@ -27,15 +28,43 @@ struct CaptureAnswer {
     bool skipped = false;
     quint64 selectionSerial = 0;
     bool focusedSelectionEmpty = false;
+    std::optional<QString> caretLine;
 };
 
-// Whether the focused element says that nothing is selected in it (a caret is no selection).
-bool focusedSelectionIsEmpty(AccessibilityWorker& worker) {
+// How far either side of the caret its line is looked for; a longer line is not recognised.
+constexpr qint64 caretLineReach = 4096;
+
+// The line around `caret` in `element`, when its ends are within reach.
+std::optional<QString> lineAround(AccessibilityServices& accessibility,
+                                  const AccessibleElement& element, qint64 caret) {
+    const qint64 from = std::max<qint64>(0, caret - caretLineReach);
+    const auto around = accessibility.stringForRange(element, {from, 2 * caretLineReach});
+    if (!around.ok())
+        return std::nullopt;
+    const qsizetype at = caret - from;
+    // (From -1 Qt would search from the end.)
+    const qsizetype start = at > 0 ? around.value.lastIndexOf(u'\n', at - 1) + 1 : 0;
+    qsizetype end = around.value.indexOf(u'\n', at);
+    if (end < 0)
+        end = around.value.size();
+    const bool startFound = start > 0 || from == 0;
+    const bool endFound = end < around.value.size() || around.value.size() < 2 * caretLineReach;
+    if (!startFound || !endFound || at > around.value.size())
+        return std::nullopt;
+    return around.value.mid(start, end - start);
+}
+
+// Whether the focused element says that nothing is selected in it (a caret is no selection), and
+// the caret's line then.
+void readFocusedCaret(AccessibilityWorker& worker, CaptureAnswer& answer) {
     const QList<AccessibleElement> focused = worker.bridge().focusedElementCandidates();
     if (focused.isEmpty())
-        return false;
+        return;
     const auto range = worker.accessibility().selectedTextRange(focused.first());
-    return range.ok() && range.value.length == 0;
+    answer.focusedSelectionEmpty = range.ok() && range.value.length == 0;
+    if (answer.focusedSelectionEmpty)
+        answer.caretLine =
+            lineAround(worker.accessibility(), focused.first(), range.value.location);
 }
 } // namespace
 
@@ -64,7 +93,7 @@ AccessibilityCapture::captureSelection(std::optional<QPointF> mouseLocation, Cap
             worker.context().set(frontmost, screens);
             CaptureAnswer answer{worker.bridge().captureSelection(mouseLocation), false, serial};
             if (!answer.snapshot && kind == CaptureKind::Manual)
-                answer.focusedSelectionEmpty = focusedSelectionIsEmpty(worker);
+                readFocusedCaret(worker, answer);
             return answer;
         };
     // Only an application that let a call run into the time-out is left alone; a capture that is
@@ -90,7 +119,8 @@ AccessibilityCapture::captureSelection(std::optional<QPointF> mouseLocation, Cap
             snapshot->appName = app->name;
         }
     }
-    co_return CaptureOutcome{std::move(snapshot), false, false, found->focusedSelectionEmpty};
+    co_return CaptureOutcome{std::move(snapshot), false, false, found->focusedSelectionEmpty,
+                             std::move(found->caretLine)};
 }
 
 QCoro::Task<std::optional<SelectionSnapshot>>

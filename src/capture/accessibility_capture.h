@@ -26,6 +26,9 @@ struct CaptureOutcome {
     bool skipped = false;  // not asked: the application recently stopped answering
     // Manual captures that found nothing: the focused element reports an empty selection.
     bool focusedSelectionEmpty = false;
+    // ...and the line its caret is on, without the line break: what some editors (KDE's among
+    // them) copy for Ctrl+C when nothing is selected.
+    std::optional<QString> caretLine;
 };
 
 // The UI thread's side of the accessibility thread: asks it for a capture, a write or any other

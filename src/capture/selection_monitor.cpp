@@ -38,6 +38,14 @@ QString frontmostForLog(WorkspaceServices& workspace) {
     return app ? app->bundleID : QStringLiteral("(none)");
 }
 
+// Whether `copied` is `line` as an editor copies it without a selection: the line, and its break.
+bool isLineCopy(const QString& copied, const QString& line) {
+    QString text = copied;
+    if (text.endsWith(u'\n'))
+        text.chop(text.endsWith(QStringLiteral("\r\n")) ? 2 : 1);
+    return text == line;
+}
+
 QString keyIdentity(const InputEvent& event) {
     return QString::number(event.keyCode) + u'|' + event.charactersIgnoringModifiers.toLower();
 }
@@ -280,7 +288,10 @@ QCoro::Task<void> SelectionMonitor::runManualCapture(QPointF mouseLocation) {
     qCInfo(lcCapture) << "manual capture: copy stage" << (copied ? "found" : "found no")
                       << "selection in" << timer.elapsed() << "ms, app"
                       << frontmostForLog(m_platform.workspace);
-    if (copied) {
+    if (copied && outcome.caretLine && isLineCopy(copied->text, *outcome.caretLine)) {
+        qCInfo(lcCapture) << "manual capture: the copy gave the caret's line, not a selection";
+        dismiss();
+    } else if (copied) {
         show(*copied);
     } else {
         dismiss();

@@ -57,8 +57,7 @@ const QList<RealApplicationKind>& realApplications() {
          false,
          // Its boxes have no height and sit about 40 px right of the glyphs: words are selected
          // with the keyboard, and the panel is not placed by them.
-         false,
-         true},
+         false},
         // Gecko: a page with a focused text area, in a profile of its own without first-run pages.
         {QStringLiteral("FirefoxEsr"),
          QStringLiteral("firefox-esr"),

@@ -29,8 +29,6 @@ struct RealApplicationKind {
     bool takesAccessibilityWrites = true;
     // Whether its character boxes are where its glyphs are, so that the pointer can find a word.
     bool placesCharacters = true;
-    // Whether Ctrl+C with nothing selected copies something all the same (the caret's line).
-    bool copiesWithoutSelection = false;
 };
 const QList<RealApplicationKind>& realApplications();
 // Its name, as test output shows a row.

@@ -385,6 +385,36 @@ TEST_F(MonitorTest, ManualCaptureFallsBackToCopyingAndRestoresTheClipboard) {
     EXPECT_EQ(fake.clipboard.string(), QStringLiteral("user's own"));
 }
 
+// Some editors copy the caret's line for Ctrl+C when nothing is selected: that line is no
+// selection. Anything else the copy brings is one, as the caret's own line is at any place.
+TEST_F(MonitorTest, ACopiedCaretLineIsNoSelectionButOtherCopiedTextIs) {
+    const QString text = QStringLiteral("first line\nsecond line\nthird");
+    const struct {
+        qint64 caret;
+        QString copied;
+        bool shown;
+    } cases[] = {{14, QStringLiteral("second line\n"), false},
+                 {0, QStringLiteral("first line\r\n"), false},
+                 {text.size(), QStringLiteral("third"), false},
+                 {14, QStringLiteral("second"), true},
+                 {14, QStringLiteral("first line\n"), true}};
+    for (const auto& [caret, copied, expectShown] : cases) {
+        SCOPED_TRACE(copied.toStdString());
+        auto field = selectInEditor(QString());
+        field->value = text;
+        field->selectedRange = TextRange{caret, 0};
+        fake.clipboard.setString(QStringLiteral("user's own"));
+        fake.keys.onCopy = [this, copied](qint32) {
+            clock.schedule(30ms, [this, copied] { fake.clipboard.copyByOtherApplication(copied); });
+        };
+        shown.clear();
+        monitor->triggerManualCapture();
+        clock.advance(400ms);
+        EXPECT_EQ(shown.size(), expectShown ? 1u : 0u);
+        EXPECT_EQ(fake.clipboard.string(), QStringLiteral("user's own"));
+    }
+}
+
 TEST_F(MonitorTest, AnIgnoredFrontmostApplicationGetsNoKeystrokeAndNoPanel) {
     selectInEditor(QStringLiteral("private notes"));
     ignored.insert(editor.bundleID);
