@@ -326,37 +326,6 @@ TEST_F(SelectionRoad, ReplaceAfterTheQuestionFieldPastesIntoTheSourceWindow) {
     EXPECT_TRUE(waitUntil([&] { return app.reportedText() == before; }));
 }
 
-// The selection's text changed while the panel was up (here rewritten by another program over the
-// accessibility bus): Substituir writes nothing and says why.
-TEST_F(SelectionRoad, ReplaceWritesNothingIntoASelectionThatChanged) {
-    TargetApp& app = gtkTarget();
-    ASSERT_TRUE(selectWithMouse(app, QStringLiteral("linha")));
-    ASSERT_TRUE(ovra().waitForPanel());
-    translateInPanel(QStringLiteral("linha"));
-    if (HasFatalFailure())
-        return;
-    const AccessibleElement element = textOf(app);
-    const auto word = wordBounds(element, QStringLiteral("linha"));
-    ASSERT_TRUE(word);
-    ASSERT_EQ(ax().replaceText(element, word->second, QStringLiteral("LINHA")), AXStatus::Success);
-    ASSERT_TRUE(waitUntil([&] { return app.reportedText().contains(u"LINHA"); }));
-    const QString typedOver = app.reportedText();
-
-    ASSERT_TRUE(press(QStringLiteral("Substituir")));
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            return ovra().hasElement(
-                QStringLiteral("label"),
-                QStringLiteral("A seleção mudou. Selecione de novo para substituir."));
-        },
-        3s))
-        << "the panel shows:\n"
-        << ovra().describePanel().toStdString();
-    EXPECT_EQ(app.reportedText(), typedOver);
-
-    ASSERT_EQ(ax().replaceText(element, word->second, QStringLiteral("linha")), AXStatus::Success);
-}
-
 // A key that types into the application, or moves its caret, leaves the panel about text that is
 // no longer selected: it goes. Also after the shortcut, whose modifiers are let go while its grab
 // is active.

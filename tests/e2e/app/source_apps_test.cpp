@@ -1,11 +1,10 @@
-// The real program beside applications that are not plain text editors, or that change under it:
-// a source application that quits under the panel, terminals (which must never receive Ctrl+C),
-// and a desktop without a compositing manager, which must not get a black frame.
+// The real program beside applications that are not plain text editors: terminals (which must
+// never receive Ctrl+C), and a desktop without a compositing manager, which must not get a black
+// frame.
 #include "app/ovra_app.h"
 #include "panel/widgets/panel_view.h"
 #include "platform/desktop_fixture.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
@@ -98,19 +97,6 @@ protected:
         return app.activate() && selectByKeys(skip, count) && ovra().waitForPanel(3s);
     }
 };
-
-TEST_F(SourceApps, ThePanelGoesWhenItsApplicationQuits) {
-    auto app = std::make_unique<TargetApp>(TargetApp::Kind::Gtk, QStringLiteral("Quitting"));
-    ASSERT_TRUE(app->start());
-    ASSERT_TRUE(selectAndShowPanel(*app, wordKeystrokesIn, wordLength));
-
-    QElapsedTimer sinceQuit;
-    sinceQuit.start();
-    app.reset(); // SIGTERM: the application closes its window and exits
-    EXPECT_TRUE(ovra().waitForNoPanel(2s)) << "the panel stayed after its application quit";
-    std::printf("panel gone %lld ms after the application was told to quit\n",
-                static_cast<long long>(sinceQuit.elapsed()));
-}
 
 // A terminal running a shell that records every interrupt it gets.
 struct TerminalCase {
