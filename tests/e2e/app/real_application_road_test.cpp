@@ -153,6 +153,13 @@ TEST_P(RealApplicationRoad, DragAndShiftArrowsShowThePanelBesideTheSelection) {
     const auto frame = ax().frame(element);
     ASSERT_TRUE(frame.ok());
     EXPECT_TRUE(!placed || frame.value.contains(bounds->center()));
+    // What is under the word is the text element, where the pointer can find words.
+    if (placed) {
+        const auto hit = ax().elementAtPosition(bounds->center());
+        EXPECT_TRUE(hit.ok() && hit.value == element)
+            << "under the word: "
+            << (hit.ok() ? textIn(hit.value).left(20).toStdString() : "nothing");
+    }
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+Home")}));
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("shift+Right")}));

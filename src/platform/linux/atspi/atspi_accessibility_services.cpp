@@ -407,19 +407,61 @@ AXResult<AccessibleElement> AtspiAccessibilityServices::rememberedFocus(AtspiAcc
     return AXResult<AccessibleElement>::success(remembered);
 }
 
+namespace {
+
+// How many children of one element are asked whether they hold a point, where the element itself
+// does not say which does.
+constexpr int maxPointChildren = 64;
+
+// The showing child of `parent` whose extents hold the point, else a showing child without
+// extents to look inside (GTK 3's notebook pages have none); null when neither is there.
+AtspiAccessible* childHolding(AtspiAccessible* parent, int x, int y) {
+    const gint count =
+        std::min(atspi_accessible_get_child_count(parent, nullptr), maxPointChildren);
+    GRef<AtspiAccessible> withoutExtents;
+    for (gint i = 0; i < count; ++i) {
+        GRef<AtspiAccessible> child(atspi_accessible_get_child_at_index(parent, i, nullptr));
+        if (!child || !hasState(child.get(), ATSPI_STATE_SHOWING))
+            continue;
+        GRef<AtspiComponent> component(atspi_accessible_get_component_iface(child.get()));
+        // A failed call answers a rectangle of -1s.
+        AtspiRect* extents =
+            component
+                ? atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_SCREEN, nullptr)
+                : nullptr;
+        const bool known = extents && extents->width >= 0 && extents->height >= 0;
+        const QRect area = known ? rectOf(extents).toRect() : QRect();
+        g_free(extents);
+        if (!known) {
+            if (!withoutExtents)
+                withoutExtents = std::move(child);
+        } else if (area.contains(x, y)) {
+            return child.release();
+        }
+    }
+    return withoutExtents.release();
+}
+
+} // namespace
+
 AtspiAccessible* AtspiAccessibilityServices::deepestAt(AtspiAccessible* top, int x, int y) {
     AtspiAccessible* current = static_cast<AtspiAccessible*>(g_object_ref(top));
     for (int hop = 0; hop < maxPointHops; ++hop) {
         GRef<AtspiComponent> component(atspi_accessible_get_component_iface(current));
-        if (!component)
-            break;
-        AtspiAccessible* next = atspi_component_get_accessible_at_point(
-            component.get(), x, y, ATSPI_COORD_TYPE_SCREEN, nullptr);
-        if (!next || next == current) {
-            if (next)
-                g_object_unref(next);
-            break;
+        AtspiAccessible* next =
+            component ? atspi_component_get_accessible_at_point(component.get(), x, y,
+                                                                ATSPI_COORD_TYPE_SCREEN, nullptr)
+                      : nullptr;
+        if (next == current) {
+            g_object_unref(next);
+            next = nullptr;
         }
+        // Some containers answer no child for a point inside one (GTK 3's notebook, whose pages
+        // have no extents, as in Mousepad): their children are asked instead.
+        if (!next)
+            next = childHolding(current, x, y);
+        if (!next)
+            break;
         g_object_unref(current);
         current = next;
     }
