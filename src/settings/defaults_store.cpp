@@ -151,7 +151,7 @@ bool DefaultsStore::setMapList(const QString& key, const QList<StringMap>& value
 
 bool DefaultsStore::remove(const QString& key) {
     std::lock_guard lock(m_mutex);
-    if (m_values.erase(key8(key)) > 0)
+    if (m_values.erase(key8(key)) > 0 || m_unsaved)
         return save();
     return true;
 }
@@ -160,20 +160,26 @@ bool DefaultsStore::setRaw(const QString& key, json value) {
     std::lock_guard lock(m_mutex);
     // Callers store some values on every panel show; rewriting (and syncing) the whole file for
     // a value it already holds is wasted work.
+    // After a failed write the memory holds changes the file lacks: an equal value is no proof
+    // that anything is stored, so the write is tried again.
     json& stored = m_values[key8(key)];
-    if (stored == value)
+    if (stored == value && !m_unsaved)
         return true;
     stored = std::move(value);
     return save();
 }
 
 bool DefaultsStore::save() {
-    if (!m_writable)
+    if (!m_writable) {
+        m_unsaved = true;
         return false;
+    }
     // Settings hold no secrets, but they are the user's own: owner read/write, others read.
     const std::string text = m_values.dump(2);
-    return writeFileAtomically(m_filePath, QByteArray(text.data(), qsizetype(text.size())), 0644,
-                               0755);
+    // Each write holds every value, so one that succeeds stores whatever an earlier one missed.
+    m_unsaved = !writeFileAtomically(m_filePath, QByteArray(text.data(), qsizetype(text.size())),
+                                     0644, 0755);
+    return !m_unsaved;
 }
 
 } // namespace ovra

@@ -14,8 +14,9 @@ using StringMap = QMap<QString, QString>;
 
 // The per-user defaults: a flat map of keys to typed values (strings, booleans, integers, string
 // lists, lists of string maps), kept in one JSON file. Every change is written through at once,
-// replacing the file atomically; setting a value already held writes nothing. Safe to use from
-// any thread.
+// replacing the file atomically; setting a value already held writes nothing, unless an earlier
+// write failed: then every change tries again and reports failure until a write succeeds. Safe to
+// use from any thread.
 //
 // A file that cannot be parsed, that is not a JSON object or that nests too deep, reads as empty
 // and is moved aside (to "<file>.corrupt") before anything new is written, so nothing the user
@@ -54,6 +55,7 @@ private:
     mutable std::mutex m_mutex;
     nlohmann::json m_values = nlohmann::json::object();
     bool m_writable = true;
+    bool m_unsaved = false; // the last write failed: memory holds values the file lacks
 };
 
 } // namespace ovra
