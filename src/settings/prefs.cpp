@@ -67,6 +67,11 @@ QString Prefs::providerValue(const QString& prefix, const QString& legacyKey, AI
 }
 
 QString Prefs::baseURL(AIProvider provider) const {
+    // A named provider always answers at its own host, the one the engines window shows; only the
+    // custom provider's address is the user's. An address stored for a named provider (by an
+    // earlier version or by hand) would send its key to a host the window never shows.
+    if (provider != AIProvider::custom)
+        return defaultBaseURL(provider);
     return providerValue(Keys::baseURLPrefix, Keys::legacyBaseURL, provider,
                          defaultBaseURL(provider));
 }

@@ -59,8 +59,10 @@ public:
     OnlineTranslationProvider onlineTranslationProvider() const;
     bool setOnlineTranslationProvider(OnlineTranslationProvider provider);
 
+    // The catalogue's address for a named provider, whatever is stored; the custom provider's
+    // stored one (or that of earlier versions).
     QString baseURL(AIProvider provider) const;
-    bool setBaseURL(AIProvider provider, const QString& url);
+    bool setBaseURL(AIProvider provider, const QString& url); // read back for `custom` only
     QString model(AIProvider provider) const;
     bool setModel(AIProvider provider, const QString& model);
 

@@ -111,9 +111,11 @@ void AISettingsModel::save() {
     for (auto it = m_aiFieldCache.cbegin(); it != m_aiFieldCache.cend(); ++it) {
         const QString url = it->baseURL.trimmed();
         const QString model = it->model.trimmed();
-        stored =
-            m_prefs.setBaseURL(it.key(), url.isEmpty() ? ovra::defaultBaseURL(it.key()) : url) &&
-            stored;
+        // A named provider's address is fixed: storing one would only leave a value never read.
+        if (it.key() == AIProvider::custom)
+            stored = m_prefs.setBaseURL(it.key(),
+                                        url.isEmpty() ? ovra::defaultBaseURL(it.key()) : url) &&
+                     stored;
         stored =
             m_prefs.setModel(it.key(), model.isEmpty() ? ovra::defaultModel(it.key()) : model) &&
             stored;

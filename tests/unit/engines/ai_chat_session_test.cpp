@@ -18,7 +18,8 @@ std::string answer(const std::string& content) {
 class AIChatSessionTest : public ::testing::Test {
 protected:
     AIChatSessionTest() {
-        env.prefs.setBaseURL(AIProvider::openai, server.url(QStringLiteral("/v1")).toString());
+        env.prefs.setAIProvider(AIProvider::custom); // the provider whose address is the user's
+        env.prefs.setBaseURL(AIProvider::custom, server.url(QStringLiteral("/v1")).toString());
     }
     std::unique_ptr<AIChatSession> session(const QString& selection = QStringLiteral("Texto")) {
         return std::make_unique<AIChatSession>(selection, env.prefs, env.keys, client, model);
@@ -48,7 +49,7 @@ TEST_F(AIChatSessionTest, SelectionIsCutAtThirtyFiveHundredUserPerceivedCharacte
 }
 
 TEST_F(AIChatSessionTest, OnlineHistoryGrowsByTwoAndStaysUnchangedAfterAFailure) {
-    env.setAIKey(AIProvider::openai, aiKey);
+    env.setAIKey(AIProvider::custom, aiKey);
     const auto chat = session();
     ASSERT_TRUE(chat->useOnline());
     ASSERT_EQ(chat->onlineHistory().size(), 1);
@@ -77,9 +78,9 @@ TEST_F(AIChatSessionTest, OnlineHistoryGrowsByTwoAndStaysUnchangedAfterAFailure)
 }
 
 TEST_F(AIChatSessionTest, KeyRemovedAfterCreationStillAsksOnlineAndFails) {
-    env.setAIKey(AIProvider::openai, aiKey);
+    env.setAIKey(AIProvider::custom, aiKey);
     const auto chat = session();
-    env.setAIKey(AIProvider::openai, QString());
+    env.setAIKey(AIProvider::custom, QString());
     const auto error = expectFailure<OnlineAIError>(chat->ask(QStringLiteral("q")));
     EXPECT_EQ(error.kind(), OnlineAIError::Kind::notConfigured);
     EXPECT_EQ(chat->onlineHistory().size(), 1);
@@ -87,13 +88,13 @@ TEST_F(AIChatSessionTest, KeyRemovedAfterCreationStillAsksOnlineAndFails) {
 }
 
 TEST_F(AIChatSessionTest, TransportFailureIsPassedOnUnchanged) {
-    env.setAIKey(AIProvider::openai, aiKey);
+    env.setAIKey(AIProvider::custom, aiKey);
     int port = 0;
     {
         FakeHttpServer gone;
         port = gone.port();
     }
-    env.prefs.setBaseURL(AIProvider::openai,
+    env.prefs.setBaseURL(AIProvider::custom,
                          QStringLiteral("http://127.0.0.1:") + QString::number(port));
     const auto chat = session();
     const auto error = expectFailure<HttpTransportError>(chat->ask(QStringLiteral("q")));

@@ -18,7 +18,8 @@ const std::string aiOk = R"({"choices":[{"message":{"content":"from ai"}}]})";
 class EngineRouterTest : public ::testing::Test {
 protected:
     EngineRouterTest() {
-        env.prefs.setBaseURL(AIProvider::openai, ai.url(QStringLiteral("/v1")).toString());
+        env.prefs.setAIProvider(AIProvider::custom); // the provider whose address is the user's
+        env.prefs.setBaseURL(AIProvider::custom, ai.url(QStringLiteral("/v1")).toString());
         google.setDefault({200, googleOk});
         ai.setDefault({200, aiOk});
         host.setActive(true);
@@ -46,16 +47,16 @@ TEST_F(EngineRouterTest, TranslationFollowsTheProviderSettingAndNeverCrossesOver
     useProvider(OnlineTranslationProvider::google);
     EXPECT_EQ(translate(),
               (EngineOutcome{QStringLiteral("from google"), EngineKind::google, false}));
-    EXPECT_EQ(google.lastRequest().param("key"), builtinGoogleKey.toStdString());
+    EXPECT_EQ(google.lastRequest().header("X-goog-api-key"), builtinGoogleKey.toStdString());
 
     // AI chosen with a key: the AI service, never Google.
-    env.setAIKey(AIProvider::openai, aiKey);
+    env.setAIKey(AIProvider::custom, aiKey);
     useProvider(OnlineTranslationProvider::ai);
     EXPECT_EQ(translate(), (EngineOutcome{QStringLiteral("from ai"), EngineKind::online, false}));
     EXPECT_EQ(google.requestCount(), 1u);
 
     // AI chosen without a key: straight to the device, no fallback flag, Google not consulted.
-    env.setAIKey(AIProvider::openai, QString());
+    env.setAIKey(AIProvider::custom, QString());
     EXPECT_EQ(translate(),
               (EngineOutcome{QStringLiteral("olá → en"), EngineKind::onDevice, false}));
     EXPECT_EQ(google.requestCount(), 1u);
@@ -64,7 +65,7 @@ TEST_F(EngineRouterTest, TranslationFollowsTheProviderSettingAndNeverCrossesOver
 
 TEST_F(EngineRouterTest, OnlineFailureFallsBackToTheDeviceSilently) {
     useProvider(OnlineTranslationProvider::google);
-    env.setAIKey(AIProvider::openai, aiKey);
+    env.setAIKey(AIProvider::custom, aiKey);
     google.setDefault({403, R"({"error":{"message":"API key not valid"}})"});
     EXPECT_EQ(translate(), (EngineOutcome{QStringLiteral("olá → en"), EngineKind::onDevice, true}));
     EXPECT_EQ(ai.requestCount(), 0u); // a Google failure never leads to the AI service
@@ -117,7 +118,7 @@ TEST_F(EngineRouterTest, CancelledDeviceTranslationIsNotRetried) {
 }
 
 TEST_F(EngineRouterTest, SummarizeSendsTheInstructionAndTheSelectionUnchanged) {
-    env.setAIKey(AIProvider::openai, aiKey);
+    env.setAIKey(AIProvider::custom, aiKey);
     const auto outcome =
         runToEnd(router.runAction(AIActionKind::summarize, QStringLiteral(" Sel\n")));
     EXPECT_EQ(outcome, (EngineOutcome{QStringLiteral("from ai"), EngineKind::online, false}));
@@ -136,7 +137,7 @@ TEST_F(EngineRouterTest, ActionsAndReformulationOnTheDevice) {
     EXPECT_EQ(model.sessionInstructions.last(), EngineRouter::instruction(AIActionKind::review));
 
     // Key present but the service fails: the device answers, flagged as a fallback.
-    env.setAIKey(AIProvider::openai, aiKey);
+    env.setAIKey(AIProvider::custom, aiKey);
     ai.setDefault({500, "{}"});
     outcome = runToEnd(router.reformulate(QStringLiteral("txt")));
     EXPECT_EQ(outcome,
@@ -155,14 +156,14 @@ TEST_F(EngineRouterTest, FallbackFlagSaysWhetherTheOnlineEngineWasTried) {
     model.holdReplies = true;
     auto task = router.reformulate(QStringLiteral("txt"));
     ASSERT_EQ(model.heldCount(), 1u);
-    env.setAIKey(AIProvider::openai, aiKey);
+    env.setAIKey(AIProvider::custom, aiKey);
     model.releaseHeld();
     EXPECT_FALSE(runToEnd(std::move(task)).usedFallback);
     EXPECT_EQ(ai.requestCount(), 0u);
 }
 
 TEST_F(EngineRouterTest, CancelledOnlineActionIsNotAnsweredByTheDevice) {
-    env.setAIKey(AIProvider::openai, aiKey);
+    env.setAIKey(AIProvider::custom, aiKey);
     ai.setDefault({200, aiOk, "application/json", /*hold=*/true});
     CancelSource cancel;
     auto task = router.runAction(AIActionKind::summarize, QStringLiteral("t"), cancel.token());

@@ -21,11 +21,10 @@ const char* reply(const char* content) {
 class OnlineAIClientTest : public ::testing::Test {
 protected:
     OnlineAIClientTest() {
-        env.prefs.setAIProvider(AIProvider::openrouter);
-        env.prefs.setBaseURL(AIProvider::openrouter,
-                             server.url(QStringLiteral("/api/v1")).toString());
-        env.prefs.setModel(AIProvider::openrouter, QStringLiteral("some/model"));
-        env.setAIKey(AIProvider::openrouter, aiKey);
+        env.prefs.setAIProvider(AIProvider::custom);
+        env.prefs.setBaseURL(AIProvider::custom, server.url(QStringLiteral("/api/v1")).toString());
+        env.prefs.setModel(AIProvider::custom, QStringLiteral("some/model"));
+        env.setAIKey(AIProvider::custom, aiKey);
     }
     OnlineAIError failWith(int status, std::string body) {
         server.enqueue({status, std::move(body)});
@@ -90,37 +89,24 @@ TEST_F(OnlineAIClientTest, BaseUrlSlashesAndSpaces) {
         EXPECT_FALSE(OnlineAIClient::chatCompletionsUrl(QString::fromUtf16(bad)).has_value())
             << QString::fromUtf16(bad).toStdString();
 
-    env.prefs.setBaseURL(AIProvider::openrouter, QStringLiteral("  ") +
-                                                     server.url(QStringLiteral("/v1/")).toString() +
-                                                     QStringLiteral("\n"));
+    env.prefs.setBaseURL(AIProvider::custom, QStringLiteral("  ") +
+                                                 server.url(QStringLiteral("/v1/")).toString() +
+                                                 QStringLiteral("\n"));
     server.enqueue({200, reply(R"("ok")")});
     runToEnd(client.reformulate(QStringLiteral("x")));
     EXPECT_EQ(server.lastRequest().path, "/v1/chat/completions");
 }
 
 TEST_F(OnlineAIClientTest, RejectedBaseUrlOrMissingKeySendNothing) {
-    env.prefs.setBaseURL(AIProvider::openrouter, QStringLiteral("::not a url::"));
+    env.prefs.setBaseURL(AIProvider::custom, QStringLiteral("::not a url::"));
     EXPECT_EQ(expectFailure<OnlineAIError>(client.reformulate(QStringLiteral("x"))).description(),
               QStringLiteral("Resposta inesperada da IA online."));
 
-    env.prefs.setBaseURL(AIProvider::openrouter, server.url().toString());
+    env.prefs.setBaseURL(AIProvider::custom, server.url().toString());
     env.prefs.setAIProvider(AIProvider::anthropic); // no key stored for it
     EXPECT_EQ(expectFailure<OnlineAIError>(client.reformulate(QStringLiteral("x"))).description(),
               QStringLiteral("IA online não configurada (sem chave de API)."));
     EXPECT_EQ(server.requestCount(), 0u);
-}
-
-TEST_F(OnlineAIClientTest, UnknownStoredProviderMeansOpenAI) {
-    env.defaults.setString(Prefs::Keys::aiProvider, QStringLiteral("OpenRouter"));
-    env.setAIKey(AIProvider::openai, QStringLiteral("sk-openai"));
-    env.prefs.setBaseURL(AIProvider::openai, server.url(QStringLiteral("/oa")).toString());
-    env.prefs.setModel(AIProvider::openai, QStringLiteral("gpt-x"));
-    server.enqueue({200, reply(R"("ok")")});
-    runToEnd(client.reformulate(QStringLiteral("x")));
-    const auto request = server.lastRequest();
-    EXPECT_EQ(request.path, "/oa/chat/completions");
-    EXPECT_EQ(request.header("Authorization"), "Bearer sk-openai");
-    EXPECT_EQ(request.body.rfind(R"({"model":"gpt-x",)", 0), 0u);
 }
 
 TEST_F(OnlineAIClientTest, StatusAndBodyCases) {

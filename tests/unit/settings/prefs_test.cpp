@@ -143,20 +143,23 @@ TEST_F(PrefsTest, UserNameIsStoredTrimmedAndBlankRemovesIt) {
     EXPECT_FALSE(prefs.userName());
 }
 
-TEST_F(PrefsTest, ProviderValuesFallBackToTheOldSingleValueOnlyForOpenAIShapedProviders) {
+// A key goes where the engines window says: a named provider's own host, never a stored one.
+TEST_F(PrefsTest, NamedProvidersKeepTheirHostAndTheOldSingleValueServesOpenAIShapedOnes) {
     Prefs& prefs = reopen();
     prefs.defaults().setString(Prefs::Keys::legacyBaseURL, u"https://llm.example.org/v1"_s);
     prefs.defaults().setString(Prefs::Keys::legacyModel, u"old-model"_s);
-    EXPECT_EQ(prefs.baseURL(AIProvider::openai), u"https://llm.example.org/v1"_s);
     EXPECT_EQ(prefs.baseURL(AIProvider::custom), u"https://llm.example.org/v1"_s);
-    EXPECT_EQ(prefs.baseURL(AIProvider::anthropic), defaultBaseURL(AIProvider::anthropic));
-    EXPECT_EQ(prefs.baseURL(AIProvider::google), defaultBaseURL(AIProvider::google));
     EXPECT_EQ(prefs.model(AIProvider::openai), u"old-model"_s);
     EXPECT_EQ(prefs.model(AIProvider::openrouter), defaultModel(AIProvider::openrouter));
+    for (AIProvider named : allCases<AIProvider>()) {
+        if (named == AIProvider::custom)
+            continue;
+        prefs.setBaseURL(named, u"https://elsewhere.example/v1"_s);
+        EXPECT_EQ(prefs.baseURL(named), defaultBaseURL(named)) << rawValue(named).toStdString();
+    }
 
     prefs.setBaseURL(AIProvider::custom, QString());
     EXPECT_EQ(prefs.baseURL(AIProvider::custom), QString()) << "an empty stored value wins";
-    EXPECT_EQ(prefs.baseURL(AIProvider::openai), u"https://llm.example.org/v1"_s);
     EXPECT_TRUE(fileContent().contains("onlineAIBaseURL")) << "the old value is never removed";
 }
 
@@ -223,6 +226,7 @@ TEST_F(PrefsTest, AnUnreadableFileIsNeverReplaced) {
     QDir().mkpath(path());
     Prefs& blocked = reopen();
     EXPECT_FALSE(blocked.setAIProvider(AIProvider::google));
+    EXPECT_FALSE(blocked.setAIProvider(AIProvider::google)) << "held in memory, still not stored";
     EXPECT_FALSE(blocked.defaults().setStringList(u"list"_s, {u"a"_s}));
     EXPECT_TRUE(QFileInfo(path()).isDir());
 }

@@ -3,6 +3,8 @@
 #include "windows/ai_settings_model.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
@@ -168,23 +170,47 @@ TEST_F(AISettingsModelTest, SavedNoteLastsTwoSecondsFromItsOwnSave) {
     EXPECT_FALSE(clock.hasPending());
 }
 
-TEST_F(AISettingsModelTest, AFailedSaveIsShownAndTheTypedKeyIsKept) {
-    // keys.json cannot be read (a folder stands in its place): it must not be replaced.
-    QDir().mkpath(s.keys->filePath());
-    const auto model = makeModel();
-    model->setAPIKeyInput(u"sk-new"_s);
-    model->save();
-    EXPECT_TRUE(model->saveFailed());
-    EXPECT_FALSE(model->savedFeedback());
-    EXPECT_EQ(model->apiKeyInput(), u"sk-new"_s);
+// Whether the keys or the settings could not be written, every save says so until one lands:
+// a value held in memory is not a stored one.
+TEST_F(AISettingsModelTest, AFailedSaveIsShownAtEverySaveAndWhatWasTypedIsKept) {
+    const QStringList files{s.keys->filePath(), s.defaults.filePath()};
+    for (const QString& blocked : files) {
+        const QString edited = u"model-for-"_s + QFileInfo(blocked).fileName();
+        // A folder stands where the file goes: it is never replaced, so no write can land.
+        QFile::remove(blocked);
+        ASSERT_TRUE(QDir().mkpath(blocked));
+        const auto model = makeModel();
+        model->setAPIKeyInput(u"sk-new"_s);
+        model->setModel(edited);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            model->save();
+            EXPECT_TRUE(model->saveFailed()) << blocked.toStdString() << attempt;
+            EXPECT_FALSE(model->savedFeedback()) << blocked.toStdString() << attempt;
+        }
+        EXPECT_EQ(model->model(), edited);
+
+        QDir(blocked).removeRecursively();
+        model->save();
+        EXPECT_FALSE(model->saveFailed());
+        EXPECT_TRUE(model->savedFeedback());
+        EXPECT_EQ(s.keys->aiAPIKey(AIProvider::openai), u"sk-new"_s);
+        EXPECT_EQ(DefaultsStore(s.defaults.filePath()).string(u"onlineAIModel.openai"_s), edited);
+    }
     EXPECT_EQ(AISettingsModel::saveFailureText(),
               u"Não foi possível salvar. Verifique o espaço em disco e as permissões da pasta."_s);
+}
 
-    QDir(s.keys->filePath()).removeRecursively();
-    model->save();
-    EXPECT_FALSE(model->saveFailed());
-    EXPECT_TRUE(model->savedFeedback());
-    EXPECT_EQ(s.keys->aiAPIKey(AIProvider::openai), u"sk-new"_s);
+// The key goes to the address the window shows; one stored for a named provider is not shown.
+TEST_F(AISettingsModelTest, TheAddressShownIsTheOneTheKeyGoesTo) {
+    for (AIProvider provider : allCases<AIProvider>())
+        s.prefs.setBaseURL(provider, u"https://elsewhere.example/v1"_s);
+    const auto model = makeModel();
+    for (AIProvider provider : allCases<AIProvider>()) {
+        model->setAIProvider(provider);
+        const QString shown =
+            model->isBaseURLEditable() ? model->baseURL() : model->defaultBaseURL();
+        EXPECT_EQ(shown, s.prefs.baseURL(provider)) << rawValue(provider).toStdString();
+    }
 }
 
 TEST_F(AISettingsModelTest, ReloadDropsUnsavedEditsAndTheProviderChangeIsSignalled) {
