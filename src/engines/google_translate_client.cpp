@@ -4,6 +4,8 @@
 #include "ovra/deployment_config.h"
 #include "settings/key_store.h"
 
+#include <algorithm>
+
 namespace ovra {
 
 namespace {
@@ -12,6 +14,10 @@ QString httpDescription(int status, const std::optional<QString>& message) {
         return QStringLiteral("Google Tradutor respondeu ") + QString::number(status) + u": " +
                *message;
     return QStringLiteral("Google Tradutor respondeu com erro ") + QString::number(status) + u'.';
+}
+
+QString invalidKeyText() {
+    return QStringLiteral("Chave inválida. Confira a chave colada.");
 }
 
 void appendReasons(const nlohmann::json* items, QStringList& reasons) {
@@ -74,16 +80,12 @@ std::optional<QString> GoogleTranslateClient::resolvedAPIKey(KeyStore& keys) {
     return key;
 }
 
-QUrl GoogleTranslateClient::requestUrl(const QString& key) const {
+QUrl GoogleTranslateClient::requestUrl() const {
     QUrl url = m_baseUrl;
     QString path = url.path();
     while (path.endsWith(u'/'))
         path.chop(1);
     url.setPath(path + u"/language/translate/v2");
-    // Every character outside the unreserved set is escaped, so a key holding '+' or '&' arrives
-    // intact.
-    url.setQuery(QStringLiteral("key=") + QString::fromLatin1(QUrl::toPercentEncoding(key)),
-                 QUrl::StrictMode);
     return url;
 }
 
@@ -128,7 +130,7 @@ std::optional<QString> GoogleTranslateClient::friendlyExplanation(const APIError
     if (has(u"billing"))
         return QStringLiteral("O faturamento não está ativo no projeto da chave.");
     if (has(u"api_key_invalid") || has(u"api key not valid"))
-        return QStringLiteral("Chave inválida. Confira a chave colada.");
+        return invalidKeyText();
     return std::nullopt;
 }
 
@@ -137,12 +139,19 @@ QCoro::Task<QString> GoogleTranslateClient::translate(QString text, TargetLangua
     const std::optional<QString> key = resolvedAPIKey(m_keys);
     if (!key)
         throw GoogleTranslateError::notConfigured();
+    // A header line cannot hold a line break or a non-ASCII character; no real key has one, and
+    // a pasted one that does must not add lines of its own to the request.
+    if (std::any_of(key->cbegin(), key->cend(),
+                    [](QChar c) { return c.unicode() < 0x21 || c.unicode() > 0x7e; }))
+        throw GoogleTranslateError::explained(invalidKeyText());
 
     HttpClient::Request request;
-    request.url = requestUrl(*key);
+    request.url = requestUrl();
     if (!HttpClient::isSendable(request.url))
         throw GoogleTranslateError::invalidResponse();
-    request.headers = {{QByteArrayLiteral("Content-Type"), QByteArrayLiteral("application/json")}};
+    // The key travels in a header: a URL ends up in logs, proxies and error texts, a header not.
+    request.headers = {{QByteArrayLiteral("Content-Type"), QByteArrayLiteral("application/json")},
+                       {QByteArrayLiteral("X-goog-api-key"), key->toUtf8()}};
     request.body = encodeRequestBody(nlohmann::ordered_json{
         {"q", text.toStdString()}, {"target", target.code.toStdString()}, {"format", "text"}});
 

@@ -71,7 +71,8 @@ public:
     // The translated texts of a success answer; throws ResponseDecodingError on another shape.
     static QStringList decodeTranslations(const nlohmann::json& root);
 
-    QUrl requestUrl(const QString& key) const;
+    // The translation endpoint under the base URL; it never holds the key.
+    QUrl requestUrl() const;
 
 private:
     KeyStore& m_keys;

@@ -27,7 +27,7 @@ protected:
     }
 };
 
-TEST_F(GoogleTranslateClientTest, SendsTheDocumentedRequestWithTheKeyOnlyInTheQuery) {
+TEST_F(GoogleTranslateClientTest, SendsTheDocumentedRequestWithTheKeyOnlyInItsHeader) {
     server.enqueue(
         {200,
          R"({"data":{"translations":[{"translatedText":"  hello \n","detectedSourceLanguage":"pt"}]}})"});
@@ -39,22 +39,32 @@ TEST_F(GoogleTranslateClientTest, SendsTheDocumentedRequestWithTheKeyOnlyInTheQu
     EXPECT_EQ(request.path, "/language/translate/v2");
     EXPECT_EQ(request.body, R"({"q":" olá \"mundo\"\n","target":"zh-CN","format":"text"})");
     EXPECT_EQ(request.header("Content-Type"), "application/json");
-    // No stored key: the built-in one, as the single query parameter.
-    EXPECT_EQ(request.params.size(), 1u);
-    EXPECT_EQ(request.param("key"), builtinGoogleKey.toStdString());
+    // No stored key: the built-in one, in its header and nowhere else.
     const std::string key = builtinGoogleKey.toStdString();
+    EXPECT_EQ(request.header("X-goog-api-key"), key);
+    EXPECT_TRUE(request.rawQuery.empty());
     EXPECT_EQ(request.body.find(key), std::string::npos);
+    int carriers = 0;
     for (const auto& [name, value] : request.headers)
-        EXPECT_EQ(value.find(key), std::string::npos);
+        carriers += value.find(key) != std::string::npos;
+    EXPECT_EQ(carriers, 1);
 }
 
-TEST_F(GoogleTranslateClientTest, UserKeyIsPercentEncodedAndWinsOverTheBuiltInOne) {
+TEST_F(GoogleTranslateClientTest, UserKeyWinsOverTheBuiltInOneAndABrokenKeySendsNothing) {
     env.keys.writeKey(userGoogleKey, KeyStore::googleAccount);
     server.enqueue({200, R"({"data":{"translations":[{"translatedText":"ok"}]}})"});
     translate();
     const auto request = server.lastRequest();
-    EXPECT_EQ(request.param("key"), userGoogleKey.toStdString()); // '+', '&' and '=' survive
-    EXPECT_EQ(request.rawQuery.find('+'), std::string::npos);
+    EXPECT_EQ(request.header("X-goog-api-key"), userGoogleKey.toStdString()); // '+', '&', '='
+    EXPECT_TRUE(request.rawQuery.empty());
+
+    // A pasted key holding a line break would add a header line of its own.
+    env.keys.writeKey(QStringLiteral("AIza1\r\nX-Injected: 1"), KeyStore::googleAccount);
+    EXPECT_EQ(expectFailure<GoogleTranslateError>(
+                  client.translate(QStringLiteral("x"), TargetLanguage::portuguese()))
+                  .description(),
+              QStringLiteral("Chave inválida. Confira a chave colada."));
+    EXPECT_EQ(server.requestCount(), 1u);
 }
 
 TEST_F(GoogleTranslateClientTest, BaseUrlWithPathOrTrailingSlashGivesOneSlash) {
