@@ -2,7 +2,9 @@
 
 #include "app/hot_key_formatter.h"
 
+#include <algorithm>
 #include <array>
+#include <initializer_list>
 #include <utility>
 
 namespace ovra {
@@ -93,6 +95,20 @@ constexpr std::array<std::pair<int, quint32>, 4> extraKeys{{
     {Qt::Key_Less, 43},
 }};
 
+bool isEditingChord(int qtKey, Qt::KeyboardModifiers modifiers) {
+    const Qt::KeyboardModifiers held =
+        modifiers & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
+    const auto isOneOf = [qtKey](std::initializer_list<int> keys) {
+        return std::find(keys.begin(), keys.end(), qtKey) != keys.end();
+    };
+    if (held == Qt::ControlModifier)
+        return isOneOf({Qt::Key_A, Qt::Key_C, Qt::Key_V, Qt::Key_X, Qt::Key_Z, Qt::Key_Y, Qt::Key_S,
+                        Qt::Key_F});
+    if (held == (Qt::ControlModifier | Qt::ShiftModifier))
+        return isOneOf({Qt::Key_C, Qt::Key_V, Qt::Key_Z});
+    return false;
+}
+
 } // namespace
 
 std::optional<quint32> ShortcutRecording::virtualKeyCode(int qtKey) {
@@ -111,14 +127,16 @@ RecordedKeyPress ShortcutRecording::interpret(int qtKey, Qt::KeyboardModifiers m
     using Kind = RecordedKeyPress::Kind;
     if (qtKey == Qt::Key_Escape)
         return {Kind::cancel};
-    // Shift alone, or no modifier at all, never makes a shortcut.
-    if (!(modifiers & (Qt::MetaModifier | Qt::AltModifier | Qt::ControlModifier)))
-        return {Kind::ignore};
     if (modifiers & Qt::KeypadModifier)
         return {Kind::ignore};
     const std::optional<quint32> code = virtualKeyCode(qtKey);
     if (!code)
         return {Kind::ignore}; // a modifier key on its own, or a key without a stored name
+    // Shift alone, or no modifier at all, never makes a shortcut.
+    if (!(modifiers & (Qt::MetaModifier | Qt::AltModifier | Qt::ControlModifier)))
+        return {Kind::refuse};
+    if (isEditingChord(qtKey, modifiers))
+        return {Kind::refuse};
     return {Kind::record, *code, HotKeyFormatter::carbonModifiers(modifiers)};
 }
 

@@ -10,8 +10,8 @@ namespace ovra {
 struct RecordedKeyPress {
     enum class Kind {
         cancel, // Escape: stop recording, store nothing
-        ignore, // not a shortcut (no Super, Alt or Ctrl; a lone modifier; an unknown key): keep
-                // going
+        ignore, // a lone modifier or a key the stored form cannot name: keep going
+        refuse, // no Super, Alt or Ctrl, or an editing chord: say so, keep the old shortcut
         record, // store `keyCode` and `carbonModifiers`, then stop recording
     };
     Kind kind = Kind::ignore;
@@ -26,6 +26,9 @@ namespace ShortcutRecording {
 std::optional<quint32> virtualKeyCode(int qtKey);
 // Applies the recording rules to one key press. Keypad keys are not recorded: the stored form
 // would name the main-keyboard key instead.
+// A shortcut is held for the whole desktop, so it can never be a chord every application edits
+// with (Ctrl+A, C, V, X, Z, Y, S, F; Ctrl+Shift+C, V, Z): holding Ctrl+V would end paste
+// everywhere.
 RecordedKeyPress interpret(int qtKey, Qt::KeyboardModifiers modifiers);
 } // namespace ShortcutRecording
 

@@ -74,15 +74,24 @@ void PreferencesModel::restoreDefaultShortcut() {
 void PreferencesModel::startRecording() {
     if (m_isRecording)
         return;
+    setShortcutRefused(false);
     m_isRecording = true;
     Q_EMIT recordingChanged(true);
 }
 
 void PreferencesModel::stopRecording() {
+    setShortcutRefused(false);
     const bool wasRecording = m_isRecording;
     m_isRecording = false;
     if (wasRecording)
         Q_EMIT recordingChanged(false);
+}
+
+void PreferencesModel::setShortcutRefused(bool refused) {
+    if (refused == m_isShortcutRefused)
+        return;
+    m_isShortcutRefused = refused;
+    Q_EMIT shortcutRefusedChanged(refused);
 }
 
 bool PreferencesModel::handleRecordingKey(int qtKey, Qt::KeyboardModifiers modifiers) {
@@ -94,6 +103,9 @@ bool PreferencesModel::handleRecordingKey(int qtKey, Qt::KeyboardModifiers modif
         stopRecording();
         break;
     case RecordedKeyPress::Kind::ignore:
+        break;
+    case RecordedKeyPress::Kind::refuse:
+        setShortcutRefused(true);
         break;
     case RecordedKeyPress::Kind::record:
         stopRecording();

@@ -39,12 +39,16 @@ public:
     void refreshShortcutDisplay();
     void restoreDefaultShortcut();
 
-    // While recording, the window routes every key press of the application here.
+    // While recording, the window routes the key presses sent to its recorder here; it stops
+    // recording when it hides or loses the keyboard.
     bool isRecording() const { return m_isRecording; }
     void startRecording();
     void stopRecording();
     // One key press while recording; true when it was consumed (every press is, while recording).
     bool handleRecordingKey(int qtKey, Qt::KeyboardModifiers modifiers);
+    // The last key pressed while recording could not be a shortcut; recording goes on, and the
+    // stored shortcut stays. Cleared when recording starts or stops.
+    bool isShortcutRefused() const { return m_isShortcutRefused; }
 
     LanguagePackList& packs() { return *m_packs; }
     const QString& packBaseCode() const { return m_packs->packBaseCode(); }
@@ -81,16 +85,20 @@ Q_SIGNALS:
     void appLanguageChanged();
     void shortcutChanged();
     void recordingChanged(bool recording);
+    void shortcutRefusedChanged(bool refused);
     void startsWithSessionChanged(bool enabled);
     void shortcutNoticeChanged();
 
 private:
+    void setShortcutRefused(bool refused);
+
     Prefs& m_prefs;
     std::function<void()> m_postHotKeyChanged;
     AppLanguage m_appLanguage;
     QString m_shortcutDisplay;
     bool m_isDefaultShortcut = true;
     bool m_isRecording = false;
+    bool m_isShortcutRefused = false;
     ShortcutSetup m_shortcutSetup;
     ShortcutNotice m_shortcutNotice = ShortcutNotice::none;
     std::unique_ptr<LanguagePackList> m_packs;

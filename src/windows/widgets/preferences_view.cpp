@@ -4,7 +4,6 @@
 #include "settings/l10n.h"
 #include "windows/preferences_model.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
@@ -44,20 +43,30 @@ QLabel* sectionTitle() {
 
 } // namespace
 
-// While a shortcut is being recorded every key press of the application goes to the model.
+// Takes the key presses sent to the recorder, and only those: keys typed in any other field or
+// window stay theirs. Losing the keyboard ends recording, so it never outlives the window.
 class RecordingKeyFilter final : public QObject {
 public:
-    explicit RecordingKeyFilter(PreferencesModel& model) : m_model(model) {}
+    RecordingKeyFilter(PreferencesModel& model, QObject* parent)
+        : QObject(parent), m_model(model) {}
 
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::ShortcutOverride) {
+        switch (event->type()) {
+        case QEvent::ShortcutOverride:
+            if (!m_model.isRecording())
+                break;
             // Keeps menu shortcuts and default buttons from taking the combination first.
             event->accept();
             return true;
-        }
-        if (event->type() == QEvent::KeyPress) {
+        case QEvent::KeyPress: {
             const auto* key = static_cast<QKeyEvent*>(event);
             return m_model.handleRecordingKey(key->key(), key->modifiers());
+        }
+        case QEvent::FocusOut:
+            m_model.stopRecording();
+            break;
+        default:
+            break;
         }
         return QObject::eventFilter(watched, event);
     }
@@ -67,8 +76,7 @@ private:
 };
 
 PreferencesView::PreferencesView(PreferencesModel& model, QWidget* parent)
-    : QWidget(parent), m_model(model), m_keyFilter(new RecordingKeyFilter(model)) {
-    m_keyFilter->setParent(this);
+    : QWidget(parent), m_model(model) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 16);
     layout->setSpacing(10);
@@ -95,14 +103,23 @@ PreferencesView::PreferencesView(PreferencesModel& model, QWidget* parent)
     m_record->setObjectName(QStringLiteral("record"));
     m_restore = new QPushButton;
     m_restore->setObjectName(QStringLiteral("restoreDefault"));
+    // The prompt shown while recording is the recorder: it holds the keyboard meanwhile.
     m_recording = WindowPresenter::caption(QString(), false);
     m_recording->setObjectName(QStringLiteral("recording"));
+    m_recording->setFocusPolicy(Qt::StrongFocus);
+    m_recording->installEventFilter(new RecordingKeyFilter(model, m_recording));
     WindowPresenter::setTextColor(m_recording, "#e67e00");
     shortcutRow->addWidget(m_record);
     shortcutRow->addWidget(m_restore);
     shortcutRow->addWidget(m_recording);
     shortcutRow->addStretch();
     layout->addLayout(shortcutRow);
+    m_shortcutRefused = WindowPresenter::caption(QString());
+    m_shortcutRefused->setObjectName(QStringLiteral("shortcutRefused"));
+    m_shortcutRefused->setFixedWidth(contentWidth);
+    WindowPresenter::setTextColor(m_shortcutRefused, "#d0302f");
+    m_shortcutRefused->setVisible(false);
+    layout->addWidget(m_shortcutRefused);
     // Where the desktop keeps the shortcut from the program: how to get it anyway.
     m_shortcutNotice = WindowPresenter::caption(QString());
     m_shortcutNotice->setObjectName(QStringLiteral("shortcutNotice"));
@@ -196,6 +213,8 @@ PreferencesView::PreferencesView(PreferencesModel& model, QWidget* parent)
     connect(&m_model, &PreferencesModel::appLanguageChanged, this, &PreferencesView::retranslate);
     connect(&m_model, &PreferencesModel::shortcutChanged, this, &PreferencesView::updateShortcut);
     connect(&m_model, &PreferencesModel::recordingChanged, this, &PreferencesView::updateRecording);
+    connect(&m_model, &PreferencesModel::shortcutRefusedChanged, m_shortcutRefused,
+            &QLabel::setVisible);
     connect(&m_model, &PreferencesModel::shortcutNoticeChanged, this,
             &PreferencesView::updateShortcutNotice);
     connect(m_enableExtension, &QPushButton::clicked, &m_model,
@@ -207,9 +226,7 @@ PreferencesView::PreferencesView(PreferencesModel& model, QWidget* parent)
     updateRecording(m_model.isRecording());
 }
 
-PreferencesView::~PreferencesView() {
-    qApp->removeEventFilter(m_keyFilter);
-}
+PreferencesView::~PreferencesView() = default;
 
 void PreferencesView::buildPackRows(QVBoxLayout* layout) {
     for (const QString& code : LanguagePackList::packCodes()) {
@@ -255,6 +272,7 @@ void PreferencesView::retranslate() {
     m_record->setText(text("prefs.record", m_model.appLanguage()));
     m_restore->setText(text("prefs.restoreDefault", m_model.appLanguage()));
     m_recording->setText(text("prefs.recording", m_model.appLanguage()));
+    m_shortcutRefused->setText(text("prefs.shortcutRefused", m_model.appLanguage()));
     m_languageTitle->setText(text("prefs.appLanguage", m_model.appLanguage()));
     m_language->setCurrentIndex(m_language->findData(rawValue(m_model.appLanguage())));
     m_languageNote->setText(text("prefs.appLanguageNote", m_model.appLanguage()));
@@ -311,13 +329,19 @@ void PreferencesView::updateShortcutNotice() {
 }
 
 void PreferencesView::updateRecording(bool recording) {
+    // The widget taking the keyboard is shown before the one giving it up is hidden, so the focus
+    // moves between the two and nowhere else.
+    if (recording) {
+        m_recording->setVisible(true);
+        m_recording->setFocus(Qt::OtherFocusReason);
+    } else {
+        m_record->setVisible(true);
+        if (m_recording->hasFocus())
+            m_record->setFocus(Qt::OtherFocusReason);
+    }
     m_record->setVisible(!recording);
     m_restore->setVisible(!recording && !m_model.isDefaultShortcut());
     m_recording->setVisible(recording);
-    if (recording)
-        qApp->installEventFilter(m_keyFilter);
-    else
-        qApp->removeEventFilter(m_keyFilter);
 }
 
 void PreferencesView::updatePackRow(const QString& code) {
@@ -373,6 +397,7 @@ void PreferencesView::showEvent(QShowEvent* event) {
 
 void PreferencesView::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
+    m_model.stopRecording();
     m_model.viewHidden();
 }
 

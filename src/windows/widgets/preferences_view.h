@@ -15,7 +15,6 @@ class QVBoxLayout;
 namespace ovra {
 
 class PreferencesModel;
-class RecordingKeyFilter;
 
 // The content of the preferences window. Every text is looked up again when the interface
 // language changes, so the whole window switches at once.
@@ -50,7 +49,6 @@ private:
     void fillBaseLanguages();
 
     PreferencesModel& m_model;
-    RecordingKeyFilter* m_keyFilter = nullptr;
     QLabel* m_heading = nullptr;
     QLabel* m_noTrayNotice = nullptr;
     QLabel* m_shortcutTitle = nullptr;
@@ -58,7 +56,8 @@ private:
     QLabel* m_currentShortcut = nullptr;
     QPushButton* m_record = nullptr;
     QPushButton* m_restore = nullptr;
-    QLabel* m_recording = nullptr;
+    QLabel* m_recording = nullptr; // the recorder: key presses reach the model only through it
+    QLabel* m_shortcutRefused = nullptr;
     QLabel* m_shortcutNotice = nullptr;
     QPushButton* m_enableExtension = nullptr;
     QLabel* m_languageTitle = nullptr;

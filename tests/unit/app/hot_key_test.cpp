@@ -65,24 +65,49 @@ TEST(ShortcutRecording, EveryNamedKeyMapsBackToItsName) {
 }
 
 TEST(ShortcutRecording, AppliesTheRecordingRules) {
-    using ShortcutRecording::interpret;
-    EXPECT_EQ(interpret(Qt::Key_Escape, {}).kind, Kind::cancel);
-    EXPECT_EQ(interpret(Qt::Key_Escape, Qt::MetaModifier).kind, Kind::cancel);
-    // A letter alone, or with Shift, records nothing.
-    EXPECT_EQ(interpret(Qt::Key_K, {}).kind, Kind::ignore);
-    EXPECT_EQ(interpret(Qt::Key_K, Qt::ShiftModifier).kind, Kind::ignore);
-    // Super+Shift+letter records that key with command + shift.
-    EXPECT_EQ(interpret(Qt::Key_K, Qt::MetaModifier | Qt::ShiftModifier),
-              (RecordedKeyPress{Kind::record, 40, 768}));
-    EXPECT_EQ(interpret(Qt::Key_T, Qt::AltModifier | Qt::MetaModifier),
-              (RecordedKeyPress{Kind::record, 17, 2304}));
-    EXPECT_EQ(interpret(Qt::Key_Space, Qt::ControlModifier),
-              (RecordedKeyPress{Kind::record, 49, 0x1000}));
-    // Pressing the modifiers themselves, a key without a stored name or a keypad key goes on.
-    EXPECT_EQ(interpret(Qt::Key_Meta, Qt::MetaModifier).kind, Kind::ignore);
-    EXPECT_EQ(interpret(Qt::Key_Alt, Qt::AltModifier).kind, Kind::ignore);
-    EXPECT_EQ(interpret(Qt::Key_VolumeUp, Qt::ControlModifier).kind, Kind::ignore);
-    EXPECT_EQ(interpret(Qt::Key_1, Qt::ControlModifier | Qt::KeypadModifier).kind, Kind::ignore);
+    constexpr Qt::KeyboardModifiers none{}, ctrl = Qt::ControlModifier, alt = Qt::AltModifier,
+                                            shift = Qt::ShiftModifier, super = Qt::MetaModifier;
+    const RecordedKeyPress cancel{Kind::cancel}, ignore{Kind::ignore}, refuse{Kind::refuse};
+    const struct {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        RecordedKeyPress expected;
+    } cases[] = {
+        {Qt::Key_Escape, none, cancel},
+        {Qt::Key_Escape, super, cancel},
+        // Without Ctrl, Alt or Super a key is no shortcut.
+        {Qt::Key_K, none, refuse},
+        {Qt::Key_K, shift, refuse},
+        {Qt::Key_F5, none, refuse},
+        // The editing chords of every application stay theirs.
+        {Qt::Key_A, ctrl, refuse},
+        {Qt::Key_C, ctrl, refuse},
+        {Qt::Key_V, ctrl, refuse},
+        {Qt::Key_X, ctrl, refuse},
+        {Qt::Key_Z, ctrl, refuse},
+        {Qt::Key_Y, ctrl, refuse},
+        {Qt::Key_S, ctrl, refuse},
+        {Qt::Key_F, ctrl, refuse},
+        {Qt::Key_C, ctrl | shift, refuse},
+        {Qt::Key_V, ctrl | shift, refuse},
+        {Qt::Key_Z, ctrl | shift, refuse},
+        // The same keys in other chords are free.
+        {Qt::Key_V, ctrl | alt, {Kind::record, 9, 0x1800}},
+        {Qt::Key_V, super, {Kind::record, 9, 0x100}},
+        {Qt::Key_A, ctrl | shift, {Kind::record, 0, 0x1200}},
+        {Qt::Key_K, super | shift, {Kind::record, 40, 768}},
+        {Qt::Key_T, alt | super, {Kind::record, 17, 2304}},
+        {Qt::Key_Space, ctrl, {Kind::record, 49, 0x1000}},
+        // The modifiers themselves, a key without a stored name or a keypad key go on.
+        {Qt::Key_Meta, super, ignore},
+        {Qt::Key_Alt, alt, ignore},
+        {Qt::Key_Shift, shift, ignore},
+        {Qt::Key_VolumeUp, ctrl, ignore},
+        {Qt::Key_1, ctrl | Qt::KeypadModifier, ignore},
+    };
+    for (const auto& [key, modifiers, expected] : cases)
+        EXPECT_EQ(ShortcutRecording::interpret(key, modifiers), expected)
+            << key << " " << modifiers.toInt();
 }
 
 namespace {

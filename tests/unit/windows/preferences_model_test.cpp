@@ -33,8 +33,14 @@ TEST_F(PreferencesModelTest, EscapeCancelsAndRestoringTheDefaultPostsOnce) {
     prefs.setHotKey(40, 0x1000);
     model->refreshShortcutDisplay();
     model->startRecording();
+    // A refused chord is said, keeps the stored shortcut and lets recording go on.
+    EXPECT_TRUE(model->handleRecordingKey(Qt::Key_V, Qt::ControlModifier));
+    EXPECT_TRUE(model->isShortcutRefused());
+    EXPECT_TRUE(model->isRecording());
     EXPECT_TRUE(model->handleRecordingKey(Qt::Key_Escape, Qt::ControlModifier));
     EXPECT_FALSE(model->isRecording());
+    EXPECT_FALSE(model->isShortcutRefused());
+    EXPECT_EQ(prefs.hotKeyCode(), 40);
     EXPECT_EQ(prefs.hotKeyModifiers(), 0x1000);
     EXPECT_EQ(posts, 0);
 

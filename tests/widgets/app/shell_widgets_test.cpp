@@ -224,11 +224,12 @@ TEST(ShellWidgets, PreferencesRecordAShortcutAndSwitchLanguageAtOnce) {
     auto* restore = window->findChild<QPushButton*>(QStringLiteral("restoreDefault"));
     EXPECT_TRUE(restore->isHidden());
     window->findChild<QPushButton*>(QStringLiteral("record"))->click();
-    EXPECT_FALSE(window->findChild<QLabel*>(QStringLiteral("recording"))->isHidden());
-    QTest::keyClick(window, Qt::Key_K);
-    QTest::keyClick(window, Qt::Key_K, Qt::ShiftModifier);
+    auto* recorder = window->findChild<QLabel*>(QStringLiteral("recording"));
+    EXPECT_FALSE(recorder->isHidden());
+    QTest::keyClick(recorder, Qt::Key_K);
+    QTest::keyClick(recorder, Qt::Key_K, Qt::ShiftModifier);
     EXPECT_TRUE(controller.model()->isRecording());
-    QTest::keyClick(window, Qt::Key_K, Qt::MetaModifier | Qt::ShiftModifier);
+    QTest::keyClick(recorder, Qt::Key_K, Qt::MetaModifier | Qt::ShiftModifier);
     EXPECT_FALSE(controller.model()->isRecording());
     EXPECT_EQ(setup.prefs.hotKeyCode(), 40);
     EXPECT_EQ(setup.prefs.hotKeyModifiers(), 768);
@@ -267,6 +268,60 @@ TEST(ShellWidgets, PreferencesRecordAShortcutAndSwitchLanguageAtOnce) {
     EXPECT_FALSE(session->isChecked());
     // The offscreen platform has no tray: the window says how to come back to it.
     EXPECT_FALSE(window->findChild<QLabel*>(QStringLiteral("noTrayNotice"))->isHidden());
+}
+
+// Recording takes only the keys sent to the recorder and ends when the window hides or another
+// window takes the keyboard: typing elsewhere afterwards, paste included, stays that field's own.
+TEST(ShellWidgets, ShortcutRecordingTakesOnlyItsOwnKeysAndEndsWithTheWindow) {
+    Installation setup;
+    PreferencesWindowController controller(setup.prefs, setup.translation, [] {});
+    controller.show();
+    QDialog* window = controller.window();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    PreferencesModel& model = *controller.model();
+    auto* record = window->findChild<QPushButton*>(QStringLiteral("record"));
+    auto* refused = window->findChild<QLabel*>(QStringLiteral("shortcutRefused"));
+    QLineEdit question; // a field of another window, as the panel's question field
+    const auto startRecording = [&] {
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        record->click();
+        ASSERT_TRUE(model.isRecording());
+        ASSERT_EQ(QApplication::focusWidget()->objectName(), QStringLiteral("recording"));
+    };
+
+    startRecording();
+    // A key sent to another widget of the window is that widget's.
+    QTest::keyClick(window->findChild<QComboBox*>(QStringLiteral("appLanguage")), Qt::Key_K,
+                    Qt::MetaModifier);
+    EXPECT_TRUE(model.isRecording());
+    // An editing chord is refused under the field; the shortcut stays and recording goes on.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_TRUE(refused->isVisibleTo(window));
+    EXPECT_EQ(refused->text(),
+              QStringLiteral("O atalho precisa de Ctrl, Alt ou Super e não pode ser um atalho de "
+                             "edição (como Ctrl+C ou Ctrl+V). O atalho atual foi mantido."));
+    EXPECT_TRUE(model.isRecording());
+    snapshot(window, "preferences_shortcut_refused");
+
+    // Another window taking the keyboard ends recording.
+    question.show();
+    question.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&question));
+    EXPECT_FALSE(model.isRecording());
+    EXPECT_FALSE(refused->isVisibleTo(window));
+    QTest::keyClicks(&question, QStringLiteral("ab"));
+    EXPECT_EQ(question.text(), QStringLiteral("ab"));
+
+    // So does the window hiding, even with no other window to take the keyboard.
+    startRecording();
+    window->hide();
+    EXPECT_FALSE(model.isRecording());
+    QTest::keyClicks(&question, QStringLiteral("c"));
+    EXPECT_EQ(question.text(), QStringLiteral("abc"));
+    QTest::keyClick(&question, Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(setup.prefs.hotKeyCode(), Prefs::defaultHotKeyCode);
+    EXPECT_EQ(setup.prefs.hotKeyModifiers(), Prefs::defaultHotKeyModifiers);
 }
 
 // A download that fails for a reason to read (no package service) says so on its row, beside
