@@ -1,5 +1,6 @@
 #include "app/global_hot_key.h"
 
+#include "app/shortcut_recording.h"
 #include "settings/prefs.h"
 
 #include <limits>
@@ -17,7 +18,10 @@ bool fitsUInt32(qint64 value) {
 StoredHotKey StoredHotKey::fromPrefs(const Prefs& prefs) {
     const qint64 code = prefs.hotKeyCode();
     const qint64 modifiers = prefs.hotKeyModifiers();
-    if (!fitsUInt32(code) || !fitsUInt32(modifiers))
+    // An editing chord stored by an earlier version would take copy or paste from every
+    // application; the default is held instead until the user records another shortcut.
+    if (!fitsUInt32(code) || !fitsUInt32(modifiers) ||
+        ShortcutRecording::isEditingChord(quint32(code), quint32(modifiers)))
         return {quint32(Prefs::defaultHotKeyCode), quint32(Prefs::defaultHotKeyModifiers)};
     return {quint32(code), quint32(modifiers)};
 }

@@ -17,7 +17,7 @@ struct StoredHotKey {
 
     // "hotKeyCode" and "hotKeyModifiers"; when either lies outside the unsigned 32-bit range (only
     // reachable by editing the settings by hand) the default shortcut is used as a whole, so a
-    // half-default combination is never grabbed.
+    // half-default combination is never grabbed. So it is for a stored editing chord (Ctrl+V…).
     static StoredHotKey fromPrefs(const Prefs& prefs);
 };
 

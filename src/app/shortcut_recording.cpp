@@ -95,20 +95,6 @@ constexpr std::array<std::pair<int, quint32>, 4> extraKeys{{
     {Qt::Key_Less, 43},
 }};
 
-bool isEditingChord(int qtKey, Qt::KeyboardModifiers modifiers) {
-    const Qt::KeyboardModifiers held =
-        modifiers & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
-    const auto isOneOf = [qtKey](std::initializer_list<int> keys) {
-        return std::find(keys.begin(), keys.end(), qtKey) != keys.end();
-    };
-    if (held == Qt::ControlModifier)
-        return isOneOf({Qt::Key_A, Qt::Key_C, Qt::Key_V, Qt::Key_X, Qt::Key_Z, Qt::Key_Y, Qt::Key_S,
-                        Qt::Key_F});
-    if (held == (Qt::ControlModifier | Qt::ShiftModifier))
-        return isOneOf({Qt::Key_C, Qt::Key_V, Qt::Key_Z});
-    return false;
-}
-
 } // namespace
 
 std::optional<quint32> ShortcutRecording::virtualKeyCode(int qtKey) {
@@ -123,6 +109,21 @@ std::optional<quint32> ShortcutRecording::virtualKeyCode(int qtKey) {
     return std::nullopt;
 }
 
+bool ShortcutRecording::isEditingChord(quint32 keyCode, quint32 carbonModifiers) {
+    const quint32 held = carbonModifiers & (CarbonModifier::control | CarbonModifier::shift |
+                                            CarbonModifier::option | CarbonModifier::command);
+    const auto isOneOf = [keyCode](std::initializer_list<int> qtKeys) {
+        return std::any_of(qtKeys.begin(), qtKeys.end(),
+                           [keyCode](int qtKey) { return virtualKeyCode(qtKey) == keyCode; });
+    };
+    if (held == CarbonModifier::control)
+        return isOneOf({Qt::Key_A, Qt::Key_C, Qt::Key_V, Qt::Key_X, Qt::Key_Z, Qt::Key_Y, Qt::Key_S,
+                        Qt::Key_F});
+    if (held == (CarbonModifier::control | CarbonModifier::shift))
+        return isOneOf({Qt::Key_C, Qt::Key_V, Qt::Key_Z});
+    return false;
+}
+
 RecordedKeyPress ShortcutRecording::interpret(int qtKey, Qt::KeyboardModifiers modifiers) {
     using Kind = RecordedKeyPress::Kind;
     if (qtKey == Qt::Key_Escape)
@@ -135,9 +136,10 @@ RecordedKeyPress ShortcutRecording::interpret(int qtKey, Qt::KeyboardModifiers m
     // Shift alone, or no modifier at all, never makes a shortcut.
     if (!(modifiers & (Qt::MetaModifier | Qt::AltModifier | Qt::ControlModifier)))
         return {Kind::refuse};
-    if (isEditingChord(qtKey, modifiers))
+    const quint32 carbon = HotKeyFormatter::carbonModifiers(modifiers);
+    if (isEditingChord(*code, carbon))
         return {Kind::refuse};
-    return {Kind::record, *code, HotKeyFormatter::carbonModifiers(modifiers)};
+    return {Kind::record, *code, carbon};
 }
 
 } // namespace ovra

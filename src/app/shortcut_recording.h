@@ -26,10 +26,11 @@ namespace ShortcutRecording {
 std::optional<quint32> virtualKeyCode(int qtKey);
 // Applies the recording rules to one key press. Keypad keys are not recorded: the stored form
 // would name the main-keyboard key instead.
-// A shortcut is held for the whole desktop, so it can never be a chord every application edits
-// with (Ctrl+A, C, V, X, Z, Y, S, F; Ctrl+Shift+C, V, Z): holding Ctrl+V would end paste
-// everywhere.
 RecordedKeyPress interpret(int qtKey, Qt::KeyboardModifiers modifiers);
+// Whether a shortcut in the stored form is a chord every application edits with (Ctrl+A, C, V, X,
+// Z, Y, S, F; Ctrl+Shift+C, V, Z). The shortcut is held for the whole desktop: holding Ctrl+V
+// would end paste everywhere, so such a chord is never recorded nor registered.
+bool isEditingChord(quint32 keyCode, quint32 carbonModifiers);
 } // namespace ShortcutRecording
 
 } // namespace ovra

@@ -1,5 +1,6 @@
 #include "app/status_menu_model.h"
 
+#include "app/global_hot_key.h"
 #include "app/hot_key_formatter.h"
 #include "settings/key_store.h"
 #include "settings/l10n.h"
@@ -51,8 +52,9 @@ StatusMenuState readState(const Prefs& prefs, KeyStore& keys, bool accessibility
     StatusMenuState state;
     state.userName = prefs.userName();
     state.accessibilityTrusted = accessibilityTrusted;
-    state.hotKeyCode = prefs.hotKeyCode();
-    state.hotKeyModifiers = prefs.hotKeyModifiers();
+    const StoredHotKey hotKey = StoredHotKey::fromPrefs(prefs); // what is registered
+    state.hotKeyCode = hotKey.keyCode;
+    state.hotKeyModifiers = hotKey.carbonModifiers;
     state.targetLanguage = prefs.targetLanguage();
     state.hasGoogleKey = isNonEmpty(keys.resolvedGoogleKey());
     state.hasAIKey = isNonEmpty(keys.aiAPIKey(prefs.aiProvider()));

@@ -1,6 +1,7 @@
 #include "windows/preferences_model.h"
 
 #include "app/app_notifications.h"
+#include "app/global_hot_key.h"
 #include "app/hot_key_formatter.h"
 #include "app/shortcut_recording.h"
 #include "settings/prefs.h"
@@ -32,8 +33,10 @@ void PreferencesModel::setAppLanguage(AppLanguage language) {
 }
 
 void PreferencesModel::refreshShortcutDisplay() {
-    const qint64 code = m_prefs.hotKeyCode();
-    const qint64 modifiers = m_prefs.hotKeyModifiers();
+    // What is registered, which is not always what is stored.
+    const StoredHotKey stored = StoredHotKey::fromPrefs(m_prefs);
+    const qint64 code = stored.keyCode;
+    const qint64 modifiers = stored.carbonModifiers;
     m_shortcutDisplay = HotKeyFormatter::displayString(code, modifiers);
     m_isDefaultShortcut =
         code == Prefs::defaultHotKeyCode && modifiers == Prefs::defaultHotKeyModifiers;

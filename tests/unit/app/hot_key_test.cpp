@@ -144,7 +144,11 @@ TEST_F(GlobalHotKeyTest, RefusedShortcutLeavesNothingRegistered) {
     EXPECT_TRUE(hotKey.registerHotKey()); // a later try may succeed
 }
 
-TEST_F(GlobalHotKeyTest, OutOfRangeStoredValuesUseTheDefaultShortcut) {
+TEST_F(GlobalHotKeyTest, OutOfRangeValuesOrAStoredEditingChordUseTheDefaultShortcut) {
+    m_prefs.setHotKey(9, 0x1000); // Ctrl+V, kept by an earlier version
+    EXPECT_EQ(StoredHotKey::fromPrefs(m_prefs), (StoredHotKey{17, 2304}));
+    m_prefs.setHotKey(9, 0x1800); // Ctrl+Alt+V
+    EXPECT_EQ(StoredHotKey::fromPrefs(m_prefs), (StoredHotKey{9, 0x1800}));
     m_prefs.setHotKey(-1, 0x100);
     EXPECT_EQ(StoredHotKey::fromPrefs(m_prefs), (StoredHotKey{17, 2304}));
     m_prefs.setHotKey(40, qint64(1) << 32);

@@ -41,6 +41,9 @@ TEST_F(PreferencesModelTest, EscapeCancelsAndRestoringTheDefaultPostsOnce) {
     EXPECT_FALSE(model->isRecording());
     EXPECT_FALSE(model->isShortcutRefused());
     EXPECT_EQ(prefs.hotKeyCode(), 40);
+    prefs.setHotKey(9, 0x1000); // Ctrl+V from an earlier version: never registered, nor shown
+    model->refreshShortcutDisplay();
+    EXPECT_EQ(model->shortcutDisplay(), QStringLiteral("Alt+Super+T"));
     EXPECT_EQ(prefs.hotKeyModifiers(), 0x1000);
     EXPECT_EQ(posts, 0);
 
