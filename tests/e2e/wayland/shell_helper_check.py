@@ -19,6 +19,8 @@ HELPER = 'app.ovra.Ovra.ShellHelper'
 PATH = '/app/ovra/Ovra/ShellHelper'
 OVRA = 'app.ovra.Ovra'
 SHORTCUT = '<Alt><Super>F9'
+# A shell still starting on a busy machine may not answer for many seconds.
+TIMEOUT_MS = 30000
 
 
 def fail(message):
@@ -39,7 +41,7 @@ def call(bus, method, *args):
     try:
         reply = bus.call_sync(HELPER, PATH, HELPER, method,
                               GLib.Variant(signature, args) if args else None, None,
-                              Gio.DBusCallFlags.NONE, 5000, None)
+                              Gio.DBusCallFlags.NONE, TIMEOUT_MS, None)
         return reply.unpack()[0]
     except GLib.Error as error:
         return Gio.DBusError.get_remote_error(error) or error.message
@@ -48,7 +50,7 @@ def call(bus, method, *args):
 def own(bus, name):
     reply = bus.call_sync('org.freedesktop.DBus', '/org/freedesktop/DBus', 'org.freedesktop.DBus',
                           'RequestName', GLib.Variant('(su)', (name, 4)), None,
-                          Gio.DBusCallFlags.NONE, 5000, None)
+                          Gio.DBusCallFlags.NONE, TIMEOUT_MS, None)
     if reply.unpack()[0] != 1:
         fail(f'could not own {name}')
 
@@ -71,14 +73,14 @@ stranger = connect()
 deadline = time.monotonic() + 20
 while not stranger.call_sync('org.freedesktop.DBus', '/org/freedesktop/DBus',
                              'org.freedesktop.DBus', 'NameHasOwner', GLib.Variant('(s)', (HELPER,)),
-                             None, Gio.DBusCallFlags.NONE, 5000, None).unpack()[0]:
+                             None, Gio.DBusCallFlags.NONE, TIMEOUT_MS, None).unpack()[0]:
     if time.monotonic() > deadline:
         fail(f'{HELPER} is not on the bus')
     time.sleep(0.1)
 print(f'ok: {HELPER} is on the bus')
 info = stranger.call_sync('org.gnome.Shell', '/org/gnome/Shell', 'org.gnome.Shell.Extensions',
                           'GetExtensionInfo', GLib.Variant('(s)', ('ovra@ovra.app',)), None,
-                          Gio.DBusCallFlags.NONE, 5000, None).unpack()[0]
+                          Gio.DBusCallFlags.NONE, TIMEOUT_MS, None).unpack()[0]
 # 1 is the shell's ExtensionState.ENABLED (named ACTIVE from GNOME 48 on).
 expect('the shell runs the extension', (info.get('state'), info.get('error')), (1.0, ''))
 
@@ -112,13 +114,13 @@ if len(sys.argv) > 1:
     # The stranger also asks the bus for every signal of the helper's interface.
     stranger.call_sync('org.freedesktop.DBus', '/org/freedesktop/DBus', 'org.freedesktop.DBus',
                        'AddMatch', GLib.Variant('(s)', (f"type='signal',interface='{HELPER}'",)),
-                       None, Gio.DBusCallFlags.NONE, 5000, None)
+                       None, Gio.DBusCallFlags.NONE, TIMEOUT_MS, None)
     window = subprocess.Popen(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
         def reported():
             return any(m == 'FocusedWindowChanged' and f'"pid":{window.pid},' in p[0]
                        for m, p in heard['ovra'])
-        pump(20, reported)
+        pump(40, reported)
         if not reported():
             fail(f'Ovra did not hear that the new window (pid {window.pid}) has the keyboard; '
                  f'it heard {heard["ovra"]}')
