@@ -103,7 +103,11 @@ class Helper {
     _serveOvra(invocation, reply) {
         const sender = invocation.get_sender();
         const answer = fromOvra => {
-            if (fromOvra) {
+            if (!this._object) {
+                // Turned off while the bus was asked: nothing may be grabbed any more.
+                invocation.return_dbus_error('org.freedesktop.DBus.Error.Failed',
+                    'The shell helper is off');
+            } else if (fromOvra) {
                 invocation.return_value(reply());
             } else {
                 invocation.return_dbus_error('org.freedesktop.DBus.Error.AccessDenied',
@@ -124,7 +128,7 @@ class Helper {
                     // No owner: Ovra is not running.
                 }
                 const fromOvra = !!sender && sender === owner;
-                if (fromOvra)
+                if (fromOvra && this._object)
                     this._ovraChanged(owner);
                 answer(fromOvra);
             });
