@@ -17,8 +17,13 @@ configure_file(${PROJECT_SOURCE_DIR}/data/ovra.1 ${PROJECT_BINARY_DIR}/data/ovra
 install(FILES ${PROJECT_BINARY_DIR}/data/ovra.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # The GNOME Shell extension that tells the program, in Wayland sessions, which window has the
-# keyboard and where it is, and holds its shortcut. Installed for every user; each enables it.
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/gnome-shell/ovra@ovra.app
+# keyboard and where it is, and holds its shortcut. Both its forms (GNOME 43-44, GNOME 45 and
+# later) go to the program's data: turning it on from the program links the one the running shell
+# loads into the user's extensions. The form of this machine's shell is also installed where every
+# shell looks, for users who turn it on in the shell's own settings.
+install(DIRECTORY ${PROJECT_BINARY_DIR}/data/gnome-shell/43 ${PROJECT_BINARY_DIR}/data/gnome-shell/45
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/ovra/gnome-shell)
+install(DIRECTORY ${PROJECT_BINARY_DIR}/data/gnome-shell/${OVRA_SHELL_FORM}/ovra@ovra.app
         DESTINATION ${CMAKE_INSTALL_DATADIR}/gnome-shell/extensions)
 
 set(ovra_icon_svg ${PROJECT_SOURCE_DIR}/data/icons/app.ovra.Ovra.svg)

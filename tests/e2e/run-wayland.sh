@@ -2,9 +2,9 @@
 # Runs one command inside a private, throw-away Wayland session for the end-to-end tests:
 #   run-wayland.sh --kde|--gnome [--screen WxH] [--extension DIR]... -- COMMAND [ARGS...]
 # Starts a session D-Bus, the accessibility bus and a headless compositor with XWayland (KWin 5.27
-# or GNOME Shell 43), all private to this run, runs COMMAND with WAYLAND_DISPLAY, DISPLAY and the
-# bus addresses exported, and stops every process it started when COMMAND ends, including those
-# the buses started on demand. Exits with COMMAND's status.
+# or 6, GNOME Shell 43 to 48), all private to this run, runs COMMAND with WAYLAND_DISPLAY, DISPLAY
+# and the bus addresses exported, and stops every process it started when COMMAND ends, including
+# those the buses started on demand. Exits with COMMAND's status.
 #   --extension DIR  (GNOME) a Shell extension (DIR/metadata.json names its uuid) enabled at start
 # Exported besides: XDG_SESSION_TYPE=wayland, XDG_CURRENT_DESKTOP, A11Y_BUS, OVRA_E2E_SESSION_DIR.
 # No toolkit backend is forced: the tests start their applications with the one they mean.
@@ -164,7 +164,9 @@ export WAYLAND_DISPLAY=wayland-ovra XDG_SESSION_TYPE=wayland
 compositor_log="$session_dir/compositor.log"
 case $desktop in
   kde)
-    export XDG_CURRENT_DESKTOP=KDE KDE_SESSION_VERSION=5 KDE_FULL_SESSION=true
+    # KDE_FULL_SESSION and KDE_SESSION_VERSION follow once KWin runs: KWin 6.3 aborts at start
+    # when both are set.
+    export XDG_CURRENT_DESKTOP=KDE
     kwin=$(command -v kwin_wayland)
     # Debian gives kwin_wayland the file capability cap_sys_resource; in a container whose
     # bounding set lacks it, exec fails with EPERM. A copy carries no capability.
@@ -182,22 +184,31 @@ case $desktop in
     uuids=("'ovra-no-overview@local'")
     no_overview="$XDG_DATA_HOME/gnome-shell/extensions/ovra-no-overview@local"
     mkdir -p "$no_overview"
-    echo '{"uuid": "ovra-no-overview@local", "name": "No overview", "description": "Closes the overview at start", "shell-version": ["43", "44"]}' \
+    major=$(gnome-shell --version | sed -n 's/^GNOME Shell \([0-9]*\).*/\1/p')
+    echo "{\"uuid\": \"ovra-no-overview@local\", \"name\": \"No overview\", \"description\": \"Closes the overview at start\", \"shell-version\": [\"${major:-43}\"]}" \
       >"$no_overview/metadata.json"
-    cat >"$no_overview/extension.js" <<'JS'
-const Main = imports.ui.main;
-function init() {
-    return {
-        enable() {
-            if (Main.layoutManager._startingUp)
-                this._id = Main.layoutManager.connect('startup-complete', () => Main.overview.hide());
-            else
-                Main.overview.hide();
-        },
-        disable() { if (this._id) Main.layoutManager.disconnect(this._id); },
-    };
+    body=$(cat <<'JS'
+{
+    enable() {
+        if (Main.layoutManager._startingUp)
+            this._id = Main.layoutManager.connect('startup-complete', () => Main.overview.hide());
+        else
+            Main.overview.hide();
+    },
+    disable() { if (this._id) Main.layoutManager.disconnect(this._id); },
 }
 JS
+)
+    if [[ ${major:-43} -ge 45 ]]; then # ES modules only from GNOME 45 on
+      printf '%s\n' "import * as Main from 'resource:///org/gnome/shell/ui/main.js';" \
+        "import {Extension} from 'resource:///org/gnome/shell/extensions/extension.js';" \
+        "const helper = $body;" \
+        "export default class extends Extension { enable() { helper.enable(); } disable() { helper.disable(); } }" \
+        >"$no_overview/extension.js"
+    else
+      printf '%s\n' "const Main = imports.ui.main;" "function init() { return $body; }" \
+        >"$no_overview/extension.js"
+    fi
     for extension in "${extensions[@]}"; do
       uuid=$(sed -n 's/.*"uuid"[[:space:]]*:[[:space:]]*"\([^"]*\)".*/\1/p' "$extension/metadata.json")
       [[ -n $uuid ]] || fail "no uuid in $extension/metadata.json"
@@ -214,6 +225,10 @@ esac
 compositor_pid=$!
 started+=($compositor_pid)
 wait_until 30 test -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" || fail "$desktop: no Wayland socket" "$compositor_log"
+if [[ $desktop == kde ]]; then
+  kde_version=$("$kwin" --version 2>/dev/null | sed -n 's/^kwin \([0-9]*\).*/\1/p' || true)
+  export KDE_SESSION_VERSION=${kde_version:-5} KDE_FULL_SESSION=true
+fi
 
 # 4. XWayland's display is the compositor's choice (the first free one): GNOME logs it, KWin's
 #    Xwayland child carries it in its arguments. GNOME's XWayland wants its authority file.
@@ -223,6 +238,13 @@ find_xwayland() {
   if [[ -z $display ]]; then
     for child in $(pgrep -P "$compositor_pid" Xwayland); do
       display=$(tr '\0' '\n' <"/proc/$child/cmdline" | grep -m1 '^:[0-9]*$') && break
+    done
+  fi
+  # KWin 6 starts Xwayland on the first X client: its display is the X socket made after this
+  # session began.
+  if [[ -z $display && $desktop == kde ]]; then
+    for child in /tmp/.X11-unix/X*; do
+      [[ -S $child && $child -nt $session_dir/session-bus ]] && display=":${child##*/X}" && break
     done
   fi
   [[ -n $display ]] && echo "$display"

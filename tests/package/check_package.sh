@@ -37,6 +37,13 @@ for size in 16 32 48 64 128 256; do
     fail "no ${size}x${size} icon"
 done
 [[ -f $root/share/man/man1/ovra.1 || -f $root/share/man/man1/ovra.1.gz ]] || fail "no manual page"
+# Both forms of the GNOME Shell extension (43-44, 45 and later), one also where every shell looks.
+for extension in ovra/gnome-shell/43 ovra/gnome-shell/45 gnome-shell/extensions; do
+  grep -q '"uuid": "ovra@ovra.app"' "$root/share/$extension/ovra@ovra.app/metadata.json" ||
+    fail "no GNOME Shell extension in share/$extension"
+done
+grep -q '^export default class' "$root/share/ovra/gnome-shell/45/ovra@ovra.app/extension.js" ||
+  fail "the extension for GNOME 45 and later is no ES module"
 
 version=$(env -u DISPLAY "$root/bin/ovra" --version)
 [[ $version == "ovra "[0-9]* ]] || fail "unexpected --version output: $version"

@@ -23,13 +23,17 @@ namespace ovra::e2e {
 namespace {
 
 // Runs in KWin: optionally activates the window of one process, then reports every window.
-// (KWin 5.27 scripts cannot return a value over D-Bus; they call back instead.)
+// (KWin 5.27 scripts cannot return a value over D-Bus; they call back instead. Plasma 6 says
+// "window" where Plasma 5 said "client".)
 const char* const kwinScript = R"(
-var wanted = %1;
-var clients = workspace.clientList();
-for (var i = 0; i < clients.length; i++)
-    if (wanted && clients[i].pid === wanted) workspace.activeClient = clients[i];
-var active = workspace.activeClient, out = [];
+var wanted = %1, plasma6 = workspace.activeWindow !== undefined;
+var clients = plasma6 ? workspace.windowList() : workspace.clientList();
+for (var i = 0; i < clients.length; i++) {
+    if (wanted && clients[i].pid === wanted) {
+        if (plasma6) workspace.activeWindow = clients[i]; else workspace.activeClient = clients[i];
+    }
+}
+var active = plasma6 ? workspace.activeWindow : workspace.activeClient, out = [];
 for (var i = 0; i < clients.length; i++) {
     var c = clients[i], f = c.frameGeometry, b = c.bufferGeometry;
     out.push({pid: c.pid, caption: c.caption, active: c === active,

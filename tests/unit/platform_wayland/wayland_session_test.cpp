@@ -1,9 +1,14 @@
 #include "platform/linux/wayland/active_window_report.h"
 #include "platform/linux/wayland/desktop_session.h"
+#include "platform/linux/wayland/gnome_extension_switch.h"
 #include "platform/linux/wayland/gnome_shell_helper.h"
 #include "platform/linux/wayland/kglobalaccel_hot_keys.h"
 #include "platform/linux/wayland/kwin_active_window.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace ovra::platform {
@@ -86,6 +91,39 @@ TEST(GnomeShellShortcut, SpelledInTheShellsNotation) {
               QStringLiteral("<Shift><Control>a"));
     EXPECT_FALSE(GnomeShellHelper::accelerator(9999, option));   // no such key
     EXPECT_FALSE(GnomeShellHelper::accelerator(keyT, 0x10000u)); // a modifier it cannot hold
+}
+
+TEST(GnomeShellExtension, TheFormTheShellLoads) {
+    for (const auto& [version, form] : {std::pair{"43.9", "43"},
+                                        {"44.1", "43"},
+                                        {"45.0", "45"},
+                                        {"48.7", "45"},
+                                        {"49.rc", "45"},
+                                        {"42.9", ""},
+                                        {"", ""},
+                                        {"GNOME", ""}}) {
+        EXPECT_EQ(gnomeShellExtensionForm(QString::fromLatin1(version)), QLatin1String(form))
+            << version;
+    }
+}
+
+TEST(GnomeShellExtension, LinksTheFormAndLeavesTheUsersOwnCopy) {
+    QTemporaryDir root;
+    const QString forms = root.filePath(QStringLiteral("share/ovra/gnome-shell/"));
+    const QString user = root.filePath(QStringLiteral("home/gnome-shell/extensions"));
+    const QString link = user + QStringLiteral("/ovra@ovra.app");
+    for (const char* form : {"43", "45"})
+        ASSERT_TRUE(QDir().mkpath(forms + QLatin1String(form) + QStringLiteral("/ovra@ovra.app")));
+
+    EXPECT_TRUE(linkGnomeShellExtension(forms + QStringLiteral("43"), user));
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), forms + QStringLiteral("43/ovra@ovra.app"));
+    // After the shell's upgrade the program's link turns to the other form.
+    EXPECT_TRUE(linkGnomeShellExtension(forms + QStringLiteral("45"), user));
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), forms + QStringLiteral("45/ovra@ovra.app"));
+
+    ASSERT_TRUE(QFile::remove(link) && QDir().mkpath(link));
+    EXPECT_FALSE(linkGnomeShellExtension(forms + QStringLiteral("45"), user));
+    EXPECT_FALSE(QFileInfo(link).isSymLink());
 }
 
 TEST(KdeShortcut, CountedAsQtKeysWithQtModifiers) {

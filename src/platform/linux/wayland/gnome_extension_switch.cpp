@@ -3,8 +3,16 @@
 #include "platform/linux/wayland/gnome_shell_helper.h"
 #include "support/log_categories.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusVariant>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <gio/gio.h>
 #include <memory>
 #include <vector>
@@ -29,7 +37,79 @@ GSettings* shellSettings() {
     return settings;
 }
 
+// Links the form of the extension GNOME Shell `shellVersion` loads into the user's extensions,
+// where the shell looks before the system's folders.
+void linkFormFor(const QString& shellVersion) {
+    const QString form = gnomeShellExtensionForm(shellVersion);
+    const QString formDir = form.isEmpty()
+                                ? QString()
+                                : QStandardPaths::locate(QStandardPaths::GenericDataLocation,
+                                                         QStringLiteral("ovra/gnome-shell/") + form,
+                                                         QStandardPaths::LocateDirectory);
+    if (formDir.isEmpty()) {
+        qCInfo(lcPlatform) << "no installed form of the GNOME Shell extension fits GNOME Shell"
+                           << shellVersion;
+        return;
+    }
+    linkGnomeShellExtension(formDir,
+                            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                                QStringLiteral("/gnome-shell/extensions"));
+}
+
+// Asks the running shell for its version, links the form it loads, then asks it to load the
+// extension. Nothing waits for the shell's answers.
+void linkFormAndEnable(const QString& uuid) {
+    const QString shell = QStringLiteral("org.gnome.Shell");
+    const QString path = QStringLiteral("/org/gnome/Shell");
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        shell, path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get.setArguments({shell, QStringLiteral("ShellVersion")});
+    auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(get),
+                                                QCoreApplication::instance());
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                     [uuid, shell, path](QDBusPendingCallWatcher* call) {
+                         call->deleteLater();
+                         const QDBusPendingReply<QDBusVariant> version = *call;
+                         linkFormFor(version.isValid() ? version.value().variant().toString()
+                                                       : QString());
+                         QDBusMessage enable = QDBusMessage::createMethodCall(
+                             shell, path, QStringLiteral("org.gnome.Shell.Extensions"),
+                             QStringLiteral("EnableExtension"));
+                         enable.setArguments({uuid});
+                         QDBusConnection::sessionBus().call(enable, QDBus::NoBlock);
+                     });
+}
+
 } // namespace
+
+QString gnomeShellExtensionForm(const QString& shellVersion) {
+    bool isNumber = false;
+    const int major = shellVersion.section(u'.', 0, 0).toInt(&isNumber);
+    if (!isNumber || major < 43)
+        return {};
+    return major < 45 ? QStringLiteral("43") : QStringLiteral("45");
+}
+
+bool linkGnomeShellExtension(const QString& formDir, const QString& userExtensions) {
+    const QString uuid = QString::fromLatin1(GnomeShellHelper::extensionUuid);
+    const QString target = QDir(formDir).absoluteFilePath(uuid);
+    const QString link = QDir(userExtensions).filePath(uuid);
+    const QFileInfo existing(link);
+    if (existing.isSymLink() && existing.symLinkTarget() == target)
+        return true;
+    // Only a link to one of the program's own forms is replaced (after the shell was upgraded).
+    const bool ours = existing.isSymLink() &&
+                      existing.symLinkTarget().contains(QStringLiteral("/ovra/gnome-shell/"));
+    if (ours ? !QFile::remove(link) : existing.isSymLink() || existing.exists()) {
+        qCInfo(lcPlatform) << "left the GNOME Shell extension in" << userExtensions << "as it is";
+        return false;
+    }
+    if (!QDir().mkpath(userExtensions) || !QFile::link(target, link)) {
+        qCInfo(lcPlatform) << "could not link the GNOME Shell extension into" << userExtensions;
+        return false;
+    }
+    return true;
+}
 
 bool enableGnomeShellExtension() {
     const std::unique_ptr<GSettings, decltype(&g_object_unref)> settings(shellSettings(),
@@ -53,12 +133,7 @@ bool enableGnomeShellExtension() {
         written = g_settings_set_strv(settings.get(), enabledKey, enabled.data());
     }
     g_strfreev(current);
-    // The running shell loads it at once when it knows it; no answer is awaited.
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.gnome.Shell"), QStringLiteral("/org/gnome/Shell"),
-        QStringLiteral("org.gnome.Shell.Extensions"), QStringLiteral("EnableExtension"));
-    call.setArguments({uuid});
-    QDBusConnection::sessionBus().call(call, QDBus::NoBlock);
+    linkFormAndEnable(uuid);
     return written;
 }
 

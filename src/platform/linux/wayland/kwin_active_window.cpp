@@ -23,11 +23,16 @@ const QString scriptingInterface = QStringLiteral("org.kde.kwin.Scripting");
 
 // Reports the active window, and again whenever it moves or is resized, as JSON so that no number
 // depends on how the script engine converts it for D-Bus. The area reported is the window's
-// surface, where applications place their text.
+// surface, where applications place their text. Plasma 6 renamed the active client and its signal
+// to the active window; the names are tested here so that one script serves Plasma 5 and 6.
 constexpr const char* scriptTemplate = R"js(
+var plasma6 = workspace.activeWindow !== undefined;
 var tracked = null;
+function active() {
+    return plasma6 ? workspace.activeWindow : workspace.activeClient;
+}
 function report() {
-    var c = workspace.activeClient;
+    var c = active();
     var info = { pid: 0 };
     if (c) {
         // Applications place their text within their surface (its buffer); older releases
@@ -46,8 +51,8 @@ function track(c) {
         c.frameGeometryChanged.connect(report);
     report();
 }
-workspace.clientActivated.connect(track);
-track(workspace.activeClient);
+(plasma6 ? workspace.windowActivated : workspace.clientActivated).connect(track);
+track(active());
 )js";
 
 QDBusMessage scriptingCall(const QString& method, const QVariantList& arguments) {

@@ -1,0 +1,201 @@
+// Ovra's helper inside GNOME Shell. A Wayland client cannot learn which window has the keyboard,
+// where windows are, or take a global shortcut: the shell can. This extension tells Ovra the
+// focused window and grabs the shortcut Ovra asks for.
+//
+// Only Ovra may use it: a method call is served only when it comes from the connection that owns
+// Ovra's bus name, and the signals are sent to that connection alone. Otherwise any program of the
+// session could grab keys from every application or follow which window the user works in.
+//
+// The body shared by the shell's two extension forms: the build wraps it with the imports of GNOME
+// 45 and later (ES modules) and of GNOME 43 and 44 (`imports.gi`); `Gio`, `GLib`, `Meta`, `Shell`
+// and `Main` come from there.
+
+const BUS_NAME = 'app.ovra.Ovra.ShellHelper';
+const OBJECT_PATH = '/app/ovra/Ovra/ShellHelper';
+const INTERFACE_NAME = 'app.ovra.Ovra.ShellHelper';
+const INTERFACE = `<node><interface name="${INTERFACE_NAME}">
+  <method name="GetFocusedWindow"><arg type="s" direction="out"/></method>
+  <method name="SetShortcut"><arg type="s" direction="in"/><arg type="b" direction="out"/></method>
+  <signal name="FocusedWindowChanged"><arg type="s"/></signal>
+  <signal name="ShortcutPressed"/>
+</interface></node>`;
+// The program's own bus name, held by its single running instance.
+const OVRA_NAME = 'app.ovra.Ovra';
+
+// The window's process and, as [x, y, width, height], its surface (where its toolkit's own
+// coordinates begin, client-side shadow included) and its visible frame.
+function describe(window) {
+    if (!window)
+        return JSON.stringify({pid: 0});
+    const surface = window.get_buffer_rect();
+    const frame = window.get_frame_rect();
+    return JSON.stringify({
+        pid: window.get_pid(),
+        resourceClass: window.get_gtk_application_id() || window.get_wm_class() || '',
+        client: [surface.x, surface.y, surface.width, surface.height],
+        frame: [frame.x, frame.y, frame.width, frame.height],
+    });
+}
+
+// A shortcut of Ovra's notation ("<Control><Alt>t") holding Control, Alt or Super: the shell
+// would otherwise take a plain or shifted key away from every application.
+function holdsModifier(accelerator) {
+    const match = /^((?:<[A-Za-z0-9]+>)+)([A-Za-z0-9_]+)$/.exec(accelerator);
+    if (!match)
+        return false;
+    const modifiers = match[1].slice(1, -1).split('><').map(name => name.toLowerCase());
+    const known = ['shift', 'control', 'ctrl', 'primary', 'alt', 'super'];
+    return modifiers.every(name => known.includes(name)) &&
+        modifiers.some(name => name !== 'shift');
+}
+
+class Helper {
+    constructor() {
+        this._window = null;
+        this._windowSignals = [];
+        this._action = Meta.KeyBindingAction.NONE;
+        this._ovra = null; // the unique name of the connection owning OVRA_NAME
+    }
+
+    enable() {
+        this._bus = Gio.DBus.session;
+        this._object = Gio.DBusExportedObject.wrapJSObject(INTERFACE, this);
+        this._object.export(this._bus, OBJECT_PATH);
+        this._owner = Gio.bus_own_name_on_connection(this._bus, BUS_NAME,
+            Gio.BusNameOwnerFlags.NONE, null, null);
+        this._ovraWatch = Gio.bus_watch_name_on_connection(this._bus, OVRA_NAME,
+            Gio.BusNameWatcherFlags.NONE,
+            (connection, name, owner) => this._ovraChanged(owner),
+            () => this._ovraChanged(null));
+        this._focusSignal = global.display.connect('notify::focus-window', () => this._follow());
+        this._acceleratorSignal = global.display.connect('accelerator-activated',
+            (display, action) => {
+                if (action === this._action)
+                    this._signal('ShortcutPressed', null);
+            });
+        this._follow();
+    }
+
+    disable() {
+        this._setShortcut('');
+        global.display.disconnect(this._acceleratorSignal);
+        global.display.disconnect(this._focusSignal);
+        this._watch(null);
+        Gio.bus_unwatch_name(this._ovraWatch);
+        Gio.bus_unown_name(this._owner);
+        this._object.unexport();
+        this._object = null;
+        this._ovra = null;
+    }
+
+    GetFocusedWindowAsync(parameters, invocation) {
+        this._serveOvra(invocation, () => new GLib.Variant('(s)', [describe(this._window)]));
+    }
+
+    SetShortcutAsync([accelerator], invocation) {
+        this._serveOvra(invocation,
+            () => new GLib.Variant('(b)', [this._setShortcut(accelerator)]));
+    }
+
+    // Answers `invocation` with `reply()` when it comes from Ovra, else refuses it. The name's
+    // owner is followed by a watch; a caller that is not the owner known here is checked with the
+    // bus once more, as a call may overtake the watch's news of a new owner.
+    _serveOvra(invocation, reply) {
+        const sender = invocation.get_sender();
+        const answer = fromOvra => {
+            if (!this._object) {
+                // Turned off while the bus was asked: nothing may be grabbed any more.
+                invocation.return_dbus_error('org.freedesktop.DBus.Error.Failed',
+                    'The shell helper is off');
+            } else if (fromOvra) {
+                invocation.return_value(reply());
+            } else {
+                invocation.return_dbus_error('org.freedesktop.DBus.Error.AccessDenied',
+                    'Only Ovra may use its shell helper');
+            }
+        };
+        if (sender && sender === this._ovra) {
+            answer(true);
+            return;
+        }
+        this._bus.call('org.freedesktop.DBus', '/org/freedesktop/DBus', 'org.freedesktop.DBus',
+            'GetNameOwner', new GLib.Variant('(s)', [OVRA_NAME]), new GLib.VariantType('(s)'),
+            Gio.DBusCallFlags.NONE, -1, null, (bus, result) => {
+                let owner = null;
+                try {
+                    [owner] = bus.call_finish(result).deepUnpack();
+                } catch (e) {
+                    // No owner: Ovra is not running.
+                }
+                const fromOvra = !!sender && sender === owner;
+                if (fromOvra && this._object)
+                    this._ovraChanged(owner);
+                answer(fromOvra);
+            });
+    }
+
+    _ovraChanged(owner) {
+        if (owner === this._ovra)
+            return;
+        // A shortcut grabbed for an instance that has gone would keep its keys from every
+        // application; the next instance asks again.
+        this._setShortcut('');
+        this._ovra = owner;
+    }
+
+    // Sends a signal to Ovra alone.
+    _signal(name, parameters) {
+        if (!this._object || !this._ovra)
+            return;
+        try {
+            this._bus.emit_signal(this._ovra, OBJECT_PATH, INTERFACE_NAME, name, parameters);
+        } catch (e) {
+            // Ovra left between the watch's last news and now.
+        }
+    }
+
+    // Grabs `accelerator` ("<Alt><Super>t"; "" releases it) in place of the one held; false when
+    // it holds no Control, Alt or Super, or the shell refuses it.
+    _setShortcut(accelerator) {
+        if (this._action !== Meta.KeyBindingAction.NONE) {
+            global.display.ungrab_accelerator(this._action);
+            Main.wm.allowKeybinding(Meta.external_binding_name_for_action(this._action),
+                Shell.ActionMode.NONE);
+            this._action = Meta.KeyBindingAction.NONE;
+        }
+        if (!accelerator)
+            return true;
+        if (!holdsModifier(accelerator))
+            return false;
+        const action = global.display.grab_accelerator(accelerator, Meta.KeyBindingFlags.NONE);
+        if (action === Meta.KeyBindingAction.NONE)
+            return false;
+        Main.wm.allowKeybinding(Meta.external_binding_name_for_action(action),
+            Shell.ActionMode.NORMAL | Shell.ActionMode.OVERVIEW);
+        this._action = action;
+        return true;
+    }
+
+    _follow() {
+        this._watch(global.display.focus_window);
+        this._report();
+    }
+
+    _watch(window) {
+        for (const id of this._windowSignals)
+            this._window.disconnect(id);
+        this._windowSignals = [];
+        this._window = window;
+        if (window) {
+            this._windowSignals = [
+                window.connect('position-changed', () => this._report()),
+                window.connect('size-changed', () => this._report()),
+                window.connect('unmanaged', () => this._watch(null)),
+            ];
+        }
+    }
+
+    _report() {
+        this._signal('FocusedWindowChanged', new GLib.Variant('(s)', [describe(this._window)]));
+    }
+}
