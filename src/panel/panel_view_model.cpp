@@ -256,8 +256,9 @@ QCoro::Task<void> PanelViewModel::runChat(std::shared_ptr<PanelChat> chat, QStri
 }
 
 void PanelViewModel::replace() {
-    if (!m_snapshot || !m_resultText)
+    if (m_isReplacing || !m_snapshot || !m_resultText)
         return;
+    m_isReplacing = true;
     m_isWorking = true;
     m_statusMessage.reset();
     Q_EMIT changed();
@@ -270,8 +271,13 @@ QCoro::Task<void> PanelViewModel::runReplace(SelectionSnapshot snapshot, QString
     TextReplacing& replacer = m_replacer;
     // The replacer never fails; it answers with an outcome.
     const ReplaceOutcome outcome = co_await replacer.replace(std::move(snapshot), std::move(text));
-    if (!self || !isCurrent(generation))
+    if (!self)
         co_return;
+    m_isReplacing = false;
+    if (!isCurrent(generation)) {
+        Q_EMIT changed(); // the button comes back for the selection shown now
+        co_return;
+    }
 
     m_isWorking = false;
     if (outcome.succeeded()) {

@@ -60,6 +60,9 @@ public:
     const std::optional<EngineKind>& resultEngine() const { return m_resultEngine; }
     Mode mode() const { return m_mode; }
     bool isWorking() const { return m_isWorking; }
+    // A write-back is running (for this selection or an earlier one): a second would write the
+    // result twice and leave it on the clipboard.
+    bool isReplacing() const { return m_isReplacing; }
     const std::optional<QString>& statusMessage() const { return m_statusMessage; }
     bool statusIsError() const { return m_statusIsError; }
     bool copiedFeedback() const { return m_copiedFeedback; }
@@ -127,6 +130,7 @@ private:
     std::optional<EngineKind> m_resultEngine;
     Mode m_mode = Mode::none;
     bool m_isWorking = false;
+    bool m_isReplacing = false;
     std::optional<QString> m_statusMessage;
     bool m_statusIsError = false;
     bool m_copiedFeedback = false;

@@ -41,32 +41,45 @@ QString canonical(const QString& text) {
     return text.normalized(QString::NormalizationForm_C);
 }
 
-// The text around a range before a write: what the write must leave as it is.
-struct Surroundings {
-    qint64 start = 0; // where `before` begins
-    QString before;
-    QString after;
-    bool reachesEnd = false; // `after` runs to the end of the text
-};
+// Whether the element's text `now` is `expected`, where `expected` differs from the text before
+// the write in [changedFrom, changedTo) only. A text of at most wholeTextCheckLimit units is
+// compared whole: an application may lose text anywhere, far from the range. A longer one is
+// compared around the change and by its length.
+bool readsAs(const QString& now, const QString& expected, bool whole, qint64 changedFrom,
+             qint64 changedTo) {
+    if (whole)
+        return canonical(now) == canonical(expected);
+    if (now.size() != expected.size())
+        return false;
+    const qint64 from = std::max<qint64>(0, changedFrom - writeCheckContext);
+    const qint64 length = changedTo + writeCheckContext - from;
+    return canonical(now.mid(from, length)) == canonical(expected.mid(from, length));
+}
 
-// After a write that did not land as written, puts `old` back between the surroundings, once
-// they are found again. Whether it did.
+// Makes the element's text, now `now`, read `original` again by rewriting only the part that
+// differs from it; whether it reads so afterwards (checked as the write was).
 bool putBack(AccessibilityServices& accessibility, const AccessibleElement& element,
-             const Surroundings& around, const QString& old, const QString& written) {
-    const qint64 span = around.before.size() + written.size() + old.size() + around.after.size() +
-                        writeCheckContext;
-    const AXResult<QString> now = accessibility.stringForRange(element, {around.start, span});
-    if (!now.ok() || !now.value.startsWith(around.before))
-        return false;
-    qsizetype end = -1;
-    if (!around.reachesEnd)
-        end = now.value.indexOf(around.after, around.before.size());
-    else if (now.value.size() < span && now.value.endsWith(around.after))
-        end = now.value.size() - around.after.size(); // read to the end of the text
-    if (end < around.before.size())
-        return false;
-    const TextRange changed{around.start + around.before.size(), end - around.before.size()};
-    return accessibility.replaceText(element, changed, old) == AXStatus::Success;
+             const QString& now, const QString& original, bool whole, TextRange range) {
+    if (now != original) {
+        const qsizetype shorter = std::min(now.size(), original.size());
+        qsizetype prefix = 0;
+        while (prefix < shorter && now.at(prefix) == original.at(prefix))
+            ++prefix;
+        if (prefix > 0 && now.at(prefix - 1).isHighSurrogate())
+            --prefix; // never split a character
+        qsizetype suffix = 0;
+        while (suffix < shorter - prefix &&
+               now.at(now.size() - 1 - suffix) == original.at(original.size() - 1 - suffix))
+            ++suffix;
+        if (suffix > 0 && now.at(now.size() - suffix).isLowSurrogate())
+            --suffix;
+        // Whatever it answers, the text read afterwards tells whether it worked.
+        accessibility.replaceText(element, {prefix, now.size() - prefix - suffix},
+                                  original.mid(prefix, original.size() - prefix - suffix));
+    }
+    const AXResult<QString> again = accessibility.value(element);
+    return again.ok() &&
+           readsAs(again.value, original, whole, range.location, range.location + range.length);
 }
 
 } // namespace
@@ -78,42 +91,35 @@ AccessibilityWrite replaceViaAccessibility(AccessibilityServices& accessibility,
     const TextRange range = snapshot.range;
     if (element.isNull())
         return AccessibilityWrite::notWritten;
+    const AXResult<QString> before = accessibility.value(element);
     // The user may have typed over the selection since it was captured: that text is theirs.
-    const AXResult<QString> current = accessibility.stringForRange(element, range);
-    if (current.ok() && canonical(current.value) != canonical(snapshot.text))
+    if (before.ok() &&
+        canonical(before.value.mid(range.location, range.length)) != canonical(snapshot.text))
         return AccessibilityWrite::selectionChanged;
-    Surroundings around;
-    around.start = std::max<qint64>(0, range.location - writeCheckContext);
-    const AXResult<QString> before =
-        accessibility.stringForRange(element, {around.start, range.location - around.start});
+
+    const bool accepted = accessibility.replaceText(element, range, newText) == AXStatus::Success;
+    // Text that cannot be read cannot contradict the application's answer.
     const AXResult<QString> after =
-        accessibility.stringForRange(element, {range.location + range.length, writeCheckContext});
+        before.ok() ? accessibility.value(element) : AXResult<QString>::failure();
+    if (!after.ok())
+        return accepted ? AccessibilityWrite::replaced : AccessibilityWrite::notWritten;
 
-    if (accessibility.replaceText(element, range, newText) != AXStatus::Success)
+    const bool whole = before.value.size() <= wholeTextCheckLimit;
+    const QString expected = before.value.left(range.location) + newText +
+                             before.value.mid(range.location + range.length);
+    if (accepted &&
+        readsAs(after.value, expected, whole, range.location, range.location + newText.size()))
+        return AccessibilityWrite::replaced;
+    // A refused write must have left the text as it was.
+    if (!accepted &&
+        readsAs(after.value, before.value, whole, range.location, range.location + range.length))
         return AccessibilityWrite::notWritten;
-    // Text that cannot be read cannot contradict the accepted write.
-    if (!before.ok() || !after.ok())
-        return AccessibilityWrite::replaced;
-    around.before = before.value;
-    around.after = after.value;
-    around.reachesEnd = after.value.size() < writeCheckContext;
-
-    // Read a little further than the expected text: an application may store the new text
-    // decomposed, which is longer.
-    const QString expected = canonical(around.before + newText + around.after);
-    const AXResult<QString> written = accessibility.stringForRange(
-        element, {around.start, around.before.size() + 2 * newText.size() + around.after.size()});
-    if (!written.ok())
-        return AccessibilityWrite::replaced;
-    const QString found = canonical(written.value);
-    if (around.reachesEnd ? found == expected : found.startsWith(expected))
-        return AccessibilityWrite::replaced;
-    // The old text left beside the new one, or the new one put elsewhere: undo, then go on as a
-    // write that was refused.
-    const bool restored = putBack(accessibility, element, around,
-                                  current.ok() ? current.value : snapshot.text, newText);
+    // The old text left beside the new one, the new one put elsewhere, text lost away from the
+    // range: put the text back, then go on as a write that was refused. A text that cannot be
+    // put back takes no more writes (a paste would land on top of the damage).
+    const bool restored = putBack(accessibility, element, after.value, before.value, whole, range);
     qCInfo(lcPanel) << "a write did not land as written; text put back:" << restored;
-    return AccessibilityWrite::notWritten;
+    return restored ? AccessibilityWrite::notWritten : AccessibilityWrite::damaged;
 }
 
 QCoro::Task<bool> replaceViaPaste(ReplacementPlatform platform, SelectionSnapshot snapshot,
@@ -196,6 +202,8 @@ QCoro::Task<ReplaceOutcome> replace(ReplacementPlatform platform, SelectionSnaps
         co_return ReplaceOutcome::replacedViaAccessibility();
     if (*written == AccessibilityWrite::selectionChanged)
         co_return ReplaceOutcome::selectionChanged();
+    if (*written == AccessibilityWrite::damaged)
+        co_return ReplaceOutcome::failed();
     qCInfo(lcPanel) << "the accessibility write did not replace the text; pasting instead";
     // Keystrokes go to the active window: a paste anywhere else would land in the wrong place.
     const bool sourceInFront = co_await bringToFront(platform, snapshot.pid);

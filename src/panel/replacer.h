@@ -47,10 +47,12 @@ struct ReplacementPlatform {
 };
 
 // Writes a result in place of the captured selection: through the accessibility element when it
-// takes the text and reads back exactly as written around the range, else by a paste into the
-// source application, with the user's clipboard put back 300 ms later. The panel may hold the
-// keyboard (its question field), so the source window is made active again before the paste.
-// Nothing is written where the captured text is no longer. Keeps no state.
+// takes the text and its text reads back as before with only the range replaced, else (with the
+// text put back as it was) by a paste into the source application, with the user's clipboard put
+// back 300 ms later. The panel may hold the keyboard (its question field), so the source window
+// is made active again before the paste. Nothing is written where the captured text is no
+// longer, and nothing more where a write changed it otherwise and it could not be put back.
+// Keeps no state.
 namespace Replacer {
 
 inline constexpr Duration clipboardRestoreDelay{300};
@@ -58,7 +60,9 @@ inline constexpr Duration clipboardRestoreDelay{300};
 // checked.
 inline constexpr Duration activationTimeout{300};
 inline constexpr Duration activationPollInterval{20};
-// How much text on either side of the range is read to check a write.
+// Texts up to this many UTF-16 units are compared whole after a write; longer ones by their
+// length and this much text on either side of the range.
+inline constexpr qsizetype wholeTextCheckLimit = 100'000;
 inline constexpr qint64 writeCheckContext = 16;
 inline const QString failureMessage =
     QStringLiteral("não consegui substituir aqui — use Copiar resultado");
@@ -69,7 +73,8 @@ QCoro::Task<ReplaceOutcome> replace(ReplacementPlatform platform, SelectionSnaps
 enum class AccessibilityWrite {
     replaced,
     selectionChanged, // the range no longer holds the captured text: nothing written
-    notWritten,       // refused, or undone after it did not land as written
+    notWritten,       // refused, or undone after it did not land as written: as it was
+    damaged,          // changed other than asked and could not be put back: nothing more written
 };
 
 // The building blocks, public for tests. This one runs on the accessibility thread.

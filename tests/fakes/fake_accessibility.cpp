@@ -238,14 +238,18 @@ AXStatus FakeAccessibility::setSelectedText(const AccessibleElement& element, co
 AXStatus FakeAccessibility::replaceText(const AccessibleElement& element, TextRange range,
                                         const QString& text) {
     const auto node = reach(element);
-    if (!node || !node->selectedTextSettable || node->insertFails)
+    if (!node || !node->selectedTextSettable || node->insertFails || node->writesLeft == 0)
         return AXStatus::Failure;
+    if (node->writesLeft > 0)
+        --node->writesLeft;
     node->writtenTexts.append(text);
     if (node->value && range.location + range.length <= node->value->size()) {
         const qint64 removed = std::exchange(node->nextWriteKeepsOldText, false) ? 0 : range.length;
         node->value->replace(range.location, removed, text);
+        node->value->chop(std::exchange(node->nextWriteCutsTheEnd, 0));
     }
-    return AXStatus::Success;
+    return std::exchange(node->nextWriteReportsFailure, false) ? AXStatus::Failure
+                                                               : AXStatus::Success;
 }
 
 } // namespace ovra::test

@@ -30,6 +30,11 @@ struct FakeNode : std::enable_shared_from_this<FakeNode> {
     // The next write of a range inserts the new text and keeps the old (as a toolkit whose
     // delete misses), reporting success.
     bool nextWriteKeepsOldText = false;
+    // The next write of a range also cuts this many units off the end of the text (far from the
+    // range), and reports failure when `nextWriteReportsFailure`.
+    qsizetype nextWriteCutsTheEnd = 0;
+    bool nextWriteReportsFailure = false;
+    int writesLeft = -1; // how many more writes of a range are taken; -1: all
     bool failParent = false;
     bool failChildren = false;
     bool hangs = false; // every call to it runs into the time-out

@@ -453,6 +453,7 @@ void PanelView::renderResult() {
             ->setPixmap(PanelIcons::icon(look.symbol).pixmap(11, 11));
     }
     m_replace->setVisible(m_model.canReplaceResult());
+    m_replace->setEnabled(!m_model.isReplacing());
 }
 
 void PanelView::renderChat() {

@@ -9,9 +9,11 @@
 namespace ovra::e2e {
 namespace {
 
-// An emoji before every word the tests select: each toolkit counts it in its own units.
-const QString documentText =
-    QStringLiteral("Olá café 😀 naïve text here.\nSegunda linha com a palavra ALVO aqui.\n");
+// An emoji before every word the tests select: each toolkit counts it in its own units. Accents
+// and a combined emoji after the replaced word too: an insert measured in the wrong unit cuts
+// the text after it.
+const QString documentText = QStringLiteral("Olá café 😀 naïve text here.\nSegunda linha com a "
+                                            "palavra ALVO aqui, ação 👍🏽 fim.\n");
 
 class RealApplicationRoad : public SelectionRoad,
                             public ::testing::WithParamInterface<RealApplicationKind> {
@@ -263,6 +265,19 @@ TEST_P(RealApplicationRoad, TranslateAndReplace) {
     ASSERT_TRUE(before.ok());
     QString expected = before.value;
     expected.replace(expected.indexOf(u"Segunda"), 7, translation);
+    // The user's clipboard, held by a process of its own: a paste would take it away, and an
+    // application that takes writes must get this one without.
+    QProcess clipboardOwner;
+    clipboardOwner.start(QStringLiteral("xclip"),
+                         {QStringLiteral("-quiet"), QStringLiteral("-selection"),
+                          QStringLiteral("clipboard"), QStringLiteral("-i")});
+    clipboardOwner.write("antes");
+    clipboardOwner.closeWriteChannel();
+    ASSERT_TRUE(waitUntil([] {
+        return runTool(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
+                                                 QStringLiteral("clipboard")})
+                   .output == u"antes";
+    }));
     ASSERT_TRUE(press(QStringLiteral("Substituir")));
     EXPECT_TRUE(waitUntil([&] {
         const auto now = ax().value(element);
@@ -270,6 +285,11 @@ TEST_P(RealApplicationRoad, TranslateAndReplace) {
     })) << "the application holds: "
         << ax().value(element).value.toStdString();
     EXPECT_TRUE(ovra().waitForNoPanel(3s));
+    if (GetParam().takesAccessibilityWrites) {
+        EXPECT_EQ(clipboardOwner.state(), QProcess::Running) << "the result was pasted";
+    }
+    clipboardOwner.kill();
+    clipboardOwner.waitForFinished(1000);
     // Back to the document as it was.
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+z")}));
 }

@@ -259,10 +259,12 @@ TEST_F(PanelViewModelTest, SuccessfulReplacementHidesAfter900ms) {
     model->review();
     lastCall()->succeed(QStringLiteral("Bom dia, mundo!"));
     model->replace();
+    model->replace(); // a double click: one write-back
     ASSERT_EQ(env.replacer.calls.size(), 1);
     EXPECT_EQ(env.replacer.calls[0]->text, QStringLiteral("Bom dia, mundo!"));
     EXPECT_EQ(env.replacer.calls[0]->snapshot.pid, 4242);
     EXPECT_TRUE(model->isWorking());
+    EXPECT_TRUE(model->isReplacing());
     env.replacer.calls[0]->outcome->resolve(ReplaceOutcome::replacedViaPaste());
     EXPECT_EQ(model->statusMessage(), QStringLiteral("Substituído ✓"));
     EXPECT_FALSE(model->statusIsError());
@@ -281,6 +283,8 @@ TEST_F(PanelViewModelTest, FailedReplacementShowsTheReplacerMessage) {
     EXPECT_EQ(model->statusMessage(),
               QStringLiteral("não consegui substituir aqui — use Copiar resultado"));
     EXPECT_TRUE(model->statusIsError());
+    model->replace(); // may be tried again once the first has answered
+    EXPECT_EQ(env.replacer.calls.size(), 2);
     env.clock.advance(2s);
     EXPECT_EQ(hideRequests, 0);
     EXPECT_EQ(model->mode(), Mode::translate);

@@ -94,20 +94,57 @@ TEST_F(ReplacerTest, ASelectionTypedOverIsNotWritten) {
     EXPECT_TRUE(fake.keys.pastesPosted.isEmpty());
 }
 
-// A toolkit whose delete missed kept the old text beside the new one, and said it succeeded: the
-// text is put back as it was and the paste takes over.
-TEST_F(ReplacerTest, AWriteThatKeptTheOldTextIsUndoneThenPasted) {
-    for (const QString& tail :
-         {QStringLiteral(" sat"), QStringLiteral(" sat on the mat, all day long")}) {
-        SCOPED_TRACE(tail.toStdString());
-        field->value = QStringLiteral("Hello teh cat") + tail;
-        field->nextWriteKeepsOldText = true;
+// Writes that did not land as written, whatever the application answered (a delete that missed
+// and kept the old text; text lost far from the range, in a short text and in one too long to be
+// compared whole): the text is put back as it was and the paste takes over. Where it cannot be
+// put back, nothing more is written and the user is told.
+TEST_F(ReplacerTest, AWriteThatDidNotLandIsUndoneThenPastedOrFailsWhereItCannotBe) {
+    struct Case {
+        const char* name;
+        bool keepsOldText;
+        qsizetype cutsTheEnd;
+        bool reportsFailure;
+        bool longText;
+        bool undoRefused;
+        ReplaceOutcome::Kind outcome;
+    };
+    using Kind = ReplaceOutcome::Kind;
+    const Case cases[] = {
+        {"old text kept", true, 0, false, false, false, Kind::replacedViaPaste},
+        {"end cut", false, 9, false, false, false, Kind::replacedViaPaste},
+        {"end cut, refused", false, 9, true, false, false, Kind::replacedViaPaste},
+        {"end of a long text cut", false, 9, false, true, false, Kind::replacedViaPaste},
+        {"long text written", false, 0, false, true, false, Kind::replacedViaAccessibility},
+        {"old text kept for good", true, 0, false, false, true, Kind::failed},
+        {"end cut for good", false, 9, false, false, true, Kind::failed},
+        {"end cut, refused, for good", false, 9, true, false, true, Kind::failed},
+        {"end of a long text cut for good", false, 9, false, true, true, Kind::failed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString original =
+            QStringLiteral("Hello teh cat sat on the mat, all day long.") +
+            (c.longText ? QString(Replacer::wholeTextCheckLimit, u'.') : QString());
+        field->value = original;
+        field->nextWriteKeepsOldText = c.keepsOldText;
+        field->nextWriteCutsTheEnd = c.cutsTheEnd;
+        field->nextWriteReportsFailure = c.reportsFailure;
+        field->writesLeft = c.undoRefused ? 1 : -1;
         fake.keys.pastesPosted.clear();
+        fake.clipboard.items = {imageAndText};
+        const qint64 clipboardChanges = fake.clipboard.changeCount();
+
         std::optional<ReplaceOutcome> outcome = run(snapshot(), QStringLiteral("the cat"));
-        EXPECT_EQ(field->value, QStringLiteral("Hello teh cat") + tail);
-        EXPECT_EQ(fake.keys.pastesPosted, QList<qint32>{sourcePid});
         clock.advance(Replacer::clipboardRestoreDelay);
-        EXPECT_EQ(outcome, ReplaceOutcome::replacedViaPaste());
+        ASSERT_TRUE(outcome);
+        EXPECT_EQ(outcome->kind, c.outcome);
+        const bool pasted = c.outcome == Kind::replacedViaPaste;
+        if (c.outcome != Kind::failed) { // the fake's paste writes nothing
+            const QString written = QString(original).replace(6, 7, QStringLiteral("the cat"));
+            EXPECT_EQ(field->value, pasted ? original : written);
+        }
+        EXPECT_EQ(fake.keys.pastesPosted.size(), pasted ? 1 : 0);
+        EXPECT_EQ(fake.clipboard.changeCount() != clipboardChanges, pasted);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "platform/linux/atspi/editable_text_write.h"
 
+#include <QStringList>
 #include <gtest/gtest.h>
 
 using namespace ovra;
@@ -23,6 +24,7 @@ struct ScriptedText {
     };
     Insert insert = Insert::works;
     int inserts = 0;
+    QStringList removed; // what each delete took
 
     EditableTextCalls calls() {
         EditableTextCalls c;
@@ -35,6 +37,7 @@ struct ScriptedText {
         c.deleteText = [this](int start, int end) {
             if (deleteFails)
                 return false;
+            removed << text.mid(start, end - start);
             text.remove(start, end - start);
             return true;
         };
@@ -71,18 +74,22 @@ TEST(EditableTextWrite, ReplacesOrLeavesTheTextAsItWas) {
         bool deleteFails;
         AXStatus status;
         const char* after;
+        const char* removed; // an undo takes only what the insert changed
     };
     const Case cases[] = {
-        {"works", Insert::works, false, false, AXStatus::Success, "say goodbye now"},
-        {"insert refused", Insert::refused, false, false, AXStatus::Failure, "say hello now"},
+        {"works", Insert::works, false, false, AXStatus::Success, "say goodbye now", "hello"},
+        {"insert refused", Insert::refused, false, false, AXStatus::Failure, "say hello now",
+         "hello"},
         {"insert dropped", Insert::acceptedButDropped, false, false, AXStatus::Failure,
-         "say hello now"},
+         "say hello now", "hello"},
         {"half inserted", Insert::refusedAfterHalf, false, false, AXStatus::Failure,
-         "say hello now"},
-        {"cut to fit", Insert::cutToFit, false, false, AXStatus::Failure, "say hello now"},
-        {"drops the end", Insert::dropsTheEnd, false, false, AXStatus::Failure, "say hello now"},
-        {"unreadable", Insert::works, true, false, AXStatus::Failure, "say hello now"},
-        {"delete refused", Insert::works, false, true, AXStatus::Failure, "say hello now"},
+         "say hello now", "hello|go"},
+        {"cut to fit", Insert::cutToFit, false, false, AXStatus::Failure, "say hello now",
+         "hello|go"},
+        {"drops the end", Insert::dropsTheEnd, false, false, AXStatus::Failure, "say hello now",
+         "hello|goodbye n"},
+        {"unreadable", Insert::works, true, false, AXStatus::Failure, "say hello now", ""},
+        {"delete refused", Insert::works, false, true, AXStatus::Failure, "say hello now", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -92,6 +99,7 @@ TEST(EditableTextWrite, ReplacesOrLeavesTheTextAsItWas) {
         doc.deleteFails = c.deleteFails;
         EXPECT_EQ(replaceTextAllOrNothing(doc.calls(), 4, 9, QStringLiteral("goodbye")), c.status);
         EXPECT_EQ(doc.text, QString::fromUtf8(c.after));
+        EXPECT_EQ(doc.removed.join(u'|'), QString::fromUtf8(c.removed));
     }
 }
 

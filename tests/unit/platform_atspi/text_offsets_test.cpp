@@ -22,7 +22,7 @@ TEST(TextOffsets, ToolkitCountingByName) {
               (ToolkitCounting{TextUnit::CodePoints, TextUnit::Utf8Bytes, true}));
     EXPECT_EQ(TextOffsets::countingFor(QStringLiteral("gtk"), QStringLiteral("3.24.38"),
                                        QStringLiteral("soffice")),
-              (ToolkitCounting{TextUnit::Utf16, TextUnit::Utf16}));
+              (ToolkitCounting{TextUnit::Utf16, TextUnit::Utf8Bytes}));
     EXPECT_EQ(TextOffsets::countingFor(QStringLiteral("gtk"), QStringLiteral("3.24.38"),
                                        QStringLiteral("mousepad"))
                   .offsets,

@@ -136,6 +136,14 @@ TEST_F(PanelWidgetsTest, TranslationShowsPickerBadgeAndReplace) {
     EXPECT_GT(*window.fittingHeight(), before + 60); // the wrapped result is measured whole
     snapshotTo(QStringLiteral("translation"));
 
+    // A double click writes once; the button waits for the answer.
+    QTest::mouseClick(view.replaceButton(), Qt::LeftButton);
+    QTest::mouseClick(view.replaceButton(), Qt::LeftButton);
+    ASSERT_EQ(replacer.calls.size(), 1);
+    EXPECT_FALSE(view.replaceButton()->isEnabled());
+    replacer.calls[0]->outcome->resolve(ReplaceOutcome::failed());
+    EXPECT_TRUE(view.replaceButton()->isEnabled());
+
     // The picker translates again with the chosen language.
     const int german = int(TargetLanguage::allCases().indexOf(*TargetLanguage::named(u"de")));
     view.languagePicker()->setCurrentIndex(german);

@@ -1031,7 +1031,7 @@ AXStatus AtspiAccessibilityServices::writeRange(const AccessibleElement& element
         return AXStatus::Failure;
     const auto [start, end] = *native;
 
-    const TextUnit insertUnit = countingOf(accessible).insertLength;
+    const ToolkitCounting counting = countingOf(accessible);
     EditableTextCalls calls;
     calls.characterCount = [&]() -> std::optional<int> {
         CallError error;
@@ -1045,6 +1045,9 @@ AXStatus AtspiAccessibilityServices::writeRange(const AccessibleElement& element
         if (!error.failed() && piece)
             result = QString::fromUtf8(piece);
         g_free(piece);
+        // Lengths and inserts are of the text without the padding.
+        if (result && counting.padsAstralCharacters)
+            result = TextOffsets::withoutAstralPadding(*result);
         return result;
     };
     calls.deleteText = [&](int from, int to) {
@@ -1054,15 +1057,14 @@ AXStatus AtspiAccessibilityServices::writeRange(const AccessibleElement& element
     };
     calls.insertText = [&](int at, const QString& piece) {
         const QByteArray utf8 = piece.toUtf8();
-        const qint64 length = TextOffsets::length(piece, insertUnit);
+        const qint64 length = TextOffsets::length(piece, counting.insertLength);
         CallError error;
         const bool inserted = atspi_editable_text_insert_text(
             editable.get(), at, utf8.constData(), static_cast<gint>(length), error.out());
         return inserted && !error.failed();
     };
-    const TextUnit offsetUnit = countingOf(accessible).offsets;
-    calls.lengthOf = [offsetUnit](const QString& piece) {
-        return static_cast<int>(TextOffsets::length(piece, offsetUnit));
+    calls.lengthOf = [&counting](const QString& piece) {
+        return static_cast<int>(TextOffsets::length(piece, counting.offsets));
     };
     return replaceTextAllOrNothing(calls, start, end, replacement);
 }

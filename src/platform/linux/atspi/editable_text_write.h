@@ -22,7 +22,8 @@ struct EditableTextCalls {
 // Replaces the text between `start` and `end` by `replacement`, all or nothing: an editable text
 // has no replace call, only a delete and an insert, so when the insert fails (or the application
 // accepts it but takes in less than all of it, or drops text at the end to make room, as full
-// fields do) the text from the selection on is put back as it was before failure is reported.
+// fields do) the part it changed is put back as it was before failure is reported. That undo may
+// itself be refused: callers that must know the text is as it was read it again.
 AXStatus replaceTextAllOrNothing(const EditableTextCalls& calls, int start, int end,
                                  const QString& replacement);
 

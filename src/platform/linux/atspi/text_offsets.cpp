@@ -41,9 +41,12 @@ namespace TextOffsets {
 
 ToolkitCounting countingFor(const QString& toolkitName, const QString& toolkitVersion,
                             const QString& applicationName) {
-    // LibreOffice draws its own text and counts it as it stores it, whatever toolkit hosts it.
-    if (toolkitName.compare(u"Qt", Qt::CaseInsensitive) == 0 || applicationName == u"soffice")
+    if (toolkitName.compare(u"Qt", Qt::CaseInsensitive) == 0)
         return {TextUnit::Utf16, TextUnit::Utf16};
+    // LibreOffice draws its own text and counts it as it stores it, whatever toolkit hosts it;
+    // but its GTK bridge reads an inserted text's length as ATK defines it, in bytes.
+    if (applicationName == u"soffice")
+        return {TextUnit::Utf16, TextUnit::Utf8Bytes};
     if (toolkitName.compare(u"Chromium", Qt::CaseInsensitive) == 0)
         return {TextUnit::CodePoints, TextUnit::Utf8Bytes, false, false, true};
     if (toolkitName.compare(u"Gecko", Qt::CaseInsensitive) == 0)

@@ -15,7 +15,7 @@ namespace ovra::platform {
 //                                                            time (range and screen extents fail
 //                                                            or answer garbage in 4.8)
 //   Gecko (Firefox)           UTF-16 (*)   UTF-8 bytes       screen
-//   LibreOffice ("gtk", but   UTF-16       UTF-16            screen
+//   LibreOffice ("gtk", but   UTF-16       UTF-8 bytes       screen
 //     application "soffice")
 //   Chromium ("Chromium")     code points  (no editable     screen
 //                             (**)         text)
