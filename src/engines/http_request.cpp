@@ -23,6 +23,10 @@ bool isTransportLevel(QNetworkReply::NetworkError error) {
     return (code >= 1 && code <= 99) || error == QNetworkReply::ProtocolFailure;
 }
 
+// How much of an answer may wait, received but unread, in the reply; reads take it all at once,
+// so this bounds memory, not speed.
+constexpr qint64 readBufferBytes = 256 * 1024;
+
 struct ReadState {
     QByteArray body;
     bool tooLarge = false;
@@ -112,6 +116,16 @@ QCoro::Task<HttpResponse> HttpClient::send(QByteArray verb, Request request, Can
         verb == "GET" ? m_manager->get(networkRequest)
                       : m_manager->sendCustomRequest(networkRequest, verb, request.body));
     QNetworkReply* raw = reply.get();
+    // Qt's network thread hands the body over in pieces, and while more pieces are queued the
+    // reply keeps them without signalling readyRead. A server flooding a fast link (loopback)
+    // keeps that queue full: readyRead comes late or never, the cap is not checked and the reply
+    // grows by hundreds of megabytes a second. A read buffer limit makes the network thread wait
+    // until the pieces are read, so the body arrives in bounded steps and the cap holds. A
+    // request with a body starts on the next turn of the event loop, and a limit set before that
+    // never reaches the network thread: it is set again once the request is under way.
+    raw->setReadBufferSize(readBufferBytes);
+    QMetaObject::invokeMethod(
+        raw, [raw] { raw->setReadBufferSize(readBufferBytes); }, Qt::QueuedConnection);
     auto state = std::make_shared<ReadState>();
     const qint64 cap = request.maxResponseBytes;
 

@@ -60,24 +60,41 @@ FakeHttpServer::FakeHttpServer() : m_server(std::make_unique<httplib::Server>())
         }
         lock.unlock();
         ++m_openStreams;
-        const Stream stream = scripted.stream;
-        const auto interval = scripted.dripInterval;
+        const auto keepsStreaming = [this] {
+            return !m_stopping && m_streamedBytes < streamBudget;
+        };
+        const auto ended = [this](bool) { --m_openStreams; };
         // A type the server does not compress: every byte crosses the wire as sent.
+        const char* type = "application/octet-stream";
+        if (scripted.stream == Stream::endless) {
+            // Framed here, each chunk in one write, and sent flat out: what a client reading a
+            // fast server on loopback faces (the library's own framing writes the pieces
+            // apart, slowly enough for any client to keep up).
+            response.set_header("Transfer-Encoding", "chunked");
+            response.set_content_provider(
+                type,
+                [this, keepsStreaming](std::size_t, httplib::DataSink& sink) {
+                    static const std::string payload(256 * 1024, '[');
+                    static const std::string chunk = "40000\r\n" + payload + "\r\n";
+                    if (!keepsStreaming() || !sink.write(chunk.data(), chunk.size()))
+                        return false;
+                    m_streamedBytes += payload.size();
+                    return true;
+                },
+                ended);
+            return;
+        }
+        const auto interval = scripted.dripInterval;
         response.set_chunked_content_provider(
-            "application/octet-stream",
-            [this, stream, interval](std::size_t, httplib::DataSink& sink) {
-                static const std::string chunk(16 * 1024, '[');
-                const std::size_t size = stream == Stream::endless ? chunk.size() : 1;
-                // Paced, not flat out: a flood of loopback data starves the client's event
-                // loop and makes the test's timing depend on the machine.
-                std::this_thread::sleep_for(stream == Stream::drip ? interval
-                                                                   : std::chrono::milliseconds(1));
-                if (m_stopping || !sink.write(chunk.data(), size))
+            type,
+            [this, keepsStreaming, interval](std::size_t, httplib::DataSink& sink) {
+                std::this_thread::sleep_for(interval);
+                if (!keepsStreaming() || !sink.write("[", 1))
                     return false;
-                m_streamedBytes += size;
+                ++m_streamedBytes;
                 return true;
             },
-            [this](bool) { --m_openStreams; });
+            ended);
     };
     // Connections close after each answer: a kept-alive connection would hold stop() for the
     // whole keep-alive time-out.

@@ -35,9 +35,12 @@ public:
         std::string param(const std::string& name) const;
     };
     // How a body is sent: whole, or as a chunked stream that goes on until the client hangs up
-    // (a hostile server): `endless` sends 16 KiB every millisecond, `drip` sends
-    // one byte every `dripInterval`. Streams are sent uncompressed, whatever `contentType` says.
+    // (a hostile server): `endless` sends 16 KiB pieces as fast as the client takes them, `drip`
+    // sends one byte every `dripInterval`. Streams are sent uncompressed, whatever `contentType`
+    // says. After `streamBudget` bytes in all the server hangs up itself, so a client that never
+    // does fails its test instead of filling the machine's memory.
     enum class Stream { none, endless, drip };
+    static constexpr std::uint64_t streamBudget = 256 * 1024 * 1024;
     struct Response {
         int status = 200;
         std::string body;
