@@ -170,7 +170,7 @@ TEST_F(DelegateTest, LaterLaunchesAndTheShortcutTurnTheSwitchBackOnAndSayOnceToR
     EXPECT_FALSE(ui.shown.contains(QStringLiteral("welcome")));
 }
 
-TEST_F(DelegateTest, HidingThePanelSuppressesTheSelectionItShowed) {
+TEST_F(DelegateTest, HidingThePanelSuppressesItsSelectionAndIgnoringTheAppStoresItAndHidesIt) {
     selectInEditor(QStringLiteral("close me"));
     auto delegate = launch();
     clock.runDue();
@@ -183,6 +183,15 @@ TEST_F(DelegateTest, HidingThePanelSuppressesTheSelectionItShowed) {
     EXPECT_FALSE(panelWindow->visible);
     EXPECT_EQ(delegate->selectionMonitor()->suppressedSignature(),
               SelectionMonitor::signature(*snapshot));
+
+    delegate->showTranslationBox(); // the shortcut brings it back
+    clock.advance(10ms);
+    ASSERT_TRUE(panelWindow->visible);
+    delegate->ignoreCurrentApp();
+    EXPECT_TRUE(prefs.isIgnored(QStringLiteral("org.example.Editor")));
+    clock.runDue();
+    EXPECT_FALSE(panelWindow->visible);
+    EXPECT_FALSE(delegate->menuRows().value(12).enabled); // shown, but disabled now
 }
 
 TEST_F(DelegateTest, AChangedShortcutIsRegisteredAgainAndTerminationReleasesIt) {
@@ -223,6 +232,7 @@ TEST_F(DelegateTest, ARefusedShortcutLeavesTheMenuCommandWorking) {
 
 TEST_F(DelegateTest, FirstLaunchWithoutPermissionWelcomesAfter400msAndNeverWarns) {
     fake.accessibility.trusted = false;
+    prefs.setUserName(QStringLiteral("Bia"));
     auto delegate = launch();
     EXPECT_TRUE(prefs.didShowWelcome());
     clock.advance(399ms);
@@ -232,21 +242,14 @@ TEST_F(DelegateTest, FirstLaunchWithoutPermissionWelcomesAfter400msAndNeverWarns
     clock.advance(2s);
     EXPECT_FALSE(ui.shown.contains(QStringLiteral("noKeyWarning")));
 
+    // A name of spaces is not stored, and the permission is asked for only when chosen.
+    ui.welcomeDone({QStringLiteral("   "), false});
+    EXPECT_EQ(prefs.userName(), QStringLiteral("Bia"));
+    EXPECT_EQ(fake.accessibility.trustRequests, 0);
     ui.welcomeDone({QStringLiteral("  Ana \n"), true});
     EXPECT_EQ(prefs.userName(), QStringLiteral("Ana"));
     EXPECT_EQ(fake.accessibility.trustRequests, 1);
     EXPECT_EQ(fake.workspace.settingsOpened, 1);
-}
-
-TEST_F(DelegateTest, AWelcomeNameOfSpacesIsNotStored) {
-    fake.accessibility.trusted = false;
-    prefs.setUserName(QStringLiteral("Bia"));
-    auto delegate = launch();
-    clock.advance(400ms);
-    ASSERT_TRUE(ui.welcomeDone);
-    ui.welcomeDone({QStringLiteral("   "), false});
-    EXPECT_EQ(prefs.userName(), QStringLiteral("Bia"));
-    EXPECT_EQ(fake.accessibility.trustRequests, 0);
 }
 
 TEST_F(DelegateTest, TheNoKeyWarningComesOnLaterLaunchesOnlyWhenTheProviderHasNoKey) {
@@ -299,21 +302,6 @@ TEST_F(DelegateTest, RemembersTheLastExternalApplicationOnly) {
 
     fake.workspace.activate({100, QStringLiteral("org.example.Term"), QString()});
     EXPECT_EQ(delegate->lastExternalApp()->name, QStringLiteral("org.example.Term"));
-}
-
-TEST_F(DelegateTest, IgnoringTheCurrentAppStoresItAndHidesThePanel) {
-    selectInEditor(QStringLiteral("secret"));
-    auto delegate = launch();
-    clock.runDue();
-    delegate->showTranslationBox();
-    clock.advance(10ms);
-    ASSERT_TRUE(panelWindow && panelWindow->visible);
-
-    delegate->ignoreCurrentApp();
-    EXPECT_TRUE(prefs.isIgnored(QStringLiteral("org.example.Editor")));
-    clock.runDue();
-    EXPECT_FALSE(panelWindow->visible);
-    EXPECT_FALSE(delegate->menuRows().value(12).enabled); // shown, but disabled now
 }
 
 TEST_F(DelegateTest, MenuCommandsChangeSettingsAndOpenWindowsAsTheirOwnSteps) {

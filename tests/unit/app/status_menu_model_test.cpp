@@ -92,7 +92,7 @@ TEST_F(StatusMenuTest, ValuesAreInsertedAsPlainText) {
               QStringLiteral("%@-b"));
 }
 
-TEST_F(StatusMenuTest, TheLanguageSubmenuChecksOnlyTheCurrentTarget) {
+TEST_F(StatusMenuTest, TheLanguageSubmenuChecksOnlyTheCurrentTargetAndRowsFollowTheInterface) {
     StatusMenuState s = state();
     s.targetLanguage = *TargetLanguage::named(QStringLiteral("ja"));
     const QList<MenuRow> languages = StatusMenuModel::rows(s)[5].submenu;
@@ -108,13 +108,12 @@ TEST_F(StatusMenuTest, TheLanguageSubmenuChecksOnlyTheCurrentTarget) {
     EXPECT_EQ(checked, 1);
     EXPECT_EQ(languages[0].argument, TargetLanguage::allCases()[0].code);
     EXPECT_EQ(languages[0].text, TargetLanguage::allCases()[0].displayName);
-}
 
-TEST_F(StatusMenuTest, FollowsTheInterfaceLanguage) {
+    // The rows follow the interface language.
     Prefs::shared().setAppLanguage(AppLanguage::english);
-    const QList<MenuRow> rows = StatusMenuModel::rows(state());
-    EXPECT_EQ(rows.constLast().text, QStringLiteral("Quit"));
-    EXPECT_EQ(rows[8].text, QStringLiteral("Online: Google Translate — · AI —"));
+    const QList<MenuRow> english = StatusMenuModel::rows(state());
+    EXPECT_EQ(english.constLast().text, QStringLiteral("Quit"));
+    EXPECT_EQ(english[8].text, QStringLiteral("Online: Google Translate — · AI —"));
 }
 
 } // namespace

@@ -117,11 +117,14 @@ TEST_F(BridgeTest, EditableBySettableTextOrValueOrTextRole) {
     EXPECT_FALSE(bridge.computeIsEditable(element));
 }
 
-TEST_F(BridgeTest, TheSameFocusedElementReachedTwiceIsOneCandidate) {
+TEST_F(BridgeTest, FocusCandidatesAreDistinctAndTheEnhancedInterfaceIsAskedOncePerProcess) {
     const auto node = editorTextWith(QStringLiteral("hello"));
     fake.accessibility.systemFocus = node;
     fake.accessibility.application(editorPid)->focused = node;
-    EXPECT_EQ(bridge.focusedElementCandidates().size(), 1);
+    EXPECT_EQ(bridge.focusedElementCandidates().size(), 1); // the same element reached twice
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(bridge.captureSelection({}));
+    EXPECT_EQ(fake.accessibility.enhancedApplications, QList<qint32>{editorPid});
 
     const auto other = editorTextWith(QStringLiteral("other"));
     fake.accessibility.application(editorPid)->focused = other;
@@ -130,25 +133,16 @@ TEST_F(BridgeTest, TheSameFocusedElementReachedTwiceIsOneCandidate) {
     EXPECT_TRUE(candidates[0] == FakeAccessibility::elementFor(node));
     EXPECT_TRUE(candidates[1] == FakeAccessibility::elementFor(other));
 
-    fake.accessibility.failSystemFocus = true;
-    fake.workspace.frontmost.reset();
-    EXPECT_TRUE(bridge.focusedElementCandidates().isEmpty());
-}
-
-TEST_F(BridgeTest, EnhancedInterfaceIsRequestedOncePerProcess) {
-    const auto node = editorTextWith(QStringLiteral("hello"));
-    fake.accessibility.systemFocus = node;
-    fake.accessibility.application(editorPid)->focused = node;
-    for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(bridge.captureSelection({}));
-    EXPECT_EQ(fake.accessibility.enhancedApplications, QList<qint32>{editorPid});
-
     auto browser = fake.accessibility.application(77)->addChild();
     browser->selectedText = QStringLiteral("web text");
     fake.accessibility.systemFocus = browser;
     ASSERT_TRUE(bridge.captureSelection({}));
     EXPECT_EQ(fake.accessibility.enhancedApplications, (QList<qint32>{editorPid, 77}));
     EXPECT_EQ(bridge.enhancedPIDs().size(), 2);
+
+    fake.accessibility.failSystemFocus = true;
+    fake.workspace.frontmost.reset();
+    EXPECT_TRUE(bridge.focusedElementCandidates().isEmpty());
 }
 
 TEST_F(BridgeTest, FocusedSelectionWinsOverThePointer) {
@@ -212,29 +206,22 @@ TEST_F(BridgeTest, SearchNeverExaminesThe351stElement) {
     EXPECT_EQ(FakeAccessibility::examinedIn(root), 350 + 350); // each search: exactly 350
 }
 
-TEST_F(BridgeTest, SearchGoesDownToDepthEightOnly) {
+TEST_F(BridgeTest, SearchGoesDownToDepthEightOnlyAndSkipsChildrenThatCannotBeRead) {
     const auto app = fake.accessibility.application(editorPid);
     const auto root = app->addChild(QStringLiteral("root"));
+    const auto blocked = root->addChild();
+    blocked->failChildren = true;
+    blocked->addChild()->selectedText = QStringLiteral("hidden");
     const auto chain = chainBelow(root, 9);
     chain[7]->selectedText = QStringLiteral("depth eight");
-    EXPECT_TRUE(bridge.searchSelection(FakeAccessibility::elementFor(root), {}));
+    const auto snapshot = bridge.searchSelection(FakeAccessibility::elementFor(root), {});
+    ASSERT_TRUE(snapshot);
+    EXPECT_EQ(snapshot->text, QStringLiteral("depth eight"));
 
     chain[7]->selectedText.reset();
     chain[8]->selectedText = QStringLiteral("depth nine");
     EXPECT_FALSE(bridge.searchSelection(FakeAccessibility::elementFor(root), {}));
     EXPECT_EQ(chain[8]->selectedTextReads, 0);
-}
-
-TEST_F(BridgeTest, SearchSkipsChildrenThatCannotBeRead) {
-    const auto app = fake.accessibility.application(editorPid);
-    const auto root = app->addChild();
-    const auto blocked = root->addChild();
-    blocked->failChildren = true;
-    blocked->addChild()->selectedText = QStringLiteral("hidden");
-    root->addChild()->addChild()->selectedText = QStringLiteral("reachable");
-    const auto snapshot = bridge.searchSelection(FakeAccessibility::elementFor(root), {});
-    ASSERT_TRUE(snapshot);
-    EXPECT_EQ(snapshot->text, QStringLiteral("reachable"));
 }
 
 TEST_F(BridgeTest, SearchRunsFromThePointerThenTheCandidatesEachOnce) {

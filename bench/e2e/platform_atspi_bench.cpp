@@ -1,6 +1,6 @@
 // Cost of the accessibility calls the selection capture makes, against a live GTK application.
 // Run inside the headless session:
-//   tests/e2e/run-headless.sh -- <build>/tests/e2e/bench_e2e_platform_atspi
+//   tests/e2e/run-headless.sh -- <build>/bench/e2e/bench_e2e_platform_atspi
 #include "support/e2e_session.h"
 
 #include "platform/linux/linux_platform.h"

@@ -10,7 +10,7 @@
 //    counted where they leave the program (a library preloaded into it logs every method call
 //    it sends): GTK applications answer over a direct connection no bus monitor sees.
 // Run inside the headless session:
-//   tests/e2e/run-headless.sh -- <build>/tests/e2e/bench_e2e_app_road [IDLE_S [SAMPLES [CYCLES]]]
+//   tests/e2e/run-headless.sh -- <build>/bench/e2e/bench_e2e_app_road [IDLE_S [SAMPLES [CYCLES]]]
 // (defaults 60, 50, 500). OVRA_BENCH_TARGET picks the application: gtk (default), qt, or the name
 // of a row of realApplications() (Mousepad).
 #include "app/ovra_app.h"
