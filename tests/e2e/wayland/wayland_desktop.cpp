@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusInterface>
 #include <QDBusObjectPath>
 #include <QDBusReply>
@@ -285,6 +286,26 @@ bool GnomeShellWindows::pressKeys(const QList<quint32>& keysyms) {
 bool GnomeShellWindows::pressProgramShortcut() {
     constexpr quint32 superKey = 0xffeb, altKey = 0xffe9, tKey = 0x74;
     return pressKeys({superKey, altKey, tKey});
+}
+
+bool GnomeShellWindows::turnProgramExtensionOffAndOn() {
+    QDBusInterface shell(QStringLiteral("org.gnome.Shell"), QStringLiteral("/org/gnome/Shell"),
+                         QStringLiteral("org.gnome.Shell.Extensions"));
+    shell.setTimeout(30000); // a loaded headless shell may be slow to answer
+    const QString uuid = QStringLiteral("ovra@ovra.app");
+    const auto helperOnBus = [] {
+        const QDBusReply<bool> on = QDBusConnection::sessionBus().interface()->isServiceRegistered(
+            QStringLiteral("app.ovra.Ovra.ShellHelper"));
+        return on.isValid() && on.value();
+    };
+    for (const bool on : {false, true}) {
+        const QDBusReply<bool> changed = shell.call(
+            on ? QStringLiteral("EnableExtension") : QStringLiteral("DisableExtension"), uuid);
+        if (!changed.isValid() || !changed.value() ||
+            !waitUntil([&] { return helperOnBus() == on; }, 30s))
+            return false;
+    }
+    return true;
 }
 
 bool GnomeShellWindows::isReady() const {

@@ -85,6 +85,9 @@ public:
     bool pressProgramShortcut() override;
     // Presses `keysyms` in order on the remote-desktop keyboard, then releases them in reverse.
     bool pressKeys(const QList<quint32>& keysyms);
+    // Turns the program's extension off and on again, as the shell does around its lock screen,
+    // and waits until the extension is back on the bus.
+    bool turnProgramExtensionOffAndOn();
 
 private:
     QString m_remoteSession; // object path; empty when mutter refused one

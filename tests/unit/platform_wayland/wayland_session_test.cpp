@@ -1,10 +1,12 @@
 #include "platform/linux/wayland/active_window_report.h"
+#include "platform/linux/wayland/bus_owner_watch.h"
 #include "platform/linux/wayland/desktop_session.h"
 #include "platform/linux/wayland/gnome_extension_switch.h"
 #include "platform/linux/wayland/gnome_shell_helper.h"
 #include "platform/linux/wayland/kglobalaccel_hot_keys.h"
 #include "platform/linux/wayland/kwin_active_window.h"
 
+#include <QDBusServiceWatcher>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -72,6 +74,25 @@ TEST(ActiveWindowReport, RefusesMalformedReports) {
           R"({"pid":5,"client":[0,0,0,10]})"}) {
         EXPECT_FALSE(parseActiveWindowReport(QString::fromLatin1(json))) << json;
     }
+}
+
+// A desktop helper that comes back is registered with again, once per new owner of its name; one
+// that leaves is not, nor the owner registered with at the start when its news arrives late.
+TEST(BusOwnerWatch, CallsBackOncePerNewOwner) {
+    QStringList registered;
+    BusOwnerWatch watch(
+        QStringLiteral("org.example.Helper"), [&](const QString& owner) { registered << owner; },
+        QDBusConnection(QStringLiteral("no bus in unit tests")));
+    watch.setKnownOwner(QStringLiteral(":1.4"));
+    auto* bus = watch.findChild<QDBusServiceWatcher*>();
+    ASSERT_TRUE(bus);
+    ASSERT_EQ(bus->watchedServices(), QStringList{QStringLiteral("org.example.Helper")});
+    const std::pair<const char*, const char*> changes[] = {
+        {"", ":1.4"}, {":1.4", ""}, {"", ":1.9"}, {":1.9", ":1.12"}, {":1.9", ":1.12"}};
+    for (const auto& [from, to] : changes)
+        Q_EMIT bus->serviceOwnerChanged(QStringLiteral("org.example.Helper"),
+                                        QString::fromLatin1(from), QString::fromLatin1(to));
+    EXPECT_EQ(registered, (QStringList{QStringLiteral(":1.9"), QStringLiteral(":1.12")}));
 }
 
 TEST(KWinReport, TheScriptCallsBackTheReceiverItNames) {

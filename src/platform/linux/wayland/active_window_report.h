@@ -29,6 +29,8 @@ public:
     bool take(const QString& json);
     // Whether any report came yet.
     bool heardAny() const { return m_lastPid != -1; }
+    // As if none had come: a restarted compositor's helper has yet to prove it runs.
+    void forgetHeard() { m_lastPid = -1; }
 
 private:
     std::shared_ptr<ActiveWindowStore> m_store;

@@ -56,15 +56,25 @@ bool GnomeShellHelper::start() {
                 SLOT(onFocusedWindowChanged(QString)));
     bus.connect(serviceName(), objectPath(), interfaceName(), QStringLiteral("ShortcutPressed"),
                 this, SLOT(onShortcutPressed()));
-    const auto registered = bus.interface()->isServiceRegistered(serviceName());
-    if (!registered.isValid() || !registered.value()) {
+    // Watched before the owner is asked, so that no return of the extension goes unseen.
+    m_extensionWatch = new BusOwnerWatch(
+        serviceName(), [this](const QString&) { registerAgain(); }, bus, this);
+    const auto owner = bus.interface()->serviceOwner(serviceName());
+    if (!owner.isValid()) {
         qCInfo(lcPlatform) << "the GNOME Shell extension" << extensionUuid
                            << "is not running: the active window and the shortcut are not known";
         return false;
     }
+    m_extensionWatch->setKnownOwner(owner.value());
     m_running = true;
+    askForFocusedWindow();
+    return true;
+}
+
+void GnomeShellHelper::askForFocusedWindow() {
     auto* watcher = new QDBusPendingCallWatcher(
-        bus.asyncCall(helperCall(QStringLiteral("GetFocusedWindow"))), this);
+        QDBusConnection::sessionBus().asyncCall(helperCall(QStringLiteral("GetFocusedWindow"))),
+        this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this](QDBusPendingCallWatcher* call) {
                 call->deleteLater();
@@ -72,7 +82,15 @@ bool GnomeShellHelper::start() {
                 if (reply.isValid())
                     onFocusedWindowChanged(reply.value());
             });
-    return true;
+}
+
+void GnomeShellHelper::registerAgain() {
+    // Turned off, the extension gave up the shortcut and stopped following the focus.
+    qCInfo(lcPlatform) << "the GNOME Shell extension is back: registering again";
+    m_running = true;
+    if (m_onPressed)
+        setShortcut(m_accelerator);
+    askForFocusedWindow();
 }
 
 void GnomeShellHelper::onFocusedWindowChanged(const QString& json) {
@@ -113,6 +131,7 @@ bool GnomeShellHelper::registerHotKey(quint32 keyCode, quint32 carbonModifiers,
     if (!keys)
         return false;
     m_onPressed = std::move(onPressed);
+    m_accelerator = *keys;
     setShortcut(*keys);
     return true;
 }
@@ -121,6 +140,7 @@ void GnomeShellHelper::unregisterHotKey() {
     if (!m_onPressed)
         return;
     m_onPressed = nullptr;
+    m_accelerator.clear();
     setShortcut(QString());
 }
 

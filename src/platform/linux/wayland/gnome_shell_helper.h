@@ -2,6 +2,7 @@
 
 #include "app/hot_key_service.h"
 #include "platform/linux/wayland/active_window_report.h"
+#include "platform/linux/wayland/bus_owner_watch.h"
 
 #include <QObject>
 #include <QString>
@@ -13,7 +14,9 @@ namespace ovra::platform {
 
 // Ovra's GNOME Shell extension seen from the program: it announces the focused window (process
 // and surface) and grabs the program's shortcut, since a Wayland client can do neither. The
-// extension must be installed and enabled before the shell starts. UI thread only.
+// extension must be installed and enabled before the shell starts. The shell turns the extension
+// off while the screen is locked and on after; each time it is back it is told the shortcut and
+// asked for the focused window again. UI thread only.
 class GnomeShellHelper final : public QObject, public HotKeyService {
     Q_OBJECT
 public:
@@ -44,9 +47,13 @@ private Q_SLOTS:
 
 private:
     void setShortcut(const QString& accelerator);
+    void askForFocusedWindow();
+    void registerAgain();
 
     ActiveWindowReports m_reports;
     std::function<void()> m_onPressed;
+    QString m_accelerator; // held for the extension's next start
+    BusOwnerWatch* m_extensionWatch = nullptr;
     bool m_running = false;
 };
 

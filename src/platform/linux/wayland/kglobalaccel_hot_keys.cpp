@@ -95,9 +95,20 @@ bool KGlobalAccelHotKeys::start() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface())
         return false;
-    const auto registered = bus.interface()->isServiceRegistered(serviceName());
-    m_running = registered.isValid() && registered.value();
-    if (!m_running)
+    // Watched before the owner is asked, so that no restart of the service goes unseen.
+    m_serviceWatch = new BusOwnerWatch(
+        serviceName(),
+        [this](const QString&) {
+            qCInfo(lcPlatform) << "KDE's global shortcut service is back: registering again";
+            if (m_onPressed)
+                sendRegistration();
+        },
+        bus, this);
+    const auto owner = bus.interface()->serviceOwner(serviceName());
+    m_running = owner.isValid();
+    if (m_running)
+        m_serviceWatch->setKnownOwner(owner.value());
+    else
         qCInfo(lcPlatform) << "KDE's global shortcut service is not running";
     return m_running;
 }
@@ -129,13 +140,19 @@ bool KGlobalAccelHotKeys::registerHotKey(quint32 keyCode, quint32 carbonModifier
     if (!keys)
         return false;
     m_onPressed = std::move(onPressed);
+    m_keys = *keys;
+    sendRegistration();
+    return true;
+}
+
+void KGlobalAccelHotKeys::sendRegistration() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     // Calls on one connection are handled in order: the action exists before its keys are set.
     bus.call(serviceCall(QStringLiteral("doRegister"), {actionId()}), QDBus::NoBlock);
     auto* set = new QDBusPendingCallWatcher(
         bus.asyncCall(serviceCall(
             QStringLiteral("setShortcut"),
-            {actionId(), QVariant::fromValue(QList<int>{*keys}), setPresent | noAutoloading})),
+            {actionId(), QVariant::fromValue(QList<int>{m_keys}), setPresent | noAutoloading})),
         this);
     connect(set, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher* call) {
         call->deleteLater();
@@ -155,7 +172,6 @@ bool KGlobalAccelHotKeys::registerHotKey(quint32 keyCode, quint32 carbonModifier
                 else
                     qCInfo(lcPlatform) << "KDE's global shortcut service has no component for us";
             });
-    return true;
 }
 
 void KGlobalAccelHotKeys::listenOn(const QString& componentPath) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/hot_key_service.h"
+#include "platform/linux/wayland/bus_owner_watch.h"
 
 #include <QObject>
 #include <QString>
@@ -14,7 +15,8 @@ namespace ovra::platform {
 // shortcut on Wayland, where no X11 grab sees the keys. The shortcut is listed in the desktop's
 // shortcut settings under the program's name. The desktop portal's shortcuts would need an
 // application id the portal cannot find for a program started outside a sandbox or a systemd
-// scope, so the service is asked directly. UI thread only; no call waits for the service.
+// scope, so the service is asked directly. A service that restarts has forgotten the shortcut: it
+// is registered with each new one. UI thread only; no call waits for the service.
 class KGlobalAccelHotKeys final : public QObject, public HotKeyService {
     Q_OBJECT
 public:
@@ -40,10 +42,13 @@ private Q_SLOTS:
 
 private:
     void listenOn(const QString& componentPath);
+    void sendRegistration();
 
     std::function<void()> m_onPressed;
+    int m_keys = 0; // held for the service's next start
     QString m_componentPath;
     bool m_running = false;
+    BusOwnerWatch* m_serviceWatch = nullptr;
 };
 
 } // namespace ovra::platform

@@ -87,12 +87,16 @@ bool KWinActiveWindow::start() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface())
         return false;
+    // Watched before the owner is asked, so that no restart of KWin goes unseen.
+    m_kwinWatch = new BusOwnerWatch(
+        kwinService, [this](const QString& owner) { kwinRestarted(owner); }, bus, this);
     const auto owner = bus.interface()->serviceOwner(kwinService);
     if (!owner.isValid()) {
         qCInfo(lcPlatform) << "KWin is not on the session bus; the active window is not known";
         return false;
     }
     m_kwinOwner = owner.value();
+    m_kwinWatch->setKnownOwner(m_kwinOwner);
     if (!bus.registerObject(objectPath(), this, QDBusConnection::ExportAllSlots)) {
         qCInfo(lcPlatform) << "could not export" << objectPath();
         return false;
@@ -106,6 +110,18 @@ bool KWinActiveWindow::start() {
     m_scriptFile.flush();
     loadScript();
     return true;
+}
+
+void KWinActiveWindow::kwinRestarted(const QString& owner) {
+    // The script went with the previous KWin, and so did the right to report.
+    m_kwinOwner = owner;
+    if (!m_scriptFile.isOpen())
+        return; // start() gave up before any script was written
+    qCInfo(lcPlatform) << "KWin is back: loading the script again";
+    m_scriptName.clear();
+    m_loads = 0;
+    m_reports.forgetHeard();
+    loadScript();
 }
 
 void KWinActiveWindow::unloadScript() {
@@ -126,19 +142,27 @@ void KWinActiveWindow::loadScript() {
     // that ended without unloading its script, or just after an unload.
     const QString name = QStringLiteral("ovra-active-window-%1-%2")
                              .arg(QCoreApplication::applicationPid())
-                             .arg(++m_loads);
+                             .arg(++m_scripts);
+    ++m_loads;
     auto* watcher = new QDBusPendingCallWatcher(
         QDBusConnection::sessionBus().asyncCall(
             scriptingCall(QStringLiteral("loadScript"), {m_scriptFile.fileName(), name})),
         this);
+    // Answers and timeouts of a KWin that has since restarted are no longer this load's.
+    const auto sameKWin = [this, kwin = m_kwinOwner] { return kwin == m_kwinOwner; };
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, name](QDBusPendingCallWatcher* call) {
+            [this, name, sameKWin](QDBusPendingCallWatcher* call) {
                 call->deleteLater();
+                if (!sameKWin())
+                    return;
                 const QDBusPendingReply<int> reply = *call;
                 if (reply.isError() || reply.value() < 0) {
                     qCInfo(lcPlatform) << "KWin did not load the script"
                                        << (reply.isError() ? reply.error().name() : QString());
-                    QTimer::singleShot(firstReportWithinMs / 4, this, [this] { loadScript(); });
+                    QTimer::singleShot(firstReportWithinMs / 4, this, [this, sameKWin] {
+                        if (sameKWin())
+                            loadScript();
+                    });
                     return;
                 }
                 m_scriptName = name;
@@ -146,8 +170,8 @@ void KWinActiveWindow::loadScript() {
                 QDBusConnection::sessionBus().call(scriptingCall(QStringLiteral("start"), {}),
                                                    QDBus::NoBlock);
                 // The script reports at once; silence means it does not run.
-                QTimer::singleShot(firstReportWithinMs, this, [this] {
-                    if (!m_reports.heardAny())
+                QTimer::singleShot(firstReportWithinMs, this, [this, sameKWin] {
+                    if (sameKWin() && !m_reports.heardAny())
                         loadScript();
                 });
             });
