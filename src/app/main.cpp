@@ -179,8 +179,11 @@ int main(int argc, char** argv) {
                                        platform->screens(), scheduler);
     CapturePlatform capture = platform->capturePlatform();
     auto engines = std::make_shared<RouterPanelEngines>(prefs, keys, http, localModel);
-    PlatformTextReplacing replacer(ReplacementPlatform{
-        accessibility, platform->clipboard(), platform->workspace(), platform->keys(), scheduler});
+    // One borrower of the clipboard at a time: the copy capture and the replacement's paste.
+    ClipboardLease clipboardLease(scheduler);
+    PlatformTextReplacing replacer(ReplacementPlatform{accessibility, platform->clipboard(),
+                                                       platform->workspace(), platform->keys(),
+                                                       scheduler, clipboardLease});
 
     // The panel draws opaque while no compositor runs, and follows one starting or stopping.
     QPointer<FloatingPanelWindow> panelWindow;
@@ -231,7 +234,7 @@ int main(int argc, char** argv) {
         },
         [&] {
             return std::make_unique<SelectionMonitor>(
-                capture, accessibility, scheduler,
+                capture, accessibility, scheduler, clipboardLease,
                 CaptureFilter{ownID, [&prefs](const QString& id) { return prefs.isIgnored(id); }});
         },
         ownID,

@@ -72,6 +72,7 @@ QCoro::Task<CaptureOutcome>
 AccessibilityCapture::captureSelection(std::optional<QPointF> mouseLocation, CaptureKind kind) {
     const std::optional<RunningApplication> frontmost = m_workspace.frontmostApplication();
     const qint32 frontmostPid = frontmost ? frontmost->pid : 0;
+    const std::optional<WindowId> frontmostWindow = m_workspace.frontmostWindow();
     // An application skipped for a time-out is asked again once it reports a selection change.
     std::optional<quint64> skipUnlessNewerThan;
     if (kind == CaptureKind::Automatic && isSkipped(frontmostPid))
@@ -113,6 +114,8 @@ AccessibilityCapture::captureSelection(std::optional<QPointF> mouseLocation, Cap
         co_return CaptureOutcome{std::nullopt, false, true};
     m_unresponsive.remove(frontmostPid);
     std::optional<SelectionSnapshot> snapshot = std::move(found->snapshot);
+    if (snapshot && snapshot->pid == frontmostPid)
+        snapshot->window = frontmostWindow;
     if (snapshot && snapshot->bundleID.isEmpty() && snapshot->appName.isEmpty()) {
         if (const auto app = m_workspace.runningApplication(snapshot->pid)) {
             snapshot->bundleID = app->bundleID;
@@ -126,6 +129,7 @@ AccessibilityCapture::captureSelection(std::optional<QPointF> mouseLocation, Cap
 QCoro::Task<std::optional<SelectionSnapshot>>
 AccessibilityCapture::snapshotFromExternalText(QString text, std::optional<QPointF> mouseLocation) {
     const std::optional<RunningApplication> frontmost = m_workspace.frontmostApplication();
+    const std::optional<WindowId> frontmostWindow = m_workspace.frontmostWindow();
     QList<ScreenInfo> screens = m_screens.screens();
     // A named job: g++ 12 frees captures of a temporary lambda inside co_await twice.
     std::function<std::optional<SelectionSnapshot>(AccessibilityWorker&)> job =
@@ -135,6 +139,8 @@ AccessibilityCapture::snapshotFromExternalText(QString text, std::optional<QPoin
             return worker.bridge().snapshotFromExternalText(text, mouseLocation);
         };
     auto found = co_await run<std::optional<SelectionSnapshot>>(std::move(job), captureDeadline);
+    if (found && *found && frontmost && (*found)->pid == frontmost->pid)
+        (*found)->window = frontmostWindow;
     if (found)
         co_return std::move(*found);
     // The text itself is known; only the element to write back to is not.
@@ -145,6 +151,7 @@ AccessibilityCapture::snapshotFromExternalText(QString text, std::optional<QPoin
     result.text = std::move(text);
     result.mouseAtCapture = mouseLocation;
     result.pid = frontmost->pid;
+    result.window = frontmostWindow;
     result.bundleID = frontmost->bundleID;
     result.appName = frontmost->name;
     co_return result;

@@ -24,10 +24,12 @@ public:
             return m_frontmost;
         return RunningApplication{pid, {}, {}};
     }
+    std::optional<WindowId> frontmostWindow() override { return std::nullopt; }
     ObserverToken observeActivation(ActivationHandler) override { return {}; }
     ObserverToken observeApplicationGone(qint32, std::function<void()>) override { return {}; }
     void removeObserver(ObserverToken) override {}
     bool activateApplication(qint32) override { return false; }
+    bool activateWindow(qint32, WindowId) override { return false; }
     bool openAccessibilitySettings() override { return false; }
 
     QList<ScreenInfo> screens() override { return m_screens; }

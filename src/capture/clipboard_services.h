@@ -66,6 +66,14 @@ public:
     // Puts plain text on the clipboard (the change count grows).
     virtual void setString(const QString& text) = 0;
 
+    // Waits until process `readerPid` (or a requestor whose process is unknown) asks for the data
+    // of what this program has on the clipboard, and the answer has gone out; false when
+    // `deadline` passes first. Asking for the list of formats is no read: clipboard managers and
+    // paste menus do that. Counts requests from the call on; requests are answered on turns of
+    // the event loop, so one caused just before the call is not missed.
+    virtual QCoro::Task<bool> waitUntilRead(qint32 readerPid,
+                                            std::chrono::milliseconds deadline) = 0;
+
     // The PRIMARY selection's text and owner; nothing when no one holds text there or its owner
     // did not answer within readDeadline.
     virtual QCoro::Task<std::optional<PrimarySelection>> readPrimarySelection() = 0;

@@ -18,11 +18,24 @@ QCoro::Task<void> waitOrCancel(Scheduler& scheduler, Duration delay, CancelToken
     }
 }
 
+// The plain text among `items`, as a paste would take it.
+std::optional<QString> textOf(const QList<ClipboardItem>& items) {
+    for (const QString& type : {ClipboardTypes::plainText, QStringLiteral("text/plain")}) {
+        for (const ClipboardItem& item : items) {
+            for (const auto& [itemType, bytes] : item.representations) {
+                if (itemType == type)
+                    return QString::fromUtf8(bytes);
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 CopyCapture::CopyCapture(CapturePlatform& platform, AccessibilityCapture& capture,
-                         Scheduler& scheduler, CaptureFilter filter)
-    : m_platform(platform), m_capture(capture), m_scheduler(scheduler),
+                         Scheduler& scheduler, ClipboardLease& lease, CaptureFilter filter)
+    : m_platform(platform), m_capture(capture), m_scheduler(scheduler), m_lease(lease),
       m_filter(std::move(filter)) {}
 
 QCoro::Task<std::optional<QList<ClipboardItem>>>
@@ -73,6 +86,12 @@ CopyCapture::capture(std::optional<QPointF> mouseLocation, CancelToken token,
     // Without a copy keystroke the user's clipboard is left alone.
     if (!m_platform.keys.canSendKeys())
         co_return std::nullopt;
+    // Held until the restore below; released however the capture ends.
+    std::optional<ClipboardLease::Hold> hold = m_lease.tryTake();
+    if (!hold) {
+        qCInfo(lcCapture) << "the clipboard is borrowed by another capture or a paste: no copy";
+        co_return std::nullopt;
+    }
     ClipboardServices& clipboard = m_platform.clipboard;
     const std::optional<QList<ClipboardItem>> backedUp = co_await backupItems(clipboard);
     if (!backedUp)
@@ -102,9 +121,14 @@ CopyCapture::capture(std::optional<QPointF> mouseLocation, CancelToken token,
     clipboard.clearContents();
     if (!backup.isEmpty())
         clipboard.writeItems(backup);
+    hold.reset(); // the clipboard is the user's again
 
     if (!copied || !SelectionText::isCapturable(*copied))
         co_return std::nullopt;
+    if (copied == textOf(backup)) {
+        qCInfo(lcCapture) << "the copy gave the clipboard's own text back: no selection";
+        co_return std::nullopt;
+    }
     co_return co_await m_capture.snapshotFromExternalText(*copied, mouseLocation);
 }
 

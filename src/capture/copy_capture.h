@@ -3,6 +3,7 @@
 #include "capture/accessibility_capture.h"
 #include "capture/capture_filter.h"
 #include "capture/capture_platform.h"
+#include "capture/clipboard_lease.h"
 #include "capture/selection_snapshot.h"
 #include "support/cancellation.h"
 #include "support/scheduler.h"
@@ -21,7 +22,9 @@ namespace ovra {
 // for the clipboard to change, reads the copied text and puts the user's clipboard back in every
 // case.
 //
-// Holds no state between captures; several may run at once (each keeps its own backup).
+// Holds no state between captures. The clipboard is borrowed under the process's one lease: a
+// capture that finds it held (another capture, a paste) copies nothing and leaves it alone, since
+// its backup would be the other borrower's temporary contents.
 // What decides whether PRIMARY still stands for the selection: X11 keeps the last selection there
 // after the user clicked it away, so only an owner that took it within primaryFreshFor or after
 // the last switch of application counts, and never when the focused element reports that nothing
@@ -38,11 +41,12 @@ public:
     static constexpr std::chrono::milliseconds secondWait{120};
 
     CopyCapture(CapturePlatform& platform, AccessibilityCapture& capture, Scheduler& scheduler,
-                CaptureFilter filter);
+                ClipboardLease& lease, CaptureFilter filter);
 
     // The selection of the frontmost application, or nothing. Refusals (no permission, no
     // frontmost application or id, this application, an ignored one) leave the clipboard alone.
-    // A cancelled wait counts as finished: the clipboard is still restored.
+    // A cancelled wait counts as finished: the clipboard is still restored. A copied text equal to
+    // the clipboard's text before is no selection: it is the user's own clipboard, come back.
     QCoro::Task<std::optional<SelectionSnapshot>> capture(std::optional<QPointF> mouseLocation,
                                                           CancelToken token = {},
                                                           PrimaryTrust primary = {});
@@ -58,6 +62,7 @@ private:
     CapturePlatform& m_platform;
     AccessibilityCapture& m_capture;
     Scheduler& m_scheduler;
+    ClipboardLease& m_lease;
     CaptureFilter m_filter;
 };
 

@@ -38,7 +38,10 @@ inline constexpr int A = 0;
 inline constexpr int C = 8;
 inline constexpr int V = 9;
 inline constexpr int T = 17;
+inline constexpr int Tab = 48;
 inline constexpr int Escape = 53;
+inline constexpr int PageUp = 116;
+inline constexpr int PageDown = 121;
 } // namespace KeyCode
 
 // One mouse-button or key event seen by a monitor.

@@ -46,6 +46,18 @@ bool isLineCopy(const QString& copied, const QString& line) {
     return text == line;
 }
 
+// Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PageUp and Ctrl+PageDown: the way to another tab or sheet of
+// the same window (browsers, office suites, terminals). What the user sees and types into changes
+// as much as with another window, though the window system sees no switch.
+bool switchesTab(const InputEvent& event) {
+    if (!event.modifiers.testFlag(Modifier::Control))
+        return false;
+    if (event.keyCode == KeyCode::Tab)
+        return true;
+    return !event.modifiers.testFlag(Modifier::Shift) &&
+           (event.keyCode == KeyCode::PageUp || event.keyCode == KeyCode::PageDown);
+}
+
 QString keyIdentity(const InputEvent& event) {
     return QString::number(event.keyCode) + u'|' + event.charactersIgnoringModifiers.toLower();
 }
@@ -53,9 +65,11 @@ QString keyIdentity(const InputEvent& event) {
 } // namespace
 
 SelectionMonitor::SelectionMonitor(CapturePlatform& platform, AccessibilityCapture& capture,
-                                   Scheduler& scheduler, CaptureFilter filter)
+                                   Scheduler& scheduler, ClipboardLease& clipboardLease,
+                                   CaptureFilter filter)
     : m_platform(platform), m_capture(capture), m_scheduler(scheduler), m_filter(filter),
-      m_copyCapture(platform, capture, scheduler, std::move(filter)), m_pendingCapture(scheduler) {}
+      m_copyCapture(platform, capture, scheduler, clipboardLease, std::move(filter)),
+      m_pendingCapture(scheduler) {}
 
 SelectionMonitor::~SelectionMonitor() {
     stop();
@@ -95,10 +109,11 @@ void SelectionMonitor::start() {
         m_platform.workspace.observeActivation([this, alive](const RunningApplication&) {
             if (alive.expired())
                 return;
-            // Any switch, this application's own included, ends the panel and its suppression. A
-            // capture still to come stays: the window system may report the switch after the
-            // gesture that made it (a drag in the window just clicked), and the capture reads
-            // whatever application is in front by then.
+            // Any switch, this application's own included, ends the panel and its suppression;
+            // so does another window of the same application, where a paste would no longer go
+            // where the text was selected. A capture still to come stays: the window system may
+            // report the switch after the gesture that made it (a drag in the window just
+            // clicked), and the capture reads whatever application is in front by then.
             m_lastActivation = m_scheduler.now();
             if (m_onDismiss)
                 m_onDismiss();
@@ -138,7 +153,9 @@ void SelectionMonitor::handleGlobalEvent(const InputEvent& event) {
         break;
     case InputEventType::KeyDown:
         // Typing over the selection leaves the panel about text that is no longer there.
-        if (isSelectingCombination(event)) {
+        if (switchesTab(event)) {
+            dismiss();
+        } else if (isSelectingCombination(event)) {
             m_selectingKeysDown.insert(keyIdentity(event));
         } else if (event.keyCode == KeyCode::Escape) {
             dismiss();
@@ -196,6 +213,7 @@ QCoro::Task<void> SelectionMonitor::runAutomaticCapture(bool isRetry, quint64 ge
         return front ? front->pid : 0;
     };
     const qint32 frontBefore = frontmostPid();
+    const std::optional<WindowId> windowBefore = m_platform.workspace.frontmostWindow();
     const CaptureOutcome outcome =
         co_await m_capture.captureSelection(m_lastTriggerMouseLocation, CaptureKind::Automatic);
     if (alive.expired() || generation != m_generation)
@@ -225,9 +243,9 @@ QCoro::Task<void> SelectionMonitor::runAutomaticCapture(bool isRetry, quint64 ge
         co_return;
     }
     m_suppressedSignature.reset();
-    // Another application came to the front while the capture ran. (Compared with the front
-    // before, not with the selection's process: a sandboxed application may name another.)
-    if (frontmostPid() != frontBefore) {
+    // Another application or window came to the front while the capture ran. (Compared with the
+    // front before, not with the selection's process: a sandboxed application may name another.)
+    if (frontmostPid() != frontBefore || m_platform.workspace.frontmostWindow() != windowBefore) {
         dismiss();
         co_return;
     }
@@ -244,13 +262,31 @@ void SelectionMonitor::triggerManualCapture() {
     const std::weak_ptr<int> alive = m_lifetime;
     // Run as its own step, after the shortcut's handler has returned.
     m_scheduler.schedule(Duration::zero(), [this, alive, mouseLocation] {
-        if (!alive.expired())
-            runManualCapture(mouseLocation);
+        if (alive.expired())
+            return;
+        m_manualMouseLocation = mouseLocation;
+        // One at a time: two would each borrow the clipboard, and a second one's answer adds
+        // nothing to what the first is finding.
+        if (m_manualCaptureRunning) {
+            qCInfo(lcCapture) << "manual capture: joins the one running";
+            return;
+        }
+        runManualCapture();
     });
 }
 
-QCoro::Task<void> SelectionMonitor::runManualCapture(QPointF mouseLocation) {
+QCoro::Task<void> SelectionMonitor::runManualCapture() {
     const std::weak_ptr<int> alive = m_lifetime;
+    m_manualCaptureRunning = true;
+    struct Finished {
+        SelectionMonitor* monitor;
+        std::weak_ptr<int> alive;
+        ~Finished() {
+            if (!alive.expired())
+                monitor->m_manualCaptureRunning = false;
+        }
+    } finished{this, alive};
+    QPointF mouseLocation = m_manualMouseLocation;
     m_suppressedSignature.reset();
     QElapsedTimer timer;
     timer.start();
@@ -263,6 +299,7 @@ QCoro::Task<void> SelectionMonitor::runManualCapture(QPointF mouseLocation) {
         if (outcome.snapshot && isAllowed(*outcome.snapshot)) {
             qCInfo(lcCapture) << "manual capture: accessibility stage found the selection in"
                               << timer.elapsed() << "ms, app" << outcome.snapshot->bundleID;
+            outcome.snapshot->mouseAtCapture = m_manualMouseLocation;
             show(*outcome.snapshot);
             co_return;
         }
@@ -281,8 +318,8 @@ QCoro::Task<void> SelectionMonitor::runManualCapture(QPointF mouseLocation) {
     PrimaryTrust primary{std::nullopt, outcome.focusedSelectionEmpty};
     if (m_lastActivation)
         primary.sinceFocusChange = m_scheduler.now() - *m_lastActivation;
-    const auto copied =
-        co_await m_copyCapture.capture(mouseLocation, m_manualCaptures.token(), primary);
+    mouseLocation = m_manualMouseLocation;
+    auto copied = co_await m_copyCapture.capture(mouseLocation, m_manualCaptures.token(), primary);
     if (alive.expired())
         co_return;
     qCInfo(lcCapture) << "manual capture: copy stage" << (copied ? "found" : "found no")
@@ -292,6 +329,7 @@ QCoro::Task<void> SelectionMonitor::runManualCapture(QPointF mouseLocation) {
         qCInfo(lcCapture) << "manual capture: the copy gave the caret's line, not a selection";
         dismiss();
     } else if (copied) {
+        copied->mouseAtCapture = m_manualMouseLocation;
         show(*copied);
     } else {
         dismiss();

@@ -3,6 +3,7 @@
 #include "capture/accessibility_capture.h"
 #include "capture/capture_filter.h"
 #include "capture/capture_platform.h"
+#include "capture/clipboard_lease.h"
 #include "capture/copy_capture.h"
 #include "capture/observer_token.h"
 #include "capture/selection_snapshot.h"
@@ -25,11 +26,13 @@ namespace ovra {
 // modifier pressed and released alone does not. Where the desktop passes on no input (Wayland),
 // an application's report of a changed selection stands for the gesture: the capture follows once
 // the reports have stopped for settleDelay, and an empty selection then dismisses. A mouse-down,
-// Escape, a key that types into the application (no Ctrl, Alt or Super held) or an application
-// switch dismisses; a switch leaves a capture still to come, which shows only what the application
-// in front holds. Captures run on the accessibility thread and are awaited; a newer gesture or a
-// dismissal drops the answer of one still running. The manual capture (shortcut, menu) falls back
-// to the copy capture. A capture that timed out shows nothing and is not retried.
+// Escape, a key that types into the application (no Ctrl, Alt or Super held), a chord that
+// switches tabs (Ctrl+Tab, Ctrl+PageUp/PageDown) or a switch of application or window dismisses; a
+// switch leaves a capture still to come, which shows only what the window in front holds. Captures
+// run on the accessibility thread and are awaited; a newer gesture or a dismissal drops the answer
+// of one still running. The manual capture (shortcut, menu) falls back to the copy capture; one
+// asked for while another runs joins it (the newest pointer place is the one shown). A capture that
+// timed out shows nothing and is not retried.
 //
 // A selection the user closed the panel on is remembered as `suppressedSignature` and not shown
 // again until a different selection, an empty retry, a key that types or moves the caret, an
@@ -43,7 +46,7 @@ public:
     static constexpr std::chrono::milliseconds settleDelay{350};
 
     SelectionMonitor(CapturePlatform& platform, AccessibilityCapture& capture, Scheduler& scheduler,
-                     CaptureFilter filter);
+                     ClipboardLease& clipboardLease, CaptureFilter filter);
     ~SelectionMonitor(); // stops; a manual capture still waiting restores the clipboard at once
     SelectionMonitor(const SelectionMonitor&) = delete;
     SelectionMonitor& operator=(const SelectionMonitor&) = delete;
@@ -60,7 +63,8 @@ public:
     void stop();
     bool isRunning() const { return m_isRunning; }
 
-    // Captures at the current pointer position now, falling back to the copy capture.
+    // Captures at the current pointer position now, falling back to the copy capture; while a
+    // manual capture runs, gives it the current pointer position instead.
     void triggerManualCapture();
 
     const std::optional<QString>& suppressedSignature() const { return m_suppressedSignature; }
@@ -81,7 +85,7 @@ private:
     void scheduleSettledCapture();
     void captureNow(bool isRetry);
     QCoro::Task<void> runAutomaticCapture(bool isRetry, quint64 generation);
-    QCoro::Task<void> runManualCapture(QPointF mouseLocation);
+    QCoro::Task<void> runManualCapture();
     void dismiss();
     bool isAllowed(const SelectionSnapshot& snapshot) const;
     void show(const SelectionSnapshot& snapshot);
@@ -100,8 +104,10 @@ private:
     bool m_isRunning = false;
     std::optional<QString> m_suppressedSignature;
     std::optional<QPointF> m_lastTriggerMouseLocation;
-    bool m_retryAllowed = true; // false for a capture that followed a selection report
-    quint64 m_generation = 0;   // grows with every gesture and dismissal
+    bool m_manualCaptureRunning = false;
+    QPointF m_manualMouseLocation; // the newest place a running manual capture was asked for
+    bool m_retryAllowed = true;    // false for a capture that followed a selection report
+    quint64 m_generation = 0;      // grows with every gesture and dismissal
     std::optional<Duration> m_lastActivation; // when another application last became active
     // Keys pressed as part of a selecting chord and not yet released (key code and text).
     QSet<QString> m_selectingKeysDown;

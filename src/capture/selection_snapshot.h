@@ -2,6 +2,7 @@
 
 #include "capture/accessible_element.h"
 #include "capture/text_range.h"
+#include "capture/workspace_services.h"
 
 #include <QPointF>
 #include <QRectF>
@@ -24,6 +25,9 @@ struct SelectionSnapshot {
     QString bundleID; // "" when the platform reports none
     QString appName;  // "" when the platform reports none
     bool isEditable = false;
+    // The active window when the selection was read, where the desktop names windows: a paste
+    // goes into that window only, never into another one of the same application.
+    std::optional<WindowId> window;
 };
 
 namespace SelectionText {

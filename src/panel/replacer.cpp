@@ -122,11 +122,32 @@ AccessibilityWrite replaceViaAccessibility(AccessibilityServices& accessibility,
     return restored ? AccessibilityWrite::notWritten : AccessibilityWrite::damaged;
 }
 
+namespace {
+
+// Whether the snapshot's source is where keystrokes go now: its window where the desktop names
+// windows, its application where it does not.
+bool sourceIsActive(WorkspaceServices& workspace, const SelectionSnapshot& snapshot) {
+    const std::optional<RunningApplication> frontmost = workspace.frontmostApplication();
+    if (!frontmost || frontmost->pid != snapshot.pid)
+        return false;
+    return !snapshot.window || workspace.frontmostWindow() == snapshot.window;
+}
+
+} // namespace
+
 QCoro::Task<bool> replaceViaPaste(ReplacementPlatform platform, SelectionSnapshot snapshot,
                                   QString newText) {
     // Without a keystroke to paste with, the user's clipboard is left alone.
     if (!platform.keys.canSendKeys())
         co_return false;
+    // A copy capture may be borrowing the clipboard: its restore must not land on our text, nor
+    // our backup be its temporary contents.
+    const std::optional<ClipboardLease::Hold> hold =
+        co_await platform.clipboardLease.take(clipboardLeaseWait);
+    if (!hold) {
+        qCInfo(lcPanel) << "the clipboard stayed borrowed: no paste";
+        co_return false;
+    }
     ClipboardServices& clipboard = platform.clipboard;
     const std::optional<QList<ClipboardItem>> backedUp =
         co_await CopyCapture::backupItems(clipboard);
@@ -152,34 +173,41 @@ QCoro::Task<bool> replaceViaPaste(ReplacementPlatform platform, SelectionSnapsho
         co_await platform.accessibility.run<bool>(std::move(job),
                                                   AccessibilityCapture::writeDeadline);
     }
+    // The user may have switched windows while the clipboard was prepared: keystrokes go to the
+    // active window, and any other would get the text.
+    if (!sourceIsActive(platform.workspace, snapshot)) {
+        qCInfo(lcPanel) << "the source window is no longer active: no paste";
+        restoreClipboard(clipboard, saved);
+        co_return false;
+    }
     if (!platform.keys.postPasteCommand(snapshot.pid)) {
         // No paste keystroke reaches this application (a terminal that takes none, say).
         restoreClipboard(clipboard, saved);
         co_return false;
     }
-
-    try {
-        co_await sleepFor(platform.scheduler, clipboardRestoreDelay);
-    } catch (const CancelledError&) {
-        // The clipboard is put back whatever ended the wait.
-    }
+    // Put back only once the source has taken our text: earlier, a slow application would paste
+    // the user's own clipboard instead. (Its request is answered on a later turn of the loop, so
+    // waiting from here misses none.)
+    const bool taken = co_await clipboard.waitUntilRead(snapshot.pid, pasteReadDeadline);
     restoreClipboard(clipboard, saved);
-    co_return true;
+    if (!taken)
+        qCInfo(lcPanel) << "the source did not read the pasted text in time";
+    co_return taken;
 }
 
-QCoro::Task<bool> bringToFront(ReplacementPlatform platform, qint32 pid) {
-    const auto isFrontmost = [&] {
-        const std::optional<RunningApplication> frontmost =
-            platform.workspace.frontmostApplication();
-        return frontmost && frontmost->pid == pid;
-    };
-    if (isFrontmost())
+QCoro::Task<bool> bringToFront(ReplacementPlatform platform, const SelectionSnapshot& snapshot) {
+    if (sourceIsActive(platform.workspace, snapshot))
         co_return true;
-    if (pid <= 0 || !platform.workspace.activateApplication(pid))
+    const qint32 pid = snapshot.pid;
+    if (pid <= 0)
+        co_return false;
+    const bool asked = snapshot.window ? platform.workspace.activateWindow(pid, *snapshot.window)
+                                       : platform.workspace.activateApplication(pid);
+    if (!asked)
         co_return false;
     for (Duration waited{0}; waited < activationTimeout; waited += activationPollInterval) {
         co_await sleepFor(platform.scheduler, activationPollInterval);
-        if (isFrontmost())
+        if (sourceIsActive(platform.workspace, snapshot))
             co_return true;
     }
     co_return false;
@@ -206,7 +234,7 @@ QCoro::Task<ReplaceOutcome> replace(ReplacementPlatform platform, SelectionSnaps
         co_return ReplaceOutcome::failed();
     qCInfo(lcPanel) << "the accessibility write did not replace the text; pasting instead";
     // Keystrokes go to the active window: a paste anywhere else would land in the wrong place.
-    const bool sourceInFront = co_await bringToFront(platform, snapshot.pid);
+    const bool sourceInFront = co_await bringToFront(platform, snapshot);
     if (!sourceInFront)
         co_return ReplaceOutcome::failed();
     const bool pasted = co_await replaceViaPaste(platform, std::move(snapshot), std::move(newText));

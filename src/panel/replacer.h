@@ -2,6 +2,7 @@
 
 #include "capture/accessibility_capture.h"
 #include "capture/accessibility_services.h"
+#include "capture/clipboard_lease.h"
 #include "capture/clipboard_services.h"
 #include "capture/selection_snapshot.h"
 #include "capture/synthetic_keys.h"
@@ -36,26 +37,32 @@ struct ReplaceOutcome {
     bool operator==(const ReplaceOutcome&) const = default;
 };
 
-// What the write-back touches: the source application's element, the clipboard, the keyboard,
-// and the desktop's idea of the frontmost application. Everything must outlive the call.
+// What the write-back touches: the source application's element, the clipboard (borrowed under
+// the process's lease), the keyboard, and the desktop's idea of the frontmost application and
+// window. Everything must outlive the call.
 struct ReplacementPlatform {
     AccessibilityCapture& accessibility; // the element is written on the accessibility thread
     ClipboardServices& clipboard;
     WorkspaceServices& workspace;
     SyntheticKeys& keys;
     Scheduler& scheduler;
+    ClipboardLease& clipboardLease;
 };
 
 // Writes a result in place of the captured selection: through the accessibility element when it
-// takes the text and its text reads back as before with only the range replaced, else (with the
-// text put back as it was) by a paste into the source application, with the user's clipboard put
-// back 300 ms later. The panel may hold the keyboard (its question field), so the source window
-// is made active again before the paste. Nothing is written where the captured text is no
+// takes the text and its text reads back as before with only the range replaced, else by a paste
+// into the source window, with the user's clipboard put back once the source has read the pasted
+// text (or after pasteReadDeadline, which counts as a failure). The panel may hold the keyboard
+// (its question field), so the source window is made active again before the paste; no other
+// window of the same application will do. Nothing is written where the captured text is no
 // longer, and nothing more where a write changed it otherwise and it could not be put back.
 // Keeps no state.
 namespace Replacer {
 
-inline constexpr Duration clipboardRestoreDelay{300};
+// How long a paste waits for another borrower (a copy capture) to give the clipboard back.
+inline constexpr Duration clipboardLeaseWait{2000};
+// How long the source application has to read the pasted text from the clipboard.
+inline constexpr Duration pasteReadDeadline{3000};
 // How long the source window has to become active again before a paste, and how often it is
 // checked.
 inline constexpr Duration activationTimeout{300};
@@ -81,8 +88,9 @@ enum class AccessibilityWrite {
 AccessibilityWrite replaceViaAccessibility(AccessibilityServices& accessibility,
                                            const SelectionSnapshot& snapshot,
                                            const QString& newText);
-// Makes the application `pid` frontmost, waiting up to `activationTimeout`; whether it is.
-QCoro::Task<bool> bringToFront(ReplacementPlatform platform, qint32 pid);
+// Makes the snapshot's window (else, where windows are not named, its application) active,
+// waiting up to `activationTimeout`; whether it is.
+QCoro::Task<bool> bringToFront(ReplacementPlatform platform, const SelectionSnapshot& snapshot);
 QCoro::Task<bool> replaceViaPaste(ReplacementPlatform platform, SelectionSnapshot snapshot,
                                   QString newText);
 

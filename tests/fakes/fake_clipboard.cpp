@@ -44,6 +44,16 @@ QCoro::Task<std::optional<QString>> FakeClipboard::readString() {
     co_return string();
 }
 
+QCoro::Task<bool> FakeClipboard::waitUntilRead(qint32, std::chrono::milliseconds deadline) {
+    const bool read = pasteReadAfter && *pasteReadAfter <= deadline;
+    const Duration waited = read ? *pasteReadAfter : deadline;
+    if (waited > Duration::zero()) {
+        Q_ASSERT(scheduler);
+        co_await sleepFor(*scheduler, waited);
+    }
+    co_return read;
+}
+
 QCoro::Task<std::optional<PrimarySelection>> FakeClipboard::readPrimarySelection() {
     if (primaryHangs) {
         co_await hang();

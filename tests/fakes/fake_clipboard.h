@@ -19,6 +19,9 @@ public:
     std::optional<PrimarySelection> primary;
     bool primaryHangs = false; // the PRIMARY owner does not answer
     Scheduler* scheduler = nullptr;
+    // How long after a wait for a read begins (the paste keystroke) the paste target asks for the
+    // clipboard's data; nothing: it never does. A wait needs `scheduler` unless this is zero.
+    std::optional<Duration> pasteReadAfter = Duration::zero();
     int clearCount = 0;
     int writeCount = 0;
 
@@ -35,6 +38,7 @@ public:
     void clearContents() override;
     void writeItems(const QList<ClipboardItem>& newItems) override;
     void setString(const QString& text) override;
+    QCoro::Task<bool> waitUntilRead(qint32 readerPid, std::chrono::milliseconds deadline) override;
     QCoro::Task<std::optional<PrimarySelection>> readPrimarySelection() override;
 
 private:

@@ -43,6 +43,18 @@ bool FakeWorkspace::activateApplication(qint32 pid) {
     return true;
 }
 
+bool FakeWorkspace::activateWindow(qint32 pid, WindowId id) {
+    const auto app = runningApplication(pid);
+    if (!app)
+        return false;
+    activationRequests.append(pid);
+    if (activatesOnRequest) {
+        frontmost = app;
+        window = id;
+    }
+    return true;
+}
+
 ObserverToken FakeWorkspace::observeApplicationGone(qint32 pid, std::function<void()> handler) {
     const std::uint64_t id = m_nextId++;
     m_goneWatchers.emplace(id, std::pair{pid, std::move(handler)});

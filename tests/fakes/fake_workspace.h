@@ -12,6 +12,7 @@ class FakeWorkspace final : public WorkspaceServices {
 public:
     QList<RunningApplication> running;
     std::optional<RunningApplication> frontmost;
+    std::optional<WindowId> window; // the active window, when the test names one
     bool hasAccessibilitySettings = true;
     int settingsOpened = 0;
     QList<qint32> activationRequests;
@@ -27,6 +28,7 @@ public:
     std::size_t goneWatcherCount() const { return m_goneWatchers.size(); }
 
     std::optional<RunningApplication> frontmostApplication() override { return frontmost; }
+    std::optional<WindowId> frontmostWindow() override { return window; }
     std::optional<RunningApplication> runningApplication(qint32 pid) override;
     ObserverToken observeActivation(ActivationHandler handler) override;
     ObserverToken observeApplicationGone(qint32 pid, std::function<void()> handler) override;
@@ -35,6 +37,8 @@ public:
         m_goneWatchers.erase(token.id);
     }
     bool activateApplication(qint32 pid) override;
+    // Makes `window` of `pid` active when activatesOnRequest (the request is recorded either way).
+    bool activateWindow(qint32 pid, WindowId window) override;
     bool openAccessibilitySettings() override;
 
 private:

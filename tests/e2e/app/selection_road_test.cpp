@@ -113,9 +113,27 @@ TEST_F(SelectionRoad, ShortcutIgnoresAStalePrimarySelection) {
                 {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("primary")});
     ASSERT_EQ(primary.output, u"café") << "PRIMARY lost the old word; the check proves nothing";
 
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+super+t")}));
+    // The user's clipboard, in several formats, held by this process. The shortcut pressed twice
+    // within one copy capture: the second may neither back up the first one's emptied clipboard
+    // nor take the first one's restore for a copy.
+    ClipboardItem users;
+    users.representations = {
+        {QStringLiteral("text/plain"), QByteArrayLiteral("senha do usuário")},
+        {QStringLiteral("text/html"), QByteArrayLiteral("<b>senha</b>")},
+        {QStringLiteral("application/x-ovra-test"), QByteArrayLiteral("bytes\x01\x02")},
+    };
+    desktop().clipboard().writeItems({users});
+    ASSERT_TRUE(
+        xdotool({QStringLiteral("key"), QStringLiteral("alt+super+t"), QStringLiteral("sleep"),
+                 QStringLiteral("0.1"), QStringLiteral("key"), QStringLiteral("alt+super+t")}));
     EXPECT_FALSE(waitUntil([&] { return ovra().panelFrame().has_value(); }, 1500ms))
-        << "the shortcut showed the word selected before";
+        << "the shortcut showed the word selected before, or the user's clipboard";
+    for (const auto& [type, bytes] : users.representations) {
+        const ToolResult held = runTool(QStringLiteral("xclip"),
+                                        {QStringLiteral("-o"), QStringLiteral("-selection"),
+                                         QStringLiteral("clipboard"), QStringLiteral("-t"), type});
+        EXPECT_EQ(held.output, QString::fromUtf8(bytes)) << "format " << type.toStdString();
+    }
 }
 
 // A clipboard owner that stopped answering: the shortcut's copy stage backs up the clipboard, and
@@ -302,11 +320,18 @@ TEST_F(SelectionRoad, ReplaceAfterTheQuestionFieldPastesIntoTheSourceWindow) {
     ASSERT_TRUE(waitUntil([&] { return activeWindow() == ovra().panelWindowId(); }, 3s))
         << "the question field did not take the keyboard";
 
+    // The application is slow too: it reads the clipboard a second after the paste keystroke. The
+    // user's clipboard must wait for that read, not go back under it.
     app.refuseAccessibilityWrites(true);
+    app.slowPaste(true);
     struct AllowWrites {
         TargetApp& app;
-        ~AllowWrites() { app.refuseAccessibilityWrites(false); }
+        ~AllowWrites() {
+            app.refuseAccessibilityWrites(false);
+            app.slowPaste(false);
+        }
     } allow{app};
+    desktop().clipboard().setString(QStringLiteral("do usuário"));
     translateInPanel(QStringLiteral("palavra"));
     if (HasFatalFailure())
         return;
@@ -317,6 +342,11 @@ TEST_F(SelectionRoad, ReplaceAfterTheQuestionFieldPastesIntoTheSourceWindow) {
         << "the application holds: " << app.reportedText().toStdString();
     EXPECT_EQ(activeWindow(), app.windowId()) << "the text's window did not get the keyboard back";
     EXPECT_TRUE(ovra().waitForNoPanel(3s)) << "the panel did not hide after the replacement";
+    EXPECT_TRUE(waitUntil([] {
+        return runTool(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
+                                                 QStringLiteral("clipboard")})
+                   .output == u"do usuário";
+    })) << "the user's clipboard did not come back";
 
     // Back to the original text for the tests that follow.
     app.refuseAccessibilityWrites(false);
@@ -324,6 +354,35 @@ TEST_F(SelectionRoad, ReplaceAfterTheQuestionFieldPastesIntoTheSourceWindow) {
               AXStatus::Success);
     ASSERT_EQ(ax().setSelectedText(element, QStringLiteral("palavra")), AXStatus::Success);
     EXPECT_TRUE(waitUntil([&] { return app.reportedText() == before; }));
+}
+
+// Another window of the source application taking the keyboard (Alt+Tab) closes the panel; were
+// the panel still up, a replacement would go into the captured window or nowhere, never into the
+// other one. Both windows refuse accessibility writes, so only a paste could write.
+TEST_F(SelectionRoad, AnotherWindowOfTheSourceClosesThePanelAndGetsNothing) {
+    TargetApp app(TargetApp::Kind::Gtk, QStringLiteral("Ovra GTK window A"),
+                  QStringLiteral("Ovra GTK window B"));
+    ASSERT_TRUE(app.start());
+    app.refuseAccessibilityWrites(true);
+    // By keyboard: the focused text element of the process may be the other window's.
+    ASSERT_NE(app.windowId(), app.secondWindowId());
+    ASSERT_TRUE(app.activate());
+    ASSERT_TRUE(selectByKeys(0, 3));
+    ASSERT_TRUE(ovra().waitForPanel()) << "no panel for the selection in window A";
+    translateInPanel(QStringLiteral("Olá"));
+    if (HasFatalFailure())
+        return;
+    const QString otherBefore = app.reportedSecondText();
+    ASSERT_FALSE(otherBefore.isEmpty());
+
+    ASSERT_TRUE(activateWindow(app.secondWindowId()));
+    const bool closed = ovra().waitForNoPanel(2s);
+    EXPECT_TRUE(closed) << "another window of the application left the panel up";
+    if (!closed) {
+        ASSERT_TRUE(press(QStringLiteral("Substituir")));
+        waitUntil([] { return false; }, 1500ms);
+    }
+    EXPECT_EQ(app.reportedSecondText(), otherBefore) << "the other window got the text";
 }
 
 // A key that types into the application, or moves its caret, leaves the panel about text that is

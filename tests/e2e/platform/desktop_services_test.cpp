@@ -191,13 +191,19 @@ TEST(Clipboard, WritesEveryFormatAndRestoresADeepCopy) {
     EXPECT_GT(clipboard.changeCount(), start);
     EXPECT_EQ(runToEnd(clipboard.readItems()).items.size(), 1);
 
-    // Another client sees every format.
+    // Another client sees every format. Asking for the list of formats is no read; asking for
+    // data is one (xclip's window names no process: it may be the paste's target).
     const auto read = [](const QString& type) {
         return runTool(QStringLiteral("xclip"),
                        {QStringLiteral("-selection"), QStringLiteral("clipboard"),
                         QStringLiteral("-o"), QStringLiteral("-t"), type});
     };
+    QCoro::Task<bool> taken = clipboard.waitUntilRead(qint32(::getpid()), 5s);
+    EXPECT_TRUE(read(QStringLiteral("TARGETS")).output.contains(u"text/html"));
+    EXPECT_FALSE(taken.isReady()) << "the list of formats counted as a read";
     EXPECT_EQ(read(QStringLiteral("text/html")).output, u"<b>olá</b>");
+    ASSERT_TRUE(waitUntil([&] { return taken.isReady(); }, 2s)) << "the read was not seen";
+    EXPECT_TRUE(runToEnd(std::move(taken)));
     EXPECT_EQ(read(QStringLiteral("UTF8_STRING")).output, u"olá 😀");
     EXPECT_EQ(read(ClipboardTypes::passwordManagerHint).output, u"secret");
 

@@ -58,7 +58,29 @@ bool xdotool(const QStringList& arguments) {
     return runTool(QStringLiteral("xdotool"), arguments).exitCode == 0;
 }
 
-TargetApp::TargetApp(Kind kind, QString title) : m_kind(kind), m_title(std::move(title)) {}
+TargetApp::TargetApp(Kind kind, QString title, QString secondTitle)
+    : m_kind(kind), m_title(std::move(title)), m_secondTitle(std::move(secondTitle)) {}
+
+namespace {
+
+// The visible window of process `pid` named `title`; empty when there is none.
+QString windowNamed(qint64 pid, const QString& title) {
+    const ToolResult found =
+        runTool(QStringLiteral("xdotool"),
+                {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
+                 QStringLiteral("--pid"), QString::number(pid), QStringLiteral("--name"),
+                 u'^' + title + u'$'});
+    return found.exitCode == 0 ? found.output.section(u'\n', 0, 0).trimmed() : QString();
+}
+
+QString readText(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+} // namespace
 
 TargetApp::~TargetApp() {
     if (m_process.state() != QProcess::NotRunning) {
@@ -73,8 +95,10 @@ TargetApp::~TargetApp() {
 bool TargetApp::start() {
     const QString state = m_dir.filePath(QStringLiteral("text"));
     if (m_kind == Kind::Gtk) {
-        m_process.start(QStringLiteral("/usr/bin/python3"),
-                        {QStringLiteral(OVRA_GTK_TARGET), m_title, state});
+        QStringList arguments{QStringLiteral(OVRA_GTK_TARGET), m_title, state};
+        if (!m_secondTitle.isEmpty())
+            arguments.append(m_secondTitle);
+        m_process.start(QStringLiteral("/usr/bin/python3"), arguments);
     } else {
         m_process.start(QStringLiteral(OVRA_QT_TARGET), {m_title, state});
     }
@@ -82,12 +106,11 @@ bool TargetApp::start() {
         return false;
     const bool shown = waitUntil(
         [&] {
-            const ToolResult found = runTool(
-                QStringLiteral("xdotool"),
-                {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                 QString::number(pid()), QStringLiteral("--name"), u'^' + m_title + u'$'});
-            m_windowId = found.output.section(u'\n', 0, 0).trimmed();
-            return found.exitCode == 0 && !m_windowId.isEmpty() && QFile::exists(state);
+            m_windowId = windowNamed(pid(), m_title);
+            if (!m_secondTitle.isEmpty())
+                m_secondWindowId = windowNamed(pid(), m_secondTitle);
+            return !m_windowId.isEmpty() && QFile::exists(state) &&
+                   (m_secondTitle.isEmpty() || !m_secondWindowId.isEmpty());
         },
         15s);
     return shown;
@@ -124,11 +147,20 @@ void TargetApp::refuseAccessibilityWrites(bool refuse) {
         qWarning("cannot create %s", qPrintable(flag.fileName()));
 }
 
+void TargetApp::slowPaste(bool slow) {
+    QFile flag(m_dir.filePath(QStringLiteral("slow-paste")));
+    if (!slow)
+        flag.remove();
+    else if (!flag.open(QIODevice::WriteOnly))
+        qWarning("cannot create %s", qPrintable(flag.fileName()));
+}
+
 QString TargetApp::reportedText() const {
-    QFile file(m_dir.filePath(QStringLiteral("text")));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll());
+    return readText(m_dir.filePath(QStringLiteral("text")));
+}
+
+QString TargetApp::reportedSecondText() const {
+    return readText(m_dir.filePath(QStringLiteral("text.second")));
 }
 
 QRect TargetApp::geometry() const {

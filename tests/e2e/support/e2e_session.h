@@ -40,7 +40,8 @@ bool activateWindow(const QString& windowId);
 class TargetApp {
 public:
     enum class Kind { Gtk, Qt };
-    TargetApp(Kind kind, QString title);
+    // GTK only: with `secondTitle`, the process shows a second window like the first.
+    TargetApp(Kind kind, QString title, QString secondTitle = {});
     ~TargetApp();
 
     // Starts the application and waits for its window; false when it did not come up.
@@ -51,20 +52,27 @@ public:
     QString windowId() const { return m_windowId; }
     // Activates its window and waits until the window manager reports it active.
     bool activate();
-    // The text view's text as the application last wrote it.
+    // The second window's X window; empty without one.
+    QString secondWindowId() const { return m_secondWindowId; }
+    // The text view's text as the application last wrote it (in the second window).
     QString reportedText() const;
+    QString reportedSecondText() const;
     // GTK only: whether the text view refuses texts with "👍" other than by a paste, so that a
     // write over the accessibility bus fails after deleting the selection.
     void refuseAccessibilityWrites(bool refuse);
+    // GTK only: whether a paste reads the clipboard only a second after its keystroke.
+    void slowPaste(bool slow);
     // The window's client area on screen (top-left coordinates).
     QRect geometry() const;
 
 private:
     Kind m_kind;
     QString m_title;
+    QString m_secondTitle;
     QTemporaryDir m_dir;
     QProcess m_process;
     QString m_windowId;
+    QString m_secondWindowId;
 };
 
 } // namespace ovra::e2e

@@ -48,9 +48,9 @@ protected:
             [this] { return makePanel(); },
             [this] {
                 return std::make_unique<SelectionMonitor>(
-                    fake.platform, capture, clock, CaptureFilter{ownID, [this](const QString& id) {
-                                                                     return prefs.isIgnored(id);
-                                                                 }});
+                    fake.platform, capture, clock, clipboardLease,
+                    CaptureFilter{ownID,
+                                  [this](const QString& id) { return prefs.isIgnored(id); }});
             },
             ownID,
             QStringLiteral("1.2.3"),
@@ -98,6 +98,7 @@ protected:
     FakeCapturePlatform fake;
     InlineAccessibilityThread thread{fake.accessibility, clock};
     AccessibilityCapture capture{thread, fake.workspace, fake.screens, clock};
+    ClipboardLease clipboardLease{clock};
     FakeHotKeyService hotKeys;
     FakeAppUI ui;
     std::shared_ptr<FakePanelEngines> engines = std::make_shared<FakePanelEngines>();

@@ -131,7 +131,7 @@ TEST_F(AccessibilityCaptureTest, WholeCaptureDeadlineAbandonsWorkThatHasNotAnswe
 }
 
 TEST_F(AccessibilityCaptureTest, MonitorDoesNotRetryAfterATimeOut) {
-    SelectionMonitor monitor(fake.platform, accessibilityCapture, clock, filter());
+    SelectionMonitor monitor(fake.platform, accessibilityCapture, clock, clipboardLease, filter());
     int shown = 0;
     monitor.setOnSnapshot([&](const SelectionSnapshot&) { ++shown; });
     monitor.start();

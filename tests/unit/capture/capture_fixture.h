@@ -3,6 +3,7 @@
 #include "capture/accessibility_bridge.h"
 #include "capture/accessibility_capture.h"
 #include "capture/capture_filter.h"
+#include "capture/clipboard_lease.h"
 #include "fakes/fake_capture_platform.h"
 #include "fakes/inline_accessibility_thread.h"
 #include "support/virtual_clock.h"
@@ -44,6 +45,7 @@ protected:
     AccessibilityBridge bridge{fake.accessibility, fake.workspace, fake.screens};
     InlineAccessibilityThread thread{fake.accessibility, clock};
     AccessibilityCapture accessibilityCapture{thread, fake.workspace, fake.screens, clock};
+    ClipboardLease clipboardLease{clock};
 };
 
 } // namespace ovra::test

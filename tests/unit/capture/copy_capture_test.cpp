@@ -36,7 +36,7 @@ protected:
         return result;
     }
 
-    CopyCapture copyCapture{fake.platform, accessibilityCapture, clock, filter()};
+    CopyCapture copyCapture{fake.platform, accessibilityCapture, clock, clipboardLease, filter()};
 };
 
 } // namespace
@@ -123,6 +123,26 @@ TEST_F(CopyCaptureTest, ACopyAfter350msIsMissedAndStaysOnTheClipboard) {
     EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndString()});
     clock.advance(50ms);
     EXPECT_EQ(fake.clipboard.string(), QStringLiteral("too slow"));
+}
+
+// The shortcut pressed twice: the second capture must neither back up the first one's emptied
+// clipboard (the user's would be lost) nor take the first one's restore for a copy (the user's
+// clipboard shown as the selection). Nor is the clipboard's own text, put back by a clipboard
+// manager when it was emptied, a selection.
+TEST_F(CopyCaptureTest, TwoCapturesAtOnceKeepTheClipboardAndNeverShowIt) {
+    const QList<ClipboardItem> before = fake.clipboard.items;
+    auto first = copyCapture.capture(QPointF(0, 0)); // nothing selected: nothing is copied
+    clock.advance(100ms);
+    auto second = copyCapture.capture(QPointF(5, 5));
+    EXPECT_FALSE(runToEnd(std::move(first)));
+    EXPECT_FALSE(runToEnd(std::move(second)));
+    EXPECT_EQ(fake.clipboard.items, before);
+    EXPECT_EQ(fake.keys.copiesPosted.size(), 1);
+
+    editorCopiesAfter(10ms, QStringLiteral("mine"));
+    EXPECT_FALSE(runToEnd(copyCapture.capture(QPointF(0, 0))));
+    EXPECT_EQ(fake.clipboard.items, before);
+    EXPECT_FALSE(clipboardLease.isHeld());
 }
 
 TEST_F(CopyCaptureTest, AnEmptyClipboardStaysEmptyAndAThinCopyGivesNothing) {

@@ -33,8 +33,8 @@ protected:
         fake.input.injectGlobal(Events::mouseUp());
     }
 
-    std::unique_ptr<SelectionMonitor> monitor =
-        std::make_unique<SelectionMonitor>(fake.platform, accessibilityCapture, clock, filter());
+    std::unique_ptr<SelectionMonitor> monitor = std::make_unique<SelectionMonitor>(
+        fake.platform, accessibilityCapture, clock, clipboardLease, filter());
     std::vector<SelectionSnapshot> shown;
     std::vector<Duration> shownAt;
     int dismissals = 0;
@@ -222,6 +222,10 @@ TEST_F(MonitorTest, TypingIntoTheApplicationDismissesButShortcutsDoNot) {
     fake.input.injectGlobal(Events::keyDown(KeyCode::T, {}, QStringLiteral("t")));
     EXPECT_EQ(dismissals, 1);
     EXPECT_FALSE(monitor->suppressedSignature());
+    // Another tab of the same window: a paste would no longer go where the text was selected.
+    fake.input.injectGlobal(Events::keyDown(KeyCode::Tab, Modifier::Control | Modifier::Shift));
+    fake.input.injectGlobal(Events::keyDown(KeyCode::PageDown, Modifier::Control));
+    EXPECT_EQ(dismissals, 3);
 }
 
 TEST_F(MonitorTest, TheClosedSelectionIsNotShownAgainButAChangedOneIs) {
@@ -319,17 +323,32 @@ TEST_F(MonitorTest, AnApplicationSwitchDismissesAndEndsTheSuppression) {
     EXPECT_EQ(shown.size(), 2u);
 }
 
-// The switch itself not reported yet: the capture's answer, for the application left behind,
-// shows nothing.
+// The switch itself not reported yet: the capture's answer, for the application or window left
+// behind, shows nothing. One that ends where it began carries its window.
 TEST_F(MonitorTest, ACaptureThatEndsWithAnotherApplicationInFrontShowsNothing) {
     selectInEditor(QStringLiteral("left behind"));
-    thread.holding = true;
+    fake.workspace.window = 1;
     mouseUpAt({1, 1});
     clock.advance(120ms);
-    fake.workspace.frontmost = fake.workspace.launch({99, QStringLiteral("org.other"), {}});
-    thread.release();
-    clock.advance(1ms);
-    EXPECT_TRUE(shown.empty());
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].window, std::optional<WindowId>(1));
+
+    for (const bool sameApplication : {true, false}) {
+        SCOPED_TRACE(sameApplication);
+        shown.clear();
+        fake.workspace.frontmost = editor;
+        fake.workspace.window = 1;
+        thread.holding = true;
+        mouseUpAt({2, 2});
+        clock.advance(120ms);
+        if (sameApplication)
+            fake.workspace.window = 2;
+        else
+            fake.workspace.frontmost = fake.workspace.launch({99, QStringLiteral("org.other"), {}});
+        thread.release();
+        clock.advance(1ms);
+        EXPECT_TRUE(shown.empty());
+    }
 }
 
 TEST_F(MonitorTest, OwnAndIgnoredApplicationsAndMissingPermissionShowNothing) {
@@ -371,6 +390,7 @@ TEST_F(MonitorTest, ManualCaptureUsesTheBridgeFirstAndClearsTheSuppression) {
     EXPECT_TRUE(fake.keys.copiesPosted.isEmpty());
 }
 
+// A second press while the first capture runs joins it: one copy, one panel, at the newer place.
 TEST_F(MonitorTest, ManualCaptureFallsBackToCopyingAndRestoresTheClipboard) {
     fake.clipboard.setString(QStringLiteral("user's own"));
     fake.keys.onCopy = [this](qint32) {
@@ -379,9 +399,15 @@ TEST_F(MonitorTest, ManualCaptureFallsBackToCopyingAndRestoresTheClipboard) {
         });
     };
     monitor->triggerManualCapture();
-    clock.advance(180ms);
+    clock.advance(100ms);
+    fake.screens.pointer = {70, 80};
+    monitor->triggerManualCapture();
+    clock.advance(400ms);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, QStringLiteral("terminal text"));
+    EXPECT_EQ(shown[0].mouseAtCapture, QPointF(70, 80));
+    EXPECT_EQ(dismissals, 0); // the second press found nothing of its own to dismiss with
+    EXPECT_EQ(fake.keys.copiesPosted.size(), 1);
     EXPECT_EQ(fake.clipboard.string(), QStringLiteral("user's own"));
 }
 

@@ -18,7 +18,9 @@ struct ReplacerTest : ::testing::Test {
     VirtualClock clock;
     InlineAccessibilityThread thread{fake.accessibility, clock};
     AccessibilityCapture accessibility{thread, fake.workspace, fake.screens, clock};
-    ReplacementPlatform platform{accessibility, fake.clipboard, fake.workspace, fake.keys, clock};
+    ClipboardLease lease{clock};
+    ReplacementPlatform platform{accessibility, fake.clipboard, fake.workspace,
+                                 fake.keys,     clock,          lease};
     std::shared_ptr<FakeNode> field;
 
     void SetUp() override {
@@ -26,6 +28,7 @@ struct ReplacerTest : ::testing::Test {
         field->selectedTextSettable = true;
         field->selectedRange = TextRange{0, 0};
         field->value = QStringLiteral("Hello teh cat sat");
+        fake.clipboard.scheduler = &clock;
         fake.workspace.frontmost = fake.workspace.launch({sourcePid, QStringLiteral("org.ex"), {}});
     }
 
@@ -135,7 +138,6 @@ TEST_F(ReplacerTest, AWriteThatDidNotLandIsUndoneThenPastedOrFailsWhereItCannotB
         const qint64 clipboardChanges = fake.clipboard.changeCount();
 
         std::optional<ReplaceOutcome> outcome = run(snapshot(), QStringLiteral("the cat"));
-        clock.advance(Replacer::clipboardRestoreDelay);
         ASSERT_TRUE(outcome);
         EXPECT_EQ(outcome->kind, c.outcome);
         const bool pasted = c.outcome == Kind::replacedViaPaste;
@@ -148,24 +150,58 @@ TEST_F(ReplacerTest, AWriteThatDidNotLandIsUndoneThenPastedOrFailsWhereItCannotB
     }
 }
 
-TEST_F(ReplacerTest, RefusedWritePastesAndRestoresTheClipboardLater) {
+// A slow target reads the pasted text a second late: the user's clipboard comes back only then.
+// One that never reads gets it back after pasteReadDeadline, and the paste is no success.
+TEST_F(ReplacerTest, TheClipboardComesBackOnceTheTargetHasReadThePastedText) {
     field->insertFails = true;
     fake.clipboard.items = {imageAndText};
-    std::optional<ReplaceOutcome> outcome =
-        run(snapshot(), QStringLiteral("linha 1\nlinha 2 🙂"));
+    fake.clipboard.pasteReadAfter = 1s;
+    const QString text = QStringLiteral("linha 1\nlinha 2 🙂");
+    std::optional<ReplaceOutcome> outcome = run(snapshot(), text);
 
     EXPECT_FALSE(outcome); // waiting for the paste to land
     EXPECT_EQ(fake.keys.pastesPosted, QList<qint32>{sourcePid});
     ASSERT_EQ(fake.clipboard.items.size(), 1);
-    EXPECT_EQ(fake.clipboard.string(), QStringLiteral("linha 1\nlinha 2 🙂"));
     // Marked so that clipboard managers leave it out of their history.
     EXPECT_EQ(fake.clipboard.data(0, ClipboardTypes::passwordManagerHint),
               ClipboardTypes::secretHintValue);
-
-    clock.advance(299ms);
+    clock.advance(999ms);
     EXPECT_FALSE(outcome);
+    EXPECT_EQ(fake.clipboard.string(), text); // still there for the late reader
     clock.advance(1ms);
     EXPECT_EQ(outcome, ReplaceOutcome::replacedViaPaste());
+    EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndText});
+
+    fake.clipboard.pasteReadAfter.reset();
+    std::optional<ReplaceOutcome> unread = run(snapshot(), text);
+    clock.advance(Replacer::pasteReadDeadline - 1ms);
+    EXPECT_FALSE(unread);
+    EXPECT_EQ(fake.clipboard.string(), text);
+    clock.advance(1ms);
+    EXPECT_EQ(unread, ReplaceOutcome::failed());
+    EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndText});
+}
+
+// A copy capture borrowing the clipboard: the paste waits for it to give the clipboard back, and
+// gives up when it does not in time.
+TEST_F(ReplacerTest, APasteWaitsForTheClipboardLease) {
+    field->insertFails = true;
+    fake.clipboard.items = {imageAndText};
+    std::optional<ClipboardLease::Hold> capture = lease.tryTake();
+    std::optional<ReplaceOutcome> outcome = run(snapshot(), QStringLiteral("novo"));
+    clock.advance(Replacer::clipboardLeaseWait / 2);
+    EXPECT_FALSE(outcome);
+    EXPECT_EQ(fake.clipboard.clearCount, 0);
+    capture.reset();
+    clock.runDue();
+    EXPECT_EQ(outcome, ReplaceOutcome::replacedViaPaste());
+    EXPECT_FALSE(lease.isHeld());
+
+    capture = lease.tryTake();
+    std::optional<ReplaceOutcome> late = run(snapshot(), QStringLiteral("novo"));
+    clock.advance(Replacer::clipboardLeaseWait);
+    EXPECT_EQ(late, ReplaceOutcome::failed());
+    EXPECT_EQ(fake.keys.pastesPosted.size(), 1);
     EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndText});
 }
 
@@ -219,8 +255,30 @@ TEST_F(ReplacerTest, TheSourceWindowGetsTheKeyboardBackBeforeThePaste) {
     fake.workspace.frontmost = fake.workspace.runningApplication(sourcePid);
     clock.advance(Replacer::activationPollInterval);
     EXPECT_EQ(fake.keys.pastesPosted, QList<qint32>{sourcePid});
-    clock.advance(Replacer::clipboardRestoreDelay);
     EXPECT_EQ(outcome, ReplaceOutcome::replacedViaPaste());
+}
+
+// Another window of the source application came to the front (Alt+Tab): the paste goes into the
+// window the text was captured in, or nowhere.
+TEST_F(ReplacerTest, ThePasteGoesOnlyIntoTheCapturedWindow) {
+    field->insertFails = true;
+    fake.clipboard.items = {imageAndText};
+    SelectionSnapshot captured = snapshot();
+    captured.window = 0xA;
+    fake.workspace.window = 0xB;
+    fake.workspace.activatesOnRequest = false;
+    std::optional<ReplaceOutcome> outcome = run(captured, QStringLiteral("novo"));
+    clock.advance(Replacer::activationTimeout);
+    EXPECT_EQ(outcome, ReplaceOutcome::failed());
+    EXPECT_TRUE(fake.keys.pastesPosted.isEmpty());
+    EXPECT_EQ(fake.clipboard.clearCount, 0);
+
+    fake.workspace.activatesOnRequest = true;
+    std::optional<ReplaceOutcome> pasted = run(captured, QStringLiteral("novo"));
+    clock.advance(Replacer::activationPollInterval);
+    EXPECT_EQ(pasted, ReplaceOutcome::replacedViaPaste());
+    EXPECT_EQ(fake.workspace.window, std::optional<WindowId>(0xA));
+    EXPECT_EQ(fake.keys.pastesPosted, QList<qint32>{sourcePid});
 }
 
 TEST_F(ReplacerTest, ASourceThatDoesNotComeBackFailsWithoutTouchingTheClipboard) {

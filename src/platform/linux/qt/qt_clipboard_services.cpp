@@ -1,9 +1,13 @@
 #include "platform/linux/qt/qt_clipboard_services.h"
 
 #include <QClipboard>
+#include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QTimer>
+#include <qcoro/qcorosignal.h>
 #include <unistd.h>
+#include <xcb/xproto.h>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -45,6 +49,62 @@ QtClipboardServices::QtClipboardServices(X11Connection* connection,
         else if (mode == QClipboard::Selection)
             m_primaryTaken.restart();
     });
+    if (m_connection)
+        QCoreApplication::instance()->installNativeEventFilter(this);
+}
+
+QtClipboardServices::~QtClipboardServices() {
+    if (m_connection && QCoreApplication::instance())
+        QCoreApplication::instance()->removeNativeEventFilter(this);
+}
+
+bool QtClipboardServices::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+    if (eventType != "xcb_generic_event_t")
+        return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7f) != XCB_SELECTION_REQUEST)
+        return false;
+    const auto* request = reinterpret_cast<const xcb_selection_request_event_t*>(event);
+    if (request->selection != m_connection->atom("CLIPBOARD") || !m_clipboard->ownsClipboard())
+        return false;
+    // Only a request for data we hold is a read. The list of formats is asked by anyone looking
+    // (clipboard managers, paste menus), and a toolkit tries its own formats first (GTK's text
+    // view asks for GTK_TEXT_BUFFER_CONTENTS), which are refused.
+    const QMimeData* content = m_clipboard->mimeData(QClipboard::Clipboard);
+    char* name = XGetAtomName(m_connection->display(), Atom(request->target));
+    const QString target = name ? QString::fromLatin1(name) : QString();
+    if (name)
+        XFree(name);
+    static const QStringList textTargets{QStringLiteral("UTF8_STRING"), QStringLiteral("STRING"),
+                                         QStringLiteral("TEXT"), QStringLiteral("COMPOUND_TEXT")};
+    const bool held =
+        content && !target.isEmpty() &&
+        (content->hasFormat(target) || (content->hasText() && textTargets.contains(target)));
+    if (!held)
+        return false;
+    const qint32 pid = m_windowPid ? m_windowPid(Window(request->requestor)) : 0;
+    // Told on the next turn of the loop, once Qt has answered the request: what happens then (the
+    // user's clipboard put back) cannot overtake the answer.
+    QTimer::singleShot(0, this, [this, pid] { Q_EMIT contentRead(pid); });
+    return false;
+}
+
+QCoro::Task<bool> QtClipboardServices::waitUntilRead(qint32 readerPid,
+                                                     std::chrono::milliseconds deadline) {
+    if (!m_connection)
+        co_return false; // no requests to see
+    const QDeadlineTimer until(deadline);
+    while (!until.hasExpired()) {
+        const auto left = std::chrono::milliseconds(std::max<qint64>(1, until.remainingTime()));
+        const std::optional<qint32> requestor =
+            co_await qCoro(this, &QtClipboardServices::contentRead, left);
+        if (!requestor)
+            co_return false;
+        // A clipboard manager copying our offer into its history is not the paste.
+        if (*requestor == 0 || *requestor == readerPid)
+            co_return true;
+    }
+    co_return false;
 }
 
 qint64 QtClipboardServices::changeCount() {

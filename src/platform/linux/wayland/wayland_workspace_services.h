@@ -22,12 +22,15 @@ public:
     void activeWindowChanged(qint32 pid);
 
     std::optional<RunningApplication> frontmostApplication() override;
+    // The compositor's report names the process only: no window.
+    std::optional<WindowId> frontmostWindow() override { return std::nullopt; }
     std::optional<RunningApplication> runningApplication(qint32 pid) override;
     ObserverToken observeActivation(ActivationHandler handler) override;
     ObserverToken observeApplicationGone(qint32 pid, std::function<void()> handler) override;
     void removeObserver(ObserverToken token) override;
     // A Wayland client cannot give the keyboard to another: always false.
     bool activateApplication(qint32 pid) override;
+    bool activateWindow(qint32, WindowId) override { return false; }
     bool openAccessibilitySettings() override;
 
 private:

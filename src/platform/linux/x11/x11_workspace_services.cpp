@@ -183,6 +183,13 @@ std::optional<RunningApplication> X11WorkspaceServices::frontmostApplication() {
     return front;
 }
 
+std::optional<WindowId> X11WorkspaceServices::frontmostWindow() {
+    const Window window = activeWindow();
+    if (!window)
+        return std::nullopt;
+    return WindowId(window);
+}
+
 Window X11WorkspaceServices::activeWindow() {
     return m_connection.windowProperty(m_connection.root(), "_NET_ACTIVE_WINDOW");
 }
@@ -208,8 +215,7 @@ void X11WorkspaceServices::listenToRoot() {
                  attributes.your_event_mask | PropertyChangeMask);
     XFlush(m_connection.display());
     m_listener = m_connection.addListener([this](XEvent& event) { onEvent(event); });
-    const auto current = frontmostApplication();
-    m_lastActivePid = current ? current->pid : 0;
+    m_lastReportedWindow = activeWindow();
 }
 
 ObserverToken X11WorkspaceServices::observeActivation(ActivationHandler handler) {
@@ -289,12 +295,14 @@ void X11WorkspaceServices::onActiveWindowChanged() {
         return;
     if (window)
         m_lastActiveWindow = window;
-    const auto active = applicationOwning(window);
-    const qint32 pid = active ? active->pid : 0;
-    // Switching windows inside one application, or to the desktop, activates no application.
-    if (!active || pid == m_lastActivePid)
+    // Passing through the desktop (no window) activates nothing. Another window of the same
+    // application does count: what the user sees and types into has changed.
+    if (!window || window == m_lastReportedWindow)
         return;
-    m_lastActivePid = pid;
+    const auto active = applicationOwning(window);
+    if (!active)
+        return;
+    m_lastReportedWindow = window;
     std::vector<std::uint64_t> tokens;
     for (const auto& [id, handler] : m_observers)
         tokens.push_back(id);
@@ -315,6 +323,22 @@ bool X11WorkspaceServices::activateApplication(qint32 pid) {
                               : windowOfProcess(pid);
     if (!window)
         return false;
+    requestActivation(window);
+    return true;
+}
+
+bool X11WorkspaceServices::activateWindow(qint32 pid, WindowId window) {
+    XWindowAttributes attributes;
+    // A window that closed, or whose id now belongs to another client, is not the one meant.
+    if (pid <= 0 || !window ||
+        !XGetWindowAttributes(m_connection.display(), Window(window), &attributes) ||
+        windowPid(Window(window)) != pid)
+        return false;
+    requestActivation(Window(window));
+    return true;
+}
+
+void X11WorkspaceServices::requestActivation(Window window) {
     // EWMH activation as a pager asks for it (source 2): the user's own action, which window
     // managers do not refuse as focus stealing.
     XEvent event{};
@@ -328,7 +352,6 @@ bool X11WorkspaceServices::activateApplication(qint32 pid) {
     XSendEvent(m_connection.display(), m_connection.root(), False,
                SubstructureRedirectMask | SubstructureNotifyMask, &event);
     XFlush(m_connection.display());
-    return true;
 }
 
 bool X11WorkspaceServices::openAccessibilitySettings() {

@@ -26,6 +26,7 @@ public:
     X11WorkspaceServices& operator=(const X11WorkspaceServices&) = delete;
 
     std::optional<RunningApplication> frontmostApplication() override;
+    std::optional<WindowId> frontmostWindow() override;
     std::optional<RunningApplication> runningApplication(qint32 pid) override;
     // The running application with process `pid`, whose window has this class (or application
     // id) where the window system says; nothing when there is none.
@@ -36,6 +37,7 @@ public:
     ObserverToken observeApplicationGone(qint32 pid, std::function<void()> handler) override;
     void removeObserver(ObserverToken token) override;
     bool activateApplication(qint32 pid) override;
+    bool activateWindow(qint32 pid, WindowId window) override;
     bool openAccessibilitySettings() override;
 
     // The process whose window is topmost at `point` (top-left screen coordinates); 0 when none.
@@ -66,13 +68,15 @@ private:
     std::optional<RunningApplication> applicationOwning(Window window);
     std::optional<RunningApplication> describe(qint32 pid, Window window);
     Window windowOfProcess(qint32 pid);
+    // Asks the window manager to make `window` active, as a pager does.
+    void requestActivation(Window window);
 
     X11Connection& m_connection;
     DesktopEntries m_entries;
     int m_listener = 0;
     std::map<std::uint64_t, ActivationHandler> m_observers;
     std::uint64_t m_nextToken = 1;
-    qint32 m_lastActivePid = -1;
+    Window m_lastReportedWindow = 0; // the active window the observers last heard of
     // While the root window is listened to, the frontmost application as last read: asked for
     // around every capture, read again only after the window manager names another window.
     std::optional<std::optional<RunningApplication>> m_frontmost;
