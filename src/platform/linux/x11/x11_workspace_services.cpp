@@ -208,8 +208,7 @@ void X11WorkspaceServices::listenToRoot() {
                  attributes.your_event_mask | PropertyChangeMask);
     XFlush(m_connection.display());
     m_listener = m_connection.addListener([this](XEvent& event) { onEvent(event); });
-    const auto current = frontmostApplication();
-    m_lastActivePid = current ? current->pid : 0;
+    m_lastActive = frontmostApplication();
 }
 
 ObserverToken X11WorkspaceServices::observeActivation(ActivationHandler handler) {
@@ -290,11 +289,12 @@ void X11WorkspaceServices::onActiveWindowChanged() {
     if (window)
         m_lastActiveWindow = window;
     const auto active = applicationOwning(window);
-    const qint32 pid = active ? active->pid : 0;
-    // Switching windows inside one application, or to the desktop, activates no application.
-    if (!active || pid == m_lastActivePid)
+    // Switching windows inside one application, or to the desktop, activates no application. One
+    // process may show several applications, told apart by their windows' class (an office
+    // suite's text and spreadsheet windows): switching between those does.
+    if (!active || active == m_lastActive)
         return;
-    m_lastActivePid = pid;
+    m_lastActive = active;
     std::vector<std::uint64_t> tokens;
     for (const auto& [id, handler] : m_observers)
         tokens.push_back(id);

@@ -72,7 +72,8 @@ private:
     int m_listener = 0;
     std::map<std::uint64_t, ActivationHandler> m_observers;
     std::uint64_t m_nextToken = 1;
-    qint32 m_lastActivePid = -1;
+    // The application last reported active: its process, id and name.
+    std::optional<RunningApplication> m_lastActive;
     // While the root window is listened to, the frontmost application as last read: asked for
     // around every capture, read again only after the window manager names another window.
     std::optional<std::optional<RunningApplication>> m_frontmost;
