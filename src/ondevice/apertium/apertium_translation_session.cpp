@@ -39,9 +39,18 @@ QCoro::Task<bool> ApertiumTranslationSession::isReady(CancelToken token) {
     if (!m_configuration.source)
         co_return true;
     const QString source = ApertiumLanguages::canonical(*m_configuration.source);
-    const auto needed = ApertiumRoutes::packagesNeeded(m_context->modes(), source, m_target);
+    const auto context = m_context;
+    const auto needed = ApertiumRoutes::packagesNeeded(context->modes(), source, m_target);
     // Nothing to download either way: translate() serves it or says why it cannot.
-    co_return !needed || needed->isEmpty();
+    if (!needed || needed->isEmpty())
+        co_return true;
+    // Nothing can be downloaded without the package service, and the local model translates
+    // what no pack covers: translating needs no preparation then.
+    const bool canInstall = co_await context->installer.isPresent(token);
+    if (canInstall || !context->fallbackModel)
+        co_return false;
+    const bool modelServes = co_await context->fallbackModel->isAvailable(token);
+    co_return modelServes;
 }
 
 QCoro::Task<void> ApertiumTranslationSession::prepareTranslation(CancelToken token) {
@@ -56,16 +65,10 @@ QCoro::Task<void> ApertiumTranslationSession::prepareTranslation(CancelToken tok
         throw DeviceTranslationError(noTranslatorMessage(source, target, false));
     if (needed->isEmpty())
         co_return;
+    // Asked for a pack, say why it cannot come, even where the local model would translate.
     const bool canInstall = co_await context->installer.isPresent(token);
-    if (!canInstall) {
-        // The local model can still translate what no pack covers.
-        bool modelServes = false;
-        if (context->fallbackModel)
-            modelServes = co_await context->fallbackModel->isAvailable(token);
-        if (modelServes)
-            co_return;
+    if (!canInstall)
         throw PackageInstallError(PackageInstaller::absentMessage());
-    }
     co_await context->installer.install(*needed, token);
     if (!ApertiumRoutes::installedRoute(context->modes(), source, target))
         throw PackageInstallError(

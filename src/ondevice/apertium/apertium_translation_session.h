@@ -12,11 +12,12 @@ public:
     ApertiumTranslationSession(std::shared_ptr<ApertiumTranslationService::Context> context,
                                TranslationConfiguration configuration);
 
-    // With a source: whether the installed pairs reach the target (or, for a pair no package
-    // serves, whether the local model can stand in). Without one: the languages are only known
-    // from the text, so the session is ready and `translate` says what is missing.
+    // With a source: whether the installed pairs reach the target, or nothing is to be
+    // downloaded (no package serves the pair, or there is no package service and the local model
+    // stands in). Without one: the languages are only known from the text, so the session is
+    // ready and `translate` says what is missing.
     QCoro::Task<bool> isReady(CancelToken token) override;
-    // Installs the packages the pair needs.
+    // Installs the packages the pair needs; without the package service, says so.
     QCoro::Task<void> prepareTranslation(CancelToken token) override;
     QCoro::Task<QString> translate(QString text, CancelToken token) override;
 

@@ -13,6 +13,10 @@
 #include <QTemporaryDir>
 #include <unistd.h>
 
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
 namespace ovra::e2e {
 namespace {
 
@@ -85,6 +89,21 @@ TEST(GlobalMonitors, SeeKeysAndClicksWithTheModifiersHeld) {
     EXPECT_EQ(seen.size(), before);
 }
 
+// A second top-level window of process `pid`, with a class of its own: how an office suite
+// shows its text and spreadsheet applications from one process.
+Window openWindowOf(Display* display, qint32 pid, const char* windowClass) {
+    const Window window =
+        XCreateSimpleWindow(display, DefaultRootWindow(display), 600, 500, 200, 120, 0, 0, 0);
+    XClassHint hint{const_cast<char*>("second"), const_cast<char*>(windowClass)};
+    XSetClassHint(display, window, &hint);
+    const long value = pid;
+    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(&value), 1);
+    XMapWindow(display, window);
+    XFlush(display);
+    return window;
+}
+
 TEST(Workspace, ReportsActivationOfEachApplication) {
     ASSERT_TRUE(gtkTarget().activate());
     ASSERT_GT(qtTarget().pid(), 0);
@@ -103,12 +122,28 @@ TEST(Workspace, ReportsActivationOfEachApplication) {
     ASSERT_TRUE(gtkTarget().activate());
     ASSERT_TRUE(waitUntil([&] { return activated.size() >= 2; }));
     EXPECT_EQ(activated.last().pid, gtkTarget().pid());
+
+    // The same process in a window of another class is another application, and the captures
+    // name it by that window.
+    Display* display = desktop().connection().display();
+    const Window other = openWindowOf(display, gtkTarget().pid(), "Ovra-other-target");
+    ASSERT_TRUE(activateWindow(QString::number(other)));
+    ASSERT_TRUE(waitUntil([&] { return activated.size() >= 3; }));
+    EXPECT_EQ(activated.last().pid, gtkTarget().pid());
+    EXPECT_EQ(activated.last().name, u"Ovra-other-target");
+    EXPECT_EQ(workspace.frontmostApplication(), activated.last());
+    ASSERT_TRUE(gtkTarget().activate());
+    ASSERT_TRUE(waitUntil([&] { return activated.size() >= 4; }));
+    EXPECT_EQ(activated.last().name, u"Ovra-gtk-target");
+    XDestroyWindow(display, other);
+    XFlush(display);
     workspace.removeObserver(token);
 
+    const qsizetype seen = activated.size();
     ASSERT_TRUE(qtTarget().activate());
     ASSERT_TRUE(gtkTarget().activate());
     desktop().connection().processEvents();
-    EXPECT_EQ(activated.size(), 2);
+    EXPECT_EQ(activated.size(), seen);
 }
 
 TEST(Workspace, NamesTheFrontmostApplicationByItsDesktopEntry) {

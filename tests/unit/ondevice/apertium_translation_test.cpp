@@ -231,9 +231,20 @@ TEST(ApertiumPreparation, WithoutThePackageServiceSaysSo) {
     Translator translator(empty.path());
     translator.installer.present = false;
     auto session = translator.service->makeSession({QStringLiteral("pt"), QStringLiteral("it"), 0});
+    EXPECT_FALSE(runToEnd(session->isReady({})));
     const auto error = failureOf<PackageInstallError>(session->prepareTranslation({}));
     EXPECT_EQ(error.description(), PackageInstaller::absentMessage());
     EXPECT_TRUE(translator.installer.installs.isEmpty());
+
+    // With the local model running, translating needs no pack, but a download asked for (the
+    // preferences' "Baixar") still says why none can come.
+    translator.model.available = true;
+    translator.model.replies = {QStringLiteral("Buongiorno")};
+    EXPECT_TRUE(runToEnd(session->isReady({})));
+    EXPECT_EQ(failureOf<PackageInstallError>(session->prepareTranslation({})).description(),
+              PackageInstaller::absentMessage());
+    EXPECT_EQ(runToEnd(session->translate(QStringLiteral("Bom dia"), {})),
+              QStringLiteral("Buongiorno"));
 
     CancelSource cancel;
     cancel.cancel();

@@ -95,6 +95,21 @@ TEST(BusOwnerWatch, CallsBackOncePerNewOwner) {
     EXPECT_EQ(registered, (QStringList{QStringLiteral(":1.9"), QStringLiteral(":1.12")}));
 }
 
+TEST(ActiveWindowReport, AnotherClassOfTheSameProcessIsAnotherApplication) {
+    QList<qint32> changes;
+    ActiveWindowReports reports(std::make_shared<ActiveWindowStore>(),
+                                [&](qint32 pid) { changes.append(pid); });
+    const auto report = [](const char* windowClass, int x) {
+        return QStringLiteral(R"({"pid":7,"resourceClass":"%1","client":[%2,0,10,10]})")
+            .arg(QLatin1String(windowClass))
+            .arg(x);
+    };
+    EXPECT_TRUE(reports.take(report("libreoffice-writer", 0)));
+    EXPECT_TRUE(reports.take(report("libreoffice-writer", 40))); // the same window, moved
+    EXPECT_TRUE(reports.take(report("libreoffice-calc", 0)));
+    EXPECT_EQ(changes, QList<qint32>({7, 7}));
+}
+
 TEST(KWinReport, TheScriptCallsBackTheReceiverItNames) {
     const QString source = KWinActiveWindow::scriptSource(QStringLiteral(":1.42"));
     EXPECT_TRUE(

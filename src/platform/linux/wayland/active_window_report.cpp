@@ -43,8 +43,11 @@ bool ActiveWindowReports::take(const QString& json) {
         return false;
     m_store->set(*report);
     const qint32 pid = *report ? (*report)->pid : 0;
-    if (pid != m_lastPid) {
+    // One process may show several applications, told apart by their windows' class.
+    const QString windowClass = *report ? (*report)->resourceClass : QString();
+    if (pid != m_lastPid || windowClass != m_lastClass) {
         m_lastPid = pid;
+        m_lastClass = windowClass;
         if (m_onChange)
             m_onChange(pid);
     }

@@ -18,7 +18,7 @@ namespace ovra::platform {
 std::optional<std::optional<ActiveWindow>> parseActiveWindowReport(const QString& json);
 
 // Takes a compositor helper's reports: each one into `store`, and `onChange` after each that
-// names another process.
+// names another process or window class.
 class ActiveWindowReports {
 public:
     ActiveWindowReports(std::shared_ptr<ActiveWindowStore> store,
@@ -36,6 +36,7 @@ private:
     std::shared_ptr<ActiveWindowStore> m_store;
     std::function<void(qint32)> m_onChange;
     qint32 m_lastPid = -1;
+    QString m_lastClass;
 };
 
 } // namespace ovra::platform
