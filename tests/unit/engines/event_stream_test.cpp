@@ -22,6 +22,7 @@ TEST(EventStreamReader, ReadsTheDataOfEachEventWhereverTheStreamIsCut) {
     } cases[] = {
         {"data: {\"a\":1}\n\ndata: [DONE]\n\n", {"{\"a\":1}", "[DONE]"}},
         {"data: x\r\n\r\ndata: y\r\n\r\n", {"x", "y"}},
+        {"data: a\r\ndata: b\r\n\r\n", {"a\nb"}},
         {"data: x\r\rdata:y\r", {"x", "y"}},
         {": keep-alive\n\n:\ndata: x\n\n: ping\n\n", {"x"}},
         {"event: message\nid: 7\nretry: 10\ndata: x\n\n\n\n", {"x"}},
