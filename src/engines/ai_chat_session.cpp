@@ -48,20 +48,22 @@ QString AIChatSession::instructions() const {
     return instructionsFor(m_selection);
 }
 
-QCoro::Task<QString> AIChatSession::ask(QString question, CancelToken token) {
+QCoro::Task<QString> AIChatSession::ask(QString question, CancelToken token,
+                                        TextProgress progress) {
     if (m_useOnline)
-        co_return co_await askOnline(std::move(question), std::move(token));
+        co_return co_await askOnline(std::move(question), std::move(token), std::move(progress));
     co_return co_await askOnDevice(std::move(question), std::move(token));
 }
 
-QCoro::Task<QString> AIChatSession::askOnline(QString question, CancelToken token) {
+QCoro::Task<QString> AIChatSession::askOnline(QString question, CancelToken token,
+                                              TextProgress progress) {
     m_onlineHistory.append({QStringLiteral("user"), question});
     const OnlineAIClient::Message userEntry = m_onlineHistory.last();
     const qsizetype userIndex = m_onlineHistory.size() - 1;
     std::exception_ptr failure;
     QString answer;
     try {
-        answer = co_await m_onlineClient.complete(m_onlineHistory, token);
+        answer = co_await m_onlineClient.complete(m_onlineHistory, token, std::move(progress));
     } catch (...) {
         failure = std::current_exception();
     }

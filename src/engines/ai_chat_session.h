@@ -33,9 +33,10 @@ public:
     AIChatSession(const AIChatSession&) = delete;
     AIChatSession& operator=(const AIChatSession&) = delete;
 
-    // The answer, trimmed. Online failures keep the history as it was and are passed on
-    // unchanged; device failures are ReformulatorError. CancelledError when `token` is cancelled.
-    QCoro::Task<QString> ask(QString question, CancelToken token = {});
+    // The answer, trimmed; an online answer is handed to `progress` as it is written. Online
+    // failures keep the history as it was and are passed on unchanged; device failures are
+    // ReformulatorError. CancelledError when `token` is cancelled.
+    QCoro::Task<QString> ask(QString question, CancelToken token = {}, TextProgress progress = {});
 
     const QString& selection() const { return m_selection; }
     bool useOnline() const { return m_useOnline; }
@@ -47,7 +48,7 @@ public:
     static QString instructionsFor(const QString& selection);
 
 private:
-    QCoro::Task<QString> askOnline(QString question, CancelToken token);
+    QCoro::Task<QString> askOnline(QString question, CancelToken token, TextProgress progress);
     QCoro::Task<QString> askOnDevice(QString question, CancelToken token);
 
     QString m_selection;

@@ -13,20 +13,35 @@ namespace ovra {
 namespace {
 
 // The result of `work`, or nothing when it failed with anything but cancellation: a failed
-// engine is dropped unseen and the next one answers instead.
-QCoro::Task<std::optional<QString>> resultUnlessFailed(QCoro::Task<QString> work) {
+// engine is dropped unseen and the next one answers instead, unless `*shown` says that part of
+// its answer was already given out.
+QCoro::Task<std::optional<QString>> resultUnlessFailed(QCoro::Task<QString> work,
+                                                       std::shared_ptr<bool> shown = {}) {
     try {
         co_return co_await std::move(work);
     } catch (const CancelledError&) {
         throw;
     } catch (const HttpTransportError& error) {
         qCInfo(lcEngines) << "engine failed: transport" << int(error.kind()) << "(1 = timed out)";
+        if (shown && *shown)
+            throw;
         co_return std::nullopt;
     } catch (...) {
         // The description may quote the service's answer, so only the kind is logged.
         qCInfo(lcEngines) << "engine failed: refused or unusable answer";
+        if (shown && *shown)
+            throw;
         co_return std::nullopt;
     }
+}
+
+// `progress`, noting in `shown` that something was given out.
+TextProgress noting(std::shared_ptr<bool> shown, TextProgress progress) {
+    return [shown = std::move(shown), progress = std::move(progress)](const QString& text) {
+        *shown = true;
+        if (progress)
+            progress(text);
+    };
 }
 
 const char* kindName(EngineKind kind) {
@@ -47,9 +62,8 @@ EngineRouter::EngineRouter(Prefs& prefs, KeyStore& keys, HttpClient& http,
                            LanguageModel& deviceModel, TranslationCoordinator& coordinator,
                            QUrl googleBaseUrl)
     : m_prefs(prefs), m_keys(keys), m_onlineClient(prefs, keys, http),
-      m_googleClient(keys, http, std::move(googleBaseUrl)), m_online(m_onlineClient),
-      m_google(m_googleClient), m_localTranslation(coordinator), m_localReformulation(deviceModel) {
-}
+      m_googleClient(keys, http, std::move(googleBaseUrl)), m_google(m_googleClient),
+      m_localTranslation(coordinator), m_localReformulation(deviceModel) {}
 
 QString EngineRouter::instruction(AIActionKind kind) {
     switch (kind) {
@@ -75,28 +89,35 @@ bool EngineRouter::hasGoogleKey() const {
 }
 
 QCoro::Task<EngineOutcome> EngineRouter::translate(QString text, TargetLanguage target,
-                                                   CancelToken token) {
+                                                   CancelToken token, TextProgress progress) {
     token.throwIfCancelled();
     // Translation never moves from one online service to the other.
     const bool viaAI = m_prefs.onlineTranslationProvider() == OnlineTranslationProvider::ai;
-    if (viaAI && hasAIKey())
-        co_return co_await translateOnline(m_online, EngineKind::online, std::move(text),
+    if (viaAI && hasAIKey()) {
+        auto shown = std::make_shared<bool>(false);
+        auto work =
+            m_onlineClient.translate(text, target, token, noting(shown, std::move(progress)));
+        co_return co_await translateOnline(std::move(work), std::move(shown), EngineKind::online,
+                                           std::move(text), std::move(target), std::move(token));
+    }
+    if (!viaAI && hasGoogleKey()) {
+        auto work = m_google.translate(text, target, token);
+        co_return co_await translateOnline(std::move(work), {}, EngineKind::google, std::move(text),
                                            std::move(target), std::move(token));
-    if (!viaAI && hasGoogleKey())
-        co_return co_await translateOnline(m_google, EngineKind::google, std::move(text),
-                                           std::move(target), std::move(token));
+    }
     // Awaited on its own line: GCC 12 miscompiles co_await inside braced initialisers.
     QString deviceText = co_await translateOnDevice(std::move(text), std::move(target), token);
     co_return EngineOutcome{std::move(deviceText), EngineKind::onDevice, false};
 }
 
-QCoro::Task<EngineOutcome> EngineRouter::translateOnline(TextTranslating& engine, EngineKind kind,
-                                                         QString text, TargetLanguage target,
-                                                         CancelToken token) {
+QCoro::Task<EngineOutcome> EngineRouter::translateOnline(QCoro::Task<QString> work,
+                                                         std::shared_ptr<bool> shown,
+                                                         EngineKind kind, QString text,
+                                                         TargetLanguage target, CancelToken token) {
     QElapsedTimer timer;
     timer.start();
     const std::optional<QString> result =
-        co_await resultUnlessFailed(engine.translate(text, target, token));
+        co_await resultUnlessFailed(std::move(work), std::move(shown));
     qCInfo(lcEngines) << "translation by" << kindName(kind) << (result ? "answered" : "failed")
                       << "in" << timer.elapsed() << "ms";
     if (result)
@@ -119,12 +140,14 @@ QCoro::Task<QString> EngineRouter::translateOnDevice(QString text, TargetLanguag
                                                     std::move(token));
 }
 
-QCoro::Task<EngineOutcome> EngineRouter::reformulate(QString text, CancelToken token) {
+QCoro::Task<EngineOutcome> EngineRouter::reformulate(QString text, CancelToken token,
+                                                     TextProgress progress) {
     token.throwIfCancelled();
     const bool triedOnline = hasAIKey();
     if (triedOnline) {
-        const std::optional<QString> result =
-            co_await resultUnlessFailed(m_online.reformulate(text, token));
+        auto shown = std::make_shared<bool>(false);
+        const std::optional<QString> result = co_await resultUnlessFailed(
+            m_onlineClient.reformulate(text, token, noting(shown, std::move(progress))), shown);
         qCInfo(lcEngines) << "online AI" << (result ? "answered" : "failed; the device answers");
         if (result)
             co_return EngineOutcome{*result, EngineKind::online, false};
@@ -135,7 +158,7 @@ QCoro::Task<EngineOutcome> EngineRouter::reformulate(QString text, CancelToken t
 }
 
 QCoro::Task<EngineOutcome> EngineRouter::runAction(AIActionKind kind, QString text,
-                                                   CancelToken token) {
+                                                   CancelToken token, TextProgress progress) {
     token.throwIfCancelled();
     const QString instructions = instruction(kind);
     const bool triedOnline = hasAIKey();
@@ -144,8 +167,11 @@ QCoro::Task<EngineOutcome> EngineRouter::runAction(AIActionKind kind, QString te
         QList<OnlineAIClient::Message> messages;
         messages.append({QStringLiteral("system"), instructions});
         messages.append({QStringLiteral("user"), text});
-        const std::optional<QString> result =
-            co_await resultUnlessFailed(m_onlineClient.performChat(std::move(messages), token));
+        auto shown = std::make_shared<bool>(false);
+        const std::optional<QString> result = co_await resultUnlessFailed(
+            m_onlineClient.performChat(std::move(messages), token,
+                                       noting(shown, std::move(progress))),
+            shown);
         qCInfo(lcEngines) << "online AI" << (result ? "answered" : "failed; the device answers");
         if (result)
             co_return EngineOutcome{*result, EngineKind::online, false};

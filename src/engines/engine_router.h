@@ -4,6 +4,7 @@
 #include "engines/text_engines.h"
 
 #include <QUrl>
+#include <memory>
 
 namespace ovra {
 
@@ -11,8 +12,10 @@ class KeyStore;
 class Prefs;
 
 // Picks the engine for each panel action, runs it, and falls back to the device when an online
-// engine fails with anything but cancellation (its error is dropped unseen). Settings and keys
-// are read at every call. Main thread only.
+// engine fails with anything but cancellation (its error is dropped unseen). An online AI answer
+// is handed to `progress` as it is written; once part of it was given out, a failure is thrown
+// as it is, since the device's answer would replace text the user has already read. Settings and
+// keys are read at every call. Main thread only.
 class EngineRouter {
 public:
     EngineRouter(Prefs& prefs, KeyStore& keys, HttpClient& http, LanguageModel& deviceModel,
@@ -20,9 +23,11 @@ public:
                  QUrl googleBaseUrl = GoogleTranslateClient::defaultBaseUrl());
 
     QCoro::Task<EngineOutcome> translate(QString text, TargetLanguage target,
-                                         CancelToken token = {});
-    QCoro::Task<EngineOutcome> reformulate(QString text, CancelToken token = {});
-    QCoro::Task<EngineOutcome> runAction(AIActionKind kind, QString text, CancelToken token = {});
+                                         CancelToken token = {}, TextProgress progress = {});
+    QCoro::Task<EngineOutcome> reformulate(QString text, CancelToken token = {},
+                                           TextProgress progress = {});
+    QCoro::Task<EngineOutcome> runAction(AIActionKind kind, QString text, CancelToken token = {},
+                                         TextProgress progress = {});
 
     // The instruction for an action: the online system message and the device's instructions.
     static QString instruction(AIActionKind kind);
@@ -33,7 +38,8 @@ public:
 private:
     bool hasAIKey() const;
     bool hasGoogleKey() const;
-    QCoro::Task<EngineOutcome> translateOnline(TextTranslating& engine, EngineKind kind,
+    QCoro::Task<EngineOutcome> translateOnline(QCoro::Task<QString> work,
+                                               std::shared_ptr<bool> shown, EngineKind kind,
                                                QString text, TargetLanguage target,
                                                CancelToken token);
     QCoro::Task<QString> translateOnDevice(QString text, TargetLanguage target, CancelToken token);
@@ -42,7 +48,6 @@ private:
     KeyStore& m_keys;
     OnlineAIClient m_onlineClient;
     GoogleTranslateClient m_googleClient;
-    OnlineEngine m_online;
     GoogleTranslationEngine m_google;
     LocalTranslationEngine m_localTranslation;
     LocalReformulationEngine m_localReformulation;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 namespace ovra {
 
@@ -16,6 +17,10 @@ struct EngineOutcome {
 
     bool operator==(const EngineOutcome&) const = default;
 };
+
+// Receives an answer as it is written: the whole text so far, each time it grows. Called on the
+// main thread, from inside the network's reading; it must not throw.
+using TextProgress = std::function<void(const QString& textSoFar)>;
 
 // The text actions besides reformulation.
 enum class AIActionKind { review, summarize };

@@ -31,6 +31,7 @@ struct ReadState {
     QByteArray body;
     bool tooLarge = false;
     bool pastDeadline = false;
+    bool stoppedByReader = false;
 };
 
 } // namespace
@@ -137,16 +138,31 @@ QCoro::Task<HttpResponse> HttpClient::send(QByteArray verb, Request request, Can
             raw->abort();
         }
     });
-    QObject::connect(raw, &QIODevice::readyRead, raw, [raw, state, cap] {
-        if (state->tooLarge || state->pastDeadline)
-            return;
-        // Never more than one byte past the cap: that byte is what proves the answer too long.
-        state->body += raw->read(cap + 1 - state->body.size());
+    // Never more than one byte past the cap: that byte is what proves the answer too long.
+    // Every byte read counts, whether the caller takes the pieces as they come or not.
+    const auto take = [raw, state, cap, onPiece = std::move(request.onBodyPiece)] {
+        const qsizetype before = state->body.size();
+        state->body += raw->read(cap + 1 - before);
         if (state->body.size() > cap) {
             state->tooLarge = true;
             state->body = QByteArray();
             raw->abort();
+            return;
         }
+        if (!onPiece || state->body.size() == before)
+            return;
+        const HttpBodyPiece piece{raw->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
+                                  raw->rawHeader(QByteArrayLiteral("Content-Type")),
+                                  QByteArrayView(state->body).sliced(before)};
+        if (!onPiece(piece)) {
+            state->stoppedByReader = true;
+            raw->abort();
+        }
+    };
+    QObject::connect(raw, &QIODevice::readyRead, raw, [state, take] {
+        if (state->tooLarge || state->pastDeadline || state->stoppedByReader)
+            return;
+        take();
     });
     QTimer deadline;
     deadline.setSingleShot(true);
@@ -168,10 +184,16 @@ QCoro::Task<HttpResponse> HttpClient::send(QByteArray verb, Request request, Can
         throw HttpTransportError(HttpTransportError::Kind::unexpectedResponse);
     if (state->pastDeadline)
         throw HttpTransportError(HttpTransportError::Kind::timedOut);
+    if (state->stoppedByReader)
+        co_return HttpResponse{raw->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
+                               std::move(state->body)};
     if (raw->isOpen())
-        state->body += raw->read(cap + 1 - state->body.size());
-    if (state->body.size() > cap)
+        take();
+    if (state->tooLarge)
         throw HttpTransportError(HttpTransportError::Kind::unexpectedResponse);
+    if (state->stoppedByReader)
+        co_return HttpResponse{raw->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
+                               std::move(state->body)};
 
     const QNetworkReply::NetworkError error = raw->error();
     const QVariant status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute);

@@ -9,6 +9,7 @@
 #include <QPair>
 #include <QUrl>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <qcoro/qcorotask.h>
@@ -46,6 +47,13 @@ struct HttpResponse {
     QByteArray body;
 };
 
+// A piece of an answer's body as it arrived, with what the answer said of itself.
+struct HttpBodyPiece {
+    int status = 0;
+    QByteArray contentType; // as sent, parameters included
+    QByteArrayView bytes;
+};
+
 // One request per call, over one long-lived QNetworkAccessManager on the main thread.
 // Any HTTP status is a response (the caller judges it), a redirection included: a redirect is
 // never followed, since it would carry the key and the user's text to another address.
@@ -68,6 +76,10 @@ public:
         // never trips the transfer time-out. None: the caller bounds the request itself.
         std::optional<std::chrono::milliseconds> deadline = defaultDeadline;
         qint64 maxResponseBytes = defaultMaxResponseBytes;
+        // Called with each piece of the body as it arrives (the pieces are kept in the body all
+        // the same, under the cap). Returning false ends the request at once: the connection is
+        // closed and the answer so far is the response. Must not throw.
+        std::function<bool(const HttpBodyPiece&)> onBodyPiece;
     };
 
     // Uses its own manager.

@@ -1,8 +1,12 @@
 #include "engines/online_ai_client.h"
 
+#include "engines/event_stream.h"
 #include "engines/response_decoding.h"
 #include "settings/key_store.h"
 #include "settings/prefs.h"
+#include "support/bounded_json.h"
+
+#include <nlohmann/json.hpp>
 
 namespace ovra {
 
@@ -40,6 +44,102 @@ std::optional<QString> OnlineAIClient::decodeReply(const nlohmann::json& root) {
 }
 
 namespace {
+
+// An answer read as server-sent events: each event's data is one chunk of the answer
+// ({"choices":[{"delta":{"content":"…"}}]}), an error object, or "[DONE]" at the end.
+class StreamedAnswer {
+public:
+    StreamedAnswer(TextProgress progress, QString key)
+        : m_progress(std::move(progress)), m_key(std::move(key)) {}
+
+    bool isStream() const { return m_isStream; }
+    // "[DONE]" came, or the last chunk said why the answer ended.
+    bool isFinished() const { return m_done || m_finished; }
+    const QString& text() const { return m_text; }
+    // The failure the stream reported, if it did.
+    std::exception_ptr failure() const { return m_failure; }
+
+    // False once nothing more needs reading: the answer is done, or failed.
+    bool take(const HttpBodyPiece& piece) {
+        if (!m_decided) {
+            m_decided = true;
+            m_status = piece.status;
+            m_isStream = piece.status >= 200 && piece.status <= 299 &&
+                         piece.contentType.trimmed().toLower().startsWith("text/event-stream");
+        }
+        if (!m_isStream)
+            return true;
+        for (const QByteArray& data : m_reader.feed(piece.bytes))
+            if (!takeEvent(data))
+                return false;
+        return true;
+    }
+
+    // The end of the body: an event it ended in without a closing empty line still counts.
+    void finish() {
+        for (const QByteArray& data : m_reader.finish())
+            if (!takeEvent(data))
+                return;
+    }
+
+private:
+    bool takeEvent(const QByteArray& data) {
+        if (m_done || m_failure)
+            return false;
+        if (data.trimmed() == "[DONE]") {
+            m_done = true;
+            return false;
+        }
+        const nlohmann::json event = BoundedJson::parse(data);
+        if (!event.is_object())
+            return fail(std::make_exception_ptr(OnlineAIError::invalidResponse()));
+        if (const auto error = event.find("error"); error != event.end()) {
+            std::optional<QString> message;
+            if (error->is_object())
+                if (const auto text = error->find("message");
+                    text != error->end() && text->is_string())
+                    message = QString::fromStdString(text->get<std::string>());
+            return fail(std::make_exception_ptr(
+                OnlineAIError::http(m_status, withSecretMasked(message, m_key))));
+        }
+        const auto choices = event.find("choices");
+        if (choices == event.end() || !choices->is_array() || choices->empty())
+            return true; // usage reports and the like
+        const nlohmann::json& choice = choices->front();
+        if (!choice.is_object())
+            return fail(std::make_exception_ptr(OnlineAIError::invalidResponse()));
+        if (const auto delta = choice.find("delta"); delta != choice.end() && delta->is_object())
+            if (const auto content = delta->find("content");
+                content != delta->end() && content->is_string() &&
+                !content->get_ref<const std::string&>().empty()) {
+                m_text += QString::fromStdString(content->get<std::string>());
+                const QString shown = m_text.trimmed();
+                if (m_progress && !shown.isEmpty())
+                    m_progress(shown);
+            }
+        // Some services close the stream after the last chunk without "[DONE]".
+        if (const auto reason = choice.find("finish_reason");
+            reason != choice.end() && reason->is_string())
+            m_finished = true;
+        return true;
+    }
+    bool fail(std::exception_ptr failure) {
+        m_failure = std::move(failure);
+        return false;
+    }
+
+    TextProgress m_progress;
+    QString m_key;
+    EventStreamReader m_reader;
+    QString m_text;
+    std::exception_ptr m_failure;
+    int m_status = 0;
+    bool m_decided = false;
+    bool m_isStream = false;
+    bool m_done = false;
+    bool m_finished = false;
+};
+
 // A system message and the user's text. Built outside the coroutines: GCC 12 mishandles braced
 // lists inside await expressions.
 QList<OnlineAIClient::Message> twoMessages(QString system, QString user) {
@@ -99,7 +199,8 @@ std::optional<QUrl> OnlineAIClient::chatCompletionsUrl(const QString& baseURL) {
     return url;
 }
 
-QCoro::Task<QString> OnlineAIClient::performChat(QList<Message> messages, CancelToken token) {
+QCoro::Task<QString> OnlineAIClient::performChat(QList<Message> messages, CancelToken token,
+                                                 TextProgress progress) {
     const AIProvider provider = m_prefs.aiProvider();
     const std::optional<QString> key = m_keys.aiAPIKey(provider);
     if (!key || key->isEmpty())
@@ -121,7 +222,12 @@ QCoro::Task<QString> OnlineAIClient::performChat(QList<Message> messages, Cancel
     request.body =
         encodeRequestBody(nlohmann::ordered_json{{"model", m_prefs.model(provider).toStdString()},
                                                  {"messages", std::move(wireMessages)},
-                                                 {"temperature", 0.3}});
+                                                 {"temperature", 0.3},
+                                                 {"stream", true}});
+    request.timeout = answerSilenceLimit;
+    request.deadline = answerDeadline;
+    auto streamed = std::make_shared<StreamedAnswer>(std::move(progress), *key);
+    request.onBodyPiece = [streamed](const HttpBodyPiece& piece) { return streamed->take(piece); };
 
     HttpResponse response;
     try {
@@ -136,6 +242,18 @@ QCoro::Task<QString> OnlineAIClient::performChat(QList<Message> messages, Cancel
         throw OnlineAIError::http(response.status,
                                   withSecretMasked(decodeErrorMessage(response.body), *key));
 
+    if (streamed->isStream()) {
+        streamed->finish();
+        if (streamed->failure())
+            std::rethrow_exception(streamed->failure());
+        if (!streamed->isFinished())
+            throw OnlineAIError::invalidResponse(); // cut off before its end
+        const QString reply = streamed->text().trimmed();
+        if (reply.isEmpty())
+            throw OnlineAIError::emptyResponse();
+        co_return reply;
+    }
+
     // A large answer is parsed on a worker thread.
     const nlohmann::json root = co_await ResponseDecoding::parseOffThread(std::move(response.body));
     const std::optional<QString> content = decodeReply(root);
@@ -147,19 +265,21 @@ QCoro::Task<QString> OnlineAIClient::performChat(QList<Message> messages, Cancel
     co_return reply;
 }
 
-QCoro::Task<QString> OnlineAIClient::complete(QList<Message> messages, CancelToken token) {
-    co_return co_await performChat(std::move(messages), std::move(token));
+QCoro::Task<QString> OnlineAIClient::complete(QList<Message> messages, CancelToken token,
+                                              TextProgress progress) {
+    co_return co_await performChat(std::move(messages), std::move(token), std::move(progress));
 }
 
 QCoro::Task<QString> OnlineAIClient::translate(QString text, TargetLanguage target,
-                                               CancelToken token) {
+                                               CancelToken token, TextProgress progress) {
     co_return co_await performChat(twoMessages(translateInstruction(target), std::move(text)),
-                                   std::move(token));
+                                   std::move(token), std::move(progress));
 }
 
-QCoro::Task<QString> OnlineAIClient::reformulate(QString text, CancelToken token) {
+QCoro::Task<QString> OnlineAIClient::reformulate(QString text, CancelToken token,
+                                                 TextProgress progress) {
     co_return co_await performChat(twoMessages(reformulateInstruction(), std::move(text)),
-                                   std::move(token));
+                                   std::move(token), std::move(progress));
 }
 
 } // namespace ovra

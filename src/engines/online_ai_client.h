@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engines/engine_types.h"
 #include "engines/http_request.h"
 #include "settings/catalogues.h"
 #include "support/errors.h"
@@ -48,12 +49,22 @@ public:
 
     OnlineAIClient(Prefs& prefs, KeyStore& keys, HttpClient& http);
 
-    // The reply to the whole conversation, trimmed. Throws OnlineAIError, HttpTransportError,
-    // ResponseDecodingError or CancelledError.
-    QCoro::Task<QString> performChat(QList<Message> messages, CancelToken token = {});
-    QCoro::Task<QString> complete(QList<Message> messages, CancelToken token = {});
-    QCoro::Task<QString> translate(QString text, TargetLanguage target, CancelToken token = {});
-    QCoro::Task<QString> reformulate(QString text, CancelToken token = {});
+    // A streamed answer may go on for minutes; silence ends it, and so does this ceiling.
+    static constexpr std::chrono::milliseconds answerSilenceLimit{60'000};
+    static constexpr std::chrono::milliseconds answerDeadline{300'000};
+
+    // The reply to the whole conversation, trimmed. The answer is asked for as a stream of
+    // server-sent events and handed to `progress` as it is written; a service answering with
+    // one JSON body is read as before. Throws OnlineAIError, HttpTransportError,
+    // ResponseDecodingError or CancelledError, also after part of the answer was given out.
+    QCoro::Task<QString> performChat(QList<Message> messages, CancelToken token = {},
+                                     TextProgress progress = {});
+    QCoro::Task<QString> complete(QList<Message> messages, CancelToken token = {},
+                                  TextProgress progress = {});
+    QCoro::Task<QString> translate(QString text, TargetLanguage target, CancelToken token = {},
+                                   TextProgress progress = {});
+    QCoro::Task<QString> reformulate(QString text, CancelToken token = {},
+                                     TextProgress progress = {});
 
     static QString translateInstruction(const TargetLanguage& target);
     static QString reformulateInstruction();

@@ -8,6 +8,7 @@
 #include "support/errors.h"
 
 #include <QPointer>
+#include <algorithm>
 
 namespace ovra {
 
@@ -42,7 +43,7 @@ PanelViewModel::~PanelViewModel() {
 }
 
 bool PanelViewModel::canReplaceResult() const {
-    if (!m_snapshot || !m_snapshot->isEditable)
+    if (!m_snapshot || !m_snapshot->isEditable || m_resultIncomplete)
         return false;
     return m_mode == Mode::translate || m_mode == Mode::reformulate || m_mode == Mode::review;
 }
@@ -77,8 +78,7 @@ void PanelViewModel::configure(const SelectionSnapshot& snapshot) {
     beginGeneration();
     m_snapshot = snapshot;
     m_originalText = snapshot.text;
-    m_resultText.reset();
-    m_resultEngine.reset();
+    clearResult();
     m_mode = Mode::none;
     m_isWorking = false;
     m_statusMessage.reset();
@@ -98,8 +98,7 @@ void PanelViewModel::reset() {
     // A device translation waiting for a session ends here, silently.
     m_engines->translationCoordinator().cancelPending();
     m_snapshot.reset();
-    m_resultText.reset();
-    m_resultEngine.reset();
+    clearResult();
     m_mode = Mode::none;
     m_isWorking = false;
     m_statusMessage.reset();
@@ -108,6 +107,13 @@ void PanelViewModel::reset() {
     m_chatMessages.clear();
     m_chatSession.reset();
     Q_EMIT changed();
+}
+
+void PanelViewModel::clearResult() {
+    m_resultText.reset();
+    m_resultEngine.reset();
+    m_resultArriving = false;
+    m_resultIncomplete = false;
 }
 
 void PanelViewModel::setStatus(std::optional<QString> message, bool isError) {
@@ -120,36 +126,42 @@ void PanelViewModel::translate() {
         return;
     const QString text = m_snapshot->text;
     const TargetLanguage target = m_targetLanguage;
-    startAction(Mode::translate, [engines = m_engines, text, target](CancelToken token) {
-        return engines->translate(text, target, std::move(token));
-    });
+    startAction(Mode::translate,
+                [engines = m_engines, text, target](CancelToken token, TextProgress progress) {
+                    return engines->translate(text, target, std::move(token), std::move(progress));
+                });
 }
 
 void PanelViewModel::reformulate() {
     if (!m_snapshot || refuseLongSelection())
         return;
     const QString text = m_snapshot->text;
-    startAction(Mode::reformulate, [engines = m_engines, text](CancelToken token) {
-        return engines->reformulate(text, std::move(token));
-    });
+    startAction(Mode::reformulate,
+                [engines = m_engines, text](CancelToken token, TextProgress progress) {
+                    return engines->reformulate(text, std::move(token), std::move(progress));
+                });
 }
 
 void PanelViewModel::review() {
     if (!m_snapshot || refuseLongSelection())
         return;
     const QString text = m_snapshot->text;
-    startAction(Mode::review, [engines = m_engines, text](CancelToken token) {
-        return engines->runAction(AIActionKind::review, text, std::move(token));
-    });
+    startAction(Mode::review,
+                [engines = m_engines, text](CancelToken token, TextProgress progress) {
+                    return engines->runAction(AIActionKind::review, text, std::move(token),
+                                              std::move(progress));
+                });
 }
 
 void PanelViewModel::summarize() {
     if (!m_snapshot || refuseLongSelection())
         return;
     const QString text = m_snapshot->text;
-    startAction(Mode::summarize, [engines = m_engines, text](CancelToken token) {
-        return engines->runAction(AIActionKind::summarize, text, std::move(token));
-    });
+    startAction(Mode::summarize,
+                [engines = m_engines, text](CancelToken token, TextProgress progress) {
+                    return engines->runAction(AIActionKind::summarize, text, std::move(token),
+                                              std::move(progress));
+                });
 }
 
 QString PanelViewModel::shownText(const QString& text) {
@@ -180,28 +192,47 @@ QCoro::Task<void> PanelViewModel::run(Operation operation) {
     const QPointer<PanelViewModel> self(this);
     const quint64 generation = m_generation;
     m_isWorking = true;
+    m_resultIncomplete = false;
     setStatus(std::nullopt, false);
     Q_EMIT changed();
 
+    // Pieces of an answer show at once; pieces of work this panel has moved on from are dropped.
+    TextProgress progress = [self, generation](const QString& textSoFar) {
+        if (self && self->isCurrent(generation))
+            self->showPartialResult(textSoFar);
+    };
     std::optional<EngineOutcome> outcome;
     std::exception_ptr failure;
     try {
-        outcome = co_await operation(m_generationCancel.token());
+        outcome = co_await operation(m_generationCancel.token(), std::move(progress));
     } catch (...) {
         failure = std::current_exception();
     }
     if (!self || !isCurrent(generation))
         co_return;
 
+    const bool partShown = std::exchange(m_resultArriving, false);
     if (outcome) {
         m_resultText = outcome->text;
         m_resultEngine = outcome->engine;
         if (outcome->usedFallback)
             setStatus(L10n::string(QStringLiteral("panel.fallbackNote")), false);
+    } else if (partShown && !isCancellation(failure)) {
+        // The part already read stays, marked as such; the reason would say little more.
+        m_resultIncomplete = true;
+        setStatus(L10n::string(QStringLiteral("panel.incompleteAnswer")), true);
     } else if (!isCancellation(failure)) {
         setStatus(friendlyMessage(failure), true);
     }
     m_isWorking = false;
+    Q_EMIT changed();
+    notifyLayoutChange();
+}
+
+void PanelViewModel::showPartialResult(const QString& textSoFar) {
+    m_resultText = textSoFar;
+    m_resultEngine = EngineKind::online; // only the online AI writes as it goes
+    m_resultArriving = true;
     Q_EMIT changed();
     notifyLayoutChange();
 }
@@ -236,18 +267,41 @@ void PanelViewModel::sendChat(const QString& question) {
 QCoro::Task<void> PanelViewModel::runChat(std::shared_ptr<PanelChat> chat, QString question) {
     const QPointer<PanelViewModel> self(this);
     const quint64 generation = m_generation;
+    // The answer joins the conversation with its first piece and grows there.
+    const QUuid answerId = QUuid::createUuid();
+    const auto writeAnswer = [this, answerId](const QString& text) {
+        for (Message& message : m_chatMessages)
+            if (message.id == answerId) {
+                message.text = text;
+                return true;
+            }
+        m_chatMessages.append(Message{answerId, false, text});
+        return false;
+    };
+    TextProgress progress = [self, generation, writeAnswer](const QString& textSoFar) {
+        if (!self || !self->isCurrent(generation))
+            return;
+        writeAnswer(textSoFar);
+        Q_EMIT self->changed();
+        self->notifyLayoutChange();
+    };
     std::optional<QString> answer;
     std::exception_ptr failure;
     try {
-        answer = co_await chat->ask(question, m_generationCancel.token());
+        answer = co_await chat->ask(question, m_generationCancel.token(), std::move(progress));
     } catch (...) {
         failure = std::current_exception();
     }
     if (!self || !isCurrent(generation))
         co_return;
 
+    const bool partShown =
+        std::any_of(m_chatMessages.cbegin(), m_chatMessages.cend(),
+                    [&](const Message& message) { return message.id == answerId; });
     if (answer)
-        m_chatMessages.append(Message{QUuid::createUuid(), false, *answer});
+        writeAnswer(*answer);
+    else if (partShown && !isCancellation(failure))
+        setStatus(L10n::string(QStringLiteral("panel.incompleteAnswer")), true);
     else if (!isCancellation(failure))
         setStatus(friendlyMessage(failure), true);
     m_isWorking = false;
@@ -256,7 +310,7 @@ QCoro::Task<void> PanelViewModel::runChat(std::shared_ptr<PanelChat> chat, QStri
 }
 
 void PanelViewModel::replace() {
-    if (m_isReplacing || !m_snapshot || !m_resultText)
+    if (m_isReplacing || !m_snapshot || !m_resultText || m_resultArriving || m_resultIncomplete)
         return;
     m_isReplacing = true;
     m_isWorking = true;

@@ -60,6 +60,12 @@ public:
     const std::optional<EngineKind>& resultEngine() const { return m_resultEngine; }
     Mode mode() const { return m_mode; }
     bool isWorking() const { return m_isWorking; }
+    // The result is still being written: it grows with each piece, and is neither copied nor
+    // written back until it is whole.
+    bool resultIsArriving() const { return m_resultArriving; }
+    // The answer broke off after part of it was shown: that part stays, but never replaces the
+    // selection.
+    bool resultIsIncomplete() const { return m_resultIncomplete; }
     // A write-back is running (for this selection or an earlier one): a second would write the
     // result twice and leave it on the clipboard.
     bool isReplacing() const { return m_isReplacing; }
@@ -107,11 +113,13 @@ Q_SIGNALS:
     void changed();
 
 private:
-    using Operation = std::function<QCoro::Task<EngineOutcome>(CancelToken)>;
+    using Operation = std::function<QCoro::Task<EngineOutcome>(CancelToken, TextProgress)>;
     void startAction(Mode mode, Operation operation);
     // True, with the reason in the status line, when the selection is too long to send.
     bool refuseLongSelection();
     QCoro::Task<void> run(Operation operation);
+    void showPartialResult(const QString& textSoFar);
+    void clearResult();
     QCoro::Task<void> runChat(std::shared_ptr<PanelChat> chat, QString question);
     QCoro::Task<void> runReplace(SelectionSnapshot snapshot, QString text);
     void beginGeneration();
@@ -128,6 +136,8 @@ private:
     QString m_originalText;
     std::optional<QString> m_resultText;
     std::optional<EngineKind> m_resultEngine;
+    bool m_resultArriving = false;
+    bool m_resultIncomplete = false;
     Mode m_mode = Mode::none;
     bool m_isWorking = false;
     bool m_isReplacing = false;

@@ -10,8 +10,8 @@ public:
                 LanguageModel& device)
         : m_session(std::move(selection), prefs, keys, online, device) {}
 
-    QCoro::Task<QString> ask(QString question, CancelToken token) override {
-        return m_session.ask(std::move(question), std::move(token));
+    QCoro::Task<QString> ask(QString question, CancelToken token, TextProgress progress) override {
+        return m_session.ask(std::move(question), std::move(token), std::move(progress));
     }
 
 private:
@@ -25,17 +25,19 @@ RouterPanelEngines::RouterPanelEngines(Prefs& prefs, KeyStore& keys, HttpClient&
     : m_prefs(prefs), m_keys(keys), m_router(prefs, keys, http, deviceModel, m_coordinator) {}
 
 QCoro::Task<EngineOutcome> RouterPanelEngines::translate(QString text, TargetLanguage target,
-                                                         CancelToken token) {
-    return m_router.translate(std::move(text), std::move(target), std::move(token));
+                                                         CancelToken token, TextProgress progress) {
+    return m_router.translate(std::move(text), std::move(target), std::move(token),
+                              std::move(progress));
 }
 
-QCoro::Task<EngineOutcome> RouterPanelEngines::reformulate(QString text, CancelToken token) {
-    return m_router.reformulate(std::move(text), std::move(token));
+QCoro::Task<EngineOutcome> RouterPanelEngines::reformulate(QString text, CancelToken token,
+                                                           TextProgress progress) {
+    return m_router.reformulate(std::move(text), std::move(token), std::move(progress));
 }
 
 QCoro::Task<EngineOutcome> RouterPanelEngines::runAction(AIActionKind kind, QString text,
-                                                         CancelToken token) {
-    return m_router.runAction(kind, std::move(text), std::move(token));
+                                                         CancelToken token, TextProgress progress) {
+    return m_router.runAction(kind, std::move(text), std::move(token), std::move(progress));
 }
 
 std::shared_ptr<PanelChat> RouterPanelEngines::makeChat(QString selection) {

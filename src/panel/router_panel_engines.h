@@ -13,11 +13,12 @@ class RouterPanelEngines final : public PanelEngines {
 public:
     RouterPanelEngines(Prefs& prefs, KeyStore& keys, HttpClient& http, LanguageModel& deviceModel);
 
-    QCoro::Task<EngineOutcome> translate(QString text, TargetLanguage target,
-                                         CancelToken token) override;
-    QCoro::Task<EngineOutcome> reformulate(QString text, CancelToken token) override;
-    QCoro::Task<EngineOutcome> runAction(AIActionKind kind, QString text,
-                                         CancelToken token) override;
+    QCoro::Task<EngineOutcome> translate(QString text, TargetLanguage target, CancelToken token,
+                                         TextProgress progress) override;
+    QCoro::Task<EngineOutcome> reformulate(QString text, CancelToken token,
+                                           TextProgress progress) override;
+    QCoro::Task<EngineOutcome> runAction(AIActionKind kind, QString text, CancelToken token,
+                                         TextProgress progress) override;
     std::shared_ptr<PanelChat> makeChat(QString selection) override;
     TranslationCoordinator& translationCoordinator() override { return m_coordinator; }
 

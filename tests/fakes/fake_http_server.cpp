@@ -85,6 +85,27 @@ FakeHttpServer::FakeHttpServer() : m_server(std::make_unique<httplib::Server>())
             return;
         }
         const auto interval = scripted.dripInterval;
+        if (scripted.stream == Stream::pieces) {
+            // text/event-stream is one of the types the server never compresses.
+            auto next = std::make_shared<std::size_t>(0);
+            response.set_chunked_content_provider(
+                scripted.contentType,
+                [this, keepsStreaming, interval, next, pieces = std::move(scripted.pieces),
+                 first = scripted.firstPieceDelay](std::size_t, httplib::DataSink& sink) {
+                    if (*next == pieces.size()) {
+                        sink.done();
+                        return true;
+                    }
+                    std::this_thread::sleep_for(*next == 0 ? first : interval);
+                    const std::string& piece = pieces[(*next)++];
+                    if (!keepsStreaming() || !sink.write(piece.data(), piece.size()))
+                        return false;
+                    m_streamedBytes += piece.size();
+                    return true;
+                },
+                ended);
+            return;
+        }
         response.set_chunked_content_provider(
             type,
             [this, keepsStreaming, interval](std::size_t, httplib::DataSink& sink) {

@@ -36,10 +36,12 @@ public:
     };
     // How a body is sent: whole, or as a chunked stream that goes on until the client hangs up
     // (a hostile server): `endless` sends 16 KiB pieces as fast as the client takes them, `drip`
-    // sends one byte every `dripInterval`. Streams are sent uncompressed, whatever `contentType`
-    // says. After `streamBudget` bytes in all the server hangs up itself, so a client that never
-    // does fails its test instead of filling the machine's memory.
-    enum class Stream { none, endless, drip };
+    // sends one byte every `dripInterval`; `pieces` sends `pieces` one by one, the first after
+    // `firstPieceDelay` and the others `dripInterval` apart, with `contentType`, then ends. Streams
+    // are sent uncompressed, whatever `contentType` says. After `streamBudget` bytes in all the
+    // server hangs up itself, so a client that never does fails its test instead of filling the
+    // machine's memory.
+    enum class Stream { none, endless, drip, pieces };
     static constexpr std::uint64_t streamBudget = 256 * 1024 * 1024;
     struct Response {
         int status = 200;
@@ -49,6 +51,8 @@ public:
         std::multimap<std::string, std::string> headers = {};
         Stream stream = Stream::none;
         std::chrono::milliseconds dripInterval{50};
+        std::vector<std::string> pieces = {};
+        std::chrono::milliseconds firstPieceDelay{0};
     };
 
     FakeHttpServer();

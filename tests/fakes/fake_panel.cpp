@@ -9,11 +9,12 @@ namespace {
 class FakeChat final : public PanelChat {
 public:
     explicit FakeChat(FakePanelEngines& engines) : m_engines(engines) {}
-    QCoro::Task<QString> ask(QString question, CancelToken token) override {
+    QCoro::Task<QString> ask(QString question, CancelToken token, TextProgress progress) override {
         auto call = std::make_shared<PendingCall>();
         call->operation = QStringLiteral("ask");
         call->text = question;
         call->token = token;
+        call->progress = std::move(progress);
         m_engines.calls.append(call);
         const auto subscription = token.onCancel(
             [call] { call->answer->fail(std::make_exception_ptr(CancelledError())); });
@@ -27,12 +28,13 @@ private:
 } // namespace
 
 QCoro::Task<EngineOutcome> FakePanelEngines::wait(QString operation, QString text, QString target,
-                                                  CancelToken token) {
+                                                  CancelToken token, TextProgress progress) {
     auto call = std::make_shared<PendingCall>();
     call->operation = std::move(operation);
     call->text = std::move(text);
     call->target = std::move(target);
     call->token = token;
+    call->progress = std::move(progress);
     calls.append(call);
     const auto subscription =
         token.onCancel([call] { call->outcome->fail(std::make_exception_ptr(CancelledError())); });
@@ -40,23 +42,26 @@ QCoro::Task<EngineOutcome> FakePanelEngines::wait(QString operation, QString tex
 }
 
 QCoro::Task<EngineOutcome> FakePanelEngines::translate(QString text, TargetLanguage target,
-                                                       CancelToken token) {
+                                                       CancelToken token, TextProgress progress) {
     if (translateOnDevice) {
         const QString translated = co_await coordinator.translate(text, target, token);
         co_return EngineOutcome{translated, EngineKind::onDevice, false};
     }
-    co_return co_await wait(QStringLiteral("translate"), text, target.code, token);
+    co_return co_await wait(QStringLiteral("translate"), text, target.code, token,
+                            std::move(progress));
 }
 
-QCoro::Task<EngineOutcome> FakePanelEngines::reformulate(QString text, CancelToken token) {
-    return wait(QStringLiteral("reformulate"), std::move(text), {}, std::move(token));
+QCoro::Task<EngineOutcome> FakePanelEngines::reformulate(QString text, CancelToken token,
+                                                         TextProgress progress) {
+    return wait(QStringLiteral("reformulate"), std::move(text), {}, std::move(token),
+                std::move(progress));
 }
 
 QCoro::Task<EngineOutcome> FakePanelEngines::runAction(AIActionKind kind, QString text,
-                                                       CancelToken token) {
+                                                       CancelToken token, TextProgress progress) {
     return wait(kind == AIActionKind::review ? QStringLiteral("review")
                                              : QStringLiteral("summarize"),
-                std::move(text), {}, std::move(token));
+                std::move(text), {}, std::move(token), std::move(progress));
 }
 
 std::shared_ptr<PanelChat> FakePanelEngines::makeChat(QString) {

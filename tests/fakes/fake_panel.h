@@ -17,6 +17,7 @@ struct PendingCall {
     QString text;
     QString target; // language code, translate only
     CancelToken token;
+    TextProgress progress; // hands the panel the answer written so far
     std::shared_ptr<OneShot<EngineOutcome>> outcome = OneShot<EngineOutcome>::make();
     std::shared_ptr<OneShot<QString>> answer = OneShot<QString>::make();
 
@@ -41,17 +42,18 @@ public:
 
     std::shared_ptr<PendingCall> last() const { return calls.isEmpty() ? nullptr : calls.last(); }
 
-    QCoro::Task<EngineOutcome> translate(QString text, TargetLanguage target,
-                                         CancelToken token) override;
-    QCoro::Task<EngineOutcome> reformulate(QString text, CancelToken token) override;
-    QCoro::Task<EngineOutcome> runAction(AIActionKind kind, QString text,
-                                         CancelToken token) override;
+    QCoro::Task<EngineOutcome> translate(QString text, TargetLanguage target, CancelToken token,
+                                         TextProgress progress) override;
+    QCoro::Task<EngineOutcome> reformulate(QString text, CancelToken token,
+                                           TextProgress progress) override;
+    QCoro::Task<EngineOutcome> runAction(AIActionKind kind, QString text, CancelToken token,
+                                         TextProgress progress) override;
     std::shared_ptr<PanelChat> makeChat(QString selection) override;
     TranslationCoordinator& translationCoordinator() override { return coordinator; }
 
 private:
     QCoro::Task<EngineOutcome> wait(QString operation, QString text, QString target,
-                                    CancelToken token);
+                                    CancelToken token, TextProgress progress);
 };
 
 // A write-back whose outcome the test gives.

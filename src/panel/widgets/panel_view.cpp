@@ -315,7 +315,7 @@ void PanelView::build() {
     m_column->addWidget(m_resultSection);
     connect(m_replace, &QPushButton::clicked, &m_model, &PanelViewModel::replace);
     connect(m_copyResult, &QPushButton::clicked, this, [this] {
-        if (m_model.resultText())
+        if (m_model.resultText() && !m_model.resultIsArriving())
             m_model.copy(*m_model.resultText());
     });
 
@@ -453,8 +453,17 @@ void PanelView::renderResult() {
             ->setPixmap(PanelIcons::icon(look.symbol).pixmap(11, 11));
     }
     m_replace->setVisible(m_model.canReplaceResult());
-    m_replace->setEnabled(!m_model.isReplacing());
+    m_replace->setEnabled(!m_model.isReplacing() && !m_model.resultIsArriving());
+    m_copyResult->setEnabled(!m_model.resultIsArriving());
 }
+
+namespace {
+// A wrapping label guesses a narrow width; let longer messages use the row.
+int bubbleWidth(const QLabel& bubble, const QString& text) {
+    const int textWidth = bubble.fontMetrics().horizontalAdvance(text) + 20;
+    return std::min(textWidth, PanelView::panelWidth - 20 - 24 - 6 - 8);
+}
+} // namespace
 
 void PanelView::renderChat() {
     const QList<PanelViewModel::Message>& messages = m_model.chatMessages();
@@ -463,7 +472,20 @@ void PanelView::renderChat() {
     if (messages == m_shownMessages)
         return;
 
-    // Messages are only ever appended within one conversation; anything else starts afresh.
+    // Messages are only ever appended within one conversation, and the last answer grows while
+    // it is written; anything else starts afresh.
+    const qsizetype kept = m_shownMessages.size();
+    const bool lastGrew = kept > 0 && messages.size() >= kept &&
+                          messages.mid(0, kept - 1) == m_shownMessages.mid(0, kept - 1) &&
+                          messages[kept - 1].id == m_shownMessages[kept - 1].id &&
+                          messages[kept - 1].text != m_shownMessages[kept - 1].text;
+    if (lastGrew) {
+        QWidget* line = m_chatListLayout->itemAt(int(kept - 1))->widget();
+        auto* bubble = line->findChild<QLabel*>();
+        bubble->setText(PanelViewModel::shownText(messages[kept - 1].text));
+        bubble->setMinimumWidth(bubbleWidth(*bubble, messages[kept - 1].text));
+        m_shownMessages[kept - 1] = messages[kept - 1];
+    }
     const bool appended = messages.size() >= m_shownMessages.size() &&
                           messages.mid(0, m_shownMessages.size()) == m_shownMessages;
     if (!appended) {
@@ -485,9 +507,7 @@ void PanelView::renderChat() {
         bubble->setWordWrap(true);
         bubble->setTextInteractionFlags(Qt::TextSelectableByMouse);
         bubble->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Minimum);
-        // A wrapping label guesses a narrow width; let longer messages use the row.
-        const int textWidth = bubble->fontMetrics().horizontalAdvance(message.text) + 20;
-        bubble->setMinimumWidth(std::min(textWidth, panelWidth - 20 - 24 - 6 - 8));
+        bubble->setMinimumWidth(bubbleWidth(*bubble, message.text));
         if (message.isUser) {
             lineLayout->addSpacing(24);
             lineLayout->addStretch(1);

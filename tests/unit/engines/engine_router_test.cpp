@@ -75,6 +75,41 @@ TEST_F(EngineRouterTest, OnlineFailureFallsBackToTheDeviceSilently) {
     EXPECT_EQ(translate(), (EngineOutcome{QStringLiteral("olá → en"), EngineKind::onDevice, true}));
 }
 
+// A stream that breaks before any text falls back like any failure; one that breaks after text
+// was shown is reported as it is, for every action the AI answers.
+TEST_F(EngineRouterTest, AStreamBrokenAfterShownTextIsNotCoveredByTheDevice) {
+    env.setAIKey(AIProvider::custom, aiKey);
+    useProvider(OnlineTranslationProvider::ai);
+    const auto streamOf = [](std::vector<std::string> pieces) {
+        FakeHttpServer::Response response{200,   "", "text/event-stream",
+                                          false, {}, FakeHttpServer::Stream::pieces};
+        response.pieces = std::move(pieces);
+        return response;
+    };
+    const std::string error = "data: {\"error\":{\"message\":\"m\"}}\n\n";
+    const std::string piece = "data: {\"choices\":[{\"delta\":{\"content\":\"pa\"}}]}\n\n";
+    using Run = std::function<QCoro::Task<EngineOutcome>(TextProgress)>;
+    const Run runs[] = {
+        [&](TextProgress p) {
+            return router.translate(QStringLiteral("olá"), *TargetLanguage::named(u"en"), {}, p);
+        },
+        [&](TextProgress p) { return router.reformulate(QStringLiteral("olá"), {}, p); },
+        [&](TextProgress p) {
+            return router.runAction(AIActionKind::summarize, QStringLiteral("olá"), {}, p);
+        },
+    };
+    for (const Run& run : runs) {
+        QStringList shown;
+        const TextProgress progress = [&](const QString& text) { shown.append(text); };
+        ai.enqueue(streamOf({error}));
+        EXPECT_EQ(runToEnd(run(progress)).engine, EngineKind::onDevice);
+        EXPECT_TRUE(shown.isEmpty());
+        ai.enqueue(streamOf({piece, error}));
+        expectFailure<OnlineAIError>(run(progress));
+        EXPECT_EQ(shown, QStringList{QStringLiteral("pa")});
+    }
+}
+
 TEST_F(EngineRouterTest, CancellationDuringTheOnlineRequestIsNotAnsweredByTheDevice) {
     useProvider(OnlineTranslationProvider::google);
     google.setDefault({200, googleOk, "application/json", /*hold=*/true});

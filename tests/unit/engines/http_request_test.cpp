@@ -180,4 +180,55 @@ TEST(HttpClient, ADrippingServerEndsAtTheWholeRequestDeadline) {
     EXPECT_EQ(HttpClient::Request().deadline, std::chrono::milliseconds(60'000));
 }
 
+// The body handed over piece by piece keeps every limit of a whole one.
+TEST(HttpClient, PiecesArriveAsTheyComeUnderTheSameLimits) {
+    using namespace std::chrono_literals;
+    FakeHttpServer server;
+    HttpClient http;
+    FakeHttpServer::Response pieces{
+        200, "", "text/event-stream", false, {}, FakeHttpServer::Stream::pieces, 40ms};
+    pieces.pieces = {"a", "bc", "d"};
+    server.enqueue(pieces);
+    auto request = post(server.url());
+    QByteArrayList seen;
+    request.onBodyPiece = [&](const HttpBodyPiece& piece) {
+        EXPECT_EQ(piece.status, 200);
+        EXPECT_EQ(piece.contentType, "text/event-stream");
+        seen.append(piece.bytes.toByteArray());
+        return true;
+    };
+    EXPECT_EQ(runToEnd(http.post(request)).body, "abcd");
+    EXPECT_EQ(seen, QByteArrayList({"a", "bc", "d"}));
+
+    // Silence ends the stream; the pieces before it were delivered.
+    seen.clear();
+    pieces.dripInterval = 1s;
+    server.enqueue(pieces);
+    request.timeout = 300ms;
+    EXPECT_EQ(failureKind(http.post(request)), HttpTransportError::Kind::timedOut);
+    EXPECT_EQ(seen, QByteArrayList({"a"}));
+
+    // The reader may stop an endless answer: the connection is closed.
+    const FakeHttpServer::Response endless{200,   "", "text/event-stream",
+                                           false, {}, FakeHttpServer::Stream::endless};
+    server.enqueue(endless);
+    request.onBodyPiece = [](const HttpBodyPiece&) { return false; };
+    const HttpResponse stopped = runToEnd(http.post(request));
+    EXPECT_EQ(stopped.status, 200);
+    EXPECT_FALSE(stopped.body.isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.streamsEnded(); }, 10'000));
+
+    // Every byte delivered counts towards the cap.
+    server.enqueue(endless);
+    qint64 delivered = 0;
+    request.maxResponseBytes = 1024 * 1024;
+    request.onBodyPiece = [&](const HttpBodyPiece& piece) {
+        delivered += piece.bytes.size();
+        return true;
+    };
+    EXPECT_EQ(failureKind(http.post(request)), HttpTransportError::Kind::unexpectedResponse);
+    EXPECT_LE(delivered, request.maxResponseBytes);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.streamsEnded(); }, 10'000));
+}
+
 } // namespace

@@ -53,7 +53,7 @@ TEST_F(OnlineAIClientTest, TranslateSendsTheDocumentedRequest) {
         R"(translator. Detect the source language of the user's text automatically and translate )"
         R"(it into German. Preserve the tone, formatting and line breaks. Reply with the )"
         R"(translation only, with no explanations or quotes."},{"role":"user","content":"Olá\nmundo"}],)"
-        R"("temperature":0.3})");
+        R"("temperature":0.3,"stream":true})");
 }
 
 TEST_F(OnlineAIClientTest, ReformulateAndCompleteKeepRolesAndOrder) {
@@ -175,6 +175,62 @@ TEST_F(OnlineAIClientTest, ARedirectIsAnErrorAndTheKeyStaysHome) {
     EXPECT_EQ(error.status(), 307);
     EXPECT_EQ(error.description(), QStringLiteral("IA online respondeu com erro 307."));
     EXPECT_EQ(otherHost.requestCount(), 0u);
+}
+
+// An answer sent as server-sent events, each piece shown as it comes.
+TEST_F(OnlineAIClientTest, StreamedAnswersArriveInPieces) {
+    const auto chunk = [](const char* content, const char* extra = "") {
+        return std::string(R"(data: {"choices":[{"index":0,"delta":{"content":)") + content + "}" +
+               extra + "}]}\n\n";
+    };
+    const std::string done = "data: [DONE]\n\n";
+    const std::string role = R"(data: {"choices":[{"delta":{"role":"assistant"}}]})"
+                             "\r\n\r\n";
+    const struct {
+        std::vector<std::string> pieces;
+        std::vector<std::string> shown;
+        const char* result; // none: the answer fails with `failure`
+        OnlineAIError::Kind failure = OnlineAIError::Kind::invalidResponse;
+    } cases[] = {
+        {{role, ": keep-alive\n\n", chunk(R"(" Ol")"), chunk(R"("á")"), chunk(R"(" mundo")"), done},
+         {"Ol", "Olá", "Olá mundo"},
+         "Olá mundo"},
+        {{chunk(R"("a")"), chunk(R"("b")", R"(,"finish_reason":"stop")")}, {"a", "ab"}, "ab"},
+        // Cut off after a piece, with no end: what was shown is not the whole answer.
+        {{chunk(R"("a")")}, {"a"}, nullptr},
+        {{chunk(R"("a")"),
+          R"(data: {"error":{"message":"overloaded"}})"
+          "\n\n",
+          chunk(R"("never")")},
+         {"a"},
+         nullptr,
+         OnlineAIError::Kind::http},
+        {{"data: <html>\n\n"}, {}, nullptr},
+        {{chunk(R"("  ")"), done}, {}, nullptr, OnlineAIError::Kind::emptyResponse},
+    };
+    for (const auto& testCase : cases) {
+        FakeHttpServer::Response response{200,   "", "text/event-stream",
+                                          false, {}, FakeHttpServer::Stream::pieces};
+        response.dripInterval = std::chrono::milliseconds(5);
+        response.pieces = testCase.pieces;
+        server.enqueue(response);
+        std::vector<std::string> shown;
+        auto task = client.reformulate(QStringLiteral("x"), {}, [&](const QString& text) {
+            shown.push_back(text.toStdString());
+        });
+        if (!testCase.result)
+            EXPECT_EQ(expectFailure<OnlineAIError>(std::move(task)).kind(), testCase.failure);
+        else
+            EXPECT_EQ(runToEnd(std::move(task)), QString::fromUtf8(testCase.result));
+        EXPECT_EQ(shown, testCase.shown) << testCase.pieces.front();
+    }
+    server.enqueue({200,
+                    R"(data: {"error":{"message":"bad key )" + aiKey.toStdString() +
+                        R"("}})"
+                        "\n\n",
+                    "text/event-stream"});
+    EXPECT_EQ(expectFailure<OnlineAIError>(client.reformulate(QStringLiteral("x"))).description(),
+              QStringLiteral("IA online respondeu 200: bad key •••"));
 }
 
 } // namespace

@@ -232,6 +232,11 @@ TEST_F(PanelViewModelTest, ChatKeepsItsHistoryAcrossModes) {
     model->sendChat(QStringLiteral("outra")); // one question at a time
     EXPECT_EQ(env.engines->calls.size(), 1);
 
+    // The answer shows as it is written, in one message that grows.
+    question->progress(QStringLiteral("Uma"));
+    question->progress(QStringLiteral("Uma sauda"));
+    ASSERT_EQ(model->chatMessages().size(), 2);
+    EXPECT_EQ(model->chatMessages()[1].text, QStringLiteral("Uma sauda"));
     question->answer->resolve(QStringLiteral("Uma saudação."));
     ASSERT_EQ(model->chatMessages().size(), 2);
     EXPECT_TRUE(model->chatMessages()[0].isUser);
@@ -249,6 +254,14 @@ TEST_F(PanelViewModelTest, ChatKeepsItsHistoryAcrossModes) {
     EXPECT_EQ(model->chatMessages().size(), 3); // the question stays without an answer
     EXPECT_EQ(model->statusMessage(), QStringLiteral("Sem rede"));
     EXPECT_TRUE(model->statusIsError());
+
+    // Broken after a piece: the piece stays, marked incomplete.
+    model->sendChat(QStringLiteral("E então?"));
+    lastCall()->progress(QStringLiteral("Então"));
+    lastCall()->fail(Error(QStringLiteral("Sem rede")));
+    ASSERT_EQ(model->chatMessages().size(), 5);
+    EXPECT_EQ(model->chatMessages()[4].text, QStringLiteral("Então"));
+    EXPECT_EQ(model->statusMessage(), QStringLiteral("Resposta incompleta."));
 }
 
 TEST_F(PanelViewModelTest, SuccessfulReplacementHidesAfter900ms) {
@@ -335,6 +348,61 @@ TEST_F(PanelViewModelTest, ASelectionTooLongIsNotSentAndThePanelSaysSo) {
     model->configure(longSelection);
     model->translate();
     EXPECT_EQ(env.engines->calls.size(), 1);
+}
+
+// An answer written as it goes shows at once and grows; it is copied or written back only when
+// whole, and a break after part of it keeps that part, marked, and never writes it back.
+TEST_F(PanelViewModelTest, AnAnswerShowsAsItIsWritten) {
+    const struct {
+        const char* ending; // "succeed", "fail", "cancel" (a new selection), "hide"
+    } cases[] = {{"succeed"}, {"fail"}, {"cancel"}, {"hide"}};
+    for (const auto& [ending] : cases) {
+        SCOPED_TRACE(ending);
+        model->configure(PanelEnvironment::snapshot());
+        model->reformulate();
+        const auto call = lastCall();
+        call->progress(QStringLiteral("Bom"));
+        call->progress(QStringLiteral("Bom dia"));
+        EXPECT_EQ(model->resultText(), QStringLiteral("Bom dia"));
+        EXPECT_EQ(model->resultEngine(), EngineKind::online);
+        EXPECT_TRUE(model->isWorking());
+        EXPECT_TRUE(model->resultIsArriving());
+        model->replace();
+        EXPECT_TRUE(env.replacer.calls.isEmpty());
+
+        const QString ended = QString::fromLatin1(ending);
+        if (ended == u"succeed") {
+            call->succeed(QStringLiteral("Bom dia a todos"), EngineKind::online);
+            EXPECT_EQ(model->resultText(), QStringLiteral("Bom dia a todos"));
+            EXPECT_FALSE(model->resultIsIncomplete());
+            EXPECT_TRUE(model->canReplaceResult());
+            EXPECT_FALSE(model->statusMessage());
+            model->replace();
+            ASSERT_EQ(env.replacer.calls.size(), 1);
+            EXPECT_EQ(env.replacer.calls.last()->text, QStringLiteral("Bom dia a todos"));
+            env.replacer.calls.last()->outcome->resolve(ReplaceOutcome::replacedViaAccessibility());
+            env.replacer.calls.clear();
+        } else if (ended == u"fail") {
+            call->fail(HttpTransportError(HttpTransportError::Kind::noConnection));
+            EXPECT_EQ(model->resultText(), QStringLiteral("Bom dia"));
+            EXPECT_TRUE(model->resultIsIncomplete());
+            EXPECT_FALSE(model->canReplaceResult());
+            EXPECT_EQ(model->statusMessage(), QStringLiteral("Resposta incompleta."));
+            model->replace();
+            EXPECT_TRUE(env.replacer.calls.isEmpty());
+        } else {
+            if (ended == u"cancel")
+                model->configure(PanelEnvironment::snapshot(QStringLiteral("Outro")));
+            else
+                model->reset();
+            EXPECT_TRUE(call->token.isCancelled());
+            call->progress(QStringLiteral("Bom dia atrasado"));
+            EXPECT_FALSE(model->resultText());
+            EXPECT_FALSE(model->statusMessage());
+        }
+        EXPECT_FALSE(model->isWorking());
+        EXPECT_FALSE(model->resultIsArriving());
+    }
 }
 
 TEST(PanelViewModelText, ResultsLongerThanTheLimitAreShownCutWithAnEllipsis) {

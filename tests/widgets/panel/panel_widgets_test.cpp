@@ -223,6 +223,44 @@ TEST_F(PanelWidgetsTest, ALongResultScrollsInsideAShortPanelAndIsCut) {
     EXPECT_EQ(clipboard.string(), longResult);
 }
 
+// An answer written as it goes grows in the panel; its buttons wait for the whole of it, and a
+// break keeps the part shown, without Substituir.
+TEST_F(PanelWidgetsTest, AStreamedAnswerGrowsAndItsButtonsWaitForTheEnd) {
+    for (const bool breaks : {false, true}) {
+        model.reformulate();
+        const auto call = engines->last();
+        call->progress(QStringLiteral("Uma raposa"));
+        EXPECT_EQ(view.resultLabel()->text(), QStringLiteral("Uma raposa"));
+        QApplication::processEvents(); // as before the controller's re-fit
+        const double shortHeight = *window.fittingHeight();
+        call->progress(QStringLiteral("Uma raposa rápida").repeated(12));
+        QApplication::processEvents();
+        EXPECT_GT(*window.fittingHeight(), shortHeight);
+        EXPECT_TRUE(shown(view.workingRow()));
+        EXPECT_FALSE(view.replaceButton()->isEnabled());
+        EXPECT_FALSE(view.copyResultButton()->isEnabled());
+        if (breaks)
+            call->fail(Error(QStringLiteral("Sem rede")));
+        else
+            call->succeed(QStringLiteral("Uma raposa rápida."), EngineKind::online);
+        EXPECT_FALSE(shown(view.workingRow()));
+        EXPECT_TRUE(view.copyResultButton()->isEnabled());
+        EXPECT_EQ(shown(view.replaceButton()), !breaks);
+        EXPECT_EQ(shown(view.statusLabel()), breaks);
+        if (breaks) {
+            EXPECT_EQ(view.statusLabel()->text(), QStringLiteral("Resposta incompleta."));
+        }
+    }
+    EXPECT_TRUE(view.resultLabel()->text().startsWith(QStringLiteral("Uma raposa rápida")));
+
+    model.startAsk();
+    model.sendChat(QStringLiteral("porquê?"));
+    engines->last()->progress(QStringLiteral("Porque"));
+    engines->last()->progress(QStringLiteral("Porque sim"));
+    ASSERT_EQ(view.chatBubbles().size(), 2);
+    EXPECT_EQ(view.chatBubbles()[1]->text(), QStringLiteral("Porque sim"));
+}
+
 TEST_F(PanelWidgetsTest, ChatSendFollowsItsEnablingRule) {
     QTest::mouseClick(view.moreButton(), Qt::LeftButton);
     QTest::mouseClick(view.askButton(), Qt::LeftButton);
