@@ -15,7 +15,8 @@ public:
 
     // Grabs the combination and calls `onPressed` on the main thread at every press; false, with
     // nothing held, when the desktop refuses it (taken, invalid, unmappable) or one is held
-    // already.
+    // already. Where a desktop helper holds the keys and is not running yet, the combination is
+    // kept and given to the helper when it comes.
     virtual bool registerHotKey(quint32 keyCode, quint32 carbonModifiers,
                                 std::function<void()> onPressed) = 0;
     // Releases the combination held, if any; `onPressed` is never called afterwards.

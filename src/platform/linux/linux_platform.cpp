@@ -81,13 +81,26 @@ void LinuxPlatform::setUpWayland() {
         else
             m_gnomeShell.reset();
     }
-    if (!m_kwin && !m_gnomeShell)
+    if (!compositorReportsWindows())
         qCInfo(lcPlatform)
             << "the compositor does not report its windows: placement is approximate";
 }
 
+bool LinuxPlatform::hasShellExtension() const {
+    return m_gnomeShell && m_gnomeShell->isRunning();
+}
+
+bool LinuxPlatform::hasDesktopShortcuts() const {
+    return m_kdeShortcuts && m_kdeShortcuts->isRunning();
+}
+
+bool LinuxPlatform::compositorReportsWindows() const {
+    return m_kwin || hasShellExtension();
+}
+
 void LinuxPlatform::windowActivated(qint32 pid) {
-    if (!m_waylandWorkspace || m_kwin || m_gnomeShell)
+    // Until the shell's extension runs, placement goes by the application alone.
+    if (!m_waylandWorkspace || compositorReportsWindows())
         return;
     const std::optional<ActiveWindow> active = m_waylandWindows->get();
     if (active && active->pid == pid)

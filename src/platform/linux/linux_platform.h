@@ -60,10 +60,11 @@ public:
     // sessions whose compositor reports nothing take it as the active window (with no position);
     // the others ignore it.
     void windowActivated(qint32 pid);
-    // GNOME Wayland sessions: the program's shell extension answered at start.
-    bool hasShellExtension() const { return m_gnomeShell != nullptr; }
-    // KDE Wayland sessions: the desktop's global shortcut service holds the shortcut.
-    bool hasDesktopShortcuts() const { return m_kdeShortcuts != nullptr; }
+    // GNOME Wayland sessions: the program's shell extension is running (it may come up later).
+    bool hasShellExtension() const;
+    // KDE Wayland sessions: the desktop's global shortcut service is running (it may come up
+    // later).
+    bool hasDesktopShortcuts() const;
 
     CapturePlatform capturePlatform() {
         return {*m_scaledAccessibility, *m_inputMonitors,     *m_keys,
@@ -73,6 +74,7 @@ public:
 private:
     LinuxPlatform() = default;
     void setUpWayland();
+    bool compositorReportsWindows() const;
 
     DesktopSession m_session = DesktopSession::X11;
     std::unique_ptr<X11Connection> m_connection;

@@ -288,7 +288,7 @@ bool GnomeShellWindows::pressProgramShortcut() {
     return pressKeys({superKey, altKey, tKey});
 }
 
-bool GnomeShellWindows::turnProgramExtensionOffAndOn() {
+bool GnomeShellWindows::turnProgramExtension(bool on) {
     QDBusInterface shell(QStringLiteral("org.gnome.Shell"), QStringLiteral("/org/gnome/Shell"),
                          QStringLiteral("org.gnome.Shell.Extensions"));
     shell.setTimeout(30000); // a loaded headless shell may be slow to answer
@@ -298,14 +298,10 @@ bool GnomeShellWindows::turnProgramExtensionOffAndOn() {
             QStringLiteral("app.ovra.Ovra.ShellHelper"));
         return on.isValid() && on.value();
     };
-    for (const bool on : {false, true}) {
-        const QDBusReply<bool> changed = shell.call(
-            on ? QStringLiteral("EnableExtension") : QStringLiteral("DisableExtension"), uuid);
-        if (!changed.isValid() || !changed.value() ||
-            !waitUntil([&] { return helperOnBus() == on; }, 30s))
-            return false;
-    }
-    return true;
+    const QDBusReply<bool> changed = shell.call(
+        on ? QStringLiteral("EnableExtension") : QStringLiteral("DisableExtension"), uuid);
+    return changed.isValid() && changed.value() &&
+           waitUntil([&] { return helperOnBus() == on; }, 30s);
 }
 
 bool GnomeShellWindows::isReady() const {

@@ -85,9 +85,9 @@ public:
     bool pressProgramShortcut() override;
     // Presses `keysyms` in order on the remote-desktop keyboard, then releases them in reverse.
     bool pressKeys(const QList<quint32>& keysyms);
-    // Turns the program's extension off and on again, as the shell does around its lock screen,
-    // and waits until the extension is back on the bus.
-    bool turnProgramExtensionOffAndOn();
+    // Turns the program's extension on or off, as the user or the shell's lock screen does, and
+    // waits until the extension is on the bus or gone from it.
+    bool turnProgramExtension(bool on);
 
 private:
     QString m_remoteSession; // object path; empty when mutter refused one

@@ -129,6 +129,21 @@ TEST(GnomeShellShortcut, SpelledInTheShellsNotation) {
     EXPECT_FALSE(GnomeShellHelper::accelerator(keyT, 0x10000u)); // a modifier it cannot hold
 }
 
+// A helper that is not on the bus yet (the extension turned on later, the service up after the
+// program at login) keeps the shortcut for its arrival, one at a time, and refuses none it could
+// not hold either.
+TEST(DesktopHelperShortcut, KeptUntilTheHelperArrives) {
+    GnomeShellHelper shell(std::make_shared<ActiveWindowStore>(), [](qint32) {});
+    KGlobalAccelHotKeys kde;
+    for (HotKeyService* helper : std::initializer_list<HotKeyService*>{&shell, &kde}) {
+        EXPECT_TRUE(helper->registerHotKey(keyT, option | command, [] {}));
+        EXPECT_FALSE(helper->registerHotKey(keyA, option, [] {})); // one is held already
+        helper->unregisterHotKey();
+        EXPECT_FALSE(helper->registerHotKey(9999, option, [] {}));
+        EXPECT_TRUE(helper->registerHotKey(keyA, option, [] {}));
+    }
+}
+
 TEST(GnomeShellExtension, TheFormTheShellLoads) {
     for (const auto& [version, form] : {std::pair{"43.9", "43"},
                                         {"44.1", "43"},

@@ -57,13 +57,15 @@ bool GnomeShellHelper::start() {
     bus.connect(serviceName(), objectPath(), interfaceName(), QStringLiteral("ShortcutPressed"),
                 this, SLOT(onShortcutPressed()));
     // Watched before the owner is asked, so that no return of the extension goes unseen.
+    // An extension that comes up later (turned on from the preferences, or after this program at
+    // login) is registered with on arrival.
     m_extensionWatch = new BusOwnerWatch(
         serviceName(), [this](const QString&) { registerAgain(); }, bus, this);
     const auto owner = bus.interface()->serviceOwner(serviceName());
     if (!owner.isValid()) {
         qCInfo(lcPlatform) << "the GNOME Shell extension" << extensionUuid
                            << "is not running: the active window and the shortcut are not known";
-        return false;
+        return true;
     }
     m_extensionWatch->setKnownOwner(owner.value());
     m_running = true;
@@ -85,8 +87,9 @@ void GnomeShellHelper::askForFocusedWindow() {
 }
 
 void GnomeShellHelper::registerAgain() {
-    // Turned off, the extension gave up the shortcut and stopped following the focus.
-    qCInfo(lcPlatform) << "the GNOME Shell extension is back: registering again";
+    // Turned off, the extension gave up the shortcut and stopped following the focus; one that
+    // was not running at start has never had them.
+    qCInfo(lcPlatform) << "the GNOME Shell extension is on the bus: registering with it";
     m_running = true;
     if (m_onPressed)
         setShortcut(m_accelerator);
@@ -125,14 +128,17 @@ std::optional<QString> GnomeShellHelper::accelerator(quint32 keyCode, quint32 ca
 
 bool GnomeShellHelper::registerHotKey(quint32 keyCode, quint32 carbonModifiers,
                                       std::function<void()> onPressed) {
-    if (!m_running || m_onPressed || !onPressed)
+    if (m_onPressed || !onPressed)
         return false;
     const std::optional<QString> keys = accelerator(keyCode, carbonModifiers);
     if (!keys)
         return false;
     m_onPressed = std::move(onPressed);
     m_accelerator = *keys;
-    setShortcut(*keys);
+    if (m_running)
+        setShortcut(*keys);
+    else
+        qCInfo(lcPlatform) << "the shortcut is not held until the GNOME Shell extension runs";
     return true;
 }
 
@@ -141,7 +147,8 @@ void GnomeShellHelper::unregisterHotKey() {
         return;
     m_onPressed = nullptr;
     m_accelerator.clear();
-    setShortcut(QString());
+    if (m_running)
+        setShortcut(QString());
 }
 
 void GnomeShellHelper::setShortcut(const QString& keys) {

@@ -95,11 +95,13 @@ bool KGlobalAccelHotKeys::start() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface())
         return false;
-    // Watched before the owner is asked, so that no restart of the service goes unseen.
+    // Watched before the owner is asked, so that no restart of the service goes unseen, nor its
+    // arrival when it comes up after this program at login.
     m_serviceWatch = new BusOwnerWatch(
         serviceName(),
         [this](const QString&) {
-            qCInfo(lcPlatform) << "KDE's global shortcut service is back: registering again";
+            qCInfo(lcPlatform) << "KDE's global shortcut service is on the bus: registering";
+            m_running = true;
             if (m_onPressed)
                 sendRegistration();
         },
@@ -110,7 +112,7 @@ bool KGlobalAccelHotKeys::start() {
         m_serviceWatch->setKnownOwner(owner.value());
     else
         qCInfo(lcPlatform) << "KDE's global shortcut service is not running";
-    return m_running;
+    return true;
 }
 
 std::optional<int> KGlobalAccelHotKeys::qtKeys(quint32 keyCode, quint32 carbonModifiers) {
@@ -134,14 +136,17 @@ std::optional<int> KGlobalAccelHotKeys::qtKeys(quint32 keyCode, quint32 carbonMo
 
 bool KGlobalAccelHotKeys::registerHotKey(quint32 keyCode, quint32 carbonModifiers,
                                          std::function<void()> onPressed) {
-    if (!m_running || m_onPressed || !onPressed)
+    if (m_onPressed || !onPressed)
         return false;
     const std::optional<int> keys = qtKeys(keyCode, carbonModifiers);
     if (!keys)
         return false;
     m_onPressed = std::move(onPressed);
     m_keys = *keys;
-    sendRegistration();
+    if (m_running)
+        sendRegistration();
+    else
+        qCInfo(lcPlatform) << "the shortcut is not held until KDE's global shortcut service runs";
     return true;
 }
 
@@ -193,6 +198,8 @@ void KGlobalAccelHotKeys::unregisterHotKey() {
     if (!m_onPressed)
         return;
     m_onPressed = nullptr;
+    if (!m_running)
+        return; // a call would start the service only to tell it of nothing
     // Inactive, not removed: the desktop keeps the entry (and a user's change to it) for the
     // program's next start.
     QDBusConnection::sessionBus().call(serviceCall(QStringLiteral("setInactive"), {actionId()}),

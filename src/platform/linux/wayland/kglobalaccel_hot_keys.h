@@ -27,12 +27,17 @@ public:
     explicit KGlobalAccelHotKeys(QObject* parent = nullptr);
     ~KGlobalAccelHotKeys() override;
 
-    // False when the service is not on the session bus.
+    // Watches for the service, which may come up after this program; false only without a
+    // session bus.
     bool start();
+    // The service is (or was, the last time it appeared) on the bus.
+    bool isRunning() const { return m_running; }
 
     // The shortcut as the service counts keys: a Qt key code with Qt's modifier bits.
     static std::optional<int> qtKeys(quint32 keyCode, quint32 carbonModifiers);
 
+    // While the service is not running the shortcut is kept for its arrival (and true returned):
+    // the preferences say then that the shortcut is bound in the desktop's settings.
     bool registerHotKey(quint32 keyCode, quint32 carbonModifiers,
                         std::function<void()> onPressed) override;
     void unregisterHotKey() override;
