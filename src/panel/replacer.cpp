@@ -71,7 +71,7 @@ bool putBack(AccessibilityServices& accessibility, const AccessibleElement& elem
              const QString& now, const QString& before, bool whole, TextRange range) {
     const qint64 end = range.location + range.length;
     const qint64 after = before.size() - end;
-    if (now.size() < range.location + after ||
+    if (after < 0 || now.size() < range.location + after ||
         QStringView(now).left(range.location) != QStringView(before).left(range.location) ||
         QStringView(now).right(after) != QStringView(before).mid(end))
         return false;
