@@ -323,8 +323,15 @@ QCoro::Task<void> PanelViewModel::runReplace(SelectionSnapshot snapshot, QString
     const QPointer<PanelViewModel> self(this);
     const quint64 generation = m_generation;
     TextReplacing& replacer = m_replacer;
-    // The replacer never fails; it answers with an outcome.
-    const ReplaceOutcome outcome = co_await replacer.replace(std::move(snapshot), std::move(text));
+    // The replacer answers with an outcome; should it throw all the same, the button must still
+    // come back, so that is a failed write (or, when cancelled, one nobody waits for).
+    std::optional<ReplaceOutcome> answer;
+    std::exception_ptr failure;
+    try {
+        answer = co_await replacer.replace(std::move(snapshot), std::move(text));
+    } catch (...) {
+        failure = std::current_exception();
+    }
     if (!self)
         co_return;
     m_isReplacing = false;
@@ -334,6 +341,7 @@ QCoro::Task<void> PanelViewModel::runReplace(SelectionSnapshot snapshot, QString
     }
 
     m_isWorking = false;
+    const ReplaceOutcome outcome = answer.value_or(ReplaceOutcome::failed());
     if (outcome.succeeded()) {
         setStatus(L10n::string(QStringLiteral("panel.replaced")), false);
         m_scheduler.schedule(hideAfterReplaceDelay, [self, generation] {
@@ -341,7 +349,7 @@ QCoro::Task<void> PanelViewModel::runReplace(SelectionSnapshot snapshot, QString
             if (self && self->isCurrent(generation) && self->onRequestHide)
                 self->onRequestHide();
         });
-    } else {
+    } else if (answer || !isCancellation(failure)) {
         setStatus(outcome.message, true);
     }
     Q_EMIT changed();

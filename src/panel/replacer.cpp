@@ -42,44 +42,46 @@ QString canonical(const QString& text) {
 }
 
 // Whether the element's text `now` is `expected`, where `expected` differs from the text before
-// the write in [changedFrom, changedTo) only. A text of at most wholeTextCheckLimit units is
+// the write in [changedFrom, changedTo) only. Both are compared in their canonical forms, as an
+// application may store a text composed otherwise. A text of at most wholeTextCheckLimit units is
 // compared whole: an application may lose text anywhere, far from the range. A longer one is
 // compared around the change and by its length.
 bool readsAs(const QString& now, const QString& expected, bool whole, qint64 changedFrom,
              qint64 changedTo) {
+    const QString canonicalNow = canonical(now);
+    const QString canonicalExpected = canonical(expected);
     if (whole)
-        return canonical(now) == canonical(expected);
-    if (now.size() != expected.size())
+        return canonicalNow == canonicalExpected;
+    if (canonicalNow.size() != canonicalExpected.size())
         return false;
-    const qint64 from = std::max<qint64>(0, changedFrom - writeCheckContext);
-    const qint64 length = changedTo + writeCheckContext - from;
-    return canonical(now.mid(from, length)) == canonical(expected.mid(from, length));
+    // The change's bounds in the canonical form, which may be shorter than the text as written.
+    const qint64 from =
+        std::max<qint64>(0, canonical(expected.left(changedFrom)).size() - writeCheckContext);
+    const qint64 length = canonical(expected.left(changedTo)).size() + writeCheckContext - from;
+    return QStringView(canonicalNow).mid(from, length) ==
+           QStringView(canonicalExpected).mid(from, length);
 }
 
-// Makes the element's text, now `now`, read `original` again by rewriting only the part that
-// differs from it; whether it reads so afterwards (checked as the write was).
+// Makes the element's text, now `now`, read `before` again by rewriting only what the write put
+// in place of `range`: the text on either side must still be as it was before, else something
+// else changed it too (another program's edit between the reads, or text the application lost),
+// and rewriting more would undo that edit or guess. Whether it reads as before afterwards
+// (checked as the write was).
 bool putBack(AccessibilityServices& accessibility, const AccessibleElement& element,
-             const QString& now, const QString& original, bool whole, TextRange range) {
-    if (now != original) {
-        const qsizetype shorter = std::min(now.size(), original.size());
-        qsizetype prefix = 0;
-        while (prefix < shorter && now.at(prefix) == original.at(prefix))
-            ++prefix;
-        if (prefix > 0 && now.at(prefix - 1).isHighSurrogate())
-            --prefix; // never split a character
-        qsizetype suffix = 0;
-        while (suffix < shorter - prefix &&
-               now.at(now.size() - 1 - suffix) == original.at(original.size() - 1 - suffix))
-            ++suffix;
-        if (suffix > 0 && now.at(now.size() - suffix).isLowSurrogate())
-            --suffix;
-        // Whatever it answers, the text read afterwards tells whether it worked.
-        accessibility.replaceText(element, {prefix, now.size() - prefix - suffix},
-                                  original.mid(prefix, original.size() - prefix - suffix));
-    }
+             const QString& now, const QString& before, bool whole, TextRange range) {
+    const qint64 end = range.location + range.length;
+    const qint64 after = before.size() - end;
+    if (after < 0 || now.size() < range.location + after ||
+        QStringView(now).left(range.location) != QStringView(before).left(range.location) ||
+        QStringView(now).right(after) != QStringView(before).mid(end))
+        return false;
+    const TextRange written{range.location, now.size() - range.location - after};
+    const QString old = before.mid(range.location, range.length);
+    // Whatever it answers, the text read afterwards tells whether it worked.
+    if (now.mid(written.location, written.length) != old)
+        accessibility.replaceText(element, written, old);
     const AXResult<QString> again = accessibility.value(element);
-    return again.ok() &&
-           readsAs(again.value, original, whole, range.location, range.location + range.length);
+    return again.ok() && readsAs(again.value, before, whole, range.location, end);
 }
 
 } // namespace
@@ -91,18 +93,22 @@ AccessibilityWrite replaceViaAccessibility(AccessibilityServices& accessibility,
     const TextRange range = snapshot.range;
     if (element.isNull())
         return AccessibilityWrite::notWritten;
+    // A write that cannot be checked against the text before it is not made.
     const AXResult<QString> before = accessibility.value(element);
+    if (!before.ok())
+        return AccessibilityWrite::notWritten;
     // The user may have typed over the selection since it was captured: that text is theirs.
-    if (before.ok() &&
-        canonical(before.value.mid(range.location, range.length)) != canonical(snapshot.text))
+    if (canonical(before.value.mid(range.location, range.length)) != canonical(snapshot.text))
         return AccessibilityWrite::selectionChanged;
 
     const bool accepted = accessibility.replaceText(element, range, newText) == AXStatus::Success;
-    // Text that cannot be read cannot contradict the application's answer.
-    const AXResult<QString> after =
-        before.ok() ? accessibility.value(element) : AXResult<QString>::failure();
-    if (!after.ok())
-        return accepted ? AccessibilityWrite::replaced : AccessibilityWrite::notWritten;
+    // Unreadable now, the text may hold part of the write: it can be neither trusted nor pasted
+    // over.
+    const AXResult<QString> after = accessibility.value(element);
+    if (!after.ok()) {
+        qCInfo(lcPanel) << "the text could not be read after a write";
+        return AccessibilityWrite::damaged;
+    }
 
     const bool whole = before.value.size() <= wholeTextCheckLimit;
     const QString expected = before.value.left(range.location) + newText +
@@ -110,16 +116,16 @@ AccessibilityWrite replaceViaAccessibility(AccessibilityServices& accessibility,
     if (accepted &&
         readsAs(after.value, expected, whole, range.location, range.location + newText.size()))
         return AccessibilityWrite::replaced;
-    // A refused write must have left the text as it was.
+    // Only a refused write that left the text as it was may be followed by a paste.
     if (!accepted &&
         readsAs(after.value, before.value, whole, range.location, range.location + range.length))
         return AccessibilityWrite::notWritten;
     // The old text left beside the new one, the new one put elsewhere, text lost away from the
-    // range: put the text back, then go on as a write that was refused. A text that cannot be
-    // put back takes no more writes (a paste would land on top of the damage).
+    // range: the application does not write as asked, so the text is put back and nothing more
+    // is written (a paste into it may go as wrong).
     const bool restored = putBack(accessibility, element, after.value, before.value, whole, range);
     qCInfo(lcPanel) << "a write did not land as written; text put back:" << restored;
-    return restored ? AccessibilityWrite::notWritten : AccessibilityWrite::damaged;
+    return restored ? AccessibilityWrite::undone : AccessibilityWrite::damaged;
 }
 
 namespace {
@@ -230,7 +236,8 @@ QCoro::Task<ReplaceOutcome> replace(ReplacementPlatform platform, SelectionSnaps
         co_return ReplaceOutcome::replacedViaAccessibility();
     if (*written == AccessibilityWrite::selectionChanged)
         co_return ReplaceOutcome::selectionChanged();
-    if (*written == AccessibilityWrite::damaged)
+    // Only a write refused with the text left as it was goes on to a paste.
+    if (*written != AccessibilityWrite::notWritten)
         co_return ReplaceOutcome::failed();
     qCInfo(lcPanel) << "the accessibility write did not replace the text; pasting instead";
     // Keystrokes go to the active window: a paste anywhere else would land in the wrong place.

@@ -50,12 +50,14 @@ struct ReplacementPlatform {
 };
 
 // Writes a result in place of the captured selection: through the accessibility element when it
-// takes the text and its text reads back as before with only the range replaced, else by a paste
-// into the source window, with the user's clipboard put back once the source has read the pasted
-// text (or after pasteReadDeadline, which counts as a failure). The panel may hold the keyboard
-// (its question field), so the source window is made active again before the paste; no other
-// window of the same application will do. Nothing is written where the captured text is no
-// longer, and nothing more where a write changed it otherwise and it could not be put back.
+// takes the text and its text reads back as before with only the range replaced, else, where the
+// element refused the write and still reads as before (or takes none), by a paste into the source
+// window, with the user's clipboard put back once the source has read the pasted text (or after
+// pasteReadDeadline, which counts as a failure). The panel may hold the keyboard (its question
+// field), so the source window is made active again before the paste; no other window of the
+// same application will do. Nothing is written where the captured text is no longer, and nothing
+// more where a write changed the text otherwise: it is put back where only the written range
+// changed, and the write has failed.
 // Keeps no state.
 namespace Replacer {
 
@@ -80,8 +82,10 @@ QCoro::Task<ReplaceOutcome> replace(ReplacementPlatform platform, SelectionSnaps
 enum class AccessibilityWrite {
     replaced,
     selectionChanged, // the range no longer holds the captured text: nothing written
-    notWritten,       // refused, or undone after it did not land as written: as it was
-    damaged,          // changed other than asked and could not be put back: nothing more written
+    notWritten,       // refused or not tried, the text as it was: a paste may follow
+    // These have failed, and nothing more is written.
+    undone,  // changed other than asked, and put back as it was
+    damaged, // changed other than asked and not put back, or unreadable after the write
 };
 
 // The building blocks, public for tests. This one runs on the accessibility thread.

@@ -248,6 +248,8 @@ AXStatus FakeAccessibility::replaceText(const AccessibleElement& element, TextRa
         node->value->replace(range.location, removed, text);
         node->value->chop(std::exchange(node->nextWriteCutsTheEnd, 0));
     }
+    if (const auto also = std::exchange(node->afterNextWrite, nullptr))
+        also(*node);
     return std::exchange(node->nextWriteReportsFailure, false) ? AXStatus::Failure
                                                                : AXStatus::Success;
 }

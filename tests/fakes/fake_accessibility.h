@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QList>
 #include <QPointF>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -35,6 +36,9 @@ struct FakeNode : std::enable_shared_from_this<FakeNode> {
     qsizetype nextWriteCutsTheEnd = 0;
     bool nextWriteReportsFailure = false;
     int writesLeft = -1; // how many more writes of a range are taken; -1: all
+    // Runs once, right after the next write of a range: what else happens to the element before
+    // it is read again (another program's edit, a text stored decomposed, a read that fails).
+    std::function<void(FakeNode&)> afterNextWrite;
     bool failParent = false;
     bool failChildren = false;
     bool hangs = false; // every call to it runs into the time-out

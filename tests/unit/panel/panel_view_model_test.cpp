@@ -2,6 +2,8 @@
 #include "settings/l10n.h"
 #include "support/panel_environment.h"
 
+#include <stdexcept>
+
 using namespace ovra;
 using namespace ovra::test;
 using namespace std::chrono_literals;
@@ -298,6 +300,15 @@ TEST_F(PanelViewModelTest, FailedReplacementShowsTheReplacerMessage) {
     EXPECT_TRUE(model->statusIsError());
     model->replace(); // may be tried again once the first has answered
     EXPECT_EQ(env.replacer.calls.size(), 2);
+    // A write-back that throws has failed, and one cancelled says nothing: either way the button
+    // comes back.
+    env.replacer.calls[1]->outcome->fail(std::make_exception_ptr(std::runtime_error("lost")));
+    EXPECT_EQ(model->statusMessage(), Replacer::failureMessage);
+    model->replace();
+    env.replacer.calls[2]->outcome->fail(std::make_exception_ptr(CancelledError()));
+    EXPECT_FALSE(model->statusMessage());
+    EXPECT_FALSE(model->isReplacing());
+    EXPECT_FALSE(model->isWorking());
     env.clock.advance(2s);
     EXPECT_EQ(hideRequests, 0);
     EXPECT_EQ(model->mode(), Mode::translate);

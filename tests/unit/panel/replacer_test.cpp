@@ -69,10 +69,13 @@ TEST_F(ReplacerTest, AcceptedAndVisibleWriteNeedsNoPaste) {
     EXPECT_EQ(fake.clipboard.clearCount, 0);
 }
 
-TEST_F(ReplacerTest, UnreadableValueTrustsTheWrite) {
+// A write that could not be checked against the text before it is not made; the paste is.
+TEST_F(ReplacerTest, AnUnreadableTextIsNotWrittenButPasted) {
     field->value.reset();
-    EXPECT_EQ(run(snapshot(), QStringLiteral("x y")), ReplaceOutcome::replacedViaAccessibility());
-    EXPECT_TRUE(fake.keys.pastesPosted.isEmpty());
+    std::optional<ReplaceOutcome> outcome = run(snapshot(), QStringLiteral("x y"));
+    clock.advance(Replacer::clipboardRestoreDelay);
+    EXPECT_EQ(outcome, ReplaceOutcome::replacedViaPaste());
+    EXPECT_TRUE(field->writtenTexts.isEmpty());
 }
 
 TEST_F(ReplacerTest, ACanonicallyEquivalentCaptureIsNotAChange) {
@@ -97,31 +100,51 @@ TEST_F(ReplacerTest, ASelectionTypedOverIsNotWritten) {
     EXPECT_TRUE(fake.keys.pastesPosted.isEmpty());
 }
 
-// Writes that did not land as written, whatever the application answered (a delete that missed
-// and kept the old text; text lost far from the range, in a short text and in one too long to be
-// compared whole): the text is put back as it was and the paste takes over. Where it cannot be
-// put back, nothing more is written and the user is told.
-TEST_F(ReplacerTest, AWriteThatDidNotLandIsUndoneThenPastedOrFailsWhereItCannotBe) {
+// Writes checked over the whole text, or in one too long for that around the range and by its
+// canonical length. One that did not land as written, whatever the application answered, has
+// failed with nothing pasted: the text is put back where only the written range changed (a
+// delete that missed and kept the old text), and left where more changed (text lost far from the
+// range, another program's edit meanwhile), where the undo is refused or the text is unreadable.
+TEST_F(ReplacerTest, AWriteThatDidNotLandFailsAndIsUndoneOnlyInItsRange) {
+    using Kind = ReplaceOutcome::Kind;
     struct Case {
         const char* name;
-        bool keepsOldText;
-        qsizetype cutsTheEnd;
-        bool reportsFailure;
-        bool longText;
-        bool undoRefused;
-        ReplaceOutcome::Kind outcome;
+        Kind outcome = Kind::failed;
+        bool putBack = false;
+        bool keepsOldText = false;
+        qsizetype cutsTheEnd = 0;
+        bool reportsFailure = false;
+        bool longText = false;
+        bool undoRefused = false;
+        void (*meanwhile)(FakeNode&) = nullptr;
+        QString newText = QStringLiteral("the cat");
     };
-    using Kind = ReplaceOutcome::Kind;
+    const auto decomposes = [](FakeNode& n) {
+        n.value = n.value->normalized(QString::NormalizationForm_D);
+    };
     const Case cases[] = {
-        {"old text kept", true, 0, false, false, false, Kind::replacedViaPaste},
-        {"end cut", false, 9, false, false, false, Kind::replacedViaPaste},
-        {"end cut, refused", false, 9, true, false, false, Kind::replacedViaPaste},
-        {"end of a long text cut", false, 9, false, true, false, Kind::replacedViaPaste},
-        {"long text written", false, 0, false, true, false, Kind::replacedViaAccessibility},
-        {"old text kept for good", true, 0, false, false, true, Kind::failed},
-        {"end cut for good", false, 9, false, false, true, Kind::failed},
-        {"end cut, refused, for good", false, 9, true, false, true, Kind::failed},
-        {"end of a long text cut for good", false, 9, false, true, true, Kind::failed},
+        {.name = "old text kept", .putBack = true, .keepsOldText = true},
+        {.name = "old text kept, refused",
+         .putBack = true,
+         .keepsOldText = true,
+         .reportsFailure = true},
+        {.name = "end cut", .cutsTheEnd = 9},
+        {.name = "end cut, refused", .cutsTheEnd = 9, .reportsFailure = true},
+        {.name = "end of a long text cut", .cutsTheEnd = 9, .longText = true},
+        {.name = "long text written", .outcome = Kind::replacedViaAccessibility, .longText = true},
+        {.name = "long text stored decomposed",
+         .outcome = Kind::replacedViaAccessibility,
+         .longText = true,
+         .meanwhile = decomposes,
+         .newText = QStringLiteral("caf\u00e9")},
+        {.name = "old text kept for good", .keepsOldText = true, .undoRefused = true},
+        {.name = "edited elsewhere meanwhile",
+         .keepsOldText = true,
+         .meanwhile = [](FakeNode& n) { n.value->prepend(u'>'); }},
+        {.name = "unreadable after", .meanwhile = [](FakeNode& n) { n.value.reset(); }},
+        {.name = "unreadable after a refusal",
+         .reportsFailure = true,
+         .meanwhile = [](FakeNode& n) { n.value.reset(); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -129,24 +152,29 @@ TEST_F(ReplacerTest, AWriteThatDidNotLandIsUndoneThenPastedOrFailsWhereItCannotB
             QStringLiteral("Hello teh cat sat on the mat, all day long.") +
             (c.longText ? QString(Replacer::wholeTextCheckLimit, u'.') : QString());
         field->value = original;
+        field->writtenTexts.clear();
         field->nextWriteKeepsOldText = c.keepsOldText;
         field->nextWriteCutsTheEnd = c.cutsTheEnd;
         field->nextWriteReportsFailure = c.reportsFailure;
         field->writesLeft = c.undoRefused ? 1 : -1;
+        field->afterNextWrite = c.meanwhile;
         fake.keys.pastesPosted.clear();
         fake.clipboard.items = {imageAndText};
         const qint64 clipboardChanges = fake.clipboard.changeCount();
 
-        std::optional<ReplaceOutcome> outcome = run(snapshot(), QStringLiteral("the cat"));
+        std::optional<ReplaceOutcome> outcome = run(snapshot(), c.newText);
         ASSERT_TRUE(outcome);
         EXPECT_EQ(outcome->kind, c.outcome);
-        const bool pasted = c.outcome == Kind::replacedViaPaste;
-        if (c.outcome != Kind::failed) { // the fake's paste writes nothing
-            const QString written = QString(original).replace(6, 7, QStringLiteral("the cat"));
-            EXPECT_EQ(field->value, pasted ? original : written);
+        EXPECT_TRUE(fake.keys.pastesPosted.isEmpty());
+        EXPECT_EQ(fake.clipboard.changeCount(), clipboardChanges);
+        if (c.outcome == Kind::replacedViaAccessibility) {
+            const QString written = QString(original).replace(6, 7, c.newText);
+            EXPECT_EQ(field->value->normalized(QString::NormalizationForm_C), written);
+            continue;
         }
-        EXPECT_EQ(fake.keys.pastesPosted.size(), pasted ? 1 : 0);
-        EXPECT_EQ(fake.clipboard.changeCount() != clipboardChanges, pasted);
+        // Put back by one more write of the range only, or left as the failed write made it.
+        EXPECT_EQ(field->value == original, c.putBack);
+        EXPECT_EQ(field->writtenTexts.size(), c.putBack ? 2 : 1);
     }
 }
 
