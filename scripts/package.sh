@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Debian package of Ovra (RelWithDebInfo, in build-release/) and prints its path.
+# Builds the Debian package of Ovra (RelWithDebInfo, in build-release/) and prints its path. The
+# package is for the release it is built on (Debian 12, or 13 with scripts/debian13-root.sh run).
 # Install it with: sudo apt install ./ovra_<version>_<arch>.deb
 # Usage: scripts/package.sh [OUTPUT_FOLDER] [CMAKE_ARGS...]   (default folder: build-release/)
 set -euo pipefail
@@ -11,7 +12,7 @@ if (($#)) && [[ $1 != -* ]]; then
   shift
 fi
 
-bash scripts/setup.sh
+bash scripts/setup.sh --package
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOVRA_BUILD_TESTS=OFF \
   -DOVRA_BUILD_BENCH=OFF "$@" >/dev/null
 cmake --build build-release -j "$(nproc)"
