@@ -52,8 +52,10 @@ else()
     message(WARNING "rsvg-convert not found (librsvg2-bin): only the scalable icon is installed")
 endif()
 
-# Debian package. Library dependencies come from dpkg-shlibdeps; the accessibility bus and the
-# device translation are recommended, as Ovra runs without them with less to offer.
+# Debian package. Library dependencies come from dpkg-shlibdeps on the build machine, so a package
+# built on Debian 13 names that release's libraries (renamed there for 64-bit time). The
+# accessibility bus, the device translation and the colour emoji font (emoji in the selected
+# text and in results) are recommended, as Ovra runs without them with less to offer.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ovra)
 set(CPACK_PACKAGE_VENDOR "Ovra")
@@ -69,6 +71,6 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "at-spi2-core, apertium, apertium-eng-spa, apertium-es-pt")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "at-spi2-core, apertium, apertium-eng-spa, apertium-es-pt, fonts-noto-color-emoji")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "packagekit")
 include(CPack)

@@ -4,6 +4,8 @@
 
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>
+#include <QSslCipher>
+#include <QSslConfiguration>
 #include <QTimer>
 #include <qcoro/qcoronetworkreply.h>
 
@@ -204,6 +206,11 @@ QCoro::Task<HttpResponse> HttpClient::send(QByteArray verb, Request request, Can
         co_return HttpResponse{status.toInt(), std::move(state->body)};
     if (error == QNetworkReply::NoError)
         throw HttpTransportError(HttpTransportError::Kind::unexpectedResponse);
+    // A peer that hangs up before a TLS session stands refused the handshake: some servers (and
+    // a plain-text one that awaits a request line) close instead of answering with an alert.
+    if (error == QNetworkReply::RemoteHostClosedError && request.url.scheme() == u"https" &&
+        raw->sslConfiguration().sessionCipher().isNull())
+        throw HttpTransportError(HttpTransportError::Kind::tlsRefused);
     throw HttpTransportError(HttpTransportError::kindFor(error));
 }
 

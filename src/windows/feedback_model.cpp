@@ -50,7 +50,7 @@ QString FeedbackModel::deploymentVersion() {
 FeedbackModel::FeedbackModel(Prefs& prefs, QString baseURL, QString appVersion, QObject* parent)
     : QObject(parent), m_prefs(prefs), m_baseURL(std::move(baseURL)),
       m_appVersion(appVersion.isEmpty() ? QStringLiteral("?") : std::move(appVersion)),
-      m_http(std::make_unique<HttpClient>()), m_name(prefs.userName().value_or(QString())) {}
+      m_http(std::make_shared<HttpClient>()), m_name(prefs.userName().value_or(QString())) {}
 
 FeedbackModel::~FeedbackModel() {
     m_cancel.cancel();
@@ -149,9 +149,12 @@ QCoro::Task<> FeedbackModel::post(FeedbackPayload payload) {
     request.headers = {{QByteArrayLiteral("Content-Type"), QByteArrayLiteral("application/json")}};
     request.body = QByteArray::fromStdString(payload.toJson().dump());
     request.timeout = requestTimeout;
+    // Nothing of the model is used once the request is under way: it may be gone by the time
+    // the request ends, and the client (with the reply) lives as long as this frame.
+    const std::shared_ptr<HttpClient> http = m_http;
     HttpResponse response;
     try {
-        response = co_await m_http->post(std::move(request), m_cancel.token());
+        response = co_await http->post(std::move(request), m_cancel.token());
     } catch (const HttpTransportError&) {
         throw FeedbackError(FeedbackError::Kind::badStatus);
     }

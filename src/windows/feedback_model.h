@@ -107,7 +107,9 @@ private:
     Prefs& m_prefs;
     QString m_baseURL;
     QString m_appVersion;
-    std::unique_ptr<HttpClient> m_http;
+    // Shared with the request in flight: its reply belongs to the client's network manager, and
+    // the request may finish only after the model is gone (QCoro resumes it from a queued call).
+    std::shared_ptr<HttpClient> m_http;
     CancelSource m_cancel; // ends a request in flight when the model goes away
 
     QString m_name;

@@ -22,7 +22,7 @@ root=$work/root/usr
 depends=$(dpkg-deb -f "$deb" Depends)
 recommends=$(dpkg-deb -f "$deb" Recommends)
 [[ $depends == *libqt6widgets6* ]] || fail "Depends lacks the Qt libraries (shlibdeps): $depends"
-for package in at-spi2-core apertium; do
+for package in at-spi2-core apertium fonts-noto-color-emoji; do
   [[ $recommends == *"$package"* ]] || fail "Recommends lacks $package: $recommends"
 done
 

@@ -5,6 +5,7 @@
 #include "panel/widgets/panel_view.h"
 #include "platform/desktop_fixture.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 using namespace ovra;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -88,7 +89,7 @@ TEST_F(StatusMenuTest, ValuesAreInsertedAsPlainText) {
     EXPECT_EQ(rows[9].text, QStringLiteral("Online: Google Tradutor — · IA ✓"));
     EXPECT_EQ(StatusMenuModel::fill(QStringLiteral("%@-%@"), {QStringLiteral("%@")}),
               QStringLiteral("%@-%@"));
-    EXPECT_EQ(StatusMenuModel::fill(QStringLiteral("%@-%@"), {QStringLiteral("%@"), u"b"_qs}),
+    EXPECT_EQ(StatusMenuModel::fill(QStringLiteral("%@-%@"), {QStringLiteral("%@"), u"b"_s}),
               QStringLiteral("%@-b"));
 }
 

@@ -116,11 +116,12 @@ TEST_F(GoogleTranslateClientTest, ARedirectKeepingTheQueryIsNotFollowed) {
 }
 
 TEST_F(GoogleTranslateClientTest, ErrorBodiesGiveTheDocumentedDescriptions) {
-    // Outside the 200s even a translation is an error.
-    auto error = failWith(199, R"({"data":{"translations":[{"translatedText":"x"}]}})");
+    // Outside the 200s even a translation is an error. (Below 200 cannot be shown: from Qt 6.8
+    // on, a 1xx is an interim answer the network library never hands over.)
+    auto error = failWith(300, R"({"data":{"translations":[{"translatedText":"x"}]}})");
     EXPECT_EQ(error.kind(), GoogleTranslateError::Kind::http);
-    EXPECT_EQ(error.description(), QStringLiteral("Google Tradutor respondeu com erro 199."));
-    EXPECT_EQ(failWith(300, R"({"data":{"translations":[{"translatedText":"x"}]}})").status(), 300);
+    EXPECT_EQ(error.status(), 300);
+    EXPECT_EQ(error.description(), QStringLiteral("Google Tradutor respondeu com erro 300."));
 
     // The blocked key wins over billing, whatever the case of the reason.
     error = failWith(
