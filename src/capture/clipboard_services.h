@@ -67,7 +67,8 @@ public:
     virtual void setString(const QString& text) = 0;
 
     // Waits until process `readerPid` (or a requestor whose process is unknown) asks for the data
-    // of what this program has on the clipboard, and the answer has gone out; false when
+    // of what this program has on the clipboard, the answer has gone out and the reader has had a
+    // moment to finish its paste with the content unchanged; false when
     // `deadline` passes first. Asking for the list of formats is no read: clipboard managers and
     // paste menus do that. Counts requests from the call on; requests are answered on turns of
     // the event loop, so one caused just before the call is not missed.

@@ -1,11 +1,14 @@
 #include "platform/linux/qt/qt_clipboard_services.h"
 
+#include "support/log_categories.h"
+
 #include <QClipboard>
 #include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QTimer>
 #include <qcoro/qcorosignal.h>
+#include <qcoro/qcorotimer.h>
 #include <unistd.h>
 #include <xcb/xproto.h>
 
@@ -80,9 +83,9 @@ bool QtClipboardServices::nativeEventFilter(const QByteArray& eventType, void* m
     const bool held =
         content && !target.isEmpty() &&
         (content->hasFormat(target) || (content->hasText() && textTargets.contains(target)));
+    const qint32 pid = m_windowPid ? m_windowPid(Window(request->requestor)) : 0;
     if (!held)
         return false;
-    const qint32 pid = m_windowPid ? m_windowPid(Window(request->requestor)) : 0;
     // Told on the next turn of the loop, once Qt has answered the request: what happens then (the
     // user's clipboard put back) cannot overtake the answer.
     QTimer::singleShot(0, this, [this, pid] { Q_EMIT contentRead(pid); });
@@ -101,8 +104,12 @@ QCoro::Task<bool> QtClipboardServices::waitUntilRead(qint32 readerPid,
         if (!requestor)
             co_return false;
         // A clipboard manager copying our offer into its history is not the paste.
-        if (*requestor == 0 || *requestor == readerPid)
+        if (*requestor == 0 || *requestor == readerPid) {
+            // The reader may still be inside its paste: Chromium drops a paste when the
+            // clipboard changes between its read and the insert, so the content stays a little.
+            co_await QCoro::sleepFor(readSettle);
             co_return true;
+        }
     }
     co_return false;
 }

@@ -25,6 +25,10 @@ class QtClipboardServices final : public QObject,
                                   private QAbstractNativeEventFilter {
     Q_OBJECT
 public:
+    // How long the pasted content stays once its reader has read it: a reader may check that the
+    // clipboard did not change until its paste is done.
+    static constexpr std::chrono::milliseconds readSettle{300};
+
     // `connection` names the PRIMARY selection's owner; `windowPid` tells a window's process.
     QtClipboardServices(X11Connection* connection, std::function<qint32(Window)> windowPid);
     ~QtClipboardServices() override;
