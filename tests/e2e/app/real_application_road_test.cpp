@@ -73,19 +73,16 @@ protected:
                             QStringLiteral("mousedown"), QStringLiteral("1"),
                             QStringLiteral("mouseup"), QStringLiteral("1")});
         };
-        // Chromium, just activated, sometimes takes the burst for single clicks (about one run
-        // in three here); a second burst is the user double-clicking again.
-        if (!doubleClick())
-            return false;
-        if (!waitUntil([&] { return selected(element) == word; }, 2s)) {
-            std::fprintf(stderr, "the first double-click selected \"%s\"; clicking again\n",
-                         qPrintable(selected(element)));
+        // Chromium sometimes takes the burst for single clicks (about one run in three here,
+        // more often on a loaded machine); another burst is the user double-clicking again.
+        for (int attempt = 1; attempt <= 3; ++attempt) {
             if (!doubleClick())
                 return false;
+            if (waitUntil([&] { return selected(element) == word; }, 2s))
+                return true;
+            std::fprintf(stderr, "double-click %d selected \"%s\"\n", attempt,
+                         qPrintable(selected(element)));
         }
-        if (waitUntil([&] { return selected(element) == word; }))
-            return true;
-        std::fprintf(stderr, "the double-click selected \"%s\"\n", qPrintable(selected(element)));
         return false;
     }
 
