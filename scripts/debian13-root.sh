@@ -12,6 +12,12 @@ root=${OVRA_DEBIAN13_ROOT:-/var/cache/ovra/debian13-root}
 clone=$(cd "$(dirname "$0")/.." && pwd)
 stamp=etc/ovra-root-packages # inside the root: the packages it was made (or topped up) with
 
+# The host's tools for making the root and running in it.
+for tool in mmdebstrap:mmdebstrap bwrap:bubblewrap; do
+  command -v "${tool%%:*}" >/dev/null ||
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${tool#*:}" >/dev/null
+done
+
 packages=(
   # today's desktops and the editors the end-to-end tests drive
   gnome-shell mutter gnome-text-editor kwin-wayland kwrite xwayland qt6-wayland xvfb xauth
