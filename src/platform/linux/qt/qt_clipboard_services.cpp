@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QTimer>
+#include <algorithm>
 #include <qcoro/qcorosignal.h>
 #include <qcoro/qcorotimer.h>
 #include <unistd.h>
@@ -74,18 +75,22 @@ bool QtClipboardServices::nativeEventFilter(const QByteArray& eventType, void* m
     // (clipboard managers, paste menus), and a toolkit tries its own formats first (GTK's text
     // view asks for GTK_TEXT_BUFFER_CONTENTS), which are refused.
     const QMimeData* content = m_clipboard->mimeData(QClipboard::Clipboard);
-    char* name = XGetAtomName(m_connection->display(), Atom(request->target));
-    const QString target = name ? QString::fromLatin1(name) : QString();
-    if (name)
-        XFree(name);
+    if (!content)
+        return false;
+    // Compared as atoms, which the connection keeps once interned: naming the requested atom
+    // would ask the X server on every request.
+    const auto asks = [&](const QString& format) {
+        return Atom(request->target) == m_connection->atom(format.toLatin1().constData());
+    };
     static const QStringList textTargets{QStringLiteral("UTF8_STRING"), QStringLiteral("STRING"),
                                          QStringLiteral("TEXT"), QStringLiteral("COMPOUND_TEXT")};
+    const QStringList formats = content->formats();
     const bool held =
-        content && !target.isEmpty() &&
-        (content->hasFormat(target) || (content->hasText() && textTargets.contains(target)));
-    const qint32 pid = m_windowPid ? m_windowPid(Window(request->requestor)) : 0;
+        std::any_of(formats.begin(), formats.end(), asks) ||
+        (content->hasText() && std::any_of(textTargets.begin(), textTargets.end(), asks));
     if (!held)
         return false;
+    const qint32 pid = m_windowPid ? m_windowPid(Window(request->requestor)) : 0;
     // Told on the next turn of the loop, once Qt has answered the request: what happens then (the
     // user's clipboard put back) cannot overtake the answer.
     QTimer::singleShot(0, this, [this, pid] { Q_EMIT contentRead(pid); });
