@@ -348,22 +348,45 @@ bool WaylandTarget::start() {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("wayland"));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
-    m_process.setProcessEnvironment(environment);
+    // Our targets write their text here; the editors open it, holding what our targets show.
     const QString state = m_dir.filePath(QStringLiteral("text"));
-    if (m_kind == Kind::Gtk)
+    const bool editor = m_kind == Kind::GnomeTextEditor || m_kind == Kind::KWrite;
+    if (editor) {
+        QFile file(state);
+        if (!file.open(QIODevice::WriteOnly) ||
+            file.write("Olá café 😀 naïve text here.\nSegunda linha com a palavra ALVO aqui.") < 0)
+            return false;
+        // Settings and restored sessions of an earlier start stay apart.
+        for (const char* folder : {"XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+            environment.insert(QString::fromLatin1(folder),
+                               m_dir.filePath(QString::fromLatin1(folder)));
+    }
+    m_process.setProcessEnvironment(environment);
+    switch (m_kind) {
+    case Kind::Gtk:
         m_process.start(QStringLiteral("/usr/bin/python3"),
                         {QStringLiteral(OVRA_GTK_TARGET), m_title, state});
-    else
+        break;
+    case Kind::Qt:
         m_process.start(m_program.isEmpty() ? QStringLiteral(OVRA_QT_TARGET) : m_program,
                         {m_title, state});
+        break;
+    case Kind::GnomeTextEditor:
+        m_process.start(QStringLiteral("gnome-text-editor"),
+                        {QStringLiteral("--standalone"), state});
+        break;
+    case Kind::KWrite:
+        m_process.start(QStringLiteral("kwrite"), {state});
+        break;
+    }
     if (!m_process.waitForStarted(5000))
         return false;
     return waitUntil(
         [&] {
             return m_process.state() == QProcess::Running && QFile::exists(state) &&
-                   textViewOf(pid());
+                   (editor ? reportedText().contains(u"naïve") : bool(textViewOf(pid())));
         },
-        15s);
+        30s);
 }
 
 qint32 WaylandTarget::pid() const {
@@ -371,6 +394,8 @@ qint32 WaylandTarget::pid() const {
 }
 
 QString WaylandTarget::reportedText() const {
+    if (m_kind == Kind::GnomeTextEditor || m_kind == Kind::KWrite)
+        return textOf(textViewOf(pid()));
     QFile file(m_dir.filePath(QStringLiteral("text")));
     if (!file.open(QIODevice::ReadOnly))
         return {};

@@ -93,11 +93,11 @@ private:
     QString m_remoteSession; // object path; empty when mutter refused one
 };
 
-// A target application (tests/e2e/targets) as a native Wayland client, with the text its text
-// view holds as it reports it.
+// A target application as a native Wayland client: one of ours (tests/e2e/targets), with the text
+// its text view holds as it reports it, or a desktop's own editor on a file holding the same text.
 class WaylandTarget {
 public:
-    enum class Kind { Gtk, Qt };
+    enum class Kind { Gtk, Qt, GnomeTextEditor, KWrite };
     // `program` replaces the Qt target's executable (a copy under another name).
     WaylandTarget(Kind kind, QString title, QString program = {});
     ~WaylandTarget();
@@ -109,6 +109,7 @@ public:
     qint32 pid() const;
     Kind kind() const { return m_kind; }
     const QString& title() const { return m_title; }
+    // Ours write it to a file; an editor's is read over the accessibility bus.
     QString reportedText() const;
 
 private:

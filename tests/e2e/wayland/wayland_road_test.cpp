@@ -1,8 +1,9 @@
 // The road of a selection through the real program on a headless Wayland desktop (KWin or GNOME
 // Shell, as run-wayland.sh started it): native
-// Wayland GTK 3 and Qt 6 applications whose selection is made over the accessibility bus while
-// their window is active, the program's panel on XWayland beside it, a translation from a
-// chat-completions service on loopback, and the replacement written back.
+// Wayland GTK 3 and Qt 6 applications of ours and the desktops' editors (gnome-text-editor on
+// GTK 4, KWrite) whose selection is made over the accessibility bus while their window is active,
+// the program's panel on XWayland beside it, a translation from a chat-completions service on
+// loopback, and the replacement written back.
 #include "wayland/wayland_desktop.h"
 
 #include "app/selection_road.h"
@@ -10,6 +11,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <cstdio>
+#include <map>
 
 namespace ovra::e2e {
 namespace {
@@ -20,23 +22,22 @@ using Kind = WaylandTarget::Kind;
 // then a few milliseconds of accessibility and compositor calls): none by then is none at all.
 constexpr auto waylandNoPanelWait = 2s;
 
+const char* nameOf(Kind kind) {
+    constexpr const char* names[] = {"Gtk3", "Qt6", "GnomeTextEditor", "KWrite"};
+    return names[int(kind)];
+}
+
 struct Desktop {
     std::unique_ptr<CompositorWindows> compositor = CompositorWindows::ofThisDesktop();
     FakeChatService chat{translation};
-    WaylandTarget gtk{Kind::Gtk, QStringLiteral("Ovra GTK target")};
-    WaylandTarget qt{Kind::Qt, QStringLiteral("Ovra Qt target")};
-    bool gtkStarted = false;
-    bool qtStarted = false;
+    // Each application started once, by the first test that needs it; null when it did not come up.
+    std::map<Kind, std::unique_ptr<WaylandTarget>> targets;
 };
 Desktop* shared = nullptr;
 
 class WaylandRoad : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        shared = new Desktop;
-        shared->gtkStarted = shared->gtk.start();
-        shared->qtStarted = shared->qt.start();
-    }
+    static void SetUpTestSuite() { shared = new Desktop; }
     static void TearDownTestSuite() {
         delete shared;
         shared = nullptr;
@@ -90,9 +91,13 @@ protected:
     OvraProcess& ovra() { return *m_ovra; }
 
     WaylandTarget& target(Kind kind) {
-        EXPECT_TRUE(kind == Kind::Gtk ? shared->gtkStarted : shared->qtStarted)
-            << "the target did not come up as a Wayland client";
-        return kind == Kind::Gtk ? shared->gtk : shared->qt;
+        auto& app = shared->targets[kind];
+        if (!app) {
+            app = std::make_unique<WaylandTarget>(
+                kind, QStringLiteral("Ovra %1 target").arg(nameOf(kind)));
+            EXPECT_TRUE(app->start()) << nameOf(kind) << " did not come up as a Wayland client";
+        }
+        return *app;
     }
 
     // Activates `app`'s window, selects `word` in its text view over the accessibility bus and
@@ -283,8 +288,31 @@ TEST_F(WaylandRoad, ShortcutHeldByTheDesktopShowsThePanelForTheSelection) {
     expectPanelBeside(word);
 }
 
+#ifdef OVRA_E2E_WAYLAND_EDITORS
+constexpr Kind editorOfKde = Kind::KWrite, editorOfGnome = Kind::GnomeTextEditor;
+INSTANTIATE_TEST_SUITE_P(Toolkits, WaylandRoadPerToolkit,
+                         ::testing::Values(Kind::Gtk, Kind::Qt, Kind::GnomeTextEditor,
+                                           Kind::KWrite),
+                         [](const auto& info) { return nameOf(info.param); });
+#else
+constexpr Kind editorOfKde = Kind::Qt, editorOfGnome = Kind::Qt;
 INSTANTIATE_TEST_SUITE_P(Toolkits, WaylandRoadPerToolkit, ::testing::Values(Kind::Gtk, Kind::Qt),
-                         [](const auto& info) { return info.param == Kind::Gtk ? "Gtk3" : "Qt6"; });
+                         [](const auto& info) { return nameOf(info.param); });
+#endif
+
+// The panel goes with the application it was shown for: the desktop's own editor where it runs.
+TEST_F(WaylandRoad, PanelGoesWhenTheApplicationQuits) {
+    const bool kde = dynamic_cast<KWinWindows*>(shared->compositor.get()) != nullptr;
+    auto app = std::make_unique<WaylandTarget>(kde ? editorOfKde : editorOfGnome,
+                                               QStringLiteral("Ovra quitting target"));
+    ASSERT_TRUE(app->start());
+    QRect word;
+    selectForPanel(*app, QStringLiteral("ALVO"), &word);
+    if (HasFatalFailure())
+        return;
+    app.reset(); // SIGTERM, as when the session ends it
+    EXPECT_TRUE(ovra().waitForNoPanel(3s)) << "the panel outlived its application";
+}
 
 TEST_F(WaylandRoad, IgnoredApplicationGetsNoPanel) {
     // The Qt target under the name the settings ignore.
