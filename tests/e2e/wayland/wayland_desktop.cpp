@@ -18,6 +18,7 @@
 #include <QJsonObject>
 #include <QProcessEnvironment>
 #include <QTemporaryFile>
+#include <QTextBoundaryFinder>
 
 namespace ovra::e2e {
 
@@ -280,6 +281,26 @@ bool GnomeShellWindows::pressKeys(const QList<quint32>& keysyms) {
         sent = send(keysym, true) && sent;
     for (auto key = keysyms.rbegin(); key != keysyms.rend(); ++key)
         sent = send(*key, false) && sent;
+    return sent;
+}
+
+bool GnomeShellWindows::selectWordByKeys(const Accessible& text, const QString& word) {
+    constexpr quint32 controlKey = 0xffe3, homeKey = 0xff50, rightKey = 0xff53;
+    const QString all = textOf(text);
+    const qsizetype at = all.indexOf(word);
+    // A right arrow moves over one grapheme cluster.
+    const auto graphemes = [](const QString& part) {
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, part);
+        int count = 0;
+        while (finder.toNextBoundary() > 0)
+            ++count;
+        return count;
+    };
+    bool sent = at >= 0 && pressKeys({controlKey, homeKey});
+    for (int i = graphemes(all.left(at)); sent && i > 0; --i)
+        sent = pressKeys({rightKey});
+    for (int i = graphemes(word); sent && i > 0; --i)
+        sent = pressKeys({shiftKeysym, rightKey});
     return sent;
 }
 

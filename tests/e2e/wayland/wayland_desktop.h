@@ -85,6 +85,9 @@ public:
     bool pressProgramShortcut() override;
     // Presses `keysyms` in order on the remote-desktop keyboard, then releases them in reverse.
     bool pressKeys(const QList<quint32>& keysyms);
+    // Selects the first `word` in the focused `text` as a user does with the keyboard: to the
+    // start, right up to the word, then right across it with Shift held.
+    bool selectWordByKeys(const Accessible& text, const QString& word);
     // Turns the program's extension on or off, as the user or the shell's lock screen does, and
     // waits until the extension is on the bus or gone from it.
     bool turnProgramExtension(bool on);
