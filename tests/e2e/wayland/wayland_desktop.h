@@ -17,6 +17,8 @@ using AtspiAccessible = struct _AtspiAccessible;
 
 namespace ovra::e2e {
 
+class Accessible;
+
 // A window as the compositor places it.
 struct CompositorWindow {
     qint32 pid = 0;
