@@ -7,7 +7,7 @@
 //   build/tests/e2e/gnome-shell/45/ovra-e2e-windows@ovra.app \
 //     --extension build/data/gnome-shell/45/ovra@ovra.app --
 //     build/bench/e2e/bench_e2e_wayland_latency
-// OVRA_BENCH_TARGET picks the application: gtk (default), qt, gnome-text-editor or kwrite.
+// OVRA_BENCH_TARGET picks the application: gtk (default), qt or gnome-text-editor.
 #include "wayland/wayland_desktop.h"
 
 #include "app/ovra_app.h"
@@ -60,7 +60,6 @@ int run(int samples) {
     using Kind = WaylandTarget::Kind;
     const Kind kind = name == u"qt"                  ? Kind::Qt
                       : name == u"gnome-text-editor" ? Kind::GnomeTextEditor
-                      : name == u"kwrite"            ? Kind::KWrite
                                                      : Kind::Gtk;
     WaylandTarget app(kind, QStringLiteral("Ovra bench target"));
     FakeChatService chat(QStringLiteral("ingênuo"));

@@ -371,7 +371,7 @@ bool WaylandTarget::start() {
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
     // Our targets write their text here; the editors open it, holding what our targets show.
     const QString state = m_dir.filePath(QStringLiteral("text"));
-    const bool editor = m_kind == Kind::GnomeTextEditor || m_kind == Kind::KWrite;
+    const bool editor = m_kind == Kind::GnomeTextEditor;
     if (editor) {
         QFile file(state);
         if (!file.open(QIODevice::WriteOnly) ||
@@ -396,9 +396,6 @@ bool WaylandTarget::start() {
         m_process.start(QStringLiteral("gnome-text-editor"),
                         {QStringLiteral("--standalone"), state});
         break;
-    case Kind::KWrite:
-        m_process.start(QStringLiteral("kwrite"), {state});
-        break;
     }
     if (!m_process.waitForStarted(5000))
         return false;
@@ -415,7 +412,7 @@ qint32 WaylandTarget::pid() const {
 }
 
 QString WaylandTarget::reportedText() const {
-    if (m_kind == Kind::GnomeTextEditor || m_kind == Kind::KWrite)
+    if (m_kind == Kind::GnomeTextEditor)
         return textOf(textViewOf(pid()));
     QFile file(m_dir.filePath(QStringLiteral("text")));
     if (!file.open(QIODevice::ReadOnly))

@@ -99,10 +99,10 @@ private:
 };
 
 // A target application as a native Wayland client: one of ours (tests/e2e/targets), with the text
-// its text view holds as it reports it, or a desktop's own editor on a file holding the same text.
+// its text view holds as it reports it, or GNOME's editor on a file holding the same text.
 class WaylandTarget {
 public:
-    enum class Kind { Gtk, Qt, GnomeTextEditor, KWrite };
+    enum class Kind { Gtk, Qt, GnomeTextEditor };
     // `program` replaces the Qt target's executable (a copy under another name).
     WaylandTarget(Kind kind, QString title, QString program = {});
     ~WaylandTarget();
