@@ -1,6 +1,7 @@
 #include "panel/panel_controller.h"
 #include "support/panel_environment.h"
 
+#include <gtest/gtest.h>
 #include <limits>
 
 using namespace ovra;
