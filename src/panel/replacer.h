@@ -58,12 +58,11 @@ struct ReplacementPlatform {
 // window, with the user's clipboard put back once the source has read the pasted text (or after
 // pasteReadDeadline, which counts as a failure). Where the element's text can be read, a paste
 // succeeds only once it reads as before with only the range replaced (within pasteLandDeadline);
-// where it cannot, the paste is taken on trust once the source has read it. The panel may hold the keyboard (its question
-// field), so the source window is made active again before the paste; no other window of the
-// same application will do. Nothing is written where the captured text is no longer, and nothing
-// more where a write changed the text otherwise: it is put back where only the written range
-// changed, and the write has failed.
-// Keeps no state.
+// where it cannot, the paste is taken on trust once the source has read it. The panel may hold the
+// keyboard (its question field), so the source window is made active again before the paste; no
+// other window of the same application will do. Nothing is written where the captured text is no
+// longer, and nothing more where a write changed the text otherwise: it is put back where only the
+// written range changed, and the write has failed. Keeps no state.
 namespace Replacer {
 
 // How long a paste waits for another borrower (a copy capture) to give the clipboard back.
