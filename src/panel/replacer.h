@@ -71,7 +71,7 @@ inline constexpr Duration clipboardLeaseWait{2000};
 inline constexpr Duration pasteReadDeadline{3000};
 // How long, once the source has read the pasted text, its element's text has to show the paste,
 // and how often it is read meanwhile (the application inserts it on a later turn of its loop).
-inline constexpr Duration pasteLandDeadline{1500};
+inline constexpr Duration pasteLandDeadline{2000};
 inline constexpr Duration pasteLandPollInterval{50};
 // How long the source window has to become active again before a paste, and how often it is
 // checked.
