@@ -1,13 +1,10 @@
 #pragma once
 
-// Qt's own header first: moc follows the includes in order, and cannot parse a standard library
-// header reached before Qt's configuration (one_shot.h starts with <coroutine>).
-#include <QObject>
-
 #include "engines/one_shot.h"
 #include "platform/language_services.h"
 #include "settings/catalogues.h"
 
+#include <QObject>
 #include <QString>
 #include <memory>
 #include <optional>
