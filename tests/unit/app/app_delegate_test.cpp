@@ -128,13 +128,49 @@ TEST_F(DelegateTest, CaptureIsWiredOnlyInTheStepAfterLaunch) {
     EXPECT_TRUE(delegate->selectionMonitor()->isRunning());
     EXPECT_EQ(hotKeys.held, (FakeHotKeyService::Combination{17, 2304}));
     EXPECT_EQ(panelWindow, nullptr); // the early command left nothing behind
+}
 
-    // The shortcut now runs the manual capture, which shows the panel for the selection.
-    ASSERT_TRUE(hotKeys.press());
-    clock.advance(10ms);
-    ASSERT_NE(panelWindow, nullptr);
-    EXPECT_TRUE(panelWindow->visible);
-    EXPECT_EQ(delegate->panelController()->currentSnapshot()->text, QStringLiteral("early"));
+// Each way of asking for the box runs the manual capture, which shows the panel for the selection.
+TEST_F(DelegateTest, TheShortcutTheMenuAndTheCaptureActionShowThePanelForTheSelection) {
+    prefs.setDidShowWelcome(true);
+    selectInEditor(QStringLiteral("asked for"));
+    const struct {
+        const char* name;
+        bool refuseShortcut;
+        std::function<void(AppDelegate&)> ask; // after the step that creates the monitor
+        bool beforeTheStep = false;
+    } cases[] = {
+        {"shortcut", false, [this](AppDelegate&) { ASSERT_TRUE(hotKeys.press()); }},
+        {"menu row, the shortcut refused", true,
+         [](AppDelegate& delegate) {
+             const MenuRow showBox = delegate.menuRows().value(6);
+             ASSERT_EQ(showBox.action, MenuAction::showTranslationBox);
+             delegate.perform(showBox);
+         }},
+        {"capture action given with the start", false,
+         [](AppDelegate& delegate) {
+             EXPECT_TRUE(delegate.activateAction(QStringLiteral("capture")));
+         },
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        panelWindow = nullptr;
+        hotKeys.refuseNext = c.refuseShortcut;
+        auto delegate = launch();
+        if (c.beforeTheStep)
+            c.ask(*delegate);
+        clock.runDue();
+        EXPECT_EQ(hotKeys.held.has_value(), !c.refuseShortcut);
+        if (!c.beforeTheStep)
+            c.ask(*delegate);
+        clock.advance(10ms);
+        ASSERT_NE(panelWindow, nullptr);
+        EXPECT_TRUE(panelWindow->visible);
+        EXPECT_EQ(delegate->panelController()->currentSnapshot()->text,
+                  QStringLiteral("asked for"));
+        delegate->applicationWillTerminate();
+    }
 }
 
 TEST_F(DelegateTest, LaterLaunchesAndTheShortcutTurnTheSwitchBackOnAndSayOnceToRestartApps) {
@@ -215,20 +251,6 @@ TEST_F(DelegateTest, AChangedShortcutIsRegisteredAgainAndTerminationReleasesIt) 
     clock.runDue();
     delegate->applicationWillTerminate();
     EXPECT_FALSE(hotKeys.held);
-}
-
-TEST_F(DelegateTest, ARefusedShortcutLeavesTheMenuCommandWorking) {
-    hotKeys.refuseNext = true;
-    selectInEditor(QStringLiteral("by menu"));
-    auto delegate = launch();
-    clock.runDue();
-    EXPECT_FALSE(hotKeys.held);
-    const MenuRow showBox = delegate->menuRows().value(6);
-    ASSERT_EQ(showBox.action, MenuAction::showTranslationBox);
-    delegate->perform(showBox);
-    clock.advance(10ms);
-    ASSERT_NE(panelWindow, nullptr);
-    EXPECT_TRUE(panelWindow->visible);
 }
 
 TEST_F(DelegateTest, FirstLaunchWithoutPermissionWelcomesAfter400msAndNeverWarns) {
@@ -357,15 +379,8 @@ TEST_F(DelegateTest, DelayedStepsOfAGoneDelegateDoNothing) {
 
 TEST_F(DelegateTest, ActionsFromOutsideRunTheMenuCommands) {
     prefs.setDidShowWelcome(true);
-    selectInEditor(QStringLiteral("bound key"));
     auto delegate = launch();
-    // A capture asked for with the start runs after the step that creates the monitor.
-    EXPECT_TRUE(delegate->activateAction(QStringLiteral("capture")));
-    clock.advance(10ms);
-    ASSERT_NE(panelWindow, nullptr);
-    EXPECT_TRUE(panelWindow->visible);
-    EXPECT_EQ(delegate->panelController()->currentSnapshot()->text, QStringLiteral("bound key"));
-
+    clock.runDue();
     ui.shown.clear();
     for (const QString& action : {QStringLiteral(""), QStringLiteral("preferences"),
                                   QStringLiteral("engines"), QStringLiteral("quit")})
