@@ -14,6 +14,7 @@
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <string_view>
 
 using namespace ovra;
 using namespace ovra::test;
@@ -130,46 +131,32 @@ TEST_F(DelegateTest, CaptureIsWiredOnlyInTheStepAfterLaunch) {
     EXPECT_EQ(panelWindow, nullptr); // the early command left nothing behind
 }
 
-// Each way of asking for the box runs the manual capture, which shows the panel for the selection.
+// Each way of asking for the box runs the manual capture, which shows the panel for the selection:
+// the shortcut, the menu's row (the shortcut refused), the capture action given with the start.
 TEST_F(DelegateTest, TheShortcutTheMenuAndTheCaptureActionShowThePanelForTheSelection) {
     prefs.setDidShowWelcome(true);
     selectInEditor(QStringLiteral("asked for"));
-    const struct {
-        const char* name;
-        bool refuseShortcut;
-        std::function<void(AppDelegate&)> ask; // after the step that creates the monitor
-        bool beforeTheStep = false;
-    } cases[] = {
-        {"shortcut", false, [this](AppDelegate&) { ASSERT_TRUE(hotKeys.press()); }},
-        {"menu row, the shortcut refused", true,
-         [](AppDelegate& delegate) {
-             const MenuRow showBox = delegate.menuRows().value(6);
-             ASSERT_EQ(showBox.action, MenuAction::showTranslationBox);
-             delegate.perform(showBox);
-         }},
-        {"capture action given with the start", false,
-         [](AppDelegate& delegate) {
-             EXPECT_TRUE(delegate.activateAction(QStringLiteral("capture")));
-         },
-         true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        panelWindow = nullptr;
-        hotKeys.refuseNext = c.refuseShortcut;
+    for (const std::string_view way : {"shortcut", "menu", "action"}) {
+        SCOPED_TRACE(way);
+        hotKeys.refuseNext = way == "menu";
         auto delegate = launch();
-        if (c.beforeTheStep)
-            c.ask(*delegate);
+        if (way == "action") {
+            EXPECT_TRUE(delegate->activateAction(QStringLiteral("capture")));
+        }
         clock.runDue();
-        EXPECT_EQ(hotKeys.held.has_value(), !c.refuseShortcut);
-        if (!c.beforeTheStep)
-            c.ask(*delegate);
+        EXPECT_EQ(hotKeys.held.has_value(), way != "menu");
+        if (way == "shortcut") {
+            EXPECT_TRUE(hotKeys.press());
+        } else if (way == "menu") {
+            delegate->perform(delegate->menuRows().value(6));
+        }
         clock.advance(10ms);
         ASSERT_NE(panelWindow, nullptr);
         EXPECT_TRUE(panelWindow->visible);
         EXPECT_EQ(delegate->panelController()->currentSnapshot()->text,
                   QStringLiteral("asked for"));
         delegate->applicationWillTerminate();
+        panelWindow = nullptr;
     }
 }
 
