@@ -1,9 +1,9 @@
 #pragma once
 
 #include "app/app_ui.h"
-#include "app/global_hot_key.h"
 #include "app/status_menu_model.h"
-#include "capture/observer_token.h"
+#include "platform/observer_token.h"
+#include "shortcuts/global_hot_key.h"
 #include "support/scheduler.h"
 
 #include <QObject>
