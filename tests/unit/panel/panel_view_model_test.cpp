@@ -3,6 +3,7 @@
 #include "support/panel_environment.h"
 
 #include <functional>
+#include <gtest/gtest.h>
 #include <stdexcept>
 
 using namespace ovra;
