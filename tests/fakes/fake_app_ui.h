@@ -13,7 +13,6 @@ public:
     std::function<void(const WelcomeAnswer&)> welcomeDone;
     std::function<void(const std::optional<QString>&)> editNameDone;
     QString editNameCurrent;
-    QString aboutMessage;
     QStringList notices;
     std::function<void()> onConfigureNow;
     std::function<void()> onOpenEngines;
@@ -30,10 +29,7 @@ public:
         editNameCurrent = current;
         editNameDone = std::move(done);
     }
-    void showAbout(const QString& message) override {
-        shown.append(QStringLiteral("about"));
-        aboutMessage = message;
-    }
+    void showAbout(const QString&) override { shown.append(QStringLiteral("about")); }
     void showNotice(const QString& message) override { notices.append(message); }
     void showNoKeyWarning(std::function<void()> configureNow) override {
         shown.append(QStringLiteral("noKeyWarning"));

@@ -34,7 +34,6 @@ private:
 
 QCoro::Task<bool> FakeLanguageModel::isAvailable(CancelToken token) {
     token.throwIfCancelled();
-    ++availabilityChecks;
     co_return available;
 }
 

@@ -36,7 +36,6 @@ public:
     QString defaultReply = QStringLiteral("device answer");
     std::deque<FakeReply> replies;
 
-    int availabilityChecks = 0;
     QStringList sessionInstructions; // one entry per opened session
     std::vector<Turn> turns;
     // Turns each session has kept (answered ones only), as (prompt, reply) pairs.

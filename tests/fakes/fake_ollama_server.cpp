@@ -85,11 +85,6 @@ void FakeOllamaServer::enqueue(Reply reply) {
     m_replies.push_back(std::move(reply));
 }
 
-void FakeOllamaServer::setDefaultReply(Reply reply) {
-    std::lock_guard lock(m_mutex);
-    m_default = std::move(reply);
-}
-
 std::vector<std::string> FakeOllamaServer::chatBodies() const {
     std::lock_guard lock(m_mutex);
     return m_chatBodies;

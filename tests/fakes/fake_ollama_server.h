@@ -17,7 +17,7 @@ namespace ovra::test {
 
 // A local model server on 127.0.0.1 (ephemeral port) that speaks the part of the Ollama API the
 // device model uses: GET /api/tags lists `models`; POST /api/chat answers with the next scripted
-// reply (then `defaultReply`) and records the request body. Answers are streamed the way the
+// reply (then "resposta local") and records the request body. Answers are streamed the way the
 // server streams them: one JSON object per line, the last one marked done.
 class FakeOllamaServer {
 public:
@@ -40,7 +40,6 @@ public:
     void setModels(std::vector<std::string> names);
     void setTagsStatus(int status);
     void enqueue(Reply reply);
-    void setDefaultReply(Reply reply);
 
     std::vector<std::string> chatBodies() const;
     int tagsRequests() const;

@@ -13,7 +13,6 @@ public:
     QList<RunningApplication> running;
     std::optional<RunningApplication> frontmost;
     std::optional<WindowId> window; // the active window, when the test names one
-    bool hasAccessibilitySettings = true;
     int settingsOpened = 0;
     QList<qint32> activationRequests;
     bool activatesOnRequest = true; // a request makes that running application frontmost

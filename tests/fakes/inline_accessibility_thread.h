@@ -17,7 +17,6 @@ public:
         : m_worker(services), m_scheduler(scheduler) {}
 
     bool holding = false;
-    int jobsRun = 0;
 
     void post(Job job, std::function<void()> done) override {
         m_waiting.emplace_back(std::move(job), std::move(done));
@@ -31,7 +30,6 @@ public:
             auto [job, done] = std::move(m_waiting.front());
             m_waiting.pop_front();
             job(m_worker);
-            ++jobsRun;
             m_scheduler.schedule(Duration::zero(), std::move(done));
         }
     }

@@ -14,6 +14,7 @@
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <string_view>
 
 using namespace ovra;
 using namespace ovra::test;
@@ -128,13 +129,35 @@ TEST_F(DelegateTest, CaptureIsWiredOnlyInTheStepAfterLaunch) {
     EXPECT_TRUE(delegate->selectionMonitor()->isRunning());
     EXPECT_EQ(hotKeys.held, (FakeHotKeyService::Combination{17, 2304}));
     EXPECT_EQ(panelWindow, nullptr); // the early command left nothing behind
+}
 
-    // The shortcut now runs the manual capture, which shows the panel for the selection.
-    ASSERT_TRUE(hotKeys.press());
-    clock.advance(10ms);
-    ASSERT_NE(panelWindow, nullptr);
-    EXPECT_TRUE(panelWindow->visible);
-    EXPECT_EQ(delegate->panelController()->currentSnapshot()->text, QStringLiteral("early"));
+// Each way of asking for the box runs the manual capture, which shows the panel for the selection:
+// the shortcut, the menu's row (the shortcut refused), the capture action given with the start.
+TEST_F(DelegateTest, TheShortcutTheMenuAndTheCaptureActionShowThePanelForTheSelection) {
+    prefs.setDidShowWelcome(true);
+    selectInEditor(QStringLiteral("asked for"));
+    for (const std::string_view way : {"shortcut", "menu", "action"}) {
+        SCOPED_TRACE(way);
+        hotKeys.refuseNext = way == "menu";
+        auto delegate = launch();
+        if (way == "action") {
+            EXPECT_TRUE(delegate->activateAction(QStringLiteral("capture")));
+        }
+        clock.runDue();
+        EXPECT_EQ(hotKeys.held.has_value(), way != "menu");
+        if (way == "shortcut") {
+            EXPECT_TRUE(hotKeys.press());
+        } else if (way == "menu") {
+            delegate->perform(delegate->menuRows().value(6));
+        }
+        clock.advance(10ms);
+        ASSERT_NE(panelWindow, nullptr);
+        EXPECT_TRUE(panelWindow->visible);
+        EXPECT_EQ(delegate->panelController()->currentSnapshot()->text,
+                  QStringLiteral("asked for"));
+        delegate->applicationWillTerminate();
+        panelWindow = nullptr;
+    }
 }
 
 TEST_F(DelegateTest, LaterLaunchesAndTheShortcutTurnTheSwitchBackOnAndSayOnceToRestartApps) {
@@ -215,20 +238,6 @@ TEST_F(DelegateTest, AChangedShortcutIsRegisteredAgainAndTerminationReleasesIt) 
     clock.runDue();
     delegate->applicationWillTerminate();
     EXPECT_FALSE(hotKeys.held);
-}
-
-TEST_F(DelegateTest, ARefusedShortcutLeavesTheMenuCommandWorking) {
-    hotKeys.refuseNext = true;
-    selectInEditor(QStringLiteral("by menu"));
-    auto delegate = launch();
-    clock.runDue();
-    EXPECT_FALSE(hotKeys.held);
-    const MenuRow showBox = delegate->menuRows().value(6);
-    ASSERT_EQ(showBox.action, MenuAction::showTranslationBox);
-    delegate->perform(showBox);
-    clock.advance(10ms);
-    ASSERT_NE(panelWindow, nullptr);
-    EXPECT_TRUE(panelWindow->visible);
 }
 
 TEST_F(DelegateTest, FirstLaunchWithoutPermissionWelcomesAfter400msAndNeverWarns) {
@@ -357,15 +366,8 @@ TEST_F(DelegateTest, DelayedStepsOfAGoneDelegateDoNothing) {
 
 TEST_F(DelegateTest, ActionsFromOutsideRunTheMenuCommands) {
     prefs.setDidShowWelcome(true);
-    selectInEditor(QStringLiteral("bound key"));
     auto delegate = launch();
-    // A capture asked for with the start runs after the step that creates the monitor.
-    EXPECT_TRUE(delegate->activateAction(QStringLiteral("capture")));
-    clock.advance(10ms);
-    ASSERT_NE(panelWindow, nullptr);
-    EXPECT_TRUE(panelWindow->visible);
-    EXPECT_EQ(delegate->panelController()->currentSnapshot()->text, QStringLiteral("bound key"));
-
+    clock.runDue();
     ui.shown.clear();
     for (const QString& action : {QStringLiteral(""), QStringLiteral("preferences"),
                                   QStringLiteral("engines"), QStringLiteral("quit")})

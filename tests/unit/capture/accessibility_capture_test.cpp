@@ -21,11 +21,15 @@ protected:
         text->selectedTextSettable = true;
     }
 
-    std::optional<CaptureOutcome> capture(CaptureKind kind = CaptureKind::Automatic) {
-        std::optional<CaptureOutcome> result;
+    // Starts a capture; its outcome lands in `out` whenever it ends.
+    void start(std::optional<CaptureOutcome>& out, CaptureKind kind = CaptureKind::Automatic) {
         [](auto& out, auto task) -> QCoro::Task<void> {
             out = co_await std::move(task);
-        }(result, accessibilityCapture.captureSelection(QPointF(10, 10), kind));
+        }(out, accessibilityCapture.captureSelection(QPointF(10, 10), kind));
+    }
+    std::optional<CaptureOutcome> capture(CaptureKind kind = CaptureKind::Automatic) {
+        std::optional<CaptureOutcome> result;
+        start(result, kind);
         clock.runDue();
         return result;
     }
@@ -116,7 +120,9 @@ TEST_F(AccessibilityCaptureTest, NewSelectionReportEndsTheSkipEarly) {
 TEST_F(AccessibilityCaptureTest, WholeCaptureDeadlineAbandonsWorkThatHasNotAnswered) {
     thread.holding = true;
     fake.accessibility.reportSelection(text);
-    const auto outcome = capture();
+    std::optional<CaptureOutcome> outcome;
+    start(outcome);
+    clock.runDue();
     EXPECT_FALSE(outcome);
     clock.advance(AccessibilityCapture::captureDeadline - 1ms);
     EXPECT_FALSE(outcome);

@@ -2,6 +2,7 @@
 #include "settings/l10n.h"
 #include "support/panel_environment.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <stdexcept>
 
@@ -12,6 +13,7 @@ using Mode = PanelViewModel::Mode;
 
 namespace {
 
+// A panel opened on the usual selection ("Bom dia, mundo", editable).
 struct PanelViewModelTest : ::testing::Test {
     PanelEnvironment env;
     std::unique_ptr<PanelViewModel> model = env.makeViewModel();
@@ -21,15 +23,20 @@ struct PanelViewModelTest : ::testing::Test {
     void SetUp() override {
         model->onLayoutChange = [this] { ++layoutNotifications; };
         model->onRequestHide = [this] { ++hideRequests; };
+        model->configure(PanelEnvironment::snapshot());
     }
     std::shared_ptr<PendingCall> lastCall() const { return env.engines->last(); }
+    // Translates and answers with `result`.
+    void translated(const QString& result) {
+        model->translate();
+        lastCall()->succeed(result);
+    }
 };
-
-const QString fallbackNote = QStringLiteral("O motor online não respondeu; resolvido no aparelho.");
 
 } // namespace
 
 TEST_F(PanelViewModelTest, ActionsWithoutSelectionChangeNothing) {
+    model->reset();
     model->translate();
     model->reformulate();
     model->review();
@@ -43,71 +50,68 @@ TEST_F(PanelViewModelTest, ActionsWithoutSelectionChangeNothing) {
     EXPECT_EQ(env.engines->chatsMade, 0);
 }
 
-TEST_F(PanelViewModelTest, FallbackResultShowsTheNoteAsNoError) {
-    model->configure(PanelEnvironment::snapshot());
-    model->translate();
-    EXPECT_TRUE(model->isWorking());
-    ASSERT_EQ(lastCall()->operation, QStringLiteral("translate"));
-    EXPECT_EQ(lastCall()->text, QStringLiteral("Bom dia, mundo"));
-    lastCall()->succeed(QStringLiteral("Good morning, world"), EngineKind::onDevice, true);
-
-    EXPECT_FALSE(model->isWorking());
-    EXPECT_EQ(model->resultText(), QStringLiteral("Good morning, world"));
-    EXPECT_EQ(model->resultEngine(), EngineKind::onDevice);
-    EXPECT_EQ(model->statusMessage(), fallbackNote);
-    EXPECT_FALSE(model->statusIsError());
-
-    // The next success without fallback clears the note when it starts.
-    model->reformulate();
-    EXPECT_FALSE(model->statusMessage());
-    lastCall()->succeed(QStringLiteral("Bom dia ao mundo"), EngineKind::online);
-    EXPECT_FALSE(model->statusMessage());
-    EXPECT_EQ(model->resultEngine(), EngineKind::online);
-}
-
-TEST_F(PanelViewModelTest, FailedActionKeepsTheEarlierResult) {
-    model->configure(PanelEnvironment::snapshot());
-    model->translate();
-    lastCall()->succeed(QStringLiteral("Good morning"));
-    model->translate();
-    lastCall()->fail(Error(QStringLiteral("Falha do Google")));
-    EXPECT_EQ(model->resultText(), QStringLiteral("Good morning"));
-    EXPECT_EQ(model->resultEngine(), EngineKind::google);
-    EXPECT_EQ(model->statusMessage(), QStringLiteral("Falha do Google"));
-    EXPECT_TRUE(model->statusIsError());
-    EXPECT_FALSE(model->isWorking());
-}
-
-TEST_F(PanelViewModelTest, CancellationIsSilent) {
-    model->configure(PanelEnvironment::snapshot());
-    model->summarize();
-    lastCall()->fail(CancelledError());
-    EXPECT_FALSE(model->isWorking());
-    EXPECT_FALSE(model->statusMessage());
-    EXPECT_FALSE(model->resultText());
-}
-
-TEST_F(PanelViewModelTest, DeviceModelMessages) {
-    model->configure(PanelEnvironment::snapshot());
-    model->reformulate();
-    lastCall()->fail(ReformulatorError::unavailable());
-    EXPECT_EQ(model->statusMessage(), L10n::string(QStringLiteral("panel.aiUnavailableHint")));
-
-    env.keys.writeKey(QStringLiteral("sk-test"), KeyStore::aiAccount(AIProvider::openai));
-    model->reformulate();
-    lastCall()->fail(ReformulatorError::unavailable());
-    EXPECT_EQ(model->statusMessage(),
-              QStringLiteral("IA no aparelho indisponível neste computador"));
-
-    model->review();
-    lastCall()->fail(ReformulatorError::underlying(QStringLiteral("O modelo caiu")));
-    EXPECT_EQ(model->statusMessage(), QStringLiteral("O modelo caiu"));
-    EXPECT_TRUE(model->statusIsError());
-
-    model->review();
-    lastCall()->fail(std::make_exception_ptr(std::runtime_error("boom")));
-    EXPECT_TRUE(model->statusIsError());
-    EXPECT_FALSE(model->statusMessage()->contains(QStringLiteral("boom")));
+// After an earlier result, each way the next action ends: the result kept or replaced, the status
+// line and its colour; the action after it starts with the status cleared.
+TEST_F(PanelViewModelTest, EachEndingShowsItsResultAndStatus) {
+    const QString deviceModelHint = L10n::string(QStringLiteral("panel.aiUnavailableHint"));
+    const struct Case {
+        const char* name;
+        bool aiKeyStored;
+        std::function<void(PendingCall&)> end;
+        std::optional<QString> status; // nullopt: none; empty: any but without "boom"
+        bool isError;
+        QString result;
+        EngineKind engine;
+    } cases[] = {
+        {"fallback", false,
+         [](PendingCall& c) { c.succeed(QStringLiteral("Good day"), EngineKind::onDevice, true); },
+         QStringLiteral("O motor online não respondeu; resolvido no aparelho."), false,
+         QStringLiteral("Good day"), EngineKind::onDevice},
+        {"engine failure", false,
+         [](PendingCall& c) { c.fail(Error(QStringLiteral("Falha do Google"))); },
+         QStringLiteral("Falha do Google"), true, QStringLiteral("Good morning"),
+         EngineKind::google},
+        {"cancelled", false, [](PendingCall& c) { c.fail(CancelledError()); }, std::nullopt, false,
+         QStringLiteral("Good morning"), EngineKind::google},
+        {"no device model, no key", false,
+         [](PendingCall& c) { c.fail(ReformulatorError::unavailable()); }, deviceModelHint, true,
+         QStringLiteral("Good morning"), EngineKind::google},
+        {"no device model, a key", true,
+         [](PendingCall& c) { c.fail(ReformulatorError::unavailable()); },
+         QStringLiteral("IA no aparelho indisponível neste computador"), true,
+         QStringLiteral("Good morning"), EngineKind::google},
+        {"device model failure", false,
+         [](PendingCall& c) {
+             c.fail(ReformulatorError::underlying(QStringLiteral("O modelo caiu")));
+         },
+         QStringLiteral("O modelo caiu"), true, QStringLiteral("Good morning"), EngineKind::google},
+        {"unexpected exception", false,
+         [](PendingCall& c) { c.fail(std::make_exception_ptr(std::runtime_error("boom"))); },
+         QString(), true, QStringLiteral("Good morning"), EngineKind::google},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PanelEnvironment fresh; // a key stored or not, from the start
+        if (c.aiKeyStored)
+            fresh.keys.writeKey(QStringLiteral("sk-test"), KeyStore::aiAccount(AIProvider::openai));
+        auto panel = fresh.makeViewModel();
+        panel->configure(PanelEnvironment::snapshot());
+        panel->translate();
+        fresh.engines->last()->succeed(QStringLiteral("Good morning"));
+        panel->reformulate();
+        EXPECT_TRUE(panel->isWorking());
+        c.end(*fresh.engines->last());
+        EXPECT_FALSE(panel->isWorking());
+        EXPECT_EQ(panel->resultText(), c.result);
+        EXPECT_EQ(panel->resultEngine(), c.engine);
+        EXPECT_EQ(panel->statusIsError(), c.isError);
+        if (c.status && c.status->isEmpty())
+            EXPECT_FALSE(panel->statusMessage()->contains(QStringLiteral("boom")));
+        else
+            EXPECT_EQ(panel->statusMessage(), c.status);
+        panel->review();
+        EXPECT_FALSE(panel->statusMessage());
+    }
 }
 
 TEST_F(PanelViewModelTest, PickerTranslatesAgainOnlyInTranslateMode) {
@@ -123,6 +127,8 @@ TEST_F(PanelViewModelTest, PickerTranslatesAgainOnlyInTranslateMode) {
     EXPECT_EQ(env.prefs.targetLanguage(), french); // stored at once
 
     model->translate();
+    EXPECT_EQ(lastCall()->operation, QStringLiteral("translate"));
+    EXPECT_EQ(lastCall()->text, QStringLiteral("Bom dia, mundo"));
     EXPECT_EQ(lastCall()->target, QStringLiteral("fr"));
     lastCall()->succeed(QStringLiteral("Bonjour"));
     model->chooseTargetLanguage(german);
@@ -135,10 +141,9 @@ TEST_F(PanelViewModelTest, PickerTranslatesAgainOnlyInTranslateMode) {
 }
 
 TEST_F(PanelViewModelTest, StaleOutcomeIsDropped) {
-    model->configure(PanelEnvironment::snapshot(QStringLiteral("primeira seleção")));
     model->translate();
     const auto first = lastCall();
-    EXPECT_TRUE(first->token.isCancelled() == false);
+    EXPECT_FALSE(first->token.isCancelled());
 
     model->configure(PanelEnvironment::snapshot(QStringLiteral("segunda seleção")));
     EXPECT_TRUE(first->token.isCancelled());
@@ -155,7 +160,6 @@ TEST_F(PanelViewModelTest, StaleOutcomeIsDropped) {
 
 TEST_F(PanelViewModelTest, ResetEndsAWaitingDeviceTranslationSilently) {
     env.engines->translateOnDevice = true;
-    model->configure(PanelEnvironment::snapshot());
     model->translate();
     ASSERT_TRUE(env.engines->coordinator.hasPendingRequest());
     model->reset();
@@ -167,7 +171,6 @@ TEST_F(PanelViewModelTest, ResetEndsAWaitingDeviceTranslationSilently) {
 }
 
 TEST_F(PanelViewModelTest, ConcurrentActionsTheLastToFinishWins) {
-    model->configure(PanelEnvironment::snapshot());
     model->translate();
     const auto translation = lastCall();
     model->summarize();
@@ -180,7 +183,6 @@ TEST_F(PanelViewModelTest, ConcurrentActionsTheLastToFinishWins) {
 }
 
 TEST_F(PanelViewModelTest, CanReplaceResultDependsOnModeAndEditability) {
-    model->configure(PanelEnvironment::snapshot());
     EXPECT_FALSE(model->canReplaceResult());
     for (auto [start, expected] :
          std::initializer_list<std::pair<void (PanelViewModel::*)(), bool>>{
@@ -198,7 +200,6 @@ TEST_F(PanelViewModelTest, CanReplaceResultDependsOnModeAndEditability) {
 }
 
 TEST_F(PanelViewModelTest, TwoCopiesEndTheConfirmationAfterTheFirst) {
-    model->configure(PanelEnvironment::snapshot());
     model->copy(QStringLiteral("um"));
     EXPECT_TRUE(model->copiedFeedback());
     env.clock.advance(500ms);
@@ -211,9 +212,7 @@ TEST_F(PanelViewModelTest, TwoCopiesEndTheConfirmationAfterTheFirst) {
 }
 
 TEST_F(PanelViewModelTest, LayoutNotificationFollowsEachChangeAfter40ms) {
-    model->configure(PanelEnvironment::snapshot());
-    model->translate();
-    lastCall()->succeed(QStringLiteral("ok"));
+    translated(QStringLiteral("ok"));
     model->startAsk();
     env.clock.advance(39ms);
     EXPECT_EQ(layoutNotifications, 0);
@@ -222,7 +221,6 @@ TEST_F(PanelViewModelTest, LayoutNotificationFollowsEachChangeAfter40ms) {
 }
 
 TEST_F(PanelViewModelTest, ChatKeepsItsHistoryAcrossModes) {
-    model->configure(PanelEnvironment::snapshot());
     model->sendChat(QStringLiteral("   \n "));
     EXPECT_EQ(env.engines->chatsMade, 0);
 
@@ -246,8 +244,7 @@ TEST_F(PanelViewModelTest, ChatKeepsItsHistoryAcrossModes) {
     EXPECT_EQ(model->chatMessages()[1].text, QStringLiteral("Uma saudação."));
     EXPECT_FALSE(model->chatMessages()[1].isUser);
 
-    model->translate();
-    lastCall()->succeed(QStringLiteral("Hello"));
+    translated(QStringLiteral("Hello"));
     model->startAsk();
     EXPECT_EQ(model->chatMessages().size(), 2);
     EXPECT_EQ(env.engines->chatsMade, 1);
@@ -268,7 +265,6 @@ TEST_F(PanelViewModelTest, ChatKeepsItsHistoryAcrossModes) {
 }
 
 TEST_F(PanelViewModelTest, SuccessfulReplacementHidesAfter900ms) {
-    model->configure(PanelEnvironment::snapshot());
     model->replace(); // nothing to write yet
     EXPECT_TRUE(env.replacer.calls.isEmpty());
 
@@ -291,9 +287,7 @@ TEST_F(PanelViewModelTest, SuccessfulReplacementHidesAfter900ms) {
 }
 
 TEST_F(PanelViewModelTest, FailedReplacementShowsTheReplacerMessage) {
-    model->configure(PanelEnvironment::snapshot());
-    model->translate();
-    lastCall()->succeed(QStringLiteral("Hi"));
+    translated(QStringLiteral("Hi"));
     model->replace();
     env.replacer.calls[0]->outcome->resolve(ReplaceOutcome::failed());
     EXPECT_EQ(model->statusMessage(),
@@ -313,21 +307,16 @@ TEST_F(PanelViewModelTest, FailedReplacementShowsTheReplacerMessage) {
     env.clock.advance(2s);
     EXPECT_EQ(hideRequests, 0);
     EXPECT_EQ(model->mode(), Mode::translate);
-}
 
-TEST_F(PanelViewModelTest, ReplacementOfAnEarlierSelectionNeitherReportsNorHides) {
-    model->configure(PanelEnvironment::snapshot());
-    model->translate();
-    lastCall()->succeed(QStringLiteral("Hi"));
+    // A write-back done just before a new selection showed does not hide the new one.
     model->replace();
-    env.replacer.calls[0]->outcome->resolve(ReplaceOutcome::replacedViaAccessibility());
+    env.replacer.calls[3]->outcome->resolve(ReplaceOutcome::replacedViaAccessibility());
     model->configure(PanelEnvironment::snapshot(QStringLiteral("nova seleção")));
     env.clock.advance(1s);
     EXPECT_EQ(hideRequests, 0);
 }
 
 TEST_F(PanelViewModelTest, DestroyingTheModelWhileWorkRunsIsSafe) {
-    model->configure(PanelEnvironment::snapshot());
     model->translate();
     const auto call = lastCall();
     model->copy(QStringLiteral("x"));
@@ -365,10 +354,7 @@ TEST_F(PanelViewModelTest, ASelectionTooLongIsNotSentAndThePanelSaysSo) {
 // An answer written as it goes shows at once and grows; it is copied or written back only when
 // whole, and a break after part of it keeps that part, marked, and never writes it back.
 TEST_F(PanelViewModelTest, AnAnswerShowsAsItIsWritten) {
-    const struct {
-        const char* ending; // "succeed", "fail", "cancel" (a new selection), "hide"
-    } cases[] = {{"succeed"}, {"fail"}, {"cancel"}, {"hide"}};
-    for (const auto& [ending] : cases) {
+    for (const char* ending : {"succeed", "fail", "cancel", "hide"}) {
         SCOPED_TRACE(ending);
         model->configure(PanelEnvironment::snapshot());
         model->reformulate();
