@@ -200,15 +200,17 @@ TEST_F(ReplacerTest, AWriteOrPasteThatDidNotLandFailsAndAWriteIsUndoneOnlyInItsR
         EXPECT_EQ(outcome->kind, c.outcome);
         EXPECT_EQ(fake.keys.pastesPosted.size(), c.pastes ? 1 : 0);
         EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndText});
-        if (!c.pastes)
+        if (!c.pastes) {
             EXPECT_EQ(fake.clipboard.changeCount(), clipboardChanges);
+        }
         if (outcome->succeeded()) {
             const QString written = QString(original).replace(6, 7, c.newText);
             EXPECT_EQ(field->value->normalized(QString::NormalizationForm_C), written);
             continue;
         }
-        if (c.pastes)
+        if (c.pastes) {
             EXPECT_EQ(*outcome, ReplaceOutcome::pasteUnconfirmed());
+        }
         // Put back by one more write of the range only, or left as the failed write made it.
         EXPECT_EQ(field->value == original, c.readsAsBefore);
         EXPECT_EQ(field->writtenTexts.size(), c.pastes ? 0 : c.readsAsBefore ? 2 : 1);
