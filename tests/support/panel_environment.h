@@ -9,6 +9,7 @@
 #include "support/virtual_clock.h"
 
 #include <QTemporaryDir>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace ovra::test {

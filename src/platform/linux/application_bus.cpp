@@ -1,6 +1,7 @@
 #include "platform/linux/application_bus.h"
 
 #include "ovra/deployment_config.h"
+#include "settings/quick_actions.h"
 #include "support/log_categories.h"
 
 #include <QDBusConnection>
@@ -31,8 +32,13 @@ QString ApplicationBus::objectPath() {
 }
 
 const QStringList& ApplicationBus::actionNames() {
-    static const QStringList names{QStringLiteral("capture"), QStringLiteral("preferences"),
-                                   QStringLiteral("engines"), QStringLiteral("quit")};
+    static const QStringList names = [] {
+        QStringList all{QStringLiteral("capture"), QStringLiteral("preferences"),
+                        QStringLiteral("engines"), QStringLiteral("quit")};
+        for (const QuickAction action : quickActions)
+            all.append(QuickActions::name(action));
+        return all;
+    }();
     return names;
 }
 
