@@ -2,12 +2,12 @@
 // process start included, with and without language detection), and the local-model path's
 // overhead over a bare POST to the same fake model server on loopback.
 //   bench_device_engines_bench [benchmark flags]   (the default run takes a few seconds)
-#include "engines/local_model/local_model_client.h"
 #include "fakes/fake_ollama_server.h"
 #include "fakes/fake_package_installer.h"
 #include "ondevice/apertium/apertium_process.h"
 #include "ondevice/apertium/apertium_translation_service.h"
 #include "ondevice/apertium/language_detector.h"
+#include "ondevice/local_model/local_model_client.h"
 #include "support/task_runner.h"
 #include "support/timer_scheduler.h"
 

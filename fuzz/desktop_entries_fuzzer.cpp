@@ -1,8 +1,8 @@
 // Desktop entries as installed by any package: the name lookup of the ignored-apps window and
 // the index that finds a running program's entry.
+#include "dialogs/desktop_entry_name.h"
 #include "fuzz_support.h"
-#include "platform/linux/x11/desktop_entries.h"
-#include "windows/desktop_entry_name.h"
+#include "platform/linux/desktop_entries.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace ovra;

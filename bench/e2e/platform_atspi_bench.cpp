@@ -3,7 +3,7 @@
 //   tests/e2e/run-headless.sh -- <build>/bench/e2e/bench_e2e_platform_atspi
 #include "support/e2e_session.h"
 
-#include "platform/linux/linux_platform.h"
+#include "platform/linux/session/linux_platform.h"
 
 #include <QGuiApplication>
 #include <benchmark/benchmark.h>

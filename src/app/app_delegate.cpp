@@ -2,11 +2,11 @@
 
 #include "app/app_notifications.h"
 #include "app/shell_texts.h"
-#include "capture/accessibility_services.h"
 #include "capture/selection_monitor.h"
-#include "capture/workspace_services.h"
 #include "panel/panel_controller.h"
 #include "panel/quick_action_flow.h"
+#include "platform/accessibility_services.h"
+#include "platform/workspace_services.h"
 #include "settings/key_store.h"
 #include "settings/l10n.h"
 #include "settings/prefs.h"

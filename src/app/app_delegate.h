@@ -1,11 +1,11 @@
 #pragma once
 
 #include "app/app_ui.h"
-#include "app/global_hot_key.h"
 #include "app/status_menu_model.h"
-#include "capture/observer_token.h"
 #include "capture/selection_snapshot.h"
+#include "platform/observer_token.h"
 #include "settings/quick_actions.h"
+#include "shortcuts/global_hot_key.h"
 #include "support/scheduler.h"
 
 #include <QObject>

@@ -1,10 +1,10 @@
 #include "app/status_menu_model.h"
 
-#include "app/global_hot_key.h"
-#include "app/hot_key_formatter.h"
 #include "settings/key_store.h"
 #include "settings/l10n.h"
 #include "settings/prefs.h"
+#include "shortcuts/global_hot_key.h"
+#include "shortcuts/hot_key_formatter.h"
 
 namespace ovra::StatusMenuModel {
 

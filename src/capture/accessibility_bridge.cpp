@@ -1,6 +1,6 @@
 #include "capture/accessibility_bridge.h"
 
-#include "capture/coordinate_space.h"
+#include "platform/coordinate_space.h"
 
 #include <deque>
 #include <utility>

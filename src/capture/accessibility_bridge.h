@@ -1,9 +1,9 @@
 #pragma once
 
-#include "capture/accessibility_services.h"
-#include "capture/screen_services.h"
 #include "capture/selection_snapshot.h"
-#include "capture/workspace_services.h"
+#include "platform/accessibility_services.h"
+#include "platform/screen_services.h"
+#include "platform/workspace_services.h"
 
 #include <QList>
 #include <QSet>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "capture/screen_services.h"
-#include "capture/workspace_services.h"
+#include "platform/screen_services.h"
+#include "platform/workspace_services.h"
 
 #include <optional>
 

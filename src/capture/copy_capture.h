@@ -2,9 +2,9 @@
 
 #include "capture/accessibility_capture.h"
 #include "capture/capture_filter.h"
-#include "capture/capture_platform.h"
 #include "capture/clipboard_lease.h"
 #include "capture/selection_snapshot.h"
+#include "platform/capture_platform.h"
 #include "support/cancellation.h"
 #include "support/scheduler.h"
 

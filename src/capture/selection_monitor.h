@@ -2,11 +2,11 @@
 
 #include "capture/accessibility_capture.h"
 #include "capture/capture_filter.h"
-#include "capture/capture_platform.h"
 #include "capture/clipboard_lease.h"
 #include "capture/copy_capture.h"
-#include "capture/observer_token.h"
 #include "capture/selection_snapshot.h"
+#include "platform/capture_platform.h"
+#include "platform/observer_token.h"
 #include "support/cancellation.h"
 #include "support/scheduler.h"
 

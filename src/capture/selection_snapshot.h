@@ -1,8 +1,8 @@
 #pragma once
 
-#include "capture/accessible_element.h"
-#include "capture/text_range.h"
-#include "capture/workspace_services.h"
+#include "platform/accessible_element.h"
+#include "platform/text_range.h"
+#include "platform/workspace_services.h"
 
 #include <QPointF>
 #include <QRectF>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engines/language_services.h"
 #include "engines/online_ai_client.h"
+#include "platform/language_services.h"
 
 #include <QList>
 #include <QString>

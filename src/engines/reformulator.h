@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engines/language_services.h"
+#include "platform/language_services.h"
 #include "support/errors.h"
 
 #include <QString>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "engines/google_translate_client.h"
-#include "engines/language_services.h"
 #include "engines/online_ai_client.h"
 #include "engines/translation_coordinator.h"
+#include "platform/language_services.h"
 
 namespace ovra {
 

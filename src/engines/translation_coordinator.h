@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engines/language_services.h"
 #include "engines/one_shot.h"
+#include "platform/language_services.h"
 #include "settings/catalogues.h"
 
 #include <QObject>

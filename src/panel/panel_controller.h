@@ -1,11 +1,11 @@
 #pragma once
 
-#include "capture/screen_services.h"
 #include "capture/selection_snapshot.h"
-#include "capture/workspace_services.h"
 #include "panel/panel_placement.h"
 #include "panel/panel_view_model.h"
-#include "panel/panel_window.h"
+#include "platform/panel_window.h"
+#include "platform/screen_services.h"
+#include "platform/workspace_services.h"
 #include "support/scheduler.h"
 
 #include <QList>

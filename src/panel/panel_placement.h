@@ -1,7 +1,7 @@
 #pragma once
 
-#include "capture/screen_services.h"
 #include "capture/selection_snapshot.h"
+#include "platform/screen_services.h"
 
 #include <QList>
 #include <QPointF>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "capture/clipboard_services.h"
 #include "capture/selection_snapshot.h"
 #include "engines/ai_chat_session.h"
 #include "engines/engine_types.h"
 #include "panel/panel_engines.h"
 #include "panel/replacer.h"
+#include "platform/clipboard_services.h"
 #include "settings/catalogues.h"
 #include "support/cancellation.h"
 #include "support/scheduler.h"

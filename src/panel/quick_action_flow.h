@@ -1,10 +1,10 @@
 #pragma once
 
-#include "capture/screen_services.h"
 #include "capture/selection_snapshot.h"
 #include "panel/panel_engines.h"
-#include "panel/panel_window.h"
 #include "panel/replacer.h"
+#include "platform/panel_window.h"
+#include "platform/screen_services.h"
 #include "settings/quick_actions.h"
 #include "support/cancellation.h"
 #include "support/scheduler.h"

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "capture/accessibility_capture.h"
-#include "capture/accessibility_services.h"
 #include "capture/clipboard_lease.h"
-#include "capture/clipboard_services.h"
 #include "capture/selection_snapshot.h"
-#include "capture/synthetic_keys.h"
-#include "capture/workspace_services.h"
+#include "platform/accessibility_services.h"
+#include "platform/clipboard_services.h"
+#include "platform/synthetic_keys.h"
+#include "platform/workspace_services.h"
 #include "support/scheduler.h"
 
 #include <QList>

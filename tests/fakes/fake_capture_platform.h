@@ -1,11 +1,11 @@
 #pragma once
 
-#include "capture/capture_platform.h"
 #include "fakes/fake_accessibility.h"
 #include "fakes/fake_clipboard.h"
 #include "fakes/fake_input.h"
 #include "fakes/fake_screens.h"
 #include "fakes/fake_workspace.h"
+#include "platform/capture_platform.h"
 
 namespace ovra::test {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/clipboard_services.h"
+#include "platform/clipboard_services.h"
 #include "support/scheduler.h"
 
 #include <QSet>

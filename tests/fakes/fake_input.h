@@ -1,7 +1,7 @@
 #pragma once
 
-#include "capture/input_monitors.h"
-#include "capture/synthetic_keys.h"
+#include "platform/input_monitors.h"
+#include "platform/synthetic_keys.h"
 
 #include <QList>
 #include <map>

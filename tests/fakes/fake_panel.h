@@ -3,8 +3,8 @@
 #include "engines/one_shot.h"
 #include "engines/translation_coordinator.h"
 #include "panel/panel_engines.h"
-#include "panel/panel_window.h"
 #include "panel/replacer.h"
+#include "platform/panel_window.h"
 
 #include <QList>
 #include <memory>

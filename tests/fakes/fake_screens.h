@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/screen_services.h"
+#include "platform/screen_services.h"
 
 namespace ovra::test {
 

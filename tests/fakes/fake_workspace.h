@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/workspace_services.h"
+#include "platform/workspace_services.h"
 
 #include <QList>
 #include <map>

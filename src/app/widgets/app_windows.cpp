@@ -2,10 +2,10 @@
 
 #include "app/widgets/no_key_warning_window.h"
 #include "app/widgets/status_menu.h"
-#include "windows/widgets/ai_settings_window.h"
-#include "windows/widgets/feedback_window.h"
-#include "windows/widgets/ignored_apps_window.h"
-#include "windows/widgets/preferences_window.h"
+#include "dialogs/widgets/ai_settings_window.h"
+#include "dialogs/widgets/feedback_window.h"
+#include "dialogs/widgets/ignored_apps_window.h"
+#include "dialogs/widgets/preferences_window.h"
 
 #include <QSystemTrayIcon>
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/app_ui.h"
-#include "app/shortcut_setup.h"
 #include "app/widgets/first_run_dialogs.h"
+#include "shortcuts/shortcut_setup.h"
 
 #include <functional>
 #include <memory>

@@ -1,7 +1,7 @@
 #include "app/widgets/first_run_dialogs.h"
 
 #include "app/shell_texts.h"
-#include "app/widgets/window_presenter.h"
+#include "widgets/window_presenter.h"
 
 #include <QDialog>
 #include <QHBoxLayout>

@@ -1,7 +1,7 @@
 #include "app/widgets/no_key_warning_window.h"
 
 #include "app/no_key_warning_model.h"
-#include "app/widgets/window_presenter.h"
+#include "widgets/window_presenter.h"
 
 #include <QCheckBox>
 #include <QDialog>

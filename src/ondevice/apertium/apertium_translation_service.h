@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engines/language_services.h"
 #include "ondevice/apertium/apertium_process.h"
+#include "platform/language_services.h"
 #include "support/scheduler.h"
 
 #include <memory>

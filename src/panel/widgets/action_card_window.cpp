@@ -1,7 +1,7 @@
 #include "panel/widgets/action_card_window.h"
 
-#include "capture/coordinate_space.h"
 #include "panel/quick_action_flow.h"
+#include "platform/coordinate_space.h"
 #include "settings/l10n.h"
 
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 #include "panel/widgets/floating_panel_window.h"
 
-#include "capture/coordinate_space.h"
 #include "panel/widgets/panel_view.h"
+#include "platform/coordinate_space.h"
 
 #include <QGuiApplication>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "panel/panel_window.h"
+#include "platform/panel_window.h"
 
 #include <QMargins>
 #include <QPointer>

@@ -1,7 +1,6 @@
 #include "platform/linux/application_bus.h"
 
 #include "ovra/deployment_config.h"
-#include "settings/quick_actions.h"
 #include "support/log_categories.h"
 
 #include <QDBusConnection>
@@ -32,17 +31,13 @@ QString ApplicationBus::objectPath() {
 }
 
 const QStringList& ApplicationBus::actionNames() {
-    static const QStringList names = [] {
-        QStringList all{QStringLiteral("capture"), QStringLiteral("preferences"),
-                        QStringLiteral("engines"), QStringLiteral("quit")};
-        for (const QuickAction action : quickActions)
-            all.append(QuickActions::name(action));
-        return all;
-    }();
+    static const QStringList names{QStringLiteral("capture"), QStringLiteral("preferences"),
+                                   QStringLiteral("engines"), QStringLiteral("quit")};
     return names;
 }
 
-ApplicationBus::ApplicationBus(QObject* parent) : QObject(parent) {}
+ApplicationBus::ApplicationBus(QStringList moreActions, QObject* parent)
+    : QObject(parent), m_moreActions(std::move(moreActions)) {}
 
 ApplicationBus::~ApplicationBus() {
     if (!m_exported)
@@ -81,7 +76,7 @@ void ApplicationBus::Activate(const QVariantMap&) {
 
 void ApplicationBus::ActivateAction(const QString& action, const QVariantList&,
                                     const QVariantMap&) {
-    if (!actionNames().contains(action)) {
+    if (!actionNames().contains(action) && !m_moreActions.contains(action)) {
         sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("no such action: ") + action);
         return;
     }

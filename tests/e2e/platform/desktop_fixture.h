@@ -2,7 +2,7 @@
 
 #include "support/e2e_session.h"
 
-#include "platform/linux/linux_platform.h"
+#include "platform/linux/session/linux_platform.h"
 
 #include <gtest/gtest.h>
 

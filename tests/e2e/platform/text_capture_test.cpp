@@ -2,7 +2,7 @@
 // Qt application: the two count text positions differently, the program sees UTF-16 only.
 #include "platform/desktop_fixture.h"
 
-#include "capture/coordinate_space.h"
+#include "platform/coordinate_space.h"
 
 namespace ovra::e2e {
 namespace {

@@ -2,7 +2,7 @@
 
 #include "support/e2e_session.h"
 
-#include "capture/accessibility_services.h"
+#include "platform/accessibility_services.h"
 
 #include <QList>
 #include <QProcess>

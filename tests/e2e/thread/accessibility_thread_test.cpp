@@ -4,7 +4,7 @@
 // left there, this thread would take the replies the accessibility thread waits for, and the
 // reads would run into their time-out.
 #include "platform/desktop_fixture.h"
-#include "platform/linux/atspi_accessibility_thread.h"
+#include "platform/linux/session/atspi_accessibility_thread.h"
 
 #include <QEventLoop>
 #include <QTimer>

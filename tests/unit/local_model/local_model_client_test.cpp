@@ -1,8 +1,8 @@
-#include "engines/local_model/local_model_choice.h"
-#include "engines/local_model/local_model_client.h"
-#include "engines/local_model/local_model_session.h"
 #include "engines/reformulator.h"
 #include "fakes/fake_ollama_server.h"
+#include "ondevice/local_model/local_model_choice.h"
+#include "ondevice/local_model/local_model_client.h"
+#include "ondevice/local_model/local_model_session.h"
 
 #include "support/task_runner.h"
 #include <QElapsedTimer>

@@ -1,5 +1,5 @@
-#include "engines/local_model/local_model_client.h"
 #include "fakes/fake_http_server.h"
+#include "ondevice/local_model/local_model_client.h"
 #include "support/task_runner.h"
 
 #include <QTest>

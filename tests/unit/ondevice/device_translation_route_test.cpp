@@ -1,11 +1,11 @@
 // The whole device path with nothing online: no keys, no model server, the real Apertium pairs
 // the setup script installs. English chosen for Portuguese must come back in Portuguese.
 #include "engines/engine_router.h"
-#include "engines/local_model/local_model_client.h"
 #include "engines/translation_coordinator.h"
 #include "fakes/fake_package_installer.h"
 #include "ondevice/apertium/apertium_translation_service.h"
 #include "ondevice/apertium/language_detector.h"
+#include "ondevice/local_model/local_model_client.h"
 #include "settings/defaults_store.h"
 #include "settings/key_store.h"
 #include "settings/prefs.h"

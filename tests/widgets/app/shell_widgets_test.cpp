@@ -3,6 +3,10 @@
 #include "app/widgets/app_windows.h"
 #include "app/widgets/status_menu.h"
 #include "capture/selection_monitor.h"
+#include "dialogs/preferences_model.h"
+#include "dialogs/widgets/ai_settings_window.h"
+#include "dialogs/widgets/preferences_view.h"
+#include "dialogs/widgets/preferences_window.h"
 #include "fakes/fake_app_ui.h"
 #include "fakes/fake_capture_platform.h"
 #include "fakes/fake_hotkey_service.h"
@@ -12,10 +16,6 @@
 #include "settings/prefs.h"
 #include "support/errors.h"
 #include "support/virtual_clock.h"
-#include "windows/preferences_model.h"
-#include "windows/widgets/ai_settings_window.h"
-#include "windows/widgets/preferences_view.h"
-#include "windows/widgets/preferences_window.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>

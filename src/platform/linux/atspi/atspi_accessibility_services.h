@@ -2,9 +2,9 @@
 
 #include <atspi/atspi.h>
 
-#include "capture/accessibility_services.h"
-#include "capture/window_area.h"
+#include "platform/accessibility_services.h"
 #include "platform/linux/atspi/text_offsets.h"
+#include "platform/window_area.h"
 
 #include <QHash>
 #include <QPoint>

@@ -2,7 +2,7 @@
 
 #include <atspi/atspi.h>
 
-#include "capture/accessible_element.h"
+#include "platform/accessible_element.h"
 
 namespace ovra::platform {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/accessibility_services.h"
+#include "platform/accessibility_services.h"
 
 #include <QString>
 #include <functional>

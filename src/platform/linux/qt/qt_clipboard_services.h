@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/clipboard_services.h"
+#include "platform/clipboard_services.h"
 #include "platform/linux/x11/x11_connection.h"
 #include "platform/linux/x11/x11_selection_reader.h"
 

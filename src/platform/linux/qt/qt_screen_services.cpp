@@ -1,6 +1,6 @@
 #include "platform/linux/qt/qt_screen_services.h"
 
-#include "capture/coordinate_space.h"
+#include "platform/coordinate_space.h"
 
 #include <QCursor>
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/window_area.h"
+#include "platform/window_area.h"
 
 #include <QMutex>
 #include <QString>

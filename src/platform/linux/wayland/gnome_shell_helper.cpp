@@ -1,7 +1,7 @@
 #include "platform/linux/wayland/gnome_shell_helper.h"
 
+#include "platform/linux/key_mapping.h"
 #include "platform/linux/wayland/active_window_report.h"
-#include "platform/linux/x11/key_mapping.h"
 #include "support/log_categories.h"
 
 #include <QDBusConnection>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/hot_key_service.h"
+#include "platform/hot_key_service.h"
 #include "platform/linux/wayland/active_window_report.h"
 #include "platform/linux/wayland/bus_owner_watch.h"
 

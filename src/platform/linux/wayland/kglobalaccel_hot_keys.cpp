@@ -1,7 +1,7 @@
 #include "platform/linux/wayland/kglobalaccel_hot_keys.h"
 
-#include "platform/linux/x11/key_mapping.h"
-#include "settings/hot_key_modifiers.h"
+#include "platform/hot_key_modifiers.h"
+#include "platform/linux/key_mapping.h"
 #include "support/log_categories.h"
 
 #include <QDBusConnection>

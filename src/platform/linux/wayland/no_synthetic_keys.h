@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/synthetic_keys.h"
+#include "platform/synthetic_keys.h"
 
 namespace ovra::platform {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/input_monitors.h"
+#include "platform/input_monitors.h"
 
 #include <cstdint>
 #include <map>

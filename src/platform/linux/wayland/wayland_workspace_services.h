@@ -1,8 +1,8 @@
 #pragma once
 
-#include "capture/workspace_services.h"
 #include "platform/linux/wayland/active_window.h"
 #include "platform/linux/x11/x11_workspace_services.h"
+#include "platform/workspace_services.h"
 
 #include <cstdint>
 #include <map>

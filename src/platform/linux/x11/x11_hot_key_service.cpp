@@ -1,6 +1,6 @@
 #include "platform/linux/x11/x11_hot_key_service.h"
 
-#include "platform/linux/x11/key_mapping.h"
+#include "platform/linux/key_mapping.h"
 #include "support/log_categories.h"
 
 #include <X11/XKBlib.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/hot_key_service.h"
+#include "platform/hot_key_service.h"
 #include "platform/linux/x11/x11_connection.h"
 
 #include <memory>

@@ -1,6 +1,6 @@
 #include "platform/linux/x11/x11_input_monitors.h"
 
-#include "platform/linux/x11/key_mapping.h"
+#include "platform/linux/key_mapping.h"
 
 #include <QCoreApplication>
 #include <QCursor>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "capture/synthetic_keys.h"
 #include "platform/linux/x11/x11_connection.h"
 #include "platform/linux/x11/x11_workspace_services.h"
+#include "platform/synthetic_keys.h"
 
 namespace ovra::platform {
 

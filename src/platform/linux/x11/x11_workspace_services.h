@@ -1,11 +1,11 @@
 #pragma once
 
-#include "capture/window_area.h"
-#include "capture/workspace_services.h"
-#include "platform/linux/x11/desktop_entries.h"
-#include "platform/linux/x11/process_exit_watch.h"
-#include "platform/linux/x11/terminal_keys.h"
+#include "platform/linux/desktop_entries.h"
+#include "platform/linux/process_exit_watch.h"
+#include "platform/linux/terminal_keys.h"
 #include "platform/linux/x11/x11_connection.h"
+#include "platform/window_area.h"
+#include "platform/workspace_services.h"
 
 #include <QObject>
 #include <QPointF>

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "shortcuts/shortcut_setup.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+class QDialog;
+
+namespace ovra {
+
+class Prefs;
+class TranslationService;
+class PreferencesModel;
+class PreferencesView;
+
+// The preferences window: the shortcut, the interface language and the language packs. Built on
+// the first show() and kept; closing only hides it.
+class PreferencesWindowController {
+public:
+    // `postHotKeyChanged`: how a stored or reset shortcut is announced (AppNotifications when
+    // empty).
+    PreferencesWindowController(Prefs& prefs, TranslationService& translation,
+                                std::function<void()> postHotKeyChanged = {});
+    ~PreferencesWindowController();
+
+    void show();
+    QDialog* window() const { return m_window.get(); }
+    PreferencesModel* model() const { return m_model.get(); }
+    PreferencesView* view() const { return m_view; }
+
+    std::function<void()> onOpenEngines;
+    std::function<void()> onOpenIgnored;
+    // Set before the first show().
+    ShortcutSetup shortcutSetup;
+
+private:
+    void build();
+
+    Prefs& m_prefs;
+    TranslationService& m_translation;
+    std::function<void()> m_postHotKeyChanged;
+    std::unique_ptr<PreferencesModel> m_model; // outlives the window's view
+    std::unique_ptr<QDialog> m_window;
+    PreferencesView* m_view = nullptr; // owned by the window
+};
+
+} // namespace ovra

@@ -1,0 +1,160 @@
+#include "platform/linux/desktop_entries.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QSet>
+#include <QStandardPaths>
+
+namespace ovra::platform {
+
+namespace {
+
+// The first word of an Exec line, honouring double quotes, without "env VAR=x" prefixes.
+QString programOf(const QString& exec) {
+    QStringList words;
+    QString current;
+    bool quoted = false;
+    for (qsizetype i = 0; i < exec.size(); ++i) {
+        const QChar c = exec.at(i);
+        if (c == u'"') {
+            quoted = !quoted;
+        } else if (c == u'\\' && i + 1 < exec.size()) {
+            current += exec.at(++i);
+        } else if (c.isSpace() && !quoted) {
+            if (!current.isEmpty())
+                words.append(std::exchange(current, QString()));
+        } else {
+            current += c;
+        }
+    }
+    if (!current.isEmpty())
+        words.append(current);
+    qsizetype first = 0;
+    if (!words.isEmpty() && QFileInfo(words.first()).fileName() == u"env") {
+        first = 1;
+        while (first < words.size() && words.at(first).contains(u'='))
+            ++first;
+    }
+    return first < words.size() ? QFileInfo(words.at(first)).fileName() : QString();
+}
+
+// Programs that run another program named by their arguments: matching on them would give every
+// script the same application.
+bool isLauncher(const QString& program) {
+    static const QStringList launchers{
+        QStringLiteral("sh"),      QStringLiteral("bash"),     QStringLiteral("python"),
+        QStringLiteral("python3"), QStringLiteral("perl"),     QStringLiteral("java"),
+        QStringLiteral("flatpak"), QStringLiteral("snap"),     QStringLiteral("gjs"),
+        QStringLiteral("node"),    QStringLiteral("electron"), QStringLiteral("wine")};
+    return launchers.contains(program) || program.startsWith(u"python3.");
+}
+
+} // namespace
+
+DesktopEntries::DesktopEntries(QStringList dataDirs, QString languageTag)
+    : m_dataDirs(std::move(dataDirs)),
+      m_language(languageTag.isEmpty() ? QLocale::system().name() : std::move(languageTag)) {}
+
+QStringList DesktopEntries::sessionDataDirs() {
+    return QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation);
+}
+
+void DesktopEntries::load() {
+    m_loaded = true;
+    QSet<QString> seenIds; // an entry in a more important folder hides same-id entries after it
+    const QString shortLanguage = m_language.section(u'_', 0, 0);
+    for (const QString& dataDir : std::as_const(m_dataDirs)) {
+        const QString applications = QDir(dataDir).filePath(QStringLiteral("applications"));
+        QDirIterator files(applications, {QStringLiteral("*.desktop")}, QDir::Files,
+                           QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            const QString path = files.next();
+            QString id = QDir(applications).relativeFilePath(path);
+            id.chop(8); // ".desktop"
+            id.replace(u'/', u'-');
+            if (seenIds.contains(id))
+                continue;
+            seenIds.insert(id);
+
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+                continue;
+            bool inMainGroup = false;
+            bool hidden = false;
+            bool terminal = false;
+            QString name, localizedName, shortLocalizedName, exec, tryExec, windowClass;
+            while (!file.atEnd()) {
+                const QString line = QString::fromUtf8(file.readLine()).trimmed();
+                if (line.startsWith(u'[')) {
+                    inMainGroup = line == u"[Desktop Entry]";
+                    continue;
+                }
+                if (!inMainGroup)
+                    continue;
+                const qsizetype equals = line.indexOf(u'=');
+                if (equals <= 0)
+                    continue;
+                const QString key = line.left(equals).trimmed();
+                const QString value = line.mid(equals + 1).trimmed();
+                if (key == u"Name")
+                    name = value;
+                else if (key == u"Name[" + m_language + u']')
+                    localizedName = value;
+                else if (key == u"Name[" + shortLanguage + u']')
+                    shortLocalizedName = value;
+                else if (key == u"Exec")
+                    exec = value;
+                else if (key == u"TryExec")
+                    tryExec = value;
+                else if (key == u"StartupWMClass")
+                    windowClass = value;
+                else if (key == u"Categories")
+                    terminal = value.split(u';').contains(QStringLiteral("TerminalEmulator"));
+                else if (key == u"Hidden")
+                    hidden = value == u"true";
+            }
+            if (hidden)
+                continue;
+            Indexed indexed;
+            indexed.entry.id = id;
+            indexed.entry.name = !localizedName.isEmpty()        ? localizedName
+                                 : !shortLocalizedName.isEmpty() ? shortLocalizedName
+                                                                 : name;
+            indexed.entry.terminalEmulator = terminal;
+            indexed.program = programOf(exec.isEmpty() ? tryExec : exec);
+            indexed.windowClass = windowClass;
+            m_entries.append(indexed);
+        }
+    }
+}
+
+std::optional<DesktopEntry> DesktopEntries::find(const QString& executable,
+                                                 const QString& windowClass) {
+    if (!m_loaded)
+        load();
+    const QString program = QFileInfo(executable).fileName();
+    // A declared window class is the strongest tie, then the program, then an id equal to it.
+    if (!windowClass.isEmpty()) {
+        for (const Indexed& indexed : std::as_const(m_entries)) {
+            if (indexed.windowClass.compare(windowClass, Qt::CaseInsensitive) == 0) {
+                return indexed.entry;
+            }
+        }
+    }
+    if (program.isEmpty() || isLauncher(program))
+        return std::nullopt;
+    for (const Indexed& indexed : std::as_const(m_entries)) {
+        if (indexed.program == program)
+            return indexed.entry;
+    }
+    for (const Indexed& indexed : std::as_const(m_entries)) {
+        if (indexed.entry.id == program)
+            return indexed.entry;
+    }
+    return std::nullopt;
+}
+
+} // namespace ovra::platform

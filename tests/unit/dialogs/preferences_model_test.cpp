@@ -1,0 +1,174 @@
+#include "dialogs/preferences_model.h"
+#include "fakes/fake_language_services.h"
+#include "settings/defaults_store.h"
+#include "settings/prefs.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace ovra;
+using namespace ovra::test;
+
+namespace {
+
+class PreferencesModelTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    DefaultsStore defaults{dir.filePath(QStringLiteral("defaults.json"))};
+    Prefs prefs{defaults, [] { return std::optional<QString>(); }};
+    FakeTranslationService translation;
+    int posts = 0;
+    std::unique_ptr<PreferencesModel> model = make();
+
+    std::unique_ptr<PreferencesModel> make() {
+        return std::make_unique<PreferencesModel>(prefs, translation, [this] { ++posts; });
+    }
+};
+
+// Recording itself (keys ignored, the combination stored and shown) is followed key by key through
+// the preferences window in the widget tests.
+TEST_F(PreferencesModelTest, EscapeCancelsAndRestoringTheDefaultPostsOnce) {
+    EXPECT_FALSE(model->handleRecordingKey(Qt::Key_K, Qt::MetaModifier)); // not recording
+    prefs.setHotKey(40, 0x1000);
+    model->refreshShortcutDisplay();
+    model->startRecording();
+    // A refused chord is said, keeps the stored shortcut and lets recording go on.
+    EXPECT_TRUE(model->handleRecordingKey(Qt::Key_V, Qt::ControlModifier));
+    EXPECT_TRUE(model->isShortcutRefused());
+    EXPECT_TRUE(model->isRecording());
+    EXPECT_TRUE(model->handleRecordingKey(Qt::Key_Escape, Qt::ControlModifier));
+    EXPECT_FALSE(model->isRecording());
+    EXPECT_FALSE(model->isShortcutRefused());
+    EXPECT_EQ(prefs.hotKeyCode(), 40);
+    prefs.setHotKey(9, 0x1000); // Ctrl+V from an earlier version: never registered, nor shown
+    model->refreshShortcutDisplay();
+    EXPECT_EQ(model->shortcutDisplay(), QStringLiteral("Alt+Super+T"));
+    EXPECT_EQ(prefs.hotKeyModifiers(), 0x1000);
+    EXPECT_EQ(posts, 0);
+
+    model->restoreDefaultShortcut();
+    EXPECT_FALSE(prefs.defaults().contains(Prefs::Keys::hotKeyCode));
+    EXPECT_FALSE(prefs.defaults().contains(Prefs::Keys::hotKeyModifiers));
+    EXPECT_EQ(model->shortcutDisplay(), QStringLiteral("Alt+Super+T"));
+    EXPECT_TRUE(model->isDefaultShortcut());
+    EXPECT_EQ(posts, 1);
+}
+
+TEST_F(PreferencesModelTest, TheInterfaceLanguageChangesNamesButNotThePackBase) {
+    prefs.setAppLanguage(AppLanguage::portugues);
+    model = make();
+    EXPECT_EQ(model->packBaseCode(), QStringLiteral("pt"));
+    EXPECT_EQ(model->languageName(QStringLiteral("de")), QStringLiteral("Alemão"));
+    int changes = 0;
+    QObject::connect(model.get(), &PreferencesModel::appLanguageChanged, [&] { ++changes; });
+    model->setAppLanguage(AppLanguage::deutsch);
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(prefs.appLanguage(), AppLanguage::deutsch);
+    EXPECT_EQ(model->languageName(QStringLiteral("de")), QStringLiteral("Deutsch"));
+    EXPECT_EQ(model->languageName(QStringLiteral("xx")), QStringLiteral("xx"));
+    EXPECT_EQ(model->packBaseCode(), QStringLiteral("pt"));
+}
+
+TEST_F(PreferencesModelTest, ShowingTheViewLooksAtEveryPackAndHidingStopsIt) {
+    translation.availability[{QStringLiteral("pt"), QStringLiteral("es")}] =
+        LanguageAvailabilityStatus::supported;
+    prefs.setAppLanguage(AppLanguage::portugues);
+    model = make();
+    model->viewShown();
+    for (int i = 0; i < 50 && model->packs().packStatuses().size() < 20; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(model->packs().packStatuses().size(), 20u);
+    EXPECT_EQ(model->packStatus(QStringLiteral("pt")), PreferencesModel::PackStatus::installed);
+    EXPECT_EQ(model->packStatus(QStringLiteral("es")), PreferencesModel::PackStatus::available);
+
+    translation.holdPreparation = true;
+    model->downloadPack(QStringLiteral("es"));
+    EXPECT_EQ(model->packStatus(QStringLiteral("es")), PreferencesModel::PackStatus::downloading);
+    model->viewHidden();
+    model.reset(); // a refresh cut short touches nothing afterwards
+    QCoreApplication::processEvents();
+}
+
+// The row follows the autostart entry in the test run's own XDG_CONFIG_HOME.
+TEST_F(PreferencesModelTest, TheSessionStartRowWritesAndReadsTheAutostartEntry) {
+    QFile::remove(SessionAutostart::entryPath());
+    EXPECT_FALSE(model->startsWithSession());
+    QList<bool> reported;
+    QObject::connect(model.get(), &PreferencesModel::startsWithSessionChanged,
+                     [&](bool on) { reported.append(on); });
+
+    model->setStartsWithSession(true);
+    EXPECT_TRUE(QFile::exists(SessionAutostart::entryPath()));
+    EXPECT_TRUE(model->startsWithSession());
+    ASSERT_TRUE(QFile::remove(SessionAutostart::entryPath()));
+    EXPECT_FALSE(model->startsWithSession());
+
+    model->setStartsWithSession(true);
+    model->setStartsWithSession(false);
+    EXPECT_FALSE(QFile::exists(SessionAutostart::entryPath()));
+    EXPECT_EQ(reported, (QList<bool>{true, true, false}));
+}
+
+} // namespace
+
+TEST_F(PreferencesModelTest, ADesktopThatKeepsTheShortcutIsExplainedAndTheExtensionEnabledOnce) {
+    int notices = 0;
+    QObject::connect(model.get(), &PreferencesModel::shortcutNoticeChanged, [&] { ++notices; });
+    using Notice = PreferencesModel::ShortcutNotice;
+    EXPECT_EQ(model->shortcutNotice(), Notice::none);
+    model->setShortcutSetup({ShortcutSetup::Kind::bindInDesktopSettings, {}});
+    EXPECT_EQ(model->shortcutNotice(), Notice::bindInSettings);
+    model->enableShellExtension(); // nothing to enable there
+    EXPECT_EQ(model->shortcutNotice(), Notice::bindInSettings);
+
+    bool enables = false;
+    int attempts = 0;
+    model->setShortcutSetup({ShortcutSetup::Kind::needsShellExtension, [&] {
+                                 ++attempts;
+                                 return enables;
+                             }});
+    EXPECT_EQ(model->shortcutNotice(), Notice::needsExtension);
+    model->enableShellExtension();
+    EXPECT_EQ(model->shortcutNotice(), Notice::extensionFailed);
+    enables = true;
+    model->enableShellExtension(); // a failure may be tried again
+    EXPECT_EQ(model->shortcutNotice(), Notice::extensionEnabled);
+    model->enableShellExtension();
+    EXPECT_EQ(attempts, 2);
+    EXPECT_EQ(notices, 4);
+}
+
+// An action's shortcut is unset until recorded, follows the main one's rules, and is never one
+// that the panel or another action holds.
+TEST_F(PreferencesModelTest, ActionShortcutsFollowTheRulesAndAreNeverShared) {
+    const auto press = [this](int key, Qt::KeyboardModifiers modifiers) {
+        EXPECT_TRUE(model->handleRecordingKey(key, modifiers));
+        return std::make_pair(model->isShortcutRefused(), model->isShortcutTaken());
+    };
+    using Result = std::pair<bool, bool>; // refused, taken
+    const auto ctrlAlt = Qt::ControlModifier | Qt::AltModifier;
+    EXPECT_EQ(model->actionShortcutDisplay(QuickAction::translateReplace), QString());
+
+    model->startRecording(QuickAction::translateReplace);
+    EXPECT_EQ(press(Qt::Key_T, Qt::AltModifier | Qt::MetaModifier), Result(true, true));
+    EXPECT_EQ(press(Qt::Key_V, Qt::ControlModifier), Result(true, false));
+    EXPECT_EQ(press(Qt::Key_R, ctrlAlt), Result(false, false));
+    EXPECT_FALSE(model->isRecording());
+    EXPECT_EQ(model->actionShortcutDisplay(QuickAction::translateReplace),
+              QStringLiteral("Ctrl+Alt+R"));
+    EXPECT_FALSE(prefs.defaults().contains(Prefs::Keys::hotKeyCode)); // the panel's is untouched
+    EXPECT_EQ(posts, 1);
+
+    model->startRecording(QuickAction::reviewReplace);
+    EXPECT_EQ(press(Qt::Key_R, ctrlAlt), Result(true, true));
+    model->stopRecording();
+    model->startRecording();
+    EXPECT_EQ(press(Qt::Key_R, ctrlAlt), Result(true, true));
+    model->stopRecording();
+    EXPECT_FALSE(prefs.actionHotKey(QuickAction::reviewReplace));
+
+    model->clearActionShortcut(QuickAction::translateReplace);
+    EXPECT_FALSE(prefs.actionHotKey(QuickAction::translateReplace));
+    EXPECT_EQ(posts, 2);
+}

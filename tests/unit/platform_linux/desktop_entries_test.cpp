@@ -1,0 +1,107 @@
+#include "platform/linux/desktop_entries.h"
+#include "platform/linux/terminal_keys.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace ovra::platform {
+namespace {
+
+class DesktopEntriesTest : public ::testing::Test {
+protected:
+    void write(const QString& dataDir, const QString& relative, const QByteArray& content) {
+        const QString path = QDir(dataDir).filePath(u"applications/" + relative);
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    QTemporaryDir user;
+    QTemporaryDir system;
+};
+
+TEST_F(DesktopEntriesTest, MatchesProgramWindowClassOrIdAndLocalizesTheName) {
+    write(system.path(), QStringLiteral("org.example.Editor.desktop"),
+          "[Desktop Entry]\nName=Editor\nName[pt]=Editor PT\nName[pt_BR]=Editor BR\n"
+          "Exec=env LANG=C /usr/bin/example-editor --new-window %U\n");
+    write(system.path(), QStringLiteral("vendor/viewer.desktop"),
+          "[Desktop Entry]\nName=Viewer\nExec=\"/opt/My Viewer/run\" %f\n"
+          "StartupWMClass=MyViewer\n");
+    write(system.path(), QStringLiteral("calc.desktop"),
+          "[Desktop Entry]\nName=Calc\nTryExec=somewhere-else\n");
+    write(system.path(), QStringLiteral("script.desktop"),
+          "[Desktop Entry]\nName=Script\nExec=python3 /usr/share/script/main.py\n");
+
+    DesktopEntries entries({system.path()}, QStringLiteral("pt_BR"));
+    EXPECT_EQ(entries.find(QStringLiteral("/usr/bin/example-editor"), {}),
+              (DesktopEntry{QStringLiteral("org.example.Editor"), QStringLiteral("Editor BR")}));
+    // A subfolder joins the id with a dash; a quoted program path with spaces still matches.
+    EXPECT_EQ(entries.find(QStringLiteral("/opt/My Viewer/run"), {})->id, u"vendor-viewer");
+    EXPECT_EQ(entries.find(QStringLiteral("/elsewhere/viewer-bin"), QStringLiteral("myviewer"))->id,
+              u"vendor-viewer");
+    EXPECT_EQ(entries.find(QStringLiteral("/usr/bin/calc"), {})->name, u"Calc");
+    // An interpreter names no application: every script would be "Script".
+    EXPECT_EQ(entries.find(QStringLiteral("/usr/bin/python3"), {}), std::nullopt);
+    EXPECT_EQ(entries.find(QStringLiteral("/usr/bin/unknown"), QStringLiteral("Unknown")),
+              std::nullopt);
+
+    DesktopEntries portuguese({system.path()}, QStringLiteral("pt_PT"));
+    EXPECT_EQ(portuguese.find(QStringLiteral("example-editor"), {})->name, u"Editor PT");
+}
+
+TEST_F(DesktopEntriesTest, UserEntriesHideSystemOnesAndHiddenEntriesDoNotCount) {
+    write(system.path(), QStringLiteral("tool.desktop"),
+          "[Desktop Entry]\nName=System Tool\nExec=tool\n");
+    write(user.path(), QStringLiteral("tool.desktop"),
+          "[Desktop Entry]\nName=My Tool\nExec=tool\n");
+    write(system.path(), QStringLiteral("gone.desktop"), "[Desktop Entry]\nName=Gone\nExec=gone\n");
+    write(user.path(), QStringLiteral("gone.desktop"), "[Desktop Entry]\nHidden=true\n");
+    write(system.path(), QStringLiteral("actions.desktop"),
+          "[Desktop Entry]\nName=Main\nExec=main-program\n"
+          "[Desktop Action New]\nName=New Window\nExec=other-program\n");
+
+    DesktopEntries entries({user.path(), system.path()}, QStringLiteral("en_US"));
+    EXPECT_EQ(entries.find(QStringLiteral("tool"), {})->name, u"My Tool");
+    EXPECT_EQ(entries.find(QStringLiteral("gone"), {}), std::nullopt);
+    EXPECT_EQ(entries.find(QStringLiteral("main-program"), {})->name, u"Main");
+    EXPECT_EQ(entries.find(QStringLiteral("other-program"), {}), std::nullopt);
+}
+
+TEST_F(DesktopEntriesTest, TerminalsAreKnownByCategoryOrWindowClassAndGetTheirOwnChords) {
+    write(system.path(), QStringLiteral("vte-term.desktop"),
+          "[Desktop Entry]\nName=Term\nExec=vte-term\nCategories=GTK;System;TerminalEmulator;\n");
+    write(system.path(), QStringLiteral("debian-xterm.desktop"),
+          "[Desktop Entry]\nName=XTerm\nExec=xterm\nCategories=System;TerminalEmulator;\n");
+    write(system.path(), QStringLiteral("editor.desktop"),
+          "[Desktop Entry]\nName=Editor\nExec=editor\nCategories=Utility;TextEditor;\n");
+    DesktopEntries entries({system.path()}, QStringLiteral("en_US"));
+
+    struct Case {
+        const char* program;
+        const char* windowClass;
+        ClipboardChords chords;
+    };
+    const Case cases[] = {
+        {"vte-term", "Vte-term", ClipboardChords::controlShift}, // by its entry's category
+        {"xterm", "XTerm", ClipboardChords::none}, // its entry says terminal, its class decides
+        {"uxterm", "UXTerm", ClipboardChords::none},
+        {"urxvt", "URxvt", ClipboardChords::none},
+        {"st", "st-256color", ClipboardChords::controlShift}, // no entry, known class
+        {"editor", "Editor", ClipboardChords::control},
+        {"unknown", "", ClipboardChords::control},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.program);
+        const auto entry = entries.find(QString::fromLatin1(c.program), {});
+        EXPECT_EQ(clipboardChordsFor(QString::fromLatin1(c.windowClass),
+                                     entry && entry->terminalEmulator),
+                  c.chords);
+    }
+    EXPECT_TRUE(entries.find(QStringLiteral("xterm"), {})->terminalEmulator);
+    EXPECT_FALSE(entries.find(QStringLiteral("editor"), {})->terminalEmulator);
+}
+
+} // namespace
+} // namespace ovra::platform

@@ -1,0 +1,255 @@
+#include "app/widgets/no_key_warning_window.h"
+#include "dialogs/ai_settings_model.h"
+#include "dialogs/widgets/ai_settings_window.h"
+#include "dialogs/widgets/feedback_window.h"
+#include "dialogs/widgets/ignored_apps_window.h"
+#include "fakes/fake_http_server.h"
+#include "support/settings_fixture.h"
+#include "support/virtual_clock.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace ovra;
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+namespace {
+
+template <typename T> T* child(QWidget* window, const QString& name) {
+    T* found = window->findChild<T*>(name);
+    EXPECT_NE(found, nullptr) << name.toStdString();
+    return found;
+}
+
+// Writes what the window looks like next to the test binary, for a person to look at.
+void snapshot(QWidget* window, const char* name) {
+    const QString path =
+        QCoreApplication::applicationDirPath() + u"/window_"_s + QLatin1String(name) + u".png"_s;
+    EXPECT_TRUE(window->grab().save(path));
+}
+
+bool shown(QWidget* window, const QString& name) {
+    QWidget* widget = window->findChild<QWidget*>(name);
+    return widget && widget->isVisibleTo(window);
+}
+
+} // namespace
+
+TEST(NoKeyWarningWindow, CheckboxIsStoredAndKeptAndReturnConfiguresAfterClosing) {
+    test::TempSettings s;
+    NoKeyWarningWindowController controller(s.prefs);
+    bool closedFirst = false;
+    int configured = 0;
+    controller.onConfigureNow = [&] {
+        ++configured;
+        closedFirst = !controller.window()->isVisible();
+    };
+    controller.show();
+    QDialog* window = controller.window();
+    ASSERT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), u"Ovra"_s);
+    snapshot(window, "no_key_warning");
+
+    child<QCheckBox>(window, u"dontShowAgain"_s)->click();
+    EXPECT_TRUE(s.prefs.suppressNoKeyWarning());
+    window->close(); // the close box still keeps the choice
+    EXPECT_TRUE(s.prefs.suppressNoKeyWarning());
+
+    controller.show();
+    EXPECT_EQ(controller.window(), window);
+    EXPECT_TRUE(child<QCheckBox>(window, u"dontShowAgain"_s)->isChecked());
+    QTest::keyClick(window, Qt::Key_Return);
+    EXPECT_EQ(configured, 1);
+    EXPECT_TRUE(closedFirst);
+
+    controller.show();
+    child<QPushButton>(window, u"notNow"_s)->click();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(configured, 1);
+}
+
+TEST(AISettingsWindow, SectionsFollowTheServiceAndTheWindowFitsWithTopKept) {
+    test::TempSettings s;
+    VirtualClock clock;
+    AISettingsWindowController controller(s.prefs, *s.keys, clock);
+    controller.show();
+    QDialog* window = controller.window();
+    EXPECT_EQ(window->windowTitle(), u"Ovra — Motores online"_s);
+    EXPECT_TRUE(shown(window, u"googleSection"_s));
+    EXPECT_FALSE(shown(window, u"aiSection"_s));
+    EXPECT_TRUE(shown(window, u"embeddedNote"_s));
+    EXPECT_FALSE(shown(window, u"removeGoogle"_s));
+    EXPECT_EQ(child<QLineEdit>(window, u"googleKey"_s)->placeholderText(),
+              u"Cole a sua chave (opcional)"_s);
+    snapshot(window, "online_engines_google");
+
+    const QRect before = window->geometry();
+    child<QPushButton>(window, u"service.ai"_s)->click();
+    EXPECT_TRUE(shown(window, u"aiSection"_s));
+    EXPECT_FALSE(shown(window, u"googleSection"_s));
+    // The stored setting changes only on save.
+    EXPECT_EQ(s.prefs.onlineTranslationProvider(), OnlineTranslationProvider::google);
+    clock.advance(39ms);
+    EXPECT_EQ(window->geometry(), before);
+    clock.advance(1ms);
+    EXPECT_EQ(window->geometry().top(), before.top());
+    // As tall as the content at the window's width (wrapped texts, such as the key file's path,
+    // are measured at that width, not at their preferred one).
+    ASSERT_TRUE(window->layout()->hasHeightForWidth());
+    EXPECT_EQ(window->height(), window->layout()->totalHeightForWidth(window->width()));
+    EXPECT_NE(window->height(), before.height());
+    snapshot(window, "online_engines_ai");
+
+    auto* provider = child<QComboBox>(window, u"aiProvider"_s);
+    EXPECT_FALSE(shown(window, u"baseURLField"_s));
+    EXPECT_TRUE(shown(window, u"baseURLText"_s));
+    EXPECT_TRUE(shown(window, u"aiKeyLink"_s));
+    provider->setCurrentIndex(provider->findText(u"Personalizado (qualquer compatível)"_s));
+    Q_EMIT provider->activated(provider->currentIndex());
+    EXPECT_EQ(controller.model()->aiProvider(), AIProvider::custom);
+    EXPECT_TRUE(shown(window, u"baseURLField"_s));
+    EXPECT_FALSE(shown(window, u"aiKeyLink"_s));
+}
+
+TEST(AISettingsWindow, SavingAKeyShowsItsMarksButNeverTheKey) {
+    test::TempSettings s;
+    VirtualClock clock;
+    AISettingsWindowController controller(s.prefs, *s.keys, clock);
+    controller.show();
+    QDialog* window = controller.window();
+    auto* field = child<QLineEdit>(window, u"googleKey"_s);
+    EXPECT_EQ(field->echoMode(), QLineEdit::Password);
+    QTest::keyClicks(field, u"my-google-key"_s);
+    child<QPushButton>(window, u"save"_s)->click();
+    EXPECT_EQ(s.keys->googleAPIKey(), u"my-google-key"_s);
+    EXPECT_TRUE(field->text().isEmpty());
+    EXPECT_TRUE(shown(window, u"googleSaved"_s));
+    EXPECT_TRUE(shown(window, u"removeGoogle"_s));
+    EXPECT_FALSE(shown(window, u"embeddedNote"_s));
+    EXPECT_EQ(field->placeholderText(), u"Nova chave (vazio mantém a atual)"_s);
+    EXPECT_TRUE(shown(window, u"savedNote"_s));
+    snapshot(window, "online_engines_saved");
+    clock.advance(2000ms);
+    EXPECT_FALSE(shown(window, u"savedNote"_s));
+
+    // Closing and showing again reloads and never fills the key in.
+    window->close();
+    controller.show();
+    EXPECT_TRUE(child<QLineEdit>(window, u"googleKey"_s)->text().isEmpty());
+    child<QPushButton>(window, u"removeGoogle"_s)->click();
+    EXPECT_FALSE(s.keys->googleAPIKey());
+    EXPECT_FALSE(shown(window, u"removeGoogle"_s));
+}
+
+TEST(AISettingsWindow, AFailedSaveShowsARedLineInsteadOfSaved) {
+    test::TempSettings s;
+    VirtualClock clock;
+    QDir().mkpath(s.keys->filePath()); // keys.json cannot be read, so it is not replaced
+    AISettingsWindowController controller(s.prefs, *s.keys, clock);
+    controller.show();
+    QDialog* window = controller.window();
+    EXPECT_FALSE(shown(window, u"saveFailedNote"_s));
+    auto* field = child<QLineEdit>(window, u"googleKey"_s);
+    QTest::keyClicks(field, u"my-google-key"_s);
+    child<QPushButton>(window, u"save"_s)->click();
+    EXPECT_TRUE(shown(window, u"saveFailedNote"_s));
+    EXPECT_FALSE(shown(window, u"savedNote"_s));
+    EXPECT_EQ(field->text(), u"my-google-key"_s);
+    EXPECT_EQ(child<QLabel>(window, u"saveFailedNote"_s)->text(),
+              AISettingsModel::saveFailureText());
+    snapshot(window, "online_engines_save_failed");
+}
+
+TEST(IgnoredAppsWindow, ListsRowsAndReactivates) {
+    test::TempSettings s;
+    const auto lookup = [](const QString& id) -> std::optional<QString> {
+        if (id == u"org.gnome.TextEditor")
+            return u"<b>Editor</b> de Texto"_s; // names come from outside: never markup
+        return std::nullopt;
+    };
+    IgnoredAppsWindowController controller(s.prefs, lookup);
+    controller.show();
+    QDialog* window = controller.window();
+    EXPECT_EQ(window->windowTitle(), u"Ovra — Apps ignorados"_s);
+    EXPECT_TRUE(shown(window, u"emptyText"_s));
+    EXPECT_FALSE(shown(window, u"reactivateAll"_s));
+    snapshot(window, "ignored_apps_empty");
+
+    s.prefs.ignore(u"org.gnome.TextEditor"_s, QString());
+    s.prefs.ignore(u"com.example.Gone"_s, QString());
+    window->close();
+    controller.show();
+    EXPECT_FALSE(shown(window, u"emptyText"_s));
+    QWidget* first = window->findChild<QWidget*>(u"row:org.gnome.TextEditor"_s);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(child<QLabel>(first, u"title"_s)->text(), u"<b>Editor</b> de Texto"_s);
+    EXPECT_EQ(child<QLabel>(first, u"title"_s)->textFormat(), Qt::PlainText);
+    EXPECT_EQ(child<QLabel>(first, u"bundleID"_s)->textFormat(), Qt::PlainText);
+    QWidget* second = window->findChild<QWidget*>(u"row:com.example.Gone"_s);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(child<QLabel>(second, u"title"_s)->text(), u"com.example.Gone"_s);
+    EXPECT_EQ(child<QLabel>(second, u"bundleID"_s)->text(), u"com.example.Gone"_s);
+    snapshot(window, "ignored_apps_two");
+
+    const int twoRowsHeight = window->sizeHint().height();
+    child<QPushButton>(first, u"reactivate"_s)->click();
+    EXPECT_FALSE(s.prefs.isIgnored(u"org.gnome.TextEditor"_s));
+    EXPECT_EQ(window->findChild<QWidget*>(u"row:org.gnome.TextEditor"_s), nullptr);
+    EXPECT_NE(window->findChild<QWidget*>(u"row:com.example.Gone"_s), nullptr);
+    EXPECT_LT(window->sizeHint().height(), twoRowsHeight);
+
+    child<QPushButton>(window, u"reactivateAll"_s)->click();
+    EXPECT_TRUE(s.prefs.ignoredApps().isEmpty());
+    EXPECT_TRUE(shown(window, u"emptyText"_s));
+}
+
+TEST(FeedbackWindow, FailureKeepsTheMessageAndShowsItInRed) {
+    test::TempSettings s;
+    s.prefs.setUserName(u"Ana"_s);
+    test::FakeHttpServer server;
+    server.setDefault({500, {}, "text/plain"});
+    FeedbackWindowController controller(s.prefs, server.url().toString(QUrl::StripTrailingSlash));
+    controller.show();
+    QDialog* window = controller.window();
+    EXPECT_EQ(window->windowTitle(), u"Ovra — Feedback"_s);
+    EXPECT_EQ(child<QLineEdit>(window, u"name"_s)->text(), u"Ana"_s);
+    auto* send = child<QPushButton>(window, u"send"_s);
+    auto* message = child<QPlainTextEdit>(window, u"message"_s);
+    EXPECT_FALSE(send->isEnabled());
+    QTest::keyClicks(message, u"   "_s);
+    EXPECT_FALSE(send->isEnabled());
+    message->setPlainText(u"O painel não abriu no editor."_s);
+    EXPECT_TRUE(send->isEnabled());
+
+    send->click();
+    EXPECT_EQ(send->text(), u"Enviando…"_s);
+    EXPECT_FALSE(send->isEnabled());
+    QSignalSpy spy(controller.model(), &FeedbackModel::changed);
+    while (controller.model()->state() == FeedbackModel::SendState::sending)
+        ASSERT_TRUE(spy.wait(10'000));
+
+    auto* status = child<QLabel>(window, u"status"_s);
+    EXPECT_EQ(status->text(), u"Não foi possível enviar agora. Sua mensagem ficou guardada aqui — "
+                              "tente de novo."_s);
+    EXPECT_TRUE(status->styleSheet().contains(u"#c62828"_s));
+    EXPECT_EQ(message->toPlainText(), u"O painel não abriu no editor."_s);
+    EXPECT_EQ(send->text(), u"Enviar"_s);
+    snapshot(window, "feedback_failed");
+
+    // The unsent message survives closing and reopening.
+    window->close();
+    controller.show();
+    EXPECT_EQ(message->toPlainText(), u"O painel não abriu no editor."_s);
+}
