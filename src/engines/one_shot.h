@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QtGlobal> // first: moc cannot read <coroutine> before a Qt header
 #include <coroutine>
 #include <exception>
 #include <memory>

@@ -88,7 +88,7 @@ QCoro::Task<void> QuickActionFlow::runAction(QuickAction action, SelectionSnapsh
     }
 
     const QString result = outcome->text;
-    m_writing = true;
+    m_writingFor = generation;
     std::optional<ReplaceOutcome> written;
     try {
         written = co_await m_deps.replacer.replace(snapshot, result);
@@ -96,7 +96,8 @@ QCoro::Task<void> QuickActionFlow::runAction(QuickAction action, SelectionSnapsh
     }
     if (!self)
         co_return;
-    m_writing = false;
+    if (m_writingFor == generation)
+        m_writingFor = 0;
     if (generation != m_generation)
         co_return;
     const ReplaceOutcome replaced = written.value_or(ReplaceOutcome::failed());
@@ -116,7 +117,7 @@ QCoro::Task<void> QuickActionFlow::runAction(QuickAction action, SelectionSnapsh
 }
 
 void QuickActionFlow::cancel() {
-    if (m_state != State::working || m_writing)
+    if (m_state != State::working || m_writingFor == m_generation)
         return;
     qCInfo(lcPanel) << "quick action cancelled";
     begin();
@@ -134,7 +135,7 @@ void QuickActionFlow::undo() {
 QCoro::Task<void> QuickActionFlow::runUndo(SelectionSnapshot written, QString original,
                                            quint64 generation) {
     const QPointer<QuickActionFlow> self(this);
-    m_writing = true;
+    m_writingFor = generation;
     std::optional<ReplaceOutcome> answer;
     try {
         answer = co_await m_deps.replacer.replace(std::move(written), std::move(original));
@@ -142,7 +143,8 @@ QCoro::Task<void> QuickActionFlow::runUndo(SelectionSnapshot written, QString or
     }
     if (!self)
         co_return;
-    m_writing = false;
+    if (m_writingFor == generation)
+        m_writingFor = 0;
     if (generation != m_generation)
         co_return;
     const ReplaceOutcome outcome = answer.value_or(ReplaceOutcome::failed());

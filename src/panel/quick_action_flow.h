@@ -90,7 +90,7 @@ private:
     State m_state = State::hidden;
     QString m_message;
     bool m_undoable = false;
-    bool m_writing = false;
+    quint64 m_writingFor = 0; // the generation whose write runs now, if any
     // The selection as the write left it, and the text it replaced: what an undo needs.
     std::optional<SelectionSnapshot> m_written;
     QString m_original;
