@@ -370,8 +370,6 @@ void PreferencesView::updateShortcut() {
         const QString shown = m_model.actionShortcutDisplay(action);
         row.shortcut->setText(shown.isEmpty() ? text("prefs.noShortcut", m_model.appLanguage())
                                               : shown);
-        const bool recording = m_model.isRecording() && m_model.recordingAction() == action;
-        row.clear->setVisible(!shown.isEmpty() && !recording);
     }
     updateRecording(m_model.isRecording());
 }
@@ -422,9 +420,11 @@ void PreferencesView::updateRecording(bool recording) {
     };
     showRecorder(m_record, m_recording, recording && !action);
     m_restore->setVisible(!(recording && !action) && !m_model.isDefaultShortcut());
-    for (auto& [rowAction, row] : m_actionRows)
-        showRecorder(row.record, row.recording, recording && action == rowAction);
-    updateShortcut();
+    for (auto& [rowAction, row] : m_actionRows) {
+        const bool on = recording && action == rowAction;
+        showRecorder(row.record, row.recording, on);
+        row.clear->setVisible(!on && !m_model.actionShortcutDisplay(rowAction).isEmpty());
+    }
 }
 
 void PreferencesView::updatePackRow(const QString& code) {
