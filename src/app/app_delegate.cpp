@@ -58,7 +58,10 @@ void AppDelegate::startCapture() {
     if (m_selectionMonitor) {
         PanelController* panel = m_panelController.get();
         QuickActionFlow* flow = m_quickActionFlow.get();
-        m_selectionMonitor->setOnSnapshot([panel](const SelectionSnapshot& snapshot) {
+        m_selectionMonitor->setOnSnapshot([panel, flow](const SelectionSnapshot& snapshot) {
+            // A panel for another selection takes over from an earlier action's card.
+            if (flow)
+                flow->close();
             if (panel)
                 panel->show(snapshot);
         });
@@ -142,6 +145,8 @@ void AppDelegate::deliverToAction(QuickAction action, const SelectionSnapshot& s
     }
     if (!m_panelController)
         return;
+    if (m_quickActionFlow)
+        m_quickActionFlow->close();
     m_panelController->show(snapshot);
     if (PanelViewModel* model = m_panelController->viewModel()) {
         if (action == QuickAction::translate)
