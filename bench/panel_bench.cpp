@@ -1,35 +1,19 @@
 // The floating panel on the offscreen platform: from show(snapshot:) to the first painted frame,
 // and one re-fit after the content grew. Both should stay within one frame (16 ms).
 // Links the widgets (ovra_ui) besides the logic.
-#include "fakes/fake_screens.h"
-#include "panel/panel_controller.h"
-#include "panel/widgets/floating_panel_window.h"
+#include "floating_panel_rig.h"
 #include "panel/widgets/panel_view.h"
 #include "support/panel_environment.h"
 
-#include <QApplication>
 #include <QImage>
-#include <benchmark/benchmark.h>
 
 using namespace ovra;
 using namespace ovra::test;
 
 namespace {
 
-struct PanelRig : PanelEnvironment {
-    FakeScreens screens;
-    FloatingPanelWindow* window = nullptr;
-    PanelController controller{{
-        [this] { return makeViewModel(); },
-        [this](PanelViewModel& model) {
-            auto made = std::make_unique<FloatingPanelWindow>(model);
-            window = made.get();
-            return made;
-        },
-        [](qint32) { return QList<QRectF>{}; },
-        screens,
-        clock,
-    }};
+struct PanelRig : PanelEnvironment, FloatingPanelRig {
+    PanelRig() : FloatingPanelRig([this] { return makeViewModel(); }, clock) {}
 
     static SelectionSnapshot snapshot(int i) {
         SelectionSnapshot s;
@@ -86,10 +70,5 @@ BENCHMARK(BM_RefitAfterResult)->Unit(benchmark::kMillisecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarksOffscreen(argc, argv);
 }

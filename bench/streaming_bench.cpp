@@ -7,19 +7,15 @@
 #include "engines/http_request.h"
 #include "fakes/fake_http_server.h"
 #include "fakes/fake_language_services.h"
-#include "fakes/fake_screens.h"
-#include "panel/panel_controller.h"
+#include "floating_panel_rig.h"
 #include "panel/router_panel_engines.h"
-#include "panel/widgets/floating_panel_window.h"
 #include "support/panel_environment.h"
 #include "support/timer_scheduler.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QTest>
 #include <algorithm>
-#include <benchmark/benchmark.h>
 #include <ctime>
 
 using namespace ovra;
@@ -101,7 +97,6 @@ void BM_StreamedPieceToPaint(benchmark::State& state) {
     const int pieceCount = int(state.range(0));
     PanelEnvironment env;
     TimerScheduler scheduler;
-    FakeScreens screens;
     FakeHttpServer service;
     FakeLanguageModel device;
     HttpClient http;
@@ -114,21 +109,13 @@ void BM_StreamedPieceToPaint(benchmark::State& state) {
     auto engines = std::make_shared<TimedEngines>(env.prefs, env.keys, http, device, [&] {
         watch.pendingArrivals.push_back(watch.clock.nsecsElapsed());
     });
-    FloatingPanelWindow* window = nullptr;
-    PanelController controller{{
+    FloatingPanelRig rig(
         [&] {
             return std::make_unique<PanelViewModel>(engines, env.replacer, env.clipboard, env.prefs,
                                                     env.keys, scheduler);
         },
-        [&](PanelViewModel& model) {
-            auto made = std::make_unique<FloatingPanelWindow>(model);
-            window = made.get();
-            return made;
-        },
-        [](qint32) { return QList<QRectF>{}; },
-        screens,
-        scheduler,
-    }};
+        scheduler);
+    PanelController& controller = rig.controller;
 
     FakeHttpServer::Response stream{200,   "", "text/event-stream",
                                     false, {}, FakeHttpServer::Stream::pieces};
@@ -147,7 +134,7 @@ void BM_StreamedPieceToPaint(benchmark::State& state) {
     for (auto _ : state) {
         service.enqueue(stream);
         controller.show(snapshot);
-        QLabel* result = window->findChild<QLabel*>(QStringLiteral("resultText"));
+        QLabel* result = rig.window->findChild<QLabel*>(QStringLiteral("resultText"));
         result->installEventFilter(&watch);
         const double cpuBefore = cpuSeconds();
         controller.viewModel()->reformulate();
@@ -171,10 +158,5 @@ BENCHMARK(BM_StreamedPieceToPaint)->Arg(200)->Iterations(1)->Unit(benchmark::kSe
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarksOffscreen(argc, argv);
 }

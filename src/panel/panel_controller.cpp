@@ -61,8 +61,15 @@ void PanelController::refit() {
         return;
     const QRectF frame =
         frameFor({PanelPlacement::panelWidth, contentHeight()}, *m_currentSnapshot);
-    if (frame != m_panel->frame())
-        m_panel->setFrame(frame, true);
+    if (frame == m_panel->frame())
+        return;
+    // While an answer streams in, the panel follows it at once: an animation for every line would
+    // repaint the whole window each frame while the text arrives.
+    const bool streaming =
+        m_viewModel &&
+        (m_viewModel->resultIsArriving() ||
+         (m_viewModel->mode() == PanelViewModel::Mode::ask && m_viewModel->isWorking()));
+    m_panel->setFrame(frame, !streaming);
 }
 
 void PanelController::watchSource(qint32 pid) {

@@ -69,6 +69,7 @@ void PanelViewModel::setAIExpanded(bool expanded) {
 
 void PanelViewModel::beginGeneration() {
     ++m_generation;
+    m_pieceFrame.cancel();
     // Swap first: cancelling may resume old work at once, and it must already be stale.
     CancelSource previous = std::exchange(m_generationCancel, CancelSource());
     previous.cancel();
@@ -193,10 +194,12 @@ QCoro::Task<void> PanelViewModel::run(Operation operation) {
     const quint64 generation = m_generation;
     m_isWorking = true;
     m_resultIncomplete = false;
+    m_lastPieceShown.reset();
     setStatus(std::nullopt, false);
     Q_EMIT changed();
 
-    // Pieces of an answer show at once; pieces of work this panel has moved on from are dropped.
+    // Pieces of an answer show as they come (once a frame); pieces of work this panel has moved on
+    // from are dropped.
     TextProgress progress = [self, generation](const QString& textSoFar) {
         if (self && self->isCurrent(generation))
             self->showPartialResult(textSoFar);
@@ -210,6 +213,7 @@ QCoro::Task<void> PanelViewModel::run(Operation operation) {
     }
     if (!self || !isCurrent(generation))
         co_return;
+    m_pieceFrame.cancel(); // the whole answer shows now
 
     const bool partShown = std::exchange(m_resultArriving, false);
     if (outcome) {
@@ -233,6 +237,26 @@ void PanelViewModel::showPartialResult(const QString& textSoFar) {
     m_resultText = textSoFar;
     m_resultEngine = EngineKind::online; // only the online AI writes as it goes
     m_resultArriving = true;
+    pieceArrived();
+}
+
+void PanelViewModel::pieceArrived() {
+    if (m_pieceFrame.isPending())
+        return; // shown with the frame's end
+    const Duration now = m_scheduler.now();
+    if (!m_lastPieceShown || now - *m_lastPieceShown >= pieceFrame) {
+        showPieces();
+        return;
+    }
+    m_pieceFrame.schedule(*m_lastPieceShown + pieceFrame - now,
+                          [self = QPointer<PanelViewModel>(this)] {
+                              if (self)
+                                  self->showPieces();
+                          });
+}
+
+void PanelViewModel::showPieces() {
+    m_lastPieceShown = m_scheduler.now();
     Q_EMIT changed();
     notifyLayoutChange();
 }
@@ -267,6 +291,7 @@ void PanelViewModel::sendChat(const QString& question) {
 QCoro::Task<void> PanelViewModel::runChat(std::shared_ptr<PanelChat> chat, QString question) {
     const QPointer<PanelViewModel> self(this);
     const quint64 generation = m_generation;
+    m_lastPieceShown.reset();
     // The answer joins the conversation with its first piece and grows there.
     const QUuid answerId = QUuid::createUuid();
     const auto writeAnswer = [this, answerId](const QString& text) {
@@ -282,8 +307,7 @@ QCoro::Task<void> PanelViewModel::runChat(std::shared_ptr<PanelChat> chat, QStri
         if (!self || !self->isCurrent(generation))
             return;
         writeAnswer(textSoFar);
-        Q_EMIT self->changed();
-        self->notifyLayoutChange();
+        self->pieceArrived();
     };
     std::optional<QString> answer;
     std::exception_ptr failure;
@@ -294,6 +318,7 @@ QCoro::Task<void> PanelViewModel::runChat(std::shared_ptr<PanelChat> chat, QStri
     }
     if (!self || !isCurrent(generation))
         co_return;
+    m_pieceFrame.cancel(); // the whole answer shows now
 
     const bool partShown =
         std::any_of(m_chatMessages.cbegin(), m_chatMessages.cend(),

@@ -38,6 +38,9 @@ public:
 
     static constexpr Duration copiedFeedbackDuration{1200};
     static constexpr Duration layoutNotificationDelay{40};
+    // Pieces of a streamed answer are shown at most once a frame: the first at once, one within a
+    // frame of the last shown at the frame's end, together with any that came meanwhile.
+    static constexpr Duration pieceFrame{16};
     static constexpr Duration hideAfterReplaceDelay{900};
     // Longer selections are not sent anywhere (UTF-16 units); the panel says so instead.
     static constexpr qsizetype maxSelectionLength = 100'000;
@@ -121,6 +124,9 @@ private:
     bool refuseLongSelection();
     QCoro::Task<void> run(Operation operation);
     void showPartialResult(const QString& textSoFar);
+    // Shows the answer's pieces arrived so far now, or at the end of the frame.
+    void pieceArrived();
+    void showPieces();
     void clearResult();
     QCoro::Task<void> runChat(std::shared_ptr<PanelChat> chat, QString question);
     QCoro::Task<void> runReplace(SelectionSnapshot snapshot, QString text);
@@ -151,6 +157,9 @@ private:
     std::shared_ptr<PanelChat> m_chatSession;
     TargetLanguage m_targetLanguage;
     std::optional<SelectionSnapshot> m_snapshot;
+
+    ScheduledWork m_pieceFrame{m_scheduler};
+    std::optional<Duration> m_lastPieceShown; // of the answer arriving
 
     quint64 m_generation = 0;
     CancelSource m_generationCancel; // cancelled when the selection changes or the panel hides

@@ -18,6 +18,10 @@ ReplaceOutcome ReplaceOutcome::selectionChanged() {
     return {Kind::selectionChanged, L10n::string(QStringLiteral("panel.selectionChanged"))};
 }
 
+ReplaceOutcome ReplaceOutcome::pasteUnconfirmed() {
+    return {Kind::failed, L10n::string(QStringLiteral("panel.pasteUnconfirmed"))};
+}
+
 namespace Replacer {
 
 namespace {
@@ -141,24 +145,80 @@ bool sourceIsActive(WorkspaceServices& workspace, const SelectionSnapshot& snaps
 
 } // namespace
 
-QCoro::Task<bool> replaceViaPaste(ReplacementPlatform platform, SelectionSnapshot snapshot,
-                                  QString newText) {
+namespace {
+
+// The element a paste goes into, as read just before it: its text, when it can be read.
+struct PasteTarget {
+    std::optional<QString> before;
+    bool selectionChanged = false; // the range no longer holds the captured text
+};
+
+// Selects the captured range again, so that the paste replaces it, and reads the text the paste
+// will be checked against. Runs on the accessibility thread.
+PasteTarget preparePasteTarget(AccessibilityServices& accessibility,
+                               const SelectionSnapshot& snapshot) {
+    PasteTarget target;
+    const AXResult<QString> text = accessibility.value(snapshot.element);
+    if (text.ok()) {
+        const QString inRange = text.value.mid(snapshot.range.location, snapshot.range.length);
+        if (canonical(inRange) != canonical(snapshot.text))
+            return {{}, true};
+        target.before = text.value;
+    }
+    accessibility.setSelectedTextRange(snapshot.element, snapshot.range);
+    return target;
+}
+
+// Whether the element's text comes to read as `before` with only the range replaced by
+// `newText`, checked as an accessibility write is, within pasteLandDeadline. The application
+// inserts the pasted text some time after it read it; until then the text may read as before, or
+// half changed.
+QCoro::Task<bool> pasteLanded(ReplacementPlatform platform, SelectionSnapshot snapshot,
+                              QString before, QString newText) {
+    const TextRange range = snapshot.range;
+    const QString expected =
+        before.left(range.location) + newText + before.mid(range.location + range.length);
+    const bool whole = before.size() <= wholeTextCheckLimit;
+    const Duration until = platform.scheduler.now() + pasteLandDeadline;
+    for (;;) {
+        // A named job: g++ 12 frees captures of a temporary lambda inside co_await twice.
+        std::function<bool(AccessibilityWorker&)> job =
+            [element = snapshot.element, expected, whole, from = range.location,
+             to = range.location + newText.size()](AccessibilityWorker& worker) {
+                const AXResult<QString> now = worker.accessibility().value(element);
+                return now.ok() && readsAs(now.value, expected, whole, from, to);
+            };
+        const Duration left = std::max(until - platform.scheduler.now(), pasteLandPollInterval);
+        const std::optional<bool> landed =
+            co_await platform.accessibility.run<bool>(std::move(job), left);
+        if (landed.value_or(false))
+            co_return true;
+        if (platform.scheduler.now() + pasteLandPollInterval > until)
+            co_return false;
+        co_await sleepFor(platform.scheduler, pasteLandPollInterval);
+    }
+}
+
+} // namespace
+
+QCoro::Task<ReplaceOutcome> replaceViaPaste(ReplacementPlatform platform,
+                                            SelectionSnapshot snapshot, QString newText) {
     // Without a keystroke to paste with, the user's clipboard is left alone.
     if (!platform.keys.canSendKeys())
-        co_return false;
+        co_return ReplaceOutcome::failed();
     // A copy capture may be borrowing the clipboard: its restore must not land on our text, nor
     // our backup be its temporary contents.
-    const std::optional<ClipboardLease::Hold> hold =
+    std::optional<ClipboardLease::Hold> hold =
         co_await platform.clipboardLease.take(clipboardLeaseWait);
     if (!hold) {
         qCInfo(lcPanel) << "the clipboard stayed borrowed: no paste";
-        co_return false;
+        co_return ReplaceOutcome::failed();
     }
     ClipboardServices& clipboard = platform.clipboard;
     const std::optional<QList<ClipboardItem>> backedUp =
         co_await CopyCapture::backupItems(clipboard);
     if (!backedUp)
-        co_return false;
+        co_return ReplaceOutcome::failed();
     const QList<ClipboardItem>& saved = *backedUp;
 
     clipboard.clearContents();
@@ -166,39 +226,61 @@ QCoro::Task<bool> replaceViaPaste(ReplacementPlatform platform, SelectionSnapsho
     const std::optional<QString> offered = co_await clipboard.readString();
     if (offered != newText) {
         restoreClipboard(clipboard, saved);
-        co_return false;
+        co_return ReplaceOutcome::failed();
     }
 
+    // What the text reads just before the paste is what the paste is checked against; where it
+    // cannot be read (or the application does not answer), the paste is taken on trust.
+    std::optional<QString> before;
     if (!snapshot.element.isNull()) {
-        // A named job: g++ 12 frees captures of a temporary lambda inside co_await twice.
-        std::function<bool(AccessibilityWorker&)> job =
-            [element = snapshot.element, range = snapshot.range](AccessibilityWorker& worker) {
-                return worker.accessibility().setSelectedTextRange(element, range) ==
-                       AXStatus::Success;
+        std::function<PasteTarget(AccessibilityWorker&)> job =
+            [snapshot](AccessibilityWorker& worker) {
+                return preparePasteTarget(worker.accessibility(), snapshot);
             };
-        co_await platform.accessibility.run<bool>(std::move(job),
-                                                  AccessibilityCapture::writeDeadline);
+        const std::optional<PasteTarget> target = co_await platform.accessibility.run<PasteTarget>(
+            std::move(job), AccessibilityCapture::writeDeadline);
+        // Typed over while the clipboard was prepared: that text is the user's.
+        if (target && target->selectionChanged) {
+            restoreClipboard(clipboard, saved);
+            co_return ReplaceOutcome::selectionChanged();
+        }
+        if (target)
+            before = target->before;
     }
     // The user may have switched windows while the clipboard was prepared: keystrokes go to the
     // active window, and any other would get the text.
     if (!sourceIsActive(platform.workspace, snapshot)) {
         qCInfo(lcPanel) << "the source window is no longer active: no paste";
         restoreClipboard(clipboard, saved);
-        co_return false;
+        co_return ReplaceOutcome::failed();
     }
     if (!platform.keys.postPasteCommand(snapshot.pid)) {
         // No paste keystroke reaches this application (a terminal that takes none, say).
         restoreClipboard(clipboard, saved);
-        co_return false;
+        co_return ReplaceOutcome::failed();
     }
     // Put back only once the source has taken our text: earlier, a slow application would paste
     // the user's own clipboard instead. (Its request is answered on a later turn of the loop, so
     // waiting from here misses none.)
     const bool taken = co_await clipboard.waitUntilRead(snapshot.pid, pasteReadDeadline);
     restoreClipboard(clipboard, saved);
-    if (!taken)
+    hold.reset(); // the clipboard is the user's again; checking the text needs no lease
+    if (!taken) {
         qCInfo(lcPanel) << "the source did not read the pasted text in time";
-    co_return taken;
+        co_return ReplaceOutcome::failed();
+    }
+    if (!before)
+        co_return ReplaceOutcome::replacedViaPaste();
+    // A paste may land short, beside the old text, or not at all (a field that filters it): it
+    // is a success only where the text shows it. Nothing is undone by keystrokes, which could
+    // take more with them.
+    const bool landed =
+        co_await pasteLanded(platform, std::move(snapshot), std::move(*before), std::move(newText));
+    if (!landed) {
+        qCInfo(lcPanel) << "the text did not read as pasted in time";
+        co_return ReplaceOutcome::pasteUnconfirmed();
+    }
+    co_return ReplaceOutcome::replacedViaPaste();
 }
 
 QCoro::Task<bool> bringToFront(ReplacementPlatform platform, const SelectionSnapshot& snapshot) {
@@ -244,8 +326,7 @@ QCoro::Task<ReplaceOutcome> replace(ReplacementPlatform platform, SelectionSnaps
     const bool sourceInFront = co_await bringToFront(platform, snapshot);
     if (!sourceInFront)
         co_return ReplaceOutcome::failed();
-    const bool pasted = co_await replaceViaPaste(platform, std::move(snapshot), std::move(newText));
-    co_return pasted ? ReplaceOutcome::replacedViaPaste() : ReplaceOutcome::failed();
+    co_return co_await replaceViaPaste(platform, std::move(snapshot), std::move(newText));
 }
 
 } // namespace Replacer

@@ -30,6 +30,9 @@ struct ReplaceOutcome {
     static ReplaceOutcome failed();
     // The captured text is no longer there (typed over): nothing was written.
     static ReplaceOutcome selectionChanged();
+    // The paste went out, but the text did not come to read as pasted in time: it may hold the
+    // paste, part of it, or nothing yet.
+    static ReplaceOutcome pasteUnconfirmed();
 
     bool succeeded() const {
         return kind == Kind::replacedViaAccessibility || kind == Kind::replacedViaPaste;
@@ -53,18 +56,23 @@ struct ReplacementPlatform {
 // takes the text and its text reads back as before with only the range replaced, else, where the
 // element refused the write and still reads as before (or takes none), by a paste into the source
 // window, with the user's clipboard put back once the source has read the pasted text (or after
-// pasteReadDeadline, which counts as a failure). The panel may hold the keyboard (its question
-// field), so the source window is made active again before the paste; no other window of the
-// same application will do. Nothing is written where the captured text is no longer, and nothing
-// more where a write changed the text otherwise: it is put back where only the written range
-// changed, and the write has failed.
-// Keeps no state.
+// pasteReadDeadline, which counts as a failure). Where the element's text can be read, a paste
+// succeeds only once it reads as before with only the range replaced (within pasteLandDeadline);
+// where it cannot, the paste is taken on trust once the source has read it. The panel may hold the
+// keyboard (its question field), so the source window is made active again before the paste; no
+// other window of the same application will do. Nothing is written where the captured text is no
+// longer, and nothing more where a write changed the text otherwise: it is put back where only the
+// written range changed, and the write has failed. Keeps no state.
 namespace Replacer {
 
 // How long a paste waits for another borrower (a copy capture) to give the clipboard back.
 inline constexpr Duration clipboardLeaseWait{2000};
 // How long the source application has to read the pasted text from the clipboard.
 inline constexpr Duration pasteReadDeadline{3000};
+// How long, once the source has read the pasted text, its element's text has to show the paste,
+// and how often it is read meanwhile (the application inserts it on a later turn of its loop).
+inline constexpr Duration pasteLandDeadline{2000};
+inline constexpr Duration pasteLandPollInterval{50};
 // How long the source window has to become active again before a paste, and how often it is
 // checked.
 inline constexpr Duration activationTimeout{300};
@@ -95,8 +103,8 @@ AccessibilityWrite replaceViaAccessibility(AccessibilityServices& accessibility,
 // Makes the snapshot's window (else, where windows are not named, its application) active,
 // waiting up to `activationTimeout`; whether it is.
 QCoro::Task<bool> bringToFront(ReplacementPlatform platform, const SelectionSnapshot& snapshot);
-QCoro::Task<bool> replaceViaPaste(ReplacementPlatform platform, SelectionSnapshot snapshot,
-                                  QString newText);
+QCoro::Task<ReplaceOutcome> replaceViaPaste(ReplacementPlatform platform,
+                                            SelectionSnapshot snapshot, QString newText);
 
 } // namespace Replacer
 

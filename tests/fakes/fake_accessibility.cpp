@@ -243,15 +243,28 @@ AXStatus FakeAccessibility::replaceText(const AccessibleElement& element, TextRa
     if (node->writesLeft > 0)
         --node->writesLeft;
     node->writtenTexts.append(text);
-    if (node->value && range.location + range.length <= node->value->size()) {
-        const qint64 removed = std::exchange(node->nextWriteKeepsOldText, false) ? 0 : range.length;
-        node->value->replace(range.location, removed, text);
-        node->value->chop(std::exchange(node->nextWriteCutsTheEnd, 0));
-    }
-    if (const auto also = std::exchange(node->afterNextWrite, nullptr))
-        also(*node);
+    write(*node, range, text);
     return std::exchange(node->nextWriteReportsFailure, false) ? AXStatus::Failure
                                                                : AXStatus::Success;
+}
+
+void FakeAccessibility::paste(qint32 pid, const QString& text) {
+    const std::shared_ptr<FakeNode> node = application(pid)->focused;
+    if (!node || !node->selectedRange)
+        return;
+    const TextRange range = *node->selectedRange;
+    write(*node, range, text);
+    node->selectedRange = TextRange{range.location + text.size(), 0};
+}
+
+void FakeAccessibility::write(FakeNode& node, TextRange range, const QString& text) {
+    if (node.value && range.location + range.length <= node.value->size()) {
+        const qint64 removed = std::exchange(node.nextWriteKeepsOldText, false) ? 0 : range.length;
+        node.value->replace(range.location, removed, text);
+        node.value->chop(std::exchange(node.nextWriteCutsTheEnd, 0));
+    }
+    if (const auto also = std::exchange(node.afterNextWrite, nullptr))
+        also(node);
 }
 
 } // namespace ovra::test

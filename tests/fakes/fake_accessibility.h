@@ -28,8 +28,8 @@ struct FakeNode : std::enable_shared_from_this<FakeNode> {
     // The write's delete goes through and its insert fails: the platform puts the deleted text
     // back, so the value is as before and the write reports failure.
     bool insertFails = false;
-    // The next write of a range inserts the new text and keeps the old (as a toolkit whose
-    // delete misses), reporting success.
+    // The next write of a range (an accessibility write or a paste) inserts the new text and
+    // keeps the old (as a toolkit whose delete misses), reporting success.
     bool nextWriteKeepsOldText = false;
     // The next write of a range also cuts this many units off the end of the text (far from the
     // range), and reports failure when `nextWriteReportsFailure`.
@@ -111,8 +111,12 @@ public:
     // Writes into `value`, which stands for the element's text.
     AXStatus replaceText(const AccessibleElement& element, TextRange range,
                          const QString& text) override;
+    // What the application does with a paste: `text` replaces the selection of its focused
+    // element, which then ends after it.
+    void paste(qint32 pid, const QString& text);
 
 private:
+    static void write(FakeNode& node, TextRange range, const QString& text);
     // The node behind `element`, counting the call; null for a node that hangs.
     std::shared_ptr<FakeNode> reach(const AccessibleElement& element);
 

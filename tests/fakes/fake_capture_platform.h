@@ -19,7 +19,12 @@ struct FakeCapturePlatform {
     FakeScreens screens;
     CapturePlatform platform{accessibility, input, keys, clipboard, workspace, screens};
 
-    FakeCapturePlatform() = default;
+    // A paste lands in the application's focused element once the application read it.
+    FakeCapturePlatform() {
+        clipboard.onPasteRead = [this](qint32 pid, const QString& text) {
+            accessibility.paste(pid, text);
+        };
+    }
     FakeCapturePlatform(const FakeCapturePlatform&) = delete;
     FakeCapturePlatform& operator=(const FakeCapturePlatform&) = delete;
 };

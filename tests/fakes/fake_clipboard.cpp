@@ -44,12 +44,23 @@ QCoro::Task<std::optional<QString>> FakeClipboard::readString() {
     co_return string();
 }
 
-QCoro::Task<bool> FakeClipboard::waitUntilRead(qint32, std::chrono::milliseconds deadline) {
+QCoro::Task<bool> FakeClipboard::waitUntilRead(qint32 readerPid,
+                                               std::chrono::milliseconds deadline) {
     const bool read = pasteReadAfter && *pasteReadAfter <= deadline;
     const Duration waited = read ? *pasteReadAfter : deadline;
     if (waited > Duration::zero()) {
         Q_ASSERT(scheduler);
         co_await sleepFor(*scheduler, waited);
+    }
+    if (read && onPasteRead && pasteLandsAfter) {
+        const QString text = string().value_or(QString());
+        if (*pasteLandsAfter == Duration::zero()) {
+            onPasteRead(readerPid, text);
+        } else {
+            Q_ASSERT(scheduler);
+            scheduler->schedule(*pasteLandsAfter,
+                                [land = onPasteRead, readerPid, text] { land(readerPid, text); });
+        }
     }
     co_return read;
 }

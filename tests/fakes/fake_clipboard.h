@@ -4,6 +4,7 @@
 #include "support/scheduler.h"
 
 #include <QSet>
+#include <functional>
 
 namespace ovra::test {
 
@@ -22,6 +23,10 @@ public:
     // How long after a wait for a read begins (the paste keystroke) the paste target asks for the
     // clipboard's data; nothing: it never does. A wait needs `scheduler` unless this is zero.
     std::optional<Duration> pasteReadAfter = Duration::zero();
+    // The paste target inserts what it read this long after reading it (by `onPasteRead`);
+    // nothing: it never does.
+    std::optional<Duration> pasteLandsAfter = Duration::zero();
+    std::function<void(qint32 readerPid, const QString& text)> onPasteRead;
     int clearCount = 0;
     int writeCount = 0;
 

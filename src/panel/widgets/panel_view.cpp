@@ -139,6 +139,16 @@ QLabel* captionLabel(QWidget* parent) {
     return label;
 }
 
+// A new icon or pixmap lays its row out again and repaints it, so one is set only when the
+// symbol shown changes: the view renders on every piece of a streamed answer.
+bool showsSymbol(QWidget* widget, PanelIcons::Symbol symbol) {
+    const QVariant shown = widget->property("symbol");
+    if (shown.isValid() && shown.toInt() == int(symbol))
+        return true;
+    widget->setProperty("symbol", int(symbol));
+    return false;
+}
+
 void setTone(QLabel* label, const QString& tone) {
     if (label->property("tone").toString() == tone)
         return;
@@ -405,8 +415,10 @@ void PanelView::render() {
         relabel();
     m_copy->setText(m_model.copiedFeedback() ? text("panel.copied") : text("panel.copy"));
     fitWidth(m_copy);
-    m_more->setIcon(PanelIcons::icon(m_model.aiExpanded() ? PanelIcons::Symbol::fewerOptions
-                                                          : PanelIcons::Symbol::moreOptions));
+    const PanelIcons::Symbol more =
+        m_model.aiExpanded() ? PanelIcons::Symbol::fewerOptions : PanelIcons::Symbol::moreOptions;
+    if (!showsSymbol(m_more, more))
+        m_more->setIcon(PanelIcons::icon(more));
     m_moreRow->setVisible(m_model.aiExpanded());
     m_workingRow->setVisible(m_model.isWorking());
     renderPreparationNote();
@@ -449,8 +461,9 @@ void PanelView::renderResult() {
     if (engine) {
         const EngineLook look = engineLook(*engine);
         m_badge->setText(text(look.key));
-        badgeBox->findChild<QLabel*>(QStringLiteral("engineBadgeIcon"))
-            ->setPixmap(PanelIcons::icon(look.symbol).pixmap(11, 11));
+        auto* icon = badgeBox->findChild<QLabel*>(QStringLiteral("engineBadgeIcon"));
+        if (!showsSymbol(icon, look.symbol))
+            icon->setPixmap(PanelIcons::icon(look.symbol).pixmap(11, 11));
     }
     m_replace->setVisible(m_model.canReplaceResult());
     m_replace->setEnabled(!m_model.isReplacing() && !m_model.resultIsArriving());

@@ -1,6 +1,7 @@
 #include "panel/panel_controller.h"
 #include "support/panel_environment.h"
 
+#include <gtest/gtest.h>
 #include <limits>
 
 using namespace ovra;
@@ -70,6 +71,14 @@ TEST_F(PanelControllerTest, GrowingContentRefitsAnimatedAndMaySwitchSides) {
     EXPECT_TRUE(window->frameChanges[1].animated);
     // Neither side fits (room below 270): pinned to the top margin, the side with more room.
     EXPECT_EQ(window->frameChanges[1].frame, QRectF(330, 167, 340, 700));
+
+    // A streamed answer: the panel follows it at once, without an animation per line.
+    model.reformulate();
+    window->contentHeight = 300;
+    env.engines->last()->progress(QStringLiteral("a long"));
+    env.clock.advance(40ms);
+    ASSERT_EQ(window->frameChanges.size(), 3);
+    EXPECT_FALSE(window->frameChanges[2].animated);
 }
 
 TEST_F(PanelControllerTest, ContentHeightRules) {

@@ -2,6 +2,7 @@
 #include "settings/l10n.h"
 #include "support/panel_environment.h"
 
+#include <gtest/gtest.h>
 #include <stdexcept>
 
 using namespace ovra;

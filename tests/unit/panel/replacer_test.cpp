@@ -28,6 +28,7 @@ struct ReplacerTest : ::testing::Test {
         field->selectedTextSettable = true;
         field->selectedRange = TextRange{0, 0};
         field->value = QStringLiteral("Hello teh cat sat");
+        fake.accessibility.application(sourcePid)->focused = field; // where a paste lands
         fake.clipboard.scheduler = &clock;
         fake.workspace.frontmost = fake.workspace.launch({sourcePid, QStringLiteral("org.ex"), {}});
     }
@@ -99,17 +100,19 @@ TEST_F(ReplacerTest, ASelectionTypedOverIsNotWritten) {
     EXPECT_TRUE(fake.keys.pastesPosted.isEmpty());
 }
 
-// Writes checked over the whole text, or in one too long for that around the range and by its
-// canonical length. One that did not land as written, whatever the application answered, has
-// failed with nothing pasted: the text is put back where only the written range changed (a
-// delete that missed and kept the old text), and left where more changed (text lost far from the
-// range, another program's edit meanwhile), where the undo is refused or the text is unreadable.
-TEST_F(ReplacerTest, AWriteThatDidNotLandFailsAndIsUndoneOnlyInItsRange) {
+// Writes and pastes checked over the whole text, or in one too long for that around the range
+// and by its canonical length. A write that did not land as written, whatever the application
+// answered, has failed with nothing pasted: the text is put back where only the written range
+// changed (a delete that missed and kept the old text), and left where more changed (text lost
+// far from the range, another program's edit meanwhile), where the undo is refused or the text
+// is unreadable. A paste (after a write refused cleanly) succeeds only once the text shows it, in
+// time; one that landed otherwise is left as it is, as no keystroke can undo it safely.
+TEST_F(ReplacerTest, AWriteOrPasteThatDidNotLandFailsAndAWriteIsUndoneOnlyInItsRange) {
     using Kind = ReplaceOutcome::Kind;
     struct Case {
         const char* name;
         Kind outcome = Kind::failed;
-        bool putBack = false;
+        bool readsAsBefore = false; // put back, or never changed
         bool keepsOldText = false;
         qsizetype cutsTheEnd = 0;
         bool reportsFailure = false;
@@ -117,14 +120,16 @@ TEST_F(ReplacerTest, AWriteThatDidNotLandFailsAndIsUndoneOnlyInItsRange) {
         bool undoRefused = false;
         void (*meanwhile)(FakeNode&) = nullptr;
         QString newText = QStringLiteral("the cat");
+        bool pastes = false; // the write is refused cleanly, and a paste follows
+        std::optional<Duration> pasteLandsAfter = Duration::zero();
     };
     const auto decomposes = [](FakeNode& n) {
         n.value = n.value->normalized(QString::NormalizationForm_D);
     };
     const Case cases[] = {
-        {.name = "old text kept", .putBack = true, .keepsOldText = true},
+        {.name = "old text kept", .readsAsBefore = true, .keepsOldText = true},
         {.name = "old text kept, refused",
-         .putBack = true,
+         .readsAsBefore = true,
          .keepsOldText = true,
          .reportsFailure = true},
         {.name = "end cut", .cutsTheEnd = 9},
@@ -144,36 +149,69 @@ TEST_F(ReplacerTest, AWriteThatDidNotLandFailsAndIsUndoneOnlyInItsRange) {
         {.name = "unreadable after a refusal",
          .reportsFailure = true,
          .meanwhile = [](FakeNode& n) { n.value.reset(); }},
+        {.name = "pasted", .outcome = Kind::replacedViaPaste, .pastes = true},
+        {.name = "pasted into a long text, stored decomposed",
+         .outcome = Kind::replacedViaPaste,
+         .longText = true,
+         .meanwhile = decomposes,
+         .newText = QStringLiteral("caf\u00e9"),
+         .pastes = true},
+        {.name = "paste shown just in time",
+         .outcome = Kind::replacedViaPaste,
+         .pastes = true,
+         .pasteLandsAfter = Replacer::pasteLandDeadline},
+        {.name = "paste shown too late",
+         .readsAsBefore = true,
+         .pastes = true,
+         .pasteLandsAfter = Replacer::pasteLandDeadline + Replacer::pasteLandPollInterval},
+        {.name = "paste never shown", .readsAsBefore = true, .pastes = true, .pasteLandsAfter = {}},
+        {.name = "paste beside the old text", .keepsOldText = true, .pastes = true},
+        {.name = "paste cut the end of a long text",
+         .cutsTheEnd = 9,
+         .longText = true,
+         .pastes = true},
+        {.name = "unreadable after a paste",
+         .meanwhile = [](FakeNode& n) { n.value.reset(); },
+         .pastes = true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        while (clock.runNext()) {
+        } // a late paste of the case before lands now
         const QString original =
             QStringLiteral("Hello teh cat sat on the mat, all day long.") +
             (c.longText ? QString(Replacer::wholeTextCheckLimit, u'.') : QString());
         field->value = original;
         field->writtenTexts.clear();
+        field->insertFails = c.pastes;
         field->nextWriteKeepsOldText = c.keepsOldText;
         field->nextWriteCutsTheEnd = c.cutsTheEnd;
         field->nextWriteReportsFailure = c.reportsFailure;
         field->writesLeft = c.undoRefused ? 1 : -1;
         field->afterNextWrite = c.meanwhile;
+        fake.clipboard.pasteLandsAfter = c.pasteLandsAfter;
         fake.keys.pastesPosted.clear();
         fake.clipboard.items = {imageAndText};
         const qint64 clipboardChanges = fake.clipboard.changeCount();
 
         std::optional<ReplaceOutcome> outcome = run(snapshot(), c.newText);
+        clock.advance(Replacer::pasteLandDeadline);
         ASSERT_TRUE(outcome);
         EXPECT_EQ(outcome->kind, c.outcome);
-        EXPECT_TRUE(fake.keys.pastesPosted.isEmpty());
-        EXPECT_EQ(fake.clipboard.changeCount(), clipboardChanges);
-        if (c.outcome == Kind::replacedViaAccessibility) {
+        EXPECT_EQ(fake.keys.pastesPosted.size(), c.pastes ? 1 : 0);
+        EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndText});
+        if (!c.pastes)
+            EXPECT_EQ(fake.clipboard.changeCount(), clipboardChanges);
+        if (outcome->succeeded()) {
             const QString written = QString(original).replace(6, 7, c.newText);
             EXPECT_EQ(field->value->normalized(QString::NormalizationForm_C), written);
             continue;
         }
+        if (c.pastes)
+            EXPECT_EQ(*outcome, ReplaceOutcome::pasteUnconfirmed());
         // Put back by one more write of the range only, or left as the failed write made it.
-        EXPECT_EQ(field->value == original, c.putBack);
-        EXPECT_EQ(field->writtenTexts.size(), c.putBack ? 2 : 1);
+        EXPECT_EQ(field->value == original, c.readsAsBefore);
+        EXPECT_EQ(field->writtenTexts.size(), c.pastes ? 0 : c.readsAsBefore ? 2 : 1);
     }
 }
 
@@ -199,6 +237,9 @@ TEST_F(ReplacerTest, TheClipboardComesBackOnceTheTargetHasReadThePastedText) {
     EXPECT_EQ(outcome, ReplaceOutcome::replacedViaPaste());
     EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndText});
 
+    EXPECT_EQ(field->value, QStringLiteral("Hello linha 1\nlinha 2 🙂 sat"));
+
+    field->value = QStringLiteral("Hello teh cat sat");
     fake.clipboard.pasteReadAfter.reset();
     std::optional<ReplaceOutcome> unread = run(snapshot(), text);
     clock.advance(Replacer::pasteReadDeadline - 1ms);
@@ -224,6 +265,18 @@ TEST_F(ReplacerTest, APasteWaitsForTheClipboardLease) {
     EXPECT_EQ(outcome, ReplaceOutcome::replacedViaPaste());
     EXPECT_FALSE(lease.isHeld());
 
+    // Typed over while the paste waited: nothing is pasted over the user's text.
+    field->value = QStringLiteral("Hello teh cat sat");
+    capture = lease.tryTake();
+    std::optional<ReplaceOutcome> typedOver = run(snapshot(), QStringLiteral("novo"));
+    field->value = QStringLiteral("Hello tyxed cat sat");
+    capture.reset();
+    clock.runDue();
+    EXPECT_EQ(typedOver, ReplaceOutcome::selectionChanged());
+    EXPECT_EQ(fake.keys.pastesPosted.size(), 1);
+    EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndText});
+
+    field->value = QStringLiteral("Hello teh cat sat");
     capture = lease.tryTake();
     std::optional<ReplaceOutcome> late = run(snapshot(), QStringLiteral("novo"));
     clock.advance(Replacer::clipboardLeaseWait);
@@ -258,11 +311,12 @@ TEST_F(ReplacerTest, ATargetTakingNoPasteKeystrokeFailsAtOnceWithTheClipboardBac
     EXPECT_EQ(fake.clipboard.changeCount(), changeCount);
 }
 
+// Without an element the paste cannot be read back: it is trusted once the source read it.
 TEST_F(ReplacerTest, WithoutElementThePasteReselectsNothingAndAnEmptyClipboardStaysEmpty) {
     std::optional<ReplaceOutcome> outcome = run(snapshot(false), QStringLiteral("novo"));
     clock.advance(300ms);
     EXPECT_EQ(outcome, ReplaceOutcome::replacedViaPaste());
-    EXPECT_EQ(field->selectedRange, (TextRange{0, 0}));
+    EXPECT_EQ(field->value, QStringLiteral("novoHello teh cat sat")); // at the caret
     EXPECT_TRUE(field->writtenTexts.isEmpty());
     EXPECT_TRUE(fake.clipboard.items.isEmpty());
 }

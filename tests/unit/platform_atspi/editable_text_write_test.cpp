@@ -20,7 +20,8 @@ struct ScriptedText {
         acceptedButDropped,
         refusedAfterHalf,
         cutToFit,
-        dropsTheEnd
+        dropsTheEnd,
+        elsewhere // at the end of the text, reporting failure
     };
     Insert insert = Insert::works;
     int inserts = 0;
@@ -50,6 +51,10 @@ struct ScriptedText {
                 text = text.insert(at, piece).left(full);
                 return true;
             }
+            if (first && insert == Insert::elsewhere) {
+                text.append(piece);
+                return false;
+            }
             if (first && insert != Insert::works) {
                 if (insert == Insert::refusedAfterHalf || insert == Insert::cutToFit)
                     text.insert(at, piece.left(piece.size() / 2));
@@ -74,7 +79,7 @@ TEST(EditableTextWrite, ReplacesOrLeavesTheTextAsItWas) {
         bool deleteFails;
         AXStatus status;
         const char* after;
-        const char* removed; // an undo takes only what the insert changed
+        const char* removed; // an undo takes only what the insert wrote
     };
     const Case cases[] = {
         {"works", Insert::works, false, false, AXStatus::Success, "say goodbye now", "hello"},
@@ -83,11 +88,14 @@ TEST(EditableTextWrite, ReplacesOrLeavesTheTextAsItWas) {
         {"insert dropped", Insert::acceptedButDropped, false, false, AXStatus::Failure,
          "say hello now", "hello"},
         {"half inserted", Insert::refusedAfterHalf, false, false, AXStatus::Failure,
-         "say hello now", "hello|go"},
+         "say hello now", "hello|goo"},
         {"cut to fit", Insert::cutToFit, false, false, AXStatus::Failure, "say hello now",
-         "hello|go"},
+         "hello|goo"},
         {"drops the end", Insert::dropsTheEnd, false, false, AXStatus::Failure, "say hello now",
-         "hello|goodbye n"},
+         "hello|goodbye"},
+        // Text the insert did not write is not rewritten: the user's text could go with it.
+        {"inserted elsewhere", Insert::elsewhere, false, false, AXStatus::Failure,
+         "say  nowgoodbye", "hello"},
         {"unreadable", Insert::works, true, false, AXStatus::Failure, "say hello now", ""},
         {"delete refused", Insert::works, false, true, AXStatus::Failure, "say hello now", ""},
     };

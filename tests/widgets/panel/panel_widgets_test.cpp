@@ -234,6 +234,7 @@ TEST_F(PanelWidgetsTest, AStreamedAnswerGrowsAndItsButtonsWaitForTheEnd) {
         QApplication::processEvents(); // as before the controller's re-fit
         const double shortHeight = *window.fittingHeight();
         call->progress(QStringLiteral("Uma raposa rápida").repeated(12));
+        clock.advance(PanelViewModel::pieceFrame); // a piece within a frame waits for its end
         QApplication::processEvents();
         EXPECT_GT(*window.fittingHeight(), shortHeight);
         EXPECT_TRUE(shown(view.workingRow()));
@@ -257,6 +258,7 @@ TEST_F(PanelWidgetsTest, AStreamedAnswerGrowsAndItsButtonsWaitForTheEnd) {
     model.sendChat(QStringLiteral("porquê?"));
     engines->last()->progress(QStringLiteral("Porque"));
     engines->last()->progress(QStringLiteral("Porque sim"));
+    clock.advance(PanelViewModel::pieceFrame);
     ASSERT_EQ(view.chatBubbles().size(), 2);
     EXPECT_EQ(view.chatBubbles()[1]->text(), QStringLiteral("Porque sim"));
 }

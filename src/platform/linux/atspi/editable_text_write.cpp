@@ -6,34 +6,42 @@ namespace ovra::platform {
 
 namespace {
 
-// After a failed insert, makes the text from `start` on read `tail` again by rewriting only the
-// part that differs from it: what the insert put in, and whatever it pushed off the end. The
-// text around that part is left alone, so a restore that goes wrong cannot take more with it.
-void undoInsert(const EditableTextCalls& calls, int start, const QString& tail) {
+// After a failed insert at `start`, makes the text read `selection` + `rest` from there again.
+// What the insert left must be part of what was asked for, followed by `rest` as it was or with
+// its end pushed off (a full field): only that part is deleted, the selection inserted back and
+// the lost end appended. Where the text reads otherwise (the insert went elsewhere, or something
+// else edited it meanwhile) nothing is touched: a rewrite from the first to the last difference
+// could delete the user's text and, the application refusing inserts, never give it back.
+void undoInsert(const EditableTextCalls& calls, int start, const QString& replacement,
+                const QString& selection, const QString& rest) {
     const std::optional<int> count = calls.characterCount();
     const std::optional<QString> now =
         count && *count >= start ? calls.textBetween(start, *count) : std::nullopt;
-    if (!now || *now == tail)
+    if (!now || *now == selection + rest)
         return;
-    const qsizetype shorter = std::min(now->size(), tail.size());
-    qsizetype prefix = 0;
-    while (prefix < shorter && now->at(prefix) == tail.at(prefix))
-        ++prefix;
-    if (prefix > 0 && now->at(prefix - 1).isHighSurrogate())
-        --prefix; // never split a character
-    qsizetype suffix = 0;
-    while (suffix < shorter - prefix &&
-           now->at(now->size() - 1 - suffix) == tail.at(tail.size() - 1 - suffix))
-        ++suffix;
-    if (suffix > 0 && now->at(now->size() - suffix).isLowSurrogate())
-        --suffix;
-    const int from = start + calls.lengthOf(now->left(prefix));
-    const int to = start + calls.lengthOf(now->left(now->size() - suffix));
-    if (to > from && !calls.deleteText(from, to))
+    // The shortest part of the insert that explains the text: the least to delete.
+    const qsizetype most = std::min(now->size(), replacement.size());
+    const qsizetype least = std::max<qsizetype>(0, now->size() - rest.size());
+    if (QStringView(*now).left(least) != QStringView(replacement).left(least))
         return;
-    const QString missing = tail.mid(prefix, tail.size() - prefix - suffix);
-    if (!missing.isEmpty())
-        calls.insertText(from, missing);
+    for (qsizetype inserted = least; inserted <= most; ++inserted) {
+        if (inserted > 0 && now->at(inserted - 1) != replacement.at(inserted - 1))
+            break; // no longer part of what was asked for, nor any longer part
+        if (inserted > 0 && now->at(inserted - 1).isHighSurrogate())
+            continue; // never split a character
+        const QStringView left = QStringView(*now).mid(inserted);
+        if (!QStringView(rest).startsWith(left))
+            continue;
+        const int insertedLength = calls.lengthOf(now->left(inserted));
+        if (insertedLength > 0 && !calls.deleteText(start, start + insertedLength))
+            return;
+        if (!selection.isEmpty() && !calls.insertText(start, selection))
+            return;
+        const QString lostEnd = rest.mid(left.size());
+        if (!lostEnd.isEmpty())
+            calls.insertText(start + calls.lengthOf(selection + left), lostEnd);
+        return;
+    }
 }
 
 } // namespace
@@ -43,9 +51,10 @@ AXStatus replaceTextAllOrNothing(const EditableTextCalls& calls, int start, int 
     // What the text from the selection on must read again if the insert fails. Without it
     // nothing is risked.
     const std::optional<int> total = calls.characterCount();
-    const std::optional<QString> tail =
-        total && *total >= end ? calls.textBetween(start, *total) : std::nullopt;
-    if (!tail)
+    const std::optional<QString> selection =
+        total && *total >= end ? calls.textBetween(start, end) : std::nullopt;
+    const std::optional<QString> rest = selection ? calls.textBetween(end, *total) : std::nullopt;
+    if (!rest)
         return AXStatus::Failure;
     if (end > start && !calls.deleteText(start, end))
         return AXStatus::Failure;
@@ -58,7 +67,7 @@ AXStatus replaceTextAllOrNothing(const EditableTextCalls& calls, int start, int 
     const int expected = *total - (end - start) + calls.lengthOf(replacement);
     if (accepted && (!countAfter || *countAfter == expected))
         return AXStatus::Success;
-    undoInsert(calls, start, *tail);
+    undoInsert(calls, start, replacement, *selection, *rest);
     return AXStatus::Failure;
 }
 
