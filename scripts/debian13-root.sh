@@ -22,6 +22,8 @@ packages=(
   # today's desktops and the editors the end-to-end tests drive
   gnome-shell mutter gnome-text-editor kwin-wayland kwrite xwayland qt6-wayland xvfb xauth
   at-spi2-core dbus-daemon dbus-bin python3-gi gir1.2-atspi-2.0 python3-dbus x11-utils xdotool
+  # the end-to-end tests' own GTK 3 target, Qt's X11 platform for the program, gdbus and gsettings
+  gir1.2-gtk-3.0 qt6-qpa-plugins libglib2.0-bin fonts-dejavu-core
   # Ovra's build and test dependencies, and ccache for rebuilds
   build-essential cmake ninja-build pkg-config ccache qt6-base-dev qt6-base-dev-tools qt6-svg-dev
   qcoro-qt6-dev nlohmann-json3-dev libatspi2.0-dev libglib2.0-dev libx11-dev libxi-dev libxtst-dev

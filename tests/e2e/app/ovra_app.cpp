@@ -129,7 +129,10 @@ std::optional<QRect> findShowing(qint32 pid, const QString& role, const QString&
         ++visited;
         if (visited > 1 && !isShowing(element.object))
             continue;
-        if (takeString(atspi_accessible_get_role_name(element.object, nullptr)) == role &&
+        // at-spi2-core 2.56 (Debian 13) names the push button role "button".
+        const QString roleName =
+            takeString(atspi_accessible_get_role_name(element.object, nullptr));
+        if ((roleName == role || (roleName == u"button" && role == u"push button")) &&
             takeString(atspi_accessible_get_name(element.object, nullptr)) == name) {
             if (const auto extents = screenExtents(element.object);
                 extents && extents->width() > 0 && extents->height() > 0)

@@ -18,6 +18,7 @@
 #include <QJsonObject>
 #include <QProcessEnvironment>
 #include <QTemporaryFile>
+#include <QTextBoundaryFinder>
 
 namespace ovra::e2e {
 
@@ -283,6 +284,26 @@ bool GnomeShellWindows::pressKeys(const QList<quint32>& keysyms) {
     return sent;
 }
 
+bool GnomeShellWindows::selectWordByKeys(const Accessible& text, const QString& word) {
+    constexpr quint32 controlKey = 0xffe3, homeKey = 0xff50, rightKey = 0xff53;
+    const QString all = textOf(text);
+    const qsizetype at = all.indexOf(word);
+    // A right arrow moves over one grapheme cluster.
+    const auto graphemes = [](const QString& part) {
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, part);
+        int count = 0;
+        while (finder.toNextBoundary() > 0)
+            ++count;
+        return count;
+    };
+    bool sent = at >= 0 && pressKeys({controlKey, homeKey});
+    for (int i = graphemes(all.left(at)); sent && i > 0; --i)
+        sent = pressKeys({rightKey});
+    for (int i = graphemes(word); sent && i > 0; --i)
+        sent = pressKeys({shiftKeysym, rightKey});
+    return sent;
+}
+
 bool GnomeShellWindows::pressProgramShortcut() {
     constexpr quint32 superKey = 0xffeb, altKey = 0xffe9, tKey = 0x74;
     return pressKeys({superKey, altKey, tKey});
@@ -348,22 +369,42 @@ bool WaylandTarget::start() {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("wayland"));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
-    m_process.setProcessEnvironment(environment);
+    // Our targets write their text here; the editors open it, holding what our targets show.
     const QString state = m_dir.filePath(QStringLiteral("text"));
-    if (m_kind == Kind::Gtk)
+    const bool editor = m_kind == Kind::GnomeTextEditor;
+    if (editor) {
+        QFile file(state);
+        if (!file.open(QIODevice::WriteOnly) ||
+            file.write("Olá café 😀 naïve text here.\nSegunda linha com a palavra ALVO aqui.") < 0)
+            return false;
+        // Settings and restored sessions of an earlier start stay apart.
+        for (const char* folder : {"XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+            environment.insert(QString::fromLatin1(folder),
+                               m_dir.filePath(QString::fromLatin1(folder)));
+    }
+    m_process.setProcessEnvironment(environment);
+    switch (m_kind) {
+    case Kind::Gtk:
         m_process.start(QStringLiteral("/usr/bin/python3"),
                         {QStringLiteral(OVRA_GTK_TARGET), m_title, state});
-    else
+        break;
+    case Kind::Qt:
         m_process.start(m_program.isEmpty() ? QStringLiteral(OVRA_QT_TARGET) : m_program,
                         {m_title, state});
+        break;
+    case Kind::GnomeTextEditor:
+        m_process.start(QStringLiteral("gnome-text-editor"),
+                        {QStringLiteral("--standalone"), state});
+        break;
+    }
     if (!m_process.waitForStarted(5000))
         return false;
     return waitUntil(
         [&] {
             return m_process.state() == QProcess::Running && QFile::exists(state) &&
-                   textViewOf(pid());
+                   (editor ? reportedText().contains(u"naïve") : bool(textViewOf(pid())));
         },
-        15s);
+        30s);
 }
 
 qint32 WaylandTarget::pid() const {
@@ -371,6 +412,8 @@ qint32 WaylandTarget::pid() const {
 }
 
 QString WaylandTarget::reportedText() const {
+    if (m_kind == Kind::GnomeTextEditor)
+        return textOf(textViewOf(pid()));
     QFile file(m_dir.filePath(QStringLiteral("text")));
     if (!file.open(QIODevice::ReadOnly))
         return {};

@@ -17,6 +17,8 @@ using AtspiAccessible = struct _AtspiAccessible;
 
 namespace ovra::e2e {
 
+class Accessible;
+
 // A window as the compositor places it.
 struct CompositorWindow {
     qint32 pid = 0;
@@ -85,6 +87,9 @@ public:
     bool pressProgramShortcut() override;
     // Presses `keysyms` in order on the remote-desktop keyboard, then releases them in reverse.
     bool pressKeys(const QList<quint32>& keysyms);
+    // Selects the first `word` in the focused `text` as a user does with the keyboard: to the
+    // start, right up to the word, then right across it with Shift held.
+    bool selectWordByKeys(const Accessible& text, const QString& word);
     // Turns the program's extension on or off, as the user or the shell's lock screen does, and
     // waits until the extension is on the bus or gone from it.
     bool turnProgramExtension(bool on);
@@ -93,11 +98,11 @@ private:
     QString m_remoteSession; // object path; empty when mutter refused one
 };
 
-// A target application (tests/e2e/targets) as a native Wayland client, with the text its text
-// view holds as it reports it.
+// A target application as a native Wayland client: one of ours (tests/e2e/targets), with the text
+// its text view holds as it reports it, or GNOME's editor on a file holding the same text.
 class WaylandTarget {
 public:
-    enum class Kind { Gtk, Qt };
+    enum class Kind { Gtk, Qt, GnomeTextEditor };
     // `program` replaces the Qt target's executable (a copy under another name).
     WaylandTarget(Kind kind, QString title, QString program = {});
     ~WaylandTarget();
@@ -109,6 +114,7 @@ public:
     qint32 pid() const;
     Kind kind() const { return m_kind; }
     const QString& title() const { return m_title; }
+    // Ours write it to a file; an editor's is read over the accessibility bus.
     QString reportedText() const;
 
 private:

@@ -51,8 +51,9 @@ INSTANTIATE_TEST_SUITE_P(
         SessionCase{"tty", nullptr, nullptr, DesktopSession::X11}));
 
 TEST(ActiveWindowReport, ReadsTheActiveWindowAndItsSurface) {
-    const auto report = parseActiveWindowReport(QStringLiteral(
-        R"({"pid":1234,"resourceClass":"org.kde.kwrite","client":[10,20.4,500,300]})"));
+    const auto report = parseActiveWindowReport(
+        QStringLiteral(R"({"pid":1234,"resourceClass":"org.kde.kwrite","client":[10,20.4,500,300],)"
+                       R"("frame":[40,30,440,260]})"));
     ASSERT_TRUE(report && *report);
     EXPECT_EQ((*report)->pid, 1234);
     EXPECT_EQ((*report)->resourceClass, QStringLiteral("org.kde.kwrite"));
@@ -60,6 +61,7 @@ TEST(ActiveWindowReport, ReadsTheActiveWindowAndItsSurface) {
     EXPECT_EQ((*report)->area->area, QRect(10, 20, 500, 300));
     // What the toolkit draws inside the surface is left to its own size to tell.
     EXPECT_FALSE((*report)->area->clientSideBorder);
+    EXPECT_EQ((*report)->area->frame, QRect(40, 30, 440, 260));
 
     const auto none = parseActiveWindowReport(QStringLiteral(R"({"pid":0})"));
     ASSERT_TRUE(none);

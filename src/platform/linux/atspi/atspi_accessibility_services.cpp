@@ -5,6 +5,7 @@
 #include "platform/linux/atspi/editable_text_write.h"
 
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -755,13 +756,23 @@ std::optional<QPointF> AtspiAccessibilityServices::windowOrigin(AtspiAccessible*
     if (!window)
         return std::nullopt;
     // The window's own coordinates start inside the border it draws its decorations in: as it
-    // says, else from the difference between the window system's size and its own. The sides
-    // share the width's difference equally, the bottom as much as a side, and the rest is above:
-    // an even shadow all round (GTK 4), or a title bar of its own on top (Qt under GNOME).
+    // says; else where the compositor's visible frame begins, when the toolkit's own size is the
+    // frame's (a shadow of its own, which GTK 4 draws deeper below than above); else from the
+    // difference between the window system's size and its own. The sides share the width's
+    // difference equally, the bottom as much as a side, and the rest is above: a title bar of its
+    // own on top (Qt under GNOME).
     QPointF origin = window->area.topLeft();
+    const std::optional<QSizeF> own =
+        window->clientSideBorder ? std::nullopt : topLevelSize(accessible);
+    const auto isFrame = [&](const QRect& frame) {
+        return std::abs(own->width() - frame.width()) <= 1 &&
+               std::abs(own->height() - frame.height()) <= 1;
+    };
     if (window->clientSideBorder) {
         origin += QPointF(window->clientSideBorder->left(), window->clientSideBorder->top());
-    } else if (const std::optional<QSizeF> own = topLevelSize(accessible)) {
+    } else if (own && window->frame && isFrame(*window->frame)) {
+        origin = window->frame->topLeft();
+    } else if (own) {
         const double side = std::max(0.0, (window->area.width() - own->width()) / 2);
         const double above = std::max(0.0, window->area.height() - own->height() - side);
         origin += QPointF(side, above);

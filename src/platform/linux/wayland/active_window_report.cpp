@@ -20,20 +20,24 @@ std::optional<std::optional<ActiveWindow>> parseActiveWindowReport(const QString
         return std::nullopt;
     if (pid == 0)
         return std::optional<ActiveWindow>();
-    const QJsonArray client = object.value(QStringLiteral("client")).toArray();
-    if (client.size() != 4)
-        return std::nullopt;
-    for (const QJsonValue& value : client) {
-        if (!value.isDouble())
+    const auto rect = [&](const QString& key) -> std::optional<QRect> {
+        const QJsonArray box = object.value(key).toArray();
+        if (box.size() != 4)
             return std::nullopt;
-    }
-    const QRect area(qRound(client[0].toDouble()), qRound(client[1].toDouble()),
-                     qRound(client[2].toDouble()), qRound(client[3].toDouble()));
-    if (area.width() <= 0 || area.height() <= 0)
+        for (const QJsonValue& value : box) {
+            if (!value.isDouble())
+                return std::nullopt;
+        }
+        const QRect read(qRound(box[0].toDouble()), qRound(box[1].toDouble()),
+                         qRound(box[2].toDouble()), qRound(box[3].toDouble()));
+        return read.width() > 0 && read.height() > 0 ? std::optional(read) : std::nullopt;
+    };
+    const std::optional<QRect> area = rect(QStringLiteral("client"));
+    if (!area)
         return std::nullopt;
     ActiveWindow window{static_cast<qint32>(pid),
                         object.value(QStringLiteral("resourceClass")).toString(),
-                        WindowArea{area, std::nullopt}};
+                        WindowArea{*area, std::nullopt, rect(QStringLiteral("frame"))}};
     return std::optional<ActiveWindow>(std::move(window));
 }
 

@@ -10,11 +10,12 @@
 namespace ovra::platform {
 
 // Reads a compositor helper's report of the active window:
-//   {"pid":N,"resourceClass":"…","client":[x,y,width,height]}
-// where "client" is the window's surface, the area its toolkit's own coordinates start in; pid 0
-// when no window is active. The inner value is empty for "none"; the outer one for a malformed
-// report. Decorations and shadows the toolkit draws inside the surface are left to the toolkit's
-// own size to tell.
+//   {"pid":N,"resourceClass":"…","client":[x,y,width,height],"frame":[x,y,width,height]}
+// where "client" is the window's surface, the area its toolkit's own coordinates start in, and
+// the optional "frame" the visible window (the shadow a toolkit draws in its surface left out);
+// pid 0 when no window is active. The inner value is empty for "none"; the outer one for a
+// malformed report. Decorations and shadows the toolkit draws inside the surface are left to the
+// toolkit's own size and the frame to tell.
 std::optional<std::optional<ActiveWindow>> parseActiveWindowReport(const QString& json);
 
 // Takes a compositor helper's reports: each one into `store`, and `onChange` after each that

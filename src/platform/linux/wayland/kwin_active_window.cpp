@@ -37,9 +37,9 @@ function report() {
     if (c) {
         // Applications place their text within their surface (its buffer); older releases
         // name no buffer or client geometry.
-        var g = c.bufferGeometry || c.clientGeometry || c.frameGeometry;
+        var g = c.bufferGeometry || c.clientGeometry || c.frameGeometry, f = c.frameGeometry;
         info = { pid: c.pid, resourceClass: String(c.resourceClass),
-                 client: [g.x, g.y, g.width, g.height] };
+                 client: [g.x, g.y, g.width, g.height], frame: [f.x, f.y, f.width, f.height] };
     }
     callDBus("%1", "%2", "org.ovra.ActiveWindowReports", "Report", JSON.stringify(info));
 }
