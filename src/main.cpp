@@ -12,8 +12,10 @@
 #include "ondevice/packagekit/packagekit_client.h"
 #include "ovra/deployment_config.h"
 #include "panel/panel_controller.h"
+#include "panel/quick_action_flow.h"
 #include "panel/replacer.h"
 #include "panel/router_panel_engines.h"
+#include "panel/widgets/action_card_window.h"
 #include "panel/widgets/floating_panel_window.h"
 #include "platform/linux/application_bus.h"
 #include "platform/linux/session/atspi_accessibility_thread.h"
@@ -128,7 +130,10 @@ int main(int argc, char** argv) {
     installScrollAreaAccessible();
 
     // One instance per session: a later start passes its request on and ends.
-    platform::ApplicationBus bus;
+    QStringList quickActionNames;
+    for (const QuickAction action : quickActions)
+        quickActionNames.append(QuickActions::name(action));
+    platform::ApplicationBus bus(quickActionNames);
     const platform::ApplicationBus::Claim claim = bus.claim();
     if (claim == platform::ApplicationBus::Claim::heldByAnother)
         return handOver(request.action);
@@ -240,6 +245,25 @@ int main(int argc, char** argv) {
         ownID,
         QString::fromUtf8(deployment::appVersion),
         [] { SessionAutostart().setEnabled(true); },
+        [&platform](QuickAction action) { return platform->actionHotKey(action); },
+        [&] {
+            return std::make_unique<QuickActionFlow>(QuickActionFlow::Dependencies{
+                engines,
+                replacer,
+                prefs,
+                keys,
+                scheduler,
+                platform->screens(),
+                [&platform](QuickActionFlow& flow) -> std::unique_ptr<PanelWindow> {
+                    auto card = std::make_unique<ActionCardWindow>(flow);
+                    card->onNativeWindowReady = [&platform](QWidget* native) {
+                        platform::markAsNonActivatingPanel(platform->connection(), native->winId());
+                        platform::showOnAllWorkspaces(platform->connection(), native->winId());
+                    };
+                    return card;
+                },
+            });
+        },
     });
     bus.onAction = [&delegate](const QString& action) { delegate.activateAction(action); };
 

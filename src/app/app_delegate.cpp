@@ -4,6 +4,7 @@
 #include "app/shell_texts.h"
 #include "capture/selection_monitor.h"
 #include "panel/panel_controller.h"
+#include "panel/quick_action_flow.h"
 #include "platform/accessibility_services.h"
 #include "platform/workspace_services.h"
 #include "settings/key_store.h"
@@ -18,6 +19,7 @@ AppDelegate::AppDelegate(Dependencies dependencies, QObject* parent)
 AppDelegate::~AppDelegate() {
     applicationWillTerminate();
     // The panel refers to the monitor through its hide callback; it goes first.
+    m_quickActionFlow.reset();
     m_panelController.reset();
     m_selectionMonitor.reset();
 }
@@ -51,15 +53,25 @@ void AppDelegate::applicationDidFinishLaunching() {
 void AppDelegate::startCapture() {
     m_panelController = m_deps.makePanelController();
     m_selectionMonitor = m_deps.makeSelectionMonitor();
+    if (m_deps.makeQuickActionFlow)
+        m_quickActionFlow = m_deps.makeQuickActionFlow();
     if (m_selectionMonitor) {
         PanelController* panel = m_panelController.get();
-        m_selectionMonitor->setOnSnapshot([panel](const SelectionSnapshot& snapshot) {
+        QuickActionFlow* flow = m_quickActionFlow.get();
+        m_selectionMonitor->setOnSnapshot([panel, flow](const SelectionSnapshot& snapshot) {
+            // A panel for another selection takes over from an earlier action's card.
+            if (flow)
+                flow->close();
             if (panel)
                 panel->show(snapshot);
         });
-        m_selectionMonitor->setOnDismiss([panel] {
+        m_selectionMonitor->setOnDismiss([panel, flow] {
             if (panel)
                 panel->hide();
+            // Escape, a click elsewhere or typing ends an action still working; its card stays
+            // once the text is written, for the user to undo.
+            if (flow)
+                flow->cancel();
         });
     }
     if (m_panelController) {
@@ -81,6 +93,20 @@ void AppDelegate::startCapture() {
     });
     // A shortcut the desktop refuses leaves the menu command as the way in.
     m_globalHotKey->registerHotKey();
+    for (const QuickAction action : quickActions) {
+        HotKeyService* service = m_deps.actionHotKeys ? m_deps.actionHotKeys(action) : nullptr;
+        if (!service)
+            continue;
+        const Prefs& prefs = m_deps.prefs;
+        auto hotKey = std::make_unique<GlobalHotKey>(
+            *service, [&prefs, action] { return StoredHotKey::forAction(prefs, action); },
+            [alive, this, action] {
+                if (alive.lock())
+                    runQuickAction(action);
+            });
+        hotKey->registerHotKey(); // unset by default: nothing held then
+        m_actionHotKeys.push_back(std::move(hotKey));
+    }
     connect(&AppNotifications::shared(), &AppNotifications::hotKeySettingsChanged, this,
             [this] { later(Duration{0}, [](AppDelegate& self) { self.reregisterHotKey(); }); });
 }
@@ -88,8 +114,46 @@ void AppDelegate::startCapture() {
 void AppDelegate::reregisterHotKey() {
     if (!m_globalHotKey)
         return;
+    // All released first: a combination moved from one action to another must be free again.
     m_globalHotKey->unregisterHotKey();
+    for (const auto& hotKey : m_actionHotKeys)
+        hotKey->unregisterHotKey();
     m_globalHotKey->registerHotKey();
+    for (const auto& hotKey : m_actionHotKeys)
+        hotKey->registerHotKey();
+}
+
+void AppDelegate::runQuickAction(QuickAction action) {
+    ensureAccessibilityOn();
+    if (!m_selectionMonitor)
+        return;
+    std::weak_ptr<int> alive = m_lifetime;
+    m_selectionMonitor->triggerManualCapture(
+        [alive, this, action](const SelectionSnapshot& snapshot) {
+            if (alive.lock())
+                deliverToAction(action, snapshot);
+        });
+}
+
+void AppDelegate::deliverToAction(QuickAction action, const SelectionSnapshot& snapshot) {
+    if (QuickActions::replacesSelection(action)) {
+        if (m_panelController)
+            m_panelController->hide();
+        if (m_quickActionFlow)
+            m_quickActionFlow->run(action, snapshot);
+        return;
+    }
+    if (!m_panelController)
+        return;
+    if (m_quickActionFlow)
+        m_quickActionFlow->close();
+    m_panelController->show(snapshot);
+    if (PanelViewModel* model = m_panelController->viewModel()) {
+        if (action == QuickAction::translate)
+            model->translate();
+        else
+            model->summarize();
+    }
 }
 
 void AppDelegate::applicationWillTerminate() {
@@ -98,6 +162,7 @@ void AppDelegate::applicationWillTerminate() {
         m_globalHotKey->unregisterHotKey();
         m_globalHotKey.reset();
     }
+    m_actionHotKeys.clear(); // each releases its shortcut
     if (m_selectionMonitor)
         m_selectionMonitor->stop();
     if (m_activationObserver) {
@@ -171,6 +236,8 @@ bool AppDelegate::activateAction(const QString& action) {
         openAISettings();
     else if (action == u"quit")
         quitApp();
+    else if (const auto quick = QuickActions::named(action))
+        later(Duration{0}, [quick = *quick](AppDelegate& self) { self.runQuickAction(quick); });
     else
         return false;
     return true;

@@ -2,7 +2,9 @@
 
 #include "app/app_ui.h"
 #include "app/status_menu_model.h"
+#include "capture/selection_snapshot.h"
 #include "platform/observer_token.h"
+#include "settings/quick_actions.h"
 #include "shortcuts/global_hot_key.h"
 #include "support/scheduler.h"
 
@@ -12,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace ovra {
 
@@ -21,6 +24,7 @@ class WorkspaceServices;
 class AccessibilityServices;
 class HotKeyService;
 class PanelController;
+class QuickActionFlow;
 class SelectionMonitor;
 
 // The application shell: starts everything in order, wires the selection monitor to the panel
@@ -46,6 +50,10 @@ public:
         QString version;     // shown in the about alert
         // Makes the session start this program; run once, at the first launch.
         std::function<void()> enableSessionStart = {};
+        // The desktop's hold on each action's own shortcut; null where it has none.
+        std::function<HotKeyService*(QuickAction)> actionHotKeys = {};
+        // The replacing actions' flow and card; made with the panel.
+        std::function<std::unique_ptr<QuickActionFlow>()> makeQuickActionFlow = {};
     };
 
     explicit AppDelegate(Dependencies dependencies, QObject* parent = nullptr);
@@ -58,9 +66,13 @@ public:
     void applicationWillTerminate();
 
     // Runs an action asked for from outside (a second start, the desktop, a script): empty to
-    // bring the program forward (its preferences), else "capture", "preferences", "engines" or
-    // "quit". False for an unknown action.
+    // bring the program forward (its preferences), else "capture", "preferences", "engines",
+    // "quit" or a quick action's name. False for an unknown action.
     bool activateAction(const QString& action);
+    // Captures the selection as the shortcut does and runs `action` on it: a replacing action
+    // writes its result back and tells it on its card, the others open the panel with their work
+    // running.
+    void runQuickAction(QuickAction action);
     // The desktop shows no tray icon (at start, or since the tray went away): preferences open
     // once, telling the user how to come back.
     void statusItemUnavailable();
@@ -87,6 +99,7 @@ public:
     PanelController* panelController() const { return m_panelController.get(); }
     SelectionMonitor* selectionMonitor() const { return m_selectionMonitor.get(); }
     GlobalHotKey* globalHotKey() const { return m_globalHotKey.get(); }
+    QuickActionFlow* quickActionFlow() const { return m_quickActionFlow.get(); }
 
 private:
     void trackLastExternalApp();
@@ -99,6 +112,7 @@ private:
     void maybeShowNoKeyWarning(bool isDebutLaunch);
     void startCapture();
     void reregisterHotKey();
+    void deliverToAction(QuickAction action, const SelectionSnapshot& snapshot);
     // Runs `work` as a following main-thread step, skipped once this delegate is gone.
     void later(std::chrono::milliseconds delay, std::function<void(AppDelegate&)> work);
 
@@ -107,6 +121,8 @@ private:
     std::unique_ptr<PanelController> m_panelController;
     std::unique_ptr<SelectionMonitor> m_selectionMonitor;
     std::unique_ptr<GlobalHotKey> m_globalHotKey;
+    std::unique_ptr<QuickActionFlow> m_quickActionFlow;
+    std::vector<std::unique_ptr<GlobalHotKey>> m_actionHotKeys;
     ObserverToken m_activationObserver;
     bool m_launched = false;
     bool m_toldAboutRestart = false;

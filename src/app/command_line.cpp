@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include "ovra/deployment_config.h"
+#include "settings/quick_actions.h"
 
 #include <QCommandLineParser>
 
@@ -36,10 +37,15 @@ CommandLineRequest parse(const QStringList& arguments) {
                                          QStringLiteral("Open the preferences window."));
     const QCommandLineOption quit(QStringLiteral("quit"),
                                   QStringLiteral("Quit the running Ovra, if there is one."));
+    const QCommandLineOption action(
+        QStringLiteral("action"),
+        QStringLiteral("Run an action on the selection, as its shortcut does: translate-replace, "
+                       "rephrase-replace, review-replace, translate or summarize."),
+        QStringLiteral("name"));
     const QCommandLineOption verbose(
         QStringLiteral("verbose"),
         QStringLiteral("Write diagnostics (no text, results or keys) to standard error."));
-    parser.addOptions({help, version, capture, preferences, quit, verbose});
+    parser.addOptions({help, version, capture, preferences, quit, action, verbose});
 
     if (!parser.parse(arguments))
         return failure(parser.errorText());
@@ -70,9 +76,15 @@ CommandLineRequest parse(const QStringList& arguments) {
         if (parser.isSet(*option))
             actions.append(option->names().constFirst());
     }
+    if (parser.isSet(action)) {
+        const QString name = parser.value(action);
+        if (!QuickActions::named(name))
+            return failure(QStringLiteral("unknown action '") + name + u'\'');
+        actions.append(action.names().constFirst());
+    }
     if (actions.size() > 1)
         return failure(QStringLiteral("choose one of --") + actions.join(QStringLiteral(", --")));
-    request.action = actions.value(0);
+    request.action = parser.isSet(action) ? parser.value(action) : actions.value(0);
     request.verbose = parser.isSet(verbose);
     return request;
 }

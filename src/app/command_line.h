@@ -17,7 +17,8 @@ struct CommandLineRequest {
     static constexpr int usageExitCode = 2;
 
     Kind kind = Kind::run;
-    // For `run`: empty for a plain start, else one of "capture", "preferences", "quit".
+    // For `run`: empty for a plain start, else one of "capture", "preferences", "quit" or a quick
+    // action's name (`--action NAME`).
     QString action;
     bool verbose = false;
     QString output;

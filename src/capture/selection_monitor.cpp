@@ -257,22 +257,24 @@ QCoro::Task<void> SelectionMonitor::runAutomaticCapture(bool isRetry, quint64 ge
     }
 }
 
-void SelectionMonitor::triggerManualCapture() {
+void SelectionMonitor::triggerManualCapture(std::function<void(const SelectionSnapshot&)> deliver) {
     const QPointF mouseLocation = m_platform.screens.pointerLocation();
     const std::weak_ptr<int> alive = m_lifetime;
     // Run as its own step, after the shortcut's handler has returned.
-    m_scheduler.schedule(Duration::zero(), [this, alive, mouseLocation] {
-        if (alive.expired())
-            return;
-        m_manualMouseLocation = mouseLocation;
-        // One at a time: two would each borrow the clipboard, and a second one's answer adds
-        // nothing to what the first is finding.
-        if (m_manualCaptureRunning) {
-            qCInfo(lcCapture) << "manual capture: joins the one running";
-            return;
-        }
-        runManualCapture();
-    });
+    m_scheduler.schedule(Duration::zero(),
+                         [this, alive, mouseLocation, deliver = std::move(deliver)]() mutable {
+                             if (alive.expired())
+                                 return;
+                             m_manualMouseLocation = mouseLocation;
+                             m_manualDeliver = std::move(deliver);
+                             // One at a time: two would each borrow the clipboard, and a second
+                             // one's answer adds nothing to what the first is finding.
+                             if (m_manualCaptureRunning) {
+                                 qCInfo(lcCapture) << "manual capture: joins the one running";
+                                 return;
+                             }
+                             runManualCapture();
+                         });
 }
 
 QCoro::Task<void> SelectionMonitor::runManualCapture() {
@@ -300,7 +302,7 @@ QCoro::Task<void> SelectionMonitor::runManualCapture() {
             qCInfo(lcCapture) << "manual capture: accessibility stage found the selection in"
                               << timer.elapsed() << "ms, app" << outcome.snapshot->bundleID;
             outcome.snapshot->mouseAtCapture = m_manualMouseLocation;
-            show(*outcome.snapshot);
+            deliverManual(*outcome.snapshot);
             co_return;
         }
         if (outcome.timedOut) {
@@ -330,10 +332,17 @@ QCoro::Task<void> SelectionMonitor::runManualCapture() {
         dismiss();
     } else if (copied) {
         copied->mouseAtCapture = m_manualMouseLocation;
-        show(*copied);
+        deliverManual(*copied);
     } else {
         dismiss();
     }
+}
+
+void SelectionMonitor::deliverManual(const SelectionSnapshot& snapshot) {
+    if (const auto deliver = std::exchange(m_manualDeliver, nullptr))
+        deliver(snapshot);
+    else
+        show(snapshot);
 }
 
 void SelectionMonitor::dismiss() {

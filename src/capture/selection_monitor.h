@@ -64,8 +64,10 @@ public:
     bool isRunning() const { return m_isRunning; }
 
     // Captures at the current pointer position now, falling back to the copy capture; while a
-    // manual capture runs, gives it the current pointer position instead.
-    void triggerManualCapture();
+    // manual capture runs, gives it the current pointer position instead. The selection found goes
+    // to `deliver` when given (an action run on it), else to the snapshot callback; the newest
+    // request's receiver is the one served.
+    void triggerManualCapture(std::function<void(const SelectionSnapshot&)> deliver = {});
 
     const std::optional<QString>& suppressedSignature() const { return m_suppressedSignature; }
     void setSuppressedSignature(std::optional<QString> signature) {
@@ -89,6 +91,7 @@ private:
     void dismiss();
     bool isAllowed(const SelectionSnapshot& snapshot) const;
     void show(const SelectionSnapshot& snapshot);
+    void deliverManual(const SelectionSnapshot& snapshot);
 
     CapturePlatform& m_platform;
     AccessibilityCapture& m_capture;
@@ -106,8 +109,9 @@ private:
     std::optional<QPointF> m_lastTriggerMouseLocation;
     bool m_manualCaptureRunning = false;
     QPointF m_manualMouseLocation; // the newest place a running manual capture was asked for
-    bool m_retryAllowed = true;    // false for a capture that followed a selection report
-    quint64 m_generation = 0;      // grows with every gesture and dismissal
+    std::function<void(const SelectionSnapshot&)> m_manualDeliver; // empty: the snapshot callback
+    bool m_retryAllowed = true; // false for a capture that followed a selection report
+    quint64 m_generation = 0;   // grows with every gesture and dismissal
     std::optional<Duration> m_lastActivation; // when another application last became active
     // Keys pressed as part of a selecting chord and not yet released (key code and text).
     QSet<QString> m_selectingKeysDown;

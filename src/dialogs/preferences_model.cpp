@@ -74,12 +74,45 @@ void PreferencesModel::restoreDefaultShortcut() {
     m_postHotKeyChanged();
 }
 
+QString PreferencesModel::actionShortcutDisplay(QuickAction action) const {
+    const std::optional<StoredHotKey> stored = StoredHotKey::forAction(m_prefs, action);
+    return stored ? HotKeyFormatter::displayString(stored->keyCode, stored->carbonModifiers)
+                  : QString();
+}
+
+void PreferencesModel::clearActionShortcut(QuickAction action) {
+    m_prefs.clearActionHotKey(action);
+    Q_EMIT shortcutChanged();
+    m_postHotKeyChanged();
+}
+
 void PreferencesModel::startRecording() {
     if (m_isRecording)
         return;
     setShortcutRefused(false);
+    m_recordingAction.reset();
     m_isRecording = true;
     Q_EMIT recordingChanged(true);
+}
+
+void PreferencesModel::startRecording(QuickAction action) {
+    if (m_isRecording)
+        return;
+    setShortcutRefused(false);
+    m_recordingAction = action;
+    m_isRecording = true;
+    Q_EMIT recordingChanged(true);
+}
+
+bool PreferencesModel::isTakenByAnother(quint32 keyCode, quint32 carbonModifiers) const {
+    const StoredHotKey pressed{keyCode, carbonModifiers};
+    if (m_recordingAction && StoredHotKey::fromPrefs(m_prefs) == pressed)
+        return true;
+    for (const QuickAction action : quickActions) {
+        if (action != m_recordingAction && StoredHotKey::forAction(m_prefs, action) == pressed)
+            return true;
+    }
+    return false;
 }
 
 void PreferencesModel::stopRecording() {
@@ -90,10 +123,11 @@ void PreferencesModel::stopRecording() {
         Q_EMIT recordingChanged(false);
 }
 
-void PreferencesModel::setShortcutRefused(bool refused) {
-    if (refused == m_isShortcutRefused)
+void PreferencesModel::setShortcutRefused(bool refused, bool taken) {
+    if (refused == m_isShortcutRefused && taken == m_isShortcutTaken)
         return;
     m_isShortcutRefused = refused;
+    m_isShortcutTaken = refused && taken;
     Q_EMIT shortcutRefusedChanged(refused);
 }
 
@@ -111,8 +145,15 @@ bool PreferencesModel::handleRecordingKey(int qtKey, Qt::KeyboardModifiers modif
         setShortcutRefused(true);
         break;
     case RecordedKeyPress::Kind::record:
+        if (isTakenByAnother(press.keyCode, press.carbonModifiers)) {
+            setShortcutRefused(true, true);
+            break;
+        }
+        if (const std::optional<QuickAction> action = m_recordingAction)
+            m_prefs.setActionHotKey(*action, press.keyCode, press.carbonModifiers);
+        else
+            m_prefs.setHotKey(press.keyCode, press.carbonModifiers);
         stopRecording();
-        m_prefs.setHotKey(press.keyCode, press.carbonModifiers);
         refreshShortcutDisplay();
         m_postHotKeyChanged();
         break;

@@ -3,6 +3,7 @@
 #include "app/session_autostart.h"
 #include "dialogs/language_pack_list.h"
 #include "settings/catalogues.h"
+#include "settings/quick_actions.h"
 #include "shortcuts/shortcut_setup.h"
 #include "support/cancellation.h"
 
@@ -11,6 +12,7 @@
 #include <Qt>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace ovra {
 
@@ -39,16 +41,27 @@ public:
     void refreshShortcutDisplay();
     void restoreDefaultShortcut();
 
+    // An action's own shortcut as shown; empty while unset.
+    QString actionShortcutDisplay(QuickAction action) const;
+    void clearActionShortcut(QuickAction action);
+
     // While recording, the window routes the key presses sent to its recorder here; it stops
-    // recording when it hides or loses the keyboard.
+    // recording when it hides or loses the keyboard. Recording is for the panel's shortcut, or
+    // for `action`'s; the same rules apply to both, and a combination another of them holds is
+    // refused.
     bool isRecording() const { return m_isRecording; }
     void startRecording();
+    void startRecording(QuickAction action);
+    // The action being recorded; nothing while the panel's shortcut is (or nothing is).
+    std::optional<QuickAction> recordingAction() const { return m_recordingAction; }
     void stopRecording();
     // One key press while recording; true when it was consumed (every press is, while recording).
     bool handleRecordingKey(int qtKey, Qt::KeyboardModifiers modifiers);
     // The last key pressed while recording could not be a shortcut; recording goes on, and the
     // stored shortcut stays. Cleared when recording starts or stops.
     bool isShortcutRefused() const { return m_isShortcutRefused; }
+    // Why: no modifier or an editing chord, or held by another action (or the panel).
+    bool isShortcutTaken() const { return m_isShortcutTaken; }
 
     LanguagePackList& packs() { return *m_packs; }
     const QString& packBaseCode() const { return m_packs->packBaseCode(); }
@@ -90,7 +103,9 @@ Q_SIGNALS:
     void shortcutNoticeChanged();
 
 private:
-    void setShortcutRefused(bool refused);
+    void setShortcutRefused(bool refused, bool taken = false);
+    // Whether the combination is held by a shortcut other than the one being recorded.
+    bool isTakenByAnother(quint32 keyCode, quint32 carbonModifiers) const;
 
     Prefs& m_prefs;
     std::function<void()> m_postHotKeyChanged;
@@ -99,6 +114,8 @@ private:
     bool m_isDefaultShortcut = true;
     bool m_isRecording = false;
     bool m_isShortcutRefused = false;
+    bool m_isShortcutTaken = false;
+    std::optional<QuickAction> m_recordingAction;
     ShortcutSetup m_shortcutSetup;
     ShortcutNotice m_shortcutNotice = ShortcutNotice::none;
     std::unique_ptr<LanguagePackList> m_packs;

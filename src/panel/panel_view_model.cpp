@@ -403,13 +403,17 @@ void PanelViewModel::notifyLayoutChange() {
 }
 
 QString PanelViewModel::friendlyMessage(std::exception_ptr error) const {
+    return failureText(std::move(error), m_prefs, m_keys);
+}
+
+QString PanelViewModel::failureText(std::exception_ptr error, const Prefs& prefs, KeyStore& keys) {
     try {
         std::rethrow_exception(error);
     } catch (const ReformulatorError& failure) {
         if (failure.kind() == ReformulatorError::Kind::underlying)
             return failure.description();
-        const AIProvider provider = m_prefs.aiProvider();
-        const std::optional<QString> key = m_keys.aiAPIKey(provider);
+        const AIProvider provider = prefs.aiProvider();
+        const std::optional<QString> key = keys.aiAPIKey(provider);
         if (key && !key->isEmpty())
             return deviceAIUnavailableText;
         return L10n::string(QStringLiteral("panel.aiUnavailableHint"));

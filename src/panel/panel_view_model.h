@@ -110,6 +110,8 @@ public:
 
     // The text shown for a failed action.
     QString friendlyMessage(std::exception_ptr error) const;
+    // The same, for any owner of an action: the settings and keys tell which hint applies.
+    static QString failureText(std::exception_ptr error, const Prefs& prefs, KeyStore& keys);
 
 Q_SIGNALS:
     // Some observable property changed; the view renders the whole state again.

@@ -160,6 +160,27 @@ void Prefs::resetHotKey() {
     m_defaults.remove(Keys::hotKeyModifiers);
 }
 
+std::optional<Prefs::StoredShortcut> Prefs::actionHotKey(QuickAction action) const {
+    const QString name = QuickActions::name(action);
+    const auto code = m_defaults.integer(Keys::actionHotKeyCodePrefix + name);
+    const auto modifiers = m_defaults.integer(Keys::actionHotKeyModifiersPrefix + name);
+    if (!code || !modifiers)
+        return std::nullopt;
+    return StoredShortcut{*code, *modifiers};
+}
+
+void Prefs::setActionHotKey(QuickAction action, qint64 code, qint64 modifiers) {
+    const QString name = QuickActions::name(action);
+    m_defaults.setInteger(Keys::actionHotKeyCodePrefix + name, code);
+    m_defaults.setInteger(Keys::actionHotKeyModifiersPrefix + name, modifiers);
+}
+
+void Prefs::clearActionHotKey(QuickAction action) {
+    const QString name = QuickActions::name(action);
+    m_defaults.remove(Keys::actionHotKeyCodePrefix + name);
+    m_defaults.remove(Keys::actionHotKeyModifiersPrefix + name);
+}
+
 QList<IgnoredApp> Prefs::ignoredApps() const {
     if (const auto stored = m_defaults.mapList(Keys::ignoredApps)) {
         QList<IgnoredApp> apps;

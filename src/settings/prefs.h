@@ -2,6 +2,7 @@
 
 #include "settings/catalogues.h"
 #include "settings/defaults_store.h"
+#include "settings/quick_actions.h"
 
 #include <QList>
 #include <QString>
@@ -35,6 +36,10 @@ public:
         static inline const QString userName = QStringLiteral("userName");
         static inline const QString hotKeyCode = QStringLiteral("hotKeyCode");
         static inline const QString hotKeyModifiers = QStringLiteral("hotKeyModifiers");
+        // Followed by the action's name ("actionHotKeyCode.translate-replace").
+        static inline const QString actionHotKeyCodePrefix = QStringLiteral("actionHotKeyCode.");
+        static inline const QString actionHotKeyModifiersPrefix =
+            QStringLiteral("actionHotKeyModifiers.");
         static inline const QString ignoredApps = QStringLiteral("ignoredApps");
         static inline const QString legacyIgnoredBundleIDs = QStringLiteral("ignoredBundleIDs");
         static inline const QString didShowWelcome = QStringLiteral("didShowWelcome");
@@ -79,6 +84,17 @@ public:
     qint64 hotKeyModifiers() const;
     void setHotKey(qint64 code, qint64 modifiers);
     void resetHotKey(); // removes both keys together, restoring the default
+
+    // An action's own shortcut as stored (code, modifiers); unset by default, and unset too when
+    // either key is absent or not an integer.
+    struct StoredShortcut {
+        qint64 code = 0;
+        qint64 modifiers = 0;
+        bool operator==(const StoredShortcut&) const = default;
+    };
+    std::optional<StoredShortcut> actionHotKey(QuickAction action) const;
+    void setActionHotKey(QuickAction action, qint64 code, qint64 modifiers);
+    void clearActionHotKey(QuickAction action);
 
     QList<IgnoredApp> ignoredApps() const;
     void setIgnoredApps(const QList<IgnoredApp>& apps);

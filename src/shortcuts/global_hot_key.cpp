@@ -26,9 +26,25 @@ StoredHotKey StoredHotKey::fromPrefs(const Prefs& prefs) {
     return {quint32(code), quint32(modifiers)};
 }
 
+std::optional<StoredHotKey> StoredHotKey::forAction(const Prefs& prefs, QuickAction action) {
+    const std::optional<Prefs::StoredShortcut> stored = prefs.actionHotKey(action);
+    if (!stored || !fitsUInt32(stored->code) || !fitsUInt32(stored->modifiers) ||
+        ShortcutRecording::isEditingChord(quint32(stored->code), quint32(stored->modifiers)))
+        return std::nullopt;
+    return StoredHotKey{quint32(stored->code), quint32(stored->modifiers)};
+}
+
 GlobalHotKey::GlobalHotKey(HotKeyService& service, const Prefs& prefs,
                            std::function<void()> onTrigger)
-    : m_service(service), m_prefs(prefs), m_onTrigger(std::move(onTrigger)) {}
+    : GlobalHotKey(
+          service,
+          [&prefs]() -> std::optional<StoredHotKey> { return StoredHotKey::fromPrefs(prefs); },
+          std::move(onTrigger)) {}
+
+GlobalHotKey::GlobalHotKey(HotKeyService& service,
+                           std::function<std::optional<StoredHotKey>()> stored,
+                           std::function<void()> onTrigger)
+    : m_service(service), m_stored(std::move(stored)), m_onTrigger(std::move(onTrigger)) {}
 
 GlobalHotKey::~GlobalHotKey() {
     unregisterHotKey();
@@ -37,9 +53,11 @@ GlobalHotKey::~GlobalHotKey() {
 bool GlobalHotKey::registerHotKey() {
     if (m_registered)
         return true;
-    const StoredHotKey hotKey = StoredHotKey::fromPrefs(m_prefs);
+    const std::optional<StoredHotKey> hotKey = m_stored();
+    if (!hotKey)
+        return false;
     std::weak_ptr<GlobalHotKey*> weak = m_alive;
-    m_registered = m_service.registerHotKey(hotKey.keyCode, hotKey.carbonModifiers, [weak] {
+    m_registered = m_service.registerHotKey(hotKey->keyCode, hotKey->carbonModifiers, [weak] {
         const auto alive = weak.lock();
         if (!alive)
             return;

@@ -18,9 +18,14 @@ const INTERFACE = `<node><interface name="${INTERFACE_NAME}">
   <method name="SetShortcut"><arg type="s" direction="in"/><arg type="b" direction="out"/></method>
   <signal name="FocusedWindowChanged"><arg type="s"/></signal>
   <signal name="ShortcutPressed"/>
+  <method name="SetActionShortcut"><arg type="s" direction="in"/><arg type="s" direction="in"/><arg type="b" direction="out"/></method>
+  <signal name="ActionShortcutPressed"><arg type="s"/></signal>
 </interface></node>`;
 // The program's own bus name, held by its single running instance.
 const OVRA_NAME = 'app.ovra.Ovra';
+// The actions that may have a shortcut of their own besides the panel's.
+const ACTION_NAMES = ['translate-replace', 'rephrase-replace', 'review-replace', 'translate',
+    'summarize'];
 
 // The window's process and, as [x, y, width, height], its surface (where its toolkit's own
 // coordinates begin, client-side shadow included) and its visible frame.
@@ -55,6 +60,7 @@ class Helper {
         this._windowSignals = [];
         this._action = Meta.KeyBindingAction.NONE;
         this._ovra = null; // the unique name of the connection owning OVRA_NAME
+        this._actions = new Map(); // action name → its grabbed accelerator's action
     }
 
     enable() {
@@ -72,12 +78,17 @@ class Helper {
             (display, action) => {
                 if (action === this._action)
                     this._signal('ShortcutPressed', null);
+                for (const [name, grabbed] of this._actions) {
+                    if (action === grabbed)
+                        this._signal('ActionShortcutPressed', new GLib.Variant('(s)', [name]));
+                }
             });
         this._follow();
     }
 
     disable() {
         this._setShortcut('');
+        this._releaseActions();
         global.display.disconnect(this._acceleratorSignal);
         global.display.disconnect(this._focusSignal);
         this._watch(null);
@@ -95,6 +106,11 @@ class Helper {
     SetShortcutAsync([accelerator], invocation) {
         this._serveOvra(invocation,
             () => new GLib.Variant('(b)', [this._setShortcut(accelerator)]));
+    }
+
+    SetActionShortcutAsync([name, accelerator], invocation) {
+        this._serveOvra(invocation,
+            () => new GLib.Variant('(b)', [this._setActionShortcut(name, accelerator)]));
     }
 
     // Answers `invocation` with `reply()` when it comes from Ovra, else refuses it. The name's
@@ -140,6 +156,7 @@ class Helper {
         // A shortcut grabbed for an instance that has gone would keep its keys from every
         // application; the next instance asks again.
         this._setShortcut('');
+        this._releaseActions();
         this._ovra = owner;
     }
 
@@ -174,6 +191,35 @@ class Helper {
             Shell.ActionMode.NORMAL | Shell.ActionMode.OVERVIEW);
         this._action = action;
         return true;
+    }
+
+    // An action's own shortcut, as _setShortcut does the panel's; only the known actions have one.
+    _setActionShortcut(name, accelerator) {
+        if (!ACTION_NAMES.includes(name))
+            return false;
+        const held = this._actions.get(name);
+        if (held !== undefined) {
+            global.display.ungrab_accelerator(held);
+            Main.wm.allowKeybinding(Meta.external_binding_name_for_action(held),
+                Shell.ActionMode.NONE);
+            this._actions.delete(name);
+        }
+        if (!accelerator)
+            return true;
+        if (!holdsModifier(accelerator))
+            return false;
+        const action = global.display.grab_accelerator(accelerator, Meta.KeyBindingFlags.NONE);
+        if (action === Meta.KeyBindingAction.NONE)
+            return false;
+        Main.wm.allowKeybinding(Meta.external_binding_name_for_action(action),
+            Shell.ActionMode.NORMAL | Shell.ActionMode.OVERVIEW);
+        this._actions.set(name, action);
+        return true;
+    }
+
+    _releaseActions() {
+        for (const name of [...this._actions.keys()])
+            this._setActionShortcut(name, '');
     }
 
     _follow() {

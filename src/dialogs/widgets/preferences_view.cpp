@@ -129,6 +129,21 @@ PreferencesView::PreferencesView(PreferencesModel& model, QWidget* parent)
     m_enableExtension->setObjectName(QStringLiteral("enableExtension"));
     layout->addWidget(m_enableExtension, 0, Qt::AlignLeft);
 
+    // Each action's own shortcut.
+    layout->addWidget(divider());
+    m_actionsTitle = sectionTitle();
+    layout->addWidget(m_actionsTitle);
+    m_actionsDesc = WindowPresenter::caption(QString());
+    m_actionsDesc->setFixedWidth(contentWidth);
+    layout->addWidget(m_actionsDesc);
+    buildActionRows(layout);
+    m_actionRefused = WindowPresenter::caption(QString());
+    m_actionRefused->setObjectName(QStringLiteral("actionShortcutRefused"));
+    m_actionRefused->setFixedWidth(contentWidth);
+    WindowPresenter::setTextColor(m_actionRefused, "#d0302f");
+    m_actionRefused->setVisible(false);
+    layout->addWidget(m_actionRefused);
+
     // Interface language.
     layout->addWidget(divider());
     m_languageTitle = sectionTitle();
@@ -213,8 +228,8 @@ PreferencesView::PreferencesView(PreferencesModel& model, QWidget* parent)
     connect(&m_model, &PreferencesModel::appLanguageChanged, this, &PreferencesView::retranslate);
     connect(&m_model, &PreferencesModel::shortcutChanged, this, &PreferencesView::updateShortcut);
     connect(&m_model, &PreferencesModel::recordingChanged, this, &PreferencesView::updateRecording);
-    connect(&m_model, &PreferencesModel::shortcutRefusedChanged, m_shortcutRefused,
-            &QLabel::setVisible);
+    connect(&m_model, &PreferencesModel::shortcutRefusedChanged, this,
+            &PreferencesView::updateRefusal);
     connect(&m_model, &PreferencesModel::shortcutNoticeChanged, this,
             &PreferencesView::updateShortcutNotice);
     connect(m_enableExtension, &QPushButton::clicked, &m_model,
@@ -227,6 +242,51 @@ PreferencesView::PreferencesView(PreferencesModel& model, QWidget* parent)
 }
 
 PreferencesView::~PreferencesView() = default;
+
+void PreferencesView::buildActionRows(QVBoxLayout* layout) {
+    for (const QuickAction action : quickActions) {
+        auto* row = new QWidget;
+        row->setObjectName(QStringLiteral("action-") + QuickActions::name(action));
+        auto* rowLayout = new QHBoxLayout(row);
+        rowLayout->setContentsMargins(0, 0, 0, 0);
+        ActionRow entry;
+        entry.title = new QLabel;
+        entry.title->setFixedWidth(200);
+        entry.shortcut = new QLabel;
+        entry.shortcut->setObjectName(QStringLiteral("shortcut"));
+        entry.record = new QPushButton;
+        entry.record->setObjectName(QStringLiteral("record"));
+        entry.clear = new QPushButton;
+        entry.clear->setObjectName(QStringLiteral("clear"));
+        entry.recording = WindowPresenter::caption(QString(), false);
+        entry.recording->setObjectName(QStringLiteral("recording"));
+        entry.recording->setFocusPolicy(Qt::StrongFocus);
+        entry.recording->installEventFilter(new RecordingKeyFilter(m_model, entry.recording));
+        WindowPresenter::setTextColor(entry.recording, "#e67e00");
+        rowLayout->addWidget(entry.title);
+        rowLayout->addWidget(entry.shortcut);
+        rowLayout->addStretch();
+        rowLayout->addWidget(entry.record);
+        rowLayout->addWidget(entry.clear);
+        rowLayout->addWidget(entry.recording);
+        connect(entry.record, &QPushButton::clicked, this,
+                [this, action] { m_model.startRecording(action); });
+        connect(entry.clear, &QPushButton::clicked, this,
+                [this, action] { m_model.clearActionShortcut(action); });
+        layout->addWidget(row);
+        m_actionRows[action] = entry;
+    }
+}
+
+void PreferencesView::updateRefusal() {
+    const bool refused = m_model.isShortcutRefused();
+    const bool forAction = m_model.recordingAction().has_value();
+    const char* key = m_model.isShortcutTaken() ? "prefs.shortcutTaken" : "prefs.shortcutRefused";
+    QLabel* shown = forAction ? m_actionRefused : m_shortcutRefused;
+    shown->setText(text(key, m_model.appLanguage()));
+    shown->setVisible(refused);
+    (forAction ? m_shortcutRefused : m_actionRefused)->setVisible(false);
+}
 
 void PreferencesView::buildPackRows(QVBoxLayout* layout) {
     for (const QString& code : LanguagePackList::packCodes()) {
@@ -272,7 +332,15 @@ void PreferencesView::retranslate() {
     m_record->setText(text("prefs.record", m_model.appLanguage()));
     m_restore->setText(text("prefs.restoreDefault", m_model.appLanguage()));
     m_recording->setText(text("prefs.recording", m_model.appLanguage()));
-    m_shortcutRefused->setText(text("prefs.shortcutRefused", m_model.appLanguage()));
+    m_actionsTitle->setText(text("prefs.actionsTitle", m_model.appLanguage()));
+    m_actionsDesc->setText(text("prefs.actionsDesc", m_model.appLanguage()));
+    for (auto& [action, row] : m_actionRows) {
+        row.title->setText(L10n::string(QuickActions::titleKey(action), m_model.appLanguage()));
+        row.record->setText(text("prefs.recordAction", m_model.appLanguage()));
+        row.clear->setText(text("prefs.clearShortcut", m_model.appLanguage()));
+        row.recording->setText(text("prefs.recording", m_model.appLanguage()));
+    }
+    updateRefusal();
     m_languageTitle->setText(text("prefs.appLanguage", m_model.appLanguage()));
     m_language->setCurrentIndex(m_language->findData(rawValue(m_model.appLanguage())));
     m_languageNote->setText(text("prefs.appLanguageNote", m_model.appLanguage()));
@@ -298,6 +366,11 @@ void PreferencesView::retranslate() {
 void PreferencesView::updateShortcut() {
     m_currentShortcut->setText(text("prefs.currentShortcut", m_model.appLanguage())
                                    .replace(QStringLiteral("%@"), m_model.shortcutDisplay()));
+    for (auto& [action, row] : m_actionRows) {
+        const QString shown = m_model.actionShortcutDisplay(action);
+        row.shortcut->setText(shown.isEmpty() ? text("prefs.noShortcut", m_model.appLanguage())
+                                              : shown);
+    }
     updateRecording(m_model.isRecording());
 }
 
@@ -329,19 +402,29 @@ void PreferencesView::updateShortcutNotice() {
 }
 
 void PreferencesView::updateRecording(bool recording) {
-    // The widget taking the keyboard is shown before the one giving it up is hidden, so the focus
-    // moves between the two and nowhere else.
-    if (recording) {
-        m_recording->setVisible(true);
-        m_recording->setFocus(Qt::OtherFocusReason);
-    } else {
-        m_record->setVisible(true);
-        if (m_recording->hasFocus())
-            m_record->setFocus(Qt::OtherFocusReason);
+    const std::optional<QuickAction> action = m_model.recordingAction();
+    // Each shortcut has its recorder; only the one recorded now shows.
+    const auto showRecorder = [](QPushButton* record, QLabel* recorder, bool on) {
+        // The widget taking the keyboard is shown before the one giving it up is hidden, so the
+        // focus moves between the two and nowhere else.
+        if (on) {
+            recorder->setVisible(true);
+            recorder->setFocus(Qt::OtherFocusReason);
+        } else {
+            record->setVisible(true);
+            if (recorder->hasFocus())
+                record->setFocus(Qt::OtherFocusReason);
+        }
+        record->setVisible(!on);
+        recorder->setVisible(on);
+    };
+    showRecorder(m_record, m_recording, recording && !action);
+    m_restore->setVisible(!(recording && !action) && !m_model.isDefaultShortcut());
+    for (auto& [rowAction, row] : m_actionRows) {
+        const bool on = recording && action == rowAction;
+        showRecorder(row.record, row.recording, on);
+        row.clear->setVisible(!on && !m_model.actionShortcutDisplay(rowAction).isEmpty());
     }
-    m_record->setVisible(!recording);
-    m_restore->setVisible(!recording && !m_model.isDefaultShortcut());
-    m_recording->setVisible(recording);
 }
 
 void PreferencesView::updatePackRow(const QString& code) {

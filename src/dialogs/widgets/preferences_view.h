@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/quick_actions.h"
+
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -40,7 +42,18 @@ private:
         QProgressBar* busy = nullptr;
     };
 
+    // One action's shortcut: its name, the combination, and its own recorder.
+    struct ActionRow {
+        QLabel* title = nullptr;
+        QLabel* shortcut = nullptr;
+        QPushButton* record = nullptr;
+        QPushButton* clear = nullptr;
+        QLabel* recording = nullptr;
+    };
+
     void buildPackRows(QVBoxLayout* layout);
+    void buildActionRows(QVBoxLayout* layout);
+    void updateRefusal();
     void retranslate();
     void updateShortcut();
     void updateRecording(bool recording);
@@ -60,6 +73,10 @@ private:
     QLabel* m_shortcutRefused = nullptr;
     QLabel* m_shortcutNotice = nullptr;
     QPushButton* m_enableExtension = nullptr;
+    QLabel* m_actionsTitle = nullptr;
+    QLabel* m_actionsDesc = nullptr;
+    std::map<QuickAction, ActionRow> m_actionRows;
+    QLabel* m_actionRefused = nullptr;
     QLabel* m_languageTitle = nullptr;
     QComboBox* m_language = nullptr;
     QLabel* m_languageNote = nullptr;

@@ -36,7 +36,8 @@ const QStringList& ApplicationBus::actionNames() {
     return names;
 }
 
-ApplicationBus::ApplicationBus(QObject* parent) : QObject(parent) {}
+ApplicationBus::ApplicationBus(QStringList moreActions, QObject* parent)
+    : QObject(parent), m_moreActions(std::move(moreActions)) {}
 
 ApplicationBus::~ApplicationBus() {
     if (!m_exported)
@@ -75,7 +76,7 @@ void ApplicationBus::Activate(const QVariantMap&) {
 
 void ApplicationBus::ActivateAction(const QString& action, const QVariantList&,
                                     const QVariantMap&) {
-    if (!actionNames().contains(action)) {
+    if (!actionNames().contains(action) && !m_moreActions.contains(action)) {
         sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("no such action: ") + action);
         return;
     }

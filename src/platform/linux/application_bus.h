@@ -20,10 +20,11 @@ public:
     static QString serviceName();
     static QString objectPath();
 
-    // The actions ActivateAction accepts.
+    // The actions ActivateAction accepts besides `moreActions`.
     static const QStringList& actionNames();
 
-    explicit ApplicationBus(QObject* parent = nullptr);
+    // `moreActions`: further names ActivateAction accepts (the program's quick actions).
+    explicit ApplicationBus(QStringList moreActions = {}, QObject* parent = nullptr);
     ~ApplicationBus() override;
 
     enum class Claim { owned, heldByAnother, noBus };
@@ -43,6 +44,7 @@ public Q_SLOTS:
 
 private:
     void run(const QString& action);
+    QStringList m_moreActions;
     bool m_exported = false;
 };
 

@@ -246,6 +246,9 @@ bool OvraProcess::start() {
         {QStringLiteral("suppressNoKeyWarning"), true},
         // The headless desktop has no tray; the one-time preferences window has been seen.
         {QStringLiteral("didShowNoTrayNotice"), true},
+        // "Traduzir e substituir" on Alt+Super+R (the R key, Super + Alt).
+        {QStringLiteral("actionHotKeyCode.translate-replace"), 15},
+        {QStringLiteral("actionHotKeyModifiers.translate-replace"), 2304},
     };
     if (!m_options.ignoredApps.isEmpty()) {
         QJsonArray ignored;

@@ -219,11 +219,46 @@ protected:
         EXPECT_TRUE(ovra().waitForNoPanel(3s)) << "the panel did not hide after the replacement";
 
         // Back to the original text for the tests that follow.
+        restore(app, element, range, before.value);
+    }
+
+    void restore(TargetApp& app, const AccessibleElement& element, const TextRange& range,
+                 const QString& before) {
         ASSERT_EQ(ax().setSelectedTextRange(element, {range.location, translation.size()}),
                   AXStatus::Success);
-        ASSERT_EQ(ax().setSelectedText(element, before.value.mid(range.location, range.length)),
+        ASSERT_EQ(ax().setSelectedText(element, before.mid(range.location, range.length)),
                   AXStatus::Success);
-        EXPECT_TRUE(waitUntil([&] { return app.reportedText() == before.value; }));
+        EXPECT_TRUE(waitUntil([&] { return app.reportedText() == before; }));
+    }
+
+    // "Traduzir e substituir" by its shortcut (Alt+Super+R in these settings) on the selected
+    // `range` of `element`: the translation takes the range's place without the panel, the card
+    // confirms, and its "Desfazer" puts back exactly the text there was.
+    void replaceByShortcutAndUndo(const AccessibleElement& element, const TextRange& range) {
+        const auto before = ax().value(element);
+        ASSERT_TRUE(before.ok());
+        QString expected = before.value;
+        expected.replace(range.location, range.length, translation);
+        const auto holds = [&](const QString& text) {
+            const auto now = ax().value(element);
+            return now.ok() && now.value == text;
+        };
+
+        ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+super+r")}));
+        EXPECT_TRUE(waitUntil([&] { return holds(expected); }, 10s))
+            << "the application holds: " << ax().value(element).value.toStdString();
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                return ovra().hasElement(QStringLiteral("label"), QStringLiteral("Substituído ✓"));
+            },
+            3s))
+            << "no card confirmed the replacement; the program shows:\n"
+            << ovra().describePanel().toStdString();
+        EXPECT_FALSE(ovra().panelFrame()) << "the panel opened for a replacing action";
+
+        ASSERT_TRUE(press(QStringLiteral("Desfazer"))) << "no \"Desfazer\" on the card";
+        EXPECT_TRUE(waitUntil([&] { return holds(before.value); }, 5s))
+            << "after Desfazer the application holds: " << ax().value(element).value.toStdString();
     }
 };
 

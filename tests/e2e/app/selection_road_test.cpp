@@ -244,6 +244,26 @@ TEST_F(SelectionRoad, QtApplicationTextIsCapturedAndReplaced) {
     replaceInPanel(app, word->second);
 }
 
+// The replacing action's shortcut, in the GTK and the Qt application, on a selection made without
+// any gesture: replaced without the panel, then undone from the card.
+TEST_F(SelectionRoad, TranslateAndReplaceByItsShortcutThenUndo) {
+    for (TargetApp* app : {&gtkTarget(), &qtTarget()}) {
+        SCOPED_TRACE(app == &gtkTarget() ? "GTK" : "Qt");
+        ASSERT_TRUE(app->activate());
+        const AccessibleElement element = textOf(*app);
+        ASSERT_FALSE(element.isNull());
+        const auto word = wordBounds(element, QStringLiteral("ALVO"));
+        ASSERT_TRUE(word);
+        ASSERT_EQ(ax().setSelectedTextRange(element, word->second), AXStatus::Success);
+        ASSERT_TRUE(waitUntil([&] {
+            const auto selected = ax().selectedText(element);
+            return selected.ok() && selected.value == u"ALVO";
+        }));
+        replaceByShortcutAndUndo(element, word->second);
+        EXPECT_EQ(activeWindow(), app->windowId()) << "the card took the focus";
+    }
+}
+
 // The question field is the one place the panel takes the keyboard; doing so is no application
 // switch, so the panel stays up, and the question reaches the service.
 TEST_F(SelectionRoad, QuestionFieldTakesTheKeyboardWithoutClosingThePanel) {

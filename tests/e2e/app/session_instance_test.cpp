@@ -101,6 +101,14 @@ TEST_F(SessionInstance, CaptureFromTheCommandLineShowsThePanelForTheSelection) {
     startAgain({QStringLiteral("--capture")});
     EXPECT_TRUE(ovra().waitForPanel()) << "--capture brought no panel";
     EXPECT_TRUE(dismissPanel());
+
+    // An action by its name: the panel comes with the summary under way.
+    ASSERT_TRUE(app.activate());
+    startAgain({QStringLiteral("--action"), QStringLiteral("summarize")});
+    EXPECT_TRUE(waitUntil([&] { return ovra().hasElement(QStringLiteral("label"), answer); }, 10s))
+        << "--action summarize showed no summary:\n"
+        << ovra().describePanel().toStdString();
+    EXPECT_TRUE(dismissPanel());
 }
 
 TEST_F(SessionInstance, QuitEndsTheProgramAndItsDiagnosticsKeepTheSecrets) {

@@ -37,7 +37,7 @@ def connect():
 
 def call(bus, method, *args):
     """The method's answer, or the D-Bus error's name."""
-    signature = '(s)' if args else None
+    signature = '(' + 's' * len(args) + ')' if args else None
     try:
         reply = bus.call_sync(HELPER, PATH, HELPER, method,
                               GLib.Variant(signature, args) if args else None, None,
@@ -103,6 +103,16 @@ ovra = connect()
 own(ovra, OVRA)
 expect('the next owner of the name is answered', call(ovra, 'SetShortcut', SHORTCUT), True)
 expect('Ovra releases the shortcut', call(ovra, 'SetShortcut', ''), True)
+# An action's own shortcut, on the same terms.
+ACTION_SHORTCUT = '<Alt><Super>F8'
+expect('a stranger cannot grab an action shortcut',
+       call(stranger, 'SetActionShortcut', 'translate-replace', ACTION_SHORTCUT), denied)
+expect('Ovra grabs an action shortcut',
+       call(ovra, 'SetActionShortcut', 'translate-replace', ACTION_SHORTCUT), True)
+expect('an action the program does not have gets none',
+       call(ovra, 'SetActionShortcut', 'reboot', '<Alt><Super>F7'), False)
+expect('Ovra releases the action shortcut',
+       call(ovra, 'SetActionShortcut', 'translate-replace', ''), True)
 
 if len(sys.argv) > 1:
     heard = {'ovra': [], 'stranger': []}

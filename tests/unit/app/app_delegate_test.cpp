@@ -7,6 +7,7 @@
 #include "fakes/fake_panel.h"
 #include "fakes/inline_accessibility_thread.h"
 #include "panel/panel_controller.h"
+#include "panel/quick_action_flow.h"
 #include "settings/key_store.h"
 #include "settings/l10n.h"
 #include "settings/prefs.h"
@@ -14,6 +15,7 @@
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <map>
 #include <string_view>
 
 using namespace ovra;
@@ -56,6 +58,12 @@ protected:
             ownID,
             QStringLiteral("1.2.3"),
             [this] { ++sessionStartsEnabled; },
+            [this](QuickAction action) { return &actionKeys[action]; },
+            [this] {
+                return std::make_unique<QuickActionFlow>(QuickActionFlow::Dependencies{
+                    engines, replacer, prefs, keys, clock, fake.screens,
+                    [](QuickActionFlow&) { return std::make_unique<FakePanelWindow>(); }});
+            },
         };
         return std::make_unique<AppDelegate>(std::move(deps));
     }
@@ -101,6 +109,7 @@ protected:
     AccessibilityCapture capture{thread, fake.workspace, fake.screens, clock};
     ClipboardLease clipboardLease{clock};
     FakeHotKeyService hotKeys;
+    std::map<QuickAction, FakeHotKeyService> actionKeys;
     FakeAppUI ui;
     std::shared_ptr<FakePanelEngines> engines = std::make_shared<FakePanelEngines>();
     FakeTextReplacing replacer;
@@ -376,6 +385,43 @@ TEST_F(DelegateTest, ActionsFromOutsideRunTheMenuCommands) {
     clock.runDue();
     EXPECT_EQ(ui.shown, (QStringList{QStringLiteral("quit"), QStringLiteral("preferences"),
                                      QStringLiteral("preferences"), QStringLiteral("aiSettings")}));
+}
+
+// Only an action whose shortcut is set holds one; its press, or its name from outside, runs it on
+// the selection: a replacing action writes the result back, the others open the panel working.
+TEST_F(DelegateTest, EachActionRunsByItsOwnShortcutOrName) {
+    prefs.setDidShowWelcome(true);
+    prefs.setActionHotKey(QuickAction::translateReplace, 15, 0x900);
+    prefs.setActionHotKey(QuickAction::reviewReplace, 8, 0x1000); // Ctrl+C: never held
+    selectInEditor(QStringLiteral("olá"));
+    fake.accessibility.application(editorPid)->focused->selectedTextSettable = true;
+    auto delegate = launch();
+    clock.runDue();
+    for (const QuickAction action : quickActions)
+        EXPECT_EQ(actionKeys[action].held.has_value(), action == QuickAction::translateReplace)
+            << QuickActions::name(action).toStdString();
+    EXPECT_EQ(actionKeys[QuickAction::translateReplace].held,
+              (FakeHotKeyService::Combination{15, 0x900}));
+
+    ASSERT_TRUE(actionKeys[QuickAction::translateReplace].press());
+    clock.advance(10ms);
+    ASSERT_EQ(engines->calls.size(), 1);
+    EXPECT_EQ(engines->last()->operation, QStringLiteral("translate"));
+    engines->last()->succeed(QStringLiteral("hello"));
+    ASSERT_EQ(replacer.calls.size(), 1);
+    EXPECT_EQ(replacer.calls[0]->text, QStringLiteral("hello"));
+    EXPECT_EQ(panelWindow, nullptr) << "the panel opened for a replacing action";
+
+    EXPECT_TRUE(delegate->activateAction(QStringLiteral("summarize")));
+    clock.advance(10ms);
+    ASSERT_NE(panelWindow, nullptr);
+    EXPECT_TRUE(panelWindow->visible);
+    EXPECT_EQ(engines->last()->operation, QStringLiteral("summarize"));
+
+    prefs.clearActionHotKey(QuickAction::translateReplace);
+    AppNotifications::shared().postHotKeySettingsChanged();
+    clock.runDue();
+    EXPECT_FALSE(actionKeys[QuickAction::translateReplace].held);
 }
 
 TEST_F(DelegateTest, WithoutATrayPreferencesOpenOnceForGood) {

@@ -138,3 +138,37 @@ TEST_F(PreferencesModelTest, ADesktopThatKeepsTheShortcutIsExplainedAndTheExtens
     EXPECT_EQ(attempts, 2);
     EXPECT_EQ(notices, 4);
 }
+
+// An action's shortcut is unset until recorded, follows the main one's rules, and is never one
+// that the panel or another action holds.
+TEST_F(PreferencesModelTest, ActionShortcutsFollowTheRulesAndAreNeverShared) {
+    const auto press = [this](int key, Qt::KeyboardModifiers modifiers) {
+        EXPECT_TRUE(model->handleRecordingKey(key, modifiers));
+        return std::make_pair(model->isShortcutRefused(), model->isShortcutTaken());
+    };
+    using Result = std::pair<bool, bool>; // refused, taken
+    const auto ctrlAlt = Qt::ControlModifier | Qt::AltModifier;
+    EXPECT_EQ(model->actionShortcutDisplay(QuickAction::translateReplace), QString());
+
+    model->startRecording(QuickAction::translateReplace);
+    EXPECT_EQ(press(Qt::Key_T, Qt::AltModifier | Qt::MetaModifier), Result(true, true));
+    EXPECT_EQ(press(Qt::Key_V, Qt::ControlModifier), Result(true, false));
+    EXPECT_EQ(press(Qt::Key_R, ctrlAlt), Result(false, false));
+    EXPECT_FALSE(model->isRecording());
+    EXPECT_EQ(model->actionShortcutDisplay(QuickAction::translateReplace),
+              QStringLiteral("Ctrl+Alt+R"));
+    EXPECT_FALSE(prefs.defaults().contains(Prefs::Keys::hotKeyCode)); // the panel's is untouched
+    EXPECT_EQ(posts, 1);
+
+    model->startRecording(QuickAction::reviewReplace);
+    EXPECT_EQ(press(Qt::Key_R, ctrlAlt), Result(true, true));
+    model->stopRecording();
+    model->startRecording();
+    EXPECT_EQ(press(Qt::Key_R, ctrlAlt), Result(true, true));
+    model->stopRecording();
+    EXPECT_FALSE(prefs.actionHotKey(QuickAction::reviewReplace));
+
+    model->clearActionShortcut(QuickAction::translateReplace);
+    EXPECT_FALSE(prefs.actionHotKey(QuickAction::translateReplace));
+    EXPECT_EQ(posts, 2);
+}

@@ -252,6 +252,18 @@ TEST(ShellWidgets, PreferencesShowPackFailuresRecordAShortcutAndSwitchLanguageAt
     // Key presses go to the window again once recording ended.
     QTest::keyClick(window, Qt::Key_L, Qt::MetaModifier);
     EXPECT_EQ(setup.prefs.hotKeyCode(), 40);
+    // An action's row has a recorder of its own; the panel's combination is not for it.
+    auto* actionRow = window->findChild<QWidget*>(QStringLiteral("action-translate-replace"));
+    ASSERT_NE(actionRow, nullptr);
+    EXPECT_EQ(actionRow->findChild<QLabel*>(QStringLiteral("shortcut"))->text(), u"Nenhum");
+    actionRow->findChild<QPushButton*>(QStringLiteral("record"))->click();
+    auto* actionRecorder = actionRow->findChild<QLabel*>(QStringLiteral("recording"));
+    EXPECT_TRUE(recorder->isHidden());
+    QTest::keyClick(actionRecorder, Qt::Key_K, Qt::MetaModifier | Qt::ShiftModifier);
+    EXPECT_FALSE(window->findChild<QLabel*>(QStringLiteral("actionShortcutRefused"))->isHidden());
+    QTest::keyClick(actionRecorder, Qt::Key_R, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(actionRow->findChild<QLabel*>(QStringLiteral("shortcut"))->text(), u"Ctrl+Alt+R");
+    EXPECT_EQ(posts, 2);
 
     auto* language = window->findChild<QComboBox*>(QStringLiteral("appLanguage"));
     const int english = language->findData(QStringLiteral("en"));

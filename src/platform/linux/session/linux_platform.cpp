@@ -86,6 +86,50 @@ void LinuxPlatform::setUpWayland() {
             << "the compositor does not report its windows: placement is approximate";
 }
 
+namespace {
+
+// How KDE's shortcut settings list each action (they speak the desktop's language, not ours).
+QString kdeTitle(QuickAction action) {
+    switch (action) {
+    case QuickAction::translateReplace:
+        return QStringLiteral("Translate and replace the selection");
+    case QuickAction::rephraseReplace:
+        return QStringLiteral("Rephrase and replace the selection");
+    case QuickAction::reviewReplace:
+        return QStringLiteral("Review and replace the selection");
+    case QuickAction::translate:
+        return QStringLiteral("Translate the selection in the panel");
+    case QuickAction::summarize:
+        return QStringLiteral("Summarize the selection in the panel");
+    }
+    return {};
+}
+
+} // namespace
+
+HotKeyService* LinuxPlatform::actionHotKey(QuickAction action) {
+    if (m_kdeShortcuts) {
+        auto& holder = m_actionKdeShortcuts[action];
+        if (!holder) {
+            holder =
+                std::make_unique<KGlobalAccelHotKeys>(QuickActions::name(action), kdeTitle(action));
+            holder->start();
+        }
+        return holder.get();
+    }
+    if (m_gnomeShell) {
+        auto& holder = m_actionGnomeShortcuts[action];
+        if (!holder)
+            holder =
+                std::make_unique<GnomeShellActionHotKey>(*m_gnomeShell, QuickActions::name(action));
+        return holder.get();
+    }
+    auto& holder = m_actionX11HotKeys[action];
+    if (!holder)
+        holder = std::make_unique<X11HotKeyService>(*m_connection);
+    return holder.get();
+}
+
 bool LinuxPlatform::hasShellExtension() const {
     return m_gnomeShell && m_gnomeShell->isRunning();
 }

@@ -12,6 +12,9 @@
 #include "platform/linux/x11/x11_input_monitors.h"
 #include "platform/linux/x11/x11_workspace_services.h"
 
+#include "settings/quick_actions.h"
+
+#include <map>
 #include <memory>
 
 namespace ovra::platform {
@@ -49,6 +52,8 @@ public:
     ScreenServices& screens() { return *m_screenServices; }
     // In a GNOME Wayland session with the program's shell extension, the shell holds the keys.
     HotKeyService& hotKey() { return *m_hotKeyService; }
+    // An action's own shortcut, held the same way; null where the session has no way to hold it.
+    HotKeyService* actionHotKey(QuickAction action);
 
     // Wayland sessions: where the compositor has the active window, for placing text; null in X11
     // sessions and where the compositor does not say.
@@ -99,6 +104,10 @@ private:
     InputMonitors* m_inputMonitors = nullptr;
     ScreenServices* m_screenServices = nullptr;
     HotKeyService* m_hotKeyService = nullptr;
+    // One holder per action, made on first use.
+    std::map<QuickAction, std::unique_ptr<X11HotKeyService>> m_actionX11HotKeys;
+    std::map<QuickAction, std::unique_ptr<KGlobalAccelHotKeys>> m_actionKdeShortcuts;
+    std::map<QuickAction, std::unique_ptr<HotKeyService>> m_actionGnomeShortcuts;
 };
 
 } // namespace ovra::platform

@@ -42,8 +42,13 @@ GnomeShellHelper::GnomeShellHelper(std::shared_ptr<ActiveWindowStore> store,
     : QObject(parent), m_reports(std::move(store), std::move(onChange)) {}
 
 GnomeShellHelper::~GnomeShellHelper() {
-    if (m_running && m_onPressed)
-        setShortcut(QString()); // the shell would otherwise keep the keys from every application
+    if (!m_running)
+        return;
+    // The shell would otherwise keep the keys from every application.
+    if (m_onPressed)
+        setShortcut(QString());
+    for (const auto& [action, shortcut] : m_actions)
+        setActionShortcut(action, QString());
 }
 
 bool GnomeShellHelper::start() {
@@ -56,6 +61,9 @@ bool GnomeShellHelper::start() {
                 SLOT(onFocusedWindowChanged(QString)));
     bus.connect(serviceName(), objectPath(), interfaceName(), QStringLiteral("ShortcutPressed"),
                 this, SLOT(onShortcutPressed()));
+    bus.connect(serviceName(), objectPath(), interfaceName(),
+                QStringLiteral("ActionShortcutPressed"), this,
+                SLOT(onActionShortcutPressed(QString)));
     // Watched before the owner is asked, so that no return of the extension goes unseen.
     // An extension that comes up later (turned on from the preferences, or after this program at
     // login) is registered with on arrival.
@@ -93,6 +101,8 @@ void GnomeShellHelper::registerAgain() {
     m_running = true;
     if (m_onPressed)
         setShortcut(m_accelerator);
+    for (const auto& [action, shortcut] : m_actions)
+        setActionShortcut(action, shortcut.accelerator);
     askForFocusedWindow();
 }
 
@@ -104,6 +114,50 @@ void GnomeShellHelper::onFocusedWindowChanged(const QString& json) {
 void GnomeShellHelper::onShortcutPressed() {
     if (m_onPressed)
         m_onPressed();
+}
+
+void GnomeShellHelper::onActionShortcutPressed(const QString& action) {
+    const auto found = m_actions.find(action);
+    if (found != m_actions.end() && found->second.onPressed) {
+        const std::function<void()> onPressed = found->second.onPressed;
+        onPressed();
+    }
+}
+
+bool GnomeShellHelper::registerActionHotKey(const QString& action, quint32 keyCode,
+                                            quint32 carbonModifiers,
+                                            std::function<void()> onPressed) {
+    if (m_actions.count(action) || !onPressed)
+        return false;
+    const std::optional<QString> keys = accelerator(keyCode, carbonModifiers);
+    if (!keys)
+        return false;
+    m_actions[action] = {*keys, std::move(onPressed)};
+    if (m_running)
+        setActionShortcut(action, *keys);
+    return true;
+}
+
+void GnomeShellHelper::unregisterActionHotKey(const QString& action) {
+    if (!m_actions.erase(action))
+        return;
+    if (m_running)
+        setActionShortcut(action, QString());
+}
+
+void GnomeShellHelper::setActionShortcut(const QString& action, const QString& keys) {
+    auto* watcher =
+        new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(helperCall(
+                                        QStringLiteral("SetActionShortcut"), {action, keys})),
+                                    this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher* call) {
+        call->deleteLater();
+        const QDBusPendingReply<bool> reply = *call;
+        // An extension from before the actions had shortcuts knows no such method until the
+        // next login loads the new one.
+        if (!reply.isValid() || !reply.value())
+            qCInfo(lcPlatform) << "GNOME Shell did not take an action's shortcut";
+    });
 }
 
 std::optional<QString> GnomeShellHelper::accelerator(quint32 keyCode, quint32 carbonModifiers) {

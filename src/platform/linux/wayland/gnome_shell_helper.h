@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -45,20 +46,52 @@ public:
                         std::function<void()> onPressed) override;
     void unregisterHotKey() override;
 
+    // An action's own shortcut, held by the shell as the panel's is (an extension older than
+    // this program answers with an error, which is only logged). False when it has no key in the
+    // shell's notation or the action holds one already.
+    bool registerActionHotKey(const QString& action, quint32 keyCode, quint32 carbonModifiers,
+                              std::function<void()> onPressed);
+    void unregisterActionHotKey(const QString& action);
+
 private Q_SLOTS:
     void onFocusedWindowChanged(const QString& json);
     void onShortcutPressed();
+    void onActionShortcutPressed(const QString& action);
 
 private:
     void setShortcut(const QString& accelerator);
+    void setActionShortcut(const QString& action, const QString& accelerator);
     void askForFocusedWindow();
     void registerAgain();
 
     ActiveWindowReports m_reports;
     std::function<void()> m_onPressed;
     QString m_accelerator; // held for the extension's next start
+    struct ActionShortcut {
+        QString accelerator;
+        std::function<void()> onPressed;
+    };
+    std::map<QString, ActionShortcut> m_actions; // by action name
     BusOwnerWatch* m_extensionWatch = nullptr;
     bool m_running = false;
+};
+
+// One action's shortcut through the shell's extension, as the rest of the program holds shortcuts.
+class GnomeShellActionHotKey final : public HotKeyService {
+public:
+    GnomeShellActionHotKey(GnomeShellHelper& shell, QString action)
+        : m_shell(shell), m_action(std::move(action)) {}
+    ~GnomeShellActionHotKey() override { unregisterHotKey(); }
+    bool registerHotKey(quint32 keyCode, quint32 carbonModifiers,
+                        std::function<void()> onPressed) override {
+        return m_shell.registerActionHotKey(m_action, keyCode, carbonModifiers,
+                                            std::move(onPressed));
+    }
+    void unregisterHotKey() override { m_shell.unregisterActionHotKey(m_action); }
+
+private:
+    GnomeShellHelper& m_shell;
+    QString m_action;
 };
 
 } // namespace ovra::platform

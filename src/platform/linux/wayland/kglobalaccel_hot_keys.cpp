@@ -79,13 +79,17 @@ QString KGlobalAccelHotKeys::serviceName() {
     return QStringLiteral("org.kde.kglobalaccel");
 }
 
-QStringList KGlobalAccelHotKeys::actionId() {
+QStringList KGlobalAccelHotKeys::actionId(const QString& action, const QString& title) {
     // Component and action, each as stored and as shown in the desktop's settings.
-    return {QStringLiteral("ovra"), QStringLiteral("capture"), QStringLiteral("Ovra"),
-            QStringLiteral("Show the panel for the selection")};
+    return {QStringLiteral("ovra"), action, QStringLiteral("Ovra"), title};
 }
 
-KGlobalAccelHotKeys::KGlobalAccelHotKeys(QObject* parent) : QObject(parent) {}
+KGlobalAccelHotKeys::KGlobalAccelHotKeys(QObject* parent)
+    : QObject(parent), m_actionId(actionId()) {}
+
+KGlobalAccelHotKeys::KGlobalAccelHotKeys(const QString& action, const QString& title,
+                                         QObject* parent)
+    : QObject(parent), m_actionId(actionId(action, title)) {}
 
 KGlobalAccelHotKeys::~KGlobalAccelHotKeys() {
     unregisterHotKey();
@@ -153,11 +157,11 @@ bool KGlobalAccelHotKeys::registerHotKey(quint32 keyCode, quint32 carbonModifier
 void KGlobalAccelHotKeys::sendRegistration() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     // Calls on one connection are handled in order: the action exists before its keys are set.
-    bus.call(serviceCall(QStringLiteral("doRegister"), {actionId()}), QDBus::NoBlock);
+    bus.call(serviceCall(QStringLiteral("doRegister"), {m_actionId}), QDBus::NoBlock);
     auto* set = new QDBusPendingCallWatcher(
         bus.asyncCall(serviceCall(
             QStringLiteral("setShortcut"),
-            {actionId(), QVariant::fromValue(QList<int>{m_keys}), setPresent | noAutoloading})),
+            {m_actionId, QVariant::fromValue(QList<int>{m_keys}), setPresent | noAutoloading})),
         this);
     connect(set, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher* call) {
         call->deleteLater();
@@ -167,7 +171,7 @@ void KGlobalAccelHotKeys::sendRegistration() {
             qCInfo(lcPlatform) << "KDE's global shortcut service did not take the shortcut";
     });
     auto* component = new QDBusPendingCallWatcher(
-        bus.asyncCall(serviceCall(QStringLiteral("getComponent"), {actionId().first()})), this);
+        bus.asyncCall(serviceCall(QStringLiteral("getComponent"), {m_actionId.first()})), this);
     connect(component, &QDBusPendingCallWatcher::finished, this,
             [this](QDBusPendingCallWatcher* call) {
                 call->deleteLater();
@@ -202,12 +206,12 @@ void KGlobalAccelHotKeys::unregisterHotKey() {
         return; // a call would start the service only to tell it of nothing
     // Inactive, not removed: the desktop keeps the entry (and a user's change to it) for the
     // program's next start.
-    QDBusConnection::sessionBus().call(serviceCall(QStringLiteral("setInactive"), {actionId()}),
+    QDBusConnection::sessionBus().call(serviceCall(QStringLiteral("setInactive"), {m_actionId}),
                                        QDBus::NoBlock);
 }
 
 void KGlobalAccelHotKeys::onPressed(const QString& component, const QString& action, qlonglong) {
-    const QStringList ours = actionId();
+    const QStringList& ours = m_actionId;
     if (m_onPressed && component == ours[0] && action == ours[1])
         m_onPressed();
 }

@@ -21,10 +21,14 @@ class KGlobalAccelHotKeys final : public QObject, public HotKeyService {
     Q_OBJECT
 public:
     static QString serviceName();
-    // The program's entry among the desktop's shortcuts.
-    static QStringList actionId();
+    // The program's entry among the desktop's shortcuts: the panel's shortcut by default.
+    static QStringList
+    actionId(const QString& action = QStringLiteral("capture"),
+             const QString& title = QStringLiteral("Show the panel for the selection"));
 
+    // One action of the program's component, each listed in the desktop's shortcut settings.
     explicit KGlobalAccelHotKeys(QObject* parent = nullptr);
+    KGlobalAccelHotKeys(const QString& action, const QString& title, QObject* parent = nullptr);
     ~KGlobalAccelHotKeys() override;
 
     // Watches for the service, which may come up after this program; false only without a
@@ -49,6 +53,7 @@ private:
     void listenOn(const QString& componentPath);
     void sendRegistration();
 
+    QStringList m_actionId;
     std::function<void()> m_onPressed;
     int m_keys = 0; // held for the service's next start
     QString m_componentPath;
