@@ -65,8 +65,9 @@ TEST_P(QuickActionFlowTest, RunsWritesAndUndoes) {
             call->fail(Error(s("Falha do serviço")));
         else
             flow.cancel(); // Escape
-        if (c.engine != Engine::cancelled)
+        if (c.engine != Engine::cancelled) {
             EXPECT_FALSE(call->token.isCancelled());
+        }
     }
     if (c.write && !env.replacer.calls.isEmpty()) {
         flow.cancel(); // too late: a write runs to its end
