@@ -42,7 +42,7 @@ void BM_ApertiumProcessEnglishToSpanish(benchmark::State& state) {
     TimerScheduler scheduler;
     const ApertiumProcess::Options options;
     for (auto _ : state) {
-        const QString spanish = test::runToEnd(
+        QString spanish = test::runToEnd(
             ApertiumProcess::run(options, scheduler, QStringLiteral("eng-spa"), paragraph));
         if (spanish.isEmpty())
             state.SkipWithError("no translation");
@@ -64,7 +64,7 @@ void BM_ApertiumSessionDetectedEnglishToSpanish(benchmark::State& state) {
     ApertiumTranslationService service(scheduler, detector, installer, nullptr);
     auto session = service.makeSession({std::nullopt, QStringLiteral("es"), 0});
     for (auto _ : state) {
-        const QString spanish = test::runToEnd(session->translate(paragraph, {}));
+        QString spanish = test::runToEnd(session->translate(paragraph, {}));
         if (spanish.isEmpty())
             state.SkipWithError("no translation");
         benchmark::DoNotOptimize(spanish);

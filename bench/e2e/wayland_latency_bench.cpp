@@ -3,10 +3,11 @@
 // reaches the program there) to the program's panel mapped on XWayland; median and 95th
 // percentile over SAMPLES selections. Run inside the desktop the Wayland suites use, e.g.
 //   tests/e2e/run-wayland.sh --kde -- build/bench/e2e/bench_e2e_wayland_latency [SAMPLES]
-//   tests/e2e/run-wayland.sh --gnome --extension
-//   build/tests/e2e/gnome-shell/45/ovra-e2e-windows@ovra.app \
-//     --extension build/data/gnome-shell/45/ovra@ovra.app --
-//     build/bench/e2e/bench_e2e_wayland_latency
+//   tests/e2e/run-wayland.sh --gnome
+//     --extension build/tests/e2e/gnome-shell/45/ovra-e2e-windows@ovra.app
+//     --extension build/data/gnome-shell/45/ovra@ovra.app
+//     -- build/bench/e2e/bench_e2e_wayland_latency
+// (one command line).
 // OVRA_BENCH_TARGET picks the application: gtk (default), qt or gnome-text-editor.
 #include "wayland/wayland_desktop.h"
 
