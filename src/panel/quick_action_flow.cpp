@@ -88,19 +88,10 @@ QCoro::Task<void> QuickActionFlow::runAction(QuickAction action, SelectionSnapsh
     }
 
     const QString result = outcome->text;
-    m_writingFor = generation;
-    std::optional<ReplaceOutcome> written;
-    try {
-        written = co_await m_deps.replacer.replace(snapshot, result);
-    } catch (...) {
-    }
-    if (!self)
+    const std::optional<ReplaceOutcome> written = co_await write(snapshot, result, generation);
+    if (!written)
         co_return;
-    if (m_writingFor == generation)
-        m_writingFor = 0;
-    if (generation != m_generation)
-        co_return;
-    const ReplaceOutcome replaced = written.value_or(ReplaceOutcome::failed());
+    const ReplaceOutcome& replaced = *written;
     if (!replaced.succeeded()) {
         show(State::failed, replaced.message);
         co_return;
@@ -132,22 +123,31 @@ void QuickActionFlow::undo() {
     runUndo(*m_written, m_original, generation);
 }
 
-QCoro::Task<void> QuickActionFlow::runUndo(SelectionSnapshot written, QString original,
-                                           quint64 generation) {
+QCoro::Task<std::optional<ReplaceOutcome>>
+QuickActionFlow::write(SelectionSnapshot target, QString text, quint64 generation) {
     const QPointer<QuickActionFlow> self(this);
-    m_writingFor = generation;
-    std::optional<ReplaceOutcome> answer;
+    m_writingFor = generation; // a write, once started, runs to its end: Escape no longer cancels
+    std::optional<ReplaceOutcome> outcome;
     try {
-        answer = co_await m_deps.replacer.replace(std::move(written), std::move(original));
+        outcome = co_await m_deps.replacer.replace(std::move(target), std::move(text));
     } catch (...) {
     }
     if (!self)
-        co_return;
+        co_return std::nullopt;
     if (m_writingFor == generation)
         m_writingFor = 0;
     if (generation != m_generation)
+        co_return std::nullopt; // a newer run took the card
+    co_return outcome.value_or(ReplaceOutcome::failed());
+}
+
+QCoro::Task<void> QuickActionFlow::runUndo(SelectionSnapshot written, QString original,
+                                           quint64 generation) {
+    const std::optional<ReplaceOutcome> answer =
+        co_await write(std::move(written), std::move(original), generation);
+    if (!answer)
         co_return;
-    const ReplaceOutcome outcome = answer.value_or(ReplaceOutcome::failed());
+    const ReplaceOutcome& outcome = *answer;
     m_written.reset();
     if (outcome.succeeded())
         show(State::undone, L10n::string(QStringLiteral("card.undone")));

@@ -80,6 +80,10 @@ Q_SIGNALS:
 private:
     QCoro::Task<void> runAction(QuickAction action, SelectionSnapshot snapshot, quint64 generation);
     QCoro::Task<void> runUndo(SelectionSnapshot written, QString original, quint64 generation);
+    // The replacer's write for the run `generation`; nothing when the flow is gone or a newer run
+    // took the card meanwhile.
+    QCoro::Task<std::optional<ReplaceOutcome>> write(SelectionSnapshot target, QString text,
+                                                     quint64 generation);
     QCoro::Task<EngineOutcome> askEngine(QuickAction action, const QString& text,
                                          CancelToken token);
     void show(State state, QString message);
