@@ -29,6 +29,8 @@
 #include <unistd.h>
 
 #include <X11/Xlib.h>
+// Last: Xlib's macros clash with Qt's headers.
+#include "mapping_timing.h"
 #include <X11/extensions/XTest.h>
 
 namespace ovra::e2e {
@@ -39,7 +41,7 @@ namespace {
 
 using namespace ovra;
 using namespace ovra::e2e;
-using Clock = std::chrono::steady_clock;
+using namespace ovra::bench;
 
 constexpr double debounceMs = 120;
 
@@ -81,35 +83,6 @@ double cpuMilliseconds(qint32 pid) {
     const QStringList fields = stat.mid(stat.lastIndexOf(u')') + 2).split(u' ');
     const double ticks = fields.value(11).toDouble() + fields.value(12).toDouble();
     return ticks * 1000.0 / double(sysconf(_SC_CLK_TCK));
-}
-
-double percentile(std::vector<double> values, double p) {
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const auto index = std::size_t(
-        std::clamp(p * double(values.size() - 1) + 0.5, 0.0, double(values.size() - 1)));
-    return values[index];
-}
-
-// Waits for a MapNotify or UnmapNotify of `window`; the time it arrived, or nothing.
-std::optional<Clock::time_point> waitForMapping(Display* display, Window window, int type,
-                                                std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    for (;;) {
-        while (XPending(display)) {
-            XEvent event;
-            XNextEvent(display, &event);
-            if (event.type == type && event.xany.window == window)
-                return Clock::now();
-        }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0)
-            return std::nullopt;
-        pollfd fd{ConnectionNumber(display), POLLIN, 0};
-        poll(&fd, 1, int(left.count()));
-    }
 }
 
 // A method call the program sent, as the preloaded call log wrote it.

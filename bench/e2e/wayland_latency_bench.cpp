@@ -20,36 +20,13 @@
 #include <poll.h>
 
 #include <X11/Xlib.h>
+// Last: Xlib's macros clash with Qt's headers.
+#include "mapping_timing.h"
 
 namespace {
 
 using namespace ovra::e2e;
-using Clock = std::chrono::steady_clock;
-
-double percentile(std::vector<double> values, double p) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[std::size_t(p * double(values.size() - 1) + 0.5)];
-}
-
-// Waits for a MapNotify or UnmapNotify of `window`; when it arrived, or nothing.
-std::optional<Clock::time_point> waitForMapping(Display* display, Window window, int type,
-                                                std::chrono::milliseconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    for (;;) {
-        while (XPending(display)) {
-            XEvent event;
-            XNextEvent(display, &event);
-            if (event.type == type && event.xany.window == window)
-                return Clock::now();
-        }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0)
-            return std::nullopt;
-        pollfd fd{ConnectionNumber(display), POLLIN, 0};
-        poll(&fd, 1, int(left.count()));
-    }
-}
+using namespace ovra::bench;
 
 int run(int samples) {
     const auto compositor = CompositorWindows::ofThisDesktop();
