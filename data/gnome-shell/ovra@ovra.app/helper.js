@@ -54,6 +54,26 @@ function holdsModifier(accelerator) {
         modifiers.some(name => name !== 'shift');
 }
 
+// Grabs `accelerator` desktop-wide for the shell's normal mode and overview; NONE for "", for one
+// without Control, Alt or Super, or when the shell refuses it.
+function grabAccelerator(accelerator) {
+    if (!accelerator || !holdsModifier(accelerator))
+        return Meta.KeyBindingAction.NONE;
+    const action = global.display.grab_accelerator(accelerator, Meta.KeyBindingFlags.NONE);
+    if (action !== Meta.KeyBindingAction.NONE)
+        Main.wm.allowKeybinding(Meta.external_binding_name_for_action(action),
+            Shell.ActionMode.NORMAL | Shell.ActionMode.OVERVIEW);
+    return action;
+}
+
+// Gives back what grabAccelerator took; nothing for NONE.
+function releaseGrab(action) {
+    if (action === Meta.KeyBindingAction.NONE)
+        return;
+    global.display.ungrab_accelerator(action);
+    Main.wm.allowKeybinding(Meta.external_binding_name_for_action(action), Shell.ActionMode.NONE);
+}
+
 class Helper {
     constructor() {
         this._window = null;
@@ -174,47 +194,21 @@ class Helper {
     // Grabs `accelerator` ("<Alt><Super>t"; "" releases it) in place of the one held; false when
     // it holds no Control, Alt or Super, or the shell refuses it.
     _setShortcut(accelerator) {
-        if (this._action !== Meta.KeyBindingAction.NONE) {
-            global.display.ungrab_accelerator(this._action);
-            Main.wm.allowKeybinding(Meta.external_binding_name_for_action(this._action),
-                Shell.ActionMode.NONE);
-            this._action = Meta.KeyBindingAction.NONE;
-        }
-        if (!accelerator)
-            return true;
-        if (!holdsModifier(accelerator))
-            return false;
-        const action = global.display.grab_accelerator(accelerator, Meta.KeyBindingFlags.NONE);
-        if (action === Meta.KeyBindingAction.NONE)
-            return false;
-        Main.wm.allowKeybinding(Meta.external_binding_name_for_action(action),
-            Shell.ActionMode.NORMAL | Shell.ActionMode.OVERVIEW);
-        this._action = action;
-        return true;
+        releaseGrab(this._action);
+        this._action = grabAccelerator(accelerator);
+        return !accelerator || this._action !== Meta.KeyBindingAction.NONE;
     }
 
     // An action's own shortcut, as _setShortcut does the panel's; only the known actions have one.
     _setActionShortcut(name, accelerator) {
         if (!ACTION_NAMES.includes(name))
             return false;
-        const held = this._actions.get(name);
-        if (held !== undefined) {
-            global.display.ungrab_accelerator(held);
-            Main.wm.allowKeybinding(Meta.external_binding_name_for_action(held),
-                Shell.ActionMode.NONE);
-            this._actions.delete(name);
-        }
-        if (!accelerator)
-            return true;
-        if (!holdsModifier(accelerator))
-            return false;
-        const action = global.display.grab_accelerator(accelerator, Meta.KeyBindingFlags.NONE);
-        if (action === Meta.KeyBindingAction.NONE)
-            return false;
-        Main.wm.allowKeybinding(Meta.external_binding_name_for_action(action),
-            Shell.ActionMode.NORMAL | Shell.ActionMode.OVERVIEW);
-        this._actions.set(name, action);
-        return true;
+        releaseGrab(this._actions.get(name) ?? Meta.KeyBindingAction.NONE);
+        this._actions.delete(name);
+        const action = grabAccelerator(accelerator);
+        if (action !== Meta.KeyBindingAction.NONE)
+            this._actions.set(name, action);
+        return !accelerator || action !== Meta.KeyBindingAction.NONE;
     }
 
     _releaseActions() {
