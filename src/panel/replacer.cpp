@@ -45,25 +45,11 @@ QString canonical(const QString& text) {
     return text.normalized(QString::NormalizationForm_C);
 }
 
-// Whether the element's text `now` is `expected`, where `expected` differs from the text before
-// the write in [changedFrom, changedTo) only. Both are compared in their canonical forms, as an
-// application may store a text composed otherwise. A text of at most wholeTextCheckLimit units is
-// compared whole: an application may lose text anywhere, far from the range. A longer one is
-// compared around the change and by its length.
-bool readsAs(const QString& now, const QString& expected, bool whole, qint64 changedFrom,
-             qint64 changedTo) {
-    const QString canonicalNow = canonical(now);
-    const QString canonicalExpected = canonical(expected);
-    if (whole)
-        return canonicalNow == canonicalExpected;
-    if (canonicalNow.size() != canonicalExpected.size())
-        return false;
-    // The change's bounds in the canonical form, which may be shorter than the text as written.
-    const qint64 from =
-        std::max<qint64>(0, canonical(expected.left(changedFrom)).size() - writeCheckContext);
-    const qint64 length = canonical(expected.left(changedTo)).size() + writeCheckContext - from;
-    return QStringView(canonicalNow).mid(from, length) ==
-           QStringView(canonicalExpected).mid(from, length);
+// Whether the element's text `now` is `expected`, compared whole (an application may lose text
+// anywhere, far from the range) in canonical forms, as an application may store a text composed
+// otherwise.
+bool readsAs(const QString& now, const QString& expected) {
+    return canonical(now) == canonical(expected);
 }
 
 // Makes the element's text, now `now`, read `before` again by rewriting only what the write put
@@ -72,7 +58,7 @@ bool readsAs(const QString& now, const QString& expected, bool whole, qint64 cha
 // and rewriting more would undo that edit or guess. Whether it reads as before afterwards
 // (checked as the write was).
 bool putBack(AccessibilityServices& accessibility, const AccessibleElement& element,
-             const QString& now, const QString& before, bool whole, TextRange range) {
+             const QString& now, const QString& before, TextRange range) {
     const qint64 end = range.location + range.length;
     const qint64 after = before.size() - end;
     if (after < 0 || now.size() < range.location + after ||
@@ -85,7 +71,7 @@ bool putBack(AccessibilityServices& accessibility, const AccessibleElement& elem
     if (now.mid(written.location, written.length) != old)
         accessibility.replaceText(element, written, old);
     const AXResult<QString> again = accessibility.value(element);
-    return again.ok() && readsAs(again.value, before, whole, range.location, end);
+    return again.ok() && readsAs(again.value, before);
 }
 
 } // namespace
@@ -114,20 +100,17 @@ AccessibilityWrite replaceViaAccessibility(AccessibilityServices& accessibility,
         return AccessibilityWrite::damaged;
     }
 
-    const bool whole = before.value.size() <= wholeTextCheckLimit;
     const QString expected = before.value.left(range.location) + newText +
                              before.value.mid(range.location + range.length);
-    if (accepted &&
-        readsAs(after.value, expected, whole, range.location, range.location + newText.size()))
+    if (accepted && readsAs(after.value, expected))
         return AccessibilityWrite::replaced;
     // Only a refused write that left the text as it was may be followed by a paste.
-    if (!accepted &&
-        readsAs(after.value, before.value, whole, range.location, range.location + range.length))
+    if (!accepted && readsAs(after.value, before.value))
         return AccessibilityWrite::notWritten;
     // The old text left beside the new one, the new one put elsewhere, text lost away from the
     // range: the application does not write as asked, so the text is put back and nothing more
     // is written (a paste into it may go as wrong).
-    const bool restored = putBack(accessibility, element, after.value, before.value, whole, range);
+    const bool restored = putBack(accessibility, element, after.value, before.value, range);
     qCInfo(lcPanel) << "a write did not land as written; text put back:" << restored;
     return restored ? AccessibilityWrite::undone : AccessibilityWrite::damaged;
 }
@@ -178,16 +161,14 @@ QCoro::Task<bool> pasteLanded(ReplacementPlatform platform, SelectionSnapshot sn
     const TextRange range = snapshot.range;
     const QString expected =
         before.left(range.location) + newText + before.mid(range.location + range.length);
-    const bool whole = before.size() <= wholeTextCheckLimit;
     const Duration until = platform.scheduler.now() + pasteLandDeadline;
     for (;;) {
         // A named job: g++ 12 frees captures of a temporary lambda inside co_await twice.
-        std::function<bool(AccessibilityWorker&)> job =
-            [element = snapshot.element, expected, whole, from = range.location,
-             to = range.location + newText.size()](AccessibilityWorker& worker) {
-                const AXResult<QString> now = worker.accessibility().value(element);
-                return now.ok() && readsAs(now.value, expected, whole, from, to);
-            };
+        std::function<bool(AccessibilityWorker&)> job = [element = snapshot.element,
+                                                         expected](AccessibilityWorker& worker) {
+            const AXResult<QString> now = worker.accessibility().value(element);
+            return now.ok() && readsAs(now.value, expected);
+        };
         const Duration left = std::max(until - platform.scheduler.now(), pasteLandPollInterval);
         const std::optional<bool> landed =
             co_await platform.accessibility.run<bool>(std::move(job), left);

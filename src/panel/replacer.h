@@ -77,10 +77,6 @@ inline constexpr Duration pasteLandPollInterval{50};
 // checked.
 inline constexpr Duration activationTimeout{300};
 inline constexpr Duration activationPollInterval{20};
-// Texts up to this many UTF-16 units are compared whole after a write; longer ones by their
-// length and this much text on either side of the range.
-inline constexpr qsizetype wholeTextCheckLimit = 100'000;
-inline constexpr qint64 writeCheckContext = 16;
 inline const QString failureMessage =
     QStringLiteral("não consegui substituir aqui — use Copiar resultado");
 

@@ -178,9 +178,8 @@ TEST_F(ReplacerTest, AWriteOrPasteThatDidNotLandFailsAndAWriteIsUndoneOnlyInItsR
         SCOPED_TRACE(c.name);
         while (clock.runNext()) {
         } // a late paste of the case before lands now
-        const QString original =
-            QStringLiteral("Hello teh cat sat on the mat, all day long.") +
-            (c.longText ? QString(Replacer::wholeTextCheckLimit, u'.') : QString());
+        const QString original = QStringLiteral("Hello teh cat sat on the mat, all day long.") +
+                                 (c.longText ? QString(100'000, u'.') : QString());
         field->value = original;
         field->writtenTexts.clear();
         field->insertFails = c.pastes;
