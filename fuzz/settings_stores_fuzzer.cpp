@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)prefs.hotKeyCode();
     (void)prefs.baseURL(AIProvider::openai);
     (void)defaults.mapList(Prefs::Keys::ignoredApps);
-    (void)defaults.stringList(Prefs::Keys::legacyIgnoredBundleIDs);
+    (void)defaults.stringList(Prefs::Keys::legacyIgnoredAppIds);
 
     KeyStore keys(fuzz::writeScratchFile(QStringLiteral("keys.json"), content), prefs,
                   QStringLiteral("builtin"));

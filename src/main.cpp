@@ -159,8 +159,8 @@ int main(int argc, char** argv) {
     // This program as the desktop names it, so its own windows are never taken for another's.
     QString ownID = QString::fromUtf8(deployment::appId);
     if (const auto self = platform->workspace().runningApplication(qint32(::getpid()));
-        self && !self->bundleID.isEmpty())
-        ownID = self->bundleID;
+        self && !self->appId.isEmpty())
+        ownID = self->appId;
 
     // Other applications' elements are read and written on a thread of their own; the UI thread
     // only awaits the answers.
@@ -268,8 +268,8 @@ int main(int argc, char** argv) {
     bus.onAction = [&delegate](const QString& action) { delegate.activateAction(action); };
 
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
-                     [&delegate] { delegate.applicationWillTerminate(); });
-    delegate.applicationDidFinishLaunching();
+                     [&delegate] { delegate.shutDown(); });
+    delegate.start();
     if (!request.action.isEmpty())
         delegate.activateAction(request.action);
     return QApplication::exec();

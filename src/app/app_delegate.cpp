@@ -17,7 +17,7 @@ AppDelegate::AppDelegate(Dependencies dependencies, QObject* parent)
     : QObject(parent), m_deps(std::move(dependencies)) {}
 
 AppDelegate::~AppDelegate() {
-    applicationWillTerminate();
+    shutDown();
     // The panel refers to the monitor through its hide callback; it goes first.
     m_quickActionFlow.reset();
     m_panelController.reset();
@@ -32,11 +32,11 @@ void AppDelegate::later(std::chrono::milliseconds delay, std::function<void(AppD
     });
 }
 
-void AppDelegate::applicationDidFinishLaunching() {
+void AppDelegate::start() {
     if (m_launched)
         return;
     m_launched = true;
-    m_deps.ui.setupStatusItem(*this);
+    m_deps.ui.setupTrayIcon(*this);
     trackLastExternalApp();
     const bool didShowWelcome = m_deps.prefs.didShowWelcome();
     maybeShowWelcome();
@@ -156,7 +156,7 @@ void AppDelegate::deliverToAction(QuickAction action, const SelectionSnapshot& s
     }
 }
 
-void AppDelegate::applicationWillTerminate() {
+void AppDelegate::shutDown() {
     disconnect(&AppNotifications::shared(), nullptr, this, nullptr);
     if (m_globalHotKey) {
         m_globalHotKey->unregisterHotKey();
@@ -171,26 +171,26 @@ void AppDelegate::applicationWillTerminate() {
     }
 }
 
-void AppDelegate::rememberIfExternal(const QString& bundleID, const QString& name) {
+void AppDelegate::rememberIfExternal(const QString& appId, const QString& name) {
     // Applications without an id cannot be ignored, and this one never is.
-    if (bundleID.isEmpty() || bundleID == m_deps.ownBundleID)
+    if (appId.isEmpty() || appId == m_deps.ownAppId)
         return;
-    m_lastExternalApp = ExternalApp{bundleID, name.isEmpty() ? bundleID : name};
+    m_lastExternalApp = ExternalApp{appId, name.isEmpty() ? appId : name};
 }
 
 void AppDelegate::trackLastExternalApp() {
     if (const auto frontmost = m_deps.workspace.frontmostApplication())
-        rememberIfExternal(frontmost->bundleID, frontmost->name);
+        rememberIfExternal(frontmost->appId, frontmost->name);
     std::weak_ptr<int> alive = m_lifetime;
     m_activationObserver =
         m_deps.workspace.observeActivation([alive, this](const RunningApplication& app) {
             if (alive.lock())
-                rememberIfExternal(app.bundleID, app.name);
+                rememberIfExternal(app.appId, app.name);
         });
 }
 
 void AppDelegate::maybeShowWelcome() {
-    if (m_deps.accessibility.isProcessTrusted() || m_deps.prefs.didShowWelcome())
+    if (m_deps.accessibility.isAccessEnabled() || m_deps.prefs.didShowWelcome())
         return;
     m_deps.prefs.setDidShowWelcome(true);
     later(welcomeDelay, [](AppDelegate& self) {
@@ -243,7 +243,7 @@ bool AppDelegate::activateAction(const QString& action) {
     return true;
 }
 
-void AppDelegate::statusItemUnavailable() {
+void AppDelegate::trayIconUnavailable() {
     if (m_deps.prefs.didShowNoTrayNotice())
         return;
     m_deps.prefs.setDidShowNoTrayNotice(true);
@@ -252,7 +252,7 @@ void AppDelegate::statusItemUnavailable() {
 
 QList<MenuRow> AppDelegate::menuRows() {
     return StatusMenuModel::rows(StatusMenuModel::readState(
-        m_deps.prefs, m_deps.keys, m_deps.accessibility.isProcessTrusted(), m_lastExternalApp));
+        m_deps.prefs, m_deps.keys, m_deps.accessibility.isAccessEnabled(), m_lastExternalApp));
 }
 
 void AppDelegate::perform(const MenuRow& row) {
@@ -294,7 +294,7 @@ void AppDelegate::editUserName() {
 }
 
 void AppDelegate::requestAccessibility() {
-    m_deps.accessibility.requestTrust();
+    m_deps.accessibility.requestAccess();
     m_deps.workspace.openAccessibilitySettings();
 }
 
@@ -304,7 +304,7 @@ void AppDelegate::selectTargetLanguage(const QString& code) {
 }
 
 void AppDelegate::ensureAccessibilityOn() {
-    if (m_deps.accessibility.isProcessTrusted())
+    if (m_deps.accessibility.isAccessEnabled())
         return;
     if (!m_deps.accessibility.enableAccess() || m_toldAboutRestart)
         return;
@@ -342,7 +342,7 @@ void AppDelegate::openPreferences() {
 void AppDelegate::ignoreCurrentApp() {
     if (!m_lastExternalApp)
         return;
-    m_deps.prefs.ignore(m_lastExternalApp->bundleID, m_lastExternalApp->name);
+    m_deps.prefs.ignore(m_lastExternalApp->appId, m_lastExternalApp->name);
     later(Duration{0}, [](AppDelegate& self) {
         if (self.m_panelController)
             self.m_panelController->hide();

@@ -46,8 +46,8 @@ public:
         AppUI& ui;
         std::function<std::unique_ptr<PanelController>()> makePanelController;
         std::function<std::unique_ptr<SelectionMonitor>()> makeSelectionMonitor;
-        QString ownBundleID; // this application's id
-        QString version;     // shown in the about alert
+        QString ownAppId; // this application's id
+        QString version;  // shown in the about alert
         // Makes the session start this program; run once, at the first launch.
         std::function<void()> enableSessionStart = {};
         // The desktop's hold on each action's own shortcut; null where it has none.
@@ -61,9 +61,9 @@ public:
 
     // Tray, last-application tracking, welcome or no-key warning; then, one step later, the
     // panel, the monitor and the shortcut.
-    void applicationDidFinishLaunching();
+    void start();
     // Releases the shortcut and stops the monitor; safe to call more than once.
-    void applicationWillTerminate();
+    void shutDown();
 
     // Runs an action asked for from outside (a second start, the desktop, a script): empty to
     // bring the program forward (its preferences), else "capture", "preferences", "engines",
@@ -75,7 +75,7 @@ public:
     void runQuickAction(QuickAction action);
     // The desktop shows no tray icon (at start, or since the tray went away): preferences open
     // once, telling the user how to come back.
-    void statusItemUnavailable();
+    void trayIconUnavailable();
 
     // The status menu's rows as they are now.
     QList<MenuRow> menuRows();
@@ -103,7 +103,7 @@ public:
 
 private:
     void trackLastExternalApp();
-    void rememberIfExternal(const QString& bundleID, const QString& name);
+    void rememberIfExternal(const QString& appId, const QString& name);
     void maybeShowWelcome();
     // Turns the accessibility switch on when it is off, and says once that applications started
     // before may need a restart.

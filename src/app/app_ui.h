@@ -20,7 +20,7 @@ public:
     virtual ~AppUI() = default;
 
     // The tray icon, whose menu asks `delegate` for its rows each time it opens.
-    virtual void setupStatusItem(AppDelegate& delegate) = 0;
+    virtual void setupTrayIcon(AppDelegate& delegate) = 0;
     // The first-launch welcome; `done` is called once when it closes.
     virtual void showWelcome(std::function<void(const WelcomeAnswer&)> done) = 0;
     // Asks for the user's name, starting from `current`; `done` gets the text on "Salvar" and

@@ -47,11 +47,11 @@ QString fillAll(const QString& format, const QString& value) {
     return format.split(QStringLiteral("%@")).join(value);
 }
 
-StatusMenuState readState(const Prefs& prefs, KeyStore& keys, bool accessibilityTrusted,
+StatusMenuState readState(const Prefs& prefs, KeyStore& keys, bool accessibilityEnabled,
                           const std::optional<ExternalApp>& lastExternalApp) {
     StatusMenuState state;
     state.userName = prefs.userName();
-    state.accessibilityTrusted = accessibilityTrusted;
+    state.accessibilityEnabled = accessibilityEnabled;
     const StoredHotKey hotKey = StoredHotKey::fromPrefs(prefs); // what is registered
     state.hotKeyCode = hotKey.keyCode;
     state.hotKeyModifiers = hotKey.carbonModifiers;
@@ -59,7 +59,7 @@ StatusMenuState readState(const Prefs& prefs, KeyStore& keys, bool accessibility
     state.hasGoogleKey = isNonEmpty(keys.resolvedGoogleKey());
     state.hasAIKey = isNonEmpty(keys.aiAPIKey(prefs.aiProvider()));
     state.lastExternalApp = lastExternalApp;
-    state.lastExternalAppIgnored = lastExternalApp && prefs.isIgnored(lastExternalApp->bundleID);
+    state.lastExternalAppIgnored = lastExternalApp && prefs.isIgnored(lastExternalApp->appId);
     return state;
 }
 
@@ -83,7 +83,7 @@ QList<MenuRow> rows(const StatusMenuState& state) {
     rows.append(item(text("menu.editName"), MenuAction::editUserName, true));
     rows.append(MenuRow::separator());
 
-    rows.append(item(text(state.accessibilityTrusted ? "menu.accessibilityGranted"
+    rows.append(item(text(state.accessibilityEnabled ? "menu.accessibilityGranted"
                                                      : "menu.accessibilityMissing"),
                      MenuAction::none, false));
     rows.append(item(text("menu.requestAccessibility"), MenuAction::requestAccessibility, true));

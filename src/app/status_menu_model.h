@@ -14,7 +14,7 @@ class KeyStore;
 
 // The application the user worked in last, other than this one.
 struct ExternalApp {
-    QString bundleID;
+    QString appId;
     QString name;
     bool operator==(const ExternalApp&) const = default;
 };
@@ -54,7 +54,7 @@ struct MenuRow {
 // Everything the menu shows, read at the moment it opens.
 struct StatusMenuState {
     std::optional<QString> userName;
-    bool accessibilityTrusted = false;
+    bool accessibilityEnabled = false;
     qint64 hotKeyCode = 0;
     qint64 hotKeyModifiers = 0;
     TargetLanguage targetLanguage;
@@ -66,7 +66,7 @@ struct StatusMenuState {
 
 // The tray menu's rows, rebuilt each time the menu opens so that it reflects the current settings.
 namespace StatusMenuModel {
-StatusMenuState readState(const Prefs& prefs, KeyStore& keys, bool accessibilityTrusted,
+StatusMenuState readState(const Prefs& prefs, KeyStore& keys, bool accessibilityEnabled,
                           const std::optional<ExternalApp>& lastExternalApp);
 QList<MenuRow> rows(const StatusMenuState& state);
 // One row per target language in catalogue order; the current one carries the check mark.

@@ -112,7 +112,7 @@ SelectionSnapshot AccessibilityBridge::completeSnapshot(const AccessibleElement&
     if (!app || app->pid != pid)
         app = m_workspace.runningApplication(pid);
     if (app) {
-        result.bundleID = app->bundleID;
+        result.appId = app->appId;
         result.appName = app->name;
     }
     result.isEditable = computeIsEditable(element);
@@ -179,7 +179,7 @@ void AccessibilityBridge::enhanceInterface(const AccessibleElement& element) {
     m_enhancedPIDs.insert(pid);
     const AccessibleElement application = m_accessibility.applicationElement(pid);
     if (application)
-        m_accessibility.setEnhancedUserInterface(application, true);
+        m_accessibility.setFullAccessibilityTree(application, true);
 }
 
 AccessibleElement AccessibilityBridge::elementAtPosition(QPointF windowPoint) {
@@ -256,7 +256,7 @@ AccessibilityBridge::snapshotFromExternalText(const QString& text,
     }
     result.mouseAtCapture = mouseLocation;
     result.pid = frontmost->pid;
-    result.bundleID = frontmost->bundleID;
+    result.appId = frontmost->appId;
     result.appName = frontmost->name;
     result.isEditable = result.element && computeIsEditable(result.element);
     return result;

@@ -116,9 +116,9 @@ AccessibilityCapture::captureSelection(std::optional<QPointF> mouseLocation, Cap
     std::optional<SelectionSnapshot> snapshot = std::move(found->snapshot);
     if (snapshot && snapshot->pid == frontmostPid)
         snapshot->window = frontmostWindow;
-    if (snapshot && snapshot->bundleID.isEmpty() && snapshot->appName.isEmpty()) {
+    if (snapshot && snapshot->appId.isEmpty() && snapshot->appName.isEmpty()) {
         if (const auto app = m_workspace.runningApplication(snapshot->pid)) {
-            snapshot->bundleID = app->bundleID;
+            snapshot->appId = app->appId;
             snapshot->appName = app->name;
         }
     }
@@ -152,7 +152,7 @@ AccessibilityCapture::snapshotFromExternalText(QString text, std::optional<QPoin
     result.mouseAtCapture = mouseLocation;
     result.pid = frontmost->pid;
     result.window = frontmostWindow;
-    result.bundleID = frontmost->bundleID;
+    result.appId = frontmost->appId;
     result.appName = frontmost->name;
     co_return result;
 }

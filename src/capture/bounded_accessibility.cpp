@@ -27,46 +27,46 @@ void BoundedAccessibility::afterCall() {
         m_stopped = m_callTimedOut = true;
 }
 
-template <typename T, typename Call> AXResult<T> BoundedAccessibility::guarded(Call call) {
+template <typename T, typename Call> AccessResult<T> BoundedAccessibility::guarded(Call call) {
     if (!mayCall())
-        return AXResult<T>::failure(AXStatus::TimedOut);
-    AXResult<T> result = call();
+        return AccessResult<T>::failure(AccessStatus::TimedOut);
+    AccessResult<T> result = call();
     afterCall();
-    if (result.status == AXStatus::TimedOut)
+    if (result.status == AccessStatus::TimedOut)
         m_stopped = m_callTimedOut = true;
     return result;
 }
 
-template <typename Call> AXStatus BoundedAccessibility::guardedStatus(Call call) {
+template <typename Call> AccessStatus BoundedAccessibility::guardedStatus(Call call) {
     return guarded<bool>([&] {
-               const AXStatus status = call();
-               return AXResult<bool>{status, status == AXStatus::Success};
+               const AccessStatus status = call();
+               return AccessResult<bool>{status, status == AccessStatus::Success};
            })
         .status;
 }
 
 AccessibleElement BoundedAccessibility::applicationElement(qint32 pid) {
     auto result = guarded<AccessibleElement>(
-        [&] { return AXResult<AccessibleElement>::success(m_inner.applicationElement(pid)); });
+        [&] { return AccessResult<AccessibleElement>::success(m_inner.applicationElement(pid)); });
     return result.ok() ? result.value : AccessibleElement{};
 }
 
-AXResult<AccessibleElement> BoundedAccessibility::systemFocusedElement() {
+AccessResult<AccessibleElement> BoundedAccessibility::systemFocusedElement() {
     return guarded<AccessibleElement>([&] { return m_inner.systemFocusedElement(); });
 }
 
-AXResult<AccessibleElement>
+AccessResult<AccessibleElement>
 BoundedAccessibility::focusedElement(const AccessibleElement& application) {
     return guarded<AccessibleElement>([&] { return m_inner.focusedElement(application); });
 }
 
-AXResult<AccessibleElement> BoundedAccessibility::elementAtPosition(QPointF point) {
+AccessResult<AccessibleElement> BoundedAccessibility::elementAtPosition(QPointF point) {
     return guarded<AccessibleElement>([&] { return m_inner.elementAtPosition(point); });
 }
 
 qint32 BoundedAccessibility::processId(const AccessibleElement& element) {
     auto result =
-        guarded<qint32>([&] { return AXResult<qint32>::success(m_inner.processId(element)); });
+        guarded<qint32>([&] { return AccessResult<qint32>::success(m_inner.processId(element)); });
     return result.ok() ? result.value : 0;
 }
 
@@ -74,72 +74,72 @@ SelectionEvent BoundedAccessibility::lastSelectionEvent(qint32 pid) {
     return mayCall() ? m_inner.lastSelectionEvent(pid) : SelectionEvent{};
 }
 
-AXResult<QString> BoundedAccessibility::selectedText(const AccessibleElement& element) {
+AccessResult<QString> BoundedAccessibility::selectedText(const AccessibleElement& element) {
     return guarded<QString>([&] { return m_inner.selectedText(element); });
 }
 
-AXResult<TextRange> BoundedAccessibility::selectedTextRange(const AccessibleElement& element) {
+AccessResult<TextRange> BoundedAccessibility::selectedTextRange(const AccessibleElement& element) {
     return guarded<TextRange>([&] { return m_inner.selectedTextRange(element); });
 }
 
-AXResult<QRectF> BoundedAccessibility::boundsForRange(const AccessibleElement& element,
-                                                      TextRange range) {
+AccessResult<QRectF> BoundedAccessibility::boundsForRange(const AccessibleElement& element,
+                                                          TextRange range) {
     return guarded<QRectF>([&] { return m_inner.boundsForRange(element, range); });
 }
 
-AXResult<QString> BoundedAccessibility::stringForRange(const AccessibleElement& element,
-                                                       TextRange range) {
+AccessResult<QString> BoundedAccessibility::stringForRange(const AccessibleElement& element,
+                                                           TextRange range) {
     return guarded<QString>([&] { return m_inner.stringForRange(element, range); });
 }
 
-AXResult<QString> BoundedAccessibility::value(const AccessibleElement& element) {
+AccessResult<QString> BoundedAccessibility::value(const AccessibleElement& element) {
     return guarded<QString>([&] { return m_inner.value(element); });
 }
 
-AXResult<bool> BoundedAccessibility::isSettable(const AccessibleElement& element,
-                                                SettableAttribute attribute) {
+AccessResult<bool> BoundedAccessibility::isSettable(const AccessibleElement& element,
+                                                    SettableAttribute attribute) {
     return guarded<bool>([&] { return m_inner.isSettable(element, attribute); });
 }
 
-AXResult<AccessibleElement> BoundedAccessibility::parent(const AccessibleElement& element) {
+AccessResult<AccessibleElement> BoundedAccessibility::parent(const AccessibleElement& element) {
     return guarded<AccessibleElement>([&] { return m_inner.parent(element); });
 }
 
-AXResult<QList<AccessibleElement>>
+AccessResult<QList<AccessibleElement>>
 BoundedAccessibility::children(const AccessibleElement& element) {
     return guarded<QList<AccessibleElement>>([&] { return m_inner.children(element); });
 }
 
-AXResult<ElementRole> BoundedAccessibility::role(const AccessibleElement& element) {
+AccessResult<ElementRole> BoundedAccessibility::role(const AccessibleElement& element) {
     return guarded<ElementRole>([&] { return m_inner.role(element); });
 }
 
-AXResult<QRectF> BoundedAccessibility::frame(const AccessibleElement& element) {
+AccessResult<QRectF> BoundedAccessibility::frame(const AccessibleElement& element) {
     return guarded<QRectF>([&] { return m_inner.frame(element); });
 }
 
-AXResult<QList<AccessibleElement>>
+AccessResult<QList<AccessibleElement>>
 BoundedAccessibility::windows(const AccessibleElement& application) {
     return guarded<QList<AccessibleElement>>([&] { return m_inner.windows(application); });
 }
 
-AXStatus BoundedAccessibility::setEnhancedUserInterface(const AccessibleElement& application,
-                                                        bool on) {
-    return guardedStatus([&] { return m_inner.setEnhancedUserInterface(application, on); });
+AccessStatus BoundedAccessibility::setFullAccessibilityTree(const AccessibleElement& application,
+                                                            bool on) {
+    return guardedStatus([&] { return m_inner.setFullAccessibilityTree(application, on); });
 }
 
-AXStatus BoundedAccessibility::setSelectedTextRange(const AccessibleElement& element,
-                                                    TextRange range) {
+AccessStatus BoundedAccessibility::setSelectedTextRange(const AccessibleElement& element,
+                                                        TextRange range) {
     return guardedStatus([&] { return m_inner.setSelectedTextRange(element, range); });
 }
 
-AXStatus BoundedAccessibility::setSelectedText(const AccessibleElement& element,
-                                               const QString& text) {
+AccessStatus BoundedAccessibility::setSelectedText(const AccessibleElement& element,
+                                                   const QString& text) {
     return guardedStatus([&] { return m_inner.setSelectedText(element, text); });
 }
 
-AXStatus BoundedAccessibility::replaceText(const AccessibleElement& element, TextRange range,
-                                           const QString& text) {
+AccessStatus BoundedAccessibility::replaceText(const AccessibleElement& element, TextRange range,
+                                               const QString& text) {
     return guardedStatus([&] { return m_inner.replaceText(element, range, text); });
 }
 

@@ -32,42 +32,43 @@ public:
     bool callTimedOut() const { return m_callTimedOut; }
     AccessibilityServices& inner() { return m_inner; }
 
-    bool isProcessTrusted() override { return m_inner.isProcessTrusted(); }
-    void requestTrust() override { m_inner.requestTrust(); }
+    bool isAccessEnabled() override { return m_inner.isAccessEnabled(); }
+    void requestAccess() override { m_inner.requestAccess(); }
     bool enableAccess() override { return m_inner.enableAccess(); }
     AccessibleElement applicationElement(qint32 pid) override;
-    AXResult<AccessibleElement> systemFocusedElement() override;
-    AXResult<AccessibleElement> focusedElement(const AccessibleElement& application) override;
-    AXResult<AccessibleElement> elementAtPosition(QPointF point) override;
+    AccessResult<AccessibleElement> systemFocusedElement() override;
+    AccessResult<AccessibleElement> focusedElement(const AccessibleElement& application) override;
+    AccessResult<AccessibleElement> elementAtPosition(QPointF point) override;
     qint32 processId(const AccessibleElement& element) override;
     SelectionEvent lastSelectionEvent(qint32 pid) override;
     bool takeTimedOut() override { return m_inner.takeTimedOut(); }
-    AXResult<QString> selectedText(const AccessibleElement& element) override;
-    AXResult<TextRange> selectedTextRange(const AccessibleElement& element) override;
-    AXResult<QRectF> boundsForRange(const AccessibleElement& element, TextRange range) override;
-    AXResult<QString> stringForRange(const AccessibleElement& element, TextRange range) override;
-    AXResult<QString> value(const AccessibleElement& element) override;
-    AXResult<bool> isSettable(const AccessibleElement& element,
-                              SettableAttribute attribute) override;
-    AXResult<AccessibleElement> parent(const AccessibleElement& element) override;
-    AXResult<QList<AccessibleElement>> children(const AccessibleElement& element) override;
-    AXResult<ElementRole> role(const AccessibleElement& element) override;
-    AXResult<QRectF> frame(const AccessibleElement& element) override;
-    AXResult<QList<AccessibleElement>> windows(const AccessibleElement& application) override;
-    AXStatus setEnhancedUserInterface(const AccessibleElement& application, bool on) override;
-    AXStatus setSelectedTextRange(const AccessibleElement& element, TextRange range) override;
-    AXStatus setSelectedText(const AccessibleElement& element, const QString& text) override;
-    AXStatus replaceText(const AccessibleElement& element, TextRange range,
-                         const QString& text) override;
+    AccessResult<QString> selectedText(const AccessibleElement& element) override;
+    AccessResult<TextRange> selectedTextRange(const AccessibleElement& element) override;
+    AccessResult<QRectF> boundsForRange(const AccessibleElement& element, TextRange range) override;
+    AccessResult<QString> stringForRange(const AccessibleElement& element,
+                                         TextRange range) override;
+    AccessResult<QString> value(const AccessibleElement& element) override;
+    AccessResult<bool> isSettable(const AccessibleElement& element,
+                                  SettableAttribute attribute) override;
+    AccessResult<AccessibleElement> parent(const AccessibleElement& element) override;
+    AccessResult<QList<AccessibleElement>> children(const AccessibleElement& element) override;
+    AccessResult<ElementRole> role(const AccessibleElement& element) override;
+    AccessResult<QRectF> frame(const AccessibleElement& element) override;
+    AccessResult<QList<AccessibleElement>> windows(const AccessibleElement& application) override;
+    AccessStatus setFullAccessibilityTree(const AccessibleElement& application, bool on) override;
+    AccessStatus setSelectedTextRange(const AccessibleElement& element, TextRange range) override;
+    AccessStatus setSelectedText(const AccessibleElement& element, const QString& text) override;
+    AccessStatus replaceText(const AccessibleElement& element, TextRange range,
+                             const QString& text) override;
 
 private:
     // False when the work must stop before this call.
     bool mayCall();
     // Notes a time-out the call just ran into.
     void afterCall();
-    template <typename T, typename Call> AXResult<T> guarded(Call call);
+    template <typename T, typename Call> AccessResult<T> guarded(Call call);
     // The same for a call that answers with a status only.
-    template <typename Call> AXStatus guardedStatus(Call call);
+    template <typename Call> AccessStatus guardedStatus(Call call);
 
     AccessibilityServices& m_inner;
     Clock m_clock;

@@ -5,24 +5,19 @@
 
 namespace ovra {
 
-class Prefs;
-
 // Which applications never get a panel: this application itself and the ones the user ignored.
 // The ignored list is asked at each decision, so a change in the settings applies at once.
 struct CaptureFilter {
-    QString ownBundleID;                           // this application's id
+    QString ownAppId;                              // this application's id
     std::function<bool(const QString&)> isIgnored; // none: nothing is ignored
 
     // False for this application's own id (an application without an id compares as "") and
     // for ignored ones.
-    bool allows(const QString& bundleID) const {
-        if (bundleID == ownBundleID)
+    bool allows(const QString& appId) const {
+        if (appId == ownAppId)
             return false;
-        return !(isIgnored && isIgnored(bundleID));
+        return !(isIgnored && isIgnored(appId));
     }
-
-    // The production filter: the deployment's application id and the ignored list of `prefs`.
-    static CaptureFilter forApplication(Prefs& prefs);
 };
 
 } // namespace ovra

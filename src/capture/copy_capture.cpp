@@ -73,9 +73,9 @@ CopyCapture::capture(std::optional<QPointF> mouseLocation, CancelToken token,
                      PrimaryTrust primary) {
     // The copy needs no accessibility: it is the way in while the switch is off.
     const auto frontmost = m_platform.workspace.frontmostApplication();
-    if (!frontmost || frontmost->bundleID.isEmpty() || frontmost->pid == 0)
+    if (!frontmost || frontmost->appId.isEmpty() || frontmost->pid == 0)
         co_return std::nullopt;
-    if (!m_filter.allows(frontmost->bundleID))
+    if (!m_filter.allows(frontmost->appId))
         co_return std::nullopt;
 
     const std::optional<QString> primaryText = co_await primaryTextOf(frontmost->pid, primary);

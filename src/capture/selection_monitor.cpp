@@ -35,7 +35,7 @@ QString frontmostForLog(WorkspaceServices& workspace) {
     if (!lcCapture().isInfoEnabled())
         return {};
     const auto app = workspace.frontmostApplication();
-    return app ? app->bundleID : QStringLiteral("(none)");
+    return app ? app->appId : QStringLiteral("(none)");
 }
 
 // Whether `copied` is `line` as an editor copies it without a selection: the line, and its break.
@@ -196,7 +196,7 @@ void SelectionMonitor::scheduleSettledCapture() {
 }
 
 void SelectionMonitor::captureNow(bool isRetry) {
-    if (!m_platform.accessibility.isProcessTrusted()) {
+    if (!m_platform.accessibility.isAccessEnabled()) {
         qCInfo(lcCapture) << "nothing shown: accessibility is off";
         dismiss();
         return;
@@ -224,7 +224,7 @@ QCoro::Task<void> SelectionMonitor::runAutomaticCapture(bool isRetry, quint64 ge
                                 << (isRetry ? " (retry)" : "")
                                 << (outcome.timedOut ? " (timed out)" : "")
                                 << (outcome.skipped ? " (skipped)" : "") << ", app "
-                                << (snapshot ? snapshot->bundleID
+                                << (snapshot ? snapshot->appId
                                              : frontmostForLog(m_platform.workspace));
     if (!snapshot) {
         // No selection: the one the panel was closed on is gone, even if a retry follows. A new
@@ -252,7 +252,7 @@ QCoro::Task<void> SelectionMonitor::runAutomaticCapture(bool isRetry, quint64 ge
     if (isAllowed(*snapshot)) {
         show(*snapshot);
     } else {
-        qCInfo(lcCapture) << "nothing shown: app" << snapshot->bundleID << "is ignored or is Ovra";
+        qCInfo(lcCapture) << "nothing shown: app" << snapshot->appId << "is ignored or is Ovra";
         dismiss();
     }
 }
@@ -294,13 +294,13 @@ QCoro::Task<void> SelectionMonitor::runManualCapture() {
     timer.start();
     // Without accessibility the copy below is the only way to the selection.
     CaptureOutcome outcome;
-    if (m_platform.accessibility.isProcessTrusted()) {
+    if (m_platform.accessibility.isAccessEnabled()) {
         outcome = co_await m_capture.captureSelection(mouseLocation, CaptureKind::Manual);
         if (alive.expired())
             co_return;
         if (outcome.snapshot && isAllowed(*outcome.snapshot)) {
             qCInfo(lcCapture) << "manual capture: accessibility stage found the selection in"
-                              << timer.elapsed() << "ms, app" << outcome.snapshot->bundleID;
+                              << timer.elapsed() << "ms, app" << outcome.snapshot->appId;
             outcome.snapshot->mouseAtCapture = m_manualMouseLocation;
             deliverManual(*outcome.snapshot);
             co_return;
@@ -353,7 +353,7 @@ void SelectionMonitor::dismiss() {
 }
 
 bool SelectionMonitor::isAllowed(const SelectionSnapshot& snapshot) const {
-    return m_filter.allows(snapshot.bundleID);
+    return m_filter.allows(snapshot.appId);
 }
 
 void SelectionMonitor::show(const SelectionSnapshot& snapshot) {

@@ -22,8 +22,8 @@ struct SelectionSnapshot {
     std::optional<QRectF> appKitBounds;    // on-screen bounds of `range`, window space
     std::optional<QPointF> mouseAtCapture; // the pointer position the capture was asked to use
     qint32 pid = 0;
-    QString bundleID; // "" when the platform reports none
-    QString appName;  // "" when the platform reports none
+    QString appId;   // "" when the platform reports none
+    QString appName; // "" when the platform reports none
     bool isEditable = false;
     // The active window when the selection was read, where the desktop names windows: a paste
     // goes into that window only, never into another one of the same application.

@@ -11,20 +11,20 @@ IgnoredAppsModel::IgnoredAppsModel(Prefs& prefs, NameLookup nameLookup, QObject*
 }
 
 QString IgnoredAppsModel::title(const IgnoredApp& app) {
-    return app.name.isEmpty() ? app.bundleID : app.name;
+    return app.name.isEmpty() ? app.appId : app.name;
 }
 
 void IgnoredAppsModel::reload() {
     QList<IgnoredApp> apps = m_prefs.ignoredApps();
     for (IgnoredApp& app : apps)
         if (app.name.isEmpty())
-            app.name = m_nameLookup(app.bundleID).value_or(QString());
+            app.name = m_nameLookup(app.appId).value_or(QString());
     m_apps = std::move(apps);
     Q_EMIT appsChanged();
 }
 
-void IgnoredAppsModel::reactivate(const QString& bundleID) {
-    m_prefs.unignore(bundleID);
+void IgnoredAppsModel::reactivate(const QString& appId) {
+    m_prefs.unignore(appId);
     reload();
 }
 

@@ -26,7 +26,7 @@ public:
 
     void reload();
     // "Reativar": takes one application off the list.
-    void reactivate(const QString& bundleID);
+    void reactivate(const QString& appId);
     // "Reativar todos": empties the list.
     void reactivateAll();
 

@@ -177,7 +177,7 @@ QCoro::Task<EngineOutcome> EngineRouter::runAction(AIActionKind kind, QString te
             co_return EngineOutcome{*result, EngineKind::online, false};
         token.throwIfCancelled();
     }
-    QString deviceText = co_await OnDeviceAI::runWithFoundationModels(
+    QString deviceText = co_await OnDeviceAI::runWithLocalModel(
         m_localReformulation.model(), instructions, std::move(text), token);
     co_return EngineOutcome{std::move(deviceText), EngineKind::onDevice, triedOnline};
 }

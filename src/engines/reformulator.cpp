@@ -44,8 +44,8 @@ QString acceptedReply(const QString& reply) {
     return trimmed;
 }
 
-QCoro::Task<QString> runWithFoundationModels(LanguageModel& model, QString instructions,
-                                             QString text, CancelToken token) {
+QCoro::Task<QString> runWithLocalModel(LanguageModel& model, QString instructions, QString text,
+                                       CancelToken token) {
     if (!co_await model.isAvailable(token))
         throw ReformulatorError::unavailable();
     token.throwIfCancelled();
@@ -72,10 +72,10 @@ QString instructions() {
                           "responda só com o texto reescrito");
 }
 
-QCoro::Task<QString> reformulateWithFoundationModels(LanguageModel& model, QString text,
-                                                     CancelToken token) {
-    co_return co_await OnDeviceAI::runWithFoundationModels(model, instructions(), std::move(text),
-                                                           std::move(token));
+QCoro::Task<QString> reformulateWithLocalModel(LanguageModel& model, QString text,
+                                               CancelToken token) {
+    co_return co_await OnDeviceAI::runWithLocalModel(model, instructions(), std::move(text),
+                                                     std::move(token));
 }
 
 } // namespace Reformulator

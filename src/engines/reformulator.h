@@ -28,8 +28,8 @@ private:
 namespace OnDeviceAI {
 // Runs `text` through a fresh session of the device's model opened with `instructions`, and
 // gives the reply trimmed. Throws ReformulatorError, or CancelledError when `token` is cancelled.
-QCoro::Task<QString> runWithFoundationModels(LanguageModel& model, QString instructions,
-                                             QString text, CancelToken token = {});
+QCoro::Task<QString> runWithLocalModel(LanguageModel& model, QString instructions, QString text,
+                                       CancelToken token = {});
 
 // Rethrows the exception in flight as ReformulatorError (an error's own description kept) or,
 // for a cancellation, unchanged.
@@ -40,8 +40,8 @@ QString acceptedReply(const QString& reply);
 
 namespace Reformulator {
 QString instructions();
-QCoro::Task<QString> reformulateWithFoundationModels(LanguageModel& model, QString text,
-                                                     CancelToken token = {});
+QCoro::Task<QString> reformulateWithLocalModel(LanguageModel& model, QString text,
+                                               CancelToken token = {});
 } // namespace Reformulator
 
 } // namespace ovra

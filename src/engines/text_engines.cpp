@@ -25,8 +25,8 @@ QCoro::Task<QString> LocalTranslationEngine::translate(QString text, TargetLangu
 }
 
 QCoro::Task<QString> LocalReformulationEngine::reformulate(QString text, CancelToken token) {
-    co_return co_await Reformulator::reformulateWithFoundationModels(m_model, std::move(text),
-                                                                     std::move(token));
+    co_return co_await Reformulator::reformulateWithLocalModel(m_model, std::move(text),
+                                                               std::move(token));
 }
 
 } // namespace ovra

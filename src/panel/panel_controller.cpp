@@ -40,7 +40,7 @@ void PanelController::show(const SelectionSnapshot& snapshot) {
     if (!m_panel || !m_viewModel)
         return;
     m_currentSnapshot = snapshot;
-    qCInfo(lcPanel) << "panel shown for app" << snapshot.bundleID << "pid" << snapshot.pid
+    qCInfo(lcPanel) << "panel shown for app" << snapshot.appId << "pid" << snapshot.pid
                     << "selection bounds known" << snapshot.appKitBounds.has_value();
     m_avoidRects =
         m_dependencies.toolbarRects ? m_dependencies.toolbarRects(snapshot.pid) : QList<QRectF>();
@@ -95,7 +95,7 @@ void PanelController::hide() {
     if (m_currentSnapshot)
         qCInfo(lcPanel) << "panel hidden";
     if (m_panel)
-        m_panel->orderOut();
+        m_panel->hideWindow();
     if (m_viewModel)
         m_viewModel->reset();
     const std::optional<SelectionSnapshot> prior = std::exchange(m_currentSnapshot, std::nullopt);

@@ -179,7 +179,7 @@ void QuickActionFlow::show(State state, QString message) {
 void QuickActionFlow::close() {
     m_hideLater.cancel();
     if (m_window)
-        m_window->orderOut();
+        m_window->hideWindow();
     if (m_state == State::hidden)
         return;
     m_state = State::hidden;

@@ -70,7 +70,7 @@ bool putBack(AccessibilityServices& accessibility, const AccessibleElement& elem
     // Whatever it answers, the text read afterwards tells whether it worked.
     if (now.mid(written.location, written.length) != old)
         accessibility.replaceText(element, written, old);
-    const AXResult<QString> again = accessibility.value(element);
+    const AccessResult<QString> again = accessibility.value(element);
     return again.ok() && readsAs(again.value, before);
 }
 
@@ -84,17 +84,18 @@ AccessibilityWrite replaceViaAccessibility(AccessibilityServices& accessibility,
     if (element.isNull())
         return AccessibilityWrite::notWritten;
     // A write that cannot be checked against the text before it is not made.
-    const AXResult<QString> before = accessibility.value(element);
+    const AccessResult<QString> before = accessibility.value(element);
     if (!before.ok())
         return AccessibilityWrite::notWritten;
     // The user may have typed over the selection since it was captured: that text is theirs.
     if (canonical(before.value.mid(range.location, range.length)) != canonical(snapshot.text))
         return AccessibilityWrite::selectionChanged;
 
-    const bool accepted = accessibility.replaceText(element, range, newText) == AXStatus::Success;
+    const bool accepted =
+        accessibility.replaceText(element, range, newText) == AccessStatus::Success;
     // Unreadable now, the text may hold part of the write: it can be neither trusted nor pasted
     // over.
-    const AXResult<QString> after = accessibility.value(element);
+    const AccessResult<QString> after = accessibility.value(element);
     if (!after.ok()) {
         qCInfo(lcPanel) << "the text could not be read after a write";
         return AccessibilityWrite::damaged;
@@ -141,7 +142,7 @@ struct PasteTarget {
 PasteTarget preparePasteTarget(AccessibilityServices& accessibility,
                                const SelectionSnapshot& snapshot) {
     PasteTarget target;
-    const AXResult<QString> text = accessibility.value(snapshot.element);
+    const AccessResult<QString> text = accessibility.value(snapshot.element);
     if (text.ok()) {
         const QString inRange = text.value.mid(snapshot.range.location, snapshot.range.length);
         if (canonical(inRange) != canonical(snapshot.text))
@@ -166,7 +167,7 @@ QCoro::Task<bool> pasteLanded(ReplacementPlatform platform, SelectionSnapshot sn
         // A named job: g++ 12 frees captures of a temporary lambda inside co_await twice.
         std::function<bool(AccessibilityWorker&)> job = [element = snapshot.element,
                                                          expected](AccessibilityWorker& worker) {
-            const AXResult<QString> now = worker.accessibility().value(element);
+            const AccessResult<QString> now = worker.accessibility().value(element);
             return now.ok() && readsAs(now.value, expected);
         };
         const Duration left = std::max(until - platform.scheduler.now(), pasteLandPollInterval);

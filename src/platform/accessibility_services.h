@@ -14,7 +14,7 @@ namespace ovra {
 
 // Outcome of one accessibility call. Anything but Success means "no value": the callers treat
 // every failure alike and move on to the next place to look.
-enum class AXStatus {
+enum class AccessStatus {
     Success,
     Failure,              // the call failed (application gone, bus error, time-out)
     NoValue,              // the element has no such value right now
@@ -25,13 +25,15 @@ enum class AXStatus {
 
 // A value read from an element together with the call's status. `value` is meaningful only when
 // ok(); a successful read of an element-valued attribute may still hold a null element ("empty").
-template <typename T> struct AXResult {
-    AXStatus status = AXStatus::Failure;
+template <typename T> struct AccessResult {
+    AccessStatus status = AccessStatus::Failure;
     T value{};
 
-    bool ok() const { return status == AXStatus::Success; }
-    static AXResult success(T v) { return {AXStatus::Success, std::move(v)}; }
-    static AXResult failure(AXStatus status = AXStatus::Failure) { return {status, T{}}; }
+    bool ok() const { return status == AccessStatus::Success; }
+    static AccessResult success(T v) { return {AccessStatus::Success, std::move(v)}; }
+    static AccessResult failure(AccessStatus status = AccessStatus::Failure) {
+        return {status, T{}};
+    }
 };
 
 // The roles the capture and the placement tell apart; every other role is Other.
@@ -58,20 +60,21 @@ public:
     virtual ~AccessibilityServices() = default;
 
     // True when this process may read other applications' elements.
-    virtual bool isProcessTrusted() = 0;
+    virtual bool isAccessEnabled() = 0;
     // Asks the system (and, where it has one, the user) to enable access for this process.
-    virtual void requestTrust() = 0;
+    virtual void requestAccess() = 0;
     // Turns access on where the system allows it without the user; true when it is on after.
     virtual bool enableAccess() = 0;
 
     // The element standing for the whole application with process `pid`; null when there is none.
     virtual AccessibleElement applicationElement(qint32 pid) = 0;
     // The element that has the keyboard focus anywhere on the desktop (cheap path; may be empty).
-    virtual AXResult<AccessibleElement> systemFocusedElement() = 0;
+    virtual AccessResult<AccessibleElement> systemFocusedElement() = 0;
     // The focused element inside `application` (an element from applicationElement()).
-    virtual AXResult<AccessibleElement> focusedElement(const AccessibleElement& application) = 0;
+    virtual AccessResult<AccessibleElement>
+    focusedElement(const AccessibleElement& application) = 0;
     // The deepest element at `point` (accessibility space), in whichever application shows it.
-    virtual AXResult<AccessibleElement> elementAtPosition(QPointF point) = 0;
+    virtual AccessResult<AccessibleElement> elementAtPosition(QPointF point) = 0;
     // The process that owns `element`; 0 when it cannot be told.
     virtual qint32 processId(const AccessibleElement& element) = 0;
     // The text element of process `pid` that last reported a change of its selection (a null
@@ -84,41 +87,46 @@ public:
     // maxSelectionRead UTF-16 units of it (one more than a selection may have, so that a longer
     // one can still be told apart).
     static constexpr qsizetype maxSelectionRead = 100'001;
-    virtual AXResult<QString> selectedText(const AccessibleElement& element) = 0;
+    virtual AccessResult<QString> selectedText(const AccessibleElement& element) = 0;
     // The selection inside `element`.
-    virtual AXResult<TextRange> selectedTextRange(const AccessibleElement& element) = 0;
+    virtual AccessResult<TextRange> selectedTextRange(const AccessibleElement& element) = 0;
     // The on-screen rectangle of `range` inside `element`; fails when it cannot be told.
-    virtual AXResult<QRectF> boundsForRange(const AccessibleElement& element, TextRange range) = 0;
+    virtual AccessResult<QRectF> boundsForRange(const AccessibleElement& element,
+                                                TextRange range) = 0;
     // The text of `range` inside `element`, cut short where the text ends.
-    virtual AXResult<QString> stringForRange(const AccessibleElement& element, TextRange range) = 0;
+    virtual AccessResult<QString> stringForRange(const AccessibleElement& element,
+                                                 TextRange range) = 0;
     // The element's whole text or value.
-    virtual AXResult<QString> value(const AccessibleElement& element) = 0;
+    virtual AccessResult<QString> value(const AccessibleElement& element) = 0;
     // Whether `attribute` of `element` can be written.
-    virtual AXResult<bool> isSettable(const AccessibleElement& element,
-                                      SettableAttribute attribute) = 0;
+    virtual AccessResult<bool> isSettable(const AccessibleElement& element,
+                                          SettableAttribute attribute) = 0;
 
     // The element's parent; success with a null element at the top of the tree.
-    virtual AXResult<AccessibleElement> parent(const AccessibleElement& element) = 0;
+    virtual AccessResult<AccessibleElement> parent(const AccessibleElement& element) = 0;
     // The element's children, in the application's order.
-    virtual AXResult<QList<AccessibleElement>> children(const AccessibleElement& element) = 0;
+    virtual AccessResult<QList<AccessibleElement>> children(const AccessibleElement& element) = 0;
     // The element's role.
-    virtual AXResult<ElementRole> role(const AccessibleElement& element) = 0;
+    virtual AccessResult<ElementRole> role(const AccessibleElement& element) = 0;
     // The element's position and size on screen.
-    virtual AXResult<QRectF> frame(const AccessibleElement& element) = 0;
+    virtual AccessResult<QRectF> frame(const AccessibleElement& element) = 0;
     // The top-level windows of `application`, front to back.
-    virtual AXResult<QList<AccessibleElement>> windows(const AccessibleElement& application) = 0;
+    virtual AccessResult<QList<AccessibleElement>>
+    windows(const AccessibleElement& application) = 0;
 
     // Asks `application` to build its full accessibility tree (toolkits that build it on demand).
-    virtual AXStatus setEnhancedUserInterface(const AccessibleElement& application, bool on) = 0;
+    virtual AccessStatus setFullAccessibilityTree(const AccessibleElement& application,
+                                                  bool on) = 0;
     // Moves the selection inside `element` to `range`.
-    virtual AXStatus setSelectedTextRange(const AccessibleElement& element, TextRange range) = 0;
+    virtual AccessStatus setSelectedTextRange(const AccessibleElement& element,
+                                              TextRange range) = 0;
     // Replaces the selected text of `element` with `text`, all or nothing: when the write fails,
     // the element's text is as it was.
-    virtual AXStatus setSelectedText(const AccessibleElement& element, const QString& text) = 0;
+    virtual AccessStatus setSelectedText(const AccessibleElement& element, const QString& text) = 0;
     // Replaces the text of `range` inside `element` with `text`, whatever is selected now; all or
     // nothing, as setSelectedText.
-    virtual AXStatus replaceText(const AccessibleElement& element, TextRange range,
-                                 const QString& text) = 0;
+    virtual AccessStatus replaceText(const AccessibleElement& element, TextRange range,
+                                     const QString& text) = 0;
 };
 
 } // namespace ovra

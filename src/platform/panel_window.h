@@ -15,7 +15,7 @@ public:
     virtual void setFrame(const QRectF& frame, bool animated) = 0;
     // Brings the window to the front without taking the focus from the application in front.
     virtual void showWithoutActivating() = 0;
-    virtual void orderOut() = 0;
+    virtual void hideWindow() = 0;
     virtual bool isVisible() const = 0;
 
     // Brings the content's layout up to date before it is measured.

@@ -15,8 +15,8 @@ using WindowId = quint64;
 // A running application as the desktop knows it.
 struct RunningApplication {
     qint32 pid = 0;
-    QString bundleID; // desktop-file id, else executable name; "" when unknown
-    QString name;     // display name; "" when unknown
+    QString appId; // desktop-file id, else executable name; "" when unknown
+    QString name;  // display name; "" when unknown
 
     bool operator==(const RunningApplication&) const = default;
 };

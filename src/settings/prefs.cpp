@@ -15,7 +15,7 @@ namespace {
 void storeIgnoredApps(DefaultsStore& defaults, const QList<IgnoredApp>& apps) {
     QList<StringMap> stored;
     for (const IgnoredApp& app : apps)
-        stored.append({{u"bundleID"_s, app.bundleID}, {u"name"_s, app.name}});
+        stored.append({{u"bundleID"_s, app.appId}, {u"name"_s, app.name}});
     defaults.setMapList(Prefs::Keys::ignoredApps, stored);
 }
 
@@ -185,21 +185,21 @@ QList<IgnoredApp> Prefs::ignoredApps() const {
     if (const auto stored = m_defaults.mapList(Keys::ignoredApps)) {
         QList<IgnoredApp> apps;
         for (const StringMap& entry : *stored) {
-            const QString bundleID = entry.value(u"bundleID"_s);
-            if (!bundleID.isEmpty())
-                apps.append({bundleID, entry.value(u"name"_s)});
+            const QString appId = entry.value(u"bundleID"_s);
+            if (!appId.isEmpty())
+                apps.append({appId, entry.value(u"name"_s)});
         }
         return apps;
     }
     // Earlier versions kept bare ids; convert them once, then drop the old key.
-    const auto legacy = m_defaults.stringList(Keys::legacyIgnoredBundleIDs);
+    const auto legacy = m_defaults.stringList(Keys::legacyIgnoredAppIds);
     if (!legacy || legacy->isEmpty())
         return {};
     QList<IgnoredApp> apps;
-    for (const QString& bundleID : *legacy)
-        apps.append({bundleID, QString()});
+    for (const QString& appId : *legacy)
+        apps.append({appId, QString()});
     storeIgnoredApps(m_defaults, apps);
-    m_defaults.remove(Keys::legacyIgnoredBundleIDs);
+    m_defaults.remove(Keys::legacyIgnoredAppIds);
     return apps;
 }
 
@@ -207,26 +207,26 @@ void Prefs::setIgnoredApps(const QList<IgnoredApp>& apps) {
     storeIgnoredApps(m_defaults, apps);
 }
 
-bool Prefs::isIgnored(const QString& bundleID) const {
+bool Prefs::isIgnored(const QString& appId) const {
     const auto apps = ignoredApps();
     return std::any_of(apps.begin(), apps.end(),
-                       [&](const IgnoredApp& app) { return app.bundleID == bundleID; });
+                       [&](const IgnoredApp& app) { return app.appId == appId; });
 }
 
-void Prefs::ignore(const QString& bundleID, const QString& name) {
-    if (bundleID.isEmpty())
+void Prefs::ignore(const QString& appId, const QString& name) {
+    if (appId.isEmpty())
         return; // an entry without an id could never match anything
     auto apps = ignoredApps();
     for (const IgnoredApp& app : apps)
-        if (app.bundleID == bundleID)
+        if (app.appId == appId)
             return;
-    apps.append({bundleID, name});
+    apps.append({appId, name});
     setIgnoredApps(apps);
 }
 
-void Prefs::unignore(const QString& bundleID) {
+void Prefs::unignore(const QString& appId) {
     auto apps = ignoredApps();
-    apps.removeIf([&](const IgnoredApp& app) { return app.bundleID == bundleID; });
+    apps.removeIf([&](const IgnoredApp& app) { return app.appId == appId; });
     setIgnoredApps(apps);
 }
 

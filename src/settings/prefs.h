@@ -13,8 +13,8 @@ namespace ovra {
 
 // One application in which the panel is never shown.
 struct IgnoredApp {
-    QString bundleID; // application id, never empty in a list returned by Prefs
-    QString name;     // display name when it was ignored; may be empty
+    QString appId; // application id, never empty in a list returned by Prefs
+    QString name;  // display name when it was ignored; may be empty
     bool operator==(const IgnoredApp&) const = default;
 };
 
@@ -41,7 +41,7 @@ public:
         static inline const QString actionHotKeyModifiersPrefix =
             QStringLiteral("actionHotKeyModifiers.");
         static inline const QString ignoredApps = QStringLiteral("ignoredApps");
-        static inline const QString legacyIgnoredBundleIDs = QStringLiteral("ignoredBundleIDs");
+        static inline const QString legacyIgnoredAppIds = QStringLiteral("ignoredBundleIDs");
         static inline const QString didShowWelcome = QStringLiteral("didShowWelcome");
         static inline const QString suppressNoKeyWarning = QStringLiteral("suppressNoKeyWarning");
         static inline const QString didShowNoTrayNotice = QStringLiteral("didShowNoTrayNotice");
@@ -98,9 +98,9 @@ public:
 
     QList<IgnoredApp> ignoredApps() const;
     void setIgnoredApps(const QList<IgnoredApp>& apps);
-    bool isIgnored(const QString& bundleID) const;
-    void ignore(const QString& bundleID, const QString& name);
-    void unignore(const QString& bundleID);
+    bool isIgnored(const QString& appId) const;
+    void ignore(const QString& appId, const QString& name);
+    void unignore(const QString& appId);
 
     bool didShowWelcome() const;
     void setDidShowWelcome(bool value);

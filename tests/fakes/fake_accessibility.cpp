@@ -18,8 +18,9 @@ public:
     std::shared_ptr<FakeNode> node;
 };
 
-template <typename T> AXResult<T> fromOptional(const std::optional<T>& value) {
-    return value ? AXResult<T>::success(*value) : AXResult<T>::failure(AXStatus::NoValue);
+template <typename T> AccessResult<T> fromOptional(const std::optional<T>& value) {
+    return value ? AccessResult<T>::success(*value)
+                 : AccessResult<T>::failure(AccessStatus::NoValue);
 }
 
 QList<AccessibleElement> elementsFor(const std::vector<std::shared_ptr<FakeNode>>& nodes) {
@@ -100,26 +101,26 @@ AccessibleElement FakeAccessibility::applicationElement(qint32 pid) {
     return elementFor(application(pid));
 }
 
-AXResult<AccessibleElement> FakeAccessibility::systemFocusedElement() {
+AccessResult<AccessibleElement> FakeAccessibility::systemFocusedElement() {
     ++calls;
     if (failSystemFocus)
-        return AXResult<AccessibleElement>::failure();
-    return AXResult<AccessibleElement>::success(elementFor(systemFocus));
+        return AccessResult<AccessibleElement>::failure();
+    return AccessResult<AccessibleElement>::success(elementFor(systemFocus));
 }
 
-AXResult<AccessibleElement> FakeAccessibility::focusedElement(const AccessibleElement& app) {
+AccessResult<AccessibleElement> FakeAccessibility::focusedElement(const AccessibleElement& app) {
     const auto node = reach(app);
     if (!node || !node->focused)
-        return AXResult<AccessibleElement>::failure(AXStatus::NoValue);
-    return AXResult<AccessibleElement>::success(elementFor(node->focused));
+        return AccessResult<AccessibleElement>::failure(AccessStatus::NoValue);
+    return AccessResult<AccessibleElement>::success(elementFor(node->focused));
 }
 
-AXResult<AccessibleElement> FakeAccessibility::elementAtPosition(QPointF point) {
+AccessResult<AccessibleElement> FakeAccessibility::elementAtPosition(QPointF point) {
     ++calls;
     pointQueries.append(point);
     if (!nodeAtPoint)
-        return AXResult<AccessibleElement>::failure(AXStatus::NoValue);
-    return AXResult<AccessibleElement>::success(elementFor(nodeAtPoint));
+        return AccessResult<AccessibleElement>::failure(AccessStatus::NoValue);
+    return AccessResult<AccessibleElement>::success(elementFor(nodeAtPoint));
 }
 
 qint32 FakeAccessibility::processId(const AccessibleElement& element) {
@@ -127,125 +128,129 @@ qint32 FakeAccessibility::processId(const AccessibleElement& element) {
     return node ? node->pid : 0;
 }
 
-AXResult<QString> FakeAccessibility::selectedText(const AccessibleElement& element) {
+AccessResult<QString> FakeAccessibility::selectedText(const AccessibleElement& element) {
     const auto node = reach(element);
     if (!node)
-        return AXResult<QString>::failure(AXStatus::InvalidElement);
+        return AccessResult<QString>::failure(AccessStatus::InvalidElement);
     ++node->selectedTextReads;
     return fromOptional(node->selectedText);
 }
 
-AXResult<TextRange> FakeAccessibility::selectedTextRange(const AccessibleElement& element) {
+AccessResult<TextRange> FakeAccessibility::selectedTextRange(const AccessibleElement& element) {
     const auto node = reach(element);
     return node ? fromOptional(node->selectedRange)
-                : AXResult<TextRange>::failure(AXStatus::InvalidElement);
+                : AccessResult<TextRange>::failure(AccessStatus::InvalidElement);
 }
 
-AXResult<QRectF> FakeAccessibility::boundsForRange(const AccessibleElement& element,
-                                                   TextRange range) {
+AccessResult<QRectF> FakeAccessibility::boundsForRange(const AccessibleElement& element,
+                                                       TextRange range) {
     boundsQueries.append(range);
     const auto node = reach(element);
     return node ? fromOptional(node->rangeBounds)
-                : AXResult<QRectF>::failure(AXStatus::InvalidElement);
+                : AccessResult<QRectF>::failure(AccessStatus::InvalidElement);
 }
 
-AXResult<QString> FakeAccessibility::stringForRange(const AccessibleElement& element,
-                                                    TextRange range) {
+AccessResult<QString> FakeAccessibility::stringForRange(const AccessibleElement& element,
+                                                        TextRange range) {
     const auto node = reach(element);
     if (!node)
-        return AXResult<QString>::failure(AXStatus::InvalidElement);
+        return AccessResult<QString>::failure(AccessStatus::InvalidElement);
     if (!node->value)
-        return AXResult<QString>::failure();
-    return AXResult<QString>::success(node->value->mid(range.location, range.length));
+        return AccessResult<QString>::failure();
+    return AccessResult<QString>::success(node->value->mid(range.location, range.length));
 }
 
-AXResult<QString> FakeAccessibility::value(const AccessibleElement& element) {
+AccessResult<QString> FakeAccessibility::value(const AccessibleElement& element) {
     const auto node = reach(element);
-    return node ? fromOptional(node->value) : AXResult<QString>::failure(AXStatus::InvalidElement);
+    return node ? fromOptional(node->value)
+                : AccessResult<QString>::failure(AccessStatus::InvalidElement);
 }
 
-AXResult<bool> FakeAccessibility::isSettable(const AccessibleElement& element,
-                                             SettableAttribute attribute) {
+AccessResult<bool> FakeAccessibility::isSettable(const AccessibleElement& element,
+                                                 SettableAttribute attribute) {
     const auto node = reach(element);
     if (!node)
-        return AXResult<bool>::failure(AXStatus::InvalidElement);
-    return AXResult<bool>::success(attribute == SettableAttribute::SelectedText
-                                       ? node->selectedTextSettable
-                                       : node->valueSettable);
+        return AccessResult<bool>::failure(AccessStatus::InvalidElement);
+    return AccessResult<bool>::success(attribute == SettableAttribute::SelectedText
+                                           ? node->selectedTextSettable
+                                           : node->valueSettable);
 }
 
-AXResult<AccessibleElement> FakeAccessibility::parent(const AccessibleElement& element) {
+AccessResult<AccessibleElement> FakeAccessibility::parent(const AccessibleElement& element) {
     const auto node = reach(element);
     if (!node || node->failParent)
-        return AXResult<AccessibleElement>::failure();
-    return AXResult<AccessibleElement>::success(elementFor(node->parent.lock()));
+        return AccessResult<AccessibleElement>::failure();
+    return AccessResult<AccessibleElement>::success(elementFor(node->parent.lock()));
 }
 
-AXResult<QList<AccessibleElement>> FakeAccessibility::children(const AccessibleElement& element) {
+AccessResult<QList<AccessibleElement>>
+FakeAccessibility::children(const AccessibleElement& element) {
     const auto node = reach(element);
     if (!node || node->failChildren)
-        return AXResult<QList<AccessibleElement>>::failure();
-    return AXResult<QList<AccessibleElement>>::success(elementsFor(node->children));
+        return AccessResult<QList<AccessibleElement>>::failure();
+    return AccessResult<QList<AccessibleElement>>::success(elementsFor(node->children));
 }
 
-AXResult<ElementRole> FakeAccessibility::role(const AccessibleElement& element) {
+AccessResult<ElementRole> FakeAccessibility::role(const AccessibleElement& element) {
     const auto node = reach(element);
     return node ? fromOptional(node->role)
-                : AXResult<ElementRole>::failure(AXStatus::InvalidElement);
+                : AccessResult<ElementRole>::failure(AccessStatus::InvalidElement);
 }
 
-AXResult<QRectF> FakeAccessibility::frame(const AccessibleElement& element) {
+AccessResult<QRectF> FakeAccessibility::frame(const AccessibleElement& element) {
     const auto node = reach(element);
-    return node ? fromOptional(node->frame) : AXResult<QRectF>::failure(AXStatus::InvalidElement);
+    return node ? fromOptional(node->frame)
+                : AccessResult<QRectF>::failure(AccessStatus::InvalidElement);
 }
 
-AXResult<QList<AccessibleElement>> FakeAccessibility::windows(const AccessibleElement& app) {
+AccessResult<QList<AccessibleElement>> FakeAccessibility::windows(const AccessibleElement& app) {
     const auto node = reach(app);
     if (!node)
-        return AXResult<QList<AccessibleElement>>::failure(AXStatus::InvalidElement);
-    return AXResult<QList<AccessibleElement>>::success(elementsFor(node->windows));
+        return AccessResult<QList<AccessibleElement>>::failure(AccessStatus::InvalidElement);
+    return AccessResult<QList<AccessibleElement>>::success(elementsFor(node->windows));
 }
 
-AXStatus FakeAccessibility::setEnhancedUserInterface(const AccessibleElement& app, bool on) {
+AccessStatus FakeAccessibility::setFullAccessibilityTree(const AccessibleElement& app, bool on) {
     const auto node = reach(app);
     if (!node)
-        return AXStatus::InvalidElement;
+        return AccessStatus::InvalidElement;
     if (on)
         enhancedApplications.append(node->pid);
-    return AXStatus::Success;
+    return AccessStatus::Success;
 }
 
-AXStatus FakeAccessibility::setSelectedTextRange(const AccessibleElement& element,
-                                                 TextRange range) {
+AccessStatus FakeAccessibility::setSelectedTextRange(const AccessibleElement& element,
+                                                     TextRange range) {
     const auto node = reach(element);
     if (!node)
-        return AXStatus::InvalidElement;
+        return AccessStatus::InvalidElement;
     node->selectedRange = range;
-    return AXStatus::Success;
+    return AccessStatus::Success;
 }
 
-AXStatus FakeAccessibility::setSelectedText(const AccessibleElement& element, const QString& text) {
+AccessStatus FakeAccessibility::setSelectedText(const AccessibleElement& element,
+                                                const QString& text) {
     const auto node = reach(element);
     if (!node || !node->selectedTextSettable)
-        return AXStatus::Failure;
+        return AccessStatus::Failure;
     if (node->insertFails)
-        return AXStatus::Failure; // deleted, refused, restored: value and selection as before
+        return AccessStatus::Failure; // deleted, refused, restored: value and selection as before
     node->writtenTexts.append(text);
     node->selectedText = text;
-    return AXStatus::Success;
+    return AccessStatus::Success;
 }
 
-AXStatus FakeAccessibility::replaceText(const AccessibleElement& element, TextRange range,
-                                        const QString& text) {
+AccessStatus FakeAccessibility::replaceText(const AccessibleElement& element, TextRange range,
+                                            const QString& text) {
     const auto node = reach(element);
     if (!node || !node->selectedTextSettable || node->insertFails || node->writesLeft == 0)
-        return AXStatus::Failure;
+        return AccessStatus::Failure;
     if (node->writesLeft > 0)
         --node->writesLeft;
     node->writtenTexts.append(text);
     write(*node, range, text);
-    return std::exchange(node->nextWriteReportsFailure, false) ? AXStatus::Failure
-                                                               : AXStatus::Success;
+    return std::exchange(node->nextWriteReportsFailure, false) ? AccessStatus::Failure
+                                                               : AccessStatus::Success;
 }
 
 void FakeAccessibility::paste(qint32 pid, const QString& text) {

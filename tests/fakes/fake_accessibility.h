@@ -68,7 +68,7 @@ public:
     std::shared_ptr<FakeNode> nodeAtPoint; // what any point finds
     QList<QPointF> pointQueries;           // accessibility-space points asked for
     QList<TextRange> boundsQueries;        // every range whose bounds were asked for
-    QList<qint32> enhancedApplications;    // every setEnhancedUserInterface(true) call, by pid
+    QList<qint32> enhancedApplications;    // every setFullAccessibilityTree(true) call, by pid
     // An element reporting a change of its selection.
     void reportSelection(const std::shared_ptr<FakeNode>& node);
     int calls = 0; // every call that would be a round trip to an application
@@ -79,38 +79,39 @@ public:
     // Total of selectedTextReads over a tree.
     static int examinedIn(const std::shared_ptr<FakeNode>& root);
 
-    bool isProcessTrusted() override { return trusted; }
-    void requestTrust() override { ++trustRequests; }
+    bool isAccessEnabled() override { return trusted; }
+    void requestAccess() override { ++trustRequests; }
     bool enableAccess() override {
         ++enableRequests;
         trusted = trusted || enableTakes;
         return trusted;
     }
     AccessibleElement applicationElement(qint32 pid) override;
-    AXResult<AccessibleElement> systemFocusedElement() override;
-    AXResult<AccessibleElement> focusedElement(const AccessibleElement& application) override;
-    AXResult<AccessibleElement> elementAtPosition(QPointF point) override;
+    AccessResult<AccessibleElement> systemFocusedElement() override;
+    AccessResult<AccessibleElement> focusedElement(const AccessibleElement& application) override;
+    AccessResult<AccessibleElement> elementAtPosition(QPointF point) override;
     qint32 processId(const AccessibleElement& element) override;
     SelectionEvent lastSelectionEvent(qint32 pid) override;
     bool takeTimedOut() override;
-    AXResult<QString> selectedText(const AccessibleElement& element) override;
-    AXResult<TextRange> selectedTextRange(const AccessibleElement& element) override;
-    AXResult<QRectF> boundsForRange(const AccessibleElement& element, TextRange range) override;
-    AXResult<QString> stringForRange(const AccessibleElement& element, TextRange range) override;
-    AXResult<QString> value(const AccessibleElement& element) override;
-    AXResult<bool> isSettable(const AccessibleElement& element,
-                              SettableAttribute attribute) override;
-    AXResult<AccessibleElement> parent(const AccessibleElement& element) override;
-    AXResult<QList<AccessibleElement>> children(const AccessibleElement& element) override;
-    AXResult<ElementRole> role(const AccessibleElement& element) override;
-    AXResult<QRectF> frame(const AccessibleElement& element) override;
-    AXResult<QList<AccessibleElement>> windows(const AccessibleElement& application) override;
-    AXStatus setEnhancedUserInterface(const AccessibleElement& application, bool on) override;
-    AXStatus setSelectedTextRange(const AccessibleElement& element, TextRange range) override;
-    AXStatus setSelectedText(const AccessibleElement& element, const QString& text) override;
+    AccessResult<QString> selectedText(const AccessibleElement& element) override;
+    AccessResult<TextRange> selectedTextRange(const AccessibleElement& element) override;
+    AccessResult<QRectF> boundsForRange(const AccessibleElement& element, TextRange range) override;
+    AccessResult<QString> stringForRange(const AccessibleElement& element,
+                                         TextRange range) override;
+    AccessResult<QString> value(const AccessibleElement& element) override;
+    AccessResult<bool> isSettable(const AccessibleElement& element,
+                                  SettableAttribute attribute) override;
+    AccessResult<AccessibleElement> parent(const AccessibleElement& element) override;
+    AccessResult<QList<AccessibleElement>> children(const AccessibleElement& element) override;
+    AccessResult<ElementRole> role(const AccessibleElement& element) override;
+    AccessResult<QRectF> frame(const AccessibleElement& element) override;
+    AccessResult<QList<AccessibleElement>> windows(const AccessibleElement& application) override;
+    AccessStatus setFullAccessibilityTree(const AccessibleElement& application, bool on) override;
+    AccessStatus setSelectedTextRange(const AccessibleElement& element, TextRange range) override;
+    AccessStatus setSelectedText(const AccessibleElement& element, const QString& text) override;
     // Writes into `value`, which stands for the element's text.
-    AXStatus replaceText(const AccessibleElement& element, TextRange range,
-                         const QString& text) override;
+    AccessStatus replaceText(const AccessibleElement& element, TextRange range,
+                             const QString& text) override;
     // What the application does with a paste: `text` replaces the selection of its focused
     // element, which then ends after it.
     void paste(qint32 pid, const QString& text);

@@ -9,7 +9,7 @@ namespace ovra::test {
 // Records what the shell puts on screen and keeps the callbacks for the test to answer.
 class FakeAppUI final : public AppUI {
 public:
-    QStringList shown; // "statusItem", "welcome", "noKeyWarning", "preferences", …
+    QStringList shown; // "trayIcon", "welcome", "noKeyWarning", "preferences", …
     std::function<void(const WelcomeAnswer&)> welcomeDone;
     std::function<void(const std::optional<QString>&)> editNameDone;
     QString editNameCurrent;
@@ -18,7 +18,7 @@ public:
     std::function<void()> onOpenEngines;
     std::function<void()> onOpenIgnored;
 
-    void setupStatusItem(AppDelegate&) override { shown.append(QStringLiteral("statusItem")); }
+    void setupTrayIcon(AppDelegate&) override { shown.append(QStringLiteral("trayIcon")); }
     void showWelcome(std::function<void(const WelcomeAnswer&)> done) override {
         shown.append(QStringLiteral("welcome"));
         welcomeDone = std::move(done);

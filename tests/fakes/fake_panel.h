@@ -80,7 +80,7 @@ public:
     std::optional<double> contentHeight = 120;
     bool visible = false;
     int showCount = 0;
-    int orderOutCount = 0;
+    int hideWindowCount = 0;
     int layoutPasses = 0;
     QRectF currentFrame;
 
@@ -93,9 +93,9 @@ public:
         visible = true;
         ++showCount;
     }
-    void orderOut() override {
+    void hideWindow() override {
         visible = false;
-        ++orderOutCount;
+        ++hideWindowCount;
     }
     bool isVisible() const override { return visible; }
     void layoutContent() override { ++layoutPasses; }

@@ -36,7 +36,7 @@ struct PanelEnvironment {
         s.text = std::move(text);
         s.range = {4, 14};
         s.pid = 4242;
-        s.bundleID = QStringLiteral("org.example.Editor");
+        s.appId = QStringLiteral("org.example.Editor");
         s.isEditable = editable;
         s.mouseAtCapture = QPointF(500, 300);
         return s;

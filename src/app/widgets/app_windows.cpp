@@ -1,7 +1,7 @@
 #include "app/widgets/app_windows.h"
 
 #include "app/widgets/no_key_warning_window.h"
-#include "app/widgets/status_menu.h"
+#include "app/widgets/tray_icon.h"
 #include "dialogs/widgets/ai_settings_window.h"
 #include "dialogs/widgets/feedback_window.h"
 #include "dialogs/widgets/ignored_apps_window.h"
@@ -15,9 +15,9 @@ AppWindows::AppWindows(Dependencies dependencies) : m_deps(std::move(dependencie
 
 AppWindows::~AppWindows() = default;
 
-void AppWindows::setupStatusItem(AppDelegate& delegate) {
-    if (!m_statusItem)
-        m_statusItem = std::make_unique<StatusItem>(delegate);
+void AppWindows::setupTrayIcon(AppDelegate& delegate) {
+    if (!m_trayIcon)
+        m_trayIcon = std::make_unique<TrayIcon>(delegate);
 }
 
 void AppWindows::showWelcome(std::function<void(const WelcomeAnswer&)> done) {
@@ -35,14 +35,14 @@ void AppWindows::showAbout(const QString& message) {
 
 void AppWindows::showNotice(const QString& message) {
     // A notification from the tray; without a tray to send it there is no one to tell.
-    if (!m_statusItem || !m_statusItem->tray().isVisible() || !QSystemTrayIcon::supportsMessages())
+    if (!m_trayIcon || !m_trayIcon->tray().isVisible() || !QSystemTrayIcon::supportsMessages())
         return;
-    m_statusItem->tray().showMessage(QStringLiteral("Ovra"), message, QSystemTrayIcon::Information);
+    m_trayIcon->tray().showMessage(QStringLiteral("Ovra"), message, QSystemTrayIcon::Information);
 }
 
 void AppWindows::showNoKeyWarning(std::function<void()> onConfigureNow) {
     if (!m_noKeyWarning) {
-        m_noKeyWarning = std::make_unique<NoKeyWarningWindowController>(m_deps.prefs);
+        m_noKeyWarning = std::make_unique<NoKeyWarningWindow>(m_deps.prefs);
         m_noKeyWarning->onConfigureNow = std::move(onConfigureNow);
     }
     m_noKeyWarning->show();
@@ -51,8 +51,7 @@ void AppWindows::showNoKeyWarning(std::function<void()> onConfigureNow) {
 void AppWindows::showPreferences(std::function<void()> onOpenEngines,
                                  std::function<void()> onOpenIgnored) {
     if (!m_preferences) {
-        m_preferences =
-            std::make_unique<PreferencesWindowController>(m_deps.prefs, m_deps.translation);
+        m_preferences = std::make_unique<PreferencesWindow>(m_deps.prefs, m_deps.translation);
         m_preferences->onOpenEngines = std::move(onOpenEngines);
         m_preferences->onOpenIgnored = std::move(onOpenIgnored);
         m_preferences->shortcutSetup = m_deps.shortcutSetup;
@@ -62,20 +61,20 @@ void AppWindows::showPreferences(std::function<void()> onOpenEngines,
 
 void AppWindows::showAISettings() {
     if (!m_aiSettings)
-        m_aiSettings = std::make_unique<AISettingsWindowController>(m_deps.prefs, m_deps.keys,
-                                                                    m_deps.scheduler);
+        m_aiSettings =
+            std::make_unique<AISettingsWindow>(m_deps.prefs, m_deps.keys, m_deps.scheduler);
     m_aiSettings->show();
 }
 
 void AppWindows::showIgnoredApps() {
     if (!m_ignoredApps)
-        m_ignoredApps = std::make_unique<IgnoredAppsWindowController>(m_deps.prefs, m_deps.appName);
+        m_ignoredApps = std::make_unique<IgnoredAppsWindow>(m_deps.prefs, m_deps.appName);
     m_ignoredApps->show();
 }
 
 void AppWindows::showFeedback() {
     if (!m_feedback)
-        m_feedback = std::make_unique<FeedbackWindowController>(m_deps.prefs);
+        m_feedback = std::make_unique<FeedbackWindow>(m_deps.prefs);
     m_feedback->show();
 }
 

@@ -13,12 +13,12 @@ class Prefs;
 class KeyStore;
 class Scheduler;
 class TranslationService;
-class StatusItem;
-class NoKeyWarningWindowController;
-class PreferencesWindowController;
-class AISettingsWindowController;
-class IgnoredAppsWindowController;
-class FeedbackWindowController;
+class TrayIcon;
+class NoKeyWarningWindow;
+class PreferencesWindow;
+class AISettingsWindow;
+class IgnoredAppsWindow;
+class FeedbackWindow;
 
 // The shell's windows on the desktop: the tray, the alerts and one controller per window kind,
 // each created on first use and kept until the end.
@@ -30,7 +30,7 @@ public:
         Scheduler& scheduler;
         TranslationService& translation;
         // Display names of ignored applications; may be empty.
-        std::function<std::optional<QString>(const QString& bundleID)> appName;
+        std::function<std::optional<QString>(const QString& appId)> appName;
         std::function<void()> quit;
         // What the preferences say about the shortcut on this desktop.
         ShortcutSetup shortcutSetup = {};
@@ -39,7 +39,7 @@ public:
     explicit AppWindows(Dependencies dependencies);
     ~AppWindows() override;
 
-    void setupStatusItem(AppDelegate& delegate) override;
+    void setupTrayIcon(AppDelegate& delegate) override;
     void showWelcome(std::function<void(const WelcomeAnswer&)> done) override;
     void editUserName(const QString& current,
                       std::function<void(const std::optional<QString>&)> done) override;
@@ -53,23 +53,23 @@ public:
     void showFeedback() override;
     void quit() override;
 
-    StatusItem* statusItem() const { return m_statusItem.get(); }
+    TrayIcon* trayIcon() const { return m_trayIcon.get(); }
     FirstRunDialogs& dialogs() { return m_dialogs; }
-    NoKeyWarningWindowController* noKeyWarning() const { return m_noKeyWarning.get(); }
-    PreferencesWindowController* preferences() const { return m_preferences.get(); }
-    AISettingsWindowController* aiSettings() const { return m_aiSettings.get(); }
-    IgnoredAppsWindowController* ignoredApps() const { return m_ignoredApps.get(); }
-    FeedbackWindowController* feedback() const { return m_feedback.get(); }
+    NoKeyWarningWindow* noKeyWarning() const { return m_noKeyWarning.get(); }
+    PreferencesWindow* preferences() const { return m_preferences.get(); }
+    AISettingsWindow* aiSettings() const { return m_aiSettings.get(); }
+    IgnoredAppsWindow* ignoredApps() const { return m_ignoredApps.get(); }
+    FeedbackWindow* feedback() const { return m_feedback.get(); }
 
 private:
     Dependencies m_deps;
-    std::unique_ptr<StatusItem> m_statusItem;
+    std::unique_ptr<TrayIcon> m_trayIcon;
     FirstRunDialogs m_dialogs;
-    std::unique_ptr<NoKeyWarningWindowController> m_noKeyWarning;
-    std::unique_ptr<PreferencesWindowController> m_preferences;
-    std::unique_ptr<AISettingsWindowController> m_aiSettings;
-    std::unique_ptr<IgnoredAppsWindowController> m_ignoredApps;
-    std::unique_ptr<FeedbackWindowController> m_feedback;
+    std::unique_ptr<NoKeyWarningWindow> m_noKeyWarning;
+    std::unique_ptr<PreferencesWindow> m_preferences;
+    std::unique_ptr<AISettingsWindow> m_aiSettings;
+    std::unique_ptr<IgnoredAppsWindow> m_ignoredApps;
+    std::unique_ptr<FeedbackWindow> m_feedback;
 };
 
 } // namespace ovra

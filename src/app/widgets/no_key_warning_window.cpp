@@ -14,17 +14,17 @@ namespace ovra {
 
 using Texts = NoKeyWarningModel::Texts;
 
-NoKeyWarningWindowController::NoKeyWarningWindowController(Prefs& prefs) : m_prefs(prefs) {}
+NoKeyWarningWindow::NoKeyWarningWindow(Prefs& prefs) : m_prefs(prefs) {}
 
-NoKeyWarningWindowController::~NoKeyWarningWindowController() = default;
+NoKeyWarningWindow::~NoKeyWarningWindow() = default;
 
-void NoKeyWarningWindowController::show() {
+void NoKeyWarningWindow::show() {
     if (!m_window)
         build();
     WindowPresenter::present(m_window.get());
 }
 
-void NoKeyWarningWindowController::build() {
+void NoKeyWarningWindow::build() {
     m_window = std::make_unique<QDialog>();
     QDialog* window = m_window.get();
     window->setWindowTitle(Texts::windowTitle());

@@ -13,10 +13,10 @@ class NoKeyWarningModel;
 
 // The warning that no AI key is connected. The window and its model are built on the first
 // show() and kept, so the checkbox keeps its last state.
-class NoKeyWarningWindowController {
+class NoKeyWarningWindow {
 public:
-    explicit NoKeyWarningWindowController(Prefs& prefs);
-    ~NoKeyWarningWindowController();
+    explicit NoKeyWarningWindow(Prefs& prefs);
+    ~NoKeyWarningWindow();
 
     void show();
     QDialog* window() const { return m_window.get(); }

@@ -15,13 +15,12 @@ namespace {
 constexpr int contentWidth = 460;
 }
 
-AISettingsWindowController::AISettingsWindowController(Prefs& prefs, KeyStore& keys,
-                                                       Scheduler& scheduler)
+AISettingsWindow::AISettingsWindow(Prefs& prefs, KeyStore& keys, Scheduler& scheduler)
     : m_prefs(prefs), m_keys(keys), m_scheduler(scheduler) {}
 
-AISettingsWindowController::~AISettingsWindowController() = default;
+AISettingsWindow::~AISettingsWindow() = default;
 
-void AISettingsWindowController::show() {
+void AISettingsWindow::show() {
     if (m_window)
         m_model->reload();
     else
@@ -29,7 +28,7 @@ void AISettingsWindowController::show() {
     WindowPresenter::present(m_window.get());
 }
 
-void AISettingsWindowController::build() {
+void AISettingsWindow::build() {
     m_window = std::make_unique<QDialog>();
     QDialog* window = m_window.get();
     window->setWindowTitle(QStringLiteral("Ovra — Motores online"));
@@ -50,7 +49,7 @@ void AISettingsWindowController::build() {
     });
 }
 
-void AISettingsWindowController::fitWindowToContent() {
+void AISettingsWindow::fitWindowToContent() {
     if (!m_window || !m_view)
         return;
     QDialog* window = m_window.get();

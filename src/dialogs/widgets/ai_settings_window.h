@@ -16,12 +16,12 @@ class AISettingsView;
 // The online engines window: built on the first show(), kept after closing; each later show()
 // reloads the stored settings. A change of the translation service swaps the section shown and,
 // 40 ms later, fits the window's height to it with the top edge kept.
-class AISettingsWindowController {
+class AISettingsWindow {
 public:
     static constexpr Duration fitDelay{40};
 
-    AISettingsWindowController(Prefs& prefs, KeyStore& keys, Scheduler& scheduler);
-    ~AISettingsWindowController();
+    AISettingsWindow(Prefs& prefs, KeyStore& keys, Scheduler& scheduler);
+    ~AISettingsWindow();
 
     void show();
     QDialog* window() const { return m_window.get(); }

@@ -8,12 +8,12 @@
 
 namespace ovra {
 
-FeedbackWindowController::FeedbackWindowController(Prefs& prefs, QString baseURL)
+FeedbackWindow::FeedbackWindow(Prefs& prefs, QString baseURL)
     : m_prefs(prefs), m_baseURL(std::move(baseURL)) {}
 
-FeedbackWindowController::~FeedbackWindowController() = default;
+FeedbackWindow::~FeedbackWindow() = default;
 
-void FeedbackWindowController::show() {
+void FeedbackWindow::show() {
     if (m_window)
         m_model->reload();
     else
@@ -21,7 +21,7 @@ void FeedbackWindowController::show() {
     WindowPresenter::present(m_window.get());
 }
 
-void FeedbackWindowController::build() {
+void FeedbackWindow::build() {
     m_window = std::make_unique<QDialog>();
     QDialog* window = m_window.get();
     window->setWindowTitle(FeedbackModel::Texts::windowTitle());

@@ -11,12 +11,11 @@ namespace ovra {
 class FeedbackView;
 
 // The feedback form. Built on the first show() and kept, so an unsent message survives closing.
-class FeedbackWindowController {
+class FeedbackWindow {
 public:
     // `baseURL`: scheme and host of the collection endpoint; empty disables sending.
-    explicit FeedbackWindowController(Prefs& prefs,
-                                      QString baseURL = FeedbackModel::deploymentBaseURL());
-    ~FeedbackWindowController();
+    explicit FeedbackWindow(Prefs& prefs, QString baseURL = FeedbackModel::deploymentBaseURL());
+    ~FeedbackWindow();
 
     void show();
     QDialog* window() const { return m_window.get(); }

@@ -17,13 +17,12 @@ namespace {
 constexpr int contentWidth = 420;
 }
 
-IgnoredAppsWindowController::IgnoredAppsWindowController(Prefs& prefs,
-                                                         IgnoredAppsModel::NameLookup nameLookup)
+IgnoredAppsWindow::IgnoredAppsWindow(Prefs& prefs, IgnoredAppsModel::NameLookup nameLookup)
     : m_prefs(prefs), m_nameLookup(std::move(nameLookup)) {}
 
-IgnoredAppsWindowController::~IgnoredAppsWindowController() = default;
+IgnoredAppsWindow::~IgnoredAppsWindow() = default;
 
-void IgnoredAppsWindowController::show() {
+void IgnoredAppsWindow::show() {
     if (m_window)
         m_model->reload();
     else
@@ -31,7 +30,7 @@ void IgnoredAppsWindowController::show() {
     WindowPresenter::present(m_window.get());
 }
 
-void IgnoredAppsWindowController::build() {
+void IgnoredAppsWindow::build() {
     m_window = std::make_unique<QDialog>();
     QDialog* window = m_window.get();
     window->setWindowTitle(Texts::windowTitle());
@@ -74,7 +73,7 @@ void IgnoredAppsWindowController::build() {
     m_model->reload();
 }
 
-void IgnoredAppsWindowController::rebuildRows() {
+void IgnoredAppsWindow::rebuildRows() {
     while (QLayoutItem* item = m_rows->takeAt(0)) {
         if (QWidget* widget = item->widget()) {
             // Out of the window at once; deleted later, as a row's button may be mid-click.
@@ -104,7 +103,7 @@ void IgnoredAppsWindowController::rebuildRows() {
             m_rows->addWidget(line);
         }
         auto* row = new QWidget;
-        row->setObjectName(QStringLiteral("row:") + app.bundleID);
+        row->setObjectName(QStringLiteral("row:") + app.appId);
         auto* rowLayout = new QHBoxLayout(row);
         rowLayout->setContentsMargins(0, 6, 0, 6);
         rowLayout->setSpacing(8);
@@ -117,24 +116,24 @@ void IgnoredAppsWindowController::rebuildRows() {
         font.setWeight(QFont::Medium);
         title->setFont(font);
         texts->addWidget(title);
-        auto* id = WindowPresenter::caption(app.bundleID);
-        id->setObjectName(QStringLiteral("bundleID"));
+        auto* id = WindowPresenter::caption(app.appId);
+        id->setObjectName(QStringLiteral("appId"));
         texts->addWidget(id);
         rowLayout->addLayout(texts);
         rowLayout->addStretch();
         auto* reactivate = new QPushButton(Texts::reactivate());
         reactivate->setObjectName(QStringLiteral("reactivate"));
         reactivate->setAutoDefault(false);
-        const QString bundleID = app.bundleID;
+        const QString appId = app.appId;
         QObject::connect(reactivate, &QPushButton::clicked, m_model,
-                         [model = m_model, bundleID] { model->reactivate(bundleID); });
+                         [model = m_model, appId] { model->reactivate(appId); });
         rowLayout->addWidget(reactivate);
         m_rows->addWidget(row);
     }
     settle();
 }
 
-void IgnoredAppsWindowController::settle() {
+void IgnoredAppsWindow::settle() {
     // Shown and laid out now rather than at the next turn of the loop, so the window takes its
     // new height at once.
     for (int i = 0; i < m_rows->count(); ++i)

@@ -12,11 +12,10 @@ namespace ovra {
 
 // The list of applications in which the panel never appears, with a way back for each. Built on
 // the first show(), kept after closing; every show() reloads the list.
-class IgnoredAppsWindowController {
+class IgnoredAppsWindow {
 public:
-    explicit IgnoredAppsWindowController(Prefs& prefs,
-                                         IgnoredAppsModel::NameLookup nameLookup = {});
-    ~IgnoredAppsWindowController();
+    explicit IgnoredAppsWindow(Prefs& prefs, IgnoredAppsModel::NameLookup nameLookup = {});
+    ~IgnoredAppsWindow();
 
     void show();
     QDialog* window() const { return m_window.get(); }

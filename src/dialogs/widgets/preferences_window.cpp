@@ -10,15 +10,14 @@
 
 namespace ovra {
 
-PreferencesWindowController::PreferencesWindowController(Prefs& prefs,
-                                                         TranslationService& translation,
-                                                         std::function<void()> postHotKeyChanged)
+PreferencesWindow::PreferencesWindow(Prefs& prefs, TranslationService& translation,
+                                     std::function<void()> postHotKeyChanged)
     : m_prefs(prefs), m_translation(translation),
       m_postHotKeyChanged(std::move(postHotKeyChanged)) {}
 
-PreferencesWindowController::~PreferencesWindowController() = default;
+PreferencesWindow::~PreferencesWindow() = default;
 
-void PreferencesWindowController::show() {
+void PreferencesWindow::show() {
     if (m_window) {
         m_model->refreshShortcutDisplay();
         m_model->stopRecording();
@@ -28,7 +27,7 @@ void PreferencesWindowController::show() {
     WindowPresenter::present(m_window.get());
 }
 
-void PreferencesWindowController::build() {
+void PreferencesWindow::build() {
     m_window = std::make_unique<QDialog>();
     QDialog* window = m_window.get();
     window->setWindowTitle(L10n::string(QStringLiteral("prefs.title")));

@@ -17,13 +17,13 @@ class PreferencesView;
 
 // The preferences window: the shortcut, the interface language and the language packs. Built on
 // the first show() and kept; closing only hides it.
-class PreferencesWindowController {
+class PreferencesWindow {
 public:
     // `postHotKeyChanged`: how a stored or reset shortcut is announced (AppNotifications when
     // empty).
-    PreferencesWindowController(Prefs& prefs, TranslationService& translation,
-                                std::function<void()> postHotKeyChanged = {});
-    ~PreferencesWindowController();
+    PreferencesWindow(Prefs& prefs, TranslationService& translation,
+                      std::function<void()> postHotKeyChanged = {});
+    ~PreferencesWindow();
 
     void show();
     QDialog* window() const { return m_window.get(); }

@@ -28,7 +28,7 @@ public:
     QRectF frame() const override { return m_frame; }
     void setFrame(const QRectF& frame, bool animated) override;
     void showWithoutActivating() override;
-    void orderOut() override { hide(); }
+    void hideWindow() override { hide(); }
     bool isVisible() const override { return QWidget::isVisible(); }
     void layoutContent() override {}
     std::optional<double> fittingHeight() const override { return std::nullopt; }

@@ -108,7 +108,7 @@ void FloatingPanelWindow::showWithoutActivating() {
     }
 }
 
-void FloatingPanelWindow::orderOut() {
+void FloatingPanelWindow::hideWindow() {
     if (m_animation)
         m_animation->stop();
     hide();

@@ -43,7 +43,7 @@ public:
     QRectF frame() const override { return m_frame; }
     void setFrame(const QRectF& frame, bool animated) override;
     void showWithoutActivating() override;
-    void orderOut() override;
+    void hideWindow() override;
     bool isVisible() const override { return QWidget::isVisible(); }
     void layoutContent() override;
     std::optional<double> fittingHeight() const override;

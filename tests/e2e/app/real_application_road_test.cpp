@@ -383,7 +383,7 @@ TEST_P(RealApplicationRoad, ASelectionChangedUnderThePanelIsNotReplaced) {
     const AccessibleElement element = target->textElement(ax());
     const TextRange word{textIn(element).indexOf(u"text"), 4};
     ASSERT_GE(word.location, 0);
-    ASSERT_EQ(ax().replaceText(element, word, QStringLiteral("TEXT")), AXStatus::Success);
+    ASSERT_EQ(ax().replaceText(element, word, QStringLiteral("TEXT")), AccessStatus::Success);
     ASSERT_TRUE(waitUntil([&] { return textIn(element).contains(u"TEXT"); }))
         << "the application holds: " << textIn(element).toStdString();
     const QString changed = textIn(element);
@@ -402,7 +402,7 @@ TEST_P(RealApplicationRoad, ASelectionChangedUnderThePanelIsNotReplaced) {
 
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Right")}));
     EXPECT_TRUE(ovra().waitForNoPanel(2s)) << "the panel stayed while the user typed";
-    ASSERT_EQ(ax().replaceText(element, word, QStringLiteral("text")), AXStatus::Success);
+    ASSERT_EQ(ax().replaceText(element, word, QStringLiteral("text")), AccessStatus::Success);
 }
 
 // A word selected and then deselected by a click may stay in PRIMARY, and an editor may copy the

@@ -225,9 +225,9 @@ protected:
     void restore(TargetApp& app, const AccessibleElement& element, const TextRange& range,
                  const QString& before) {
         ASSERT_EQ(ax().setSelectedTextRange(element, {range.location, translation.size()}),
-                  AXStatus::Success);
+                  AccessStatus::Success);
         ASSERT_EQ(ax().setSelectedText(element, before.mid(range.location, range.length)),
-                  AXStatus::Success);
+                  AccessStatus::Success);
         EXPECT_TRUE(waitUntil([&] { return app.reportedText() == before; }));
     }
 

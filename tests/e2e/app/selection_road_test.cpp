@@ -82,7 +82,7 @@ TEST_F(SelectionRoad, ShortcutOpensThePanelForTheSelection) {
     const auto word = wordBounds(element, QStringLiteral("ALVO"));
     ASSERT_TRUE(word);
     // Selected without any input gesture: nothing captures it until the shortcut is pressed.
-    ASSERT_EQ(ax().setSelectedTextRange(element, word->second), AXStatus::Success);
+    ASSERT_EQ(ax().setSelectedTextRange(element, word->second), AccessStatus::Success);
     ASSERT_TRUE(waitUntil([&] {
         const auto selected = ax().selectedText(element);
         return selected.ok() && selected.value == u"ALVO";
@@ -254,7 +254,7 @@ TEST_F(SelectionRoad, TranslateAndReplaceByItsShortcutThenUndo) {
         ASSERT_FALSE(element.isNull());
         const auto word = wordBounds(element, QStringLiteral("ALVO"));
         ASSERT_TRUE(word);
-        ASSERT_EQ(ax().setSelectedTextRange(element, word->second), AXStatus::Success);
+        ASSERT_EQ(ax().setSelectedTextRange(element, word->second), AccessStatus::Success);
         ASSERT_TRUE(waitUntil([&] {
             const auto selected = ax().selectedText(element);
             return selected.ok() && selected.value == u"ALVO";
@@ -371,8 +371,8 @@ TEST_F(SelectionRoad, ReplaceAfterTheQuestionFieldPastesIntoTheSourceWindow) {
     // Back to the original text for the tests that follow.
     app.refuseAccessibilityWrites(false);
     ASSERT_EQ(ax().setSelectedTextRange(element, {word->second.location, translation.size()}),
-              AXStatus::Success);
-    ASSERT_EQ(ax().setSelectedText(element, QStringLiteral("palavra")), AXStatus::Success);
+              AccessStatus::Success);
+    ASSERT_EQ(ax().setSelectedText(element, QStringLiteral("palavra")), AccessStatus::Success);
     EXPECT_TRUE(waitUntil([&] { return app.reportedText() == before; }));
 }
 
@@ -414,7 +414,7 @@ TEST_F(SelectionRoad, TypingIntoTheApplicationHidesThePanel) {
     const AccessibleElement element = textOf(app);
     const auto word = wordBounds(element, QStringLiteral("here"));
     ASSERT_TRUE(word);
-    ASSERT_EQ(ax().setSelectedTextRange(element, word->second), AXStatus::Success);
+    ASSERT_EQ(ax().setSelectedTextRange(element, word->second), AccessStatus::Success);
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+super+t")}));
     ASSERT_TRUE(ovra().waitForPanel(3s)) << "Alt+Super+T showed no panel";
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Right")}));

@@ -117,7 +117,7 @@ TEST(Workspace, ReportsActivationOfEachApplication) {
     ASSERT_TRUE(qtTarget().activate());
     ASSERT_TRUE(waitUntil([&] { return !activated.isEmpty(); }));
     EXPECT_EQ(activated.last().pid, qtTarget().pid());
-    EXPECT_EQ(activated.last().bundleID, u"ovra_qt_text_target");
+    EXPECT_EQ(activated.last().appId, u"ovra_qt_text_target");
 
     ASSERT_TRUE(gtkTarget().activate());
     ASSERT_TRUE(waitUntil([&] { return activated.size() >= 2; }));
@@ -152,7 +152,7 @@ TEST(Workspace, NamesTheFrontmostApplicationByItsDesktopEntry) {
     ASSERT_TRUE(plain.has_value());
     EXPECT_EQ(plain->pid, gtkTarget().pid());
     // No entry: the executable (the interpreter) and the window class.
-    EXPECT_TRUE(plain->bundleID.startsWith(u"python3")) << plain->bundleID.toStdString();
+    EXPECT_TRUE(plain->appId.startsWith(u"python3")) << plain->appId.toStdString();
     EXPECT_EQ(plain->name, u"Ovra-gtk-target");
 
     QTemporaryDir data;
@@ -166,13 +166,13 @@ TEST(Workspace, NamesTheFrontmostApplicationByItsDesktopEntry) {
                                DesktopEntries({data.path()}, QStringLiteral("pt_BR")));
     const auto app = named.frontmostApplication();
     ASSERT_TRUE(app.has_value());
-    EXPECT_EQ(app->bundleID, u"ovra-tests-gtk-target");
+    EXPECT_EQ(app->appId, u"ovra-tests-gtk-target");
     EXPECT_EQ(app->name, u"Alvo GTK (pt)");
     EXPECT_EQ(named.runningApplication(gtkTarget().pid()), app);
 
     const auto self = named.runningApplication(static_cast<qint32>(::getpid()));
     ASSERT_TRUE(self.has_value());
-    EXPECT_EQ(self->bundleID, QString::fromUtf8(deployment::appId));
+    EXPECT_EQ(self->appId, QString::fromUtf8(deployment::appId));
     EXPECT_FALSE(named.runningApplication(0).has_value());
 }
 
@@ -353,11 +353,11 @@ TEST(AccessibilitySwitch, IsFollowedWithoutAskingTheServiceAgain) {
             << QVariant::fromValue(QDBusVariant(on));
         return QDBusConnection::sessionBus().call(set).type() == QDBusMessage::ReplyMessage;
     };
-    ASSERT_TRUE(services.isProcessTrusted()) << "the headless session starts with it on";
+    ASSERT_TRUE(services.isAccessEnabled()) << "the headless session starts with it on";
     ASSERT_TRUE(flip(false));
-    EXPECT_TRUE(waitUntil([&] { return !services.isProcessTrusted(); }));
+    EXPECT_TRUE(waitUntil([&] { return !services.isAccessEnabled(); }));
     ASSERT_TRUE(flip(true));
-    EXPECT_TRUE(waitUntil([&] { return services.isProcessTrusted(); }));
+    EXPECT_TRUE(waitUntil([&] { return services.isAccessEnabled(); }));
 }
 
 } // namespace

@@ -99,7 +99,7 @@ TEST_P(TextCapture, WritesSelectionExactlyAndMovesIt) {
     const QString before = app->reportedText();
     ASSERT_TRUE(before.startsWith(initialText.left(20)));
     const QString replacement = QStringLiteral("résumé 🎉👍🏽 ok");
-    ASSERT_EQ(ax.setSelectedText(element, replacement), AXStatus::Success);
+    ASSERT_EQ(ax.setSelectedText(element, replacement), AccessStatus::Success);
     QString expected = before;
     expected.replace(before.indexOf(u"naïve"), 5, replacement);
     EXPECT_TRUE(waitUntil([&] { return app->reportedText() == expected; }))
@@ -110,7 +110,7 @@ TEST_P(TextCapture, WritesSelectionExactlyAndMovesIt) {
 
     // A range after the new emoji selects exactly the word there.
     const TextRange text{expected.indexOf(u"text"), 4};
-    ASSERT_EQ(ax.setSelectedTextRange(element, text), AXStatus::Success);
+    ASSERT_EQ(ax.setSelectedTextRange(element, text), AccessStatus::Success);
     EXPECT_TRUE(waitUntil([&] {
         const auto selected = ax.selectedText(element);
         return selected.ok() && selected.value == u"text";
@@ -120,8 +120,8 @@ TEST_P(TextCapture, WritesSelectionExactlyAndMovesIt) {
     EXPECT_EQ(range.value, text);
 
     // Put the original text back for the other tests, through the same calls.
-    ASSERT_EQ(ax.setSelectedTextRange(element, {0, expected.size()}), AXStatus::Success);
-    ASSERT_EQ(ax.setSelectedText(element, before), AXStatus::Success);
+    ASSERT_EQ(ax.setSelectedTextRange(element, {0, expected.size()}), AccessStatus::Success);
+    ASSERT_EQ(ax.setSelectedText(element, before), AccessStatus::Success);
     EXPECT_TRUE(waitUntil([&] { return app->reportedText() == before; }))
         << app->reportedText().toStdString();
 }
@@ -147,19 +147,19 @@ TEST_P(TextCapture, AWriteThatCannotAllGoInLeavesTheFieldAsItWas) {
     const qsizetype word = before.value.indexOf(u"um");
     ASSERT_GE(word, 0);
 
-    ASSERT_EQ(ax.setSelectedTextRange(field, {word, 2}), AXStatus::Success);
+    ASSERT_EQ(ax.setSelectedTextRange(field, {word, 2}), AccessStatus::Success);
     EXPECT_NE(ax.setSelectedText(field, QStringLiteral("muitas palavras a mais")),
-              AXStatus::Success);
+              AccessStatus::Success);
     const auto after = ax.value(field);
     ASSERT_TRUE(after.ok());
     EXPECT_EQ(after.value, before.value);
 
     // A write that fits still goes in.
-    ASSERT_EQ(ax.setSelectedTextRange(field, {word, 2}), AXStatus::Success);
-    ASSERT_EQ(ax.setSelectedText(field, QStringLiteral("uu")), AXStatus::Success);
+    ASSERT_EQ(ax.setSelectedTextRange(field, {word, 2}), AccessStatus::Success);
+    ASSERT_EQ(ax.setSelectedText(field, QStringLiteral("uu")), AccessStatus::Success);
     EXPECT_EQ(ax.value(field).value, QString(before.value).replace(word, 2, QStringLiteral("uu")));
-    ASSERT_EQ(ax.setSelectedTextRange(field, {word, 2}), AXStatus::Success);
-    ASSERT_EQ(ax.setSelectedText(field, QStringLiteral("um")), AXStatus::Success);
+    ASSERT_EQ(ax.setSelectedTextRange(field, {word, 2}), AccessStatus::Success);
+    ASSERT_EQ(ax.setSelectedText(field, QStringLiteral("um")), AccessStatus::Success);
 }
 
 TEST_P(TextCapture, ElementTreeAroundTheTextHangsTogether) {
@@ -199,7 +199,7 @@ TEST_P(TextCapture, ElementTreeAroundTheTextHangsTogether) {
     ASSERT_TRUE(windowFrame.ok() && textFrame.ok());
     EXPECT_TRUE(windowFrame.value.contains(textFrame.value));
 
-    EXPECT_EQ(ax.selectedText(AccessibleElement()).status, AXStatus::InvalidElement);
+    EXPECT_EQ(ax.selectedText(AccessibleElement()).status, AccessStatus::InvalidElement);
     EXPECT_EQ(ax.applicationElement(999999), AccessibleElement());
 }
 

@@ -211,7 +211,7 @@ AccessibleElement RealApplication::textElement(AccessibilityServices& ax) {
         [&] {
             const AccessibleElement application = ax.applicationElement(pid());
             const auto focused =
-                application ? ax.focusedElement(application) : AXResult<AccessibleElement>{};
+                application ? ax.focusedElement(application) : AccessResult<AccessibleElement>{};
             if (!focused.ok() || !focused.value || !ax.value(focused.value).ok())
                 return false;
             found = focused.value;

@@ -88,7 +88,7 @@ protected:
 
     std::unique_ptr<AppDelegate> launch() {
         auto delegate = makeDelegate();
-        delegate->applicationDidFinishLaunching();
+        delegate->start();
         return delegate;
     }
 
@@ -122,7 +122,7 @@ protected:
 TEST_F(DelegateTest, CaptureIsWiredOnlyInTheStepAfterLaunch) {
     selectInEditor(QStringLiteral("early"));
     auto delegate = launch();
-    EXPECT_EQ(ui.shown.value(0), QStringLiteral("statusItem"));
+    EXPECT_EQ(ui.shown.value(0), QStringLiteral("trayIcon"));
     EXPECT_EQ(delegate->panelController(), nullptr);
     EXPECT_EQ(delegate->selectionMonitor(), nullptr);
     EXPECT_EQ(delegate->globalHotKey(), nullptr);
@@ -164,7 +164,7 @@ TEST_F(DelegateTest, TheShortcutTheMenuAndTheCaptureActionShowThePanelForTheSele
         EXPECT_TRUE(panelWindow->visible);
         EXPECT_EQ(delegate->panelController()->currentSnapshot()->text,
                   QStringLiteral("asked for"));
-        delegate->applicationWillTerminate();
+        delegate->shutDown();
         panelWindow = nullptr;
     }
 }
@@ -174,7 +174,7 @@ TEST_F(DelegateTest, LaterLaunchesAndTheShortcutTurnTheSwitchBackOnAndSayOnceToR
     fake.accessibility.trusted = false;
     auto delegate = launch();
     EXPECT_EQ(fake.accessibility.enableRequests, 1);
-    EXPECT_TRUE(fake.accessibility.isProcessTrusted());
+    EXPECT_TRUE(fake.accessibility.isAccessEnabled());
     ASSERT_EQ(ui.notices.size(), 1);
     EXPECT_EQ(ui.notices[0], L10n::string(QStringLiteral("accessibility.restartNotice")));
     EXPECT_NE(ui.notices[0], QStringLiteral("accessibility.restartNotice"));
@@ -236,7 +236,7 @@ TEST_F(DelegateTest, AChangedShortcutIsRegisteredAgainAndTerminationReleasesIt) 
     EXPECT_EQ(hotKeys.unregisterCount, 1);
     EXPECT_EQ(hotKeys.held, (FakeHotKeyService::Combination{40, 0x1300}));
 
-    delegate->applicationWillTerminate();
+    delegate->shutDown();
     EXPECT_FALSE(hotKeys.held);
     EXPECT_EQ(delegate->globalHotKey(), nullptr);
     EXPECT_FALSE(delegate->selectionMonitor()->isRunning());
@@ -245,7 +245,7 @@ TEST_F(DelegateTest, AChangedShortcutIsRegisteredAgainAndTerminationReleasesIt) 
     // After the end a notification registers nothing, and a second termination is harmless.
     AppNotifications::shared().postHotKeySettingsChanged();
     clock.runDue();
-    delegate->applicationWillTerminate();
+    delegate->shutDown();
     EXPECT_FALSE(hotKeys.held);
 }
 
@@ -275,7 +275,7 @@ TEST_F(DelegateTest, TheNoKeyWarningComesOnLaterLaunchesOnlyWhenTheProviderHasNo
     // First launch with the permission: no welcome, but the flag is stored.
     launch();
     clock.advance(2s);
-    EXPECT_EQ(ui.shown, QStringList{QStringLiteral("statusItem")});
+    EXPECT_EQ(ui.shown, QStringList{QStringLiteral("trayIcon")});
     EXPECT_TRUE(prefs.didShowWelcome());
 
     ui.shown.clear();
@@ -317,7 +317,7 @@ TEST_F(DelegateTest, RemembersTheLastExternalApplicationOnly) {
               (ExternalApp{QStringLiteral("org.example.Editor"), QStringLiteral("Editor")}));
     fake.workspace.activate(own);
     fake.workspace.activate({99, QString(), QStringLiteral("No id")});
-    EXPECT_EQ(delegate->lastExternalApp()->bundleID, QStringLiteral("org.example.Editor"));
+    EXPECT_EQ(delegate->lastExternalApp()->appId, QStringLiteral("org.example.Editor"));
 
     fake.workspace.activate({100, QStringLiteral("org.example.Term"), QString()});
     EXPECT_EQ(delegate->lastExternalApp()->name, QStringLiteral("org.example.Term"));
@@ -366,7 +366,7 @@ TEST_F(DelegateTest, DelayedStepsOfAGoneDelegateDoNothing) {
         delegate->openPreferences();
     }
     clock.advance(2s);
-    EXPECT_EQ(ui.shown, QStringList{QStringLiteral("statusItem")});
+    EXPECT_EQ(ui.shown, QStringList{QStringLiteral("trayIcon")});
     EXPECT_FALSE(hotKeys.held);
     EXPECT_EQ(fake.workspace.observerCount(), 0u);
 }
@@ -427,14 +427,14 @@ TEST_F(DelegateTest, EachActionRunsByItsOwnShortcutOrName) {
 TEST_F(DelegateTest, WithoutATrayPreferencesOpenOnceForGood) {
     prefs.setDidShowWelcome(true);
     auto delegate = launch();
-    delegate->statusItemUnavailable();
-    delegate->statusItemUnavailable();
+    delegate->trayIconUnavailable();
+    delegate->trayIconUnavailable();
     clock.runDue();
     EXPECT_EQ(ui.shown.count(QStringLiteral("preferences")), 1);
     delegate.reset();
 
     ui.shown.clear();
-    launch()->statusItemUnavailable();
+    launch()->trayIconUnavailable();
     clock.runDue();
     EXPECT_EQ(ui.shown.count(QStringLiteral("preferences")), 0);
 }

@@ -14,7 +14,7 @@ protected:
 
     static StatusMenuState state() {
         StatusMenuState s;
-        s.accessibilityTrusted = true;
+        s.accessibilityEnabled = true;
         s.hotKeyCode = 17;
         s.hotKeyModifiers = 2304;
         s.targetLanguage = TargetLanguage::portuguese();
@@ -62,7 +62,7 @@ TEST_F(StatusMenuTest, ListsEveryRowInOrderWithItsState) {
 
 TEST_F(StatusMenuTest, TheIgnoreRowFollowsTheLastExternalApplication) {
     StatusMenuState s = state();
-    s.accessibilityTrusted = false;
+    s.accessibilityEnabled = false;
     QList<MenuRow> rows = StatusMenuModel::rows(s);
     ASSERT_EQ(rows.size(), 18); // no greeting without a name
     EXPECT_EQ(rows[2].text, QStringLiteral("Acessibilidade: não concedida"));

@@ -40,7 +40,7 @@ TEST_F(BridgeTest, SnapshotKeepsTextAndFallsBackToTheWholeTextRange) {
     EXPECT_EQ(snapshot->text, QStringLiteral(" \U0001F600 ok\n"));
     EXPECT_EQ(snapshot->range, (TextRange{0, 7}));
     EXPECT_EQ(snapshot->pid, editorPid);
-    EXPECT_EQ(snapshot->bundleID, QStringLiteral("org.example.Editor"));
+    EXPECT_EQ(snapshot->appId, QStringLiteral("org.example.Editor"));
     EXPECT_EQ(snapshot->appName, QStringLiteral("Editor"));
     EXPECT_EQ(snapshot->mouseAtCapture, QPointF(5, 6));
     EXPECT_FALSE(snapshot->appKitBounds);
@@ -68,7 +68,7 @@ TEST_F(BridgeTest, SnapshotRefusesThinTextUnknownProcessAndBrokenRanges) {
     const auto snapshot = bridge.snapshot(element, {});
     ASSERT_TRUE(snapshot);
     EXPECT_EQ(snapshot->range, (TextRange{0, 5}));
-    EXPECT_EQ(snapshot->bundleID, QString());
+    EXPECT_EQ(snapshot->appId, QString());
     EXPECT_EQ(snapshot->appName, QString());
 }
 

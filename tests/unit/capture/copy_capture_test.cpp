@@ -51,7 +51,7 @@ TEST_F(CopyCaptureTest, RefusalsLeaveTheClipboardAloneAndSendNoKeystroke) {
         EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndString()});
         EXPECT_TRUE(fake.keys.copiesPosted.isEmpty());
     };
-    ignored.insert(editor.bundleID);
+    ignored.insert(editor.appId);
     fake.clipboard.primary = PrimarySelection{QStringLiteral("secret stuff"), editorPid, 1s};
     refused("ignored application, even with its fresh PRIMARY");
     fake.clipboard.primary.reset();

@@ -363,7 +363,7 @@ TEST_F(MonitorTest, OwnAndIgnoredApplicationsAndMissingPermissionShowNothing) {
 
     fake.accessibility.systemFocus.reset();
     selectInEditor(QStringLiteral("private notes"));
-    ignored.insert(editor.bundleID);
+    ignored.insert(editor.appId);
     mouseUpAt({1, 1});
     clock.advance(120ms);
     EXPECT_TRUE(shown.empty());
@@ -443,7 +443,7 @@ TEST_F(MonitorTest, ACopiedCaretLineIsNoSelectionButOtherCopiedTextIs) {
 
 TEST_F(MonitorTest, AnIgnoredFrontmostApplicationGetsNoKeystrokeAndNoPanel) {
     selectInEditor(QStringLiteral("private notes"));
-    ignored.insert(editor.bundleID);
+    ignored.insert(editor.appId);
     monitor->triggerManualCapture();
     clock.advance(1s);
     EXPECT_TRUE(shown.empty());
@@ -487,10 +487,10 @@ TEST_F(MonitorTest, AProcessWithTwoWindowClassesIsCapturedAndIgnoredUnderTheActi
     mouseUpAt({1, 1});
     clock.advance(1s);
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].bundleID, QStringLiteral("libreoffice-calc"));
+    EXPECT_EQ(shown[0].appId, QStringLiteral("libreoffice-calc"));
     EXPECT_EQ(shown[0].appName, QStringLiteral("Calc"));
 
-    ignored.insert(fake.workspace.frontmostApplication()->bundleID);
+    ignored.insert(fake.workspace.frontmostApplication()->appId);
     mouseUpAt({1, 1});
     clock.advance(1s);
     EXPECT_EQ(shown.size(), 1u);

@@ -56,7 +56,7 @@ TEST_F(IgnoredAppsModelTest, ReactivatingRemovesOneOrAll) {
     model.reload();
     model.reactivate(u"a.One"_s);
     ASSERT_EQ(model.apps().size(), 1);
-    EXPECT_EQ(model.apps()[0].bundleID, u"b.Two"_s);
+    EXPECT_EQ(model.apps()[0].appId, u"b.Two"_s);
     EXPECT_FALSE(s.prefs.isIgnored(u"a.One"_s));
 
     s.prefs.ignore(u"c.Three"_s, u"Three"_s); // ignored from the menu meanwhile

@@ -12,11 +12,9 @@ namespace {
 TEST(OnDeviceAI, OpensOneSessionPerCallWithTheInstructionsAndTrims) {
     FakeLanguageModel model;
     model.replies = {QStringLiteral("\n\n  Texto novo.  \n")};
-    EXPECT_EQ(
-        runToEnd(Reformulator::reformulateWithFoundationModels(model, QStringLiteral(" a b "))),
-        QStringLiteral("Texto novo."));
-    runToEnd(
-        OnDeviceAI::runWithFoundationModels(model, QStringLiteral("resuma"), QStringLiteral("c")));
+    EXPECT_EQ(runToEnd(Reformulator::reformulateWithLocalModel(model, QStringLiteral(" a b "))),
+              QStringLiteral("Texto novo."));
+    runToEnd(OnDeviceAI::runWithLocalModel(model, QStringLiteral("resuma"), QStringLiteral("c")));
     EXPECT_EQ(
         model.sessionInstructions,
         (QStringList{QStringLiteral("Reescreva mantendo o idioma e o sentido, de forma clara e "
@@ -31,7 +29,7 @@ TEST(OnDeviceAI, FailuresBecomeReformulatorErrors) {
     FakeLanguageModel model;
     model.available = false;
     auto error = expectFailure<ReformulatorError>(
-        OnDeviceAI::runWithFoundationModels(model, QStringLiteral("i"), QStringLiteral("t")));
+        OnDeviceAI::runWithLocalModel(model, QStringLiteral("i"), QStringLiteral("t")));
     EXPECT_EQ(error.kind(), ReformulatorError::Kind::unavailable);
     EXPECT_EQ(error.description(), QStringLiteral("IA no aparelho indisponível neste computador"));
     EXPECT_TRUE(model.sessionInstructions.isEmpty());
@@ -41,17 +39,17 @@ TEST(OnDeviceAI, FailuresBecomeReformulatorErrors) {
                      failure(std::runtime_error("internal detail")),
                      failure(ReformulatorError::unavailable())};
     error = expectFailure<ReformulatorError>(
-        Reformulator::reformulateWithFoundationModels(model, QStringLiteral("t")));
+        Reformulator::reformulateWithLocalModel(model, QStringLiteral("t")));
     EXPECT_EQ(error.description(), QStringLiteral("A IA não devolveu texto. Tente de novo."));
     error = expectFailure<ReformulatorError>(
-        Reformulator::reformulateWithFoundationModels(model, QStringLiteral("t")));
+        Reformulator::reformulateWithLocalModel(model, QStringLiteral("t")));
     EXPECT_EQ(error.kind(), ReformulatorError::Kind::underlying);
     EXPECT_EQ(error.description(), QStringLiteral("modelo caiu"));
     error = expectFailure<ReformulatorError>(
-        Reformulator::reformulateWithFoundationModels(model, QStringLiteral("t")));
+        Reformulator::reformulateWithLocalModel(model, QStringLiteral("t")));
     EXPECT_FALSE(error.description().contains(QStringLiteral("internal")));
     error = expectFailure<ReformulatorError>(
-        Reformulator::reformulateWithFoundationModels(model, QStringLiteral("t")));
+        Reformulator::reformulateWithLocalModel(model, QStringLiteral("t")));
     EXPECT_EQ(error.kind(), ReformulatorError::Kind::unavailable);
 }
 
@@ -59,8 +57,7 @@ TEST(OnDeviceAI, CancellationIsNotWrappedAsAnError) {
     FakeLanguageModel model;
     model.holdReplies = true;
     CancelSource cancel;
-    auto task =
-        Reformulator::reformulateWithFoundationModels(model, QStringLiteral("t"), cancel.token());
+    auto task = Reformulator::reformulateWithLocalModel(model, QStringLiteral("t"), cancel.token());
     ASSERT_EQ(model.heldCount(), 1u);
     cancel.cancel();
     expectFailure<CancelledError>(std::move(task));

@@ -114,7 +114,7 @@ TEST_F(PanelControllerTest, HideReportsTheSnapshotOnce) {
     controller->hide();
     ASSERT_EQ(hidden.size(), 1);
     EXPECT_EQ(hidden[0]->text, QStringLiteral("Bom dia, mundo"));
-    EXPECT_EQ(window->orderOutCount, 2);
+    EXPECT_EQ(window->hideWindowCount, 2);
     EXPECT_FALSE(controller->currentSnapshot());
     EXPECT_TRUE(controller->avoidRects().isEmpty());
     EXPECT_FALSE(controller->viewModel()->snapshot());

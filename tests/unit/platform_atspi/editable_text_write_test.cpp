@@ -77,27 +77,27 @@ TEST(EditableTextWrite, ReplacesOrLeavesTheTextAsItWas) {
         Insert insert;
         bool readFails;
         bool deleteFails;
-        AXStatus status;
+        AccessStatus status;
         const char* after;
         const char* removed; // an undo takes only what the insert wrote
     };
     const Case cases[] = {
-        {"works", Insert::works, false, false, AXStatus::Success, "say goodbye now", "hello"},
-        {"insert refused", Insert::refused, false, false, AXStatus::Failure, "say hello now",
+        {"works", Insert::works, false, false, AccessStatus::Success, "say goodbye now", "hello"},
+        {"insert refused", Insert::refused, false, false, AccessStatus::Failure, "say hello now",
          "hello"},
-        {"insert dropped", Insert::acceptedButDropped, false, false, AXStatus::Failure,
+        {"insert dropped", Insert::acceptedButDropped, false, false, AccessStatus::Failure,
          "say hello now", "hello"},
-        {"half inserted", Insert::refusedAfterHalf, false, false, AXStatus::Failure,
+        {"half inserted", Insert::refusedAfterHalf, false, false, AccessStatus::Failure,
          "say hello now", "hello|goo"},
-        {"cut to fit", Insert::cutToFit, false, false, AXStatus::Failure, "say hello now",
+        {"cut to fit", Insert::cutToFit, false, false, AccessStatus::Failure, "say hello now",
          "hello|goo"},
-        {"drops the end", Insert::dropsTheEnd, false, false, AXStatus::Failure, "say hello now",
+        {"drops the end", Insert::dropsTheEnd, false, false, AccessStatus::Failure, "say hello now",
          "hello|goodbye"},
         // Text the insert did not write is not rewritten: the user's text could go with it.
-        {"inserted elsewhere", Insert::elsewhere, false, false, AXStatus::Failure,
+        {"inserted elsewhere", Insert::elsewhere, false, false, AccessStatus::Failure,
          "say  nowgoodbye", "hello"},
-        {"unreadable", Insert::works, true, false, AXStatus::Failure, "say hello now", ""},
-        {"delete refused", Insert::works, false, true, AXStatus::Failure, "say hello now", ""},
+        {"unreadable", Insert::works, true, false, AccessStatus::Failure, "say hello now", ""},
+        {"delete refused", Insert::works, false, true, AccessStatus::Failure, "say hello now", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -113,11 +113,13 @@ TEST(EditableTextWrite, ReplacesOrLeavesTheTextAsItWas) {
 
 TEST(EditableTextWrite, AnEmptyReplacementOnlyDeletesAndAnEmptyRangeOnlyInserts) {
     ScriptedText doc{QStringLiteral("abc")};
-    EXPECT_EQ(replaceTextAllOrNothing(doc.calls(), 1, 2, {}), AXStatus::Success);
+    EXPECT_EQ(replaceTextAllOrNothing(doc.calls(), 1, 2, {}), AccessStatus::Success);
     EXPECT_EQ(doc.text, QStringLiteral("ac"));
-    EXPECT_EQ(replaceTextAllOrNothing(doc.calls(), 1, 1, QStringLiteral("b")), AXStatus::Success);
+    EXPECT_EQ(replaceTextAllOrNothing(doc.calls(), 1, 1, QStringLiteral("b")),
+              AccessStatus::Success);
     EXPECT_EQ(doc.text, QStringLiteral("abc"));
     doc.readFails = true; // without a way back nothing is risked
-    EXPECT_EQ(replaceTextAllOrNothing(doc.calls(), 0, 1, QStringLiteral("x")), AXStatus::Failure);
+    EXPECT_EQ(replaceTextAllOrNothing(doc.calls(), 0, 1, QStringLiteral("x")),
+              AccessStatus::Failure);
     EXPECT_EQ(doc.text, QStringLiteral("abc"));
 }

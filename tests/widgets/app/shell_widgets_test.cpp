@@ -1,7 +1,7 @@
 #include "app/app_delegate.h"
 #include "app/session_autostart.h"
 #include "app/widgets/app_windows.h"
-#include "app/widgets/status_menu.h"
+#include "app/widgets/tray_icon.h"
 #include "capture/selection_monitor.h"
 #include "dialogs/preferences_model.h"
 #include "dialogs/widgets/ai_settings_window.h"
@@ -99,9 +99,9 @@ TEST(ShellWidgets, TheTrayMenuIsRebuiltEachTimeItOpensWithoutGrowingAndRunsItsCo
     setup.fake.workspace.frontmost =
         RunningApplication{42, QStringLiteral("org.example.Editor"), QStringLiteral("Editor")};
     auto delegate = setup.delegate();
-    delegate->applicationDidFinishLaunching();
-    ASSERT_NE(setup.windows.statusItem(), nullptr);
-    QMenu& menu = setup.windows.statusItem()->menu();
+    delegate->start();
+    ASSERT_NE(setup.windows.trayIcon(), nullptr);
+    QMenu& menu = setup.windows.trayIcon()->menu();
     Q_EMIT menu.aboutToShow();
     // Each opening rebuilds the menu with its 187-language submenu; the old one must go.
     const qsizetype once = menu.findChildren<QObject*>().size();
@@ -160,7 +160,7 @@ TEST(ShellWidgets, TheWelcomeAndNameAlertsStoreTheTrimmedName) {
     Installation setup;
     setup.fake.accessibility.trusted = false;
     auto delegate = setup.delegate();
-    delegate->applicationDidFinishLaunching();
+    delegate->start();
     setup.clock.advance(std::chrono::milliseconds(400));
     QDialog* welcome = setup.windows.dialogs().welcome();
     ASSERT_NE(welcome, nullptr);
@@ -199,7 +199,7 @@ TEST(ShellWidgets, PreferencesShowPackFailuresRecordAShortcutAndSwitchLanguageAt
                                           "não está disponível neste sistema.");
     setup.translation.prepareFailures = {std::make_exception_ptr(Error(reason))};
     int posts = 0;
-    PreferencesWindowController controller(setup.prefs, setup.translation, [&] { ++posts; });
+    PreferencesWindow controller(setup.prefs, setup.translation, [&] { ++posts; });
     controller.show();
     QDialog* window = controller.window();
     ASSERT_NE(window, nullptr);
@@ -298,7 +298,7 @@ TEST(ShellWidgets, PreferencesShowPackFailuresRecordAShortcutAndSwitchLanguageAt
 // window takes the keyboard: typing elsewhere afterwards, paste included, stays that field's own.
 TEST(ShellWidgets, ShortcutRecordingTakesOnlyItsOwnKeysAndEndsWithTheWindow) {
     Installation setup;
-    PreferencesWindowController controller(setup.prefs, setup.translation, [] {});
+    PreferencesWindow controller(setup.prefs, setup.translation, [] {});
     controller.show();
     QDialog* window = controller.window();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));

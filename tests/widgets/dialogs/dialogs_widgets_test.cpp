@@ -49,7 +49,7 @@ bool shown(QWidget* window, const QString& name) {
 
 TEST(NoKeyWarningWindow, CheckboxIsStoredAndKeptAndReturnConfiguresAfterClosing) {
     test::TempSettings s;
-    NoKeyWarningWindowController controller(s.prefs);
+    NoKeyWarningWindow controller(s.prefs);
     bool closedFirst = false;
     int configured = 0;
     controller.onConfigureNow = [&] {
@@ -83,7 +83,7 @@ TEST(NoKeyWarningWindow, CheckboxIsStoredAndKeptAndReturnConfiguresAfterClosing)
 TEST(AISettingsWindow, SectionsFollowTheServiceAndTheWindowFitsWithTopKept) {
     test::TempSettings s;
     VirtualClock clock;
-    AISettingsWindowController controller(s.prefs, *s.keys, clock);
+    AISettingsWindow controller(s.prefs, *s.keys, clock);
     controller.show();
     QDialog* window = controller.window();
     EXPECT_EQ(window->windowTitle(), u"Ovra — Motores online"_s);
@@ -126,7 +126,7 @@ TEST(AISettingsWindow, SectionsFollowTheServiceAndTheWindowFitsWithTopKept) {
 TEST(AISettingsWindow, SavingAKeyShowsItsMarksButNeverTheKey) {
     test::TempSettings s;
     VirtualClock clock;
-    AISettingsWindowController controller(s.prefs, *s.keys, clock);
+    AISettingsWindow controller(s.prefs, *s.keys, clock);
     controller.show();
     QDialog* window = controller.window();
     auto* field = child<QLineEdit>(window, u"googleKey"_s);
@@ -157,7 +157,7 @@ TEST(AISettingsWindow, AFailedSaveShowsARedLineInsteadOfSaved) {
     test::TempSettings s;
     VirtualClock clock;
     QDir().mkpath(s.keys->filePath()); // keys.json cannot be read, so it is not replaced
-    AISettingsWindowController controller(s.prefs, *s.keys, clock);
+    AISettingsWindow controller(s.prefs, *s.keys, clock);
     controller.show();
     QDialog* window = controller.window();
     EXPECT_FALSE(shown(window, u"saveFailedNote"_s));
@@ -179,7 +179,7 @@ TEST(IgnoredAppsWindow, ListsRowsAndReactivates) {
             return u"<b>Editor</b> de Texto"_s; // names come from outside: never markup
         return std::nullopt;
     };
-    IgnoredAppsWindowController controller(s.prefs, lookup);
+    IgnoredAppsWindow controller(s.prefs, lookup);
     controller.show();
     QDialog* window = controller.window();
     EXPECT_EQ(window->windowTitle(), u"Ovra — Apps ignorados"_s);
@@ -220,7 +220,7 @@ TEST(FeedbackWindow, FailureKeepsTheMessageAndShowsItInRed) {
     s.prefs.setUserName(u"Ana"_s);
     test::FakeHttpServer server;
     server.setDefault({500, {}, "text/plain"});
-    FeedbackWindowController controller(s.prefs, server.url().toString(QUrl::StripTrailingSlash));
+    FeedbackWindow controller(s.prefs, server.url().toString(QUrl::StripTrailingSlash));
     controller.show();
     QDialog* window = controller.window();
     EXPECT_EQ(window->windowTitle(), u"Ovra — Feedback"_s);

@@ -75,7 +75,7 @@ TEST_F(PanelWidgetsTest, TheNextOpeningAfterALanguageChangeHasEveryLabelInTheNew
         ~RestoreLanguage() { Prefs::shared().defaults().remove(Prefs::Keys::appLanguage); }
     } restore;
     Prefs::shared().setAppLanguage(AppLanguage::portugues);
-    window.orderOut();
+    window.hideWindow();
     model.configure(PanelEnvironment::snapshot());
     window.showWithoutActivating();
 
@@ -84,7 +84,7 @@ TEST_F(PanelWidgetsTest, TheNextOpeningAfterALanguageChangeHasEveryLabelInTheNew
     EXPECT_EQ(view.translateButton()->text(),
               L10n::string(u"panel.translate"_s, AppLanguage::portugues));
 
-    window.orderOut();
+    window.hideWindow();
     model.configure(PanelEnvironment::snapshot());
     window.showWithoutActivating();
     const std::pair<QString, const char16_t*> labels[] = {
@@ -323,7 +323,7 @@ TEST_F(PanelWidgetsTest, WindowStaysOnTopWithoutTakingFocus) {
     const double primary = QGuiApplication::primaryScreen()->geometry().height();
     const QRect geometry = window.toolkitGeometry({200, 300, 340, 120});
     EXPECT_EQ(geometry, QRect(200 - 14, int(primary) - 420 - 14, 340 + 28, 120 + 28));
-    window.orderOut();
+    window.hideWindow();
     EXPECT_FALSE(window.isVisible());
 }
 

@@ -101,19 +101,19 @@ public:
         return &m_error;
     }
     bool failed() const { return m_error != nullptr; }
-    AXStatus status() const {
+    AccessStatus status() const {
         if (!m_error)
-            return AXStatus::Success;
+            return AccessStatus::Success;
         if (isTimeout(m_error))
-            return AXStatus::TimedOut;
+            return AccessStatus::TimedOut;
         // The application answers with UnknownObject (or the bus with ServiceUnknown) once the
         // element or its application is gone.
         const char* message = m_error->message ? m_error->message : "";
         if (std::strstr(message, "UnknownObject") || std::strstr(message, "ServiceUnknown") ||
             std::strstr(message, "does not exist")) {
-            return AXStatus::InvalidElement;
+            return AccessStatus::InvalidElement;
         }
-        return AXStatus::Failure;
+        return AccessStatus::Failure;
     }
 
 private:
@@ -254,7 +254,7 @@ void AtspiAccessibilityServices::onFocusEvent(AtspiEvent* event, void* self) {
     g_boxed_free(ATSPI_TYPE_EVENT, event);
 }
 
-bool AtspiAccessibilityServices::isProcessTrusted() {
+bool AtspiAccessibilityServices::isAccessEnabled() {
     return m_switch->isOn();
 }
 
@@ -265,7 +265,7 @@ bool AtspiAccessibilityServices::enableAccess() {
     return enabled;
 }
 
-void AtspiAccessibilityServices::requestTrust() {
+void AtspiAccessibilityServices::requestAccess() {
     // Turning the switch on is all the desktop needs. The desktop's settings, where the user can
     // do it by hand, are opened by whoever asked, once.
     AccessibilityStatus::setEnabled(true);
@@ -293,22 +293,22 @@ AccessibleElement AtspiAccessibilityServices::applicationElement(qint32 pid) {
     return {};
 }
 
-AXResult<AccessibleElement> AtspiAccessibilityServices::systemFocusedElement() {
+AccessResult<AccessibleElement> AtspiAccessibilityServices::systemFocusedElement() {
     ensureStarted();
     AtspiAccessible* focused = AtspiElementHandle::of(m_lastFocused);
     // Focus events can be missed (an application that started before us); a stale element is
     // worse than none, so the element must still say it has the focus.
     if (focused && !isOwnProcess(focused) && hasState(focused, ATSPI_STATE_FOCUSED)) {
-        return AXResult<AccessibleElement>::success(m_lastFocused);
+        return AccessResult<AccessibleElement>::success(m_lastFocused);
     }
-    return AXResult<AccessibleElement>::success({});
+    return AccessResult<AccessibleElement>::success({});
 }
 
-AXResult<AccessibleElement>
+AccessResult<AccessibleElement>
 AtspiAccessibilityServices::focusedElement(const AccessibleElement& application) {
     AtspiAccessible* app = AtspiElementHandle::of(application);
     if (!app)
-        return AXResult<AccessibleElement>::failure(AXStatus::InvalidElement);
+        return AccessResult<AccessibleElement>::failure(AccessStatus::InvalidElement);
 
     CallError error;
     // Warm path: the focus event already named an element of this application.
@@ -317,9 +317,9 @@ AtspiAccessibilityServices::focusedElement(const AccessibleElement& application)
         if (owner && owner.get() == app && hasState(focused, ATSPI_STATE_FOCUSED)) {
             if (GRef<AtspiAccessible> inner =
                     hasTextInterface(focused) ? nullptr : innermostFocusedWithin(focused))
-                return AXResult<AccessibleElement>::success(
+                return AccessResult<AccessibleElement>::success(
                     AtspiElementHandle::adopt(inner.release()));
-            return AXResult<AccessibleElement>::success(m_lastFocused);
+            return AccessResult<AccessibleElement>::success(m_lastFocused);
         }
     }
 
@@ -328,7 +328,7 @@ AtspiAccessibilityServices::focusedElement(const AccessibleElement& application)
     GRef<AtspiAccessible> activeWindow;
     const gint windowCount = atspi_accessible_get_child_count(app, error.out());
     if (error.failed())
-        return AXResult<AccessibleElement>::failure(error.status());
+        return AccessResult<AccessibleElement>::failure(error.status());
     for (gint i = 0; i < windowCount && !activeWindow; ++i) {
         GRef<AtspiAccessible> window(atspi_accessible_get_child_at_index(app, i, error.out()));
         if (window && hasState(window.get(), ATSPI_STATE_ACTIVE))
@@ -340,7 +340,7 @@ AtspiAccessibilityServices::focusedElement(const AccessibleElement& application)
     // Where the toolkit searches its own tree (GTK has Collection, Qt has not): one round trip,
     // and one more per focused level below the first.
     if (GRef<AtspiAccessible> found = innermostFocusedWithin(activeWindow.get()))
-        return AXResult<AccessibleElement>::success(AtspiElementHandle::adopt(found.release()));
+        return AccessResult<AccessibleElement>::success(AtspiElementHandle::adopt(found.release()));
 
     // A bounded breadth-first walk, not entering containers that manage their descendants
     // (tables and lists with thousands of virtual children). The inside of a focused element
@@ -372,7 +372,7 @@ AtspiAccessibilityServices::focusedElement(const AccessibleElement& application)
             continue;
         if (atspi_state_set_contains(states.get(), ATSPI_STATE_FOCUSED)) {
             if (hasTextInterface(node.get()))
-                return AXResult<AccessibleElement>::success(
+                return AccessResult<AccessibleElement>::success(
                     AtspiElementHandle::adopt(node.release()));
             level = std::min(level + 1, maxFocusedLevels);
             if (level > focusedLevel) {
@@ -394,18 +394,19 @@ AtspiAccessibilityServices::focusedElement(const AccessibleElement& application)
         }
     }
     if (focused)
-        return AXResult<AccessibleElement>::success(AtspiElementHandle::adopt(focused.release()));
+        return AccessResult<AccessibleElement>::success(
+            AtspiElementHandle::adopt(focused.release()));
     return rememberedFocus(app);
 }
 
-AXResult<AccessibleElement> AtspiAccessibilityServices::rememberedFocus(AtspiAccessible* app) {
+AccessResult<AccessibleElement> AtspiAccessibilityServices::rememberedFocus(AtspiAccessible* app) {
     GError* error = nullptr;
     const guint pid = atspi_accessible_get_process_id(app, &error);
     g_clear_error(&error);
     const AccessibleElement remembered = m_lastFocusedByProcess.value(static_cast<qint32>(pid));
     if (!remembered)
-        return AXResult<AccessibleElement>::failure(AXStatus::NoValue);
-    return AXResult<AccessibleElement>::success(remembered);
+        return AccessResult<AccessibleElement>::failure(AccessStatus::NoValue);
+    return AccessResult<AccessibleElement>::success(remembered);
 }
 
 namespace {
@@ -469,9 +470,9 @@ AtspiAccessible* AtspiAccessibilityServices::deepestAt(AtspiAccessible* top, int
     return current;
 }
 
-AXResult<AccessibleElement> AtspiAccessibilityServices::elementAtPosition(QPointF point) {
+AccessResult<AccessibleElement> AtspiAccessibilityServices::elementAtPosition(QPointF point) {
     if (m_extents == Extents::windowRelative)
-        return AXResult<AccessibleElement>::failure(AXStatus::AttributeUnsupported);
+        return AccessResult<AccessibleElement>::failure(AccessStatus::AttributeUnsupported);
     ensureStarted();
     const int x = qRound(point.x());
     const int y = qRound(point.y());
@@ -481,7 +482,7 @@ AXResult<AccessibleElement> AtspiAccessibilityServices::elementAtPosition(QPoint
     QList<AccessibleElement> applications;
     if (const qint32 pid = m_windowOwnerAt ? m_windowOwnerAt(point) : 0) {
         if (pid == static_cast<qint32>(::getpid()))
-            return AXResult<AccessibleElement>::failure(AXStatus::NoValue);
+            return AccessResult<AccessibleElement>::failure(AccessStatus::NoValue);
         if (AccessibleElement app = applicationElement(pid))
             applications.append(app);
     }
@@ -524,7 +525,7 @@ AXResult<AccessibleElement> AtspiAccessibilityServices::elementAtPosition(QPoint
         }
     }
     if (!top)
-        return AXResult<AccessibleElement>::failure(AXStatus::NoValue);
+        return AccessResult<AccessibleElement>::failure(AccessStatus::NoValue);
 
     GRef<AtspiAccessible> deepest(deepestAt(top.get(), x, y));
     // Qt answers with a viewport inside the text widget: the text is a few levels up.
@@ -532,7 +533,7 @@ AXResult<AccessibleElement> AtspiAccessibilityServices::elementAtPosition(QPoint
     GRef<AtspiAccessible> ancestor;
     for (int hop = 0; hop <= maxTextAncestorHops && candidate; ++hop) {
         if (GRef<AtspiText> text{atspi_accessible_get_text_iface(candidate)}) {
-            return AXResult<AccessibleElement>::success(
+            return AccessResult<AccessibleElement>::success(
                 AtspiElementHandle::adopt(static_cast<AtspiAccessible*>(g_object_ref(candidate))));
         }
         if (candidate == top.get())
@@ -540,7 +541,7 @@ AXResult<AccessibleElement> AtspiAccessibilityServices::elementAtPosition(QPoint
         ancestor.reset(atspi_accessible_get_parent(candidate, nullptr));
         candidate = ancestor.get();
     }
-    return AXResult<AccessibleElement>::success(AtspiElementHandle::adopt(deepest.release()));
+    return AccessResult<AccessibleElement>::success(AtspiElementHandle::adopt(deepest.release()));
 }
 
 qint32 AtspiAccessibilityServices::processId(const AccessibleElement& element) {
@@ -624,22 +625,22 @@ std::pair<int, int> AtspiAccessibilityServices::nativeRange(AtspiAccessible* acc
             static_cast<int>(TextOffsets::fromUtf16(prefix, end, counting.offsets))};
 }
 
-AXResult<QString> AtspiAccessibilityServices::selectedText(const AccessibleElement& element) {
+AccessResult<QString> AtspiAccessibilityServices::selectedText(const AccessibleElement& element) {
     AtspiAccessible* accessible = AtspiElementHandle::of(element);
     if (!accessible)
-        return AXResult<QString>::failure(AXStatus::InvalidElement);
+        return AccessResult<QString>::failure(AccessStatus::InvalidElement);
     GRef<AtspiText> text(atspi_accessible_get_text_iface(accessible));
     if (!text)
-        return AXResult<QString>::failure(AXStatus::AttributeUnsupported);
+        return AccessResult<QString>::failure(AccessStatus::AttributeUnsupported);
     CallError error;
     const gint selections = atspi_text_get_n_selections(text.get(), error.out());
     if (error.failed())
-        return AXResult<QString>::failure(error.status());
+        return AccessResult<QString>::failure(error.status());
     if (selections <= 0)
-        return AXResult<QString>::success(QString());
+        return AccessResult<QString>::success(QString());
     AtspiRange* range = atspi_text_get_selection(text.get(), 0, error.out());
     if (!range)
-        return AXResult<QString>::failure(error.status());
+        return AccessResult<QString>::failure(error.status());
     const auto [start, reportedEnd] =
         meantSelection(accessible, text.get(),
                        {std::min(range->start_offset, range->end_offset),
@@ -649,48 +650,48 @@ AXResult<QString> AtspiAccessibilityServices::selectedText(const AccessibleEleme
     const gint end = std::min<qint64>(reportedEnd, qint64(start) + maxSelectionRead);
     QString selected = fromUtf8(atspi_text_get_text(text.get(), start, end, error.out()));
     if (error.failed())
-        return AXResult<QString>::failure(error.status());
+        return AccessResult<QString>::failure(error.status());
     if (countingOf(accessible).padsAstralCharacters)
         selected = TextOffsets::withoutAstralPadding(selected);
     selected.truncate(maxSelectionRead);
-    return AXResult<QString>::success(std::move(selected));
+    return AccessResult<QString>::success(std::move(selected));
 }
 
-AXResult<TextRange>
+AccessResult<TextRange>
 AtspiAccessibilityServices::selectedTextRange(const AccessibleElement& element) {
     AtspiAccessible* accessible = AtspiElementHandle::of(element);
     if (!accessible)
-        return AXResult<TextRange>::failure(AXStatus::InvalidElement);
+        return AccessResult<TextRange>::failure(AccessStatus::InvalidElement);
     GRef<AtspiText> text(atspi_accessible_get_text_iface(accessible));
     if (!text)
-        return AXResult<TextRange>::failure(AXStatus::AttributeUnsupported);
+        return AccessResult<TextRange>::failure(AccessStatus::AttributeUnsupported);
     const auto native = nativeSelection(accessible, text.get());
     if (!native)
-        return AXResult<TextRange>::failure();
+        return AccessResult<TextRange>::failure();
     const ToolkitCounting counting = countingOf(accessible);
     if (counting.offsets == TextUnit::Utf16) {
-        return AXResult<TextRange>::success({native->first, native->second - native->first});
+        return AccessResult<TextRange>::success({native->first, native->second - native->first});
     }
     CallError error;
     const QString prefix =
         fromUtf8(atspi_text_get_text(text.get(), 0, native->second, error.out()));
     if (error.failed())
-        return AXResult<TextRange>::failure(error.status());
+        return AccessResult<TextRange>::failure(error.status());
     const qint64 start = TextOffsets::toUtf16(prefix, native->first, counting.offsets);
     const qint64 end = TextOffsets::toUtf16(prefix, native->second, counting.offsets);
-    return AXResult<TextRange>::success({start, end - start});
+    return AccessResult<TextRange>::success({start, end - start});
 }
 
-AXResult<QRectF> AtspiAccessibilityServices::boundsForRange(const AccessibleElement& element,
-                                                            TextRange range) {
+AccessResult<QRectF> AtspiAccessibilityServices::boundsForRange(const AccessibleElement& element,
+                                                                TextRange range) {
     AtspiAccessible* accessible = AtspiElementHandle::of(element);
     if (!accessible)
-        return AXResult<QRectF>::failure(AXStatus::InvalidElement);
+        return AccessResult<QRectF>::failure(AccessStatus::InvalidElement);
     if (range.location < 0 || range.length < 0)
-        return AXResult<QRectF>::failure();
+        return AccessResult<QRectF>::failure();
     GRef<AtspiText> text(atspi_accessible_get_text_iface(accessible));
     if (!text)
-        return AXResult<QRectF>::failure(AXStatus::AttributeUnsupported);
+        return AccessResult<QRectF>::failure(AccessStatus::AttributeUnsupported);
     const auto [start, end] = nativeRange(accessible, text.get(), range);
     if (isWindowRelative(accessible))
         return windowRelativeBounds(accessible, text.get(), start, end);
@@ -707,22 +708,22 @@ AXResult<QRectF> AtspiAccessibilityServices::boundsForRange(const AccessibleElem
             rect->width = 0;
     }
     if (!rect)
-        return AXResult<QRectF>::failure(error.status());
+        return AccessResult<QRectF>::failure(error.status());
     const QRectF bounds = rectOf(rect);
     g_free(rect);
     // Toolkits answer all zeros for text they cannot place (scrolled away, not laid out). A box
     // without height is no glyph's either: KWrite's are that flat, and about 40 px right of its
     // text; placing by the pointer or the element is closer.
     if (bounds.height() <= 0)
-        return AXResult<QRectF>::failure(AXStatus::NoValue);
-    return AXResult<QRectF>::success(bounds);
+        return AccessResult<QRectF>::failure(AccessStatus::NoValue);
+    return AccessResult<QRectF>::success(bounds);
 }
 
 // For toolkits that place text only within their window, a character at a time: the first and the
 // last character of the range, moved by where X11 has the window.
-AXResult<QRectF> AtspiAccessibilityServices::windowRelativeBounds(AtspiAccessible* accessible,
-                                                                  AtspiText* text, int start,
-                                                                  int end) {
+AccessResult<QRectF> AtspiAccessibilityServices::windowRelativeBounds(AtspiAccessible* accessible,
+                                                                      AtspiText* text, int start,
+                                                                      int end) {
     const auto characterAt = [&](int offset) -> std::optional<QRectF> {
         CallError error;
         AtspiRect* rect =
@@ -742,8 +743,8 @@ AXResult<QRectF> AtspiAccessibilityServices::windowRelativeBounds(AtspiAccessibl
         bounds->setWidth(0);
     const std::optional<QPointF> origin = bounds ? windowOrigin(accessible) : std::nullopt;
     if (!origin)
-        return AXResult<QRectF>::failure(AXStatus::NoValue);
-    return AXResult<QRectF>::success(bounds->translated(*origin));
+        return AccessResult<QRectF>::failure(AccessStatus::NoValue);
+    return AccessResult<QRectF>::success(bounds->translated(*origin));
 }
 
 std::optional<QPointF> AtspiAccessibilityServices::windowOrigin(AtspiAccessible* accessible) {
@@ -803,91 +804,92 @@ std::optional<QSizeF> AtspiAccessibilityServices::topLevelSize(AtspiAccessible* 
     return std::nullopt;
 }
 
-AXResult<QString> AtspiAccessibilityServices::stringForRange(const AccessibleElement& element,
-                                                             TextRange range) {
+AccessResult<QString> AtspiAccessibilityServices::stringForRange(const AccessibleElement& element,
+                                                                 TextRange range) {
     AtspiAccessible* accessible = AtspiElementHandle::of(element);
     if (!accessible)
-        return AXResult<QString>::failure(AXStatus::InvalidElement);
+        return AccessResult<QString>::failure(AccessStatus::InvalidElement);
     if (range.location < 0 || range.length < 0)
-        return AXResult<QString>::failure();
+        return AccessResult<QString>::failure();
     GRef<AtspiText> text(atspi_accessible_get_text_iface(accessible));
     if (!text)
-        return AXResult<QString>::failure(AXStatus::AttributeUnsupported);
+        return AccessResult<QString>::failure(AccessStatus::AttributeUnsupported);
     CallError error;
     const gint count = atspi_text_get_character_count(text.get(), error.out());
     if (error.failed())
-        return AXResult<QString>::failure(error.status());
+        return AccessResult<QString>::failure(error.status());
     // Not every toolkit stops at the end of its text by itself.
     const auto [start, end] = nativeRange(accessible, text.get(), range);
     const gint to = std::min(end, count);
     const QString piece =
         fromUtf8(atspi_text_get_text(text.get(), std::min(start, to), to, error.out()));
     if (error.failed())
-        return AXResult<QString>::failure(error.status());
+        return AccessResult<QString>::failure(error.status());
     if (countingOf(accessible).padsAstralCharacters)
-        return AXResult<QString>::success(TextOffsets::withoutAstralPadding(piece));
-    return AXResult<QString>::success(piece);
+        return AccessResult<QString>::success(TextOffsets::withoutAstralPadding(piece));
+    return AccessResult<QString>::success(piece);
 }
 
-AXResult<QString> AtspiAccessibilityServices::value(const AccessibleElement& element) {
+AccessResult<QString> AtspiAccessibilityServices::value(const AccessibleElement& element) {
     AtspiAccessible* accessible = AtspiElementHandle::of(element);
     if (!accessible)
-        return AXResult<QString>::failure(AXStatus::InvalidElement);
+        return AccessResult<QString>::failure(AccessStatus::InvalidElement);
     CallError error;
     if (GRef<AtspiText> text{atspi_accessible_get_text_iface(accessible)}) {
         QString all = fromUtf8(atspi_text_get_text(text.get(), 0, -1, error.out()));
         if (error.failed())
-            return AXResult<QString>::failure(error.status());
+            return AccessResult<QString>::failure(error.status());
         if (countingOf(accessible).padsAstralCharacters)
             all = TextOffsets::withoutAstralPadding(all);
-        return AXResult<QString>::success(std::move(all));
+        return AccessResult<QString>::success(std::move(all));
     }
     if (GRef<AtspiValue> numeric{atspi_accessible_get_value_iface(accessible)}) {
         const gdouble current = atspi_value_get_current_value(numeric.get(), error.out());
         if (error.failed())
-            return AXResult<QString>::failure(error.status());
-        return AXResult<QString>::success(QString::number(current));
+            return AccessResult<QString>::failure(error.status());
+        return AccessResult<QString>::success(QString::number(current));
     }
-    return AXResult<QString>::failure(AXStatus::AttributeUnsupported);
+    return AccessResult<QString>::failure(AccessStatus::AttributeUnsupported);
 }
 
-AXResult<bool> AtspiAccessibilityServices::isSettable(const AccessibleElement& element,
-                                                      SettableAttribute) {
+AccessResult<bool> AtspiAccessibilityServices::isSettable(const AccessibleElement& element,
+                                                          SettableAttribute) {
     AtspiAccessible* accessible = AtspiElementHandle::of(element);
     if (!accessible)
-        return AXResult<bool>::failure(AXStatus::InvalidElement);
+        return AccessResult<bool>::failure(AccessStatus::InvalidElement);
     // Both the selection and the whole value are written through EditableText, which read-only
     // views offer too: the editable state tells them apart.
     GRef<AtspiEditableText> editable(atspi_accessible_get_editable_text_iface(accessible));
-    return AXResult<bool>::success(editable && hasState(accessible, ATSPI_STATE_EDITABLE));
+    return AccessResult<bool>::success(editable && hasState(accessible, ATSPI_STATE_EDITABLE));
 }
 
-AXResult<AccessibleElement> AtspiAccessibilityServices::parent(const AccessibleElement& element) {
+AccessResult<AccessibleElement>
+AtspiAccessibilityServices::parent(const AccessibleElement& element) {
     AtspiAccessible* accessible = AtspiElementHandle::of(element);
     if (!accessible)
-        return AXResult<AccessibleElement>::failure(AXStatus::InvalidElement);
+        return AccessResult<AccessibleElement>::failure(AccessStatus::InvalidElement);
     CallError error;
     // An application is the top of its own tree; the desktop above it is no element of it.
     if (atspi_accessible_get_role(accessible, error.out()) == ATSPI_ROLE_APPLICATION) {
-        return AXResult<AccessibleElement>::success({});
+        return AccessResult<AccessibleElement>::success({});
     }
     if (error.failed())
-        return AXResult<AccessibleElement>::failure(error.status());
+        return AccessResult<AccessibleElement>::failure(error.status());
     AtspiAccessible* up = atspi_accessible_get_parent(accessible, error.out());
     if (error.failed())
-        return AXResult<AccessibleElement>::failure(error.status());
-    return AXResult<AccessibleElement>::success(AtspiElementHandle::adopt(up));
+        return AccessResult<AccessibleElement>::failure(error.status());
+    return AccessResult<AccessibleElement>::success(AtspiElementHandle::adopt(up));
 }
 
-AXResult<QList<AccessibleElement>>
+AccessResult<QList<AccessibleElement>>
 AtspiAccessibilityServices::children(const AccessibleElement& element) {
     AtspiAccessible* accessible = AtspiElementHandle::of(element);
     if (!accessible)
-        return AXResult<QList<AccessibleElement>>::failure(AXStatus::InvalidElement);
+        return AccessResult<QList<AccessibleElement>>::failure(AccessStatus::InvalidElement);
     CallError error;
     const gint count = atspi_accessible_get_child_count(accessible, error.out());
     if (error.failed())
-        return AXResult<QList<AccessibleElement>>::failure(error.status());
+        return AccessResult<QList<AccessibleElement>>::failure(error.status());
     QList<AccessibleElement> result;
     result.reserve(count);
     for (gint i = 0; i < count; ++i) {
@@ -896,44 +898,44 @@ AtspiAccessibilityServices::children(const AccessibleElement& element) {
             result.append(AtspiElementHandle::adopt(child));
         }
     }
-    return AXResult<QList<AccessibleElement>>::success(std::move(result));
+    return AccessResult<QList<AccessibleElement>>::success(std::move(result));
 }
 
-AXResult<ElementRole> AtspiAccessibilityServices::role(const AccessibleElement& element) {
+AccessResult<ElementRole> AtspiAccessibilityServices::role(const AccessibleElement& element) {
     AtspiAccessible* accessible = AtspiElementHandle::of(element);
     if (!accessible)
-        return AXResult<ElementRole>::failure(AXStatus::InvalidElement);
+        return AccessResult<ElementRole>::failure(AccessStatus::InvalidElement);
     CallError error;
     const AtspiRole atspiRole = atspi_accessible_get_role(accessible, error.out());
     if (error.failed())
-        return AXResult<ElementRole>::failure(error.status());
+        return AccessResult<ElementRole>::failure(error.status());
     switch (atspiRole) {
     case ATSPI_ROLE_TOOL_BAR:
-        return AXResult<ElementRole>::success(ElementRole::Toolbar);
+        return AccessResult<ElementRole>::success(ElementRole::Toolbar);
     case ATSPI_ROLE_ENTRY:
     case ATSPI_ROLE_PASSWORD_TEXT:
-        return AXResult<ElementRole>::success(ElementRole::TextField);
+        return AccessResult<ElementRole>::success(ElementRole::TextField);
     case ATSPI_ROLE_TEXT:
         // Qt's line edit is a text with the single-line state.
-        return AXResult<ElementRole>::success(hasState(accessible, ATSPI_STATE_SINGLE_LINE)
-                                                  ? ElementRole::TextField
-                                                  : ElementRole::TextArea);
+        return AccessResult<ElementRole>::success(hasState(accessible, ATSPI_STATE_SINGLE_LINE)
+                                                      ? ElementRole::TextField
+                                                      : ElementRole::TextArea);
     case ATSPI_ROLE_DOCUMENT_TEXT:
-        return AXResult<ElementRole>::success(ElementRole::TextArea);
+        return AccessResult<ElementRole>::success(ElementRole::TextArea);
     case ATSPI_ROLE_COMBO_BOX:
-        return AXResult<ElementRole>::success(ElementRole::ComboBox);
+        return AccessResult<ElementRole>::success(ElementRole::ComboBox);
     default:
-        return AXResult<ElementRole>::success(ElementRole::Other);
+        return AccessResult<ElementRole>::success(ElementRole::Other);
     }
 }
 
-AXResult<QRectF> AtspiAccessibilityServices::frame(const AccessibleElement& element) {
+AccessResult<QRectF> AtspiAccessibilityServices::frame(const AccessibleElement& element) {
     AtspiAccessible* accessible = AtspiElementHandle::of(element);
     if (!accessible)
-        return AXResult<QRectF>::failure(AXStatus::InvalidElement);
+        return AccessResult<QRectF>::failure(AccessStatus::InvalidElement);
     GRef<AtspiComponent> component(atspi_accessible_get_component_iface(accessible));
     if (!component)
-        return AXResult<QRectF>::failure(AXStatus::AttributeUnsupported);
+        return AccessResult<QRectF>::failure(AccessStatus::AttributeUnsupported);
     // A toolkit that places things only within its window is moved by where the window is.
     const bool windowRelative = isWindowRelative(accessible);
     CallError error;
@@ -941,18 +943,18 @@ AXResult<QRectF> AtspiAccessibilityServices::frame(const AccessibleElement& elem
         component.get(), windowRelative ? ATSPI_COORD_TYPE_WINDOW : ATSPI_COORD_TYPE_SCREEN,
         error.out());
     if (!rect)
-        return AXResult<QRectF>::failure(error.status());
+        return AccessResult<QRectF>::failure(error.status());
     const QRectF result = rectOf(rect);
     g_free(rect);
     if (!windowRelative)
-        return AXResult<QRectF>::success(result);
+        return AccessResult<QRectF>::success(result);
     const std::optional<QPointF> origin = windowOrigin(accessible);
     if (!origin)
-        return AXResult<QRectF>::failure(AXStatus::NoValue);
-    return AXResult<QRectF>::success(result.translated(*origin));
+        return AccessResult<QRectF>::failure(AccessStatus::NoValue);
+    return AccessResult<QRectF>::success(result.translated(*origin));
 }
 
-AXResult<QList<AccessibleElement>>
+AccessResult<QList<AccessibleElement>>
 AtspiAccessibilityServices::windows(const AccessibleElement& application) {
     auto all = children(application);
     if (!all.ok())
@@ -965,32 +967,33 @@ AtspiAccessibilityServices::windows(const AccessibleElement& application) {
         else
             ordered.append(window);
     }
-    return AXResult<QList<AccessibleElement>>::success(std::move(ordered));
+    return AccessResult<QList<AccessibleElement>>::success(std::move(ordered));
 }
 
-AXStatus AtspiAccessibilityServices::setEnhancedUserInterface(const AccessibleElement& application,
-                                                              bool on) {
+AccessStatus
+AtspiAccessibilityServices::setFullAccessibilityTree(const AccessibleElement& application,
+                                                     bool on) {
     if (!AtspiElementHandle::of(application))
-        return AXStatus::InvalidElement;
+        return AccessStatus::InvalidElement;
     // Toolkits build their trees for everyone once the desktop's switch is on; there is no
     // per-application request, and turning it off would take it from other assistive tools.
     if (!on)
-        return AXStatus::Success;
+        return AccessStatus::Success;
     if (AccessibilityStatus::isEnabled().value_or(false))
-        return AXStatus::Success;
-    return AccessibilityStatus::setEnabled(true) ? AXStatus::Success : AXStatus::Failure;
+        return AccessStatus::Success;
+    return AccessibilityStatus::setEnabled(true) ? AccessStatus::Success : AccessStatus::Failure;
 }
 
-AXStatus AtspiAccessibilityServices::setSelectedTextRange(const AccessibleElement& element,
-                                                          TextRange range) {
+AccessStatus AtspiAccessibilityServices::setSelectedTextRange(const AccessibleElement& element,
+                                                              TextRange range) {
     AtspiAccessible* accessible = AtspiElementHandle::of(element);
     if (!accessible)
-        return AXStatus::InvalidElement;
+        return AccessStatus::InvalidElement;
     if (range.location < 0 || range.length < 0)
-        return AXStatus::Failure;
+        return AccessStatus::Failure;
     GRef<AtspiText> text(atspi_accessible_get_text_iface(accessible));
     if (!text)
-        return AXStatus::AttributeUnsupported;
+        return AccessStatus::AttributeUnsupported;
     const auto [start, end] = nativeRange(accessible, text.get(), range);
     CallError error;
     const gint selections = atspi_text_get_n_selections(text.get(), error.out());
@@ -1008,38 +1011,38 @@ AXStatus AtspiAccessibilityServices::setSelectedTextRange(const AccessibleElemen
     }
     if (error.failed())
         return error.status();
-    return done ? AXStatus::Success : AXStatus::Failure;
+    return done ? AccessStatus::Success : AccessStatus::Failure;
 }
 
-AXStatus AtspiAccessibilityServices::setSelectedText(const AccessibleElement& element,
-                                                     const QString& replacement) {
+AccessStatus AtspiAccessibilityServices::setSelectedText(const AccessibleElement& element,
+                                                         const QString& replacement) {
     return writeRange(element, std::nullopt, replacement);
 }
 
-AXStatus AtspiAccessibilityServices::replaceText(const AccessibleElement& element, TextRange range,
-                                                 const QString& replacement) {
+AccessStatus AtspiAccessibilityServices::replaceText(const AccessibleElement& element,
+                                                     TextRange range, const QString& replacement) {
     if (range.location < 0 || range.length < 0)
-        return AXStatus::Failure;
+        return AccessStatus::Failure;
     return writeRange(element, range, replacement);
 }
 
-AXStatus AtspiAccessibilityServices::writeRange(const AccessibleElement& element,
-                                                std::optional<TextRange> range,
-                                                const QString& replacement) {
+AccessStatus AtspiAccessibilityServices::writeRange(const AccessibleElement& element,
+                                                    std::optional<TextRange> range,
+                                                    const QString& replacement) {
     AtspiAccessible* accessible = AtspiElementHandle::of(element);
     if (!accessible)
-        return AXStatus::InvalidElement;
+        return AccessStatus::InvalidElement;
     GRef<AtspiEditableText> editable(atspi_accessible_get_editable_text_iface(accessible));
     GRef<AtspiText> text(atspi_accessible_get_text_iface(accessible));
     if (!editable || !text)
-        return AXStatus::AttributeUnsupported;
+        return AccessStatus::AttributeUnsupported;
     if (!hasState(accessible, ATSPI_STATE_EDITABLE))
-        return AXStatus::Failure;
+        return AccessStatus::Failure;
     // The range itself, never "the selection": some toolkits clear the selection when it is set.
     const auto native = range ? std::optional(nativeRange(accessible, text.get(), *range))
                               : nativeSelection(accessible, text.get());
     if (!native)
-        return AXStatus::Failure;
+        return AccessStatus::Failure;
     const auto [start, end] = *native;
 
     const ToolkitCounting counting = countingOf(accessible);

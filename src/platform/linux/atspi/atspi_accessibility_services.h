@@ -39,14 +39,14 @@ public:
     AtspiAccessibilityServices(const AtspiAccessibilityServices&) = delete;
     AtspiAccessibilityServices& operator=(const AtspiAccessibilityServices&) = delete;
 
-    bool isProcessTrusted() override;
-    void requestTrust() override;
+    bool isAccessEnabled() override;
+    void requestAccess() override;
     bool enableAccess() override;
 
     AccessibleElement applicationElement(qint32 pid) override;
-    AXResult<AccessibleElement> systemFocusedElement() override;
-    AXResult<AccessibleElement> focusedElement(const AccessibleElement& application) override;
-    AXResult<AccessibleElement> elementAtPosition(QPointF point) override;
+    AccessResult<AccessibleElement> systemFocusedElement() override;
+    AccessResult<AccessibleElement> focusedElement(const AccessibleElement& application) override;
+    AccessResult<AccessibleElement> elementAtPosition(QPointF point) override;
     qint32 processId(const AccessibleElement& element) override;
     SelectionEvent lastSelectionEvent(qint32 pid) override;
     bool takeTimedOut() override;
@@ -61,25 +61,26 @@ public:
         m_activationListenerCallback = std::move(listener);
     }
 
-    AXResult<QString> selectedText(const AccessibleElement& element) override;
-    AXResult<TextRange> selectedTextRange(const AccessibleElement& element) override;
-    AXResult<QRectF> boundsForRange(const AccessibleElement& element, TextRange range) override;
-    AXResult<QString> stringForRange(const AccessibleElement& element, TextRange range) override;
-    AXResult<QString> value(const AccessibleElement& element) override;
-    AXResult<bool> isSettable(const AccessibleElement& element,
-                              SettableAttribute attribute) override;
+    AccessResult<QString> selectedText(const AccessibleElement& element) override;
+    AccessResult<TextRange> selectedTextRange(const AccessibleElement& element) override;
+    AccessResult<QRectF> boundsForRange(const AccessibleElement& element, TextRange range) override;
+    AccessResult<QString> stringForRange(const AccessibleElement& element,
+                                         TextRange range) override;
+    AccessResult<QString> value(const AccessibleElement& element) override;
+    AccessResult<bool> isSettable(const AccessibleElement& element,
+                                  SettableAttribute attribute) override;
 
-    AXResult<AccessibleElement> parent(const AccessibleElement& element) override;
-    AXResult<QList<AccessibleElement>> children(const AccessibleElement& element) override;
-    AXResult<ElementRole> role(const AccessibleElement& element) override;
-    AXResult<QRectF> frame(const AccessibleElement& element) override;
-    AXResult<QList<AccessibleElement>> windows(const AccessibleElement& application) override;
+    AccessResult<AccessibleElement> parent(const AccessibleElement& element) override;
+    AccessResult<QList<AccessibleElement>> children(const AccessibleElement& element) override;
+    AccessResult<ElementRole> role(const AccessibleElement& element) override;
+    AccessResult<QRectF> frame(const AccessibleElement& element) override;
+    AccessResult<QList<AccessibleElement>> windows(const AccessibleElement& application) override;
 
-    AXStatus setEnhancedUserInterface(const AccessibleElement& application, bool on) override;
-    AXStatus setSelectedTextRange(const AccessibleElement& element, TextRange range) override;
-    AXStatus setSelectedText(const AccessibleElement& element, const QString& text) override;
-    AXStatus replaceText(const AccessibleElement& element, TextRange range,
-                         const QString& text) override;
+    AccessStatus setFullAccessibilityTree(const AccessibleElement& application, bool on) override;
+    AccessStatus setSelectedTextRange(const AccessibleElement& element, TextRange range) override;
+    AccessStatus setSelectedText(const AccessibleElement& element, const QString& text) override;
+    AccessStatus replaceText(const AccessibleElement& element, TextRange range,
+                             const QString& text) override;
 
     // Bounds of the searches for a focused element or the element at a point.
     static constexpr int maxFocusSearchVisits = 600;
@@ -104,18 +105,18 @@ private:
                                        std::pair<int, int> reported);
     // The toolkit's offsets for a UTF-16 range of `text`.
     std::pair<int, int> nativeRange(AtspiAccessible* accessible, AtspiText* text, TextRange range);
-    AXResult<QRectF> windowRelativeBounds(AtspiAccessible* accessible, AtspiText* text, int start,
-                                          int end);
+    AccessResult<QRectF> windowRelativeBounds(AtspiAccessible* accessible, AtspiText* text,
+                                              int start, int end);
     // The element of application `app` that last took the focus, when nothing reports it now.
-    AXResult<AccessibleElement> rememberedFocus(AtspiAccessible* app);
+    AccessResult<AccessibleElement> rememberedFocus(AtspiAccessible* app);
     // Where, on screen, the coordinates of the window `accessible` is in begin, for toolkits that
     // place things only within their window.
     std::optional<QPointF> windowOrigin(AtspiAccessible* accessible);
     // The size of the window `accessible` is in, as the toolkit reports it.
     std::optional<QSizeF> topLevelSize(AtspiAccessible* accessible);
     // Replaces `range` (the current selection when none) with `replacement`, all or nothing.
-    AXStatus writeRange(const AccessibleElement& element, std::optional<TextRange> range,
-                        const QString& replacement);
+    AccessStatus writeRange(const AccessibleElement& element, std::optional<TextRange> range,
+                            const QString& replacement);
     AtspiAccessible* deepestAt(AtspiAccessible* top, int x, int y);
 
     std::function<qint32(QPointF)> m_windowOwnerAt;

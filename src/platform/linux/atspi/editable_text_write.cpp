@@ -46,8 +46,8 @@ void undoInsert(const EditableTextCalls& calls, int start, const QString& replac
 
 } // namespace
 
-AXStatus replaceTextAllOrNothing(const EditableTextCalls& calls, int start, int end,
-                                 const QString& replacement) {
+AccessStatus replaceTextAllOrNothing(const EditableTextCalls& calls, int start, int end,
+                                     const QString& replacement) {
     // What the text from the selection on must read again if the insert fails. Without it
     // nothing is risked.
     const std::optional<int> total = calls.characterCount();
@@ -55,20 +55,20 @@ AXStatus replaceTextAllOrNothing(const EditableTextCalls& calls, int start, int 
         total && *total >= end ? calls.textBetween(start, end) : std::nullopt;
     const std::optional<QString> rest = selection ? calls.textBetween(end, *total) : std::nullopt;
     if (!rest)
-        return AXStatus::Failure;
+        return AccessStatus::Failure;
     if (end > start && !calls.deleteText(start, end))
-        return AXStatus::Failure;
+        return AccessStatus::Failure;
     if (replacement.isEmpty())
-        return AXStatus::Success;
+        return AccessStatus::Success;
     const bool accepted = calls.insertText(start, replacement);
     const std::optional<int> countAfter = calls.characterCount();
     // An application that filters the insert, or cuts it to the room left, may still report
     // success; the count shows whether all of it went in and nothing else went out.
     const int expected = *total - (end - start) + calls.lengthOf(replacement);
     if (accepted && (!countAfter || *countAfter == expected))
-        return AXStatus::Success;
+        return AccessStatus::Success;
     undoInsert(calls, start, replacement, *selection, *rest);
-    return AXStatus::Failure;
+    return AccessStatus::Failure;
 }
 
 } // namespace ovra::platform

@@ -24,7 +24,7 @@ struct EditableTextCalls {
 // accepts it but takes in less than all of it, or drops text at the end to make room, as full
 // fields do) the part it changed is put back as it was before failure is reported. That undo may
 // itself be refused: callers that must know the text is as it was read it again.
-AXStatus replaceTextAllOrNothing(const EditableTextCalls& calls, int start, int end,
-                                 const QString& replacement);
+AccessStatus replaceTextAllOrNothing(const EditableTextCalls& calls, int start, int end,
+                                     const QString& replacement);
 
 } // namespace ovra::platform

@@ -2,22 +2,22 @@
 
 namespace ovra::platform {
 
-AXResult<QRectF> ScaledAccessibilityServices::toLogical(AXResult<QRectF> device) {
+AccessResult<QRectF> ScaledAccessibilityServices::toLogical(AccessResult<QRectF> device) {
     if (device.ok())
         device.value = m_pixels().toLogical(device.value);
     return device;
 }
 
-AXResult<AccessibleElement> ScaledAccessibilityServices::elementAtPosition(QPointF point) {
+AccessResult<AccessibleElement> ScaledAccessibilityServices::elementAtPosition(QPointF point) {
     return m_device.elementAtPosition(m_pixels().toDevice(point));
 }
 
-AXResult<QRectF> ScaledAccessibilityServices::boundsForRange(const AccessibleElement& element,
-                                                             TextRange range) {
+AccessResult<QRectF> ScaledAccessibilityServices::boundsForRange(const AccessibleElement& element,
+                                                                 TextRange range) {
     return toLogical(m_device.boundsForRange(element, range));
 }
 
-AXResult<QRectF> ScaledAccessibilityServices::frame(const AccessibleElement& element) {
+AccessResult<QRectF> ScaledAccessibilityServices::frame(const AccessibleElement& element) {
     return toLogical(m_device.frame(element));
 }
 

@@ -16,12 +16,12 @@ public:
     ScaledAccessibilityServices(AccessibilityServices& device, std::function<DevicePixels()> pixels)
         : m_device(device), m_pixels(std::move(pixels)) {}
 
-    AXResult<AccessibleElement> elementAtPosition(QPointF point) override;
-    AXResult<QRectF> boundsForRange(const AccessibleElement& element, TextRange range) override;
-    AXResult<QRectF> frame(const AccessibleElement& element) override;
+    AccessResult<AccessibleElement> elementAtPosition(QPointF point) override;
+    AccessResult<QRectF> boundsForRange(const AccessibleElement& element, TextRange range) override;
+    AccessResult<QRectF> frame(const AccessibleElement& element) override;
 
-    bool isProcessTrusted() override { return m_device.isProcessTrusted(); }
-    void requestTrust() override { m_device.requestTrust(); }
+    bool isAccessEnabled() override { return m_device.isAccessEnabled(); }
+    void requestAccess() override { m_device.requestAccess(); }
     bool enableAccess() override { return m_device.enableAccess(); }
     SelectionEvent lastSelectionEvent(qint32 pid) override {
         return m_device.lastSelectionEvent(pid);
@@ -30,59 +30,60 @@ public:
     AccessibleElement applicationElement(qint32 pid) override {
         return m_device.applicationElement(pid);
     }
-    AXResult<AccessibleElement> systemFocusedElement() override {
+    AccessResult<AccessibleElement> systemFocusedElement() override {
         return m_device.systemFocusedElement();
     }
-    AXResult<AccessibleElement> focusedElement(const AccessibleElement& application) override {
+    AccessResult<AccessibleElement> focusedElement(const AccessibleElement& application) override {
         return m_device.focusedElement(application);
     }
     qint32 processId(const AccessibleElement& element) override {
         return m_device.processId(element);
     }
-    AXResult<QString> selectedText(const AccessibleElement& element) override {
+    AccessResult<QString> selectedText(const AccessibleElement& element) override {
         return m_device.selectedText(element);
     }
-    AXResult<TextRange> selectedTextRange(const AccessibleElement& element) override {
+    AccessResult<TextRange> selectedTextRange(const AccessibleElement& element) override {
         return m_device.selectedTextRange(element);
     }
-    AXResult<QString> stringForRange(const AccessibleElement& element, TextRange range) override {
+    AccessResult<QString> stringForRange(const AccessibleElement& element,
+                                         TextRange range) override {
         return m_device.stringForRange(element, range);
     }
-    AXResult<QString> value(const AccessibleElement& element) override {
+    AccessResult<QString> value(const AccessibleElement& element) override {
         return m_device.value(element);
     }
-    AXResult<bool> isSettable(const AccessibleElement& element,
-                              SettableAttribute attribute) override {
+    AccessResult<bool> isSettable(const AccessibleElement& element,
+                                  SettableAttribute attribute) override {
         return m_device.isSettable(element, attribute);
     }
-    AXResult<AccessibleElement> parent(const AccessibleElement& element) override {
+    AccessResult<AccessibleElement> parent(const AccessibleElement& element) override {
         return m_device.parent(element);
     }
-    AXResult<QList<AccessibleElement>> children(const AccessibleElement& element) override {
+    AccessResult<QList<AccessibleElement>> children(const AccessibleElement& element) override {
         return m_device.children(element);
     }
-    AXResult<ElementRole> role(const AccessibleElement& element) override {
+    AccessResult<ElementRole> role(const AccessibleElement& element) override {
         return m_device.role(element);
     }
-    AXResult<QList<AccessibleElement>> windows(const AccessibleElement& application) override {
+    AccessResult<QList<AccessibleElement>> windows(const AccessibleElement& application) override {
         return m_device.windows(application);
     }
-    AXStatus setEnhancedUserInterface(const AccessibleElement& application, bool on) override {
-        return m_device.setEnhancedUserInterface(application, on);
+    AccessStatus setFullAccessibilityTree(const AccessibleElement& application, bool on) override {
+        return m_device.setFullAccessibilityTree(application, on);
     }
-    AXStatus setSelectedTextRange(const AccessibleElement& element, TextRange range) override {
+    AccessStatus setSelectedTextRange(const AccessibleElement& element, TextRange range) override {
         return m_device.setSelectedTextRange(element, range);
     }
-    AXStatus setSelectedText(const AccessibleElement& element, const QString& text) override {
+    AccessStatus setSelectedText(const AccessibleElement& element, const QString& text) override {
         return m_device.setSelectedText(element, text);
     }
-    AXStatus replaceText(const AccessibleElement& element, TextRange range,
-                         const QString& text) override {
+    AccessStatus replaceText(const AccessibleElement& element, TextRange range,
+                             const QString& text) override {
         return m_device.replaceText(element, range, text);
     }
 
 private:
-    AXResult<QRectF> toLogical(AXResult<QRectF> device);
+    AccessResult<QRectF> toLogical(AccessResult<QRectF> device);
 
     AccessibilityServices& m_device;
     std::function<DevicePixels()> m_pixels;

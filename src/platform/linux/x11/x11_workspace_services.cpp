@@ -149,18 +149,18 @@ X11WorkspaceServices::runningApplication(qint32 pid, const QString& windowClass)
     app.pid = pid;
     if (pid == static_cast<qint32>(::getpid())) {
         // The program's own windows carry the identity it filters itself out by.
-        app.bundleID = QString::fromUtf8(ovra::deployment::appId);
+        app.appId = QString::fromUtf8(ovra::deployment::appId);
         app.name = QGuiApplication::applicationDisplayName();
         return app;
     }
     const QString executable = processExecutable(pid);
     if (const auto entry = m_entries.find(executable, windowClass)) {
-        app.bundleID = entry->id;
+        app.appId = entry->id;
         app.name = entry->name;
         return app;
     }
-    app.bundleID = QFileInfo(executable).fileName();
-    app.name = !windowClass.isEmpty() ? windowClass : app.bundleID;
+    app.appId = QFileInfo(executable).fileName();
+    app.name = !windowClass.isEmpty() ? windowClass : app.appId;
     return app;
 }
 

@@ -18,17 +18,17 @@ class AppDelegate;
 namespace StatusMenu {
 void fill(QMenu& menu, const QList<MenuRow>& rows, const std::function<void(MenuRow)>& perform);
 // The tray icon: the desktop theme's icon when it has one, else the bundled drawing.
-QIcon trayIcon();
+QIcon iconImage();
 } // namespace StatusMenu
 
 // The tray icon and its menu, rebuilt from the delegate every time the menu opens. Without a
 // system tray the icon stays hidden, the program keeps running, and the delegate is told once
 // (at start, or when a tray that was there goes away).
-class StatusItem final : public QObject {
+class TrayIcon final : public QObject {
     Q_OBJECT
 public:
-    explicit StatusItem(AppDelegate& delegate, QObject* parent = nullptr);
-    ~StatusItem() override;
+    explicit TrayIcon(AppDelegate& delegate, QObject* parent = nullptr);
+    ~TrayIcon() override;
 
     QMenu& menu() { return *m_menu; }
     QSystemTrayIcon& tray() { return *m_tray; }

@@ -1,4 +1,4 @@
-#include "app/widgets/status_menu.h"
+#include "app/widgets/tray_icon.h"
 
 #include "app/app_delegate.h"
 #include "support/log_categories.h"
@@ -49,20 +49,20 @@ void fill(QMenu& menu, const QList<MenuRow>& rows, const std::function<void(Menu
     }
 }
 
-QIcon trayIcon() {
+QIcon iconImage() {
     return QIcon::fromTheme(QStringLiteral("ovra"),
                             QIcon(QStringLiteral(":/ovra/icons/ovra-tray.svg")));
 }
 
 } // namespace StatusMenu
 
-StatusItem::StatusItem(AppDelegate& delegate, QObject* parent)
+TrayIcon::TrayIcon(AppDelegate& delegate, QObject* parent)
     : QObject(parent), m_delegate(delegate), m_menu(std::make_unique<QMenu>()),
       m_tray(std::make_unique<QSystemTrayIcon>()) {
-    m_tray->setIcon(StatusMenu::trayIcon());
+    m_tray->setIcon(StatusMenu::iconImage());
     m_tray->setToolTip(QStringLiteral("Ovra"));
     m_tray->setContextMenu(m_menu.get());
-    connect(m_menu.get(), &QMenu::aboutToShow, this, &StatusItem::rebuild);
+    connect(m_menu.get(), &QMenu::aboutToShow, this, &TrayIcon::rebuild);
     // A left click opens the same menu, as the menu-bar item does.
     connect(m_tray.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
@@ -76,25 +76,25 @@ StatusItem::StatusItem(AppDelegate& delegate, QObject* parent)
     auto* watcher = new QDBusServiceWatcher(QStringLiteral("org.kde.StatusNotifierWatcher"),
                                             QDBusConnection::sessionBus(),
                                             QDBusServiceWatcher::WatchForUnregistration, this);
-    connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this, &StatusItem::checkTray);
-    QTimer::singleShot(0, this, &StatusItem::checkTray);
+    connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this, &TrayIcon::checkTray);
+    QTimer::singleShot(0, this, &TrayIcon::checkTray);
 }
 
-void StatusItem::checkTray() {
+void TrayIcon::checkTray() {
     if (m_reportedUnavailable || QSystemTrayIcon::isSystemTrayAvailable())
         return;
     qCInfo(lcPlatform) << "no system tray on this desktop";
     m_reportedUnavailable = true;
-    m_delegate.statusItemUnavailable();
+    m_delegate.trayIconUnavailable();
 }
 
-StatusItem::~StatusItem() {
+TrayIcon::~TrayIcon() {
     m_tray->setContextMenu(nullptr);
 }
 
-void StatusItem::rebuild() {
+void TrayIcon::rebuild() {
     // Actions run after the menu has closed, so a command never rebuilds the menu under itself.
-    QPointer<StatusItem> self(this);
+    QPointer<TrayIcon> self(this);
     StatusMenu::fill(*m_menu, m_delegate.menuRows(), [self](const MenuRow& row) {
         if (self)
             self->m_delegate.perform(row);
