@@ -12,7 +12,6 @@ void NoKeyWarningModel::setDontShowAgain(bool value) {
         return;
     m_dontShowAgain = value;
     m_prefs.setSuppressNoKeyWarning(value);
-    Q_EMIT dontShowAgainChanged(value);
 }
 
 QString NoKeyWarningModel::Texts::windowTitle() {

@@ -28,9 +28,6 @@ public:
         static QString configureNow();
     };
 
-Q_SIGNALS:
-    void dontShowAgainChanged(bool value);
-
 private:
     Prefs& m_prefs;
     bool m_dontShowAgain = false;

@@ -39,7 +39,6 @@ void LanguagePackList::setPackBaseCode(const QString& code) {
         return;
     m_baseCode = code;
     m_failures.clear();
-    Q_EMIT packBaseCodeChanged();
     startRefresh();
 }
 

@@ -48,7 +48,6 @@ public:
 
 Q_SIGNALS:
     void packStatusChanged(const QString& code);
-    void packBaseCodeChanged();
     // A download could not even start or failed with a reason to read.
     void downloadFailed(const QString& message);
 

@@ -15,8 +15,6 @@ template <typename T> class OneShot : public std::enable_shared_from_this<OneSho
 public:
     static std::shared_ptr<OneShot> make() { return std::shared_ptr<OneShot>(new OneShot()); }
 
-    bool isResolved() const { return m_resolved; }
-
     void resolve(T value) {
         if (m_resolved)
             return;

@@ -80,7 +80,6 @@ public:
     const TargetLanguage& targetLanguage() const { return m_targetLanguage; }
 
     const std::optional<SelectionSnapshot>& snapshot() const { return m_snapshot; }
-    bool hasChatSession() const { return m_chatSession != nullptr; }
     TranslationCoordinator& translationCoordinator() { return m_engines->translationCoordinator(); }
     // Whether the view offers to replace the selection with the result.
     bool canReplaceResult() const;

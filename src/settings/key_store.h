@@ -65,30 +65,4 @@ private:
     bool m_didMigrateLegacyAIKey = false;
 };
 
-// The process-wide key store, under the names the rest of the program uses.
-namespace KeychainHelper {
-using KeyState = KeyStore::KeyState;
-inline QString aiAccount(AIProvider provider) {
-    return KeyStore::aiAccount(provider);
-}
-inline std::optional<QString> aiAPIKey(AIProvider provider) {
-    return KeyStore::shared().aiAPIKey(provider);
-}
-inline KeyState aiKeyState(AIProvider provider) {
-    return KeyStore::shared().aiKeyState(provider);
-}
-inline std::optional<QString> googleAPIKey() {
-    return KeyStore::shared().googleAPIKey();
-}
-inline std::optional<QString> resolvedGoogleKey() {
-    return KeyStore::shared().resolvedGoogleKey();
-}
-inline bool writeKey(const QString& value, const QString& account) {
-    return KeyStore::shared().writeKey(value, account);
-}
-inline void migrateLegacyAIKeyIfNeeded() {
-    KeyStore::shared().migrateLegacyAIKeyIfNeeded();
-}
-} // namespace KeychainHelper
-
 } // namespace ovra

@@ -569,10 +569,6 @@ QScrollArea* PanelView::resultScroll() const {
     return m_resultScroll;
 }
 
-QScrollArea* PanelView::statusScroll() const {
-    return m_statusScroll;
-}
-
 QList<QLabel*> PanelView::chatBubbles() const {
     QList<QLabel*> bubbles;
     for (int i = 0; i < m_chatListLayout->count(); ++i) {

@@ -65,7 +65,6 @@ public:
     QPushButton* sendButton() const { return m_send; }
     QLabel* statusLabel() const { return m_status; }
     QScrollArea* resultScroll() const;
-    QScrollArea* statusScroll() const;
     // The chat bubbles in order, each with whether it is the user's.
     QList<QLabel*> chatBubbles() const;
 

@@ -45,7 +45,6 @@ public:
     // In Qt's logical pixels, as the rest of the program counts.
     AccessibilityServices& accessibility() { return *m_scaledAccessibility; }
     // In the device pixels AT-SPI and X11 count.
-    AtspiAccessibilityServices& deviceAccessibility() { return *m_accessibility; }
     InputMonitors& input() { return *m_inputMonitors; }
     SyntheticKeys& keys() { return *m_keys; }
     QtClipboardServices& clipboard() { return *m_clipboard; }

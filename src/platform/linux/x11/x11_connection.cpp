@@ -152,23 +152,6 @@ long X11Connection::cardinalProperty(Window window, const char* name, long fallb
     return result;
 }
 
-QString X11Connection::textProperty(Window window, const char* name) {
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    QString result;
-    if (XGetWindowProperty(m_display, window, atom(name), 0, 4096, False, AnyPropertyType, &type,
-                           &format, &count, &after, &data) == Success &&
-        data && format == 8) {
-        const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(count));
-        result = type == XA_STRING ? QString::fromLatin1(bytes) : QString::fromUtf8(bytes);
-    }
-    if (data)
-        XFree(data);
-    return result;
-}
-
 std::pair<QString, QString> X11Connection::windowClass(Window window) {
     XClassHint hint{nullptr, nullptr};
     std::pair<QString, QString> result;

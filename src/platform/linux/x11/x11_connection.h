@@ -51,7 +51,6 @@ public:
     // Window properties.
     Window windowProperty(Window window, const char* name);
     long cardinalProperty(Window window, const char* name, long fallback = -1);
-    QString textProperty(Window window, const char* name);
     // WM_CLASS: the instance name and the class name.
     std::pair<QString, QString> windowClass(Window window);
 
