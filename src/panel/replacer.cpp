@@ -137,6 +137,7 @@ namespace {
 struct PasteTarget {
     std::optional<QString> before;
     bool selectionChanged = false; // the range no longer holds the captured text
+    bool rangeNotSelected = false; // the range could not be selected again
 };
 
 // Selects the captured range again, so that the paste replaces it, and reads the text the paste
@@ -151,7 +152,14 @@ PasteTarget preparePasteTarget(AccessibilityServices& accessibility,
             return {{}, true};
         target.before = text.value;
     }
-    accessibility.setSelectedTextRange(snapshot.element, snapshot.range);
+    // A paste replaces whatever is selected: where the range is not the selection now (the
+    // application refused to select it, or selected something else), it would land elsewhere and
+    // take that text with it. A selection that cannot be read back is taken on the set's word.
+    const AccessStatus selected =
+        accessibility.setSelectedTextRange(snapshot.element, snapshot.range);
+    const AccessResult<TextRange> now = accessibility.selectedTextRange(snapshot.element);
+    if (now.ok() ? now.value != snapshot.range : selected != AccessStatus::Success)
+        target.rangeNotSelected = true;
     return target;
 }
 
@@ -227,6 +235,11 @@ QCoro::Task<ReplaceOutcome> replaceViaPaste(ReplacementPlatform platform,
         if (target && target->selectionChanged) {
             restoreClipboard(clipboard, saved);
             co_return ReplaceOutcome::selectionChanged();
+        }
+        if (target && target->rangeNotSelected) {
+            qCWarning(lc) << "the range could not be selected again: no paste";
+            restoreClipboard(clipboard, saved);
+            co_return ReplaceOutcome::failed();
         }
         if (target)
             before = target->before;

@@ -251,6 +251,27 @@ TEST_F(ReplacerTest, TheClipboardComesBackOnceTheTargetHasReadThePastedText) {
     EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndText});
 }
 
+// A paste replaces whatever is selected: where the range cannot be selected again, or another
+// one is selected instead, nothing is pasted and the clipboard is left alone. Where the selection
+// cannot be read back, the application's word that it selected the range is taken.
+TEST_F(ReplacerTest, APasteGoesOnlyOverTheRangeSelectedAgain) {
+    field->insertFails = true;
+    field->rangeSelectionRefused = true;
+    for (const std::optional<TextRange> selectedNow :
+         {std::optional(TextRange{0, 5}), std::optional<TextRange>()}) {
+        field->selectedRange = selectedNow;
+        fake.clipboard.items = {imageAndText};
+        EXPECT_EQ(run(snapshot(), QStringLiteral("novo")), ReplaceOutcome::failed());
+        EXPECT_TRUE(fake.keys.pastesPosted.isEmpty());
+        EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndText});
+        EXPECT_EQ(field->value, QStringLiteral("Hello teh cat sat"));
+    }
+    field->rangeSelectionRefused = false;
+    field->selectedRange.reset();
+    EXPECT_EQ(run(snapshot(), QStringLiteral("novo")), ReplaceOutcome::replacedViaPaste());
+    EXPECT_EQ(field->value, QStringLiteral("Hello novo sat"));
+}
+
 // A copy capture borrowing the clipboard: the paste waits for it to give the clipboard back, and
 // gives up when it does not in time.
 TEST_F(ReplacerTest, APasteWaitsForTheClipboardLease) {
