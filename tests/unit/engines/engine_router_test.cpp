@@ -110,20 +110,6 @@ TEST_F(EngineRouterTest, AStreamBrokenAfterShownTextIsNotCoveredByTheDevice) {
     }
 }
 
-TEST_F(EngineRouterTest, CancellationDuringTheOnlineRequestIsNotAnsweredByTheDevice) {
-    useProvider(OnlineTranslationProvider::google);
-    google.setDefault({200, googleOk, "application/json", /*hold=*/true});
-    CancelSource cancel;
-    auto task =
-        router.translate(QStringLiteral("olá"), TargetLanguage::portuguese(), cancel.token());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return google.requestCount() == 1; }, 5000));
-    cancel.cancel();
-    expectFailure<CancelledError>(std::move(task));
-    EXPECT_TRUE(translator.calls.isEmpty());
-    EXPECT_TRUE(translator.sessionsMade.empty());
-    google.release();
-}
-
 TEST_F(EngineRouterTest, DeviceTranslationIsRetriedOnceWithAFreshSession) {
     useProvider(OnlineTranslationProvider::ai); // no AI key: device
     translator.translations = {failure(Error(QStringLiteral("sessão velha"))),

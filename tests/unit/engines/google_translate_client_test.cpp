@@ -100,21 +100,6 @@ TEST_F(GoogleTranslateClientTest, MalformedSuccessBodiesAreDecodingErrors) {
     }
 }
 
-TEST_F(GoogleTranslateClientTest, ARedirectKeepingTheQueryIsNotFollowed) {
-    FakeHttpServer otherHost;
-    server.enqueue(
-        {302,
-         "",
-         "text/plain",
-         false,
-         {{"Location",
-           otherHost.url(QStringLiteral("/t?key=") + builtinGoogleKey).toString().toStdString()}}});
-    const auto error = expectFailure<GoogleTranslateError>(
-        client.translate(QStringLiteral("x"), TargetLanguage::portuguese()));
-    EXPECT_EQ(error.status(), 302);
-    EXPECT_EQ(otherHost.requestCount(), 0u);
-}
-
 TEST_F(GoogleTranslateClientTest, ErrorBodiesGiveTheDocumentedDescriptions) {
     // Outside the 200s even a translation is an error. (Below 200 cannot be shown: from Qt 6.8
     // on, a 1xx is an interim answer the network library never hands over.)

@@ -162,21 +162,6 @@ TEST_F(OnlineAIClientTest, TooDeepOrLargeAnswers) {
     expectFailure<ResponseDecodingError>(client.reformulate(QStringLiteral("x")));
 }
 
-TEST_F(OnlineAIClientTest, ARedirectIsAnErrorAndTheKeyStaysHome) {
-    FakeHttpServer otherHost;
-    server.enqueue(
-        {307,
-         "",
-         "text/plain",
-         false,
-         {{"Location",
-           otherHost.url(QStringLiteral("/v1/chat/completions")).toString().toStdString()}}});
-    const auto error = expectFailure<OnlineAIError>(client.reformulate(QStringLiteral("x")));
-    EXPECT_EQ(error.status(), 307);
-    EXPECT_EQ(error.description(), QStringLiteral("IA online respondeu com erro 307."));
-    EXPECT_EQ(otherHost.requestCount(), 0u);
-}
-
 // An answer sent as server-sent events, each piece shown as it comes.
 TEST_F(OnlineAIClientTest, StreamedAnswersArriveInPieces) {
     const auto chunk = [](const char* content, const char* extra = "") {
