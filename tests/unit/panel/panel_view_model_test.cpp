@@ -9,6 +9,7 @@
 using namespace ovra;
 using namespace ovra::test;
 using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 using Mode = PanelViewModel::Mode;
 
 namespace {
@@ -53,41 +54,24 @@ TEST_F(PanelViewModelTest, ActionsWithoutSelectionChangeNothing) {
 // After an earlier result, each way the next action ends: the result kept or replaced, the status
 // line and its colour; the action after it starts with the status cleared.
 TEST_F(PanelViewModelTest, EachEndingShowsItsResultAndStatus) {
-    const QString deviceModelHint = L10n::string(QStringLiteral("panel.aiUnavailableHint"));
+    const auto failed = [](auto error) { return std::make_exception_ptr(std::move(error)); };
+    const auto unavailable = failed(ReformulatorError::unavailable());
     const struct Case {
         const char* name;
-        bool aiKeyStored;
-        std::function<void(PendingCall&)> end;
+        std::exception_ptr failure;    // none: the device answers for the online engine
         std::optional<QString> status; // nullopt: none; empty: any but without "boom"
         bool isError;
-        QString result;
-        EngineKind engine;
+        bool aiKeyStored = false;
     } cases[] = {
-        {"fallback", false,
-         [](PendingCall& c) { c.succeed(QStringLiteral("Good day"), EngineKind::onDevice, true); },
-         QStringLiteral("O motor online não respondeu; resolvido no aparelho."), false,
-         QStringLiteral("Good day"), EngineKind::onDevice},
-        {"engine failure", false,
-         [](PendingCall& c) { c.fail(Error(QStringLiteral("Falha do Google"))); },
-         QStringLiteral("Falha do Google"), true, QStringLiteral("Good morning"),
-         EngineKind::google},
-        {"cancelled", false, [](PendingCall& c) { c.fail(CancelledError()); }, std::nullopt, false,
-         QStringLiteral("Good morning"), EngineKind::google},
-        {"no device model, no key", false,
-         [](PendingCall& c) { c.fail(ReformulatorError::unavailable()); }, deviceModelHint, true,
-         QStringLiteral("Good morning"), EngineKind::google},
-        {"no device model, a key", true,
-         [](PendingCall& c) { c.fail(ReformulatorError::unavailable()); },
-         QStringLiteral("IA no aparelho indisponível neste computador"), true,
-         QStringLiteral("Good morning"), EngineKind::google},
-        {"device model failure", false,
-         [](PendingCall& c) {
-             c.fail(ReformulatorError::underlying(QStringLiteral("O modelo caiu")));
-         },
-         QStringLiteral("O modelo caiu"), true, QStringLiteral("Good morning"), EngineKind::google},
-        {"unexpected exception", false,
-         [](PendingCall& c) { c.fail(std::make_exception_ptr(std::runtime_error("boom"))); },
-         QString(), true, QStringLiteral("Good morning"), EngineKind::google},
+        {"fallback", nullptr, u"O motor online não respondeu; resolvido no aparelho."_s, false},
+        {"engine failure", failed(Error(u"Falha do Google"_s)), u"Falha do Google"_s, true},
+        {"cancelled", failed(CancelledError()), std::nullopt, false},
+        {"no device model, no key", unavailable, L10n::string(u"panel.aiUnavailableHint"_s), true},
+        {"no device model, a key", unavailable, u"IA no aparelho indisponível neste computador"_s,
+         true, true},
+        {"device model failure", failed(ReformulatorError::underlying(u"O modelo caiu"_s)),
+         u"O modelo caiu"_s, true},
+        {"unexpected exception", failed(std::runtime_error("boom")), QString(), true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -100,10 +84,14 @@ TEST_F(PanelViewModelTest, EachEndingShowsItsResultAndStatus) {
         fresh.engines->last()->succeed(QStringLiteral("Good morning"));
         panel->reformulate();
         EXPECT_TRUE(panel->isWorking());
-        c.end(*fresh.engines->last());
+        if (c.failure)
+            fresh.engines->last()->fail(c.failure);
+        else
+            fresh.engines->last()->succeed(u"Good day"_s, EngineKind::onDevice, true);
         EXPECT_FALSE(panel->isWorking());
-        EXPECT_EQ(panel->resultText(), c.result);
-        EXPECT_EQ(panel->resultEngine(), c.engine);
+        // A failure keeps the earlier result.
+        EXPECT_EQ(panel->resultText(), c.failure ? u"Good morning"_s : u"Good day"_s);
+        EXPECT_EQ(panel->resultEngine(), c.failure ? EngineKind::google : EngineKind::onDevice);
         EXPECT_EQ(panel->statusIsError(), c.isError);
         if (c.status && c.status->isEmpty())
             EXPECT_FALSE(panel->statusMessage()->contains(QStringLiteral("boom")));
