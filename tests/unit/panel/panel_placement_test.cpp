@@ -5,6 +5,7 @@
 
 using namespace ovra;
 using namespace ovra::PanelPlacement;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -18,7 +19,7 @@ Desktop oneScreen(QPointF pointer = {50, 50}) {
 SelectionSnapshot selection(std::optional<QRectF> bounds,
                             std::optional<QPointF> mouse = QPointF(500, 300)) {
     SelectionSnapshot snapshot;
-    snapshot.text = QStringLiteral("texto");
+    snapshot.text = u"texto"_s;
     snapshot.pid = 7;
     snapshot.appKitBounds = bounds;
     snapshot.mouseAtCapture = mouse;

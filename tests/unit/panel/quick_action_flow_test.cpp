@@ -7,6 +7,7 @@
 using namespace ovra;
 using namespace ovra::test;
 using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 using State = QuickActionFlow::State;
 
 namespace {
@@ -40,7 +41,7 @@ TEST_P(QuickActionFlowTest, RunsWritesAndUndoes) {
                               card = window.get();
                               return window;
                           }});
-    env.prefs.setTargetLanguage(*TargetLanguage::named(QStringLiteral("en")));
+    env.prefs.setTargetLanguage(*TargetLanguage::named(u"en"_s));
     SelectionSnapshot snapshot = PanelEnvironment::snapshot(s("Bom dia, mundo"), c.editable);
     FakeAccessibility accessibility;
     snapshot.element = FakeAccessibility::elementFor(accessibility.application(snapshot.pid));
@@ -101,8 +102,8 @@ TEST_P(QuickActionFlowTest, RunsWritesAndUndoes) {
     EXPECT_EQ(flow.state(), State::hidden);
 }
 
-const QString original = QStringLiteral("Bom dia, mundo");
-const QString result = QStringLiteral("Good morning, world");
+const QString original = u"Bom dia, mundo"_s;
+const QString result = u"Good morning, world"_s;
 const QStringList wroteResult{result};
 const QStringList wroteAndUndid{result, original};
 const QStringList nothingWritten;

@@ -18,6 +18,7 @@ using namespace std::chrono_literals;
 using ovra::CancelSource;
 using ovra::Duration;
 using ovra::VirtualClock;
+using namespace Qt::StringLiterals;
 
 TEST(VirtualClock, RunsDueWorkInOrderOfDueTimeThenSchedulingNeverInlineNorOnceCancelled) {
     VirtualClock clock;
@@ -134,7 +135,7 @@ TEST(Cancellation, SubscriptionsEndWithTheirOwnerAndCallbacksRunOnce) {
 static_assert(!std::is_base_of_v<ovra::Error, ovra::CancelledError>);
 
 TEST(Errors, WhatIsTheDescriptionInUtf8) {
-    EXPECT_STREQ(ovra::Error(QStringLiteral("Sem conexão")).what(), "Sem conexão");
+    EXPECT_STREQ(ovra::Error(u"Sem conexão"_s).what(), "Sem conexão");
 }
 
 TEST(TimerScheduler, RunsOnTheEventLoopAndCancels) {
