@@ -4,8 +4,6 @@
 #include "support/timer_scheduler.h"
 #include "support/virtual_clock.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 #include <gtest/gtest.h>
