@@ -33,6 +33,11 @@ protected:
         fake.screens.pointer = where;
         fake.input.injectGlobal(Events::mouseUp());
     }
+    // A mouse-up, and the capture delay after it.
+    void mouseUpAndWait(QPointF where = {1, 1}) {
+        mouseUpAt(where);
+        clock.advance(SelectionMonitor::captureDelay);
+    }
 
     std::unique_ptr<SelectionMonitor> monitor = std::make_unique<SelectionMonitor>(
         fake.platform, accessibilityCapture, clock, clipboardLease, filter());
@@ -204,8 +209,7 @@ TEST_F(MonitorTest, EscapeAnywhereAndMouseDownDismissAtOnce) {
 // closed on; shortcuts, modifiers and the keys of a selecting chord do neither.
 TEST_F(MonitorTest, TypingIntoTheApplicationDismissesButShortcutsDoNot) {
     selectInEditor(u"hello"_s);
-    mouseUpAt({1, 1});
-    clock.advance(120ms);
+    mouseUpAndWait();
     ASSERT_EQ(shown.size(), 1u);
     // As the application does: the panel, as it hides, remembers the selection it showed.
     monitor->setOnDismiss([&] {
@@ -232,20 +236,17 @@ TEST_F(MonitorTest, TypingIntoTheApplicationDismissesButShortcutsDoNot) {
 TEST_F(MonitorTest, TheClosedSelectionIsNotShownAgainButAChangedOneIs) {
     const auto field = selectInEditor(u"same text"_s);
     field->selectedRange = TextRange{3, 9};
-    mouseUpAt({1, 1});
-    clock.advance(120ms);
+    mouseUpAndWait();
     ASSERT_EQ(shown.size(), 1u);
     monitor->setSuppressedSignature(SelectionMonitor::signature(shown[0])); // the panel hid
 
-    mouseUpAt({2, 2});
-    clock.advance(120ms);
+    mouseUpAndWait({2, 2});
     EXPECT_EQ(shown.size(), 1u);
     EXPECT_EQ(dismissals, 1);
     EXPECT_TRUE(monitor->suppressedSignature()); // stays
 
     field->selectedText = u"same texT"_s;
-    mouseUpAt({2, 2});
-    clock.advance(120ms);
+    mouseUpAndWait({2, 2});
     EXPECT_EQ(shown.size(), 2u);
     EXPECT_FALSE(monitor->suppressedSignature());
 
@@ -255,19 +256,16 @@ TEST_F(MonitorTest, TheClosedSelectionIsNotShownAgainButAChangedOneIs) {
     const auto closed = field->selectedText;
     field->selectedText = QString();
     field->selectedRange = TextRange{3, 0};
-    mouseUpAt({2, 2});
-    clock.advance(120ms);
+    mouseUpAndWait({2, 2});
     field->selectedText = closed;
     field->selectedRange = TextRange{3, 9};
-    mouseUpAt({2, 2});
-    clock.advance(120ms);
+    mouseUpAndWait({2, 2});
     EXPECT_EQ(shown.size(), 3u);
 }
 
 TEST_F(MonitorTest, AnEmptyClickEndsTheSuppressionAtOnceThenRetriesAndDismisses) {
     monitor->setSuppressedSignature(u"42|0|5|1"_s);
-    mouseUpAt({1, 1});
-    clock.advance(120ms);
+    mouseUpAndWait();
     EXPECT_EQ(dismissals, 0);
     EXPECT_TRUE(monitor->hasPendingCapture());
     EXPECT_FALSE(monitor->suppressedSignature()); // the closed selection is gone
@@ -280,8 +278,7 @@ TEST_F(MonitorTest, AnEmptyClickEndsTheSuppressionAtOnceThenRetriesAndDismisses)
 }
 
 TEST_F(MonitorTest, TheRetryFindsASelectionThatArrivedLate) {
-    mouseUpAt({1, 1});
-    clock.advance(120ms);
+    mouseUpAndWait();
     selectInEditor(u"slow app"_s);
     clock.advance(280ms);
     ASSERT_EQ(shown.size(), 1u);
@@ -311,8 +308,7 @@ TEST_F(MonitorTest, SelectionReportsCaptureOnceSettledAndACollapsedOneDismissesW
 
 TEST_F(MonitorTest, AnApplicationSwitchDismissesAndEndsTheSuppression) {
     const auto field = selectInEditor(u"same text"_s);
-    mouseUpAt({1, 1});
-    clock.advance(120ms);
+    mouseUpAndWait();
     ASSERT_EQ(shown.size(), 1u);
     monitor->setSuppressedSignature(SelectionMonitor::signature(shown[0]));
     mouseUpAt({1, 1});
@@ -329,8 +325,7 @@ TEST_F(MonitorTest, AnApplicationSwitchDismissesAndEndsTheSuppression) {
 TEST_F(MonitorTest, ACaptureThatEndsWithAnotherApplicationInFrontShowsNothing) {
     selectInEditor(u"left behind"_s);
     fake.workspace.window = 1;
-    mouseUpAt({1, 1});
-    clock.advance(120ms);
+    mouseUpAndWait();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].window, std::optional<WindowId>(1));
 
@@ -340,8 +335,7 @@ TEST_F(MonitorTest, ACaptureThatEndsWithAnotherApplicationInFrontShowsNothing) {
         fake.workspace.frontmost = editor;
         fake.workspace.window = 1;
         thread.holding = true;
-        mouseUpAt({2, 2});
-        clock.advance(120ms);
+        mouseUpAndWait({2, 2});
         if (sameApplication)
             fake.workspace.window = 2;
         else
@@ -357,16 +351,14 @@ TEST_F(MonitorTest, OwnAndIgnoredApplicationsAndMissingPermissionShowNothing) {
     auto ownField = fake.accessibility.application(own.pid)->addChild();
     ownField->selectedText = u"panel text"_s;
     fake.accessibility.systemFocus = ownField;
-    mouseUpAt({1, 1});
-    clock.advance(120ms);
+    mouseUpAndWait();
     EXPECT_TRUE(shown.empty());
     EXPECT_EQ(dismissals, 1);
 
     fake.accessibility.systemFocus.reset();
     selectInEditor(u"private notes"_s);
     ignored.insert(editor.appId);
-    mouseUpAt({1, 1});
-    clock.advance(120ms);
+    mouseUpAndWait();
     EXPECT_TRUE(shown.empty());
     EXPECT_EQ(dismissals, 2);
 
