@@ -107,8 +107,8 @@ TEST_F(AIChatSessionTest, DeviceQuestionsShareOneSession) {
     EXPECT_EQ(runToEnd(chat->ask(u"q1"_s)), u"r1"_s);
     EXPECT_EQ(runToEnd(chat->ask(u"q2"_s)), u"r2"_s);
     EXPECT_EQ(model.sessionInstructions, QStringList{AIChatSession::instructionsFor(u"Sel"_s)});
-    ASSERT_EQ(model.conversations.size(), 1u);
-    EXPECT_EQ(model.conversations[0].size(), 2u);
+    ASSERT_EQ(model.turns.size(), 2u);
+    EXPECT_EQ(model.turns[1].session, 0);
     EXPECT_TRUE(chat->onlineHistory().isEmpty());
     EXPECT_EQ(server.requestCount(), 0u);
 }
