@@ -6,6 +6,7 @@
 
 using namespace ovra;
 using namespace ovra::test;
+using namespace ovra::test::Events;
 using namespace std::chrono_literals;
 using namespace Qt::StringLiterals;
 
@@ -31,7 +32,7 @@ protected:
 
     void mouseUpAt(QPointF where) {
         fake.screens.pointer = where;
-        fake.input.injectGlobal(Events::mouseUp());
+        fake.input.injectGlobal(mouseUp());
     }
     // A mouse-up, and the capture delay after it.
     void mouseUpAndWait(QPointF where = {1, 1}) {
@@ -70,7 +71,7 @@ TEST_F(MonitorTest, ARefusedMonitorIsLeftOutAndTheOthersWork) {
     fake.input.refuseNextInstalls = 1; // the mouse-up monitor
     monitor->start();
     EXPECT_EQ(fake.input.installedCount(), 5u);
-    fake.input.injectGlobal(Events::keyDown(KeyCode::Escape));
+    fake.input.injectGlobal(keyDown(KeyCode::Escape));
     EXPECT_EQ(dismissals, 1);
 }
 
@@ -93,7 +94,7 @@ TEST_F(MonitorTest, ADoubleClickYieldsOneCapture120msAfterTheSecondMouseUpAtItsP
 TEST_F(MonitorTest, RepeatedShiftArrowsScheduleOneCaptureAfterTheLastKeyUp) {
     selectInEditor(u"growing"_s);
     for (int i = 0; i < 5; ++i) {
-        fake.input.injectGlobal(Events::keyUp(124, Modifier::Shift));
+        fake.input.injectGlobal(keyUp(124, Modifier::Shift));
         clock.advance(50ms);
     }
     clock.advance(69ms);
@@ -110,15 +111,15 @@ TEST_F(MonitorTest, SelectAllSchedulesCopyingDoesNot) {
         bool schedules;
     };
     const Case cases[] = {
-        {Events::keyUp(KeyCode::C, Modifier::Super, u"c"_s), false},
-        {Events::keyUp(KeyCode::C, Modifier::Control, u"c"_s), false},
-        {Events::keyUp(KeyCode::A, Modifier::Alt, u"a"_s), false},
-        {Events::keyUp(KeyCode::A, {}, u"a"_s), false},
-        {Events::keyUp(KeyCode::A, Modifier::Super, u"a"_s), true},
-        {Events::keyUp(KeyCode::A, Modifier::Control, u"A"_s), true},
-        {Events::keyUp(KeyCode::A, Modifier::Shift | Modifier::Super, u"A"_s), true},
-        {Events::keyUp(KeyCode::T, Modifier::Shift, u"T"_s), true},
-        {Events::keyDown(KeyCode::A, Modifier::Control, u"a"_s), false},
+        {keyUp(KeyCode::C, Modifier::Super, u"c"_s), false},
+        {keyUp(KeyCode::C, Modifier::Control, u"c"_s), false},
+        {keyUp(KeyCode::A, Modifier::Alt, u"a"_s), false},
+        {keyUp(KeyCode::A, {}, u"a"_s), false},
+        {keyUp(KeyCode::A, Modifier::Super, u"a"_s), true},
+        {keyUp(KeyCode::A, Modifier::Control, u"A"_s), true},
+        {keyUp(KeyCode::A, Modifier::Shift | Modifier::Super, u"A"_s), true},
+        {keyUp(KeyCode::T, Modifier::Shift, u"T"_s), true},
+        {keyDown(KeyCode::A, Modifier::Control, u"a"_s), false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.event.charactersIgnoringModifiers.toStdString() + " " +
@@ -144,36 +145,33 @@ TEST_F(MonitorTest, AChordThatSelectedCountsInEitherReleaseOrderABareModifierDoe
     };
     const Case cases[] = {
         {"shift+right, right first",
-         {Events::modifierDown(), Events::keyDown(124, shift), Events::keyUp(124, shift),
-          Events::modifierUp(shift)},
+         {modifierDown(), keyDown(124, shift), keyUp(124, shift), modifierUp(shift)},
          true},
         {"shift+right, shift first",
-         {Events::modifierDown(), Events::keyDown(124, shift), Events::modifierUp(shift),
-          Events::keyUp(124)},
+         {modifierDown(), keyDown(124, shift), modifierUp(shift), keyUp(124)},
          true},
         {"ctrl+a, a first",
-         {Events::modifierDown(), Events::keyDown(KeyCode::A, ctrl, a),
-          Events::keyUp(KeyCode::A, ctrl, a), Events::modifierUp(ctrl)},
+         {modifierDown(), keyDown(KeyCode::A, ctrl, a), keyUp(KeyCode::A, ctrl, a),
+          modifierUp(ctrl)},
          true},
         {"ctrl+a, ctrl first",
-         {Events::modifierDown(), Events::keyDown(KeyCode::A, ctrl, a), Events::modifierUp(ctrl),
-          Events::keyUp(KeyCode::A, {}, a)},
+         {modifierDown(), keyDown(KeyCode::A, ctrl, a), modifierUp(ctrl), keyUp(KeyCode::A, {}, a)},
          true},
         {"super+a, super first",
-         {Events::modifierDown(), Events::keyDown(KeyCode::A, Modifier::Super, a),
-          Events::modifierUp(Modifier::Super), Events::keyUp(KeyCode::A, {}, a)},
+         {modifierDown(), keyDown(KeyCode::A, Modifier::Super, a), modifierUp(Modifier::Super),
+          keyUp(KeyCode::A, {}, a)},
          true},
-        {"shift alone", {Events::modifierDown(), Events::modifierUp(shift)}, false},
+        {"shift alone", {modifierDown(), modifierUp(shift)}, false},
         {"alt+shift layout switch",
-         {Events::modifierDown(), Events::modifierDown(Modifier::Alt), Events::modifierUp(altShift),
-          Events::modifierUp(Modifier::Alt)},
+         {modifierDown(), modifierDown(Modifier::Alt), modifierUp(altShift),
+          modifierUp(Modifier::Alt)},
          false},
         {"ctrl+c, ctrl first",
-         {Events::modifierDown(), Events::keyDown(KeyCode::C, ctrl, u"c"_s),
-          Events::modifierUp(ctrl), Events::keyUp(KeyCode::C, {}, u"c"_s)},
+         {modifierDown(), keyDown(KeyCode::C, ctrl, u"c"_s), modifierUp(ctrl),
+          keyUp(KeyCode::C, {}, u"c"_s)},
          false},
         {"a typed after a select-all",
-         {Events::keyDown(KeyCode::A, {}, a), Events::keyUp(KeyCode::A, {}, a)},
+         {keyDown(KeyCode::A, {}, a), keyUp(KeyCode::A, {}, a)},
          false},
     };
     for (const Case& c : cases) {
@@ -191,17 +189,17 @@ TEST_F(MonitorTest, AChordThatSelectedCountsInEitherReleaseOrderABareModifierDoe
 TEST_F(MonitorTest, EscapeAnywhereAndMouseDownDismissAtOnce) {
     selectInEditor(u"hello"_s);
     mouseUpAt({1, 1});
-    fake.input.injectGlobal(Events::mouseDown());
+    fake.input.injectGlobal(mouseDown());
     EXPECT_EQ(dismissals, 1);
     EXPECT_FALSE(monitor->hasPendingCapture());
     clock.advance(1s);
     EXPECT_TRUE(shown.empty());
 
-    fake.input.injectGlobal(Events::keyDown(KeyCode::Escape));
-    fake.input.injectLocal(Events::keyDown(KeyCode::Escape));
+    fake.input.injectGlobal(keyDown(KeyCode::Escape));
+    fake.input.injectLocal(keyDown(KeyCode::Escape));
     EXPECT_EQ(dismissals, 3);
-    fake.input.injectLocal(Events::keyDown(KeyCode::T));
-    fake.input.injectGlobal(Events::keyUp(KeyCode::Escape));
+    fake.input.injectLocal(keyDown(KeyCode::T));
+    fake.input.injectGlobal(keyUp(KeyCode::Escape));
     EXPECT_EQ(dismissals, 3);
 }
 
@@ -216,20 +214,19 @@ TEST_F(MonitorTest, TypingIntoTheApplicationDismissesButShortcutsDoNot) {
         ++dismissals;
         monitor->setSuppressedSignature(SelectionMonitor::signature(shown[0]));
     });
-    for (const InputEvent& kept :
-         {Events::keyDown(KeyCode::C, Modifier::Control, u"c"_s),
-          Events::keyDown(KeyCode::T, Modifier::Alt | Modifier::Super, u"t"_s),
-          Events::keyDown(KeyCode::A, Modifier::Shift, u"a"_s), Events::modifierDown(),
-          Events::modifierDown(Modifier::Shift)}) {
+    for (const InputEvent& kept : {keyDown(KeyCode::C, Modifier::Control, u"c"_s),
+                                   keyDown(KeyCode::T, Modifier::Alt | Modifier::Super, u"t"_s),
+                                   keyDown(KeyCode::A, Modifier::Shift, u"a"_s), modifierDown(),
+                                   modifierDown(Modifier::Shift)}) {
         fake.input.injectGlobal(kept);
     }
     EXPECT_EQ(dismissals, 0);
-    fake.input.injectGlobal(Events::keyDown(KeyCode::T, {}, u"t"_s));
+    fake.input.injectGlobal(keyDown(KeyCode::T, {}, u"t"_s));
     EXPECT_EQ(dismissals, 1);
     EXPECT_FALSE(monitor->suppressedSignature());
     // Another tab of the same window: a paste would no longer go where the text was selected.
-    fake.input.injectGlobal(Events::keyDown(KeyCode::Tab, Modifier::Control | Modifier::Shift));
-    fake.input.injectGlobal(Events::keyDown(KeyCode::PageDown, Modifier::Control));
+    fake.input.injectGlobal(keyDown(KeyCode::Tab, Modifier::Control | Modifier::Shift));
+    fake.input.injectGlobal(keyDown(KeyCode::PageDown, Modifier::Control));
     EXPECT_EQ(dismissals, 3);
 }
 
@@ -288,9 +285,9 @@ TEST_F(MonitorTest, TheRetryFindsASelectionThatArrivedLate) {
 // Where no input is seen (Wayland), the application's own reports are the gesture.
 TEST_F(MonitorTest, SelectionReportsCaptureOnceSettledAndACollapsedOneDismissesWithoutRetry) {
     const auto field = selectInEditor(u"settled"_s);
-    fake.input.injectGlobal(Events::selectionChanged(editorPid));
+    fake.input.injectGlobal(selectionChanged(editorPid));
     clock.advance(300ms);
-    fake.input.injectGlobal(Events::selectionChanged(editorPid)); // still extending it
+    fake.input.injectGlobal(selectionChanged(editorPid)); // still extending it
     clock.advance(SelectionMonitor::settleDelay - 1ms);
     EXPECT_TRUE(shown.empty());
     clock.advance(1ms);
@@ -300,7 +297,7 @@ TEST_F(MonitorTest, SelectionReportsCaptureOnceSettledAndACollapsedOneDismissesW
 
     field->selectedRange = TextRange{2, 0};
     field->selectedText = QString();
-    fake.input.injectGlobal(Events::selectionChanged(editorPid));
+    fake.input.injectGlobal(selectionChanged(editorPid));
     clock.advance(SelectionMonitor::settleDelay);
     EXPECT_EQ(dismissals, 1);
     EXPECT_FALSE(clock.hasPending()); // no retry waits on a selection that is gone

@@ -174,15 +174,32 @@ TEST_F(EngineRouterTest, FallbackFlagSaysWhetherTheOnlineEngineWasTried) {
     EXPECT_EQ(ai.requestCount(), 0u);
 }
 
-TEST_F(EngineRouterTest, CancelledOnlineActionIsNotAnsweredByTheDevice) {
+// A cancelled request to either online service is not answered by the device instead.
+TEST_F(EngineRouterTest, CancelledOnlineWorkIsNotAnsweredByTheDevice) {
     env.setAIKey(AIProvider::custom, aiKey);
+    useProvider(OnlineTranslationProvider::google);
+    google.setDefault({200, googleOk, "application/json", /*hold=*/true});
     ai.setDefault({200, aiOk, "application/json", /*hold=*/true});
-    CancelSource cancel;
-    auto task = router.runAction(AIActionKind::summarize, u"t"_s, cancel.token());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ai.requestCount() == 1; }, 5000));
-    cancel.cancel();
-    expectFailure<CancelledError>(std::move(task));
+    const std::pair<FakeHttpServer*, std::function<QCoro::Task<EngineOutcome>(CancelToken)>>
+        runs[] = {{&google,
+                   [&](CancelToken token) {
+                       return router.translate(u"olá"_s, TargetLanguage::portuguese(), token);
+                   }},
+                  {&ai, [&](CancelToken token) {
+                       return router.runAction(AIActionKind::summarize, u"t"_s, token);
+                   }}};
+    for (const auto& [server, start] : runs) {
+        CancelSource cancel;
+        auto task = start(cancel.token());
+        FakeHttpServer* const asked = server;
+        ASSERT_TRUE(QTest::qWaitFor([asked] { return asked->requestCount() == 1; }, 5000));
+        cancel.cancel();
+        expectFailure<CancelledError>(std::move(task));
+    }
+    EXPECT_TRUE(translator.calls.isEmpty());
+    EXPECT_TRUE(translator.sessionsMade.empty());
     EXPECT_TRUE(model.turns.empty());
+    google.release();
     ai.release();
 }
 
