@@ -40,50 +40,38 @@ protected:
     }
 
     std::unique_ptr<AppDelegate> makeDelegate() {
-        AppDelegate::Dependencies deps{
-            prefs,
-            keys,
-            clock,
-            fake.workspace,
-            fake.accessibility,
-            hotKeys,
-            ui,
-            [this] { return makePanel(); },
-            [this] {
-                return std::make_unique<SelectionMonitor>(
-                    fake.platform, capture, clock, clipboardLease,
-                    CaptureFilter{ownID,
-                                  [this](const QString& id) { return prefs.isIgnored(id); }});
-            },
-            ownID,
-            u"1.2.3"_s,
-            [this] { ++sessionStartsEnabled; },
-            [this](QuickAction action) { return &actionKeys[action]; },
-            [this] {
-                return std::make_unique<QuickActionFlow>(QuickActionFlow::Dependencies{
-                    engines, replacer, prefs, keys, clock, fake.screens,
-                    [](QuickActionFlow&) { return std::make_unique<FakePanelWindow>(); }});
-            },
+        const auto panel = [this] { return makePanel(); };
+        const auto monitor = [this] {
+            const CaptureFilter filter{ownID,
+                                       [this](const QString& id) { return prefs.isIgnored(id); }};
+            return std::make_unique<SelectionMonitor>(fake.platform, capture, clock, clipboardLease,
+                                                      filter);
         };
-        return std::make_unique<AppDelegate>(std::move(deps));
+        const auto sessionStart = [this] { ++sessionStartsEnabled; };
+        const auto actionKey = [this](QuickAction action) { return &actionKeys[action]; };
+        const auto flow = [this] {
+            return std::make_unique<QuickActionFlow>(QuickActionFlow::Dependencies{
+                engines, replacer, prefs, keys, clock, fake.screens,
+                [](QuickActionFlow&) { return std::make_unique<FakePanelWindow>(); }});
+        };
+        return std::make_unique<AppDelegate>(AppDelegate::Dependencies{
+            prefs, keys, clock, fake.workspace, fake.accessibility, hotKeys, ui, panel, monitor,
+            ownID, u"1.2.3"_s, sessionStart, actionKey, flow});
     }
 
     std::unique_ptr<PanelController> makePanel() {
-        PanelController::Dependencies deps{
-            [this] {
-                return std::make_unique<PanelViewModel>(engines, replacer, fake.clipboard, prefs,
-                                                        keys, clock);
-            },
-            [this](PanelViewModel&) {
-                auto window = std::make_unique<FakePanelWindow>();
-                panelWindow = window.get();
-                return window;
-            },
-            [](qint32) { return QList<QRectF>(); },
-            fake.screens,
-            clock,
+        const auto model = [this] {
+            return std::make_unique<PanelViewModel>(engines, replacer, fake.clipboard, prefs, keys,
+                                                    clock);
         };
-        return std::make_unique<PanelController>(std::move(deps));
+        const auto window = [this](PanelViewModel&) {
+            auto made = std::make_unique<FakePanelWindow>();
+            panelWindow = made.get();
+            return made;
+        };
+        const auto noToolbars = [](qint32) { return QList<QRectF>(); };
+        return std::make_unique<PanelController>(
+            PanelController::Dependencies{model, window, noToolbars, fake.screens, clock});
     }
 
     std::unique_ptr<AppDelegate> launch() {
