@@ -173,7 +173,7 @@ TEST_F(KeyStoreTest, TheOldSingleKeyMovesToTheProviderOfTheOldBaseURLHostElseToC
             m_defaults.remove(Prefs::Keys::legacyBaseURL);
         writeFile(R"({"onlineAI.apiKey": " legacy "})");
         EXPECT_EQ(restart().aiAPIKey(provider), u"legacy"_s);
-        EXPECT_EQ(fileContent(), json{{KeyStore::aiAccount(provider).toStdString(), "legacy"}});
+        EXPECT_EQ(fileContent(), (json{{KeyStore::aiAccount(provider).toStdString(), "legacy"}}));
         EXPECT_EQ(modeOf(path()), 0600u);
     }
 }
