@@ -7,6 +7,7 @@
 
 using namespace ovra;
 using namespace ovra::test;
+using namespace std::chrono_literals;
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -164,13 +165,7 @@ TEST(HttpClient, AnEndlessBodyIsCutAtTheCapAndTheConnectionClosed) {
 TEST(HttpClient, ADrippingServerEndsAtTheWholeRequestDeadline) {
     FakeHttpServer server;
     HttpClient http;
-    server.enqueue({200,
-                    "",
-                    "application/json",
-                    false,
-                    {},
-                    FakeHttpServer::Stream::drip,
-                    std::chrono::milliseconds(20)});
+    server.enqueue({200, "", "application/json", false, {}, FakeHttpServer::Stream::drip, 20ms});
     auto request = post(server.url());
     request.deadline = std::chrono::milliseconds(300); // the transfer time-out never trips
     EXPECT_EQ(failureKind(http.post(request)), HttpTransportError::Kind::timedOut);
@@ -181,7 +176,6 @@ TEST(HttpClient, ADrippingServerEndsAtTheWholeRequestDeadline) {
 
 // The body handed over piece by piece keeps every limit of a whole one.
 TEST(HttpClient, PiecesArriveAsTheyComeUnderTheSameLimits) {
-    using namespace std::chrono_literals;
     FakeHttpServer server;
     HttpClient http;
     FakeHttpServer::Response pieces{
