@@ -145,17 +145,12 @@ TEST(DesktopHelperShortcut, KeptUntilTheHelperArrives) {
 }
 
 TEST(GnomeShellExtension, TheFormTheShellLoads) {
-    for (const auto& [version, form] : {std::pair{"43.9", "43"},
-                                        {"44.1", "43"},
-                                        {"45.0", "45"},
-                                        {"48.7", "45"},
-                                        {"49.rc", "45"},
-                                        {"42.9", ""},
-                                        {"", ""},
-                                        {"GNOME", ""}}) {
+    const std::pair<const char*, const char*> forms[] = {
+        {"43.9", "43"},  {"44.1", "43"}, {"45.0", "45"}, {"48.7", "45"},
+        {"49.rc", "45"}, {"42.9", ""},   {"", ""},       {"GNOME", ""}};
+    for (const auto& [version, form] : forms)
         EXPECT_EQ(gnomeShellExtensionForm(QString::fromLatin1(version)), QLatin1String(form))
             << version;
-    }
 }
 
 TEST(GnomeShellExtension, LinksTheFormAndLeavesTheUsersOwnCopy) {
