@@ -91,9 +91,9 @@ void KGlobalAccelHotKeys::sendRegistration() {
     // Calls on one connection are handled in order: the action exists before its keys are set.
     bus.call(serviceCall(QStringLiteral("doRegister"), {m_actionId}), QDBus::NoBlock);
     auto* set = new QDBusPendingCallWatcher(
-        bus.asyncCall(serviceCall(
-            QStringLiteral("setShortcut"),
-            {m_actionId, QVariant::fromValue(QList<int>{m_keys.toCombined()}), setPresent | noAutoloading})),
+        bus.asyncCall(serviceCall(QStringLiteral("setShortcut"),
+                                  {m_actionId, QVariant::fromValue(QList<int>{m_keys.toCombined()}),
+                                   setPresent | noAutoloading})),
         this);
     connect(set, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher* call) {
         call->deleteLater();
