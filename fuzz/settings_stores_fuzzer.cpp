@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)prefs.aiProvider();
     (void)prefs.targetLanguage();
     (void)prefs.ignoredApps();
-    (void)prefs.hotKeyCode();
+    (void)prefs.hotKey();
     (void)prefs.baseURL(AIProvider::openai);
     (void)defaults.mapList(Prefs::Keys::ignoredApps);
     (void)defaults.stringList(Prefs::Keys::legacyIgnoredAppIds);

@@ -52,9 +52,7 @@ StatusMenuState readState(const Prefs& prefs, KeyStore& keys, bool accessibility
     StatusMenuState state;
     state.userName = prefs.userName();
     state.accessibilityEnabled = accessibilityEnabled;
-    const StoredHotKey hotKey = StoredHotKey::fromPrefs(prefs); // what is registered
-    state.hotKeyCode = hotKey.keyCode;
-    state.hotKeyModifiers = hotKey.carbonModifiers;
+    state.hotKey = StoredHotKey::fromPrefs(prefs); // what is registered
     state.targetLanguage = prefs.targetLanguage();
     state.hasGoogleKey = isNonEmpty(keys.resolvedGoogleKey());
     state.hasAIKey = isNonEmpty(keys.aiAPIKey(prefs.aiProvider()));
@@ -92,8 +90,7 @@ QList<MenuRow> rows(const StatusMenuState& state) {
     MenuRow translateTo = item(text("menu.translateTo"), MenuAction::none, true);
     translateTo.submenu = targetLanguageRows(state.targetLanguage);
     rows.append(translateTo);
-    const QString shortcut =
-        HotKeyFormatter::displayString(state.hotKeyCode, state.hotKeyModifiers);
+    const QString shortcut = HotKeyFormatter::displayString(state.hotKey);
     rows.append(
         item(fillAll(text("menu.showBox"), shortcut), MenuAction::showTranslationBox, true));
     rows.append(MenuRow::separator());

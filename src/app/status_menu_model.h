@@ -2,6 +2,7 @@
 
 #include "settings/catalogues.h"
 
+#include <QKeyCombination>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -55,8 +56,7 @@ struct MenuRow {
 struct StatusMenuState {
     std::optional<QString> userName;
     bool accessibilityEnabled = false;
-    qint64 hotKeyCode = 0;
-    qint64 hotKeyModifiers = 0;
+    QKeyCombination hotKey;
     TargetLanguage targetLanguage;
     bool hasGoogleKey = false; // the user's key or the built-in one
     bool hasAIKey = false;     // a key for the selected AI provider

@@ -34,12 +34,9 @@ void PreferencesModel::setAppLanguage(AppLanguage language) {
 
 void PreferencesModel::refreshShortcutDisplay() {
     // What is registered, which is not always what is stored.
-    const StoredHotKey stored = StoredHotKey::fromPrefs(m_prefs);
-    const qint64 code = stored.keyCode;
-    const qint64 modifiers = stored.carbonModifiers;
-    m_shortcutDisplay = HotKeyFormatter::displayString(code, modifiers);
-    m_isDefaultShortcut =
-        code == Prefs::defaultHotKeyCode && modifiers == Prefs::defaultHotKeyModifiers;
+    const QKeyCombination held = StoredHotKey::fromPrefs(m_prefs);
+    m_shortcutDisplay = HotKeyFormatter::displayString(held);
+    m_isDefaultShortcut = held == Prefs::defaultHotKey;
     Q_EMIT shortcutChanged();
 }
 
@@ -75,9 +72,8 @@ void PreferencesModel::restoreDefaultShortcut() {
 }
 
 QString PreferencesModel::actionShortcutDisplay(QuickAction action) const {
-    const std::optional<StoredHotKey> stored = StoredHotKey::forAction(m_prefs, action);
-    return stored ? HotKeyFormatter::displayString(stored->keyCode, stored->carbonModifiers)
-                  : QString();
+    const std::optional<QKeyCombination> held = StoredHotKey::forAction(m_prefs, action);
+    return held ? HotKeyFormatter::displayString(*held) : QString();
 }
 
 void PreferencesModel::clearActionShortcut(QuickAction action) {
@@ -104,8 +100,7 @@ void PreferencesModel::startRecording(QuickAction action) {
     Q_EMIT recordingChanged(true);
 }
 
-bool PreferencesModel::isTakenByAnother(quint32 keyCode, quint32 carbonModifiers) const {
-    const StoredHotKey pressed{keyCode, carbonModifiers};
+bool PreferencesModel::isTakenByAnother(QKeyCombination pressed) const {
     if (m_recordingAction && StoredHotKey::fromPrefs(m_prefs) == pressed)
         return true;
     for (const QuickAction action : quickActions) {
@@ -145,14 +140,14 @@ bool PreferencesModel::handleRecordingKey(int qtKey, Qt::KeyboardModifiers modif
         setShortcutRefused(true);
         break;
     case RecordedKeyPress::Kind::record:
-        if (isTakenByAnother(press.keyCode, press.carbonModifiers)) {
+        if (isTakenByAnother(press.keys)) {
             setShortcutRefused(true, true);
             break;
         }
         if (const std::optional<QuickAction> action = m_recordingAction)
-            m_prefs.setActionHotKey(*action, press.keyCode, press.carbonModifiers);
+            m_prefs.setActionHotKey(*action, press.keys);
         else
-            m_prefs.setHotKey(press.keyCode, press.carbonModifiers);
+            m_prefs.setHotKey(press.keys);
         stopRecording();
         refreshShortcutDisplay();
         m_postHotKeyChanged();

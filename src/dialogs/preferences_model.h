@@ -7,6 +7,7 @@
 #include "shortcuts/shortcut_setup.h"
 #include "support/cancellation.h"
 
+#include <QKeyCombination>
 #include <QObject>
 #include <QString>
 #include <Qt>
@@ -105,7 +106,7 @@ Q_SIGNALS:
 private:
     void setShortcutRefused(bool refused, bool taken = false);
     // Whether the combination is held by a shortcut other than the one being recorded.
-    bool isTakenByAnother(quint32 keyCode, quint32 carbonModifiers) const;
+    bool isTakenByAnother(QKeyCombination pressed) const;
 
     Prefs& m_prefs;
     std::function<void()> m_postHotKeyChanged;

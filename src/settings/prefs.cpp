@@ -1,6 +1,7 @@
 #include "settings/prefs.h"
 
 #include "settings/key_store.h"
+#include "settings/stored_shortcut.h"
 
 #include <QStandardPaths>
 #include <array>
@@ -142,17 +143,19 @@ void Prefs::setUserName(const std::optional<QString>& name) {
         m_defaults.setString(Keys::userName, trimmed);
 }
 
-qint64 Prefs::hotKeyCode() const {
-    return m_defaults.integer(Keys::hotKeyCode).value_or(defaultHotKeyCode);
+std::optional<QKeyCombination> Prefs::hotKey() const {
+    static const StoredShortcut::Values fallback = *StoredShortcut::fromKeys(defaultHotKey);
+    return StoredShortcut::toKeys(
+        {m_defaults.integer(Keys::hotKeyCode).value_or(fallback.code),
+         m_defaults.integer(Keys::hotKeyModifiers).value_or(fallback.modifiers)});
 }
 
-qint64 Prefs::hotKeyModifiers() const {
-    return m_defaults.integer(Keys::hotKeyModifiers).value_or(defaultHotKeyModifiers);
-}
-
-void Prefs::setHotKey(qint64 code, qint64 modifiers) {
-    m_defaults.setInteger(Keys::hotKeyCode, code);
-    m_defaults.setInteger(Keys::hotKeyModifiers, modifiers);
+void Prefs::setHotKey(QKeyCombination keys) {
+    const std::optional<StoredShortcut::Values> stored = StoredShortcut::fromKeys(keys);
+    if (!stored)
+        return;
+    m_defaults.setInteger(Keys::hotKeyCode, stored->code);
+    m_defaults.setInteger(Keys::hotKeyModifiers, stored->modifiers);
 }
 
 void Prefs::resetHotKey() {
@@ -160,19 +163,22 @@ void Prefs::resetHotKey() {
     m_defaults.remove(Keys::hotKeyModifiers);
 }
 
-std::optional<Prefs::StoredShortcut> Prefs::actionHotKey(QuickAction action) const {
+std::optional<QKeyCombination> Prefs::actionHotKey(QuickAction action) const {
     const QString name = QuickActions::name(action);
     const auto code = m_defaults.integer(Keys::actionHotKeyCodePrefix + name);
     const auto modifiers = m_defaults.integer(Keys::actionHotKeyModifiersPrefix + name);
     if (!code || !modifiers)
         return std::nullopt;
-    return StoredShortcut{*code, *modifiers};
+    return StoredShortcut::toKeys({*code, *modifiers});
 }
 
-void Prefs::setActionHotKey(QuickAction action, qint64 code, qint64 modifiers) {
+void Prefs::setActionHotKey(QuickAction action, QKeyCombination keys) {
+    const std::optional<StoredShortcut::Values> stored = StoredShortcut::fromKeys(keys);
+    if (!stored)
+        return;
     const QString name = QuickActions::name(action);
-    m_defaults.setInteger(Keys::actionHotKeyCodePrefix + name, code);
-    m_defaults.setInteger(Keys::actionHotKeyModifiersPrefix + name, modifiers);
+    m_defaults.setInteger(Keys::actionHotKeyCodePrefix + name, stored->code);
+    m_defaults.setInteger(Keys::actionHotKeyModifiersPrefix + name, stored->modifiers);
 }
 
 void Prefs::clearActionHotKey(QuickAction action) {

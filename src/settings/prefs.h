@@ -4,6 +4,7 @@
 #include "settings/defaults_store.h"
 #include "settings/quick_actions.h"
 
+#include <QKeyCombination>
 #include <QList>
 #include <QString>
 #include <functional>
@@ -46,8 +47,8 @@ public:
         static inline const QString suppressNoKeyWarning = QStringLiteral("suppressNoKeyWarning");
         static inline const QString didShowNoTrayNotice = QStringLiteral("didShowNoTrayNotice");
     };
-    static constexpr qint64 defaultHotKeyCode = 17;        // the T key
-    static constexpr qint64 defaultHotKeyModifiers = 2304; // command + option
+    // Stored as the T key's code and command + option (17 and 2304).
+    static constexpr QKeyCombination defaultHotKey{Qt::MetaModifier | Qt::AltModifier, Qt::Key_T};
 
     // `resolvedGoogleKey` decides the default online translation service.
     Prefs(DefaultsStore& defaults, std::function<std::optional<QString>()> resolvedGoogleKey);
@@ -80,20 +81,17 @@ public:
     std::optional<QString> userName() const;
     void setUserName(const std::optional<QString>& name);
 
-    qint64 hotKeyCode() const;
-    qint64 hotKeyModifiers() const;
-    void setHotKey(qint64 code, qint64 modifiers);
+    // The panel's shortcut; each of its two keys, when absent or not an integer, reads as the
+    // default's. Nothing when the values name no shortcut (see StoredShortcut::toKeys).
+    std::optional<QKeyCombination> hotKey() const;
+    // A combination the stored form cannot hold (StoredShortcut::fromKeys) is not written.
+    void setHotKey(QKeyCombination keys);
     void resetHotKey(); // removes both keys together, restoring the default
 
-    // An action's own shortcut as stored (code, modifiers); unset by default, and unset too when
-    // either key is absent or not an integer.
-    struct StoredShortcut {
-        qint64 code = 0;
-        qint64 modifiers = 0;
-        bool operator==(const StoredShortcut&) const = default;
-    };
-    std::optional<StoredShortcut> actionHotKey(QuickAction action) const;
-    void setActionHotKey(QuickAction action, qint64 code, qint64 modifiers);
+    // An action's own shortcut: unset by default, and unset too when either key is absent or not
+    // an integer, or when the values name no shortcut.
+    std::optional<QKeyCombination> actionHotKey(QuickAction action) const;
+    void setActionHotKey(QuickAction action, QKeyCombination keys);
     void clearActionHotKey(QuickAction action);
 
     QList<IgnoredApp> ignoredApps() const;

@@ -11,20 +11,16 @@ namespace ovra {
 
 class Prefs;
 
-// The stored shortcut as the platform receives it.
-struct StoredHotKey {
-    quint32 keyCode = 0;
-    quint32 carbonModifiers = 0;
-    bool operator==(const StoredHotKey&) const = default;
-
-    // "hotKeyCode" and "hotKeyModifiers"; when either lies outside the unsigned 32-bit range (only
-    // reachable by editing the settings by hand) the default shortcut is used as a whole, so a
-    // half-default combination is never grabbed. So it is for a stored editing chord (Ctrl+V…).
-    static StoredHotKey fromPrefs(const Prefs& prefs);
-    // An action's own shortcut: nothing when unset, and nothing either when out of range or an
-    // editing chord (an action has no default to fall back on).
-    static std::optional<StoredHotKey> forAction(const Prefs& prefs, QuickAction action);
-};
+// The shortcuts as they are held, which is not always what is stored.
+namespace StoredHotKey {
+// The panel's shortcut; the default instead of stored values that name no shortcut (only
+// reachable by editing the settings by hand) or of a stored editing chord (Ctrl+V…), so that
+// neither a half-default combination nor copy or paste is ever grabbed.
+QKeyCombination fromPrefs(const Prefs& prefs);
+// An action's own shortcut: nothing when unset, nor for values that name no shortcut or an
+// editing chord (an action has no default to fall back on).
+std::optional<QKeyCombination> forAction(const Prefs& prefs, QuickAction action);
+} // namespace StoredHotKey
 
 // One system-wide shortcut: the one that opens the panel for the current selection, or an action's
 // own. The owner unregisters it before registering again after a change of the stored shortcut,
@@ -34,7 +30,7 @@ public:
     // The panel's shortcut.
     GlobalHotKey(HotKeyService& service, const Prefs& prefs, std::function<void()> onTrigger);
     // A shortcut read by `stored` at each registration; nothing registered while it gives nothing.
-    GlobalHotKey(HotKeyService& service, std::function<std::optional<StoredHotKey>()> stored,
+    GlobalHotKey(HotKeyService& service, std::function<std::optional<QKeyCombination>()> stored,
                  std::function<void()> onTrigger);
     ~GlobalHotKey();
     GlobalHotKey(const GlobalHotKey&) = delete;
@@ -48,7 +44,7 @@ public:
 
 private:
     HotKeyService& m_service;
-    std::function<std::optional<StoredHotKey>()> m_stored;
+    std::function<std::optional<QKeyCombination>()> m_stored;
     std::function<void()> m_onTrigger;
     bool m_registered = false;
     // Presses delivered after this object is gone find the token expired and do nothing.

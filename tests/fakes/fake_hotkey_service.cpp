@@ -2,13 +2,12 @@
 
 namespace ovra::test {
 
-bool FakeHotKeyService::registerHotKey(quint32 keyCode, quint32 carbonModifiers,
-                                       std::function<void()> onPressed) {
+bool FakeHotKeyService::registerHotKey(QKeyCombination keys, std::function<void()> onPressed) {
     if (held || refuseNext) {
         refuseNext = false;
         return false;
     }
-    held = Combination{keyCode, carbonModifiers};
+    held = keys;
     registrations.push_back(*held);
     callback = std::move(onPressed);
     return true;

@@ -1,7 +1,5 @@
 #include "platform/linux/key_mapping.h"
 
-#include "platform/hot_key_modifiers.h"
-
 #include <X11/X.h>
 #include <X11/keysym.h>
 #include <array>
@@ -59,12 +57,44 @@ std::optional<int> virtualKeyCode(unsigned long keysym) {
     return std::nullopt;
 }
 
-std::optional<unsigned long> keysym(int virtualKeyCode) {
-    for (const auto& [code, sym] : keyTable) {
-        if (code == virtualKeyCode)
-            return sym;
+std::optional<unsigned long> keysym(Qt::Key key) {
+    if (key >= Qt::Key_A && key <= Qt::Key_Z)
+        return static_cast<unsigned long>(XK_a + (key - Qt::Key_A));
+    // Latin-1 keysyms are the characters they type, as Qt's keys of the main block are.
+    if (key >= Qt::Key_Space && key <= Qt::Key_AsciiTilde)
+        return static_cast<unsigned long>(key);
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F35)
+        return static_cast<unsigned long>(XK_F1 + (key - Qt::Key_F1));
+    switch (key) {
+    case Qt::Key_Return:
+        return XK_Return;
+    case Qt::Key_Tab:
+        return XK_Tab;
+    case Qt::Key_Backspace:
+        return XK_BackSpace;
+    case Qt::Key_Escape:
+        return XK_Escape;
+    case Qt::Key_Delete:
+        return XK_Delete;
+    case Qt::Key_Home:
+        return XK_Home;
+    case Qt::Key_End:
+        return XK_End;
+    case Qt::Key_PageUp:
+        return XK_Page_Up;
+    case Qt::Key_PageDown:
+        return XK_Page_Down;
+    case Qt::Key_Left:
+        return XK_Left;
+    case Qt::Key_Right:
+        return XK_Right;
+    case Qt::Key_Up:
+        return XK_Up;
+    case Qt::Key_Down:
+        return XK_Down;
+    default:
+        return std::nullopt;
     }
-    return std::nullopt;
 }
 
 QString characters(unsigned long keysym) {
@@ -106,19 +136,21 @@ Modifiers modifiersFromState(unsigned int state) {
     return result;
 }
 
-std::optional<unsigned int> stateFromCarbon(quint32 carbonModifiers) {
-    using namespace CarbonModifier;
-    if (carbonModifiers & ~(command | shift | option | control))
-        return std::nullopt;
+std::optional<unsigned int> modifierState(Qt::KeyboardModifiers modifiers) {
+    constexpr std::pair<Qt::KeyboardModifier, unsigned int> masks[] = {
+        {Qt::ShiftModifier, ShiftMask},
+        {Qt::ControlModifier, ControlMask},
+        {Qt::AltModifier, Mod1Mask},
+        {Qt::MetaModifier, Mod4Mask},
+    };
     unsigned int state = 0;
-    if (carbonModifiers & command)
-        state |= Mod4Mask;
-    if (carbonModifiers & shift)
-        state |= ShiftMask;
-    if (carbonModifiers & option)
-        state |= Mod1Mask;
-    if (carbonModifiers & control)
-        state |= ControlMask;
+    for (const auto& [modifier, mask] : masks) {
+        if (modifiers & modifier)
+            state |= mask;
+        modifiers &= ~Qt::KeyboardModifiers(modifier);
+    }
+    if (modifiers)
+        return std::nullopt;
     return state;
 }
 

@@ -301,9 +301,11 @@ TEST(HotKey, GrabbedCombinationFiresOncePerPressWhateverTheLocks) {
     ASSERT_TRUE(gtkTarget().activate());
     auto& hotKey = desktop().hotKey();
     int presses = 0;
-    constexpr quint32 controlOption = 0x1000 | 0x800;
-    ASSERT_TRUE(hotKey.registerHotKey(KeyCode::T, controlOption, [&] { ++presses; }));
-    EXPECT_FALSE(hotKey.registerHotKey(KeyCode::A, controlOption, [] {})); // one at a time
+    constexpr Qt::KeyboardModifiers controlAlt = Qt::ControlModifier | Qt::AltModifier;
+    constexpr QKeyCombination controlAltT(controlAlt, Qt::Key_T);
+    ASSERT_TRUE(hotKey.registerHotKey(controlAltT, [&] { ++presses; }));
+    EXPECT_FALSE(
+        hotKey.registerHotKey(QKeyCombination(controlAlt, Qt::Key_A), [] {})); // one at a time
 
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+t")}));
     EXPECT_TRUE(waitUntil([&] { return presses == 1; }));
@@ -317,9 +319,9 @@ TEST(HotKey, GrabbedCombinationFiresOncePerPressWhateverTheLocks) {
     auto other = X11Connection::open();
     ASSERT_TRUE(other);
     X11HotKeyService competitor(*other);
-    EXPECT_FALSE(competitor.registerHotKey(KeyCode::T, controlOption, [] {}));
+    EXPECT_FALSE(competitor.registerHotKey(controlAltT, [] {}));
     hotKey.unregisterHotKey();
-    EXPECT_TRUE(competitor.registerHotKey(KeyCode::T, controlOption, [] {}));
+    EXPECT_TRUE(competitor.registerHotKey(controlAltT, [] {}));
     competitor.unregisterHotKey();
 
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+t")}));
@@ -330,8 +332,10 @@ TEST(HotKey, GrabbedCombinationFiresOncePerPressWhateverTheLocks) {
     desktop().input().removeMonitor(token);
     EXPECT_EQ(presses, 2);
 
-    EXPECT_FALSE(hotKey.registerHotKey(KeyCode::T, 0x4000, [] {})); // not a modifier we map
-    EXPECT_FALSE(hotKey.registerHotKey(999, controlOption, [] {})); // no such key
+    // Not a modifier we map, and a key without a keysym.
+    EXPECT_FALSE(hotKey.registerHotKey(
+        QKeyCombination(Qt::KeypadModifier | Qt::ControlModifier, Qt::Key_T), [] {}));
+    EXPECT_FALSE(hotKey.registerHotKey(QKeyCombination(controlAlt, Qt::Key_VolumeUp), [] {}));
 }
 
 } // namespace

@@ -64,7 +64,8 @@ TEST(HotKey, FollowsItsKeyAcrossAKeyboardMappingChange) {
 
     int presses = 0;
     auto& hotKey = desktop().hotKey();
-    ASSERT_TRUE(hotKey.registerHotKey(KeyCode::T, 0x1000 | 0x800, [&] { ++presses; }));
+    ASSERT_TRUE(hotKey.registerHotKey(
+        QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_T), [&] { ++presses; }));
 
     mapKey(display, original, {NoSymbol});
     mapKey(display, spare, originalSymbols);

@@ -124,7 +124,7 @@ TEST_F(DelegateTest, CaptureIsWiredOnlyInTheStepAfterLaunch) {
     ASSERT_NE(delegate->selectionMonitor(), nullptr);
     ASSERT_NE(delegate->panelController(), nullptr);
     EXPECT_TRUE(delegate->selectionMonitor()->isRunning());
-    EXPECT_EQ(hotKeys.held, (FakeHotKeyService::Combination{17, 2304}));
+    EXPECT_EQ(hotKeys.held, Prefs::defaultHotKey);
     EXPECT_EQ(panelWindow, nullptr); // the early command left nothing behind
 }
 
@@ -217,11 +217,14 @@ TEST_F(DelegateTest, HidingThePanelSuppressesItsSelectionAndIgnoringTheAppStores
 TEST_F(DelegateTest, AChangedShortcutIsRegisteredAgainAndTerminationReleasesIt) {
     auto delegate = launch();
     clock.runDue();
-    prefs.setHotKey(40, 0x1300);
+    prefs.setHotKey(
+        QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier | Qt::MetaModifier, Qt::Key_K));
     AppNotifications::shared().postHotKeySettingsChanged();
     clock.runDue();
     EXPECT_EQ(hotKeys.unregisterCount, 1);
-    EXPECT_EQ(hotKeys.held, (FakeHotKeyService::Combination{40, 0x1300}));
+    EXPECT_EQ(
+        hotKeys.held,
+        QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier | Qt::MetaModifier, Qt::Key_K));
 
     delegate->shutDown();
     EXPECT_FALSE(hotKeys.held);
@@ -374,17 +377,18 @@ TEST_F(DelegateTest, ActionsFromOutsideRunTheMenuCommands) {
 // the selection: a replacing action writes the result back, the others open the panel working.
 TEST_F(DelegateTest, EachActionRunsByItsOwnShortcutOrName) {
     prefs.setDidShowWelcome(true);
-    prefs.setActionHotKey(QuickAction::translateReplace, 15, 0x900);
-    prefs.setActionHotKey(QuickAction::reviewReplace, 8, 0x1000); // Ctrl+C: never held
-    selectInEditor(u"olá"_s);
+    const QKeyCombination ctrlSuperR(Qt::ControlModifier | Qt::MetaModifier, Qt::Key_R);
+    prefs.setActionHotKey(QuickAction::translateReplace, ctrlSuperR);
+    prefs.setActionHotKey(QuickAction::reviewReplace,
+                          QKeyCombination(Qt::ControlModifier, Qt::Key_C)); // never held
+    selectInEditor(QStringLiteral("olá"));
     fake.accessibility.application(editorPid)->focused->selectedTextSettable = true;
     auto delegate = launch();
     clock.runDue();
     for (const QuickAction action : quickActions)
         EXPECT_EQ(actionKeys[action].held.has_value(), action == QuickAction::translateReplace)
             << QuickActions::name(action).toStdString();
-    EXPECT_EQ(actionKeys[QuickAction::translateReplace].held,
-              (FakeHotKeyService::Combination{15, 0x900}));
+    EXPECT_EQ(actionKeys[QuickAction::translateReplace].held, ctrlSuperR);
 
     ASSERT_TRUE(actionKeys[QuickAction::translateReplace].press());
     clock.advance(10ms);

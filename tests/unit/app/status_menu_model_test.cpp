@@ -15,8 +15,7 @@ protected:
     static StatusMenuState state() {
         StatusMenuState s;
         s.accessibilityEnabled = true;
-        s.hotKeyCode = 17;
-        s.hotKeyModifiers = 2304;
+        s.hotKey = Prefs::defaultHotKey;
         s.targetLanguage = TargetLanguage::portuguese();
         return s;
     }
@@ -75,9 +74,9 @@ TEST_F(StatusMenuTest, TheIgnoreRowFollowsTheLastExternalApplication) {
 
 TEST_F(StatusMenuTest, ValuesAreInsertedAsPlainText) {
     StatusMenuState s = state();
-    s.userName = u"%@ 100%"_s;
-    s.hotKeyCode = 40;
-    s.hotKeyModifiers = 0x1300;
+    s.userName = QStringLiteral("%@ 100%");
+    s.hotKey =
+        QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier | Qt::MetaModifier, Qt::Key_K);
     s.hasAIKey = true;
     const QList<MenuRow> rows = StatusMenuModel::rows(s);
     EXPECT_EQ(rows[0].text, u"Olá, %@ 100%"_s);

@@ -54,8 +54,7 @@ TEST_F(PrefsTest, NothingStoredReadsTheDefaults) {
     EXPECT_EQ(prefs.aiProvider(), AIProvider::openai);
     EXPECT_EQ(prefs.onlineTranslationProvider(), OnlineTranslationProvider::google);
     EXPECT_EQ(prefs.targetLanguage().code, u"pt"_s);
-    EXPECT_EQ(prefs.hotKeyCode(), 17);
-    EXPECT_EQ(prefs.hotKeyModifiers(), 2304);
+    EXPECT_EQ(prefs.hotKey(), Prefs::defaultHotKey);
     EXPECT_FALSE(prefs.userName());
     EXPECT_TRUE(prefs.ignoredApps().isEmpty());
     EXPECT_FALSE(prefs.didShowWelcome());
@@ -77,8 +76,7 @@ TEST_F(PrefsTest, WrongTypesAndUnknownValuesReadAsDefaults) {
     store.setInteger(Prefs::Keys::targetLanguage, 3);
     store.setString(Prefs::Keys::didShowWelcome, u"true"_s);
     store.setRaw(Prefs::Keys::ignoredApps, json::array({json::object({{"bundleID", 5}})}));
-    EXPECT_EQ(prefs.hotKeyCode(), 17);
-    EXPECT_EQ(prefs.hotKeyModifiers(), 2304);
+    EXPECT_EQ(prefs.hotKey(), Prefs::defaultHotKey);
     EXPECT_EQ(prefs.aiProvider(), AIProvider::openai);
     EXPECT_EQ(prefs.onlineTranslationProvider(), OnlineTranslationProvider::google);
     EXPECT_EQ(prefs.targetLanguage().code, u"pt"_s);
@@ -87,8 +85,7 @@ TEST_F(PrefsTest, WrongTypesAndUnknownValuesReadAsDefaults) {
 
     store.setInteger(Prefs::Keys::hotKeyCode, 0);
     store.setRaw(Prefs::Keys::hotKeyModifiers, 1.5);
-    EXPECT_EQ(prefs.hotKeyCode(), 0);
-    EXPECT_EQ(prefs.hotKeyModifiers(), 2304);
+    EXPECT_EQ(prefs.hotKey(), QKeyCombination(Qt::MetaModifier | Qt::AltModifier, Qt::Key_A));
 }
 
 TEST_F(PrefsTest, ValuesSurviveARestartWithTheirTypes) {
@@ -97,7 +94,7 @@ TEST_F(PrefsTest, ValuesSurviveARestartWithTheirTypes) {
     prefs.setOnlineTranslationProvider(OnlineTranslationProvider::ai);
     prefs.setTargetLanguage(*TargetLanguage::named(u"zh-TW"));
     prefs.setAppLanguage(AppLanguage::deutsch);
-    prefs.setHotKey(0, 4096);
+    prefs.setHotKey(QKeyCombination(Qt::ControlModifier, Qt::Key_A));
     prefs.setDidShowWelcome(true);
     prefs.setModel(AIProvider::openrouter, u"meta/llama"_s);
 
@@ -106,12 +103,12 @@ TEST_F(PrefsTest, ValuesSurviveARestartWithTheirTypes) {
     EXPECT_EQ(again.onlineTranslationProvider(), OnlineTranslationProvider::ai);
     EXPECT_EQ(again.targetLanguage().displayName, u"Chinês (tradicional)"_s);
     EXPECT_EQ(again.appLanguage(), AppLanguage::deutsch);
-    EXPECT_EQ(again.hotKeyCode(), 0);
-    EXPECT_EQ(again.hotKeyModifiers(), 4096);
+    EXPECT_EQ(again.hotKey(), QKeyCombination(Qt::ControlModifier, Qt::Key_A));
     EXPECT_TRUE(again.didShowWelcome());
     EXPECT_EQ(again.model(AIProvider::openrouter), u"meta/llama"_s);
     const json stored = fileContent();
     EXPECT_TRUE(stored["hotKeyCode"].is_number_integer());
+    EXPECT_EQ(stored["hotKeyModifiers"], 4096);
     EXPECT_TRUE(stored["didShowWelcome"].is_boolean());
     EXPECT_EQ(stored["targetLanguage"], "zh-TW");
 

@@ -6,61 +6,32 @@
 #include "support/settings_fixture.h"
 
 #include <gtest/gtest.h>
-#include <memory>
 
 using namespace ovra;
 using namespace Qt::StringLiterals;
 using Kind = RecordedKeyPress::Kind;
 
+constexpr Qt::KeyboardModifiers none{}, ctrl = Qt::ControlModifier, alt = Qt::AltModifier,
+                                        shift = Qt::ShiftModifier, super = Qt::MetaModifier;
+
 TEST(HotKeyFormatter, DisplaysModifiersInFixedOrderThenKey) {
-    EXPECT_EQ(HotKeyFormatter::displayString(17, 2304), u"Alt+Super+T"_s);
-    EXPECT_EQ(HotKeyFormatter::displayString(40, 0x1000 + 0x200 + 0x100), u"Ctrl+Shift+Super+K"_s);
-    EXPECT_EQ(HotKeyFormatter::displayString(0, 0x1000 | 0x800 | 0x200 | 0x100),
-              u"Ctrl+Alt+Shift+Super+A"_s);
-    EXPECT_EQ(HotKeyFormatter::displayString(49, 0), u"Space"_s);
-    EXPECT_EQ(HotKeyFormatter::displayString(121, 0x200), u"Shift+Page Down"_s);
-    // Bits that are no modifier are not shown.
-    EXPECT_EQ(HotKeyFormatter::displayString(17, 0x100 | 0x1 | 0x400), u"Super+T"_s);
-}
-
-TEST(HotKeyFormatter, NamesKeysFromBothTablesElseByNumber) {
-    EXPECT_EQ(HotKeyFormatter::keyName(10), u"Tecla 10"_s);
-    EXPECT_EQ(HotKeyFormatter::keyName(65), u"Tecla 65"_s);
-    EXPECT_EQ(HotKeyFormatter::keyName(-3), u"Tecla -3"_s);
-    EXPECT_EQ(HotKeyFormatter::keyName(42), u"\\"_s);
-    EXPECT_EQ(HotKeyFormatter::keyName(50), u"`"_s);
-    EXPECT_EQ(HotKeyFormatter::keyName(111), u"F12"_s);
-    EXPECT_EQ(HotKeyFormatter::keyName(53), u"Escape"_s);
-    EXPECT_EQ(HotKeyFormatter::keyName(121), u"Page Down"_s);
-}
-
-TEST(ShortcutRecording, EveryNamedKeyMapsBackToItsName) {
-    // Each Qt key that maps must land on a code whose name is that key's character.
-    for (int key = Qt::Key_A; key <= Qt::Key_Z; ++key) {
-        const auto code = ShortcutRecording::virtualKeyCode(key);
-        ASSERT_TRUE(code);
-        EXPECT_EQ(HotKeyFormatter::keyName(*code), QString(QChar(key))) << key;
-    }
-    for (int key :
-         {Qt::Key_0, Qt::Key_5, Qt::Key_9, Qt::Key_Minus, Qt::Key_Equal, Qt::Key_BracketLeft,
-          Qt::Key_BracketRight, Qt::Key_Backslash, Qt::Key_Apostrophe, Qt::Key_Semicolon,
-          Qt::Key_Period, Qt::Key_Slash, Qt::Key_QuoteLeft, Qt::Key_Comma}) {
-        const auto code = ShortcutRecording::virtualKeyCode(key);
-        ASSERT_TRUE(code) << key;
-        EXPECT_EQ(HotKeyFormatter::keyName(*code), QString(QChar(key))) << key;
-    }
-    EXPECT_EQ(ShortcutRecording::virtualKeyCode(Qt::Key_Space), 49u);
-    EXPECT_EQ(ShortcutRecording::virtualKeyCode(Qt::Key_F5), 96u);
-    // Shifted symbols name the key they are typed on.
-    EXPECT_EQ(ShortcutRecording::virtualKeyCode(Qt::Key_Exclam), 18u);
-    EXPECT_EQ(ShortcutRecording::virtualKeyCode(Qt::Key_Question), 44u);
-    EXPECT_EQ(ShortcutRecording::virtualKeyCode(Qt::Key_Meta), std::nullopt);
-    EXPECT_EQ(ShortcutRecording::virtualKeyCode(Qt::Key_VolumeUp), std::nullopt);
+    for (const auto& [keys, text] : {
+             std::pair{QKeyCombination(alt | super, Qt::Key_T), u"Alt+Super+T"_s},
+             {QKeyCombination(super | shift | ctrl, Qt::Key_K), u"Ctrl+Shift+Super+K"_s},
+             {QKeyCombination(super | shift | alt | ctrl, Qt::Key_A), u"Ctrl+Alt+Shift+Super+A"_s},
+             {QKeyCombination(none, Qt::Key_Space), u"Space"_s},
+             {QKeyCombination(shift, Qt::Key_PageDown), u"Shift+Page Down"_s},
+             {QKeyCombination(ctrl, Qt::Key_Backslash), u"Ctrl+\\"_s},
+             {QKeyCombination(alt, Qt::Key_1), u"Alt+1"_s},
+             {QKeyCombination(alt, Qt::Key_F12), u"Alt+F12"_s},
+         })
+        EXPECT_EQ(HotKeyFormatter::displayString(keys), text) << keys.toCombined();
 }
 
 TEST(ShortcutRecording, AppliesTheRecordingRules) {
-    constexpr Qt::KeyboardModifiers none{}, ctrl = Qt::ControlModifier, alt = Qt::AltModifier,
-                                            shift = Qt::ShiftModifier, super = Qt::MetaModifier;
+    const auto record = [](Qt::KeyboardModifiers modifiers, Qt::Key key) {
+        return RecordedKeyPress{Kind::record, QKeyCombination(modifiers, key)};
+    };
     const RecordedKeyPress cancel{Kind::cancel}, ignore{Kind::ignore}, refuse{Kind::refuse};
     const struct {
         int key;
@@ -86,13 +57,17 @@ TEST(ShortcutRecording, AppliesTheRecordingRules) {
         {Qt::Key_V, ctrl | shift, refuse},
         {Qt::Key_Z, ctrl | shift, refuse},
         // The same keys in other chords are free.
-        {Qt::Key_V, ctrl | alt, {Kind::record, 9, 0x1800}},
-        {Qt::Key_V, super, {Kind::record, 9, 0x100}},
-        {Qt::Key_A, ctrl | shift, {Kind::record, 0, 0x1200}},
-        {Qt::Key_K, super | shift, {Kind::record, 40, 768}},
-        {Qt::Key_T, alt | super, {Kind::record, 17, 2304}},
-        {Qt::Key_Space, ctrl, {Kind::record, 49, 0x1000}},
-        {Qt::Key_K, super | Qt::GroupSwitchModifier, {Kind::record, 40, 0x100}}, // AltGr adds none
+        {Qt::Key_V, ctrl | alt, record(ctrl | alt, Qt::Key_V)},
+        {Qt::Key_V, super, record(super, Qt::Key_V)},
+        {Qt::Key_A, ctrl | shift, record(ctrl | shift, Qt::Key_A)},
+        {Qt::Key_T, alt | super, record(alt | super, Qt::Key_T)},
+        {Qt::Key_Space, ctrl, record(ctrl, Qt::Key_Space)},
+        {Qt::Key_K, super | Qt::GroupSwitchModifier, record(super, Qt::Key_K)}, // AltGr adds none
+        // A shifted symbol is the key it is typed on.
+        {Qt::Key_Exclam, ctrl | shift, record(ctrl | shift, Qt::Key_1)},
+        {Qt::Key_Question, super | shift, record(super | shift, Qt::Key_Slash)},
+        {Qt::Key_AsciiTilde, super | shift, record(super | shift, Qt::Key_QuoteLeft)},
+        {Qt::Key_Backtab, alt | shift, record(alt | shift, Qt::Key_Tab)},
         // The modifiers themselves, a key without a stored name or a keypad key go on.
         {Qt::Key_Meta, super, ignore},
         {Qt::Key_Alt, alt, ignore},
@@ -115,7 +90,7 @@ protected:
     int m_triggers = 0;
 };
 
-using Combination = test::FakeHotKeyService::Combination;
+constexpr QKeyCombination defaultKeys(Qt::MetaModifier | Qt::AltModifier, Qt::Key_T);
 
 } // namespace
 
@@ -124,7 +99,7 @@ TEST_F(GlobalHotKeyTest, RegistersTheStoredShortcutOnceAndTriggers) {
     EXPECT_TRUE(hotKey.registerHotKey());
     EXPECT_TRUE(hotKey.registerHotKey()); // already registered: nothing more installed
     ASSERT_EQ(m_service.registrations.size(), 1u);
-    EXPECT_EQ(m_service.registrations[0], (Combination{17, 2304}));
+    EXPECT_EQ(m_service.registrations[0], defaultKeys);
     EXPECT_TRUE(m_service.press());
     EXPECT_EQ(m_triggers, 1);
 }
@@ -139,22 +114,22 @@ TEST_F(GlobalHotKeyTest, RefusedShortcutLeavesNothingRegistered) {
     EXPECT_TRUE(hotKey.registerHotKey()); // a later try may succeed
 }
 
-TEST_F(GlobalHotKeyTest, OutOfRangeValuesOrAStoredEditingChordUseTheDefaultShortcut) {
-    m_prefs.setHotKey(9, 0x1000); // Ctrl+V, kept by an earlier version
-    EXPECT_EQ(StoredHotKey::fromPrefs(m_prefs), (StoredHotKey{17, 2304}));
-    m_prefs.setHotKey(9, 0x1800); // Ctrl+Alt+V
-    EXPECT_EQ(StoredHotKey::fromPrefs(m_prefs), (StoredHotKey{9, 0x1800}));
-    m_prefs.setHotKey(-1, 0x100);
-    EXPECT_EQ(StoredHotKey::fromPrefs(m_prefs), (StoredHotKey{17, 2304}));
-    m_prefs.setHotKey(40, qint64(1) << 32);
-    EXPECT_EQ(StoredHotKey::fromPrefs(m_prefs), (StoredHotKey{17, 2304}));
-    m_prefs.setHotKey(0xFFFFFFFFLL, 0);
-    EXPECT_EQ(StoredHotKey::fromPrefs(m_prefs), (StoredHotKey{0xFFFFFFFFu, 0}));
+TEST_F(GlobalHotKeyTest, StoredValuesNamingNoShortcutOrAnEditingChordUseTheDefault) {
+    const auto heldFor = [this](qint64 code, qint64 modifiers) {
+        m_prefs.defaults().setInteger(Prefs::Keys::hotKeyCode, code);
+        m_prefs.defaults().setInteger(Prefs::Keys::hotKeyModifiers, modifiers);
+        return StoredHotKey::fromPrefs(m_prefs);
+    };
+    EXPECT_EQ(heldFor(9, 0x1000), defaultKeys); // Ctrl+V, kept by an earlier version
+    EXPECT_EQ(heldFor(9, 0x1800),
+              QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_V));
+    EXPECT_EQ(heldFor(-1, 0x100), defaultKeys);
+    EXPECT_EQ(heldFor(40, qint64(1) << 32), defaultKeys);
 
-    m_prefs.setHotKey(qint64(5) << 40, 0x300);
+    heldFor(qint64(5) << 40, 0x300);
     GlobalHotKey hotKey(m_service, m_prefs, [] {});
     ASSERT_TRUE(hotKey.registerHotKey());
-    EXPECT_EQ(m_service.held, (Combination{17, 2304}));
+    EXPECT_EQ(m_service.held, defaultKeys);
 }
 
 TEST_F(GlobalHotKeyTest, PressAfterDestructionDoesNothing) {

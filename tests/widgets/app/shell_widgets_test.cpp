@@ -115,8 +115,9 @@ TEST(ShellWidgets, TheTrayMenuIsRebuiltEachTimeItOpensWithoutGrowingAndRunsItsCo
     EXPECT_TRUE(menu.actions()[12]->isEnabled()); // "Ignorar este app (Editor)"
 
     // A changed name and shortcut show the next time the menu opens.
-    setup.prefs.setUserName(u"Ana"_s);
-    setup.prefs.setHotKey(40, 0x1300);
+    setup.prefs.setUserName(QStringLiteral("Ana"));
+    setup.prefs.setHotKey(
+        QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier | Qt::MetaModifier, Qt::Key_K));
     Q_EMIT menu.aboutToShow();
     const QStringList texts = actionTexts(menu);
     ASSERT_EQ(texts.size(), 19);
@@ -237,14 +238,14 @@ TEST(ShellWidgets, PreferencesShowPackFailuresRecordAShortcutAndSwitchLanguageAt
     EXPECT_TRUE(controller.model()->isRecording());
     QTest::keyClick(recorder, Qt::Key_K, Qt::MetaModifier | Qt::ShiftModifier);
     EXPECT_FALSE(controller.model()->isRecording());
-    EXPECT_EQ(setup.prefs.hotKeyCode(), 40);
-    EXPECT_EQ(setup.prefs.hotKeyModifiers(), 768);
+    const QKeyCombination shiftSuperK(Qt::ShiftModifier | Qt::MetaModifier, Qt::Key_K);
+    EXPECT_EQ(setup.prefs.hotKey(), shiftSuperK);
     EXPECT_EQ(posts, 1);
     EXPECT_EQ(window->findChild<QLabel*>(u"currentShortcut"_s)->text(), u"Atual: Shift+Super+K"_s);
     EXPECT_FALSE(restore->isHidden());
     // Key presses go to the window again once recording ended.
     QTest::keyClick(window, Qt::Key_L, Qt::MetaModifier);
-    EXPECT_EQ(setup.prefs.hotKeyCode(), 40);
+    EXPECT_EQ(setup.prefs.hotKey(), shiftSuperK);
     // An action's row has a recorder of its own; the panel's combination is not for it.
     auto* actionRow = window->findChild<QWidget*>(u"action-translate-replace"_s);
     ASSERT_NE(actionRow, nullptr);
@@ -335,8 +336,7 @@ TEST(ShellWidgets, ShortcutRecordingTakesOnlyItsOwnKeysAndEndsWithTheWindow) {
     QTest::keyClicks(&question, u"c"_s);
     EXPECT_EQ(question.text(), u"abc"_s);
     QTest::keyClick(&question, Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
-    EXPECT_EQ(setup.prefs.hotKeyCode(), Prefs::defaultHotKeyCode);
-    EXPECT_EQ(setup.prefs.hotKeyModifiers(), Prefs::defaultHotKeyModifiers);
+    EXPECT_EQ(setup.prefs.hotKey(), Prefs::defaultHotKey);
 }
 
 } // namespace

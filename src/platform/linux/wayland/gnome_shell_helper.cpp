@@ -146,12 +146,11 @@ void GnomeShellHelper::onActionShortcutPressed(const QString& action) {
     }
 }
 
-bool GnomeShellHelper::registerActionHotKey(const QString& action, quint32 keyCode,
-                                            quint32 carbonModifiers,
+bool GnomeShellHelper::registerActionHotKey(const QString& action, QKeyCombination combination,
                                             std::function<void()> onPressed) {
     if (m_actions.count(action) || !onPressed)
         return false;
-    const std::optional<QString> keys = accelerator(keyCode, carbonModifiers);
+    const std::optional<QString> keys = accelerator(combination);
     if (!keys)
         return false;
     m_actions[action] = {*keys, std::move(onPressed)};
@@ -182,9 +181,9 @@ void GnomeShellHelper::setActionShortcut(const QString& action, const QString& k
     });
 }
 
-std::optional<QString> GnomeShellHelper::accelerator(quint32 keyCode, quint32 carbonModifiers) {
-    const auto keysym = KeyMapping::keysym(static_cast<int>(keyCode));
-    const auto state = KeyMapping::stateFromCarbon(carbonModifiers);
+std::optional<QString> GnomeShellHelper::accelerator(QKeyCombination keys) {
+    const auto keysym = KeyMapping::keysym(keys.key());
+    const auto state = KeyMapping::modifierState(keys.keyboardModifiers());
     if (!keysym || !state)
         return std::nullopt;
     const char* name = XKeysymToString(static_cast<KeySym>(*keysym));
@@ -202,11 +201,11 @@ std::optional<QString> GnomeShellHelper::accelerator(quint32 keyCode, quint32 ca
     return result + QString::fromLatin1(name);
 }
 
-bool GnomeShellHelper::registerHotKey(quint32 keyCode, quint32 carbonModifiers,
+bool GnomeShellHelper::registerHotKey(QKeyCombination combination,
                                       std::function<void()> onPressed) {
     if (m_onPressed || !onPressed)
         return false;
-    const std::optional<QString> keys = accelerator(keyCode, carbonModifiers);
+    const std::optional<QString> keys = accelerator(combination);
     if (!keys)
         return false;
     m_onPressed = std::move(onPressed);

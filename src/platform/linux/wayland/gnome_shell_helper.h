@@ -37,19 +37,18 @@ public:
     bool isRunning() const { return m_running; }
 
     // The shortcut in the shell's notation ("<Alt><Super>t"); nothing when it has no such key.
-    static std::optional<QString> accelerator(quint32 keyCode, quint32 carbonModifiers);
+    static std::optional<QString> accelerator(QKeyCombination keys);
 
     // The shell holds the shortcut; the press reaches this program as a signal. While the
     // extension is not running the shortcut is kept for its arrival (and true returned): the
     // preferences say then that the shortcut needs the extension.
-    bool registerHotKey(quint32 keyCode, quint32 carbonModifiers,
-                        std::function<void()> onPressed) override;
+    bool registerHotKey(QKeyCombination keys, std::function<void()> onPressed) override;
     void unregisterHotKey() override;
 
     // An action's own shortcut, held by the shell as the panel's is (an extension older than
     // this program answers with an error, which is only logged). False when it has no key in the
     // shell's notation or the action holds one already.
-    bool registerActionHotKey(const QString& action, quint32 keyCode, quint32 carbonModifiers,
+    bool registerActionHotKey(const QString& action, QKeyCombination keys,
                               std::function<void()> onPressed);
     void unregisterActionHotKey(const QString& action);
 
@@ -88,10 +87,8 @@ public:
     GnomeShellActionHotKey(GnomeShellHelper& shell, QString action)
         : m_shell(shell), m_action(std::move(action)) {}
     ~GnomeShellActionHotKey() override { unregisterHotKey(); }
-    bool registerHotKey(quint32 keyCode, quint32 carbonModifiers,
-                        std::function<void()> onPressed) override {
-        return m_shell.registerActionHotKey(m_action, keyCode, carbonModifiers,
-                                            std::move(onPressed));
+    bool registerHotKey(QKeyCombination keys, std::function<void()> onPressed) override {
+        return m_shell.registerActionHotKey(m_action, keys, std::move(onPressed));
     }
     void unregisterHotKey() override { m_shell.unregisterActionHotKey(m_action); }
 

@@ -1,7 +1,5 @@
 #include "platform/linux/wayland/kglobalaccel_hot_keys.h"
 
-#include "platform/hot_key_modifiers.h"
-#include "platform/linux/key_mapping.h"
 #include "support/logging.h"
 
 #include <QDBusConnection>
@@ -10,7 +8,6 @@
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <X11/keysym.h>
 
 namespace ovra::platform {
 
@@ -29,48 +26,6 @@ QDBusMessage serviceCall(const QString& method, const QVariantList& arguments) {
         QStringLiteral("org.kde.KGlobalAccel"), method);
     call.setArguments(arguments);
     return call;
-}
-
-std::optional<int> qtKey(unsigned long keysym) {
-    if (keysym >= XK_a && keysym <= XK_z)
-        return int(Qt::Key_A + (keysym - XK_a));
-    // Qt numbers the other printable ASCII keys by their characters.
-    if (keysym >= 0x20 && keysym <= 0x7e)
-        return int(keysym);
-    if (keysym >= XK_F1 && keysym <= XK_F12)
-        return int(Qt::Key_F1 + (keysym - XK_F1));
-    switch (keysym) {
-    case XK_Return:
-        return Qt::Key_Return;
-    case XK_KP_Enter:
-        return Qt::Key_Enter;
-    case XK_Tab:
-        return Qt::Key_Tab;
-    case XK_BackSpace:
-        return Qt::Key_Backspace;
-    case XK_Escape:
-        return Qt::Key_Escape;
-    case XK_Delete:
-        return Qt::Key_Delete;
-    case XK_Home:
-        return Qt::Key_Home;
-    case XK_End:
-        return Qt::Key_End;
-    case XK_Page_Up:
-        return Qt::Key_PageUp;
-    case XK_Page_Down:
-        return Qt::Key_PageDown;
-    case XK_Left:
-        return Qt::Key_Left;
-    case XK_Right:
-        return Qt::Key_Right;
-    case XK_Up:
-        return Qt::Key_Up;
-    case XK_Down:
-        return Qt::Key_Down;
-    default:
-        return std::nullopt;
-    }
 }
 
 } // namespace
@@ -119,34 +74,11 @@ bool KGlobalAccelHotKeys::start() {
     return true;
 }
 
-std::optional<int> KGlobalAccelHotKeys::qtKeys(quint32 keyCode, quint32 carbonModifiers) {
-    constexpr quint32 known = CarbonModifier::command | CarbonModifier::shift |
-                              CarbonModifier::option | CarbonModifier::control;
-    const auto keysym = KeyMapping::keysym(static_cast<int>(keyCode));
-    const std::optional<int> key = keysym ? qtKey(*keysym) : std::nullopt;
-    if (!key || (carbonModifiers & ~known) != 0)
-        return std::nullopt;
-    int modifiers = 0;
-    if (carbonModifiers & CarbonModifier::command)
-        modifiers |= Qt::MetaModifier;
-    if (carbonModifiers & CarbonModifier::option)
-        modifiers |= Qt::AltModifier;
-    if (carbonModifiers & CarbonModifier::control)
-        modifiers |= Qt::ControlModifier;
-    if (carbonModifiers & CarbonModifier::shift)
-        modifiers |= Qt::ShiftModifier;
-    return *key | modifiers;
-}
-
-bool KGlobalAccelHotKeys::registerHotKey(quint32 keyCode, quint32 carbonModifiers,
-                                         std::function<void()> onPressed) {
+bool KGlobalAccelHotKeys::registerHotKey(QKeyCombination keys, std::function<void()> onPressed) {
     if (m_onPressed || !onPressed)
         return false;
-    const std::optional<int> keys = qtKeys(keyCode, carbonModifiers);
-    if (!keys)
-        return false;
     m_onPressed = std::move(onPressed);
-    m_keys = *keys;
+    m_keys = keys;
     if (m_running)
         sendRegistration();
     else
@@ -159,9 +91,9 @@ void KGlobalAccelHotKeys::sendRegistration() {
     // Calls on one connection are handled in order: the action exists before its keys are set.
     bus.call(serviceCall(QStringLiteral("doRegister"), {m_actionId}), QDBus::NoBlock);
     auto* set = new QDBusPendingCallWatcher(
-        bus.asyncCall(serviceCall(
-            QStringLiteral("setShortcut"),
-            {m_actionId, QVariant::fromValue(QList<int>{m_keys}), setPresent | noAutoloading})),
+        bus.asyncCall(serviceCall(QStringLiteral("setShortcut"),
+                                  {m_actionId, QVariant::fromValue(QList<int>{m_keys.toCombined()}),
+                                   setPresent | noAutoloading})),
         this);
     connect(set, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher* call) {
         call->deleteLater();

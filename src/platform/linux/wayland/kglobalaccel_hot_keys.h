@@ -7,7 +7,6 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
-#include <optional>
 
 namespace ovra::platform {
 
@@ -37,13 +36,10 @@ public:
     // The service is (or was, the last time it appeared) on the bus.
     bool isRunning() const { return m_running; }
 
-    // The shortcut as the service counts keys: a Qt key code with Qt's modifier bits.
-    static std::optional<int> qtKeys(quint32 keyCode, quint32 carbonModifiers);
-
-    // While the service is not running the shortcut is kept for its arrival (and true returned):
-    // the preferences say then that the shortcut is bound in the desktop's settings.
-    bool registerHotKey(quint32 keyCode, quint32 carbonModifiers,
-                        std::function<void()> onPressed) override;
+    // The service counts keys as Qt does, so every combination is sent as it is. While the
+    // service is not running the shortcut is kept for its arrival (and true returned): the
+    // preferences say then that the shortcut is bound in the desktop's settings.
+    bool registerHotKey(QKeyCombination keys, std::function<void()> onPressed) override;
     void unregisterHotKey() override;
 
 private Q_SLOTS:
@@ -55,7 +51,7 @@ private:
 
     QStringList m_actionId;
     std::function<void()> m_onPressed;
-    int m_keys = 0; // held for the service's next start
+    QKeyCombination m_keys; // held for the service's next start
     QString m_componentPath;
     bool m_running = false;
     BusOwnerWatch* m_serviceWatch = nullptr;

@@ -67,12 +67,11 @@ void X11HotKeyService::ungrab(const Grab& hotKey) {
     });
 }
 
-bool X11HotKeyService::registerHotKey(quint32 keyCode, quint32 carbonModifiers,
-                                      std::function<void()> onPressed) {
+bool X11HotKeyService::registerHotKey(QKeyCombination keys, std::function<void()> onPressed) {
     if (m_grab || !onPressed)
         return false;
-    const auto keysym = KeyMapping::keysym(static_cast<int>(keyCode));
-    const auto modifiers = KeyMapping::stateFromCarbon(carbonModifiers);
+    const auto keysym = KeyMapping::keysym(keys.key());
+    const auto modifiers = KeyMapping::modifierState(keys.keyboardModifiers());
     if (!keysym || !modifiers)
         return false;
 

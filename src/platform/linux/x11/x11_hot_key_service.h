@@ -18,8 +18,7 @@ public:
     X11HotKeyService(const X11HotKeyService&) = delete;
     X11HotKeyService& operator=(const X11HotKeyService&) = delete;
 
-    bool registerHotKey(quint32 keyCode, quint32 carbonModifiers,
-                        std::function<void()> onPressed) override;
+    bool registerHotKey(QKeyCombination keys, std::function<void()> onPressed) override;
     void unregisterHotKey() override;
 
 private:
