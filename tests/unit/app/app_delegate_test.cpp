@@ -1,5 +1,4 @@
 #include "app/app_delegate.h"
-#include "app/app_notifications.h"
 #include "capture/selection_monitor.h"
 #include "fakes/fake_app_ui.h"
 #include "fakes/fake_capture_platform.h"
@@ -230,8 +229,10 @@ TEST_F(DelegateTest, HidingThePanelSuppressesItsSelectionAndIgnoringTheAppStores
 TEST_F(DelegateTest, AChangedShortcutIsRegisteredAgainAndTerminationReleasesIt) {
     auto delegate = launch();
     clock.runDue();
-    prefs.setHotKey(40, 0x1300);
-    AppNotifications::shared().postHotKeySettingsChanged();
+    delegate->openPreferences();
+    clock.runDue();
+    prefs.setHotKey(40, 0x1300); // what the preferences window stores before it tells
+    ui.onHotKeyChanged();
     clock.runDue();
     EXPECT_EQ(hotKeys.unregisterCount, 1);
     EXPECT_EQ(hotKeys.held, (FakeHotKeyService::Combination{40, 0x1300}));
@@ -242,8 +243,8 @@ TEST_F(DelegateTest, AChangedShortcutIsRegisteredAgainAndTerminationReleasesIt) 
     EXPECT_FALSE(delegate->selectionMonitor()->isRunning());
     EXPECT_EQ(fake.workspace.observerCount(), 0u);
 
-    // After the end a notification registers nothing, and a second termination is harmless.
-    AppNotifications::shared().postHotKeySettingsChanged();
+    // After the end a change registers nothing, and a second termination is harmless.
+    ui.onHotKeyChanged();
     clock.runDue();
     delegate->shutDown();
     EXPECT_FALSE(hotKeys.held);
@@ -418,8 +419,10 @@ TEST_F(DelegateTest, EachActionRunsByItsOwnShortcutOrName) {
     EXPECT_TRUE(panelWindow->visible);
     EXPECT_EQ(engines->last()->operation, QStringLiteral("summarize"));
 
+    delegate->openPreferences();
+    clock.runDue();
     prefs.clearActionHotKey(QuickAction::translateReplace);
-    AppNotifications::shared().postHotKeySettingsChanged();
+    ui.onHotKeyChanged();
     clock.runDue();
     EXPECT_FALSE(actionKeys[QuickAction::translateReplace].held);
 }
