@@ -26,7 +26,7 @@
 #include "platform/linux/xdg_session_autostart.h"
 #include "settings/key_store.h"
 #include "settings/prefs.h"
-#include "support/log_categories.h"
+#include "support/logging.h"
 #include "support/timer_scheduler.h"
 
 #include <QApplication>

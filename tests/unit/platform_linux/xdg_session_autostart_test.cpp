@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 using namespace ovra;
+using namespace Qt::StringLiterals;
 using ovra::platform::XdgSessionAutostart;
 
 namespace {
@@ -27,7 +28,7 @@ protected:
 
 TEST_F(SessionAutostartTest, WritesAnEntryThatRunsThisProgramAndRemovesIt) {
     EXPECT_TRUE(XdgSessionAutostart::entryPath().endsWith(u"/autostart/app.ovra.Ovra.desktop"));
-    XdgSessionAutostart autostart(QStringLiteral("/opt/my apps/100%/ovra"));
+    XdgSessionAutostart autostart(u"/opt/my apps/100%/ovra"_s);
     EXPECT_FALSE(autostart.isEnabled());
 
     ASSERT_TRUE(autostart.setEnabled(true));
@@ -43,7 +44,7 @@ TEST_F(SessionAutostartTest, WritesAnEntryThatRunsThisProgramAndRemovesIt) {
 }
 
 TEST_F(SessionAutostartTest, TheFileIsTheOnlyRecord) {
-    XdgSessionAutostart autostart(QStringLiteral("/usr/bin/ovra"));
+    XdgSessionAutostart autostart(u"/usr/bin/ovra"_s);
     ASSERT_TRUE(autostart.setEnabled(true));
     ASSERT_TRUE(QFile::remove(XdgSessionAutostart::entryPath())); // removed by hand
     EXPECT_FALSE(autostart.isEnabled());
@@ -60,7 +61,7 @@ TEST_F(SessionAutostartTest, TheFileIsTheOnlyRecord) {
 TEST_F(SessionAutostartTest, AFolderThatCannotBeMadeReportsFailure) {
     const QString folder = QFileInfo(XdgSessionAutostart::entryPath()).path();
     ASSERT_TRUE(writeFileAtomically(folder, "not a folder", 0644, 0755));
-    XdgSessionAutostart autostart(QStringLiteral("/usr/bin/ovra"));
+    XdgSessionAutostart autostart(u"/usr/bin/ovra"_s);
     EXPECT_FALSE(autostart.setEnabled(true));
     EXPECT_FALSE(autostart.isEnabled());
 }

@@ -2,7 +2,7 @@
 
 #include "platform/linux/key_mapping.h"
 #include "platform/linux/wayland/active_window_report.h"
-#include "support/log_categories.h"
+#include "support/logging.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -91,6 +91,28 @@ void GnomeShellHelper::askForFocusedWindow() {
                 const QDBusPendingReply<QString> reply = *call;
                 if (reply.isValid())
                     onFocusedWindowChanged(reply.value());
+            });
+}
+
+void GnomeShellHelper::waitForInputRelease(std::function<void(bool released)> onAnswer) {
+    if (!m_running) {
+        onAnswer(false);
+        return;
+    }
+    // Past the shell's own limit of 3 s, so a slow shell answers false rather than an error.
+    constexpr int replyTimeoutMs = 4000;
+    auto* watcher = new QDBusPendingCallWatcher(
+        QDBusConnection::sessionBus().asyncCall(helperCall(QStringLiteral("WaitForInputRelease")),
+                                                replyTimeoutMs),
+        this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [onAnswer = std::move(onAnswer)](QDBusPendingCallWatcher* call) {
+                call->deleteLater();
+                const QDBusPendingReply<bool> reply = *call;
+                if (reply.isError())
+                    qCInfo(lcPlatform) << "the GNOME Shell extension did not tell the input's end:"
+                                       << reply.error().name();
+                onAnswer(reply.isValid() && reply.value());
             });
 }
 
