@@ -5,22 +5,6 @@ target_compile_definitions(ovra_warnings INTERFACE
     QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_URL_CAST_FROM_STRING
     QT_NO_CAST_FROM_BYTEARRAY QT_NO_KEYWORDS QT_NO_FOREACH QT_USE_QSTRINGBUILDER)
 
-# Adds a static library made of every .cpp in the given folder (not recursing).
-function(ovra_add_area target dir)
-    file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp)
-    list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
-    if(NOT sources)
-        # An area may start empty; a static library still needs one translation unit.
-        set(placeholder ${PROJECT_BINARY_DIR}/generated/${target}_empty.cpp)
-        file(WRITE ${placeholder} "// This area has no code yet.\n")
-        set(sources ${placeholder})
-    endif()
-    add_library(${target} STATIC ${sources})
-    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_BINARY_DIR}/generated)
-    target_link_libraries(${target} PRIVATE ovra_warnings)
-    ovra_precompile_common_headers(${target})
-endfunction()
-
 # Qt, QCoro and the standard library are in almost every file; precompiling them roughly halves
 # the build on the two-core machines CI runs on.
 option(OVRA_PRECOMPILED_HEADERS "Precompile the common headers" ON)

@@ -1,6 +1,5 @@
 #include "app/app_delegate.h"
 #include "app/command_line.h"
-#include "app/session_autostart.h"
 #include "app/widgets/app_windows.h"
 #include "app/widgets/scroll_area_accessible.h"
 #include "capture/accessibility_capture.h"
@@ -18,11 +17,13 @@
 #include "panel/widgets/action_card_window.h"
 #include "panel/widgets/floating_panel_window.h"
 #include "platform/linux/application_bus.h"
+#include "platform/linux/desktop_entries.h"
 #include "platform/linux/session/atspi_accessibility_thread.h"
 #include "platform/linux/session/linux_platform.h"
 #include "platform/linux/wayland/gnome_extension_switch.h"
 #include "platform/linux/x11/compositor_watch.h"
 #include "platform/linux/x11/x11_panel_window.h"
+#include "platform/linux/xdg_session_autostart.h"
 #include "settings/key_store.h"
 #include "settings/prefs.h"
 #include "support/logging.h"
@@ -197,12 +198,14 @@ int main(int argc, char** argv) {
             panelWindow->setCompositing(running);
     });
 
+    platform::XdgSessionAutostart autostart;
     AppWindows windows(AppWindows::Dependencies{
         prefs,
         keys,
         scheduler,
         translation,
-        {},
+        autostart,
+        [](const QString& appId) { return platform::applicationName(appId); },
         [] { QApplication::quit(); },
         shortcutSetupFor(*platform),
     });
@@ -244,7 +247,7 @@ int main(int argc, char** argv) {
         },
         ownID,
         QString::fromUtf8(deployment::appVersion),
-        [] { SessionAutostart().setEnabled(true); },
+        [&autostart] { autostart.setEnabled(true); },
         [&platform](QuickAction action) { return platform->actionHotKey(action); },
         [&] {
             return std::make_unique<QuickActionFlow>(QuickActionFlow::Dependencies{

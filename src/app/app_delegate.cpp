@@ -1,6 +1,5 @@
 #include "app/app_delegate.h"
 
-#include "app/app_notifications.h"
 #include "app/shell_texts.h"
 #include "capture/selection_monitor.h"
 #include "panel/panel_controller.h"
@@ -107,8 +106,6 @@ void AppDelegate::startCapture() {
         hotKey->registerHotKey(); // unset by default: nothing held then
         m_actionHotKeys.push_back(std::move(hotKey));
     }
-    connect(&AppNotifications::shared(), &AppNotifications::hotKeySettingsChanged, this,
-            [this] { later(Duration{0}, [](AppDelegate& self) { self.reregisterHotKey(); }); });
 }
 
 void AppDelegate::reregisterHotKey() {
@@ -157,7 +154,6 @@ void AppDelegate::deliverToAction(QuickAction action, const SelectionSnapshot& s
 }
 
 void AppDelegate::shutDown() {
-    disconnect(&AppNotifications::shared(), nullptr, this, nullptr);
     if (m_globalHotKey) {
         m_globalHotKey->unregisterHotKey();
         m_globalHotKey.reset();
@@ -335,6 +331,11 @@ void AppDelegate::openPreferences() {
             [alive, delegate] {
                 if (alive.lock())
                     delegate->openIgnoredApps();
+            },
+            [alive, delegate] {
+                if (alive.lock())
+                    delegate->later(Duration{0},
+                                    [](AppDelegate& self) { self.reregisterHotKey(); });
             });
     });
 }

@@ -31,8 +31,11 @@ public:
     // A passing notice that needs no answer (a desktop notification from the tray).
     virtual void showNotice(const QString& message) = 0;
     virtual void showNoKeyWarning(std::function<void()> onConfigureNow) = 0;
+    // `onHotKeyChanged`: the stored shortcut was changed or reset, so the shell registers the
+    // shortcuts again.
     virtual void showPreferences(std::function<void()> onOpenEngines,
-                                 std::function<void()> onOpenIgnored) = 0;
+                                 std::function<void()> onOpenIgnored,
+                                 std::function<void()> onHotKeyChanged) = 0;
     virtual void showAISettings() = 0;
     virtual void showIgnoredApps() = 0;
     virtual void showFeedback() = 0;

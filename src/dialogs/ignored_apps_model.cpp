@@ -1,14 +1,9 @@
 #include "dialogs/ignored_apps_model.h"
 
-#include "dialogs/desktop_entry_name.h"
-
 namespace ovra {
 
 IgnoredAppsModel::IgnoredAppsModel(Prefs& prefs, NameLookup nameLookup, QObject* parent)
-    : QObject(parent), m_prefs(prefs), m_nameLookup(std::move(nameLookup)) {
-    if (!m_nameLookup)
-        m_nameLookup = [](const QString& appId) { return DesktopEntryName::find(appId); };
-}
+    : QObject(parent), m_prefs(prefs), m_nameLookup(std::move(nameLookup)) {}
 
 QString IgnoredAppsModel::title(const IgnoredApp& app) {
     return app.name.isEmpty() ? app.appId : app.name;
@@ -17,7 +12,7 @@ QString IgnoredAppsModel::title(const IgnoredApp& app) {
 void IgnoredAppsModel::reload() {
     QList<IgnoredApp> apps = m_prefs.ignoredApps();
     for (IgnoredApp& app : apps)
-        if (app.name.isEmpty())
+        if (app.name.isEmpty() && m_nameLookup)
             app.name = m_nameLookup(app.appId).value_or(QString());
     m_apps = std::move(apps);
     Q_EMIT appsChanged();

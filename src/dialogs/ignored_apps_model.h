@@ -17,7 +17,7 @@ public:
     // The installed application's display name for an application id, if any.
     using NameLookup = std::function<std::optional<QString>(const QString& appId)>;
 
-    // `nameLookup` defaults to the desktop entries of the XDG applications folders.
+    // Without `nameLookup`, entries stored without a name show their id.
     explicit IgnoredAppsModel(Prefs& prefs, NameLookup nameLookup = {}, QObject* parent = nullptr);
 
     const QList<IgnoredApp>& apps() const { return m_apps; }

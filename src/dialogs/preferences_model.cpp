@@ -1,6 +1,5 @@
 #include "dialogs/preferences_model.h"
 
-#include "app/app_notifications.h"
 #include "dialogs/pack_language_names.h"
 #include "settings/prefs.h"
 #include "shortcuts/global_hot_key.h"
@@ -11,12 +10,11 @@
 namespace ovra {
 
 PreferencesModel::PreferencesModel(Prefs& prefs, TranslationService& translation,
+                                   SessionAutostart& autostart,
                                    std::function<void()> postHotKeyChanged, QObject* parent)
-    : QObject(parent), m_prefs(prefs), m_postHotKeyChanged(std::move(postHotKeyChanged)),
-      m_appLanguage(prefs.appLanguage()),
+    : QObject(parent), m_prefs(prefs), m_autostart(autostart),
+      m_postHotKeyChanged(std::move(postHotKeyChanged)), m_appLanguage(prefs.appLanguage()),
       m_packs(std::make_unique<LanguagePackList>(translation, rawValue(m_appLanguage))) {
-    if (!m_postHotKeyChanged)
-        m_postHotKeyChanged = [] { AppNotifications::shared().postHotKeySettingsChanged(); };
     refreshShortcutDisplay();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/session_autostart.h"
 #include "dialogs/language_pack_list.h"
+#include "platform/session_autostart.h"
 #include "settings/catalogues.h"
 #include "settings/quick_actions.h"
 #include "shortcuts/shortcut_setup.h"
@@ -27,10 +27,9 @@ class PreferencesModel final : public QObject {
 public:
     using PackStatus = LanguagePackList::PackStatus;
 
-    // `postHotKeyChanged` tells the shell to register the shortcut again (by default through
-    // AppNotifications).
-    PreferencesModel(Prefs& prefs, TranslationService& translation,
-                     std::function<void()> postHotKeyChanged = {}, QObject* parent = nullptr);
+    // `postHotKeyChanged` tells the shell to register the shortcut again.
+    PreferencesModel(Prefs& prefs, TranslationService& translation, SessionAutostart& autostart,
+                     std::function<void()> postHotKeyChanged, QObject* parent = nullptr);
     ~PreferencesModel() override;
 
     AppLanguage appLanguage() const { return m_appLanguage; }
@@ -109,6 +108,7 @@ private:
     bool isTakenByAnother(QKeyCombination pressed) const;
 
     Prefs& m_prefs;
+    SessionAutostart& m_autostart;
     std::function<void()> m_postHotKeyChanged;
     AppLanguage m_appLanguage;
     QString m_shortcutDisplay;
@@ -121,7 +121,6 @@ private:
     ShortcutNotice m_shortcutNotice = ShortcutNotice::none;
     std::unique_ptr<LanguagePackList> m_packs;
     std::unique_ptr<CancelSource> m_visibleRefresh;
-    SessionAutostart m_autostart;
 };
 
 } // namespace ovra

@@ -17,6 +17,7 @@ public:
     std::function<void()> onConfigureNow;
     std::function<void()> onOpenEngines;
     std::function<void()> onOpenIgnored;
+    std::function<void()> onHotKeyChanged;
 
     void setupTrayIcon(AppDelegate&) override { shown.append(QStringLiteral("trayIcon")); }
     void showWelcome(std::function<void(const WelcomeAnswer&)> done) override {
@@ -35,11 +36,12 @@ public:
         shown.append(QStringLiteral("noKeyWarning"));
         onConfigureNow = std::move(configureNow);
     }
-    void showPreferences(std::function<void()> openEngines,
-                         std::function<void()> openIgnored) override {
+    void showPreferences(std::function<void()> openEngines, std::function<void()> openIgnored,
+                         std::function<void()> hotKeyChanged) override {
         shown.append(QStringLiteral("preferences"));
         onOpenEngines = std::move(openEngines);
         onOpenIgnored = std::move(openIgnored);
+        onHotKeyChanged = std::move(hotKeyChanged);
     }
     void showAISettings() override { shown.append(QStringLiteral("aiSettings")); }
     void showIgnoredApps() override { shown.append(QStringLiteral("ignoredApps")); }

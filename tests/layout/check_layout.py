@@ -4,7 +4,8 @@
 A folder may include itself, the folders its row names, and, transitively, what those may
 include. Every folder holding code must have a row, every row must name an existing folder, and a
 row may name only folders of earlier rows, so that includes point one way. main.cpp, the program
-itself, may include anything.
+itself, may include anything. The build enforces the same rule from src/CMakeLists.txt, so each
+area there must declare the uses its row names.
 """
 import pathlib
 import re
@@ -37,6 +38,22 @@ for folder in sorted(code_dirs - allowed.keys()):
     errors.append(f"{folder}/ holds code but has no row in src/README.md")
 for folder in sorted(allowed.keys() - code_dirs):
     errors.append(f"src/README.md names {folder}/, which holds no code")
+
+# The build holds each area to its row: src/CMakeLists.txt must declare the same uses.
+folder_of, uses_of = {}, {}
+for target, folder, rest in re.findall(r"ovra_add_area\((\w+) ([a-z0-9_/]+)([^)]*)\)",
+                                       (src / "CMakeLists.txt").read_text()):
+    words = rest.split()
+    used = words[words.index("USES") + 1:] if "USES" in words else []
+    folder_of[target] = folder
+    uses_of[folder] = used[:used.index("LIBRARIES")] if "LIBRARIES" in used else used
+for folder in sorted(allowed.keys() - uses_of.keys()):
+    errors.append(f"src/CMakeLists.txt declares no area for {folder}/")
+for folder, used in sorted(uses_of.items()):
+    declared = {folder_of.get(target, target) for target in used}
+    if folder in allowed and declared != allowed[folder]:
+        errors.append(f"src/CMakeLists.txt: {folder}/ uses {sorted(declared)}, "
+                      f"its row names {sorted(allowed[folder])}")
 
 include = re.compile(r'^\s*#\s*include\s+"([^"]+)/[^/"]+"', re.M)
 for folder in sorted(code_dirs & allowed.keys()):

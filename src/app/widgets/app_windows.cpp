@@ -49,9 +49,11 @@ void AppWindows::showNoKeyWarning(std::function<void()> onConfigureNow) {
 }
 
 void AppWindows::showPreferences(std::function<void()> onOpenEngines,
-                                 std::function<void()> onOpenIgnored) {
+                                 std::function<void()> onOpenIgnored,
+                                 std::function<void()> onHotKeyChanged) {
     if (!m_preferences) {
-        m_preferences = std::make_unique<PreferencesWindow>(m_deps.prefs, m_deps.translation);
+        m_preferences = std::make_unique<PreferencesWindow>(
+            m_deps.prefs, m_deps.translation, m_deps.autostart, std::move(onHotKeyChanged));
         m_preferences->onOpenEngines = std::move(onOpenEngines);
         m_preferences->onOpenIgnored = std::move(onOpenIgnored);
         m_preferences->shortcutSetup = m_deps.shortcutSetup;

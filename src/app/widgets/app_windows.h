@@ -12,6 +12,7 @@ namespace ovra {
 class Prefs;
 class KeyStore;
 class Scheduler;
+class SessionAutostart;
 class TranslationService;
 class TrayIcon;
 class NoKeyWarningWindow;
@@ -29,6 +30,8 @@ public:
         KeyStore& keys;
         Scheduler& scheduler;
         TranslationService& translation;
+        // Whether the session starts the program, for the preferences' row.
+        SessionAutostart& autostart;
         // Display names of ignored applications; may be empty.
         std::function<std::optional<QString>(const QString& appId)> appName;
         std::function<void()> quit;
@@ -46,8 +49,8 @@ public:
     void showAbout(const QString& message) override;
     void showNotice(const QString& message) override;
     void showNoKeyWarning(std::function<void()> onConfigureNow) override;
-    void showPreferences(std::function<void()> onOpenEngines,
-                         std::function<void()> onOpenIgnored) override;
+    void showPreferences(std::function<void()> onOpenEngines, std::function<void()> onOpenIgnored,
+                         std::function<void()> onHotKeyChanged) override;
     void showAISettings() override;
     void showIgnoredApps() override;
     void showFeedback() override;

@@ -11,8 +11,9 @@
 namespace ovra {
 
 PreferencesWindow::PreferencesWindow(Prefs& prefs, TranslationService& translation,
+                                     SessionAutostart& autostart,
                                      std::function<void()> postHotKeyChanged)
-    : m_prefs(prefs), m_translation(translation),
+    : m_prefs(prefs), m_translation(translation), m_autostart(autostart),
       m_postHotKeyChanged(std::move(postHotKeyChanged)) {}
 
 PreferencesWindow::~PreferencesWindow() = default;
@@ -32,7 +33,8 @@ void PreferencesWindow::build() {
     QDialog* window = m_window.get();
     window->setWindowTitle(L10n::string(QStringLiteral("prefs.title")));
     window->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    m_model = std::make_unique<PreferencesModel>(m_prefs, m_translation, m_postHotKeyChanged);
+    m_model = std::make_unique<PreferencesModel>(m_prefs, m_translation, m_autostart,
+                                                 m_postHotKeyChanged);
     m_model->setShortcutSetup(shortcutSetup);
     m_view = new PreferencesView(*m_model, window);
     auto* layout = new QVBoxLayout(window);

@@ -11,6 +11,7 @@ class QDialog;
 namespace ovra {
 
 class Prefs;
+class SessionAutostart;
 class TranslationService;
 class PreferencesModel;
 class PreferencesView;
@@ -19,10 +20,9 @@ class PreferencesView;
 // the first show() and kept; closing only hides it.
 class PreferencesWindow {
 public:
-    // `postHotKeyChanged`: how a stored or reset shortcut is announced (AppNotifications when
-    // empty).
-    PreferencesWindow(Prefs& prefs, TranslationService& translation,
-                      std::function<void()> postHotKeyChanged = {});
+    // `postHotKeyChanged`: how a stored or reset shortcut is announced.
+    PreferencesWindow(Prefs& prefs, TranslationService& translation, SessionAutostart& autostart,
+                      std::function<void()> postHotKeyChanged);
     ~PreferencesWindow();
 
     void show();
@@ -40,6 +40,7 @@ private:
 
     Prefs& m_prefs;
     TranslationService& m_translation;
+    SessionAutostart& m_autostart;
     std::function<void()> m_postHotKeyChanged;
     std::unique_ptr<PreferencesModel> m_model; // outlives the window's view
     std::unique_ptr<QDialog> m_window;

@@ -1,8 +1,9 @@
 #include "platform/linux/desktop_entries.h"
 
+#include "platform/linux/desktop_entry_file.h"
+
 #include <QDir>
 #include <QDirIterator>
-#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QSet>
@@ -54,9 +55,9 @@ bool isLauncher(const QString& program) {
 
 } // namespace
 
-DesktopEntries::DesktopEntries(QStringList dataDirs, QString languageTag)
+DesktopEntries::DesktopEntries(QStringList dataDirs, QString localeName)
     : m_dataDirs(std::move(dataDirs)),
-      m_language(languageTag.isEmpty() ? QLocale::system().name() : std::move(languageTag)) {}
+      m_locale(localeName.isEmpty() ? QLocale::system().name() : std::move(localeName)) {}
 
 QStringList DesktopEntries::sessionDataDirs() {
     return QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation);
@@ -65,7 +66,6 @@ QStringList DesktopEntries::sessionDataDirs() {
 void DesktopEntries::load() {
     m_loaded = true;
     QSet<QString> seenIds; // an entry in a more important folder hides same-id entries after it
-    const QString shortLanguage = m_language.section(u'_', 0, 0);
     for (const QString& dataDir : std::as_const(m_dataDirs)) {
         const QString applications = QDir(dataDir).filePath(QStringLiteral("applications"));
         QDirIterator files(applications, {QStringLiteral("*.desktop")}, QDir::Files,
@@ -79,53 +79,16 @@ void DesktopEntries::load() {
                 continue;
             seenIds.insert(id);
 
-            QFile file(path);
-            if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-                continue;
-            bool inMainGroup = false;
-            bool hidden = false;
-            bool terminal = false;
-            QString name, localizedName, shortLocalizedName, exec, tryExec, windowClass;
-            while (!file.atEnd()) {
-                const QString line = QString::fromUtf8(file.readLine()).trimmed();
-                if (line.startsWith(u'[')) {
-                    inMainGroup = line == u"[Desktop Entry]";
-                    continue;
-                }
-                if (!inMainGroup)
-                    continue;
-                const qsizetype equals = line.indexOf(u'=');
-                if (equals <= 0)
-                    continue;
-                const QString key = line.left(equals).trimmed();
-                const QString value = line.mid(equals + 1).trimmed();
-                if (key == u"Name")
-                    name = value;
-                else if (key == u"Name[" + m_language + u']')
-                    localizedName = value;
-                else if (key == u"Name[" + shortLanguage + u']')
-                    shortLocalizedName = value;
-                else if (key == u"Exec")
-                    exec = value;
-                else if (key == u"TryExec")
-                    tryExec = value;
-                else if (key == u"StartupWMClass")
-                    windowClass = value;
-                else if (key == u"Categories")
-                    terminal = value.split(u';').contains(QStringLiteral("TerminalEmulator"));
-                else if (key == u"Hidden")
-                    hidden = value == u"true";
-            }
-            if (hidden)
+            const std::optional<DesktopEntryFile> file = DesktopEntryFile::read(path, m_locale);
+            if (!file || file->hidden)
                 continue;
             Indexed indexed;
             indexed.entry.id = id;
-            indexed.entry.name = !localizedName.isEmpty()        ? localizedName
-                                 : !shortLocalizedName.isEmpty() ? shortLocalizedName
-                                                                 : name;
-            indexed.entry.terminalEmulator = terminal;
-            indexed.program = programOf(exec.isEmpty() ? tryExec : exec);
-            indexed.windowClass = windowClass;
+            indexed.entry.name = file->name;
+            indexed.entry.terminalEmulator =
+                file->categories.contains(QStringLiteral("TerminalEmulator"));
+            indexed.program = programOf(file->exec.isEmpty() ? file->tryExec : file->exec);
+            indexed.windowClass = file->windowClass;
             m_entries.append(indexed);
         }
     }
@@ -155,6 +118,30 @@ std::optional<DesktopEntry> DesktopEntries::find(const QString& executable,
             return indexed.entry;
     }
     return std::nullopt;
+}
+
+std::optional<QString> applicationName(const QString& appId, const QStringList& applicationFolders,
+                                       const QString& localeName) {
+    // An id holding a path separator could reach files outside the applications folders.
+    if (appId.isEmpty() || appId.contains(u'/'))
+        return std::nullopt;
+    const QString fileName = appId + QStringLiteral(".desktop");
+    for (const QString& folder : applicationFolders) {
+        const QString path = QDir(folder).filePath(fileName);
+        if (!QFileInfo::exists(path))
+            continue;
+        const std::optional<DesktopEntryFile> entry = DesktopEntryFile::read(path, localeName);
+        if (!entry || entry->hidden || entry->name.isEmpty())
+            return std::nullopt;
+        return entry->name;
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> applicationName(const QString& appId) {
+    return applicationName(appId,
+                           QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation),
+                           QLocale().name());
 }
 
 } // namespace ovra::platform

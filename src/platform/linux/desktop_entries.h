@@ -9,7 +9,7 @@ namespace ovra::platform {
 // An installed application's desktop entry, as far as naming an application needs it.
 struct DesktopEntry {
     QString id;   // desktop-file id: the path under applications/ with "/" as "-", no ".desktop"
-    QString name; // Name, localized to the user's language when the entry has it
+    QString name; // Name, localized to the user's locale when the entry has it
     bool terminalEmulator = false; // Categories names TerminalEmulator
 
     bool operator==(const DesktopEntry&) const = default;
@@ -19,7 +19,8 @@ struct DesktopEntry {
 class DesktopEntries {
 public:
     // `dataDirs`: the XDG data folders, most important first (each holds an applications/ folder).
-    explicit DesktopEntries(QStringList dataDirs, QString languageTag = {});
+    // `localeName` ("pt_BR") chooses the name; the system's locale by default.
+    explicit DesktopEntries(QStringList dataDirs, QString localeName = {});
 
     // The folders of this user's session: XDG_DATA_HOME, then XDG_DATA_DIRS.
     static QStringList sessionDataDirs();
@@ -37,9 +38,17 @@ private:
     void load();
 
     QStringList m_dataDirs;
-    QString m_language;
+    QString m_locale;
     bool m_loaded = false;
     QList<Indexed> m_entries;
 };
+
+// The display name of the installed application `appId` from its entry "<appId>.desktop" in
+// `applicationFolders` (first match wins), for `localeName`. Nothing when no entry exists, it is
+// hidden, or it has no name.
+std::optional<QString> applicationName(const QString& appId, const QStringList& applicationFolders,
+                                       const QString& localeName);
+// As above, in the XDG applications folders with the program's locale.
+std::optional<QString> applicationName(const QString& appId);
 
 } // namespace ovra::platform

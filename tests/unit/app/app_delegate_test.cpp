@@ -1,5 +1,4 @@
 #include "app/app_delegate.h"
-#include "app/app_notifications.h"
 #include "capture/selection_monitor.h"
 #include "fakes/fake_app_ui.h"
 #include "fakes/fake_capture_platform.h"
@@ -217,9 +216,12 @@ TEST_F(DelegateTest, HidingThePanelSuppressesItsSelectionAndIgnoringTheAppStores
 TEST_F(DelegateTest, AChangedShortcutIsRegisteredAgainAndTerminationReleasesIt) {
     auto delegate = launch();
     clock.runDue();
+    delegate->openPreferences();
+    clock.runDue();
+    // What the preferences window stores before it tells.
     prefs.setHotKey(
         QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier | Qt::MetaModifier, Qt::Key_K));
-    AppNotifications::shared().postHotKeySettingsChanged();
+    ui.onHotKeyChanged();
     clock.runDue();
     EXPECT_EQ(hotKeys.unregisterCount, 1);
     EXPECT_EQ(
@@ -232,8 +234,8 @@ TEST_F(DelegateTest, AChangedShortcutIsRegisteredAgainAndTerminationReleasesIt) 
     EXPECT_FALSE(delegate->selectionMonitor()->isRunning());
     EXPECT_EQ(fake.workspace.observerCount(), 0u);
 
-    // After the end a notification registers nothing, and a second termination is harmless.
-    AppNotifications::shared().postHotKeySettingsChanged();
+    // After the end a change registers nothing, and a second termination is harmless.
+    ui.onHotKeyChanged();
     clock.runDue();
     delegate->shutDown();
     EXPECT_FALSE(hotKeys.held);
@@ -405,8 +407,10 @@ TEST_F(DelegateTest, EachActionRunsByItsOwnShortcutOrName) {
     EXPECT_TRUE(panelWindow->visible);
     EXPECT_EQ(engines->last()->operation, u"summarize"_s);
 
+    delegate->openPreferences();
+    clock.runDue();
     prefs.clearActionHotKey(QuickAction::translateReplace);
-    AppNotifications::shared().postHotKeySettingsChanged();
+    ui.onHotKeyChanged();
     clock.runDue();
     EXPECT_FALSE(actionKeys[QuickAction::translateReplace].held);
 }

@@ -1,5 +1,6 @@
 #include "dialogs/preferences_model.h"
 #include "fakes/fake_language_services.h"
+#include "platform/linux/xdg_session_autostart.h"
 #include "settings/defaults_store.h"
 #include "settings/prefs.h"
 
@@ -10,6 +11,7 @@
 using namespace ovra;
 using namespace ovra::test;
 using namespace Qt::StringLiterals;
+using ovra::platform::XdgSessionAutostart;
 
 namespace {
 
@@ -19,11 +21,13 @@ protected:
     DefaultsStore defaults{dir.filePath(u"defaults.json"_s)};
     Prefs prefs{defaults, [] { return std::optional<QString>(); }};
     FakeTranslationService translation;
+    XdgSessionAutostart autostart{u"/usr/bin/ovra"_s};
     int posts = 0;
     std::unique_ptr<PreferencesModel> model = make();
 
     std::unique_ptr<PreferencesModel> make() {
-        return std::make_unique<PreferencesModel>(prefs, translation, [this] { ++posts; });
+        return std::make_unique<PreferencesModel>(prefs, translation, autostart,
+                                                  [this] { ++posts; });
     }
 };
 
@@ -95,21 +99,21 @@ TEST_F(PreferencesModelTest, ShowingTheViewLooksAtEveryPackAndHidingStopsIt) {
 
 // The row follows the autostart entry in the test run's own XDG_CONFIG_HOME.
 TEST_F(PreferencesModelTest, TheSessionStartRowWritesAndReadsTheAutostartEntry) {
-    QFile::remove(SessionAutostart::entryPath());
+    QFile::remove(XdgSessionAutostart::entryPath());
     EXPECT_FALSE(model->startsWithSession());
     QList<bool> reported;
     QObject::connect(model.get(), &PreferencesModel::startsWithSessionChanged,
                      [&](bool on) { reported.append(on); });
 
     model->setStartsWithSession(true);
-    EXPECT_TRUE(QFile::exists(SessionAutostart::entryPath()));
+    EXPECT_TRUE(QFile::exists(XdgSessionAutostart::entryPath()));
     EXPECT_TRUE(model->startsWithSession());
-    ASSERT_TRUE(QFile::remove(SessionAutostart::entryPath()));
+    ASSERT_TRUE(QFile::remove(XdgSessionAutostart::entryPath()));
     EXPECT_FALSE(model->startsWithSession());
 
     model->setStartsWithSession(true);
     model->setStartsWithSession(false);
-    EXPECT_FALSE(QFile::exists(SessionAutostart::entryPath()));
+    EXPECT_FALSE(QFile::exists(XdgSessionAutostart::entryPath()));
     EXPECT_EQ(reported, (QList<bool>{true, true, false}));
 }
 

@@ -1,8 +1,10 @@
 #include "platform/linux/desktop_entries.h"
+#include "platform/linux/desktop_entry_file.h"
 #include "platform/linux/terminal_keys.h"
 
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -98,6 +100,60 @@ TEST_F(DesktopEntriesTest, TerminalsAreKnownByCategoryOrWindowClassAndGetTheirOw
     }
     EXPECT_TRUE(entries.find(u"xterm"_s, {})->terminalEmulator);
     EXPECT_FALSE(entries.find(u"editor"_s, {})->terminalEmulator);
+}
+
+TEST(DesktopEntryFile, PicksTheMostSpecificNameForTheLocale) {
+    const QString entry = QStringLiteral(
+        "# comment\n[Desktop Entry]\nName=Files\nName[de]=Dateien\nName[pt_BR]=Arquivos\\sBR\n"
+        "Name[sr]=sr\nName[sr@latin]=sr@latin\nName[sr_RS]=sr_RS\nName[sr_RS@latin]=sr_RS@latin\n"
+        "Name[it]=\n[Desktop Action new]\nName[fr]=Nouveau\n");
+    const struct {
+        const char* locale;
+        const char* name;
+    } cases[] = {
+        {"sr_RS.UTF-8@latin", "sr_RS@latin"},
+        {"sr_RS@cyrillic", "sr_RS"},
+        {"sr_ME@latin", "sr@latin"},
+        {"sr_ME", "sr"},
+        {"de_AT.UTF-8", "Dateien"},
+        {"pt_BR", "Arquivos BR"}, // unescaped
+        {"it_IT", "Files"},       // an empty translation is none
+        {"fr_FR", "Files"},       // other groups do not count
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DesktopEntryFile::parse(entry, QString::fromLatin1(c.locale)).name,
+                  QString::fromUtf8(c.name))
+            << c.locale;
+}
+
+TEST_F(DesktopEntriesTest, AnApplicationIsNamedByTheEntryOfItsIdAlone) {
+    const QString apps = QDir(system.path()).filePath(QStringLiteral("applications"));
+    write(system.path(), QStringLiteral("org.example.Editor.desktop"),
+          "[Desktop Entry]\nName=Editor\nName[pt]=Editor PT\n");
+    write(system.path(), QStringLiteral("gone.desktop"),
+          "[Desktop Entry]\nName=Gone\nHidden=true\n");
+    write(system.path(), QStringLiteral("nameless.desktop"), "[Desktop Entry]\nExec=x\n");
+    write(user.path(), QStringLiteral("evil.desktop"), "[Desktop Entry]\nName=Evil\n");
+    EXPECT_EQ(
+        applicationName(QStringLiteral("org.example.Editor"), {apps}, QStringLiteral("pt_BR")),
+        u"Editor PT");
+    EXPECT_EQ(applicationName(QStringLiteral("gone"), {apps}, QStringLiteral("C")), std::nullopt);
+    EXPECT_EQ(applicationName(QStringLiteral("nameless"), {apps}, QStringLiteral("C")),
+              std::nullopt);
+    // An id holding a path reaches no file outside the folders.
+    const QString outside = QStringLiteral("../../") + QDir(user.path()).dirName() +
+                            QStringLiteral("/applications/evil");
+    EXPECT_EQ(applicationName(outside, {apps}, QStringLiteral("C")), std::nullopt);
+
+    // By default, the user's applications folder (the test main's XDG_DATA_HOME) is searched.
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation);
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QFile probe(folder + QStringLiteral("/test.ovra.Probe.desktop"));
+    ASSERT_TRUE(probe.open(QIODevice::WriteOnly));
+    probe.write("[Desktop Entry]\nName=Probe\n");
+    probe.close();
+    EXPECT_EQ(applicationName(QStringLiteral("test.ovra.Probe")), u"Probe");
+    probe.remove();
 }
 
 } // namespace

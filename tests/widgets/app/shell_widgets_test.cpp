@@ -1,5 +1,4 @@
 #include "app/app_delegate.h"
-#include "app/session_autostart.h"
 #include "app/widgets/app_windows.h"
 #include "app/widgets/tray_icon.h"
 #include "capture/selection_monitor.h"
@@ -12,6 +11,7 @@
 #include "fakes/fake_hotkey_service.h"
 #include "fakes/fake_language_services.h"
 #include "panel/panel_controller.h"
+#include "platform/linux/xdg_session_autostart.h"
 #include "settings/key_store.h"
 #include "settings/prefs.h"
 #include "support/errors.h"
@@ -76,8 +76,9 @@ struct Installation {
     FakeCapturePlatform fake;
     FakeHotKeyService hotKeys;
     FakeTranslationService translation;
+    platform::XdgSessionAutostart autostart{QStringLiteral("/usr/bin/ovra")};
     int quits = 0;
-    AppWindows windows{{prefs, keys, clock, translation, {}, [this] { ++quits; }}};
+    AppWindows windows{{prefs, keys, clock, translation, autostart, {}, [this] { ++quits; }}};
 
     std::unique_ptr<AppDelegate> delegate() {
         return std::make_unique<AppDelegate>(AppDelegate::Dependencies{
@@ -196,7 +197,7 @@ TEST(ShellWidgets, PreferencesShowPackFailuresRecordAShortcutAndSwitchLanguageAt
                            u"não está disponível neste sistema."_s;
     setup.translation.prepareFailures = {std::make_exception_ptr(Error(reason))};
     int posts = 0;
-    PreferencesWindow controller(setup.prefs, setup.translation, [&] { ++posts; });
+    PreferencesWindow controller(setup.prefs, setup.translation, setup.autostart, [&] { ++posts; });
     controller.show();
     QDialog* window = controller.window();
     ASSERT_NE(window, nullptr);
@@ -278,9 +279,9 @@ TEST(ShellWidgets, PreferencesShowPackFailuresRecordAShortcutAndSwitchLanguageAt
     auto* session = window->findChild<QCheckBox*>(u"startWithSession"_s);
     ASSERT_NE(session, nullptr);
     session->click();
-    EXPECT_TRUE(QFile::exists(SessionAutostart::entryPath()));
+    EXPECT_TRUE(QFile::exists(platform::XdgSessionAutostart::entryPath()));
     window->hide();
-    ASSERT_TRUE(QFile::remove(SessionAutostart::entryPath())); // by hand
+    ASSERT_TRUE(QFile::remove(platform::XdgSessionAutostart::entryPath())); // by hand
     controller.show();
     EXPECT_FALSE(session->isChecked());
     // The offscreen platform has no tray: the window says how to come back to it.
@@ -291,7 +292,7 @@ TEST(ShellWidgets, PreferencesShowPackFailuresRecordAShortcutAndSwitchLanguageAt
 // window takes the keyboard: typing elsewhere afterwards, paste included, stays that field's own.
 TEST(ShellWidgets, ShortcutRecordingTakesOnlyItsOwnKeysAndEndsWithTheWindow) {
     Installation setup;
-    PreferencesWindow controller(setup.prefs, setup.translation, [] {});
+    PreferencesWindow controller(setup.prefs, setup.translation, setup.autostart, [] {});
     controller.show();
     QDialog* window = controller.window();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));

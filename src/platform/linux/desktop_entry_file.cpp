@@ -1,14 +1,14 @@
-#include "dialogs/desktop_entry_name.h"
+#include "platform/linux/desktop_entry_file.h"
 
-#include <QDir>
 #include <QFile>
-#include <QLocale>
 #include <QMap>
-#include <QStandardPaths>
 
-namespace ovra {
+namespace ovra::platform {
 
 namespace {
+
+// A desktop entry is a few kilobytes; a larger file is not one, and is not read whole.
+constexpr qint64 maximumEntrySize = 1024 * 1024;
 
 // Desktop-entry string escapes: \s \n \t \r \\.
 QString unescape(QStringView value) {
@@ -63,14 +63,12 @@ QStringList localeCandidates(const QString& localeName) {
 
 } // namespace
 
-std::optional<QString> DesktopEntryName::nameFromEntry(const QString& entryText,
-                                                       const QString& localeName) {
+DesktopEntryFile DesktopEntryFile::parse(QStringView text, const QString& localeName) {
+    DesktopEntryFile entry;
     QMap<QString, QString> names; // "" for Name=, the locale for Name[locale]=
     bool inMainGroup = false;
-    bool hidden = false;
-    const QStringList lines = entryText.split(u'\n');
-    for (const QString& rawLine : lines) {
-        const QString line = rawLine.trimmed();
+    for (const QStringView rawLine : text.tokenize(u'\n')) {
+        const QStringView line = rawLine.trimmed();
         if (line.isEmpty() || line.startsWith(u'#'))
             continue;
         if (line.startsWith(u'[')) {
@@ -80,47 +78,41 @@ std::optional<QString> DesktopEntryName::nameFromEntry(const QString& entryText,
         if (!inMainGroup)
             continue;
         const qsizetype eq = line.indexOf(u'=');
-        if (eq < 0)
+        if (eq <= 0)
             continue;
-        const QString key = line.left(eq).trimmed();
-        const QString value = unescape(QStringView(line).mid(eq + 1).trimmed());
-        if (key == u"Hidden")
-            hidden = value == u"true";
-        else if (key == u"Name")
+        const QStringView key = line.left(eq).trimmed();
+        const QString value = unescape(line.mid(eq + 1).trimmed());
+        if (key == u"Name")
             names.insert(QString(), value);
         else if (key.startsWith(u"Name[") && key.endsWith(u']'))
-            names.insert(key.mid(5, key.size() - 6), value);
+            names.insert(key.mid(5, key.size() - 6).toString(), value);
+        else if (key == u"Exec")
+            entry.exec = value;
+        else if (key == u"TryExec")
+            entry.tryExec = value;
+        else if (key == u"StartupWMClass")
+            entry.windowClass = value;
+        else if (key == u"Categories")
+            entry.categories = value.split(u';', Qt::SkipEmptyParts);
+        else if (key == u"Hidden")
+            entry.hidden = value == u"true";
     }
-    if (hidden)
-        return std::nullopt;
-    for (const QString& candidate : localeCandidates(localeName))
-        if (const QString value = names.value(candidate); !value.isEmpty())
-            return value;
-    if (const QString value = names.value(QString()); !value.isEmpty())
-        return value;
-    return std::nullopt;
-}
-
-std::optional<QString> DesktopEntryName::find(const QString& appId, const QStringList& folders,
-                                              const QString& localeName) {
-    // An id holding a path separator could reach files outside the applications folders.
-    if (appId.isEmpty() || appId.contains(u'/'))
-        return std::nullopt;
-    const QString fileName = appId + QStringLiteral(".desktop");
-    for (const QString& folder : folders) {
-        QFile file(QDir(folder).filePath(fileName));
-        if (!file.exists())
-            continue;
-        if (!file.open(QIODevice::ReadOnly))
-            return std::nullopt;
-        return nameFromEntry(QString::fromUtf8(file.read(1024 * 1024)), localeName);
+    for (const QString& candidate : localeCandidates(localeName)) {
+        if (const QString value = names.value(candidate); !value.isEmpty()) {
+            entry.name = value;
+            return entry;
+        }
     }
-    return std::nullopt;
+    entry.name = names.value(QString());
+    return entry;
 }
 
-std::optional<QString> DesktopEntryName::find(const QString& appId) {
-    return find(appId, QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation),
-                QLocale().name());
+std::optional<DesktopEntryFile> DesktopEntryFile::read(const QString& path,
+                                                       const QString& localeName) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return parse(QString::fromUtf8(file.read(maximumEntrySize)), localeName);
 }
 
-} // namespace ovra
+} // namespace ovra::platform

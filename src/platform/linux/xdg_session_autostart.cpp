@@ -1,4 +1,4 @@
-#include "app/session_autostart.h"
+#include "platform/linux/xdg_session_autostart.h"
 
 #include "ovra/deployment_config.h"
 #include "support/atomic_file.h"
@@ -8,7 +8,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-namespace ovra {
+namespace ovra::platform {
 
 namespace {
 
@@ -25,20 +25,20 @@ QString execArgument(const QString& program) {
 
 } // namespace
 
-SessionAutostart::SessionAutostart(QString program) : m_program(std::move(program)) {
+XdgSessionAutostart::XdgSessionAutostart(QString program) : m_program(std::move(program)) {
     if (m_program.isEmpty() && QCoreApplication::instance())
         m_program = QCoreApplication::applicationFilePath();
     if (m_program.isEmpty())
         m_program = QStringLiteral("ovra");
 }
 
-QString SessionAutostart::entryPath() {
+QString XdgSessionAutostart::entryPath() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/autostart/") + QLatin1String(deployment::appId) +
            QStringLiteral(".desktop");
 }
 
-bool SessionAutostart::isEnabled() const {
+bool XdgSessionAutostart::isEnabled() const {
     QFile file(entryPath());
     if (!file.open(QIODevice::ReadOnly))
         return false;
@@ -51,7 +51,7 @@ bool SessionAutostart::isEnabled() const {
     return true;
 }
 
-bool SessionAutostart::setEnabled(bool enabled) {
+bool XdgSessionAutostart::setEnabled(bool enabled) {
     const QString path = entryPath();
     if (!enabled)
         return !QFileInfo::exists(path) || QFile::remove(path);
@@ -70,4 +70,4 @@ bool SessionAutostart::setEnabled(bool enabled) {
     return writeFileAtomically(path, entry.toUtf8(), 0644, 0755);
 }
 
-} // namespace ovra
+} // namespace ovra::platform

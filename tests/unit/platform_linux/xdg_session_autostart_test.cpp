@@ -1,4 +1,4 @@
-#include "app/session_autostart.h"
+#include "platform/linux/xdg_session_autostart.h"
 #include "support/atomic_file.h"
 
 #include <QDir>
@@ -8,6 +8,7 @@
 
 using namespace ovra;
 using namespace Qt::StringLiterals;
+using ovra::platform::XdgSessionAutostart;
 
 namespace {
 
@@ -16,18 +17,18 @@ namespace {
 class SessionAutostartTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const QString folder = QFileInfo(SessionAutostart::entryPath()).path();
+        const QString folder = QFileInfo(XdgSessionAutostart::entryPath()).path();
         QFile::remove(folder);
         QDir(folder).removeRecursively();
     }
     static QString entry() {
-        return QString::fromUtf8(readWholeFile(SessionAutostart::entryPath()).value_or(""));
+        return QString::fromUtf8(readWholeFile(XdgSessionAutostart::entryPath()).value_or(""));
     }
 };
 
 TEST_F(SessionAutostartTest, WritesAnEntryThatRunsThisProgramAndRemovesIt) {
-    EXPECT_TRUE(SessionAutostart::entryPath().endsWith(u"/autostart/app.ovra.Ovra.desktop"));
-    SessionAutostart autostart(u"/opt/my apps/100%/ovra"_s);
+    EXPECT_TRUE(XdgSessionAutostart::entryPath().endsWith(u"/autostart/app.ovra.Ovra.desktop"));
+    XdgSessionAutostart autostart(u"/opt/my apps/100%/ovra"_s);
     EXPECT_FALSE(autostart.isEnabled());
 
     ASSERT_TRUE(autostart.setEnabled(true));
@@ -37,20 +38,20 @@ TEST_F(SessionAutostartTest, WritesAnEntryThatRunsThisProgramAndRemovesIt) {
     EXPECT_TRUE(entry().contains(u"\nExec=\"/opt/my apps/100%%/ovra\"\n")) << entry().toStdString();
 
     ASSERT_TRUE(autostart.setEnabled(false));
-    EXPECT_FALSE(QFileInfo::exists(SessionAutostart::entryPath()));
+    EXPECT_FALSE(QFileInfo::exists(XdgSessionAutostart::entryPath()));
     EXPECT_FALSE(autostart.isEnabled());
     EXPECT_TRUE(autostart.setEnabled(false)); // nothing to remove is no failure
 }
 
 TEST_F(SessionAutostartTest, TheFileIsTheOnlyRecord) {
-    SessionAutostart autostart(u"/usr/bin/ovra"_s);
+    XdgSessionAutostart autostart(u"/usr/bin/ovra"_s);
     ASSERT_TRUE(autostart.setEnabled(true));
-    ASSERT_TRUE(QFile::remove(SessionAutostart::entryPath())); // removed by hand
+    ASSERT_TRUE(QFile::remove(XdgSessionAutostart::entryPath())); // removed by hand
     EXPECT_FALSE(autostart.isEnabled());
 
     // Desktops switch an entry off by editing it.
     for (const char* off : {"Hidden=true", "X-GNOME-Autostart-enabled=false"}) {
-        ASSERT_TRUE(writeFileAtomically(SessionAutostart::entryPath(),
+        ASSERT_TRUE(writeFileAtomically(XdgSessionAutostart::entryPath(),
                                         QByteArray("[Desktop Entry]\nExec=ovra\n") + off + '\n',
                                         0644, 0755));
         EXPECT_FALSE(autostart.isEnabled()) << off;
@@ -58,9 +59,9 @@ TEST_F(SessionAutostartTest, TheFileIsTheOnlyRecord) {
 }
 
 TEST_F(SessionAutostartTest, AFolderThatCannotBeMadeReportsFailure) {
-    const QString folder = QFileInfo(SessionAutostart::entryPath()).path();
+    const QString folder = QFileInfo(XdgSessionAutostart::entryPath()).path();
     ASSERT_TRUE(writeFileAtomically(folder, "not a folder", 0644, 0755));
-    SessionAutostart autostart(u"/usr/bin/ovra"_s);
+    XdgSessionAutostart autostart(u"/usr/bin/ovra"_s);
     EXPECT_FALSE(autostart.setEnabled(true));
     EXPECT_FALSE(autostart.isEnabled());
 }
