@@ -35,26 +35,50 @@ ToolResult runTool(const QString& program, const QStringList& arguments,
 bool xdotool(const QStringList& arguments);
 // Activates the X window `windowId` and waits until the window manager reports it active.
 bool activateWindow(const QString& windowId);
+// The id of the active X window, empty when there is none.
+QString activeWindow();
+// The visible X window of process `pid` named `title`, waited for up to `timeout`; empty when
+// none comes.
+QString waitForWindow(qint64 pid, const QString& title, std::chrono::milliseconds timeout = 15s);
+// The X window's client area on screen (top-left coordinates). (xdotool's getwindowgeometry adds
+// the window manager's frame offset once too often for reparented windows; xwininfo does not.)
+QRect clientGeometry(const QString& windowId);
+// Asks `process` to end, then ends it.
+void stopProcess(QProcess& process);
+// Whether the session is a Wayland one (run-wayland.sh) rather than an X11 one (run-headless.sh).
+bool onWayland();
 
-// A target application in its own process, with the text its text view holds as it reports it.
+// The text the target applications start with in their text view.
+inline const QString initialText =
+    QStringLiteral("Olá café 😀 naïve text here.\nSegunda linha com a palavra ALVO aqui.");
+
+// A target application in its own process, with the text its text view holds as it reports it:
+// one of ours (tests/e2e/targets), or GNOME's editor on a file holding the same text. In a Wayland
+// session it runs as a native Wayland client.
 class TargetApp {
 public:
-    enum class Kind { Gtk, Qt };
+    enum class Kind { Gtk, Qt, GnomeTextEditor };
     // GTK only: with `secondTitle`, the process shows a second window like the first.
-    TargetApp(Kind kind, QString title, QString secondTitle = {});
+    // `program` replaces the Qt target's executable (a copy under another name).
+    TargetApp(Kind kind, QString title, QString secondTitle = {}, QString program = {});
     ~TargetApp();
+    TargetApp(const TargetApp&) = delete;
+    TargetApp& operator=(const TargetApp&) = delete;
 
-    // Starts the application and waits for its window; false when it did not come up.
+    // Starts the application and waits for its window (X11) or its text on the accessibility
+    // bus (Wayland); false when it did not come up.
     bool start();
     qint32 pid() const;
+    Kind kind() const { return m_kind; }
     const QString& title() const { return m_title; }
-    // The X window of its top level; 0 before start().
+    // X11: the window of its top level; empty before start().
     QString windowId() const { return m_windowId; }
-    // Activates its window and waits until the window manager reports it active.
+    // X11: activates its window and waits until the window manager reports it active.
     bool activate();
     // The second window's X window; empty without one.
     QString secondWindowId() const { return m_secondWindowId; }
-    // The text view's text as the application last wrote it (in the second window).
+    // The text view's text as the application last wrote it (in the second window); an editor's
+    // is read over the accessibility bus.
     QString reportedText() const;
     QString reportedSecondText() const;
     // GTK only: whether the text view refuses texts with "👍" other than by a paste, so that a
@@ -69,6 +93,7 @@ private:
     Kind m_kind;
     QString m_title;
     QString m_secondTitle;
+    QString m_program;
     QTemporaryDir m_dir;
     QProcess m_process;
     QString m_windowId;
