@@ -51,11 +51,11 @@ TEST_P(DesktopRoad, SelectionShowsThePanelAndReplaceWritesTheTranslationBack) {
     replaceInPanel(app, QStringLiteral("naïve"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Toolkits, DesktopRoad, ::testing::ValuesIn(toolkits()),
-                         [](const auto& info) {
-                             const char* const names[] = {"Gtk", "Qt", "GnomeTextEditor"};
-                             return std::string(names[int(info.param)]);
-                         });
+std::string nameOf(const ::testing::TestParamInfo<Kind>& info) {
+    const char* const names[] = {"Gtk", "Qt", "GnomeTextEditor"};
+    return names[int(info.param)];
+}
+INSTANTIATE_TEST_SUITE_P(Toolkits, DesktopRoad, ::testing::ValuesIn(toolkits()), nameOf);
 
 TEST_F(DesktopSession, IgnoredApplicationGetsNoPanel) {
     // The Qt target under the name the settings ignore.

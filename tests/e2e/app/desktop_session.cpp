@@ -406,16 +406,7 @@ bool DesktopSession::isActive(TargetApp& app) {
 }
 
 AccessibleElement DesktopSession::focusedText(qint32 pid) {
-    auto& ax = desktop().accessibility();
-    AccessibleElement found;
-    waitUntil([&] {
-        const AccessibleElement application = ax.applicationElement(pid);
-        const auto focused =
-            application ? ax.focusedElement(application) : AccessResult<AccessibleElement>{};
-        found = focused.ok() ? focused.value : AccessibleElement();
-        return !found.isNull();
-    });
-    return found;
+    return focusedElementOf(desktop().accessibility(), pid);
 }
 
 std::optional<std::pair<QRectF, TextRange>>

@@ -3,6 +3,9 @@
 // and the clipboard, the question field, and another window of the source application.
 #include "app/selection_road.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <csignal>
 
 namespace ovra::e2e {

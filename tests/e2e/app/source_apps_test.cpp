@@ -211,30 +211,6 @@ INSTANTIATE_TEST_SUITE_P(QtFactorAndXftDpi, ScaledDisplay,
                                            ScaleCase{"XftDpi192", "", "Xft.dpi:\t192\n"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// The desktop's accessibility switch, as org.a11y.Status has it; nothing when it cannot be read.
-std::optional<bool> accessibilitySwitch() {
-    const ToolResult got = runTool(
-        QStringLiteral("gdbus"),
-        {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("-d"),
-         QStringLiteral("org.a11y.Bus"), QStringLiteral("-o"), QStringLiteral("/org/a11y/bus"),
-         QStringLiteral("-m"), QStringLiteral("org.freedesktop.DBus.Properties.Get"),
-         QStringLiteral("org.a11y.Status"), QStringLiteral("IsEnabled")});
-    if (got.exitCode != 0)
-        return std::nullopt;
-    return got.output.contains(u"true");
-}
-
-bool setAccessibilitySwitch(bool on) {
-    return runTool(QStringLiteral("gdbus"),
-                   {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("-d"),
-                    QStringLiteral("org.a11y.Bus"), QStringLiteral("-o"),
-                    QStringLiteral("/org/a11y/bus"), QStringLiteral("-m"),
-                    QStringLiteral("org.freedesktop.DBus.Properties.Set"),
-                    QStringLiteral("org.a11y.Status"), QStringLiteral("IsEnabled"),
-                    on ? QStringLiteral("<true>") : QStringLiteral("<false>")})
-               .exitCode == 0;
-}
-
 // Turned off (by the user, or another program), the switch is turned on again as the program
 // starts: applications started from then on publish their text.
 TEST(AccessibilitySwitch, TheProgramTurnsItOnAsItStarts) {

@@ -5,9 +5,6 @@
 #include "ovra/deployment_config.h"
 #include "support/task_runner.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusVariant>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -275,26 +272,26 @@ TEST(Clipboard, WritesEveryFormatAndRestoresADeepCopy) {
 }
 
 TEST(Clipboard, PrimarySelectionNamesTheSelectingProcess) {
-    ASSERT_TRUE(gtkTarget().activate());
-    ASSERT_TRUE(selectByKeys(wordKeystrokesIn, wordLength));
-    ASSERT_FALSE(waitForSelection(gtkTarget(), QStringLiteral("naïve")).isNull());
-    std::optional<PrimarySelection> primary;
-    EXPECT_TRUE(waitUntil([&] {
-        primary = runToEnd(desktop().clipboard().readPrimarySelection());
-        return primary && primary->text == u"naïve";
-    }));
-    ASSERT_TRUE(primary.has_value());
-    EXPECT_EQ(primary->ownerPid, gtkTarget().pid());
-
-    ASSERT_TRUE(qtTarget().activate());
-    ASSERT_TRUE(selectByKeys(0, 3));
-    ASSERT_FALSE(waitForSelection(qtTarget(), QStringLiteral("Olá")).isNull());
-    EXPECT_TRUE(waitUntil([&] {
-        primary = runToEnd(desktop().clipboard().readPrimarySelection());
-        return primary && primary->text == u"Olá";
-    }));
-    ASSERT_TRUE(primary.has_value());
-    EXPECT_EQ(primary->ownerPid, qtTarget().pid());
+    struct Case {
+        TargetApp& app;
+        int skip, count;
+        QString word;
+    };
+    for (const Case& selection :
+         {Case{gtkTarget(), wordKeystrokesIn, wordLength, QStringLiteral("naïve")},
+          Case{qtTarget(), 0, 3, QStringLiteral("Olá")}}) {
+        SCOPED_TRACE(selection.word.toStdString());
+        ASSERT_TRUE(selection.app.activate());
+        ASSERT_TRUE(selectByKeys(selection.skip, selection.count));
+        ASSERT_FALSE(waitForSelection(selection.app, selection.word).isNull());
+        std::optional<PrimarySelection> primary;
+        EXPECT_TRUE(waitUntil([&] {
+            primary = runToEnd(desktop().clipboard().readPrimarySelection());
+            return primary && primary->text == selection.word;
+        }));
+        ASSERT_TRUE(primary.has_value());
+        EXPECT_EQ(primary->ownerPid, selection.app.pid());
+    }
 }
 
 TEST(HotKey, GrabbedCombinationFiresOncePerPressWhateverTheLocks) {
@@ -345,18 +342,10 @@ namespace {
 TEST(AccessibilitySwitch, IsFollowedWithoutAskingTheServiceAgain) {
     platform::AtspiAccessibilityServices services([](QPointF) { return 0; },
                                                   [](qint32) { return std::nullopt; });
-    const auto flip = [](bool on) {
-        QDBusMessage set = QDBusMessage::createMethodCall(
-            QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
-        set << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled")
-            << QVariant::fromValue(QDBusVariant(on));
-        return QDBusConnection::sessionBus().call(set).type() == QDBusMessage::ReplyMessage;
-    };
     ASSERT_TRUE(services.isAccessEnabled()) << "the headless session starts with it on";
-    ASSERT_TRUE(flip(false));
+    ASSERT_TRUE(setAccessibilitySwitch(false));
     EXPECT_TRUE(waitUntil([&] { return !services.isAccessEnabled(); }));
-    ASSERT_TRUE(flip(true));
+    ASSERT_TRUE(setAccessibilitySwitch(true));
     EXPECT_TRUE(waitUntil([&] { return services.isAccessEnabled(); }));
 }
 

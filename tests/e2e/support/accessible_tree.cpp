@@ -3,6 +3,7 @@
 
 #include "support/accessible_tree.h"
 
+#include <QList>
 #include <QTextBoundaryFinder>
 #include <deque>
 

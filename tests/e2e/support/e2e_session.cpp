@@ -1,5 +1,6 @@
 #include "support/e2e_session.h"
 
+#include "platform/accessibility_services.h"
 #include "platform/linux/x11/x11_connection.h"
 #include "support/accessible_tree.h"
 
@@ -137,6 +138,49 @@ void stopProcess(QProcess& process) {
         process.kill();
         process.waitForFinished(1000);
     }
+}
+
+namespace {
+// A call on the accessibility switch's property, through gdbus as another program would make it.
+ToolResult callAccessibilitySwitch(const QString& method, const QStringList& value = {}) {
+    return runTool(QStringLiteral("gdbus"),
+                   QStringList{QStringLiteral("call"), QStringLiteral("--session"),
+                               QStringLiteral("-d"), QStringLiteral("org.a11y.Bus"),
+                               QStringLiteral("-o"), QStringLiteral("/org/a11y/bus"),
+                               QStringLiteral("-m"),
+                               QStringLiteral("org.freedesktop.DBus.Properties.") + method,
+                               QStringLiteral("org.a11y.Status"), QStringLiteral("IsEnabled")} +
+                       value);
+}
+} // namespace
+
+std::optional<bool> accessibilitySwitch() {
+    const ToolResult got = callAccessibilitySwitch(QStringLiteral("Get"));
+    return got.exitCode == 0 ? std::optional<bool>(got.output.contains(u"true")) : std::nullopt;
+}
+
+bool setAccessibilitySwitch(bool on) {
+    return callAccessibilitySwitch(QStringLiteral("Set"),
+                                   {on ? QStringLiteral("<true>") : QStringLiteral("<false>")})
+               .exitCode == 0;
+}
+
+AccessibleElement focusedElementOf(AccessibilityServices& ax, qint32 pid,
+                                   const std::function<bool(const AccessibleElement&)>& holds,
+                                   std::chrono::milliseconds timeout) {
+    AccessibleElement found;
+    waitUntil(
+        [&] {
+            const AccessibleElement application = ax.applicationElement(pid);
+            const auto focused =
+                application ? ax.focusedElement(application) : AccessResult<AccessibleElement>{};
+            found = focused.ok() && focused.value && (!holds || holds(focused.value))
+                        ? focused.value
+                        : AccessibleElement();
+            return !found.isNull();
+        },
+        timeout);
+    return found;
 }
 
 bool onWayland() {

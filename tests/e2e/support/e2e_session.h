@@ -9,10 +9,15 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace ovra::platform {
 class X11Connection;
 }
+namespace ovra {
+class AccessibilityServices;
+class AccessibleElement;
+} // namespace ovra
 
 namespace ovra::e2e {
 
@@ -45,6 +50,15 @@ QString waitForWindow(qint64 pid, const QString& title, std::chrono::millisecond
 QRect clientGeometry(const QString& windowId);
 // Asks `process` to end, then ends it.
 void stopProcess(QProcess& process);
+// The desktop's accessibility switch, as org.a11y.Status on the session bus has it; nothing when
+// it cannot be read.
+std::optional<bool> accessibilitySwitch();
+bool setAccessibilitySwitch(bool on);
+// The focused element of the application of process `pid`, once `holds` is true of it (any
+// focused element without it); null when there is none such within `timeout`.
+AccessibleElement focusedElementOf(AccessibilityServices& ax, qint32 pid,
+                                   const std::function<bool(const AccessibleElement&)>& holds = {},
+                                   std::chrono::milliseconds timeout = 5s);
 // Whether the session is a Wayland one (run-wayland.sh) rather than an X11 one (run-headless.sh).
 bool onWayland();
 

@@ -206,19 +206,8 @@ bool RealApplication::activate() {
 }
 
 AccessibleElement RealApplication::textElement(AccessibilityServices& ax) {
-    AccessibleElement found;
-    waitUntil(
-        [&] {
-            const AccessibleElement application = ax.applicationElement(pid());
-            const auto focused =
-                application ? ax.focusedElement(application) : AccessResult<AccessibleElement>{};
-            if (!focused.ok() || !focused.value || !ax.value(focused.value).ok())
-                return false;
-            found = focused.value;
-            return true;
-        },
-        10s);
-    return found;
+    return focusedElementOf(
+        ax, pid(), [&](const AccessibleElement& element) { return ax.value(element).ok(); }, 10s);
 }
 
 void RealApplication::quit() {
