@@ -81,7 +81,7 @@ TEST_F(DesktopSession, IgnoredApplicationGetsNoPanel) {
         dismissPanel();
     }
 
-    selectWord(ignored, QStringLiteral("palavra"), &word);
+    selectWord(ignored, QStringLiteral("naïve"), &word);
     if (HasFatalFailure())
         return;
     EXPECT_TRUE(panelStaysAway(compositor() ? waylandNoPanelWait : noPanelWait))

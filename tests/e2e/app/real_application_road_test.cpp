@@ -268,21 +268,6 @@ TEST_P(RealApplicationRoad, TranslateAndReplace) {
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+z")}));
 }
 
-// The replacing action's shortcut on a selection in a real editor (the first of the table, a
-// GTK 3 one; the others would add minutes and no road the toolkit targets do not take).
-TEST_P(RealApplicationRoad, TranslateAndReplaceByItsShortcutThenUndo) {
-    if (GetParam().name != realApplications().constFirst().name)
-        GTEST_SKIP() << "run in the first application of the table only";
-    RealApplication* target = app();
-    ASSERT_TRUE(target);
-    ASSERT_TRUE(dragSelect(*target, QStringLiteral("naïve")));
-    const AccessibleElement element = target->textElement(ax());
-    const TextRange word{textIn(element).indexOf(u"naïve"), 5};
-    ASSERT_GE(word.location, 0);
-    // The panel the selection brought makes way for the action.
-    replaceByShortcutAndUndo(element, word);
-}
-
 // A hung application (stopped) neither freezes the program nor keeps it from working once the
 // application runs again.
 TEST_P(RealApplicationRoad, HungApplicationLeavesTheProgramResponsive) {
