@@ -354,14 +354,18 @@ OvraProcess& DesktopSession::ovra() {
     return *shared->ovra;
 }
 
-void DesktopSession::startProgram() {
+OvraProcess::Options DesktopSession::programOptions() {
     OvraProcess::Options options{chat().baseURL(), {ignoredID}};
     // On Wayland the program is an X11 client all the same: the session's own default is what
     // picks XWayland.
     if (desktopKind() != DesktopKind::X11)
         options.environment = {QStringLiteral("QT_QPA_PLATFORM="),
                                QStringLiteral("QT_LOGGING_RULES=ovra.*=true")};
-    shared->ovra = std::make_unique<OvraProcess>(options);
+    return options;
+}
+
+void DesktopSession::startProgram() {
+    shared->ovra = std::make_unique<OvraProcess>(programOptions());
     ASSERT_TRUE(ovra().start()) << "the program did not come up on the accessibility bus";
     // KWin 5.27 runs a loaded script a moment later; the program's was seen never to run more
     // often when this suite loaded scripts of its own meanwhile. KWin is left alone a while.

@@ -124,7 +124,9 @@ protected:
     static CompositorWindows* compositor();
     static FakeChatService& chat();
     OvraProcess& ovra();
-    // Starts the program with the session's settings (ignoredID ignored).
+    // The program's settings and environment: the session's (ignoredID ignored), or a suite's.
+    virtual OvraProcess::Options programOptions();
+    // Starts the program with programOptions().
     void startProgram();
     // Ends the program the way a crash or `kill` would (on KWin, leaving its script there).
     void killProgram();

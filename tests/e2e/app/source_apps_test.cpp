@@ -17,19 +17,14 @@ namespace {
 // Longer than a capture takes after a gesture or the shortcut (copy waits included).
 constexpr auto settleWait = std::chrono::milliseconds(900);
 
-// A process started for one test and stopped by PID at its end.
-class OwnProcess {
-public:
+// A process started for one test and stopped at its end.
+struct OwnProcess : QProcess {
     OwnProcess(const QString& program, const QStringList& arguments) {
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(program, arguments);
-        m_process.waitForStarted(5000);
+        setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        start(program, arguments);
+        waitForStarted(5000);
     }
-    ~OwnProcess() { stopProcess(m_process); }
-    qint32 pid() const { return static_cast<qint32>(m_process.processId()); }
-
-private:
-    QProcess m_process;
+    ~OwnProcess() override { stopProcess(*this); }
 };
 
 class SourceApps : public DesktopSession {
@@ -68,7 +63,7 @@ TEST_P(Terminals, TheShortcutNeverInterruptsTheRunningProgram) {
     OwnProcess process(QString::fromLatin1(terminal.program),
                        {QString::fromLatin1(terminal.titleOption), title,
                         QString::fromLatin1(terminal.commandOption), script});
-    const QString window = waitForWindow(process.pid(), title);
+    const QString window = waitForWindow(process.processId(), title);
     ASSERT_FALSE(window.isEmpty()) << terminal.program << " showed no window";
     ASSERT_TRUE(activateWindow(window));
     waitUntil([] { return false; }, 300ms); // the shell reaches its loop

@@ -132,11 +132,7 @@ RealApplication::~RealApplication() {
     // A window owner the launcher started goes first: it may outlive its launcher otherwise.
     if (m_pid > 0 && m_pid != static_cast<qint32>(m_process.processId()))
         ::kill(static_cast<pid_t>(m_pid), SIGTERM);
-    m_process.terminate();
-    if (!m_process.waitForFinished(3000)) {
-        m_process.kill();
-        m_process.waitForFinished(1000);
-    }
+    stopProcess(m_process);
 }
 
 bool RealApplication::start() {
