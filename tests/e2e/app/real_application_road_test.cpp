@@ -232,16 +232,7 @@ TEST_P(RealApplicationRoad, TranslateAndReplace) {
     // The user's clipboard, held by a process of its own: a paste would take it away, and an
     // application that takes writes must get this one without.
     QProcess clipboardOwner;
-    clipboardOwner.start(QStringLiteral("xclip"),
-                         {QStringLiteral("-quiet"), QStringLiteral("-selection"),
-                          QStringLiteral("clipboard"), QStringLiteral("-i")});
-    clipboardOwner.write("antes");
-    clipboardOwner.closeWriteChannel();
-    ASSERT_TRUE(waitUntil([] {
-        return runTool(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
-                                                 QStringLiteral("clipboard")})
-                   .output == u"antes";
-    }));
+    ASSERT_TRUE(holdClipboard(clipboardOwner, "antes"));
     ASSERT_TRUE(press(QStringLiteral("Substituir")));
     EXPECT_TRUE(waitUntil([&] {
         const auto now = ax().value(element);
@@ -359,11 +350,9 @@ TEST_P(RealApplicationRoad, ShortcutIgnoresAWordNoLongerSelected) {
     const AccessibleElement element = target->textElement(ax());
     ASSERT_TRUE(clickOn(element, QStringLiteral("ALVO")));
     ASSERT_TRUE(waitUntil([&] { return selectedIn(element).isEmpty(); }));
-    const ToolResult primary =
-        runTool(QStringLiteral("xclip"),
-                {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("primary")});
     std::fprintf(stderr, "PRIMARY %s the deselected word\n",
-                 primary.output == u"café" ? "still holds" : "no longer holds");
+                 readSelection(QStringLiteral("primary")) == u"café" ? "still holds"
+                                                                     : "no longer holds");
 
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+super+t")}));
     EXPECT_FALSE(waitUntil([&] { return ovra().panelFrame().has_value(); }, 1500ms))

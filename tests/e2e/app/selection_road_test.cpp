@@ -69,10 +69,8 @@ TEST_F(SelectionRoad, ShortcutIgnoresAStalePrimarySelection) {
     const AccessibleElement element = focusedText(app.pid());
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+End")}));
     ASSERT_TRUE(waitUntil([&] { return selectedIn(element).isEmpty(); }));
-    const ToolResult primary =
-        runTool(QStringLiteral("xclip"),
-                {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("primary")});
-    ASSERT_EQ(primary.output, u"café") << "PRIMARY lost the old word; the check proves nothing";
+    ASSERT_EQ(readSelection(QStringLiteral("primary")), u"café")
+        << "PRIMARY lost the old word; the check proves nothing";
 
     // The user's clipboard, in several formats, held by this process. The shortcut pressed twice
     // within one copy capture: the second may neither back up the first one's emptied clipboard
@@ -89,12 +87,9 @@ TEST_F(SelectionRoad, ShortcutIgnoresAStalePrimarySelection) {
                  QStringLiteral("0.1"), QStringLiteral("key"), QStringLiteral("alt+super+t")}));
     EXPECT_TRUE(panelStaysAway(1500ms))
         << "the shortcut showed the word selected before, or the user's clipboard";
-    for (const auto& [type, bytes] : users.representations) {
-        const ToolResult held = runTool(QStringLiteral("xclip"),
-                                        {QStringLiteral("-o"), QStringLiteral("-selection"),
-                                         QStringLiteral("clipboard"), QStringLiteral("-t"), type});
-        EXPECT_EQ(held.output, QString::fromUtf8(bytes)) << "format " << type.toStdString();
-    }
+    for (const auto& [type, bytes] : users.representations)
+        EXPECT_EQ(readSelection(QStringLiteral("clipboard"), type), QString::fromUtf8(bytes))
+            << "format " << type.toStdString();
 }
 
 // A clipboard owner that stopped answering: the shortcut's copy stage backs up the clipboard, and
@@ -106,16 +101,7 @@ TEST_F(SelectionRoad, AStoppedClipboardOwnerLeavesTheShortcutResponsive) {
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+End")}));
     ASSERT_TRUE(waitUntil([&] { return selectedIn(element).isEmpty(); }));
     QProcess owner;
-    owner.start(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"),
-                                          QStringLiteral("clipboard"), QStringLiteral("-i")});
-    ASSERT_TRUE(owner.waitForStarted());
-    owner.write("held by a stopped owner");
-    owner.closeWriteChannel();
-    ASSERT_TRUE(waitUntil([] {
-        return runTool(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
-                                                 QStringLiteral("clipboard")})
-                   .output == u"held by a stopped owner";
-    }));
+    ASSERT_TRUE(holdClipboard(owner, "held by a stopped owner"));
     ::kill(static_cast<pid_t>(owner.processId()), SIGSTOP);
 
     ASSERT_TRUE(pressShortcut());
@@ -218,9 +204,7 @@ TEST_F(SelectionRoad, ReplaceAfterTheQuestionFieldPastesIntoTheSourceWindow) {
     EXPECT_TRUE(isActive(app)) << "the text's window did not get the keyboard back";
     EXPECT_TRUE(ovra().waitForNoPanel(3s)) << "the panel did not hide after the replacement";
     EXPECT_TRUE(waitUntil([] {
-        return runTool(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
-                                                 QStringLiteral("clipboard")})
-                   .output == u"do usuário";
+        return readSelection(QStringLiteral("clipboard")) == u"do usuário";
     })) << "the user's clipboard did not come back";
 
     // Back to the original text for the tests that follow.

@@ -226,18 +226,16 @@ TEST(Clipboard, WritesEveryFormatAndRestoresADeepCopy) {
     // Another client sees every format. Asking for the list of formats is no read; asking for
     // data is one (xclip's window names no process: it may be the paste's target).
     const auto read = [](const QString& type) {
-        return runTool(QStringLiteral("xclip"),
-                       {QStringLiteral("-selection"), QStringLiteral("clipboard"),
-                        QStringLiteral("-o"), QStringLiteral("-t"), type});
+        return readSelection(QStringLiteral("clipboard"), type);
     };
     QCoro::Task<bool> taken = clipboard.waitUntilRead(qint32(::getpid()), 5s);
-    EXPECT_TRUE(read(QStringLiteral("TARGETS")).output.contains(u"text/html"));
+    EXPECT_TRUE(read(QStringLiteral("TARGETS")).contains(u"text/html"));
     EXPECT_FALSE(taken.isReady()) << "the list of formats counted as a read";
-    EXPECT_EQ(read(QStringLiteral("text/html")).output, u"<b>olá</b>");
+    EXPECT_EQ(read(QStringLiteral("text/html")), u"<b>olá</b>");
     ASSERT_TRUE(waitUntil([&] { return taken.isReady(); }, 2s)) << "the read was not seen";
     EXPECT_TRUE(runToEnd(std::move(taken)));
-    EXPECT_EQ(read(QStringLiteral("UTF8_STRING")).output, u"olá 😀");
-    EXPECT_EQ(read(ClipboardTypes::passwordManagerHint).output, u"secret");
+    EXPECT_EQ(read(QStringLiteral("UTF8_STRING")), u"olá 😀");
+    EXPECT_EQ(read(ClipboardTypes::passwordManagerHint), u"secret");
 
     // Someone else takes the clipboard: the counter grows and their content is read in full.
     const qint64 beforeOther = clipboard.changeCount();
@@ -260,9 +258,9 @@ TEST(Clipboard, WritesEveryFormatAndRestoresADeepCopy) {
     EXPECT_TRUE(copy.representations.contains(std::pair(QStringLiteral("text/html"), html)));
 
     clipboard.setString(QStringLiteral("temporário"));
-    EXPECT_EQ(read(QStringLiteral("UTF8_STRING")).output, u"temporário");
+    EXPECT_EQ(read(QStringLiteral("UTF8_STRING")), u"temporário");
     clipboard.writeItems({copy});
-    EXPECT_EQ(read(QStringLiteral("text/html")).output, u"<i>fora</i>");
+    EXPECT_EQ(read(QStringLiteral("text/html")), u"<i>fora</i>");
 
     const qint64 beforeClear = clipboard.changeCount();
     clipboard.clearContents();

@@ -86,6 +86,23 @@ bool xdotool(const QStringList& arguments) {
     return runTool(QStringLiteral("xdotool"), arguments).exitCode == 0;
 }
 
+QString readSelection(const QString& selection, const QString& type) {
+    QStringList arguments{QStringLiteral("-o"), QStringLiteral("-selection"), selection};
+    if (!type.isEmpty())
+        arguments << QStringLiteral("-t") << type;
+    return runTool(QStringLiteral("xclip"), arguments).output;
+}
+
+bool holdClipboard(QProcess& owner, const QByteArray& text) {
+    owner.start(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"),
+                                          QStringLiteral("clipboard"), QStringLiteral("-i")});
+    if (!owner.waitForStarted())
+        return false;
+    owner.write(text);
+    owner.closeWriteChannel();
+    return waitUntil([&] { return readSelection(QStringLiteral("clipboard")).toUtf8() == text; });
+}
+
 bool activateWindow(const QString& windowId) {
     if (windowId.isEmpty())
         return false;

@@ -38,6 +38,12 @@ ToolResult runTool(const QString& program, const QStringList& arguments,
                    const QByteArray& input = {});
 // Shorthand for xdotool; true when it succeeded.
 bool xdotool(const QStringList& arguments);
+// What another client reads from the X selection `selection` ("clipboard", "primary"), as
+// `type` when one is given.
+QString readSelection(const QString& selection, const QString& type = {});
+// Starts `owner` as another program (xclip) holding the clipboard with `text`; true once another
+// client reads it there.
+bool holdClipboard(QProcess& owner, const QByteArray& text);
 // Activates the X window `windowId` and waits until the window manager reports it active.
 bool activateWindow(const QString& windowId);
 // The id of the active X window, empty when there is none.
