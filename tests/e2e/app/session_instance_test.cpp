@@ -101,7 +101,7 @@ TEST_F(SessionInstance, QuitEndsTheProgramAndItsDiagnosticsKeepTheSecrets) {
 
     const QString log = ovra().errorOutput();
     for (const char* category :
-         {"ovra.capture: ", "ovra.engines: ", "ovra.panel: ", "ovra.platform: "})
+         {"ovra.capture: ", "ovra.engines: ", "ovra.panel: ", "ovra.platform."})
         EXPECT_TRUE(log.contains(QLatin1String(category))) << "nothing from " << category;
     EXPECT_FALSE(log.contains(selection)) << "the selection is in the log";
     EXPECT_FALSE(log.contains(apiKey.mid(6))) << "the key is in the log";
