@@ -9,9 +9,7 @@
 //     -- build/bench/e2e/bench_e2e_wayland_latency
 // (one command line).
 // OVRA_BENCH_TARGET picks the application: gtk (default), qt or gnome-text-editor.
-#include "wayland/wayland_desktop.h"
-
-#include "app/ovra_app.h"
+#include "app/desktop_session.h"
 
 #include <QGuiApplication>
 #include <algorithm>
@@ -35,11 +33,11 @@ int run(int samples) {
         return 1;
     }
     const QString name = qEnvironmentVariable("OVRA_BENCH_TARGET", QStringLiteral("gtk"));
-    using Kind = WaylandTarget::Kind;
+    using Kind = TargetApp::Kind;
     const Kind kind = name == u"qt"                  ? Kind::Qt
                       : name == u"gnome-text-editor" ? Kind::GnomeTextEditor
                                                      : Kind::Gtk;
-    WaylandTarget app(kind, QStringLiteral("Ovra bench target"));
+    TargetApp app(kind, QStringLiteral("Ovra bench target"));
     FakeChatService chat(QStringLiteral("ingênuo"));
     OvraProcess ovra(
         {chat.baseURL(), {}, {}, QStringLiteral("test-key"), {QStringLiteral("QT_QPA_PLATFORM=")}});

@@ -31,19 +31,12 @@ height=${screen_size#*x}
 
 compositor=kwin_wayland
 [[ $desktop == gnome ]] && compositor=gnome-shell
-for tool in "$compositor" Xwayland dbus-daemon gdbus xdpyinfo; do
-  command -v "$tool" >/dev/null || { echo "run-wayland: $tool is not installed (scripts/setup.sh)" >&2; exit 2; }
-done
-bus_launcher=""
-for candidate in /usr/libexec/at-spi-bus-launcher /usr/lib/at-spi2-core/at-spi-bus-launcher; do
-  [[ -x $candidate ]] && bus_launcher=$candidate && break
-done
-[[ -n $bus_launcher ]] || { echo "run-wayland: at-spi-bus-launcher not found (at-spi2-core)" >&2; exit 2; }
-
-session_dir=$(mktemp -d "${TMPDIR:-/tmp}/ovra-wayland.XXXXXX")
-chmod 700 "$session_dir"
+harness=run-wayland
 started=()
 a11y_address=""
+source "$(dirname "${BASH_SOURCE[0]}")/session-common.sh"
+require_tools "$compositor" Xwayland
+make_session_dir ovra-wayland
 a11y_daemon=""
 
 # The PIDs of every connection on a bus: all of them were started inside this session.
@@ -87,37 +80,10 @@ stop_session() {
 trap stop_session EXIT
 trap 'exit 130' INT TERM
 
-# wait_until SECONDS COMMAND...: retries COMMAND every 50 ms until it succeeds or time runs out.
-wait_until() {
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@" >/dev/null 2>&1; do
-    ((SECONDS < deadline)) || return 1
-    sleep 0.05
-  done
-}
-
-fail() {
-  echo "run-wayland: $1" >&2
-  [[ -n ${2:-} && -f $2 ]] && tail -30 "$2" >&2
-  exit 1
-}
-
-# Configuration, caches and data stay inside the session: the accessibility switch and GNOME's
-# enabled extensions are kept by dconf, KWin writes its rc files.
-export XDG_CONFIG_HOME="$session_dir/config" XDG_CACHE_HOME="$session_dir/cache"
-export XDG_DATA_HOME="$session_dir/data" XDG_RUNTIME_DIR="$session_dir/runtime"
-mkdir -p "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
 unset DISPLAY WAYLAND_DISPLAY XAUTHORITY GDK_BACKEND QT_QPA_PLATFORM NO_AT_BRIDGE
 
 # 1. A session bus of our own.
-export DBUS_SESSION_BUS_ADDRESS="unix:path=$session_dir/session-bus"
-dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS" \
-  >"$session_dir/dbus.log" 2>&1 &
-started+=($!)
-wait_until 15 gdbus call --session -d org.freedesktop.DBus -o /org/freedesktop/DBus \
-  -m org.freedesktop.DBus.GetId || fail "the session bus did not start" "$session_dir/dbus.log"
+start_session_bus
 
 # 1b. GNOME Shell asks logind on the system bus when /run/systemd/seats exists (it does in Debian
 #     images) and aborts without a system bus: an empty private one is enough.
@@ -139,25 +105,11 @@ CONF
 fi
 
 # 2. The accessibility bus, switched on, before the compositor (GNOME Shell joins it at start).
-"$bus_launcher" --launch-immediately --a11y=1 >"$session_dir/a11y.log" 2>&1 &
-started+=($!)
-wait_until 15 gdbus call --session -d org.a11y.Bus -o /org/a11y/bus -m org.a11y.Bus.GetAddress \
-  || fail "the accessibility bus did not start" "$session_dir/a11y.log"
-a11y_address=$(gdbus call --session -d org.a11y.Bus -o /org/a11y/bus -m org.a11y.Bus.GetAddress)
-a11y_address=${a11y_address#\(\'}
-a11y_address=${a11y_address%\',\)}
+start_accessibility_bus
 export A11Y_BUS=$a11y_address
-wait_until 15 gdbus call --address "$a11y_address" -d org.a11y.atspi.Registry \
-  -o /org/a11y/atspi/accessible/root -m org.freedesktop.DBus.Peer.Ping \
-  || fail "the accessibility registry did not start" "$session_dir/a11y.log"
 a11y_daemon=$(gdbus call --address "$a11y_address" -d org.freedesktop.DBus -o /org/freedesktop/DBus \
   -m org.freedesktop.DBus.GetConnectionUnixProcessID org.freedesktop.DBus 2>/dev/null |
   sed -n 's/^(uint32 \([0-9]*\),)$/\1/p' || true)
-a11y_status=(gdbus call --session -d org.a11y.Bus -o /org/a11y/bus -m org.freedesktop.DBus.Properties)
-accessibility_is_on() { "${a11y_status[@]}.Get" org.a11y.Status IsEnabled | grep -q true; }
-"${a11y_status[@]}.Set" org.a11y.Status IsEnabled '<true>' >/dev/null \
-  || fail "the accessibility switch cannot be set" "$session_dir/a11y.log"
-wait_until 15 accessibility_is_on || fail "the accessibility switch stays off" "$session_dir/a11y.log"
 
 # 3. The compositor with XWayland.
 export WAYLAND_DISPLAY=wayland-ovra XDG_SESSION_TYPE=wayland

@@ -3,6 +3,8 @@
 
 #include "app/ovra_app.h"
 
+#include "support/accessible_tree.h"
+
 #include "panel/widgets/floating_panel_window.h"
 #include "panel/widgets/panel_view.h"
 
@@ -18,7 +20,6 @@
 #include <QScreen>
 #include <algorithm>
 #include <cmath>
-#include <deque>
 
 namespace ovra::e2e {
 
@@ -38,163 +39,37 @@ bool writeFile(const QString& path, const QByteArray& contents) {
            file.write(contents) == contents.size();
 }
 
-// g_object references held for the length of a scope.
-struct Ref {
-    explicit Ref(AtspiAccessible* object = nullptr) : object(object) {}
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    Ref(Ref&& other) noexcept : object(std::exchange(other.object, nullptr)) {}
-    ~Ref() {
-        if (object)
-            g_object_unref(object);
-    }
-    AtspiAccessible* object;
-};
-
-QString takeString(gchar* text) {
-    const QString result = text ? QString::fromUtf8(text) : QString();
-    g_free(text);
-    return result;
-}
-
-Ref applicationOf(qint32 pid) {
-    Ref desktop(atspi_get_desktop(0));
-    if (!desktop.object)
-        return Ref();
-    const int count = atspi_accessible_get_child_count(desktop.object, nullptr);
-    for (int i = 0; i < count; ++i) {
-        Ref child(atspi_accessible_get_child_at_index(desktop.object, i, nullptr));
-        if (child.object && qint32(atspi_accessible_get_process_id(child.object, nullptr)) == pid)
-            return child;
-    }
-    return Ref();
-}
-
-bool isShowing(AtspiAccessible* element) {
-    AtspiStateSet* states = atspi_accessible_get_state_set(element);
-    if (!states)
-        return false;
-    const bool showing = atspi_state_set_contains(states, ATSPI_STATE_SHOWING);
-    g_object_unref(states);
-    return showing;
-}
-
-std::optional<QRect> screenExtents(AtspiAccessible* element) {
-    AtspiComponent* component = atspi_accessible_get_component_iface(element);
-    if (!component)
-        return std::nullopt;
-    AtspiRect* rect = atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr);
-    g_object_unref(component);
-    if (!rect)
-        return std::nullopt;
-    const QRect result(rect->x, rect->y, rect->width, rect->height);
-    g_free(rect);
-    return result;
-}
-
 // Where the panel's card sits inside its window, as fractions of the window's size: the shadow
 // around it is cut where the window meets a screen edge, so the window's size alone cannot tell.
 std::optional<QRectF> cardInWindow(qint32 pid) {
-    const Ref app = applicationOf(pid);
-    if (!app.object)
-        return std::nullopt;
-    const int count = atspi_accessible_get_child_count(app.object, nullptr);
-    for (int i = 0; i < count; ++i) {
-        const Ref window(atspi_accessible_get_child_at_index(app.object, i, nullptr));
-        if (!window.object || !isShowing(window.object) ||
-            takeString(atspi_accessible_get_name(window.object, nullptr)) != u"Ovra")
-            continue;
-        const Ref card(atspi_accessible_get_child_at_index(window.object, 0, nullptr));
-        const auto outer = screenExtents(window.object);
-        const auto inner = card.object ? screenExtents(card.object) : std::nullopt;
-        if (!outer || !inner || outer->width() <= 0 || outer->height() <= 0)
-            return std::nullopt;
-        const QRectF moved = QRectF(*inner).translated(-outer->topLeft());
-        return QRectF(moved.x() / outer->width(), moved.y() / outer->height(),
-                      moved.width() / outer->width(), moved.height() / outer->height());
-    }
-    return std::nullopt;
+    std::optional<QRectF> card;
+    walkShowing(pid, [&](const Accessible& window, int depth) {
+        if (depth != 1 || window.name() != u"Ovra")
+            return depth > 1; // the windows are the application's children
+        const Accessible first(atspi_accessible_get_child_at_index(window.get(), 0, nullptr));
+        const auto outer = window.screenExtents();
+        const auto inner = first.screenExtents();
+        if (outer && inner) {
+            const QRectF moved = QRectF(*inner).translated(-outer->topLeft());
+            card = QRectF(moved.x() / outer->width(), moved.y() / outer->height(),
+                          moved.width() / outer->width(), moved.height() / outer->height());
+        }
+        return true;
+    });
+    return card;
 }
 
-// Breadth-first through the showing part of the application's tree (the panel is small).
 std::optional<QRect> findShowing(qint32 pid, const QString& role, const QString& name) {
-    std::deque<Ref> queue;
-    queue.push_back(applicationOf(pid));
-    if (!queue.front().object)
-        return std::nullopt;
-    int visited = 0;
-    while (!queue.empty() && visited < 3000) {
-        Ref element = std::move(queue.front());
-        queue.pop_front();
-        ++visited;
-        if (visited > 1 && !isShowing(element.object))
-            continue;
+    std::optional<QRect> found;
+    walkShowing(pid, [&](const Accessible& element, int) {
         // at-spi2-core 2.56 (Debian 13) names the push button role "button".
-        const QString roleName =
-            takeString(atspi_accessible_get_role_name(element.object, nullptr));
+        const QString roleName = element.roleName();
         if ((roleName == role || (roleName == u"button" && role == u"push button")) &&
-            takeString(atspi_accessible_get_name(element.object, nullptr)) == name) {
-            if (const auto extents = screenExtents(element.object);
-                extents && extents->width() > 0 && extents->height() > 0)
-                return extents;
-        }
-        const int count = atspi_accessible_get_child_count(element.object, nullptr);
-        for (int i = 0; i < count && i < 500; ++i) {
-            Ref child(atspi_accessible_get_child_at_index(element.object, i, nullptr));
-            if (child.object)
-                queue.push_back(std::move(child));
-        }
-    }
-    return std::nullopt;
-}
-
-// The window's client area on screen. (xdotool's getwindowgeometry adds the window manager's
-// frame offset once too often for reparented windows; xwininfo reports the true position.)
-// Every showing element of the application, one "role: name" a line (for failure messages).
-QString describeShowing(qint32 pid) {
-    QString out;
-    std::deque<std::pair<Ref, int>> queue;
-    queue.emplace_back(applicationOf(pid), 0);
-    if (!queue.front().first.object)
-        return QStringLiteral("(not on the accessibility bus)");
-    int visited = 0;
-    while (!queue.empty() && visited < 3000) {
-        auto [element, depth] = std::move(queue.front());
-        queue.pop_front();
-        ++visited;
-        if (visited > 1 && !isShowing(element.object))
-            continue;
-        out += QString(depth * 2, u' ') +
-               takeString(atspi_accessible_get_role_name(element.object, nullptr)) +
-               QStringLiteral(": ") +
-               takeString(atspi_accessible_get_name(element.object, nullptr)) + u'\n';
-        const int count = atspi_accessible_get_child_count(element.object, nullptr);
-        for (int i = 0; i < count && i < 500; ++i) {
-            Ref child(atspi_accessible_get_child_at_index(element.object, i, nullptr));
-            if (child.object)
-                queue.emplace_back(std::move(child), depth + 1);
-        }
-    }
-    return out;
-}
-
-QRect clientGeometry(const QString& windowId) {
-    const ToolResult info = runTool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), windowId});
-    int x = 0, y = 0, width = 0, height = 0;
-    const QStringList lines = info.output.split(u'\n', Qt::SkipEmptyParts);
-    for (const QString& line : lines) {
-        const QString key = line.section(u':', 0, 0).trimmed();
-        const int value = line.section(u':', 1).trimmed().toInt();
-        if (key == u"Absolute upper-left X")
-            x = value;
-        else if (key == u"Absolute upper-left Y")
-            y = value;
-        else if (key == u"Width")
-            width = value;
-        else if (key == u"Height")
-            height = value;
-    }
-    return {x, y, width, height};
+            element.name() == name)
+            found = element.screenExtents();
+        return found.has_value();
+    });
+    return found;
 }
 
 } // namespace
@@ -216,13 +91,7 @@ void FakeChatService::setReply(const QString& reply) {
 OvraProcess::OvraProcess(Options options) : m_options(std::move(options)) {}
 
 OvraProcess::~OvraProcess() {
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000)) {
-            m_process.kill();
-            m_process.waitForFinished(1000);
-        }
-    }
+    stopProcess(m_process);
 }
 
 bool OvraProcess::start() {
@@ -280,7 +149,7 @@ bool OvraProcess::start() {
     m_process.start(QStringLiteral(OVRA_EXECUTABLE), m_options.arguments);
     if (!m_process.waitForStarted(5000))
         return false;
-    return waitUntil([&] { return !isRunning() || applicationOf(pid()).object != nullptr; }, 15s) &&
+    return waitUntil([&] { return !isRunning() || bool(applicationOf(pid())); }, 15s) &&
            isRunning();
 }
 
@@ -362,7 +231,13 @@ std::optional<QPoint> OvraProcess::elementCentre(const QString& role, const QStr
 }
 
 QString OvraProcess::describePanel() const {
-    return describeShowing(pid());
+    QString out;
+    walkShowing(pid(), [&](const Accessible& element, int depth) {
+        out += QString(depth * 2, u' ') + element.roleName() + QStringLiteral(": ") +
+               element.name() + u'\n';
+        return false;
+    });
+    return out.isEmpty() ? QStringLiteral("(not on the accessibility bus)") : out;
 }
 
 bool OvraProcess::hasElement(const QString& role, const QString& name) const {
@@ -400,12 +275,6 @@ std::optional<QPoint> titleBarPoint(const QString& windowId) {
         return std::nullopt;
     const QRect client = clientGeometry(windowId);
     return QPoint(client.center().x(), client.top() - top / 2);
-}
-
-QString activeWindow() {
-    const ToolResult active =
-        runTool(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")});
-    return active.exitCode == 0 ? active.output.trimmed() : QString();
 }
 
 bool saveScreenshot(const QString& path) {

@@ -98,8 +98,6 @@ bool dragAcross(const QRectF& firstCharacter, const QRectF& lastCharacter);
 bool clickAt(const QPoint& point);
 // The window manager's title bar of `windowId` (its frame extents), centre of it.
 std::optional<QPoint> titleBarPoint(const QString& windowId);
-// The id of the active window, empty when there is none.
-QString activeWindow();
 // A PNG of the whole screen.
 bool saveScreenshot(const QString& path);
 

@@ -57,12 +57,7 @@ int runDemo(const QString& folder) {
     shoot(QStringLiteral("application"), QStringLiteral("A GTK application with editable text"));
 
     auto& ax = desktop().accessibility();
-    AccessibleElement element;
-    waitUntil([&] {
-        const auto focused = ax.focusedElement(ax.applicationElement(app.pid()));
-        element = focused.ok() ? focused.value : AccessibleElement();
-        return !element.isNull();
-    });
+    const AccessibleElement element = focusedElementOf(ax, app.pid());
     const auto text = ax.value(element);
     const QString word = QStringLiteral("naïve");
     if (element.isNull() || !text.ok() || text.value.indexOf(word) < 0)

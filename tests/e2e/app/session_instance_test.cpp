@@ -2,7 +2,7 @@
 // running program over the session bus and ends; --capture works as a window-manager binding;
 // --quit ends the program. The program runs with every diagnostics category on throughout, and
 // what it wrote must hold neither the selection, nor the key, nor the answer.
-#include "app/ovra_app.h"
+#include "app/desktop_session.h"
 #include "platform/desktop_fixture.h"
 
 #include <cstdio>
@@ -15,31 +15,18 @@ constexpr int selectionKeystrokesIn = 56;
 const QString apiKey = QStringLiteral("sk-e2e-9f8e7d6c5b4a39281706");
 const QString answer = QStringLiteral("Resposta-Reservada-731");
 
-struct Session {
-    FakeChatService chat{answer};
-    std::unique_ptr<OvraProcess> ovra;
-};
-Session* session = nullptr;
-
-class SessionInstance : public ::testing::Test {
+class SessionInstance : public DesktopSession {
 protected:
     static void SetUpTestSuite() {
-        session = new Session;
-        session->ovra = std::make_unique<OvraProcess>(OvraProcess::Options{
-            session->chat.baseURL(),
-            {},
-            {},
-            apiKey,
-            {QStringLiteral("QT_LOGGING_RULES=ovra.*=true")},
-        });
-        ASSERT_TRUE(session->ovra->start()) << "the program did not come up";
+        DesktopSession::SetUpTestSuite();
+        chat().setReply(answer);
     }
-    static void TearDownTestSuite() {
-        delete session;
-        session = nullptr;
+    OvraProcess::Options programOptions() override {
+        OvraProcess::Options options = DesktopSession::programOptions();
+        options.apiKey = apiKey;
+        options.environment = {QStringLiteral("QT_LOGGING_RULES=ovra.*=true")};
+        return options;
     }
-
-    OvraProcess& ovra() { return *session->ovra; }
 
     // Another start in the same session: it must end by itself, successfully.
     void startAgain(const QStringList& arguments) {
@@ -56,11 +43,6 @@ protected:
                                           QStringLiteral("--pid"), QString::number(ovra().pid()),
                                           QStringLiteral("--name"), name});
         return found.exitCode == 0 ? found.output.section(u'\n', 0, 0).trimmed() : QString();
-    }
-
-    bool dismissPanel() {
-        return xdotool({QStringLiteral("key"), QStringLiteral("Escape")}) &&
-               ovra().waitForNoPanel();
     }
 };
 
@@ -96,11 +78,11 @@ TEST_F(SessionInstance, CaptureFromTheCommandLineShowsThePanelForTheSelection) {
         << ovra().describePanel().toStdString();
 
     // Closed on this selection, the panel stays away until it is asked for again.
-    ASSERT_TRUE(dismissPanel());
+    dismissPanel();
     ASSERT_TRUE(app.activate());
     startAgain({QStringLiteral("--capture")});
     EXPECT_TRUE(ovra().waitForPanel()) << "--capture brought no panel";
-    EXPECT_TRUE(dismissPanel());
+    dismissPanel();
 
     // An action by its name: the panel comes with the summary under way.
     ASSERT_TRUE(app.activate());
@@ -108,7 +90,7 @@ TEST_F(SessionInstance, CaptureFromTheCommandLineShowsThePanelForTheSelection) {
     EXPECT_TRUE(waitUntil([&] { return ovra().hasElement(QStringLiteral("label"), answer); }, 10s))
         << "--action summarize showed no summary:\n"
         << ovra().describePanel().toStdString();
-    EXPECT_TRUE(dismissPanel());
+    dismissPanel();
 }
 
 TEST_F(SessionInstance, QuitEndsTheProgramAndItsDiagnosticsKeepTheSecrets) {

@@ -1,7 +1,7 @@
 // The real program beside applications that are not plain text editors: terminals (which must
 // never receive Ctrl+C), and a desktop without a compositing manager, which must not get a black
 // frame.
-#include "app/ovra_app.h"
+#include "app/desktop_session.h"
 #include "panel/widgets/panel_view.h"
 #include "platform/desktop_fixture.h"
 
@@ -17,81 +17,18 @@ namespace {
 // Longer than a capture takes after a gesture or the shortcut (copy waits included).
 constexpr auto settleWait = std::chrono::milliseconds(900);
 
-struct Session {
-    FakeChatService chat{QStringLiteral("traduzido")};
-    std::unique_ptr<OvraProcess> ovra;
-};
-Session* session = nullptr;
-
-// A process started for one test and stopped by PID at its end.
-class OwnProcess {
-public:
+// A process started for one test and stopped at its end.
+struct OwnProcess : QProcess {
     OwnProcess(const QString& program, const QStringList& arguments) {
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(program, arguments);
-        m_process.waitForStarted(5000);
+        setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        start(program, arguments);
+        waitForStarted(5000);
     }
-    ~OwnProcess() {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000)) {
-            m_process.kill();
-            m_process.waitForFinished(1000);
-        }
-    }
-    qint32 pid() const { return static_cast<qint32>(m_process.processId()); }
-
-private:
-    QProcess m_process;
+    ~OwnProcess() override { stopProcess(*this); }
 };
 
-// The visible top-level window of process `pid` named `title`; empty when none comes.
-QString waitForWindow(qint32 pid, const QString& title) {
-    QString id;
-    waitUntil(
-        [&] {
-            const ToolResult found = runTool(
-                QStringLiteral("xdotool"),
-                {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                 QString::number(pid), QStringLiteral("--name"), u'^' + title + u'$'});
-            id = found.output.section(u'\n', 0, 0).trimmed();
-            return found.exitCode == 0 && !id.isEmpty();
-        },
-        15s);
-    return id;
-}
-
-bool activateWindow(const QString& id) {
-    return xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), id}) &&
-           waitUntil([&] { return activeWindow() == id; });
-}
-
-class SourceApps : public ::testing::Test {
+class SourceApps : public DesktopSession {
 protected:
-    static void SetUpTestSuite() {
-        session = new Session;
-        session->ovra =
-            std::make_unique<OvraProcess>(OvraProcess::Options{session->chat.baseURL()});
-        ASSERT_TRUE(session->ovra->start())
-            << "the program did not come up on the accessibility bus";
-    }
-    static void TearDownTestSuite() {
-        delete session;
-        session = nullptr;
-    }
-
-    void SetUp() override {
-        ASSERT_NE(session, nullptr);
-        ASSERT_TRUE(session->ovra->isRunning()) << "the program has stopped";
-        if (session->ovra->panelFrame()) {
-            ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
-            ASSERT_TRUE(session->ovra->waitForNoPanel());
-        }
-    }
-
-    OvraProcess& ovra() { return *session->ovra; }
-
     // Selects `count` characters after `skip` in the text view of `app` by keyboard, which shows
     // the panel.
     bool selectAndShowPanel(TargetApp& app, int skip, int count) {
@@ -126,7 +63,7 @@ TEST_P(Terminals, TheShortcutNeverInterruptsTheRunningProgram) {
     OwnProcess process(QString::fromLatin1(terminal.program),
                        {QString::fromLatin1(terminal.titleOption), title,
                         QString::fromLatin1(terminal.commandOption), script});
-    const QString window = waitForWindow(process.pid(), title);
+    const QString window = waitForWindow(process.processId(), title);
     ASSERT_FALSE(window.isEmpty()) << terminal.program << " showed no window";
     ASSERT_TRUE(activateWindow(window));
     waitUntil([] { return false; }, 300ms); // the shell reaches its loop
@@ -137,24 +74,14 @@ TEST_P(Terminals, TheShortcutNeverInterruptsTheRunningProgram) {
     EXPECT_FALSE(QFile::exists(interrupts)) << "the shortcut sent an interrupt to the program";
     EXPECT_FALSE(ovra().panelFrame()) << "a panel came without a selection";
     // A word the terminal selected (its PRIMARY) is what the shortcut translates.
-    const ToolResult info = runTool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window});
-    int left = 0, top = 0;
-    for (const QString& line : info.output.split(u'\n', Qt::SkipEmptyParts)) {
-        const QString key = line.section(u':', 0, 0).trimmed();
-        if (key == u"Absolute upper-left X")
-            left = line.section(u':', 1).trimmed().toInt();
-        else if (key == u"Absolute upper-left Y")
-            top = line.section(u':', 1).trimmed().toInt();
-    }
-    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QString::number(left + 12),
-                         QString::number(top + 8), QStringLiteral("click"),
+    const QPoint corner = clientGeometry(window).topLeft();
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QString::number(corner.x() + 12),
+                         QString::number(corner.y() + 8), QStringLiteral("click"),
                          QStringLiteral("--repeat"), QStringLiteral("2"), QStringLiteral("1")}));
     waitUntil([] { return false; }, settleWait);
-    if (ovra().panelFrame()) {
-        ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
-        ASSERT_TRUE(ovra().waitForNoPanel());
-    }
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+super+t")}));
+    if (ovra().panelFrame())
+        dismissPanel();
+    ASSERT_TRUE(pressShortcut());
     EXPECT_TRUE(ovra().waitForPanel(3s)) << "the terminal's selected word showed no panel";
     EXPECT_FALSE(QFile::exists(interrupts)) << "the shortcut sent an interrupt to the program";
 
@@ -173,8 +100,7 @@ INSTANTIATE_TEST_SUITE_P(XtermAndVte, Terminals,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SourceApps, WithoutACompositorThePanelIsOpaqueAndFollowsOneStartingAndStopping) {
-    TargetApp& app = gtkTarget();
-    ASSERT_TRUE(selectAndShowPanel(app, 0, 3));
+    ASSERT_TRUE(selectAndShowPanel(target(TargetApp::Kind::Gtk), 0, 3));
     // The headless desktop runs openbox alone: no compositing manager, no shadow margin.
     auto window = ovra().panelWindowGeometry();
     ASSERT_TRUE(window);
@@ -279,30 +205,6 @@ INSTANTIATE_TEST_SUITE_P(QtFactorAndXftDpi, ScaledDisplay,
                          ::testing::Values(ScaleCase{"QtScaleFactor2", "QT_SCALE_FACTOR=2", ""},
                                            ScaleCase{"XftDpi192", "", "Xft.dpi:\t192\n"}),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// The desktop's accessibility switch, as org.a11y.Status has it; nothing when it cannot be read.
-std::optional<bool> accessibilitySwitch() {
-    const ToolResult got = runTool(
-        QStringLiteral("gdbus"),
-        {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("-d"),
-         QStringLiteral("org.a11y.Bus"), QStringLiteral("-o"), QStringLiteral("/org/a11y/bus"),
-         QStringLiteral("-m"), QStringLiteral("org.freedesktop.DBus.Properties.Get"),
-         QStringLiteral("org.a11y.Status"), QStringLiteral("IsEnabled")});
-    if (got.exitCode != 0)
-        return std::nullopt;
-    return got.output.contains(u"true");
-}
-
-bool setAccessibilitySwitch(bool on) {
-    return runTool(QStringLiteral("gdbus"),
-                   {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("-d"),
-                    QStringLiteral("org.a11y.Bus"), QStringLiteral("-o"),
-                    QStringLiteral("/org/a11y/bus"), QStringLiteral("-m"),
-                    QStringLiteral("org.freedesktop.DBus.Properties.Set"),
-                    QStringLiteral("org.a11y.Status"), QStringLiteral("IsEnabled"),
-                    on ? QStringLiteral("<true>") : QStringLiteral("<false>")})
-               .exitCode == 0;
-}
 
 // Turned off (by the user, or another program), the switch is turned on again as the program
 // starts: applications started from then on publish their text.

@@ -57,22 +57,11 @@ bool selectByKeys(int skip, int count) {
 }
 
 AccessibleElement waitForSelection(TargetApp& app, const QString& selection) {
-    auto& accessibility = desktop().accessibility();
-    AccessibleElement found;
-    waitUntil([&] {
-        const AccessibleElement application = accessibility.applicationElement(app.pid());
-        if (!application)
-            return false;
-        const auto focused = accessibility.focusedElement(application);
-        if (!focused.ok() || !focused.value)
-            return false;
-        const auto text = accessibility.selectedText(focused.value);
-        if (!text.ok() || text.value != selection)
-            return false;
-        found = focused.value;
-        return true;
+    auto& ax = desktop().accessibility();
+    return focusedElementOf(ax, app.pid(), [&](const AccessibleElement& element) {
+        const auto text = ax.selectedText(element);
+        return text.ok() && text.value == selection;
     });
-    return found;
 }
 
 } // namespace ovra::e2e

@@ -8,9 +8,6 @@
 
 namespace ovra::e2e {
 
-// The text both target applications start with in their text view.
-inline const QString initialText =
-    QStringLiteral("Olá café 😀 naïve text here.\nSegunda linha com a palavra ALVO aqui.");
 // "naïve": 11 keystrokes in (the emoji is one), 12 UTF-16 units in, 5 long.
 inline constexpr int wordKeystrokesIn = 11;
 inline constexpr int wordLength = 5;

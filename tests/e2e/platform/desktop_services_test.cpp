@@ -5,9 +5,6 @@
 #include "ovra/deployment_config.h"
 #include "support/task_runner.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusVariant>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -229,18 +226,16 @@ TEST(Clipboard, WritesEveryFormatAndRestoresADeepCopy) {
     // Another client sees every format. Asking for the list of formats is no read; asking for
     // data is one (xclip's window names no process: it may be the paste's target).
     const auto read = [](const QString& type) {
-        return runTool(QStringLiteral("xclip"),
-                       {QStringLiteral("-selection"), QStringLiteral("clipboard"),
-                        QStringLiteral("-o"), QStringLiteral("-t"), type});
+        return readSelection(QStringLiteral("clipboard"), type);
     };
     QCoro::Task<bool> taken = clipboard.waitUntilRead(qint32(::getpid()), 5s);
-    EXPECT_TRUE(read(QStringLiteral("TARGETS")).output.contains(u"text/html"));
+    EXPECT_TRUE(read(QStringLiteral("TARGETS")).contains(u"text/html"));
     EXPECT_FALSE(taken.isReady()) << "the list of formats counted as a read";
-    EXPECT_EQ(read(QStringLiteral("text/html")).output, u"<b>olá</b>");
+    EXPECT_EQ(read(QStringLiteral("text/html")), u"<b>olá</b>");
     ASSERT_TRUE(waitUntil([&] { return taken.isReady(); }, 2s)) << "the read was not seen";
     EXPECT_TRUE(runToEnd(std::move(taken)));
-    EXPECT_EQ(read(QStringLiteral("UTF8_STRING")).output, u"olá 😀");
-    EXPECT_EQ(read(ClipboardTypes::passwordManagerHint).output, u"secret");
+    EXPECT_EQ(read(QStringLiteral("UTF8_STRING")), u"olá 😀");
+    EXPECT_EQ(read(ClipboardTypes::passwordManagerHint), u"secret");
 
     // Someone else takes the clipboard: the counter grows and their content is read in full.
     const qint64 beforeOther = clipboard.changeCount();
@@ -263,9 +258,9 @@ TEST(Clipboard, WritesEveryFormatAndRestoresADeepCopy) {
     EXPECT_TRUE(copy.representations.contains(std::pair(QStringLiteral("text/html"), html)));
 
     clipboard.setString(QStringLiteral("temporário"));
-    EXPECT_EQ(read(QStringLiteral("UTF8_STRING")).output, u"temporário");
+    EXPECT_EQ(read(QStringLiteral("UTF8_STRING")), u"temporário");
     clipboard.writeItems({copy});
-    EXPECT_EQ(read(QStringLiteral("text/html")).output, u"<i>fora</i>");
+    EXPECT_EQ(read(QStringLiteral("text/html")), u"<i>fora</i>");
 
     const qint64 beforeClear = clipboard.changeCount();
     clipboard.clearContents();
@@ -275,26 +270,26 @@ TEST(Clipboard, WritesEveryFormatAndRestoresADeepCopy) {
 }
 
 TEST(Clipboard, PrimarySelectionNamesTheSelectingProcess) {
-    ASSERT_TRUE(gtkTarget().activate());
-    ASSERT_TRUE(selectByKeys(wordKeystrokesIn, wordLength));
-    ASSERT_FALSE(waitForSelection(gtkTarget(), QStringLiteral("naïve")).isNull());
-    std::optional<PrimarySelection> primary;
-    EXPECT_TRUE(waitUntil([&] {
-        primary = runToEnd(desktop().clipboard().readPrimarySelection());
-        return primary && primary->text == u"naïve";
-    }));
-    ASSERT_TRUE(primary.has_value());
-    EXPECT_EQ(primary->ownerPid, gtkTarget().pid());
-
-    ASSERT_TRUE(qtTarget().activate());
-    ASSERT_TRUE(selectByKeys(0, 3));
-    ASSERT_FALSE(waitForSelection(qtTarget(), QStringLiteral("Olá")).isNull());
-    EXPECT_TRUE(waitUntil([&] {
-        primary = runToEnd(desktop().clipboard().readPrimarySelection());
-        return primary && primary->text == u"Olá";
-    }));
-    ASSERT_TRUE(primary.has_value());
-    EXPECT_EQ(primary->ownerPid, qtTarget().pid());
+    struct Case {
+        TargetApp& app;
+        int skip, count;
+        QString word;
+    };
+    for (const Case& selection :
+         {Case{gtkTarget(), wordKeystrokesIn, wordLength, QStringLiteral("naïve")},
+          Case{qtTarget(), 0, 3, QStringLiteral("Olá")}}) {
+        SCOPED_TRACE(selection.word.toStdString());
+        ASSERT_TRUE(selection.app.activate());
+        ASSERT_TRUE(selectByKeys(selection.skip, selection.count));
+        ASSERT_FALSE(waitForSelection(selection.app, selection.word).isNull());
+        std::optional<PrimarySelection> primary;
+        EXPECT_TRUE(waitUntil([&] {
+            primary = runToEnd(desktop().clipboard().readPrimarySelection());
+            return primary && primary->text == selection.word;
+        }));
+        ASSERT_TRUE(primary.has_value());
+        EXPECT_EQ(primary->ownerPid, selection.app.pid());
+    }
 }
 
 TEST(HotKey, GrabbedCombinationFiresOncePerPressWhateverTheLocks) {
@@ -349,18 +344,10 @@ namespace {
 TEST(AccessibilitySwitch, IsFollowedWithoutAskingTheServiceAgain) {
     platform::AtspiAccessibilityServices services([](QPointF) { return 0; },
                                                   [](qint32) { return std::nullopt; });
-    const auto flip = [](bool on) {
-        QDBusMessage set = QDBusMessage::createMethodCall(
-            QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
-        set << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled")
-            << QVariant::fromValue(QDBusVariant(on));
-        return QDBusConnection::sessionBus().call(set).type() == QDBusMessage::ReplyMessage;
-    };
     ASSERT_TRUE(services.isAccessEnabled()) << "the headless session starts with it on";
-    ASSERT_TRUE(flip(false));
+    ASSERT_TRUE(setAccessibilitySwitch(false));
     EXPECT_TRUE(waitUntil([&] { return !services.isAccessEnabled(); }));
-    ASSERT_TRUE(flip(true));
+    ASSERT_TRUE(setAccessibilitySwitch(true));
     EXPECT_TRUE(waitUntil([&] { return services.isAccessEnabled(); }));
 }
 

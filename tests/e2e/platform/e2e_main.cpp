@@ -1,3 +1,5 @@
+#include "support/e2e_session.h"
+
 #include <QGuiApplication>
 #include <gtest/gtest.h>
 
@@ -6,8 +8,11 @@ void releaseDesktop();
 }
 
 int main(int argc, char** argv) {
-    // The platform layer needs a GUI application (clipboard, screens, focus); its X11 session
-    // comes from run-headless.sh.
+    // Like the program, this process is an X11 client, of the session's XWayland on Wayland.
+    if (ovra::e2e::onWayland())
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    // The platform layer needs a GUI application (clipboard, screens, focus); its session comes
+    // from run-headless.sh or run-wayland.sh.
     QGuiApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();

@@ -1,18 +1,46 @@
 #include "support/e2e_session.h"
 
+#include "platform/accessibility_services.h"
 #include "platform/linux/x11/x11_connection.h"
+#include "support/accessible_tree.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QProcessEnvironment>
 #include <QTimer>
 
 namespace ovra::e2e {
 
 namespace {
 platform::X11Connection* drained = nullptr;
+
+QString readText(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
 }
+
+// The visible window of process `pid` named `title`; empty when there is none.
+QString windowNamed(qint64 pid, const QString& title) {
+    const ToolResult found =
+        runTool(QStringLiteral("xdotool"),
+                {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
+                 QStringLiteral("--pid"), QString::number(pid), QStringLiteral("--name"),
+                 u'^' + title + u'$'});
+    return found.exitCode == 0 ? found.output.section(u'\n', 0, 0).trimmed() : QString();
+}
+
+void setFlag(const QString& path, bool on) {
+    QFile flag(path);
+    if (!on)
+        flag.remove();
+    else if (!flag.open(QIODevice::WriteOnly))
+        qWarning("cannot create %s", qPrintable(flag.fileName()));
+}
+} // namespace
 
 void setConnectionToDrain(platform::X11Connection* connection) {
     drained = connection;
@@ -58,62 +86,21 @@ bool xdotool(const QStringList& arguments) {
     return runTool(QStringLiteral("xdotool"), arguments).exitCode == 0;
 }
 
-TargetApp::TargetApp(Kind kind, QString title, QString secondTitle)
-    : m_kind(kind), m_title(std::move(title)), m_secondTitle(std::move(secondTitle)) {}
-
-namespace {
-
-// The visible window of process `pid` named `title`; empty when there is none.
-QString windowNamed(qint64 pid, const QString& title) {
-    const ToolResult found =
-        runTool(QStringLiteral("xdotool"),
-                {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
-                 QStringLiteral("--pid"), QString::number(pid), QStringLiteral("--name"),
-                 u'^' + title + u'$'});
-    return found.exitCode == 0 ? found.output.section(u'\n', 0, 0).trimmed() : QString();
+QString readSelection(const QString& selection, const QString& type) {
+    QStringList arguments{QStringLiteral("-o"), QStringLiteral("-selection"), selection};
+    if (!type.isEmpty())
+        arguments << QStringLiteral("-t") << type;
+    return runTool(QStringLiteral("xclip"), arguments).output;
 }
 
-QString readText(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll());
-}
-
-} // namespace
-
-TargetApp::~TargetApp() {
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000)) {
-            m_process.kill();
-            m_process.waitForFinished(1000);
-        }
-    }
-}
-
-bool TargetApp::start() {
-    const QString state = m_dir.filePath(QStringLiteral("text"));
-    if (m_kind == Kind::Gtk) {
-        QStringList arguments{QStringLiteral(OVRA_GTK_TARGET), m_title, state};
-        if (!m_secondTitle.isEmpty())
-            arguments.append(m_secondTitle);
-        m_process.start(QStringLiteral("/usr/bin/python3"), arguments);
-    } else {
-        m_process.start(QStringLiteral(OVRA_QT_TARGET), {m_title, state});
-    }
-    if (!m_process.waitForStarted(5000))
+bool holdClipboard(QProcess& owner, const QByteArray& text) {
+    owner.start(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"),
+                                          QStringLiteral("clipboard"), QStringLiteral("-i")});
+    if (!owner.waitForStarted())
         return false;
-    const bool shown = waitUntil(
-        [&] {
-            m_windowId = windowNamed(pid(), m_title);
-            if (!m_secondTitle.isEmpty())
-                m_secondWindowId = windowNamed(pid(), m_secondTitle);
-            return !m_windowId.isEmpty() && QFile::exists(state) &&
-                   (m_secondTitle.isEmpty() || !m_secondWindowId.isEmpty());
-        },
-        15s);
-    return shown;
+    owner.write(text);
+    owner.closeWriteChannel();
+    return waitUntil([&] { return readSelection(QStringLiteral("clipboard")).toUtf8() == text; });
 }
 
 bool activateWindow(const QString& windowId) {
@@ -121,14 +108,161 @@ bool activateWindow(const QString& windowId) {
         return false;
     return waitUntil(
         [&] {
-            const ToolResult active =
-                runTool(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")});
-            if (active.exitCode == 0 && active.output.trimmed() == windowId)
+            if (activeWindow() == windowId)
                 return true;
             xdotool({QStringLiteral("windowactivate"), windowId});
             return false;
         },
         5s);
+}
+
+QString activeWindow() {
+    const ToolResult active =
+        runTool(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")});
+    return active.exitCode == 0 ? active.output.trimmed() : QString();
+}
+
+QString waitForWindow(qint64 pid, const QString& title, std::chrono::milliseconds timeout) {
+    QString id;
+    waitUntil([&] { return !(id = windowNamed(pid, title)).isEmpty(); }, timeout);
+    return id;
+}
+
+QRect clientGeometry(const QString& windowId) {
+    const ToolResult info = runTool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), windowId});
+    int x = 0, y = 0, width = 0, height = 0;
+    const QStringList lines = info.output.split(u'\n', Qt::SkipEmptyParts);
+    for (const QString& line : lines) {
+        const QString key = line.section(u':', 0, 0).trimmed();
+        const int value = line.section(u':', 1).trimmed().toInt();
+        if (key == u"Absolute upper-left X")
+            x = value;
+        else if (key == u"Absolute upper-left Y")
+            y = value;
+        else if (key == u"Width")
+            width = value;
+        else if (key == u"Height")
+            height = value;
+    }
+    return {x, y, width, height};
+}
+
+void stopProcess(QProcess& process) {
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(3000)) {
+        process.kill();
+        process.waitForFinished(1000);
+    }
+}
+
+namespace {
+// A call on the accessibility switch's property, through gdbus as another program would make it.
+ToolResult callAccessibilitySwitch(const QString& method, const QStringList& value = {}) {
+    return runTool(QStringLiteral("gdbus"),
+                   QStringList{QStringLiteral("call"), QStringLiteral("--session"),
+                               QStringLiteral("-d"), QStringLiteral("org.a11y.Bus"),
+                               QStringLiteral("-o"), QStringLiteral("/org/a11y/bus"),
+                               QStringLiteral("-m"),
+                               QStringLiteral("org.freedesktop.DBus.Properties.") + method,
+                               QStringLiteral("org.a11y.Status"), QStringLiteral("IsEnabled")} +
+                       value);
+}
+} // namespace
+
+std::optional<bool> accessibilitySwitch() {
+    const ToolResult got = callAccessibilitySwitch(QStringLiteral("Get"));
+    return got.exitCode == 0 ? std::optional<bool>(got.output.contains(u"true")) : std::nullopt;
+}
+
+bool setAccessibilitySwitch(bool on) {
+    return callAccessibilitySwitch(QStringLiteral("Set"),
+                                   {on ? QStringLiteral("<true>") : QStringLiteral("<false>")})
+               .exitCode == 0;
+}
+
+AccessibleElement focusedElementOf(AccessibilityServices& ax, qint32 pid,
+                                   const std::function<bool(const AccessibleElement&)>& holds,
+                                   std::chrono::milliseconds timeout) {
+    AccessibleElement found;
+    waitUntil(
+        [&] {
+            const AccessibleElement application = ax.applicationElement(pid);
+            const auto focused =
+                application ? ax.focusedElement(application) : AccessResult<AccessibleElement>{};
+            found = focused.ok() && focused.value && (!holds || holds(focused.value))
+                        ? focused.value
+                        : AccessibleElement();
+            return !found.isNull();
+        },
+        timeout);
+    return found;
+}
+
+bool onWayland() {
+    return qEnvironmentVariable("XDG_SESSION_TYPE") == u"wayland";
+}
+
+TargetApp::TargetApp(Kind kind, QString title, QString secondTitle, QString program)
+    : m_kind(kind), m_title(std::move(title)), m_secondTitle(std::move(secondTitle)),
+      m_program(std::move(program)) {}
+
+TargetApp::~TargetApp() {
+    stopProcess(m_process);
+}
+
+bool TargetApp::start() {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const bool wayland = onWayland();
+    if (wayland) {
+        environment.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("wayland"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+    }
+    // Our targets write their text here; the editor opens it, holding what our targets show.
+    const QString state = m_dir.filePath(QStringLiteral("text"));
+    switch (m_kind) {
+    case Kind::Gtk: {
+        QStringList arguments{QStringLiteral(OVRA_GTK_TARGET), m_title, state};
+        if (!m_secondTitle.isEmpty())
+            arguments.append(m_secondTitle);
+        m_process.setProcessEnvironment(environment);
+        m_process.start(QStringLiteral("/usr/bin/python3"), arguments);
+        break;
+    }
+    case Kind::Qt:
+        m_process.setProcessEnvironment(environment);
+        m_process.start(m_program.isEmpty() ? QStringLiteral(OVRA_QT_TARGET) : m_program,
+                        {m_title, state});
+        break;
+    case Kind::GnomeTextEditor: {
+        QFile file(state);
+        if (!file.open(QIODevice::WriteOnly) || file.write(initialText.toUtf8()) < 0)
+            return false;
+        // Settings and restored sessions of an earlier start stay apart.
+        for (const char* folder : {"XDG_CONFIG_HOME", "XDG_DATA_HOME"})
+            environment.insert(QString::fromLatin1(folder),
+                               m_dir.filePath(QString::fromLatin1(folder)));
+        m_process.setProcessEnvironment(environment);
+        m_process.start(QStringLiteral("gnome-text-editor"),
+                        {QStringLiteral("--standalone"), state});
+        break;
+    }
+    }
+    if (!m_process.waitForStarted(5000))
+        return false;
+    const auto shown = [&] {
+        if (m_process.state() != QProcess::Running || !QFile::exists(state))
+            return false;
+        if (wayland)
+            return m_kind == Kind::GnomeTextEditor ? reportedText().contains(u"naïve")
+                                                   : bool(textViewOf(pid()));
+        m_windowId = windowNamed(pid(), m_title);
+        if (!m_secondTitle.isEmpty())
+            m_secondWindowId = windowNamed(pid(), m_secondTitle);
+        return !m_windowId.isEmpty() && (m_secondTitle.isEmpty() || !m_secondWindowId.isEmpty());
+    };
+    return waitUntil(shown, 30s);
 }
 
 qint32 TargetApp::pid() const {
@@ -140,22 +274,16 @@ bool TargetApp::activate() {
 }
 
 void TargetApp::refuseAccessibilityWrites(bool refuse) {
-    QFile flag(m_dir.filePath(QStringLiteral("refuse-writes")));
-    if (!refuse)
-        flag.remove();
-    else if (!flag.open(QIODevice::WriteOnly))
-        qWarning("cannot create %s", qPrintable(flag.fileName()));
+    setFlag(m_dir.filePath(QStringLiteral("refuse-writes")), refuse);
 }
 
 void TargetApp::slowPaste(bool slow) {
-    QFile flag(m_dir.filePath(QStringLiteral("slow-paste")));
-    if (!slow)
-        flag.remove();
-    else if (!flag.open(QIODevice::WriteOnly))
-        qWarning("cannot create %s", qPrintable(flag.fileName()));
+    setFlag(m_dir.filePath(QStringLiteral("slow-paste")), slow);
 }
 
 QString TargetApp::reportedText() const {
+    if (m_kind == Kind::GnomeTextEditor)
+        return textOf(textViewOf(pid()));
     return readText(m_dir.filePath(QStringLiteral("text")));
 }
 
@@ -164,24 +292,7 @@ QString TargetApp::reportedSecondText() const {
 }
 
 QRect TargetApp::geometry() const {
-    const ToolResult shell =
-        runTool(QStringLiteral("xdotool"),
-                {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), m_windowId});
-    int x = 0, y = 0, width = 0, height = 0;
-    const QStringList lines = shell.output.split(u'\n', Qt::SkipEmptyParts);
-    for (const QString& line : lines) {
-        const QString key = line.section(u'=', 0, 0);
-        const int value = line.section(u'=', 1).toInt();
-        if (key == u"X")
-            x = value;
-        else if (key == u"Y")
-            y = value;
-        else if (key == u"WIDTH")
-            width = value;
-        else if (key == u"HEIGHT")
-            height = value;
-    }
-    return {x, y, width, height};
+    return clientGeometry(m_windowId);
 }
 
 } // namespace ovra::e2e

@@ -132,11 +132,7 @@ RealApplication::~RealApplication() {
     // A window owner the launcher started goes first: it may outlive its launcher otherwise.
     if (m_pid > 0 && m_pid != static_cast<qint32>(m_process.processId()))
         ::kill(static_cast<pid_t>(m_pid), SIGTERM);
-    m_process.terminate();
-    if (!m_process.waitForFinished(3000)) {
-        m_process.kill();
-        m_process.waitForFinished(1000);
-    }
+    stopProcess(m_process);
 }
 
 bool RealApplication::start() {
@@ -206,19 +202,8 @@ bool RealApplication::activate() {
 }
 
 AccessibleElement RealApplication::textElement(AccessibilityServices& ax) {
-    AccessibleElement found;
-    waitUntil(
-        [&] {
-            const AccessibleElement application = ax.applicationElement(pid());
-            const auto focused =
-                application ? ax.focusedElement(application) : AccessResult<AccessibleElement>{};
-            if (!focused.ok() || !focused.value || !ax.value(focused.value).ok())
-                return false;
-            found = focused.value;
-            return true;
-        },
-        10s);
-    return found;
+    return focusedElementOf(
+        ax, pid(), [&](const AccessibleElement& element) { return ax.value(element).ok(); }, 10s);
 }
 
 void RealApplication::quit() {
