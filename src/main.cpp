@@ -212,7 +212,7 @@ int main(int argc, char** argv) {
         keys,
         scheduler,
         platform->workspace(),
-        platform->accessibility(),
+        platform->accessSwitch(),
         platform->hotKey(),
         windows,
         [&] {

@@ -196,7 +196,7 @@ void SelectionMonitor::scheduleSettledCapture() {
 }
 
 void SelectionMonitor::captureNow(bool isRetry) {
-    if (!m_platform.accessibility.isAccessEnabled()) {
+    if (!m_platform.accessSwitch.isAccessEnabled()) {
         qCInfo(lcCapture) << "nothing shown: accessibility is off";
         dismiss();
         return;
@@ -294,7 +294,7 @@ QCoro::Task<void> SelectionMonitor::runManualCapture() {
     timer.start();
     // Without accessibility the copy below is the only way to the selection.
     CaptureOutcome outcome;
-    if (m_platform.accessibility.isAccessEnabled()) {
+    if (m_platform.accessSwitch.isAccessEnabled()) {
         outcome = co_await m_capture.captureSelection(mouseLocation, CaptureKind::Manual);
         if (alive.expired())
             co_return;

@@ -58,7 +58,7 @@ protected:
 
     OvraProcess& ovra() { return *road->ovra; }
     static FakeChatService& chat() { return road->chat; }
-    AccessibilityServices& ax() { return desktop().accessibility(); }
+    AccessibilityServices& ax() { return desktopAccessibility(); }
 
     // The focused text element of `app` (its text view).
     AccessibleElement textOf(TargetApp& app) {

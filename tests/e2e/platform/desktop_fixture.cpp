@@ -1,11 +1,18 @@
 #include "platform/desktop_fixture.h"
 
+#include "platform/linux/atspi/atspi_accessibility_services.h"
+#include "platform/linux/session/scaled_accessibility_services.h"
+#include "platform/linux/x11/x11_workspace_services.h"
+
 #include <QGuiApplication>
 
 namespace ovra::e2e {
 
 namespace {
 std::unique_ptr<platform::LinuxPlatform> platformInstance;
+std::unique_ptr<platform::X11WorkspaceServices> windowsInstance;
+std::unique_ptr<platform::AtspiAccessibilityServices> accessibilityInstance;
+std::unique_ptr<platform::ScaledAccessibilityServices> scaledInstance;
 std::unique_ptr<TargetApp> gtkInstance;
 std::unique_ptr<TargetApp> qtInstance;
 
@@ -31,6 +38,20 @@ platform::LinuxPlatform& desktop() {
     return *platformInstance;
 }
 
+AccessibilityServices& desktopAccessibility() {
+    if (!scaledInstance) {
+        windowsInstance = std::make_unique<platform::X11WorkspaceServices>(
+            desktop().connection(), platform::DesktopEntries(QStringList()));
+        platform::X11WorkspaceServices* windows = windowsInstance.get();
+        accessibilityInstance = std::make_unique<platform::AtspiAccessibilityServices>(
+            [windows](QPointF point) { return windows->windowOwnerAt(point); },
+            [windows](qint32 pid) { return windows->windowArea(pid); });
+        scaledInstance = std::make_unique<platform::ScaledAccessibilityServices>(
+            *accessibilityInstance, [] { return platform::DevicePixels::ofQtScreens(); });
+    }
+    return *scaledInstance;
+}
+
 TargetApp& gtkTarget() {
     return started(gtkInstance, TargetApp::Kind::Gtk, QStringLiteral("Ovra GTK target"));
 }
@@ -42,6 +63,9 @@ TargetApp& qtTarget() {
 void releaseDesktop() {
     gtkInstance.reset();
     qtInstance.reset();
+    scaledInstance.reset();
+    accessibilityInstance.reset();
+    windowsInstance.reset();
     setConnectionToDrain(nullptr);
     platformInstance.reset();
 }
@@ -57,7 +81,7 @@ bool selectByKeys(int skip, int count) {
 }
 
 AccessibleElement waitForSelection(TargetApp& app, const QString& selection) {
-    auto& accessibility = desktop().accessibility();
+    auto& accessibility = desktopAccessibility();
     AccessibleElement found;
     waitUntil([&] {
         const AccessibleElement application = accessibility.applicationElement(app.pid());

@@ -343,8 +343,7 @@ namespace {
 // The accessibility switch is asked before every capture: it is followed from the service's
 // announcements rather than read each time.
 TEST(AccessibilitySwitch, IsFollowedWithoutAskingTheServiceAgain) {
-    platform::AtspiAccessibilityServices services([](QPointF) { return 0; },
-                                                  [](qint32) { return std::nullopt; });
+    platform::AtspiAccessibilitySwitch accessSwitch;
     const auto flip = [](bool on) {
         QDBusMessage set = QDBusMessage::createMethodCall(
             QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
@@ -353,11 +352,11 @@ TEST(AccessibilitySwitch, IsFollowedWithoutAskingTheServiceAgain) {
             << QVariant::fromValue(QDBusVariant(on));
         return QDBusConnection::sessionBus().call(set).type() == QDBusMessage::ReplyMessage;
     };
-    ASSERT_TRUE(services.isAccessEnabled()) << "the headless session starts with it on";
+    ASSERT_TRUE(accessSwitch.isAccessEnabled()) << "the headless session starts with it on";
     ASSERT_TRUE(flip(false));
-    EXPECT_TRUE(waitUntil([&] { return !services.isAccessEnabled(); }));
+    EXPECT_TRUE(waitUntil([&] { return !accessSwitch.isAccessEnabled(); }));
     ASSERT_TRUE(flip(true));
-    EXPECT_TRUE(waitUntil([&] { return services.isAccessEnabled(); }));
+    EXPECT_TRUE(waitUntil([&] { return accessSwitch.isAccessEnabled(); }));
 }
 
 } // namespace

@@ -159,7 +159,7 @@ bool isOwnProcess(AtspiAccessible* accessible) {
 AtspiAccessibilityServices::AtspiAccessibilityServices(std::function<qint32(QPointF)> windowOwnerAt,
                                                        WindowAreaOf windowArea, Extents extents)
     : m_windowOwnerAt(std::move(windowOwnerAt)), m_windowArea(std::move(windowArea)),
-      m_extents(extents), m_switch(std::make_unique<AccessibilitySwitchWatch>()) {}
+      m_extents(extents) {}
 
 AtspiAccessibilityServices::~AtspiAccessibilityServices() {
     if (m_focusListener) {
@@ -252,23 +252,6 @@ void AtspiAccessibilityServices::onFocusEvent(AtspiEvent* event, void* self) {
         }
     }
     g_boxed_free(ATSPI_TYPE_EVENT, event);
-}
-
-bool AtspiAccessibilityServices::isAccessEnabled() {
-    return m_switch->isOn();
-}
-
-bool AtspiAccessibilityServices::enableAccess() {
-    const bool enabled = AccessibilityStatus::setEnabled(true);
-    if (enabled)
-        m_switch->noteSet(true);
-    return enabled;
-}
-
-void AtspiAccessibilityServices::requestAccess() {
-    // Turning the switch on is all the desktop needs. The desktop's settings, where the user can
-    // do it by hand, are opened by whoever asked, once.
-    AccessibilityStatus::setEnabled(true);
 }
 
 AccessibleElement AtspiAccessibilityServices::applicationElement(qint32 pid) {

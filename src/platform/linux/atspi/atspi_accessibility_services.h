@@ -14,14 +14,11 @@
 
 namespace ovra::platform {
 
-class AccessibilitySwitchWatch;
-
 // Reads and writes other applications' elements over the AT-SPI bus with libatspi. Calls are
 // synchronous D-Bus round trips. libatspi is started on the first call that needs it and is then
-// confined to that thread (the program's accessibility thread); asking only about the switch
-// starts nothing. Focus and selection events, served by that thread's GLib main context, keep the
-// last focused element and each application's last selection at hand. The switch is followed
-// from its change signals and costs no call.
+// confined to that thread (the program's accessibility thread). Focus and selection events, served
+// by that thread's GLib main context, keep the last focused element and each application's last
+// selection at hand.
 class AtspiAccessibilityServices final : public AccessibilityServices {
 public:
     // `windowOwnerAt` names the process whose window is topmost at a point of the screen (0 when
@@ -38,10 +35,6 @@ public:
     ~AtspiAccessibilityServices() override;
     AtspiAccessibilityServices(const AtspiAccessibilityServices&) = delete;
     AtspiAccessibilityServices& operator=(const AtspiAccessibilityServices&) = delete;
-
-    bool isAccessEnabled() override;
-    void requestAccess() override;
-    bool enableAccess() override;
 
     AccessibleElement applicationElement(qint32 pid) override;
     AccessResult<AccessibleElement> systemFocusedElement() override;
@@ -122,7 +115,6 @@ private:
     std::function<qint32(QPointF)> m_windowOwnerAt;
     WindowAreaOf m_windowArea;
     Extents m_extents;
-    std::unique_ptr<AccessibilitySwitchWatch> m_switch;
     std::function<void(qint32 pid)> m_selectionListenerCallback;
     std::function<void(qint32 pid)> m_activationListenerCallback;
     AtspiEventListener* m_focusListener = nullptr;

@@ -20,9 +20,6 @@ public:
     AccessResult<QRectF> boundsForRange(const AccessibleElement& element, TextRange range) override;
     AccessResult<QRectF> frame(const AccessibleElement& element) override;
 
-    bool isAccessEnabled() override { return m_device.isAccessEnabled(); }
-    void requestAccess() override { m_device.requestAccess(); }
-    bool enableAccess() override { return m_device.enableAccess(); }
     SelectionEvent lastSelectionEvent(qint32 pid) override {
         return m_device.lastSelectionEvent(pid);
     }
