@@ -5,7 +5,7 @@
 
 #include "platform/linux/atspi/atspi_accessibility_services.h"
 #include "platform/linux/session/linux_platform.h"
-#include "platform/linux/session/scaled_accessibility_services.h"
+#include "platform/linux/session/pixel_scaling.h"
 
 #include <QGuiApplication>
 #include <benchmark/benchmark.h>
@@ -94,10 +94,10 @@ int main(int argc, char** argv) {
                                            platform::DesktopEntries(QStringList()));
     platform::AtspiAccessibilityServices services(
         [&windows](QPointF point) { return windows.windowOwnerAt(point); },
-        [&windows](qint32 pid) { return windows.windowArea(pid); });
-    platform::ScaledAccessibilityServices scaled(
-        services, [] { return platform::DevicePixels::ofQtScreens(); });
-    accessibility = &scaled;
+        [&windows](qint32 pid) { return windows.windowArea(pid); },
+        platform::AtspiAccessibilityServices::Extents::asToolkitsReport,
+        platform::scalingBy(&platform::DevicePixels::ofQtScreens));
+    accessibility = &services;
     target = &gtk;
     QStringList keys{QStringLiteral("key"), QStringLiteral("ctrl+Home")};
     for (int i = 0; i < 11; ++i)

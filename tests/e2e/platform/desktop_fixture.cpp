@@ -1,7 +1,7 @@
 #include "platform/desktop_fixture.h"
 
 #include "platform/linux/atspi/atspi_accessibility_services.h"
-#include "platform/linux/session/scaled_accessibility_services.h"
+#include "platform/linux/session/pixel_scaling.h"
 #include "platform/linux/x11/x11_workspace_services.h"
 
 #include <QGuiApplication>
@@ -12,7 +12,6 @@ namespace {
 std::unique_ptr<platform::LinuxPlatform> platformInstance;
 std::unique_ptr<platform::X11WorkspaceServices> windowsInstance;
 std::unique_ptr<platform::AtspiAccessibilityServices> accessibilityInstance;
-std::unique_ptr<platform::ScaledAccessibilityServices> scaledInstance;
 std::unique_ptr<TargetApp> gtkInstance;
 std::unique_ptr<TargetApp> qtInstance;
 
@@ -39,17 +38,17 @@ platform::LinuxPlatform& desktop() {
 }
 
 AccessibilityServices& desktopAccessibility() {
-    if (!scaledInstance) {
+    if (!accessibilityInstance) {
         windowsInstance = std::make_unique<platform::X11WorkspaceServices>(
             desktop().connection(), platform::DesktopEntries(QStringList()));
         platform::X11WorkspaceServices* windows = windowsInstance.get();
         accessibilityInstance = std::make_unique<platform::AtspiAccessibilityServices>(
             [windows](QPointF point) { return windows->windowOwnerAt(point); },
-            [windows](qint32 pid) { return windows->windowArea(pid); });
-        scaledInstance = std::make_unique<platform::ScaledAccessibilityServices>(
-            *accessibilityInstance, [] { return platform::DevicePixels::ofQtScreens(); });
+            [windows](qint32 pid) { return windows->windowArea(pid); },
+            platform::AtspiAccessibilityServices::Extents::asToolkitsReport,
+            platform::scalingBy(&platform::DevicePixels::ofQtScreens));
     }
-    return *scaledInstance;
+    return *accessibilityInstance;
 }
 
 TargetApp& gtkTarget() {
@@ -63,7 +62,6 @@ TargetApp& qtTarget() {
 void releaseDesktop() {
     gtkInstance.reset();
     qtInstance.reset();
-    scaledInstance.reset();
     accessibilityInstance.reset();
     windowsInstance.reset();
     setConnectionToDrain(nullptr);

@@ -157,9 +157,10 @@ bool isOwnProcess(AtspiAccessible* accessible) {
 } // namespace
 
 AtspiAccessibilityServices::AtspiAccessibilityServices(std::function<qint32(QPointF)> windowOwnerAt,
-                                                       WindowAreaOf windowArea, Extents extents)
+                                                       WindowAreaOf windowArea, Extents extents,
+                                                       PixelScaling scaling)
     : m_windowOwnerAt(std::move(windowOwnerAt)), m_windowArea(std::move(windowArea)),
-      m_extents(extents) {}
+      m_extents(extents), m_scaling(std::move(scaling)) {}
 
 AtspiAccessibilityServices::~AtspiAccessibilityServices() {
     if (m_focusListener) {
@@ -453,10 +454,12 @@ AtspiAccessible* AtspiAccessibilityServices::deepestAt(AtspiAccessible* top, int
     return current;
 }
 
-AccessResult<AccessibleElement> AtspiAccessibilityServices::elementAtPosition(QPointF point) {
+AccessResult<AccessibleElement> AtspiAccessibilityServices::elementAtPosition(QPointF logical) {
     if (m_extents == Extents::windowRelative)
         return AccessResult<AccessibleElement>::failure(AccessStatus::AttributeUnsupported);
     ensureStarted();
+    // The window system and the toolkits count device pixels.
+    const QPointF point = m_scaling.toDevice ? m_scaling.toDevice(logical) : logical;
     const int x = qRound(point.x());
     const int y = qRound(point.y());
     CallError error;
@@ -667,6 +670,22 @@ AtspiAccessibilityServices::selectedTextRange(const AccessibleElement& element) 
 
 AccessResult<QRectF> AtspiAccessibilityServices::boundsForRange(const AccessibleElement& element,
                                                                 TextRange range) {
+    return inLogicalPixels(deviceBoundsForRange(element, range));
+}
+
+AccessResult<QRectF> AtspiAccessibilityServices::frame(const AccessibleElement& element) {
+    return inLogicalPixels(deviceFrame(element));
+}
+
+AccessResult<QRectF> AtspiAccessibilityServices::inLogicalPixels(AccessResult<QRectF> device) {
+    if (device.ok() && m_scaling.toLogical)
+        device.value = m_scaling.toLogical(device.value);
+    return device;
+}
+
+AccessResult<QRectF>
+AtspiAccessibilityServices::deviceBoundsForRange(const AccessibleElement& element,
+                                                 TextRange range) {
     AtspiAccessible* accessible = AtspiElementHandle::of(element);
     if (!accessible)
         return AccessResult<QRectF>::failure(AccessStatus::InvalidElement);
@@ -912,7 +931,7 @@ AccessResult<ElementRole> AtspiAccessibilityServices::role(const AccessibleEleme
     }
 }
 
-AccessResult<QRectF> AtspiAccessibilityServices::frame(const AccessibleElement& element) {
+AccessResult<QRectF> AtspiAccessibilityServices::deviceFrame(const AccessibleElement& element) {
     AtspiAccessible* accessible = AtspiElementHandle::of(element);
     if (!accessible)
         return AccessResult<QRectF>::failure(AccessStatus::InvalidElement);

@@ -29,9 +29,15 @@ public:
     // window for every toolkit (Wayland, where no client knows its place on screen and there is
     // no looking up an element by a point of the screen).
     enum class Extents { asToolkitsReport, windowRelative };
+    // AT-SPI and the window system count device pixels, the program Qt's logical ones: the
+    // conversions as the screens are at the moment of each call (none: the two are the same).
+    struct PixelScaling {
+        std::function<QPointF(QPointF logical)> toDevice;
+        std::function<QRectF(const QRectF& device)> toLogical;
+    };
     AtspiAccessibilityServices(std::function<qint32(QPointF)> windowOwnerAt,
-                               WindowAreaOf windowArea,
-                               Extents extents = Extents::asToolkitsReport);
+                               WindowAreaOf windowArea, Extents extents = Extents::asToolkitsReport,
+                               PixelScaling scaling = {});
     ~AtspiAccessibilityServices() override;
     AtspiAccessibilityServices(const AtspiAccessibilityServices&) = delete;
     AtspiAccessibilityServices& operator=(const AtspiAccessibilityServices&) = delete;
@@ -98,6 +104,9 @@ private:
                                        std::pair<int, int> reported);
     // The toolkit's offsets for a UTF-16 range of `text`.
     std::pair<int, int> nativeRange(AtspiAccessible* accessible, AtspiText* text, TextRange range);
+    AccessResult<QRectF> deviceBoundsForRange(const AccessibleElement& element, TextRange range);
+    AccessResult<QRectF> deviceFrame(const AccessibleElement& element);
+    AccessResult<QRectF> inLogicalPixels(AccessResult<QRectF> device);
     AccessResult<QRectF> windowRelativeBounds(AtspiAccessible* accessible, AtspiText* text,
                                               int start, int end);
     // The element of application `app` that last took the focus, when nothing reports it now.
@@ -115,6 +124,7 @@ private:
     std::function<qint32(QPointF)> m_windowOwnerAt;
     WindowAreaOf m_windowArea;
     Extents m_extents;
+    PixelScaling m_scaling;
     std::function<void(qint32 pid)> m_selectionListenerCallback;
     std::function<void(qint32 pid)> m_activationListenerCallback;
     AtspiEventListener* m_focusListener = nullptr;
