@@ -81,10 +81,8 @@ public:
     AccessStatus replaceText(const AccessibleElement& element, TextRange range,
                              const QString& text) override;
 
-    // Bounds of the searches for a focused element or the element at a point.
-    static constexpr int maxFocusSearchVisits = 600;
+    // Bounds of the search for the element at a point, and of the focus remembered.
     static constexpr qsizetype maxRememberedProcesses = 256;
-    static constexpr int maxFocusSearchDepth = 40;
     static constexpr int maxPointHops = 32;
     static constexpr int maxTextAncestorHops = 8;
 
@@ -114,12 +112,9 @@ private:
     // Where, on screen, the coordinates of the window `accessible` is in begin, for toolkits that
     // place things only within their window.
     std::optional<QPointF> windowOrigin(AtspiAccessible* accessible);
-    // The size of the window `accessible` is in, as the toolkit reports it.
-    std::optional<QSizeF> topLevelSize(AtspiAccessible* accessible);
     // Replaces `range` (the current selection when none) with `replacement`, all or nothing.
     AccessStatus writeRange(const AccessibleElement& element, std::optional<TextRange> range,
                             const QString& replacement);
-    AtspiAccessible* deepestAt(AtspiAccessible* top, int x, int y);
 
     std::function<qint32(QPointF)> m_windowOwnerAt;
     WindowAreaOf m_windowArea;
