@@ -97,7 +97,9 @@ void SelectionMonitor::start() {
         m_platform.input.addGlobalMonitor(InputEventType::KeyUp, global),
         m_platform.input.addGlobalMonitor(InputEventType::LeftMouseDown, global),
         m_platform.input.addGlobalMonitor(InputEventType::KeyDown, global),
-        m_platform.input.addGlobalMonitor(InputEventType::SelectionChanged, global),
+        m_platform.input.addGlobalMonitor(InputEventTypes(InputEventType::SelectionChanged) |
+                                              InputEventType::SelectionSettled,
+                                          global),
         m_platform.input.addLocalMonitor(InputEventType::KeyDown, local),
     };
     for (const ObserverToken token : tokens) {
@@ -168,7 +170,12 @@ void SelectionMonitor::handleGlobalEvent(const InputEvent& event) {
         }
         break;
     case InputEventType::SelectionChanged:
-        scheduleSettledCapture();
+        scheduleSettledCapture(settleDelay);
+        break;
+    case InputEventType::SelectionSettled:
+        // Nothing that selects is held any more: only the application's last report may still
+        // be on its way, and a late one starts the wait again.
+        scheduleSettledCapture(captureDelay);
         break;
     }
 }
@@ -187,12 +194,12 @@ void SelectionMonitor::scheduleCapture(std::optional<QPointF> mouseLocation, boo
                               [this, isRetry] { captureNow(isRetry); });
 }
 
-void SelectionMonitor::scheduleSettledCapture() {
+void SelectionMonitor::scheduleSettledCapture(std::chrono::milliseconds delay) {
     // No pointer to go by: the report named the application, and the capture asks it first.
     m_lastTriggerMouseLocation.reset();
     m_retryAllowed = false;
     ++m_generation;
-    m_pendingCapture.schedule(settleDelay, [this] { captureNow(false); });
+    m_pendingCapture.schedule(delay, [this] { captureNow(false); });
 }
 
 void SelectionMonitor::captureNow(bool isRetry) {

@@ -25,7 +25,8 @@ namespace ovra {
 // Shift+key or Ctrl/Super+A chord, in either release order) schedules a capture shortly after; a
 // modifier pressed and released alone does not. Where the desktop passes on no input (Wayland),
 // an application's report of a changed selection stands for the gesture: the capture follows once
-// the reports have stopped for settleDelay, and an empty selection then dismisses. A mouse-down,
+// the reports have stopped for settleDelay (or captureDelay after the desktop says the gesture
+// has ended), and an empty selection then dismisses. A mouse-down,
 // Escape, a key that types into the application (no Ctrl, Alt or Super held), a chord that
 // switches tabs (Ctrl+Tab, Ctrl+PageUp/PageDown) or a switch of application or window dismisses; a
 // switch leaves a capture still to come, which shows only what the window in front holds. Captures
@@ -84,7 +85,7 @@ private:
     void handleLocalEvent(const InputEvent& event);
     void scheduleCapture(std::optional<QPointF> mouseLocation, bool isRetry);
     // A capture once an application's selection reports have settled; it is not retried.
-    void scheduleSettledCapture();
+    void scheduleSettledCapture(std::chrono::milliseconds delay);
     void captureNow(bool isRetry);
     QCoro::Task<void> runAutomaticCapture(bool isRetry, quint64 generation);
     QCoro::Task<void> runManualCapture();

@@ -27,6 +27,9 @@ enum class InputEventType : unsigned {
     // An application reported a changed selection (where the desktop passes on no input, as in
     // Wayland sessions).
     SelectionChanged = 1u << 4,
+    // The gesture behind an application's reported selection change has ended: no mouse button,
+    // Shift or Control is held any more (where the desktop can tell, as GNOME Shell's extension).
+    SelectionSettled = 1u << 5,
 };
 Q_DECLARE_FLAGS(InputEventTypes, InputEventType)
 Q_DECLARE_OPERATORS_FOR_FLAGS(InputEventTypes)

@@ -60,6 +60,11 @@ InputEvent selectionChanged(qint32 pid) {
     event.pid = pid;
     return event;
 }
+InputEvent selectionSettled(qint32 pid) {
+    InputEvent event{InputEventType::SelectionSettled, {}, -1, {}};
+    event.pid = pid;
+    return event;
+}
 InputEvent keyDown(int keyCode, Modifiers modifiers, QString characters) {
     return {InputEventType::KeyDown, modifiers, keyCode, std::move(characters)};
 }

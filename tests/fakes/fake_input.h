@@ -66,6 +66,8 @@ InputEvent modifierDown(Modifiers held = {});
 InputEvent modifierUp(Modifiers held);
 // Application `pid` reported a changed selection.
 InputEvent selectionChanged(qint32 pid);
+// The gesture behind application `pid`'s reported change has ended.
+InputEvent selectionSettled(qint32 pid);
 } // namespace Events
 
 } // namespace ovra::test

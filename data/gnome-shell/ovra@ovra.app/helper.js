@@ -1,6 +1,7 @@
 // Ovra's helper inside GNOME Shell. A Wayland client cannot learn which window has the keyboard,
 // where windows are, or take a global shortcut: the shell can. This extension tells Ovra the
-// focused window and grabs the shortcut Ovra asks for.
+// focused window, grabs the shortcut Ovra asks for, and tells when the gesture that changed a
+// selection has ended (no button, Shift or Control held any more), which X11 shows every client.
 //
 // Only Ovra may use it: a method call is served only when it comes from the connection that owns
 // Ovra's bus name, and the signals are sent to that connection alone. Otherwise any program of the
@@ -8,7 +9,7 @@
 //
 // The body shared by the shell's two extension forms: the build wraps it with the imports of GNOME
 // 45 and later (ES modules) and of GNOME 43 and 44 (`imports.gi`); `Gio`, `GLib`, `Meta`, `Shell`
-// and `Main` come from there.
+// `Clutter` and `Main` come from there.
 
 const BUS_NAME = 'app.ovra.Ovra.ShellHelper';
 const OBJECT_PATH = '/app/ovra/Ovra/ShellHelper';
@@ -20,12 +21,22 @@ const INTERFACE = `<node><interface name="${INTERFACE_NAME}">
   <signal name="ShortcutPressed"/>
   <method name="SetActionShortcut"><arg type="s" direction="in"/><arg type="s" direction="in"/><arg type="b" direction="out"/></method>
   <signal name="ActionShortcutPressed"><arg type="s"/></signal>
+  <method name="WaitForInputRelease"><arg type="b" direction="out"/></method>
 </interface></node>`;
 // The program's own bus name, held by its single running instance.
 const OVRA_NAME = 'app.ovra.Ovra';
 // The actions that may have a shortcut of their own besides the panel's.
 const ACTION_NAMES = ['translate-replace', 'rephrase-replace', 'review-replace', 'translate',
     'summarize'];
+// What a selecting gesture holds: a mouse button while dragging, Shift while extending with the
+// keys, Control for Control+A and Control+Shift+arrows.
+const SELECTING_MASK = Clutter.ModifierType.BUTTON1_MASK | Clutter.ModifierType.BUTTON2_MASK |
+    Clutter.ModifierType.BUTTON3_MASK | Clutter.ModifierType.SHIFT_MASK |
+    Clutter.ModifierType.CONTROL_MASK;
+// How often a held gesture is looked at, and how long at most (a drag held longer gets no answer
+// but false: Ovra then waits for the selection reports to settle, as without this helper).
+const RELEASE_POLL_MS = 10;
+const RELEASE_WAIT_MS = 3000;
 
 // The window's process and, as [x, y, width, height], its surface (where its toolkit's own
 // coordinates begin, client-side shadow included) and its visible frame.
@@ -81,6 +92,7 @@ class Helper {
         this._action = Meta.KeyBindingAction.NONE;
         this._ovra = null; // the unique name of the connection owning OVRA_NAME
         this._actions = new Map(); // action name → its grabbed accelerator's action
+        this._releaseWaits = new Map(); // GLib source id → the answer its wait gives when cut short
     }
 
     enable() {
@@ -109,6 +121,11 @@ class Helper {
     disable() {
         this._setShortcut('');
         this._releaseActions();
+        for (const [source, answer] of this._releaseWaits) {
+            GLib.source_remove(source);
+            answer(false);
+        }
+        this._releaseWaits.clear();
         global.display.disconnect(this._acceleratorSignal);
         global.display.disconnect(this._focusSignal);
         this._watch(null);
@@ -133,7 +150,32 @@ class Helper {
             () => new GLib.Variant('(b)', [this._setActionShortcut(name, accelerator)]));
     }
 
-    // Answers `invocation` with `reply()` when it comes from Ovra, else refuses it. The name's
+    // Answers true once nothing that selects is held any more (at once when nothing is), false
+    // after RELEASE_WAIT_MS. Polled, and only while Ovra waits: the shell has no signal for a
+    // button released over a client's surface.
+    WaitForInputReleaseAsync(parameters, invocation) {
+        this._serveOvra(invocation, () => new Promise(resolve => {
+            const answer = released => resolve(new GLib.Variant('(b)', [released]));
+            const released = () => (global.get_pointer()[2] & SELECTING_MASK) === 0;
+            if (released()) {
+                answer(true);
+                return;
+            }
+            const started = GLib.get_monotonic_time();
+            const source = GLib.timeout_add(GLib.PRIORITY_DEFAULT, RELEASE_POLL_MS, () => {
+                const done = released();
+                if (!done && GLib.get_monotonic_time() - started < RELEASE_WAIT_MS * 1000)
+                    return GLib.SOURCE_CONTINUE;
+                this._releaseWaits.delete(source);
+                answer(done);
+                return GLib.SOURCE_REMOVE;
+            });
+            this._releaseWaits.set(source, answer);
+        }));
+    }
+
+    // Answers `invocation` with `reply()` (a value, or a promise of one) when it comes from Ovra,
+    // else refuses it. The name's
     // owner is followed by a watch; a caller that is not the owner known here is checked with the
     // bus once more, as a call may overtake the watch's news of a new owner.
     _serveOvra(invocation, reply) {
@@ -144,7 +186,7 @@ class Helper {
                 invocation.return_dbus_error('org.freedesktop.DBus.Error.Failed',
                     'The shell helper is off');
             } else if (fromOvra) {
-                invocation.return_value(reply());
+                Promise.resolve(reply()).then(value => invocation.return_value(value));
             } else {
                 invocation.return_dbus_error('org.freedesktop.DBus.Error.AccessDenied',
                     'Only Ovra may use its shell helper');

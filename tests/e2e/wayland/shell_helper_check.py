@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Checks Ovra's GNOME Shell extension inside a running headless GNOME Shell (run-wayland.sh
 --gnome --extension DIR): it answers only the connection owning Ovra's bus name, refuses a shortcut
-without Control, Alt or Super, and sends the focused window to that connection alone.
+without Control, Alt or Super, sends the focused window to that connection alone, and tells it
+when nothing that selects is held.
   shell_helper_check.py [WINDOW_COMMAND...]
 WINDOW_COMMAND opens a window (its focus must be reported to Ovra, and to no one else).
 Exits 1 at the first failed check."""
@@ -94,6 +95,9 @@ expect('Ovra grabs a shortcut', call(ovra, 'SetShortcut', SHORTCUT), True)
 for plain in ('F12', '<Shift>a', 'a', '<Shift><Hyper>a', '<Control>'):
     expect(f'a shortcut without Control, Alt or Super is refused: {plain}',
            call(ovra, 'SetShortcut', plain), False)
+expect('a stranger cannot follow the input',
+       call(stranger, 'WaitForInputRelease'), denied)
+expect('with nothing held, the gesture has ended', call(ovra, 'WaitForInputRelease'), True)
 expect('Ovra reads the focused window', call(ovra, 'GetFocusedWindow').startswith('{"pid":'), True)
 expect('a stranger still cannot grab', call(stranger, 'SetShortcut', SHORTCUT), denied)
 

@@ -308,6 +308,24 @@ TEST_F(MonitorTest, SelectionReportsCaptureOnceSettledAndACollapsedOneDismissesW
     EXPECT_FALSE(clock.hasPending()); // no retry waits on a selection that is gone
 }
 
+// Where the desktop tells that the gesture has ended, the capture need not wait for the reports
+// to settle; a report coming later still does.
+TEST_F(MonitorTest, TheEndOfTheGestureShortensTheWaitAndALateReportStartsItAgain) {
+    selectInEditor(QStringLiteral("settled early"));
+    fake.input.injectGlobal(Events::selectionChanged(editorPid));
+    clock.advance(50ms);
+    fake.input.injectGlobal(Events::selectionSettled(editorPid));
+    clock.advance(SelectionMonitor::captureDelay - 1ms);
+    fake.input.injectGlobal(Events::selectionChanged(editorPid));
+    clock.advance(SelectionMonitor::settleDelay - 1ms);
+    EXPECT_TRUE(shown.empty());
+    fake.input.injectGlobal(Events::selectionSettled(editorPid));
+    clock.advance(SelectionMonitor::captureDelay);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shownAt[0], 50ms + SelectionMonitor::captureDelay - 1ms +
+                              SelectionMonitor::settleDelay - 1ms + SelectionMonitor::captureDelay);
+}
+
 TEST_F(MonitorTest, AnApplicationSwitchDismissesAndEndsTheSuppression) {
     const auto field = selectInEditor(QStringLiteral("same text"));
     mouseUpAt({1, 1});

@@ -196,11 +196,11 @@ TEST(IgnoredAppsWindow, ListsRowsAndReactivates) {
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(child<QLabel>(first, u"title"_s)->text(), u"<b>Editor</b> de Texto"_s);
     EXPECT_EQ(child<QLabel>(first, u"title"_s)->textFormat(), Qt::PlainText);
-    EXPECT_EQ(child<QLabel>(first, u"bundleID"_s)->textFormat(), Qt::PlainText);
+    EXPECT_EQ(child<QLabel>(first, u"appId"_s)->textFormat(), Qt::PlainText);
     QWidget* second = window->findChild<QWidget*>(u"row:com.example.Gone"_s);
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(child<QLabel>(second, u"title"_s)->text(), u"com.example.Gone"_s);
-    EXPECT_EQ(child<QLabel>(second, u"bundleID"_s)->text(), u"com.example.Gone"_s);
+    EXPECT_EQ(child<QLabel>(second, u"appId"_s)->text(), u"com.example.Gone"_s);
     snapshot(window, "ignored_apps_two");
 
     const int twoRowsHeight = window->sizeHint().height();

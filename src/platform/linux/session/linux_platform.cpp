@@ -155,6 +155,16 @@ void LinuxPlatform::selectionChanged(qint32 pid) {
     // Without the compositor's word, the application the user selects in is the one in front.
     windowActivated(pid);
     m_selectionEvents->selectionChanged(pid);
+    // Reports keep coming while a drag or Shift+arrows goes on; the shell can tell when it ends,
+    // which spares the capture most of its wait for the reports to settle.
+    if (!m_gnomeShell || !m_gnomeShell->isRunning() || m_waitingForInputRelease)
+        return;
+    m_waitingForInputRelease = true;
+    m_gnomeShell->waitForInputRelease([this, pid](bool released) {
+        m_waitingForInputRelease = false;
+        if (released)
+            m_selectionEvents->selectionSettled(pid);
+    });
 }
 
 } // namespace ovra::platform

@@ -57,7 +57,8 @@ public:
     // sessions and where the compositor does not say.
     std::shared_ptr<const ActiveWindowStore> waylandWindows() const { return m_waylandWindows; }
     // Application `pid` reported a change of its selection on the accessibility bus. Wayland
-    // sessions take it as the gesture no input event shows; X11 sessions ignore it.
+    // sessions take it as the gesture no input event shows, and GNOME's shell extension then
+    // tells when that gesture has ended; X11 sessions ignore it.
     void selectionChanged(qint32 pid);
     // An application reported one of its windows as activated on the accessibility bus. Wayland
     // sessions whose compositor reports nothing take it as the active window (with no position);
@@ -96,6 +97,7 @@ private:
     std::unique_ptr<KWinActiveWindow> m_kwin;
     std::unique_ptr<GnomeShellHelper> m_gnomeShell;
     std::unique_ptr<KGlobalAccelHotKeys> m_kdeShortcuts;
+    bool m_waitingForInputRelease = false; // one question to the shell at a time
     // What the rest of the program is handed: the session's services.
     WorkspaceServices* m_workspaceServices = nullptr;
     InputMonitors* m_inputMonitors = nullptr;

@@ -94,6 +94,28 @@ void GnomeShellHelper::askForFocusedWindow() {
             });
 }
 
+void GnomeShellHelper::waitForInputRelease(std::function<void(bool released)> onAnswer) {
+    if (!m_running) {
+        onAnswer(false);
+        return;
+    }
+    // Past the shell's own limit of 3 s, so a slow shell answers false rather than an error.
+    constexpr int replyTimeoutMs = 4000;
+    auto* watcher = new QDBusPendingCallWatcher(
+        QDBusConnection::sessionBus().asyncCall(helperCall(QStringLiteral("WaitForInputRelease")),
+                                                replyTimeoutMs),
+        this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [onAnswer = std::move(onAnswer)](QDBusPendingCallWatcher* call) {
+                call->deleteLater();
+                const QDBusPendingReply<bool> reply = *call;
+                if (reply.isError())
+                    qCInfo(lcPlatform) << "the GNOME Shell extension did not tell the input's end:"
+                                       << reply.error().name();
+                onAnswer(reply.isValid() && reply.value());
+            });
+}
+
 void GnomeShellHelper::registerAgain() {
     // Turned off, the extension gave up the shortcut and stopped following the focus; one that
     // was not running at start has never had them.

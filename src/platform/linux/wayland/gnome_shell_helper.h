@@ -53,6 +53,12 @@ public:
                               std::function<void()> onPressed);
     void unregisterActionHotKey(const QString& action);
 
+    // Asks the shell to answer once the user holds no mouse button, Shift or Control any more:
+    // the end of the gesture that changed a selection. `onAnswer` gets true then, false when the
+    // gesture outlasts the shell's wait, the extension is too old to tell or is not running.
+    // Never called after this object is gone.
+    void waitForInputRelease(std::function<void(bool released)> onAnswer);
+
 private Q_SLOTS:
     void onFocusedWindowChanged(const QString& json);
     void onShortcutPressed();

@@ -5,25 +5,36 @@
 namespace ovra::platform {
 
 void SelectionEventMonitors::selectionChanged(qint32 pid) {
+    dispatch(InputEventType::SelectionChanged, pid);
+}
+
+void SelectionEventMonitors::selectionSettled(qint32 pid) {
+    dispatch(InputEventType::SelectionSettled, pid);
+}
+
+void SelectionEventMonitors::dispatch(InputEventType type, qint32 pid) {
     InputEvent event;
-    event.type = InputEventType::SelectionChanged;
+    event.type = type;
     event.pid = pid;
     std::vector<std::uint64_t> tokens;
-    for (const auto& [token, handler] : m_handlers)
-        tokens.push_back(token);
+    for (const auto& [token, monitor] : m_handlers) {
+        if (monitor.types.testFlag(type))
+            tokens.push_back(token);
+    }
     for (const std::uint64_t token : tokens) {
         // A handler may remove monitors; those removed are not called any more.
         const auto it = m_handlers.find(token);
         if (it != m_handlers.end())
-            it->second(event);
+            it->second.handler(event);
     }
 }
 
 ObserverToken SelectionEventMonitors::addGlobalMonitor(InputEventTypes types, Handler handler) {
-    if (!types.testFlag(InputEventType::SelectionChanged))
+    types &= watchable;
+    if (!types)
         return {};
     const ObserverToken token{m_nextToken++};
-    m_handlers.emplace(token.id, std::move(handler));
+    m_handlers.emplace(token.id, Monitor{types, std::move(handler)});
     return token;
 }
 
