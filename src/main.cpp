@@ -25,7 +25,7 @@
 #include "platform/linux/x11/x11_panel_window.h"
 #include "settings/key_store.h"
 #include "settings/prefs.h"
-#include "support/log_categories.h"
+#include "support/logging.h"
 #include "support/timer_scheduler.h"
 
 #include <QApplication>

@@ -1,10 +1,12 @@
 #include "capture/copy_capture.h"
 
 #include "support/errors.h"
-#include "support/log_categories.h"
+#include "support/logging.h"
 #include "support/sleep.h"
 
 #include <utility>
+
+OVRA_LOGGING_CATEGORY("ovra.capture");
 
 namespace ovra {
 
@@ -42,10 +44,10 @@ QCoro::Task<std::optional<QList<ClipboardItem>>>
 CopyCapture::backupItems(ClipboardServices& clipboard) {
     ClipboardReading reading = co_await clipboard.readItems();
     if (!reading.unread.isEmpty())
-        qCInfo(lcCapture) << "clipboard formats not backed up:" << reading.unread;
+        qCInfo(lc) << "clipboard formats not backed up:" << reading.unread;
     if (reading.timedOut) {
         // What a slow owner still holds could not be put back: the clipboard is not to be taken.
-        qCInfo(lcCapture) << "the clipboard's owner did not answer in time: it is left alone";
+        qCInfo(lc) << "the clipboard's owner did not answer in time: it is left alone";
         co_return std::nullopt;
     }
     co_return std::move(reading.items);
@@ -89,7 +91,7 @@ CopyCapture::capture(std::optional<QPointF> mouseLocation, CancelToken token,
     // Held until the restore below; released however the capture ends.
     std::optional<ClipboardLease::Hold> hold = m_lease.tryTake();
     if (!hold) {
-        qCInfo(lcCapture) << "the clipboard is borrowed by another capture or a paste: no copy";
+        qCInfo(lc) << "the clipboard is borrowed by another capture or a paste: no copy";
         co_return std::nullopt;
     }
     ClipboardServices& clipboard = m_platform.clipboard;
@@ -126,7 +128,7 @@ CopyCapture::capture(std::optional<QPointF> mouseLocation, CancelToken token,
     if (!copied || !SelectionText::isCapturable(*copied))
         co_return std::nullopt;
     if (copied == textOf(backup)) {
-        qCInfo(lcCapture) << "the copy gave the clipboard's own text back: no selection";
+        qCInfo(lc) << "the copy gave the clipboard's own text back: no selection";
         co_return std::nullopt;
     }
     co_return co_await m_capture.snapshotFromExternalText(*copied, mouseLocation);

@@ -1,9 +1,11 @@
 #include "capture/selection_monitor.h"
 
-#include "support/log_categories.h"
+#include "support/logging.h"
 
 #include <QElapsedTimer>
 #include <QHash>
+
+OVRA_LOGGING_CATEGORY("ovra.capture");
 
 namespace ovra {
 
@@ -32,7 +34,7 @@ bool typesIntoTheApplication(const InputEvent& event) {
 
 // The frontmost application's id, asked for only while diagnostics are on.
 QString frontmostForLog(WorkspaceServices& workspace) {
-    if (!lcCapture().isInfoEnabled())
+    if (!lc().isInfoEnabled())
         return {};
     const auto app = workspace.frontmostApplication();
     return app ? app->appId : QStringLiteral("(none)");
@@ -204,7 +206,7 @@ void SelectionMonitor::scheduleSettledCapture(std::chrono::milliseconds delay) {
 
 void SelectionMonitor::captureNow(bool isRetry) {
     if (!m_platform.accessSwitch.isAccessEnabled()) {
-        qCInfo(lcCapture) << "nothing shown: accessibility is off";
+        qCInfo(lc) << "nothing shown: accessibility is off";
         dismiss();
         return;
     }
@@ -226,13 +228,11 @@ QCoro::Task<void> SelectionMonitor::runAutomaticCapture(bool isRetry, quint64 ge
     if (alive.expired() || generation != m_generation)
         co_return; // a newer gesture or a dismissal came first
     const std::optional<SelectionSnapshot>& snapshot = outcome.snapshot;
-    qCInfo(lcCapture).nospace() << "accessibility stage " << (snapshot ? "found" : "found no")
-                                << " selection in " << timer.elapsed() << " ms"
-                                << (isRetry ? " (retry)" : "")
-                                << (outcome.timedOut ? " (timed out)" : "")
-                                << (outcome.skipped ? " (skipped)" : "") << ", app "
-                                << (snapshot ? snapshot->appId
-                                             : frontmostForLog(m_platform.workspace));
+    qCInfo(lc).nospace() << "accessibility stage " << (snapshot ? "found" : "found no")
+                         << " selection in " << timer.elapsed() << " ms"
+                         << (isRetry ? " (retry)" : "") << (outcome.timedOut ? " (timed out)" : "")
+                         << (outcome.skipped ? " (skipped)" : "") << ", app "
+                         << (snapshot ? snapshot->appId : frontmostForLog(m_platform.workspace));
     if (!snapshot) {
         // No selection: the one the panel was closed on is gone, even if a retry follows. A new
         // gesture that selects it again before the retry has run shows the panel.
@@ -245,7 +245,7 @@ QCoro::Task<void> SelectionMonitor::runAutomaticCapture(bool isRetry, quint64 ge
         co_return;
     }
     if (m_suppressedSignature && *m_suppressedSignature == signature(*snapshot)) {
-        qCInfo(lcCapture) << "nothing shown: the panel was closed on this selection";
+        qCInfo(lc) << "nothing shown: the panel was closed on this selection";
         dismiss(); // the selection the user closed the panel on; the suppression stays
         co_return;
     }
@@ -259,7 +259,7 @@ QCoro::Task<void> SelectionMonitor::runAutomaticCapture(bool isRetry, quint64 ge
     if (isAllowed(*snapshot)) {
         show(*snapshot);
     } else {
-        qCInfo(lcCapture) << "nothing shown: app" << snapshot->appId << "is ignored or is Ovra";
+        qCInfo(lc) << "nothing shown: app" << snapshot->appId << "is ignored or is Ovra";
         dismiss();
     }
 }
@@ -277,7 +277,7 @@ void SelectionMonitor::triggerManualCapture(std::function<void(const SelectionSn
                              // One at a time: two would each borrow the clipboard, and a second
                              // one's answer adds nothing to what the first is finding.
                              if (m_manualCaptureRunning) {
-                                 qCInfo(lcCapture) << "manual capture: joins the one running";
+                                 qCInfo(lc) << "manual capture: joins the one running";
                                  return;
                              }
                              runManualCapture();
@@ -306,8 +306,8 @@ QCoro::Task<void> SelectionMonitor::runManualCapture() {
         if (alive.expired())
             co_return;
         if (outcome.snapshot && isAllowed(*outcome.snapshot)) {
-            qCInfo(lcCapture) << "manual capture: accessibility stage found the selection in"
-                              << timer.elapsed() << "ms, app" << outcome.snapshot->appId;
+            qCInfo(lc) << "manual capture: accessibility stage found the selection in"
+                       << timer.elapsed() << "ms, app" << outcome.snapshot->appId;
             outcome.snapshot->mouseAtCapture = m_manualMouseLocation;
             deliverManual(*outcome.snapshot);
             co_return;
@@ -318,10 +318,10 @@ QCoro::Task<void> SelectionMonitor::runManualCapture() {
             co_return;
         }
     } else {
-        qCInfo(lcCapture) << "manual capture: accessibility is off";
+        qCInfo(lc) << "manual capture: accessibility is off";
     }
-    qCInfo(lcCapture) << "manual capture: accessibility stage found nothing usable in"
-                      << timer.elapsed() << "ms; trying the copy stage";
+    qCInfo(lc) << "manual capture: accessibility stage found nothing usable in" << timer.elapsed()
+               << "ms; trying the copy stage";
     timer.restart();
     // The copy capture applies the own- and ignored-application rules to the frontmost app.
     PrimaryTrust primary{std::nullopt, outcome.focusedSelectionEmpty};
@@ -331,11 +331,10 @@ QCoro::Task<void> SelectionMonitor::runManualCapture() {
     auto copied = co_await m_copyCapture.capture(mouseLocation, m_manualCaptures.token(), primary);
     if (alive.expired())
         co_return;
-    qCInfo(lcCapture) << "manual capture: copy stage" << (copied ? "found" : "found no")
-                      << "selection in" << timer.elapsed() << "ms, app"
-                      << frontmostForLog(m_platform.workspace);
+    qCInfo(lc) << "manual capture: copy stage" << (copied ? "found" : "found no") << "selection in"
+               << timer.elapsed() << "ms, app" << frontmostForLog(m_platform.workspace);
     if (copied && outcome.caretLine && isLineCopy(copied->text, *outcome.caretLine)) {
-        qCInfo(lcCapture) << "manual capture: the copy gave the caret's line, not a selection";
+        qCInfo(lc) << "manual capture: the copy gave the caret's line, not a selection";
         dismiss();
     } else if (copied) {
         copied->mouseAtCapture = m_manualMouseLocation;

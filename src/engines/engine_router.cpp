@@ -4,9 +4,11 @@
 #include "settings/key_store.h"
 #include "settings/prefs.h"
 #include "support/errors.h"
-#include "support/log_categories.h"
+#include "support/logging.h"
 
 #include <QElapsedTimer>
+
+OVRA_LOGGING_CATEGORY("ovra.engines");
 
 namespace ovra {
 
@@ -22,13 +24,13 @@ QCoro::Task<std::optional<QString>> resultUnlessFailed(QCoro::Task<QString> work
     } catch (const CancelledError&) {
         throw;
     } catch (const HttpTransportError& error) {
-        qCInfo(lcEngines) << "engine failed: transport" << int(error.kind()) << "(1 = timed out)";
+        qCWarning(lc) << "engine failed: transport" << int(error.kind()) << "(1 = timed out)";
         if (shown && *shown)
             throw;
         co_return std::nullopt;
     } catch (...) {
         // The description may quote the service's answer, so only the kind is logged.
-        qCInfo(lcEngines) << "engine failed: refused or unusable answer";
+        qCWarning(lc) << "engine failed: refused or unusable answer";
         if (shown && *shown)
             throw;
         co_return std::nullopt;
@@ -118,8 +120,8 @@ QCoro::Task<EngineOutcome> EngineRouter::translateOnline(QCoro::Task<QString> wo
     timer.start();
     const std::optional<QString> result =
         co_await resultUnlessFailed(std::move(work), std::move(shown));
-    qCInfo(lcEngines) << "translation by" << kindName(kind) << (result ? "answered" : "failed")
-                      << "in" << timer.elapsed() << "ms";
+    qCInfo(lc) << "translation by" << kindName(kind) << (result ? "answered" : "failed") << "in"
+               << timer.elapsed() << "ms";
     if (result)
         co_return EngineOutcome{*result, kind, false};
     token.throwIfCancelled();
@@ -148,7 +150,7 @@ QCoro::Task<EngineOutcome> EngineRouter::reformulate(QString text, CancelToken t
         auto shown = std::make_shared<bool>(false);
         const std::optional<QString> result = co_await resultUnlessFailed(
             m_onlineClient.reformulate(text, token, noting(shown, std::move(progress))), shown);
-        qCInfo(lcEngines) << "online AI" << (result ? "answered" : "failed; the device answers");
+        qCInfo(lc) << "online AI" << (result ? "answered" : "failed; the device answers");
         if (result)
             co_return EngineOutcome{*result, EngineKind::online, false};
         token.throwIfCancelled();
@@ -172,7 +174,7 @@ QCoro::Task<EngineOutcome> EngineRouter::runAction(AIActionKind kind, QString te
             m_onlineClient.performChat(std::move(messages), token,
                                        noting(shown, std::move(progress))),
             shown);
-        qCInfo(lcEngines) << "online AI" << (result ? "answered" : "failed; the device answers");
+        qCInfo(lc) << "online AI" << (result ? "answered" : "failed; the device answers");
         if (result)
             co_return EngineOutcome{*result, EngineKind::online, false};
         token.throwIfCancelled();

@@ -1,6 +1,6 @@
 #include "engines/http_request.h"
 
-#include "support/log_categories.h"
+#include "support/logging.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>
@@ -8,6 +8,8 @@
 #include <QSslConfiguration>
 #include <QTimer>
 #include <qcoro/qcoronetworkreply.h>
+
+OVRA_LOGGING_CATEGORY("ovra.engines");
 
 namespace ovra {
 
@@ -200,8 +202,8 @@ QCoro::Task<HttpResponse> HttpClient::send(QByteArray verb, Request request, Can
     const QNetworkReply::NetworkError error = raw->error();
     const QVariant status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     // Host and path only: a query may carry a key.
-    qCInfo(lcEngines) << "POST" << request.url.host() + request.url.path() << "status"
-                      << status.toInt() << "network error" << int(error);
+    qCInfo(lc) << "POST" << request.url.host() + request.url.path() << "status" << status.toInt()
+               << "network error" << int(error);
     if (!isTransportLevel(error) && status.isValid())
         co_return HttpResponse{status.toInt(), std::move(state->body)};
     if (error == QNetworkReply::NoError)

@@ -1,9 +1,11 @@
 #include "panel/panel_controller.h"
 
-#include "support/log_categories.h"
+#include "support/logging.h"
 
 #include <QPointer>
 #include <cmath>
+
+OVRA_LOGGING_CATEGORY("ovra.panel");
 
 namespace ovra {
 
@@ -40,8 +42,8 @@ void PanelController::show(const SelectionSnapshot& snapshot) {
     if (!m_panel || !m_viewModel)
         return;
     m_currentSnapshot = snapshot;
-    qCInfo(lcPanel) << "panel shown for app" << snapshot.appId << "pid" << snapshot.pid
-                    << "selection bounds known" << snapshot.appKitBounds.has_value();
+    qCInfo(lc) << "panel shown for app" << snapshot.appId << "pid" << snapshot.pid
+               << "selection bounds known" << snapshot.appKitBounds.has_value();
     m_avoidRects =
         m_dependencies.toolbarRects ? m_dependencies.toolbarRects(snapshot.pid) : QList<QRectF>();
     m_viewModel->configure(snapshot);
@@ -93,7 +95,7 @@ void PanelController::stopWatchingSource() {
 void PanelController::hide() {
     stopWatchingSource();
     if (m_currentSnapshot)
-        qCInfo(lcPanel) << "panel hidden";
+        qCInfo(lc) << "panel hidden";
     if (m_panel)
         m_panel->hideWindow();
     if (m_viewModel)

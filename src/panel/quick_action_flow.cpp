@@ -5,9 +5,11 @@
 #include "settings/l10n.h"
 #include "settings/prefs.h"
 #include "support/errors.h"
-#include "support/log_categories.h"
+#include "support/logging.h"
 
 #include <QPointer>
+
+OVRA_LOGGING_CATEGORY("ovra.panel");
 
 namespace ovra {
 
@@ -82,7 +84,7 @@ QCoro::Task<void> QuickActionFlow::runAction(QuickAction action, SelectionSnapsh
     if (!self || generation != m_generation)
         co_return;
     if (!outcome) {
-        qCInfo(lcPanel) << "quick action" << QuickActions::name(action) << "failed in the engine";
+        qCInfo(lc) << "quick action" << QuickActions::name(action) << "failed in the engine";
         show(State::failed, PanelViewModel::failureText(failure, m_deps.prefs, m_deps.keys));
         co_return;
     }
@@ -110,7 +112,7 @@ QCoro::Task<void> QuickActionFlow::runAction(QuickAction action, SelectionSnapsh
 void QuickActionFlow::cancel() {
     if (m_state != State::working || m_writingFor == m_generation)
         return;
-    qCInfo(lcPanel) << "quick action cancelled";
+    qCInfo(lc) << "quick action cancelled";
     begin();
     close();
 }

@@ -3,10 +3,12 @@
 #include "capture/copy_capture.h"
 #include "settings/l10n.h"
 #include "support/errors.h"
-#include "support/log_categories.h"
+#include "support/logging.h"
 #include "support/sleep.h"
 
 #include <algorithm>
+
+OVRA_LOGGING_CATEGORY("ovra.panel");
 
 namespace ovra {
 
@@ -97,7 +99,7 @@ AccessibilityWrite replaceViaAccessibility(AccessibilityServices& accessibility,
     // over.
     const AccessResult<QString> after = accessibility.value(element);
     if (!after.ok()) {
-        qCInfo(lcPanel) << "the text could not be read after a write";
+        qCWarning(lc) << "the text could not be read after a write";
         return AccessibilityWrite::damaged;
     }
 
@@ -112,7 +114,7 @@ AccessibilityWrite replaceViaAccessibility(AccessibilityServices& accessibility,
     // range: the application does not write as asked, so the text is put back and nothing more
     // is written (a paste into it may go as wrong).
     const bool restored = putBack(accessibility, element, after.value, before.value, range);
-    qCInfo(lcPanel) << "a write did not land as written; text put back:" << restored;
+    qCWarning(lc) << "a write did not land as written; text put back:" << restored;
     return restored ? AccessibilityWrite::undone : AccessibilityWrite::damaged;
 }
 
@@ -135,6 +137,7 @@ namespace {
 struct PasteTarget {
     std::optional<QString> before;
     bool selectionChanged = false; // the range no longer holds the captured text
+    bool rangeNotSelected = false; // the range could not be selected again
 };
 
 // Selects the captured range again, so that the paste replaces it, and reads the text the paste
@@ -149,7 +152,14 @@ PasteTarget preparePasteTarget(AccessibilityServices& accessibility,
             return {{}, true};
         target.before = text.value;
     }
-    accessibility.setSelectedTextRange(snapshot.element, snapshot.range);
+    // A paste replaces whatever is selected: where the range is not the selection now (the
+    // application refused to select it, or selected something else), it would land elsewhere and
+    // take that text with it. A selection that cannot be read back is taken on the set's word.
+    const AccessStatus selected =
+        accessibility.setSelectedTextRange(snapshot.element, snapshot.range);
+    const AccessResult<TextRange> now = accessibility.selectedTextRange(snapshot.element);
+    if (now.ok() ? now.value != snapshot.range : selected != AccessStatus::Success)
+        target.rangeNotSelected = true;
     return target;
 }
 
@@ -193,7 +203,7 @@ QCoro::Task<ReplaceOutcome> replaceViaPaste(ReplacementPlatform platform,
     std::optional<ClipboardLease::Hold> hold =
         co_await platform.clipboardLease.take(clipboardLeaseWait);
     if (!hold) {
-        qCInfo(lcPanel) << "the clipboard stayed borrowed: no paste";
+        qCInfo(lc) << "the clipboard stayed borrowed: no paste";
         co_return ReplaceOutcome::failed();
     }
     ClipboardServices& clipboard = platform.clipboard;
@@ -226,13 +236,18 @@ QCoro::Task<ReplaceOutcome> replaceViaPaste(ReplacementPlatform platform,
             restoreClipboard(clipboard, saved);
             co_return ReplaceOutcome::selectionChanged();
         }
+        if (target && target->rangeNotSelected) {
+            qCWarning(lc) << "the range could not be selected again: no paste";
+            restoreClipboard(clipboard, saved);
+            co_return ReplaceOutcome::failed();
+        }
         if (target)
             before = target->before;
     }
     // The user may have switched windows while the clipboard was prepared: keystrokes go to the
     // active window, and any other would get the text.
     if (!sourceIsActive(platform.workspace, snapshot)) {
-        qCInfo(lcPanel) << "the source window is no longer active: no paste";
+        qCInfo(lc) << "the source window is no longer active: no paste";
         restoreClipboard(clipboard, saved);
         co_return ReplaceOutcome::failed();
     }
@@ -248,7 +263,7 @@ QCoro::Task<ReplaceOutcome> replaceViaPaste(ReplacementPlatform platform,
     restoreClipboard(clipboard, saved);
     hold.reset(); // the clipboard is the user's again; checking the text needs no lease
     if (!taken) {
-        qCInfo(lcPanel) << "the source did not read the pasted text in time";
+        qCWarning(lc) << "the source did not read the pasted text in time";
         co_return ReplaceOutcome::failed();
     }
     if (!before)
@@ -259,7 +274,7 @@ QCoro::Task<ReplaceOutcome> replaceViaPaste(ReplacementPlatform platform,
     const bool landed =
         co_await pasteLanded(platform, std::move(snapshot), std::move(*before), std::move(newText));
     if (!landed) {
-        qCInfo(lcPanel) << "the text did not read as pasted in time";
+        qCWarning(lc) << "the text did not read as pasted in time";
         co_return ReplaceOutcome::pasteUnconfirmed();
     }
     co_return ReplaceOutcome::replacedViaPaste();
@@ -303,7 +318,7 @@ QCoro::Task<ReplaceOutcome> replace(ReplacementPlatform platform, SelectionSnaps
     // Only a write refused with the text left as it was goes on to a paste.
     if (*written != AccessibilityWrite::notWritten)
         co_return ReplaceOutcome::failed();
-    qCInfo(lcPanel) << "the accessibility write did not replace the text; pasting instead";
+    qCInfo(lc) << "the accessibility write did not replace the text; pasting instead";
     // Keystrokes go to the active window: a paste anywhere else would land in the wrong place.
     const bool sourceInFront = co_await bringToFront(platform, snapshot);
     if (!sourceInFront)

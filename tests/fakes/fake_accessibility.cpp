@@ -224,6 +224,8 @@ AccessStatus FakeAccessibility::setSelectedTextRange(const AccessibleElement& el
     const auto node = reach(element);
     if (!node)
         return AccessStatus::InvalidElement;
+    if (node->rangeSelectionRefused)
+        return AccessStatus::Failure;
     node->selectedRange = range;
     return AccessStatus::Success;
 }

@@ -29,6 +29,7 @@ struct FakeNode : std::enable_shared_from_this<FakeNode> {
     // The write's delete goes through and its insert fails: the platform puts the deleted text
     // back, so the value is as before and the write reports failure.
     bool insertFails = false;
+    bool rangeSelectionRefused = false; // setSelectedTextRange fails, the selection stays
     // The next write of a range (an accessibility write or a paste) inserts the new text and
     // keeps the old (as a toolkit whose delete misses), reporting success.
     bool nextWriteKeepsOldText = false;

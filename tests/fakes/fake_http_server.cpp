@@ -40,8 +40,7 @@ FakeHttpServer::FakeHttpServer() : m_server(std::make_unique<httplib::Server>())
 
         std::unique_lock lock(m_mutex);
         ++m_requestCount;
-        if (m_recording)
-            m_requests.push_back(std::move(recorded));
+        m_requests.push_back(std::move(recorded));
         Response scripted = m_default;
         if (!m_queue.empty()) {
             scripted = std::move(m_queue.front());
@@ -90,13 +89,14 @@ FakeHttpServer::FakeHttpServer() : m_server(std::make_unique<httplib::Server>())
             auto next = std::make_shared<std::size_t>(0);
             response.set_chunked_content_provider(
                 scripted.contentType,
-                [this, keepsStreaming, interval, next, pieces = std::move(scripted.pieces),
-                 first = scripted.firstPieceDelay](std::size_t, httplib::DataSink& sink) {
+                [this, keepsStreaming, interval, next,
+                 pieces = std::move(scripted.pieces)](std::size_t, httplib::DataSink& sink) {
                     if (*next == pieces.size()) {
                         sink.done();
                         return true;
                     }
-                    std::this_thread::sleep_for(*next == 0 ? first : interval);
+                    if (*next > 0)
+                        std::this_thread::sleep_for(interval);
                     const std::string& piece = pieces[(*next)++];
                     if (!keepsStreaming() || !sink.write(piece.data(), piece.size()))
                         return false;
@@ -171,11 +171,6 @@ std::vector<FakeHttpServer::Request> FakeHttpServer::requests() const {
 std::size_t FakeHttpServer::requestCount() const {
     std::lock_guard lock(m_mutex);
     return m_requestCount;
-}
-
-void FakeHttpServer::setRecording(bool on) {
-    std::lock_guard lock(m_mutex);
-    m_recording = on;
 }
 
 FakeHttpServer::Request FakeHttpServer::lastRequest() const {

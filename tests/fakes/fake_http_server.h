@@ -36,8 +36,8 @@ public:
     };
     // How a body is sent: whole, or as a chunked stream that goes on until the client hangs up
     // (a hostile server): `endless` sends 16 KiB pieces as fast as the client takes them, `drip`
-    // sends one byte every `dripInterval`; `pieces` sends `pieces` one by one, the first after
-    // `firstPieceDelay` and the others `dripInterval` apart, with `contentType`, then ends. Streams
+    // sends one byte every `dripInterval`; `pieces` sends `pieces` one by one, the first at once
+    // and the others `dripInterval` apart, with `contentType`, then ends. Streams
     // are sent uncompressed, whatever `contentType` says. After `streamBudget` bytes in all the
     // server hangs up itself, so a client that never does fails its test instead of filling the
     // machine's memory.
@@ -52,7 +52,6 @@ public:
         Stream stream = Stream::none;
         std::chrono::milliseconds dripInterval{50};
         std::vector<std::string> pieces = {};
-        std::chrono::milliseconds firstPieceDelay{0};
     };
 
     FakeHttpServer();
@@ -63,9 +62,6 @@ public:
     int port() const { return m_port; }
     // "http://127.0.0.1:<port>" plus `path`.
     QUrl url(const QString& path = QString()) const;
-
-    // Off: requests are counted but not kept (for long benchmark runs).
-    void setRecording(bool on);
 
     void enqueue(Response response);
     void setDefault(Response response);
@@ -92,7 +88,6 @@ private:
     Response m_default;
     std::vector<Request> m_requests;
     std::size_t m_requestCount = 0;
-    bool m_recording = true;
     std::atomic<std::uint64_t> m_streamedBytes{0};
     std::atomic<int> m_openStreams{0};
 };

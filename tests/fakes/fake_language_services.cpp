@@ -39,7 +39,6 @@ QCoro::Task<bool> FakeLanguageModel::isAvailable(CancelToken token) {
 
 std::unique_ptr<LanguageModelSession> FakeLanguageModel::openSession(QString instructions) {
     sessionInstructions << instructions;
-    conversations.emplace_back();
     return std::make_unique<FakeLanguageModelSession>(
         *this, static_cast<int>(sessionInstructions.size() - 1));
 }
@@ -57,9 +56,7 @@ QCoro::Task<QString> FakeLanguageModel::respond(int session, QString prompt, Can
         reply = std::move(replies.front());
         replies.pop_front();
     }
-    QString text = takeReply(std::move(reply));
-    conversations[static_cast<std::size_t>(session)].emplace_back(prompt, text);
-    co_return text;
+    co_return takeReply(std::move(reply));
 }
 
 void FakeLanguageModel::releaseHeld() {

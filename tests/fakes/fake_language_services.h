@@ -38,8 +38,6 @@ public:
 
     QStringList sessionInstructions; // one entry per opened session
     std::vector<Turn> turns;
-    // Turns each session has kept (answered ones only), as (prompt, reply) pairs.
-    std::vector<std::vector<std::pair<QString, QString>>> conversations;
 
     QCoro::Task<bool> isAvailable(CancelToken token) override;
     std::unique_ptr<LanguageModelSession> openSession(QString instructions) override;

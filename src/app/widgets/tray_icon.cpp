@@ -1,7 +1,7 @@
 #include "app/widgets/tray_icon.h"
 
 #include "app/app_delegate.h"
-#include "support/log_categories.h"
+#include "support/logging.h"
 
 #include <QCursor>
 #include <QDBusConnection>
@@ -11,6 +11,8 @@
 #include <QPointer>
 #include <QSystemTrayIcon>
 #include <QTimer>
+
+OVRA_LOGGING_CATEGORY("ovra.app");
 
 namespace ovra {
 
@@ -83,7 +85,7 @@ TrayIcon::TrayIcon(AppDelegate& delegate, QObject* parent)
 void TrayIcon::checkTray() {
     if (m_reportedUnavailable || QSystemTrayIcon::isSystemTrayAvailable())
         return;
-    qCInfo(lcPlatform) << "no system tray on this desktop";
+    qCInfo(lc) << "no system tray on this desktop";
     m_reportedUnavailable = true;
     m_delegate.trayIconUnavailable();
 }

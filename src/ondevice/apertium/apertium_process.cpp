@@ -1,12 +1,15 @@
 #include "ondevice/apertium/apertium_process.h"
 
 #include "engines/one_shot.h"
+#include "support/logging.h"
 
 #include <QPointer>
 #include <QProcess>
 #include <csignal>
 #include <memory>
 #include <unistd.h>
+
+OVRA_LOGGING_CATEGORY("ovra.ondevice");
 
 namespace ovra {
 
@@ -87,15 +90,22 @@ QCoro::Task<QString> ApertiumProcess::run(const Options& options, Scheduler& sch
 
     if (token.isCancelled())
         throw CancelledError();
-    if (state->failedToStart)
+    if (state->failedToStart) {
+        qCWarning(lc) << "Apertium could not be started";
         throw DeviceTranslationError(
             QStringLiteral("O tradutor do aparelho (Apertium) não está instalado."));
-    if (state->timedOut)
+    }
+    if (state->timedOut) {
+        qCWarning(lc) << "Apertium did not finish in time and was stopped";
         throw DeviceTranslationError(
             QStringLiteral("A tradução no aparelho demorou demais e foi interrompida."));
-    if (raw->exitStatus() != QProcess::NormalExit || raw->exitCode() != 0)
+    }
+    if (raw->exitStatus() != QProcess::NormalExit || raw->exitCode() != 0) {
+        qCWarning(lc) << "Apertium failed: exit status" << int(raw->exitStatus()) << "code"
+                      << raw->exitCode();
         throw DeviceTranslationError(
             QStringLiteral("O tradutor do aparelho falhou. Tente de novo."));
+    }
     co_return QString::fromUtf8(raw->readAllStandardOutput());
 }
 

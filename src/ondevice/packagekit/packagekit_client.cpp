@@ -1,9 +1,12 @@
 #include "ondevice/packagekit/packagekit_client.h"
 
 #include "ondevice/packagekit/packagekit_transaction.h"
+#include "support/logging.h"
 
 #include <QDBusMessage>
 #include <qcoro/qcorodbuspendingcall.h>
+
+OVRA_LOGGING_CATEGORY("ovra.ondevice");
 
 namespace ovra {
 
@@ -67,9 +70,12 @@ QCoro::Task<void> PackageKitClient::install(QStringList packageNames, CancelToke
     for (const QString& id : resolve->packageIds())
         if (packageNames.contains(packageName(id)))
             ids.append(id);
-    if (resolved != PackageKitTransaction::exitSuccess || ids.isEmpty())
+    if (resolved != PackageKitTransaction::exitSuccess || ids.isEmpty()) {
+        qCWarning(lc) << "PackageKit found no language pack: exit" << resolved << "packages"
+                      << ids.size() << "of" << packageNames.size();
         throw PackageInstallError(
             QStringLiteral("O pacote de idioma não foi encontrado nos repositórios do sistema."));
+    }
 
     auto installation = co_await PackageKitTransaction::create(m_bus);
     QVariantList installArguments;
@@ -81,6 +87,7 @@ QCoro::Task<void> PackageKitClient::install(QStringList packageNames, CancelToke
     // The user closed the authorization dialog or stopped the download: nothing to report.
     if (exit == PackageKitTransaction::exitCancelled)
         throw CancelledError();
+    qCWarning(lc) << "PackageKit did not install the language pack: exit" << exit;
     throw PackageInstallError(
         QStringLiteral("Não foi possível instalar o pacote de idioma. Tente de novo."));
 }

@@ -1,10 +1,13 @@
 #include "ondevice/packagekit/packagekit_transaction.h"
 
 #include "ondevice/packagekit/packagekit_installer.h"
+#include "support/logging.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <qcoro/qcorodbuspendingcall.h>
+
+OVRA_LOGGING_CATEGORY("ovra.ondevice");
 
 namespace ovra {
 
@@ -39,8 +42,10 @@ PackageKitTransaction::create(QDBusConnection bus) {
         QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/PackageKit"),
                                        service, QStringLiteral("CreateTransaction"));
     const QDBusMessage reply = co_await bus.asyncCall(call);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+        qCWarning(lc) << "PackageKit gave no transaction:" << reply.errorName();
         throw PackageInstallError(PackageInstaller::absentMessage());
+    }
     const auto path = qvariant_cast<QDBusObjectPath>(reply.arguments().constFirst());
     if (path.path().isEmpty())
         throw PackageInstallError(failureText());
@@ -61,8 +66,10 @@ QCoro::Task<uint> PackageKitTransaction::run(QString method, QVariantList argume
         QDBusMessage::createMethodCall(service, objectPath, transactionInterface, method);
     call.setArguments(arguments);
     const QDBusMessage reply = co_await m_bus.asyncCall(call);
-    if (reply.type() != QDBusMessage::ReplyMessage)
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        qCWarning(lc) << "PackageKit refused" << method << reply.errorName();
         throw PackageInstallError(failureText());
+    }
 
     QDBusConnection bus = m_bus;
     const auto finished = m_finished;

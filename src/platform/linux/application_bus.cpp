@@ -1,13 +1,15 @@
 #include "platform/linux/application_bus.h"
 
 #include "ovra/deployment_config.h"
-#include "support/log_categories.h"
+#include "support/logging.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QTimer>
+
+OVRA_LOGGING_CATEGORY("ovra.platform.bus");
 
 namespace ovra::platform {
 
@@ -50,11 +52,11 @@ ApplicationBus::~ApplicationBus() {
 ApplicationBus::Claim ApplicationBus::claim() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.interface()) {
-        qCInfo(lcPlatform) << "no session bus; running without the single-instance check";
+        qCInfo(lc) << "no session bus; running without the single-instance check";
         return Claim::noBus;
     }
     if (!bus.registerObject(objectPath(), this, QDBusConnection::ExportAllSlots)) {
-        qCInfo(lcPlatform) << "could not export" << objectPath();
+        qCWarning(lc) << "could not export" << objectPath();
         return Claim::noBus;
     }
     const auto reply =
@@ -62,11 +64,11 @@ ApplicationBus::Claim ApplicationBus::claim() {
                                          QDBusConnectionInterface::DontAllowReplacement);
     if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered) {
         bus.unregisterObject(objectPath());
-        qCInfo(lcPlatform) << "bus name" << serviceName() << "is held by a running instance";
+        qCInfo(lc) << "bus name" << serviceName() << "is held by a running instance";
         return Claim::heldByAnother;
     }
     m_exported = true;
-    qCInfo(lcPlatform) << "owns bus name" << serviceName();
+    qCInfo(lc) << "owns bus name" << serviceName();
     return Claim::owned;
 }
 
@@ -89,8 +91,7 @@ void ApplicationBus::Open(const QStringList&, const QVariantMap&) {
 }
 
 void ApplicationBus::run(const QString& action) {
-    qCInfo(lcPlatform) << "bus request:"
-                       << (action.isEmpty() ? QStringLiteral("activate") : action);
+    qCInfo(lc) << "bus request:" << (action.isEmpty() ? QStringLiteral("activate") : action);
     // After the reply has gone out: "quit" must not end the process under its own answer.
     QTimer::singleShot(0, this, [this, action] {
         if (onAction)
@@ -117,7 +118,7 @@ void requestFromRunningInstance(const QString& action, std::function<void(bool a
                      [done = std::move(done)](QDBusPendingCallWatcher* call) {
                          call->deleteLater();
                          if (call->isError())
-                             qCInfo(lcPlatform)
+                             qCWarning(lc)
                                  << "running instance did not answer:" << call->error().name();
                          done(!call->isError());
                      });

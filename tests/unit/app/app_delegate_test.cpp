@@ -21,10 +21,11 @@
 using namespace ovra;
 using namespace ovra::test;
 using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString ownID = QStringLiteral("app.ovra.Ovra");
+const QString ownID = u"app.ovra.Ovra"_s;
 
 // One installation (temporary settings and keys) on a scripted desktop; each delegate made here
 // is one launch of the program.
@@ -33,57 +34,44 @@ protected:
     static constexpr qint32 editorPid = 42;
 
     DelegateTest() {
-        editor = fake.workspace.launch(
-            {editorPid, QStringLiteral("org.example.Editor"), QStringLiteral("Editor")});
-        own = fake.workspace.launch({7, ownID, QStringLiteral("Ovra")});
+        editor = fake.workspace.launch({editorPid, u"org.example.Editor"_s, u"Editor"_s});
+        own = fake.workspace.launch({7, ownID, u"Ovra"_s});
         fake.workspace.frontmost = editor;
     }
 
     std::unique_ptr<AppDelegate> makeDelegate() {
-        AppDelegate::Dependencies deps{
-            prefs,
-            keys,
-            clock,
-            fake.workspace,
-            fake.accessibility,
-            hotKeys,
-            ui,
-            [this] { return makePanel(); },
-            [this] {
-                return std::make_unique<SelectionMonitor>(
-                    fake.platform, capture, clock, clipboardLease,
-                    CaptureFilter{ownID,
-                                  [this](const QString& id) { return prefs.isIgnored(id); }});
-            },
-            ownID,
-            QStringLiteral("1.2.3"),
-            [this] { ++sessionStartsEnabled; },
-            [this](QuickAction action) { return &actionKeys[action]; },
-            [this] {
-                return std::make_unique<QuickActionFlow>(QuickActionFlow::Dependencies{
-                    engines, replacer, prefs, keys, clock, fake.screens,
-                    [](QuickActionFlow&) { return std::make_unique<FakePanelWindow>(); }});
-            },
+        const auto panel = [this] { return makePanel(); };
+        const auto monitor = [this] {
+            const CaptureFilter filter{ownID,
+                                       [this](const QString& id) { return prefs.isIgnored(id); }};
+            return std::make_unique<SelectionMonitor>(fake.platform, capture, clock, clipboardLease,
+                                                      filter);
         };
-        return std::make_unique<AppDelegate>(std::move(deps));
+        const auto sessionStart = [this] { ++sessionStartsEnabled; };
+        const auto actionKey = [this](QuickAction action) { return &actionKeys[action]; };
+        const auto flow = [this] {
+            return std::make_unique<QuickActionFlow>(QuickActionFlow::Dependencies{
+                engines, replacer, prefs, keys, clock, fake.screens,
+                [](QuickActionFlow&) { return std::make_unique<FakePanelWindow>(); }});
+        };
+        return std::make_unique<AppDelegate>(AppDelegate::Dependencies{
+            prefs, keys, clock, fake.workspace, fake.accessibility, hotKeys, ui, panel, monitor,
+            ownID, u"1.2.3"_s, sessionStart, actionKey, flow});
     }
 
     std::unique_ptr<PanelController> makePanel() {
-        PanelController::Dependencies deps{
-            [this] {
-                return std::make_unique<PanelViewModel>(engines, replacer, fake.clipboard, prefs,
-                                                        keys, clock);
-            },
-            [this](PanelViewModel&) {
-                auto window = std::make_unique<FakePanelWindow>();
-                panelWindow = window.get();
-                return window;
-            },
-            [](qint32) { return QList<QRectF>(); },
-            fake.screens,
-            clock,
+        const auto model = [this] {
+            return std::make_unique<PanelViewModel>(engines, replacer, fake.clipboard, prefs, keys,
+                                                    clock);
         };
-        return std::make_unique<PanelController>(std::move(deps));
+        const auto window = [this](PanelViewModel&) {
+            auto made = std::make_unique<FakePanelWindow>();
+            panelWindow = made.get();
+            return made;
+        };
+        const auto noToolbars = [](qint32) { return QList<QRectF>(); };
+        return std::make_unique<PanelController>(
+            PanelController::Dependencies{model, window, noToolbars, fake.screens, clock});
     }
 
     std::unique_ptr<AppDelegate> launch() {
@@ -93,16 +81,16 @@ protected:
     }
 
     void selectInEditor(const QString& text) {
-        auto field = fake.accessibility.application(editorPid)->addChild(QStringLiteral("text"));
+        auto field = fake.accessibility.application(editorPid)->addChild(u"text"_s);
         field->selectedText = text;
         field->role = ElementRole::TextArea;
         fake.accessibility.application(editorPid)->focused = field;
     }
 
     QTemporaryDir dir;
-    DefaultsStore defaults{dir.filePath(QStringLiteral("defaults.json"))};
+    DefaultsStore defaults{dir.filePath(u"defaults.json"_s)};
     Prefs prefs{defaults, [] { return std::optional<QString>(); }};
-    KeyStore keys{dir.filePath(QStringLiteral("keys.json")), prefs, QString()};
+    KeyStore keys{dir.filePath(u"keys.json"_s), prefs, QString()};
     VirtualClock clock;
     FakeCapturePlatform fake;
     InlineAccessibilityThread thread{fake.accessibility, clock};
@@ -120,9 +108,9 @@ protected:
 };
 
 TEST_F(DelegateTest, CaptureIsWiredOnlyInTheStepAfterLaunch) {
-    selectInEditor(QStringLiteral("early"));
+    selectInEditor(u"early"_s);
     auto delegate = launch();
-    EXPECT_EQ(ui.shown.value(0), QStringLiteral("trayIcon"));
+    EXPECT_EQ(ui.shown.value(0), u"trayIcon"_s);
     EXPECT_EQ(delegate->panelController(), nullptr);
     EXPECT_EQ(delegate->selectionMonitor(), nullptr);
     EXPECT_EQ(delegate->globalHotKey(), nullptr);
@@ -144,13 +132,13 @@ TEST_F(DelegateTest, CaptureIsWiredOnlyInTheStepAfterLaunch) {
 // the shortcut, the menu's row (the shortcut refused), the capture action given with the start.
 TEST_F(DelegateTest, TheShortcutTheMenuAndTheCaptureActionShowThePanelForTheSelection) {
     prefs.setDidShowWelcome(true);
-    selectInEditor(QStringLiteral("asked for"));
+    selectInEditor(u"asked for"_s);
     for (const std::string_view way : {"shortcut", "menu", "action"}) {
         SCOPED_TRACE(way);
         hotKeys.refuseNext = way == "menu";
         auto delegate = launch();
         if (way == "action") {
-            EXPECT_TRUE(delegate->activateAction(QStringLiteral("capture")));
+            EXPECT_TRUE(delegate->activateAction(u"capture"_s));
         }
         clock.runDue();
         EXPECT_EQ(hotKeys.held.has_value(), way != "menu");
@@ -162,8 +150,7 @@ TEST_F(DelegateTest, TheShortcutTheMenuAndTheCaptureActionShowThePanelForTheSele
         clock.advance(10ms);
         ASSERT_NE(panelWindow, nullptr);
         EXPECT_TRUE(panelWindow->visible);
-        EXPECT_EQ(delegate->panelController()->currentSnapshot()->text,
-                  QStringLiteral("asked for"));
+        EXPECT_EQ(delegate->panelController()->currentSnapshot()->text, u"asked for"_s);
         delegate->shutDown();
         panelWindow = nullptr;
     }
@@ -176,8 +163,8 @@ TEST_F(DelegateTest, LaterLaunchesAndTheShortcutTurnTheSwitchBackOnAndSayOnceToR
     EXPECT_EQ(fake.accessibility.enableRequests, 1);
     EXPECT_TRUE(fake.accessibility.isAccessEnabled());
     ASSERT_EQ(ui.notices.size(), 1);
-    EXPECT_EQ(ui.notices[0], L10n::string(QStringLiteral("accessibility.restartNotice")));
-    EXPECT_NE(ui.notices[0], QStringLiteral("accessibility.restartNotice"));
+    EXPECT_EQ(ui.notices[0], L10n::string(u"accessibility.restartNotice"_s));
+    EXPECT_NE(ui.notices[0], u"accessibility.restartNotice"_s);
     clock.runDue();
 
     // Switched off again: the shortcut turns it on, without a second notice.
@@ -191,20 +178,20 @@ TEST_F(DelegateTest, LaterLaunchesAndTheShortcutTurnTheSwitchBackOnAndSayOnceToR
     fake.accessibility.trusted = false;
     fake.accessibility.enableTakes = false;
     fake.keys.onCopy = [this](qint32) {
-        fake.clipboard.copyByOtherApplication(QStringLiteral("copiado sem acessibilidade"));
+        fake.clipboard.copyByOtherApplication(u"copiado sem acessibilidade"_s);
     };
     ASSERT_TRUE(hotKeys.press());
     clock.advance(400ms);
     ASSERT_NE(panelWindow, nullptr);
     EXPECT_TRUE(panelWindow->visible);
     EXPECT_EQ(delegate->panelController()->currentSnapshot()->text,
-              QStringLiteral("copiado sem acessibilidade"));
+              u"copiado sem acessibilidade"_s);
     EXPECT_EQ(ui.notices.size(), 1);
-    EXPECT_FALSE(ui.shown.contains(QStringLiteral("welcome")));
+    EXPECT_FALSE(ui.shown.contains(u"welcome"_s));
 }
 
 TEST_F(DelegateTest, HidingThePanelSuppressesItsSelectionAndIgnoringTheAppStoresItAndHidesIt) {
-    selectInEditor(QStringLiteral("close me"));
+    selectInEditor(u"close me"_s);
     auto delegate = launch();
     clock.runDue();
     delegate->showTranslationBox();
@@ -221,7 +208,7 @@ TEST_F(DelegateTest, HidingThePanelSuppressesItsSelectionAndIgnoringTheAppStores
     clock.advance(10ms);
     ASSERT_TRUE(panelWindow->visible);
     delegate->ignoreCurrentApp();
-    EXPECT_TRUE(prefs.isIgnored(QStringLiteral("org.example.Editor")));
+    EXPECT_TRUE(prefs.isIgnored(u"org.example.Editor"_s));
     clock.runDue();
     EXPECT_FALSE(panelWindow->visible);
     EXPECT_FALSE(delegate->menuRows().value(12).enabled); // shown, but disabled now
@@ -251,22 +238,22 @@ TEST_F(DelegateTest, AChangedShortcutIsRegisteredAgainAndTerminationReleasesIt) 
 
 TEST_F(DelegateTest, FirstLaunchWithoutPermissionWelcomesAfter400msAndNeverWarns) {
     fake.accessibility.trusted = false;
-    prefs.setUserName(QStringLiteral("Bia"));
+    prefs.setUserName(u"Bia"_s);
     auto delegate = launch();
     EXPECT_TRUE(prefs.didShowWelcome());
     clock.advance(399ms);
-    EXPECT_FALSE(ui.shown.contains(QStringLiteral("welcome")));
+    EXPECT_FALSE(ui.shown.contains(u"welcome"_s));
     clock.advance(1ms);
-    EXPECT_TRUE(ui.shown.contains(QStringLiteral("welcome")));
+    EXPECT_TRUE(ui.shown.contains(u"welcome"_s));
     clock.advance(2s);
-    EXPECT_FALSE(ui.shown.contains(QStringLiteral("noKeyWarning")));
+    EXPECT_FALSE(ui.shown.contains(u"noKeyWarning"_s));
 
     // A name of spaces is not stored, and the permission is asked for only when chosen.
-    ui.welcomeDone({QStringLiteral("   "), false});
-    EXPECT_EQ(prefs.userName(), QStringLiteral("Bia"));
+    ui.welcomeDone({u"   "_s, false});
+    EXPECT_EQ(prefs.userName(), u"Bia"_s);
     EXPECT_EQ(fake.accessibility.trustRequests, 0);
-    ui.welcomeDone({QStringLiteral("  Ana \n"), true});
-    EXPECT_EQ(prefs.userName(), QStringLiteral("Ana"));
+    ui.welcomeDone({u"  Ana \n"_s, true});
+    EXPECT_EQ(prefs.userName(), u"Ana"_s);
     EXPECT_EQ(fake.accessibility.trustRequests, 1);
     EXPECT_EQ(fake.workspace.settingsOpened, 1);
 }
@@ -275,32 +262,32 @@ TEST_F(DelegateTest, TheNoKeyWarningComesOnLaterLaunchesOnlyWhenTheProviderHasNo
     // First launch with the permission: no welcome, but the flag is stored.
     launch();
     clock.advance(2s);
-    EXPECT_EQ(ui.shown, QStringList{QStringLiteral("trayIcon")});
+    EXPECT_EQ(ui.shown, QStringList{u"trayIcon"_s});
     EXPECT_TRUE(prefs.didShowWelcome());
 
     ui.shown.clear();
     auto second = launch();
     clock.advance(599ms);
-    EXPECT_FALSE(ui.shown.contains(QStringLiteral("noKeyWarning")));
+    EXPECT_FALSE(ui.shown.contains(u"noKeyWarning"_s));
     clock.advance(1ms);
-    ASSERT_TRUE(ui.shown.contains(QStringLiteral("noKeyWarning")));
+    ASSERT_TRUE(ui.shown.contains(u"noKeyWarning"_s));
     ui.onConfigureNow();
-    EXPECT_FALSE(ui.shown.contains(QStringLiteral("aiSettings"))); // a step of its own
+    EXPECT_FALSE(ui.shown.contains(u"aiSettings"_s)); // a step of its own
     clock.runDue();
-    EXPECT_TRUE(ui.shown.contains(QStringLiteral("aiSettings")));
+    EXPECT_TRUE(ui.shown.contains(u"aiSettings"_s));
 
     ui.shown.clear();
-    keys.writeKey(QStringLiteral("sk-1"), KeyStore::aiAccount(prefs.aiProvider()));
+    keys.writeKey(u"sk-1"_s, KeyStore::aiAccount(prefs.aiProvider()));
     launch();
     clock.advance(2s);
-    EXPECT_FALSE(ui.shown.contains(QStringLiteral("noKeyWarning")));
+    EXPECT_FALSE(ui.shown.contains(u"noKeyWarning"_s));
 
     ui.shown.clear();
     prefs.setAIProvider(AIProvider::anthropic); // this one has no key
     prefs.setSuppressNoKeyWarning(true);
     launch();
     clock.advance(2s);
-    EXPECT_FALSE(ui.shown.contains(QStringLiteral("noKeyWarning")));
+    EXPECT_FALSE(ui.shown.contains(u"noKeyWarning"_s));
     // Only the first launch made the session start the program.
     EXPECT_EQ(sessionStartsEnabled, 1);
 }
@@ -313,32 +300,31 @@ TEST_F(DelegateTest, RemembersTheLastExternalApplicationOnly) {
     EXPECT_FALSE(delegate->lastExternalApp());
 
     fake.workspace.activate(editor);
-    EXPECT_EQ(delegate->lastExternalApp(),
-              (ExternalApp{QStringLiteral("org.example.Editor"), QStringLiteral("Editor")}));
+    EXPECT_EQ(delegate->lastExternalApp(), (ExternalApp{u"org.example.Editor"_s, u"Editor"_s}));
     fake.workspace.activate(own);
-    fake.workspace.activate({99, QString(), QStringLiteral("No id")});
-    EXPECT_EQ(delegate->lastExternalApp()->appId, QStringLiteral("org.example.Editor"));
+    fake.workspace.activate({99, QString(), u"No id"_s});
+    EXPECT_EQ(delegate->lastExternalApp()->appId, u"org.example.Editor"_s);
 
-    fake.workspace.activate({100, QStringLiteral("org.example.Term"), QString()});
-    EXPECT_EQ(delegate->lastExternalApp()->name, QStringLiteral("org.example.Term"));
+    fake.workspace.activate({100, u"org.example.Term"_s, QString()});
+    EXPECT_EQ(delegate->lastExternalApp()->name, u"org.example.Term"_s);
 }
 
 TEST_F(DelegateTest, MenuCommandsChangeSettingsAndOpenWindowsAsTheirOwnSteps) {
     auto delegate = launch();
     clock.runDue();
 
-    delegate->selectTargetLanguage(QStringLiteral("xx-unknown"));
+    delegate->selectTargetLanguage(u"xx-unknown"_s);
     EXPECT_EQ(prefs.targetLanguage().code, TargetLanguage::portuguese().code);
-    delegate->selectTargetLanguage(QStringLiteral("ja"));
-    EXPECT_EQ(prefs.targetLanguage().code, QStringLiteral("ja"));
+    delegate->selectTargetLanguage(u"ja"_s);
+    EXPECT_EQ(prefs.targetLanguage().code, u"ja"_s);
 
-    prefs.setUserName(QStringLiteral("Ana"));
+    prefs.setUserName(u"Ana"_s);
     delegate->editUserName();
-    EXPECT_EQ(ui.editNameCurrent, QStringLiteral("Ana"));
+    EXPECT_EQ(ui.editNameCurrent, u"Ana"_s);
     ui.editNameDone(std::nullopt); // Cancelar
-    EXPECT_EQ(prefs.userName(), QStringLiteral("Ana"));
+    EXPECT_EQ(prefs.userName(), u"Ana"_s);
     delegate->editUserName();
-    ui.editNameDone(QStringLiteral("  "));
+    ui.editNameDone(u"  "_s);
     EXPECT_FALSE(prefs.userName());
 
     ui.shown.clear();
@@ -347,16 +333,14 @@ TEST_F(DelegateTest, MenuCommandsChangeSettingsAndOpenWindowsAsTheirOwnSteps) {
     delegate->openFeedback();
     EXPECT_TRUE(ui.shown.isEmpty());
     clock.runDue();
-    EXPECT_EQ(ui.shown, (QStringList{QStringLiteral("preferences"), QStringLiteral("ignoredApps"),
-                                     QStringLiteral("feedback")}));
+    EXPECT_EQ(ui.shown, (QStringList{u"preferences"_s, u"ignoredApps"_s, u"feedback"_s}));
     ui.onOpenEngines();
     ui.onOpenIgnored();
     clock.runDue();
-    EXPECT_EQ(ui.shown.mid(3),
-              (QStringList{QStringLiteral("aiSettings"), QStringLiteral("ignoredApps")}));
+    EXPECT_EQ(ui.shown.mid(3), (QStringList{u"aiSettings"_s, u"ignoredApps"_s}));
 
     delegate->perform(delegate->menuRows().constLast());
-    EXPECT_EQ(ui.shown.constLast(), QStringLiteral("quit"));
+    EXPECT_EQ(ui.shown.constLast(), u"quit"_s);
 }
 
 TEST_F(DelegateTest, DelayedStepsOfAGoneDelegateDoNothing) {
@@ -366,7 +350,7 @@ TEST_F(DelegateTest, DelayedStepsOfAGoneDelegateDoNothing) {
         delegate->openPreferences();
     }
     clock.advance(2s);
-    EXPECT_EQ(ui.shown, QStringList{QStringLiteral("trayIcon")});
+    EXPECT_EQ(ui.shown, QStringList{u"trayIcon"_s});
     EXPECT_FALSE(hotKeys.held);
     EXPECT_EQ(fake.workspace.observerCount(), 0u);
 }
@@ -378,13 +362,12 @@ TEST_F(DelegateTest, ActionsFromOutsideRunTheMenuCommands) {
     auto delegate = launch();
     clock.runDue();
     ui.shown.clear();
-    for (const QString& action : {QStringLiteral(""), QStringLiteral("preferences"),
-                                  QStringLiteral("engines"), QStringLiteral("quit")})
+    for (const QString& action : {u""_s, u"preferences"_s, u"engines"_s, u"quit"_s})
         EXPECT_TRUE(delegate->activateAction(action)) << action.toStdString();
-    EXPECT_FALSE(delegate->activateAction(QStringLiteral("reboot")));
+    EXPECT_FALSE(delegate->activateAction(u"reboot"_s));
     clock.runDue();
-    EXPECT_EQ(ui.shown, (QStringList{QStringLiteral("quit"), QStringLiteral("preferences"),
-                                     QStringLiteral("preferences"), QStringLiteral("aiSettings")}));
+    EXPECT_EQ(ui.shown,
+              (QStringList{u"quit"_s, u"preferences"_s, u"preferences"_s, u"aiSettings"_s}));
 }
 
 // Only an action whose shortcut is set holds one; its press, or its name from outside, runs it on
@@ -393,7 +376,7 @@ TEST_F(DelegateTest, EachActionRunsByItsOwnShortcutOrName) {
     prefs.setDidShowWelcome(true);
     prefs.setActionHotKey(QuickAction::translateReplace, 15, 0x900);
     prefs.setActionHotKey(QuickAction::reviewReplace, 8, 0x1000); // Ctrl+C: never held
-    selectInEditor(QStringLiteral("olá"));
+    selectInEditor(u"olá"_s);
     fake.accessibility.application(editorPid)->focused->selectedTextSettable = true;
     auto delegate = launch();
     clock.runDue();
@@ -406,17 +389,17 @@ TEST_F(DelegateTest, EachActionRunsByItsOwnShortcutOrName) {
     ASSERT_TRUE(actionKeys[QuickAction::translateReplace].press());
     clock.advance(10ms);
     ASSERT_EQ(engines->calls.size(), 1);
-    EXPECT_EQ(engines->last()->operation, QStringLiteral("translate"));
-    engines->last()->succeed(QStringLiteral("hello"));
+    EXPECT_EQ(engines->last()->operation, u"translate"_s);
+    engines->last()->succeed(u"hello"_s);
     ASSERT_EQ(replacer.calls.size(), 1);
-    EXPECT_EQ(replacer.calls[0]->text, QStringLiteral("hello"));
+    EXPECT_EQ(replacer.calls[0]->text, u"hello"_s);
     EXPECT_EQ(panelWindow, nullptr) << "the panel opened for a replacing action";
 
-    EXPECT_TRUE(delegate->activateAction(QStringLiteral("summarize")));
+    EXPECT_TRUE(delegate->activateAction(u"summarize"_s));
     clock.advance(10ms);
     ASSERT_NE(panelWindow, nullptr);
     EXPECT_TRUE(panelWindow->visible);
-    EXPECT_EQ(engines->last()->operation, QStringLiteral("summarize"));
+    EXPECT_EQ(engines->last()->operation, u"summarize"_s);
 
     prefs.clearActionHotKey(QuickAction::translateReplace);
     AppNotifications::shared().postHotKeySettingsChanged();
@@ -430,11 +413,11 @@ TEST_F(DelegateTest, WithoutATrayPreferencesOpenOnceForGood) {
     delegate->trayIconUnavailable();
     delegate->trayIconUnavailable();
     clock.runDue();
-    EXPECT_EQ(ui.shown.count(QStringLiteral("preferences")), 1);
+    EXPECT_EQ(ui.shown.count(u"preferences"_s), 1);
     delegate.reset();
 
     ui.shown.clear();
     launch()->trayIconUnavailable();
     clock.runDue();
-    EXPECT_EQ(ui.shown.count(QStringLiteral("preferences")), 0);
+    EXPECT_EQ(ui.shown.count(u"preferences"_s), 0);
 }

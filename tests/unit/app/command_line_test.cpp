@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 using namespace ovra;
+using namespace Qt::StringLiterals;
 using Kind = CommandLineRequest::Kind;
 
 namespace {
@@ -20,7 +21,7 @@ class CommandLineTest : public ::testing::TestWithParam<Case> {};
 TEST_P(CommandLineTest, Parses) {
     const Case& c = GetParam();
     const CommandLineRequest request =
-        CommandLine::parse(QStringList{QStringLiteral("/usr/bin/ovra")} + c.arguments);
+        CommandLine::parse(QStringList{u"/usr/bin/ovra"_s} + c.arguments);
     EXPECT_EQ(request.kind, c.kind);
     EXPECT_EQ(request.action, c.action);
     EXPECT_EQ(request.verbose, c.verbose);

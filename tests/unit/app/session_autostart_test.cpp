@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 using namespace ovra;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -26,7 +27,7 @@ protected:
 
 TEST_F(SessionAutostartTest, WritesAnEntryThatRunsThisProgramAndRemovesIt) {
     EXPECT_TRUE(SessionAutostart::entryPath().endsWith(u"/autostart/app.ovra.Ovra.desktop"));
-    SessionAutostart autostart(QStringLiteral("/opt/my apps/100%/ovra"));
+    SessionAutostart autostart(u"/opt/my apps/100%/ovra"_s);
     EXPECT_FALSE(autostart.isEnabled());
 
     ASSERT_TRUE(autostart.setEnabled(true));
@@ -42,7 +43,7 @@ TEST_F(SessionAutostartTest, WritesAnEntryThatRunsThisProgramAndRemovesIt) {
 }
 
 TEST_F(SessionAutostartTest, TheFileIsTheOnlyRecord) {
-    SessionAutostart autostart(QStringLiteral("/usr/bin/ovra"));
+    SessionAutostart autostart(u"/usr/bin/ovra"_s);
     ASSERT_TRUE(autostart.setEnabled(true));
     ASSERT_TRUE(QFile::remove(SessionAutostart::entryPath())); // removed by hand
     EXPECT_FALSE(autostart.isEnabled());
@@ -59,7 +60,7 @@ TEST_F(SessionAutostartTest, TheFileIsTheOnlyRecord) {
 TEST_F(SessionAutostartTest, AFolderThatCannotBeMadeReportsFailure) {
     const QString folder = QFileInfo(SessionAutostart::entryPath()).path();
     ASSERT_TRUE(writeFileAtomically(folder, "not a folder", 0644, 0755));
-    SessionAutostart autostart(QStringLiteral("/usr/bin/ovra"));
+    SessionAutostart autostart(u"/usr/bin/ovra"_s);
     EXPECT_FALSE(autostart.setEnabled(true));
     EXPECT_FALSE(autostart.isEnabled());
 }

@@ -24,31 +24,27 @@ protected:
     static QStringList texts(const QList<MenuRow>& rows) {
         QStringList out;
         for (const MenuRow& row : rows)
-            out.append(row.isSeparator() ? QStringLiteral("---") : row.text);
+            out.append(row.isSeparator() ? u"---"_s : row.text);
         return out;
     }
 };
 
 TEST_F(StatusMenuTest, ListsEveryRowInOrderWithItsState) {
     StatusMenuState s = state();
-    s.userName = QStringLiteral("Ana");
+    s.userName = u"Ana"_s;
     s.hasGoogleKey = true;
-    s.lastExternalApp = ExternalApp{QStringLiteral("org.example.Editor"), QStringLiteral("Editor")};
+    s.lastExternalApp = ExternalApp{u"org.example.Editor"_s, u"Editor"_s};
     const QList<MenuRow> rows = StatusMenuModel::rows(s);
     ASSERT_EQ(rows.size(), 19);
     EXPECT_EQ(
         texts(rows),
-        (QStringList{QStringLiteral("Olá, Ana"), QStringLiteral("Editar nome…"),
-                     QStringLiteral("---"), QStringLiteral("Acessibilidade: concedida ✓"),
-                     QStringLiteral("Solicitar Acessibilidade…"), QStringLiteral("---"),
-                     QStringLiteral("Traduzir para:"),
-                     QStringLiteral("Mostrar a caixa de tradução (Alt+Super+T)"),
-                     QStringLiteral("---"), QStringLiteral("Online: Google Tradutor ✓ · IA —"),
-                     QStringLiteral("Configurar motores online…"), QStringLiteral("Preferências…"),
-                     QStringLiteral("---"), QStringLiteral("Ignorar este app (Editor)"),
-                     QStringLiteral("Apps ignorados…"), QStringLiteral("---"),
-                     QStringLiteral("Enviar feedback…"), QStringLiteral("Sobre o Ovra"),
-                     QStringLiteral("Sair")}));
+        (QStringList{u"Olá, Ana"_s, u"Editar nome…"_s, u"---"_s, u"Acessibilidade: concedida ✓"_s,
+                     u"Solicitar Acessibilidade…"_s, u"---"_s, u"Traduzir para:"_s,
+                     u"Mostrar a caixa de tradução (Alt+Super+T)"_s, u"---"_s,
+                     u"Online: Google Tradutor ✓ · IA —"_s, u"Configurar motores online…"_s,
+                     u"Preferências…"_s, u"---"_s, u"Ignorar este app (Editor)"_s,
+                     u"Apps ignorados…"_s, u"---"_s, u"Enviar feedback…"_s, u"Sobre o Ovra"_s,
+                     u"Sair"_s}));
     const std::vector<bool> enabled{false, true,  false, false, true, false, true,
                                     true,  false, false, true,  true, false, true,
                                     true,  false, true,  true,  true};
@@ -56,7 +52,7 @@ TEST_F(StatusMenuTest, ListsEveryRowInOrderWithItsState) {
         EXPECT_EQ(rows[i].enabled, enabled[std::size_t(i)]) << i;
     EXPECT_EQ(rows[13].action, MenuAction::ignoreCurrentApp);
     EXPECT_EQ(rows[18].action, MenuAction::quitApp);
-    EXPECT_EQ(rows[18].keyEquivalent, QStringLiteral("q"));
+    EXPECT_EQ(rows[18].keyEquivalent, u"q"_s);
     EXPECT_TRUE(rows[17].keyEquivalent.isEmpty());
 }
 
@@ -65,37 +61,35 @@ TEST_F(StatusMenuTest, TheIgnoreRowFollowsTheLastExternalApplication) {
     s.accessibilityEnabled = false;
     QList<MenuRow> rows = StatusMenuModel::rows(s);
     ASSERT_EQ(rows.size(), 18); // no greeting without a name
-    EXPECT_EQ(rows[2].text, QStringLiteral("Acessibilidade: não concedida"));
-    EXPECT_EQ(rows[12].text, QStringLiteral("Ignorar este app"));
+    EXPECT_EQ(rows[2].text, u"Acessibilidade: não concedida"_s);
+    EXPECT_EQ(rows[12].text, u"Ignorar este app"_s);
     EXPECT_FALSE(rows[12].enabled);
     EXPECT_EQ(rows[12].action, MenuAction::none);
 
-    s.lastExternalApp = ExternalApp{QStringLiteral("org.example.Term"), QStringLiteral("Term")};
+    s.lastExternalApp = ExternalApp{u"org.example.Term"_s, u"Term"_s};
     s.lastExternalAppIgnored = true;
     rows = StatusMenuModel::rows(s);
-    EXPECT_EQ(rows[12].text, QStringLiteral("Ignorar este app (Term)"));
+    EXPECT_EQ(rows[12].text, u"Ignorar este app (Term)"_s);
     EXPECT_FALSE(rows[12].enabled);
 }
 
 TEST_F(StatusMenuTest, ValuesAreInsertedAsPlainText) {
     StatusMenuState s = state();
-    s.userName = QStringLiteral("%@ 100%");
+    s.userName = u"%@ 100%"_s;
     s.hotKeyCode = 40;
     s.hotKeyModifiers = 0x1300;
     s.hasAIKey = true;
     const QList<MenuRow> rows = StatusMenuModel::rows(s);
-    EXPECT_EQ(rows[0].text, QStringLiteral("Olá, %@ 100%"));
-    EXPECT_EQ(rows[7].text, QStringLiteral("Mostrar a caixa de tradução (Ctrl+Shift+Super+K)"));
-    EXPECT_EQ(rows[9].text, QStringLiteral("Online: Google Tradutor — · IA ✓"));
-    EXPECT_EQ(StatusMenuModel::fill(QStringLiteral("%@-%@"), {QStringLiteral("%@")}),
-              QStringLiteral("%@-%@"));
-    EXPECT_EQ(StatusMenuModel::fill(QStringLiteral("%@-%@"), {QStringLiteral("%@"), u"b"_s}),
-              QStringLiteral("%@-b"));
+    EXPECT_EQ(rows[0].text, u"Olá, %@ 100%"_s);
+    EXPECT_EQ(rows[7].text, u"Mostrar a caixa de tradução (Ctrl+Shift+Super+K)"_s);
+    EXPECT_EQ(rows[9].text, u"Online: Google Tradutor — · IA ✓"_s);
+    EXPECT_EQ(StatusMenuModel::fill(u"%@-%@"_s, {u"%@"_s}), u"%@-%@"_s);
+    EXPECT_EQ(StatusMenuModel::fill(u"%@-%@"_s, {u"%@"_s, u"b"_s}), u"%@-b"_s);
 }
 
 TEST_F(StatusMenuTest, TheLanguageSubmenuChecksOnlyTheCurrentTargetAndRowsFollowTheInterface) {
     StatusMenuState s = state();
-    s.targetLanguage = *TargetLanguage::named(QStringLiteral("ja"));
+    s.targetLanguage = *TargetLanguage::named(u"ja"_s);
     const QList<MenuRow> languages = StatusMenuModel::rows(s)[5].submenu;
     ASSERT_EQ(languages.size(), TargetLanguage::allCases().size());
     int checked = 0;
@@ -103,7 +97,7 @@ TEST_F(StatusMenuTest, TheLanguageSubmenuChecksOnlyTheCurrentTargetAndRowsFollow
         EXPECT_EQ(row.action, MenuAction::selectTargetLanguage);
         if (row.checked) {
             ++checked;
-            EXPECT_EQ(row.argument, QStringLiteral("ja"));
+            EXPECT_EQ(row.argument, u"ja"_s);
         }
     }
     EXPECT_EQ(checked, 1);
@@ -113,8 +107,8 @@ TEST_F(StatusMenuTest, TheLanguageSubmenuChecksOnlyTheCurrentTargetAndRowsFollow
     // The rows follow the interface language.
     Prefs::shared().setAppLanguage(AppLanguage::english);
     const QList<MenuRow> english = StatusMenuModel::rows(state());
-    EXPECT_EQ(english.constLast().text, QStringLiteral("Quit"));
-    EXPECT_EQ(english[8].text, QStringLiteral("Online: Google Translate — · AI —"));
+    EXPECT_EQ(english.constLast().text, u"Quit"_s);
+    EXPECT_EQ(english[8].text, u"Online: Google Translate — · AI —"_s);
 }
 
 } // namespace

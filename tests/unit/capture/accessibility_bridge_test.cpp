@@ -2,6 +2,7 @@
 
 using namespace ovra;
 using namespace ovra::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -13,7 +14,7 @@ std::vector<std::shared_ptr<FakeNode>> chainBelow(const std::shared_ptr<FakeNode
     std::vector<std::shared_ptr<FakeNode>> chain;
     auto current = top;
     for (int i = 0; i < length; ++i) {
-        current = current->addChild(QStringLiteral("level %1").arg(i + 1));
+        current = current->addChild(u"level %1"_s.arg(i + 1));
         chain.push_back(current);
     }
     return chain;
@@ -34,14 +35,14 @@ TEST(SelectionText, CountsCharactersNotWhiteSpaceWithSurrogatesAsOne) {
 }
 
 TEST_F(BridgeTest, SnapshotKeepsTextAndFallsBackToTheWholeTextRange) {
-    const auto node = editorTextWith(QStringLiteral(" \U0001F600 ok\n"));
+    const auto node = editorTextWith(u" \U0001F600 ok\n"_s);
     const auto snapshot = bridge.snapshot(FakeAccessibility::elementFor(node), QPointF(5, 6));
     ASSERT_TRUE(snapshot);
-    EXPECT_EQ(snapshot->text, QStringLiteral(" \U0001F600 ok\n"));
+    EXPECT_EQ(snapshot->text, u" \U0001F600 ok\n"_s);
     EXPECT_EQ(snapshot->range, (TextRange{0, 7}));
     EXPECT_EQ(snapshot->pid, editorPid);
-    EXPECT_EQ(snapshot->appId, QStringLiteral("org.example.Editor"));
-    EXPECT_EQ(snapshot->appName, QStringLiteral("Editor"));
+    EXPECT_EQ(snapshot->appId, u"org.example.Editor"_s);
+    EXPECT_EQ(snapshot->appName, u"Editor"_s);
     EXPECT_EQ(snapshot->mouseAtCapture, QPointF(5, 6));
     EXPECT_FALSE(snapshot->appKitBounds);
     EXPECT_TRUE(snapshot->isEditable); // text area role
@@ -52,13 +53,13 @@ TEST_F(BridgeTest, SnapshotKeepsTextAndFallsBackToTheWholeTextRange) {
 }
 
 TEST_F(BridgeTest, SnapshotRefusesThinTextUnknownProcessAndBrokenRanges) {
-    const auto node = editorTextWith(QStringLiteral(" a\n "));
+    const auto node = editorTextWith(u" a\n "_s);
     const auto element = FakeAccessibility::elementFor(node);
     EXPECT_FALSE(bridge.snapshot(element, {}));
     node->selectedText.reset();
     EXPECT_FALSE(bridge.snapshot(element, {}));
 
-    node->selectedText = QStringLiteral("hello");
+    node->selectedText = u"hello"_s;
     node->pid = 0;
     EXPECT_FALSE(bridge.snapshot(element, {}));
 
@@ -73,7 +74,7 @@ TEST_F(BridgeTest, SnapshotRefusesThinTextUnknownProcessAndBrokenRanges) {
 }
 
 TEST_F(BridgeTest, BoundsAndFrameAreFlippedAndNeedASaneSize) {
-    const auto node = editorTextWith(QStringLiteral("hello"));
+    const auto node = editorTextWith(u"hello"_s);
     const auto element = FakeAccessibility::elementFor(node);
     node->rangeBounds = QRectF(10, 100, 50, 20);
     EXPECT_EQ(bridge.appKitBounds(element, {0, 5}), QRectF(10, 960, 50, 20));
@@ -96,7 +97,7 @@ TEST_F(BridgeTest, BoundsAndFrameAreFlippedAndNeedASaneSize) {
 }
 
 TEST_F(BridgeTest, EditableBySettableTextOrValueOrTextRole) {
-    const auto node = editorTextWith(QStringLiteral("hello"));
+    const auto node = editorTextWith(u"hello"_s);
     const auto element = FakeAccessibility::elementFor(node);
     node->role = ElementRole::Other;
     EXPECT_FALSE(bridge.computeIsEditable(element));
@@ -118,7 +119,7 @@ TEST_F(BridgeTest, EditableBySettableTextOrValueOrTextRole) {
 }
 
 TEST_F(BridgeTest, FocusCandidatesAreDistinctAndTheEnhancedInterfaceIsAskedOncePerProcess) {
-    const auto node = editorTextWith(QStringLiteral("hello"));
+    const auto node = editorTextWith(u"hello"_s);
     fake.accessibility.systemFocus = node;
     fake.accessibility.application(editorPid)->focused = node;
     EXPECT_EQ(bridge.focusedElementCandidates().size(), 1); // the same element reached twice
@@ -126,7 +127,7 @@ TEST_F(BridgeTest, FocusCandidatesAreDistinctAndTheEnhancedInterfaceIsAskedOnceP
         ASSERT_TRUE(bridge.captureSelection({}));
     EXPECT_EQ(fake.accessibility.enhancedApplications, QList<qint32>{editorPid});
 
-    const auto other = editorTextWith(QStringLiteral("other"));
+    const auto other = editorTextWith(u"other"_s);
     fake.accessibility.application(editorPid)->focused = other;
     const auto candidates = bridge.focusedElementCandidates();
     ASSERT_EQ(candidates.size(), 2);
@@ -134,7 +135,7 @@ TEST_F(BridgeTest, FocusCandidatesAreDistinctAndTheEnhancedInterfaceIsAskedOnceP
     EXPECT_TRUE(candidates[1] == FakeAccessibility::elementFor(other));
 
     auto browser = fake.accessibility.application(77)->addChild();
-    browser->selectedText = QStringLiteral("web text");
+    browser->selectedText = u"web text"_s;
     fake.accessibility.systemFocus = browser;
     ASSERT_TRUE(bridge.captureSelection({}));
     EXPECT_EQ(fake.accessibility.enhancedApplications, (QList<qint32>{editorPid, 77}));
@@ -146,13 +147,13 @@ TEST_F(BridgeTest, FocusCandidatesAreDistinctAndTheEnhancedInterfaceIsAskedOnceP
 }
 
 TEST_F(BridgeTest, FocusedSelectionWinsOverThePointer) {
-    const auto focused = editorTextWith(QStringLiteral("focused"));
-    const auto pointed = editorTextWith(QStringLiteral("pointed"));
+    const auto focused = editorTextWith(u"focused"_s);
+    const auto pointed = editorTextWith(u"pointed"_s);
     fake.accessibility.application(editorPid)->focused = focused;
     fake.accessibility.nodeAtPoint = pointed;
     const auto snapshot = bridge.captureSelection(QPointF(1, 2));
     ASSERT_TRUE(snapshot);
-    EXPECT_EQ(snapshot->text, QStringLiteral("focused"));
+    EXPECT_EQ(snapshot->text, u"focused"_s);
     EXPECT_TRUE(fake.accessibility.pointQueries.isEmpty());
 }
 
@@ -163,14 +164,14 @@ TEST_F(BridgeTest, PointerWalkClimbsTwelveElementsAtMost) {
     app->focused = chain[0];
     fake.accessibility.nodeAtPoint = chain.back();
 
-    chain[14 - 12]->selectedText = QStringLiteral("11 up"); // the 12th element of the walk
+    chain[14 - 12]->selectedText = u"11 up"_s; // the 12th element of the walk
     auto snapshot = bridge.captureSelection(QPointF(30, 80));
     ASSERT_TRUE(snapshot);
-    EXPECT_EQ(snapshot->text, QStringLiteral("11 up"));
+    EXPECT_EQ(snapshot->text, u"11 up"_s);
     EXPECT_EQ(fake.accessibility.pointQueries.last(), QPointF(30, screenHeight - 80));
 
     chain[14 - 12]->selectedText.reset();
-    chain[14 - 13]->selectedText = QStringLiteral("12 up"); // the 13th: out of the walk's reach
+    chain[14 - 13]->selectedText = u"12 up"_s; // the 13th: out of the walk's reach
     // ... and out of both searches' reach: it is above the pointed element, and the focused one
     // (chain[0]) is 13 levels above the only other place the text could be found from.
     app->focused.reset();
@@ -181,7 +182,7 @@ TEST_F(BridgeTest, PointerWalkClimbsTwelveElementsAtMost) {
 TEST_F(BridgeTest, PointerWalkStopsWhereTheParentCannotBeRead) {
     const auto app = fake.accessibility.application(editorPid);
     const auto chain = chainBelow(app, 4);
-    chain[0]->selectedText = QStringLiteral("top text");
+    chain[0]->selectedText = u"top text"_s;
     chain[2]->failParent = true;
     fake.accessibility.nodeAtPoint = chain[3];
     EXPECT_FALSE(bridge.captureSelection(QPointF(1, 1)));
@@ -190,17 +191,17 @@ TEST_F(BridgeTest, PointerWalkStopsWhereTheParentCannotBeRead) {
 
 TEST_F(BridgeTest, SearchNeverExaminesThe351stElement) {
     const auto app = fake.accessibility.application(editorPid);
-    const auto root = app->addChild(QStringLiteral("root"));
+    const auto root = app->addChild(u"root"_s);
     for (int i = 0; i < 400; ++i)
         root->addChild();
     // Breadth first: the root is the 1st element, child k (from 0) the (k+2)th.
-    root->children[348]->selectedText = QStringLiteral("found it");
+    root->children[348]->selectedText = u"found it"_s;
     auto snapshot = bridge.searchSelection(FakeAccessibility::elementFor(root), {});
     ASSERT_TRUE(snapshot);
-    EXPECT_EQ(snapshot->text, QStringLiteral("found it"));
+    EXPECT_EQ(snapshot->text, u"found it"_s);
 
     root->children[348]->selectedText.reset();
-    root->children[349]->selectedText = QStringLiteral("one too far");
+    root->children[349]->selectedText = u"one too far"_s;
     EXPECT_FALSE(bridge.searchSelection(FakeAccessibility::elementFor(root), {}));
     EXPECT_EQ(root->children[349]->selectedTextReads, 0);
     EXPECT_EQ(FakeAccessibility::examinedIn(root), 350 + 350); // each search: exactly 350
@@ -208,25 +209,25 @@ TEST_F(BridgeTest, SearchNeverExaminesThe351stElement) {
 
 TEST_F(BridgeTest, SearchGoesDownToDepthEightOnlyAndSkipsChildrenThatCannotBeRead) {
     const auto app = fake.accessibility.application(editorPid);
-    const auto root = app->addChild(QStringLiteral("root"));
+    const auto root = app->addChild(u"root"_s);
     const auto blocked = root->addChild();
     blocked->failChildren = true;
-    blocked->addChild()->selectedText = QStringLiteral("hidden");
+    blocked->addChild()->selectedText = u"hidden"_s;
     const auto chain = chainBelow(root, 9);
-    chain[7]->selectedText = QStringLiteral("depth eight");
+    chain[7]->selectedText = u"depth eight"_s;
     const auto snapshot = bridge.searchSelection(FakeAccessibility::elementFor(root), {});
     ASSERT_TRUE(snapshot);
-    EXPECT_EQ(snapshot->text, QStringLiteral("depth eight"));
+    EXPECT_EQ(snapshot->text, u"depth eight"_s);
 
     chain[7]->selectedText.reset();
-    chain[8]->selectedText = QStringLiteral("depth nine");
+    chain[8]->selectedText = u"depth nine"_s;
     EXPECT_FALSE(bridge.searchSelection(FakeAccessibility::elementFor(root), {}));
     EXPECT_EQ(chain[8]->selectedTextReads, 0);
 }
 
 TEST_F(BridgeTest, SearchRunsFromThePointerThenTheCandidatesEachOnce) {
     const auto app = fake.accessibility.application(editorPid);
-    const auto area = app->addChild(QStringLiteral("web area"));
+    const auto area = app->addChild(u"web area"_s);
     app->focused = area;
     fake.accessibility.nodeAtPoint = area; // the same element twice
     const auto deep = chainBelow(area, 3);
@@ -235,42 +236,41 @@ TEST_F(BridgeTest, SearchRunsFromThePointerThenTheCandidatesEachOnce) {
     EXPECT_EQ(area->selectedTextReads, 3);
     EXPECT_EQ(deep.back()->selectedTextReads, 1);
 
-    deep.back()->selectedText = QStringLiteral("deep inside");
+    deep.back()->selectedText = u"deep inside"_s;
     const auto snapshot = bridge.captureSelection(QPointF(1, 1));
     ASSERT_TRUE(snapshot);
-    EXPECT_EQ(snapshot->text, QStringLiteral("deep inside"));
+    EXPECT_EQ(snapshot->text, u"deep inside"_s);
 }
 
 TEST_F(BridgeTest, ExternalTextTakesTheFrontmostApplicationAndItsFocusedElement) {
     auto foreign = fake.accessibility.application(99)->addChild();
     fake.accessibility.systemFocus = foreign; // focus reported in another process
-    const auto field = editorTextWith(QStringLiteral("ignored here"));
+    const auto field = editorTextWith(u"ignored here"_s);
     field->selectedRange = TextRange{4, 9};
     fake.accessibility.application(editorPid)->focused = field;
 
-    auto snapshot =
-        bridge.snapshotFromExternalText(QStringLiteral("copied\U0001F600"), QPointF(7, 8));
+    auto snapshot = bridge.snapshotFromExternalText(u"copied\U0001F600"_s, QPointF(7, 8));
     ASSERT_TRUE(snapshot);
     EXPECT_TRUE(snapshot->element == FakeAccessibility::elementFor(field));
-    EXPECT_EQ(snapshot->text, QStringLiteral("copied\U0001F600"));
+    EXPECT_EQ(snapshot->text, u"copied\U0001F600"_s);
     EXPECT_EQ(snapshot->range, (TextRange{4, 9}));
     EXPECT_EQ(snapshot->pid, editorPid);
-    EXPECT_EQ(snapshot->appName, QStringLiteral("Editor"));
+    EXPECT_EQ(snapshot->appName, u"Editor"_s);
     EXPECT_FALSE(snapshot->appKitBounds);
     EXPECT_EQ(snapshot->mouseAtCapture, QPointF(7, 8));
     EXPECT_TRUE(snapshot->isEditable);
 
     fake.accessibility.application(editorPid)->focused.reset();
-    snapshot = bridge.snapshotFromExternalText(QStringLiteral("copied\U0001F600"), {});
+    snapshot = bridge.snapshotFromExternalText(u"copied\U0001F600"_s, {});
     ASSERT_TRUE(snapshot);
     EXPECT_TRUE(snapshot->element.isNull());
     EXPECT_EQ(snapshot->range, (TextRange{0, 8}));
     EXPECT_FALSE(snapshot->isEditable);
 
     fake.workspace.frontmost->pid = 0;
-    EXPECT_FALSE(bridge.snapshotFromExternalText(QStringLiteral("copied"), {}));
+    EXPECT_FALSE(bridge.snapshotFromExternalText(u"copied"_s, {}));
     fake.workspace.frontmost.reset();
-    EXPECT_FALSE(bridge.snapshotFromExternalText(QStringLiteral("copied"), {}));
+    EXPECT_FALSE(bridge.snapshotFromExternalText(u"copied"_s, {}));
 }
 
 TEST_F(BridgeTest, ToolbarsDownToDepthFourInTheFirstThreeWindows) {
@@ -283,7 +283,7 @@ TEST_F(BridgeTest, ToolbarsDownToDepthFourInTheFirstThreeWindows) {
     };
     auto makeToolbar = [](const std::shared_ptr<FakeNode>& under, double y) {
         under->role = ElementRole::Other;
-        auto bar = under->addChild(QStringLiteral("toolbar"));
+        auto bar = under->addChild(u"toolbar"_s);
         bar->role = ElementRole::Toolbar;
         bar->frame = QRectF(0, y, 600, 30);
         bar->addChild()->role = ElementRole::Toolbar; // nested bars are not looked into

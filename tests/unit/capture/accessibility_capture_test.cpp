@@ -5,6 +5,7 @@
 using namespace ovra;
 using namespace ovra::test;
 using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -14,8 +15,8 @@ protected:
     AccessibilityCaptureTest() {
         auto app = fake.accessibility.application(editorPid);
         for (int i = 0; i < 40; ++i)
-            app->addChild(QStringLiteral("menu item"))->selectedText = QString();
-        text = editorTextWith(QStringLiteral("world"));
+            app->addChild(u"menu item"_s)->selectedText = QString();
+        text = editorTextWith(u"world"_s);
         text->selectedRange = TextRange{6, 5};
         text->rangeBounds = QRectF(100, 200, 50, 20);
         text->selectedTextSettable = true;
@@ -43,9 +44,9 @@ TEST_F(AccessibilityCaptureTest, SelectionEventLeadsToTheElementInAFewCalls) {
     fake.accessibility.reportSelection(text);
     const auto outcome = capture();
     ASSERT_TRUE(outcome && outcome->snapshot);
-    EXPECT_EQ(outcome->snapshot->text, QStringLiteral("world"));
+    EXPECT_EQ(outcome->snapshot->text, u"world"_s);
     EXPECT_EQ(outcome->snapshot->range, (TextRange{6, 5}));
-    EXPECT_EQ(outcome->snapshot->appName, QStringLiteral("Editor"));
+    EXPECT_EQ(outcome->snapshot->appName, u"Editor"_s);
     EXPECT_TRUE(outcome->snapshot->isEditable);
     ASSERT_TRUE(outcome->snapshot->appKitBounds);
     EXPECT_EQ(*outcome->snapshot->appKitBounds, QRectF(100, 1080 - 220, 50, 20));
@@ -60,7 +61,7 @@ TEST_F(AccessibilityCaptureTest, StaleEventElementFallsBackToTheUsualPlaces) {
     emptied->selectedRange = TextRange{3, 0};
     auto gone = std::make_shared<FakeNode>();
     gone->pid = editorPid;
-    gone->selectedText = QStringLiteral("old text");
+    gone->selectedText = u"old text"_s;
     gone->selectedRange = TextRange{0, 8};
     for (auto* stale : {&emptied, &gone}) {
         fake.accessibility.reportSelection(*stale);
@@ -68,7 +69,7 @@ TEST_F(AccessibilityCaptureTest, StaleEventElementFallsBackToTheUsualPlaces) {
             gone.reset(); // the element no longer exists
         const auto outcome = capture();
         ASSERT_TRUE(outcome && outcome->snapshot);
-        EXPECT_EQ(outcome->snapshot->text, QStringLiteral("world"));
+        EXPECT_EQ(outcome->snapshot->text, u"world"_s);
     }
 }
 
@@ -102,7 +103,7 @@ TEST_F(AccessibilityCaptureTest, TimeOutStopsTheCaptureAndTheAutomaticOneSkipsTh
     clock.advance(1ms);
     const auto later = capture();
     ASSERT_TRUE(later && later->snapshot);
-    EXPECT_EQ(later->snapshot->text, QStringLiteral("world"));
+    EXPECT_EQ(later->snapshot->text, u"world"_s);
 }
 
 TEST_F(AccessibilityCaptureTest, NewSelectionReportEndsTheSkipEarly) {

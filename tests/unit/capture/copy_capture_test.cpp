@@ -7,12 +7,13 @@
 using namespace ovra;
 using namespace ovra::test;
 using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 
 namespace {
 
 ClipboardItem imageAndString() {
-    return ClipboardItem{{{QStringLiteral("image/png"), QByteArrayLiteral("\x89PNG-bytes")},
-                          {QStringLiteral("text/html"), QByteArrayLiteral("<b>mine</b>")},
+    return ClipboardItem{{{u"image/png"_s, QByteArrayLiteral("\x89PNG-bytes")},
+                          {u"text/html"_s, QByteArrayLiteral("<b>mine</b>")},
                           {ClipboardTypes::plainText, QByteArrayLiteral("mine")}}};
 }
 
@@ -42,7 +43,7 @@ protected:
 } // namespace
 
 TEST_F(CopyCaptureTest, RefusalsLeaveTheClipboardAloneAndSendNoKeystroke) {
-    editorCopiesAfter(10ms, QStringLiteral("selected"));
+    editorCopiesAfter(10ms, u"selected"_s);
     const auto refused = [&](const char* why) {
         SCOPED_TRACE(why);
         const qint64 changeCount = fake.clipboard.changeCount();
@@ -52,14 +53,14 @@ TEST_F(CopyCaptureTest, RefusalsLeaveTheClipboardAloneAndSendNoKeystroke) {
         EXPECT_TRUE(fake.keys.copiesPosted.isEmpty());
     };
     ignored.insert(editor.appId);
-    fake.clipboard.primary = PrimarySelection{QStringLiteral("secret stuff"), editorPid, 1s};
+    fake.clipboard.primary = PrimarySelection{u"secret stuff"_s, editorPid, 1s};
     refused("ignored application, even with its fresh PRIMARY");
     fake.clipboard.primary.reset();
     ignored.clear();
 
-    fake.workspace.frontmost = RunningApplication{5, QStringLiteral("io.ovra.Ovra"), {}};
+    fake.workspace.frontmost = RunningApplication{5, u"io.ovra.Ovra"_s, {}};
     refused("this application");
-    fake.workspace.frontmost = RunningApplication{5, QString(), QStringLiteral("No id")};
+    fake.workspace.frontmost = RunningApplication{5, QString(), u"No id"_s};
     refused("no application id");
     fake.workspace.frontmost.reset();
     refused("nothing frontmost");
@@ -69,11 +70,11 @@ TEST_F(CopyCaptureTest, RefusalsLeaveTheClipboardAloneAndSendNoKeystroke) {
 }
 
 TEST_F(CopyCaptureTest, CopiesWithAccessibilityOffButNotFromATargetWithoutACopyKeystroke) {
-    editorCopiesAfter(100ms, QStringLiteral("copied words"));
+    editorCopiesAfter(100ms, u"copied words"_s);
     fake.accessibility.trusted = false;
     const auto copied = runToEnd(copyCapture.capture(QPointF(0, 0)));
     ASSERT_TRUE(copied);
-    EXPECT_EQ(copied->text, QStringLiteral("copied words"));
+    EXPECT_EQ(copied->text, u"copied words"_s);
 
     // A terminal taking no copy chord: nothing sent, no wait, the clipboard as it was.
     fake.keys.takesKeys = false;
@@ -86,7 +87,7 @@ TEST_F(CopyCaptureTest, CopiesWithAccessibilityOffButNotFromATargetWithoutACopyK
 }
 
 TEST_F(CopyCaptureTest, ACopyWithinTheFirstWaitIsTakenAt180ms) {
-    editorCopiesAfter(100ms, QStringLiteral("copied words"));
+    editorCopiesAfter(100ms, u"copied words"_s);
     auto task = copyCapture.capture(QPointF(3, 4));
     EXPECT_EQ(fake.keys.copiesPosted, QList<qint32>{editorPid});
     EXPECT_TRUE(fake.clipboard.items.isEmpty()); // cleared before the keystroke
@@ -96,7 +97,7 @@ TEST_F(CopyCaptureTest, ACopyWithinTheFirstWaitIsTakenAt180ms) {
     ASSERT_TRUE(task.isReady());
     const auto snapshot = runToEnd(std::move(task));
     ASSERT_TRUE(snapshot);
-    EXPECT_EQ(snapshot->text, QStringLiteral("copied words"));
+    EXPECT_EQ(snapshot->text, u"copied words"_s);
     EXPECT_EQ(snapshot->pid, editorPid);
     EXPECT_FALSE(snapshot->appKitBounds);
     EXPECT_EQ(snapshot->mouseAtCapture, QPointF(3, 4));
@@ -104,25 +105,25 @@ TEST_F(CopyCaptureTest, ACopyWithinTheFirstWaitIsTakenAt180ms) {
 
 TEST_F(CopyCaptureTest, ALateCopyAt200msIsCaughtAndEveryTypeComesBack) {
     fake.clipboard.items.append(
-        ClipboardItem{{{QStringLiteral("text/uri-list"), QByteArrayLiteral("file:///tmp/a")}}});
+        ClipboardItem{{{u"text/uri-list"_s, QByteArrayLiteral("file:///tmp/a")}}});
     const QList<ClipboardItem> before = fake.clipboard.items;
-    editorCopiesAfter(200ms, QStringLiteral("late but fine"));
+    editorCopiesAfter(200ms, u"late but fine"_s);
     const auto snapshot = runToEnd(copyCapture.capture(QPointF(0, 0)));
     ASSERT_TRUE(snapshot);
-    EXPECT_EQ(snapshot->text, QStringLiteral("late but fine"));
+    EXPECT_EQ(snapshot->text, u"late but fine"_s);
     EXPECT_EQ(clock.now(), 300ms);
     EXPECT_EQ(fake.clipboard.items, before);
 }
 
 TEST_F(CopyCaptureTest, ACopyAfter350msIsMissedAndStaysOnTheClipboard) {
-    editorCopiesAfter(350ms, QStringLiteral("too slow"));
+    editorCopiesAfter(350ms, u"too slow"_s);
     auto task = copyCapture.capture(QPointF(0, 0));
     clock.advance(300ms);
     ASSERT_TRUE(task.isReady());
     EXPECT_FALSE(runToEnd(std::move(task)));
     EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndString()});
     clock.advance(50ms);
-    EXPECT_EQ(fake.clipboard.string(), QStringLiteral("too slow"));
+    EXPECT_EQ(fake.clipboard.string(), u"too slow"_s);
 }
 
 // The shortcut pressed twice: the second capture must neither back up the first one's emptied
@@ -139,7 +140,7 @@ TEST_F(CopyCaptureTest, TwoCapturesAtOnceKeepTheClipboardAndNeverShowIt) {
     EXPECT_EQ(fake.clipboard.items, before);
     EXPECT_EQ(fake.keys.copiesPosted.size(), 1);
 
-    editorCopiesAfter(10ms, QStringLiteral("mine"));
+    editorCopiesAfter(10ms, u"mine"_s);
     EXPECT_FALSE(runToEnd(copyCapture.capture(QPointF(0, 0))));
     EXPECT_EQ(fake.clipboard.items, before);
     EXPECT_FALSE(clipboardLease.isHeld());
@@ -147,7 +148,7 @@ TEST_F(CopyCaptureTest, TwoCapturesAtOnceKeepTheClipboardAndNeverShowIt) {
 
 TEST_F(CopyCaptureTest, AnEmptyClipboardStaysEmptyAndAThinCopyGivesNothing) {
     fake.clipboard.items.clear();
-    editorCopiesAfter(10ms, QStringLiteral(" x\n"));
+    editorCopiesAfter(10ms, u" x\n"_s);
     EXPECT_FALSE(runToEnd(copyCapture.capture(QPointF(0, 0))));
     EXPECT_TRUE(fake.clipboard.items.isEmpty());
     EXPECT_EQ(fake.clipboard.writeCount, 0);
@@ -158,13 +159,13 @@ TEST_F(CopyCaptureTest, AnEmptyClipboardStaysEmptyAndAThinCopyGivesNothing) {
 TEST_F(CopyCaptureTest, AHungOwnerCostsOnlyTheDeadlineAndKeepsItsClipboard) {
     static QStringList logged;
     logged.clear();
-    QLoggingCategory::setFilterRules(QStringLiteral("ovra.capture.info=true"));
+    QLoggingCategory::setFilterRules(u"ovra.capture.info=true"_s);
     const QtMessageHandler previous = qInstallMessageHandler(
         [](QtMsgType, const QMessageLogContext&, const QString& message) { logged << message; });
     fake.clipboard.scheduler = &clock;
-    fake.clipboard.unreadableTypes = {QStringLiteral("image/png")};
+    fake.clipboard.unreadableTypes = {u"image/png"_s};
     fake.clipboard.hangingTypes = {ClipboardTypes::plainText};
-    editorCopiesAfter(100ms, QStringLiteral("copied words"));
+    editorCopiesAfter(100ms, u"copied words"_s);
     const qint64 changeCount = fake.clipboard.changeCount();
     const auto snapshot = runToEnd(copyCapture.capture(QPointF(0, 0)));
     qInstallMessageHandler(previous);
@@ -176,7 +177,7 @@ TEST_F(CopyCaptureTest, AHungOwnerCostsOnlyTheDeadlineAndKeepsItsClipboard) {
     EXPECT_EQ(fake.clipboard.changeCount(), changeCount);
     EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndString()});
     EXPECT_TRUE(fake.keys.copiesPosted.isEmpty());
-    const QStringList reported = logged.filter(QStringLiteral("not backed up"));
+    const QStringList reported = logged.filter(u"not backed up"_s);
     ASSERT_EQ(reported.size(), 1);
     EXPECT_TRUE(reported[0].contains(u"image/png") && reported[0].contains(u"text/plain"));
     EXPECT_FALSE(reported[0].contains(u"mine")); // names only, never the content
@@ -189,14 +190,14 @@ TEST_F(CopyCaptureTest, AHungOwnerCostsOnlyTheDeadlineAndKeepsItsClipboard) {
     const auto startedAt = clock.now();
     const auto copied = runToEnd(copyCapture.capture(QPointF(0, 0)));
     ASSERT_TRUE(copied);
-    EXPECT_EQ(copied->text, QStringLiteral("copied words"));
+    EXPECT_EQ(copied->text, u"copied words"_s);
     EXPECT_EQ(clock.now() - startedAt, ClipboardServices::readDeadline + CopyCapture::firstWait);
     EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndString()});
 }
 
 TEST_F(CopyCaptureTest, CancellingEndsTheWaitAndStillRestores) {
     CancelSource cancel;
-    editorCopiesAfter(250ms, QStringLiteral("never seen"));
+    editorCopiesAfter(250ms, u"never seen"_s);
     auto task = copyCapture.capture(QPointF(0, 0), cancel.token());
     clock.advance(50ms);
     cancel.cancel();
@@ -206,17 +207,17 @@ TEST_F(CopyCaptureTest, CancellingEndsTheWaitAndStillRestores) {
 }
 
 TEST_F(CopyCaptureTest, PrimaryOwnedByTheFrontmostApplicationIsUsedWithoutTouchingTheClipboard) {
-    const auto field = editorTextWith(QStringLiteral("unused"));
+    const auto field = editorTextWith(u"unused"_s);
     field->selectedRange = TextRange{2, 8};
     fake.accessibility.application(editorPid)->focused = field;
-    fake.clipboard.primary = PrimarySelection{QStringLiteral("from primary"), editorPid, 1s};
-    editorCopiesAfter(10ms, QStringLiteral("from the clipboard"));
+    fake.clipboard.primary = PrimarySelection{u"from primary"_s, editorPid, 1s};
+    editorCopiesAfter(10ms, u"from the clipboard"_s);
     const qint64 changeCount = fake.clipboard.changeCount();
 
     const auto snapshot = runToEnd(copyCapture.capture(QPointF(9, 9)));
     EXPECT_EQ(clock.now(), Duration::zero()); // no wait at all
     ASSERT_TRUE(snapshot);
-    EXPECT_EQ(snapshot->text, QStringLiteral("from primary"));
+    EXPECT_EQ(snapshot->text, u"from primary"_s);
     EXPECT_EQ(snapshot->range, (TextRange{2, 8}));
     EXPECT_TRUE(fake.keys.copiesPosted.isEmpty());
     EXPECT_EQ(fake.clipboard.changeCount(), changeCount);
@@ -225,14 +226,14 @@ TEST_F(CopyCaptureTest, PrimaryOwnedByTheFrontmostApplicationIsUsedWithoutTouchi
 // X11 keeps the last selection in PRIMARY after it was clicked away: only a fresh one of the
 // frontmost application, long enough to be a selection, counts; otherwise the copy is made.
 TEST_F(CopyCaptureTest, PrimaryIsUsedOnlyWhenFreshAndTheFrontmostApplicationsOwn) {
-    editorCopiesAfter(10ms, QStringLiteral("copied"));
+    editorCopiesAfter(10ms, u"copied"_s);
     struct Case {
         const char* why;
         std::optional<std::chrono::milliseconds> age;
         PrimaryTrust trust;
         bool used;
         qint32 owner = editorPid;
-        QString text = QStringLiteral("old word");
+        QString text = u"old word"_s;
     };
     const Case cases[] = {
         {"taken just now", 1s, {}, true},
@@ -243,7 +244,7 @@ TEST_F(CopyCaptureTest, PrimaryIsUsedOnlyWhenFreshAndTheFrontmostApplicationsOwn
         {"the focused element reports nothing selected", 1s, {std::nullopt, true}, false},
         {"an unknown owner", 1s, {}, false, 0},
         {"another application's", 1s, {}, false, 99},
-        {"too thin", 1s, {}, false, editorPid, QStringLiteral(" a ")},
+        {"too thin", 1s, {}, false, editorPid, u" a "_s},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
@@ -251,7 +252,7 @@ TEST_F(CopyCaptureTest, PrimaryIsUsedOnlyWhenFreshAndTheFrontmostApplicationsOwn
         fake.keys.copiesPosted.clear();
         const auto snapshot = runToEnd(copyCapture.capture(QPointF(0, 0), {}, c.trust));
         ASSERT_TRUE(snapshot);
-        EXPECT_EQ(snapshot->text, c.used ? c.text : QStringLiteral("copied"));
+        EXPECT_EQ(snapshot->text, c.used ? c.text : u"copied"_s);
         EXPECT_EQ(fake.keys.copiesPosted.isEmpty(), c.used);
     }
 }

@@ -6,7 +6,9 @@
 
 using namespace ovra;
 using namespace ovra::test;
+using namespace ovra::test::Events;
 using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -30,7 +32,12 @@ protected:
 
     void mouseUpAt(QPointF where) {
         fake.screens.pointer = where;
-        fake.input.injectGlobal(Events::mouseUp());
+        fake.input.injectGlobal(mouseUp());
+    }
+    // A mouse-up, and the capture delay after it.
+    void mouseUpAndWait(QPointF where = {1, 1}) {
+        mouseUpAt(where);
+        clock.advance(SelectionMonitor::captureDelay);
     }
 
     std::unique_ptr<SelectionMonitor> monitor = std::make_unique<SelectionMonitor>(
@@ -42,14 +49,14 @@ protected:
 
 } // namespace
 
-TEST_F(MonitorTest, StartInstallsOnceAndStopRemovesEverything) {
+TEST_F(MonitorTest, StartInstallsOnceStopRemovesEverythingAndARefusedMonitorIsLeftOut) {
     EXPECT_TRUE(monitor->isRunning());
     EXPECT_EQ(fake.input.installedCount(), 6u);
     EXPECT_EQ(fake.workspace.observerCount(), 1u);
     monitor->start();
     EXPECT_EQ(fake.input.installedCount(), 6u);
 
-    selectInEditor(QStringLiteral("hello"));
+    selectInEditor(u"hello"_s);
     mouseUpAt({1, 1});
     monitor->stop();
     EXPECT_FALSE(monitor->isRunning());
@@ -57,19 +64,17 @@ TEST_F(MonitorTest, StartInstallsOnceAndStopRemovesEverything) {
     EXPECT_EQ(fake.workspace.observerCount(), 0u);
     clock.advance(1s);
     EXPECT_TRUE(shown.empty()); // the pending capture went with it
-}
 
-TEST_F(MonitorTest, ARefusedMonitorIsLeftOutAndTheOthersWork) {
-    monitor->stop();
+    // A monitor the platform refuses is left out, and the others work.
     fake.input.refuseNextInstalls = 1; // the mouse-up monitor
     monitor->start();
     EXPECT_EQ(fake.input.installedCount(), 5u);
-    fake.input.injectGlobal(Events::keyDown(KeyCode::Escape));
+    fake.input.injectGlobal(keyDown(KeyCode::Escape));
     EXPECT_EQ(dismissals, 1);
 }
 
 TEST_F(MonitorTest, ADoubleClickYieldsOneCapture120msAfterTheSecondMouseUpAtItsPosition) {
-    selectInEditor(QStringLiteral("double clicked"));
+    selectInEditor(u"double clicked"_s);
     mouseUpAt({10, 20});
     clock.advance(80ms);
     mouseUpAt({11, 21});
@@ -79,15 +84,15 @@ TEST_F(MonitorTest, ADoubleClickYieldsOneCapture120msAfterTheSecondMouseUpAtItsP
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shownAt[0], 200ms);
     EXPECT_EQ(shown[0].mouseAtCapture, QPointF(11, 21));
-    EXPECT_EQ(shown[0].text, QStringLiteral("double clicked"));
+    EXPECT_EQ(shown[0].text, u"double clicked"_s);
     clock.advance(1s);
     EXPECT_EQ(shown.size(), 1u);
 }
 
 TEST_F(MonitorTest, RepeatedShiftArrowsScheduleOneCaptureAfterTheLastKeyUp) {
-    selectInEditor(QStringLiteral("growing"));
+    selectInEditor(u"growing"_s);
     for (int i = 0; i < 5; ++i) {
-        fake.input.injectGlobal(Events::keyUp(124, Modifier::Shift));
+        fake.input.injectGlobal(keyUp(124, Modifier::Shift));
         clock.advance(50ms);
     }
     clock.advance(69ms);
@@ -98,21 +103,21 @@ TEST_F(MonitorTest, RepeatedShiftArrowsScheduleOneCaptureAfterTheLastKeyUp) {
 }
 
 TEST_F(MonitorTest, SelectAllSchedulesCopyingDoesNot) {
-    selectInEditor(QStringLiteral("everything"));
+    selectInEditor(u"everything"_s);
     struct Case {
         InputEvent event;
         bool schedules;
     };
     const Case cases[] = {
-        {Events::keyUp(KeyCode::C, Modifier::Super, QStringLiteral("c")), false},
-        {Events::keyUp(KeyCode::C, Modifier::Control, QStringLiteral("c")), false},
-        {Events::keyUp(KeyCode::A, Modifier::Alt, QStringLiteral("a")), false},
-        {Events::keyUp(KeyCode::A, {}, QStringLiteral("a")), false},
-        {Events::keyUp(KeyCode::A, Modifier::Super, QStringLiteral("a")), true},
-        {Events::keyUp(KeyCode::A, Modifier::Control, QStringLiteral("A")), true},
-        {Events::keyUp(KeyCode::A, Modifier::Shift | Modifier::Super, QStringLiteral("A")), true},
-        {Events::keyUp(KeyCode::T, Modifier::Shift, QStringLiteral("T")), true},
-        {Events::keyDown(KeyCode::A, Modifier::Control, QStringLiteral("a")), false},
+        {keyUp(KeyCode::C, Modifier::Super, u"c"_s), false},
+        {keyUp(KeyCode::C, Modifier::Control, u"c"_s), false},
+        {keyUp(KeyCode::A, Modifier::Alt, u"a"_s), false},
+        {keyUp(KeyCode::A, {}, u"a"_s), false},
+        {keyUp(KeyCode::A, Modifier::Super, u"a"_s), true},
+        {keyUp(KeyCode::A, Modifier::Control, u"A"_s), true},
+        {keyUp(KeyCode::A, Modifier::Shift | Modifier::Super, u"A"_s), true},
+        {keyUp(KeyCode::T, Modifier::Shift, u"T"_s), true},
+        {keyDown(KeyCode::A, Modifier::Control, u"a"_s), false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.event.charactersIgnoringModifiers.toStdString() + " " +
@@ -126,11 +131,11 @@ TEST_F(MonitorTest, SelectAllSchedulesCopyingDoesNot) {
 
 // Each chord as the platform reports it, key by key; whether its end shows the selection.
 TEST_F(MonitorTest, AChordThatSelectedCountsInEitherReleaseOrderABareModifierDoesNot) {
-    selectInEditor(QStringLiteral("chosen"));
+    selectInEditor(u"chosen"_s);
     const Modifiers shift = Modifier::Shift;
     const Modifiers ctrl = Modifier::Control;
     const Modifiers altShift = Modifier::Alt | Modifier::Shift;
-    const QString a = QStringLiteral("a");
+    const QString a = u"a"_s;
     struct Case {
         const char* name;
         std::vector<InputEvent> keys;
@@ -138,36 +143,33 @@ TEST_F(MonitorTest, AChordThatSelectedCountsInEitherReleaseOrderABareModifierDoe
     };
     const Case cases[] = {
         {"shift+right, right first",
-         {Events::modifierDown(), Events::keyDown(124, shift), Events::keyUp(124, shift),
-          Events::modifierUp(shift)},
+         {modifierDown(), keyDown(124, shift), keyUp(124, shift), modifierUp(shift)},
          true},
         {"shift+right, shift first",
-         {Events::modifierDown(), Events::keyDown(124, shift), Events::modifierUp(shift),
-          Events::keyUp(124)},
+         {modifierDown(), keyDown(124, shift), modifierUp(shift), keyUp(124)},
          true},
         {"ctrl+a, a first",
-         {Events::modifierDown(), Events::keyDown(KeyCode::A, ctrl, a),
-          Events::keyUp(KeyCode::A, ctrl, a), Events::modifierUp(ctrl)},
+         {modifierDown(), keyDown(KeyCode::A, ctrl, a), keyUp(KeyCode::A, ctrl, a),
+          modifierUp(ctrl)},
          true},
         {"ctrl+a, ctrl first",
-         {Events::modifierDown(), Events::keyDown(KeyCode::A, ctrl, a), Events::modifierUp(ctrl),
-          Events::keyUp(KeyCode::A, {}, a)},
+         {modifierDown(), keyDown(KeyCode::A, ctrl, a), modifierUp(ctrl), keyUp(KeyCode::A, {}, a)},
          true},
         {"super+a, super first",
-         {Events::modifierDown(), Events::keyDown(KeyCode::A, Modifier::Super, a),
-          Events::modifierUp(Modifier::Super), Events::keyUp(KeyCode::A, {}, a)},
+         {modifierDown(), keyDown(KeyCode::A, Modifier::Super, a), modifierUp(Modifier::Super),
+          keyUp(KeyCode::A, {}, a)},
          true},
-        {"shift alone", {Events::modifierDown(), Events::modifierUp(shift)}, false},
+        {"shift alone", {modifierDown(), modifierUp(shift)}, false},
         {"alt+shift layout switch",
-         {Events::modifierDown(), Events::modifierDown(Modifier::Alt), Events::modifierUp(altShift),
-          Events::modifierUp(Modifier::Alt)},
+         {modifierDown(), modifierDown(Modifier::Alt), modifierUp(altShift),
+          modifierUp(Modifier::Alt)},
          false},
         {"ctrl+c, ctrl first",
-         {Events::modifierDown(), Events::keyDown(KeyCode::C, ctrl, QStringLiteral("c")),
-          Events::modifierUp(ctrl), Events::keyUp(KeyCode::C, {}, QStringLiteral("c"))},
+         {modifierDown(), keyDown(KeyCode::C, ctrl, u"c"_s), modifierUp(ctrl),
+          keyUp(KeyCode::C, {}, u"c"_s)},
          false},
         {"a typed after a select-all",
-         {Events::keyDown(KeyCode::A, {}, a), Events::keyUp(KeyCode::A, {}, a)},
+         {keyDown(KeyCode::A, {}, a), keyUp(KeyCode::A, {}, a)},
          false},
     };
     for (const Case& c : cases) {
@@ -183,68 +185,63 @@ TEST_F(MonitorTest, AChordThatSelectedCountsInEitherReleaseOrderABareModifierDoe
 }
 
 TEST_F(MonitorTest, EscapeAnywhereAndMouseDownDismissAtOnce) {
-    selectInEditor(QStringLiteral("hello"));
+    selectInEditor(u"hello"_s);
     mouseUpAt({1, 1});
-    fake.input.injectGlobal(Events::mouseDown());
+    fake.input.injectGlobal(mouseDown());
     EXPECT_EQ(dismissals, 1);
     EXPECT_FALSE(monitor->hasPendingCapture());
     clock.advance(1s);
     EXPECT_TRUE(shown.empty());
 
-    fake.input.injectGlobal(Events::keyDown(KeyCode::Escape));
-    fake.input.injectLocal(Events::keyDown(KeyCode::Escape));
+    fake.input.injectGlobal(keyDown(KeyCode::Escape));
+    fake.input.injectLocal(keyDown(KeyCode::Escape));
     EXPECT_EQ(dismissals, 3);
-    fake.input.injectLocal(Events::keyDown(KeyCode::T));
-    fake.input.injectGlobal(Events::keyUp(KeyCode::Escape));
+    fake.input.injectLocal(keyDown(KeyCode::T));
+    fake.input.injectGlobal(keyUp(KeyCode::Escape));
     EXPECT_EQ(dismissals, 3);
 }
 
 // Typing into the application while the panel is up ends it, and ends the selection a panel was
 // closed on; shortcuts, modifiers and the keys of a selecting chord do neither.
 TEST_F(MonitorTest, TypingIntoTheApplicationDismissesButShortcutsDoNot) {
-    selectInEditor(QStringLiteral("hello"));
-    mouseUpAt({1, 1});
-    clock.advance(120ms);
+    selectInEditor(u"hello"_s);
+    mouseUpAndWait();
     ASSERT_EQ(shown.size(), 1u);
     // As the application does: the panel, as it hides, remembers the selection it showed.
     monitor->setOnDismiss([&] {
         ++dismissals;
         monitor->setSuppressedSignature(SelectionMonitor::signature(shown[0]));
     });
-    for (const InputEvent& kept :
-         {Events::keyDown(KeyCode::C, Modifier::Control, QStringLiteral("c")),
-          Events::keyDown(KeyCode::T, Modifier::Alt | Modifier::Super, QStringLiteral("t")),
-          Events::keyDown(KeyCode::A, Modifier::Shift, QStringLiteral("a")), Events::modifierDown(),
-          Events::modifierDown(Modifier::Shift)}) {
+    for (const InputEvent& kept : {keyDown(KeyCode::C, Modifier::Control, u"c"_s),
+                                   keyDown(KeyCode::T, Modifier::Alt | Modifier::Super, u"t"_s),
+                                   keyDown(KeyCode::A, Modifier::Shift, u"a"_s), modifierDown(),
+                                   modifierDown(Modifier::Shift)}) {
         fake.input.injectGlobal(kept);
     }
     EXPECT_EQ(dismissals, 0);
-    fake.input.injectGlobal(Events::keyDown(KeyCode::T, {}, QStringLiteral("t")));
+    fake.input.injectGlobal(keyDown(KeyCode::T, {}, u"t"_s));
     EXPECT_EQ(dismissals, 1);
     EXPECT_FALSE(monitor->suppressedSignature());
     // Another tab of the same window: a paste would no longer go where the text was selected.
-    fake.input.injectGlobal(Events::keyDown(KeyCode::Tab, Modifier::Control | Modifier::Shift));
-    fake.input.injectGlobal(Events::keyDown(KeyCode::PageDown, Modifier::Control));
+    fake.input.injectGlobal(keyDown(KeyCode::Tab, Modifier::Control | Modifier::Shift));
+    fake.input.injectGlobal(keyDown(KeyCode::PageDown, Modifier::Control));
     EXPECT_EQ(dismissals, 3);
 }
 
 TEST_F(MonitorTest, TheClosedSelectionIsNotShownAgainButAChangedOneIs) {
-    const auto field = selectInEditor(QStringLiteral("same text"));
+    const auto field = selectInEditor(u"same text"_s);
     field->selectedRange = TextRange{3, 9};
-    mouseUpAt({1, 1});
-    clock.advance(120ms);
+    mouseUpAndWait();
     ASSERT_EQ(shown.size(), 1u);
     monitor->setSuppressedSignature(SelectionMonitor::signature(shown[0])); // the panel hid
 
-    mouseUpAt({2, 2});
-    clock.advance(120ms);
+    mouseUpAndWait({2, 2});
     EXPECT_EQ(shown.size(), 1u);
     EXPECT_EQ(dismissals, 1);
     EXPECT_TRUE(monitor->suppressedSignature()); // stays
 
-    field->selectedText = QStringLiteral("same texT");
-    mouseUpAt({2, 2});
-    clock.advance(120ms);
+    field->selectedText = u"same texT"_s;
+    mouseUpAndWait({2, 2});
     EXPECT_EQ(shown.size(), 2u);
     EXPECT_FALSE(monitor->suppressedSignature());
 
@@ -254,19 +251,16 @@ TEST_F(MonitorTest, TheClosedSelectionIsNotShownAgainButAChangedOneIs) {
     const auto closed = field->selectedText;
     field->selectedText = QString();
     field->selectedRange = TextRange{3, 0};
-    mouseUpAt({2, 2});
-    clock.advance(120ms);
+    mouseUpAndWait({2, 2});
     field->selectedText = closed;
     field->selectedRange = TextRange{3, 9};
-    mouseUpAt({2, 2});
-    clock.advance(120ms);
+    mouseUpAndWait({2, 2});
     EXPECT_EQ(shown.size(), 3u);
 }
 
 TEST_F(MonitorTest, AnEmptyClickEndsTheSuppressionAtOnceThenRetriesAndDismisses) {
-    monitor->setSuppressedSignature(QStringLiteral("42|0|5|1"));
-    mouseUpAt({1, 1});
-    clock.advance(120ms);
+    monitor->setSuppressedSignature(u"42|0|5|1"_s);
+    mouseUpAndWait();
     EXPECT_EQ(dismissals, 0);
     EXPECT_TRUE(monitor->hasPendingCapture());
     EXPECT_FALSE(monitor->suppressedSignature()); // the closed selection is gone
@@ -279,9 +273,8 @@ TEST_F(MonitorTest, AnEmptyClickEndsTheSuppressionAtOnceThenRetriesAndDismisses)
 }
 
 TEST_F(MonitorTest, TheRetryFindsASelectionThatArrivedLate) {
-    mouseUpAt({1, 1});
-    clock.advance(120ms);
-    selectInEditor(QStringLiteral("slow app"));
+    mouseUpAndWait();
+    selectInEditor(u"slow app"_s);
     clock.advance(280ms);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shownAt[0], 400ms);
@@ -289,20 +282,20 @@ TEST_F(MonitorTest, TheRetryFindsASelectionThatArrivedLate) {
 
 // Where no input is seen (Wayland), the application's own reports are the gesture.
 TEST_F(MonitorTest, SelectionReportsCaptureOnceSettledAndACollapsedOneDismissesWithoutRetry) {
-    const auto field = selectInEditor(QStringLiteral("settled"));
-    fake.input.injectGlobal(Events::selectionChanged(editorPid));
+    const auto field = selectInEditor(u"settled"_s);
+    fake.input.injectGlobal(selectionChanged(editorPid));
     clock.advance(300ms);
-    fake.input.injectGlobal(Events::selectionChanged(editorPid)); // still extending it
+    fake.input.injectGlobal(selectionChanged(editorPid)); // still extending it
     clock.advance(SelectionMonitor::settleDelay - 1ms);
     EXPECT_TRUE(shown.empty());
     clock.advance(1ms);
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, QStringLiteral("settled"));
+    EXPECT_EQ(shown[0].text, u"settled"_s);
     EXPECT_FALSE(shown[0].mouseAtCapture); // no pointer stands in for the selection
 
     field->selectedRange = TextRange{2, 0};
     field->selectedText = QString();
-    fake.input.injectGlobal(Events::selectionChanged(editorPid));
+    fake.input.injectGlobal(selectionChanged(editorPid));
     clock.advance(SelectionMonitor::settleDelay);
     EXPECT_EQ(dismissals, 1);
     EXPECT_FALSE(clock.hasPending()); // no retry waits on a selection that is gone
@@ -311,15 +304,15 @@ TEST_F(MonitorTest, SelectionReportsCaptureOnceSettledAndACollapsedOneDismissesW
 // Where the desktop tells that the gesture has ended, the capture need not wait for the reports
 // to settle; a report coming later still does.
 TEST_F(MonitorTest, TheEndOfTheGestureShortensTheWaitAndALateReportStartsItAgain) {
-    selectInEditor(QStringLiteral("settled early"));
-    fake.input.injectGlobal(Events::selectionChanged(editorPid));
+    selectInEditor(u"settled early"_s);
+    fake.input.injectGlobal(selectionChanged(editorPid));
     clock.advance(50ms);
-    fake.input.injectGlobal(Events::selectionSettled(editorPid));
+    fake.input.injectGlobal(selectionSettled(editorPid));
     clock.advance(SelectionMonitor::captureDelay - 1ms);
-    fake.input.injectGlobal(Events::selectionChanged(editorPid));
+    fake.input.injectGlobal(selectionChanged(editorPid));
     clock.advance(SelectionMonitor::settleDelay - 1ms);
     EXPECT_TRUE(shown.empty());
-    fake.input.injectGlobal(Events::selectionSettled(editorPid));
+    fake.input.injectGlobal(selectionSettled(editorPid));
     clock.advance(SelectionMonitor::captureDelay);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shownAt[0], 50ms + SelectionMonitor::captureDelay - 1ms +
@@ -327,9 +320,8 @@ TEST_F(MonitorTest, TheEndOfTheGestureShortensTheWaitAndALateReportStartsItAgain
 }
 
 TEST_F(MonitorTest, AnApplicationSwitchDismissesAndEndsTheSuppression) {
-    const auto field = selectInEditor(QStringLiteral("same text"));
-    mouseUpAt({1, 1});
-    clock.advance(120ms);
+    const auto field = selectInEditor(u"same text"_s);
+    mouseUpAndWait();
     ASSERT_EQ(shown.size(), 1u);
     monitor->setSuppressedSignature(SelectionMonitor::signature(shown[0]));
     mouseUpAt({1, 1});
@@ -344,10 +336,9 @@ TEST_F(MonitorTest, AnApplicationSwitchDismissesAndEndsTheSuppression) {
 // The switch itself not reported yet: the capture's answer, for the application or window left
 // behind, shows nothing. One that ends where it began carries its window.
 TEST_F(MonitorTest, ACaptureThatEndsWithAnotherApplicationInFrontShowsNothing) {
-    selectInEditor(QStringLiteral("left behind"));
+    selectInEditor(u"left behind"_s);
     fake.workspace.window = 1;
-    mouseUpAt({1, 1});
-    clock.advance(120ms);
+    mouseUpAndWait();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].window, std::optional<WindowId>(1));
 
@@ -357,12 +348,11 @@ TEST_F(MonitorTest, ACaptureThatEndsWithAnotherApplicationInFrontShowsNothing) {
         fake.workspace.frontmost = editor;
         fake.workspace.window = 1;
         thread.holding = true;
-        mouseUpAt({2, 2});
-        clock.advance(120ms);
+        mouseUpAndWait({2, 2});
         if (sameApplication)
             fake.workspace.window = 2;
         else
-            fake.workspace.frontmost = fake.workspace.launch({99, QStringLiteral("org.other"), {}});
+            fake.workspace.frontmost = fake.workspace.launch({99, u"org.other"_s, {}});
         thread.release();
         clock.advance(1ms);
         EXPECT_TRUE(shown.empty());
@@ -370,20 +360,18 @@ TEST_F(MonitorTest, ACaptureThatEndsWithAnotherApplicationInFrontShowsNothing) {
 }
 
 TEST_F(MonitorTest, OwnAndIgnoredApplicationsAndMissingPermissionShowNothing) {
-    auto own = fake.workspace.launch({7, QStringLiteral("io.ovra.Ovra"), QStringLiteral("Ovra")});
+    auto own = fake.workspace.launch({7, u"io.ovra.Ovra"_s, u"Ovra"_s});
     auto ownField = fake.accessibility.application(own.pid)->addChild();
-    ownField->selectedText = QStringLiteral("panel text");
+    ownField->selectedText = u"panel text"_s;
     fake.accessibility.systemFocus = ownField;
-    mouseUpAt({1, 1});
-    clock.advance(120ms);
+    mouseUpAndWait();
     EXPECT_TRUE(shown.empty());
     EXPECT_EQ(dismissals, 1);
 
     fake.accessibility.systemFocus.reset();
-    selectInEditor(QStringLiteral("private notes"));
+    selectInEditor(u"private notes"_s);
     ignored.insert(editor.appId);
-    mouseUpAt({1, 1});
-    clock.advance(120ms);
+    mouseUpAndWait();
     EXPECT_TRUE(shown.empty());
     EXPECT_EQ(dismissals, 2);
 
@@ -396,8 +384,8 @@ TEST_F(MonitorTest, OwnAndIgnoredApplicationsAndMissingPermissionShowNothing) {
 }
 
 TEST_F(MonitorTest, ManualCaptureUsesTheBridgeFirstAndClearsTheSuppression) {
-    selectInEditor(QStringLiteral("by shortcut"));
-    monitor->setSuppressedSignature(QStringLiteral("anything"));
+    selectInEditor(u"by shortcut"_s);
+    monitor->setSuppressedSignature(u"anything"_s);
     fake.screens.pointer = {50, 60};
     monitor->triggerManualCapture();
     EXPECT_TRUE(shown.empty()); // runs as its own step
@@ -410,11 +398,9 @@ TEST_F(MonitorTest, ManualCaptureUsesTheBridgeFirstAndClearsTheSuppression) {
 
 // A second press while the first capture runs joins it: one copy, one panel, at the newer place.
 TEST_F(MonitorTest, ManualCaptureFallsBackToCopyingAndRestoresTheClipboard) {
-    fake.clipboard.setString(QStringLiteral("user's own"));
+    fake.clipboard.setString(u"user's own"_s);
     fake.keys.onCopy = [this](qint32) {
-        clock.schedule(30ms, [this] {
-            fake.clipboard.copyByOtherApplication(QStringLiteral("terminal text"));
-        });
+        clock.schedule(30ms, [this] { fake.clipboard.copyByOtherApplication(u"terminal text"_s); });
     };
     monitor->triggerManualCapture();
     clock.advance(100ms);
@@ -422,32 +408,32 @@ TEST_F(MonitorTest, ManualCaptureFallsBackToCopyingAndRestoresTheClipboard) {
     monitor->triggerManualCapture();
     clock.advance(400ms);
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, QStringLiteral("terminal text"));
+    EXPECT_EQ(shown[0].text, u"terminal text"_s);
     EXPECT_EQ(shown[0].mouseAtCapture, QPointF(70, 80));
     EXPECT_EQ(dismissals, 0); // the second press found nothing of its own to dismiss with
     EXPECT_EQ(fake.keys.copiesPosted.size(), 1);
-    EXPECT_EQ(fake.clipboard.string(), QStringLiteral("user's own"));
+    EXPECT_EQ(fake.clipboard.string(), u"user's own"_s);
 }
 
 // Some editors copy the caret's line for Ctrl+C when nothing is selected: that line is no
 // selection. Anything else the copy brings is one, as the caret's own line is at any place.
 TEST_F(MonitorTest, ACopiedCaretLineIsNoSelectionButOtherCopiedTextIs) {
-    const QString text = QStringLiteral("first line\nsecond line\nthird");
+    const QString text = u"first line\nsecond line\nthird"_s;
     const struct {
         qint64 caret;
         QString copied;
         bool shown;
-    } cases[] = {{14, QStringLiteral("second line\n"), false},
-                 {0, QStringLiteral("first line\r\n"), false},
-                 {text.size(), QStringLiteral("third"), false},
-                 {14, QStringLiteral("second"), true},
-                 {14, QStringLiteral("first line\n"), true}};
+    } cases[] = {{14, u"second line\n"_s, false},
+                 {0, u"first line\r\n"_s, false},
+                 {text.size(), u"third"_s, false},
+                 {14, u"second"_s, true},
+                 {14, u"first line\n"_s, true}};
     for (const auto& [caret, copied, expectShown] : cases) {
         SCOPED_TRACE(copied.toStdString());
         auto field = selectInEditor(QString());
         field->value = text;
         field->selectedRange = TextRange{caret, 0};
-        fake.clipboard.setString(QStringLiteral("user's own"));
+        fake.clipboard.setString(u"user's own"_s);
         fake.keys.onCopy = [this, copied](qint32) {
             clock.schedule(30ms, [this, copied] { fake.clipboard.copyByOtherApplication(copied); });
         };
@@ -455,12 +441,12 @@ TEST_F(MonitorTest, ACopiedCaretLineIsNoSelectionButOtherCopiedTextIs) {
         monitor->triggerManualCapture();
         clock.advance(400ms);
         EXPECT_EQ(shown.size(), expectShown ? 1u : 0u);
-        EXPECT_EQ(fake.clipboard.string(), QStringLiteral("user's own"));
+        EXPECT_EQ(fake.clipboard.string(), u"user's own"_s);
     }
 }
 
 TEST_F(MonitorTest, AnIgnoredFrontmostApplicationGetsNoKeystrokeAndNoPanel) {
-    selectInEditor(QStringLiteral("private notes"));
+    selectInEditor(u"private notes"_s);
     ignored.insert(editor.appId);
     monitor->triggerManualCapture();
     clock.advance(1s);
@@ -482,12 +468,12 @@ TEST_F(MonitorTest, AnIgnoredFrontmostApplicationGetsNoKeystrokeAndNoPanel) {
 }
 
 TEST_F(MonitorTest, DestroyingTheMonitorMidCopyRestoresTheClipboardAndCallsNothing) {
-    fake.clipboard.setString(QStringLiteral("user's own"));
+    fake.clipboard.setString(u"user's own"_s);
     monitor->triggerManualCapture();
     clock.advance(100ms);
     EXPECT_TRUE(fake.clipboard.items.isEmpty());
     monitor.reset();
-    EXPECT_EQ(fake.clipboard.string(), QStringLiteral("user's own"));
+    EXPECT_EQ(fake.clipboard.string(), u"user's own"_s);
     EXPECT_EQ(fake.input.installedCount(), 0u);
     clock.advance(1s);
     EXPECT_EQ(dismissals, 0);
@@ -497,16 +483,14 @@ TEST_F(MonitorTest, DestroyingTheMonitorMidCopyRestoresTheClipboardAndCallsNothi
 // One process showing windows of two classes: the active window's id names the selection, the
 // same id the menu's "ignore" and the copy capture take, so ignoring it stops the captures.
 TEST_F(MonitorTest, AProcessWithTwoWindowClassesIsCapturedAndIgnoredUnderTheActiveWindowsId) {
-    fake.workspace.launch(
-        {editorPid, QStringLiteral("libreoffice-writer"), QStringLiteral("Writer")});
-    fake.workspace.frontmost =
-        RunningApplication{editorPid, QStringLiteral("libreoffice-calc"), QStringLiteral("Calc")};
-    selectInEditor(QStringLiteral("cells"));
+    fake.workspace.launch({editorPid, u"libreoffice-writer"_s, u"Writer"_s});
+    fake.workspace.frontmost = RunningApplication{editorPid, u"libreoffice-calc"_s, u"Calc"_s};
+    selectInEditor(u"cells"_s);
     mouseUpAt({1, 1});
     clock.advance(1s);
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].appId, QStringLiteral("libreoffice-calc"));
-    EXPECT_EQ(shown[0].appName, QStringLiteral("Calc"));
+    EXPECT_EQ(shown[0].appId, u"libreoffice-calc"_s);
+    EXPECT_EQ(shown[0].appName, u"Calc"_s);
 
     ignored.insert(fake.workspace.frontmostApplication()->appId);
     mouseUpAt({1, 1});

@@ -8,6 +8,7 @@
 
 using namespace ovra;
 using namespace ovra::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -16,85 +17,85 @@ using Availability = LanguageAvailabilityStatus;
 
 TEST(LanguagePackList, ListsTheTwentyPacksAndMapsTheirAvailability) {
     ASSERT_EQ(LanguagePackList::packCodes().size(), 20);
-    EXPECT_EQ(LanguagePackList::packCodes().constFirst(), QStringLiteral("ar"));
-    EXPECT_EQ(LanguagePackList::packCodes().constLast(), QStringLiteral("vi"));
+    EXPECT_EQ(LanguagePackList::packCodes().constFirst(), u"ar"_s);
+    EXPECT_EQ(LanguagePackList::packCodes().constLast(), u"vi"_s);
 
     FakeTranslationService service;
-    service.availability[{QStringLiteral("pt"), QStringLiteral("es")}] = Availability::installed;
-    service.availability[{QStringLiteral("pt"), QStringLiteral("fr")}] = Availability::supported;
+    service.availability[{u"pt"_s, u"es"_s}] = Availability::installed;
+    service.availability[{u"pt"_s, u"fr"_s}] = Availability::supported;
     // The base row reads installed whatever the translator says about it.
-    service.availability[{QStringLiteral("pt"), QStringLiteral("pt")}] = Availability::unsupported;
-    LanguagePackList list(service, QStringLiteral("pt"));
-    EXPECT_EQ(list.status(QStringLiteral("es")), PackStatus::checking);
+    service.availability[{u"pt"_s, u"pt"_s}] = Availability::unsupported;
+    LanguagePackList list(service, u"pt"_s);
+    EXPECT_EQ(list.status(u"es"_s), PackStatus::checking);
 
     runToEnd(list.refreshPackStatuses());
     EXPECT_EQ(list.packStatuses().size(), 20u);
-    EXPECT_EQ(list.status(QStringLiteral("pt")), PackStatus::installed);
-    EXPECT_EQ(list.status(QStringLiteral("es")), PackStatus::installed);
-    EXPECT_EQ(list.status(QStringLiteral("fr")), PackStatus::available);
-    EXPECT_EQ(list.status(QStringLiteral("ja")), PackStatus::unsupported);
+    EXPECT_EQ(list.status(u"pt"_s), PackStatus::installed);
+    EXPECT_EQ(list.status(u"es"_s), PackStatus::installed);
+    EXPECT_EQ(list.status(u"fr"_s), PackStatus::available);
+    EXPECT_EQ(list.status(u"ja"_s), PackStatus::unsupported);
 }
 
 TEST(LanguagePackList, ChangingTheBaseQueriesEveryRowAgain) {
     FakeTranslationService service;
-    service.availability[{QStringLiteral("en"), QStringLiteral("pt")}] = Availability::supported;
-    LanguagePackList list(service, QStringLiteral("pt"));
+    service.availability[{u"en"_s, u"pt"_s}] = Availability::supported;
+    LanguagePackList list(service, u"pt"_s);
     runToEnd(list.refreshPackStatuses());
-    EXPECT_EQ(list.status(QStringLiteral("en")), PackStatus::unsupported);
+    EXPECT_EQ(list.status(u"en"_s), PackStatus::unsupported);
 
-    list.setPackBaseCode(QStringLiteral("en")); // refreshes by itself
-    EXPECT_EQ(list.status(QStringLiteral("en")), PackStatus::installed);
-    EXPECT_EQ(list.status(QStringLiteral("pt")), PackStatus::available);
+    list.setPackBaseCode(u"en"_s); // refreshes by itself
+    EXPECT_EQ(list.status(u"en"_s), PackStatus::installed);
+    EXPECT_EQ(list.status(u"pt"_s), PackStatus::available);
 }
 
 TEST(LanguagePackList, ADownloadShowsProgressThenTheRealStatus) {
     FakeTranslationService service;
     service.holdPreparation = true;
-    service.availability[{QStringLiteral("pt"), QStringLiteral("fr")}] = Availability::supported;
-    LanguagePackList list(service, QStringLiteral("pt"));
+    service.availability[{u"pt"_s, u"fr"_s}] = Availability::supported;
+    LanguagePackList list(service, u"pt"_s);
     QStringList finished;
     QObject::connect(&list.packCoordinator(), &PackDownloadCoordinator::finished,
                      [&](const QString& code) { finished << code; });
 
-    list.downloadPack(QStringLiteral("fr"));
-    EXPECT_EQ(list.status(QStringLiteral("fr")), PackStatus::downloading);
+    list.downloadPack(u"fr"_s);
+    EXPECT_EQ(list.status(u"fr"_s), PackStatus::downloading);
     ASSERT_EQ(service.sessionsMade.size(), 1u);
-    EXPECT_EQ(service.sessionsMade[0].source, QStringLiteral("pt"));
-    EXPECT_EQ(service.sessionsMade[0].target, QStringLiteral("fr"));
+    EXPECT_EQ(service.sessionsMade[0].source, u"pt"_s);
+    EXPECT_EQ(service.sessionsMade[0].target, u"fr"_s);
     // A refresh while it runs keeps the row as downloading.
     runToEnd(list.refreshPackStatuses());
-    EXPECT_EQ(list.status(QStringLiteral("fr")), PackStatus::downloading);
+    EXPECT_EQ(list.status(u"fr"_s), PackStatus::downloading);
 
-    service.availability[{QStringLiteral("pt"), QStringLiteral("fr")}] = Availability::installed;
+    service.availability[{u"pt"_s, u"fr"_s}] = Availability::installed;
     service.finishPreparation();
-    EXPECT_EQ(finished, QStringList{QStringLiteral("fr")});
+    EXPECT_EQ(finished, QStringList{u"fr"_s});
     EXPECT_FALSE(list.packCoordinator().downloadingCode());
-    EXPECT_EQ(list.status(QStringLiteral("fr")), PackStatus::installed);
+    EXPECT_EQ(list.status(u"fr"_s), PackStatus::installed);
 }
 
 TEST(LanguagePackList, AFailedDownloadSaysWhyAndShowsThePackAgain) {
     FakeTranslationService service;
-    service.availability[{QStringLiteral("pt"), QStringLiteral("fr")}] = Availability::supported;
-    service.prepareFailures = {std::make_exception_ptr(Error(QStringLiteral("sem PackageKit"))),
+    service.availability[{u"pt"_s, u"fr"_s}] = Availability::supported;
+    service.prepareFailures = {std::make_exception_ptr(Error(u"sem PackageKit"_s)),
                                std::make_exception_ptr(CancelledError())};
-    LanguagePackList list(service, QStringLiteral("pt"));
+    LanguagePackList list(service, u"pt"_s);
     QStringList messages;
     QObject::connect(&list, &LanguagePackList::downloadFailed,
                      [&](const QString& message) { messages << message; });
 
-    list.downloadPack(QStringLiteral("fr"));
-    EXPECT_EQ(messages, QStringList{QStringLiteral("sem PackageKit")});
-    EXPECT_EQ(list.packCoordinator().lastFailure(), QStringLiteral("sem PackageKit"));
-    EXPECT_EQ(list.status(QStringLiteral("fr")), PackStatus::available);
-    EXPECT_EQ(list.failure(QStringLiteral("fr")), QStringLiteral("sem PackageKit")); // on its row
-    EXPECT_FALSE(list.failure(QStringLiteral("es")));
+    list.downloadPack(u"fr"_s);
+    EXPECT_EQ(messages, QStringList{u"sem PackageKit"_s});
+    EXPECT_EQ(list.packCoordinator().lastFailure(), u"sem PackageKit"_s);
+    EXPECT_EQ(list.status(u"fr"_s), PackStatus::available);
+    EXPECT_EQ(list.failure(u"fr"_s), u"sem PackageKit"_s); // on its row
+    EXPECT_FALSE(list.failure(u"es"_s));
 
     // The user closing the system's dialog is no failure to report.
-    list.downloadPack(QStringLiteral("fr"));
+    list.downloadPack(u"fr"_s);
     EXPECT_EQ(messages.size(), 1);
     EXPECT_FALSE(list.packCoordinator().lastFailure());
-    EXPECT_FALSE(list.failure(QStringLiteral("fr"))); // the new attempt replaced the old reason
-    EXPECT_EQ(list.status(QStringLiteral("fr")), PackStatus::available);
+    EXPECT_FALSE(list.failure(u"fr"_s)); // the new attempt replaced the old reason
+    EXPECT_EQ(list.status(u"fr"_s), PackStatus::available);
 }
 
 TEST(PackDownloadCoordinator, SamePairInvalidatesAnotherReplacesAndEveryAttemptReports) {
@@ -104,15 +105,15 @@ TEST(PackDownloadCoordinator, SamePairInvalidatesAnotherReplacesAndEveryAttemptR
     QStringList reports;
     coordinator.onFinished = [&](const QString& code) { reports << code; };
 
-    coordinator.download(QStringLiteral("pt"), QStringLiteral("fr"), QStringLiteral("fr"));
+    coordinator.download(u"pt"_s, u"fr"_s, u"fr"_s);
     const TranslationConfiguration first = *coordinator.configuration();
-    coordinator.download(QStringLiteral("pt"), QStringLiteral("fr"), QStringLiteral("fr"));
+    coordinator.download(u"pt"_s, u"fr"_s, u"fr"_s);
     EXPECT_TRUE(coordinator.configuration()->sameLanguages(first));
     EXPECT_EQ(coordinator.configuration()->generation, first.generation + 1);
-    coordinator.download(QStringLiteral("pt"), QStringLiteral("es"), QStringLiteral("es"));
-    EXPECT_EQ(coordinator.configuration()->target, QStringLiteral("es"));
+    coordinator.download(u"pt"_s, u"es"_s, u"es"_s);
+    EXPECT_EQ(coordinator.configuration()->target, u"es"_s);
     EXPECT_EQ(service.sessionsMade.size(), 3u);
-    EXPECT_EQ(coordinator.downloadingCode(), QStringLiteral("es"));
+    EXPECT_EQ(coordinator.downloadingCode(), u"es"_s);
 
     service.finishPreparation();
     // One report per finished session; the latest one clears the download state.
@@ -127,7 +128,7 @@ TEST(PackDownloadCoordinator, EndingWhileADownloadRunsReportsNothing) {
     {
         PackDownloadCoordinator coordinator(service);
         coordinator.onFinished = [&](const QString&) { ++reports; };
-        coordinator.download(QStringLiteral("pt"), QStringLiteral("fr"), QStringLiteral("fr"));
+        coordinator.download(u"pt"_s, u"fr"_s, u"fr"_s);
     }
     service.finishPreparation();
     EXPECT_EQ(reports, 0);

@@ -9,13 +9,14 @@
 
 using namespace ovra;
 using namespace ovra::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
 class PreferencesModelTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
-    DefaultsStore defaults{dir.filePath(QStringLiteral("defaults.json"))};
+    DefaultsStore defaults{dir.filePath(u"defaults.json"_s)};
     Prefs prefs{defaults, [] { return std::optional<QString>(); }};
     FakeTranslationService translation;
     int posts = 0;
@@ -43,14 +44,14 @@ TEST_F(PreferencesModelTest, EscapeCancelsAndRestoringTheDefaultPostsOnce) {
     EXPECT_EQ(prefs.hotKeyCode(), 40);
     prefs.setHotKey(9, 0x1000); // Ctrl+V from an earlier version: never registered, nor shown
     model->refreshShortcutDisplay();
-    EXPECT_EQ(model->shortcutDisplay(), QStringLiteral("Alt+Super+T"));
+    EXPECT_EQ(model->shortcutDisplay(), u"Alt+Super+T"_s);
     EXPECT_EQ(prefs.hotKeyModifiers(), 0x1000);
     EXPECT_EQ(posts, 0);
 
     model->restoreDefaultShortcut();
     EXPECT_FALSE(prefs.defaults().contains(Prefs::Keys::hotKeyCode));
     EXPECT_FALSE(prefs.defaults().contains(Prefs::Keys::hotKeyModifiers));
-    EXPECT_EQ(model->shortcutDisplay(), QStringLiteral("Alt+Super+T"));
+    EXPECT_EQ(model->shortcutDisplay(), u"Alt+Super+T"_s);
     EXPECT_TRUE(model->isDefaultShortcut());
     EXPECT_EQ(posts, 1);
 }
@@ -58,33 +59,32 @@ TEST_F(PreferencesModelTest, EscapeCancelsAndRestoringTheDefaultPostsOnce) {
 TEST_F(PreferencesModelTest, TheInterfaceLanguageChangesNamesButNotThePackBase) {
     prefs.setAppLanguage(AppLanguage::portugues);
     model = make();
-    EXPECT_EQ(model->packBaseCode(), QStringLiteral("pt"));
-    EXPECT_EQ(model->languageName(QStringLiteral("de")), QStringLiteral("Alemão"));
+    EXPECT_EQ(model->packBaseCode(), u"pt"_s);
+    EXPECT_EQ(model->languageName(u"de"_s), u"Alemão"_s);
     int changes = 0;
     QObject::connect(model.get(), &PreferencesModel::appLanguageChanged, [&] { ++changes; });
     model->setAppLanguage(AppLanguage::deutsch);
     EXPECT_EQ(changes, 1);
     EXPECT_EQ(prefs.appLanguage(), AppLanguage::deutsch);
-    EXPECT_EQ(model->languageName(QStringLiteral("de")), QStringLiteral("Deutsch"));
-    EXPECT_EQ(model->languageName(QStringLiteral("xx")), QStringLiteral("xx"));
-    EXPECT_EQ(model->packBaseCode(), QStringLiteral("pt"));
+    EXPECT_EQ(model->languageName(u"de"_s), u"Deutsch"_s);
+    EXPECT_EQ(model->languageName(u"xx"_s), u"xx"_s);
+    EXPECT_EQ(model->packBaseCode(), u"pt"_s);
 }
 
 TEST_F(PreferencesModelTest, ShowingTheViewLooksAtEveryPackAndHidingStopsIt) {
-    translation.availability[{QStringLiteral("pt"), QStringLiteral("es")}] =
-        LanguageAvailabilityStatus::supported;
+    translation.availability[{u"pt"_s, u"es"_s}] = LanguageAvailabilityStatus::supported;
     prefs.setAppLanguage(AppLanguage::portugues);
     model = make();
     model->viewShown();
     for (int i = 0; i < 50 && model->packs().packStatuses().size() < 20; ++i)
         QCoreApplication::processEvents();
     EXPECT_EQ(model->packs().packStatuses().size(), 20u);
-    EXPECT_EQ(model->packStatus(QStringLiteral("pt")), PreferencesModel::PackStatus::installed);
-    EXPECT_EQ(model->packStatus(QStringLiteral("es")), PreferencesModel::PackStatus::available);
+    EXPECT_EQ(model->packStatus(u"pt"_s), PreferencesModel::PackStatus::installed);
+    EXPECT_EQ(model->packStatus(u"es"_s), PreferencesModel::PackStatus::available);
 
     translation.holdPreparation = true;
-    model->downloadPack(QStringLiteral("es"));
-    EXPECT_EQ(model->packStatus(QStringLiteral("es")), PreferencesModel::PackStatus::downloading);
+    model->downloadPack(u"es"_s);
+    EXPECT_EQ(model->packStatus(u"es"_s), PreferencesModel::PackStatus::downloading);
     model->viewHidden();
     model.reset(); // a refresh cut short touches nothing afterwards
     QCoreApplication::processEvents();
@@ -155,8 +155,7 @@ TEST_F(PreferencesModelTest, ActionShortcutsFollowTheRulesAndAreNeverShared) {
     EXPECT_EQ(press(Qt::Key_V, Qt::ControlModifier), Result(true, false));
     EXPECT_EQ(press(Qt::Key_R, ctrlAlt), Result(false, false));
     EXPECT_FALSE(model->isRecording());
-    EXPECT_EQ(model->actionShortcutDisplay(QuickAction::translateReplace),
-              QStringLiteral("Ctrl+Alt+R"));
+    EXPECT_EQ(model->actionShortcutDisplay(QuickAction::translateReplace), u"Ctrl+Alt+R"_s);
     EXPECT_FALSE(prefs.defaults().contains(Prefs::Keys::hotKeyCode)); // the panel's is untouched
     EXPECT_EQ(posts, 1);
 

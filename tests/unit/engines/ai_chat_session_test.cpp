@@ -8,6 +8,7 @@
 
 using namespace ovra;
 using namespace ovra::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -19,9 +20,9 @@ class AIChatSessionTest : public ::testing::Test {
 protected:
     AIChatSessionTest() {
         env.prefs.setAIProvider(AIProvider::custom); // the provider whose address is the user's
-        env.prefs.setBaseURL(AIProvider::custom, server.url(QStringLiteral("/v1")).toString());
+        env.prefs.setBaseURL(AIProvider::custom, server.url(u"/v1"_s).toString());
     }
-    std::unique_ptr<AIChatSession> session(const QString& selection = QStringLiteral("Texto")) {
+    std::unique_ptr<AIChatSession> session(const QString& selection = u"Texto"_s) {
         return std::make_unique<AIChatSession>(selection, env.prefs, env.keys, client, model);
     }
 
@@ -35,17 +36,16 @@ TEST_F(AIChatSessionTest, SelectionIsCutAtThirtyFiveHundredUserPerceivedCharacte
     // "é" written as e + combining acute: two code units, one character.
     QString selection;
     for (int i = 0; i < 5000; ++i)
-        selection += QStringLiteral("e\u0301");
+        selection += u"e\u0301"_s;
     const auto chat = session(selection);
     EXPECT_EQ(chat->selection().size(), 7000);
-    EXPECT_EQ(AIChatSession::leadingCharacters(QStringLiteral("ab😀c"), 3), QStringLiteral("ab😀"));
-    EXPECT_EQ(AIChatSession::leadingCharacters(QStringLiteral("ab"), 3), QStringLiteral("ab"));
+    EXPECT_EQ(AIChatSession::leadingCharacters(u"ab😀c"_s, 3), u"ab😀"_s);
+    EXPECT_EQ(AIChatSession::leadingCharacters(u"ab"_s, 3), u"ab"_s);
     EXPECT_TRUE(chat->instructions().endsWith(
-        QStringLiteral("(se a pergunta não deixar o idioma claro, use o idioma do texto).\n\n"
-                       "Texto selecionado:\n\"\"\"\n") +
-        chat->selection() + QStringLiteral("\n\"\"\"")));
-    EXPECT_TRUE(chat->instructions().startsWith(
-        QStringLiteral("Você é um assistente dentro do app Ovra.")));
+        u"(se a pergunta não deixar o idioma claro, use o idioma do texto).\n\n"
+        u"Texto selecionado:\n\"\"\"\n"_s +
+        chat->selection() + u"\n\"\"\""_s));
+    EXPECT_TRUE(chat->instructions().startsWith(u"Você é um assistente dentro do app Ovra."_s));
 }
 
 TEST_F(AIChatSessionTest, OnlineHistoryGrowsByTwoAndStaysUnchangedAfterAFailure) {
@@ -53,21 +53,21 @@ TEST_F(AIChatSessionTest, OnlineHistoryGrowsByTwoAndStaysUnchangedAfterAFailure)
     const auto chat = session();
     ASSERT_TRUE(chat->useOnline());
     ASSERT_EQ(chat->onlineHistory().size(), 1);
-    EXPECT_EQ(chat->onlineHistory().first().role, QStringLiteral("system"));
+    EXPECT_EQ(chat->onlineHistory().first().role, u"system"_s);
 
     server.enqueue({200, answer("  Resposta 1 \\n")});
-    EXPECT_EQ(runToEnd(chat->ask(QStringLiteral("Pergunta 1"))), QStringLiteral("Resposta 1"));
+    EXPECT_EQ(runToEnd(chat->ask(u"Pergunta 1"_s)), u"Resposta 1"_s);
     EXPECT_EQ(chat->onlineHistory().size(), 3);
 
     const auto before = chat->onlineHistory();
     server.enqueue({500, R"({"error":{"message":"overloaded"}})"});
-    const auto error = expectFailure<OnlineAIError>(chat->ask(QStringLiteral("Pergunta 2")));
-    EXPECT_EQ(error.description(), QStringLiteral("IA online respondeu 500: overloaded"));
+    const auto error = expectFailure<OnlineAIError>(chat->ask(u"Pergunta 2"_s));
+    EXPECT_EQ(error.description(), u"IA online respondeu 500: overloaded"_s);
     EXPECT_EQ(chat->onlineHistory(), before);
 
     // The retried question is sent once, after the earlier turn.
     server.enqueue({200, answer("Resposta 2")});
-    runToEnd(chat->ask(QStringLiteral("Pergunta 2")));
+    runToEnd(chat->ask(u"Pergunta 2"_s));
     const std::string body = server.lastRequest().body;
     EXPECT_NE(
         body.find(
@@ -81,7 +81,7 @@ TEST_F(AIChatSessionTest, KeyRemovedAfterCreationStillAsksOnlineAndFails) {
     env.setAIKey(AIProvider::custom, aiKey);
     const auto chat = session();
     env.setAIKey(AIProvider::custom, QString());
-    const auto error = expectFailure<OnlineAIError>(chat->ask(QStringLiteral("q")));
+    const auto error = expectFailure<OnlineAIError>(chat->ask(u"q"_s));
     EXPECT_EQ(error.kind(), OnlineAIError::Kind::notConfigured);
     EXPECT_EQ(chat->onlineHistory().size(), 1);
     EXPECT_EQ(model.turns.size(), 0u);
@@ -94,23 +94,21 @@ TEST_F(AIChatSessionTest, TransportFailureIsPassedOnUnchanged) {
         FakeHttpServer gone;
         port = gone.port();
     }
-    env.prefs.setBaseURL(AIProvider::custom,
-                         QStringLiteral("http://127.0.0.1:") + QString::number(port));
+    env.prefs.setBaseURL(AIProvider::custom, u"http://127.0.0.1:"_s + QString::number(port));
     const auto chat = session();
-    const auto error = expectFailure<HttpTransportError>(chat->ask(QStringLiteral("q")));
+    const auto error = expectFailure<HttpTransportError>(chat->ask(u"q"_s));
     EXPECT_EQ(error.kind(), HttpTransportError::Kind::noConnection);
 }
 
 TEST_F(AIChatSessionTest, DeviceQuestionsShareOneSession) {
-    const auto chat = session(QStringLiteral("Sel"));
+    const auto chat = session(u"Sel"_s);
     ASSERT_FALSE(chat->useOnline());
-    model.replies = {QStringLiteral(" r1 "), QStringLiteral("r2")};
-    EXPECT_EQ(runToEnd(chat->ask(QStringLiteral("q1"))), QStringLiteral("r1"));
-    EXPECT_EQ(runToEnd(chat->ask(QStringLiteral("q2"))), QStringLiteral("r2"));
-    EXPECT_EQ(model.sessionInstructions,
-              QStringList{AIChatSession::instructionsFor(QStringLiteral("Sel"))});
-    ASSERT_EQ(model.conversations.size(), 1u);
-    EXPECT_EQ(model.conversations[0].size(), 2u);
+    model.replies = {u" r1 "_s, u"r2"_s};
+    EXPECT_EQ(runToEnd(chat->ask(u"q1"_s)), u"r1"_s);
+    EXPECT_EQ(runToEnd(chat->ask(u"q2"_s)), u"r2"_s);
+    EXPECT_EQ(model.sessionInstructions, QStringList{AIChatSession::instructionsFor(u"Sel"_s)});
+    ASSERT_EQ(model.turns.size(), 2u);
+    EXPECT_EQ(model.turns[1].session, 0);
     EXPECT_TRUE(chat->onlineHistory().isEmpty());
     EXPECT_EQ(server.requestCount(), 0u);
 }
@@ -118,19 +116,17 @@ TEST_F(AIChatSessionTest, DeviceQuestionsShareOneSession) {
 TEST_F(AIChatSessionTest, DeviceFailures) {
     const auto chat = session();
     model.available = false;
-    EXPECT_EQ(expectFailure<ReformulatorError>(chat->ask(QStringLiteral("q"))).kind(),
+    EXPECT_EQ(expectFailure<ReformulatorError>(chat->ask(u"q"_s)).kind(),
               ReformulatorError::Kind::unavailable);
     EXPECT_TRUE(model.sessionInstructions.isEmpty());
 
     model.available = true;
-    model.replies = {QStringLiteral("   "), failure(Error(QStringLiteral("falhou"))),
-                     QStringLiteral("ok")};
-    EXPECT_EQ(expectFailure<ReformulatorError>(chat->ask(QStringLiteral("q"))).description(),
-              QStringLiteral("A IA não devolveu texto. Tente de novo."));
-    EXPECT_EQ(expectFailure<ReformulatorError>(chat->ask(QStringLiteral("q"))).description(),
-              QStringLiteral("falhou"));
+    model.replies = {u"   "_s, failure(Error(u"falhou"_s)), u"ok"_s};
+    EXPECT_EQ(expectFailure<ReformulatorError>(chat->ask(u"q"_s)).description(),
+              u"A IA não devolveu texto. Tente de novo."_s);
+    EXPECT_EQ(expectFailure<ReformulatorError>(chat->ask(u"q"_s)).description(), u"falhou"_s);
     // The session survives failures.
-    EXPECT_EQ(runToEnd(chat->ask(QStringLiteral("q"))), QStringLiteral("ok"));
+    EXPECT_EQ(runToEnd(chat->ask(u"q"_s)), u"ok"_s);
     EXPECT_EQ(model.sessionInstructions.size(), 1);
 }
 

@@ -9,6 +9,7 @@
 
 using namespace ovra;
 using namespace ovra::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -19,7 +20,7 @@ class EngineRouterTest : public ::testing::Test {
 protected:
     EngineRouterTest() {
         env.prefs.setAIProvider(AIProvider::custom); // the provider whose address is the user's
-        env.prefs.setBaseURL(AIProvider::custom, ai.url(QStringLiteral("/v1")).toString());
+        env.prefs.setBaseURL(AIProvider::custom, ai.url(u"/v1"_s).toString());
         google.setDefault({200, googleOk});
         ai.setDefault({200, aiOk});
         host.setActive(true);
@@ -28,8 +29,8 @@ protected:
         env.prefs.setOnlineTranslationProvider(provider);
     }
     EngineOutcome translate(CancelToken token = {}) {
-        return runToEnd(router.translate(QStringLiteral("olá"), *TargetLanguage::named(u"en"),
-                                         std::move(token)));
+        return runToEnd(
+            router.translate(u"olá"_s, *TargetLanguage::named(u"en"), std::move(token)));
     }
 
     EngineEnvironment env;
@@ -45,20 +46,18 @@ protected:
 TEST_F(EngineRouterTest, TranslationFollowsTheProviderSettingAndNeverCrossesOver) {
     // Google chosen, nothing stored: the built-in key makes Google usable.
     useProvider(OnlineTranslationProvider::google);
-    EXPECT_EQ(translate(),
-              (EngineOutcome{QStringLiteral("from google"), EngineKind::google, false}));
+    EXPECT_EQ(translate(), (EngineOutcome{u"from google"_s, EngineKind::google, false}));
     EXPECT_EQ(google.lastRequest().header("X-goog-api-key"), builtinGoogleKey.toStdString());
 
     // AI chosen with a key: the AI service, never Google.
     env.setAIKey(AIProvider::custom, aiKey);
     useProvider(OnlineTranslationProvider::ai);
-    EXPECT_EQ(translate(), (EngineOutcome{QStringLiteral("from ai"), EngineKind::online, false}));
+    EXPECT_EQ(translate(), (EngineOutcome{u"from ai"_s, EngineKind::online, false}));
     EXPECT_EQ(google.requestCount(), 1u);
 
     // AI chosen without a key: straight to the device, no fallback flag, Google not consulted.
     env.setAIKey(AIProvider::custom, QString());
-    EXPECT_EQ(translate(),
-              (EngineOutcome{QStringLiteral("olá → en"), EngineKind::onDevice, false}));
+    EXPECT_EQ(translate(), (EngineOutcome{u"olá → en"_s, EngineKind::onDevice, false}));
     EXPECT_EQ(google.requestCount(), 1u);
     EXPECT_EQ(ai.requestCount(), 1u);
 }
@@ -67,12 +66,12 @@ TEST_F(EngineRouterTest, OnlineFailureFallsBackToTheDeviceSilently) {
     useProvider(OnlineTranslationProvider::google);
     env.setAIKey(AIProvider::custom, aiKey);
     google.setDefault({403, R"({"error":{"message":"API key not valid"}})"});
-    EXPECT_EQ(translate(), (EngineOutcome{QStringLiteral("olá → en"), EngineKind::onDevice, true}));
+    EXPECT_EQ(translate(), (EngineOutcome{u"olá → en"_s, EngineKind::onDevice, true}));
     EXPECT_EQ(ai.requestCount(), 0u); // a Google failure never leads to the AI service
 
     useProvider(OnlineTranslationProvider::ai);
     ai.setDefault({200, R"({"choices":[{"message":{"content":null}}]})"});
-    EXPECT_EQ(translate(), (EngineOutcome{QStringLiteral("olá → en"), EngineKind::onDevice, true}));
+    EXPECT_EQ(translate(), (EngineOutcome{u"olá → en"_s, EngineKind::onDevice, true}));
 }
 
 // A stream that breaks before any text falls back like any failure; one that breaks after text
@@ -91,12 +90,10 @@ TEST_F(EngineRouterTest, AStreamBrokenAfterShownTextIsNotCoveredByTheDevice) {
     using Run = std::function<QCoro::Task<EngineOutcome>(TextProgress)>;
     const Run runs[] = {
         [&](TextProgress p) {
-            return router.translate(QStringLiteral("olá"), *TargetLanguage::named(u"en"), {}, p);
+            return router.translate(u"olá"_s, *TargetLanguage::named(u"en"), {}, p);
         },
-        [&](TextProgress p) { return router.reformulate(QStringLiteral("olá"), {}, p); },
-        [&](TextProgress p) {
-            return router.runAction(AIActionKind::summarize, QStringLiteral("olá"), {}, p);
-        },
+        [&](TextProgress p) { return router.reformulate(u"olá"_s, {}, p); },
+        [&](TextProgress p) { return router.runAction(AIActionKind::summarize, u"olá"_s, {}, p); },
     };
     for (const Run& run : runs) {
         QStringList shown;
@@ -106,38 +103,21 @@ TEST_F(EngineRouterTest, AStreamBrokenAfterShownTextIsNotCoveredByTheDevice) {
         EXPECT_TRUE(shown.isEmpty());
         ai.enqueue(streamOf({piece, error}));
         expectFailure<OnlineAIError>(run(progress));
-        EXPECT_EQ(shown, QStringList{QStringLiteral("pa")});
+        EXPECT_EQ(shown, QStringList{u"pa"_s});
     }
-}
-
-TEST_F(EngineRouterTest, CancellationDuringTheOnlineRequestIsNotAnsweredByTheDevice) {
-    useProvider(OnlineTranslationProvider::google);
-    google.setDefault({200, googleOk, "application/json", /*hold=*/true});
-    CancelSource cancel;
-    auto task =
-        router.translate(QStringLiteral("olá"), TargetLanguage::portuguese(), cancel.token());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return google.requestCount() == 1; }, 5000));
-    cancel.cancel();
-    expectFailure<CancelledError>(std::move(task));
-    EXPECT_TRUE(translator.calls.isEmpty());
-    EXPECT_TRUE(translator.sessionsMade.empty());
-    google.release();
 }
 
 TEST_F(EngineRouterTest, DeviceTranslationIsRetriedOnceWithAFreshSession) {
     useProvider(OnlineTranslationProvider::ai); // no AI key: device
-    translator.translations = {failure(Error(QStringLiteral("sessão velha"))),
-                               QStringLiteral("ok")};
-    EXPECT_EQ(translate().text, QStringLiteral("ok"));
+    translator.translations = {failure(Error(u"sessão velha"_s)), u"ok"_s};
+    EXPECT_EQ(translate().text, u"ok"_s);
     ASSERT_EQ(translator.sessionsMade.size(), 2u);
     EXPECT_NE(translator.sessionsMade[0].generation, translator.sessionsMade[1].generation);
     EXPECT_FALSE(coordinator.forceFreshSession());
 
-    translator.translations = {failure(Error(QStringLiteral("um"))),
-                               failure(Error(QStringLiteral("dois")))};
-    const auto error =
-        expectFailure<Error>(router.translate(QStringLiteral("x"), TargetLanguage::portuguese()));
-    EXPECT_EQ(error.description(), QStringLiteral("dois"));
+    translator.translations = {failure(Error(u"um"_s)), failure(Error(u"dois"_s))};
+    const auto error = expectFailure<Error>(router.translate(u"x"_s, TargetLanguage::portuguese()));
+    EXPECT_EQ(error.description(), u"dois"_s);
     EXPECT_EQ(translator.sessionsMade.size(), 4u); // no third attempt
 }
 
@@ -145,7 +125,7 @@ TEST_F(EngineRouterTest, CancelledDeviceTranslationIsNotRetried) {
     useProvider(OnlineTranslationProvider::ai);
     host.setActive(false); // no session arrives: the request waits
     CancelSource cancel;
-    auto task = router.translate(QStringLiteral("x"), TargetLanguage::portuguese(), cancel.token());
+    auto task = router.translate(u"x"_s, TargetLanguage::portuguese(), cancel.token());
     coordinator.cancelPending();
     expectFailure<CancelledError>(std::move(task));
     EXPECT_FALSE(coordinator.hasPendingRequest());
@@ -154,9 +134,8 @@ TEST_F(EngineRouterTest, CancelledDeviceTranslationIsNotRetried) {
 
 TEST_F(EngineRouterTest, SummarizeSendsTheInstructionAndTheSelectionUnchanged) {
     env.setAIKey(AIProvider::custom, aiKey);
-    const auto outcome =
-        runToEnd(router.runAction(AIActionKind::summarize, QStringLiteral(" Sel\n")));
-    EXPECT_EQ(outcome, (EngineOutcome{QStringLiteral("from ai"), EngineKind::online, false}));
+    const auto outcome = runToEnd(router.runAction(AIActionKind::summarize, u" Sel\n"_s));
+    EXPECT_EQ(outcome, (EngineOutcome{u"from ai"_s, EngineKind::online, false}));
     const std::string expected =
         R"("messages":[{"role":"system","content":"Resuma o texto do usuário de forma clara e fiel, no )"
         R"(mesmo idioma do texto, com no máximo um terço do tamanho original. Responda só com o )"
@@ -166,22 +145,20 @@ TEST_F(EngineRouterTest, SummarizeSendsTheInstructionAndTheSelectionUnchanged) {
 
 TEST_F(EngineRouterTest, ActionsAndReformulationOnTheDevice) {
     // No key: the device, with the same instruction, no fallback flag.
-    auto outcome = runToEnd(router.runAction(AIActionKind::review, QStringLiteral("txt")));
-    EXPECT_EQ(outcome,
-              (EngineOutcome{QStringLiteral("device answer"), EngineKind::onDevice, false}));
+    auto outcome = runToEnd(router.runAction(AIActionKind::review, u"txt"_s));
+    EXPECT_EQ(outcome, (EngineOutcome{u"device answer"_s, EngineKind::onDevice, false}));
     EXPECT_EQ(model.sessionInstructions.last(), EngineRouter::instruction(AIActionKind::review));
 
     // Key present but the service fails: the device answers, flagged as a fallback.
     env.setAIKey(AIProvider::custom, aiKey);
     ai.setDefault({500, "{}"});
-    outcome = runToEnd(router.reformulate(QStringLiteral("txt")));
-    EXPECT_EQ(outcome,
-              (EngineOutcome{QStringLiteral("device answer"), EngineKind::onDevice, true}));
+    outcome = runToEnd(router.reformulate(u"txt"_s));
+    EXPECT_EQ(outcome, (EngineOutcome{u"device answer"_s, EngineKind::onDevice, true}));
     EXPECT_EQ(model.sessionInstructions.last(), Reformulator::instructions());
 
     // ...and with no device model the failure is the device's.
     model.available = false;
-    const auto error = expectFailure<ReformulatorError>(router.reformulate(QStringLiteral("txt")));
+    const auto error = expectFailure<ReformulatorError>(router.reformulate(u"txt"_s));
     EXPECT_EQ(error.kind(), ReformulatorError::Kind::unavailable);
     EXPECT_EQ(ai.requestCount(), 2u);
 }
@@ -189,7 +166,7 @@ TEST_F(EngineRouterTest, ActionsAndReformulationOnTheDevice) {
 TEST_F(EngineRouterTest, FallbackFlagSaysWhetherTheOnlineEngineWasTried) {
     // A key stored while the device works does not make the device answer a fallback.
     model.holdReplies = true;
-    auto task = router.reformulate(QStringLiteral("txt"));
+    auto task = router.reformulate(u"txt"_s);
     ASSERT_EQ(model.heldCount(), 1u);
     env.setAIKey(AIProvider::custom, aiKey);
     model.releaseHeld();
@@ -197,15 +174,32 @@ TEST_F(EngineRouterTest, FallbackFlagSaysWhetherTheOnlineEngineWasTried) {
     EXPECT_EQ(ai.requestCount(), 0u);
 }
 
-TEST_F(EngineRouterTest, CancelledOnlineActionIsNotAnsweredByTheDevice) {
+// A cancelled request to either online service is not answered by the device instead.
+TEST_F(EngineRouterTest, CancelledOnlineWorkIsNotAnsweredByTheDevice) {
     env.setAIKey(AIProvider::custom, aiKey);
+    useProvider(OnlineTranslationProvider::google);
+    google.setDefault({200, googleOk, "application/json", /*hold=*/true});
     ai.setDefault({200, aiOk, "application/json", /*hold=*/true});
-    CancelSource cancel;
-    auto task = router.runAction(AIActionKind::summarize, QStringLiteral("t"), cancel.token());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ai.requestCount() == 1; }, 5000));
-    cancel.cancel();
-    expectFailure<CancelledError>(std::move(task));
+    const std::pair<FakeHttpServer*, std::function<QCoro::Task<EngineOutcome>(CancelToken)>>
+        runs[] = {{&google,
+                   [&](CancelToken token) {
+                       return router.translate(u"olá"_s, TargetLanguage::portuguese(), token);
+                   }},
+                  {&ai, [&](CancelToken token) {
+                       return router.runAction(AIActionKind::summarize, u"t"_s, token);
+                   }}};
+    for (const auto& [server, start] : runs) {
+        CancelSource cancel;
+        auto task = start(cancel.token());
+        FakeHttpServer* const asked = server;
+        ASSERT_TRUE(QTest::qWaitFor([asked] { return asked->requestCount() == 1; }, 5000));
+        cancel.cancel();
+        expectFailure<CancelledError>(std::move(task));
+    }
+    EXPECT_TRUE(translator.calls.isEmpty());
+    EXPECT_TRUE(translator.sessionsMade.empty());
     EXPECT_TRUE(model.turns.empty());
+    google.release();
     ai.release();
 }
 

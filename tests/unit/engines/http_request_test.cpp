@@ -7,6 +7,8 @@
 
 using namespace ovra;
 using namespace ovra::test;
+using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -29,7 +31,7 @@ TEST(HttpClient, PostsBodyAndHeadersAndReturnsAnyStatusWithItsBody) {
     server.enqueue({400, R"({"error":{}})"});
     server.enqueue({503, "busy"});
 
-    auto response = runToEnd(http.post(post(server.url(QStringLiteral("/p?x=1")), "{\"a\":1}")));
+    auto response = runToEnd(http.post(post(server.url(u"/p?x=1"_s), "{\"a\":1}")));
     EXPECT_EQ(response.status, 201);
     EXPECT_EQ(response.body, QByteArray("created"));
     const auto request = server.lastRequest();
@@ -53,8 +55,7 @@ TEST(HttpClient, TransportFailuresHaveKindsAndFixedTexts) {
         FakeHttpServer gone;
         port = gone.port();
     }
-    const QUrl refused(QStringLiteral("http://127.0.0.1:") + QString::number(port) +
-                       u"/?key=secret");
+    const QUrl refused(u"http://127.0.0.1:"_s + QString::number(port) + u"/?key=secret");
     EXPECT_EQ(failureKind(http.post(post(refused))), HttpTransportError::Kind::noConnection);
 
     // Not sent at all: only absolute http(s) URLs with a host.
@@ -66,7 +67,7 @@ TEST(HttpClient, TransportFailuresHaveKindsAndFixedTexts) {
     // TLS spoken to a server that answers in plain text.
     FakeHttpServer plain;
     QUrl tls = plain.url();
-    tls.setScheme(QStringLiteral("https"));
+    tls.setScheme(u"https"_s);
     const auto kind = failureKind(http.post(post(tls)));
     EXPECT_TRUE(kind == HttpTransportError::Kind::tlsRefused ||
                 kind == HttpTransportError::Kind::unexpectedResponse);
@@ -130,14 +131,13 @@ TEST_P(HttpRedirects, AreNeverFollowed) {
     FakeHttpServer server;
     FakeHttpServer otherHost;
     HttpClient http;
-    const std::string target =
-        otherHost.url(QStringLiteral("/steal?key=k")).toString().toStdString();
+    const std::string target = otherHost.url(u"/steal?key=k"_s).toString().toStdString();
     const FakeHttpServer::Response redirect{
         GetParam(), "moved", "text/plain", false, {{"Location", target}}};
     server.enqueue(redirect);
     server.enqueue(redirect);
 
-    auto request = post(server.url(QStringLiteral("/p?key=k")), "{\"text\":\"secret\"}");
+    auto request = post(server.url(u"/p?key=k"_s), "{\"text\":\"secret\"}");
     request.headers.append(qMakePair(QByteArray("Authorization"), QByteArray("Bearer k")));
     EXPECT_EQ(runToEnd(http.post(request)).status, GetParam());
     EXPECT_EQ(runToEnd(http.get(request)).status, GetParam());
@@ -165,13 +165,7 @@ TEST(HttpClient, AnEndlessBodyIsCutAtTheCapAndTheConnectionClosed) {
 TEST(HttpClient, ADrippingServerEndsAtTheWholeRequestDeadline) {
     FakeHttpServer server;
     HttpClient http;
-    server.enqueue({200,
-                    "",
-                    "application/json",
-                    false,
-                    {},
-                    FakeHttpServer::Stream::drip,
-                    std::chrono::milliseconds(20)});
+    server.enqueue({200, "", "application/json", false, {}, FakeHttpServer::Stream::drip, 20ms});
     auto request = post(server.url());
     request.deadline = std::chrono::milliseconds(300); // the transfer time-out never trips
     EXPECT_EQ(failureKind(http.post(request)), HttpTransportError::Kind::timedOut);
@@ -182,7 +176,6 @@ TEST(HttpClient, ADrippingServerEndsAtTheWholeRequestDeadline) {
 
 // The body handed over piece by piece keeps every limit of a whole one.
 TEST(HttpClient, PiecesArriveAsTheyComeUnderTheSameLimits) {
-    using namespace std::chrono_literals;
     FakeHttpServer server;
     HttpClient http;
     FakeHttpServer::Response pieces{

@@ -6,50 +6,50 @@
 
 using namespace ovra;
 using namespace ovra::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
 TEST(OnDeviceAI, OpensOneSessionPerCallWithTheInstructionsAndTrims) {
     FakeLanguageModel model;
-    model.replies = {QStringLiteral("\n\n  Texto novo.  \n")};
-    EXPECT_EQ(runToEnd(Reformulator::reformulateWithLocalModel(model, QStringLiteral(" a b "))),
-              QStringLiteral("Texto novo."));
-    runToEnd(OnDeviceAI::runWithLocalModel(model, QStringLiteral("resuma"), QStringLiteral("c")));
-    EXPECT_EQ(
-        model.sessionInstructions,
-        (QStringList{QStringLiteral("Reescreva mantendo o idioma e o sentido, de forma clara e "
-                                    "natural; responda só com o texto reescrito"),
-                     QStringLiteral("resuma")}));
+    model.replies = {u"\n\n  Texto novo.  \n"_s};
+    EXPECT_EQ(runToEnd(Reformulator::reformulateWithLocalModel(model, u" a b "_s)),
+              u"Texto novo."_s);
+    runToEnd(OnDeviceAI::runWithLocalModel(model, u"resuma"_s, u"c"_s));
+    EXPECT_EQ(model.sessionInstructions,
+              (QStringList{u"Reescreva mantendo o idioma e o sentido, de forma clara e "
+                           u"natural; responda só com o texto reescrito"_s,
+                           u"resuma"_s}));
     ASSERT_EQ(model.turns.size(), 2u);
-    EXPECT_EQ(model.turns[0].prompt, QStringLiteral(" a b ")); // the text is the prompt, unchanged
+    EXPECT_EQ(model.turns[0].prompt, u" a b "_s); // the text is the prompt, unchanged
     EXPECT_EQ(model.turns[1].session, 1);
 }
 
 TEST(OnDeviceAI, FailuresBecomeReformulatorErrors) {
     FakeLanguageModel model;
     model.available = false;
-    auto error = expectFailure<ReformulatorError>(
-        OnDeviceAI::runWithLocalModel(model, QStringLiteral("i"), QStringLiteral("t")));
+    auto error =
+        expectFailure<ReformulatorError>(OnDeviceAI::runWithLocalModel(model, u"i"_s, u"t"_s));
     EXPECT_EQ(error.kind(), ReformulatorError::Kind::unavailable);
-    EXPECT_EQ(error.description(), QStringLiteral("IA no aparelho indisponível neste computador"));
+    EXPECT_EQ(error.description(), u"IA no aparelho indisponível neste computador"_s);
     EXPECT_TRUE(model.sessionInstructions.isEmpty());
 
     model.available = true;
-    model.replies = {QStringLiteral(" \n\t"), failure(Error(QStringLiteral("modelo caiu"))),
+    model.replies = {u" \n\t"_s, failure(Error(u"modelo caiu"_s)),
                      failure(std::runtime_error("internal detail")),
                      failure(ReformulatorError::unavailable())};
-    error = expectFailure<ReformulatorError>(
-        Reformulator::reformulateWithLocalModel(model, QStringLiteral("t")));
-    EXPECT_EQ(error.description(), QStringLiteral("A IA não devolveu texto. Tente de novo."));
-    error = expectFailure<ReformulatorError>(
-        Reformulator::reformulateWithLocalModel(model, QStringLiteral("t")));
+    error =
+        expectFailure<ReformulatorError>(Reformulator::reformulateWithLocalModel(model, u"t"_s));
+    EXPECT_EQ(error.description(), u"A IA não devolveu texto. Tente de novo."_s);
+    error =
+        expectFailure<ReformulatorError>(Reformulator::reformulateWithLocalModel(model, u"t"_s));
     EXPECT_EQ(error.kind(), ReformulatorError::Kind::underlying);
-    EXPECT_EQ(error.description(), QStringLiteral("modelo caiu"));
-    error = expectFailure<ReformulatorError>(
-        Reformulator::reformulateWithLocalModel(model, QStringLiteral("t")));
-    EXPECT_FALSE(error.description().contains(QStringLiteral("internal")));
-    error = expectFailure<ReformulatorError>(
-        Reformulator::reformulateWithLocalModel(model, QStringLiteral("t")));
+    EXPECT_EQ(error.description(), u"modelo caiu"_s);
+    error =
+        expectFailure<ReformulatorError>(Reformulator::reformulateWithLocalModel(model, u"t"_s));
+    EXPECT_FALSE(error.description().contains(u"internal"_s));
+    error =
+        expectFailure<ReformulatorError>(Reformulator::reformulateWithLocalModel(model, u"t"_s));
     EXPECT_EQ(error.kind(), ReformulatorError::Kind::unavailable);
 }
 
@@ -57,7 +57,7 @@ TEST(OnDeviceAI, CancellationIsNotWrappedAsAnError) {
     FakeLanguageModel model;
     model.holdReplies = true;
     CancelSource cancel;
-    auto task = Reformulator::reformulateWithLocalModel(model, QStringLiteral("t"), cancel.token());
+    auto task = Reformulator::reformulateWithLocalModel(model, u"t"_s, cancel.token());
     ASSERT_EQ(model.heldCount(), 1u);
     cancel.cancel();
     expectFailure<CancelledError>(std::move(task));

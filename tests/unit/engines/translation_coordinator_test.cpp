@@ -6,6 +6,7 @@
 
 using namespace ovra;
 using namespace ovra::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -38,7 +39,7 @@ QCoro::Task<void> collect(QCoro::Task<QString> task, std::shared_ptr<Outcome> ou
 
 class TranslationCoordinatorTest : public ::testing::Test {
 protected:
-    std::shared_ptr<Outcome> start(const QString& text, const QString& code = QStringLiteral("en"),
+    std::shared_ptr<Outcome> start(const QString& text, const QString& code = u"en"_s,
                                    CancelToken token = {}) {
         auto outcome = std::make_shared<Outcome>();
         collect(coordinator.translate(text, *TargetLanguage::named(code), std::move(token)),
@@ -51,57 +52,55 @@ protected:
 };
 
 TEST_F(TranslationCoordinatorTest, WaitsForASessionAndReturnsTheTextUntrimmed) {
-    service.translations = {QStringLiteral("  hello \n")};
-    auto outcome = start(QStringLiteral("olá"));
+    service.translations = {u"  hello \n"_s};
+    auto outcome = start(u"olá"_s);
     EXPECT_FALSE(outcome->done);
     ASSERT_TRUE(coordinator.configuration().has_value());
     EXPECT_FALSE(coordinator.configuration()->source.has_value());
-    EXPECT_EQ(coordinator.configuration()->target, QStringLiteral("en"));
+    EXPECT_EQ(coordinator.configuration()->target, u"en"_s);
 
     TranslationSessionHost host(coordinator, service);
     host.setActive(true); // a configuration is already published: a session arrives now
     ASSERT_TRUE(outcome->done);
-    EXPECT_EQ(outcome->text, QStringLiteral("  hello \n"));
-    EXPECT_EQ(service.calls,
-              (QStringList{QStringLiteral("isReady"), QStringLiteral("translate:olá")}));
+    EXPECT_EQ(outcome->text, u"  hello \n"_s);
+    EXPECT_EQ(service.calls, (QStringList{u"isReady"_s, u"translate:olá"_s}));
     EXPECT_FALSE(coordinator.hasPendingRequest());
 }
 
 TEST_F(TranslationCoordinatorTest, NewerRequestSupersedesTheWaitingOne) {
-    auto first = start(QStringLiteral("a"));
-    auto second = start(QStringLiteral("b"));
+    auto first = start(u"a"_s);
+    auto second = start(u"b"_s);
     EXPECT_TRUE(first->done);
     EXPECT_TRUE(first->cancelled());
     EXPECT_FALSE(second->done);
     runToEnd(coordinator.runSession(service.makeSession(*coordinator.configuration())));
-    EXPECT_EQ(second->text, QStringLiteral("b → en"));
-    EXPECT_EQ(service.calls.filter(QStringLiteral("translate:")),
-              QStringList{QStringLiteral("translate:b")});
+    EXPECT_EQ(second->text, u"b → en"_s);
+    EXPECT_EQ(service.calls.filter(u"translate:"_s), QStringList{u"translate:b"_s});
 }
 
 TEST_F(TranslationCoordinatorTest, SameTargetInvalidatesAndFreshFlagOrNewTargetRebuilds) {
-    start(QStringLiteral("a"), QStringLiteral("zh-CN"));
+    start(u"a"_s, u"zh-CN"_s);
     const auto first = *coordinator.configuration();
-    start(QStringLiteral("b"), QStringLiteral("zh-CN"));
+    start(u"b"_s, u"zh-CN"_s);
     EXPECT_TRUE(coordinator.configuration()->sameLanguages(first));
     EXPECT_EQ(coordinator.configuration()->generation, first.generation + 1);
 
     // A variant of the same language is a new target, not a reuse of the old session.
-    start(QStringLiteral("c"), QStringLiteral("zh-TW"));
-    EXPECT_EQ(coordinator.configuration()->target, QStringLiteral("zh-TW"));
+    start(u"c"_s, u"zh-TW"_s);
+    EXPECT_EQ(coordinator.configuration()->target, u"zh-TW"_s);
 
     coordinator.setForceFreshSession(true);
     int published = 0;
     QObject::connect(&coordinator, &TranslationCoordinator::configurationChanged,
                      [&] { ++published; });
-    start(QStringLiteral("d"), QStringLiteral("zh-TW"));
+    start(u"d"_s, u"zh-TW"_s);
     EXPECT_EQ(published, 1);
     EXPECT_FALSE(coordinator.forceFreshSession());
-    EXPECT_EQ(coordinator.configuration()->target, QStringLiteral("zh-TW"));
+    EXPECT_EQ(coordinator.configuration()->target, u"zh-TW"_s);
 }
 
 TEST_F(TranslationCoordinatorTest, CancelPendingEndsTheWaiterAndALateSessionDoesNothing) {
-    auto outcome = start(QStringLiteral("a"));
+    auto outcome = start(u"a"_s);
     coordinator.cancelPending();
     EXPECT_TRUE(outcome->cancelled());
     runToEnd(coordinator.runSession(service.makeSession(*coordinator.configuration())));
@@ -111,7 +110,7 @@ TEST_F(TranslationCoordinatorTest, CancelPendingEndsTheWaiterAndALateSessionDoes
 
 TEST_F(TranslationCoordinatorTest, CallerTokenCancelsWaitingAndRunningWork) {
     CancelSource waiting;
-    auto outcome = start(QStringLiteral("a"), QStringLiteral("en"), waiting.token());
+    auto outcome = start(u"a"_s, u"en"_s, waiting.token());
     waiting.cancel();
     EXPECT_TRUE(outcome->cancelled());
     EXPECT_FALSE(coordinator.hasPendingRequest());
@@ -119,39 +118,39 @@ TEST_F(TranslationCoordinatorTest, CallerTokenCancelsWaitingAndRunningWork) {
     CancelSource running;
     service.ready = false;
     service.holdPreparation = true;
-    outcome = start(QStringLiteral("b"), QStringLiteral("en"), running.token());
+    outcome = start(u"b"_s, u"en"_s, running.token());
     auto session = coordinator.runSession(service.makeSession(*coordinator.configuration()));
     EXPECT_EQ(coordinator.preparationNote(), TranslationCoordinator::preparationNoteText());
     running.cancel();
     EXPECT_TRUE(outcome->cancelled());
     runToEnd(std::move(session));
     EXPECT_FALSE(coordinator.preparationNote().has_value());
-    EXPECT_FALSE(service.calls.contains(QStringLiteral("translate:b")));
+    EXPECT_FALSE(service.calls.contains(u"translate:b"_s));
 }
 
 TEST_F(TranslationCoordinatorTest, PreparationNoteShowsWhileAssetsDownloadAndClearsEitherWay) {
     service.ready = false;
     service.holdPreparation = true;
-    auto outcome = start(QStringLiteral("a"));
+    auto outcome = start(u"a"_s);
     auto session = coordinator.runSession(service.makeSession(*coordinator.configuration()));
-    EXPECT_EQ(coordinator.preparationNote(), QStringLiteral("Baixando pacote de idioma…"));
+    EXPECT_EQ(coordinator.preparationNote(), u"Baixando pacote de idioma…"_s);
     service.finishPreparation();
     runToEnd(std::move(session));
-    EXPECT_EQ(outcome->text, QStringLiteral("a → en"));
+    EXPECT_EQ(outcome->text, u"a → en"_s);
     EXPECT_FALSE(coordinator.preparationNote().has_value());
 
     service.ready = false;
     service.holdPreparation = false;
-    service.prepareFailures = {std::make_exception_ptr(Error(QStringLiteral("download recusado")))};
-    outcome = start(QStringLiteral("b"));
+    service.prepareFailures = {std::make_exception_ptr(Error(u"download recusado"_s))};
+    outcome = start(u"b"_s);
     runToEnd(coordinator.runSession(service.makeSession(*coordinator.configuration())));
     EXPECT_FALSE(coordinator.preparationNote().has_value());
     ASSERT_TRUE(outcome->error);
     EXPECT_THROW(std::rethrow_exception(outcome->error), Error);
-    EXPECT_FALSE(service.calls.contains(QStringLiteral("translate:b")));
+    EXPECT_FALSE(service.calls.contains(u"translate:b"_s));
 
-    service.translations = {failure(Error(QStringLiteral("falha")))};
-    outcome = start(QStringLiteral("c"));
+    service.translations = {failure(Error(u"falha"_s))};
+    outcome = start(u"c"_s);
     runToEnd(coordinator.runSession(service.makeSession(*coordinator.configuration())));
     EXPECT_TRUE(outcome->error);
     EXPECT_FALSE(outcome->cancelled());
@@ -159,14 +158,14 @@ TEST_F(TranslationCoordinatorTest, PreparationNoteShowsWhileAssetsDownloadAndCle
 
 TEST_F(TranslationCoordinatorTest, InactiveHostDeliversNothingUntilActivated) {
     TranslationSessionHost host(coordinator, service);
-    auto outcome = start(QStringLiteral("a"));
+    auto outcome = start(u"a"_s);
     EXPECT_TRUE(service.sessionsMade.empty());
     host.setActive(true);
-    EXPECT_EQ(outcome->text, QStringLiteral("a → en"));
+    EXPECT_EQ(outcome->text, u"a → en"_s);
     // While active, each publication delivers one session.
-    outcome = start(QStringLiteral("b"));
+    outcome = start(u"b"_s);
     EXPECT_EQ(service.sessionsMade.size(), 2u);
-    EXPECT_EQ(outcome->text, QStringLiteral("b → en"));
+    EXPECT_EQ(outcome->text, u"b → en"_s);
 }
 
 } // namespace

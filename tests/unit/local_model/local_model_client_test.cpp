@@ -13,6 +13,7 @@
 
 using namespace ovra;
 using namespace ovra::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -24,23 +25,18 @@ LocalModelClient::Options optionsFor(const QUrl& url) {
 
 ReformulatorError failureOf(QCoro::Task<QString>&& task) {
     auto error = test::failureOf<ReformulatorError>(std::move(task));
-    EXPECT_FALSE(error.description().contains(QStringLiteral("127.0.0.1")));
+    EXPECT_FALSE(error.description().contains(u"127.0.0.1"_s));
     return error;
 }
 
 TEST(LocalModelChoice, PrefersSmallInstructionModelsElseTheFirstInstalled) {
-    EXPECT_EQ(
-        LocalModelChoice::choose({QStringLiteral("mistral:7b"), QStringLiteral("qwen2.5:3b")}),
-        QStringLiteral("qwen2.5:3b"));
-    EXPECT_EQ(
-        LocalModelChoice::choose({QStringLiteral("codellama:7b"), QStringLiteral("phi3:mini")}),
-        QStringLiteral("phi3:mini"));
-    EXPECT_EQ(LocalModelChoice::choose({QStringLiteral("codellama:7b"), QStringLiteral("x")}),
-              QStringLiteral("codellama:7b"));
+    EXPECT_EQ(LocalModelChoice::choose({u"mistral:7b"_s, u"qwen2.5:3b"_s}), u"qwen2.5:3b"_s);
+    EXPECT_EQ(LocalModelChoice::choose({u"codellama:7b"_s, u"phi3:mini"_s}), u"phi3:mini"_s);
+    EXPECT_EQ(LocalModelChoice::choose({u"codellama:7b"_s, u"x"_s}), u"codellama:7b"_s);
     EXPECT_FALSE(LocalModelChoice::choose({}));
     EXPECT_FALSE(LocalModelChoice::parseTags("not json"));
     EXPECT_EQ(LocalModelChoice::parseTags(R"({"models":[{"name":"a:1"},{"x":1}]})"),
-              QStringList{QStringLiteral("a:1")});
+              QStringList{u"a:1"_s});
 }
 
 TEST(LocalModelClient, IsAvailableOnlyWithAnInstalledModel) {
@@ -65,9 +61,8 @@ TEST(LocalModelClient, AServerThatIsDownIsUnavailableAtOnce) {
     timer.start();
     EXPECT_FALSE(runToEnd(client.isAvailable({})));
     EXPECT_LT(timer.elapsed(), 1000);
-    auto session = client.openSession(QStringLiteral("i"));
-    EXPECT_EQ(failureOf(session->respond(QStringLiteral("p"), {})).kind(),
-              ReformulatorError::Kind::unavailable);
+    auto session = client.openSession(u"i"_s);
+    EXPECT_EQ(failureOf(session->respond(u"p"_s, {})).kind(), ReformulatorError::Kind::unavailable);
 }
 
 TEST(LocalModelSession, SendsTheWholeConversationAndKeepsOnlyAnsweredTurns) {
@@ -75,7 +70,7 @@ TEST(LocalModelSession, SendsTheWholeConversationAndKeepsOnlyAnsweredTurns) {
     server.setModels({"codellama:7b", "llama3.2:3b"});
     LocalModelClient client(optionsFor(server.url()));
     ASSERT_TRUE(runToEnd(client.isAvailable({})));
-    auto session = client.openSession(QStringLiteral("Responda em português"));
+    auto session = client.openSession(u"Responda em português"_s);
 
     server.enqueue({200, "  primeira resposta\n", {}});
     server.enqueue({500, "", {}});
@@ -83,16 +78,15 @@ TEST(LocalModelSession, SendsTheWholeConversationAndKeepsOnlyAnsweredTurns) {
     server.enqueue({200, "", "{\"unexpected\":true}"});
     server.enqueue({200, "segunda", {}});
 
-    EXPECT_EQ(runToEnd(session->respond(QStringLiteral("Olá?"), {})),
-              QStringLiteral("  primeira resposta\n")); // as produced
-    auto error = failureOf(session->respond(QStringLiteral("falha"), {}));
-    EXPECT_EQ(error.description(), QStringLiteral("A IA do aparelho recusou o pedido (HTTP 500)."));
-    error = failureOf(session->respond(QStringLiteral("vazio"), {}));
-    EXPECT_EQ(error.description(), QStringLiteral("A IA não devolveu texto. Tente de novo."));
-    error = failureOf(session->respond(QStringLiteral("estranho"), {}));
-    EXPECT_EQ(error.description(), QStringLiteral("A IA do aparelho deu uma resposta inesperada."));
-    EXPECT_EQ(runToEnd(session->respond(QStringLiteral("E agora?"), {})),
-              QStringLiteral("segunda"));
+    EXPECT_EQ(runToEnd(session->respond(u"Olá?"_s, {})),
+              u"  primeira resposta\n"_s); // as produced
+    auto error = failureOf(session->respond(u"falha"_s, {}));
+    EXPECT_EQ(error.description(), u"A IA do aparelho recusou o pedido (HTTP 500)."_s);
+    error = failureOf(session->respond(u"vazio"_s, {}));
+    EXPECT_EQ(error.description(), u"A IA não devolveu texto. Tente de novo."_s);
+    error = failureOf(session->respond(u"estranho"_s, {}));
+    EXPECT_EQ(error.description(), u"A IA do aparelho deu uma resposta inesperada."_s);
+    EXPECT_EQ(runToEnd(session->respond(u"E agora?"_s, {})), u"segunda"_s);
 
     const auto bodies = server.chatBodies();
     ASSERT_EQ(bodies.size(), 5u);
@@ -120,19 +114,17 @@ TEST(LocalModelSession, AStreamedAnswerIsCollectedAndOnlySilenceTimesItOut) {
     auto session = client.openSession(QString());
     using namespace std::chrono_literals;
     server.enqueue({200, "", "", {"Um ", "resumo ", "longo ", "em ", "partes."}, 100ms});
-    EXPECT_EQ(runToEnd(session->respond(QStringLiteral("resuma"), {})),
-              QStringLiteral("Um resumo longo em partes."));
+    EXPECT_EQ(runToEnd(session->respond(u"resuma"_s, {})), u"Um resumo longo em partes."_s);
 
     server.enqueue({200, "", "", {"começa ", "e para"}, 1200ms});
-    EXPECT_EQ(failureOf(session->respond(QStringLiteral("outro"), {})).description(),
-              QStringLiteral("A IA do aparelho não respondeu a tempo. Tente de novo."));
+    EXPECT_EQ(failureOf(session->respond(u"outro"_s, {})).description(),
+              u"A IA do aparelho não respondeu a tempo. Tente de novo."_s);
 
     server.enqueue({200, "", "", {"nunca ", "acaba"}, 1200ms});
     CancelSource cancel;
     // Cancelled well before the silence would end it: the cancellation, not a time-out, ends it.
     QTimer::singleShot(100, [&] { cancel.cancel(); });
-    EXPECT_THROW(runToEnd(session->respond(QStringLiteral("mais"), cancel.token())),
-                 CancelledError);
+    EXPECT_THROW(runToEnd(session->respond(u"mais"_s, cancel.token())), CancelledError);
     // Only the answered turn joined the conversation.
     EXPECT_EQ(static_cast<LocalModelSession*>(session.get())->messages().size(), 2u);
 }
@@ -142,15 +134,14 @@ TEST(LocalModelSession, ChoosesAModelWhenNoneWasCheckedAndStopsWhenCancelled) {
     server.setModels({"gemma2:2b"});
     LocalModelClient client(optionsFor(server.url()));
     auto session = client.openSession(QString());
-    EXPECT_EQ(runToEnd(session->respond(QStringLiteral("oi"), {})),
-              QStringLiteral("resposta local"));
+    EXPECT_EQ(runToEnd(session->respond(u"oi"_s, {})), u"resposta local"_s);
     const auto body = nlohmann::json::parse(server.chatBodies().at(0));
     EXPECT_EQ(body["model"], "gemma2:2b");
     EXPECT_EQ(body["messages"].size(), 1u); // no empty system message
 
     CancelSource cancel;
     cancel.cancel();
-    EXPECT_THROW(runToEnd(session->respond(QStringLiteral("x"), cancel.token())), CancelledError);
+    EXPECT_THROW(runToEnd(session->respond(u"x"_s, cancel.token())), CancelledError);
     EXPECT_THROW(runToEnd(client.isAvailable(cancel.token())), CancelledError);
 }
 

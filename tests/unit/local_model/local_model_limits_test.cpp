@@ -28,16 +28,4 @@ TEST_F(LocalModelLimitsTest, AnEndlessModelListIsCutAtOneMebibyte) {
     EXPECT_EQ(server.lastRequest().path, "/api/tags");
 }
 
-TEST_F(LocalModelLimitsTest, ARedirectedModelListIsNotFollowed) {
-    FakeHttpServer otherHost;
-    server.enqueue(
-        {302,
-         "",
-         "text/plain",
-         false,
-         {{"Location", otherHost.url(QStringLiteral("/api/tags")).toString().toStdString()}}});
-    EXPECT_FALSE(runToEnd(client.isAvailable({})));
-    EXPECT_EQ(otherHost.requestCount(), 0u);
-}
-
 } // namespace

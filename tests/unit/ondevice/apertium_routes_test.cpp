@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 using namespace ovra;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -14,9 +15,9 @@ namespace {
 struct ModesFolder {
     QTemporaryDir dir;
     explicit ModesFolder(const QStringList& names) {
-        QDir(dir.path()).mkpath(QStringLiteral("modes"));
+        QDir(dir.path()).mkpath(u"modes"_s);
         for (const QString& name : names) {
-            QFile file(dir.filePath(QStringLiteral("modes/") + name));
+            QFile file(dir.filePath(u"modes/"_s + name));
             EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         }
     }
@@ -24,74 +25,64 @@ struct ModesFolder {
 };
 
 TEST(ApertiumLanguages, BringsEveryCodeFormToOne) {
-    EXPECT_EQ(ApertiumLanguages::canonical(u"eng"), QStringLiteral("en"));
-    EXPECT_EQ(ApertiumLanguages::canonical(u"pt-BR"), QStringLiteral("pt"));
-    EXPECT_EQ(ApertiumLanguages::canonical(u"zh-Hans"), QStringLiteral("zh"));
-    EXPECT_EQ(ApertiumLanguages::canonical(u"mni-Mtei"), QStringLiteral("mni"));
-    EXPECT_EQ(ApertiumLanguages::canonical(u"hbs"), QStringLiteral("hbs"));
-    EXPECT_EQ(ApertiumLanguages::preferredVariant(u"pt"), QStringLiteral("BR"));
-    EXPECT_EQ(ApertiumLanguages::preferredVariant(u"en-US"), QStringLiteral("US"));
-    EXPECT_EQ(ApertiumLanguages::preferredVariant(u"zh-TW"), QStringLiteral("TW"));
+    EXPECT_EQ(ApertiumLanguages::canonical(u"eng"), u"en"_s);
+    EXPECT_EQ(ApertiumLanguages::canonical(u"pt-BR"), u"pt"_s);
+    EXPECT_EQ(ApertiumLanguages::canonical(u"zh-Hans"), u"zh"_s);
+    EXPECT_EQ(ApertiumLanguages::canonical(u"mni-Mtei"), u"mni"_s);
+    EXPECT_EQ(ApertiumLanguages::canonical(u"hbs"), u"hbs"_s);
+    EXPECT_EQ(ApertiumLanguages::preferredVariant(u"pt"), u"BR"_s);
+    EXPECT_EQ(ApertiumLanguages::preferredVariant(u"en-US"), u"US"_s);
+    EXPECT_EQ(ApertiumLanguages::preferredVariant(u"zh-TW"), u"TW"_s);
     EXPECT_TRUE(ApertiumLanguages::preferredVariant(u"es").isEmpty());
-    EXPECT_EQ(ApertiumLanguages::displayName(u"en"), QStringLiteral("inglês"));
-    EXPECT_EQ(ApertiumLanguages::displayName(u"xx"), QStringLiteral("xx"));
+    EXPECT_EQ(ApertiumLanguages::displayName(u"en"), u"inglês"_s);
+    EXPECT_EQ(ApertiumLanguages::displayName(u"xx"), u"xx"_s);
 }
 
 TEST(ApertiumRoutes, ReadsOnlyTranslationModes) {
-    ModesFolder folder({QStringLiteral("eng-spa.mode"), QStringLiteral("es-pt_BR.mode"),
-                        QStringLiteral("eng-spa-tagger.mode"), QStringLiteral("README"),
-                        QStringLiteral("spa-eng.mode")});
+    ModesFolder folder({u"eng-spa.mode"_s, u"es-pt_BR.mode"_s, u"eng-spa-tagger.mode"_s,
+                        u"README"_s, u"spa-eng.mode"_s});
     const auto modes = folder.modes();
     ASSERT_EQ(modes.size(), 3u);
-    EXPECT_EQ(modes[0].name, QStringLiteral("eng-spa"));
-    EXPECT_EQ(modes[0].source, QStringLiteral("en"));
-    EXPECT_EQ(modes[1].variant, QStringLiteral("BR"));
-    EXPECT_TRUE(ApertiumRoutes::installedModes(QStringLiteral("/nonexistent")).empty());
+    EXPECT_EQ(modes[0].name, u"eng-spa"_s);
+    EXPECT_EQ(modes[0].source, u"en"_s);
+    EXPECT_EQ(modes[1].variant, u"BR"_s);
+    EXPECT_TRUE(ApertiumRoutes::installedModes(u"/nonexistent"_s).empty());
 }
 
 TEST(ApertiumRoutes, GoesDirectlyOrThroughOnePivotPreferringTheTargetsVariant) {
-    ModesFolder folder({QStringLiteral("eng-spa.mode"), QStringLiteral("spa-eng.mode"),
-                        QStringLiteral("es-pt.mode"), QStringLiteral("es-pt_BR.mode"),
-                        QStringLiteral("pt-es.mode")});
+    ModesFolder folder({u"eng-spa.mode"_s, u"spa-eng.mode"_s, u"es-pt.mode"_s, u"es-pt_BR.mode"_s,
+                        u"pt-es.mode"_s});
     const auto modes = folder.modes();
     using Route = std::optional<QStringList>;
-    EXPECT_EQ(ApertiumRoutes::installedRoute(modes, QStringLiteral("en"), QStringLiteral("es")),
-              Route(QStringList{QStringLiteral("eng-spa")}));
-    EXPECT_EQ(ApertiumRoutes::installedRoute(modes, QStringLiteral("en"), QStringLiteral("pt"),
-                                             QStringLiteral("BR")),
-              Route(QStringList({QStringLiteral("eng-spa"), QStringLiteral("es-pt_BR")})));
-    EXPECT_EQ(ApertiumRoutes::installedRoute(modes, QStringLiteral("en"), QStringLiteral("pt")),
-              Route(QStringList({QStringLiteral("eng-spa"), QStringLiteral("es-pt")})));
-    EXPECT_EQ(ApertiumRoutes::installedRoute(modes, QStringLiteral("pt"), QStringLiteral("en")),
-              Route(QStringList({QStringLiteral("pt-es"), QStringLiteral("spa-eng")})));
-    EXPECT_FALSE(ApertiumRoutes::installedRoute(modes, QStringLiteral("en"), QStringLiteral("ja")));
-    EXPECT_FALSE(ApertiumRoutes::installedRoute(modes, QStringLiteral("en"), QStringLiteral("en")));
+    EXPECT_EQ(ApertiumRoutes::installedRoute(modes, u"en"_s, u"es"_s),
+              Route(QStringList{u"eng-spa"_s}));
+    EXPECT_EQ(ApertiumRoutes::installedRoute(modes, u"en"_s, u"pt"_s, u"BR"_s),
+              Route(QStringList({u"eng-spa"_s, u"es-pt_BR"_s})));
+    EXPECT_EQ(ApertiumRoutes::installedRoute(modes, u"en"_s, u"pt"_s),
+              Route(QStringList({u"eng-spa"_s, u"es-pt"_s})));
+    EXPECT_EQ(ApertiumRoutes::installedRoute(modes, u"pt"_s, u"en"_s),
+              Route(QStringList({u"pt-es"_s, u"spa-eng"_s})));
+    EXPECT_FALSE(ApertiumRoutes::installedRoute(modes, u"en"_s, u"ja"_s));
+    EXPECT_FALSE(ApertiumRoutes::installedRoute(modes, u"en"_s, u"en"_s));
 }
 
 TEST(ApertiumRoutes, NamesTheFewestPackagesToInstall) {
     ModesFolder empty({});
     using Packages = std::optional<QStringList>;
-    EXPECT_EQ(
-        ApertiumRoutes::packagesNeeded(empty.modes(), QStringLiteral("en"), QStringLiteral("es")),
-        Packages(QStringList{QStringLiteral("apertium-eng-spa")}));
-    EXPECT_EQ(
-        ApertiumRoutes::packagesNeeded(empty.modes(), QStringLiteral("en"), QStringLiteral("pt")),
-        Packages(
-            QStringList({QStringLiteral("apertium-eng-spa"), QStringLiteral("apertium-es-pt")})));
-    EXPECT_FALSE(
-        ApertiumRoutes::packagesNeeded(empty.modes(), QStringLiteral("en"), QStringLiteral("ja")));
+    EXPECT_EQ(ApertiumRoutes::packagesNeeded(empty.modes(), u"en"_s, u"es"_s),
+              Packages(QStringList{u"apertium-eng-spa"_s}));
+    EXPECT_EQ(ApertiumRoutes::packagesNeeded(empty.modes(), u"en"_s, u"pt"_s),
+              Packages(QStringList({u"apertium-eng-spa"_s, u"apertium-es-pt"_s})));
+    EXPECT_FALSE(ApertiumRoutes::packagesNeeded(empty.modes(), u"en"_s, u"ja"_s));
     // A one-way pair does not serve the other way.
-    EXPECT_FALSE(
-        ApertiumRoutes::packagesNeeded(empty.modes(), QStringLiteral("fr"), QStringLiteral("br")));
+    EXPECT_FALSE(ApertiumRoutes::packagesNeeded(empty.modes(), u"fr"_s, u"br"_s));
 
     // With Spanish → Portuguese installed, English → Portuguese needs one package only.
-    ModesFolder some({QStringLiteral("es-pt.mode"), QStringLiteral("pt-es.mode")});
-    EXPECT_EQ(
-        ApertiumRoutes::packagesNeeded(some.modes(), QStringLiteral("en"), QStringLiteral("pt")),
-        Packages(QStringList{QStringLiteral("apertium-eng-spa")}));
-    EXPECT_EQ(
-        ApertiumRoutes::packagesNeeded(some.modes(), QStringLiteral("es"), QStringLiteral("pt")),
-        Packages(QStringList()));
+    ModesFolder some({u"es-pt.mode"_s, u"pt-es.mode"_s});
+    EXPECT_EQ(ApertiumRoutes::packagesNeeded(some.modes(), u"en"_s, u"pt"_s),
+              Packages(QStringList{u"apertium-eng-spa"_s}));
+    EXPECT_EQ(ApertiumRoutes::packagesNeeded(some.modes(), u"es"_s, u"pt"_s),
+              Packages(QStringList()));
 }
 
 } // namespace

@@ -18,13 +18,14 @@
 
 using namespace ovra;
 using namespace ovra::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString englishParagraph = QStringLiteral(
-    "The city council approved a new plan to improve public transport next year. The plan "
-    "includes more buses, longer opening hours for the train stations and cheaper tickets for "
-    "students and older people. Many residents said that they were happy with the decision.");
+const QString englishParagraph =
+    u"The city council approved a new plan to improve public transport next year. The plan "
+    u"includes more buses, longer opening hours for the train stations and cheaper tickets for "
+    u"students and older people. Many residents said that they were happy with the decision."_s;
 
 struct Translator {
     VirtualClock clock;
@@ -34,7 +35,7 @@ struct Translator {
     ApertiumProcess::Options process;
     std::unique_ptr<ApertiumTranslationService> service;
 
-    explicit Translator(QString dataDir = QStringLiteral("/usr/share/apertium")) {
+    explicit Translator(QString dataDir = u"/usr/share/apertium"_s) {
         model.available = false;
         process.dataDir = std::move(dataDir);
         service = std::make_unique<ApertiumTranslationService>(clock, detector, installer, &model,
@@ -62,9 +63,9 @@ template <typename Predicate> bool pumpUntil(Predicate done, int limitMs = 10000
 // Whether a live (not yet dead) process still belongs to process group `group`: the Apertium
 // script starts a pipeline, and all of it must end.
 bool groupHasLiveProcess(qint64 group) {
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    const QStringList entries = QDir(u"/proc"_s).entryList(QDir::Dirs);
     for (const QString& entry : entries) {
-        QFile stat(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
+        QFile stat(u"/proc/"_s + entry + u"/stat"_s);
         if (!stat.open(QIODevice::ReadOnly))
             continue;
         // "pid (name) state ppid pgrp ...": the name may hold spaces, so read after its ')'.
@@ -81,15 +82,15 @@ TEST(LanguageDetector, RecognisesCommonLanguages) {
     LanguageDetector detector;
     const QStringList english = detector.candidates(englishParagraph);
     ASSERT_FALSE(english.isEmpty());
-    EXPECT_EQ(english.constFirst(), QStringLiteral("en"));
+    EXPECT_EQ(english.constFirst(), u"en"_s);
     EXPECT_EQ(detector
-                  .candidates(QStringLiteral("O conselho da cidade aprovou um novo plano para "
-                                             "melhorar o transporte público no próximo ano."))
+                  .candidates(u"O conselho da cidade aprovou um novo plano para "
+                              u"melhorar o transporte público no próximo ano."_s)
                   .value(0),
-              QStringLiteral("pt"));
-    EXPECT_TRUE(detector.candidates(QStringLiteral("ok")).isEmpty());
+              u"pt"_s);
+    EXPECT_TRUE(detector.candidates(u"ok"_s).isEmpty());
 
-    LanguageDetector missing(QStringLiteral("/nonexistent/"));
+    LanguageDetector missing(u"/nonexistent/"_s);
     EXPECT_TRUE(missing.candidates(englishParagraph).isEmpty());
 }
 
@@ -97,50 +98,42 @@ TEST(LanguageDetector, RecognisesCommonLanguages) {
 // device_translation_route_test.
 TEST(ApertiumTranslation, TranslatesEnglishToSpanishAndLeavesSpanishAsItIs) {
     Translator translator;
-    const QString spanish = translator.translate(englishParagraph, QStringLiteral("es"));
-    EXPECT_EQ(translator.detector.candidates(spanish).value(0), QStringLiteral("es"))
-        << spanish.toStdString();
-    EXPECT_TRUE(spanish.contains(QStringLiteral("aprobó"))) << spanish.toStdString();
-    EXPECT_EQ(translator.translate(spanish, QStringLiteral("es")), spanish);
+    const QString spanish = translator.translate(englishParagraph, u"es"_s);
+    EXPECT_EQ(translator.detector.candidates(spanish).value(0), u"es"_s) << spanish.toStdString();
+    EXPECT_TRUE(spanish.contains(u"aprobó"_s)) << spanish.toStdString();
+    EXPECT_EQ(translator.translate(spanish, u"es"_s), spanish);
     EXPECT_TRUE(translator.model.sessionInstructions.isEmpty());
 }
 
 TEST(ApertiumTranslation, ReportsAvailabilityFromInstalledAndPackagedPairs) {
     Translator translator;
-    EXPECT_EQ(translator.status(QStringLiteral("en"), QStringLiteral("es")),
-              LanguageAvailabilityStatus::installed);
-    EXPECT_EQ(translator.status(QStringLiteral("pt"), QStringLiteral("en")),
-              LanguageAvailabilityStatus::installed);
-    EXPECT_EQ(translator.status(QStringLiteral("pt"), QStringLiteral("it")),
-              LanguageAvailabilityStatus::supported);
-    EXPECT_EQ(translator.status(QStringLiteral("pt"), QStringLiteral("ja")),
-              LanguageAvailabilityStatus::unsupported);
-    EXPECT_EQ(translator.status(QStringLiteral("pt"), QStringLiteral("zh-Hans")),
-              LanguageAvailabilityStatus::unsupported);
+    EXPECT_EQ(translator.status(u"en"_s, u"es"_s), LanguageAvailabilityStatus::installed);
+    EXPECT_EQ(translator.status(u"pt"_s, u"en"_s), LanguageAvailabilityStatus::installed);
+    EXPECT_EQ(translator.status(u"pt"_s, u"it"_s), LanguageAvailabilityStatus::supported);
+    EXPECT_EQ(translator.status(u"pt"_s, u"ja"_s), LanguageAvailabilityStatus::unsupported);
+    EXPECT_EQ(translator.status(u"pt"_s, u"zh-Hans"_s), LanguageAvailabilityStatus::unsupported);
 
     QTemporaryDir empty;
     Translator bare(empty.path());
-    EXPECT_EQ(bare.status(QStringLiteral("en"), QStringLiteral("es")),
-              LanguageAvailabilityStatus::supported);
+    EXPECT_EQ(bare.status(u"en"_s, u"es"_s), LanguageAvailabilityStatus::supported);
 }
 
 TEST(ApertiumTranslation, WithoutAPairUsesTheLocalModelElseSaysWhichLanguages) {
     QTemporaryDir empty;
     Translator translator(empty.path());
-    auto session = translator.service->makeSession({std::nullopt, QStringLiteral("pt"), 0});
+    auto session = translator.service->makeSession({std::nullopt, u"pt"_s, 0});
     auto error = failureOf<DeviceTranslationError>(session->translate(englishParagraph, {}));
-    EXPECT_EQ(error.description(),
-              QStringLiteral("Falta o pacote de idioma para traduzir de inglês "
-                             "para português no aparelho. Baixe-o nas Preferências."));
-    auto japanese = translator.service->makeSession({std::nullopt, QStringLiteral("ja"), 0});
+    EXPECT_EQ(error.description(), u"Falta o pacote de idioma para traduzir de inglês "
+                                   u"para português no aparelho. Baixe-o nas Preferências."_s);
+    auto japanese = translator.service->makeSession({std::nullopt, u"ja"_s, 0});
     error = failureOf<DeviceTranslationError>(japanese->translate(englishParagraph, {}));
-    EXPECT_EQ(error.description(), QStringLiteral("O aparelho não traduz de inglês para japonês."));
+    EXPECT_EQ(error.description(), u"O aparelho não traduz de inglês para japonês."_s);
 
     translator.model.available = true;
-    translator.model.replies = {QStringLiteral("日本語の文")};
-    EXPECT_EQ(runToEnd(japanese->translate(englishParagraph, {})), QStringLiteral("日本語の文"));
+    translator.model.replies = {u"日本語の文"_s};
+    EXPECT_EQ(runToEnd(japanese->translate(englishParagraph, {})), u"日本語の文"_s);
     ASSERT_EQ(translator.model.sessionInstructions.size(), 1);
-    EXPECT_TRUE(translator.model.sessionInstructions[0].contains(QStringLiteral("Japanese")));
+    EXPECT_TRUE(translator.model.sessionInstructions[0].contains(u"Japanese"_s));
     ASSERT_EQ(translator.model.turns.size(), 1u);
     EXPECT_EQ(translator.model.turns[0].prompt, englishParagraph);
 }
@@ -159,12 +152,12 @@ struct LongTranslation {
         QString longText;
         for (int i = 0; i < 400; ++i)
             longText += englishParagraph + QLatin1Char('\n');
-        session = translator.service->makeSession({QStringLiteral("en"), QStringLiteral("es"), 0});
+        session = translator.service->makeSession({u"en"_s, u"es"_s, 0});
         return session->translate(longText, std::move(token));
     }
     // Reaped: the id names no process any more, and the pipeline it started is gone too.
     void expectChildGone() const {
-        EXPECT_FALSE(QDir(QStringLiteral("/proc/") + QString::number(childPid)).exists());
+        EXPECT_FALSE(QDir(u"/proc/"_s + QString::number(childPid)).exists());
         EXPECT_FALSE(groupHasLiveProcess(childPid));
     }
 };
@@ -187,50 +180,47 @@ TEST(ApertiumTranslation, ATimeOutEndsTheChildWithAClearMessage) {
     ASSERT_TRUE(pumpUntil([&] { return running.childPid != 0; }));
     running.translator.clock.advance(std::chrono::seconds(30));
     const auto error = failureOf<DeviceTranslationError>(std::move(task));
-    EXPECT_EQ(error.description(),
-              QStringLiteral("A tradução no aparelho demorou demais e foi interrompida."));
+    EXPECT_EQ(error.description(), u"A tradução no aparelho demorou demais e foi interrompida."_s);
     running.expectChildGone();
 }
 
 TEST(ApertiumPreparation, InstallsTheMissingPairsThroughThePackageService) {
     QTemporaryDir data;
-    QDir(data.path()).mkpath(QStringLiteral("modes"));
+    QDir(data.path()).mkpath(u"modes"_s);
     Translator translator(data.path());
     translator.installer.onInstall = [&](const QStringList& packages) {
         for (const QString& package : packages) {
-            const QString pair = package.mid(QStringLiteral("apertium-").size());
+            const QString pair = package.mid(u"apertium-"_s.size());
             const QStringList sides = pair.split(QLatin1Char('-'));
             for (const QString& name :
                  QStringList{sides[0] + u'-' + sides[1], sides[1] + u'-' + sides[0]}) {
-                QFile file(
-                    data.filePath(QStringLiteral("modes/") + name + QStringLiteral(".mode")));
+                QFile file(data.filePath(u"modes/"_s + name + u".mode"_s));
                 ASSERT_TRUE(file.open(QIODevice::WriteOnly));
             }
         }
     };
-    auto session = translator.service->makeSession({QStringLiteral("en"), QStringLiteral("pt"), 0});
+    auto session = translator.service->makeSession({u"en"_s, u"pt"_s, 0});
     EXPECT_FALSE(runToEnd(session->isReady({})));
     runToEnd(session->prepareTranslation({}));
     ASSERT_EQ(translator.installer.installs.size(), 1);
     EXPECT_EQ(translator.installer.installs[0],
-              QStringList({QStringLiteral("apertium-eng-spa"), QStringLiteral("apertium-es-pt")}));
+              QStringList({u"apertium-eng-spa"_s, u"apertium-es-pt"_s}));
     EXPECT_TRUE(runToEnd(session->isReady({})));
     runToEnd(session->prepareTranslation({})); // nothing left to install
     EXPECT_EQ(translator.installer.installs.size(), 1);
 
     // Nothing to download for an unsupported pair: ready, and preparing says why not.
-    auto japanese =
-        translator.service->makeSession({QStringLiteral("en"), QStringLiteral("ja"), 0});
+    auto japanese = translator.service->makeSession({u"en"_s, u"ja"_s, 0});
     EXPECT_TRUE(runToEnd(japanese->isReady({})));
     EXPECT_EQ(failureOf<DeviceTranslationError>(japanese->prepareTranslation({})).description(),
-              QStringLiteral("O aparelho não traduz de inglês para japonês."));
+              u"O aparelho não traduz de inglês para japonês."_s);
 }
 
 TEST(ApertiumPreparation, WithoutThePackageServiceSaysSo) {
     QTemporaryDir empty;
     Translator translator(empty.path());
     translator.installer.present = false;
-    auto session = translator.service->makeSession({QStringLiteral("pt"), QStringLiteral("it"), 0});
+    auto session = translator.service->makeSession({u"pt"_s, u"it"_s, 0});
     EXPECT_FALSE(runToEnd(session->isReady({})));
     const auto error = failureOf<PackageInstallError>(session->prepareTranslation({}));
     EXPECT_EQ(error.description(), PackageInstaller::absentMessage());
@@ -239,12 +229,11 @@ TEST(ApertiumPreparation, WithoutThePackageServiceSaysSo) {
     // With the local model running, translating needs no pack, but a download asked for (the
     // preferences' "Baixar") still says why none can come.
     translator.model.available = true;
-    translator.model.replies = {QStringLiteral("Buongiorno")};
+    translator.model.replies = {u"Buongiorno"_s};
     EXPECT_TRUE(runToEnd(session->isReady({})));
     EXPECT_EQ(failureOf<PackageInstallError>(session->prepareTranslation({})).description(),
               PackageInstaller::absentMessage());
-    EXPECT_EQ(runToEnd(session->translate(QStringLiteral("Bom dia"), {})),
-              QStringLiteral("Buongiorno"));
+    EXPECT_EQ(runToEnd(session->translate(u"Bom dia"_s, {})), u"Buongiorno"_s);
 
     CancelSource cancel;
     cancel.cancel();

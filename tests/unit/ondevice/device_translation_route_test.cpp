@@ -20,6 +20,7 @@
 
 using namespace ovra;
 using namespace ovra::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -29,13 +30,13 @@ QUrl closedLoopbackUrl() {
     EXPECT_TRUE(probe.listen(QHostAddress::LocalHost));
     const quint16 port = probe.serverPort();
     probe.close();
-    return QUrl(QStringLiteral("http://127.0.0.1:") + QString::number(port));
+    return QUrl(u"http://127.0.0.1:"_s + QString::number(port));
 }
 
 // Settings without keys, a local model that does not answer, and the router over the device
 // translator; `apertiumData` holds the installed pairs.
 struct DeviceRoute {
-    explicit DeviceRoute(const QString& apertiumData = QStringLiteral("/usr/share/apertium"))
+    explicit DeviceRoute(const QString& apertiumData = u"/usr/share/apertium"_s)
         : process(apertiumAt(apertiumData)) {
         keysPointer = &keys;
         host.setActive(true);
@@ -53,10 +54,10 @@ struct DeviceRoute {
     }
 
     QTemporaryDir dir;
-    DefaultsStore defaults{dir.filePath(QStringLiteral("defaults.json"))};
+    DefaultsStore defaults{dir.filePath(u"defaults.json"_s)};
     KeyStore* keysPointer = nullptr;
     Prefs prefs{defaults, [this] { return keysPointer->resolvedGoogleKey(); }};
-    KeyStore keys{dir.filePath(QStringLiteral("keys.json")), prefs, QString()}; // no built-in key
+    KeyStore keys{dir.filePath(u"keys.json"_s), prefs, QString()}; // no built-in key
     HttpClient http;
     const QUrl nowhere = closedLoopbackUrl();
     LocalModelClient model{modelAt(nowhere)};
@@ -70,41 +71,38 @@ struct DeviceRoute {
     EngineRouter router{prefs, keys, http, model, coordinator, nowhere};
 };
 
-const QString englishText = QStringLiteral(
-    "The city council approved a new plan to improve public transport next year. Many "
-    "residents said that they were happy with the decision.");
+const QString englishText =
+    u"The city council approved a new plan to improve public transport next year. Many "
+    u"residents said that they were happy with the decision."_s;
 
 // English to Portuguese goes through Spanish; only English-Spanish is installed. The panel's
 // translation detects English, finds the Spanish-Portuguese pack missing, installs it with the
 // note showing, then translates.
 TEST(DeviceTranslationRoute, AMissingPackIsInstalledWithTheNoteShowingThenUsed) {
     QTemporaryDir data;
-    QDir(data.path()).mkpath(QStringLiteral("modes"));
+    QDir(data.path()).mkpath(u"modes"_s);
     const auto installMode = [&](const QString& name) {
-        ASSERT_TRUE(QFile::copy(QStringLiteral("/usr/share/apertium/modes/") + name,
-                                data.filePath(QStringLiteral("modes/") + name)));
+        ASSERT_TRUE(
+            QFile::copy(u"/usr/share/apertium/modes/"_s + name, data.filePath(u"modes/"_s + name)));
     };
-    installMode(QStringLiteral("eng-spa.mode"));
-    installMode(QStringLiteral("spa-eng.mode"));
+    installMode(u"eng-spa.mode"_s);
+    installMode(u"spa-eng.mode"_s);
     DeviceRoute device(data.path());
     device.installer.onInstall = [&](const QStringList&) {
-        installMode(QStringLiteral("es-pt.mode"));
-        installMode(QStringLiteral("pt-es.mode"));
+        installMode(u"es-pt.mode"_s);
+        installMode(u"pt-es.mode"_s);
     };
     QStringList notes;
-    QObject::connect(&device.coordinator, &TranslationCoordinator::preparationNoteChanged, [&] {
-        notes.append(device.coordinator.preparationNote().value_or(QStringLiteral("-")));
-    });
+    QObject::connect(&device.coordinator, &TranslationCoordinator::preparationNoteChanged,
+                     [&] { notes.append(device.coordinator.preparationNote().value_or(u"-"_s)); });
 
     const EngineOutcome outcome =
         runToEnd(device.router.translate(englishText, TargetLanguage::portuguese()), 60000);
 
-    EXPECT_EQ(device.installer.installs, QList<QStringList>{{QStringLiteral("apertium-es-pt")}});
-    EXPECT_EQ(notes,
-              (QStringList{QStringLiteral("Baixando pacote de idioma…"), QStringLiteral("-")}));
+    EXPECT_EQ(device.installer.installs, QList<QStringList>{{u"apertium-es-pt"_s}});
+    EXPECT_EQ(notes, (QStringList{u"Baixando pacote de idioma…"_s, u"-"_s}));
     EXPECT_EQ(outcome.engine, EngineKind::onDevice);
-    EXPECT_TRUE(outcome.text.contains(QStringLiteral("transporte público")))
-        << outcome.text.toStdString();
+    EXPECT_TRUE(outcome.text.contains(u"transporte público"_s)) << outcome.text.toStdString();
 }
 
 TEST(DeviceTranslationRoute, WithNoKeyAndNoNetworkEnglishBecomesPortugueseOnTheDevice) {
@@ -114,10 +112,9 @@ TEST(DeviceTranslationRoute, WithNoKeyAndNoNetworkEnglishBecomesPortugueseOnTheD
 
     EXPECT_EQ(outcome.engine, EngineKind::onDevice);
     EXPECT_FALSE(outcome.usedFallback); // no online engine was usable, so none was tried
-    EXPECT_EQ(device.detector.candidates(outcome.text).value(0), QStringLiteral("pt"))
+    EXPECT_EQ(device.detector.candidates(outcome.text).value(0), u"pt"_s)
         << outcome.text.toStdString();
-    EXPECT_TRUE(outcome.text.contains(QStringLiteral("transporte público")))
-        << outcome.text.toStdString();
+    EXPECT_TRUE(outcome.text.contains(u"transporte público"_s)) << outcome.text.toStdString();
     EXPECT_TRUE(device.installer.installs.isEmpty()); // the installed pairs were enough
 }
 

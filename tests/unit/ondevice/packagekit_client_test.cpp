@@ -12,20 +12,19 @@
 
 using namespace ovra;
 using namespace ovra::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString pkService = QStringLiteral("org.freedesktop.PackageKit");
-const QString pkTransaction = QStringLiteral("org.freedesktop.PackageKit.Transaction");
+const QString pkService = u"org.freedesktop.PackageKit"_s;
+const QString pkTransaction = u"org.freedesktop.PackageKit.Transaction"_s;
 
 // A dbus-daemon of the test's own.
 class PrivateBus {
 public:
     PrivateBus() {
         // The distribution's session configuration: a socket under /tmp, no PackageKit.
-        m_daemon.start(QStringLiteral("dbus-daemon"),
-                       {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                        QStringLiteral("--print-address")});
+        m_daemon.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address"_s});
         // Setting up a real daemon: its first line is the address to connect to.
         while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(5000)) {
         }
@@ -73,19 +72,19 @@ public:
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
         calls.push_back({message.path(), message.member(), message.arguments()});
         const QString member = message.member();
-        if (member == QStringLiteral("CreateTransaction")) {
-            const QDBusObjectPath path(QStringLiteral("/org/freedesktop/PackageKit/tx") +
+        if (member == u"CreateTransaction"_s) {
+            const QDBusObjectPath path(u"/org/freedesktop/PackageKit/tx"_s +
                                        QString::number(++m_transactions));
             connection.send(message.createReply(QVariant::fromValue(path)));
             return true;
         }
         connection.send(message.createReply());
-        if (member == QStringLiteral("Resolve")) {
+        if (member == u"Resolve"_s) {
             for (const QString& id : resolvedIds)
-                emitSignal(message.path(), QStringLiteral("Package"),
-                           {QVariant::fromValue(2u), id, QStringLiteral("summary")});
+                emitSignal(message.path(), u"Package"_s,
+                           {QVariant::fromValue(2u), id, u"summary"_s});
             finish(message.path(), 1);
-        } else if (member == QStringLiteral("InstallPackages")) {
+        } else if (member == u"InstallPackages"_s) {
             finish(message.path(), installExit);
         }
         return true;
@@ -106,7 +105,7 @@ private:
         m_bus.send(signal);
     }
     void finish(const QString& path, uint exit) {
-        emitSignal(path, QStringLiteral("Finished"), {QVariant::fromValue(exit), 10u});
+        emitSignal(path, u"Finished"_s, {QVariant::fromValue(exit), 10u});
     }
 
     QDBusConnection m_bus;
@@ -121,85 +120,83 @@ protected:
         ASSERT_TRUE(clientBus.isConnected());
     }
     void startService() {
-        ASSERT_TRUE(serviceBus.registerVirtualObject(QStringLiteral("/org/freedesktop/PackageKit"),
-                                                     &packageKit, QDBusConnection::SubPath));
+        ASSERT_TRUE(serviceBus.registerVirtualObject(u"/org/freedesktop/PackageKit"_s, &packageKit,
+                                                     QDBusConnection::SubPath));
         ASSERT_TRUE(serviceBus.registerService(pkService));
     }
 
     PrivateBus bus;
-    QDBusConnection serviceBus = bus.connect(QStringLiteral("fake-packagekit"));
-    QDBusConnection clientBus = bus.connect(QStringLiteral("packagekit-client"));
+    QDBusConnection serviceBus = bus.connect(u"fake-packagekit"_s);
+    QDBusConnection clientBus = bus.connect(u"packagekit-client"_s);
     FakePackageKit packageKit{serviceBus};
     PackageKitClient client{clientBus};
 };
 
 TEST_F(PackageKitClientTest, ResolvesThenInstallsTheResolvedIdsInteractively) {
     startService();
-    packageKit.resolvedIds = {QStringLiteral("apertium-es-pt;1.0;all;debian"),
-                              QStringLiteral("apertium-eng-spa;2.0;all;debian"),
-                              QStringLiteral("apertium-es-ptx;1.0;all;debian")}; // not asked for
+    packageKit.resolvedIds = {u"apertium-es-pt;1.0;all;debian"_s,
+                              u"apertium-eng-spa;2.0;all;debian"_s,
+                              u"apertium-es-ptx;1.0;all;debian"_s}; // not asked for
     ASSERT_TRUE(runToEnd(client.isPresent({})));
-    runToEnd(
-        client.install({QStringLiteral("apertium-eng-spa"), QStringLiteral("apertium-es-pt")}, {}));
+    runToEnd(client.install({u"apertium-eng-spa"_s, u"apertium-es-pt"_s}, {}));
 
-    const auto resolve = packageKit.callsNamed(QStringLiteral("Resolve"));
+    const auto resolve = packageKit.callsNamed(u"Resolve"_s);
     ASSERT_EQ(resolve.size(), 1u);
     ASSERT_EQ(resolve[0].arguments.size(), 2);
     // Not installed, newest, native architecture; a 64-bit filter ('t') as the interface says.
     EXPECT_EQ(resolve[0].arguments[0].metaType(), QMetaType::fromType<qulonglong>());
     EXPECT_EQ(resolve[0].arguments[0].toULongLong(), (1ULL << 3) | (1ULL << 16) | (1ULL << 18));
     EXPECT_EQ(resolve[0].arguments[1].toStringList(),
-              QStringList({QStringLiteral("apertium-eng-spa"), QStringLiteral("apertium-es-pt")}));
+              QStringList({u"apertium-eng-spa"_s, u"apertium-es-pt"_s}));
 
-    const auto install = packageKit.callsNamed(QStringLiteral("InstallPackages"));
+    const auto install = packageKit.callsNamed(u"InstallPackages"_s);
     ASSERT_EQ(install.size(), 1u);
     EXPECT_EQ(install[0].arguments[0].metaType(), QMetaType::fromType<qulonglong>());
     EXPECT_EQ(install[0].arguments[0].toULongLong(), 1ULL << 1); // only trusted packages
-    EXPECT_EQ(install[0].arguments[1].toStringList(),
-              QStringList({QStringLiteral("apertium-es-pt;1.0;all;debian"),
-                           QStringLiteral("apertium-eng-spa;2.0;all;debian")}));
+    EXPECT_EQ(
+        install[0].arguments[1].toStringList(),
+        QStringList({u"apertium-es-pt;1.0;all;debian"_s, u"apertium-eng-spa;2.0;all;debian"_s}));
     EXPECT_NE(install[0].path, resolve[0].path); // one transaction per step
 
     // Each transaction asks for the desktop's authorization dialog before its call.
-    const auto hints = packageKit.callsNamed(QStringLiteral("SetHints"));
+    const auto hints = packageKit.callsNamed(u"SetHints"_s);
     ASSERT_EQ(hints.size(), 2u);
-    EXPECT_EQ(hints[0].arguments.value(0).toStringList(),
-              QStringList{QStringLiteral("interactive=true")});
+    EXPECT_EQ(hints[0].arguments.value(0).toStringList(), QStringList{u"interactive=true"_s});
     EXPECT_EQ(hints[1].path, install[0].path);
 }
 
 TEST_F(PackageKitClientTest, EachWayATransactionEndsReachesTheCaller) {
     startService();
-    const QStringList packages{QStringLiteral("apertium-es-it")};
+    const QStringList packages{u"apertium-es-it"_s};
 
     // Nothing by that name in the repositories: no install is attempted.
     EXPECT_EQ(failureOf<PackageInstallError>(client.install(packages, {})).description(),
-              QStringLiteral("O pacote de idioma não foi encontrado nos repositórios do sistema."));
-    EXPECT_TRUE(packageKit.callsNamed(QStringLiteral("InstallPackages")).empty());
+              u"O pacote de idioma não foi encontrado nos repositórios do sistema."_s);
+    EXPECT_TRUE(packageKit.callsNamed(u"InstallPackages"_s).empty());
 
-    packageKit.resolvedIds = {QStringLiteral("apertium-es-it;1.0;all;debian")};
+    packageKit.resolvedIds = {u"apertium-es-it;1.0;all;debian"_s};
     packageKit.installExit = 2; // failed
     EXPECT_EQ(failureOf<PackageInstallError>(client.install(packages, {})).description(),
-              QStringLiteral("Não foi possível instalar o pacote de idioma. Tente de novo."));
+              u"Não foi possível instalar o pacote de idioma. Tente de novo."_s);
 
     packageKit.installExit = 3; // the user dismissed the authorization dialog
     failureOf<CancelledError>(client.install(packages, {}));
 
     packageKit.installExit = 1;
     runToEnd(client.install(packages, {}));
-    EXPECT_EQ(packageKit.callsNamed(QStringLiteral("InstallPackages")).size(), 3u);
+    EXPECT_EQ(packageKit.callsNamed(u"InstallPackages"_s).size(), 3u);
 }
 
 TEST_F(PackageKitClientTest, WithoutPackageKitOnTheBusSaysSo) {
     EXPECT_FALSE(runToEnd(client.isPresent({})));
-    EXPECT_EQ(failureOf<PackageInstallError>(client.install({QStringLiteral("apertium-es-it")}, {}))
-                  .description(),
-              PackageInstaller::absentMessage());
+    EXPECT_EQ(
+        failureOf<PackageInstallError>(client.install({u"apertium-es-it"_s}, {})).description(),
+        PackageInstaller::absentMessage());
     EXPECT_TRUE(packageKit.calls.empty());
 
     CancelSource cancel;
     cancel.cancel();
-    failureOf<CancelledError>(client.install({QStringLiteral("apertium-es-it")}, cancel.token()));
+    failureOf<CancelledError>(client.install({u"apertium-es-it"_s}, cancel.token()));
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 using namespace ovra;
 using namespace ovra::test;
 using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -46,7 +47,7 @@ TEST_F(PanelControllerTest, ShowPlacesConfiguresAndShowsWithoutAnimation) {
     controller->show(PanelEnvironment::snapshot());
     ASSERT_TRUE(window);
     EXPECT_EQ(toolbarQueries, QList<qint32>{4242});
-    EXPECT_EQ(controller->viewModel()->originalText(), QStringLiteral("Bom dia, mundo"));
+    EXPECT_EQ(controller->viewModel()->originalText(), u"Bom dia, mundo"_s);
     EXPECT_EQ(window->layoutPasses, 1);
     ASSERT_EQ(window->frameChanges.size(), 1);
     EXPECT_EQ(window->frameChanges[0].frame, QRectF(330, 316, 340, 120));
@@ -63,7 +64,7 @@ TEST_F(PanelControllerTest, GrowingContentRefitsAnimatedAndMaySwitchSides) {
     PanelViewModel& model = *controller->viewModel();
     model.translate();
     window->contentHeight = 700; // a long result: no room above any more (room above 551)
-    env.engines->last()->succeed(QStringLiteral("a long translation"));
+    env.engines->last()->succeed(u"a long translation"_s);
     env.clock.advance(39ms);
     EXPECT_EQ(window->frameChanges.size(), 1);
     env.clock.advance(1ms);
@@ -75,7 +76,7 @@ TEST_F(PanelControllerTest, GrowingContentRefitsAnimatedAndMaySwitchSides) {
     // A streamed answer: the panel follows it at once, without an animation per line.
     model.reformulate();
     window->contentHeight = 300;
-    env.engines->last()->progress(QStringLiteral("a long"));
+    env.engines->last()->progress(u"a long"_s);
     env.clock.advance(40ms);
     ASSERT_EQ(window->frameChanges.size(), 3);
     EXPECT_FALSE(window->frameChanges[2].animated);
@@ -113,7 +114,7 @@ TEST_F(PanelControllerTest, HideReportsTheSnapshotOnce) {
     controller->viewModel()->onRequestHide(); // the close button, or a replacement done
     controller->hide();
     ASSERT_EQ(hidden.size(), 1);
-    EXPECT_EQ(hidden[0]->text, QStringLiteral("Bom dia, mundo"));
+    EXPECT_EQ(hidden[0]->text, u"Bom dia, mundo"_s);
     EXPECT_EQ(window->hideWindowCount, 2);
     EXPECT_FALSE(controller->currentSnapshot());
     EXPECT_TRUE(controller->avoidRects().isEmpty());

@@ -9,6 +9,7 @@
 using namespace ovra;
 using namespace ovra::test;
 using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 using Mode = PanelViewModel::Mode;
 
 namespace {
@@ -42,7 +43,7 @@ TEST_F(PanelViewModelTest, ActionsWithoutSelectionChangeNothing) {
     model->review();
     model->summarize();
     model->startAsk();
-    model->sendChat(QStringLiteral("porquê?"));
+    model->sendChat(u"porquê?"_s);
     model->replace();
     EXPECT_EQ(model->mode(), Mode::none);
     EXPECT_FALSE(model->isWorking());
@@ -53,60 +54,47 @@ TEST_F(PanelViewModelTest, ActionsWithoutSelectionChangeNothing) {
 // After an earlier result, each way the next action ends: the result kept or replaced, the status
 // line and its colour; the action after it starts with the status cleared.
 TEST_F(PanelViewModelTest, EachEndingShowsItsResultAndStatus) {
-    const QString deviceModelHint = L10n::string(QStringLiteral("panel.aiUnavailableHint"));
+    const auto failed = [](auto error) { return std::make_exception_ptr(std::move(error)); };
+    const auto unavailable = failed(ReformulatorError::unavailable());
     const struct Case {
         const char* name;
-        bool aiKeyStored;
-        std::function<void(PendingCall&)> end;
+        std::exception_ptr failure;    // none: the device answers for the online engine
         std::optional<QString> status; // nullopt: none; empty: any but without "boom"
         bool isError;
-        QString result;
-        EngineKind engine;
+        bool aiKeyStored = false;
     } cases[] = {
-        {"fallback", false,
-         [](PendingCall& c) { c.succeed(QStringLiteral("Good day"), EngineKind::onDevice, true); },
-         QStringLiteral("O motor online não respondeu; resolvido no aparelho."), false,
-         QStringLiteral("Good day"), EngineKind::onDevice},
-        {"engine failure", false,
-         [](PendingCall& c) { c.fail(Error(QStringLiteral("Falha do Google"))); },
-         QStringLiteral("Falha do Google"), true, QStringLiteral("Good morning"),
-         EngineKind::google},
-        {"cancelled", false, [](PendingCall& c) { c.fail(CancelledError()); }, std::nullopt, false,
-         QStringLiteral("Good morning"), EngineKind::google},
-        {"no device model, no key", false,
-         [](PendingCall& c) { c.fail(ReformulatorError::unavailable()); }, deviceModelHint, true,
-         QStringLiteral("Good morning"), EngineKind::google},
-        {"no device model, a key", true,
-         [](PendingCall& c) { c.fail(ReformulatorError::unavailable()); },
-         QStringLiteral("IA no aparelho indisponível neste computador"), true,
-         QStringLiteral("Good morning"), EngineKind::google},
-        {"device model failure", false,
-         [](PendingCall& c) {
-             c.fail(ReformulatorError::underlying(QStringLiteral("O modelo caiu")));
-         },
-         QStringLiteral("O modelo caiu"), true, QStringLiteral("Good morning"), EngineKind::google},
-        {"unexpected exception", false,
-         [](PendingCall& c) { c.fail(std::make_exception_ptr(std::runtime_error("boom"))); },
-         QString(), true, QStringLiteral("Good morning"), EngineKind::google},
+        {"fallback", nullptr, u"O motor online não respondeu; resolvido no aparelho."_s, false},
+        {"engine failure", failed(Error(u"Falha do Google"_s)), u"Falha do Google"_s, true},
+        {"cancelled", failed(CancelledError()), std::nullopt, false},
+        {"no device model, no key", unavailable, L10n::string(u"panel.aiUnavailableHint"_s), true},
+        {"no device model, a key", unavailable, u"IA no aparelho indisponível neste computador"_s,
+         true, true},
+        {"device model failure", failed(ReformulatorError::underlying(u"O modelo caiu"_s)),
+         u"O modelo caiu"_s, true},
+        {"unexpected exception", failed(std::runtime_error("boom")), QString(), true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         PanelEnvironment fresh; // a key stored or not, from the start
         if (c.aiKeyStored)
-            fresh.keys.writeKey(QStringLiteral("sk-test"), KeyStore::aiAccount(AIProvider::openai));
+            fresh.keys.writeKey(u"sk-test"_s, KeyStore::aiAccount(AIProvider::openai));
         auto panel = fresh.makeViewModel();
         panel->configure(PanelEnvironment::snapshot());
         panel->translate();
-        fresh.engines->last()->succeed(QStringLiteral("Good morning"));
+        fresh.engines->last()->succeed(u"Good morning"_s);
         panel->reformulate();
         EXPECT_TRUE(panel->isWorking());
-        c.end(*fresh.engines->last());
+        if (c.failure)
+            fresh.engines->last()->fail(c.failure);
+        else
+            fresh.engines->last()->succeed(u"Good day"_s, EngineKind::onDevice, true);
         EXPECT_FALSE(panel->isWorking());
-        EXPECT_EQ(panel->resultText(), c.result);
-        EXPECT_EQ(panel->resultEngine(), c.engine);
+        // A failure keeps the earlier result.
+        EXPECT_EQ(panel->resultText(), c.failure ? u"Good morning"_s : u"Good day"_s);
+        EXPECT_EQ(panel->resultEngine(), c.failure ? EngineKind::google : EngineKind::onDevice);
         EXPECT_EQ(panel->statusIsError(), c.isError);
         if (c.status && c.status->isEmpty())
-            EXPECT_FALSE(panel->statusMessage()->contains(QStringLiteral("boom")));
+            EXPECT_FALSE(panel->statusMessage()->contains(u"boom"_s));
         else
             EXPECT_EQ(panel->statusMessage(), c.status);
         panel->review();
@@ -119,24 +107,24 @@ TEST_F(PanelViewModelTest, PickerTranslatesAgainOnlyInTranslateMode) {
     const TargetLanguage german = *TargetLanguage::named(u"de");
     env.prefs.setTargetLanguage(*TargetLanguage::named(u"it"));
     model->configure(PanelEnvironment::snapshot());
-    EXPECT_EQ(model->targetLanguage().code, QStringLiteral("it")); // read afresh
+    EXPECT_EQ(model->targetLanguage().code, u"it"_s); // read afresh
     model->reformulate();
-    lastCall()->succeed(QStringLiteral("Olá"));
+    lastCall()->succeed(u"Olá"_s);
     model->chooseTargetLanguage(french);
     EXPECT_EQ(env.engines->calls.size(), 1);
     EXPECT_EQ(env.prefs.targetLanguage(), french); // stored at once
 
     model->translate();
-    EXPECT_EQ(lastCall()->operation, QStringLiteral("translate"));
-    EXPECT_EQ(lastCall()->text, QStringLiteral("Bom dia, mundo"));
-    EXPECT_EQ(lastCall()->target, QStringLiteral("fr"));
-    lastCall()->succeed(QStringLiteral("Bonjour"));
+    EXPECT_EQ(lastCall()->operation, u"translate"_s);
+    EXPECT_EQ(lastCall()->text, u"Bom dia, mundo"_s);
+    EXPECT_EQ(lastCall()->target, u"fr"_s);
+    lastCall()->succeed(u"Bonjour"_s);
     model->chooseTargetLanguage(german);
     ASSERT_EQ(env.engines->calls.size(), 3);
-    EXPECT_EQ(lastCall()->target, QStringLiteral("de"));
-    EXPECT_EQ(model->resultText(), QStringLiteral("Bonjour")); // until the new one arrives
-    lastCall()->succeed(QStringLiteral("Guten Tag"));
-    EXPECT_EQ(model->resultText(), QStringLiteral("Guten Tag"));
+    EXPECT_EQ(lastCall()->target, u"de"_s);
+    EXPECT_EQ(model->resultText(), u"Bonjour"_s); // until the new one arrives
+    lastCall()->succeed(u"Guten Tag"_s);
+    EXPECT_EQ(model->resultText(), u"Guten Tag"_s);
     EXPECT_EQ(env.prefs.targetLanguage(), german);
 }
 
@@ -145,17 +133,17 @@ TEST_F(PanelViewModelTest, StaleOutcomeIsDropped) {
     const auto first = lastCall();
     EXPECT_FALSE(first->token.isCancelled());
 
-    model->configure(PanelEnvironment::snapshot(QStringLiteral("segunda seleção")));
+    model->configure(PanelEnvironment::snapshot(u"segunda seleção"_s));
     EXPECT_TRUE(first->token.isCancelled());
-    first->succeed(QStringLiteral("first selection")); // arrives late anyway
+    first->succeed(u"first selection"_s); // arrives late anyway
     EXPECT_FALSE(model->resultText());
     EXPECT_FALSE(model->statusMessage());
     EXPECT_EQ(model->mode(), Mode::none);
 
     // The new selection's own work is not disturbed by the old one ending.
     model->summarize();
-    lastCall()->succeed(QStringLiteral("resumo"));
-    EXPECT_EQ(model->resultText(), QStringLiteral("resumo"));
+    lastCall()->succeed(u"resumo"_s);
+    EXPECT_EQ(model->resultText(), u"resumo"_s);
 }
 
 TEST_F(PanelViewModelTest, ResetEndsAWaitingDeviceTranslationSilently) {
@@ -175,10 +163,10 @@ TEST_F(PanelViewModelTest, ConcurrentActionsTheLastToFinishWins) {
     const auto translation = lastCall();
     model->summarize();
     const auto summary = lastCall();
-    summary->succeed(QStringLiteral("resumo"));
+    summary->succeed(u"resumo"_s);
     EXPECT_FALSE(model->isWorking()); // the first to finish clears it
-    translation->succeed(QStringLiteral("tradução"));
-    EXPECT_EQ(model->resultText(), QStringLiteral("tradução"));
+    translation->succeed(u"tradução"_s);
+    EXPECT_EQ(model->resultText(), u"tradução"_s);
     EXPECT_EQ(model->mode(), Mode::summarize);
 }
 
@@ -194,17 +182,17 @@ TEST_F(PanelViewModelTest, CanReplaceResultDependsOnModeAndEditability) {
         (model.get()->*start)();
         EXPECT_EQ(model->canReplaceResult(), expected) << int(model->mode());
     }
-    model->configure(PanelEnvironment::snapshot(QStringLiteral("só leitura"), false));
+    model->configure(PanelEnvironment::snapshot(u"só leitura"_s, false));
     model->translate();
     EXPECT_FALSE(model->canReplaceResult());
 }
 
 TEST_F(PanelViewModelTest, TwoCopiesEndTheConfirmationAfterTheFirst) {
-    model->copy(QStringLiteral("um"));
+    model->copy(u"um"_s);
     EXPECT_TRUE(model->copiedFeedback());
     env.clock.advance(500ms);
-    model->copy(QStringLiteral("dois"));
-    EXPECT_EQ(env.clipboard.string(), QStringLiteral("dois"));
+    model->copy(u"dois"_s);
+    EXPECT_EQ(env.clipboard.string(), u"dois"_s);
     env.clock.advance(699ms);
     EXPECT_TRUE(model->copiedFeedback());
     env.clock.advance(1ms);
@@ -212,7 +200,7 @@ TEST_F(PanelViewModelTest, TwoCopiesEndTheConfirmationAfterTheFirst) {
 }
 
 TEST_F(PanelViewModelTest, LayoutNotificationFollowsEachChangeAfter40ms) {
-    translated(QStringLiteral("ok"));
+    translated(u"ok"_s);
     model->startAsk();
     env.clock.advance(39ms);
     EXPECT_EQ(layoutNotifications, 0);
@@ -221,47 +209,47 @@ TEST_F(PanelViewModelTest, LayoutNotificationFollowsEachChangeAfter40ms) {
 }
 
 TEST_F(PanelViewModelTest, ChatKeepsItsHistoryAcrossModes) {
-    model->sendChat(QStringLiteral("   \n "));
+    model->sendChat(u"   \n "_s);
     EXPECT_EQ(env.engines->chatsMade, 0);
 
-    model->sendChat(QStringLiteral("  O que significa?  "));
+    model->sendChat(u"  O que significa?  "_s);
     EXPECT_EQ(model->mode(), Mode::ask);
     EXPECT_TRUE(model->isWorking());
-    ASSERT_EQ(lastCall()->text, QStringLiteral("O que significa?"));
+    ASSERT_EQ(lastCall()->text, u"O que significa?"_s);
     const auto question = lastCall();
 
-    model->sendChat(QStringLiteral("outra")); // one question at a time
+    model->sendChat(u"outra"_s); // one question at a time
     EXPECT_EQ(env.engines->calls.size(), 1);
 
     // The answer shows as it is written, in one message that grows.
-    question->progress(QStringLiteral("Uma"));
-    question->progress(QStringLiteral("Uma sauda"));
+    question->progress(u"Uma"_s);
+    question->progress(u"Uma sauda"_s);
     ASSERT_EQ(model->chatMessages().size(), 2);
-    EXPECT_EQ(model->chatMessages()[1].text, QStringLiteral("Uma sauda"));
-    question->answer->resolve(QStringLiteral("Uma saudação."));
+    EXPECT_EQ(model->chatMessages()[1].text, u"Uma sauda"_s);
+    question->answer->resolve(u"Uma saudação."_s);
     ASSERT_EQ(model->chatMessages().size(), 2);
     EXPECT_TRUE(model->chatMessages()[0].isUser);
-    EXPECT_EQ(model->chatMessages()[1].text, QStringLiteral("Uma saudação."));
+    EXPECT_EQ(model->chatMessages()[1].text, u"Uma saudação."_s);
     EXPECT_FALSE(model->chatMessages()[1].isUser);
 
-    translated(QStringLiteral("Hello"));
+    translated(u"Hello"_s);
     model->startAsk();
     EXPECT_EQ(model->chatMessages().size(), 2);
     EXPECT_EQ(env.engines->chatsMade, 1);
 
-    model->sendChat(QStringLiteral("E depois?"));
-    lastCall()->fail(Error(QStringLiteral("Sem rede")));
+    model->sendChat(u"E depois?"_s);
+    lastCall()->fail(Error(u"Sem rede"_s));
     EXPECT_EQ(model->chatMessages().size(), 3); // the question stays without an answer
-    EXPECT_EQ(model->statusMessage(), QStringLiteral("Sem rede"));
+    EXPECT_EQ(model->statusMessage(), u"Sem rede"_s);
     EXPECT_TRUE(model->statusIsError());
 
     // Broken after a piece: the piece stays, marked incomplete.
-    model->sendChat(QStringLiteral("E então?"));
-    lastCall()->progress(QStringLiteral("Então"));
-    lastCall()->fail(Error(QStringLiteral("Sem rede")));
+    model->sendChat(u"E então?"_s);
+    lastCall()->progress(u"Então"_s);
+    lastCall()->fail(Error(u"Sem rede"_s));
     ASSERT_EQ(model->chatMessages().size(), 5);
-    EXPECT_EQ(model->chatMessages()[4].text, QStringLiteral("Então"));
-    EXPECT_EQ(model->statusMessage(), QStringLiteral("Resposta incompleta."));
+    EXPECT_EQ(model->chatMessages()[4].text, u"Então"_s);
+    EXPECT_EQ(model->statusMessage(), u"Resposta incompleta."_s);
 }
 
 TEST_F(PanelViewModelTest, SuccessfulReplacementHidesAfter900ms) {
@@ -269,16 +257,16 @@ TEST_F(PanelViewModelTest, SuccessfulReplacementHidesAfter900ms) {
     EXPECT_TRUE(env.replacer.calls.isEmpty());
 
     model->review();
-    lastCall()->succeed(QStringLiteral("Bom dia, mundo!"));
+    lastCall()->succeed(u"Bom dia, mundo!"_s);
     model->replace();
     model->replace(); // a double click: one write-back
     ASSERT_EQ(env.replacer.calls.size(), 1);
-    EXPECT_EQ(env.replacer.calls[0]->text, QStringLiteral("Bom dia, mundo!"));
+    EXPECT_EQ(env.replacer.calls[0]->text, u"Bom dia, mundo!"_s);
     EXPECT_EQ(env.replacer.calls[0]->snapshot.pid, 4242);
     EXPECT_TRUE(model->isWorking());
     EXPECT_TRUE(model->isReplacing());
     env.replacer.calls[0]->outcome->resolve(ReplaceOutcome::replacedViaPaste());
-    EXPECT_EQ(model->statusMessage(), QStringLiteral("Substituído ✓"));
+    EXPECT_EQ(model->statusMessage(), u"Substituído ✓"_s);
     EXPECT_FALSE(model->statusIsError());
     env.clock.advance(899ms);
     EXPECT_EQ(hideRequests, 0);
@@ -287,11 +275,10 @@ TEST_F(PanelViewModelTest, SuccessfulReplacementHidesAfter900ms) {
 }
 
 TEST_F(PanelViewModelTest, FailedReplacementShowsTheReplacerMessage) {
-    translated(QStringLiteral("Hi"));
+    translated(u"Hi"_s);
     model->replace();
     env.replacer.calls[0]->outcome->resolve(ReplaceOutcome::failed());
-    EXPECT_EQ(model->statusMessage(),
-              QStringLiteral("não consegui substituir aqui — use Copiar resultado"));
+    EXPECT_EQ(model->statusMessage(), u"não consegui substituir aqui — use Copiar resultado"_s);
     EXPECT_TRUE(model->statusIsError());
     model->replace(); // may be tried again once the first has answered
     EXPECT_EQ(env.replacer.calls.size(), 2);
@@ -311,7 +298,7 @@ TEST_F(PanelViewModelTest, FailedReplacementShowsTheReplacerMessage) {
     // A write-back done just before a new selection showed does not hide the new one.
     model->replace();
     env.replacer.calls[3]->outcome->resolve(ReplaceOutcome::replacedViaAccessibility());
-    model->configure(PanelEnvironment::snapshot(QStringLiteral("nova seleção")));
+    model->configure(PanelEnvironment::snapshot(u"nova seleção"_s));
     env.clock.advance(1s);
     EXPECT_EQ(hideRequests, 0);
 }
@@ -319,7 +306,7 @@ TEST_F(PanelViewModelTest, FailedReplacementShowsTheReplacerMessage) {
 TEST_F(PanelViewModelTest, DestroyingTheModelWhileWorkRunsIsSafe) {
     model->translate();
     const auto call = lastCall();
-    model->copy(QStringLiteral("x"));
+    model->copy(u"x"_s);
     model.reset();
     EXPECT_TRUE(call->token.isCancelled());
     env.clock.advance(2s); // delayed work finds no model and does nothing
@@ -334,12 +321,11 @@ TEST_F(PanelViewModelTest, ASelectionTooLongIsNotSentAndThePanelSaysSo) {
          {&PanelViewModel::translate, &PanelViewModel::reformulate, &PanelViewModel::review,
           &PanelViewModel::summarize, &PanelViewModel::startAsk}) {
         (model.get()->*action)();
-        EXPECT_EQ(
-            model->statusMessage(),
-            QStringLiteral("A seleção é longa demais para esta ação (máx. 100.000 caracteres)."));
+        EXPECT_EQ(model->statusMessage(),
+                  u"A seleção é longa demais para esta ação (máx. 100.000 caracteres)."_s);
         EXPECT_TRUE(model->statusIsError());
     }
-    model->sendChat(QStringLiteral("e então?"));
+    model->sendChat(u"e então?"_s);
     EXPECT_TRUE(env.engines->calls.isEmpty());
     EXPECT_EQ(env.engines->chatsMade, 0);
     EXPECT_FALSE(model->isWorking());
@@ -359,9 +345,9 @@ TEST_F(PanelViewModelTest, AnAnswerShowsAsItIsWritten) {
         model->configure(PanelEnvironment::snapshot());
         model->reformulate();
         const auto call = lastCall();
-        call->progress(QStringLiteral("Bom"));
-        call->progress(QStringLiteral("Bom dia"));
-        EXPECT_EQ(model->resultText(), QStringLiteral("Bom dia"));
+        call->progress(u"Bom"_s);
+        call->progress(u"Bom dia"_s);
+        EXPECT_EQ(model->resultText(), u"Bom dia"_s);
         EXPECT_EQ(model->resultEngine(), EngineKind::online);
         EXPECT_TRUE(model->isWorking());
         EXPECT_TRUE(model->resultIsArriving());
@@ -370,31 +356,31 @@ TEST_F(PanelViewModelTest, AnAnswerShowsAsItIsWritten) {
 
         const QString ended = QString::fromLatin1(ending);
         if (ended == u"succeed") {
-            call->succeed(QStringLiteral("Bom dia a todos"), EngineKind::online);
-            EXPECT_EQ(model->resultText(), QStringLiteral("Bom dia a todos"));
+            call->succeed(u"Bom dia a todos"_s, EngineKind::online);
+            EXPECT_EQ(model->resultText(), u"Bom dia a todos"_s);
             EXPECT_FALSE(model->resultIsIncomplete());
             EXPECT_TRUE(model->canReplaceResult());
             EXPECT_FALSE(model->statusMessage());
             model->replace();
             ASSERT_EQ(env.replacer.calls.size(), 1);
-            EXPECT_EQ(env.replacer.calls.last()->text, QStringLiteral("Bom dia a todos"));
+            EXPECT_EQ(env.replacer.calls.last()->text, u"Bom dia a todos"_s);
             env.replacer.calls.last()->outcome->resolve(ReplaceOutcome::replacedViaAccessibility());
             env.replacer.calls.clear();
         } else if (ended == u"fail") {
             call->fail(HttpTransportError(HttpTransportError::Kind::noConnection));
-            EXPECT_EQ(model->resultText(), QStringLiteral("Bom dia"));
+            EXPECT_EQ(model->resultText(), u"Bom dia"_s);
             EXPECT_TRUE(model->resultIsIncomplete());
             EXPECT_FALSE(model->canReplaceResult());
-            EXPECT_EQ(model->statusMessage(), QStringLiteral("Resposta incompleta."));
+            EXPECT_EQ(model->statusMessage(), u"Resposta incompleta."_s);
             model->replace();
             EXPECT_TRUE(env.replacer.calls.isEmpty());
         } else {
             if (ended == u"cancel")
-                model->configure(PanelEnvironment::snapshot(QStringLiteral("Outro")));
+                model->configure(PanelEnvironment::snapshot(u"Outro"_s));
             else
                 model->reset();
             EXPECT_TRUE(call->token.isCancelled());
-            call->progress(QStringLiteral("Bom dia atrasado"));
+            call->progress(u"Bom dia atrasado"_s);
             EXPECT_FALSE(model->resultText());
             EXPECT_FALSE(model->statusMessage());
         }
@@ -411,7 +397,7 @@ TEST(PanelViewModelText, ResultsLongerThanTheLimitAreShownCutWithAnEllipsis) {
     EXPECT_TRUE(shown.endsWith(u'…'));
     EXPECT_TRUE(shown.startsWith(atLimit.left(100)));
     // A character outside the basic plane is never split in half.
-    const QString emoji = QString(PanelViewModel::maxShownLength - 1, u'x') + QStringLiteral("😀z");
+    const QString emoji = QString(PanelViewModel::maxShownLength - 1, u'x') + u"😀z"_s;
     EXPECT_EQ(PanelViewModel::shownText(emoji),
               QString(PanelViewModel::maxShownLength - 1, u'x') + u'…');
 }

@@ -7,6 +7,7 @@
 using namespace ovra;
 using namespace ovra::test;
 using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 using State = QuickActionFlow::State;
 
 namespace {
@@ -40,7 +41,7 @@ TEST_P(QuickActionFlowTest, RunsWritesAndUndoes) {
                               card = window.get();
                               return window;
                           }});
-    env.prefs.setTargetLanguage(*TargetLanguage::named(QStringLiteral("en")));
+    env.prefs.setTargetLanguage(*TargetLanguage::named(u"en"_s));
     SelectionSnapshot snapshot = PanelEnvironment::snapshot(s("Bom dia, mundo"), c.editable);
     FakeAccessibility accessibility;
     snapshot.element = FakeAccessibility::elementFor(accessibility.application(snapshot.pid));
@@ -101,74 +102,39 @@ TEST_P(QuickActionFlowTest, RunsWritesAndUndoes) {
     EXPECT_EQ(flow.state(), State::hidden);
 }
 
-const QString original = QStringLiteral("Bom dia, mundo");
-const QString result = QStringLiteral("Good morning, world");
+const QString original = u"Bom dia, mundo"_s;
+const QString result = u"Good morning, world"_s;
+const QStringList wroteResult{result};
+const QStringList wroteAndUndid{result, original};
+const QStringList nothingWritten;
+const auto written = ReplaceOutcome::replacedViaAccessibility();
+const auto pasted = ReplaceOutcome::replacedViaPaste();
+const auto refused = ReplaceOutcome::failed();
+constexpr auto translate = QuickAction::translateReplace;
+constexpr auto rephrase = QuickAction::rephraseReplace;
+constexpr auto review = QuickAction::reviewReplace;
+constexpr auto noAnswer = std::nullopt;
 
 INSTANTIATE_TEST_SUITE_P(
     Flows, QuickActionFlowTest,
-    ::testing::Values(Case{"Replaces",
-                           QuickAction::translateReplace,
-                           true,
-                           Engine::succeeds,
-                           ReplaceOutcome::replacedViaAccessibility(),
-                           std::nullopt,
-                           State::replaced,
-                           "Substituído ✓",
-                           {result}},
-                      Case{"EngineFailureIsShownAndNothingWritten",
-                           QuickAction::rephraseReplace,
-                           true,
-                           Engine::fails,
-                           std::nullopt,
-                           std::nullopt,
-                           State::failed,
-                           "Falha do serviço",
-                           {}},
-                      Case{"RefusedWriteShowsTheReplacerMessage",
-                           QuickAction::reviewReplace,
-                           true,
-                           Engine::succeeds,
-                           ReplaceOutcome::failed(),
-                           std::nullopt,
-                           State::failed,
-                           "não consegui substituir aqui — use Copiar resultado",
-                           {result}},
-                      Case{"UndoWritesTheOriginalBack",
-                           QuickAction::translateReplace,
-                           true,
-                           Engine::succeeds,
-                           ReplaceOutcome::replacedViaPaste(),
-                           ReplaceOutcome::replacedViaAccessibility(),
-                           State::undone,
-                           "Desfeito ✓",
-                           {result, original}},
-                      Case{"UndoAfterTheTextChangedSaysSo",
-                           QuickAction::reviewReplace,
-                           true,
-                           Engine::succeeds,
-                           ReplaceOutcome::replacedViaAccessibility(),
-                           ReplaceOutcome::selectionChanged(),
-                           State::failed,
-                           "O texto mudou depois da substituição; nada foi desfeito.",
-                           {result, original}},
-                      Case{"EscapeCancelsTheEngineAndHidesTheCard",
-                           QuickAction::translateReplace,
-                           true,
-                           Engine::cancelled,
-                           std::nullopt,
-                           std::nullopt,
-                           State::hidden,
-                           "Trabalhando…",
-                           {}},
-                      Case{"ANonEditableSelectionIsNotSent",
-                           QuickAction::rephraseReplace,
-                           false,
-                           Engine::notAsked,
-                           std::nullopt,
-                           std::nullopt,
-                           State::failed,
-                           "Este texto não pode ser editado; nada foi substituído.",
-                           {}}),
+    ::testing::Values(
+        Case{"Replaces", translate, true, Engine::succeeds, written, noAnswer, State::replaced,
+             "Substituído ✓", wroteResult},
+        Case{"EngineFailureIsShownAndNothingWritten", rephrase, true, Engine::fails, noAnswer,
+             noAnswer, State::failed, "Falha do serviço", nothingWritten},
+        Case{"RefusedWriteShowsTheReplacerMessage", review, true, Engine::succeeds, refused,
+             noAnswer, State::failed, "não consegui substituir aqui — use Copiar resultado",
+             wroteResult},
+        Case{"UndoWritesTheOriginalBack", translate, true, Engine::succeeds, pasted, written,
+             State::undone, "Desfeito ✓", wroteAndUndid},
+        Case{"UndoAfterTheTextChangedSaysSo", review, true, Engine::succeeds, written,
+             ReplaceOutcome::selectionChanged(), State::failed,
+             "O texto mudou depois da substituição; nada foi desfeito.", wroteAndUndid},
+        Case{"EscapeCancelsTheEngineAndHidesTheCard", translate, true, Engine::cancelled, noAnswer,
+             noAnswer, State::hidden, "Trabalhando…", nothingWritten},
+        Case{"ANonEditableSelectionIsNotSent", rephrase, false, Engine::notAsked, noAnswer,
+             noAnswer, State::failed, "Este texto não pode ser editado; nada foi substituído.",
+             nothingWritten}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -8,6 +8,7 @@
 using namespace ovra;
 using namespace ovra::test;
 using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -24,18 +25,18 @@ struct ReplacerTest : ::testing::Test {
     std::shared_ptr<FakeNode> field;
 
     void SetUp() override {
-        field = fake.accessibility.application(sourcePid)->addChild(QStringLiteral("field"));
+        field = fake.accessibility.application(sourcePid)->addChild(u"field"_s);
         field->selectedTextSettable = true;
         field->selectedRange = TextRange{0, 0};
-        field->value = QStringLiteral("Hello teh cat sat");
+        field->value = u"Hello teh cat sat"_s;
         fake.accessibility.application(sourcePid)->focused = field; // where a paste lands
         fake.clipboard.scheduler = &clock;
-        fake.workspace.frontmost = fake.workspace.launch({sourcePid, QStringLiteral("org.ex"), {}});
+        fake.workspace.frontmost = fake.workspace.launch({sourcePid, u"org.ex"_s, {}});
     }
 
     SelectionSnapshot snapshot(bool withElement = true) {
         SelectionSnapshot s;
-        s.text = QStringLiteral("teh cat");
+        s.text = u"teh cat"_s;
         if (withElement)
             s.element = FakeAccessibility::elementFor(field);
         s.range = {6, 7};
@@ -54,18 +55,18 @@ struct ReplacerTest : ::testing::Test {
     }
 };
 
-const ClipboardItem imageAndText{{{QStringLiteral("image/png"), QByteArrayLiteral("\x89PNG")},
+const ClipboardItem imageAndText{{{u"image/png"_s, QByteArrayLiteral("\x89PNG")},
                                   {ClipboardTypes::plainText, QByteArrayLiteral("antes")}}};
 
 } // namespace
 
 TEST_F(ReplacerTest, AcceptedAndVisibleWriteNeedsNoPaste) {
     fake.clipboard.items = {imageAndText};
-    const auto outcome = run(snapshot(), QStringLiteral("the cat"));
+    const auto outcome = run(snapshot(), u"the cat"_s);
     ASSERT_TRUE(outcome);
     EXPECT_EQ(*outcome, ReplaceOutcome::replacedViaAccessibility());
-    EXPECT_EQ(field->value, QStringLiteral("Hello the cat sat"));
-    EXPECT_EQ(field->writtenTexts, QList<QString>{QStringLiteral("the cat")});
+    EXPECT_EQ(field->value, u"Hello the cat sat"_s);
+    EXPECT_EQ(field->writtenTexts, QList<QString>{u"the cat"_s});
     EXPECT_TRUE(fake.keys.pastesPosted.isEmpty());
     EXPECT_EQ(fake.clipboard.clearCount, 0);
 }
@@ -73,30 +74,30 @@ TEST_F(ReplacerTest, AcceptedAndVisibleWriteNeedsNoPaste) {
 // A write that could not be checked against the text before it is not made; the paste is.
 TEST_F(ReplacerTest, AnUnreadableTextIsNotWrittenButPasted) {
     field->value.reset();
-    std::optional<ReplaceOutcome> outcome = run(snapshot(), QStringLiteral("x y"));
+    std::optional<ReplaceOutcome> outcome = run(snapshot(), u"x y"_s);
     EXPECT_EQ(outcome, ReplaceOutcome::replacedViaPaste());
     EXPECT_TRUE(field->writtenTexts.isEmpty());
 }
 
 TEST_F(ReplacerTest, ACanonicallyEquivalentCaptureIsNotAChange) {
     // Captured decomposed, stored composed.
-    field->value = QStringLiteral("Hello caf\u00e9 sat");
+    field->value = u"Hello caf\u00e9 sat"_s;
     SelectionSnapshot s = snapshot();
-    s.text = QStringLiteral("cafe\u0301");
+    s.text = u"cafe\u0301"_s;
     s.range = {6, 4};
-    EXPECT_EQ(run(s, QStringLiteral("bar")), ReplaceOutcome::replacedViaAccessibility());
-    EXPECT_EQ(field->value, QStringLiteral("Hello bar sat"));
+    EXPECT_EQ(run(s, u"bar"_s), ReplaceOutcome::replacedViaAccessibility());
+    EXPECT_EQ(field->value, u"Hello bar sat"_s);
 }
 
 // Typed over while the panel was up: the range holds the user's new text, which stays.
 TEST_F(ReplacerTest, ASelectionTypedOverIsNotWritten) {
-    field->value = QStringLiteral("Hello tyxed cat sat");
-    const auto outcome = run(snapshot(), QStringLiteral("the cat"));
+    field->value = u"Hello tyxed cat sat"_s;
+    const auto outcome = run(snapshot(), u"the cat"_s);
     ASSERT_TRUE(outcome);
     EXPECT_EQ(outcome->kind, ReplaceOutcome::Kind::selectionChanged);
     EXPECT_FALSE(outcome->succeeded());
     EXPECT_FALSE(outcome->message.isEmpty());
-    EXPECT_EQ(field->value, QStringLiteral("Hello tyxed cat sat"));
+    EXPECT_EQ(field->value, u"Hello tyxed cat sat"_s);
     EXPECT_TRUE(fake.keys.pastesPosted.isEmpty());
 }
 
@@ -119,7 +120,7 @@ TEST_F(ReplacerTest, AWriteOrPasteThatDidNotLandFailsAndAWriteIsUndoneOnlyInItsR
         bool longText = false;
         bool undoRefused = false;
         void (*meanwhile)(FakeNode&) = nullptr;
-        QString newText = QStringLiteral("the cat");
+        QString newText = u"the cat"_s;
         bool pastes = false; // the write is refused cleanly, and a paste follows
         std::optional<Duration> pasteLandsAfter = Duration::zero();
     };
@@ -140,7 +141,7 @@ TEST_F(ReplacerTest, AWriteOrPasteThatDidNotLandFailsAndAWriteIsUndoneOnlyInItsR
          .outcome = Kind::replacedViaAccessibility,
          .longText = true,
          .meanwhile = decomposes,
-         .newText = QStringLiteral("caf\u00e9")},
+         .newText = u"caf\u00e9"_s},
         {.name = "old text kept for good", .keepsOldText = true, .undoRefused = true},
         {.name = "edited elsewhere meanwhile",
          .keepsOldText = true,
@@ -154,7 +155,7 @@ TEST_F(ReplacerTest, AWriteOrPasteThatDidNotLandFailsAndAWriteIsUndoneOnlyInItsR
          .outcome = Kind::replacedViaPaste,
          .longText = true,
          .meanwhile = decomposes,
-         .newText = QStringLiteral("caf\u00e9"),
+         .newText = u"caf\u00e9"_s,
          .pastes = true},
         {.name = "paste shown just in time",
          .outcome = Kind::replacedViaPaste,
@@ -178,7 +179,7 @@ TEST_F(ReplacerTest, AWriteOrPasteThatDidNotLandFailsAndAWriteIsUndoneOnlyInItsR
         SCOPED_TRACE(c.name);
         while (clock.runNext()) {
         } // a late paste of the case before lands now
-        const QString original = QStringLiteral("Hello teh cat sat on the mat, all day long.") +
+        const QString original = u"Hello teh cat sat on the mat, all day long."_s +
                                  (c.longText ? QString(100'000, u'.') : QString());
         field->value = original;
         field->writtenTexts.clear();
@@ -222,7 +223,7 @@ TEST_F(ReplacerTest, TheClipboardComesBackOnceTheTargetHasReadThePastedText) {
     field->insertFails = true;
     fake.clipboard.items = {imageAndText};
     fake.clipboard.pasteReadAfter = 1s;
-    const QString text = QStringLiteral("linha 1\nlinha 2 🙂");
+    const QString text = u"linha 1\nlinha 2 🙂"_s;
     std::optional<ReplaceOutcome> outcome = run(snapshot(), text);
 
     EXPECT_FALSE(outcome); // waiting for the paste to land
@@ -238,9 +239,9 @@ TEST_F(ReplacerTest, TheClipboardComesBackOnceTheTargetHasReadThePastedText) {
     EXPECT_EQ(outcome, ReplaceOutcome::replacedViaPaste());
     EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndText});
 
-    EXPECT_EQ(field->value, QStringLiteral("Hello linha 1\nlinha 2 🙂 sat"));
+    EXPECT_EQ(field->value, u"Hello linha 1\nlinha 2 🙂 sat"_s);
 
-    field->value = QStringLiteral("Hello teh cat sat");
+    field->value = u"Hello teh cat sat"_s;
     fake.clipboard.pasteReadAfter.reset();
     std::optional<ReplaceOutcome> unread = run(snapshot(), text);
     clock.advance(Replacer::pasteReadDeadline - 1ms);
@@ -251,13 +252,34 @@ TEST_F(ReplacerTest, TheClipboardComesBackOnceTheTargetHasReadThePastedText) {
     EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndText});
 }
 
+// A paste replaces whatever is selected: where the range cannot be selected again, or another
+// one is selected instead, nothing is pasted and the clipboard is left alone. Where the selection
+// cannot be read back, the application's word that it selected the range is taken.
+TEST_F(ReplacerTest, APasteGoesOnlyOverTheRangeSelectedAgain) {
+    field->insertFails = true;
+    field->rangeSelectionRefused = true;
+    for (const std::optional<TextRange> selectedNow :
+         {std::optional(TextRange{0, 5}), std::optional<TextRange>()}) {
+        field->selectedRange = selectedNow;
+        fake.clipboard.items = {imageAndText};
+        EXPECT_EQ(run(snapshot(), QStringLiteral("novo")), ReplaceOutcome::failed());
+        EXPECT_TRUE(fake.keys.pastesPosted.isEmpty());
+        EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndText});
+        EXPECT_EQ(field->value, QStringLiteral("Hello teh cat sat"));
+    }
+    field->rangeSelectionRefused = false;
+    field->selectedRange.reset();
+    EXPECT_EQ(run(snapshot(), QStringLiteral("novo")), ReplaceOutcome::replacedViaPaste());
+    EXPECT_EQ(field->value, QStringLiteral("Hello novo sat"));
+}
+
 // A copy capture borrowing the clipboard: the paste waits for it to give the clipboard back, and
 // gives up when it does not in time.
 TEST_F(ReplacerTest, APasteWaitsForTheClipboardLease) {
     field->insertFails = true;
     fake.clipboard.items = {imageAndText};
     std::optional<ClipboardLease::Hold> capture = lease.tryTake();
-    std::optional<ReplaceOutcome> outcome = run(snapshot(), QStringLiteral("novo"));
+    std::optional<ReplaceOutcome> outcome = run(snapshot(), u"novo"_s);
     clock.advance(Replacer::clipboardLeaseWait / 2);
     EXPECT_FALSE(outcome);
     EXPECT_EQ(fake.clipboard.clearCount, 0);
@@ -267,19 +289,19 @@ TEST_F(ReplacerTest, APasteWaitsForTheClipboardLease) {
     EXPECT_FALSE(lease.isHeld());
 
     // Typed over while the paste waited: nothing is pasted over the user's text.
-    field->value = QStringLiteral("Hello teh cat sat");
+    field->value = u"Hello teh cat sat"_s;
     capture = lease.tryTake();
-    std::optional<ReplaceOutcome> typedOver = run(snapshot(), QStringLiteral("novo"));
-    field->value = QStringLiteral("Hello tyxed cat sat");
+    std::optional<ReplaceOutcome> typedOver = run(snapshot(), u"novo"_s);
+    field->value = u"Hello tyxed cat sat"_s;
     capture.reset();
     clock.runDue();
     EXPECT_EQ(typedOver, ReplaceOutcome::selectionChanged());
     EXPECT_EQ(fake.keys.pastesPosted.size(), 1);
     EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndText});
 
-    field->value = QStringLiteral("Hello teh cat sat");
+    field->value = u"Hello teh cat sat"_s;
     capture = lease.tryTake();
-    std::optional<ReplaceOutcome> late = run(snapshot(), QStringLiteral("novo"));
+    std::optional<ReplaceOutcome> late = run(snapshot(), u"novo"_s);
     clock.advance(Replacer::clipboardLeaseWait);
     EXPECT_EQ(late, ReplaceOutcome::failed());
     EXPECT_EQ(fake.keys.pastesPosted.size(), 1);
@@ -290,7 +312,7 @@ TEST_F(ReplacerTest, ATargetTakingNoPasteKeystrokeFailsAtOnceWithTheClipboardBac
     field->selectedTextSettable = false;
     fake.clipboard.items = {imageAndText};
     fake.keys.takesKeys = false;
-    EXPECT_EQ(run(snapshot(), QStringLiteral("novo")), ReplaceOutcome::failed());
+    EXPECT_EQ(run(snapshot(), u"novo"_s), ReplaceOutcome::failed());
     EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndText});
 
     // An owner that does not answer in time keeps its clipboard: nothing could bring it back.
@@ -298,7 +320,7 @@ TEST_F(ReplacerTest, ATargetTakingNoPasteKeystrokeFailsAtOnceWithTheClipboardBac
     fake.clipboard.hangingTypes = {ClipboardTypes::plainText};
     fake.keys.takesKeys = true;
     const qint64 beforeHung = fake.clipboard.changeCount();
-    std::optional<ReplaceOutcome> hung = run(snapshot(), QStringLiteral("novo"));
+    std::optional<ReplaceOutcome> hung = run(snapshot(), u"novo"_s);
     clock.advance(ClipboardServices::readDeadline);
     EXPECT_EQ(hung, ReplaceOutcome::failed());
     EXPECT_EQ(fake.clipboard.changeCount(), beforeHung);
@@ -308,16 +330,16 @@ TEST_F(ReplacerTest, ATargetTakingNoPasteKeystrokeFailsAtOnceWithTheClipboardBac
     // Where no keystroke reaches any application, the clipboard is not even taken.
     fake.keys.reachesApplications = false;
     const qint64 changeCount = fake.clipboard.changeCount();
-    EXPECT_EQ(run(snapshot(), QStringLiteral("novo")), ReplaceOutcome::failed());
+    EXPECT_EQ(run(snapshot(), u"novo"_s), ReplaceOutcome::failed());
     EXPECT_EQ(fake.clipboard.changeCount(), changeCount);
 }
 
 // Without an element the paste cannot be read back: it is trusted once the source read it.
 TEST_F(ReplacerTest, WithoutElementThePasteReselectsNothingAndAnEmptyClipboardStaysEmpty) {
-    std::optional<ReplaceOutcome> outcome = run(snapshot(false), QStringLiteral("novo"));
+    std::optional<ReplaceOutcome> outcome = run(snapshot(false), u"novo"_s);
     clock.advance(300ms);
     EXPECT_EQ(outcome, ReplaceOutcome::replacedViaPaste());
-    EXPECT_EQ(field->value, QStringLiteral("novoHello teh cat sat")); // at the caret
+    EXPECT_EQ(field->value, u"novoHello teh cat sat"_s); // at the caret
     EXPECT_TRUE(field->writtenTexts.isEmpty());
     EXPECT_TRUE(fake.clipboard.items.isEmpty());
 }
@@ -325,12 +347,12 @@ TEST_F(ReplacerTest, WithoutElementThePasteReselectsNothingAndAnEmptyClipboardSt
 // The question field gave the panel the keyboard: the source window gets it back, then the paste.
 TEST_F(ReplacerTest, TheSourceWindowGetsTheKeyboardBackBeforeThePaste) {
     field->insertFails = true;
-    fake.workspace.frontmost = fake.workspace.launch({7, QStringLiteral("io.ovra.Ovra"), {}});
+    fake.workspace.frontmost = fake.workspace.launch({7, u"io.ovra.Ovra"_s, {}});
     fake.workspace.activatesOnRequest = false;
-    std::optional<ReplaceOutcome> outcome = run(snapshot(), QStringLiteral("the cat"));
+    std::optional<ReplaceOutcome> outcome = run(snapshot(), u"the cat"_s);
     EXPECT_EQ(fake.workspace.activationRequests, QList<qint32>{sourcePid});
     EXPECT_EQ(field->value,
-              QStringLiteral("Hello teh cat sat")); // the failed write changed nothing
+              u"Hello teh cat sat"_s); // the failed write changed nothing
 
     clock.advance(Replacer::activationPollInterval * 5);
     EXPECT_TRUE(fake.keys.pastesPosted.isEmpty()); // never into the panel
@@ -349,14 +371,14 @@ TEST_F(ReplacerTest, ThePasteGoesOnlyIntoTheCapturedWindow) {
     captured.window = 0xA;
     fake.workspace.window = 0xB;
     fake.workspace.activatesOnRequest = false;
-    std::optional<ReplaceOutcome> outcome = run(captured, QStringLiteral("novo"));
+    std::optional<ReplaceOutcome> outcome = run(captured, u"novo"_s);
     clock.advance(Replacer::activationTimeout);
     EXPECT_EQ(outcome, ReplaceOutcome::failed());
     EXPECT_TRUE(fake.keys.pastesPosted.isEmpty());
     EXPECT_EQ(fake.clipboard.clearCount, 0);
 
     fake.workspace.activatesOnRequest = true;
-    std::optional<ReplaceOutcome> pasted = run(captured, QStringLiteral("novo"));
+    std::optional<ReplaceOutcome> pasted = run(captured, u"novo"_s);
     clock.advance(Replacer::activationPollInterval);
     EXPECT_EQ(pasted, ReplaceOutcome::replacedViaPaste());
     EXPECT_EQ(fake.workspace.window, std::optional<WindowId>(0xA));
@@ -366,21 +388,20 @@ TEST_F(ReplacerTest, ThePasteGoesOnlyIntoTheCapturedWindow) {
 TEST_F(ReplacerTest, ASourceThatDoesNotComeBackFailsWithoutTouchingTheClipboard) {
     field->selectedTextSettable = false;
     fake.clipboard.items = {imageAndText};
-    fake.workspace.frontmost = fake.workspace.launch({999, QStringLiteral("org.other"), {}});
+    fake.workspace.frontmost = fake.workspace.launch({999, u"org.other"_s, {}});
     fake.workspace.activatesOnRequest = false;
-    std::optional<ReplaceOutcome> outcome = run(snapshot(), QStringLiteral("novo"));
+    std::optional<ReplaceOutcome> outcome = run(snapshot(), u"novo"_s);
     clock.advance(Replacer::activationTimeout - Replacer::activationPollInterval);
     EXPECT_FALSE(outcome);
     clock.advance(Replacer::activationPollInterval);
     ASSERT_TRUE(outcome);
     EXPECT_EQ(outcome->kind, ReplaceOutcome::Kind::failed);
-    EXPECT_EQ(outcome->message,
-              QStringLiteral("não consegui substituir aqui — use Copiar resultado"));
+    EXPECT_EQ(outcome->message, u"não consegui substituir aqui — use Copiar resultado"_s);
     EXPECT_EQ(fake.clipboard.clearCount, 0);
     EXPECT_TRUE(fake.keys.pastesPosted.isEmpty());
 
     fake.workspace.frontmost.reset();
-    std::optional<ReplaceOutcome> again = run(snapshot(), QStringLiteral("novo"));
+    std::optional<ReplaceOutcome> again = run(snapshot(), u"novo"_s);
     clock.advance(Replacer::activationTimeout);
     EXPECT_EQ(again, ReplaceOutcome::failed());
     EXPECT_TRUE(fake.keys.pastesPosted.isEmpty());

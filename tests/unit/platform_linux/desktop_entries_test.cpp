@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace ovra::platform {
 namespace {
 
@@ -23,60 +25,55 @@ protected:
 };
 
 TEST_F(DesktopEntriesTest, MatchesProgramWindowClassOrIdAndLocalizesTheName) {
-    write(system.path(), QStringLiteral("org.example.Editor.desktop"),
+    write(system.path(), u"org.example.Editor.desktop"_s,
           "[Desktop Entry]\nName=Editor\nName[pt]=Editor PT\nName[pt_BR]=Editor BR\n"
           "Exec=env LANG=C /usr/bin/example-editor --new-window %U\n");
-    write(system.path(), QStringLiteral("vendor/viewer.desktop"),
+    write(system.path(), u"vendor/viewer.desktop"_s,
           "[Desktop Entry]\nName=Viewer\nExec=\"/opt/My Viewer/run\" %f\n"
           "StartupWMClass=MyViewer\n");
-    write(system.path(), QStringLiteral("calc.desktop"),
-          "[Desktop Entry]\nName=Calc\nTryExec=somewhere-else\n");
-    write(system.path(), QStringLiteral("script.desktop"),
+    write(system.path(), u"calc.desktop"_s, "[Desktop Entry]\nName=Calc\nTryExec=somewhere-else\n");
+    write(system.path(), u"script.desktop"_s,
           "[Desktop Entry]\nName=Script\nExec=python3 /usr/share/script/main.py\n");
 
-    DesktopEntries entries({system.path()}, QStringLiteral("pt_BR"));
-    EXPECT_EQ(entries.find(QStringLiteral("/usr/bin/example-editor"), {}),
-              (DesktopEntry{QStringLiteral("org.example.Editor"), QStringLiteral("Editor BR")}));
+    DesktopEntries entries({system.path()}, u"pt_BR"_s);
+    EXPECT_EQ(entries.find(u"/usr/bin/example-editor"_s, {}),
+              (DesktopEntry{u"org.example.Editor"_s, u"Editor BR"_s}));
     // A subfolder joins the id with a dash; a quoted program path with spaces still matches.
-    EXPECT_EQ(entries.find(QStringLiteral("/opt/My Viewer/run"), {})->id, u"vendor-viewer");
-    EXPECT_EQ(entries.find(QStringLiteral("/elsewhere/viewer-bin"), QStringLiteral("myviewer"))->id,
-              u"vendor-viewer");
-    EXPECT_EQ(entries.find(QStringLiteral("/usr/bin/calc"), {})->name, u"Calc");
+    EXPECT_EQ(entries.find(u"/opt/My Viewer/run"_s, {})->id, u"vendor-viewer");
+    EXPECT_EQ(entries.find(u"/elsewhere/viewer-bin"_s, u"myviewer"_s)->id, u"vendor-viewer");
+    EXPECT_EQ(entries.find(u"/usr/bin/calc"_s, {})->name, u"Calc");
     // An interpreter names no application: every script would be "Script".
-    EXPECT_EQ(entries.find(QStringLiteral("/usr/bin/python3"), {}), std::nullopt);
-    EXPECT_EQ(entries.find(QStringLiteral("/usr/bin/unknown"), QStringLiteral("Unknown")),
-              std::nullopt);
+    EXPECT_EQ(entries.find(u"/usr/bin/python3"_s, {}), std::nullopt);
+    EXPECT_EQ(entries.find(u"/usr/bin/unknown"_s, u"Unknown"_s), std::nullopt);
 
-    DesktopEntries portuguese({system.path()}, QStringLiteral("pt_PT"));
-    EXPECT_EQ(portuguese.find(QStringLiteral("example-editor"), {})->name, u"Editor PT");
+    DesktopEntries portuguese({system.path()}, u"pt_PT"_s);
+    EXPECT_EQ(portuguese.find(u"example-editor"_s, {})->name, u"Editor PT");
 }
 
 TEST_F(DesktopEntriesTest, UserEntriesHideSystemOnesAndHiddenEntriesDoNotCount) {
-    write(system.path(), QStringLiteral("tool.desktop"),
-          "[Desktop Entry]\nName=System Tool\nExec=tool\n");
-    write(user.path(), QStringLiteral("tool.desktop"),
-          "[Desktop Entry]\nName=My Tool\nExec=tool\n");
-    write(system.path(), QStringLiteral("gone.desktop"), "[Desktop Entry]\nName=Gone\nExec=gone\n");
-    write(user.path(), QStringLiteral("gone.desktop"), "[Desktop Entry]\nHidden=true\n");
-    write(system.path(), QStringLiteral("actions.desktop"),
+    write(system.path(), u"tool.desktop"_s, "[Desktop Entry]\nName=System Tool\nExec=tool\n");
+    write(user.path(), u"tool.desktop"_s, "[Desktop Entry]\nName=My Tool\nExec=tool\n");
+    write(system.path(), u"gone.desktop"_s, "[Desktop Entry]\nName=Gone\nExec=gone\n");
+    write(user.path(), u"gone.desktop"_s, "[Desktop Entry]\nHidden=true\n");
+    write(system.path(), u"actions.desktop"_s,
           "[Desktop Entry]\nName=Main\nExec=main-program\n"
           "[Desktop Action New]\nName=New Window\nExec=other-program\n");
 
-    DesktopEntries entries({user.path(), system.path()}, QStringLiteral("en_US"));
-    EXPECT_EQ(entries.find(QStringLiteral("tool"), {})->name, u"My Tool");
-    EXPECT_EQ(entries.find(QStringLiteral("gone"), {}), std::nullopt);
-    EXPECT_EQ(entries.find(QStringLiteral("main-program"), {})->name, u"Main");
-    EXPECT_EQ(entries.find(QStringLiteral("other-program"), {}), std::nullopt);
+    DesktopEntries entries({user.path(), system.path()}, u"en_US"_s);
+    EXPECT_EQ(entries.find(u"tool"_s, {})->name, u"My Tool");
+    EXPECT_EQ(entries.find(u"gone"_s, {}), std::nullopt);
+    EXPECT_EQ(entries.find(u"main-program"_s, {})->name, u"Main");
+    EXPECT_EQ(entries.find(u"other-program"_s, {}), std::nullopt);
 }
 
 TEST_F(DesktopEntriesTest, TerminalsAreKnownByCategoryOrWindowClassAndGetTheirOwnChords) {
-    write(system.path(), QStringLiteral("vte-term.desktop"),
+    write(system.path(), u"vte-term.desktop"_s,
           "[Desktop Entry]\nName=Term\nExec=vte-term\nCategories=GTK;System;TerminalEmulator;\n");
-    write(system.path(), QStringLiteral("debian-xterm.desktop"),
+    write(system.path(), u"debian-xterm.desktop"_s,
           "[Desktop Entry]\nName=XTerm\nExec=xterm\nCategories=System;TerminalEmulator;\n");
-    write(system.path(), QStringLiteral("editor.desktop"),
+    write(system.path(), u"editor.desktop"_s,
           "[Desktop Entry]\nName=Editor\nExec=editor\nCategories=Utility;TextEditor;\n");
-    DesktopEntries entries({system.path()}, QStringLiteral("en_US"));
+    DesktopEntries entries({system.path()}, u"en_US"_s);
 
     struct Case {
         const char* program;
@@ -99,8 +96,8 @@ TEST_F(DesktopEntriesTest, TerminalsAreKnownByCategoryOrWindowClassAndGetTheirOw
                                      entry && entry->terminalEmulator),
                   c.chords);
     }
-    EXPECT_TRUE(entries.find(QStringLiteral("xterm"), {})->terminalEmulator);
-    EXPECT_FALSE(entries.find(QStringLiteral("editor"), {})->terminalEmulator);
+    EXPECT_TRUE(entries.find(u"xterm"_s, {})->terminalEmulator);
+    EXPECT_FALSE(entries.find(u"editor"_s, {})->terminalEmulator);
 }
 
 } // namespace

@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace ovra::platform {
 namespace {
 
@@ -29,12 +31,11 @@ TEST_P(DesktopSessionTest, TellsTheSessionFromTheEnvironment) {
     const SessionCase& c = GetParam();
     QProcessEnvironment environment;
     if (c.type)
-        environment.insert(QStringLiteral("XDG_SESSION_TYPE"), QString::fromLatin1(c.type));
+        environment.insert(u"XDG_SESSION_TYPE"_s, QString::fromLatin1(c.type));
     if (c.waylandDisplay)
-        environment.insert(QStringLiteral("WAYLAND_DISPLAY"),
-                           QString::fromLatin1(c.waylandDisplay));
+        environment.insert(u"WAYLAND_DISPLAY"_s, QString::fromLatin1(c.waylandDisplay));
     if (c.desktop)
-        environment.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QString::fromLatin1(c.desktop));
+        environment.insert(u"XDG_CURRENT_DESKTOP"_s, QString::fromLatin1(c.desktop));
     EXPECT_EQ(detectDesktopSession(environment), c.expected);
 }
 
@@ -52,18 +53,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ActiveWindowReport, ReadsTheActiveWindowAndItsSurface) {
     const auto report = parseActiveWindowReport(
-        QStringLiteral(R"({"pid":1234,"resourceClass":"org.kde.kwrite","client":[10,20.4,500,300],)"
-                       R"("frame":[40,30,440,260]})"));
+        uR"({"pid":1234,"resourceClass":"org.kde.kwrite","client":[10,20.4,500,300],)"
+        R"("frame":[40,30,440,260]})"_s);
     ASSERT_TRUE(report && *report);
     EXPECT_EQ((*report)->pid, 1234);
-    EXPECT_EQ((*report)->resourceClass, QStringLiteral("org.kde.kwrite"));
+    EXPECT_EQ((*report)->resourceClass, u"org.kde.kwrite"_s);
     ASSERT_TRUE((*report)->area);
     EXPECT_EQ((*report)->area->area, QRect(10, 20, 500, 300));
     // What the toolkit draws inside the surface is left to its own size to tell.
     EXPECT_FALSE((*report)->area->clientSideBorder);
     EXPECT_EQ((*report)->area->frame, QRect(40, 30, 440, 260));
 
-    const auto none = parseActiveWindowReport(QStringLiteral(R"({"pid":0})"));
+    const auto none = parseActiveWindowReport(uR"({"pid":0})"_s);
     ASSERT_TRUE(none);
     EXPECT_FALSE(*none);
 }
@@ -83,18 +84,18 @@ TEST(ActiveWindowReport, RefusesMalformedReports) {
 TEST(BusOwnerWatch, CallsBackOncePerNewOwner) {
     QStringList registered;
     BusOwnerWatch watch(
-        QStringLiteral("org.example.Helper"), [&](const QString& owner) { registered << owner; },
-        QDBusConnection(QStringLiteral("no bus in unit tests")));
-    watch.setKnownOwner(QStringLiteral(":1.4"));
+        u"org.example.Helper"_s, [&](const QString& owner) { registered << owner; },
+        QDBusConnection(u"no bus in unit tests"_s));
+    watch.setKnownOwner(u":1.4"_s);
     auto* bus = watch.findChild<QDBusServiceWatcher*>();
     ASSERT_TRUE(bus);
-    ASSERT_EQ(bus->watchedServices(), QStringList{QStringLiteral("org.example.Helper")});
+    ASSERT_EQ(bus->watchedServices(), QStringList{u"org.example.Helper"_s});
     const std::pair<const char*, const char*> changes[] = {
         {"", ":1.4"}, {":1.4", ""}, {"", ":1.9"}, {":1.9", ":1.12"}, {":1.9", ":1.12"}};
     for (const auto& [from, to] : changes)
-        Q_EMIT bus->serviceOwnerChanged(QStringLiteral("org.example.Helper"),
-                                        QString::fromLatin1(from), QString::fromLatin1(to));
-    EXPECT_EQ(registered, (QStringList{QStringLiteral(":1.9"), QStringLiteral(":1.12")}));
+        Q_EMIT bus->serviceOwnerChanged(u"org.example.Helper"_s, QString::fromLatin1(from),
+                                        QString::fromLatin1(to));
+    EXPECT_EQ(registered, (QStringList{u":1.9"_s, u":1.12"_s}));
 }
 
 TEST(ActiveWindowReport, AnotherClassOfTheSameProcessIsAnotherApplication) {
@@ -102,7 +103,7 @@ TEST(ActiveWindowReport, AnotherClassOfTheSameProcessIsAnotherApplication) {
     ActiveWindowReports reports(std::make_shared<ActiveWindowStore>(),
                                 [&](qint32 pid) { changes.append(pid); });
     const auto report = [](const char* windowClass, int x) {
-        return QStringLiteral(R"({"pid":7,"resourceClass":"%1","client":[%2,0,10,10]})")
+        return uR"({"pid":7,"resourceClass":"%1","client":[%2,0,10,10]})"_s
             .arg(QLatin1String(windowClass))
             .arg(x);
     };
@@ -113,9 +114,8 @@ TEST(ActiveWindowReport, AnotherClassOfTheSameProcessIsAnotherApplication) {
 }
 
 TEST(KWinReport, TheScriptCallsBackTheReceiverItNames) {
-    const QString source = KWinActiveWindow::scriptSource(QStringLiteral(":1.42"));
-    EXPECT_TRUE(
-        source.contains(QStringLiteral(R"(callDBus(":1.42", ")") + KWinActiveWindow::objectPath()));
+    const QString source = KWinActiveWindow::scriptSource(u":1.42"_s);
+    EXPECT_TRUE(source.contains(uR"(callDBus(":1.42", ")"_s + KWinActiveWindow::objectPath()));
     EXPECT_FALSE(source.contains(u'%')); // every placeholder filled
 }
 
@@ -123,10 +123,8 @@ constexpr quint32 command = 0x100, shift = 0x200, option = 0x800, control = 0x10
 constexpr quint32 keyT = 17, keyA = 0;
 
 TEST(GnomeShellShortcut, SpelledInTheShellsNotation) {
-    EXPECT_EQ(GnomeShellHelper::accelerator(keyT, option | command),
-              QStringLiteral("<Alt><Super>t"));
-    EXPECT_EQ(GnomeShellHelper::accelerator(keyA, shift | control),
-              QStringLiteral("<Shift><Control>a"));
+    EXPECT_EQ(GnomeShellHelper::accelerator(keyT, option | command), u"<Alt><Super>t"_s);
+    EXPECT_EQ(GnomeShellHelper::accelerator(keyA, shift | control), u"<Shift><Control>a"_s);
     EXPECT_FALSE(GnomeShellHelper::accelerator(9999, option));   // no such key
     EXPECT_FALSE(GnomeShellHelper::accelerator(keyT, 0x10000u)); // a modifier it cannot hold
 }
@@ -147,35 +145,30 @@ TEST(DesktopHelperShortcut, KeptUntilTheHelperArrives) {
 }
 
 TEST(GnomeShellExtension, TheFormTheShellLoads) {
-    for (const auto& [version, form] : {std::pair{"43.9", "43"},
-                                        {"44.1", "43"},
-                                        {"45.0", "45"},
-                                        {"48.7", "45"},
-                                        {"49.rc", "45"},
-                                        {"42.9", ""},
-                                        {"", ""},
-                                        {"GNOME", ""}}) {
+    const std::pair<const char*, const char*> forms[] = {
+        {"43.9", "43"},  {"44.1", "43"}, {"45.0", "45"}, {"48.7", "45"},
+        {"49.rc", "45"}, {"42.9", ""},   {"", ""},       {"GNOME", ""}};
+    for (const auto& [version, form] : forms)
         EXPECT_EQ(gnomeShellExtensionForm(QString::fromLatin1(version)), QLatin1String(form))
             << version;
-    }
 }
 
 TEST(GnomeShellExtension, LinksTheFormAndLeavesTheUsersOwnCopy) {
     QTemporaryDir root;
-    const QString forms = root.filePath(QStringLiteral("share/ovra/gnome-shell/"));
-    const QString user = root.filePath(QStringLiteral("home/gnome-shell/extensions"));
-    const QString link = user + QStringLiteral("/ovra@ovra.app");
+    const QString forms = root.filePath(u"share/ovra/gnome-shell/"_s);
+    const QString user = root.filePath(u"home/gnome-shell/extensions"_s);
+    const QString link = user + u"/ovra@ovra.app"_s;
     for (const char* form : {"43", "45"})
-        ASSERT_TRUE(QDir().mkpath(forms + QLatin1String(form) + QStringLiteral("/ovra@ovra.app")));
+        ASSERT_TRUE(QDir().mkpath(forms + QLatin1String(form) + u"/ovra@ovra.app"_s));
 
-    EXPECT_TRUE(linkGnomeShellExtension(forms + QStringLiteral("43"), user));
-    EXPECT_EQ(QFileInfo(link).symLinkTarget(), forms + QStringLiteral("43/ovra@ovra.app"));
+    EXPECT_TRUE(linkGnomeShellExtension(forms + u"43"_s, user));
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), forms + u"43/ovra@ovra.app"_s);
     // After the shell's upgrade the program's link turns to the other form.
-    EXPECT_TRUE(linkGnomeShellExtension(forms + QStringLiteral("45"), user));
-    EXPECT_EQ(QFileInfo(link).symLinkTarget(), forms + QStringLiteral("45/ovra@ovra.app"));
+    EXPECT_TRUE(linkGnomeShellExtension(forms + u"45"_s, user));
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), forms + u"45/ovra@ovra.app"_s);
 
     ASSERT_TRUE(QFile::remove(link) && QDir().mkpath(link));
-    EXPECT_FALSE(linkGnomeShellExtension(forms + QStringLiteral("45"), user));
+    EXPECT_FALSE(linkGnomeShellExtension(forms + u"45"_s, user));
     EXPECT_FALSE(QFileInfo(link).isSymLink());
 }
 

@@ -155,32 +155,26 @@ TEST_F(KeyStoreTest, ALooseFileIsTightenedWhenReadAndAFailedWriteIsReported) {
     EXPECT_FALSE(elsewhere.writeKey(u"k"_s, KeyStore::googleAccount));
 }
 
-TEST_F(KeyStoreTest, TheOldSingleKeyMovesToTheProviderOfTheOldBaseURLHost) {
-    writeFile(R"({"onlineAI.apiKey": "legacy"})");
-    m_defaults.setString(Prefs::Keys::legacyBaseURL, u"https://user@"_s +
-                                                         QLatin1String(deployment::openRouterHost) +
-                                                         u":8443/api/v1"_s);
-    KeyStore& keys = restart();
-    EXPECT_EQ(keys.aiAPIKey(AIProvider::openai), std::nullopt);
-    EXPECT_EQ(fileContent(), json::parse(R"({"onlineAI.apiKey.openrouter": "legacy"})"));
-    EXPECT_EQ(modeOf(path()), 0600u);
-}
-
-TEST_F(KeyStoreTest, WithoutAnOldBaseURLOrWithAnUnknownHostTheKeyGoesToCustom) {
-    for (const std::optional<QString>& baseURL :
-         {std::optional<QString>(), std::optional<QString>(u"not a url"_s),
-          std::optional<QString>(u"https://API.OPENAI.COM.example/v1"_s),
-          // The host compares exactly as written: another case is another host.
-          std::optional<QString>(u"https://"_s +
-                                 QString::fromLatin1(deployment::openAIApiHost).toUpper() +
-                                 u"/v1"_s)}) {
+TEST_F(KeyStoreTest, TheOldSingleKeyMovesToTheProviderOfTheOldBaseURLHostElseToCustom) {
+    const std::pair<std::optional<QString>, AIProvider> cases[] = {
+        {u"https://user@"_s + QLatin1String(deployment::openRouterHost) + u":8443/api/v1"_s,
+         AIProvider::openrouter},
+        {std::nullopt, AIProvider::custom},
+        {u"not a url"_s, AIProvider::custom},
+        {u"https://API.OPENAI.COM.example/v1"_s, AIProvider::custom},
+        // The host compares exactly as written: another case is another host.
+        {u"https://"_s + QString::fromLatin1(deployment::openAIApiHost).toUpper() + u"/v1"_s,
+         AIProvider::custom},
+    };
+    for (const auto& [baseURL, provider] : cases) {
         if (baseURL)
             m_defaults.setString(Prefs::Keys::legacyBaseURL, *baseURL);
         else
             m_defaults.remove(Prefs::Keys::legacyBaseURL);
         writeFile(R"({"onlineAI.apiKey": " legacy "})");
-        EXPECT_EQ(restart().aiAPIKey(AIProvider::custom), u"legacy"_s);
-        EXPECT_FALSE(fileContent().contains("onlineAI.apiKey"));
+        EXPECT_EQ(restart().aiAPIKey(provider), u"legacy"_s);
+        EXPECT_EQ(fileContent(), (json{{KeyStore::aiAccount(provider).toStdString(), "legacy"}}));
+        EXPECT_EQ(modeOf(path()), 0600u);
     }
 }
 

@@ -4,8 +4,6 @@
 #include "support/timer_scheduler.h"
 #include "support/virtual_clock.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -18,6 +16,7 @@ using namespace std::chrono_literals;
 using ovra::CancelSource;
 using ovra::Duration;
 using ovra::VirtualClock;
+using namespace Qt::StringLiterals;
 
 TEST(VirtualClock, RunsDueWorkInOrderOfDueTimeThenSchedulingNeverInlineNorOnceCancelled) {
     VirtualClock clock;
@@ -134,7 +133,7 @@ TEST(Cancellation, SubscriptionsEndWithTheirOwnerAndCallbacksRunOnce) {
 static_assert(!std::is_base_of_v<ovra::Error, ovra::CancelledError>);
 
 TEST(Errors, WhatIsTheDescriptionInUtf8) {
-    EXPECT_STREQ(ovra::Error(QStringLiteral("Sem conexão")).what(), "Sem conexão");
+    EXPECT_STREQ(ovra::Error(u"Sem conexão"_s).what(), "Sem conexão");
 }
 
 TEST(TimerScheduler, RunsOnTheEventLoopAndCancels) {

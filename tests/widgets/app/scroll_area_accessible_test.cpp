@@ -7,6 +7,8 @@
 #include <QScrollBar>
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace ovra {
 namespace {
 
@@ -29,7 +31,7 @@ TEST(ScrollAreaAccessible, AChildAskedForAfterTheScrollBarHidIsRefusedNotReadPas
     const int counted = accessible->childCount();
     ASSERT_GE(counted, 2) << "the viewport and the shown scroll bar";
 
-    content->setText(QStringLiteral("short"));
+    content->setText(u"short"_s);
     QApplication::processEvents();
     ASSERT_FALSE(area.verticalScrollBar()->isVisible());
     for (int index = 0; index < counted + 1; ++index) {

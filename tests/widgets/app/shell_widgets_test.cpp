@@ -36,6 +36,7 @@
 
 using namespace ovra;
 using namespace ovra::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -60,17 +61,17 @@ void snapshot(QWidget* window, const char* name) {
             << name << ": " << part->objectName().toStdString() << " "
             << part->metaObject()->className();
     }
-    const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/window_") +
-                         QLatin1String(name) + QStringLiteral(".png");
+    const QString path =
+        QCoreApplication::applicationDirPath() + u"/window_"_s + QLatin1String(name) + u".png"_s;
     EXPECT_TRUE(window->grab().save(path));
 }
 
 struct Installation {
     Installation() { Prefs::shared().setAppLanguage(AppLanguage::portugues); }
     QTemporaryDir dir;
-    DefaultsStore defaults{dir.filePath(QStringLiteral("defaults.json"))};
+    DefaultsStore defaults{dir.filePath(u"defaults.json"_s)};
     Prefs prefs{defaults, [] { return std::optional<QString>(); }};
-    KeyStore keys{dir.filePath(QStringLiteral("keys.json")), prefs, QStringLiteral("BUILTIN")};
+    KeyStore keys{dir.filePath(u"keys.json"_s), prefs, u"BUILTIN"_s};
     VirtualClock clock;
     FakeCapturePlatform fake;
     FakeHotKeyService hotKeys;
@@ -82,22 +83,20 @@ struct Installation {
         return std::make_unique<AppDelegate>(AppDelegate::Dependencies{
             prefs, keys, clock, fake.workspace, fake.accessibility, hotKeys, windows,
             [] { return std::unique_ptr<PanelController>(); },
-            [] { return std::unique_ptr<SelectionMonitor>(); }, QStringLiteral("app.ovra.Ovra"),
-            QStringLiteral("0.1.0")});
+            [] { return std::unique_ptr<SelectionMonitor>(); }, u"app.ovra.Ovra"_s, u"0.1.0"_s});
     }
 };
 
 QStringList actionTexts(const QMenu& menu) {
     QStringList out;
     for (QAction* action : menu.actions())
-        out.append(action->isSeparator() ? QStringLiteral("---") : action->text());
+        out.append(action->isSeparator() ? u"---"_s : action->text());
     return out;
 }
 
 TEST(ShellWidgets, TheTrayMenuIsRebuiltEachTimeItOpensWithoutGrowingAndRunsItsCommands) {
     Installation setup;
-    setup.fake.workspace.frontmost =
-        RunningApplication{42, QStringLiteral("org.example.Editor"), QStringLiteral("Editor")};
+    setup.fake.workspace.frontmost = RunningApplication{42, u"org.example.Editor"_s, u"Editor"_s};
     auto delegate = setup.delegate();
     delegate->start();
     ASSERT_NE(setup.windows.trayIcon(), nullptr);
@@ -110,20 +109,20 @@ TEST(ShellWidgets, TheTrayMenuIsRebuiltEachTimeItOpensWithoutGrowingAndRunsItsCo
         Q_EMIT menu.aboutToShow();
     EXPECT_EQ(menu.findChildren<QObject*>().size(), once);
     EXPECT_EQ(menu.actions().size(), 18);
-    EXPECT_EQ(menu.actions().constLast()->text(), QStringLiteral("Sair"));
-    EXPECT_EQ(menu.actions().constLast()->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
+    EXPECT_EQ(menu.actions().constLast()->text(), u"Sair"_s);
+    EXPECT_EQ(menu.actions().constLast()->shortcut(), QKeySequence(u"Ctrl+Q"_s));
     EXPECT_FALSE(menu.actions()[2]->isEnabled()); // the accessibility state
     EXPECT_TRUE(menu.actions()[12]->isEnabled()); // "Ignorar este app (Editor)"
 
     // A changed name and shortcut show the next time the menu opens.
-    setup.prefs.setUserName(QStringLiteral("Ana"));
+    setup.prefs.setUserName(u"Ana"_s);
     setup.prefs.setHotKey(40, 0x1300);
     Q_EMIT menu.aboutToShow();
     const QStringList texts = actionTexts(menu);
     ASSERT_EQ(texts.size(), 19);
-    EXPECT_EQ(texts[0], QStringLiteral("Olá, Ana"));
-    EXPECT_EQ(texts[7], QStringLiteral("Mostrar a caixa de tradução (Ctrl+Shift+Super+K)"));
-    EXPECT_EQ(texts[9], QStringLiteral("Online: Google Tradutor ✓ · IA —"));
+    EXPECT_EQ(texts[0], u"Olá, Ana"_s);
+    EXPECT_EQ(texts[7], u"Mostrar a caixa de tradução (Ctrl+Shift+Super+K)"_s);
+    EXPECT_EQ(texts[9], u"Online: Google Tradutor ✓ · IA —"_s);
     QMenu* languages = menu.actions()[6]->menu();
     ASSERT_NE(languages, nullptr);
     int checked = 0;
@@ -150,7 +149,7 @@ TEST(ShellWidgets, TheTrayMenuIsRebuiltEachTimeItOpensWithoutGrowingAndRunsItsCo
     menu.actions()[17]->trigger(); // Sobre o Ovra
     ASSERT_NE(setup.windows.dialogs().about(), nullptr);
     EXPECT_TRUE(setup.windows.dialogs().about()->informativeText().contains(
-        QStringLiteral("Versão 0.1.0 — uso pessoal.")));
+        u"Versão 0.1.0 — uso pessoal."_s));
     snapshot(setup.windows.dialogs().about(), "about");
     menu.actions()[18]->trigger();
     EXPECT_EQ(setup.quits, 1);
@@ -165,67 +164,62 @@ TEST(ShellWidgets, TheWelcomeAndNameAlertsStoreTheTrimmedName) {
     QDialog* welcome = setup.windows.dialogs().welcome();
     ASSERT_NE(welcome, nullptr);
     EXPECT_TRUE(welcome->isVisible());
-    EXPECT_EQ(setup.windows.dialogs().welcomeField()->placeholderText(),
-              QStringLiteral("Seu nome"));
+    EXPECT_EQ(setup.windows.dialogs().welcomeField()->placeholderText(), u"Seu nome"_s);
     snapshot(welcome, "welcome");
-    setup.windows.dialogs().welcomeField()->setText(QStringLiteral("  Ana  "));
-    welcome->findChild<QPushButton*>(QStringLiteral("first"))->click();
+    setup.windows.dialogs().welcomeField()->setText(u"  Ana  "_s);
+    welcome->findChild<QPushButton*>(u"first"_s)->click();
     EXPECT_FALSE(welcome->isVisible());
-    EXPECT_EQ(setup.prefs.userName(), QStringLiteral("Ana"));
+    EXPECT_EQ(setup.prefs.userName(), u"Ana"_s);
     EXPECT_EQ(setup.fake.accessibility.trustRequests, 1);
 
     delegate->editUserName();
     QDialog* edit = setup.windows.dialogs().editName();
     ASSERT_NE(edit, nullptr);
-    EXPECT_EQ(setup.windows.dialogs().editNameField()->text(), QStringLiteral("Ana"));
+    EXPECT_EQ(setup.windows.dialogs().editNameField()->text(), u"Ana"_s);
     snapshot(edit, "edit_name");
-    setup.windows.dialogs().editNameField()->setText(QStringLiteral("Bia"));
-    edit->findChild<QPushButton*>(QStringLiteral("second"))->click(); // Cancelar
-    EXPECT_EQ(setup.prefs.userName(), QStringLiteral("Ana"));
+    setup.windows.dialogs().editNameField()->setText(u"Bia"_s);
+    edit->findChild<QPushButton*>(u"second"_s)->click(); // Cancelar
+    EXPECT_EQ(setup.prefs.userName(), u"Ana"_s);
     delegate->editUserName();
     EXPECT_EQ(setup.windows.dialogs().editName(), edit); // the same window, kept
-    setup.windows.dialogs().editNameField()->setText(QStringLiteral(" Bia "));
-    edit->findChild<QPushButton*>(QStringLiteral("first"))->click(); // Salvar
-    EXPECT_EQ(setup.prefs.userName(), QStringLiteral("Bia"));
+    setup.windows.dialogs().editNameField()->setText(u" Bia "_s);
+    edit->findChild<QPushButton*>(u"first"_s)->click(); // Salvar
+    EXPECT_EQ(setup.prefs.userName(), u"Bia"_s);
 }
 
 TEST(ShellWidgets, PreferencesShowPackFailuresRecordAShortcutAndSwitchLanguageAtOnce) {
     Installation setup;
-    setup.translation.availability[{QStringLiteral("pt"), QStringLiteral("es")}] =
-        LanguageAvailabilityStatus::supported;
-    setup.translation.availability[{QStringLiteral("pt"), QStringLiteral("fr")}] =
-        LanguageAvailabilityStatus::supported;
-    const QString reason = QStringLiteral("Não é possível baixar pacotes de idioma: o PackageKit "
-                                          "não está disponível neste sistema.");
+    setup.translation.availability[{u"pt"_s, u"es"_s}] = LanguageAvailabilityStatus::supported;
+    setup.translation.availability[{u"pt"_s, u"fr"_s}] = LanguageAvailabilityStatus::supported;
+    const QString reason = u"Não é possível baixar pacotes de idioma: o PackageKit "
+                           u"não está disponível neste sistema."_s;
     setup.translation.prepareFailures = {std::make_exception_ptr(Error(reason))};
     int posts = 0;
     PreferencesWindow controller(setup.prefs, setup.translation, [&] { ++posts; });
     controller.show();
     QDialog* window = controller.window();
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Ovra — Preferências"));
+    EXPECT_EQ(window->windowTitle(), u"Ovra — Preferências"_s);
     for (int i = 0; i < 50 && controller.model()->packs().packStatuses().size() < 20; ++i)
         QCoreApplication::processEvents();
-    auto* esRow = window->findChild<QWidget*>(QStringLiteral("pack-es"));
+    auto* esRow = window->findChild<QWidget*>(u"pack-es"_s);
     ASSERT_NE(esRow, nullptr);
-    auto* download = esRow->findChild<QPushButton*>(QStringLiteral("download"));
+    auto* download = esRow->findChild<QPushButton*>(u"download"_s);
     EXPECT_FALSE(download->isHidden());
-    EXPECT_EQ(download->text(), QStringLiteral("Baixar"));
-    EXPECT_EQ(window->findChild<QWidget*>(QStringLiteral("pack-pt"))
-                  ->findChild<QLabel*>(QStringLiteral("status"))
-                  ->text(),
-              QStringLiteral("Instalado ✓"));
+    EXPECT_EQ(download->text(), u"Baixar"_s);
+    EXPECT_EQ(window->findChild<QWidget*>(u"pack-pt"_s)->findChild<QLabel*>(u"status"_s)->text(),
+              u"Instalado ✓"_s);
     snapshot(window, "preferences");
 
     // A download that fails for a reason to read (no package service) says so on its row, beside
     // the button to try again, instead of a spinner that stops.
-    auto* frRow = window->findChild<QWidget*>(QStringLiteral("pack-fr"));
+    auto* frRow = window->findChild<QWidget*>(u"pack-fr"_s);
     ASSERT_NE(frRow, nullptr);
-    auto* frDownload = frRow->findChild<QPushButton*>(QStringLiteral("download"));
+    auto* frDownload = frRow->findChild<QPushButton*>(u"download"_s);
     frDownload->click();
     for (int i = 0; i < 50 && !frDownload->isVisibleTo(window); ++i)
         QCoreApplication::processEvents();
-    auto* frStatus = frRow->findChild<QLabel*>(QStringLiteral("status"));
+    auto* frStatus = frRow->findChild<QLabel*>(u"status"_s);
     EXPECT_TRUE(frStatus->isVisibleTo(window));
     EXPECT_EQ(frStatus->text(), reason);
     EXPECT_EQ(frStatus->textFormat(), Qt::PlainText);
@@ -233,10 +227,10 @@ TEST(ShellWidgets, PreferencesShowPackFailuresRecordAShortcutAndSwitchLanguageAt
     EXPECT_FALSE(frRow->findChild<QProgressBar*>()->isVisibleTo(window));
     snapshot(window, "preferences_pack_failed");
 
-    auto* restore = window->findChild<QPushButton*>(QStringLiteral("restoreDefault"));
+    auto* restore = window->findChild<QPushButton*>(u"restoreDefault"_s);
     EXPECT_TRUE(restore->isHidden());
-    window->findChild<QPushButton*>(QStringLiteral("record"))->click();
-    auto* recorder = window->findChild<QLabel*>(QStringLiteral("recording"));
+    window->findChild<QPushButton*>(u"record"_s)->click();
+    auto* recorder = window->findChild<QLabel*>(u"recording"_s);
     EXPECT_FALSE(recorder->isHidden());
     QTest::keyClick(recorder, Qt::Key_K);
     QTest::keyClick(recorder, Qt::Key_K, Qt::ShiftModifier);
@@ -246,43 +240,41 @@ TEST(ShellWidgets, PreferencesShowPackFailuresRecordAShortcutAndSwitchLanguageAt
     EXPECT_EQ(setup.prefs.hotKeyCode(), 40);
     EXPECT_EQ(setup.prefs.hotKeyModifiers(), 768);
     EXPECT_EQ(posts, 1);
-    EXPECT_EQ(window->findChild<QLabel*>(QStringLiteral("currentShortcut"))->text(),
-              QStringLiteral("Atual: Shift+Super+K"));
+    EXPECT_EQ(window->findChild<QLabel*>(u"currentShortcut"_s)->text(), u"Atual: Shift+Super+K"_s);
     EXPECT_FALSE(restore->isHidden());
     // Key presses go to the window again once recording ended.
     QTest::keyClick(window, Qt::Key_L, Qt::MetaModifier);
     EXPECT_EQ(setup.prefs.hotKeyCode(), 40);
     // An action's row has a recorder of its own; the panel's combination is not for it.
-    auto* actionRow = window->findChild<QWidget*>(QStringLiteral("action-translate-replace"));
+    auto* actionRow = window->findChild<QWidget*>(u"action-translate-replace"_s);
     ASSERT_NE(actionRow, nullptr);
-    EXPECT_EQ(actionRow->findChild<QLabel*>(QStringLiteral("shortcut"))->text(), u"Nenhum");
-    actionRow->findChild<QPushButton*>(QStringLiteral("record"))->click();
-    auto* actionRecorder = actionRow->findChild<QLabel*>(QStringLiteral("recording"));
+    EXPECT_EQ(actionRow->findChild<QLabel*>(u"shortcut"_s)->text(), u"Nenhum");
+    actionRow->findChild<QPushButton*>(u"record"_s)->click();
+    auto* actionRecorder = actionRow->findChild<QLabel*>(u"recording"_s);
     EXPECT_TRUE(recorder->isHidden());
     QTest::keyClick(actionRecorder, Qt::Key_K, Qt::MetaModifier | Qt::ShiftModifier);
-    EXPECT_FALSE(window->findChild<QLabel*>(QStringLiteral("actionShortcutRefused"))->isHidden());
+    EXPECT_FALSE(window->findChild<QLabel*>(u"actionShortcutRefused"_s)->isHidden());
     QTest::keyClick(actionRecorder, Qt::Key_R, Qt::ControlModifier | Qt::AltModifier);
-    EXPECT_EQ(actionRow->findChild<QLabel*>(QStringLiteral("shortcut"))->text(), u"Ctrl+Alt+R");
+    EXPECT_EQ(actionRow->findChild<QLabel*>(u"shortcut"_s)->text(), u"Ctrl+Alt+R");
     EXPECT_EQ(posts, 2);
 
-    auto* language = window->findChild<QComboBox*>(QStringLiteral("appLanguage"));
-    const int english = language->findData(QStringLiteral("en"));
+    auto* language = window->findChild<QComboBox*>(u"appLanguage"_s);
+    const int english = language->findData(u"en"_s);
     language->setCurrentIndex(english);
     Q_EMIT language->activated(english);
-    EXPECT_EQ(window->findChild<QPushButton*>(QStringLiteral("close"))->text(),
-              QStringLiteral("Close"));
-    EXPECT_EQ(download->text(), QStringLiteral("Download"));
-    EXPECT_EQ(controller.model()->packBaseCode(), QStringLiteral("pt"));
+    EXPECT_EQ(window->findChild<QPushButton*>(u"close"_s)->text(), u"Close"_s);
+    EXPECT_EQ(download->text(), u"Download"_s);
+    EXPECT_EQ(controller.model()->packBaseCode(), u"pt"_s);
     snapshot(window, "preferences_english");
 
-    window->findChild<QPushButton*>(QStringLiteral("close"))->click();
+    window->findChild<QPushButton*>(u"close"_s)->click();
     EXPECT_FALSE(window->isVisible());
     controller.show();
     EXPECT_EQ(controller.window(), window);
     EXPECT_TRUE(window->isVisible());
 
     // The session-start row shows the autostart entry as it is each time the window opens.
-    auto* session = window->findChild<QCheckBox*>(QStringLiteral("startWithSession"));
+    auto* session = window->findChild<QCheckBox*>(u"startWithSession"_s);
     ASSERT_NE(session, nullptr);
     session->click();
     EXPECT_TRUE(QFile::exists(SessionAutostart::entryPath()));
@@ -291,7 +283,7 @@ TEST(ShellWidgets, PreferencesShowPackFailuresRecordAShortcutAndSwitchLanguageAt
     controller.show();
     EXPECT_FALSE(session->isChecked());
     // The offscreen platform has no tray: the window says how to come back to it.
-    EXPECT_FALSE(window->findChild<QLabel*>(QStringLiteral("noTrayNotice"))->isHidden());
+    EXPECT_FALSE(window->findChild<QLabel*>(u"noTrayNotice"_s)->isHidden());
 }
 
 // Recording takes only the keys sent to the recorder and ends when the window hides or another
@@ -303,28 +295,27 @@ TEST(ShellWidgets, ShortcutRecordingTakesOnlyItsOwnKeysAndEndsWithTheWindow) {
     QDialog* window = controller.window();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     PreferencesModel& model = *controller.model();
-    auto* record = window->findChild<QPushButton*>(QStringLiteral("record"));
-    auto* refused = window->findChild<QLabel*>(QStringLiteral("shortcutRefused"));
+    auto* record = window->findChild<QPushButton*>(u"record"_s);
+    auto* refused = window->findChild<QLabel*>(u"shortcutRefused"_s);
     QLineEdit question; // a field of another window, as the panel's question field
     const auto startRecording = [&] {
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window));
         record->click();
         ASSERT_TRUE(model.isRecording());
-        ASSERT_EQ(QApplication::focusWidget()->objectName(), QStringLiteral("recording"));
+        ASSERT_EQ(QApplication::focusWidget()->objectName(), u"recording"_s);
     };
 
     startRecording();
     // A key sent to another widget of the window is that widget's.
-    QTest::keyClick(window->findChild<QComboBox*>(QStringLiteral("appLanguage")), Qt::Key_K,
-                    Qt::MetaModifier);
+    QTest::keyClick(window->findChild<QComboBox*>(u"appLanguage"_s), Qt::Key_K, Qt::MetaModifier);
     EXPECT_TRUE(model.isRecording());
     // An editing chord is refused under the field; the shortcut stays and recording goes on.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_V, Qt::ControlModifier);
     EXPECT_TRUE(refused->isVisibleTo(window));
     EXPECT_EQ(refused->text(),
-              QStringLiteral("O atalho precisa de Ctrl, Alt ou Super e não pode ser um atalho de "
-                             "edição (como Ctrl+C ou Ctrl+V). O atalho atual foi mantido."));
+              u"O atalho precisa de Ctrl, Alt ou Super e não pode ser um atalho de "
+              u"edição (como Ctrl+C ou Ctrl+V). O atalho atual foi mantido."_s);
     EXPECT_TRUE(model.isRecording());
     snapshot(window, "preferences_shortcut_refused");
 
@@ -334,15 +325,15 @@ TEST(ShellWidgets, ShortcutRecordingTakesOnlyItsOwnKeysAndEndsWithTheWindow) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&question));
     EXPECT_FALSE(model.isRecording());
     EXPECT_FALSE(refused->isVisibleTo(window));
-    QTest::keyClicks(&question, QStringLiteral("ab"));
-    EXPECT_EQ(question.text(), QStringLiteral("ab"));
+    QTest::keyClicks(&question, u"ab"_s);
+    EXPECT_EQ(question.text(), u"ab"_s);
 
     // So does the window hiding, even with no other window to take the keyboard.
     startRecording();
     window->hide();
     EXPECT_FALSE(model.isRecording());
-    QTest::keyClicks(&question, QStringLiteral("c"));
-    EXPECT_EQ(question.text(), QStringLiteral("abc"));
+    QTest::keyClicks(&question, u"c"_s);
+    EXPECT_EQ(question.text(), u"abc"_s);
     QTest::keyClick(&question, Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
     EXPECT_EQ(setup.prefs.hotKeyCode(), Prefs::defaultHotKeyCode);
     EXPECT_EQ(setup.prefs.hotKeyModifiers(), Prefs::defaultHotKeyModifiers);

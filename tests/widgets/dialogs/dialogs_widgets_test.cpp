@@ -7,7 +7,6 @@
 #include "support/settings_fixture.h"
 #include "support/virtual_clock.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>

@@ -1,7 +1,5 @@
 #include "platform/linux/qt/qt_clipboard_services.h"
 
-#include "support/log_categories.h"
-
 #include <QClipboard>
 #include <QDeadlineTimer>
 #include <QGuiApplication>

@@ -8,7 +8,7 @@
 #include "platform/linux/wayland/selection_event_monitors.h"
 #include "platform/linux/wayland/wayland_workspace_services.h"
 #include "platform/linux/x11/x11_synthetic_keys.h"
-#include "support/log_categories.h"
+#include "support/logging.h"
 
 namespace ovra::platform {
 

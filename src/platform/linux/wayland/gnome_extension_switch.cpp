@@ -1,7 +1,7 @@
 #include "platform/linux/wayland/gnome_extension_switch.h"
 
 #include "platform/linux/wayland/gnome_shell_helper.h"
-#include "support/log_categories.h"
+#include "support/logging.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

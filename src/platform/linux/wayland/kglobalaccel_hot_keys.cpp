@@ -2,7 +2,7 @@
 
 #include "platform/hot_key_modifiers.h"
 #include "platform/linux/key_mapping.h"
-#include "support/log_categories.h"
+#include "support/logging.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

@@ -2,7 +2,7 @@
 
 #include "platform/linux/wayland/active_window_report.h"
 
-#include "support/log_categories.h"
+#include "support/logging.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

@@ -1,6 +1,6 @@
 #include "platform/linux/wayland/pointerless_screen_services.h"
 
-#include "support/log_categories.h"
+#include "support/logging.h"
 
 namespace ovra::platform {
 

@@ -1,7 +1,7 @@
 #include "platform/linux/x11/x11_hot_key_service.h"
 
 #include "platform/linux/key_mapping.h"
-#include "support/log_categories.h"
+#include "support/logging.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>

@@ -1,6 +1,6 @@
 #include "platform/linux/x11/x11_selection_reader.h"
 
-#include "support/log_categories.h"
+#include "support/logging.h"
 
 #include <QDeadlineTimer>
 #include <QTimer>
