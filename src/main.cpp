@@ -215,7 +215,7 @@ int main(int argc, char** argv) {
         keys,
         scheduler,
         platform->workspace(),
-        platform->accessibility(),
+        platform->accessSwitch(),
         platform->hotKey(),
         windows,
         [&] {

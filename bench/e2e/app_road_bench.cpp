@@ -195,7 +195,7 @@ int run(int idleSeconds, int samples, int cycles) {
 
     // Two words of the first line to select in turn, so the selection always differs from the
     // last one closed; the panel opens beside that line and never covers them.
-    auto& ax = desktop().accessibility();
+    auto& ax = desktopAccessibility();
     AccessibleElement element;
     waitUntil([&] {
         const auto focused = ax.focusedElement(ax.applicationElement(targetPid));

@@ -3,7 +3,9 @@
 //   tests/e2e/run-headless.sh -- <build>/bench/e2e/bench_e2e_platform_atspi
 #include "support/e2e_session.h"
 
+#include "platform/linux/atspi/atspi_accessibility_services.h"
 #include "platform/linux/session/linux_platform.h"
+#include "platform/linux/session/pixel_scaling.h"
 
 #include <QGuiApplication>
 #include <benchmark/benchmark.h>
@@ -15,47 +17,45 @@ using namespace ovra;
 using ovra::e2e::TargetApp;
 
 platform::LinuxPlatform* platformUnderTest = nullptr;
+AccessibilityServices* accessibility = nullptr;
 TargetApp* target = nullptr;
 AccessibleElement focusedText;
 const TextRange word{12, 5}; // "naïve" after "Olá café 😀 "
 
 void BM_ApplicationElement(benchmark::State& state) {
     for (auto _ : state) {
-        benchmark::DoNotOptimize(
-            platformUnderTest->accessibility().applicationElement(target->pid()));
+        benchmark::DoNotOptimize(accessibility->applicationElement(target->pid()));
     }
 }
 
 void BM_FocusedElementInApplication(benchmark::State& state) {
-    const AccessibleElement app =
-        platformUnderTest->accessibility().applicationElement(target->pid());
+    const AccessibleElement app = accessibility->applicationElement(target->pid());
     for (auto _ : state) {
-        benchmark::DoNotOptimize(platformUnderTest->accessibility().focusedElement(app));
+        benchmark::DoNotOptimize(accessibility->focusedElement(app));
     }
 }
 
 void BM_SystemFocusedElement(benchmark::State& state) {
     for (auto _ : state) {
-        benchmark::DoNotOptimize(platformUnderTest->accessibility().systemFocusedElement());
+        benchmark::DoNotOptimize(accessibility->systemFocusedElement());
     }
 }
 
 void BM_SelectedText(benchmark::State& state) {
     for (auto _ : state) {
-        benchmark::DoNotOptimize(platformUnderTest->accessibility().selectedText(focusedText));
+        benchmark::DoNotOptimize(accessibility->selectedText(focusedText));
     }
 }
 
 void BM_SelectedTextRange(benchmark::State& state) {
     for (auto _ : state) {
-        benchmark::DoNotOptimize(platformUnderTest->accessibility().selectedTextRange(focusedText));
+        benchmark::DoNotOptimize(accessibility->selectedTextRange(focusedText));
     }
 }
 
 void BM_BoundsForRange(benchmark::State& state) {
     for (auto _ : state) {
-        benchmark::DoNotOptimize(
-            platformUnderTest->accessibility().boundsForRange(focusedText, word));
+        benchmark::DoNotOptimize(accessibility->boundsForRange(focusedText, word));
     }
 }
 
@@ -89,6 +89,15 @@ int main(int argc, char** argv) {
         return 1;
     }
     platformUnderTest = platform.get();
+    // As the accessibility thread makes them, called here on the main thread.
+    platform::X11WorkspaceServices windows(platform->connection(),
+                                           platform::DesktopEntries(QStringList()));
+    platform::AtspiAccessibilityServices services(
+        [&windows](QPointF point) { return windows.windowOwnerAt(point); },
+        [&windows](qint32 pid) { return windows.windowArea(pid); },
+        platform::AtspiAccessibilityServices::Extents::asToolkitsReport,
+        platform::scalingBy(&platform::DevicePixels::ofQtScreens));
+    accessibility = &services;
     target = &gtk;
     QStringList keys{QStringLiteral("key"), QStringLiteral("ctrl+Home")};
     for (int i = 0; i < 11; ++i)
@@ -96,7 +105,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 5; ++i)
         keys.append(QStringLiteral("shift+Right"));
     e2e::xdotool(keys);
-    auto& ax = platform->accessibility();
+    auto& ax = *accessibility;
     e2e::waitUntil([&] {
         const auto focused = ax.focusedElement(ax.applicationElement(gtk.pid()));
         if (!focused.ok())

@@ -4,7 +4,7 @@
 #include "capture/selection_monitor.h"
 #include "panel/panel_controller.h"
 #include "panel/quick_action_flow.h"
-#include "platform/accessibility_services.h"
+#include "platform/accessibility_switch.h"
 #include "platform/workspace_services.h"
 #include "settings/key_store.h"
 #include "settings/l10n.h"
@@ -186,7 +186,7 @@ void AppDelegate::trackLastExternalApp() {
 }
 
 void AppDelegate::maybeShowWelcome() {
-    if (m_deps.accessibility.isAccessEnabled() || m_deps.prefs.didShowWelcome())
+    if (m_deps.accessSwitch.isAccessEnabled() || m_deps.prefs.didShowWelcome())
         return;
     m_deps.prefs.setDidShowWelcome(true);
     later(welcomeDelay, [](AppDelegate& self) {
@@ -248,7 +248,7 @@ void AppDelegate::trayIconUnavailable() {
 
 QList<MenuRow> AppDelegate::menuRows() {
     return StatusMenuModel::rows(StatusMenuModel::readState(
-        m_deps.prefs, m_deps.keys, m_deps.accessibility.isAccessEnabled(), m_lastExternalApp));
+        m_deps.prefs, m_deps.keys, m_deps.accessSwitch.isAccessEnabled(), m_lastExternalApp));
 }
 
 void AppDelegate::perform(const MenuRow& row) {
@@ -290,7 +290,7 @@ void AppDelegate::editUserName() {
 }
 
 void AppDelegate::requestAccessibility() {
-    m_deps.accessibility.requestAccess();
+    m_deps.accessSwitch.requestAccess();
     m_deps.workspace.openAccessibilitySettings();
 }
 
@@ -300,9 +300,9 @@ void AppDelegate::selectTargetLanguage(const QString& code) {
 }
 
 void AppDelegate::ensureAccessibilityOn() {
-    if (m_deps.accessibility.isAccessEnabled())
+    if (m_deps.accessSwitch.isAccessEnabled())
         return;
-    if (!m_deps.accessibility.enableAccess() || m_toldAboutRestart)
+    if (!m_deps.accessSwitch.enableAccess() || m_toldAboutRestart)
         return;
     // Applications read the switch when they start: those already running may stay unseen.
     m_toldAboutRestart = true;

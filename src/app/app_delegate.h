@@ -21,7 +21,7 @@ namespace ovra {
 class Prefs;
 class KeyStore;
 class WorkspaceServices;
-class AccessibilityServices;
+class AccessibilitySwitch;
 class HotKeyService;
 class PanelController;
 class QuickActionFlow;
@@ -41,7 +41,7 @@ public:
         KeyStore& keys;
         Scheduler& scheduler;
         WorkspaceServices& workspace;
-        AccessibilityServices& accessibility;
+        AccessibilitySwitch& accessSwitch;
         HotKeyService& hotKeys;
         AppUI& ui;
         std::function<std::unique_ptr<PanelController>()> makePanelController;

@@ -32,9 +32,6 @@ public:
     bool callTimedOut() const { return m_callTimedOut; }
     AccessibilityServices& inner() { return m_inner; }
 
-    bool isAccessEnabled() override { return m_inner.isAccessEnabled(); }
-    void requestAccess() override { m_inner.requestAccess(); }
-    bool enableAccess() override { return m_inner.enableAccess(); }
     AccessibleElement applicationElement(qint32 pid) override;
     AccessResult<AccessibleElement> systemFocusedElement() override;
     AccessResult<AccessibleElement> focusedElement(const AccessibleElement& application) override;

@@ -205,7 +205,7 @@ void SelectionMonitor::scheduleSettledCapture(std::chrono::milliseconds delay) {
 }
 
 void SelectionMonitor::captureNow(bool isRetry) {
-    if (!m_platform.accessibility.isAccessEnabled()) {
+    if (!m_platform.accessSwitch.isAccessEnabled()) {
         qCInfo(lc) << "nothing shown: accessibility is off";
         dismiss();
         return;
@@ -301,7 +301,7 @@ QCoro::Task<void> SelectionMonitor::runManualCapture() {
     timer.start();
     // Without accessibility the copy below is the only way to the selection.
     CaptureOutcome outcome;
-    if (m_platform.accessibility.isAccessEnabled()) {
+    if (m_platform.accessSwitch.isAccessEnabled()) {
         outcome = co_await m_capture.captureSelection(mouseLocation, CaptureKind::Manual);
         if (alive.expired())
             co_return;

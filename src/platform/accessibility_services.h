@@ -51,20 +51,14 @@ enum class SettableAttribute { SelectedText, Value };
 
 // Reads and writes other applications' interface elements. All calls are synchronous and may block
 // until the target application answers (at most the platform's per-call time-out): the program
-// makes them on its accessibility thread only, never on the UI thread. Positions and rectangles
+// makes them on its accessibility thread only, never on the UI thread (which has the
+// AccessibilitySwitch for what it needs to know). Positions and rectangles
 // here are in accessibility space: origin at the top-left of the primary screen, y growing
 // downwards. Text offsets and lengths are UTF-16 code units (the platform converts from its own
 // counting).
 class AccessibilityServices {
 public:
     virtual ~AccessibilityServices() = default;
-
-    // True when this process may read other applications' elements.
-    virtual bool isAccessEnabled() = 0;
-    // Asks the system (and, where it has one, the user) to enable access for this process.
-    virtual void requestAccess() = 0;
-    // Turns access on where the system allows it without the user; true when it is on after.
-    virtual bool enableAccess() = 0;
 
     // The element standing for the whole application with process `pid`; null when there is none.
     virtual AccessibleElement applicationElement(qint32 pid) = 0;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/accessibility_services.h"
+#include "platform/accessibility_switch.h"
 #include "platform/clipboard_services.h"
 #include "platform/input_monitors.h"
 #include "platform/screen_services.h"
@@ -12,7 +12,7 @@ namespace ovra {
 // The platform services that selection capture and write-back use, handed around together.
 // The referenced services must outlive every object built over this bundle.
 struct CapturePlatform {
-    AccessibilityServices& accessibility;
+    AccessibilitySwitch& accessSwitch;
     InputMonitors& input;
     SyntheticKeys& keys;
     ClipboardServices& clipboard;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/accessibility_services.h"
+#include "platform/accessibility_switch.h"
 
 #include <QHash>
 #include <QList>
@@ -56,9 +57,9 @@ struct FakeNode : std::enable_shared_from_this<FakeNode> {
     std::shared_ptr<FakeNode> addChild(QString childName = {});
 };
 
-// A scripted AccessibilityServices over FakeNode trees. Application nodes are created on first
-// use, one per process.
-class FakeAccessibility final : public AccessibilityServices {
+// A scripted AccessibilityServices over FakeNode trees, with the desktop's switch. Application
+// nodes are created on first use, one per process.
+class FakeAccessibility final : public AccessibilityServices, public AccessibilitySwitch {
 public:
     bool trusted = true;
     bool enableTakes = true; // enableAccess() turns `trusted` on

@@ -410,12 +410,12 @@ bool DesktopSession::isActive(TargetApp& app) {
 }
 
 AccessibleElement DesktopSession::focusedText(qint32 pid) {
-    return focusedElementOf(desktop().accessibility(), pid);
+    return focusedElementOf(desktopAccessibility(), pid);
 }
 
 std::optional<std::pair<QRectF, TextRange>>
 DesktopSession::wordBounds(const AccessibleElement& element, const QString& word) {
-    auto& ax = desktop().accessibility();
+    auto& ax = desktopAccessibility();
     const auto text = ax.value(element);
     if (!text.ok() || text.value.indexOf(word) < 0)
         return std::nullopt;
@@ -427,14 +427,14 @@ DesktopSession::wordBounds(const AccessibleElement& element, const QString& word
 }
 
 bool DesktopSession::drag(const AccessibleElement& element, const TextRange& range) {
-    auto& ax = desktop().accessibility();
+    auto& ax = desktopAccessibility();
     const auto first = ax.boundsForRange(element, {range.location, 1});
     const auto last = ax.boundsForRange(element, {range.location + range.length - 1, 1});
     return first.ok() && last.ok() && dragAcross(first.value, last.value);
 }
 
 QString DesktopSession::selectedIn(const AccessibleElement& element) {
-    const auto text = desktop().accessibility().selectedText(element);
+    const auto text = desktopAccessibility().selectedText(element);
     return text.ok() ? text.value : QString();
 }
 

@@ -56,7 +56,7 @@ int runDemo(const QString& folder) {
         return failed(QStringLiteral("the GTK application did not come up"));
     shoot(QStringLiteral("application"), QStringLiteral("A GTK application with editable text"));
 
-    auto& ax = desktop().accessibility();
+    auto& ax = desktopAccessibility();
     const AccessibleElement element = focusedElementOf(ax, app.pid());
     const auto text = ax.value(element);
     const QString word = QStringLiteral("naïve");

@@ -12,7 +12,7 @@ namespace ovra::e2e {
 
 class SelectionRoad : public DesktopSession {
 protected:
-    AccessibilityServices& ax() { return desktop().accessibility(); }
+    AccessibilityServices& ax() { return desktopAccessibility(); }
 
     // The longest wait for the program's own accessibility root to answer, asked every 50 ms
     // for `duration`: its UI thread answers these, so a stall shows here.

@@ -178,9 +178,9 @@ TEST_P(ScaledDisplay, ThePanelIsPlacedBesideTheSelection) {
     const AccessibleElement element = waitForSelection(app, QStringLiteral("naïve"));
     ASSERT_FALSE(element.isNull());
     // This test process runs at ratio 1: its accessibility answers in device pixels.
-    const auto range = desktop().accessibility().selectedTextRange(element);
+    const auto range = desktopAccessibility().selectedTextRange(element);
     ASSERT_TRUE(range.ok());
-    const auto bounds = desktop().accessibility().boundsForRange(element, range.value);
+    const auto bounds = desktopAccessibility().boundsForRange(element, range.value);
     ASSERT_TRUE(bounds.ok());
     ASSERT_TRUE(ovra.waitForPanel(3s)) << "no panel at ratio 2";
 

@@ -1,11 +1,17 @@
 #include "platform/desktop_fixture.h"
 
+#include "platform/linux/atspi/atspi_accessibility_services.h"
+#include "platform/linux/session/pixel_scaling.h"
+#include "platform/linux/x11/x11_workspace_services.h"
+
 #include <QGuiApplication>
 
 namespace ovra::e2e {
 
 namespace {
 std::unique_ptr<platform::LinuxPlatform> platformInstance;
+std::unique_ptr<platform::X11WorkspaceServices> windowsInstance;
+std::unique_ptr<platform::AtspiAccessibilityServices> accessibilityInstance;
 std::unique_ptr<TargetApp> gtkInstance;
 std::unique_ptr<TargetApp> qtInstance;
 
@@ -31,6 +37,20 @@ platform::LinuxPlatform& desktop() {
     return *platformInstance;
 }
 
+AccessibilityServices& desktopAccessibility() {
+    if (!accessibilityInstance) {
+        windowsInstance = std::make_unique<platform::X11WorkspaceServices>(
+            desktop().connection(), platform::DesktopEntries(QStringList()));
+        platform::X11WorkspaceServices* windows = windowsInstance.get();
+        accessibilityInstance = std::make_unique<platform::AtspiAccessibilityServices>(
+            [windows](QPointF point) { return windows->windowOwnerAt(point); },
+            [windows](qint32 pid) { return windows->windowArea(pid); },
+            platform::AtspiAccessibilityServices::Extents::asToolkitsReport,
+            platform::scalingBy(&platform::DevicePixels::ofQtScreens));
+    }
+    return *accessibilityInstance;
+}
+
 TargetApp& gtkTarget() {
     return started(gtkInstance, TargetApp::Kind::Gtk, QStringLiteral("Ovra GTK target"));
 }
@@ -42,6 +62,8 @@ TargetApp& qtTarget() {
 void releaseDesktop() {
     gtkInstance.reset();
     qtInstance.reset();
+    accessibilityInstance.reset();
+    windowsInstance.reset();
     setConnectionToDrain(nullptr);
     platformInstance.reset();
 }
@@ -57,7 +79,7 @@ bool selectByKeys(int skip, int count) {
 }
 
 AccessibleElement waitForSelection(TargetApp& app, const QString& selection) {
-    auto& ax = desktop().accessibility();
+    auto& ax = desktopAccessibility();
     return focusedElementOf(ax, app.pid(), [&](const AccessibleElement& element) {
         const auto text = ax.selectedText(element);
         return text.ok() && text.value == selection;

@@ -2,6 +2,7 @@
 
 #include "support/e2e_session.h"
 
+#include "platform/accessibility_services.h"
 #include "platform/linux/session/linux_platform.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,9 @@ inline constexpr int wordLength = 5;
 // The platform under test and the two target applications, shared by every test of the run
 // (starting an application costs about a second).
 platform::LinuxPlatform& desktop();
+// The AT-SPI services over desktop()'s window system, in logical pixels, called on the test's
+// thread (the program calls them on its accessibility thread only).
+AccessibilityServices& desktopAccessibility();
 TargetApp& gtkTarget();
 TargetApp& qtTarget();
 

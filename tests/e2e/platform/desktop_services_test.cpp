@@ -342,13 +342,12 @@ namespace {
 // The accessibility switch is asked before every capture: it is followed from the service's
 // announcements rather than read each time.
 TEST(AccessibilitySwitch, IsFollowedWithoutAskingTheServiceAgain) {
-    platform::AtspiAccessibilityServices services([](QPointF) { return 0; },
-                                                  [](qint32) { return std::nullopt; });
-    ASSERT_TRUE(services.isAccessEnabled()) << "the headless session starts with it on";
+    platform::AtspiAccessibilitySwitch accessSwitch;
+    ASSERT_TRUE(accessSwitch.isAccessEnabled()) << "the headless session starts with it on";
     ASSERT_TRUE(setAccessibilitySwitch(false));
-    EXPECT_TRUE(waitUntil([&] { return !services.isAccessEnabled(); }));
+    EXPECT_TRUE(waitUntil([&] { return !accessSwitch.isAccessEnabled(); }));
     ASSERT_TRUE(setAccessibilitySwitch(true));
-    EXPECT_TRUE(waitUntil([&] { return services.isAccessEnabled(); }));
+    EXPECT_TRUE(waitUntil([&] { return accessSwitch.isAccessEnabled(); }));
 }
 
 } // namespace

@@ -53,7 +53,7 @@ TEST(OwnWindows, InputReachesLocalMonitorsOnly) {
     EXPECT_TRUE(global.isEmpty());
 
     // Our own elements are never read over the bus: we would wait on ourselves.
-    auto& ax = desktop().accessibility();
+    auto& ax = desktopAccessibility();
     EXPECT_TRUE(
         ax.applicationElement(static_cast<qint32>(QCoreApplication::applicationPid())).isNull());
     EXPECT_FALSE(ax.elementAtPosition(QPointF(centre)).ok());

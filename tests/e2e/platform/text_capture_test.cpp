@@ -19,7 +19,7 @@ protected:
         ASSERT_TRUE(app->activate());
     }
     TargetApp* app = nullptr;
-    AccessibilityServices& ax = desktop().accessibility();
+    AccessibilityServices& ax = desktopAccessibility();
 };
 
 TEST_P(TextCapture, ReadsSelectionAfterAccentsAndEmojiAsUtf16) {

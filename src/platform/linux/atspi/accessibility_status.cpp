@@ -46,7 +46,7 @@ bool setEnabled(bool on) {
 
 } // namespace AccessibilityStatus
 
-AccessibilitySwitchWatch::AccessibilitySwitchWatch() {
+AtspiAccessibilitySwitch::AtspiAccessibilitySwitch() {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;
@@ -56,7 +56,7 @@ AccessibilitySwitchWatch::AccessibilitySwitchWatch() {
     m_on.store(AccessibilityStatus::isEnabled().value_or(false));
 }
 
-void AccessibilitySwitchWatch::onPropertiesChanged(const QString& interfaceName,
+void AtspiAccessibilitySwitch::onPropertiesChanged(const QString& interfaceName,
                                                    const QVariantMap& changed,
                                                    const QStringList& invalidated) {
     if (interfaceName != statusInterface)
@@ -66,6 +66,20 @@ void AccessibilitySwitchWatch::onPropertiesChanged(const QString& interfaceName,
         m_on.store(value.toBool());
     else if (invalidated.contains(enabledProperty))
         m_on.store(AccessibilityStatus::isEnabled().value_or(false));
+}
+
+bool AtspiAccessibilitySwitch::enableAccess() {
+    const bool enabled = AccessibilityStatus::setEnabled(true);
+    // What this program has just set, ahead of the service's announcement.
+    if (enabled)
+        m_on.store(true);
+    return enabled;
+}
+
+void AtspiAccessibilitySwitch::requestAccess() {
+    // Turning the switch on is all the desktop needs. The desktop's settings, where the user can
+    // do it by hand, are opened by whoever asked, once.
+    AccessibilityStatus::setEnabled(true);
 }
 
 } // namespace ovra::platform

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/accessibility_switch.h"
+
 #include <QObject>
 #include <QStringList>
 #include <QVariantMap>
@@ -17,16 +19,18 @@ std::optional<bool> isEnabled();
 bool setEnabled(bool on);
 } // namespace AccessibilityStatus
 
-// The switch's state as last read or announced: read once when made, then followed through the
-// service's change signals, so asking costs no round trip and never waits on the service. Make it
-// on a thread with an event loop; `isOn` may be asked from any thread.
-class AccessibilitySwitchWatch final : public QObject {
+// The switch for this program: its state as last read or announced, read once when made, then
+// followed through the service's change signals, so asking costs no round trip and never waits on
+// the service. Make it on a thread with an event loop; `isAccessEnabled` may be asked from any
+// thread.
+class AtspiAccessibilitySwitch final : public QObject, public AccessibilitySwitch {
     Q_OBJECT
 public:
-    AccessibilitySwitchWatch();
-    bool isOn() const { return m_on.load(); }
-    // What this program has just set, ahead of the service's announcement.
-    void noteSet(bool on) { m_on.store(on); }
+    AtspiAccessibilitySwitch();
+
+    bool isAccessEnabled() override { return m_on.load(); }
+    void requestAccess() override;
+    bool enableAccess() override;
 
 private Q_SLOTS:
     void onPropertiesChanged(const QString& interfaceName, const QVariantMap& changed,

@@ -14,14 +14,11 @@
 
 namespace ovra::platform {
 
-class AccessibilitySwitchWatch;
-
 // Reads and writes other applications' elements over the AT-SPI bus with libatspi. Calls are
 // synchronous D-Bus round trips. libatspi is started on the first call that needs it and is then
-// confined to that thread (the program's accessibility thread); asking only about the switch
-// starts nothing. Focus and selection events, served by that thread's GLib main context, keep the
-// last focused element and each application's last selection at hand. The switch is followed
-// from its change signals and costs no call.
+// confined to that thread (the program's accessibility thread). Focus and selection events, served
+// by that thread's GLib main context, keep the last focused element and each application's last
+// selection at hand.
 class AtspiAccessibilityServices final : public AccessibilityServices {
 public:
     // `windowOwnerAt` names the process whose window is topmost at a point of the screen (0 when
@@ -32,16 +29,18 @@ public:
     // window for every toolkit (Wayland, where no client knows its place on screen and there is
     // no looking up an element by a point of the screen).
     enum class Extents { asToolkitsReport, windowRelative };
+    // AT-SPI and the window system count device pixels, the program Qt's logical ones: the
+    // conversions as the screens are at the moment of each call (none: the two are the same).
+    struct PixelScaling {
+        std::function<QPointF(QPointF logical)> toDevice;
+        std::function<QRectF(const QRectF& device)> toLogical;
+    };
     AtspiAccessibilityServices(std::function<qint32(QPointF)> windowOwnerAt,
-                               WindowAreaOf windowArea,
-                               Extents extents = Extents::asToolkitsReport);
+                               WindowAreaOf windowArea, Extents extents = Extents::asToolkitsReport,
+                               PixelScaling scaling = {});
     ~AtspiAccessibilityServices() override;
     AtspiAccessibilityServices(const AtspiAccessibilityServices&) = delete;
     AtspiAccessibilityServices& operator=(const AtspiAccessibilityServices&) = delete;
-
-    bool isAccessEnabled() override;
-    void requestAccess() override;
-    bool enableAccess() override;
 
     AccessibleElement applicationElement(qint32 pid) override;
     AccessResult<AccessibleElement> systemFocusedElement() override;
@@ -82,10 +81,8 @@ public:
     AccessStatus replaceText(const AccessibleElement& element, TextRange range,
                              const QString& text) override;
 
-    // Bounds of the searches for a focused element or the element at a point.
-    static constexpr int maxFocusSearchVisits = 600;
+    // Bounds of the search for the element at a point, and of the focus remembered.
     static constexpr qsizetype maxRememberedProcesses = 256;
-    static constexpr int maxFocusSearchDepth = 40;
     static constexpr int maxPointHops = 32;
     static constexpr int maxTextAncestorHops = 8;
 
@@ -105,6 +102,9 @@ private:
                                        std::pair<int, int> reported);
     // The toolkit's offsets for a UTF-16 range of `text`.
     std::pair<int, int> nativeRange(AtspiAccessible* accessible, AtspiText* text, TextRange range);
+    AccessResult<QRectF> deviceBoundsForRange(const AccessibleElement& element, TextRange range);
+    AccessResult<QRectF> deviceFrame(const AccessibleElement& element);
+    AccessResult<QRectF> inLogicalPixels(AccessResult<QRectF> device);
     AccessResult<QRectF> windowRelativeBounds(AtspiAccessible* accessible, AtspiText* text,
                                               int start, int end);
     // The element of application `app` that last took the focus, when nothing reports it now.
@@ -112,17 +112,14 @@ private:
     // Where, on screen, the coordinates of the window `accessible` is in begin, for toolkits that
     // place things only within their window.
     std::optional<QPointF> windowOrigin(AtspiAccessible* accessible);
-    // The size of the window `accessible` is in, as the toolkit reports it.
-    std::optional<QSizeF> topLevelSize(AtspiAccessible* accessible);
     // Replaces `range` (the current selection when none) with `replacement`, all or nothing.
     AccessStatus writeRange(const AccessibleElement& element, std::optional<TextRange> range,
                             const QString& replacement);
-    AtspiAccessible* deepestAt(AtspiAccessible* top, int x, int y);
 
     std::function<qint32(QPointF)> m_windowOwnerAt;
     WindowAreaOf m_windowArea;
     Extents m_extents;
-    std::unique_ptr<AccessibilitySwitchWatch> m_switch;
+    PixelScaling m_scaling;
     std::function<void(qint32 pid)> m_selectionListenerCallback;
     std::function<void(qint32 pid)> m_activationListenerCallback;
     AtspiEventListener* m_focusListener = nullptr;

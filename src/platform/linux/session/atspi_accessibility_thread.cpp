@@ -3,7 +3,7 @@
 #include "platform/linux/atspi/application_connections.h"
 #include "platform/linux/atspi/atspi_accessibility_services.h"
 #include "platform/linux/atspi/atspi_element.h"
-#include "platform/linux/session/scaled_accessibility_services.h"
+#include "platform/linux/session/pixel_scaling.h"
 #include "platform/linux/x11/x11_connection.h"
 #include "platform/linux/x11/x11_workspace_services.h"
 
@@ -42,10 +42,10 @@ struct AtspiAccessibilityThread::Resources {
             return windows ? windows->windowArea(pid) : std::nullopt;
         },
         waylandWindows ? AtspiAccessibilityServices::Extents::windowRelative
-                       : AtspiAccessibilityServices::Extents::asToolkitsReport};
-    // AT-SPI answers in device pixels; the capture works in Qt's logical ones.
-    ScaledAccessibilityServices scaled{services, [this] { return pixels; }};
-    AccessibilityWorker worker{scaled};
+                       : AtspiAccessibilityServices::Extents::asToolkitsReport,
+        // AT-SPI answers in device pixels; the capture works in Qt's logical ones.
+        scalingBy([this] { return pixels; })};
+    AccessibilityWorker worker{services};
 };
 
 AtspiAccessibilityThread::AtspiAccessibilityThread(

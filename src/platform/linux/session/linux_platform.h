@@ -1,10 +1,9 @@
 #pragma once
 
 #include "platform/capture_platform.h"
-#include "platform/linux/atspi/atspi_accessibility_services.h"
+#include "platform/linux/atspi/accessibility_status.h"
 #include "platform/linux/qt/qt_clipboard_services.h"
 #include "platform/linux/qt/qt_screen_services.h"
-#include "platform/linux/session/scaled_accessibility_services.h"
 #include "platform/linux/wayland/active_window.h"
 #include "platform/linux/wayland/desktop_session.h"
 #include "platform/linux/x11/x11_connection.h"
@@ -42,8 +41,8 @@ public:
     DesktopSession session() const { return m_session; }
     X11Connection& connection() { return *m_connection; }
     WorkspaceServices& workspace() { return *m_workspaceServices; }
-    // In Qt's logical pixels, as the rest of the program counts.
-    AccessibilityServices& accessibility() { return *m_scaledAccessibility; }
+    // The accessibility switch; the elements themselves are read on the accessibility thread.
+    AccessibilitySwitch& accessSwitch() { return *m_accessSwitch; }
     // In the device pixels AT-SPI and X11 count.
     InputMonitors& input() { return *m_inputMonitors; }
     SyntheticKeys& keys() { return *m_keys; }
@@ -72,8 +71,8 @@ public:
     bool hasDesktopShortcuts() const;
 
     CapturePlatform capturePlatform() {
-        return {*m_scaledAccessibility, *m_inputMonitors,     *m_keys,
-                *m_clipboard,           *m_workspaceServices, *m_screenServices};
+        return {*m_accessSwitch, *m_inputMonitors,     *m_keys,
+                *m_clipboard,    *m_workspaceServices, *m_screenServices};
     }
 
 private:
@@ -84,8 +83,7 @@ private:
     DesktopSession m_session = DesktopSession::X11;
     std::unique_ptr<X11Connection> m_connection;
     std::unique_ptr<X11WorkspaceServices> m_workspace;
-    std::unique_ptr<AtspiAccessibilityServices> m_accessibility;
-    std::unique_ptr<ScaledAccessibilityServices> m_scaledAccessibility;
+    std::unique_ptr<AtspiAccessibilitySwitch> m_accessSwitch;
     std::unique_ptr<X11InputMonitors> m_input;
     std::unique_ptr<SyntheticKeys> m_keys;
     std::unique_ptr<QtClipboardServices> m_clipboard;

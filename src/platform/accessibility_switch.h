@@ -1,0 +1,20 @@
+#pragma once
+
+namespace ovra {
+
+// The system's switch that lets this process read other applications' elements. Unlike
+// AccessibilityServices it asks no other application, so the UI thread may use it: reading it
+// costs no round trip.
+class AccessibilitySwitch {
+public:
+    virtual ~AccessibilitySwitch() = default;
+
+    // True when this process may read other applications' elements.
+    virtual bool isAccessEnabled() = 0;
+    // Asks the system (and, where it has one, the user) to enable access for this process.
+    virtual void requestAccess() = 0;
+    // Turns access on where the system allows it without the user; true when it is on after.
+    virtual bool enableAccess() = 0;
+};
+
+} // namespace ovra
