@@ -187,9 +187,12 @@ int main(int argc, char** argv) {
     auto engines = std::make_shared<RouterPanelEngines>(prefs, keys, http, localModel);
     // One borrower of the clipboard at a time: the copy capture and the replacement's paste.
     ClipboardLease clipboardLease(scheduler);
+    // The applications being written into: their answering selection reports are not the user's.
+    OwnWrites ownWrites(scheduler);
     PlatformTextReplacing replacer(ReplacementPlatform{accessibility, platform->clipboard(),
                                                        platform->workspace(), platform->keys(),
-                                                       scheduler, clipboardLease});
+                                                       scheduler, clipboardLease},
+                                   &ownWrites);
 
     // The panel draws opaque while no compositor runs, and follows one starting or stopping.
     QPointer<FloatingPanelWindow> panelWindow;
@@ -243,7 +246,8 @@ int main(int argc, char** argv) {
         [&] {
             return std::make_unique<SelectionMonitor>(
                 capture, accessibility, scheduler, clipboardLease,
-                CaptureFilter{ownID, [&prefs](const QString& id) { return prefs.isIgnored(id); }});
+                CaptureFilter{ownID, [&prefs](const QString& id) { return prefs.isIgnored(id); }},
+                &ownWrites);
         },
         ownID,
         QString::fromUtf8(deployment::appVersion),

@@ -68,8 +68,9 @@ QString keyIdentity(const InputEvent& event) {
 
 SelectionMonitor::SelectionMonitor(CapturePlatform& platform, AccessibilityCapture& capture,
                                    Scheduler& scheduler, ClipboardLease& clipboardLease,
-                                   CaptureFilter filter)
+                                   CaptureFilter filter, const OwnWrites* ownWrites)
     : m_platform(platform), m_capture(capture), m_scheduler(scheduler), m_filter(filter),
+      m_ownWrites(ownWrites),
       m_copyCapture(platform, capture, scheduler, clipboardLease, std::move(filter)),
       m_pendingCapture(scheduler) {}
 
@@ -172,9 +173,14 @@ void SelectionMonitor::handleGlobalEvent(const InputEvent& event) {
         }
         break;
     case InputEventType::SelectionChanged:
+        // The application answering this program's own write: the panel that wrote stays.
+        if (m_ownWrites && m_ownWrites->explains(event.pid))
+            break;
         scheduleSettledCapture(settleDelay);
         break;
     case InputEventType::SelectionSettled:
+        if (m_ownWrites && m_ownWrites->explains(event.pid))
+            break;
         // Nothing that selects is held any more: only the application's last report may still
         // be on its way, and a late one starts the wait again.
         scheduleSettledCapture(captureDelay);

@@ -4,6 +4,7 @@
 #include "capture/capture_filter.h"
 #include "capture/clipboard_lease.h"
 #include "capture/copy_capture.h"
+#include "capture/own_writes.h"
 #include "capture/selection_snapshot.h"
 #include "platform/capture_platform.h"
 #include "platform/observer_token.h"
@@ -46,8 +47,10 @@ public:
     static constexpr std::chrono::milliseconds retryDelay{280};
     static constexpr std::chrono::milliseconds settleDelay{350};
 
+    // `ownWrites`, when given, tells the selection reports of this program's own writes apart.
     SelectionMonitor(CapturePlatform& platform, AccessibilityCapture& capture, Scheduler& scheduler,
-                     ClipboardLease& clipboardLease, CaptureFilter filter);
+                     ClipboardLease& clipboardLease, CaptureFilter filter,
+                     const OwnWrites* ownWrites = nullptr);
     ~SelectionMonitor(); // stops; a manual capture still waiting restores the clipboard at once
     SelectionMonitor(const SelectionMonitor&) = delete;
     SelectionMonitor& operator=(const SelectionMonitor&) = delete;
@@ -98,6 +101,7 @@ private:
     AccessibilityCapture& m_capture;
     Scheduler& m_scheduler;
     CaptureFilter m_filter;
+    const OwnWrites* m_ownWrites;
     CopyCapture m_copyCapture;
 
     std::function<void(const SelectionSnapshot&)> m_onSnapshot;

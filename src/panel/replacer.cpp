@@ -328,4 +328,12 @@ QCoro::Task<ReplaceOutcome> replace(ReplacementPlatform platform, SelectionSnaps
 
 } // namespace Replacer
 
+QCoro::Task<ReplaceOutcome> PlatformTextReplacing::replace(SelectionSnapshot snapshot,
+                                                           QString newText) {
+    std::optional<OwnWrites::Write> write;
+    if (m_ownWrites)
+        write.emplace(m_ownWrites->begin(snapshot.pid));
+    co_return co_await Replacer::replace(m_platform, std::move(snapshot), std::move(newText));
+}
+
 } // namespace ovra

@@ -2,6 +2,7 @@
 
 #include "capture/accessibility_capture.h"
 #include "capture/clipboard_lease.h"
+#include "capture/own_writes.h"
 #include "capture/selection_snapshot.h"
 #include "platform/accessibility_services.h"
 #include "platform/clipboard_services.h"
@@ -114,13 +115,14 @@ public:
 // The real write-back over the platform.
 class PlatformTextReplacing final : public TextReplacing {
 public:
-    explicit PlatformTextReplacing(ReplacementPlatform platform) : m_platform(platform) {}
-    QCoro::Task<ReplaceOutcome> replace(SelectionSnapshot snapshot, QString newText) override {
-        return Replacer::replace(m_platform, std::move(snapshot), std::move(newText));
-    }
+    // `ownWrites`, when given, hears of every write for as long as it runs.
+    explicit PlatformTextReplacing(ReplacementPlatform platform, OwnWrites* ownWrites = nullptr)
+        : m_platform(platform), m_ownWrites(ownWrites) {}
+    QCoro::Task<ReplaceOutcome> replace(SelectionSnapshot snapshot, QString newText) override;
 
 private:
     ReplacementPlatform m_platform;
+    OwnWrites* m_ownWrites;
 };
 
 } // namespace ovra

@@ -40,8 +40,9 @@ protected:
         clock.advance(SelectionMonitor::captureDelay);
     }
 
+    OwnWrites ownWrites{clock};
     std::unique_ptr<SelectionMonitor> monitor = std::make_unique<SelectionMonitor>(
-        fake.platform, accessibilityCapture, clock, clipboardLease, filter());
+        fake.platform, accessibilityCapture, clock, clipboardLease, filter(), &ownWrites);
     std::vector<SelectionSnapshot> shown;
     std::vector<Duration> shownAt;
     int dismissals = 0;
@@ -317,6 +318,30 @@ TEST_F(MonitorTest, TheEndOfTheGestureShortensTheWaitAndALateReportStartsItAgain
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shownAt[0], 50ms + SelectionMonitor::captureDelay - 1ms +
                               SelectionMonitor::settleDelay - 1ms + SelectionMonitor::captureDelay);
+}
+
+// The application answers the program's own write with reports of its collapsed selection: they
+// are not the user clearing it, during the write nor just after; the user's next one is.
+TEST_F(MonitorTest, ReportsOfTheProgramsOwnWriteNeitherShowNorDismiss) {
+    const auto field = selectInEditor(u"escrito"_s);
+    fake.input.injectGlobal(selectionSettled(editorPid));
+    clock.advance(SelectionMonitor::captureDelay);
+    ASSERT_EQ(shown.size(), 1u);
+    field->selectedRange = TextRange{7, 0};
+    field->selectedText = QString();
+    {
+        const OwnWrites::Write write = ownWrites.begin(editorPid);
+        fake.input.injectGlobal(selectionChanged(editorPid));
+        clock.advance(1s);
+    }
+    clock.advance(OwnWrites::echoWindow - 1ms);
+    fake.input.injectGlobal(selectionSettled(editorPid));
+    clock.advance(SelectionMonitor::settleDelay);
+    EXPECT_EQ(dismissals, 0);
+    fake.input.injectGlobal(selectionSettled(editorPid));
+    clock.advance(SelectionMonitor::captureDelay);
+    EXPECT_EQ(dismissals, 1);
+    EXPECT_EQ(shown.size(), 1u);
 }
 
 TEST_F(MonitorTest, AnApplicationSwitchDismissesAndEndsTheSuppression) {
