@@ -1,7 +1,5 @@
 #include "support/logging.h"
 
-Q_LOGGING_CATEGORY(lcPlatform, "ovra.platform", QtFatalMsg)
-
 namespace ovra::logging {
 
 void enableVerbose() {

@@ -16,9 +16,6 @@
     }                                                                                              \
     static_assert(true, "a semicolon follows")
 
-// The categories of the files not yet on their own; silent unless switched on, as above.
-Q_DECLARE_LOGGING_CATEGORY(lcPlatform) // ovra.platform: accessibility, shortcut, bus, tray
-
 namespace ovra::logging {
 
 // Switches every level of every ovra.* category on, as --verbose does.

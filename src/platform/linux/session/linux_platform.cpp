@@ -10,6 +10,8 @@
 #include "platform/linux/x11/x11_synthetic_keys.h"
 #include "support/logging.h"
 
+OVRA_LOGGING_CATEGORY("ovra.platform.session");
+
 namespace ovra::platform {
 
 std::unique_ptr<LinuxPlatform> LinuxPlatform::create() {
@@ -48,7 +50,7 @@ std::unique_ptr<LinuxPlatform> LinuxPlatform::create(DesktopEntries entries,
 }
 
 void LinuxPlatform::setUpWayland() {
-    qCInfo(lcPlatform) << "Wayland session: selections are followed on the accessibility bus";
+    qCInfo(lc) << "Wayland session: selections are followed on the accessibility bus";
     m_keys = std::make_unique<NoSyntheticKeys>();
     m_selectionEvents = std::make_unique<SelectionEventMonitors>(*m_input);
     m_inputMonitors = m_selectionEvents.get();
@@ -78,8 +80,7 @@ void LinuxPlatform::setUpWayland() {
             m_gnomeShell.reset();
     }
     if (!compositorReportsWindows())
-        qCInfo(lcPlatform)
-            << "the compositor does not report its windows: placement is approximate";
+        qCInfo(lc) << "the compositor does not report its windows: placement is approximate";
 }
 
 namespace {

@@ -1,6 +1,10 @@
 #include "platform/linux/wayland/bus_owner_watch.h"
 
+#include "support/logging.h"
+
 #include <QDBusServiceWatcher>
+
+OVRA_LOGGING_CATEGORY("ovra.platform.wayland");
 
 namespace ovra::platform {
 
@@ -20,6 +24,9 @@ void BusOwnerWatch::ownerChanged(const QString& newOwner) {
     // Unique names are never reused: the same one again is news already taken.
     if (newOwner == m_owner)
         return;
+    if (newOwner.isEmpty())
+        qCWarning(lc) << m_watcher->watchedServices().value(0)
+                      << "left the session bus; registering again when it is back";
     m_owner = newOwner;
     if (!newOwner.isEmpty() && m_onNewOwner)
         m_onNewOwner(newOwner);

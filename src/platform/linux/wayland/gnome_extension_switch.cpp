@@ -17,6 +17,8 @@
 #include <memory>
 #include <vector>
 
+OVRA_LOGGING_CATEGORY("ovra.platform.wayland");
+
 namespace ovra::platform {
 
 namespace {
@@ -47,8 +49,8 @@ void linkFormFor(const QString& shellVersion) {
                                                          QStringLiteral("ovra/gnome-shell/") + form,
                                                          QStandardPaths::LocateDirectory);
     if (formDir.isEmpty()) {
-        qCInfo(lcPlatform) << "no installed form of the GNOME Shell extension fits GNOME Shell"
-                           << shellVersion;
+        qCInfo(lc) << "no installed form of the GNOME Shell extension fits GNOME Shell"
+                   << shellVersion;
         return;
     }
     linkGnomeShellExtension(formDir,
@@ -101,11 +103,11 @@ bool linkGnomeShellExtension(const QString& formDir, const QString& userExtensio
     const bool ours = existing.isSymLink() &&
                       existing.symLinkTarget().contains(QStringLiteral("/ovra/gnome-shell/"));
     if (ours ? !QFile::remove(link) : existing.isSymLink() || existing.exists()) {
-        qCInfo(lcPlatform) << "left the GNOME Shell extension in" << userExtensions << "as it is";
+        qCInfo(lc) << "left the GNOME Shell extension in" << userExtensions << "as it is";
         return false;
     }
     if (!QDir().mkpath(userExtensions) || !QFile::link(target, link)) {
-        qCInfo(lcPlatform) << "could not link the GNOME Shell extension into" << userExtensions;
+        qCWarning(lc) << "could not link the GNOME Shell extension into" << userExtensions;
         return false;
     }
     return true;
@@ -115,7 +117,7 @@ bool enableGnomeShellExtension() {
     const std::unique_ptr<GSettings, decltype(&g_object_unref)> settings(shellSettings(),
                                                                          &g_object_unref);
     if (!settings) {
-        qCInfo(lcPlatform) << "GNOME Shell's settings are not installed";
+        qCInfo(lc) << "GNOME Shell's settings are not installed";
         return false;
     }
     const QString uuid = QString::fromLatin1(GnomeShellHelper::extensionUuid);

@@ -12,6 +12,8 @@
 #include <X11/X.h>
 #include <X11/Xlib.h>
 
+OVRA_LOGGING_CATEGORY("ovra.platform.wayland");
+
 namespace ovra::platform {
 
 namespace {
@@ -71,8 +73,8 @@ bool GnomeShellHelper::start() {
         serviceName(), [this](const QString&) { registerAgain(); }, bus, this);
     const auto owner = bus.interface()->serviceOwner(serviceName());
     if (!owner.isValid()) {
-        qCInfo(lcPlatform) << "the GNOME Shell extension" << extensionUuid
-                           << "is not running: the active window and the shortcut are not known";
+        qCInfo(lc) << "the GNOME Shell extension" << extensionUuid
+                   << "is not running: the active window and the shortcut are not known";
         return true;
     }
     m_extensionWatch->setKnownOwner(owner.value());
@@ -110,8 +112,8 @@ void GnomeShellHelper::waitForInputRelease(std::function<void(bool released)> on
                 call->deleteLater();
                 const QDBusPendingReply<bool> reply = *call;
                 if (reply.isError())
-                    qCInfo(lcPlatform) << "the GNOME Shell extension did not tell the input's end:"
-                                       << reply.error().name();
+                    qCInfo(lc) << "the GNOME Shell extension did not tell the input's end:"
+                               << reply.error().name();
                 onAnswer(reply.isValid() && reply.value());
             });
 }
@@ -119,7 +121,7 @@ void GnomeShellHelper::waitForInputRelease(std::function<void(bool released)> on
 void GnomeShellHelper::registerAgain() {
     // Turned off, the extension gave up the shortcut and stopped following the focus; one that
     // was not running at start has never had them.
-    qCInfo(lcPlatform) << "the GNOME Shell extension is on the bus: registering with it";
+    qCInfo(lc) << "the GNOME Shell extension is on the bus: registering with it";
     m_running = true;
     if (m_onPressed)
         setShortcut(m_accelerator);
@@ -130,7 +132,7 @@ void GnomeShellHelper::registerAgain() {
 
 void GnomeShellHelper::onFocusedWindowChanged(const QString& json) {
     if (!m_reports.take(json))
-        qCInfo(lcPlatform) << "ignored a malformed focused-window report";
+        qCInfo(lc) << "ignored a malformed focused-window report";
 }
 
 void GnomeShellHelper::onShortcutPressed() {
@@ -177,7 +179,7 @@ void GnomeShellHelper::setActionShortcut(const QString& action, const QString& k
         // An extension from before the actions had shortcuts knows no such method until the
         // next login loads the new one.
         if (!reply.isValid() || !reply.value())
-            qCInfo(lcPlatform) << "GNOME Shell did not take an action's shortcut";
+            qCWarning(lc) << "GNOME Shell did not take an action's shortcut";
     });
 }
 
@@ -213,7 +215,7 @@ bool GnomeShellHelper::registerHotKey(QKeyCombination combination,
     if (m_running)
         setShortcut(*keys);
     else
-        qCInfo(lcPlatform) << "the shortcut is not held until the GNOME Shell extension runs";
+        qCInfo(lc) << "the shortcut is not held until the GNOME Shell extension runs";
     return true;
 }
 
@@ -235,7 +237,7 @@ void GnomeShellHelper::setShortcut(const QString& keys) {
         call->deleteLater();
         const QDBusPendingReply<bool> reply = *call;
         if (!reply.isValid() || !reply.value())
-            qCInfo(lcPlatform) << "GNOME Shell did not take the shortcut";
+            qCWarning(lc) << "GNOME Shell did not take the shortcut";
     });
 }
 

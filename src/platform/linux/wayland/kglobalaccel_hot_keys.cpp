@@ -9,6 +9,8 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 
+OVRA_LOGGING_CATEGORY("ovra.platform.wayland");
+
 namespace ovra::platform {
 
 namespace {
@@ -59,7 +61,7 @@ bool KGlobalAccelHotKeys::start() {
     m_serviceWatch = new BusOwnerWatch(
         serviceName(),
         [this](const QString&) {
-            qCInfo(lcPlatform) << "KDE's global shortcut service is on the bus: registering";
+            qCInfo(lc) << "KDE's global shortcut service is on the bus: registering";
             m_running = true;
             if (m_onPressed)
                 sendRegistration();
@@ -70,7 +72,7 @@ bool KGlobalAccelHotKeys::start() {
     if (m_running)
         m_serviceWatch->setKnownOwner(owner.value());
     else
-        qCInfo(lcPlatform) << "KDE's global shortcut service is not running";
+        qCInfo(lc) << "KDE's global shortcut service is not running";
     return true;
 }
 
@@ -82,7 +84,7 @@ bool KGlobalAccelHotKeys::registerHotKey(QKeyCombination keys, std::function<voi
     if (m_running)
         sendRegistration();
     else
-        qCInfo(lcPlatform) << "the shortcut is not held until KDE's global shortcut service runs";
+        qCInfo(lc) << "the shortcut is not held until KDE's global shortcut service runs";
     return true;
 }
 
@@ -100,7 +102,7 @@ void KGlobalAccelHotKeys::sendRegistration() {
         const QDBusPendingReply<QList<int>> reply = *call;
         // The service gives back the keys it assigned: none when another action holds them.
         if (!reply.isValid() || reply.value().isEmpty())
-            qCInfo(lcPlatform) << "KDE's global shortcut service did not take the shortcut";
+            qCWarning(lc) << "KDE's global shortcut service did not take the shortcut";
     });
     auto* component = new QDBusPendingCallWatcher(
         bus.asyncCall(serviceCall(QStringLiteral("getComponent"), {m_actionId.first()})), this);
@@ -111,7 +113,7 @@ void KGlobalAccelHotKeys::sendRegistration() {
                 if (reply.isValid())
                     listenOn(reply.value().path());
                 else
-                    qCInfo(lcPlatform) << "KDE's global shortcut service has no component for us";
+                    qCWarning(lc) << "KDE's global shortcut service has no component for us";
             });
 }
 

@@ -13,6 +13,8 @@
 #include <QTimer>
 #include <utility>
 
+OVRA_LOGGING_CATEGORY("ovra.platform.wayland");
+
 namespace ovra::platform {
 
 namespace {
@@ -92,18 +94,18 @@ bool KWinActiveWindow::start() {
         kwinService, [this](const QString& owner) { kwinRestarted(owner); }, bus, this);
     const auto owner = bus.interface()->serviceOwner(kwinService);
     if (!owner.isValid()) {
-        qCInfo(lcPlatform) << "KWin is not on the session bus; the active window is not known";
+        qCInfo(lc) << "KWin is not on the session bus; the active window is not known";
         return false;
     }
     m_kwinOwner = owner.value();
     m_kwinWatch->setKnownOwner(m_kwinOwner);
     if (!bus.registerObject(objectPath(), this, QDBusConnection::ExportAllSlots)) {
-        qCInfo(lcPlatform) << "could not export" << objectPath();
+        qCWarning(lc) << "could not export" << objectPath();
         return false;
     }
     m_exported = true;
     if (!m_scriptFile.open()) {
-        qCInfo(lcPlatform) << "could not write the KWin script";
+        qCWarning(lc) << "could not write the KWin script";
         return false;
     }
     m_scriptFile.write(scriptSource(bus.baseService()).toUtf8());
@@ -117,7 +119,7 @@ void KWinActiveWindow::kwinRestarted(const QString& owner) {
     m_kwinOwner = owner;
     if (!m_scriptFile.isOpen())
         return; // start() gave up before any script was written
-    qCInfo(lcPlatform) << "KWin is back: loading the script again";
+    qCInfo(lc) << "KWin is back: loading the script again";
     m_scriptName.clear();
     m_loads = 0;
     m_reports.forgetHeard();
@@ -135,7 +137,7 @@ void KWinActiveWindow::unloadScript() {
 void KWinActiveWindow::loadScript() {
     unloadScript();
     if (m_loads >= maxLoads) {
-        qCInfo(lcPlatform) << "KWin runs no script of this program: the active window is not known";
+        qCInfo(lc) << "KWin runs no script of this program: the active window is not known";
         return;
     }
     // A name of this process and attempt: KWin refuses one it still holds, as it may for a run
@@ -157,8 +159,8 @@ void KWinActiveWindow::loadScript() {
                     return;
                 const QDBusPendingReply<int> reply = *call;
                 if (reply.isError() || reply.value() < 0) {
-                    qCInfo(lcPlatform) << "KWin did not load the script"
-                                       << (reply.isError() ? reply.error().name() : QString());
+                    qCWarning(lc) << "KWin did not load the script"
+                                  << (reply.isError() ? reply.error().name() : QString());
                     QTimer::singleShot(firstReportWithinMs / 4, this, [this, sameKWin] {
                         if (sameKWin())
                             loadScript();
@@ -179,11 +181,11 @@ void KWinActiveWindow::loadScript() {
 
 void KWinActiveWindow::Report(const QString& json) {
     if (calledFromDBus() && message().service() != m_kwinOwner) {
-        qCInfo(lcPlatform) << "ignored an active-window report that KWin did not send";
+        qCInfo(lc) << "ignored an active-window report that KWin did not send";
         return;
     }
     if (!m_reports.take(json))
-        qCInfo(lcPlatform) << "ignored a malformed active-window report";
+        qCInfo(lc) << "ignored a malformed active-window report";
 }
 
 } // namespace ovra::platform

@@ -2,6 +2,8 @@
 
 #include "support/logging.h"
 
+OVRA_LOGGING_CATEGORY("ovra.platform.wayland");
+
 namespace ovra::platform {
 
 QPointF PointerlessScreenServices::pointerLocation() {
@@ -10,8 +12,8 @@ QPointF PointerlessScreenServices::pointerLocation() {
         return {};
     if (!m_toldApproximate) {
         m_toldApproximate = true;
-        qCInfo(lcPlatform) << "no pointer position in a Wayland session: a panel placed without "
-                              "the selection's bounds is approximate";
+        qCInfo(lc) << "no pointer position in a Wayland session: a panel placed without "
+                      "the selection's bounds is approximate";
     }
     // Window space grows upwards: the top of a frame is its maxY.
     const QRectF visible = all.constFirst().visibleFrame;

@@ -7,6 +7,8 @@
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
+OVRA_LOGGING_CATEGORY("ovra.platform.x11");
+
 namespace ovra::platform {
 
 X11HotKeyService::X11HotKeyService(X11Connection& connection) : m_connection(connection) {}
@@ -80,7 +82,7 @@ bool X11HotKeyService::registerHotKey(QKeyCombination keys, std::function<void()
     hotKey->modifiers = *modifiers;
     hotKey->onPressed = std::move(onPressed);
     if (!grab(*hotKey)) {
-        qCInfo(lcPlatform) << "the shortcut is taken by another program; use ovra --capture";
+        qCWarning(lc) << "the shortcut is taken by another program; use ovra --capture";
         return false;
     }
     // Auto-repeat then sends presses without releases between them, so a held key is one press.

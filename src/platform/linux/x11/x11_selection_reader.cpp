@@ -14,6 +14,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+OVRA_LOGGING_CATEGORY("ovra.platform.x11");
+
 namespace ovra::platform {
 
 namespace {
@@ -256,7 +258,7 @@ QCoro::Task<ClipboardReading> X11SelectionReader::readAll(Atom selection, millis
         co_await transfer.convert(m_connection.atom("TARGETS"));
     if (!offered) {
         if (transfer.timedOut()) {
-            qCInfo(lcPlatform) << "the selection's owner did not list its formats in time";
+            qCInfo(lc) << "the selection's owner did not list its formats in time";
             reading.unread.append(QStringLiteral("TARGETS"));
             reading.timedOut = true;
         }
@@ -293,7 +295,7 @@ QCoro::Task<std::optional<QString>> X11SelectionReader::readText(Atom selection,
     if (utf8)
         co_return QString::fromUtf8(utf8->bytes);
     if (transfer.timedOut()) {
-        qCInfo(lcPlatform) << "the selection's owner did not give its text in time";
+        qCInfo(lc) << "the selection's owner did not give its text in time";
         co_return std::nullopt;
     }
     const std::optional<Converted> latin1 = co_await transfer.convert(XA_STRING);
