@@ -99,7 +99,7 @@ SelectionSnapshot AccessibilityBridge::completeSnapshot(const AccessibleElement&
                                                         QString text, TextRange range, qint32 pid,
                                                         std::optional<QPointF> mouseLocation) {
     SelectionSnapshot result;
-    result.appKitBounds = appKitBounds(element, placedRange(range, text));
+    result.windowSpaceBounds = windowSpaceBounds(element, placedRange(range, text));
     result.text = std::move(text);
     result.element = element;
     result.range = range;
@@ -196,8 +196,8 @@ QList<AccessibleElement> AccessibilityBridge::children(const AccessibleElement& 
     return kids.ok() ? std::move(kids.value) : QList<AccessibleElement>{};
 }
 
-std::optional<QRectF> AccessibilityBridge::appKitBounds(const AccessibleElement& element,
-                                                        TextRange range) {
+std::optional<QRectF> AccessibilityBridge::windowSpaceBounds(const AccessibleElement& element,
+                                                             TextRange range) {
     const auto bounds = m_accessibility.boundsForRange(element, range);
     if (!bounds.ok())
         return std::nullopt;
@@ -210,7 +210,7 @@ std::optional<QRectF> AccessibilityBridge::appKitBounds(const AccessibleElement&
     return CoordinateSpace::flipRect(bounds.value, *height);
 }
 
-std::optional<QRectF> AccessibilityBridge::appKitFrame(const AccessibleElement& element) {
+std::optional<QRectF> AccessibilityBridge::windowSpaceFrame(const AccessibleElement& element) {
     const auto frame = m_accessibility.frame(element);
     if (!frame.ok() || frame.value.width() <= 0 || frame.value.height() <= 0)
         return std::nullopt;
@@ -284,7 +284,7 @@ void AccessibilityBridge::collectToolbars(const AccessibleElement& element, int 
         return;
     const auto role = m_accessibility.role(element);
     if (role.ok() && role.value == ElementRole::Toolbar) {
-        if (const auto frame = appKitFrame(element))
+        if (const auto frame = windowSpaceFrame(element))
             into.append(*frame);
         return;
     }

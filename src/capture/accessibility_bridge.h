@@ -57,8 +57,8 @@ public:
     QList<AccessibleElement> focusedElementCandidates();
     AccessibleElement elementAtPosition(QPointF windowPoint);
     QList<AccessibleElement> children(const AccessibleElement& element);
-    std::optional<QRectF> appKitFrame(const AccessibleElement& element);
-    std::optional<QRectF> appKitBounds(const AccessibleElement& element, TextRange range);
+    std::optional<QRectF> windowSpaceFrame(const AccessibleElement& element);
+    std::optional<QRectF> windowSpaceBounds(const AccessibleElement& element, TextRange range);
     bool computeIsEditable(const AccessibleElement& element);
     void enhanceInterface(const AccessibleElement& element);
 

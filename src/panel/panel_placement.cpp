@@ -53,8 +53,8 @@ std::optional<ScreenInfo> anchorScreen(const QRectF& anchor, const SelectionSnap
 }
 
 QRectF anchorRect(const SelectionSnapshot& snapshot, const Desktop& desktop) {
-    if (snapshot.appKitBounds && isPlausible(*snapshot.appKitBounds, desktop.screens))
-        return *snapshot.appKitBounds;
+    if (snapshot.windowSpaceBounds && isPlausible(*snapshot.windowSpaceBounds, desktop.screens))
+        return *snapshot.windowSpaceBounds;
     const QPointF point = pointerFor(snapshot, desktop);
     return {point.x(), point.y() - pointerDrop, 0, pointerHeight};
 }

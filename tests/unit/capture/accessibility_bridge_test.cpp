@@ -44,7 +44,7 @@ TEST_F(BridgeTest, SnapshotKeepsTextAndFallsBackToTheWholeTextRange) {
     EXPECT_EQ(snapshot->appId, u"org.example.Editor"_s);
     EXPECT_EQ(snapshot->appName, u"Editor"_s);
     EXPECT_EQ(snapshot->mouseAtCapture, QPointF(5, 6));
-    EXPECT_FALSE(snapshot->appKitBounds);
+    EXPECT_FALSE(snapshot->windowSpaceBounds);
     EXPECT_TRUE(snapshot->isEditable); // text area role
     EXPECT_TRUE(snapshot->element == FakeAccessibility::elementFor(node));
 
@@ -77,23 +77,23 @@ TEST_F(BridgeTest, BoundsAndFrameAreFlippedAndNeedASaneSize) {
     const auto node = editorTextWith(u"hello"_s);
     const auto element = FakeAccessibility::elementFor(node);
     node->rangeBounds = QRectF(10, 100, 50, 20);
-    EXPECT_EQ(bridge.appKitBounds(element, {0, 5}), QRectF(10, 960, 50, 20));
+    EXPECT_EQ(bridge.windowSpaceBounds(element, {0, 5}), QRectF(10, 960, 50, 20));
     node->rangeBounds = QRectF(10, 100, 0, 20); // a caret
-    EXPECT_EQ(bridge.appKitBounds(element, {0, 0}), QRectF(10, 960, 0, 20));
+    EXPECT_EQ(bridge.windowSpaceBounds(element, {0, 0}), QRectF(10, 960, 0, 20));
     node->rangeBounds = QRectF(10, 100, -1, 20);
-    EXPECT_FALSE(bridge.appKitBounds(element, {0, 5}));
+    EXPECT_FALSE(bridge.windowSpaceBounds(element, {0, 5}));
     node->rangeBounds = QRectF(10, 100, 5, -20);
-    EXPECT_FALSE(bridge.appKitBounds(element, {0, 5}));
+    EXPECT_FALSE(bridge.windowSpaceBounds(element, {0, 5}));
 
-    EXPECT_FALSE(bridge.appKitFrame(element));
+    EXPECT_FALSE(bridge.windowSpaceFrame(element));
     node->frame = QRectF(0, 0, 800, 40);
-    EXPECT_EQ(bridge.appKitFrame(element), QRectF(0, 1040, 800, 40));
+    EXPECT_EQ(bridge.windowSpaceFrame(element), QRectF(0, 1040, 800, 40));
     node->frame = QRectF(0, 0, 0, 40);
-    EXPECT_FALSE(bridge.appKitFrame(element));
+    EXPECT_FALSE(bridge.windowSpaceFrame(element));
 
     node->rangeBounds = QRectF(10, 100, 50, 20);
     fake.screens.displays.clear();
-    EXPECT_FALSE(bridge.appKitBounds(element, {0, 5}));
+    EXPECT_FALSE(bridge.windowSpaceBounds(element, {0, 5}));
 }
 
 TEST_F(BridgeTest, EditableBySettableTextOrValueOrTextRole) {
@@ -256,7 +256,7 @@ TEST_F(BridgeTest, ExternalTextTakesTheFrontmostApplicationAndItsFocusedElement)
     EXPECT_EQ(snapshot->range, (TextRange{4, 9}));
     EXPECT_EQ(snapshot->pid, editorPid);
     EXPECT_EQ(snapshot->appName, u"Editor"_s);
-    EXPECT_FALSE(snapshot->appKitBounds);
+    EXPECT_FALSE(snapshot->windowSpaceBounds);
     EXPECT_EQ(snapshot->mouseAtCapture, QPointF(7, 8));
     EXPECT_TRUE(snapshot->isEditable);
 

@@ -97,7 +97,7 @@ TEST_F(PanelControllerTest, ContentHeightRules) {
 
 TEST_F(PanelControllerTest, ToolbarsAreReadAtEachShow) {
     SelectionSnapshot snapshot = PanelEnvironment::snapshot();
-    snapshot.appKitBounds = QRectF(600, 400, 200, 20);
+    snapshot.windowSpaceBounds = QRectF(600, 400, 200, 20);
     toolbars = {QRectF(0, 555, 1440, 30)};
     controller->show(snapshot);
     EXPECT_EQ(window->currentFrame.y(), 268);

@@ -21,7 +21,7 @@ SelectionSnapshot selection(std::optional<QRectF> bounds,
     SelectionSnapshot snapshot;
     snapshot.text = u"texto"_s;
     snapshot.pid = 7;
-    snapshot.appKitBounds = bounds;
+    snapshot.windowSpaceBounds = bounds;
     snapshot.mouseAtCapture = mouse;
     return snapshot;
 }
