@@ -17,16 +17,6 @@ namespace {
 // The rare failure that is none of the engines' own errors.
 const QString unexpectedFailureText = QStringLiteral("Algo deu errado. Tente de novo.");
 
-bool isCancellation(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const CancelledError&) {
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
 } // namespace
 
 PanelViewModel::PanelViewModel(std::shared_ptr<PanelEngines> engines, TextReplacing& replacer,
