@@ -361,8 +361,8 @@ QCoro::Task<void> PanelViewModel::runReplace(SelectionSnapshot snapshot, QString
         setStatus(L10n::string(QStringLiteral("panel.replaced")), false);
         m_scheduler.schedule(hideAfterReplaceDelay, [self, generation] {
             // A panel showing another selection by now stays.
-            if (self && self->isCurrent(generation) && self->onRequestHide)
-                self->onRequestHide();
+            if (self && self->isCurrent(generation))
+                Q_EMIT self->hideRequested();
         });
     } else if (answer || !isCancellation(failure)) {
         setStatus(outcome.message, true);
@@ -387,8 +387,8 @@ void PanelViewModel::copy(const QString& text) {
 
 void PanelViewModel::notifyLayoutChange() {
     m_scheduler.schedule(layoutNotificationDelay, [self = QPointer<PanelViewModel>(this)] {
-        if (self && self->onLayoutChange)
-            self->onLayoutChange();
+        if (self)
+            Q_EMIT self->layoutChanged();
     });
 }
 
