@@ -164,8 +164,10 @@ QCoro::Task<void> PortalShortcuts::bind() {
             co_return;
     }
     m_binding = false;
-    if (!bound) {
-        qCWarning(lc) << "the desktop portal holds no shortcut: its stand-in does";
+    if (bound) {
+        qCInfo(lc) << "the desktop portal holds" << m_shortcuts.size() << "shortcuts";
+    } else {
+        qCInfo(lc) << "the desktop portal holds no shortcut: its stand-in does";
         if (!m_registeredWith.isEmpty())
             m_failedWith = m_registeredWith;
         closeSession();
@@ -223,17 +225,30 @@ QCoro::Task<bool> PortalShortcuts::registerApplication() {
     const QDBusMessage reply = co_await m_bus.asyncCall(call, int(callDeadline.count()));
     if (!self)
         co_return false;
+    // The portal that answered, as its later comings and goings will name it (not every Qt tells
+    // a reply's sender by its unique name); nobody when there is none.
+    QDBusMessage ownerCall = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetNameOwner"));
+    ownerCall.setArguments({serviceName()});
+    const QDBusMessage ownerReply = co_await m_bus.asyncCall(ownerCall, int(callDeadline.count()));
+    if (!self)
+        co_return false;
+    const QString owner = ownerReply.type() == QDBusMessage::ReplyMessage
+                              ? ownerReply.arguments().value(0).toString()
+                              : QString();
+    if (!owner.isEmpty()) {
+        m_owner = owner;
+        if (m_ownerWatch)
+            m_ownerWatch->setKnownOwner(owner);
+    }
     if (reply.type() != QDBusMessage::ReplyMessage) {
         qCInfo(lc) << "the desktop portal did not take the program's id:" << reply.errorName()
                    << reply.errorMessage();
-        // The portal that refused, or the bus when there is none (nobody after a deadline).
-        m_failedWith = reply.service().isEmpty() ? m_owner : reply.service();
+        m_failedWith = owner;
         co_return false;
     }
-    m_owner = reply.service();
-    if (m_ownerWatch)
-        m_ownerWatch->setKnownOwner(m_owner);
-    m_registeredWith = m_owner;
+    m_registeredWith = owner;
     co_return true;
 }
 
