@@ -49,11 +49,16 @@ void PortalHotKey::unregisterHotKey() {
 }
 
 bool PortalHotKey::portalHolds() const {
-    return m_keys && m_onPortal && m_portal.state() == PortalShortcuts::State::bound;
+    return m_keys && m_onPortal && m_portal.state() == PortalShortcuts::State::bound &&
+           !m_portal.triggerDescription(m_id).isEmpty();
 }
 
 bool PortalHotKey::portalCannotHold() const {
-    return !m_onPortal || m_portal.state() == PortalShortcuts::State::unavailable;
+    // Bound without a trigger is bound to no key: KDE gives none that another entry holds (the
+    // program's own from before it used the portal, say).
+    return !m_onPortal || m_portal.state() == PortalShortcuts::State::unavailable ||
+           (m_portal.state() == PortalShortcuts::State::bound &&
+            m_portal.triggerDescription(m_id).isEmpty());
 }
 
 void PortalHotKey::follow() {

@@ -13,7 +13,8 @@ class PortalShortcuts;
 
 // One shortcut held by the desktop's portal where it works, and by `fallback` (KDE's shortcut
 // service, the GNOME Shell extension, an X11 grab) where it does not: no portal, no
-// GlobalShortcuts, the program's id or the binding refused. While the portal has not answered
+// GlobalShortcuts, the program's id or the binding refused, or the shortcut bound to no key (KDE
+// binds none that another entry holds). While the portal has not answered
 // yet the shortcut waits for it; a fallback holding it keeps it until the portal binds. UI thread
 // only.
 class PortalHotKey final : public QObject, public HotKeyService {

@@ -152,13 +152,16 @@ QCoro::Task<void> PortalShortcuts::bind() {
     QPointer<PortalShortcuts> self(this);
     m_binding = true;
     m_setChanged = false;
+    // Until the portal answers, a stand-in holding a shortcut keeps it and none takes one up.
+    setState(State::waiting);
     bool bound = co_await registerApplication();
     if (!self)
         co_return;
     if (bound) {
         closeSession();
-        m_triggers.clear();
-        if (!m_shortcuts.empty())
+        if (m_shortcuts.empty())
+            m_triggers.clear();
+        else
             bound = co_await bindInNewSession();
         if (!self)
             co_return;
@@ -171,6 +174,7 @@ QCoro::Task<void> PortalShortcuts::bind() {
         if (!m_registeredWith.isEmpty())
             m_failedWith = m_registeredWith;
         closeSession();
+        m_triggers.clear();
     }
     setState(bound ? State::bound : State::unavailable);
     if (!m_owner.isEmpty() && m_owner != m_registeredWith && m_owner != m_failedWith)

@@ -63,7 +63,8 @@ public:
     void setShortcut(const QString& id, const QString& description, const QString& trigger,
                      std::function<void()> onActivated);
     void removeShortcut(const QString& id);
-    // The desktop's text for the trigger bound to `id`; empty while it reports none.
+    // The desktop's text for the trigger bound to `id`; empty while it reports none, which is
+    // a shortcut bound to no key.
     QString triggerDescription(const QString& id) const;
 
     // Waits for a method's reply and for a request's answer.
