@@ -1,8 +1,8 @@
 #include "panel/panel_controller.h"
 
 #include "support/logging.h"
+#include "support/work_owner.h"
 
-#include <QPointer>
 #include <cmath>
 
 OVRA_LOGGING_CATEGORY("ovra.panel");
@@ -44,11 +44,7 @@ void PanelController::show(const SelectionSnapshot& snapshot) {
     m_panel->setFrame(frameFor({PanelPlacement::panelWidth, contentHeight()}, snapshot), false);
     m_panel->showWithoutActivating();
     watchSource(snapshot.pid);
-    const QPointer<PanelController> self(this);
-    m_followUpRefit.schedule(refitDelayAfterShow, [self] {
-        if (self)
-            self->refit();
-    });
+    m_followUpRefit.schedule(refitDelayAfterShow, [this] { refit(); });
 }
 
 void PanelController::refit() {
@@ -72,11 +68,11 @@ void PanelController::watchSource(qint32 pid) {
     if (!m_dependencies.workspace || pid <= 0)
         return;
     // A panel about text in an application that is gone can do nothing useful.
-    const QPointer<PanelController> self(this);
-    m_sourceGoneObserver = m_dependencies.workspace->observeApplicationGone(pid, [self, pid] {
-        if (self && self->m_currentSnapshot && self->m_currentSnapshot->pid == pid)
-            self->hide();
-    });
+    m_sourceGoneObserver = m_dependencies.workspace->observeApplicationGone(
+        pid, whileAlive(this, [this, pid] {
+            if (m_currentSnapshot && m_currentSnapshot->pid == pid)
+                hide();
+        }));
 }
 
 void PanelController::stopWatchingSource() {
