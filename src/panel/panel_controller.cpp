@@ -36,7 +36,7 @@ void PanelController::show(const SelectionSnapshot& snapshot) {
         return;
     m_currentSnapshot = snapshot;
     qCInfo(lc) << "panel shown for app" << snapshot.appId << "pid" << snapshot.pid
-               << "selection bounds known" << snapshot.windowSpaceBounds.has_value();
+               << "selection bounds known" << snapshot.screenBounds.has_value();
     m_avoidRects =
         m_dependencies.toolbarRects ? m_dependencies.toolbarRects(snapshot.pid) : QList<QRectF>();
     m_viewModel->configure(snapshot);

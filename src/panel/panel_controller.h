@@ -29,7 +29,7 @@ public:
         std::function<std::unique_ptr<PanelViewModel>()> makeViewModel;
         // The window showing the view for `model`; the model outlives it.
         std::function<std::unique_ptr<PanelWindow>(PanelViewModel& model)> makeWindow;
-        // Window-space frames of the toolbars of process `pid`.
+        // Screen frames of the toolbars of process `pid`.
         std::function<QList<QRectF>(qint32 pid)> toolbarRects;
         ScreenServices& screens;
         Scheduler& scheduler;

@@ -15,7 +15,7 @@ class QuickActionFlow;
 // The small card a replacing action shows beside the selection: its state in one line and, once
 // the text is replaced, "Desfazer". Frameless, above other windows, and never focused: the
 // application the user works in keeps the keyboard, and a click on the button reaches it all the
-// same. Frames are in window space.
+// same.
 class ActionCardWindow final : public QWidget, public PanelWindow {
     Q_OBJECT
 public:
