@@ -15,7 +15,8 @@ PanelController::PanelController(Dependencies dependencies, QObject* parent)
 
 PanelController::~PanelController() {
     stopWatchingSource();
-    // The window goes before the model it shows.
+    // The window and the session host go before the model they serve.
+    m_sessionHost.reset();
     m_panel.reset();
 }
 
@@ -27,6 +28,9 @@ void PanelController::ensurePanel() {
         return;
     connect(m_viewModel.get(), &PanelViewModel::hideRequested, this, &PanelController::hide);
     connect(m_viewModel.get(), &PanelViewModel::layoutChanged, this, &PanelController::refit);
+    if (m_dependencies.translation)
+        m_sessionHost = std::make_unique<TranslationSessionHost>(
+            m_viewModel->translationCoordinator(), *m_dependencies.translation);
     m_panel = m_dependencies.makeWindow(*m_viewModel);
 }
 
@@ -43,6 +47,8 @@ void PanelController::show(const SelectionSnapshot& snapshot) {
     m_panel->layoutContent();
     m_panel->setFrame(frameFor({PanelPlacement::panelWidth, contentHeight()}, snapshot), false);
     m_panel->showWithoutActivating();
+    if (m_sessionHost)
+        m_sessionHost->setActive(true);
     watchSource(snapshot.pid);
     m_followUpRefit.schedule(refitDelayAfterShow, [this] { refit(); });
 }
@@ -85,6 +91,8 @@ void PanelController::hide() {
     stopWatchingSource();
     if (m_currentSnapshot)
         qCInfo(lc) << "panel hidden";
+    if (m_sessionHost)
+        m_sessionHost->setActive(false);
     if (m_panel)
         m_panel->hideWindow();
     if (m_viewModel)

@@ -32,6 +32,10 @@ PanelViewModel::~PanelViewModel() {
     m_generationCancel.cancel();
 }
 
+AppLanguage PanelViewModel::interfaceLanguage() const {
+    return m_prefs.appLanguage();
+}
+
 bool PanelViewModel::canReplaceResult() const {
     if (!m_snapshot || !m_snapshot->isEditable || m_resultIncomplete)
         return false;
