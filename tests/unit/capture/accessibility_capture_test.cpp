@@ -83,7 +83,8 @@ TEST_F(AccessibilityCaptureTest, LongSelectionIsPlacedByItsFirstLine) {
     EXPECT_EQ(fake.accessibility.boundsQueries.first(), (TextRange{10, 120}));
 }
 
-TEST_F(AccessibilityCaptureTest, TimeOutStopsTheCaptureAndTheAutomaticOneSkipsTheAppFor30s) {
+TEST_F(AccessibilityCaptureTest,
+       TimeOutStopsTheCaptureAndTheAutomaticOneSkipsTheAppFor30sOrUntilAReport) {
     text->hangs = true;
     fake.accessibility.reportSelection(text);
     const auto outcome = capture();
@@ -104,17 +105,14 @@ TEST_F(AccessibilityCaptureTest, TimeOutStopsTheCaptureAndTheAutomaticOneSkipsTh
     const auto later = capture();
     ASSERT_TRUE(later && later->snapshot);
     EXPECT_EQ(later->snapshot->text, u"world"_s);
-}
 
-TEST_F(AccessibilityCaptureTest, NewSelectionReportEndsTheSkipEarly) {
+    // A new selection report ends the skip early: the application answers again.
     text->hangs = true;
-    fake.accessibility.reportSelection(text);
     ASSERT_TRUE(capture()->timedOut);
     text->hangs = false;
     EXPECT_TRUE(capture()->skipped);
-    fake.accessibility.reportSelection(text); // it answers again
-    const auto outcome = capture();
-    ASSERT_TRUE(outcome && outcome->snapshot);
+    fake.accessibility.reportSelection(text);
+    ASSERT_TRUE(capture()->snapshot);
     EXPECT_FALSE(accessibilityCapture.isSkipped(editorPid));
 }
 
