@@ -40,7 +40,7 @@ protected:
 
 } // namespace
 
-TEST_F(AccessibilityCaptureTest, SelectionEventLeadsToTheElementInAFewCalls) {
+TEST_F(AccessibilityCaptureTest, SelectionEventLeadsToTheElementInAFewCallsLongOnesByTheFirstLine) {
     fake.accessibility.reportSelection(text);
     const auto outcome = capture();
     ASSERT_TRUE(outcome && outcome->snapshot);
@@ -53,6 +53,13 @@ TEST_F(AccessibilityCaptureTest, SelectionEventLeadsToTheElementInAFewCalls) {
     // Range, text, bounds, editability: no search of the tree.
     EXPECT_LE(fake.accessibility.calls, 4);
     EXPECT_EQ(FakeAccessibility::examinedIn(fake.accessibility.application(editorPid)), 1);
+
+    // A long selection is placed by its first line.
+    text->selectedText = QString(120, u'a') + u'\n' + QString(5000, u'b');
+    text->selectedRange = TextRange{10, text->selectedText->size()};
+    ASSERT_TRUE(capture()->snapshot);
+    EXPECT_EQ(fake.accessibility.boundsQueries,
+              (QList<TextRange>{TextRange{6, 5}, TextRange{10, 120}}));
 }
 
 TEST_F(AccessibilityCaptureTest, StaleEventElementFallsBackToTheUsualPlaces) {
@@ -71,16 +78,6 @@ TEST_F(AccessibilityCaptureTest, StaleEventElementFallsBackToTheUsualPlaces) {
         ASSERT_TRUE(outcome && outcome->snapshot);
         EXPECT_EQ(outcome->snapshot->text, u"world"_s);
     }
-}
-
-TEST_F(AccessibilityCaptureTest, LongSelectionIsPlacedByItsFirstLine) {
-    const QString firstLine(120, u'a');
-    text->selectedText = firstLine + u'\n' + QString(5000, u'b');
-    text->selectedRange = TextRange{10, text->selectedText->size()};
-    fake.accessibility.reportSelection(text);
-    ASSERT_TRUE(capture()->snapshot);
-    ASSERT_EQ(fake.accessibility.boundsQueries.size(), 1);
-    EXPECT_EQ(fake.accessibility.boundsQueries.first(), (TextRange{10, 120}));
 }
 
 TEST_F(AccessibilityCaptureTest,

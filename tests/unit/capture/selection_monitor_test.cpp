@@ -159,7 +159,7 @@ TEST_F(MonitorTest, KeysThatSelectShowTheSelectionOthersDoNot) {
     }
 }
 
-TEST_F(MonitorTest, EscapeAnywhereAndMouseDownDismissAtOnce) {
+TEST_F(MonitorTest, EscapeMouseDownAndTypingDismissButShortcutsDoNot) {
     selectInEditor(u"hello"_s);
     mouseUpAt({1, 1});
     fake.input.injectGlobal(mouseDown());
@@ -174,12 +174,10 @@ TEST_F(MonitorTest, EscapeAnywhereAndMouseDownDismissAtOnce) {
     fake.input.injectLocal(keyDown(KeyCode::T));
     fake.input.injectGlobal(keyUp(KeyCode::Escape));
     EXPECT_EQ(dismissals, 3);
-}
 
-// Typing into the application while the panel is up ends it, and ends the selection a panel was
-// closed on; shortcuts, modifiers and the keys of a selecting chord do neither.
-TEST_F(MonitorTest, TypingIntoTheApplicationDismissesButShortcutsDoNot) {
-    selectInEditor(u"hello"_s);
+    // Typing into the application while the panel is up ends it, and ends the selection a panel
+    // was closed on; shortcuts, modifiers and the keys of a selecting chord do neither.
+    dismissals = 0;
     mouseUpAndWait();
     ASSERT_EQ(shown.size(), 1u);
     // As the application does: the panel, as it hides, remembers the selection it showed.
@@ -316,10 +314,15 @@ TEST_F(MonitorTest, ReportsOfTheProgramsOwnWriteNeitherShowNorDismiss) {
     EXPECT_EQ(shown.size(), 1u);
 }
 
-TEST_F(MonitorTest, AnApplicationSwitchDismissesAndEndsTheSuppression) {
-    const auto field = selectInEditor(u"same text"_s);
+// An application switch dismisses and ends the suppression. The switch itself not reported yet:
+// the capture's answer, for the application or window left behind, shows nothing. One that ends
+// where it began carries its window.
+TEST_F(MonitorTest, AnApplicationSwitchDismissesAndACaptureEndingElsewhereShowsNothing) {
+    selectInEditor(u"left behind"_s);
+    fake.workspace.window = 1;
     mouseUpAndWait();
     ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].window, std::optional<WindowId>(1));
     monitor->setSuppressedSignature(SelectionMonitor::signature(shown[0]));
     mouseUpAt({1, 1});
     // Reported after the gesture made in the application it brought to the front.
@@ -328,16 +331,6 @@ TEST_F(MonitorTest, AnApplicationSwitchDismissesAndEndsTheSuppression) {
     EXPECT_FALSE(monitor->suppressedSignature());
     clock.advance(120ms);
     EXPECT_EQ(shown.size(), 2u);
-}
-
-// The switch itself not reported yet: the capture's answer, for the application or window left
-// behind, shows nothing. One that ends where it began carries its window.
-TEST_F(MonitorTest, ACaptureThatEndsWithAnotherApplicationInFrontShowsNothing) {
-    selectInEditor(u"left behind"_s);
-    fake.workspace.window = 1;
-    mouseUpAndWait();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].window, std::optional<WindowId>(1));
 
     for (const bool sameApplication : {true, false}) {
         SCOPED_TRACE(sameApplication);

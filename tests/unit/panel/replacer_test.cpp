@@ -13,6 +13,9 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr qint32 sourcePid = 314;
+// The user's clipboard before a replacement.
+const ClipboardItem imageAndText{{{u"image/png"_s, QByteArrayLiteral("\x89PNG")},
+                                  {ClipboardTypes::plainText, QByteArrayLiteral("antes")}}};
 
 struct ReplacerTest : ::testing::Test {
     FakeCapturePlatform fake;
@@ -31,6 +34,7 @@ struct ReplacerTest : ::testing::Test {
         field->value = u"Hello teh cat sat"_s;
         fake.accessibility.application(sourcePid)->focused = field; // where a paste lands
         fake.clipboard.scheduler = &clock;
+        fake.clipboard.items = {imageAndText};
         fake.workspace.frontmost = fake.workspace.launch({sourcePid, u"org.ex"_s, {}});
     }
 
@@ -54,9 +58,6 @@ struct ReplacerTest : ::testing::Test {
         return result;
     }
 };
-
-const ClipboardItem imageAndText{{{u"image/png"_s, QByteArrayLiteral("\x89PNG")},
-                                  {ClipboardTypes::plainText, QByteArrayLiteral("antes")}}};
 
 } // namespace
 
@@ -212,7 +213,6 @@ TEST_F(ReplacerTest, AWriteOrPasteThatDidNotLandFailsAndAWriteIsUndoneOnlyInItsR
 // One that never reads gets it back after pasteReadDeadline, and the paste is no success.
 TEST_F(ReplacerTest, TheClipboardComesBackOnceTheTargetHasReadThePastedText) {
     field->insertFails = true;
-    fake.clipboard.items = {imageAndText};
     fake.clipboard.pasteReadAfter = 1s;
     const QString text = u"linha 1\nlinha 2 🙂"_s;
     std::optional<ReplaceOutcome> outcome = run(snapshot(), text);
@@ -268,7 +268,6 @@ TEST_F(ReplacerTest, APasteGoesOnlyOverTheRangeSelectedAgain) {
 // gives up when it does not in time.
 TEST_F(ReplacerTest, APasteWaitsForTheClipboardLease) {
     field->insertFails = true;
-    fake.clipboard.items = {imageAndText};
     std::optional<ClipboardLease::Hold> capture = lease.tryTake();
     std::optional<ReplaceOutcome> outcome = run(snapshot(), u"novo"_s);
     clock.advance(Replacer::clipboardLeaseWait / 2);
@@ -301,13 +300,11 @@ TEST_F(ReplacerTest, APasteWaitsForTheClipboardLease) {
 
 TEST_F(ReplacerTest, ATargetTakingNoPasteKeystrokeFailsAtOnceWithTheClipboardBack) {
     field->selectedTextSettable = false;
-    fake.clipboard.items = {imageAndText};
     fake.keys.takesKeys = false;
     EXPECT_EQ(run(snapshot(), u"novo"_s), ReplaceOutcome::failed());
     EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndText});
 
     // An owner that does not answer in time keeps its clipboard: nothing could bring it back.
-    fake.clipboard.scheduler = &clock;
     fake.clipboard.hangingTypes = {ClipboardTypes::plainText};
     fake.keys.takesKeys = true;
     const qint64 beforeHung = fake.clipboard.changeCount();
@@ -327,6 +324,7 @@ TEST_F(ReplacerTest, ATargetTakingNoPasteKeystrokeFailsAtOnceWithTheClipboardBac
 
 // Without an element the paste cannot be read back: it is trusted once the source read it.
 TEST_F(ReplacerTest, WithoutElementThePasteReselectsNothingAndAnEmptyClipboardStaysEmpty) {
+    fake.clipboard.items.clear();
     std::optional<ReplaceOutcome> outcome = run(snapshot(false), u"novo"_s);
     clock.advance(300ms);
     EXPECT_EQ(outcome, ReplaceOutcome::replacedViaPaste());
@@ -357,7 +355,6 @@ TEST_F(ReplacerTest, TheSourceWindowGetsTheKeyboardBackBeforeThePaste) {
 // window the text was captured in, or nowhere.
 TEST_F(ReplacerTest, ThePasteGoesOnlyIntoTheCapturedWindow) {
     field->insertFails = true;
-    fake.clipboard.items = {imageAndText};
     SelectionSnapshot captured = snapshot();
     captured.window = 0xA;
     fake.workspace.window = 0xB;
@@ -378,7 +375,6 @@ TEST_F(ReplacerTest, ThePasteGoesOnlyIntoTheCapturedWindow) {
 
 TEST_F(ReplacerTest, ASourceThatDoesNotComeBackFailsWithoutTouchingTheClipboard) {
     field->selectedTextSettable = false;
-    fake.clipboard.items = {imageAndText};
     fake.workspace.frontmost = fake.workspace.launch({999, u"org.other"_s, {}});
     fake.workspace.activatesOnRequest = false;
     std::optional<ReplaceOutcome> outcome = run(snapshot(), u"novo"_s);
