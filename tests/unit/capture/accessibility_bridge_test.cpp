@@ -34,7 +34,7 @@ TEST(SelectionText, CountsCharactersNotWhiteSpaceWithSurrogatesAsOne) {
     EXPECT_EQ(SelectionText::wholeTextRange(u"\U0001F600 ok"), (TextRange{0, 5}));
 }
 
-TEST_F(BridgeTest, SnapshotKeepsTextAndFallsBackToTheWholeTextRange) {
+TEST_F(BridgeTest, SnapshotKeepsTextFallsBackToTheWholeTextRangeAndRefusesThinText) {
     const auto node = editorTextWith(u" \U0001F600 ok\n"_s);
     const auto snapshot = bridge.snapshot(FakeAccessibility::elementFor(node), QPointF(5, 6));
     ASSERT_TRUE(snapshot);
@@ -50,10 +50,9 @@ TEST_F(BridgeTest, SnapshotKeepsTextAndFallsBackToTheWholeTextRange) {
 
     node->selectedRange = TextRange{12, 7};
     EXPECT_EQ(bridge.snapshot(FakeAccessibility::elementFor(node), {})->range, (TextRange{12, 7}));
-}
 
-TEST_F(BridgeTest, SnapshotRefusesThinTextUnknownProcessAndBrokenRanges) {
-    const auto node = editorTextWith(u" a\n "_s);
+    // Thin text, an unknown process and broken ranges.
+    node->selectedText = u" a\n "_s;
     const auto element = FakeAccessibility::elementFor(node);
     EXPECT_FALSE(bridge.snapshot(element, {}));
     node->selectedText.reset();
@@ -66,11 +65,11 @@ TEST_F(BridgeTest, SnapshotRefusesThinTextUnknownProcessAndBrokenRanges) {
     // A negative length from the application must not reach the snapshot.
     node->pid = 7; // a process the workspace does not know
     node->selectedRange = TextRange{3, -2};
-    const auto snapshot = bridge.snapshot(element, {});
-    ASSERT_TRUE(snapshot);
-    EXPECT_EQ(snapshot->range, (TextRange{0, 5}));
-    EXPECT_EQ(snapshot->appId, QString());
-    EXPECT_EQ(snapshot->appName, QString());
+    const auto repaired = bridge.snapshot(element, {});
+    ASSERT_TRUE(repaired);
+    EXPECT_EQ(repaired->range, (TextRange{0, 5}));
+    EXPECT_EQ(repaired->appId, QString());
+    EXPECT_EQ(repaired->appName, QString());
 }
 
 TEST_F(BridgeTest, BoundsAndFrameNeedASaneSize) {
@@ -175,7 +174,7 @@ TEST_F(BridgeTest, FocusedSelectionWinsThenThePointerWalkClimbsTwelveElementsAtM
     EXPECT_EQ(chain[14 - 3]->selectedTextReads, reads);
 }
 
-TEST_F(BridgeTest, SearchNeverExaminesThe351stElement) {
+TEST_F(BridgeTest, SearchNeverExaminesThe351stElementNorGoesBelowDepthEight) {
     const auto app = fake.accessibility.application(editorPid);
     const auto root = app->addChild(u"root"_s);
     for (int i = 0; i < 400; ++i)
@@ -191,19 +190,17 @@ TEST_F(BridgeTest, SearchNeverExaminesThe351stElement) {
     EXPECT_FALSE(bridge.searchSelection(FakeAccessibility::elementFor(root), {}));
     EXPECT_EQ(root->children[349]->selectedTextReads, 0);
     EXPECT_EQ(FakeAccessibility::examinedIn(root), 350 + 350); // each search: exactly 350
-}
 
-TEST_F(BridgeTest, SearchGoesDownToDepthEightOnlyAndSkipsChildrenThatCannotBeRead) {
-    const auto app = fake.accessibility.application(editorPid);
-    const auto root = app->addChild(u"root"_s);
+    // Down to depth eight only, skipping children that cannot be read.
+    root->children.clear();
     const auto blocked = root->addChild();
     blocked->failChildren = true;
     blocked->addChild()->selectedText = u"hidden"_s;
     const auto chain = chainBelow(root, 9);
     chain[7]->selectedText = u"depth eight"_s;
-    const auto snapshot = bridge.searchSelection(FakeAccessibility::elementFor(root), {});
-    ASSERT_TRUE(snapshot);
-    EXPECT_EQ(snapshot->text, u"depth eight"_s);
+    const auto deep = bridge.searchSelection(FakeAccessibility::elementFor(root), {});
+    ASSERT_TRUE(deep);
+    EXPECT_EQ(deep->text, u"depth eight"_s);
 
     chain[7]->selectedText.reset();
     chain[8]->selectedText = u"depth nine"_s;

@@ -117,7 +117,7 @@ TEST_F(PanelWidgetsTest, TheNextOpeningAfterALanguageChangeHasEveryLabelInTheNew
     }
 }
 
-TEST_F(PanelWidgetsTest, TranslationShowsPickerBadgeAndReplace) {
+TEST_F(PanelWidgetsTest, TranslationShowsPickerBadgeAndReplaceASummaryNeither) {
     QTest::mouseClick(view.moreButton(), Qt::LeftButton);
     EXPECT_TRUE(shown(view.moreOptionsRow()));
     QTest::mouseClick(view.translateButton(), Qt::LeftButton);
@@ -156,9 +156,8 @@ TEST_F(PanelWidgetsTest, TranslationShowsPickerBadgeAndReplace) {
     Q_EMIT view.languagePicker()->activated(german);
     ASSERT_EQ(engines->calls.size(), 2);
     EXPECT_EQ(engines->last()->target, u"de"_s);
-}
 
-TEST_F(PanelWidgetsTest, SummaryHasNoPickerAndNoReplace) {
+    // A summary has no picker and no Substituir.
     model.summarize();
     engines->last()->succeed(u"Uma raposa pula um cão."_s, EngineKind::online, true);
     EXPECT_TRUE(shown(view.resultSection()));
