@@ -54,8 +54,7 @@ void ActionCardWindow::showWithoutActivating() {
     raise();
     if (!m_nativeReady && windowHandle()) {
         m_nativeReady = true;
-        if (onNativeWindowReady)
-            onNativeWindowReady(this);
+        Q_EMIT nativeWindowReady(this);
     }
 }
 

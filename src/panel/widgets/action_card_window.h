@@ -22,9 +22,6 @@ public:
     explicit ActionCardWindow(QuickActionFlow& flow, QWidget* parent = nullptr);
     ~ActionCardWindow() override;
 
-    // The platform may mark the native window as one that is never activated, once it exists.
-    std::function<void(QWidget* window)> onNativeWindowReady;
-
     QRectF frame() const override { return m_frame; }
     void setFrame(const QRectF& frame, bool animated) override;
     void showWithoutActivating() override;
@@ -32,6 +29,11 @@ public:
     bool isVisible() const override { return QWidget::isVisible(); }
     void layoutContent() override {}
     std::optional<double> fittingHeight() const override { return std::nullopt; }
+
+Q_SIGNALS:
+    // The native window exists now: the platform may mark the native window as one that is never
+    // activated.
+    void nativeWindowReady(QWidget* window);
 
 private:
     void render();

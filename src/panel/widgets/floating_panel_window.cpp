@@ -88,8 +88,7 @@ void FloatingPanelWindow::showWithoutActivating() {
     raise();
     if (!m_nativeReady && windowHandle()) {
         m_nativeReady = true;
-        if (onNativeWindowReady)
-            onNativeWindowReady(this);
+        Q_EMIT nativeWindowReady(this);
     }
 }
 

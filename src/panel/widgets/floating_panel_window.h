@@ -37,9 +37,6 @@ public:
 
     PanelView* view() const { return m_view; }
 
-    // The platform may pin the native window to every workspace once it exists.
-    std::function<void(QWidget* window)> onNativeWindowReady;
-
     QRectF frame() const override { return m_frame; }
     void setFrame(const QRectF& frame, bool animated) override;
     void showWithoutActivating() override;
@@ -58,6 +55,10 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+Q_SIGNALS:
+    // The native window exists now: the platform may pin the native window to every workspace.
+    void nativeWindowReady(QWidget* window);
 
 private:
     // Keeps the shadow's borders for `frame` and gives the window's geometry around it.

@@ -35,9 +35,8 @@ struct PanelControllerTest : ::testing::Test {
                                               return toolbars;
                                           },
                                           screens, env.clock, &workspace});
-        controller->onHide = [this](const std::optional<SelectionSnapshot>& s) {
-            hidden.append(s);
-        };
+        QObject::connect(controller.get(), &PanelController::hidden,
+                         [this](const SelectionSnapshot& s) { hidden.append(s); });
     }
 };
 
@@ -111,7 +110,7 @@ TEST_F(PanelControllerTest, ToolbarsAreReadAtEachShow) {
 TEST_F(PanelControllerTest, HideReportsTheSnapshotOnce) {
     controller->show(PanelEnvironment::snapshot());
     controller->viewModel()->translate();
-    controller->viewModel()->onRequestHide(); // the close button, or a replacement done
+    Q_EMIT controller->viewModel()->hideRequested(); // the close button, or a replacement done
     controller->hide();
     ASSERT_EQ(hidden.size(), 1);
     EXPECT_EQ(hidden[0]->text, u"Bom dia, mundo"_s);
