@@ -171,6 +171,18 @@ TEST(SyntheticKeys, CopyReachesOnlyTheFrontmostProcess) {
     EXPECT_TRUE(sawC);
 }
 
+// The copy stage empties the clipboard first, so that only the application's copy fills it: other
+// applications then read nothing there.
+TEST(Clipboard, ClearedItOffersNothing) {
+    auto& clipboard = desktop().clipboard();
+    clipboard.setString(QStringLiteral("antes"));
+    ASSERT_EQ(readSelection(QStringLiteral("clipboard")), u"antes");
+    const qint64 before = clipboard.changeCount();
+    clipboard.clearContents();
+    EXPECT_GT(clipboard.changeCount(), before);
+    EXPECT_EQ(readSelection(QStringLiteral("clipboard")), QString());
+}
+
 TEST(HotKey, GrabbedCombinationFiresOncePerPressWhateverTheLocks) {
     ASSERT_TRUE(gtkTarget().activate());
     auto& hotKey = desktop().hotKey();
@@ -223,6 +235,7 @@ TEST(AccessibleTree, TheFocusedTextHangsUnderItsWindowAndApplication) {
         const AccessibleElement text = focusedElementOf(ax, app->pid());
         const AccessibleElement application = ax.applicationElement(app->pid());
         ASSERT_TRUE(text && application);
+        EXPECT_EQ(ax.processId(text), app->pid());
         EXPECT_EQ(ax.role(text).value, ElementRole::TextArea);
         EXPECT_TRUE(ax.isSettable(text, SettableAttribute::SelectedText).value);
         EXPECT_TRUE(waitUntil([&] { return ax.systemFocusedElement().value == text; }));
