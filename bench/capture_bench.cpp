@@ -37,7 +37,7 @@ void BM_WorstCaseCaptureSelection(benchmark::State& state) {
     grow(pointed, 4, 5);
     fake.accessibility.nodeAtPoint = pointed;
 
-    AccessibilityBridge bridge(fake.accessibility, fake.workspace, fake.screens);
+    AccessibilityBridge bridge(fake.accessibility, fake.workspace);
     for (auto _ : state) {
         auto snapshot = bridge.captureSelection(QPointF(100, 100));
         benchmark::DoNotOptimize(snapshot);

@@ -20,7 +20,7 @@ struct PanelRig : PanelEnvironment, FloatingPanelRig {
         s.text = QStringLiteral("Texto selecionado número %1 para o painel.").arg(i);
         s.pid = 100 + i % 3;
         s.isEditable = true;
-        s.windowSpaceBounds = QRectF(400 + i % 7 * 10, 500, 180, 18);
+        s.screenBounds = QRectF(400 + i % 7 * 10, 500, 180, 18);
         return s;
     }
 

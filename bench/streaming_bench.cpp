@@ -129,7 +129,7 @@ void BM_StreamedPieceToPaint(benchmark::State& state) {
     stream.pieces.push_back("data: [DONE]\n\n");
 
     SelectionSnapshot snapshot = PanelEnvironment::snapshot();
-    snapshot.windowSpaceBounds = QRectF(400, 500, 180, 18);
+    snapshot.screenBounds = QRectF(400, 500, 180, 18);
     double cpu = 0;
     for (auto _ : state) {
         service.enqueue(stream);

@@ -231,10 +231,13 @@ int main(int argc, char** argv) {
                     auto window = std::make_unique<FloatingPanelWindow>(model, &translation);
                     window->setCompositing(compositor.isRunning());
                     panelWindow = window.get();
-                    window->onNativeWindowReady = [&platform](QWidget* native) {
-                        platform::markAsNonActivatingPanel(platform->connection(), native->winId());
-                        platform::showOnAllWorkspaces(platform->connection(), native->winId());
-                    };
+                    QObject::connect(window.get(), &FloatingPanelWindow::nativeWindowReady,
+                                     window.get(), [&platform](QWidget* native) {
+                                         platform::markAsNonActivatingPanel(platform->connection(),
+                                                                            native->winId());
+                                         platform::showOnAllWorkspaces(platform->connection(),
+                                                                       native->winId());
+                                     });
                     return window;
                 },
                 [&accessibility](qint32 pid) { return accessibility.toolbarRects(pid); },
@@ -263,16 +266,20 @@ int main(int argc, char** argv) {
                 platform->screens(),
                 [&platform](QuickActionFlow& flow) -> std::unique_ptr<PanelWindow> {
                     auto card = std::make_unique<ActionCardWindow>(flow);
-                    card->onNativeWindowReady = [&platform](QWidget* native) {
-                        platform::markAsNonActivatingPanel(platform->connection(), native->winId());
-                        platform::showOnAllWorkspaces(platform->connection(), native->winId());
-                    };
+                    QObject::connect(card.get(), &ActionCardWindow::nativeWindowReady, card.get(),
+                                     [&platform](QWidget* native) {
+                                         platform::markAsNonActivatingPanel(platform->connection(),
+                                                                            native->winId());
+                                         platform::showOnAllWorkspaces(platform->connection(),
+                                                                       native->winId());
+                                     });
                     return card;
                 },
             });
         },
     });
-    bus.onAction = [&delegate](const QString& action) { delegate.activateAction(action); };
+    QObject::connect(&bus, &platform::ApplicationBus::actionRequested, &delegate,
+                     &AppDelegate::activateAction);
 
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
                      [&delegate] { delegate.shutDown(); });

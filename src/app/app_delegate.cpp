@@ -74,13 +74,14 @@ void AppDelegate::startCapture() {
         });
     }
     if (m_panelController) {
-        std::weak_ptr<int> alive = m_lifetime;
-        m_panelController->onHide = [alive, this](const std::optional<SelectionSnapshot>& shown) {
-            // The selection the user just closed the panel on must not bring it straight back.
-            if (!alive.lock() || !shown || !m_selectionMonitor)
-                return;
-            m_selectionMonitor->setSuppressedSignature(SelectionMonitor::signature(*shown));
-        };
+        connect(m_panelController.get(), &PanelController::hidden, this,
+                [this](const SelectionSnapshot& shown) {
+                    // The selection the user just closed the panel on must not bring it straight
+                    // back.
+                    if (m_selectionMonitor)
+                        m_selectionMonitor->setSuppressedSignature(
+                            SelectionMonitor::signature(shown));
+                });
     }
     if (m_selectionMonitor)
         m_selectionMonitor->start();

@@ -1,15 +1,13 @@
 #include "capture/accessibility_bridge.h"
 
-#include "platform/coordinate_space.h"
-
 #include <deque>
 #include <utility>
 
 namespace ovra {
 
 AccessibilityBridge::AccessibilityBridge(AccessibilityServices& accessibility,
-                                         WorkspaceServices& workspace, ScreenServices& screens)
-    : m_accessibility(accessibility), m_workspace(workspace), m_screens(screens) {}
+                                         WorkspaceServices& workspace)
+    : m_accessibility(accessibility), m_workspace(workspace) {}
 
 std::optional<SelectionSnapshot>
 AccessibilityBridge::captureSelection(std::optional<QPointF> mouseLocation) {
@@ -99,7 +97,7 @@ SelectionSnapshot AccessibilityBridge::completeSnapshot(const AccessibleElement&
                                                         QString text, TextRange range, qint32 pid,
                                                         std::optional<QPointF> mouseLocation) {
     SelectionSnapshot result;
-    result.windowSpaceBounds = windowSpaceBounds(element, placedRange(range, text));
+    result.screenBounds = screenBounds(element, placedRange(range, text));
     result.text = std::move(text);
     result.element = element;
     result.range = range;
@@ -182,12 +180,8 @@ void AccessibilityBridge::enhanceInterface(const AccessibleElement& element) {
         m_accessibility.setFullAccessibilityTree(application, true);
 }
 
-AccessibleElement AccessibilityBridge::elementAtPosition(QPointF windowPoint) {
-    const auto height = primaryScreenHeight();
-    if (!height)
-        return {};
-    const auto found =
-        m_accessibility.elementAtPosition(CoordinateSpace::flipPoint(windowPoint, *height));
+AccessibleElement AccessibilityBridge::elementAtPosition(QPointF point) {
+    const auto found = m_accessibility.elementAtPosition(point);
     return found.ok() ? found.value : AccessibleElement{};
 }
 
@@ -196,28 +190,22 @@ QList<AccessibleElement> AccessibilityBridge::children(const AccessibleElement& 
     return kids.ok() ? std::move(kids.value) : QList<AccessibleElement>{};
 }
 
-std::optional<QRectF> AccessibilityBridge::windowSpaceBounds(const AccessibleElement& element,
-                                                             TextRange range) {
+std::optional<QRectF> AccessibilityBridge::screenBounds(const AccessibleElement& element,
+                                                        TextRange range) {
     const auto bounds = m_accessibility.boundsForRange(element, range);
     if (!bounds.ok())
         return std::nullopt;
     // A caret has zero width and is still a place to stand beside; negative sizes are garbage.
     if (bounds.value.width() < 0 || bounds.value.height() < 0)
         return std::nullopt;
-    const auto height = primaryScreenHeight();
-    if (!height)
-        return std::nullopt;
-    return CoordinateSpace::flipRect(bounds.value, *height);
+    return bounds.value;
 }
 
-std::optional<QRectF> AccessibilityBridge::windowSpaceFrame(const AccessibleElement& element) {
+std::optional<QRectF> AccessibilityBridge::screenFrame(const AccessibleElement& element) {
     const auto frame = m_accessibility.frame(element);
     if (!frame.ok() || frame.value.width() <= 0 || frame.value.height() <= 0)
         return std::nullopt;
-    const auto height = primaryScreenHeight();
-    if (!height)
-        return std::nullopt;
-    return CoordinateSpace::flipRect(frame.value, *height);
+    return frame.value;
 }
 
 bool AccessibilityBridge::computeIsEditable(const AccessibleElement& element) {
@@ -284,7 +272,7 @@ void AccessibilityBridge::collectToolbars(const AccessibleElement& element, int 
         return;
     const auto role = m_accessibility.role(element);
     if (role.ok() && role.value == ElementRole::Toolbar) {
-        if (const auto frame = windowSpaceFrame(element))
+        if (const auto frame = screenFrame(element))
             into.append(*frame);
         return;
     }
@@ -295,13 +283,6 @@ void AccessibilityBridge::collectToolbars(const AccessibleElement& element, int 
 
 bool AccessibilityBridge::openAccessibilitySettings() {
     return m_workspace.openAccessibilitySettings();
-}
-
-std::optional<double> AccessibilityBridge::primaryScreenHeight() {
-    const QList<ScreenInfo> screens = m_screens.screens();
-    if (screens.isEmpty())
-        return std::nullopt;
-    return screens.first().frame.height();
 }
 
 } // namespace ovra

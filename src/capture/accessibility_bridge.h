@@ -2,7 +2,6 @@
 
 #include "capture/selection_snapshot.h"
 #include "platform/accessibility_services.h"
-#include "platform/screen_services.h"
 #include "platform/workspace_services.h"
 
 #include <QList>
@@ -16,7 +15,7 @@ namespace ovra {
 // fixed sequence of places, each bounded, and takes the first usable selection: the element that
 // last reported a selection change in the frontmost application (a few calls), then the focused
 // elements, then the element under the pointer and its ancestors, then a breadth-first search.
-// Also converts accessibility geometry to window space and finds an application's toolbars.
+// Also reads where a selection and an application's toolbars are on screen.
 //
 // One instance for the whole program (it remembers which processes were asked for their full
 // tree). Runs on the accessibility thread; every call may block on the target application.
@@ -32,17 +31,16 @@ public:
     // of a whole long range cost the application a layout of all of it.
     static constexpr qint64 longRangeLength = 500;
 
-    AccessibilityBridge(AccessibilityServices& accessibility, WorkspaceServices& workspace,
-                        ScreenServices& screens);
+    AccessibilityBridge(AccessibilityServices& accessibility, WorkspaceServices& workspace);
 
-    // The current selection, from the first place that reports one; `mouseLocation` (window
-    // space) also becomes the snapshot's mouseAtCapture.
+    // The current selection, from the first place that reports one; `mouseLocation` also becomes
+    // the snapshot's mouseAtCapture.
     std::optional<SelectionSnapshot> captureSelection(std::optional<QPointF> mouseLocation);
     // A snapshot for text obtained outside the accessibility services (clipboard, PRIMARY),
     // attributed to the frontmost application. The caller has checked the text already.
     std::optional<SelectionSnapshot> snapshotFromExternalText(const QString& text,
                                                               std::optional<QPointF> mouseLocation);
-    // Window-space frames of the toolbars in the first windows of process `pid` (at most 6).
+    // Screen frames of the toolbars in the first windows of process `pid` (at most 6).
     QList<QRectF> toolbarRects(qint32 pid);
     // Opens the desktop's accessibility settings; false when there are none to open.
     bool openAccessibilitySettings();
@@ -55,10 +53,10 @@ public:
     std::optional<SelectionSnapshot> searchSelection(const AccessibleElement& root,
                                                      std::optional<QPointF> mouseLocation);
     QList<AccessibleElement> focusedElementCandidates();
-    AccessibleElement elementAtPosition(QPointF windowPoint);
+    AccessibleElement elementAtPosition(QPointF point);
     QList<AccessibleElement> children(const AccessibleElement& element);
-    std::optional<QRectF> windowSpaceFrame(const AccessibleElement& element);
-    std::optional<QRectF> windowSpaceBounds(const AccessibleElement& element, TextRange range);
+    std::optional<QRectF> screenFrame(const AccessibleElement& element);
+    std::optional<QRectF> screenBounds(const AccessibleElement& element, TextRange range);
     bool computeIsEditable(const AccessibleElement& element);
     void enhanceInterface(const AccessibleElement& element);
 
@@ -71,11 +69,9 @@ private:
                                        TextRange range, qint32 pid,
                                        std::optional<QPointF> mouseLocation);
     static TextRange placedRange(TextRange range, const QString& text);
-    std::optional<double> primaryScreenHeight();
 
     AccessibilityServices& m_accessibility;
     WorkspaceServices& m_workspace;
-    ScreenServices& m_screens;
     QSet<qint32> m_enhancedPIDs; // processes already asked for their full tree; only grows
 };
 

@@ -24,7 +24,7 @@ public:
 private:
     BoundedAccessibility m_bounded;
     CaptureContext m_context;
-    AccessibilityBridge m_bridge{m_bounded, m_context, m_context};
+    AccessibilityBridge m_bridge{m_bounded, m_context};
 };
 
 // Runs accessibility work away from the UI thread, one job at a time in the order posted

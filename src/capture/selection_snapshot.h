@@ -16,11 +16,11 @@ namespace ovra {
 // Every producer keeps these invariants: `text` has at least 2 characters that are not white
 // space, `pid` is not 0 and `range.length` is not negative.
 struct SelectionSnapshot {
-    QString text;              // as the application returned it, untrimmed
-    AccessibleElement element; // null only for a copy capture without a focused element
-    TextRange range;           // UTF-16 code units inside `element`
-    std::optional<QRectF> windowSpaceBounds; // on-screen bounds of `range`, window space
-    std::optional<QPointF> mouseAtCapture;   // the pointer position the capture was asked to use
+    QString text;                          // as the application returned it, untrimmed
+    AccessibleElement element;             // null only for a copy capture without a focused element
+    TextRange range;                       // UTF-16 code units inside `element`
+    std::optional<QRectF> screenBounds;    // on-screen bounds of `range`, logical pixels
+    std::optional<QPointF> mouseAtCapture; // the pointer position the capture was asked to use
     qint32 pid = 0;
     QString appId;   // "" when the platform reports none
     QString appName; // "" when the platform reports none

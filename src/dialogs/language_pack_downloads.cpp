@@ -51,8 +51,6 @@ QCoro::Task<void> PackDownloadCoordinator::run(std::unique_ptr<TranslationSessio
         m_lastFailure = failure;
         Q_EMIT failed(*failure);
     }
-    if (onFinished)
-        onFinished(reported);
     Q_EMIT finished(reported);
 }
 

@@ -29,11 +29,9 @@ public:
     // example, no package service on this system); cleared by the next request.
     const std::optional<QString>& lastFailure() const { return m_lastFailure; }
 
-    // Called once at the end of every attempt, successful or not, with the pack code.
-    std::function<void(const QString& code)> onFinished;
-
 Q_SIGNALS:
     void downloadingCodeChanged();
+    // Once at the end of every attempt, successful or not, with the pack code; after `failed`.
     void finished(const QString& code);
     void failed(const QString& message);
 

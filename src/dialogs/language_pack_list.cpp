@@ -19,13 +19,13 @@ const QStringList& LanguagePackList::packCodes() {
 
 LanguagePackList::LanguagePackList(TranslationService& service, QString baseCode, QObject* parent)
     : QObject(parent), m_service(service), m_baseCode(std::move(baseCode)), m_coordinator(service) {
-    m_coordinator.onFinished = [this](const QString& code) {
+    connect(&m_coordinator, &PackDownloadCoordinator::finished, this, [this](const QString& code) {
         if (const auto& reason = m_coordinator.lastFailure()) {
             m_failures[code] = *reason;
             Q_EMIT packStatusChanged(code);
         }
         startRefresh();
-    };
+    });
     connect(&m_coordinator, &PackDownloadCoordinator::failed, this,
             &LanguagePackList::downloadFailed);
 }

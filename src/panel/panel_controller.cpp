@@ -25,15 +25,8 @@ void PanelController::ensurePanel() {
     m_viewModel = m_dependencies.makeViewModel();
     if (!m_viewModel)
         return;
-    const QPointer<PanelController> self(this);
-    m_viewModel->onRequestHide = [self] {
-        if (self)
-            self->hide();
-    };
-    m_viewModel->onLayoutChange = [self] {
-        if (self)
-            self->refit();
-    };
+    connect(m_viewModel.get(), &PanelViewModel::hideRequested, this, &PanelController::hide);
+    connect(m_viewModel.get(), &PanelViewModel::layoutChanged, this, &PanelController::refit);
     m_panel = m_dependencies.makeWindow(*m_viewModel);
 }
 
@@ -43,7 +36,7 @@ void PanelController::show(const SelectionSnapshot& snapshot) {
         return;
     m_currentSnapshot = snapshot;
     qCInfo(lc) << "panel shown for app" << snapshot.appId << "pid" << snapshot.pid
-               << "selection bounds known" << snapshot.windowSpaceBounds.has_value();
+               << "selection bounds known" << snapshot.screenBounds.has_value();
     m_avoidRects =
         m_dependencies.toolbarRects ? m_dependencies.toolbarRects(snapshot.pid) : QList<QRectF>();
     m_viewModel->configure(snapshot);
@@ -103,8 +96,8 @@ void PanelController::hide() {
     const std::optional<SelectionSnapshot> prior = std::exchange(m_currentSnapshot, std::nullopt);
     m_avoidRects.clear();
     m_followUpRefit.cancel();
-    if (prior && onHide)
-        onHide(prior);
+    if (prior)
+        Q_EMIT hidden(*prior);
 }
 
 double PanelController::contentHeight() const {

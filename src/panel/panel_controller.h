@@ -29,7 +29,7 @@ public:
         std::function<std::unique_ptr<PanelViewModel>()> makeViewModel;
         // The window showing the view for `model`; the model outlives it.
         std::function<std::unique_ptr<PanelWindow>(PanelViewModel& model)> makeWindow;
-        // Window-space frames of the toolbars of process `pid`.
+        // Screen frames of the toolbars of process `pid`.
         std::function<QList<QRectF>(qint32 pid)> toolbarRects;
         ScreenServices& screens;
         Scheduler& scheduler;
@@ -43,9 +43,6 @@ public:
     void show(const SelectionSnapshot& snapshot);
     void hide();
 
-    // Called by hide() with the selection that was on screen.
-    std::function<void(const std::optional<SelectionSnapshot>&)> onHide;
-
     PanelViewModel* viewModel() const { return m_viewModel.get(); }
     PanelWindow* panel() const { return m_panel.get(); }
     const std::optional<SelectionSnapshot>& currentSnapshot() const { return m_currentSnapshot; }
@@ -53,6 +50,10 @@ public:
 
     // Re-measures the content and moves the panel, animated, when its frame changes.
     void refit();
+
+Q_SIGNALS:
+    // Sent by hide() with the selection that was on screen.
+    void hidden(const SelectionSnapshot& shown);
 
 private:
     void ensurePanel();

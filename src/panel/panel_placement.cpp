@@ -13,8 +13,8 @@ bool overlaps(const QRectF& a, const QRectF& b) {
            b.top() < a.bottom();
 }
 
-// Containment with the lower edges in and the upper edges out, so adjacent screens never both
-// claim a point on their shared border.
+// Containment with the left and top edges in and the right and bottom ones out, so adjacent
+// screens never both claim a point on their shared border.
 bool containsPoint(const QRectF& rect, QPointF point) {
     return point.x() >= rect.left() && point.x() < rect.right() && point.y() >= rect.top() &&
            point.y() < rect.bottom();
@@ -53,10 +53,10 @@ std::optional<ScreenInfo> anchorScreen(const QRectF& anchor, const SelectionSnap
 }
 
 QRectF anchorRect(const SelectionSnapshot& snapshot, const Desktop& desktop) {
-    if (snapshot.windowSpaceBounds && isPlausible(*snapshot.windowSpaceBounds, desktop.screens))
-        return *snapshot.windowSpaceBounds;
+    if (snapshot.screenBounds && isPlausible(*snapshot.screenBounds, desktop.screens))
+        return *snapshot.screenBounds;
     const QPointF point = pointerFor(snapshot, desktop);
-    return {point.x(), point.y() - pointerDrop, 0, pointerHeight};
+    return {point.x(), point.y() + pointerDrop - pointerHeight, 0, pointerHeight};
 }
 
 bool collides(const QRectF& frame, const QList<QRectF>& avoidRects) {
@@ -77,24 +77,18 @@ QRectF frameFor(QSizeF size, const SelectionSnapshot& snapshot, const QList<QRec
     const double height =
         std::max(0.0, std::min(size.height(), visible.height() - 2 * screenMargin));
 
-    // Window space: QRectF's top() is the smaller y, i.e. the bottom edge on screen.
-    const double visibleMinX = visible.left();
-    const double visibleMaxX = visible.right();
-    const double visibleMinY = visible.top();
-    const double visibleMaxY = visible.bottom();
-    const double anchorMinY = anchor.top();
-    const double anchorMaxY = anchor.bottom();
-
-    const double leftLimit = visibleMinX + screenMargin;
-    const double rightLimit = visibleMaxX - screenMargin - width;
+    const double leftLimit = visible.left() + screenMargin;
+    const double rightLimit = visible.right() - screenMargin - width;
     double x = leftLimit;
     if (leftLimit <= rightLimit)
         x = std::min(std::max(anchor.center().x() - width / 2, leftLimit), rightLimit);
 
-    const double above = anchorMaxY + selectionGap;
-    const double below = anchorMinY - selectionGap - height;
-    const double roomAbove = (visibleMaxY - screenMargin) - (anchorMaxY + selectionGap);
-    const double roomBelow = (anchorMinY - selectionGap) - (visibleMinY + screenMargin);
+    const double topLimit = visible.top() + screenMargin;
+    const double bottomLimit = visible.bottom() - screenMargin;
+    const double above = anchor.top() - selectionGap - height;
+    const double below = anchor.bottom() + selectionGap;
+    const double roomAbove = (anchor.top() - selectionGap) - topLimit;
+    const double roomBelow = bottomLimit - below;
     const bool fitsAbove = height <= roomAbove;
     const bool fitsBelow = height <= roomBelow;
     const auto collidesAt = [&](double y) {
@@ -109,12 +103,12 @@ QRectF frameFor(QSizeF size, const SelectionSnapshot& snapshot, const QList<QRec
     } else if (fitsBelow) {
         y = below;
     } else if (roomBelow > roomAbove) {
-        y = visibleMinY + screenMargin;
+        y = bottomLimit - height;
     } else {
-        y = visibleMaxY - screenMargin - height;
+        y = topLimit;
     }
     // The top edge (close button, language picker) stays on the screen in every case.
-    y = std::min(y, visibleMaxY - screenMargin - height);
+    y = std::max(y, topLimit);
     return {x, y, width, height};
 }
 

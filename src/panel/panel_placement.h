@@ -11,8 +11,8 @@
 
 namespace ovra {
 
-// Where the floating panel goes, worked out on plain rectangles in window space (origin at the
-// bottom-left of the primary screen, y upwards, so "above" means a larger y).
+// Where the floating panel goes, worked out on plain rectangles in logical screen coordinates
+// (origin at the top-left of the primary screen, y downwards, so "above" means a smaller y).
 namespace PanelPlacement {
 
 inline constexpr double panelWidth = 340;
@@ -21,7 +21,7 @@ inline constexpr double heightWithoutContent = 120;
 inline constexpr double screenMargin = 8;
 inline constexpr double selectionGap = 12;
 inline constexpr double toolbarGrowth = 4;
-inline constexpr double pointerDrop = 10;   // the pointer anchor starts this far below the pointer
+inline constexpr double pointerDrop = 10;   // the pointer anchor ends this far below the pointer
 inline constexpr double pointerHeight = 14; // and is this high
 inline const QRectF fallbackVisibleFrame{0, 0, 1440, 900};
 

@@ -17,16 +17,6 @@ namespace {
 // The rare failure that is none of the engines' own errors.
 const QString unexpectedFailureText = QStringLiteral("Algo deu errado. Tente de novo.");
 
-bool isCancellation(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const CancelledError&) {
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
 } // namespace
 
 PanelViewModel::PanelViewModel(std::shared_ptr<PanelEngines> engines, TextReplacing& replacer,
@@ -371,8 +361,8 @@ QCoro::Task<void> PanelViewModel::runReplace(SelectionSnapshot snapshot, QString
         setStatus(L10n::string(QStringLiteral("panel.replaced")), false);
         m_scheduler.schedule(hideAfterReplaceDelay, [self, generation] {
             // A panel showing another selection by now stays.
-            if (self && self->isCurrent(generation) && self->onRequestHide)
-                self->onRequestHide();
+            if (self && self->isCurrent(generation))
+                Q_EMIT self->hideRequested();
         });
     } else if (answer || !isCancellation(failure)) {
         setStatus(outcome.message, true);
@@ -397,8 +387,8 @@ void PanelViewModel::copy(const QString& text) {
 
 void PanelViewModel::notifyLayoutChange() {
     m_scheduler.schedule(layoutNotificationDelay, [self = QPointer<PanelViewModel>(this)] {
-        if (self && self->onLayoutChange)
-            self->onLayoutChange();
+        if (self)
+            Q_EMIT self->layoutChanged();
     });
 }
 

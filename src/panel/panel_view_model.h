@@ -25,7 +25,7 @@ class Prefs;
 
 // The state and the behaviour behind the floating panel, reused for every selection. The view
 // renders its properties (re-reading them on each `changed()`) and calls its operations; the
-// owner re-fits the window on `onLayoutChange` and hides it on `onRequestHide`.
+// owner re-fits the window on `layoutChanged()` and hides it on `hideRequested()`.
 //
 // An outcome only ever lands in the selection that started it: `configure` and `reset` begin a
 // new generation, cancel the work of the previous one and drop whatever it still reports.
@@ -103,10 +103,6 @@ public:
     void copy(const QString& text);
     void notifyLayoutChange();
 
-    // Set by the owner; called on the main thread.
-    std::function<void()> onRequestHide;
-    std::function<void()> onLayoutChange;
-
     // The text shown for a failed action.
     QString friendlyMessage(std::exception_ptr error) const;
     // The same, for any owner of an action: the settings and keys tell which hint applies.
@@ -115,6 +111,10 @@ public:
 Q_SIGNALS:
     // Some observable property changed; the view renders the whole state again.
     void changed();
+    // The content's size may have changed: the owner fits the window again.
+    void layoutChanged();
+    // The panel should go (its close button, or a replacement done).
+    void hideRequested();
 
 private:
     using Operation = std::function<QCoro::Task<EngineOutcome>(CancelToken, TextProgress)>;

@@ -76,12 +76,11 @@ QCoro::Task<void> QuickActionFlow::runAction(QuickAction action, SelectionSnapsh
     std::exception_ptr failure;
     try {
         outcome = co_await askEngine(action, snapshot.text, m_cancel.token());
-    } catch (const CancelledError&) {
-        co_return; // cancelled by the user or by a newer run, which took the card
     } catch (...) {
         failure = std::current_exception();
     }
-    if (!self || generation != m_generation)
+    // Cancelled by the user or by a newer run, which took the card.
+    if (!self || generation != m_generation || isCancellation(failure))
         co_return;
     if (!outcome) {
         qCInfo(lc) << "quick action" << QuickActions::name(action) << "failed in the engine";

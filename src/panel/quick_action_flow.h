@@ -98,7 +98,7 @@ private:
     // The selection as the write left it, and the text it replaced: what an undo needs.
     std::optional<SelectionSnapshot> m_written;
     QString m_original;
-    QRectF m_frame; // window space
+    QRectF m_frame;
     quint64 m_generation = 0;
     CancelSource m_cancel;
     ScheduledWork m_hideLater;

@@ -5,8 +5,8 @@
 
 namespace ovra {
 
-// The floating panel's window as the controller drives it. Frames are in window space (origin at
-// the bottom-left of the primary screen, y upwards); the implementation converts to its toolkit.
+// The floating panel's window as the controller drives it. Frames are the card's own rectangle in
+// logical screen coordinates; the implementation adds whatever it draws around it.
 class PanelWindow {
 public:
     virtual ~PanelWindow() = default;

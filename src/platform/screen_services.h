@@ -6,7 +6,8 @@
 
 namespace ovra {
 
-// One display, in window space (origin at the bottom-left of the primary screen, y upwards).
+// One display, in Qt's logical screen coordinates (origin at the top-left of the primary screen,
+// y downwards).
 struct ScreenInfo {
     QRectF frame;        // the whole screen
     QRectF visibleFrame; // the part not covered by panels and docks
@@ -14,15 +15,15 @@ struct ScreenInfo {
     bool operator==(const ScreenInfo&) const = default;
 };
 
-// Displays and the pointer. The platform converts from its top-left, y-down coordinates with the
-// primary screen's height. Main thread only.
+// Displays and the pointer, in logical coordinates like every other rectangle in this program.
+// Main thread only.
 class ScreenServices {
 public:
     virtual ~ScreenServices() = default;
 
     // Every display, the primary one first; empty when no display is attached.
     virtual QList<ScreenInfo> screens() = 0;
-    // Where the pointer is now, in window space.
+    // Where the pointer is now.
     virtual QPointF pointerLocation() = 0;
 };
 

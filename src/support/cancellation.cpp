@@ -52,4 +52,16 @@ void CancelSource::cancel() {
         callback();
 }
 
+bool isCancellation(const std::exception_ptr& error) {
+    if (!error)
+        return false;
+    try {
+        std::rethrow_exception(error);
+    } catch (const CancelledError&) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 } // namespace ovra

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
@@ -61,5 +62,8 @@ public:
 private:
     std::shared_ptr<detail::CancellationState> m_state;
 };
+
+// Whether `error` is a CancelledError: work given up, not a failure to report. False for none.
+bool isCancellation(const std::exception_ptr& error);
 
 } // namespace ovra

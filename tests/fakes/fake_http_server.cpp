@@ -19,11 +19,6 @@ std::string FakeHttpServer::Request::header(const std::string& name) const {
     return {};
 }
 
-std::string FakeHttpServer::Request::param(const std::string& name) const {
-    const auto it = params.find(name);
-    return it == params.end() ? std::string() : it->second;
-}
-
 FakeHttpServer::FakeHttpServer() : m_server(std::make_unique<httplib::Server>()) {
     const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
         Request recorded;
@@ -32,8 +27,6 @@ FakeHttpServer::FakeHttpServer() : m_server(std::make_unique<httplib::Server>())
         const auto queryStart = request.target.find('?');
         if (queryStart != std::string::npos)
             recorded.rawQuery = request.target.substr(queryStart + 1);
-        for (const auto& [key, value] : request.params)
-            recorded.params.emplace(key, value);
         for (const auto& [key, value] : request.headers)
             recorded.headers.emplace(key, value);
         recorded.body = request.body;

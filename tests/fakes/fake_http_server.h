@@ -26,13 +26,11 @@ public:
     struct Request {
         std::string method;
         std::string path;
-        std::string rawQuery;                           // as received, still percent-encoded
-        std::multimap<std::string, std::string> params; // decoded query parameters
+        std::string rawQuery; // as received, still percent-encoded
         std::multimap<std::string, std::string> headers;
         std::string body;
 
         std::string header(const std::string& name) const;
-        std::string param(const std::string& name) const;
     };
     // How a body is sent: whole, or as a chunked stream that goes on until the client hangs up
     // (a hostile server): `endless` sends 16 KiB pieces as fast as the client takes them, `drip`

@@ -5,9 +5,9 @@
 
 namespace ovra::test {
 
-IsolatedEnvironment::IsolatedEnvironment() : m_rootPath(m_root.path()) {
+IsolatedEnvironment::IsolatedEnvironment() {
     const auto set = [this](const char* name, const char* sub) {
-        const QString path = m_rootPath + QLatin1Char('/') + QLatin1String(sub);
+        const QString path = m_root.path() + QLatin1Char('/') + QLatin1String(sub);
         QDir().mkpath(path);
         ::setenv(name, QFile::encodeName(path).constData(), 1);
     };

@@ -9,11 +9,9 @@ namespace ovra::test {
 class IsolatedEnvironment {
 public:
     IsolatedEnvironment();
-    const QString& root() const { return m_rootPath; }
 
 private:
     QTemporaryDir m_root;
-    QString m_rootPath;
 };
 
 } // namespace ovra::test

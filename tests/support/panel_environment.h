@@ -38,7 +38,7 @@ struct PanelEnvironment {
         s.pid = 4242;
         s.appId = QStringLiteral("org.example.Editor");
         s.isEditable = editable;
-        s.mouseAtCapture = QPointF(500, 300);
+        s.mouseAtCapture = QPointF(500, 600);
         return s;
     }
 };

@@ -43,7 +43,8 @@ void AppWindows::showNotice(const QString& message) {
 void AppWindows::showNoKeyWarning(std::function<void()> onConfigureNow) {
     if (!m_noKeyWarning) {
         m_noKeyWarning = std::make_unique<NoKeyWarningWindow>(m_deps.prefs);
-        m_noKeyWarning->onConfigureNow = std::move(onConfigureNow);
+        QObject::connect(m_noKeyWarning.get(), &NoKeyWarningWindow::configureNowRequested,
+                         m_noKeyWarning.get(), std::move(onConfigureNow));
     }
     m_noKeyWarning->show();
 }
@@ -54,8 +55,10 @@ void AppWindows::showPreferences(std::function<void()> onOpenEngines,
     if (!m_preferences) {
         m_preferences = std::make_unique<PreferencesWindow>(
             m_deps.prefs, m_deps.translation, m_deps.autostart, std::move(onHotKeyChanged));
-        m_preferences->onOpenEngines = std::move(onOpenEngines);
-        m_preferences->onOpenIgnored = std::move(onOpenIgnored);
+        QObject::connect(m_preferences.get(), &PreferencesWindow::openEnginesRequested,
+                         m_preferences.get(), std::move(onOpenEngines));
+        QObject::connect(m_preferences.get(), &PreferencesWindow::openIgnoredRequested,
+                         m_preferences.get(), std::move(onOpenIgnored));
         m_preferences->shortcutSetup = m_deps.shortcutSetup;
     }
     m_preferences->show();

@@ -60,8 +60,7 @@ void NoKeyWarningWindow::build() {
     QObject::connect(notNow, &QPushButton::clicked, window, &QDialog::close);
     QObject::connect(configure, &QPushButton::clicked, window, [this, window] {
         window->close(); // this window goes before the online engines window opens
-        if (onConfigureNow)
-            onConfigureNow();
+        Q_EMIT configureNowRequested();
     });
     window->setFixedWidth(400 + 32);
 }

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <QPointer>
-#include <functional>
+#include <QObject>
 #include <memory>
 
 class QDialog;
@@ -13,16 +12,18 @@ class NoKeyWarningModel;
 
 // The warning that no AI key is connected. The window and its model are built on the first
 // show() and kept, so the checkbox keeps its last state.
-class NoKeyWarningWindow {
+class NoKeyWarningWindow : public QObject {
+    Q_OBJECT
 public:
     explicit NoKeyWarningWindow(Prefs& prefs);
-    ~NoKeyWarningWindow();
+    ~NoKeyWarningWindow() override;
 
     void show();
     QDialog* window() const { return m_window.get(); }
 
-    // Opens the online engines window; called after this window has closed.
-    std::function<void()> onConfigureNow;
+Q_SIGNALS:
+    // "Configure now" was chosen; sent after this window has closed.
+    void configureNowRequested();
 
 private:
     void build();

@@ -203,18 +203,9 @@ PreferencesView::PreferencesView(PreferencesModel& model, QWidget* parent)
 
     connect(m_record, &QPushButton::clicked, this, [this] { m_model.startRecording(); });
     connect(m_restore, &QPushButton::clicked, this, [this] { m_model.restoreDefaultShortcut(); });
-    connect(m_openEngines, &QPushButton::clicked, this, [this] {
-        if (onOpenEngines)
-            onOpenEngines();
-    });
-    connect(m_openIgnored, &QPushButton::clicked, this, [this] {
-        if (onOpenIgnored)
-            onOpenIgnored();
-    });
-    connect(m_close, &QPushButton::clicked, this, [this] {
-        if (onClose)
-            onClose();
-    });
+    connect(m_openEngines, &QPushButton::clicked, this, &PreferencesView::openEnginesRequested);
+    connect(m_openIgnored, &QPushButton::clicked, this, &PreferencesView::openIgnoredRequested);
+    connect(m_close, &QPushButton::clicked, this, &PreferencesView::closeRequested);
     connect(m_startWithSession, &QCheckBox::clicked, this,
             [this](bool checked) { m_model.setStartsWithSession(checked); });
     connect(&m_model, &PreferencesModel::startsWithSessionChanged, m_startWithSession,

@@ -26,9 +26,10 @@ public:
     explicit PreferencesView(PreferencesModel& model, QWidget* parent = nullptr);
     ~PreferencesView() override;
 
-    std::function<void()> onOpenEngines;
-    std::function<void()> onOpenIgnored;
-    std::function<void()> onClose;
+Q_SIGNALS:
+    void openEnginesRequested();
+    void openIgnoredRequested();
+    void closeRequested();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -41,15 +41,11 @@ void PreferencesWindow::build() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addWidget(m_view);
-    m_view->onOpenEngines = [this] {
-        if (onOpenEngines)
-            onOpenEngines();
-    };
-    m_view->onOpenIgnored = [this] {
-        if (onOpenIgnored)
-            onOpenIgnored();
-    };
-    m_view->onClose = [window] { window->close(); };
+    connect(m_view, &PreferencesView::openEnginesRequested, this,
+            &PreferencesWindow::openEnginesRequested);
+    connect(m_view, &PreferencesView::openIgnoredRequested, this,
+            &PreferencesWindow::openIgnoredRequested);
+    connect(m_view, &PreferencesView::closeRequested, window, &QDialog::close);
 }
 
 } // namespace ovra

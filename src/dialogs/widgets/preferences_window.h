@@ -2,6 +2,7 @@
 
 #include "shortcuts/shortcut_setup.h"
 
+#include <QObject>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -18,22 +19,25 @@ class PreferencesView;
 
 // The preferences window: the shortcut, the interface language and the language packs. Built on
 // the first show() and kept; closing only hides it.
-class PreferencesWindow {
+class PreferencesWindow : public QObject {
+    Q_OBJECT
 public:
     // `postHotKeyChanged`: how a stored or reset shortcut is announced.
     PreferencesWindow(Prefs& prefs, TranslationService& translation, SessionAutostart& autostart,
                       std::function<void()> postHotKeyChanged);
-    ~PreferencesWindow();
+    ~PreferencesWindow() override;
 
     void show();
     QDialog* window() const { return m_window.get(); }
     PreferencesModel* model() const { return m_model.get(); }
     PreferencesView* view() const { return m_view; }
 
-    std::function<void()> onOpenEngines;
-    std::function<void()> onOpenIgnored;
     // Set before the first show().
     ShortcutSetup shortcutSetup;
+
+Q_SIGNALS:
+    void openEnginesRequested();
+    void openIgnoredRequested();
 
 private:
     void build();

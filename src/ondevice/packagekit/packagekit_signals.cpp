@@ -3,13 +3,11 @@
 namespace ovra {
 
 void PackageKitSignals::package(uint, const QString& packageId, const QString&) {
-    if (onPackage)
-        onPackage(packageId);
+    Q_EMIT packageReported(packageId);
 }
 
 void PackageKitSignals::finished(uint exit, uint) {
-    if (onFinished)
-        onFinished(exit);
+    Q_EMIT transactionFinished(exit);
 }
 
 } // namespace ovra

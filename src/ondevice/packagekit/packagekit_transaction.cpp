@@ -25,11 +25,14 @@ QString failureText() {
 PackageKitTransaction::PackageKitTransaction(QDBusConnection bus, QDBusObjectPath path)
     : m_bus(std::move(bus)), m_path(std::move(path)) {
     const QString objectPath = m_path.path();
-    m_signals.onPackage = [this](const QString& packageId) {
-        if (!m_packageIds.contains(packageId))
-            m_packageIds.append(packageId);
-    };
-    m_signals.onFinished = [finished = m_finished](uint exit) { finished->resolve(exit); };
+    // The signals object is a member: its connections end with this transaction.
+    QObject::connect(&m_signals, &PackageKitSignals::packageReported, &m_signals,
+                     [this](const QString& packageId) {
+                         if (!m_packageIds.contains(packageId))
+                             m_packageIds.append(packageId);
+                     });
+    QObject::connect(&m_signals, &PackageKitSignals::transactionFinished, &m_signals,
+                     [finished = m_finished](uint exit) { finished->resolve(exit); });
     m_bus.connect(service, objectPath, transactionInterface, QStringLiteral("Package"), &m_signals,
                   SLOT(package(uint, QString, QString)));
     m_bus.connect(service, objectPath, transactionInterface, QStringLiteral("Finished"), &m_signals,

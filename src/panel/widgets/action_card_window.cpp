@@ -1,14 +1,11 @@
 #include "panel/widgets/action_card_window.h"
 
 #include "panel/quick_action_flow.h"
-#include "platform/coordinate_space.h"
 #include "settings/l10n.h"
 
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 
 namespace ovra {
 
@@ -49,9 +46,7 @@ void ActionCardWindow::render() {
 
 void ActionCardWindow::setFrame(const QRectF& frame, bool) {
     m_frame = frame;
-    const QScreen* primary = QGuiApplication::primaryScreen();
-    const double height = primary ? primary->geometry().height() : 0.0;
-    setGeometry(CoordinateSpace::flipRect(frame, height).toAlignedRect());
+    setGeometry(frame.toAlignedRect());
 }
 
 void ActionCardWindow::showWithoutActivating() {
@@ -59,8 +54,7 @@ void ActionCardWindow::showWithoutActivating() {
     raise();
     if (!m_nativeReady && windowHandle()) {
         m_nativeReady = true;
-        if (onNativeWindowReady)
-            onNativeWindowReady(this);
+        Q_EMIT nativeWindowReady(this);
     }
 }
 

@@ -15,15 +15,12 @@ class QuickActionFlow;
 // The small card a replacing action shows beside the selection: its state in one line and, once
 // the text is replaced, "Desfazer". Frameless, above other windows, and never focused: the
 // application the user works in keeps the keyboard, and a click on the button reaches it all the
-// same. Frames are in window space.
+// same.
 class ActionCardWindow final : public QWidget, public PanelWindow {
     Q_OBJECT
 public:
     explicit ActionCardWindow(QuickActionFlow& flow, QWidget* parent = nullptr);
     ~ActionCardWindow() override;
-
-    // The platform may mark the native window as one that is never activated, once it exists.
-    std::function<void(QWidget* window)> onNativeWindowReady;
 
     QRectF frame() const override { return m_frame; }
     void setFrame(const QRectF& frame, bool animated) override;
@@ -32,6 +29,11 @@ public:
     bool isVisible() const override { return QWidget::isVisible(); }
     void layoutContent() override {}
     std::optional<double> fittingHeight() const override { return std::nullopt; }
+
+Q_SIGNALS:
+    // The native window exists now: the platform may mark the native window as one that is never
+    // activated.
+    void nativeWindowReady(QWidget* window);
 
 private:
     void render();

@@ -1,7 +1,6 @@
 #include "panel/widgets/floating_panel_window.h"
 
 #include "panel/widgets/panel_view.h"
-#include "platform/coordinate_space.h"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -13,15 +12,6 @@
 #include <algorithm>
 
 namespace ovra {
-
-namespace {
-
-double primaryScreenHeight() {
-    const QScreen* primary = QGuiApplication::primaryScreen();
-    return primary ? primary->geometry().height() : 0.0;
-}
-
-} // namespace
 
 FloatingPanelWindow::FloatingPanelWindow(PanelViewModel& model, TranslationService* translation,
                                          QWidget* parent)
@@ -57,11 +47,6 @@ QMargins FloatingPanelWindow::shadowBorders(const QRect& card) const {
             room(area.right() - card.right()), room(area.bottom() - card.bottom())};
 }
 
-QRect FloatingPanelWindow::toolkitGeometry(const QRectF& frame) const {
-    const QRect card = CoordinateSpace::flipRect(frame, primaryScreenHeight()).toAlignedRect();
-    return card.marginsAdded(shadowBorders(card));
-}
-
 void FloatingPanelWindow::setCompositing(bool on) {
     if (on == m_compositing)
         return;
@@ -73,7 +58,7 @@ void FloatingPanelWindow::setCompositing(bool on) {
 }
 
 QRect FloatingPanelWindow::takeBorders(const QRectF& frame) {
-    const QRect card = CoordinateSpace::flipRect(frame, primaryScreenHeight()).toAlignedRect();
+    const QRect card = frame.toAlignedRect();
     m_borders = shadowBorders(card);
     if (QLayout* outer = layout())
         outer->setContentsMargins(m_borders);
@@ -103,8 +88,7 @@ void FloatingPanelWindow::showWithoutActivating() {
     raise();
     if (!m_nativeReady && windowHandle()) {
         m_nativeReady = true;
-        if (onNativeWindowReady)
-            onNativeWindowReady(this);
+        Q_EMIT nativeWindowReady(this);
     }
 }
 

@@ -20,7 +20,7 @@ class TranslationService;
 // shadow. It takes the keyboard focus only when the user clicks into the chat field, and stays
 // up when Ovra loses activation.
 //
-// Frames given to it are in window space; the window itself is larger by the shadow's margin.
+// Frames given to it are the card's; the window itself is larger by the shadow's margin.
 // Without a compositing manager translucent pixels would show black: the window then draws an
 // opaque square card with no shadow and no margin. Window managers keep a managed window on
 // screen, so near a screen edge the shadow is cut there rather than have the card pushed inwards.
@@ -37,9 +37,6 @@ public:
 
     PanelView* view() const { return m_view; }
 
-    // The platform may pin the native window to every workspace once it exists.
-    std::function<void(QWidget* window)> onNativeWindowReady;
-
     QRectF frame() const override { return m_frame; }
     void setFrame(const QRectF& frame, bool animated) override;
     void showWithoutActivating() override;
@@ -48,20 +45,20 @@ public:
     void layoutContent() override;
     std::optional<double> fittingHeight() const override;
 
-    // Window space (y up) to the toolkit's top-left coordinates and back, with the primary
-    // screen's height.
-    QRect toolkitGeometry(const QRectF& frame) const;
-
     // Whether a compositing manager shows translucency; the look follows it at once.
     void setCompositing(bool on);
     bool compositing() const { return m_compositing; }
     // The transparent border kept for the shadow: shadowMargin with a compositor, else 0.
     int margin() const { return m_compositing ? shadowMargin : 0; }
-    // That border around `card` (toolkit coordinates), each side cut at its screen's edge.
+    // That border around `card`, each side cut at its screen's edge.
     QMargins shadowBorders(const QRect& card) const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+Q_SIGNALS:
+    // The native window exists now: the platform may pin the native window to every workspace.
+    void nativeWindowReady(QWidget* window);
 
 private:
     // Keeps the shadow's borders for `frame` and gives the window's geometry around it.

@@ -234,10 +234,7 @@ void PanelView::build() {
         m_model.setAIExpanded(!m_model.aiExpanded());
         m_model.notifyLayoutChange();
     });
-    connect(m_close, &QToolButton::clicked, this, [this] {
-        if (m_model.onRequestHide)
-            m_model.onRequestHide();
-    });
+    connect(m_close, &QToolButton::clicked, &m_model, &PanelViewModel::hideRequested);
 
     // 2. More options.
     m_moreRow = new QWidget(this);

@@ -93,10 +93,7 @@ void ApplicationBus::Open(const QStringList&, const QVariantMap&) {
 void ApplicationBus::run(const QString& action) {
     qCInfo(lc) << "bus request:" << (action.isEmpty() ? QStringLiteral("activate") : action);
     // After the reply has gone out: "quit" must not end the process under its own answer.
-    QTimer::singleShot(0, this, [this, action] {
-        if (onAction)
-            onAction(action);
-    });
+    QTimer::singleShot(0, this, [this, action] { Q_EMIT actionRequested(action); });
 }
 
 void requestFromRunningInstance(const QString& action, std::function<void(bool answered)> done) {

@@ -32,9 +32,10 @@ public:
     // simultaneous starts owns it.
     Claim claim();
 
-    // Runs an action: empty for Activate and Open, else one of actionNames(). Called after the
+Q_SIGNALS:
+    // An action to run: empty for Activate and Open, else one of actionNames(). Sent after the
     // bus call has been answered.
-    std::function<void(const QString& action)> onAction;
+    void actionRequested(const QString& action);
 
 public Q_SLOTS:
     void Activate(const QVariantMap& platformData);

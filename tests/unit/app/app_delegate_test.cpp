@@ -38,43 +38,37 @@ protected:
         fake.workspace.frontmost = editor;
     }
 
-    std::unique_ptr<AppDelegate> makeDelegate() {
-        const auto panel = [this] { return makePanel(); };
+    // One launch of the program: a delegate, started.
+    std::unique_ptr<AppDelegate> launch() {
+        const auto panel = [this] {
+            const auto model = [this] {
+                return std::make_unique<PanelViewModel>(engines, replacer, fake.clipboard, prefs,
+                                                        keys, clock);
+            };
+            const auto window = [this](PanelViewModel&) {
+                auto made = std::make_unique<FakePanelWindow>();
+                panelWindow = made.get();
+                return made;
+            };
+            const auto noToolbars = [](qint32) { return QList<QRectF>(); };
+            return std::make_unique<PanelController>(
+                PanelController::Dependencies{model, window, noToolbars, fake.screens, clock});
+        };
         const auto monitor = [this] {
             const CaptureFilter filter{ownID,
                                        [this](const QString& id) { return prefs.isIgnored(id); }};
             return std::make_unique<SelectionMonitor>(fake.platform, capture, clock, clipboardLease,
                                                       filter);
         };
-        const auto sessionStart = [this] { ++sessionStartsEnabled; };
-        const auto actionKey = [this](QuickAction action) { return &actionKeys[action]; };
         const auto flow = [this] {
             return std::make_unique<QuickActionFlow>(QuickActionFlow::Dependencies{
                 engines, replacer, prefs, keys, clock, fake.screens,
                 [](QuickActionFlow&) { return std::make_unique<FakePanelWindow>(); }});
         };
-        return std::make_unique<AppDelegate>(AppDelegate::Dependencies{
+        auto delegate = std::make_unique<AppDelegate>(AppDelegate::Dependencies{
             prefs, keys, clock, fake.workspace, fake.accessibility, hotKeys, ui, panel, monitor,
-            ownID, u"1.2.3"_s, sessionStart, actionKey, flow});
-    }
-
-    std::unique_ptr<PanelController> makePanel() {
-        const auto model = [this] {
-            return std::make_unique<PanelViewModel>(engines, replacer, fake.clipboard, prefs, keys,
-                                                    clock);
-        };
-        const auto window = [this](PanelViewModel&) {
-            auto made = std::make_unique<FakePanelWindow>();
-            panelWindow = made.get();
-            return made;
-        };
-        const auto noToolbars = [](qint32) { return QList<QRectF>(); };
-        return std::make_unique<PanelController>(
-            PanelController::Dependencies{model, window, noToolbars, fake.screens, clock});
-    }
-
-    std::unique_ptr<AppDelegate> launch() {
-        auto delegate = makeDelegate();
+            ownID, u"1.2.3"_s, [this] { ++sessionStartsEnabled; },
+            [this](QuickAction action) { return &actionKeys[action]; }, flow});
         delegate->start();
         return delegate;
     }
@@ -241,18 +235,44 @@ TEST_F(DelegateTest, AChangedShortcutIsRegisteredAgainAndTerminationReleasesIt) 
     EXPECT_FALSE(hotKeys.held);
 }
 
-TEST_F(DelegateTest, FirstLaunchWithoutPermissionWelcomesAfter400msAndNeverWarns) {
+// What a launch shows, and when, by the state it starts in: the welcome on the first launch only
+// (and never the warning then), the no-key warning on later ones while the provider has no key.
+TEST_F(DelegateTest, EachLaunchWelcomesOrWarnsByItsState) {
+    const struct {
+        bool trusted, welcomed, hasKey, suppressed;
+        const char* shown; // at `at`, and not a millisecond before
+        std::chrono::milliseconds at;
+    } cases[] = {
+        {false, false, false, false, "welcome", 400ms},
+        {true, false, false, false, nullptr, 2s},
+        {true, true, false, false, "noKeyWarning", 600ms},
+        {true, true, true, false, nullptr, 2s},
+        {true, true, false, true, nullptr, 2s},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.at.count());
+        fake.accessibility.trusted = c.trusted;
+        prefs.setDidShowWelcome(c.welcomed);
+        prefs.setSuppressNoKeyWarning(c.suppressed);
+        keys.writeKey(c.hasKey ? u"sk-1"_s : QString(), KeyStore::aiAccount(prefs.aiProvider()));
+        ui.shown.clear();
+        auto delegate = launch();
+        EXPECT_TRUE(prefs.didShowWelcome());
+        clock.advance(c.at - 1ms);
+        EXPECT_EQ(ui.shown, QStringList{u"trayIcon"_s});
+        clock.advance(2s);
+        EXPECT_EQ(ui.shown.mid(1),
+                  c.shown ? QStringList{QString::fromLatin1(c.shown)} : QStringList());
+    }
+    // Only the two first launches made the session start the program.
+    EXPECT_EQ(sessionStartsEnabled, 2);
+}
+
+TEST_F(DelegateTest, TheWelcomeStoresATrimmedNameAndTheWarningOpensTheEnginesAsItsOwnStep) {
     fake.accessibility.trusted = false;
     prefs.setUserName(u"Bia"_s);
-    auto delegate = launch();
-    EXPECT_TRUE(prefs.didShowWelcome());
-    clock.advance(399ms);
-    EXPECT_FALSE(ui.shown.contains(u"welcome"_s));
-    clock.advance(1ms);
-    EXPECT_TRUE(ui.shown.contains(u"welcome"_s));
-    clock.advance(2s);
-    EXPECT_FALSE(ui.shown.contains(u"noKeyWarning"_s));
-
+    auto first = launch();
+    clock.advance(400ms);
     // A name of spaces is not stored, and the permission is asked for only when chosen.
     ui.welcomeDone({u"   "_s, false});
     EXPECT_EQ(prefs.userName(), u"Bia"_s);
@@ -261,40 +281,15 @@ TEST_F(DelegateTest, FirstLaunchWithoutPermissionWelcomesAfter400msAndNeverWarns
     EXPECT_EQ(prefs.userName(), u"Ana"_s);
     EXPECT_EQ(fake.accessibility.trustRequests, 1);
     EXPECT_EQ(fake.workspace.settingsOpened, 1);
-}
 
-TEST_F(DelegateTest, TheNoKeyWarningComesOnLaterLaunchesOnlyWhenTheProviderHasNoKey) {
-    // First launch with the permission: no welcome, but the flag is stored.
-    launch();
-    clock.advance(2s);
-    EXPECT_EQ(ui.shown, QStringList{u"trayIcon"_s});
-    EXPECT_TRUE(prefs.didShowWelcome());
+    first.reset();
 
-    ui.shown.clear();
     auto second = launch();
-    clock.advance(599ms);
-    EXPECT_FALSE(ui.shown.contains(u"noKeyWarning"_s));
-    clock.advance(1ms);
-    ASSERT_TRUE(ui.shown.contains(u"noKeyWarning"_s));
+    clock.advance(600ms);
     ui.onConfigureNow();
-    EXPECT_FALSE(ui.shown.contains(u"aiSettings"_s)); // a step of its own
+    EXPECT_FALSE(ui.shown.contains(u"aiSettings"_s));
     clock.runDue();
     EXPECT_TRUE(ui.shown.contains(u"aiSettings"_s));
-
-    ui.shown.clear();
-    keys.writeKey(u"sk-1"_s, KeyStore::aiAccount(prefs.aiProvider()));
-    launch();
-    clock.advance(2s);
-    EXPECT_FALSE(ui.shown.contains(u"noKeyWarning"_s));
-
-    ui.shown.clear();
-    prefs.setAIProvider(AIProvider::anthropic); // this one has no key
-    prefs.setSuppressNoKeyWarning(true);
-    launch();
-    clock.advance(2s);
-    EXPECT_FALSE(ui.shown.contains(u"noKeyWarning"_s));
-    // Only the first launch made the session start the program.
-    EXPECT_EQ(sessionStartsEnabled, 1);
 }
 
 TEST_F(DelegateTest, RemembersTheLastExternalApplicationOnly) {
@@ -346,6 +341,15 @@ TEST_F(DelegateTest, MenuCommandsChangeSettingsAndOpenWindowsAsTheirOwnSteps) {
 
     delegate->perform(delegate->menuRows().constLast());
     EXPECT_EQ(ui.shown.constLast(), u"quit"_s);
+
+    // Actions from outside run the same commands.
+    ui.shown.clear();
+    for (const QString& action : {u""_s, u"preferences"_s, u"engines"_s, u"quit"_s})
+        EXPECT_TRUE(delegate->activateAction(action)) << action.toStdString();
+    EXPECT_FALSE(delegate->activateAction(u"reboot"_s));
+    clock.runDue();
+    EXPECT_EQ(ui.shown,
+              (QStringList{u"quit"_s, u"preferences"_s, u"preferences"_s, u"aiSettings"_s}));
 }
 
 TEST_F(DelegateTest, DelayedStepsOfAGoneDelegateDoNothing) {
@@ -361,19 +365,6 @@ TEST_F(DelegateTest, DelayedStepsOfAGoneDelegateDoNothing) {
 }
 
 } // namespace
-
-TEST_F(DelegateTest, ActionsFromOutsideRunTheMenuCommands) {
-    prefs.setDidShowWelcome(true);
-    auto delegate = launch();
-    clock.runDue();
-    ui.shown.clear();
-    for (const QString& action : {u""_s, u"preferences"_s, u"engines"_s, u"quit"_s})
-        EXPECT_TRUE(delegate->activateAction(action)) << action.toStdString();
-    EXPECT_FALSE(delegate->activateAction(u"reboot"_s));
-    clock.runDue();
-    EXPECT_EQ(ui.shown,
-              (QStringList{u"quit"_s, u"preferences"_s, u"preferences"_s, u"aiSettings"_s}));
-}
 
 // Only an action whose shortcut is set holds one; its press, or its name from outside, runs it on
 // the selection: a replacing action writes the result back, the others open the panel working.

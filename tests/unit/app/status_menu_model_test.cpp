@@ -30,16 +30,16 @@ protected:
 
 TEST_F(StatusMenuTest, ListsEveryRowInOrderWithItsState) {
     StatusMenuState s = state();
-    s.userName = u"Ana"_s;
+    s.userName = QStringLiteral("%@ 100%"); // inserted as plain text
     s.hasGoogleKey = true;
     s.lastExternalApp = ExternalApp{u"org.example.Editor"_s, u"Editor"_s};
     const QList<MenuRow> rows = StatusMenuModel::rows(s);
     ASSERT_EQ(rows.size(), 19);
     EXPECT_EQ(
         texts(rows),
-        (QStringList{u"Olá, Ana"_s, u"Editar nome…"_s, u"---"_s, u"Acessibilidade: concedida ✓"_s,
-                     u"Solicitar Acessibilidade…"_s, u"---"_s, u"Traduzir para:"_s,
-                     u"Mostrar a caixa de tradução (Alt+Super+T)"_s, u"---"_s,
+        (QStringList{u"Olá, %@ 100%"_s, u"Editar nome…"_s, u"---"_s,
+                     u"Acessibilidade: concedida ✓"_s, u"Solicitar Acessibilidade…"_s, u"---"_s,
+                     u"Traduzir para:"_s, u"Mostrar a caixa de tradução (Alt+Super+T)"_s, u"---"_s,
                      u"Online: Google Tradutor ✓ · IA —"_s, u"Configurar motores online…"_s,
                      u"Preferências…"_s, u"---"_s, u"Ignorar este app (Editor)"_s,
                      u"Apps ignorados…"_s, u"---"_s, u"Enviar feedback…"_s, u"Sobre o Ovra"_s,
@@ -58,9 +58,16 @@ TEST_F(StatusMenuTest, ListsEveryRowInOrderWithItsState) {
 TEST_F(StatusMenuTest, TheIgnoreRowFollowsTheLastExternalApplication) {
     StatusMenuState s = state();
     s.accessibilityEnabled = false;
+    s.hotKey =
+        QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier | Qt::MetaModifier, Qt::Key_K);
+    s.hasAIKey = true;
     QList<MenuRow> rows = StatusMenuModel::rows(s);
     ASSERT_EQ(rows.size(), 18); // no greeting without a name
     EXPECT_EQ(rows[2].text, u"Acessibilidade: não concedida"_s);
+    EXPECT_EQ(rows[6].text, u"Mostrar a caixa de tradução (Ctrl+Shift+Super+K)"_s);
+    EXPECT_EQ(rows[8].text, u"Online: Google Tradutor — · IA ✓"_s);
+    EXPECT_EQ(StatusMenuModel::fill(u"%@-%@"_s, {u"%@"_s}), u"%@-%@"_s);
+    EXPECT_EQ(StatusMenuModel::fill(u"%@-%@"_s, {u"%@"_s, u"b"_s}), u"%@-b"_s);
     EXPECT_EQ(rows[12].text, u"Ignorar este app"_s);
     EXPECT_FALSE(rows[12].enabled);
     EXPECT_EQ(rows[12].action, MenuAction::none);
@@ -70,20 +77,6 @@ TEST_F(StatusMenuTest, TheIgnoreRowFollowsTheLastExternalApplication) {
     rows = StatusMenuModel::rows(s);
     EXPECT_EQ(rows[12].text, u"Ignorar este app (Term)"_s);
     EXPECT_FALSE(rows[12].enabled);
-}
-
-TEST_F(StatusMenuTest, ValuesAreInsertedAsPlainText) {
-    StatusMenuState s = state();
-    s.userName = QStringLiteral("%@ 100%");
-    s.hotKey =
-        QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier | Qt::MetaModifier, Qt::Key_K);
-    s.hasAIKey = true;
-    const QList<MenuRow> rows = StatusMenuModel::rows(s);
-    EXPECT_EQ(rows[0].text, u"Olá, %@ 100%"_s);
-    EXPECT_EQ(rows[7].text, u"Mostrar a caixa de tradução (Ctrl+Shift+Super+K)"_s);
-    EXPECT_EQ(rows[9].text, u"Online: Google Tradutor — · IA ✓"_s);
-    EXPECT_EQ(StatusMenuModel::fill(u"%@-%@"_s, {u"%@"_s}), u"%@-%@"_s);
-    EXPECT_EQ(StatusMenuModel::fill(u"%@-%@"_s, {u"%@"_s, u"b"_s}), u"%@-b"_s);
 }
 
 TEST_F(StatusMenuTest, TheLanguageSubmenuChecksOnlyTheCurrentTargetAndRowsFollowTheInterface) {

@@ -44,7 +44,7 @@ TEST_F(BridgeTest, SnapshotKeepsTextAndFallsBackToTheWholeTextRange) {
     EXPECT_EQ(snapshot->appId, u"org.example.Editor"_s);
     EXPECT_EQ(snapshot->appName, u"Editor"_s);
     EXPECT_EQ(snapshot->mouseAtCapture, QPointF(5, 6));
-    EXPECT_FALSE(snapshot->windowSpaceBounds);
+    EXPECT_FALSE(snapshot->screenBounds);
     EXPECT_TRUE(snapshot->isEditable); // text area role
     EXPECT_TRUE(snapshot->element == FakeAccessibility::elementFor(node));
 
@@ -73,27 +73,19 @@ TEST_F(BridgeTest, SnapshotRefusesThinTextUnknownProcessAndBrokenRanges) {
     EXPECT_EQ(snapshot->appName, QString());
 }
 
-TEST_F(BridgeTest, BoundsAndFrameAreFlippedAndNeedASaneSize) {
+TEST_F(BridgeTest, BoundsAndFrameNeedASaneSize) {
     const auto node = editorTextWith(u"hello"_s);
     const auto element = FakeAccessibility::elementFor(node);
-    node->rangeBounds = QRectF(10, 100, 50, 20);
-    EXPECT_EQ(bridge.windowSpaceBounds(element, {0, 5}), QRectF(10, 960, 50, 20));
     node->rangeBounds = QRectF(10, 100, 0, 20); // a caret
-    EXPECT_EQ(bridge.windowSpaceBounds(element, {0, 0}), QRectF(10, 960, 0, 20));
+    EXPECT_EQ(bridge.screenBounds(element, {0, 0}), QRectF(10, 100, 0, 20));
     node->rangeBounds = QRectF(10, 100, -1, 20);
-    EXPECT_FALSE(bridge.windowSpaceBounds(element, {0, 5}));
+    EXPECT_FALSE(bridge.screenBounds(element, {0, 5}));
     node->rangeBounds = QRectF(10, 100, 5, -20);
-    EXPECT_FALSE(bridge.windowSpaceBounds(element, {0, 5}));
+    EXPECT_FALSE(bridge.screenBounds(element, {0, 5}));
 
-    EXPECT_FALSE(bridge.windowSpaceFrame(element));
-    node->frame = QRectF(0, 0, 800, 40);
-    EXPECT_EQ(bridge.windowSpaceFrame(element), QRectF(0, 1040, 800, 40));
+    EXPECT_FALSE(bridge.screenFrame(element));
     node->frame = QRectF(0, 0, 0, 40);
-    EXPECT_FALSE(bridge.windowSpaceFrame(element));
-
-    node->rangeBounds = QRectF(10, 100, 50, 20);
-    fake.screens.displays.clear();
-    EXPECT_FALSE(bridge.windowSpaceBounds(element, {0, 5}));
+    EXPECT_FALSE(bridge.screenFrame(element));
 }
 
 TEST_F(BridgeTest, EditableBySettableTextOrValueOrTextRole) {
@@ -168,7 +160,7 @@ TEST_F(BridgeTest, PointerWalkClimbsTwelveElementsAtMost) {
     auto snapshot = bridge.captureSelection(QPointF(30, 80));
     ASSERT_TRUE(snapshot);
     EXPECT_EQ(snapshot->text, u"11 up"_s);
-    EXPECT_EQ(fake.accessibility.pointQueries.last(), QPointF(30, screenHeight - 80));
+    EXPECT_EQ(fake.accessibility.pointQueries.last(), QPointF(30, 80));
 
     chain[14 - 12]->selectedText.reset();
     chain[14 - 13]->selectedText = u"12 up"_s; // the 13th: out of the walk's reach
@@ -256,7 +248,7 @@ TEST_F(BridgeTest, ExternalTextTakesTheFrontmostApplicationAndItsFocusedElement)
     EXPECT_EQ(snapshot->range, (TextRange{4, 9}));
     EXPECT_EQ(snapshot->pid, editorPid);
     EXPECT_EQ(snapshot->appName, u"Editor"_s);
-    EXPECT_FALSE(snapshot->windowSpaceBounds);
+    EXPECT_FALSE(snapshot->screenBounds);
     EXPECT_EQ(snapshot->mouseAtCapture, QPointF(7, 8));
     EXPECT_TRUE(snapshot->isEditable);
 
@@ -297,7 +289,7 @@ TEST_F(BridgeTest, ToolbarsDownToDepthFourInTheFirstThreeWindows) {
         makeWindow();
     makeToolbar(app->windows[3], 300); // the fourth window is not looked at
 
-    EXPECT_EQ(bridge.toolbarRects(editorPid), QList<QRectF>{QRectF(0, 950, 600, 30)});
+    EXPECT_EQ(bridge.toolbarRects(editorPid), QList<QRectF>{QRectF(0, 100, 600, 30)});
 }
 
 TEST_F(BridgeTest, ToolbarCollectionStopsOnceMoreThanFiveAreFound) {
@@ -314,6 +306,6 @@ TEST_F(BridgeTest, ToolbarCollectionStopsOnceMoreThanFiveAreFound) {
     }
     const auto rects = bridge.toolbarRects(editorPid);
     ASSERT_EQ(rects.size(), 6);
-    EXPECT_EQ(rects.last(), QRectF(100, 1080 - 40 - 30, 90, 30));
+    EXPECT_EQ(rects.last(), QRectF(100, 40, 90, 30));
     EXPECT_TRUE(bridge.toolbarRects(12345).isEmpty()); // no windows at all
 }

@@ -48,8 +48,8 @@ TEST_F(AccessibilityCaptureTest, SelectionEventLeadsToTheElementInAFewCalls) {
     EXPECT_EQ(outcome->snapshot->range, (TextRange{6, 5}));
     EXPECT_EQ(outcome->snapshot->appName, u"Editor"_s);
     EXPECT_TRUE(outcome->snapshot->isEditable);
-    ASSERT_TRUE(outcome->snapshot->windowSpaceBounds);
-    EXPECT_EQ(*outcome->snapshot->windowSpaceBounds, QRectF(100, 1080 - 220, 50, 20));
+    ASSERT_TRUE(outcome->snapshot->screenBounds);
+    EXPECT_EQ(*outcome->snapshot->screenBounds, QRectF(100, 200, 50, 20));
     // Range, text, bounds, editability: no search of the tree.
     EXPECT_LE(fake.accessibility.calls, 4);
     EXPECT_EQ(FakeAccessibility::examinedIn(fake.accessibility.application(editorPid)), 1);

@@ -17,7 +17,6 @@ namespace ovra::test {
 class CaptureFixture : public ::testing::Test {
 protected:
     static constexpr qint32 editorPid = 42;
-    static constexpr double screenHeight = 1080;
 
     CaptureFixture() {
         editor = fake.workspace.launch(
@@ -42,7 +41,7 @@ protected:
     VirtualClock clock;
     QSet<QString> ignored;
     RunningApplication editor;
-    AccessibilityBridge bridge{fake.accessibility, fake.workspace, fake.screens};
+    AccessibilityBridge bridge{fake.accessibility, fake.workspace};
     InlineAccessibilityThread thread{fake.accessibility, clock};
     AccessibilityCapture accessibilityCapture{thread, fake.workspace, fake.screens, clock};
     ClipboardLease clipboardLease{clock};

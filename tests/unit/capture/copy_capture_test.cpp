@@ -99,7 +99,7 @@ TEST_F(CopyCaptureTest, ACopyWithinTheFirstWaitIsTakenAt180ms) {
     ASSERT_TRUE(snapshot);
     EXPECT_EQ(snapshot->text, u"copied words"_s);
     EXPECT_EQ(snapshot->pid, editorPid);
-    EXPECT_FALSE(snapshot->windowSpaceBounds);
+    EXPECT_FALSE(snapshot->screenBounds);
     EXPECT_EQ(snapshot->mouseAtCapture, QPointF(3, 4));
 }
 

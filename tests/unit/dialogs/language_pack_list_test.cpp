@@ -103,7 +103,8 @@ TEST(PackDownloadCoordinator, SamePairInvalidatesAnotherReplacesAndEveryAttemptR
     service.holdPreparation = true;
     PackDownloadCoordinator coordinator(service);
     QStringList reports;
-    coordinator.onFinished = [&](const QString& code) { reports << code; };
+    QObject::connect(&coordinator, &PackDownloadCoordinator::finished,
+                     [&](const QString& code) { reports << code; });
 
     coordinator.download(u"pt"_s, u"fr"_s, u"fr"_s);
     const TranslationConfiguration first = *coordinator.configuration();
@@ -127,7 +128,8 @@ TEST(PackDownloadCoordinator, EndingWhileADownloadRunsReportsNothing) {
     int reports = 0;
     {
         PackDownloadCoordinator coordinator(service);
-        coordinator.onFinished = [&](const QString&) { ++reports; };
+        QObject::connect(&coordinator, &PackDownloadCoordinator::finished,
+                         [&](const QString&) { ++reports; });
         coordinator.download(u"pt"_s, u"fr"_s, u"fr"_s);
     }
     service.finishPreparation();

@@ -119,13 +119,10 @@ TEST_F(EngineRouterTest, DeviceTranslationIsRetriedOnceWithAFreshSession) {
     const auto error = expectFailure<Error>(router.translate(u"x"_s, TargetLanguage::portuguese()));
     EXPECT_EQ(error.description(), u"dois"_s);
     EXPECT_EQ(translator.sessionsMade.size(), 4u); // no third attempt
-}
 
-TEST_F(EngineRouterTest, CancelledDeviceTranslationIsNotRetried) {
-    useProvider(OnlineTranslationProvider::ai);
-    host.setActive(false); // no session arrives: the request waits
-    CancelSource cancel;
-    auto task = router.translate(u"x"_s, TargetLanguage::portuguese(), cancel.token());
+    // Cancelled while it waits for a session: not retried.
+    host.setActive(false);
+    auto task = router.translate(u"x"_s, TargetLanguage::portuguese());
     coordinator.cancelPending();
     expectFailure<CancelledError>(std::move(task));
     EXPECT_FALSE(coordinator.hasPendingRequest());
@@ -144,6 +141,17 @@ TEST_F(EngineRouterTest, SummarizeSendsTheInstructionAndTheSelectionUnchanged) {
 }
 
 TEST_F(EngineRouterTest, ActionsAndReformulationOnTheDevice) {
+    // A key stored while the device works does not make the device answer a fallback.
+    model.holdReplies = true;
+    auto task = router.reformulate(u"txt"_s);
+    ASSERT_EQ(model.heldCount(), 1u);
+    env.setAIKey(AIProvider::custom, aiKey);
+    model.releaseHeld();
+    model.holdReplies = false;
+    EXPECT_FALSE(runToEnd(std::move(task)).usedFallback);
+    EXPECT_EQ(ai.requestCount(), 0u);
+    env.setAIKey(AIProvider::custom, QString());
+
     // No key: the device, with the same instruction, no fallback flag.
     auto outcome = runToEnd(router.runAction(AIActionKind::review, u"txt"_s));
     EXPECT_EQ(outcome, (EngineOutcome{u"device answer"_s, EngineKind::onDevice, false}));
@@ -161,17 +169,6 @@ TEST_F(EngineRouterTest, ActionsAndReformulationOnTheDevice) {
     const auto error = expectFailure<ReformulatorError>(router.reformulate(u"txt"_s));
     EXPECT_EQ(error.kind(), ReformulatorError::Kind::unavailable);
     EXPECT_EQ(ai.requestCount(), 2u);
-}
-
-TEST_F(EngineRouterTest, FallbackFlagSaysWhetherTheOnlineEngineWasTried) {
-    // A key stored while the device works does not make the device answer a fallback.
-    model.holdReplies = true;
-    auto task = router.reformulate(u"txt"_s);
-    ASSERT_EQ(model.heldCount(), 1u);
-    env.setAIKey(AIProvider::custom, aiKey);
-    model.releaseHeld();
-    EXPECT_FALSE(runToEnd(std::move(task)).usedFallback);
-    EXPECT_EQ(ai.requestCount(), 0u);
 }
 
 // A cancelled request to either online service is not answered by the device instead.

@@ -135,48 +135,44 @@ TEST_F(GoogleTranslateClientTest, ErrorBodiesGiveTheDocumentedDescriptions) {
     error = failWith(404, R"({"error":{"message":""}})");
     EXPECT_EQ(error.description(), u"Google Tradutor respondeu com erro 404."_s);
 
+    // A key the service echoes, as typed or percent-encoded, is masked.
+    env.keys.writeKey(userGoogleKey, KeyStore::googleAccount);
+    error = failWith(
+        500, R"({"error":{"message":"bad key )" + userGoogleKey.toStdString() +
+                 " at /v2?key=" + QUrl::toPercentEncoding(userGoogleKey).toStdString() + R"("}})");
+    EXPECT_EQ(error.description(), u"Google Tradutor respondeu 500: bad key ••• at /v2?key=•••"_s);
+
     // A reason of the wrong type makes the whole body undecodable: no message, no explanation.
     error = failWith(403, R"({"error":{"message":"billing","errors":[{"reason":7}]}})");
     EXPECT_EQ(error.description(), u"Google Tradutor respondeu com erro 403."_s);
 }
 
-TEST_F(GoogleTranslateClientTest, AnEchoedKeyIsMaskedInTheMessage) {
-    const std::string body = R"({"error":{"message":"bad key )" + builtinGoogleKey.toStdString() +
-                             R"( at /v2?key=)" +
-                             QUrl::toPercentEncoding(builtinGoogleKey).toStdString() + R"("}})";
-    const auto error = failWith(500, body);
-    EXPECT_TRUE(error.description().startsWith(u"Google Tradutor respondeu 500: bad key "_s));
-}
-
+// The rules apply in order: blocked, then not enabled, then billing, then an invalid key.
 TEST(GoogleFriendlyExplanation, RulesApplyInOrderOverReasonsAndMessage) {
-    using API = GoogleTranslateClient::APIError;
-    const auto explain = [](API error) {
-        return GoogleTranslateClient::friendlyExplanation(error);
+    const struct {
+        std::optional<QString> status;
+        QStringList errorReasons, detailReasons;
+        std::optional<QString> message;
+        const char16_t* explanation; // the start of it; none: no explanation
+    } cases[] = {
+        {{},
+         {},
+         {u"API_KEY_INVALID"_s},
+         u"Requests to this API are blocked."_s,
+         u"A chave está bl"},
+        {{}, {}, {}, u"Project 1 has not been used in project; BILLING"_s, u"A Cloud Translation"},
+        {u"BILLING_DISABLED"_s, {u"keyInvalid"_s, u"api_key_invalid"_s}, {}, {}, u"O faturamento"},
+        {{}, {}, {}, u"quota exceeded"_s, nullptr},
     };
-    API blockedAndInvalid;
-    blockedAndInvalid.detailReasons = {u"API_KEY_INVALID"_s};
-    blockedAndInvalid.message = u"Requests to this API are blocked."_s;
-    EXPECT_EQ(explain(blockedAndInvalid)->left(20), u"A chave está bloquea"_s);
-
-    API disabledAndBilling;
-    disabledAndBilling.message = u"Project 1 has not been used in project; BILLING"_s;
-    EXPECT_EQ(*explain(disabledAndBilling),
-              u"A Cloud Translation API não está ativada no projeto da chave."_s);
-
-    API billingAndInvalid;
-    billingAndInvalid.status = u"BILLING_DISABLED"_s;
-    billingAndInvalid.errorReasons = {u"keyInvalid"_s, u"api_key_invalid"_s};
-    EXPECT_EQ(*explain(billingAndInvalid), u"O faturamento não está ativo no projeto da chave."_s);
-
-    API nothing;
-    nothing.message = u"quota exceeded"_s;
-    EXPECT_FALSE(explain(nothing).has_value());
-
-    API ordered;
-    ordered.status = u"S"_s;
-    ordered.errorReasons = {u"E1"_s, u"E2"_s};
-    ordered.detailReasons = {u"D"_s};
-    EXPECT_EQ(ordered.allReasons(), (QStringList{u"S"_s, u"E1"_s, u"E2"_s, u"D"_s}));
+    for (const auto& c : cases) {
+        GoogleTranslateClient::APIError error;
+        error.status = c.status;
+        error.errorReasons = c.errorReasons;
+        error.detailReasons = c.detailReasons;
+        error.message = c.message;
+        EXPECT_EQ(GoogleTranslateClient::friendlyExplanation(error).value_or(u"-"_s).left(13),
+                  c.explanation ? QString::fromUtf16(c.explanation).left(13) : u"-"_s);
+    }
 }
 
 TEST(GoogleTranslateClientKeys, NoKeyAtAllIsNotConfiguredAndSendsNothing) {

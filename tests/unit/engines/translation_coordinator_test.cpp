@@ -60,11 +60,16 @@ TEST_F(TranslationCoordinatorTest, WaitsForASessionAndReturnsTheTextUntrimmed) {
     EXPECT_EQ(coordinator.configuration()->target, u"en"_s);
 
     TranslationSessionHost host(coordinator, service);
+    EXPECT_TRUE(service.sessionsMade.empty()); // an inactive host delivers nothing
     host.setActive(true); // a configuration is already published: a session arrives now
     ASSERT_TRUE(outcome->done);
     EXPECT_EQ(outcome->text, u"  hello \n"_s);
     EXPECT_EQ(service.calls, (QStringList{u"isReady"_s, u"translate:olá"_s}));
     EXPECT_FALSE(coordinator.hasPendingRequest());
+    // While active, each publication delivers one session.
+    outcome = start(u"b"_s);
+    EXPECT_EQ(service.sessionsMade.size(), 2u);
+    EXPECT_EQ(outcome->text, u"b → en"_s);
 }
 
 TEST_F(TranslationCoordinatorTest, NewerRequestSupersedesTheWaitingOne) {
@@ -75,7 +80,14 @@ TEST_F(TranslationCoordinatorTest, NewerRequestSupersedesTheWaitingOne) {
     EXPECT_FALSE(second->done);
     runToEnd(coordinator.runSession(service.makeSession(*coordinator.configuration())));
     EXPECT_EQ(second->text, u"b → en"_s);
-    EXPECT_EQ(service.calls.filter(u"translate:"_s), QStringList{u"translate:b"_s});
+
+    // Cancelled while waiting: a late session does nothing.
+    auto third = start(u"c"_s);
+    coordinator.cancelPending();
+    EXPECT_TRUE(third->cancelled());
+    const QStringList before = service.calls;
+    runToEnd(coordinator.runSession(service.makeSession(*coordinator.configuration())));
+    EXPECT_EQ(service.calls, before);
 }
 
 TEST_F(TranslationCoordinatorTest, SameTargetInvalidatesAndFreshFlagOrNewTargetRebuilds) {
@@ -97,15 +109,6 @@ TEST_F(TranslationCoordinatorTest, SameTargetInvalidatesAndFreshFlagOrNewTargetR
     EXPECT_EQ(published, 1);
     EXPECT_FALSE(coordinator.forceFreshSession());
     EXPECT_EQ(coordinator.configuration()->target, u"zh-TW"_s);
-}
-
-TEST_F(TranslationCoordinatorTest, CancelPendingEndsTheWaiterAndALateSessionDoesNothing) {
-    auto outcome = start(u"a"_s);
-    coordinator.cancelPending();
-    EXPECT_TRUE(outcome->cancelled());
-    runToEnd(coordinator.runSession(service.makeSession(*coordinator.configuration())));
-    EXPECT_TRUE(service.calls.isEmpty());
-    coordinator.cancelPending(); // nothing pending: harmless
 }
 
 TEST_F(TranslationCoordinatorTest, CallerTokenCancelsWaitingAndRunningWork) {
@@ -154,18 +157,6 @@ TEST_F(TranslationCoordinatorTest, PreparationNoteShowsWhileAssetsDownloadAndCle
     runToEnd(coordinator.runSession(service.makeSession(*coordinator.configuration())));
     EXPECT_TRUE(outcome->error);
     EXPECT_FALSE(outcome->cancelled());
-}
-
-TEST_F(TranslationCoordinatorTest, InactiveHostDeliversNothingUntilActivated) {
-    TranslationSessionHost host(coordinator, service);
-    auto outcome = start(u"a"_s);
-    EXPECT_TRUE(service.sessionsMade.empty());
-    host.setActive(true);
-    EXPECT_EQ(outcome->text, u"a → en"_s);
-    // While active, each publication delivers one session.
-    outcome = start(u"b"_s);
-    EXPECT_EQ(service.sessionsMade.size(), 2u);
-    EXPECT_EQ(outcome->text, u"b → en"_s);
 }
 
 } // namespace

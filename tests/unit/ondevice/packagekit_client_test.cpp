@@ -36,13 +36,11 @@ public:
         m_daemon.kill();
         m_daemon.waitForFinished(5000);
     }
+    // Not connected when the daemon did not start: the test stops at its first check.
     QDBusConnection connect(const QString& name) {
-        if (!isUp())
-            return QDBusConnection(name); // not connected; the test stops at its first check
         m_connections.append(name);
         return QDBusConnection::connectToBus(m_address, name);
     }
-    bool isUp() const { return !m_address.isEmpty(); }
 
 private:
     QProcess m_daemon;
@@ -115,7 +113,6 @@ private:
 class PackageKitClientTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(bus.isUp());
         ASSERT_TRUE(serviceBus.isConnected());
         ASSERT_TRUE(clientBus.isConnected());
     }

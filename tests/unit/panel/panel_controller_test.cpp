@@ -22,7 +22,7 @@ struct PanelControllerTest : ::testing::Test {
     QList<std::optional<SelectionSnapshot>> hidden;
 
     void SetUp() override {
-        screens.displays = {{QRectF(0, 0, 1440, 900), QRectF(0, 0, 1440, 875)}};
+        screens.displays = {{QRectF(0, 0, 1440, 900), QRectF(0, 25, 1440, 875)}};
         controller = std::make_unique<PanelController>(
             PanelController::Dependencies{[this] { return env.makeViewModel(); },
                                           [this](PanelViewModel&) {
@@ -35,9 +35,8 @@ struct PanelControllerTest : ::testing::Test {
                                               return toolbars;
                                           },
                                           screens, env.clock, &workspace});
-        controller->onHide = [this](const std::optional<SelectionSnapshot>& s) {
-            hidden.append(s);
-        };
+        QObject::connect(controller.get(), &PanelController::hidden,
+                         [this](const SelectionSnapshot& s) { hidden.append(s); });
     }
 };
 
@@ -50,7 +49,7 @@ TEST_F(PanelControllerTest, ShowPlacesConfiguresAndShowsWithoutAnimation) {
     EXPECT_EQ(controller->viewModel()->originalText(), u"Bom dia, mundo"_s);
     EXPECT_EQ(window->layoutPasses, 1);
     ASSERT_EQ(window->frameChanges.size(), 1);
-    EXPECT_EQ(window->frameChanges[0].frame, QRectF(330, 316, 340, 120));
+    EXPECT_EQ(window->frameChanges[0].frame, QRectF(330, 464, 340, 120));
     EXPECT_FALSE(window->frameChanges[0].animated);
     EXPECT_TRUE(window->visible);
 
@@ -71,7 +70,7 @@ TEST_F(PanelControllerTest, GrowingContentRefitsAnimatedAndMaySwitchSides) {
     ASSERT_EQ(window->frameChanges.size(), 2);
     EXPECT_TRUE(window->frameChanges[1].animated);
     // Neither side fits (room below 270): pinned to the top margin, the side with more room.
-    EXPECT_EQ(window->frameChanges[1].frame, QRectF(330, 167, 340, 700));
+    EXPECT_EQ(window->frameChanges[1].frame, QRectF(330, 33, 340, 700));
 
     // A streamed answer: the panel follows it at once, without an animation per line.
     model.reformulate();
@@ -97,13 +96,13 @@ TEST_F(PanelControllerTest, ContentHeightRules) {
 
 TEST_F(PanelControllerTest, ToolbarsAreReadAtEachShow) {
     SelectionSnapshot snapshot = PanelEnvironment::snapshot();
-    snapshot.windowSpaceBounds = QRectF(600, 400, 200, 20);
-    toolbars = {QRectF(0, 555, 1440, 30)};
+    snapshot.screenBounds = QRectF(600, 480, 200, 20);
+    toolbars = {QRectF(0, 315, 1440, 30)};
     controller->show(snapshot);
-    EXPECT_EQ(window->currentFrame.y(), 268);
+    EXPECT_EQ(window->currentFrame.y(), 512);
     toolbars.clear();
     controller->show(snapshot);
-    EXPECT_EQ(window->currentFrame.y(), 432);
+    EXPECT_EQ(window->currentFrame.y(), 348);
     EXPECT_EQ(toolbarQueries.size(), 2);
     EXPECT_EQ(window->showCount, 2); // one window, shown again
 }
@@ -111,7 +110,7 @@ TEST_F(PanelControllerTest, ToolbarsAreReadAtEachShow) {
 TEST_F(PanelControllerTest, HideReportsTheSnapshotOnce) {
     controller->show(PanelEnvironment::snapshot());
     controller->viewModel()->translate();
-    controller->viewModel()->onRequestHide(); // the close button, or a replacement done
+    Q_EMIT controller->viewModel()->hideRequested(); // the close button, or a replacement done
     controller->hide();
     ASSERT_EQ(hidden.size(), 1);
     EXPECT_EQ(hidden[0]->text, u"Bom dia, mundo"_s);

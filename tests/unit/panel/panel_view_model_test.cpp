@@ -22,8 +22,9 @@ struct PanelViewModelTest : ::testing::Test {
     int hideRequests = 0;
 
     void SetUp() override {
-        model->onLayoutChange = [this] { ++layoutNotifications; };
-        model->onRequestHide = [this] { ++hideRequests; };
+        QObject::connect(model.get(), &PanelViewModel::layoutChanged,
+                         [this] { ++layoutNotifications; });
+        QObject::connect(model.get(), &PanelViewModel::hideRequested, [this] { ++hideRequests; });
         model->configure(PanelEnvironment::snapshot());
     }
     std::shared_ptr<PendingCall> lastCall() const { return env.engines->last(); }

@@ -61,28 +61,21 @@ protected:
 
 } // namespace
 
-TEST_F(KeyStoreTest, WithoutAFileThereAreNoUserKeysButGoogleStillResolves) {
-    KeyStore& keys = restart();
-    EXPECT_FALSE(keys.aiAPIKey(AIProvider::openai));
-    EXPECT_EQ(keys.aiKeyState(AIProvider::openai), KeyStore::KeyState::missing);
-    EXPECT_FALSE(keys.googleAPIKey());
-    EXPECT_EQ(keys.resolvedGoogleKey(), u"BUILTIN-KEY"_s);
+TEST_F(KeyStoreTest, WriteKeyTrimsAndABlankValueRemovesTheAccountAndReturnsToTheBuiltInKey) {
     EXPECT_FALSE(restart(QString()).resolvedGoogleKey());
-    EXPECT_FALSE(QFile::exists(path()));
-}
-
-TEST_F(KeyStoreTest, WriteKeyTrimsAndABlankValueRemovesTheAccount) {
     KeyStore& keys = restart();
+    EXPECT_EQ(keys.aiKeyState(AIProvider::anthropic), KeyStore::KeyState::missing);
+    EXPECT_EQ(keys.resolvedGoogleKey(), u"BUILTIN-KEY"_s);
+    EXPECT_FALSE(QFile::exists(path()));
     keys.writeKey(u"  sk-user \n"_s, KeyStore::aiAccount(AIProvider::anthropic));
     EXPECT_EQ(fileContent()["onlineAI.apiKey.anthropic"], "sk-user");
-    EXPECT_EQ(keys.aiAPIKey(AIProvider::anthropic), u"sk-user"_s);
     EXPECT_EQ(keys.aiKeyState(AIProvider::anthropic), KeyStore::KeyState::present);
 
     keys.writeKey(u"user-google"_s, KeyStore::googleAccount);
     EXPECT_EQ(keys.resolvedGoogleKey(), u"user-google"_s);
     keys.writeKey(u"   "_s, KeyStore::googleAccount);
     EXPECT_FALSE(fileContent().contains("googleTranslate.apiKey"));
-    EXPECT_EQ(keys.resolvedGoogleKey(), u"BUILTIN-KEY"_s) << "removal returns to the built-in key";
+    EXPECT_EQ(keys.resolvedGoogleKey(), u"BUILTIN-KEY"_s);
 
     writeFile(R"({"onlineAI.apiKey.openai": ""})");
     EXPECT_FALSE(keys.aiAPIKey(AIProvider::openai)) << "an empty stored key is no key";
@@ -103,6 +96,11 @@ TEST_F(KeyStoreTest, TheFileIsOwnerOnlyAfterEverySaveAndSoIsItsFolder) {
     EXPECT_EQ(fileContent(), json::parse(R"({"googleTranslate.apiKey": "old"})"));
     // No temporary file is left behind next to the store.
     EXPECT_EQ(QDir(folder()).entryList(QDir::Files), QStringList{u"keys.json"_s});
+
+    // A loose file is tightened when it is only read.
+    ::chmod(QFile::encodeName(path()).constData(), 0644);
+    EXPECT_EQ(restart().googleAPIKey(), u"old"_s);
+    EXPECT_EQ(modeOf(path()), 0600u);
 }
 
 TEST_F(KeyStoreTest, ADamagedFileReadsAsEmptyAndIsKeptAsideOwnerOnly) {
@@ -133,6 +131,12 @@ TEST_F(KeyStoreTest, AFileThatCannotBeReadIsNeverReplaced) {
     EXPECT_FALSE(QFile::exists(path() + u".corrupt"_s));
     QDir(path()).removeRecursively();
 
+    // A folder that cannot be created: the key is not stored, and the caller hears of it.
+    const QString blocked = m_dir.filePath(u"file-not-folder"_s);
+    QFile(blocked).open(QIODevice::WriteOnly);
+    EXPECT_FALSE(KeyStore(blocked + u"/keys.json"_s, m_prefs, QString())
+                     .writeKey(u"k"_s, KeyStore::googleAccount));
+
     if (::geteuid() != 0) {
         writeFile(R"({"googleTranslate.apiKey": "kept"})");
         ::chmod(QFile::encodeName(path()).constData(), 0000);
@@ -140,19 +144,6 @@ TEST_F(KeyStoreTest, AFileThatCannotBeReadIsNeverReplaced) {
         ::chmod(QFile::encodeName(path()).constData(), 0600);
         EXPECT_EQ(fileContent(), json::parse(R"({"googleTranslate.apiKey": "kept"})"));
     }
-}
-
-TEST_F(KeyStoreTest, ALooseFileIsTightenedWhenReadAndAFailedWriteIsReported) {
-    writeFile(R"({"googleTranslate.apiKey": "g"})");
-    ::chmod(QFile::encodeName(path()).constData(), 0644);
-    EXPECT_EQ(restart().googleAPIKey(), u"g"_s);
-    EXPECT_EQ(modeOf(path()), 0600u);
-
-    // A folder that cannot be created: the key is not stored, and the caller hears of it.
-    const QString blocked = m_dir.filePath(u"file-not-folder"_s);
-    QFile(blocked).open(QIODevice::WriteOnly);
-    KeyStore elsewhere(blocked + u"/keys.json"_s, m_prefs, QString());
-    EXPECT_FALSE(elsewhere.writeKey(u"k"_s, KeyStore::googleAccount));
 }
 
 TEST_F(KeyStoreTest, TheOldSingleKeyMovesToTheProviderOfTheOldBaseURLHostElseToCustom) {

@@ -115,6 +115,14 @@ TEST_F(PrefsTest, ValuesSurviveARestartWithTheirTypes) {
     again.resetHotKey();
     EXPECT_FALSE(fileContent().contains("hotKeyCode"));
     EXPECT_FALSE(fileContent().contains("hotKeyModifiers"));
+
+    // A name is stored trimmed; a blank one, set or stored, is none.
+    again.setUserName(u"  Ana Lúcia \n"_s);
+    EXPECT_EQ(fileContent()["userName"], "Ana Lúcia");
+    again.setUserName(u"   "_s);
+    EXPECT_FALSE(fileContent().contains("userName"));
+    again.defaults().setString(Prefs::Keys::userName, u" \t"_s);
+    EXPECT_FALSE(again.userName());
 }
 
 TEST_F(PrefsTest, OldTargetLanguageCaseNamesAreUnderstoodButNotRewritten) {
@@ -126,18 +134,6 @@ TEST_F(PrefsTest, OldTargetLanguageCaseNamesAreUnderstoodButNotRewritten) {
     EXPECT_EQ(prefs.targetLanguage().code, u"pt"_s);
     prefs.defaults().setString(Prefs::Keys::targetLanguage, u"Francais"_s);
     EXPECT_EQ(prefs.targetLanguage().code, u"pt"_s);
-}
-
-TEST_F(PrefsTest, UserNameIsStoredTrimmedAndBlankRemovesIt) {
-    Prefs& prefs = reopen();
-    prefs.setUserName(u"  Ana Lúcia \n"_s);
-    EXPECT_EQ(fileContent()["userName"], "Ana Lúcia");
-    EXPECT_EQ(prefs.userName(), u"Ana Lúcia"_s);
-    prefs.setUserName(u"   "_s);
-    EXPECT_FALSE(fileContent().contains("userName"));
-    EXPECT_FALSE(prefs.userName());
-    prefs.defaults().setString(Prefs::Keys::userName, u" \t"_s);
-    EXPECT_FALSE(prefs.userName());
 }
 
 // A key goes where the engines window says: a named provider's own host, never a stored one.
@@ -175,13 +171,12 @@ TEST_F(PrefsTest, OldIgnoredIdsAreConvertedOnceAndAnEmptyOldListIsLeftAlone) {
     EXPECT_TRUE(reopen().ignoredApps().isEmpty());
     EXPECT_TRUE(fileContent().contains("ignoredBundleIDs"));
     EXPECT_FALSE(fileContent().contains("ignoredApps"));
-}
 
-TEST_F(PrefsTest, IgnoredEntriesWithoutAnIdAreSkippedAndNamesDefaultToEmpty) {
+    // Entries without an id are skipped; names default to empty.
     writeFile(R"({"ignoredApps": [{"name": "No id"}, {"bundleID": "", "name": "Empty"},
                                   {"bundleID": "gedit"}, {"bundleID": "kate", "name": "Kate"}]})");
-    const QList<IgnoredApp> expected = {{u"gedit"_s, {}}, {u"kate"_s, u"Kate"_s}};
-    EXPECT_EQ(reopen().ignoredApps(), expected);
+    EXPECT_EQ(reopen().ignoredApps(),
+              (QList<IgnoredApp>{{u"gedit"_s, {}}, {u"kate"_s, u"Kate"_s}}));
 }
 
 TEST_F(PrefsTest, IgnoreKeepsTheFirstNameAndOrderAndMatchesCaseSensitively) {
@@ -246,21 +241,14 @@ TEST_F(PrefsTest, WritesFromSeveralThreadsAllLand) {
 // The panel stores its target language on every show; an unchanged value leaves the file alone.
 TEST_F(PrefsTest, SettingTheValueAlreadyStoredDoesNotRewriteTheFile) {
     Prefs& prefs = reopen();
-    const TargetLanguage german = *TargetLanguage::named(u"de");
-    prefs.setTargetLanguage(german);
-    const QFileInfo before(path());
-    const QDateTime written = before.lastModified();
+    prefs.setTargetLanguage(*TargetLanguage::named(u"de"));
     // Set the file's time well back, so a rewrite cannot hide within the clock's resolution.
-    {
-        QFile file(path());
-        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(file.setFileTime(written.addSecs(-60), QFileDevice::FileModificationTime));
-    }
-    prefs.setTargetLanguage(german);
-    const QFileInfo after(path());
-    EXPECT_EQ(after.lastModified(), written.addSecs(-60));
-
+    const QDateTime past = QFileInfo(path()).lastModified().addSecs(-60);
+    QFile file(path());
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite) &&
+                file.setFileTime(past, QFileDevice::FileModificationTime));
+    prefs.setTargetLanguage(*TargetLanguage::named(u"de"));
+    EXPECT_EQ(QFileInfo(path()).lastModified(), past);
     prefs.setTargetLanguage(*TargetLanguage::named(u"fr"));
-    EXPECT_NE(QFileInfo(path()).lastModified(), written.addSecs(-60));
     EXPECT_EQ(reopen().targetLanguage().code, u"fr"_s);
 }

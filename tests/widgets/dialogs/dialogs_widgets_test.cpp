@@ -51,10 +51,10 @@ TEST(NoKeyWarningWindow, CheckboxIsStoredAndKeptAndReturnConfiguresAfterClosing)
     NoKeyWarningWindow controller(s.prefs);
     bool closedFirst = false;
     int configured = 0;
-    controller.onConfigureNow = [&] {
+    QObject::connect(&controller, &NoKeyWarningWindow::configureNowRequested, [&] {
         ++configured;
         closedFirst = !controller.window()->isVisible();
-    };
+    });
     controller.show();
     QDialog* window = controller.window();
     ASSERT_TRUE(window->isVisible());

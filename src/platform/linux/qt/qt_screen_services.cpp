@@ -1,7 +1,5 @@
 #include "platform/linux/qt/qt_screen_services.h"
 
-#include "platform/coordinate_space.h"
-
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
@@ -13,10 +11,8 @@ QList<ScreenInfo> QtScreenServices::screens() {
     QScreen* primary = QGuiApplication::primaryScreen();
     if (!primary)
         return result;
-    const double height = primary->geometry().height();
     const auto add = [&](const QScreen* screen) {
-        result.append({CoordinateSpace::flipRect(QRectF(screen->geometry()), height),
-                       CoordinateSpace::flipRect(QRectF(screen->availableGeometry()), height)});
+        result.append({QRectF(screen->geometry()), QRectF(screen->availableGeometry())});
     };
     add(primary);
     const QList<QScreen*> all = QGuiApplication::screens();
@@ -28,9 +24,7 @@ QList<ScreenInfo> QtScreenServices::screens() {
 }
 
 QPointF QtScreenServices::pointerLocation() {
-    QScreen* primary = QGuiApplication::primaryScreen();
-    const double height = primary ? primary->geometry().height() : 0.0;
-    return CoordinateSpace::flipPoint(QPointF(QCursor::pos()), height);
+    return QPointF(QCursor::pos());
 }
 
 } // namespace ovra::platform

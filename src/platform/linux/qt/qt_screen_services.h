@@ -4,7 +4,7 @@
 
 namespace ovra::platform {
 
-// Displays and the pointer from Qt, flipped to window space with the primary screen's height.
+// Displays and the pointer as Qt reports them.
 class QtScreenServices final : public ScreenServices {
 public:
     QList<ScreenInfo> screens() override;

@@ -15,9 +15,8 @@ QPointF PointerlessScreenServices::pointerLocation() {
         qCInfo(lc) << "no pointer position in a Wayland session: a panel placed without "
                       "the selection's bounds is approximate";
     }
-    // Window space grows upwards: the top of a frame is its maxY.
     const QRectF visible = all.constFirst().visibleFrame;
-    return {visible.center().x(), visible.bottom() - standInDrop};
+    return {visible.center().x(), visible.top() + standInDrop};
 }
 
 } // namespace ovra::platform

@@ -10,7 +10,7 @@ namespace ovra::platform {
 // selection's bounds opens there.
 class PointerlessScreenServices final : public ScreenServices {
 public:
-    // Below the top of the primary screen's visible frame, in window space's points.
+    // Below the top of the primary screen's visible frame, in logical pixels.
     static constexpr double standInDrop = 120;
 
     explicit PointerlessScreenServices(ScreenServices& screens) : m_screens(screens) {}
