@@ -18,11 +18,6 @@ public:
     std::shared_ptr<FakeNode> node;
 };
 
-template <typename T> AccessResult<T> fromOptional(const std::optional<T>& value) {
-    return value ? AccessResult<T>::success(*value)
-                 : AccessResult<T>::failure(AccessStatus::NoValue);
-}
-
 QList<AccessibleElement> elementsFor(const std::vector<std::shared_ptr<FakeNode>>& nodes) {
     QList<AccessibleElement> result;
     for (const auto& node : nodes)
@@ -69,6 +64,17 @@ std::shared_ptr<FakeNode> FakeAccessibility::application(qint32 pid) {
     node->pid = pid;
     m_applications.push_back(node);
     return node;
+}
+
+template <typename T>
+AccessResult<T> FakeAccessibility::read(const AccessibleElement& element,
+                                        std::optional<T> FakeNode::*field) {
+    const auto node = reach(element);
+    if (!node)
+        return AccessResult<T>::failure(AccessStatus::InvalidElement);
+    const std::optional<T>& value = (*node).*field;
+    return value ? AccessResult<T>::success(*value)
+                 : AccessResult<T>::failure(AccessStatus::NoValue);
 }
 
 std::shared_ptr<FakeNode> FakeAccessibility::reach(const AccessibleElement& element) {
@@ -129,25 +135,20 @@ qint32 FakeAccessibility::processId(const AccessibleElement& element) {
 }
 
 AccessResult<QString> FakeAccessibility::selectedText(const AccessibleElement& element) {
-    const auto node = reach(element);
-    if (!node)
-        return AccessResult<QString>::failure(AccessStatus::InvalidElement);
-    ++node->selectedTextReads;
-    return fromOptional(node->selectedText);
+    const auto node = nodeOf(element);
+    if (node && !node->hangs)
+        ++node->selectedTextReads;
+    return read(element, &FakeNode::selectedText);
 }
 
 AccessResult<TextRange> FakeAccessibility::selectedTextRange(const AccessibleElement& element) {
-    const auto node = reach(element);
-    return node ? fromOptional(node->selectedRange)
-                : AccessResult<TextRange>::failure(AccessStatus::InvalidElement);
+    return read(element, &FakeNode::selectedRange);
 }
 
 AccessResult<QRectF> FakeAccessibility::boundsForRange(const AccessibleElement& element,
                                                        TextRange range) {
     boundsQueries.append(range);
-    const auto node = reach(element);
-    return node ? fromOptional(node->rangeBounds)
-                : AccessResult<QRectF>::failure(AccessStatus::InvalidElement);
+    return read(element, &FakeNode::rangeBounds);
 }
 
 AccessResult<QString> FakeAccessibility::stringForRange(const AccessibleElement& element,
@@ -161,9 +162,7 @@ AccessResult<QString> FakeAccessibility::stringForRange(const AccessibleElement&
 }
 
 AccessResult<QString> FakeAccessibility::value(const AccessibleElement& element) {
-    const auto node = reach(element);
-    return node ? fromOptional(node->value)
-                : AccessResult<QString>::failure(AccessStatus::InvalidElement);
+    return read(element, &FakeNode::value);
 }
 
 AccessResult<bool> FakeAccessibility::isSettable(const AccessibleElement& element,
@@ -192,15 +191,11 @@ FakeAccessibility::children(const AccessibleElement& element) {
 }
 
 AccessResult<ElementRole> FakeAccessibility::role(const AccessibleElement& element) {
-    const auto node = reach(element);
-    return node ? fromOptional(node->role)
-                : AccessResult<ElementRole>::failure(AccessStatus::InvalidElement);
+    return read(element, &FakeNode::role);
 }
 
 AccessResult<QRectF> FakeAccessibility::frame(const AccessibleElement& element) {
-    const auto node = reach(element);
-    return node ? fromOptional(node->frame)
-                : AccessResult<QRectF>::failure(AccessStatus::InvalidElement);
+    return read(element, &FakeNode::frame);
 }
 
 AccessResult<QList<AccessibleElement>> FakeAccessibility::windows(const AccessibleElement& app) {

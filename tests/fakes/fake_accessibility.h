@@ -122,6 +122,9 @@ private:
     static void write(FakeNode& node, TextRange range, const QString& text);
     // The node behind `element`, counting the call; null for a node that hangs.
     std::shared_ptr<FakeNode> reach(const AccessibleElement& element);
+    // A field of the node behind `element`, reached: an empty one fails.
+    template <typename T>
+    AccessResult<T> read(const AccessibleElement& element, std::optional<T> FakeNode::*field);
 
     std::vector<std::shared_ptr<FakeNode>> m_applications;
     bool m_timedOut = false;

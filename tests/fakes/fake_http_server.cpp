@@ -3,18 +3,11 @@
 // The build passes the options the distribution compiled cpp-httplib with (pkg-config).
 #include <httplib.h>
 
-#include <cctype>
-
 namespace ovra::test {
 
 std::string FakeHttpServer::Request::header(const std::string& name) const {
-    const auto lower = [](std::string text) {
-        for (char& c : text)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return text;
-    };
     for (const auto& [key, value] : headers)
-        if (lower(key) == lower(name))
+        if (QByteArrayView(key).compare(name, Qt::CaseInsensitive) == 0)
             return value;
     return {};
 }

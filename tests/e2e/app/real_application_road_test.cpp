@@ -233,8 +233,10 @@ TEST_P(RealApplicationRoad, HungApplicationLeavesTheProgramResponsive) {
     const auto afterGesture = longestStall(2500ms);
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+super+t")}));
     const auto afterShortcut = longestStall(2500ms);
-    EXPECT_LT(afterGesture.count(), 100);
-    EXPECT_LT(afterShortcut.count(), 100);
+    // Half the accessibility calls' own deadline (1 s): a UI thread that waited on the stopped
+    // application would stall at least that long, while a loaded machine delays a tick far less.
+    EXPECT_LT(afterGesture.count(), 500);
+    EXPECT_LT(afterShortcut.count(), 500);
     EXPECT_FALSE(ovra().panelFrame()) << "a panel for an application that does not answer";
 
     target->resume();

@@ -34,7 +34,7 @@ TEST(SelectionText, CountsCharactersNotWhiteSpaceWithSurrogatesAsOne) {
     EXPECT_EQ(SelectionText::wholeTextRange(u"\U0001F600 ok"), (TextRange{0, 5}));
 }
 
-TEST_F(BridgeTest, SnapshotKeepsTextAndFallsBackToTheWholeTextRange) {
+TEST_F(BridgeTest, SnapshotKeepsTextFallsBackToTheWholeTextRangeAndRefusesThinText) {
     const auto node = editorTextWith(u" \U0001F600 ok\n"_s);
     const auto snapshot = bridge.snapshot(FakeAccessibility::elementFor(node), QPointF(5, 6));
     ASSERT_TRUE(snapshot);
@@ -50,10 +50,9 @@ TEST_F(BridgeTest, SnapshotKeepsTextAndFallsBackToTheWholeTextRange) {
 
     node->selectedRange = TextRange{12, 7};
     EXPECT_EQ(bridge.snapshot(FakeAccessibility::elementFor(node), {})->range, (TextRange{12, 7}));
-}
 
-TEST_F(BridgeTest, SnapshotRefusesThinTextUnknownProcessAndBrokenRanges) {
-    const auto node = editorTextWith(u" a\n "_s);
+    // Thin text, an unknown process and broken ranges.
+    node->selectedText = u" a\n "_s;
     const auto element = FakeAccessibility::elementFor(node);
     EXPECT_FALSE(bridge.snapshot(element, {}));
     node->selectedText.reset();
@@ -66,11 +65,11 @@ TEST_F(BridgeTest, SnapshotRefusesThinTextUnknownProcessAndBrokenRanges) {
     // A negative length from the application must not reach the snapshot.
     node->pid = 7; // a process the workspace does not know
     node->selectedRange = TextRange{3, -2};
-    const auto snapshot = bridge.snapshot(element, {});
-    ASSERT_TRUE(snapshot);
-    EXPECT_EQ(snapshot->range, (TextRange{0, 5}));
-    EXPECT_EQ(snapshot->appId, QString());
-    EXPECT_EQ(snapshot->appName, QString());
+    const auto repaired = bridge.snapshot(element, {});
+    ASSERT_TRUE(repaired);
+    EXPECT_EQ(repaired->range, (TextRange{0, 5}));
+    EXPECT_EQ(repaired->appId, QString());
+    EXPECT_EQ(repaired->appName, QString());
 }
 
 TEST_F(BridgeTest, BoundsAndFrameNeedASaneSize) {
@@ -90,24 +89,25 @@ TEST_F(BridgeTest, BoundsAndFrameNeedASaneSize) {
 
 TEST_F(BridgeTest, EditableBySettableTextOrValueOrTextRole) {
     const auto node = editorTextWith(u"hello"_s);
-    const auto element = FakeAccessibility::elementFor(node);
-    node->role = ElementRole::Other;
-    EXPECT_FALSE(bridge.computeIsEditable(element));
-    node->role.reset();
-    EXPECT_FALSE(bridge.computeIsEditable(element));
-    node->valueSettable = true;
-    EXPECT_TRUE(bridge.computeIsEditable(element));
-    node->valueSettable = false;
-    node->selectedTextSettable = true;
-    EXPECT_TRUE(bridge.computeIsEditable(element));
-    node->selectedTextSettable = false;
-    for (const ElementRole role :
-         {ElementRole::TextField, ElementRole::TextArea, ElementRole::ComboBox}) {
+    const struct {
+        std::optional<ElementRole> role;
+        bool valueSettable;
+        bool selectedTextSettable;
+        bool editable;
+    } cases[] = {{ElementRole::Other, false, false, false},
+                 {std::nullopt, false, false, false},
+                 {std::nullopt, true, false, true},
+                 {std::nullopt, false, true, true},
+                 {ElementRole::TextField, false, false, true},
+                 {ElementRole::TextArea, false, false, true},
+                 {ElementRole::ComboBox, false, false, true},
+                 {ElementRole::Toolbar, false, false, false}};
+    for (const auto& [role, value, selected, editable] : cases) {
         node->role = role;
-        EXPECT_TRUE(bridge.computeIsEditable(element));
+        node->valueSettable = value;
+        node->selectedTextSettable = selected;
+        EXPECT_EQ(bridge.computeIsEditable(FakeAccessibility::elementFor(node)), editable);
     }
-    node->role = ElementRole::Toolbar;
-    EXPECT_FALSE(bridge.computeIsEditable(element));
 }
 
 TEST_F(BridgeTest, FocusCandidatesAreDistinctAndTheEnhancedInterfaceIsAskedOncePerProcess) {
@@ -138,23 +138,18 @@ TEST_F(BridgeTest, FocusCandidatesAreDistinctAndTheEnhancedInterfaceIsAskedOnceP
     EXPECT_TRUE(bridge.focusedElementCandidates().isEmpty());
 }
 
-TEST_F(BridgeTest, FocusedSelectionWinsOverThePointer) {
-    const auto focused = editorTextWith(u"focused"_s);
-    const auto pointed = editorTextWith(u"pointed"_s);
-    fake.accessibility.application(editorPid)->focused = focused;
-    fake.accessibility.nodeAtPoint = pointed;
-    const auto snapshot = bridge.captureSelection(QPointF(1, 2));
-    ASSERT_TRUE(snapshot);
-    EXPECT_EQ(snapshot->text, u"focused"_s);
-    EXPECT_TRUE(fake.accessibility.pointQueries.isEmpty());
-}
-
-TEST_F(BridgeTest, PointerWalkClimbsTwelveElementsAtMost) {
-    // A web area: the focused element reports nothing, the text sits above the pointed element.
+TEST_F(BridgeTest, FocusedSelectionWinsThenThePointerWalkClimbsTwelveElementsAtMost) {
     const auto app = fake.accessibility.application(editorPid);
     const auto chain = chainBelow(app, 14); // depth 1 .. 14
-    app->focused = chain[0];
     fake.accessibility.nodeAtPoint = chain.back();
+    const auto focused = editorTextWith(u"focused"_s);
+    app->focused = focused;
+    EXPECT_EQ(bridge.captureSelection(QPointF(1, 2))->text, u"focused"_s);
+    EXPECT_TRUE(fake.accessibility.pointQueries.isEmpty());
+    focused->selectedText.reset();
+
+    // A web area: the focused element reports nothing, the text sits above the pointed element.
+    app->focused = chain[0];
 
     chain[14 - 12]->selectedText = u"11 up"_s; // the 12th element of the walk
     auto snapshot = bridge.captureSelection(QPointF(30, 80));
@@ -169,19 +164,17 @@ TEST_F(BridgeTest, PointerWalkClimbsTwelveElementsAtMost) {
     app->focused.reset();
     EXPECT_FALSE(bridge.captureSelection(QPointF(30, 80)));
     EXPECT_EQ(chain[14 - 13]->selectedTextReads, 0);
+
+    // The walk stops where a parent cannot be read.
+    chain[14 - 13]->selectedText.reset();
+    chain[14 - 3]->selectedText = u"2 up"_s;
+    chain[14 - 2]->failParent = true;
+    const int reads = chain[14 - 3]->selectedTextReads;
+    EXPECT_FALSE(bridge.captureSelection(QPointF(30, 80)));
+    EXPECT_EQ(chain[14 - 3]->selectedTextReads, reads);
 }
 
-TEST_F(BridgeTest, PointerWalkStopsWhereTheParentCannotBeRead) {
-    const auto app = fake.accessibility.application(editorPid);
-    const auto chain = chainBelow(app, 4);
-    chain[0]->selectedText = u"top text"_s;
-    chain[2]->failParent = true;
-    fake.accessibility.nodeAtPoint = chain[3];
-    EXPECT_FALSE(bridge.captureSelection(QPointF(1, 1)));
-    EXPECT_EQ(chain[0]->selectedTextReads, 0);
-}
-
-TEST_F(BridgeTest, SearchNeverExaminesThe351stElement) {
+TEST_F(BridgeTest, SearchNeverExaminesThe351stElementNorGoesBelowDepthEight) {
     const auto app = fake.accessibility.application(editorPid);
     const auto root = app->addChild(u"root"_s);
     for (int i = 0; i < 400; ++i)
@@ -197,19 +190,17 @@ TEST_F(BridgeTest, SearchNeverExaminesThe351stElement) {
     EXPECT_FALSE(bridge.searchSelection(FakeAccessibility::elementFor(root), {}));
     EXPECT_EQ(root->children[349]->selectedTextReads, 0);
     EXPECT_EQ(FakeAccessibility::examinedIn(root), 350 + 350); // each search: exactly 350
-}
 
-TEST_F(BridgeTest, SearchGoesDownToDepthEightOnlyAndSkipsChildrenThatCannotBeRead) {
-    const auto app = fake.accessibility.application(editorPid);
-    const auto root = app->addChild(u"root"_s);
+    // Down to depth eight only, skipping children that cannot be read.
+    root->children.clear();
     const auto blocked = root->addChild();
     blocked->failChildren = true;
     blocked->addChild()->selectedText = u"hidden"_s;
     const auto chain = chainBelow(root, 9);
     chain[7]->selectedText = u"depth eight"_s;
-    const auto snapshot = bridge.searchSelection(FakeAccessibility::elementFor(root), {});
-    ASSERT_TRUE(snapshot);
-    EXPECT_EQ(snapshot->text, u"depth eight"_s);
+    const auto deep = bridge.searchSelection(FakeAccessibility::elementFor(root), {});
+    ASSERT_TRUE(deep);
+    EXPECT_EQ(deep->text, u"depth eight"_s);
 
     chain[7]->selectedText.reset();
     chain[8]->selectedText = u"depth nine"_s;
@@ -265,7 +256,7 @@ TEST_F(BridgeTest, ExternalTextTakesTheFrontmostApplicationAndItsFocusedElement)
     EXPECT_FALSE(bridge.snapshotFromExternalText(u"copied"_s, {}));
 }
 
-TEST_F(BridgeTest, ToolbarsDownToDepthFourInTheFirstThreeWindows) {
+TEST_F(BridgeTest, ToolbarsDownToDepthFourInTheFirstThreeWindowsAtMostSix) {
     const auto app = fake.accessibility.application(editorPid);
     auto makeWindow = [&] {
         auto window = std::make_shared<FakeNode>();
@@ -290,19 +281,16 @@ TEST_F(BridgeTest, ToolbarsDownToDepthFourInTheFirstThreeWindows) {
     makeToolbar(app->windows[3], 300); // the fourth window is not looked at
 
     EXPECT_EQ(bridge.toolbarRects(editorPid), QList<QRectF>{QRectF(0, 100, 600, 30)});
-}
 
-TEST_F(BridgeTest, ToolbarCollectionStopsOnceMoreThanFiveAreFound) {
-    const auto app = fake.accessibility.application(editorPid);
+    // Collection stops once more than five are found.
+    app->windows.clear();
     for (int w = 0; w < 3; ++w) {
-        auto window = std::make_shared<FakeNode>();
-        window->pid = editorPid;
+        const auto window = makeWindow();
         for (int i = 0; i < 4; ++i) {
             auto bar = window->addChild();
             bar->role = ElementRole::Toolbar;
             bar->frame = QRectF(w * 100, i * 40, 90, 30);
         }
-        app->windows.push_back(window);
     }
     const auto rects = bridge.toolbarRects(editorPid);
     ASSERT_EQ(rects.size(), 6);

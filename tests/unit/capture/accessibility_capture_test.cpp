@@ -40,7 +40,7 @@ protected:
 
 } // namespace
 
-TEST_F(AccessibilityCaptureTest, SelectionEventLeadsToTheElementInAFewCalls) {
+TEST_F(AccessibilityCaptureTest, SelectionEventLeadsToTheElementInAFewCallsLongOnesByTheFirstLine) {
     fake.accessibility.reportSelection(text);
     const auto outcome = capture();
     ASSERT_TRUE(outcome && outcome->snapshot);
@@ -53,6 +53,13 @@ TEST_F(AccessibilityCaptureTest, SelectionEventLeadsToTheElementInAFewCalls) {
     // Range, text, bounds, editability: no search of the tree.
     EXPECT_LE(fake.accessibility.calls, 4);
     EXPECT_EQ(FakeAccessibility::examinedIn(fake.accessibility.application(editorPid)), 1);
+
+    // A long selection is placed by its first line.
+    text->selectedText = QString(120, u'a') + u'\n' + QString(5000, u'b');
+    text->selectedRange = TextRange{10, text->selectedText->size()};
+    ASSERT_TRUE(capture()->snapshot);
+    EXPECT_EQ(fake.accessibility.boundsQueries,
+              (QList<TextRange>{TextRange{6, 5}, TextRange{10, 120}}));
 }
 
 TEST_F(AccessibilityCaptureTest, StaleEventElementFallsBackToTheUsualPlaces) {
@@ -73,17 +80,8 @@ TEST_F(AccessibilityCaptureTest, StaleEventElementFallsBackToTheUsualPlaces) {
     }
 }
 
-TEST_F(AccessibilityCaptureTest, LongSelectionIsPlacedByItsFirstLine) {
-    const QString firstLine(120, u'a');
-    text->selectedText = firstLine + u'\n' + QString(5000, u'b');
-    text->selectedRange = TextRange{10, text->selectedText->size()};
-    fake.accessibility.reportSelection(text);
-    ASSERT_TRUE(capture()->snapshot);
-    ASSERT_EQ(fake.accessibility.boundsQueries.size(), 1);
-    EXPECT_EQ(fake.accessibility.boundsQueries.first(), (TextRange{10, 120}));
-}
-
-TEST_F(AccessibilityCaptureTest, TimeOutStopsTheCaptureAndTheAutomaticOneSkipsTheAppFor30s) {
+TEST_F(AccessibilityCaptureTest,
+       TimeOutStopsTheCaptureAndTheAutomaticOneSkipsTheAppFor30sOrUntilAReport) {
     text->hangs = true;
     fake.accessibility.reportSelection(text);
     const auto outcome = capture();
@@ -104,17 +102,14 @@ TEST_F(AccessibilityCaptureTest, TimeOutStopsTheCaptureAndTheAutomaticOneSkipsTh
     const auto later = capture();
     ASSERT_TRUE(later && later->snapshot);
     EXPECT_EQ(later->snapshot->text, u"world"_s);
-}
 
-TEST_F(AccessibilityCaptureTest, NewSelectionReportEndsTheSkipEarly) {
+    // A new selection report ends the skip early: the application answers again.
     text->hangs = true;
-    fake.accessibility.reportSelection(text);
     ASSERT_TRUE(capture()->timedOut);
     text->hangs = false;
     EXPECT_TRUE(capture()->skipped);
-    fake.accessibility.reportSelection(text); // it answers again
-    const auto outcome = capture();
-    ASSERT_TRUE(outcome && outcome->snapshot);
+    fake.accessibility.reportSelection(text);
+    ASSERT_TRUE(capture()->snapshot);
     EXPECT_FALSE(accessibilityCapture.isSkipped(editorPid));
 }
 

@@ -29,6 +29,13 @@ protected:
                              [this](const QString& id) { return ignored.contains(id); }};
     }
 
+    // The editor answers the copy keystroke `after` later with `text`.
+    void editorCopiesAfter(Duration after, QString text) {
+        fake.keys.onCopy = [this, after, text](qint32) {
+            clock.schedule(after, [this, text] { fake.clipboard.copyByOtherApplication(text); });
+        };
+    }
+
     // A text element of the editor holding `selection`, reachable from the application node.
     std::shared_ptr<FakeNode> editorTextWith(const QString& selection) {
         auto node = fake.accessibility.application(editorPid)->addChild(QStringLiteral("text"));

@@ -74,7 +74,8 @@ TEST_F(MonitorTest, StartInstallsOnceStopRemovesEverythingAndARefusedMonitorIsLe
     EXPECT_EQ(dismissals, 1);
 }
 
-TEST_F(MonitorTest, ADoubleClickYieldsOneCapture120msAfterTheSecondMouseUpAtItsPosition) {
+// A double click, then a run of Shift+arrows: each one capture, 120 ms after its last event.
+TEST_F(MonitorTest, OneCapture120msAfterTheLastMouseUpOrKeyUpAtThePointersLastPlace) {
     selectInEditor(u"double clicked"_s);
     mouseUpAt({10, 20});
     clock.advance(80ms);
@@ -83,66 +84,32 @@ TEST_F(MonitorTest, ADoubleClickYieldsOneCapture120msAfterTheSecondMouseUpAtItsP
     EXPECT_TRUE(shown.empty());
     clock.advance(1ms);
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shownAt[0], 200ms);
     EXPECT_EQ(shown[0].mouseAtCapture, QPointF(11, 21));
     EXPECT_EQ(shown[0].text, u"double clicked"_s);
-    clock.advance(1s);
-    EXPECT_EQ(shown.size(), 1u);
-}
 
-TEST_F(MonitorTest, RepeatedShiftArrowsScheduleOneCaptureAfterTheLastKeyUp) {
-    selectInEditor(u"growing"_s);
     for (int i = 0; i < 5; ++i) {
         fake.input.injectGlobal(keyUp(124, Modifier::Shift));
         clock.advance(50ms);
     }
-    clock.advance(69ms);
-    EXPECT_TRUE(shown.empty());
-    clock.advance(1ms);
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shownAt[0], 200ms + 120ms);
+    clock.advance(70ms);
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shownAt, (std::vector<Duration>{200ms, 200ms + 200ms + 120ms}));
 }
 
-TEST_F(MonitorTest, SelectAllSchedulesCopyingDoesNot) {
-    selectInEditor(u"everything"_s);
-    struct Case {
-        InputEvent event;
-        bool schedules;
-    };
-    const Case cases[] = {
-        {keyUp(KeyCode::C, Modifier::Super, u"c"_s), false},
-        {keyUp(KeyCode::C, Modifier::Control, u"c"_s), false},
-        {keyUp(KeyCode::A, Modifier::Alt, u"a"_s), false},
-        {keyUp(KeyCode::A, {}, u"a"_s), false},
-        {keyUp(KeyCode::A, Modifier::Super, u"a"_s), true},
-        {keyUp(KeyCode::A, Modifier::Control, u"A"_s), true},
-        {keyUp(KeyCode::A, Modifier::Shift | Modifier::Super, u"A"_s), true},
-        {keyUp(KeyCode::T, Modifier::Shift, u"T"_s), true},
-        {keyDown(KeyCode::A, Modifier::Control, u"a"_s), false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.event.charactersIgnoringModifiers.toStdString() + " " +
-                     std::to_string(c.event.modifiers.toInt()));
-        fake.input.injectGlobal(c.event);
-        EXPECT_EQ(monitor->hasPendingCapture(), c.schedules);
-        clock.advance(1s);
-    }
-    EXPECT_EQ(shown.size(), 4u);
-}
-
-// Each chord as the platform reports it, key by key; whether its end shows the selection.
-TEST_F(MonitorTest, AChordThatSelectedCountsInEitherReleaseOrderABareModifierDoesNot) {
+// Each key sequence as the platform reports it, key by key; whether its end shows the selection.
+// A chord that selected counts in either release order; copying, typing and bare modifiers do not.
+TEST_F(MonitorTest, KeysThatSelectShowTheSelectionOthersDoNot) {
     selectInEditor(u"chosen"_s);
     const Modifiers shift = Modifier::Shift;
     const Modifiers ctrl = Modifier::Control;
-    const Modifiers altShift = Modifier::Alt | Modifier::Shift;
+    const Modifiers super = Modifier::Super;
     const QString a = u"a"_s;
-    struct Case {
+    const QString c = u"c"_s;
+    const struct {
         const char* name;
         std::vector<InputEvent> keys;
         bool shows;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"shift+right, right first",
          {modifierDown(), keyDown(124, shift), keyUp(124, shift), modifierUp(shift)},
          true},
@@ -157,35 +124,42 @@ TEST_F(MonitorTest, AChordThatSelectedCountsInEitherReleaseOrderABareModifierDoe
          {modifierDown(), keyDown(KeyCode::A, ctrl, a), modifierUp(ctrl), keyUp(KeyCode::A, {}, a)},
          true},
         {"super+a, super first",
-         {modifierDown(), keyDown(KeyCode::A, Modifier::Super, a), modifierUp(Modifier::Super),
+         {modifierDown(), keyDown(KeyCode::A, super, a), modifierUp(super),
           keyUp(KeyCode::A, {}, a)},
          true},
+        {"super+a up", {keyUp(KeyCode::A, super, a)}, true},
+        {"ctrl+A up", {keyUp(KeyCode::A, ctrl, u"A"_s)}, true},
+        {"shift+super+A up", {keyUp(KeyCode::A, shift | super, u"A"_s)}, true},
+        {"shift+T up", {keyUp(KeyCode::T, shift, u"T"_s)}, true},
         {"shift alone", {modifierDown(), modifierUp(shift)}, false},
         {"alt+shift layout switch",
-         {modifierDown(), modifierDown(Modifier::Alt), modifierUp(altShift),
+         {modifierDown(), modifierDown(Modifier::Alt), modifierUp(Modifier::Alt | shift),
           modifierUp(Modifier::Alt)},
          false},
         {"ctrl+c, ctrl first",
-         {modifierDown(), keyDown(KeyCode::C, ctrl, u"c"_s), modifierUp(ctrl),
-          keyUp(KeyCode::C, {}, u"c"_s)},
+         {modifierDown(), keyDown(KeyCode::C, ctrl, c), modifierUp(ctrl), keyUp(KeyCode::C, {}, c)},
          false},
+        {"super+c up", {keyUp(KeyCode::C, super, c)}, false},
+        {"ctrl+c up", {keyUp(KeyCode::C, ctrl, c)}, false},
+        {"alt+a up", {keyUp(KeyCode::A, Modifier::Alt, a)}, false},
         {"a typed after a select-all",
          {keyDown(KeyCode::A, {}, a), keyUp(KeyCode::A, {}, a)},
          false},
+        {"ctrl+a down only", {keyDown(KeyCode::A, ctrl, a)}, false},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, keys, shows] : cases) {
+        SCOPED_TRACE(name);
         const std::size_t before = shown.size();
-        for (const InputEvent& key : c.keys) {
+        for (const InputEvent& key : keys) {
             fake.input.injectGlobal(key);
             clock.advance(30ms); // keys of one chord come up well within the capture delay
         }
         clock.advance(1s);
-        EXPECT_EQ(shown.size() - before, c.shows ? 1u : 0u);
+        EXPECT_EQ(shown.size() - before, shows ? 1u : 0u);
     }
 }
 
-TEST_F(MonitorTest, EscapeAnywhereAndMouseDownDismissAtOnce) {
+TEST_F(MonitorTest, EscapeMouseDownAndTypingDismissButShortcutsDoNot) {
     selectInEditor(u"hello"_s);
     mouseUpAt({1, 1});
     fake.input.injectGlobal(mouseDown());
@@ -200,12 +174,10 @@ TEST_F(MonitorTest, EscapeAnywhereAndMouseDownDismissAtOnce) {
     fake.input.injectLocal(keyDown(KeyCode::T));
     fake.input.injectGlobal(keyUp(KeyCode::Escape));
     EXPECT_EQ(dismissals, 3);
-}
 
-// Typing into the application while the panel is up ends it, and ends the selection a panel was
-// closed on; shortcuts, modifiers and the keys of a selecting chord do neither.
-TEST_F(MonitorTest, TypingIntoTheApplicationDismissesButShortcutsDoNot) {
-    selectInEditor(u"hello"_s);
+    // Typing into the application while the panel is up ends it, and ends the selection a panel
+    // was closed on; shortcuts, modifiers and the keys of a selecting chord do neither.
+    dismissals = 0;
     mouseUpAndWait();
     ASSERT_EQ(shown.size(), 1u);
     // As the application does: the panel, as it hides, remembers the selection it showed.
@@ -259,7 +231,7 @@ TEST_F(MonitorTest, TheClosedSelectionIsNotShownAgainButAChangedOneIs) {
     EXPECT_EQ(shown.size(), 3u);
 }
 
-TEST_F(MonitorTest, AnEmptyClickEndsTheSuppressionAtOnceThenRetriesAndDismisses) {
+TEST_F(MonitorTest, AnEmptyClickEndsTheSuppressionAtOnceThenRetriesOnceAndDismisses) {
     monitor->setSuppressedSignature(u"42|0|5|1"_s);
     mouseUpAndWait();
     EXPECT_EQ(dismissals, 0);
@@ -269,16 +241,14 @@ TEST_F(MonitorTest, AnEmptyClickEndsTheSuppressionAtOnceThenRetriesAndDismisses)
     EXPECT_EQ(dismissals, 0);
     clock.advance(1ms);
     EXPECT_EQ(dismissals, 1);
-    EXPECT_FALSE(monitor->suppressedSignature());
     EXPECT_FALSE(clock.hasPending());
-}
 
-TEST_F(MonitorTest, TheRetryFindsASelectionThatArrivedLate) {
+    // The retry finds a selection that arrived late.
     mouseUpAndWait();
     selectInEditor(u"slow app"_s);
     clock.advance(280ms);
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shownAt[0], 400ms);
+    EXPECT_EQ(shownAt[0], 400ms + 400ms);
 }
 
 // Where no input is seen (Wayland), the application's own reports are the gesture.
@@ -344,10 +314,15 @@ TEST_F(MonitorTest, ReportsOfTheProgramsOwnWriteNeitherShowNorDismiss) {
     EXPECT_EQ(shown.size(), 1u);
 }
 
-TEST_F(MonitorTest, AnApplicationSwitchDismissesAndEndsTheSuppression) {
-    const auto field = selectInEditor(u"same text"_s);
+// An application switch dismisses and ends the suppression. The switch itself not reported yet:
+// the capture's answer, for the application or window left behind, shows nothing. One that ends
+// where it began carries its window.
+TEST_F(MonitorTest, AnApplicationSwitchDismissesAndACaptureEndingElsewhereShowsNothing) {
+    selectInEditor(u"left behind"_s);
+    fake.workspace.window = 1;
     mouseUpAndWait();
     ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].window, std::optional<WindowId>(1));
     monitor->setSuppressedSignature(SelectionMonitor::signature(shown[0]));
     mouseUpAt({1, 1});
     // Reported after the gesture made in the application it brought to the front.
@@ -356,16 +331,6 @@ TEST_F(MonitorTest, AnApplicationSwitchDismissesAndEndsTheSuppression) {
     EXPECT_FALSE(monitor->suppressedSignature());
     clock.advance(120ms);
     EXPECT_EQ(shown.size(), 2u);
-}
-
-// The switch itself not reported yet: the capture's answer, for the application or window left
-// behind, shows nothing. One that ends where it began carries its window.
-TEST_F(MonitorTest, ACaptureThatEndsWithAnotherApplicationInFrontShowsNothing) {
-    selectInEditor(u"left behind"_s);
-    fake.workspace.window = 1;
-    mouseUpAndWait();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].window, std::optional<WindowId>(1));
 
     for (const bool sameApplication : {true, false}) {
         SCOPED_TRACE(sameApplication);
@@ -424,9 +389,7 @@ TEST_F(MonitorTest, ManualCaptureUsesTheBridgeFirstAndClearsTheSuppression) {
 // A second press while the first capture runs joins it: one copy, one panel, at the newer place.
 TEST_F(MonitorTest, ManualCaptureFallsBackToCopyingAndRestoresTheClipboard) {
     fake.clipboard.setString(u"user's own"_s);
-    fake.keys.onCopy = [this](qint32) {
-        clock.schedule(30ms, [this] { fake.clipboard.copyByOtherApplication(u"terminal text"_s); });
-    };
+    editorCopiesAfter(30ms, u"terminal text"_s);
     monitor->triggerManualCapture();
     clock.advance(100ms);
     fake.screens.pointer = {70, 80};
@@ -459,9 +422,7 @@ TEST_F(MonitorTest, ACopiedCaretLineIsNoSelectionButOtherCopiedTextIs) {
         field->value = text;
         field->selectedRange = TextRange{caret, 0};
         fake.clipboard.setString(u"user's own"_s);
-        fake.keys.onCopy = [this, copied](qint32) {
-            clock.schedule(30ms, [this, copied] { fake.clipboard.copyByOtherApplication(copied); });
-        };
+        editorCopiesAfter(30ms, copied);
         shown.clear();
         monitor->triggerManualCapture();
         clock.advance(400ms);

@@ -90,18 +90,16 @@ TEST_F(OnlineAIClientTest, BaseUrlSlashesAndSpaces) {
     server.enqueue({200, reply(R"("ok")")});
     runToEnd(client.reformulate(u"x"_s));
     EXPECT_EQ(server.lastRequest().path, "/v1/chat/completions");
-}
 
-TEST_F(OnlineAIClientTest, RejectedBaseUrlOrMissingKeySendNothing) {
+    // A rejected address or a missing key sends nothing.
     env.prefs.setBaseURL(AIProvider::custom, u"::not a url::"_s);
     EXPECT_EQ(expectFailure<OnlineAIError>(client.reformulate(u"x"_s)).description(),
               u"Resposta inesperada da IA online."_s);
-
     env.prefs.setBaseURL(AIProvider::custom, server.url().toString());
     env.prefs.setAIProvider(AIProvider::anthropic); // no key stored for it
     EXPECT_EQ(expectFailure<OnlineAIError>(client.reformulate(u"x"_s)).description(),
               u"IA online não configurada (sem chave de API)."_s);
-    EXPECT_EQ(server.requestCount(), 0u);
+    EXPECT_EQ(server.requestCount(), 1u);
 }
 
 TEST_F(OnlineAIClientTest, StatusAndBodyCases) {

@@ -47,18 +47,17 @@ TEST(LocalModelClient, IsAvailableOnlyWithAnInstalledModel) {
     server.setTagsStatus(500);
     EXPECT_FALSE(runToEnd(client.isAvailable({})));
     EXPECT_EQ(server.tagsRequests(), 3); // asked each time, never cached
-}
 
-TEST(LocalModelClient, AServerThatIsDownIsUnavailableAtOnce) {
+    // A server that is down: unavailable, and a session says so.
     QUrl downUrl;
     {
         FakeOllamaServer gone;
         downUrl = gone.url();
     }
-    LocalModelClient client(optionsFor(downUrl));
-    EXPECT_FALSE(runToEnd(client.isAvailable({})));
-    auto session = client.openSession(u"i"_s);
-    EXPECT_EQ(failureOf(session->respond(u"p"_s, {})).kind(), ReformulatorError::Kind::unavailable);
+    LocalModelClient down(optionsFor(downUrl));
+    EXPECT_FALSE(runToEnd(down.isAvailable({})));
+    EXPECT_EQ(failureOf(down.openSession(u"i"_s)->respond(u"p"_s, {})).kind(),
+              ReformulatorError::Kind::unavailable);
 }
 
 TEST(LocalModelSession, SendsTheWholeConversationAndKeepsOnlyAnsweredTurns) {

@@ -98,13 +98,6 @@ TEST(PanelPlacement, TheSelectionsScreenIsUsedElseThePointersElseTheFirst) {
     EXPECT_FALSE(anchorScreen(QRectF(10, 10, 1, 1), selection({}), Desktop{{}, {}}));
 }
 
-TEST(PanelPlacement, CollidesGrowsEachToolbarByFour) {
-    const QRectF frame(100, 100, 340, 120);
-    EXPECT_FALSE(collides(frame, {}));
-    EXPECT_TRUE(collides(frame, {QRectF(443, 150, 10, 10)}));  // 3 right of the edge
-    EXPECT_FALSE(collides(frame, {QRectF(444, 150, 10, 10)})); // only touches once grown
-}
-
 TEST(PanelPlacement, APanelTallerThanTheScreenIsCutToItAndKeepsItsTopOnScreen) {
     // A selection low, high and in the middle of the screen, with a panel many screens tall.
     for (const double y : {842.0, 432.0, 22.0}) {

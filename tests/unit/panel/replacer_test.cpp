@@ -13,6 +13,9 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr qint32 sourcePid = 314;
+// The user's clipboard before a replacement.
+const ClipboardItem imageAndText{{{u"image/png"_s, QByteArrayLiteral("\x89PNG")},
+                                  {ClipboardTypes::plainText, QByteArrayLiteral("antes")}}};
 
 struct ReplacerTest : ::testing::Test {
     FakeCapturePlatform fake;
@@ -31,6 +34,7 @@ struct ReplacerTest : ::testing::Test {
         field->value = u"Hello teh cat sat"_s;
         fake.accessibility.application(sourcePid)->focused = field; // where a paste lands
         fake.clipboard.scheduler = &clock;
+        fake.clipboard.items = {imageAndText};
         fake.workspace.frontmost = fake.workspace.launch({sourcePid, u"org.ex"_s, {}});
     }
 
@@ -55,21 +59,7 @@ struct ReplacerTest : ::testing::Test {
     }
 };
 
-const ClipboardItem imageAndText{{{u"image/png"_s, QByteArrayLiteral("\x89PNG")},
-                                  {ClipboardTypes::plainText, QByteArrayLiteral("antes")}}};
-
 } // namespace
-
-TEST_F(ReplacerTest, AcceptedAndVisibleWriteNeedsNoPaste) {
-    fake.clipboard.items = {imageAndText};
-    const auto outcome = run(snapshot(), u"the cat"_s);
-    ASSERT_TRUE(outcome);
-    EXPECT_EQ(*outcome, ReplaceOutcome::replacedViaAccessibility());
-    EXPECT_EQ(field->value, u"Hello the cat sat"_s);
-    EXPECT_EQ(field->writtenTexts, QList<QString>{u"the cat"_s});
-    EXPECT_TRUE(fake.keys.pastesPosted.isEmpty());
-    EXPECT_EQ(fake.clipboard.clearCount, 0);
-}
 
 // A write that could not be checked against the text before it is not made; the paste is.
 TEST_F(ReplacerTest, AnUnreadableTextIsNotWrittenButPasted) {
@@ -101,7 +91,8 @@ TEST_F(ReplacerTest, ASelectionTypedOverIsNotWritten) {
     EXPECT_TRUE(fake.keys.pastesPosted.isEmpty());
 }
 
-// Writes and pastes checked over the whole text, or in one too long for that around the range
+// A write accepted and shown needs no paste and leaves the clipboard alone. Writes and pastes
+// checked over the whole text, or in one too long for that around the range
 // and by its canonical length. A write that did not land as written, whatever the application
 // answered, has failed with nothing pasted: the text is put back where only the written range
 // changed (a delete that missed and kept the old text), and left where more changed (text lost
@@ -128,6 +119,7 @@ TEST_F(ReplacerTest, AWriteOrPasteThatDidNotLandFailsAndAWriteIsUndoneOnlyInItsR
         n.value = n.value->normalized(QString::NormalizationForm_D);
     };
     const Case cases[] = {
+        {.name = "written", .outcome = Kind::replacedViaAccessibility},
         {.name = "old text kept", .readsAsBefore = true, .keepsOldText = true},
         {.name = "old text kept, refused",
          .readsAsBefore = true,
@@ -203,6 +195,8 @@ TEST_F(ReplacerTest, AWriteOrPasteThatDidNotLandFailsAndAWriteIsUndoneOnlyInItsR
         if (!c.pastes) {
             EXPECT_EQ(fake.clipboard.changeCount(), clipboardChanges);
         }
+        // Put back by one more write of the range only, or left as the failed write made it.
+        EXPECT_EQ(field->writtenTexts.size(), c.pastes ? 0 : c.readsAsBefore ? 2 : 1);
         if (outcome->succeeded()) {
             const QString written = QString(original).replace(6, 7, c.newText);
             EXPECT_EQ(field->value->normalized(QString::NormalizationForm_C), written);
@@ -211,9 +205,7 @@ TEST_F(ReplacerTest, AWriteOrPasteThatDidNotLandFailsAndAWriteIsUndoneOnlyInItsR
         if (c.pastes) {
             EXPECT_EQ(*outcome, ReplaceOutcome::pasteUnconfirmed());
         }
-        // Put back by one more write of the range only, or left as the failed write made it.
         EXPECT_EQ(field->value == original, c.readsAsBefore);
-        EXPECT_EQ(field->writtenTexts.size(), c.pastes ? 0 : c.readsAsBefore ? 2 : 1);
     }
 }
 
@@ -221,7 +213,6 @@ TEST_F(ReplacerTest, AWriteOrPasteThatDidNotLandFailsAndAWriteIsUndoneOnlyInItsR
 // One that never reads gets it back after pasteReadDeadline, and the paste is no success.
 TEST_F(ReplacerTest, TheClipboardComesBackOnceTheTargetHasReadThePastedText) {
     field->insertFails = true;
-    fake.clipboard.items = {imageAndText};
     fake.clipboard.pasteReadAfter = 1s;
     const QString text = u"linha 1\nlinha 2 🙂"_s;
     std::optional<ReplaceOutcome> outcome = run(snapshot(), text);
@@ -277,7 +268,6 @@ TEST_F(ReplacerTest, APasteGoesOnlyOverTheRangeSelectedAgain) {
 // gives up when it does not in time.
 TEST_F(ReplacerTest, APasteWaitsForTheClipboardLease) {
     field->insertFails = true;
-    fake.clipboard.items = {imageAndText};
     std::optional<ClipboardLease::Hold> capture = lease.tryTake();
     std::optional<ReplaceOutcome> outcome = run(snapshot(), u"novo"_s);
     clock.advance(Replacer::clipboardLeaseWait / 2);
@@ -310,13 +300,11 @@ TEST_F(ReplacerTest, APasteWaitsForTheClipboardLease) {
 
 TEST_F(ReplacerTest, ATargetTakingNoPasteKeystrokeFailsAtOnceWithTheClipboardBack) {
     field->selectedTextSettable = false;
-    fake.clipboard.items = {imageAndText};
     fake.keys.takesKeys = false;
     EXPECT_EQ(run(snapshot(), u"novo"_s), ReplaceOutcome::failed());
     EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndText});
 
     // An owner that does not answer in time keeps its clipboard: nothing could bring it back.
-    fake.clipboard.scheduler = &clock;
     fake.clipboard.hangingTypes = {ClipboardTypes::plainText};
     fake.keys.takesKeys = true;
     const qint64 beforeHung = fake.clipboard.changeCount();
@@ -336,6 +324,7 @@ TEST_F(ReplacerTest, ATargetTakingNoPasteKeystrokeFailsAtOnceWithTheClipboardBac
 
 // Without an element the paste cannot be read back: it is trusted once the source read it.
 TEST_F(ReplacerTest, WithoutElementThePasteReselectsNothingAndAnEmptyClipboardStaysEmpty) {
+    fake.clipboard.items.clear();
     std::optional<ReplaceOutcome> outcome = run(snapshot(false), u"novo"_s);
     clock.advance(300ms);
     EXPECT_EQ(outcome, ReplaceOutcome::replacedViaPaste());
@@ -366,7 +355,6 @@ TEST_F(ReplacerTest, TheSourceWindowGetsTheKeyboardBackBeforeThePaste) {
 // window the text was captured in, or nowhere.
 TEST_F(ReplacerTest, ThePasteGoesOnlyIntoTheCapturedWindow) {
     field->insertFails = true;
-    fake.clipboard.items = {imageAndText};
     SelectionSnapshot captured = snapshot();
     captured.window = 0xA;
     fake.workspace.window = 0xB;
@@ -387,7 +375,6 @@ TEST_F(ReplacerTest, ThePasteGoesOnlyIntoTheCapturedWindow) {
 
 TEST_F(ReplacerTest, ASourceThatDoesNotComeBackFailsWithoutTouchingTheClipboard) {
     field->selectedTextSettable = false;
-    fake.clipboard.items = {imageAndText};
     fake.workspace.frontmost = fake.workspace.launch({999, u"org.other"_s, {}});
     fake.workspace.activatesOnRequest = false;
     std::optional<ReplaceOutcome> outcome = run(snapshot(), u"novo"_s);

@@ -9,28 +9,33 @@ namespace {
 // code points of two units each.
 const QString mixed = QStringLiteral("aé😀b👍🏽c");
 
+// By toolkit name (in any case), GTK's version and the application (LibreOffice counts as it
+// stores).
 TEST(TextOffsets, ToolkitCountingByName) {
-    EXPECT_EQ(TextOffsets::countingFor(QStringLiteral("Qt")),
-              (ToolkitCounting{TextUnit::Utf16, TextUnit::Utf16}));
-    EXPECT_EQ(TextOffsets::countingFor(QStringLiteral("QT")).offsets, TextUnit::Utf16);
-    EXPECT_EQ(TextOffsets::countingFor(QStringLiteral("GTK")),
-              (ToolkitCounting{TextUnit::CodePoints, TextUnit::Utf8Bytes}));
-    EXPECT_EQ(TextOffsets::countingFor(QString()).offsets, TextUnit::CodePoints);
-    EXPECT_FALSE(TextOffsets::countingFor(QStringLiteral("gtk"), QStringLiteral("3.24.38"))
-                     .windowRelativeExtents);
-    EXPECT_EQ(TextOffsets::countingFor(QStringLiteral("GTK"), QStringLiteral("4.8.3")),
-              (ToolkitCounting{TextUnit::CodePoints, TextUnit::Utf8Bytes, true}));
-    EXPECT_EQ(TextOffsets::countingFor(QStringLiteral("gtk"), QStringLiteral("3.24.38"),
-                                       QStringLiteral("soffice")),
-              (ToolkitCounting{TextUnit::Utf16, TextUnit::Utf8Bytes}));
-    EXPECT_EQ(TextOffsets::countingFor(QStringLiteral("gtk"), QStringLiteral("3.24.38"),
-                                       QStringLiteral("mousepad"))
-                  .offsets,
-              TextUnit::CodePoints);
-    EXPECT_EQ(TextOffsets::countingFor(QStringLiteral("Gecko")),
-              (ToolkitCounting{TextUnit::Utf16, TextUnit::Utf8Bytes, false, true}));
-    EXPECT_EQ(TextOffsets::countingFor(QStringLiteral("Chromium"), QStringLiteral("1.0")),
-              (ToolkitCounting{TextUnit::CodePoints, TextUnit::Utf8Bytes, false, false, true}));
+    using enum TextUnit;
+    const struct {
+        const char* toolkit;
+        const char* version;
+        const char* application;
+        ToolkitCounting counting;
+    } cases[] = {
+        {"Qt", "", "", {Utf16, Utf16}},
+        {"QT", "", "soffice", {Utf16, Utf16}},
+        {"GTK", "", "", {CodePoints, Utf8Bytes}},
+        {"", "", "", {CodePoints, Utf8Bytes}},
+        {"gtk", "3.24.38", "", {CodePoints, Utf8Bytes}},
+        {"GTK", "4.8.3", "", {CodePoints, Utf8Bytes, true}},
+        {"gtk", "4.8.3", "soffice", {Utf16, Utf8Bytes}},
+        {"gtk", "3.24.38", "mousepad", {CodePoints, Utf8Bytes}},
+        {"Gecko", "", "", {Utf16, Utf8Bytes, false, true}},
+        {"chromium", "1.0", "", {CodePoints, Utf8Bytes, false, false, true}},
+    };
+    for (const auto& [toolkit, version, application, counting] : cases)
+        EXPECT_EQ(TextOffsets::countingFor(QString::fromLatin1(toolkit),
+                                           QString::fromLatin1(version),
+                                           QString::fromLatin1(application)),
+                  counting)
+            << toolkit << ' ' << version << ' ' << application;
 }
 
 // Chromium's reported selections as measured, each character outside the BMP before an end
@@ -62,14 +67,12 @@ TEST(TextOffsets, AstralPaddingIsTakenOutAndNothingElse) {
               QStringLiteral("\uFEFFé\uFEFF"));
 }
 
-TEST(TextOffsets, LengthInEachUnit) {
+TEST(TextOffsets, LengthsAndCodePointOffsetsToUtf16AndBack) {
     EXPECT_EQ(TextOffsets::length(mixed, TextUnit::Utf16), 10);
     EXPECT_EQ(TextOffsets::length(mixed, TextUnit::CodePoints), 7);
     EXPECT_EQ(TextOffsets::length(mixed, TextUnit::Utf8Bytes), 1 + 2 + 4 + 1 + 8 + 1);
     EXPECT_EQ(TextOffsets::length(QString(), TextUnit::Utf8Bytes), 0);
-}
 
-TEST(TextOffsets, CodePointOffsetsBecomeUtf16AndBack) {
     // Code point → UTF-16: a b after the emoji is at 3 code points, 4 units.
     const std::pair<qint64, qint64> pairs[] = {{0, 0}, {1, 1}, {2, 2}, {3, 4},
                                                {4, 5}, {5, 7}, {6, 9}, {7, 10}};
@@ -80,7 +83,7 @@ TEST(TextOffsets, CodePointOffsetsBecomeUtf16AndBack) {
     }
 }
 
-TEST(TextOffsets, OutOfRangeAndSplitPairsClamp) {
+TEST(TextOffsets, OutOfRangeAndSplitPairsClampAndBytesCount) {
     EXPECT_EQ(TextOffsets::toUtf16(mixed, -3, TextUnit::CodePoints), 0);
     EXPECT_EQ(TextOffsets::toUtf16(mixed, 99, TextUnit::CodePoints), mixed.size());
     EXPECT_EQ(TextOffsets::fromUtf16(mixed, 99, TextUnit::CodePoints), 7);
@@ -93,9 +96,7 @@ TEST(TextOffsets, OutOfRangeAndSplitPairsClamp) {
     const QString broken = QString(QChar(0xD83D)) + u'x';
     EXPECT_EQ(TextOffsets::length(broken, TextUnit::CodePoints), 2);
     EXPECT_EQ(TextOffsets::toUtf16(broken, 1, TextUnit::CodePoints), 1);
-}
-
-TEST(TextOffsets, ByteOffsetsOfInsertedText) {
+    // Byte offsets of inserted text.
     EXPECT_EQ(TextOffsets::toUtf16(mixed, 3, TextUnit::Utf8Bytes), 2); // after "aé"
     EXPECT_EQ(TextOffsets::toUtf16(mixed, 7, TextUnit::Utf8Bytes), 4); // after the emoji
     EXPECT_EQ(TextOffsets::fromUtf16(mixed, 4, TextUnit::Utf8Bytes), 7);

@@ -49,25 +49,22 @@ protected:
 
 } // namespace
 
-TEST_F(PrefsTest, NothingStoredReadsTheDefaults) {
+// Nothing stored, or values of the wrong type or unknown: the defaults, every one.
+TEST_F(PrefsTest, NothingStoredOrWrongTypesAndUnknownValuesReadAsDefaults) {
     Prefs& prefs = reopen();
-    EXPECT_EQ(prefs.aiProvider(), AIProvider::openai);
-    EXPECT_EQ(prefs.onlineTranslationProvider(), OnlineTranslationProvider::google);
-    EXPECT_EQ(prefs.targetLanguage().code, u"pt"_s);
-    EXPECT_EQ(prefs.hotKey(), Prefs::defaultHotKey);
-    EXPECT_FALSE(prefs.userName());
-    EXPECT_TRUE(prefs.ignoredApps().isEmpty());
-    EXPECT_FALSE(prefs.didShowWelcome());
-    EXPECT_FALSE(prefs.suppressNoKeyWarning());
+    const auto expectDefaults = [&prefs] {
+        EXPECT_EQ(prefs.aiProvider(), AIProvider::openai);
+        EXPECT_EQ(prefs.onlineTranslationProvider(), OnlineTranslationProvider::google);
+        EXPECT_EQ(prefs.targetLanguage().code, u"pt"_s);
+        EXPECT_EQ(prefs.hotKey(), Prefs::defaultHotKey);
+        EXPECT_FALSE(prefs.userName());
+        EXPECT_TRUE(prefs.ignoredApps().isEmpty());
+        EXPECT_FALSE(prefs.didShowWelcome());
+        EXPECT_FALSE(prefs.suppressNoKeyWarning());
+    };
+    expectDefaults();
     EXPECT_FALSE(QFile::exists(path())) << "reading must not create the file";
 
-    // Without any Google key the default online translation goes through the AI.
-    EXPECT_EQ(reopen(std::nullopt).onlineTranslationProvider(), OnlineTranslationProvider::ai);
-    EXPECT_EQ(reopen(u""_s).onlineTranslationProvider(), OnlineTranslationProvider::ai);
-}
-
-TEST_F(PrefsTest, WrongTypesAndUnknownValuesReadAsDefaults) {
-    Prefs& prefs = reopen();
     auto& store = prefs.defaults();
     store.setString(Prefs::Keys::hotKeyCode, u"17"_s);
     store.setRaw(Prefs::Keys::hotKeyModifiers, json::array({256}));
@@ -75,17 +72,18 @@ TEST_F(PrefsTest, WrongTypesAndUnknownValuesReadAsDefaults) {
     store.setString(Prefs::Keys::onlineTranslationProvider, u"deepl"_s);
     store.setInteger(Prefs::Keys::targetLanguage, 3);
     store.setString(Prefs::Keys::didShowWelcome, u"true"_s);
+    store.setInteger(Prefs::Keys::suppressNoKeyWarning, 1);
+    store.setInteger(Prefs::Keys::userName, 5);
     store.setRaw(Prefs::Keys::ignoredApps, json::array({json::object({{"bundleID", 5}})}));
-    EXPECT_EQ(prefs.hotKey(), Prefs::defaultHotKey);
-    EXPECT_EQ(prefs.aiProvider(), AIProvider::openai);
-    EXPECT_EQ(prefs.onlineTranslationProvider(), OnlineTranslationProvider::google);
-    EXPECT_EQ(prefs.targetLanguage().code, u"pt"_s);
-    EXPECT_FALSE(prefs.didShowWelcome());
-    EXPECT_TRUE(prefs.ignoredApps().isEmpty());
+    expectDefaults();
 
     store.setInteger(Prefs::Keys::hotKeyCode, 0);
     store.setRaw(Prefs::Keys::hotKeyModifiers, 1.5);
     EXPECT_EQ(prefs.hotKey(), QKeyCombination(Qt::MetaModifier | Qt::AltModifier, Qt::Key_A));
+
+    // Without any Google key the default online translation goes through the AI.
+    EXPECT_EQ(reopen(std::nullopt).onlineTranslationProvider(), OnlineTranslationProvider::ai);
+    EXPECT_EQ(reopen(u""_s).onlineTranslationProvider(), OnlineTranslationProvider::ai);
 }
 
 TEST_F(PrefsTest, ValuesSurviveARestartWithTheirTypes) {

@@ -54,7 +54,11 @@ struct PanelWidgetsTest : ::testing::Test, PanelEnvironment {
 
 } // namespace
 
+// Shown above other windows without taking the focus, with only the action row.
 TEST_F(PanelWidgetsTest, BeforeAnyActionOnlyTheActionRowShows) {
+    EXPECT_TRUE(window.windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(window.testAttribute(Qt::WA_ShowWithoutActivating));
     EXPECT_TRUE(shown(view.translateButton()));
     EXPECT_TRUE(shown(view.closeButton()));
     EXPECT_EQ(view.translateButton()->text(), u"Traduzir"_s);
@@ -67,19 +71,18 @@ TEST_F(PanelWidgetsTest, BeforeAnyActionOnlyTheActionRowShows) {
     EXPECT_GE(*window.fittingHeight(), 30);
     EXPECT_LT(*window.fittingHeight(), 70);
     snapshotTo(u"actions"_s);
+    window.hideWindow();
+    EXPECT_FALSE(window.isVisible());
 }
 
 // A language chosen while the panel is open shows from its next opening on, on every label.
 TEST_F(PanelWidgetsTest, TheNextOpeningAfterALanguageChangeHasEveryLabelInTheNewLanguage) {
-    struct RestoreLanguage {
-        ~RestoreLanguage() { Prefs::shared().defaults().remove(Prefs::Keys::appLanguage); }
-    } restore;
-    Prefs::shared().setAppLanguage(AppLanguage::portugues);
+    prefs.setAppLanguage(AppLanguage::portugues);
     window.hideWindow();
     model.configure(PanelEnvironment::snapshot());
     window.showWithoutActivating();
 
-    Prefs::shared().setAppLanguage(AppLanguage::english);
+    prefs.setAppLanguage(AppLanguage::english);
     QTest::mouseClick(view.moreButton(), Qt::LeftButton); // the open panel keeps its words
     EXPECT_EQ(view.translateButton()->text(),
               L10n::string(u"panel.translate"_s, AppLanguage::portugues));
@@ -111,7 +114,7 @@ TEST_F(PanelWidgetsTest, TheNextOpeningAfterALanguageChangeHasEveryLabelInTheNew
     }
 }
 
-TEST_F(PanelWidgetsTest, TranslationShowsPickerBadgeAndReplace) {
+TEST_F(PanelWidgetsTest, TranslationShowsPickerBadgeAndReplaceASummaryNeither) {
     QTest::mouseClick(view.moreButton(), Qt::LeftButton);
     EXPECT_TRUE(shown(view.moreOptionsRow()));
     QTest::mouseClick(view.translateButton(), Qt::LeftButton);
@@ -150,9 +153,8 @@ TEST_F(PanelWidgetsTest, TranslationShowsPickerBadgeAndReplace) {
     Q_EMIT view.languagePicker()->activated(german);
     ASSERT_EQ(engines->calls.size(), 2);
     EXPECT_EQ(engines->last()->target, u"de"_s);
-}
 
-TEST_F(PanelWidgetsTest, SummaryHasNoPickerAndNoReplace) {
+    // A summary has no picker and no Substituir.
     model.summarize();
     engines->last()->succeed(u"Uma raposa pula um cão."_s, EngineKind::online, true);
     EXPECT_TRUE(shown(view.resultSection()));
@@ -300,27 +302,15 @@ TEST_F(PanelWidgetsTest, ChatSendFollowsItsEnablingRule) {
     EXPECT_GT(view.chatScroll()->minimumHeight(), 40);
     view.chatField()->setText(u"E o dog?"_s);
     snapshotTo(u"chat"_s);
-}
 
-TEST_F(PanelWidgetsTest, ChatAreaStopsGrowingAt180) {
-    model.startAsk();
-    for (int i = 0; i < 6; ++i) {
+    // The chat area stops growing at its maximum height.
+    for (int i = 0; i < 5; ++i) {
         model.sendChat(u"Pergunta número %1?"_s.arg(i));
         engines->last()->answer->resolve(u"Resposta longa o bastante para ocupar "
                                          u"duas linhas inteiras no balão."_s);
     }
     EXPECT_EQ(view.chatBubbles().size(), 12);
     EXPECT_EQ(view.chatScroll()->minimumHeight(), PanelView::chatMaximumHeight);
-}
-
-TEST_F(PanelWidgetsTest, WindowStaysOnTopWithoutTakingFocus) {
-    EXPECT_TRUE(window.windowFlags().testFlag(Qt::FramelessWindowHint));
-    EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    EXPECT_TRUE(window.testAttribute(Qt::WA_ShowWithoutActivating));
-    EXPECT_TRUE(window.testAttribute(Qt::WA_TranslucentBackground));
-    EXPECT_TRUE(window.isVisible());
-    window.hideWindow();
-    EXPECT_FALSE(window.isVisible());
 }
 
 // Window managers push a managed window back on screen; the card must not move with it.
