@@ -228,7 +228,7 @@ int main(int argc, char** argv) {
                                                             prefs, keys, scheduler);
                 },
                 [&](PanelViewModel& model) -> std::unique_ptr<PanelWindow> {
-                    auto window = std::make_unique<FloatingPanelWindow>(model, &translation);
+                    auto window = std::make_unique<FloatingPanelWindow>(model);
                     window->setCompositing(compositor.isRunning());
                     panelWindow = window.get();
                     QObject::connect(window.get(), &FloatingPanelWindow::nativeWindowReady,
@@ -244,6 +244,7 @@ int main(int argc, char** argv) {
                 platform->screens(),
                 scheduler,
                 &platform->workspace(),
+                &translation,
             });
         },
         [&] {

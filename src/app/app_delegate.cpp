@@ -9,6 +9,7 @@
 #include "settings/key_store.h"
 #include "settings/l10n.h"
 #include "settings/prefs.h"
+#include "support/work_owner.h"
 
 namespace ovra {
 
@@ -24,11 +25,7 @@ AppDelegate::~AppDelegate() {
 }
 
 void AppDelegate::later(std::chrono::milliseconds delay, std::function<void(AppDelegate&)> work) {
-    std::weak_ptr<int> alive = m_lifetime;
-    m_deps.scheduler.schedule(delay, [alive, this, work = std::move(work)] {
-        if (alive.lock())
-            work(*this);
-    });
+    m_deps.scheduler.schedule(delay, this, [this, work = std::move(work)] { work(*this); });
 }
 
 void AppDelegate::start() {
@@ -86,11 +83,8 @@ void AppDelegate::startCapture() {
     if (m_selectionMonitor)
         m_selectionMonitor->start();
 
-    std::weak_ptr<int> alive = m_lifetime;
-    m_globalHotKey = std::make_unique<GlobalHotKey>(m_deps.hotKeys, m_deps.prefs, [alive, this] {
-        if (alive.lock())
-            showTranslationBox();
-    });
+    m_globalHotKey = std::make_unique<GlobalHotKey>(
+        m_deps.hotKeys, m_deps.prefs, whileAlive(this, [this] { showTranslationBox(); }));
     // A shortcut the desktop refuses leaves the menu command as the way in.
     m_globalHotKey->registerHotKey();
     for (const QuickAction action : quickActions) {
@@ -100,10 +94,7 @@ void AppDelegate::startCapture() {
         const Prefs& prefs = m_deps.prefs;
         auto hotKey = std::make_unique<GlobalHotKey>(
             *service, [&prefs, action] { return StoredHotKey::forAction(prefs, action); },
-            [alive, this, action] {
-                if (alive.lock())
-                    runQuickAction(action);
-            });
+            whileAlive(this, [this, action] { runQuickAction(action); }));
         hotKey->registerHotKey(); // unset by default: nothing held then
         m_actionHotKeys.push_back(std::move(hotKey));
     }
@@ -125,12 +116,10 @@ void AppDelegate::runQuickAction(QuickAction action) {
     ensureAccessibilityOn();
     if (!m_selectionMonitor)
         return;
-    std::weak_ptr<int> alive = m_lifetime;
     m_selectionMonitor->triggerManualCapture(
-        [alive, this, action](const SelectionSnapshot& snapshot) {
-            if (alive.lock())
-                deliverToAction(action, snapshot);
-        });
+        whileAlive(this, [this, action](const SelectionSnapshot& snapshot) {
+            deliverToAction(action, snapshot);
+        }));
 }
 
 void AppDelegate::deliverToAction(QuickAction action, const SelectionSnapshot& snapshot) {
@@ -178,12 +167,8 @@ void AppDelegate::rememberIfExternal(const QString& appId, const QString& name) 
 void AppDelegate::trackLastExternalApp() {
     if (const auto frontmost = m_deps.workspace.frontmostApplication())
         rememberIfExternal(frontmost->appId, frontmost->name);
-    std::weak_ptr<int> alive = m_lifetime;
-    m_activationObserver =
-        m_deps.workspace.observeActivation([alive, this](const RunningApplication& app) {
-            if (alive.lock())
-                rememberIfExternal(app.appId, app.name);
-        });
+    m_activationObserver = m_deps.workspace.observeActivation(whileAlive(
+        this, [this](const RunningApplication& app) { rememberIfExternal(app.appId, app.name); }));
 }
 
 void AppDelegate::maybeShowWelcome() {
@@ -191,12 +176,11 @@ void AppDelegate::maybeShowWelcome() {
         return;
     m_deps.prefs.setDidShowWelcome(true);
     later(welcomeDelay, [](AppDelegate& self) {
-        std::weak_ptr<int> alive = self.m_lifetime;
         AppDelegate* delegate = &self;
-        self.m_deps.ui.showWelcome([alive, delegate](const AppUI::WelcomeAnswer& answer) {
-            if (alive.lock())
+        self.m_deps.ui.showWelcome(
+            whileAlive(delegate, [delegate](const AppUI::WelcomeAnswer& answer) {
                 delegate->handleWelcome(answer);
-        });
+            }));
     });
 }
 
@@ -214,12 +198,9 @@ void AppDelegate::maybeShowNoKeyWarning(bool isDebutLaunch) {
     if (m_deps.keys.aiKeyState(m_deps.prefs.aiProvider()) != KeyStore::KeyState::missing)
         return;
     later(noKeyWarningDelay, [](AppDelegate& self) {
-        std::weak_ptr<int> alive = self.m_lifetime;
         AppDelegate* delegate = &self;
-        self.m_deps.ui.showNoKeyWarning([alive, delegate] {
-            if (alive.lock())
-                delegate->openAISettings();
-        });
+        self.m_deps.ui.showNoKeyWarning(
+            whileAlive(delegate, [delegate] { delegate->openAISettings(); }));
     });
 }
 
@@ -282,12 +263,11 @@ void AppDelegate::perform(const MenuRow& row) {
 }
 
 void AppDelegate::editUserName() {
-    std::weak_ptr<int> alive = m_lifetime;
     m_deps.ui.editUserName(m_deps.prefs.userName().value_or(QString()),
-                           [alive, this](const std::optional<QString>& text) {
-                               if (alive.lock() && text)
+                           whileAlive(this, [this](const std::optional<QString>& text) {
+                               if (text)
                                    m_deps.prefs.setUserName(*text);
-                           });
+                           }));
 }
 
 void AppDelegate::requestAccessibility() {
@@ -322,22 +302,13 @@ void AppDelegate::openAISettings() {
 
 void AppDelegate::openPreferences() {
     later(Duration{0}, [](AppDelegate& self) {
-        std::weak_ptr<int> alive = self.m_lifetime;
         AppDelegate* delegate = &self;
         self.m_deps.ui.showPreferences(
-            [alive, delegate] {
-                if (alive.lock())
-                    delegate->openAISettings();
-            },
-            [alive, delegate] {
-                if (alive.lock())
-                    delegate->openIgnoredApps();
-            },
-            [alive, delegate] {
-                if (alive.lock())
-                    delegate->later(Duration{0},
-                                    [](AppDelegate& self) { self.reregisterHotKey(); });
-            });
+            whileAlive(delegate, [delegate] { delegate->openAISettings(); }),
+            whileAlive(delegate, [delegate] { delegate->openIgnoredApps(); }),
+            whileAlive(delegate, [delegate] {
+                delegate->later(Duration{0}, [](AppDelegate& self) { self.reregisterHotKey(); });
+            }));
     });
 }
 

@@ -126,7 +126,6 @@ private:
     ObserverToken m_activationObserver;
     bool m_launched = false;
     bool m_toldAboutRestart = false;
-    std::shared_ptr<int> m_lifetime = std::make_shared<int>(0);
 };
 
 } // namespace ovra

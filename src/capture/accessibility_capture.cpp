@@ -1,4 +1,5 @@
 #include "capture/accessibility_capture.h"
+#include "support/work_owner.h"
 
 #include <algorithm>
 #include <utility>
@@ -78,7 +79,7 @@ AccessibilityCapture::captureSelection(std::optional<QPointF> mouseLocation, Cap
     if (kind == CaptureKind::Automatic && isSkipped(frontmostPid))
         skipUnlessNewerThan = m_unresponsive.value(frontmostPid).selectionSerial;
 
-    const std::weak_ptr<int> alive = m_lifetime;
+    const WorkOwner alive(&m_lifetime);
     QList<ScreenInfo> screens = m_screens.screens();
     // Known even when the capture itself does not come back in time.
     auto serialAtStart =
@@ -100,11 +101,11 @@ AccessibilityCapture::captureSelection(std::optional<QPointF> mouseLocation, Cap
     // Only an application that let a call run into the time-out is left alone; a capture that is
     // merely slow (a loaded machine) shows nothing this time and nothing more.
     std::function<void(bool)> whenDone = [this, alive, frontmostPid, serialAtStart](bool hung) {
-        if (hung && !alive.expired())
+        if (hung && alive)
             markUnresponsive(frontmostPid, serialAtStart->load());
     };
     auto found = co_await run<CaptureAnswer>(std::move(job), captureDeadline, std::move(whenDone));
-    if (alive.expired())
+    if (!alive)
         co_return CaptureOutcome{};
     if (!found) {
         co_return CaptureOutcome{std::nullopt, true, false};
@@ -169,7 +170,7 @@ QList<QRectF> AccessibilityCapture::toolbarRects(qint32 pid) {
 }
 
 QCoro::Task<void> AccessibilityCapture::refreshToolbars(qint32 pid) {
-    const std::weak_ptr<int> alive = m_lifetime;
+    const WorkOwner alive(&m_lifetime);
     QList<ScreenInfo> screens = m_screens.screens();
     // A named job: g++ 12 frees captures of a temporary lambda inside co_await twice.
     std::function<QList<QRectF>(AccessibilityWorker&)> job =
@@ -178,7 +179,7 @@ QCoro::Task<void> AccessibilityCapture::refreshToolbars(qint32 pid) {
             return worker.bridge().toolbarRects(pid);
         };
     auto found = co_await run<QList<QRectF>>(std::move(job), toolbarDeadline);
-    if (alive.expired())
+    if (!alive)
         co_return;
     Toolbars& known = m_toolbars[pid];
     known.refreshing = false;

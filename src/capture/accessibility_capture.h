@@ -7,6 +7,7 @@
 #include "support/scheduler.h"
 
 #include <QHash>
+#include <QObject>
 #include <atomic>
 #include <coroutine>
 #include <memory>
@@ -95,7 +96,7 @@ private:
         bool refreshing = false;
     };
     QHash<qint32, Toolbars> m_toolbars;
-    std::shared_ptr<int> m_lifetime = std::make_shared<int>(0);
+    QObject m_lifetime; // held weakly (WorkOwner) by captures still running
 };
 
 namespace detail {

@@ -1,6 +1,7 @@
 #include "capture/selection_monitor.h"
 
 #include "support/logging.h"
+#include "support/work_owner.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -86,13 +87,13 @@ void SelectionMonitor::start() {
         return;
     m_isRunning = true;
 
-    const std::weak_ptr<int> alive = m_lifetime;
+    const WorkOwner alive(m_lifetime.get());
     auto global = [this, alive](const InputEvent& event) {
-        if (!alive.expired())
+        if (alive)
             handleGlobalEvent(event);
     };
     auto local = [this, alive](const InputEvent& event) {
-        if (!alive.expired())
+        if (alive)
             handleLocalEvent(event);
     };
     const ObserverToken tokens[] = {
@@ -112,7 +113,7 @@ void SelectionMonitor::start() {
 
     const ObserverToken observer =
         m_platform.workspace.observeActivation([this, alive](const RunningApplication&) {
-            if (alive.expired())
+            if (!alive)
                 return;
             // Any switch, this application's own included, ends the panel and its suppression;
             // so does another window of the same application, where a paste would no longer go
@@ -220,7 +221,7 @@ void SelectionMonitor::captureNow(bool isRetry) {
 }
 
 QCoro::Task<void> SelectionMonitor::runAutomaticCapture(bool isRetry, quint64 generation) {
-    const std::weak_ptr<int> alive = m_lifetime;
+    const WorkOwner alive(m_lifetime.get());
     QElapsedTimer timer;
     timer.start();
     const auto frontmostPid = [this] {
@@ -231,7 +232,7 @@ QCoro::Task<void> SelectionMonitor::runAutomaticCapture(bool isRetry, quint64 ge
     const std::optional<WindowId> windowBefore = m_platform.workspace.frontmostWindow();
     const CaptureOutcome outcome =
         co_await m_capture.captureSelection(m_lastTriggerMouseLocation, CaptureKind::Automatic);
-    if (alive.expired() || generation != m_generation)
+    if (!alive || generation != m_generation)
         co_return; // a newer gesture or a dismissal came first
     const std::optional<SelectionSnapshot>& snapshot = outcome.snapshot;
     qCInfo(lc).nospace() << "accessibility stage " << (snapshot ? "found" : "found no")
@@ -272,11 +273,11 @@ QCoro::Task<void> SelectionMonitor::runAutomaticCapture(bool isRetry, quint64 ge
 
 void SelectionMonitor::triggerManualCapture(std::function<void(const SelectionSnapshot&)> deliver) {
     const QPointF mouseLocation = m_platform.screens.pointerLocation();
-    const std::weak_ptr<int> alive = m_lifetime;
+    const WorkOwner alive(m_lifetime.get());
     // Run as its own step, after the shortcut's handler has returned.
     m_scheduler.schedule(Duration::zero(),
                          [this, alive, mouseLocation, deliver = std::move(deliver)]() mutable {
-                             if (alive.expired())
+                             if (!alive)
                                  return;
                              m_manualMouseLocation = mouseLocation;
                              m_manualDeliver = std::move(deliver);
@@ -291,13 +292,13 @@ void SelectionMonitor::triggerManualCapture(std::function<void(const SelectionSn
 }
 
 QCoro::Task<void> SelectionMonitor::runManualCapture() {
-    const std::weak_ptr<int> alive = m_lifetime;
+    const WorkOwner alive(m_lifetime.get());
     m_manualCaptureRunning = true;
     struct Finished {
         SelectionMonitor* monitor;
-        std::weak_ptr<int> alive;
+        WorkOwner alive;
         ~Finished() {
-            if (!alive.expired())
+            if (alive)
                 monitor->m_manualCaptureRunning = false;
         }
     } finished{this, alive};
@@ -309,7 +310,7 @@ QCoro::Task<void> SelectionMonitor::runManualCapture() {
     CaptureOutcome outcome;
     if (m_platform.accessSwitch.isAccessEnabled()) {
         outcome = co_await m_capture.captureSelection(mouseLocation, CaptureKind::Manual);
-        if (alive.expired())
+        if (!alive)
             co_return;
         if (outcome.snapshot && isAllowed(*outcome.snapshot)) {
             qCInfo(lc) << "manual capture: accessibility stage found the selection in"
@@ -335,7 +336,7 @@ QCoro::Task<void> SelectionMonitor::runManualCapture() {
         primary.sinceFocusChange = m_scheduler.now() - *m_lastActivation;
     mouseLocation = m_manualMouseLocation;
     auto copied = co_await m_copyCapture.capture(mouseLocation, m_manualCaptures.token(), primary);
-    if (alive.expired())
+    if (!alive)
         co_return;
     qCInfo(lc) << "manual capture: copy stage" << (copied ? "found" : "found no") << "selection in"
                << timer.elapsed() << "ms, app" << frontmostForLog(m_platform.workspace);

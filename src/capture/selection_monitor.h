@@ -11,6 +11,7 @@
 #include "support/cancellation.h"
 #include "support/scheduler.h"
 
+#include <QObject>
 #include <QSet>
 #include <QString>
 #include <chrono>
@@ -121,8 +122,9 @@ private:
     // Keys pressed as part of a selecting chord and not yet released (key code and text).
     QSet<QString> m_selectingKeysDown;
 
-    // Handlers and manual captures hold this weakly and do nothing once the monitor is gone.
-    std::shared_ptr<int> m_lifetime = std::make_shared<int>(0);
+    // Handlers and captures hold this weakly (WorkOwner) and do nothing once the monitor is gone;
+    // the destructor ends it first.
+    std::unique_ptr<QObject> m_lifetime = std::make_unique<QObject>();
     CancelSource m_manualCaptures; // cancelled on destruction
 };
 

@@ -7,7 +7,6 @@
 #include "support/scheduler.h"
 
 #include <QDir>
-#include <QPointer>
 
 namespace ovra {
 
@@ -146,11 +145,9 @@ void AISettingsModel::save() {
     if (!stored)
         return; // the failure stays shown until a save succeeds
     // Each save keeps its own timer: an earlier one still turns the note off at its own time.
-    m_scheduler.schedule(savedFeedbackDuration, [self = QPointer<AISettingsModel>(this)] {
-        if (!self)
-            return;
-        self->m_savedFeedback = false;
-        Q_EMIT self->changed();
+    m_scheduler.schedule(savedFeedbackDuration, this, [this] {
+        m_savedFeedback = false;
+        Q_EMIT changed();
     });
 }
 

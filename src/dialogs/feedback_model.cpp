@@ -3,8 +3,7 @@
 #include "engines/http_request.h"
 #include "ovra/deployment_config.h"
 #include "settings/prefs.h"
-
-#include <QPointer>
+#include "support/work_owner.h"
 
 namespace ovra {
 
@@ -114,7 +113,7 @@ void FeedbackModel::send() {
 }
 
 QCoro::Task<> FeedbackModel::sendTask(FeedbackPayload payload) {
-    QPointer<FeedbackModel> self(this);
+    const WorkOwner owner(this);
     QString failure;
     try {
         co_await post(std::move(payload));
@@ -125,7 +124,7 @@ QCoro::Task<> FeedbackModel::sendTask(FeedbackPayload payload) {
     } catch (...) {
         failure = failedText;
     }
-    if (!self)
+    if (!owner)
         co_return;
     if (failure.isEmpty()) {
         setState(SendState::sent);

@@ -8,7 +8,7 @@ PackDownloadCoordinator::PackDownloadCoordinator(TranslationService& service, QO
     : QObject(parent), m_service(service) {}
 
 PackDownloadCoordinator::~PackDownloadCoordinator() {
-    m_lifetime.cancel();
+    m_running.cancel();
 }
 
 void PackDownloadCoordinator::download(const QString& source, const QString& target,
@@ -23,22 +23,23 @@ void PackDownloadCoordinator::download(const QString& source, const QString& tar
         m_configuration = TranslationConfiguration{source, target, generation};
     }
     Q_EMIT downloadingCodeChanged();
-    // Runs on by itself; it holds its session and checks the lifetime before touching this.
+    // Runs on by itself; it holds its session, and this ends it before going away.
     run(m_service.makeSession(*m_configuration), ++m_attempts, code);
 }
 
 QCoro::Task<void> PackDownloadCoordinator::run(std::unique_ptr<TranslationSession> session,
                                                quint64 attempt, QString code) {
-    const CancelToken lifetime = m_lifetime.token();
+    const CancelToken running = m_running.token();
     std::optional<QString> failure;
     try {
-        co_await session->prepareTranslation(lifetime);
+        co_await session->prepareTranslation(running);
     } catch (const Error& error) {
         failure = error.description();
     } catch (...) {
         // Cancelled, by the user in the system's dialog or because this is ending: no message.
     }
-    if (lifetime.isCancelled())
+    // Stopped because this is ending (the destructor cancels first): nothing to report.
+    if (running.isCancelled())
         co_return;
 
     // A newer attempt keeps its row marked as downloading until it ends too.

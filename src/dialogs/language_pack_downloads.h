@@ -44,7 +44,7 @@ private:
     std::optional<QString> m_downloadingCode;
     std::optional<QString> m_lastFailure;
     quint64 m_attempts = 0;
-    CancelSource m_lifetime; // cancelled when this ends, so running attempts touch nothing
+    CancelSource m_running; // cancelled when this ends: a preparation still running stops
 };
 
 } // namespace ovra

@@ -1,6 +1,7 @@
 #include "dialogs/language_pack_list.h"
 
 #include "support/errors.h"
+#include "support/work_owner.h"
 
 namespace ovra {
 
@@ -30,9 +31,7 @@ LanguagePackList::LanguagePackList(TranslationService& service, QString baseCode
             &LanguagePackList::downloadFailed);
 }
 
-LanguagePackList::~LanguagePackList() {
-    m_lifetime.cancel();
-}
+LanguagePackList::~LanguagePackList() = default;
 
 void LanguagePackList::setPackBaseCode(const QString& code) {
     if (code == m_baseCode)
@@ -76,7 +75,7 @@ void LanguagePackList::setStatus(const QString& code, PackStatus status) {
 }
 
 QCoro::Task<void> LanguagePackList::refreshPackStatuses(CancelToken token) {
-    const CancelToken lifetime = m_lifetime.token();
+    const WorkOwner owner(this);
     const QString base = m_baseCode;
     for (const QString& code : packCodes()) {
         token.throwIfCancelled();
@@ -90,7 +89,7 @@ QCoro::Task<void> LanguagePackList::refreshPackStatuses(CancelToken token) {
         } else {
             const LanguageAvailabilityStatus availability =
                 co_await m_service.status(base, code, token);
-            if (lifetime.isCancelled())
+            if (!owner)
                 co_return;
             if (m_baseCode != base)
                 co_return;
@@ -103,12 +102,8 @@ QCoro::Task<void> LanguagePackList::refreshPackStatuses(CancelToken token) {
 }
 
 void LanguagePackList::startRefresh() {
-    [](LanguagePackList* list) -> QCoro::Task<void> {
-        try {
-            co_await list->refreshPackStatuses(list->m_lifetime.token());
-        } catch (const CancelledError&) {
-        }
-    }(this);
+    // Runs on by itself, for as long as this list is there; nothing cancels it.
+    refreshPackStatuses({});
 }
 
 void LanguagePackList::downloadPack(const QString& code) {

@@ -60,7 +60,6 @@ private:
     std::map<QString, PackStatus> m_statuses;
     std::map<QString, QString> m_failures;
     PackDownloadCoordinator m_coordinator;
-    CancelSource m_lifetime; // cancelled when this ends, so running refreshes touch nothing
 };
 
 } // namespace ovra

@@ -1,8 +1,8 @@
 #include "panel/panel_controller.h"
 
 #include "support/logging.h"
+#include "support/work_owner.h"
 
-#include <QPointer>
 #include <cmath>
 
 OVRA_LOGGING_CATEGORY("ovra.panel");
@@ -15,7 +15,8 @@ PanelController::PanelController(Dependencies dependencies, QObject* parent)
 
 PanelController::~PanelController() {
     stopWatchingSource();
-    // The window goes before the model it shows.
+    // The window and the session host go before the model they serve.
+    m_sessionHost.reset();
     m_panel.reset();
 }
 
@@ -27,6 +28,9 @@ void PanelController::ensurePanel() {
         return;
     connect(m_viewModel.get(), &PanelViewModel::hideRequested, this, &PanelController::hide);
     connect(m_viewModel.get(), &PanelViewModel::layoutChanged, this, &PanelController::refit);
+    if (m_dependencies.translation)
+        m_sessionHost = std::make_unique<TranslationSessionHost>(
+            m_viewModel->translationCoordinator(), *m_dependencies.translation);
     m_panel = m_dependencies.makeWindow(*m_viewModel);
 }
 
@@ -43,12 +47,10 @@ void PanelController::show(const SelectionSnapshot& snapshot) {
     m_panel->layoutContent();
     m_panel->setFrame(frameFor({PanelPlacement::panelWidth, contentHeight()}, snapshot), false);
     m_panel->showWithoutActivating();
+    if (m_sessionHost)
+        m_sessionHost->setActive(true);
     watchSource(snapshot.pid);
-    const QPointer<PanelController> self(this);
-    m_followUpRefit.schedule(refitDelayAfterShow, [self] {
-        if (self)
-            self->refit();
-    });
+    m_followUpRefit.schedule(refitDelayAfterShow, [this] { refit(); });
 }
 
 void PanelController::refit() {
@@ -72,11 +74,11 @@ void PanelController::watchSource(qint32 pid) {
     if (!m_dependencies.workspace || pid <= 0)
         return;
     // A panel about text in an application that is gone can do nothing useful.
-    const QPointer<PanelController> self(this);
-    m_sourceGoneObserver = m_dependencies.workspace->observeApplicationGone(pid, [self, pid] {
-        if (self && self->m_currentSnapshot && self->m_currentSnapshot->pid == pid)
-            self->hide();
-    });
+    m_sourceGoneObserver = m_dependencies.workspace->observeApplicationGone(
+        pid, whileAlive(this, [this, pid] {
+            if (m_currentSnapshot && m_currentSnapshot->pid == pid)
+                hide();
+        }));
 }
 
 void PanelController::stopWatchingSource() {
@@ -89,6 +91,8 @@ void PanelController::hide() {
     stopWatchingSource();
     if (m_currentSnapshot)
         qCInfo(lc) << "panel hidden";
+    if (m_sessionHost)
+        m_sessionHost->setActive(false);
     if (m_panel)
         m_panel->hideWindow();
     if (m_viewModel)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capture/selection_snapshot.h"
+#include "engines/translation_coordinator.h"
 #include "panel/panel_placement.h"
 #include "panel/panel_view_model.h"
 #include "platform/panel_window.h"
@@ -35,6 +36,8 @@ public:
         Scheduler& scheduler;
         // Watches the source application so the panel goes when it does; may be null.
         WorkspaceServices* workspace = nullptr;
+        // Delivers device translation sessions while the panel shows; may be null.
+        TranslationService* translation = nullptr;
     };
 
     explicit PanelController(Dependencies dependencies, QObject* parent = nullptr);
@@ -65,6 +68,7 @@ private:
     Dependencies m_dependencies;
     std::unique_ptr<PanelViewModel> m_viewModel; // declared first: the window refers to it
     std::unique_ptr<PanelWindow> m_panel;
+    std::unique_ptr<TranslationSessionHost> m_sessionHost; // serves the model's coordinator
     std::optional<SelectionSnapshot> m_currentSnapshot;
     QList<QRectF> m_avoidRects;
     ScheduledWork m_followUpRefit;

@@ -6,8 +6,8 @@
 #include "settings/l10n.h"
 #include "settings/prefs.h"
 #include "support/errors.h"
+#include "support/work_owner.h"
 
-#include <QPointer>
 #include <algorithm>
 
 namespace ovra {
@@ -30,6 +30,10 @@ PanelViewModel::~PanelViewModel() {
     // Work still running ends now and finds nothing to write into.
     ++m_generation;
     m_generationCancel.cancel();
+}
+
+AppLanguage PanelViewModel::interfaceLanguage() const {
+    return m_prefs.appLanguage();
 }
 
 bool PanelViewModel::canReplaceResult() const {
@@ -180,8 +184,7 @@ void PanelViewModel::startAction(Mode mode, Operation operation) {
 }
 
 QCoro::Task<void> PanelViewModel::run(Operation operation) {
-    const QPointer<PanelViewModel> self(this);
-    const quint64 generation = m_generation;
+    const WorkOwner owner(this, m_generation);
     m_isWorking = true;
     m_resultIncomplete = false;
     m_lastPieceShown.reset();
@@ -190,9 +193,9 @@ QCoro::Task<void> PanelViewModel::run(Operation operation) {
 
     // Pieces of an answer show as they come (once a frame); pieces of work this panel has moved on
     // from are dropped.
-    TextProgress progress = [self, generation](const QString& textSoFar) {
-        if (self && self->isCurrent(generation))
-            self->showPartialResult(textSoFar);
+    TextProgress progress = [owner, this](const QString& textSoFar) {
+        if (owner)
+            showPartialResult(textSoFar);
     };
     std::optional<EngineOutcome> outcome;
     std::exception_ptr failure;
@@ -201,7 +204,7 @@ QCoro::Task<void> PanelViewModel::run(Operation operation) {
     } catch (...) {
         failure = std::current_exception();
     }
-    if (!self || !isCurrent(generation))
+    if (!owner)
         co_return;
     m_pieceFrame.cancel(); // the whole answer shows now
 
@@ -238,11 +241,7 @@ void PanelViewModel::pieceArrived() {
         showPieces();
         return;
     }
-    m_pieceFrame.schedule(*m_lastPieceShown + pieceFrame - now,
-                          [self = QPointer<PanelViewModel>(this)] {
-                              if (self)
-                                  self->showPieces();
-                          });
+    m_pieceFrame.schedule(*m_lastPieceShown + pieceFrame - now, [this] { showPieces(); });
 }
 
 void PanelViewModel::showPieces() {
@@ -279,8 +278,7 @@ void PanelViewModel::sendChat(const QString& question) {
 }
 
 QCoro::Task<void> PanelViewModel::runChat(std::shared_ptr<PanelChat> chat, QString question) {
-    const QPointer<PanelViewModel> self(this);
-    const quint64 generation = m_generation;
+    const WorkOwner owner(this, m_generation);
     m_lastPieceShown.reset();
     // The answer joins the conversation with its first piece and grows there.
     const QUuid answerId = QUuid::createUuid();
@@ -293,11 +291,11 @@ QCoro::Task<void> PanelViewModel::runChat(std::shared_ptr<PanelChat> chat, QStri
         m_chatMessages.append(Message{answerId, false, text});
         return false;
     };
-    TextProgress progress = [self, generation, writeAnswer](const QString& textSoFar) {
-        if (!self || !self->isCurrent(generation))
+    TextProgress progress = [owner, this, writeAnswer](const QString& textSoFar) {
+        if (!owner)
             return;
         writeAnswer(textSoFar);
-        self->pieceArrived();
+        pieceArrived();
     };
     std::optional<QString> answer;
     std::exception_ptr failure;
@@ -306,7 +304,7 @@ QCoro::Task<void> PanelViewModel::runChat(std::shared_ptr<PanelChat> chat, QStri
     } catch (...) {
         failure = std::current_exception();
     }
-    if (!self || !isCurrent(generation))
+    if (!owner)
         co_return;
     m_pieceFrame.cancel(); // the whole answer shows now
 
@@ -335,7 +333,7 @@ void PanelViewModel::replace() {
 }
 
 QCoro::Task<void> PanelViewModel::runReplace(SelectionSnapshot snapshot, QString text) {
-    const QPointer<PanelViewModel> self(this);
+    const WorkOwner owner(this, m_generation);
     const quint64 generation = m_generation;
     TextReplacing& replacer = m_replacer;
     // The replacer answers with an outcome; should it throw all the same, the button must still
@@ -347,10 +345,10 @@ QCoro::Task<void> PanelViewModel::runReplace(SelectionSnapshot snapshot, QString
     } catch (...) {
         failure = std::current_exception();
     }
-    if (!self)
+    if (!owner.isAlive())
         co_return;
     m_isReplacing = false;
-    if (!isCurrent(generation)) {
+    if (!owner.isCurrent()) {
         Q_EMIT changed(); // the button comes back for the selection shown now
         co_return;
     }
@@ -359,10 +357,10 @@ QCoro::Task<void> PanelViewModel::runReplace(SelectionSnapshot snapshot, QString
     const ReplaceOutcome outcome = answer.value_or(ReplaceOutcome::failed());
     if (outcome.succeeded()) {
         setStatus(L10n::string(QStringLiteral("panel.replaced")), false);
-        m_scheduler.schedule(hideAfterReplaceDelay, [self, generation] {
+        m_scheduler.schedule(hideAfterReplaceDelay, this, [this, generation] {
             // A panel showing another selection by now stays.
-            if (self && self->isCurrent(generation))
-                Q_EMIT self->hideRequested();
+            if (isCurrent(generation))
+                Q_EMIT hideRequested();
         });
     } else if (answer || !isCancellation(failure)) {
         setStatus(outcome.message, true);
@@ -377,19 +375,16 @@ void PanelViewModel::copy(const QString& text) {
     m_copiedFeedback = true;
     Q_EMIT changed();
     // Each copy ends its own confirmation; an earlier one is not extended.
-    m_scheduler.schedule(copiedFeedbackDuration, [self = QPointer<PanelViewModel>(this)] {
-        if (!self || !self->m_copiedFeedback)
+    m_scheduler.schedule(copiedFeedbackDuration, this, [this] {
+        if (!m_copiedFeedback)
             return;
-        self->m_copiedFeedback = false;
-        Q_EMIT self->changed();
+        m_copiedFeedback = false;
+        Q_EMIT changed();
     });
 }
 
 void PanelViewModel::notifyLayoutChange() {
-    m_scheduler.schedule(layoutNotificationDelay, [self = QPointer<PanelViewModel>(this)] {
-        if (self)
-            Q_EMIT self->layoutChanged();
-    });
+    m_scheduler.schedule(layoutNotificationDelay, this, [this] { Q_EMIT layoutChanged(); });
 }
 
 QString PanelViewModel::friendlyMessage(std::exception_ptr error) const {

@@ -78,6 +78,8 @@ public:
     bool aiExpanded() const { return m_aiExpanded; }
     const QList<Message>& chatMessages() const { return m_chatMessages; }
     const TargetLanguage& targetLanguage() const { return m_targetLanguage; }
+    // The language the panel's own labels are written in, as stored now.
+    AppLanguage interfaceLanguage() const;
 
     const std::optional<SelectionSnapshot>& snapshot() const { return m_snapshot; }
     TranslationCoordinator& translationCoordinator() { return m_engines->translationCoordinator(); }

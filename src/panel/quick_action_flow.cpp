@@ -6,8 +6,7 @@
 #include "settings/prefs.h"
 #include "support/errors.h"
 #include "support/logging.h"
-
-#include <QPointer>
+#include "support/work_owner.h"
 
 OVRA_LOGGING_CATEGORY("ovra.panel");
 
@@ -71,7 +70,7 @@ QCoro::Task<EngineOutcome> QuickActionFlow::askEngine(QuickAction action, const 
 
 QCoro::Task<void> QuickActionFlow::runAction(QuickAction action, SelectionSnapshot snapshot,
                                              quint64 generation) {
-    const QPointer<QuickActionFlow> self(this);
+    const WorkOwner owner(this, m_generation);
     std::optional<EngineOutcome> outcome;
     std::exception_ptr failure;
     try {
@@ -80,7 +79,7 @@ QCoro::Task<void> QuickActionFlow::runAction(QuickAction action, SelectionSnapsh
         failure = std::current_exception();
     }
     // Cancelled by the user or by a newer run, which took the card.
-    if (!self || generation != m_generation || isCancellation(failure))
+    if (!owner || isCancellation(failure))
         co_return;
     if (!outcome) {
         qCInfo(lc) << "quick action" << QuickActions::name(action) << "failed in the engine";
@@ -126,14 +125,14 @@ void QuickActionFlow::undo() {
 
 QCoro::Task<std::optional<ReplaceOutcome>>
 QuickActionFlow::write(SelectionSnapshot target, QString text, quint64 generation) {
-    const QPointer<QuickActionFlow> self(this);
+    const WorkOwner owner(this);
     m_writingFor = generation; // a write, once started, runs to its end: Escape no longer cancels
     std::optional<ReplaceOutcome> outcome;
     try {
         outcome = co_await m_deps.replacer.replace(std::move(target), std::move(text));
     } catch (...) {
     }
-    if (!self)
+    if (!owner)
         co_return std::nullopt;
     if (m_writingFor == generation)
         m_writingFor = 0;
@@ -170,11 +169,7 @@ void QuickActionFlow::show(State state, QString message) {
     }
     if (state == State::working || state == State::undoing)
         return;
-    const QPointer<QuickActionFlow> self(this);
-    m_hideLater.schedule(cardDuration, [self] {
-        if (self)
-            self->close();
-    });
+    m_hideLater.schedule(cardDuration, [this] { close(); });
 }
 
 void QuickActionFlow::close() {

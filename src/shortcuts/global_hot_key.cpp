@@ -2,6 +2,7 @@
 
 #include "settings/prefs.h"
 #include "shortcuts/shortcut_recording.h"
+#include "support/work_owner.h"
 
 namespace ovra {
 
@@ -43,15 +44,10 @@ bool GlobalHotKey::registerHotKey() {
     const std::optional<QKeyCombination> keys = m_stored();
     if (!keys)
         return false;
-    std::weak_ptr<GlobalHotKey*> weak = m_alive;
-    m_registered = m_service.registerHotKey(*keys, [weak] {
-        const auto alive = weak.lock();
-        if (!alive)
-            return;
-        GlobalHotKey& self = **alive;
-        if (self.m_onTrigger)
-            self.m_onTrigger();
-    });
+    m_registered = m_service.registerHotKey(*keys, whileAlive(&m_lifetime, [this] {
+        if (m_onTrigger)
+            m_onTrigger();
+    }));
     return m_registered;
 }
 

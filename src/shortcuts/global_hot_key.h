@@ -3,6 +3,7 @@
 #include "platform/hot_key_service.h"
 #include "settings/quick_actions.h"
 
+#include <QObject>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -47,8 +48,8 @@ private:
     std::function<std::optional<QKeyCombination>()> m_stored;
     std::function<void()> m_onTrigger;
     bool m_registered = false;
-    // Presses delivered after this object is gone find the token expired and do nothing.
-    std::shared_ptr<GlobalHotKey*> m_alive = std::make_shared<GlobalHotKey*>(this);
+    // Presses delivered after this object is gone find it gone and do nothing.
+    QObject m_lifetime;
 };
 
 } // namespace ovra

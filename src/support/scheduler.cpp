@@ -1,8 +1,17 @@
 #include "support/scheduler.h"
 
+#include <QPointer>
 #include <utility>
 
 namespace ovra {
+
+Scheduler::WorkId Scheduler::schedule(Duration delay, const QObject* context,
+                                      std::function<void()> work) {
+    return schedule(delay, [context = QPointer<const QObject>(context), work = std::move(work)] {
+        if (context)
+            work();
+    });
+}
 
 void ScheduledWork::schedule(Duration delay, std::function<void()> work) {
     cancel();

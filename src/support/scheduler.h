@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <functional>
 
+class QObject;
+
 namespace ovra {
 
 using Duration = std::chrono::milliseconds;
@@ -19,6 +21,9 @@ public:
     // Runs `work` once, `delay` from now (zero: at the next turn of the loop). Never runs it
     // inline.
     virtual WorkId schedule(Duration delay, std::function<void()> work) = 0;
+    // The same, skipped when `context` is gone by then: the shape of
+    // QTimer::singleShot(delay, context, work), for work that touches its owner.
+    WorkId schedule(Duration delay, const QObject* context, std::function<void()> work);
     // Drops work that has not run yet; unknown or finished ids are ignored.
     virtual void cancel(WorkId id) = 0;
     // Monotonic time since the scheduler was created.
@@ -26,7 +31,8 @@ public:
 };
 
 // One piece of delayed work owned by an object: rescheduling replaces the pending work, and the
-// pending work is cancelled when the owner (and so this member) is destroyed.
+// pending work is cancelled when the owner (and so this member) is destroyed, so the work may
+// use its owner freely.
 class ScheduledWork {
 public:
     explicit ScheduledWork(Scheduler& scheduler) : m_scheduler(&scheduler) {}

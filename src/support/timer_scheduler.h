@@ -16,6 +16,7 @@ public:
     TimerScheduler();
     ~TimerScheduler() override;
 
+    using Scheduler::schedule;
     WorkId schedule(Duration delay, std::function<void()> work) override;
     void cancel(WorkId id) override;
     Duration now() const override;

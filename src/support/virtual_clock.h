@@ -11,6 +11,7 @@ namespace ovra {
 // ties in the order it was scheduled; work scheduled while time moves runs too when it falls due.
 class VirtualClock final : public Scheduler {
 public:
+    using Scheduler::schedule;
     WorkId schedule(Duration delay, std::function<void()> work) override;
     void cancel(WorkId id) override;
     Duration now() const override { return m_now; }

@@ -5,7 +5,6 @@
 #include "widgets/window_presenter.h"
 
 #include <QDialog>
-#include <QPointer>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -41,12 +40,8 @@ void AISettingsWindow::build() {
     window->setFixedWidth(contentWidth + 32);
     QObject::connect(m_view, &AISettingsView::closeRequested, window, &QDialog::close);
     // Only changes count, not the value shown at creation.
-    QObject::connect(m_model, &AISettingsModel::providerChanged, window, [this] {
-        m_fit.schedule(fitDelay, [window = QPointer<QDialog>(m_window.get()), this] {
-            if (window)
-                fitWindowToContent();
-        });
-    });
+    QObject::connect(m_model, &AISettingsModel::providerChanged, window,
+                     [this] { m_fit.schedule(fitDelay, [this] { fitWindowToContent(); }); });
 }
 
 void AISettingsWindow::fitWindowToContent() {

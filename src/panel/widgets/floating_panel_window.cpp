@@ -13,8 +13,7 @@
 
 namespace ovra {
 
-FloatingPanelWindow::FloatingPanelWindow(PanelViewModel& model, TranslationService* translation,
-                                         QWidget* parent)
+FloatingPanelWindow::FloatingPanelWindow(PanelViewModel& model, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                           Qt::NoDropShadowWindowHint | Qt::WindowDoesNotAcceptFocus) {
     setAttribute(Qt::WA_TranslucentBackground);
@@ -27,7 +26,7 @@ FloatingPanelWindow::FloatingPanelWindow(PanelViewModel& model, TranslationServi
     layout->setContentsMargins(m_borders);
     layout->setSpacing(0);
     layout->setSizeConstraint(QLayout::SetNoConstraint);
-    m_view = new PanelView(model, translation, this);
+    m_view = new PanelView(model, this);
     layout->addWidget(m_view);
     m_frame = QRectF(0, 0, PanelView::panelWidth, 120);
 }

@@ -13,7 +13,6 @@ namespace ovra {
 
 class PanelView;
 class PanelViewModel;
-class TranslationService;
 
 // The floating panel's window: frameless, above other windows, shown without taking the focus
 // from the application the user works in, on a dark translucent rounded background with a soft
@@ -31,8 +30,7 @@ public:
     static constexpr int cornerRadius = 14;
     static constexpr int animationMilliseconds = 140;
 
-    explicit FloatingPanelWindow(PanelViewModel& model, TranslationService* translation = nullptr,
-                                 QWidget* parent = nullptr);
+    explicit FloatingPanelWindow(PanelViewModel& model, QWidget* parent = nullptr);
     ~FloatingPanelWindow() override;
 
     PanelView* view() const { return m_view; }

@@ -5,7 +5,6 @@
 #include "panel/widgets/fitting_scroll_area.h"
 #include "panel/widgets/panel_icons.h"
 #include "settings/l10n.h"
-#include "settings/prefs.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -177,15 +176,10 @@ EngineLook engineLook(EngineKind engine) {
 
 } // namespace
 
-PanelView::PanelView(PanelViewModel& model, TranslationService* translation, QWidget* parent)
-    : QWidget(parent), m_model(model) {
+PanelView::PanelView(PanelViewModel& model, QWidget* parent) : QWidget(parent), m_model(model) {
     setObjectName(QStringLiteral("panelView"));
     setFixedWidth(panelWidth);
     setStyleSheet(panelStyleSheet);
-    if (translation) {
-        m_sessionHost =
-            std::make_unique<TranslationSessionHost>(model.translationCoordinator(), *translation);
-    }
     build();
     connect(&m_model, &PanelViewModel::changed, this, &PanelView::render);
     connect(&m_model.translationCoordinator(), &TranslationCoordinator::preparationNoteChanged,
@@ -376,7 +370,7 @@ QString PanelView::text(const char* key) const {
 }
 
 void PanelView::relabel() {
-    m_labelledIn = Prefs::shared().appLanguage();
+    m_labelledIn = m_model.interfaceLanguage();
     const auto setLabel = [this](QToolButton* button, const char* key) {
         button->setText(text(key));
         fitWidth(button);
@@ -408,7 +402,7 @@ void PanelView::render() {
     using Mode = PanelViewModel::Mode;
     // A language chosen while the panel was open takes effect the next time it opens, with the
     // new content; labels never switch under the user's eyes.
-    if (!isVisible() && Prefs::shared().appLanguage() != m_labelledIn)
+    if (!isVisible() && m_model.interfaceLanguage() != m_labelledIn)
         relabel();
     m_copy->setText(m_model.copiedFeedback() ? text("panel.copied") : text("panel.copy"));
     fitWidth(m_copy);
@@ -584,18 +578,10 @@ int PanelView::fittingHeight() const {
 
 void PanelView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (Prefs::shared().appLanguage() != m_labelledIn) {
+    if (m_model.interfaceLanguage() != m_labelledIn) {
         relabel();
         m_model.notifyLayoutChange();
     }
-    if (m_sessionHost)
-        m_sessionHost->setActive(true);
-}
-
-void PanelView::hideEvent(QHideEvent* event) {
-    if (m_sessionHost)
-        m_sessionHost->setActive(false);
-    QWidget::hideEvent(event);
 }
 
 bool PanelView::eventFilter(QObject* watched, QEvent* event) {

@@ -18,8 +18,6 @@ namespace ovra {
 
 class BusyIndicator;
 class FittingScrollArea;
-class TranslationService;
-class TranslationSessionHost;
 
 // The content of the floating panel: a column that renders a PanelViewModel and calls its
 // operations. 340 wide; its height follows the content (heightForWidth). The typed chat question
@@ -32,9 +30,7 @@ public:
     // The width inside the panel's margins.
     static constexpr int contentWidth = panelWidth - 20;
 
-    // `translation`, when given, delivers on-device translation sessions while the view is shown.
-    explicit PanelView(PanelViewModel& model, TranslationService* translation = nullptr,
-                       QWidget* parent = nullptr);
+    explicit PanelView(PanelViewModel& model, QWidget* parent = nullptr);
     ~PanelView() override;
 
     // The height the content needs at the panel's width.
@@ -70,7 +66,6 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -87,7 +82,6 @@ private:
     void submitChat();
 
     PanelViewModel& m_model;
-    std::unique_ptr<TranslationSessionHost> m_sessionHost;
 
     QVBoxLayout* m_column = nullptr;
     QToolButton* m_translate = nullptr;

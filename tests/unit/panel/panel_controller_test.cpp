@@ -1,3 +1,4 @@
+#include "fakes/fake_language_services.h"
 #include "panel/panel_controller.h"
 #include "support/panel_environment.h"
 
@@ -15,6 +16,7 @@ struct PanelControllerTest : ::testing::Test {
     PanelEnvironment env;
     FakeScreens screens;
     FakeWorkspace workspace;
+    FakeTranslationService translator;
     FakePanelWindow* window = nullptr; // owned by the controller
     QList<qint32> toolbarQueries;
     QList<QRectF> toolbars;
@@ -34,7 +36,7 @@ struct PanelControllerTest : ::testing::Test {
                                               toolbarQueries.append(pid);
                                               return toolbars;
                                           },
-                                          screens, env.clock, &workspace});
+                                          screens, env.clock, &workspace, &translator});
         QObject::connect(controller.get(), &PanelController::hidden,
                          [this](const SelectionSnapshot& s) { hidden.append(s); });
     }
@@ -148,4 +150,21 @@ TEST_F(PanelControllerTest, ThePanelGoesWithItsSourceApplicationAndOnlyWithIt) {
     controller->show(PanelEnvironment::snapshot());
     controller->hide();
     EXPECT_EQ(workspace.goneWatcherCount(), 0u);
+}
+
+// The device translator serves the panel while it shows: a request made once it is hidden waits.
+TEST_F(PanelControllerTest, TheDeviceTranslatorServesThePanelOnlyWhileItShows) {
+    env.engines->translateOnDevice = true;
+    controller->show(PanelEnvironment::snapshot());
+    controller->viewModel()->translate();
+    EXPECT_EQ(translator.sessionsMade.size(), 1u);
+    EXPECT_EQ(controller->viewModel()->resultEngine(), EngineKind::onDevice);
+
+    controller->hide();
+    TranslationCoordinator& coordinator = env.engines->coordinator;
+    [](TranslationCoordinator& c) -> QCoro::Task<void> {
+        co_await c.translate(u"Olá"_s, *TargetLanguage::named(u"fr"));
+    }(coordinator);
+    EXPECT_TRUE(coordinator.hasPendingRequest());
+    EXPECT_EQ(translator.sessionsMade.size(), 1u);
 }

@@ -129,24 +129,6 @@ TEST_F(PanelViewModelTest, PickerTranslatesAgainOnlyInTranslateMode) {
     EXPECT_EQ(env.prefs.targetLanguage(), german);
 }
 
-TEST_F(PanelViewModelTest, StaleOutcomeIsDropped) {
-    model->translate();
-    const auto first = lastCall();
-    EXPECT_FALSE(first->token.isCancelled());
-
-    model->configure(PanelEnvironment::snapshot(u"segunda seleção"_s));
-    EXPECT_TRUE(first->token.isCancelled());
-    first->succeed(u"first selection"_s); // arrives late anyway
-    EXPECT_FALSE(model->resultText());
-    EXPECT_FALSE(model->statusMessage());
-    EXPECT_EQ(model->mode(), Mode::none);
-
-    // The new selection's own work is not disturbed by the old one ending.
-    model->summarize();
-    lastCall()->succeed(u"resumo"_s);
-    EXPECT_EQ(model->resultText(), u"resumo"_s);
-}
-
 TEST_F(PanelViewModelTest, ResetEndsAWaitingDeviceTranslationSilently) {
     env.engines->translateOnDevice = true;
     model->translate();
@@ -384,6 +366,7 @@ TEST_F(PanelViewModelTest, AnAnswerShowsAsItIsWritten) {
             call->progress(u"Bom dia atrasado"_s);
             EXPECT_FALSE(model->resultText());
             EXPECT_FALSE(model->statusMessage());
+            EXPECT_EQ(model->mode(), Mode::none);
         }
         EXPECT_FALSE(model->isWorking());
         EXPECT_FALSE(model->resultIsArriving());

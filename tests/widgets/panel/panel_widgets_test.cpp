@@ -75,15 +75,12 @@ TEST_F(PanelWidgetsTest, BeforeAnyActionOnlyTheActionRowShows) {
 
 // A language chosen while the panel is open shows from its next opening on, on every label.
 TEST_F(PanelWidgetsTest, TheNextOpeningAfterALanguageChangeHasEveryLabelInTheNewLanguage) {
-    struct RestoreLanguage {
-        ~RestoreLanguage() { Prefs::shared().defaults().remove(Prefs::Keys::appLanguage); }
-    } restore;
-    Prefs::shared().setAppLanguage(AppLanguage::portugues);
+    prefs.setAppLanguage(AppLanguage::portugues);
     window.hideWindow();
     model.configure(PanelEnvironment::snapshot());
     window.showWithoutActivating();
 
-    Prefs::shared().setAppLanguage(AppLanguage::english);
+    prefs.setAppLanguage(AppLanguage::english);
     QTest::mouseClick(view.moreButton(), Qt::LeftButton); // the open panel keeps its words
     EXPECT_EQ(view.translateButton()->text(),
               L10n::string(u"panel.translate"_s, AppLanguage::portugues));

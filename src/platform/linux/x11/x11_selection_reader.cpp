@@ -52,12 +52,8 @@ public:
                           InputOnly, CopyFromParent, CWEventMask | CWOverrideRedirect, &attributes);
         m_incr = m_x11.atom("INCR");
         m_listener = m_x11.addListener([this](XEvent& event) { queue(event); });
-        // The reader outlives the transfer; the weak reference tells whether the transfer did.
-        QTimer::singleShot(deadline + milliseconds(1), &reader,
-                           [alive = std::weak_ptr<SelectionTransfer*>(m_alive)] {
-                               if (const auto transfer = alive.lock())
-                                   (*transfer)->wake();
-                           });
+        // The wake-up ends with the transfer, whose member is its context.
+        QTimer::singleShot(deadline + milliseconds(1), &m_lifetime, [this] { wake(); });
     }
 
     ~SelectionTransfer() {
@@ -196,7 +192,7 @@ private:
     int m_listener = 0;
     std::deque<XEvent> m_events;
     std::coroutine_handle<> m_waiting;
-    std::shared_ptr<SelectionTransfer*> m_alive = std::make_shared<SelectionTransfer*>(this);
+    QObject m_lifetime;
 };
 
 // The formats worth reading from a TARGETS answer, each with the target that gives it, in the
