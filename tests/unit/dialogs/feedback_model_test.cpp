@@ -86,7 +86,7 @@ TEST(FeedbackModel, AFailedSendKeepsEverythingAndSaysWhy) {
     EXPECT_EQ(failing.requestCount(), 1u);
 }
 
-TEST(FeedbackModel, BlankMessagesCannotBeSent) {
+TEST(FeedbackModel, BlankMessagesCannotBeSentAndReloadRefillsOnlyAnEmptyName) {
     test::TempSettings s;
     FeedbackModel model(s.prefs, u"http://127.0.0.1:9"_s, QString());
     EXPECT_EQ(model.appVersion(), u"?"_s);
@@ -95,11 +95,8 @@ TEST(FeedbackModel, BlankMessagesCannotBeSent) {
     EXPECT_FALSE(model.canSend());
     model.send();
     EXPECT_EQ(model.state(), State::idle);
-}
 
-TEST(FeedbackModel, ReloadRefillsOnlyAnEmptyName) {
-    test::TempSettings s;
-    FeedbackModel model(s.prefs, QString());
+    // Reloading refills only an empty name.
     EXPECT_TRUE(model.name().isEmpty());
     s.prefs.setUserName(u"Bia"_s);
     model.setName(u"Outro"_s);

@@ -44,6 +44,17 @@ bool shown(QWidget* window, const QString& name) {
     return widget && widget->isVisibleTo(window);
 }
 
+// The online engines window on fresh settings.
+struct AISettingsWindowTest : ::testing::Test {
+    test::TempSettings s;
+    VirtualClock clock;
+    AISettingsWindow controller{s.prefs, *s.keys, clock};
+    QDialog* shownWindow() {
+        controller.show();
+        return controller.window();
+    }
+};
+
 } // namespace
 
 TEST(NoKeyWarningWindow, CheckboxIsStoredAndKeptAndReturnConfiguresAfterClosing) {
@@ -79,12 +90,8 @@ TEST(NoKeyWarningWindow, CheckboxIsStoredAndKeptAndReturnConfiguresAfterClosing)
     EXPECT_EQ(configured, 1);
 }
 
-TEST(AISettingsWindow, SectionsFollowTheServiceAndTheWindowFitsWithTopKept) {
-    test::TempSettings s;
-    VirtualClock clock;
-    AISettingsWindow controller(s.prefs, *s.keys, clock);
-    controller.show();
-    QDialog* window = controller.window();
+TEST_F(AISettingsWindowTest, SectionsFollowTheServiceAndTheWindowFitsWithTopKept) {
+    QDialog* window = shownWindow();
     EXPECT_EQ(window->windowTitle(), u"Ovra — Motores online"_s);
     EXPECT_TRUE(shown(window, u"googleSection"_s));
     EXPECT_FALSE(shown(window, u"aiSection"_s));
@@ -122,12 +129,8 @@ TEST(AISettingsWindow, SectionsFollowTheServiceAndTheWindowFitsWithTopKept) {
     EXPECT_FALSE(shown(window, u"aiKeyLink"_s));
 }
 
-TEST(AISettingsWindow, SavingAKeyShowsItsMarksButNeverTheKey) {
-    test::TempSettings s;
-    VirtualClock clock;
-    AISettingsWindow controller(s.prefs, *s.keys, clock);
-    controller.show();
-    QDialog* window = controller.window();
+TEST_F(AISettingsWindowTest, SavingAKeyShowsItsMarksButNeverTheKey) {
+    QDialog* window = shownWindow();
     auto* field = child<QLineEdit>(window, u"googleKey"_s);
     EXPECT_EQ(field->echoMode(), QLineEdit::Password);
     QTest::keyClicks(field, u"my-google-key"_s);
@@ -152,13 +155,9 @@ TEST(AISettingsWindow, SavingAKeyShowsItsMarksButNeverTheKey) {
     EXPECT_FALSE(shown(window, u"removeGoogle"_s));
 }
 
-TEST(AISettingsWindow, AFailedSaveShowsARedLineInsteadOfSaved) {
-    test::TempSettings s;
-    VirtualClock clock;
+TEST_F(AISettingsWindowTest, AFailedSaveShowsARedLineInsteadOfSaved) {
     QDir().mkpath(s.keys->filePath()); // keys.json cannot be read, so it is not replaced
-    AISettingsWindow controller(s.prefs, *s.keys, clock);
-    controller.show();
-    QDialog* window = controller.window();
+    QDialog* window = shownWindow();
     EXPECT_FALSE(shown(window, u"saveFailedNote"_s));
     auto* field = child<QLineEdit>(window, u"googleKey"_s);
     QTest::keyClicks(field, u"my-google-key"_s);
