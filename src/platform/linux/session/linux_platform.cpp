@@ -98,6 +98,9 @@ void LinuxPlatform::setUpPortalShortcuts() {
         m_portal.reset();
         return;
     }
+    // Sent before the portal is first asked, so that the keys are free when it binds them.
+    if (m_kdeShortcuts)
+        m_kdeShortcuts->releaseStoredKeys();
     m_portalHotKey = std::make_unique<PortalHotKey>(
         *m_portal, QStringLiteral("capture"), QStringLiteral("Show the panel for the selection"),
         m_hotKeyService);
@@ -136,9 +139,12 @@ HotKeyService* LinuxPlatform::actionHotKey(QuickAction action) {
     if (!m_portal)
         return held;
     auto& holder = m_actionPortalHotKeys[action];
-    if (!holder)
+    if (!holder) {
+        if (auto found = m_actionKdeShortcuts.find(action); found != m_actionKdeShortcuts.end())
+            found->second->releaseStoredKeys();
         holder = std::make_unique<PortalHotKey>(*m_portal, QuickActions::name(action),
                                                 shortcutTitle(action), held);
+    }
     return holder.get();
 }
 

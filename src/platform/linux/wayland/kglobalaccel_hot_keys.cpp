@@ -144,6 +144,13 @@ void KGlobalAccelHotKeys::unregisterHotKey() {
                                        QDBus::NoBlock);
 }
 
+void KGlobalAccelHotKeys::releaseStoredKeys() {
+    if (m_onPressed || !m_running)
+        return;
+    QDBusConnection::sessionBus().call(serviceCall(QStringLiteral("unRegister"), {m_actionId}),
+                                       QDBus::NoBlock);
+}
+
 void KGlobalAccelHotKeys::onPressed(const QString& component, const QString& action, qlonglong) {
     const QStringList& ours = m_actionId;
     if (m_onPressed && component == ours[0] && action == ours[1])

@@ -41,6 +41,10 @@ public:
     // preferences say then that the shortcut is bound in the desktop's settings.
     bool registerHotKey(QKeyCombination keys, std::function<void()> onPressed) override;
     void unregisterHotKey() override;
+    // Removes the entry the desktop keeps from an earlier start, keys and all, while this object
+    // holds nothing: the desktop keeps an inactive entry's keys, so another holder of the same
+    // shortcut for this program (the portal) would get none. Registering again brings it back.
+    void releaseStoredKeys();
 
 private Q_SLOTS:
     void onPressed(const QString& component, const QString& action, qlonglong timestamp);
