@@ -26,6 +26,7 @@
 #include "platform/linux/xdg_session_autostart.h"
 #include "settings/key_store.h"
 #include "settings/prefs.h"
+#include "shortcuts/shortcut_holder.h"
 #include "support/logging.h"
 #include "support/timer_scheduler.h"
 
@@ -103,6 +104,25 @@ ovra::ShortcutSetup shortcutSetupFor(const ovra::platform::LinuxPlatform& platfo
         break;
     }
     return {ShortcutSetup::Kind::bindInDesktopSettings, {}};
+}
+
+// Tells the preferences what holds the panel's shortcut now.
+void reportHolder(const ovra::platform::LinuxPlatform& platform, ovra::ShortcutHolder& holder) {
+    using Holder = ovra::platform::LinuxPlatform::HotKeyHolder;
+    using Kind = ovra::ShortcutHolder::Kind;
+    const auto holding = platform.hotKeyHolding();
+    switch (holding.holder) {
+    case Holder::none:
+        return holder.set(Kind::none);
+    case Holder::x11:
+        return holder.set(Kind::program);
+    case Holder::desktopPortal:
+        return holder.set(Kind::desktopPortal, holding.trigger);
+    case Holder::kdeShortcuts:
+        return holder.set(Kind::kdeShortcuts);
+    case Holder::shellExtension:
+        return holder.set(Kind::shellExtension);
+    }
 }
 
 } // namespace
@@ -202,6 +222,10 @@ int main(int argc, char** argv) {
     });
 
     platform::XdgSessionAutostart autostart;
+    ShortcutHolder shortcutHolder;
+    platform->onHotKeyHoldingChanged = [&] { reportHolder(*platform, shortcutHolder); };
+    ShortcutSetup shortcutSetup = shortcutSetupFor(*platform);
+    shortcutSetup.holder = &shortcutHolder;
     AppWindows windows(AppWindows::Dependencies{
         prefs,
         keys,
@@ -210,7 +234,7 @@ int main(int argc, char** argv) {
         autostart,
         [](const QString& appId) { return platform::applicationName(appId); },
         [] { QApplication::quit(); },
-        shortcutSetupFor(*platform),
+        shortcutSetup,
     });
 
     AppDelegate delegate(AppDelegate::Dependencies{
@@ -285,6 +309,7 @@ int main(int argc, char** argv) {
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
                      [&delegate] { delegate.shutDown(); });
     delegate.start();
+    reportHolder(*platform, shortcutHolder);
     if (!request.action.isEmpty())
         delegate.activateAction(request.action);
     return QApplication::exec();

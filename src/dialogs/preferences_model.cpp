@@ -39,6 +39,8 @@ void PreferencesModel::refreshShortcutDisplay() {
 }
 
 void PreferencesModel::setShortcutSetup(ShortcutSetup setup) {
+    if (m_shortcutSetup.holder)
+        disconnect(m_shortcutSetup.holder, nullptr, this, nullptr);
     m_shortcutSetup = std::move(setup);
     switch (m_shortcutSetup.kind) {
     case ShortcutSetup::Kind::held:
@@ -51,7 +53,25 @@ void PreferencesModel::setShortcutSetup(ShortcutSetup setup) {
         m_shortcutNotice = ShortcutNotice::bindInSettings;
         break;
     }
+    if (m_shortcutSetup.holder)
+        connect(m_shortcutSetup.holder, &ShortcutHolder::changed, this,
+                &PreferencesModel::followShortcutHolder);
+    followShortcutHolder();
     Q_EMIT shortcutNoticeChanged();
+}
+
+void PreferencesModel::followShortcutHolder() {
+    if (m_shortcutSetup.kind == ShortcutSetup::Kind::bindInDesktopSettings) {
+        const bool portal = m_shortcutSetup.holder &&
+                            m_shortcutSetup.holder->kind() == ShortcutHolder::Kind::desktopPortal;
+        const ShortcutNotice notice =
+            portal ? ShortcutNotice::none : ShortcutNotice::bindInSettings;
+        if (notice != m_shortcutNotice) {
+            m_shortcutNotice = notice;
+            Q_EMIT shortcutNoticeChanged();
+        }
+    }
+    Q_EMIT shortcutHolderChanged();
 }
 
 void PreferencesModel::enableShellExtension() {

@@ -4,6 +4,7 @@
 #include "platform/session_autostart.h"
 #include "settings/catalogues.h"
 #include "settings/quick_actions.h"
+#include "shortcuts/shortcut_holder.h"
 #include "shortcuts/shortcut_setup.h"
 #include "support/cancellation.h"
 
@@ -87,6 +88,8 @@ public:
     };
     void setShortcutSetup(ShortcutSetup setup);
     ShortcutNotice shortcutNotice() const { return m_shortcutNotice; }
+    // What holds the panel's shortcut now; null where nobody says.
+    const ShortcutHolder* shortcutHolder() const { return m_shortcutSetup.holder; }
     // Enables the shell extension (needsExtension only).
     void enableShellExtension();
 
@@ -101,9 +104,12 @@ Q_SIGNALS:
     void shortcutRefusedChanged(bool refused);
     void startsWithSessionChanged(bool enabled);
     void shortcutNoticeChanged();
+    void shortcutHolderChanged();
 
 private:
     void setShortcutRefused(bool refused, bool taken = false);
+    // Where the user was told to bind the shortcut, a portal that holds it ends the notice.
+    void followShortcutHolder();
     // Whether the combination is held by a shortcut other than the one being recorded.
     bool isTakenByAnother(QKeyCombination pressed) const;
 

@@ -108,6 +108,12 @@ const Table& portuguese() {
          u"Não foi possível ativar a extensão. Ative “Ovra” no app Extensões e entre de novo na sessão."_s},
         {u"prefs.bindShortcutInSettings"_s,
          u"Nesta sessão Wayland, o Ovra não pode registrar atalhos. Nas configurações de teclado da área de trabalho, crie um atalho personalizado com o comando: ovra --capture"_s},
+        // who holds the shortcut, under its recorder
+        {u"prefs.shortcutHeldByProgram"_s, u"O atalho é registrado pelo próprio Ovra."_s},
+        {u"prefs.shortcutHeldByPortal"_s, u"O atalho é mantido pelo portal de atalhos globais da área de trabalho."_s},
+        {u"prefs.shortcutHeldByPortalAs"_s, u"O atalho é mantido pelo portal de atalhos globais da área de trabalho, que o associou a %@."_s},
+        {u"prefs.shortcutHeldByKde"_s, u"O atalho é mantido pelo serviço de atalhos globais do KDE."_s},
+        {u"prefs.shortcutHeldByExtension"_s, u"O atalho é mantido pela extensão do Ovra para o GNOME Shell."_s},
         // the accessibility switch turned on by the program
         {u"accessibility.restartNotice"_s,
          u"Acessibilidade ativada. Apps abertos antes podem precisar ser reiniciados para o Ovra ler a seleção deles."_s},
@@ -218,6 +224,12 @@ const Table& english() {
          u"The extension could not be enabled. Turn on “Ovra” in the Extensions app and log in again."_s},
         {u"prefs.bindShortcutInSettings"_s,
          u"In this Wayland session, Ovra cannot register shortcuts. In the desktop's keyboard settings, add a custom shortcut with the command: ovra --capture"_s},
+        // who holds the shortcut, under its recorder
+        {u"prefs.shortcutHeldByProgram"_s, u"Ovra registers the shortcut itself."_s},
+        {u"prefs.shortcutHeldByPortal"_s, u"The shortcut is held by the desktop's global shortcuts portal."_s},
+        {u"prefs.shortcutHeldByPortalAs"_s, u"The shortcut is held by the desktop's global shortcuts portal, which bound it to %@."_s},
+        {u"prefs.shortcutHeldByKde"_s, u"The shortcut is held by KDE's global shortcuts service."_s},
+        {u"prefs.shortcutHeldByExtension"_s, u"The shortcut is held by Ovra's GNOME Shell extension."_s},
         // the accessibility switch turned on by the program
         {u"accessibility.restartNotice"_s,
          u"Accessibility turned on. Apps opened before may need a restart for Ovra to read their selection."_s},
@@ -330,6 +342,12 @@ const Table& spanish() {
          u"No se pudo activar la extensión. Activa “Ovra” en la app Extensiones y vuelve a iniciar sesión."_s},
         {u"prefs.bindShortcutInSettings"_s,
          u"En esta sesión Wayland, Ovra no puede registrar atajos. En la configuración del teclado del escritorio, crea un atajo personalizado con el comando: ovra --capture"_s},
+        // who holds the shortcut, under its recorder
+        {u"prefs.shortcutHeldByProgram"_s, u"Ovra registra el atajo por sí mismo."_s},
+        {u"prefs.shortcutHeldByPortal"_s, u"El atajo lo gestiona el portal de atajos globales del escritorio."_s},
+        {u"prefs.shortcutHeldByPortalAs"_s, u"El atajo lo gestiona el portal de atajos globales del escritorio, que lo asignó a %@."_s},
+        {u"prefs.shortcutHeldByKde"_s, u"El atajo lo gestiona el servicio de atajos globales de KDE."_s},
+        {u"prefs.shortcutHeldByExtension"_s, u"El atajo lo gestiona la extensión de Ovra para GNOME Shell."_s},
         // the accessibility switch turned on by the program
         {u"accessibility.restartNotice"_s,
          u"Accesibilidad activada. Las apps abiertas antes pueden necesitar reiniciarse para que Ovra lea su selección."_s},
@@ -442,6 +460,12 @@ const Table& french() {
          u"Impossible d’activer l’extension. Activez « Ovra » dans l’app Extensions et reconnectez-vous."_s},
         {u"prefs.bindShortcutInSettings"_s,
          u"Dans cette session Wayland, Ovra ne peut pas enregistrer de raccourcis. Dans les réglages du clavier du bureau, créez un raccourci personnalisé avec la commande : ovra --capture"_s},
+        // who holds the shortcut, under its recorder
+        {u"prefs.shortcutHeldByProgram"_s, u"Ovra enregistre le raccourci lui-même."_s},
+        {u"prefs.shortcutHeldByPortal"_s, u"Le raccourci est géré par le portail de raccourcis globaux du bureau."_s},
+        {u"prefs.shortcutHeldByPortalAs"_s, u"Le raccourci est géré par le portail de raccourcis globaux du bureau, qui l'a associé à %@."_s},
+        {u"prefs.shortcutHeldByKde"_s, u"Le raccourci est géré par le service de raccourcis globaux de KDE."_s},
+        {u"prefs.shortcutHeldByExtension"_s, u"Le raccourci est géré par l'extension GNOME Shell d'Ovra."_s},
         // the accessibility switch turned on by the program
         {u"accessibility.restartNotice"_s,
          u"Accessibilité activée. Les apps ouvertes avant peuvent devoir être redémarrées pour qu'Ovra lise leur sélection."_s},
@@ -555,6 +579,12 @@ const Table& german() {
          u"Die Erweiterung konnte nicht aktiviert werden. Schalte „Ovra“ in der App Erweiterungen ein und melde dich neu an."_s},
         {u"prefs.bindShortcutInSettings"_s,
          u"In dieser Wayland-Sitzung kann Ovra keine Tastenkürzel registrieren. Lege in den Tastatureinstellungen der Arbeitsumgebung ein eigenes Tastenkürzel mit dem Befehl an: ovra --capture"_s},
+        // who holds the shortcut, under its recorder
+        {u"prefs.shortcutHeldByProgram"_s, u"Ovra registriert das Tastenkürzel selbst."_s},
+        {u"prefs.shortcutHeldByPortal"_s, u"Das Tastenkürzel wird vom Portal für globale Kurzbefehle der Arbeitsfläche verwaltet."_s},
+        {u"prefs.shortcutHeldByPortalAs"_s, u"Das Tastenkürzel wird vom Portal für globale Kurzbefehle der Arbeitsfläche verwaltet, das es auf %@ gelegt hat."_s},
+        {u"prefs.shortcutHeldByKde"_s, u"Das Tastenkürzel wird vom globalen Kurzbefehl-Dienst von KDE verwaltet."_s},
+        {u"prefs.shortcutHeldByExtension"_s, u"Das Tastenkürzel wird von Ovras GNOME-Shell-Erweiterung verwaltet."_s},
         // the accessibility switch turned on by the program
         {u"accessibility.restartNotice"_s,
          u"Bedienungshilfen aktiviert. Vorher geöffnete Apps müssen eventuell neu gestartet werden, damit Ovra ihre Auswahl lesen kann."_s},
@@ -667,6 +697,12 @@ const Table& italian() {
          u"Impossibile attivare l’estensione. Attiva “Ovra” nell’app Estensioni e accedi di nuovo."_s},
         {u"prefs.bindShortcutInSettings"_s,
          u"In questa sessione Wayland, Ovra non può registrare scorciatoie. Nelle impostazioni della tastiera del desktop, crea una scorciatoia personalizzata con il comando: ovra --capture"_s},
+        // who holds the shortcut, under its recorder
+        {u"prefs.shortcutHeldByProgram"_s, u"Ovra registra la scorciatoia da sé."_s},
+        {u"prefs.shortcutHeldByPortal"_s, u"La scorciatoia è gestita dal portale delle scorciatoie globali del desktop."_s},
+        {u"prefs.shortcutHeldByPortalAs"_s, u"La scorciatoia è gestita dal portale delle scorciatoie globali del desktop, che l'ha associata a %@."_s},
+        {u"prefs.shortcutHeldByKde"_s, u"La scorciatoia è gestita dal servizio di scorciatoie globali di KDE."_s},
+        {u"prefs.shortcutHeldByExtension"_s, u"La scorciatoia è gestita dall'estensione di Ovra per GNOME Shell."_s},
         // the accessibility switch turned on by the program
         {u"accessibility.restartNotice"_s,
          u"Accessibilità attivata. Le app aperte prima potrebbero dover essere riavviate perché Ovra legga la loro selezione."_s},

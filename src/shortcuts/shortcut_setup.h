@@ -4,6 +4,8 @@
 
 namespace ovra {
 
+class ShortcutHolder;
+
 // How the desktop lets the shortcut reach the program, for the preferences to explain.
 struct ShortcutSetup {
     enum class Kind {
@@ -14,6 +16,8 @@ struct ShortcutSetup {
     Kind kind = Kind::held;
     // needsShellExtension: turns the extension on for the next login; false when it could not.
     std::function<bool()> enableExtension;
+    // What holds the shortcut now; outlives every window. Null where nobody reports it.
+    const ShortcutHolder* holder = nullptr;
 };
 
 } // namespace ovra

@@ -114,6 +114,11 @@ PreferencesView::PreferencesView(PreferencesModel& model, QWidget* parent)
     shortcutRow->addWidget(m_recording);
     shortcutRow->addStretch();
     layout->addLayout(shortcutRow);
+    // Which service holds the shortcut, and the trigger a desktop portal chose for it.
+    m_shortcutHolder = WindowPresenter::caption(QString());
+    m_shortcutHolder->setObjectName(QStringLiteral("shortcutHolder"));
+    m_shortcutHolder->setFixedWidth(contentWidth);
+    layout->addWidget(m_shortcutHolder);
     m_shortcutRefused = WindowPresenter::caption(QString());
     m_shortcutRefused->setObjectName(QStringLiteral("shortcutRefused"));
     m_shortcutRefused->setFixedWidth(contentWidth);
@@ -223,6 +228,8 @@ PreferencesView::PreferencesView(PreferencesModel& model, QWidget* parent)
             &PreferencesView::updateRefusal);
     connect(&m_model, &PreferencesModel::shortcutNoticeChanged, this,
             &PreferencesView::updateShortcutNotice);
+    connect(&m_model, &PreferencesModel::shortcutHolderChanged, this,
+            &PreferencesView::updateShortcutHolder);
     connect(m_enableExtension, &QPushButton::clicked, &m_model,
             &PreferencesModel::enableShellExtension);
     connect(&m_model.packs(), &LanguagePackList::packStatusChanged, this,
@@ -339,6 +346,7 @@ void PreferencesView::retranslate() {
     m_noTrayNotice->setText(text("prefs.noTrayNotice", m_model.appLanguage()));
     m_enableExtension->setText(text("prefs.enableExtension", m_model.appLanguage()));
     updateShortcutNotice();
+    updateShortcutHolder();
     m_packsTitle->setText(text("prefs.packsTitle", m_model.appLanguage()));
     m_packsDesc->setText(text("prefs.packsDesc", m_model.appLanguage()));
     m_packBaseLabel->setText(text("prefs.packBase", m_model.appLanguage()));
@@ -390,6 +398,35 @@ void PreferencesView::updateShortcutNotice() {
         m_shortcutNotice->setText(text(key, m_model.appLanguage()));
     m_enableExtension->setVisible(notice == Notice::needsExtension ||
                                   notice == Notice::extensionFailed);
+}
+
+void PreferencesView::updateShortcutHolder() {
+    using Kind = ShortcutHolder::Kind;
+    const ShortcutHolder* holder = m_model.shortcutHolder();
+    const Kind kind = holder ? holder->kind() : Kind::none;
+    const char* key = nullptr;
+    switch (kind) {
+    case Kind::none:
+        break;
+    case Kind::program:
+        key = "prefs.shortcutHeldByProgram";
+        break;
+    case Kind::desktopPortal:
+        // The desktop's settings or dialog may have bound another trigger than the stored one.
+        key = holder->trigger().isEmpty() ? "prefs.shortcutHeldByPortal"
+                                          : "prefs.shortcutHeldByPortalAs";
+        break;
+    case Kind::kdeShortcuts:
+        key = "prefs.shortcutHeldByKde";
+        break;
+    case Kind::shellExtension:
+        key = "prefs.shortcutHeldByExtension";
+        break;
+    }
+    m_shortcutHolder->setVisible(key != nullptr);
+    if (key)
+        m_shortcutHolder->setText(
+            text(key, m_model.appLanguage()).replace(QStringLiteral("%@"), holder->trigger()));
 }
 
 void PreferencesView::updateRecording(bool recording) {

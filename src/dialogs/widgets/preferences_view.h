@@ -59,6 +59,7 @@ private:
     void updateShortcut();
     void updateRecording(bool recording);
     void updateShortcutNotice();
+    void updateShortcutHolder();
     void updatePackRow(const QString& code);
     void fillBaseLanguages();
 
@@ -73,6 +74,7 @@ private:
     QLabel* m_recording = nullptr; // the recorder: key presses reach the model only through it
     QLabel* m_shortcutRefused = nullptr;
     QLabel* m_shortcutNotice = nullptr;
+    QLabel* m_shortcutHolder = nullptr;
     QPushButton* m_enableExtension = nullptr;
     QLabel* m_actionsTitle = nullptr;
     QLabel* m_actionsDesc = nullptr;

@@ -144,6 +144,14 @@ TEST_F(PreferencesModelTest, ADesktopThatKeepsTheShortcutIsExplainedAndTheExtens
     model->enableShellExtension();
     EXPECT_EQ(attempts, 2);
     EXPECT_EQ(notices, 4);
+
+    // A desktop portal that holds the shortcut after all ends the advice to bind it by hand.
+    ShortcutHolder holder;
+    model->setShortcutSetup({ShortcutSetup::Kind::bindInDesktopSettings, {}, &holder});
+    holder.set(ShortcutHolder::Kind::desktopPortal, u"Ctrl+Alt+T"_s);
+    EXPECT_EQ(model->shortcutNotice(), Notice::none);
+    holder.set(ShortcutHolder::Kind::none);
+    EXPECT_EQ(model->shortcutNotice(), Notice::bindInSettings);
 }
 
 // An action's shortcut is unset until recorded, follows the main one's rules, and is never one

@@ -61,8 +61,6 @@ TEST_F(PanelWidgetsTest, BeforeAnyActionOnlyTheActionRowShows) {
     EXPECT_TRUE(window.testAttribute(Qt::WA_ShowWithoutActivating));
     EXPECT_TRUE(shown(view.translateButton()));
     EXPECT_TRUE(shown(view.closeButton()));
-    EXPECT_EQ(view.translateButton()->text(), u"Traduzir"_s);
-    EXPECT_EQ(view.moreButton()->toolTip(), u"Mais opções de IA"_s);
     for (QWidget* part :
          {view.moreOptionsRow(), view.workingRow(), view.preparationRow(), view.resultSection(),
           view.chatSection(), static_cast<QWidget*>(view.statusLabel())})
@@ -132,10 +130,7 @@ TEST_F(PanelWidgetsTest, TranslationShowsPickerBadgeAndReplaceASummaryNeither) {
     EXPECT_EQ(view.languagePicker()->count(), TargetLanguage::allCases().size());
     EXPECT_EQ(view.languagePicker()->currentData().toString(), model.targetLanguage().code);
     EXPECT_TRUE(shown(view.replaceButton()));
-    EXPECT_EQ(view.replaceButton()->text(), u"Substituir"_s);
-    EXPECT_TRUE(shown(view.engineBadge()));
     EXPECT_EQ(view.engineBadge()->text(), u"Google Tradutor"_s);
-    EXPECT_TRUE(view.resultLabel()->wordWrap());
     EXPECT_GT(*window.fittingHeight(), before + 60); // the wrapped result is measured whole
     snapshotTo(u"translation"_s);
 
@@ -313,36 +308,31 @@ TEST_F(PanelWidgetsTest, ChatSendFollowsItsEnablingRule) {
     EXPECT_EQ(view.chatScroll()->minimumHeight(), PanelView::chatMaximumHeight);
 }
 
-// Window managers push a managed window back on screen; the card must not move with it.
-TEST_F(PanelWidgetsTest, NearAScreenEdgeTheShadowIsCutAndTheCardStaysWhereItWasPut) {
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    const QRect card(screen.left() + 8, screen.top() + 3, 340, 120);
-    window.setCompositing(true);
-    window.setFrame(QRectF(card), false);
-    QApplication::processEvents();
-    EXPECT_EQ(window.geometry(), card.adjusted(-8, -3, 14, 14));
-    EXPECT_EQ(window.view()->geometry().topLeft(), QPoint(8, 3));
-}
-
-// With a compositor the shadow margin surrounds the card.
-TEST_F(PanelWidgetsTest, WithoutCompositorTheWindowIsOpaqueAndHasNoShadowMargin) {
+// With a compositor the shadow margin surrounds the card; near a screen edge the shadow is cut
+// and the card stays where it was put, as window managers push a managed window back on screen.
+TEST_F(PanelWidgetsTest, TheShadowMarginFollowsTheCompositorAndIsCutAtTheScreenEdge) {
     const QRect card(200, 300, 340, 120);
-    const QRectF frame(card);
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const QRect nearEdge(screen.left() + 8, screen.top() + 3, 340, 120);
     struct Look {
         bool compositing;
-        QRect geometry;
-        int cornerAlpha; // the window's top-left pixel: shadow margin or card corner
+        QRect card, geometry;
+        int cornerAlpha; // the window's top-left pixel: shadow margin or card corner; -1 unread
     };
-    for (const Look& look : {Look{false, card, 255}, Look{true, card.adjusted(-14, -14, 14, 14), 0},
-                             Look{false, card, 255}}) {
-        SCOPED_TRACE(look.compositing);
+    for (const Look& look :
+         {Look{false, card, card, 255}, Look{true, card, card.adjusted(-14, -14, 14, 14), 0},
+          Look{false, card, card, 255},
+          Look{true, nearEdge, nearEdge.adjusted(-8, -3, 14, 14), -1}}) {
+        SCOPED_TRACE(look.geometry.x());
         window.setCompositing(look.compositing);
-        window.setFrame(frame, false);
+        window.setFrame(QRectF(look.card), false);
         QApplication::processEvents();
         EXPECT_EQ(window.geometry(), look.geometry);
-        EXPECT_EQ(window.view()->geometry().topLeft(), QPoint(window.margin(), window.margin()));
+        EXPECT_EQ(window.geometry().topLeft() + window.view()->geometry().topLeft(),
+                  look.card.topLeft());
         const QImage image = window.grab().toImage();
-        EXPECT_EQ(qAlpha(image.pixel(0, 0)), look.cornerAlpha);
+        if (look.cornerAlpha >= 0)
+            EXPECT_EQ(qAlpha(image.pixel(0, 0)), look.cornerAlpha);
         // Not black: the card's own dark grey shows where a compositor would blend.
         if (!look.compositing) {
             const QRgb middleOfEdge = image.pixel(image.width() / 2, 2);

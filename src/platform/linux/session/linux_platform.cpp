@@ -1,10 +1,14 @@
 #include "platform/linux/session/linux_platform.h"
 
+#include "ovra/deployment_config.h"
+
 #include "platform/linux/wayland/gnome_shell_helper.h"
 #include "platform/linux/wayland/kglobalaccel_hot_keys.h"
 #include "platform/linux/wayland/kwin_active_window.h"
 #include "platform/linux/wayland/no_synthetic_keys.h"
 #include "platform/linux/wayland/pointerless_screen_services.h"
+#include "platform/linux/wayland/portal_hot_key.h"
+#include "platform/linux/wayland/portal_shortcuts.h"
 #include "platform/linux/wayland/selection_event_monitors.h"
 #include "platform/linux/wayland/wayland_workspace_services.h"
 #include "platform/linux/x11/x11_synthetic_keys.h"
@@ -81,12 +85,35 @@ void LinuxPlatform::setUpWayland() {
     }
     if (!compositorReportsWindows())
         qCInfo(lc) << "the compositor does not report its windows: placement is approximate";
+    setUpPortalShortcuts();
+}
+
+void LinuxPlatform::setUpPortalShortcuts() {
+    // A connection of its own: the program's id must reach the portal before any other call,
+    // and the toolkit may have asked the portal for its settings on the shared one already.
+    m_portal = std::make_unique<PortalShortcuts>(
+        QLatin1String(deployment::appId),
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("ovra-portal")));
+    if (!m_portal->start()) {
+        m_portal.reset();
+        return;
+    }
+    m_portalHotKey = std::make_unique<PortalHotKey>(
+        *m_portal, QStringLiteral("capture"), QStringLiteral("Show the panel for the selection"),
+        m_hotKeyService);
+    m_hotKeyService = m_portalHotKey.get();
+    // After the panel's shortcut has followed the portal's change.
+    QObject::connect(m_portal.get(), &PortalShortcuts::changed, m_portal.get(), [this] {
+        if (onHotKeyHoldingChanged)
+            onHotKeyHoldingChanged();
+    });
 }
 
 namespace {
 
-// How KDE's shortcut settings list each action (they speak the desktop's language, not ours).
-QString kdeTitle(QuickAction action) {
+// How the desktop's shortcut settings list each action (they speak the desktop's language, not
+// ours).
+QString shortcutTitle(QuickAction action) {
     switch (action) {
     case QuickAction::translateReplace:
         return QStringLiteral("Translate and replace the selection");
@@ -105,11 +132,22 @@ QString kdeTitle(QuickAction action) {
 } // namespace
 
 HotKeyService* LinuxPlatform::actionHotKey(QuickAction action) {
+    HotKeyService* held = helperActionHotKey(action);
+    if (!m_portal)
+        return held;
+    auto& holder = m_actionPortalHotKeys[action];
+    if (!holder)
+        holder = std::make_unique<PortalHotKey>(*m_portal, QuickActions::name(action),
+                                                shortcutTitle(action), held);
+    return holder.get();
+}
+
+HotKeyService* LinuxPlatform::helperActionHotKey(QuickAction action) {
     if (m_kdeShortcuts) {
         auto& holder = m_actionKdeShortcuts[action];
         if (!holder) {
-            holder =
-                std::make_unique<KGlobalAccelHotKeys>(QuickActions::name(action), kdeTitle(action));
+            holder = std::make_unique<KGlobalAccelHotKeys>(QuickActions::name(action),
+                                                           shortcutTitle(action));
             holder->start();
         }
         return holder.get();
@@ -133,6 +171,22 @@ bool LinuxPlatform::hasShellExtension() const {
 
 bool LinuxPlatform::hasDesktopShortcuts() const {
     return m_kdeShortcuts && m_kdeShortcuts->isRunning();
+}
+
+LinuxPlatform::HotKeyHolding LinuxPlatform::hotKeyHolding() const {
+    if (!isWayland(m_session))
+        return {HotKeyHolder::x11, {}};
+    if (m_portalHotKey && m_portalHotKey->portalHolds())
+        return {HotKeyHolder::desktopPortal,
+                m_portal->triggerDescription(QStringLiteral("capture"))};
+    // While the portal has not answered, its stand-in holds nothing yet.
+    if (m_portalHotKey && !m_portalHotKey->fallbackHolds())
+        return {};
+    if (hasDesktopShortcuts())
+        return {HotKeyHolder::kdeShortcuts, {}};
+    if (hasShellExtension())
+        return {HotKeyHolder::shellExtension, {}};
+    return {};
 }
 
 bool LinuxPlatform::compositorReportsWindows() const {

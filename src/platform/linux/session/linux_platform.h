@@ -13,6 +13,8 @@
 
 #include "settings/quick_actions.h"
 
+#include <QString>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -21,6 +23,8 @@ namespace ovra::platform {
 class GnomeShellHelper;
 class KGlobalAccelHotKeys;
 class KWinActiveWindow;
+class PortalHotKey;
+class PortalShortcuts;
 class SelectionEventMonitors;
 class WaylandWorkspaceServices;
 
@@ -70,6 +74,24 @@ public:
     // later).
     bool hasDesktopShortcuts() const;
 
+    // What holds the panel's shortcut now, for the preferences to say.
+    enum class HotKeyHolder {
+        none,           // nothing yet (the portal has not answered), or nothing on this desktop
+        x11,            // the program's own grab in an X11 session
+        desktopPortal,  // the desktop's GlobalShortcuts portal
+        kdeShortcuts,   // KDE's global shortcut service, asked directly
+        shellExtension, // the program's GNOME Shell extension
+    };
+    struct HotKeyHolding {
+        HotKeyHolder holder = HotKeyHolder::none;
+        // The portal's text for the trigger it bound, which its settings or dialog may have
+        // chosen instead of the one asked for; empty elsewhere.
+        QString trigger;
+    };
+    HotKeyHolding hotKeyHolding() const;
+    // Called after each change of the holding (the portal answers late, or its triggers change).
+    std::function<void()> onHotKeyHoldingChanged;
+
     CapturePlatform capturePlatform() {
         return {*m_accessSwitch, *m_inputMonitors,     *m_keys,
                 *m_clipboard,    *m_workspaceServices, *m_screenServices};
@@ -78,6 +100,9 @@ public:
 private:
     LinuxPlatform() = default;
     void setUpWayland();
+    void setUpPortalShortcuts();
+    // An action's shortcut held by the session's own helper, the portal's stand-in.
+    HotKeyService* helperActionHotKey(QuickAction action);
     bool compositorReportsWindows() const;
 
     DesktopSession m_session = DesktopSession::X11;
@@ -97,7 +122,9 @@ private:
     std::unique_ptr<KWinActiveWindow> m_kwin;
     std::unique_ptr<GnomeShellHelper> m_gnomeShell;
     std::unique_ptr<KGlobalAccelHotKeys> m_kdeShortcuts;
-    bool m_waitingForInputRelease = false; // one question to the shell at a time
+    std::unique_ptr<PortalShortcuts> m_portal;
+    std::unique_ptr<PortalHotKey> m_portalHotKey; // the panel's, over the session's helper
+    bool m_waitingForInputRelease = false;        // one question to the shell at a time
     // What the rest of the program is handed: the session's services.
     WorkspaceServices* m_workspaceServices = nullptr;
     InputMonitors* m_inputMonitors = nullptr;
@@ -107,6 +134,7 @@ private:
     std::map<QuickAction, std::unique_ptr<X11HotKeyService>> m_actionX11HotKeys;
     std::map<QuickAction, std::unique_ptr<KGlobalAccelHotKeys>> m_actionKdeShortcuts;
     std::map<QuickAction, std::unique_ptr<HotKeyService>> m_actionGnomeShortcuts;
+    std::map<QuickAction, std::unique_ptr<PortalHotKey>> m_actionPortalHotKeys;
 };
 
 } // namespace ovra::platform
