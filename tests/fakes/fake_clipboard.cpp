@@ -5,8 +5,7 @@
 namespace ovra::test {
 
 void FakeClipboard::copyByOtherApplication(const QString& text) {
-    items = {ClipboardItem{{{ClipboardTypes::plainText, text.toUtf8()}}}};
-    newOwner();
+    setString(text);
 }
 
 QCoro::Task<void> FakeClipboard::hang() {

@@ -29,7 +29,9 @@ FakeHttpServer::FakeHttpServer() : m_server(std::make_unique<httplib::Server>())
         if (m_recording)
             m_requests.push_back(std::move(recorded));
         Response scripted = m_default;
-        if (!m_queue.empty()) {
+        if (const auto route = m_routes.find(request.path); route != m_routes.end()) {
+            scripted = route->second;
+        } else if (!m_queue.empty()) {
             scripted = std::move(m_queue.front());
             m_queue.pop_front();
         }
@@ -139,6 +141,11 @@ void FakeHttpServer::enqueue(Response response) {
 void FakeHttpServer::setDefault(Response response) {
     std::lock_guard lock(m_mutex);
     m_default = std::move(response);
+}
+
+void FakeHttpServer::route(const std::string& path, Response response) {
+    std::lock_guard lock(m_mutex);
+    m_routes[path] = std::move(response);
 }
 
 void FakeHttpServer::release() {

@@ -67,6 +67,8 @@ public:
 
     void enqueue(Response response);
     void setDefault(Response response);
+    // Answers every request for `path` with `response`, ahead of the queue and the default.
+    void route(const std::string& path, Response response);
     // Answers every held request (they get their scripted response).
     void release();
 
@@ -88,6 +90,7 @@ private:
     std::atomic<bool> m_stopping{false};
     std::deque<Response> m_queue;
     Response m_default;
+    std::map<std::string, Response> m_routes;
     std::vector<Request> m_requests;
     std::size_t m_requestCount = 0;
     bool m_recording = true;

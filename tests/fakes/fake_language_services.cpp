@@ -12,6 +12,20 @@ QCoro::Task<void> waitForGate(std::shared_ptr<OneShot<bool>> gate, CancelToken t
     co_await gate->wait();
 }
 
+// The next scripted entry, or `fallback` once the script is used up.
+template <typename T> T takeNext(std::deque<T>& script, T fallback) {
+    if (script.empty())
+        return fallback;
+    T next = std::move(script.front());
+    script.pop_front();
+    return next;
+}
+
+void openAll(std::vector<std::shared_ptr<OneShot<bool>>>& gates) {
+    for (auto& gate : std::exchange(gates, {}))
+        gate->resolve(true);
+}
+
 QString takeReply(FakeReply reply) {
     if (auto* error = std::get_if<std::exception_ptr>(&reply))
         std::rethrow_exception(*error);
@@ -51,18 +65,11 @@ QCoro::Task<QString> FakeLanguageModel::respond(int session, QString prompt, Can
         m_held.push_back(gate);
         co_await waitForGate(gate, token);
     }
-    FakeReply reply = defaultReply;
-    if (!replies.empty()) {
-        reply = std::move(replies.front());
-        replies.pop_front();
-    }
-    co_return takeReply(std::move(reply));
+    co_return takeReply(takeNext<FakeReply>(replies, defaultReply));
 }
 
 void FakeLanguageModel::releaseHeld() {
-    auto held = std::exchange(m_held, {});
-    for (auto& gate : held)
-        gate->resolve(true);
+    openAll(m_held);
 }
 
 class FakeTranslationSession final : public TranslationSession {
@@ -83,24 +90,15 @@ public:
             m_service.m_held.push_back(gate);
             co_await waitForGate(gate, token);
         }
-        std::exception_ptr failure;
-        if (!m_service.prepareFailures.empty()) {
-            failure = m_service.prepareFailures.front();
-            m_service.prepareFailures.pop_front();
-        }
-        if (failure)
+        if (const auto failure = takeNext<std::exception_ptr>(m_service.prepareFailures, {}))
             std::rethrow_exception(failure);
         m_service.ready = true;
     }
     QCoro::Task<QString> translate(QString text, CancelToken token) override {
         token.throwIfCancelled();
         m_service.calls << QStringLiteral("translate:") + text;
-        FakeReply reply = text + QStringLiteral(" → ") + m_configuration.target;
-        if (!m_service.translations.empty()) {
-            reply = std::move(m_service.translations.front());
-            m_service.translations.pop_front();
-        }
-        co_return takeReply(std::move(reply));
+        co_return takeReply(takeNext<FakeReply>(
+            m_service.translations, text + QStringLiteral(" → ") + m_configuration.target));
     }
 
 private:
@@ -122,9 +120,7 @@ FakeTranslationService::status(QString source, QString target, CancelToken token
 }
 
 void FakeTranslationService::finishPreparation() {
-    auto held = std::exchange(m_held, {});
-    for (auto& gate : held)
-        gate->resolve(true);
+    openAll(m_held);
 }
 
 } // namespace ovra::test

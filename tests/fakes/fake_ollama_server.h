@@ -1,24 +1,13 @@
 #pragma once
 
-#include <QUrl>
-#include <chrono>
-#include <deque>
-#include <memory>
-#include <mutex>
-#include <string>
-#include <thread>
-#include <vector>
-
-namespace httplib {
-class Server;
-}
+#include "fakes/fake_http_server.h"
 
 namespace ovra::test {
 
 // A local model server on 127.0.0.1 (ephemeral port) that speaks the part of the Ollama API the
 // device model uses: GET /api/tags lists `models`; POST /api/chat answers with the next scripted
-// reply (then "resposta local") and records the request body. Answers are streamed the way the
-// server streams them: one JSON object per line, the last one marked done.
+// reply (then "resposta local"). Answers are streamed the way the server streams them: one JSON
+// object per line, the last one marked done.
 class FakeOllamaServer {
 public:
     struct Reply {
@@ -31,30 +20,23 @@ public:
     };
 
     FakeOllamaServer();
-    ~FakeOllamaServer();
-    FakeOllamaServer(const FakeOllamaServer&) = delete;
-    FakeOllamaServer& operator=(const FakeOllamaServer&) = delete;
 
-    QUrl url() const;
-
+    QUrl url() const { return m_http.url(); }
     void setModels(std::vector<std::string> names);
     void setTagsStatus(int status);
-    void enqueue(Reply reply);
+    void enqueue(const Reply& reply) { m_http.enqueue(answer(reply)); }
 
-    std::vector<std::string> chatBodies() const;
-    int tagsRequests() const;
+    std::vector<std::string> chatBodies() const { return bodiesSentTo("/api/chat"); }
+    int tagsRequests() const { return static_cast<int>(bodiesSentTo("/api/tags").size()); }
 
 private:
-    std::unique_ptr<httplib::Server> m_server;
-    std::thread m_thread;
-    int m_port = 0;
-    mutable std::mutex m_mutex;
+    static FakeHttpServer::Response answer(const Reply& reply);
+    void serveTags();
+    std::vector<std::string> bodiesSentTo(const std::string& path) const;
+
+    FakeHttpServer m_http;
     std::vector<std::string> m_models;
     int m_tagsStatus = 200;
-    int m_tagsRequests = 0;
-    std::deque<Reply> m_replies;
-    Reply m_default{200, "resposta local", {}};
-    std::vector<std::string> m_chatBodies;
 };
 
 } // namespace ovra::test

@@ -16,8 +16,21 @@ public:
     std::function<void(const QStringList&)> onInstall;
     QList<QStringList> installs; // every install request, in order
 
-    QCoro::Task<bool> isPresent(CancelToken token) override;
-    QCoro::Task<void> install(QStringList packageNames, CancelToken token) override;
+    QCoro::Task<bool> isPresent(CancelToken token) override {
+        token.throwIfCancelled();
+        co_return present;
+    }
+    QCoro::Task<void> install(QStringList packageNames, CancelToken token) override {
+        token.throwIfCancelled();
+        installs.append(packageNames);
+        if (!present)
+            throw PackageInstallError(absentMessage());
+        if (failure)
+            std::rethrow_exception(failure);
+        if (onInstall)
+            onInstall(packageNames);
+        co_return;
+    }
 };
 
 } // namespace ovra::test

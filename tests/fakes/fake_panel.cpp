@@ -10,11 +10,8 @@ class FakeChat final : public PanelChat {
 public:
     explicit FakeChat(FakePanelEngines& engines) : m_engines(engines) {}
     QCoro::Task<QString> ask(QString question, CancelToken token, TextProgress progress) override {
-        auto call = std::make_shared<PendingCall>();
-        call->operation = QStringLiteral("ask");
-        call->text = question;
-        call->token = token;
-        call->progress = std::move(progress);
+        const auto call = std::make_shared<PendingCall>(PendingCall{
+            QStringLiteral("ask"), std::move(question), {}, token, std::move(progress)});
         m_engines.calls.append(call);
         const auto subscription = token.onCancel(
             [call] { call->answer->fail(std::make_exception_ptr(CancelledError())); });
@@ -29,12 +26,8 @@ private:
 
 QCoro::Task<EngineOutcome> FakePanelEngines::wait(QString operation, QString text, QString target,
                                                   CancelToken token, TextProgress progress) {
-    auto call = std::make_shared<PendingCall>();
-    call->operation = std::move(operation);
-    call->text = std::move(text);
-    call->target = std::move(target);
-    call->token = token;
-    call->progress = std::move(progress);
+    const auto call = std::make_shared<PendingCall>(PendingCall{
+        std::move(operation), std::move(text), std::move(target), token, std::move(progress)});
     calls.append(call);
     const auto subscription =
         token.onCancel([call] { call->outcome->fail(std::make_exception_ptr(CancelledError())); });

@@ -331,8 +331,9 @@ TEST_F(PanelWidgetsTest, TheShadowMarginFollowsTheCompositorAndIsCutAtTheScreenE
         EXPECT_EQ(window.geometry().topLeft() + window.view()->geometry().topLeft(),
                   look.card.topLeft());
         const QImage image = window.grab().toImage();
-        if (look.cornerAlpha >= 0)
+        if (look.cornerAlpha >= 0) {
             EXPECT_EQ(qAlpha(image.pixel(0, 0)), look.cornerAlpha);
+        }
         // Not black: the card's own dark grey shows where a compositor would blend.
         if (!look.compositing) {
             const QRgb middleOfEdge = image.pixel(image.width() / 2, 2);
