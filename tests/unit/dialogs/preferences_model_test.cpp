@@ -63,7 +63,9 @@ TEST_F(PreferencesModelTest, EscapeCancelsAndRestoringTheDefaultPostsOnce) {
     EXPECT_EQ(posts, 1);
 }
 
+// Showing the view then looks at every pack from that base, and hiding it stops that.
 TEST_F(PreferencesModelTest, TheInterfaceLanguageChangesNamesButNotThePackBase) {
+    translation.availability[{u"pt"_s, u"es"_s}] = LanguageAvailabilityStatus::supported;
     prefs.setAppLanguage(AppLanguage::portugues);
     model = make();
     EXPECT_EQ(model->packBaseCode(), u"pt"_s);
@@ -76,12 +78,7 @@ TEST_F(PreferencesModelTest, TheInterfaceLanguageChangesNamesButNotThePackBase) 
     EXPECT_EQ(model->languageName(u"de"_s), u"Deutsch"_s);
     EXPECT_EQ(model->languageName(u"xx"_s), u"xx"_s);
     EXPECT_EQ(model->packBaseCode(), u"pt"_s);
-}
 
-TEST_F(PreferencesModelTest, ShowingTheViewLooksAtEveryPackAndHidingStopsIt) {
-    translation.availability[{u"pt"_s, u"es"_s}] = LanguageAvailabilityStatus::supported;
-    prefs.setAppLanguage(AppLanguage::portugues);
-    model = make();
     model->viewShown();
     for (int i = 0; i < 50 && model->packs().packStatuses().size() < 20; ++i)
         QCoreApplication::processEvents();
