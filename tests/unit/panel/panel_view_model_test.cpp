@@ -374,10 +374,7 @@ TEST_F(PanelViewModelTest, AnAnswerShowsAsItIsWritten) {
 TEST(PanelViewModelText, ResultsLongerThanTheLimitAreShownCutWithAnEllipsis) {
     const QString atLimit(PanelViewModel::maxShownLength, u'x');
     EXPECT_EQ(PanelViewModel::shownText(atLimit), atLimit);
-    const QString shown = PanelViewModel::shownText(atLimit + u"yz");
-    EXPECT_EQ(shown.size(), PanelViewModel::maxShownLength + 1);
-    EXPECT_TRUE(shown.endsWith(u'…'));
-    EXPECT_TRUE(shown.startsWith(atLimit.left(100)));
+    EXPECT_EQ(PanelViewModel::shownText(atLimit + u"yz"), atLimit + u'…');
     // A character outside the basic plane is never split in half.
     const QString emoji = QString(PanelViewModel::maxShownLength - 1, u'x') + u"😀z"_s;
     EXPECT_EQ(PanelViewModel::shownText(emoji),
