@@ -149,17 +149,26 @@ TEST_F(PanelViewModelTest, ConcurrentActionsTheLastToFinishWins) {
     EXPECT_EQ(model->mode(), Mode::summarize);
 }
 
-TEST_F(PanelViewModelTest, CanReplaceResultDependsOnModeAndEditability) {
+TEST_F(PanelViewModelTest, EachActionAsksItsOwnOperationAndCanReplaceByModeAndEditability) {
     EXPECT_FALSE(model->canReplaceResult());
-    for (auto [start, expected] :
-         std::initializer_list<std::pair<void (PanelViewModel::*)(), bool>>{
-             {&PanelViewModel::translate, true},
-             {&PanelViewModel::reformulate, true},
-             {&PanelViewModel::review, true},
-             {&PanelViewModel::summarize, false},
-             {&PanelViewModel::startAsk, false}}) {
-        (model.get()->*start)();
-        EXPECT_EQ(model->canReplaceResult(), expected) << int(model->mode());
+    struct Row {
+        void (PanelViewModel::*start)();
+        const char16_t* operation; // what the engines are asked for; none for the chat's start
+        bool canReplace;
+    };
+    for (const Row& row : {Row{&PanelViewModel::translate, u"translate", true},
+                           Row{&PanelViewModel::reformulate, u"reformulate", true},
+                           Row{&PanelViewModel::review, u"review", true},
+                           Row{&PanelViewModel::summarize, u"summarize", false},
+                           Row{&PanelViewModel::startAsk, nullptr, false}}) {
+        const qsizetype callsBefore = env.engines->calls.size();
+        (model.get()->*row.start)();
+        EXPECT_EQ(model->canReplaceResult(), row.canReplace) << int(model->mode());
+        if (row.operation) {
+            ASSERT_EQ(env.engines->calls.size(), callsBefore + 1);
+            EXPECT_EQ(lastCall()->operation.toStdString(),
+                      QString::fromUtf16(row.operation).toStdString());
+        }
     }
     model->configure(PanelEnvironment::snapshot(u"só leitura"_s, false));
     model->translate();
