@@ -195,8 +195,9 @@ TEST_F(AISettingsModelTest, TheAddressShownIsTheOneTheKeyGoesTo) {
         EXPECT_EQ(model->isBaseURLEditable(), custom);
         EXPECT_TRUE(model->aiHint().startsWith(custom ? u"No modo Personalizado"_s
                                                       : u"O provedor escolhido"_s));
-        if (custom)
+        if (custom) {
             EXPECT_FALSE(model->aiKeyPage());
+        }
         const QString shown =
             model->isBaseURLEditable() ? model->baseURL() : model->defaultBaseURL();
         EXPECT_EQ(shown, s.prefs.baseURL(provider)) << rawValue(provider).toStdString();
