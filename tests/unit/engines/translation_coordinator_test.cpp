@@ -1,5 +1,6 @@
 #include "engine_test_support.h"
 #include "engines/translation_coordinator.h"
+#include "support/cancellation.h"
 #include "fakes/fake_language_services.h"
 
 #include <gtest/gtest.h>
@@ -15,17 +16,7 @@ struct Outcome {
     std::optional<QString> text;
     std::exception_ptr error;
     bool done = false;
-    bool cancelled() const {
-        if (!error)
-            return false;
-        try {
-            std::rethrow_exception(error);
-        } catch (const CancelledError&) {
-            return true;
-        } catch (...) {
-            return false;
-        }
-    }
+    bool cancelled() const { return isCancellation(error); }
 };
 
 QCoro::Task<void> collect(QCoro::Task<QString> task, std::shared_ptr<Outcome> outcome) {
