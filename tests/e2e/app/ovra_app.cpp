@@ -9,6 +9,7 @@
 #include "panel/widgets/panel_view.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QJsonArray>
@@ -78,7 +79,7 @@ FakeChatService::FakeChatService(const QString& reply) {
 }
 
 QString FakeChatService::baseURL() const {
-    return QStringLiteral("http://127.0.0.1:%1/v1").arg(m_server.port());
+    return QStringLiteral("http://127.0.0.1:") + QString::number(port()) + QStringLiteral("/v1");
 }
 
 void FakeChatService::setReply(const QString& reply) {
@@ -160,6 +161,8 @@ QString OvraProcess::errorOutput() {
 OvraProcess::Run OvraProcess::runAgain(const QStringList& arguments) const {
     QProcess second;
     second.setProcessEnvironment(m_environment);
+    QElapsedTimer timer;
+    timer.start();
     second.start(QStringLiteral(OVRA_EXECUTABLE), arguments);
     Run run;
     if (!second.waitForFinished(10000)) {
@@ -167,6 +170,7 @@ OvraProcess::Run OvraProcess::runAgain(const QStringList& arguments) const {
         second.waitForFinished(1000);
         return run;
     }
+    run.took = std::chrono::milliseconds(timer.elapsed());
     run.exitCode = second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -1;
     run.errors = QString::fromUtf8(second.readAllStandardError());
     return run;
@@ -183,7 +187,11 @@ qint32 OvraProcess::pid() const {
 }
 
 QString OvraProcess::panelWindowId() const {
-    return visibleWindowOf(pid(), QStringLiteral("^Ovra$"));
+    const ToolResult found =
+        runTool(QStringLiteral("xdotool"),
+                {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                 QString::number(pid()), QStringLiteral("--name"), QStringLiteral("^Ovra$")});
+    return found.exitCode == 0 ? found.output.section(u'\n', 0, 0).trimmed() : QString();
 }
 
 std::optional<QRect> OvraProcess::panelWindowGeometry() const {
@@ -195,13 +203,15 @@ std::optional<QRect> OvraProcess::panelWindowGeometry() const {
 }
 
 std::optional<QRect> OvraProcess::panelFrame() const {
-    const auto window = panelWindowGeometry();
-    const auto card = window ? cardInWindow(pid()) : std::nullopt;
-    if (!card)
+    const QString id = panelWindowId();
+    if (id.isEmpty())
         return std::nullopt;
-    return QRectF(window->x() + card->x() * window->width(),
-                  window->y() + card->y() * window->height(), card->width() * window->width(),
-                  card->height() * window->height())
+    const QRect window = clientGeometry(id);
+    const auto card = cardInWindow(pid());
+    if (window.width() <= 0 || !card)
+        return std::nullopt;
+    return QRectF(window.x() + card->x() * window.width(), window.y() + card->y() * window.height(),
+                  card->width() * window.width(), card->height() * window.height())
         .toRect();
 }
 
@@ -250,6 +260,21 @@ bool dragAcross(const QRectF& firstCharacter, const QRectF& lastCharacter) {
 bool clickAt(const QPoint& point) {
     return xdotool({QStringLiteral("mousemove"), QString::number(point.x()),
                     QString::number(point.y()), QStringLiteral("click"), QStringLiteral("1")});
+}
+
+std::optional<QPoint> titleBarPoint(const QString& windowId) {
+    const ToolResult extents =
+        runTool(QStringLiteral("xprop"),
+                {QStringLiteral("-id"), windowId, QStringLiteral("_NET_FRAME_EXTENTS")});
+    // "_NET_FRAME_EXTENTS(CARDINAL) = left, right, top, bottom"
+    const QStringList values = extents.output.section(u'=', 1).split(u',');
+    if (extents.exitCode != 0 || values.size() != 4)
+        return std::nullopt;
+    const int top = values.at(2).trimmed().toInt();
+    if (top <= 2)
+        return std::nullopt;
+    const QRect client = clientGeometry(windowId);
+    return QPoint(client.center().x(), client.top() - top / 2);
 }
 
 bool saveScreenshot(const QString& path) {

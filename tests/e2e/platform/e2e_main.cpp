@@ -1,7 +1,11 @@
-#include "platform/desktop_fixture.h"
+#include "support/e2e_session.h"
 
 #include <QGuiApplication>
 #include <gtest/gtest.h>
+
+namespace ovra::e2e {
+void releaseDesktop();
+}
 
 int main(int argc, char** argv) {
     // Like the program, this process is an X11 client, of the session's XWayland on Wayland.
