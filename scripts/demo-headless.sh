@@ -19,9 +19,11 @@ folder=$(cd "$folder" && pwd)
 bash scripts/setup.sh
 # shellcheck disable=SC2086
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo ${OVRA_CMAKE_ARGS:-} >/dev/null
-cmake --build build-release -j "$(nproc)" --target ovra ovra_road_demo
+cmake --build build-release -j "$(nproc)" --target test_e2e_app
 
 echo "Ovra headless demo: screenshots go to $folder"
-tests/e2e/run-headless.sh -- build-release/tests/e2e/ovra_road_demo "$folder"
+# The end-to-end road in the GTK application, which keeps a screenshot of every step.
+OVRA_E2E_SCREENSHOTS=$folder tests/e2e/run-headless.sh -- build-release/tests/e2e/test_e2e_app \
+  --gtest_filter='Toolkits/DesktopRoad.*/Gtk'
 echo "Screenshots of every step: $folder"
 ls -1 "$folder"

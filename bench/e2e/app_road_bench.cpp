@@ -33,10 +33,6 @@
 #include "mapping_timing.h"
 #include <X11/extensions/XTest.h>
 
-namespace ovra::e2e {
-void releaseDesktop();
-}
-
 namespace {
 
 using namespace ovra;

@@ -34,6 +34,7 @@ TEST_P(DesktopRoad, SelectionShowsThePanelAndReplaceWritesTheTranslationBack) {
     if (HasFatalFailure())
         return;
     expectPanelBeside(word);
+    shoot(QStringLiteral("selection-panel"));
     EXPECT_TRUE(isActive(app)) << "the panel took the focus";
     EXPECT_TRUE(ovra().hasElement(QStringLiteral("push button"), QStringLiteral("Traduzir")));
     EXPECT_FALSE(ovra().hasElement(QStringLiteral("push button"), QStringLiteral("Substituir")))
@@ -47,6 +48,7 @@ TEST_P(DesktopRoad, SelectionShowsThePanelAndReplaceWritesTheTranslationBack) {
     // the selection); its toolbar avoidance is the suspect, as GTK 4 gives window-relative boxes.
     if (GetParam() != Kind::GnomeTextEditor)
         expectPanelBeside(word);
+    shoot(QStringLiteral("translation"));
     EXPECT_TRUE(isActive(app)) << "pressing a panel button took the focus";
     replaceInPanel(app, QStringLiteral("naïve"));
 }

@@ -1,7 +1,5 @@
 #include "app/desktop_session.h"
 
-#include "platform/desktop_fixture.h"
-
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -43,12 +41,24 @@ callDBus("%2", "/", "app.ovra.E2eWindows", "Report", JSON.stringify(out));
 
 const QString e2eWindows = QStringLiteral("app.ovra.E2eWindows");
 
-// The compositors' answers in one JSON form: [{pid, caption, active, frame, surface}].
-QList<CompositorWindow> windowsFrom(const QString& json);
-
 QRect rectFrom(const QJsonValue& value) {
     const QJsonArray a = value.toArray();
     return a.size() == 4 ? QRect(a[0].toInt(), a[1].toInt(), a[2].toInt(), a[3].toInt()) : QRect();
+}
+
+// The compositors' answers in one JSON form: [{pid, caption, active, frame, surface}].
+QList<CompositorWindow> windowsFrom(const QString& json) {
+    QList<CompositorWindow> windows;
+    const QJsonArray list = QJsonDocument::fromJson(json.toUtf8()).array();
+    for (const QJsonValue& entry : list) {
+        const QJsonObject o = entry.toObject();
+        windows.append({o.value(QStringLiteral("pid")).toInt(),
+                        o.value(QStringLiteral("caption")).toString(),
+                        rectFrom(o.value(QStringLiteral("frame"))),
+                        rectFrom(o.value(QStringLiteral("surface"))),
+                        o.value(QStringLiteral("active")).toBool()});
+    }
+    return windows;
 }
 
 } // namespace
@@ -98,22 +108,6 @@ std::optional<QList<CompositorWindow>> KWinWindows::run(qint32 activatePid) {
     return windowsFrom(*m_report);
 }
 
-namespace {
-QList<CompositorWindow> windowsFrom(const QString& json) {
-    QList<CompositorWindow> windows;
-    const QJsonArray list = QJsonDocument::fromJson(json.toUtf8()).array();
-    for (const QJsonValue& entry : list) {
-        const QJsonObject o = entry.toObject();
-        windows.append({o.value(QStringLiteral("pid")).toInt(),
-                        o.value(QStringLiteral("caption")).toString(),
-                        rectFrom(o.value(QStringLiteral("frame"))),
-                        rectFrom(o.value(QStringLiteral("surface"))),
-                        o.value(QStringLiteral("active")).toBool()});
-    }
-    return windows;
-}
-} // namespace
-
 DesktopKind thisDesktop() {
     const QString desktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP");
     return desktop == u"KDE"     ? DesktopKind::KWin
@@ -122,14 +116,10 @@ DesktopKind thisDesktop() {
 }
 
 std::unique_ptr<CompositorWindows> CompositorWindows::ofThisDesktop() {
-    switch (thisDesktop()) {
-    case DesktopKind::KWin:
+    if (thisDesktop() == DesktopKind::KWin)
         return std::make_unique<KWinWindows>();
-    case DesktopKind::GnomeShell:
+    if (thisDesktop() == DesktopKind::GnomeShell)
         return std::make_unique<GnomeShellWindows>();
-    case DesktopKind::X11:
-        break;
-    }
     return nullptr;
 }
 
@@ -286,7 +276,6 @@ struct Shared {
     std::unique_ptr<CompositorWindows> compositor = CompositorWindows::ofThisDesktop();
     FakeChatService chat{translation};
     std::unique_ptr<OvraProcess> ovra;
-    std::map<TargetApp::Kind, std::unique_ptr<TargetApp>> targets;
 };
 Shared* shared = nullptr;
 } // namespace
@@ -302,7 +291,7 @@ void DesktopSession::TearDownTestSuite() {
 
 void DesktopSession::SetUp() {
     ASSERT_NE(shared, nullptr);
-    if (desktopKind() != DesktopKind::X11) {
+    if (thisDesktop() != DesktopKind::X11) {
         ASSERT_TRUE(compositor() && compositor()->isReady())
             << "no word from the compositor: run this through tests/e2e/run-wayland.sh";
         startProgram();
@@ -316,7 +305,7 @@ void DesktopSession::SetUp() {
 }
 
 void DesktopSession::TearDown() {
-    if (!shared->ovra || desktopKind() == DesktopKind::X11)
+    if (!shared->ovra || thisDesktop() == DesktopKind::X11)
         return;
     if (HasFailure()) {
         const auto exit = ovra().isRunning() ? std::nullopt : ovra().waitForExit(0ms);
@@ -338,10 +327,6 @@ void DesktopSession::TearDown() {
     shared->ovra.reset();
 }
 
-DesktopKind DesktopSession::desktopKind() {
-    return thisDesktop();
-}
-
 CompositorWindows* DesktopSession::compositor() {
     return shared->compositor.get();
 }
@@ -358,7 +343,7 @@ OvraProcess::Options DesktopSession::programOptions() {
     OvraProcess::Options options{chat().baseURL(), {ignoredID}};
     // On Wayland the program is an X11 client all the same: the session's own default is what
     // picks XWayland.
-    if (desktopKind() != DesktopKind::X11)
+    if (thisDesktop() != DesktopKind::X11)
         options.environment = {QStringLiteral("QT_QPA_PLATFORM="),
                                QStringLiteral("QT_LOGGING_RULES=ovra.*=true")};
     return options;
@@ -369,23 +354,12 @@ void DesktopSession::startProgram() {
     ASSERT_TRUE(ovra().start()) << "the program did not come up on the accessibility bus";
     // KWin 5.27 runs a loaded script a moment later; the program's was seen never to run more
     // often when this suite loaded scripts of its own meanwhile. KWin is left alone a while.
-    if (desktopKind() == DesktopKind::KWin)
+    if (thisDesktop() == DesktopKind::KWin)
         waitUntil([] { return false; }, 2s);
 }
 
 void DesktopSession::killProgram() {
     shared->ovra.reset();
-}
-
-TargetApp& DesktopSession::target(TargetApp::Kind kind) {
-    auto& app = shared->targets[kind];
-    if (!app) {
-        const char* const names[] = {"GTK", "Qt", "GNOME editor"};
-        app = std::make_unique<TargetApp>(
-            kind, QStringLiteral("Ovra %1 target").arg(QLatin1String(names[int(kind)])));
-        EXPECT_TRUE(app->start()) << names[int(kind)] << " did not come up";
-    }
-    return *app;
 }
 
 bool DesktopSession::activate(TargetApp& app) {
@@ -506,16 +480,13 @@ bool DesktopSession::panelStaysAway(std::chrono::milliseconds wait) {
     return !waitUntil([&] { return ovra().panelFrame().has_value(); }, wait);
 }
 
-QRect DesktopSession::screen() const {
-    return QGuiApplication::primaryScreen()->geometry();
-}
-
 void DesktopSession::expectPanelBeside(const QRectF& selection) {
     QString why;
     EXPECT_TRUE(waitUntil(
         [&] {
             const auto frame = ovra().panelFrame();
-            return frame && placedBeside(*frame, selection, screen(), &why);
+            return frame && placedBeside(*frame, selection,
+                                         QGuiApplication::primaryScreen()->geometry(), &why);
         },
         2s))
         << why.toStdString();
@@ -575,11 +546,22 @@ void DesktopSession::replaceInPanel(TargetApp& app, const QString& word) {
         [&] { return ovra().hasElement(QStringLiteral("label"), QStringLiteral("Substituído ✓")); },
         2s))
         << "the panel did not confirm the replacement";
+    shoot(QStringLiteral("replaced"));
     EXPECT_TRUE(ovra().waitForNoPanel(3s)) << "the panel did not hide after the replacement";
 
     // Back to the original text for the tests that follow.
     ASSERT_TRUE(setTextOf(text, before));
     EXPECT_TRUE(waitUntil([&] { return app.reportedText() == before; }));
+}
+
+void DesktopSession::shoot(const QString& step) {
+    static int taken = 0;
+    const QString folder = qEnvironmentVariable("OVRA_E2E_SCREENSHOTS");
+    if (!folder.isEmpty())
+        saveScreenshot(QStringLiteral("%1/%2-%3.png")
+                           .arg(folder)
+                           .arg(++taken, 2, 10, QLatin1Char('0'))
+                           .arg(step));
 }
 
 } // namespace ovra::e2e

@@ -6,12 +6,12 @@
 
 #include "app/ovra_app.h"
 #include "platform/accessibility_services.h"
+#include "platform/desktop_fixture.h"
 #include "support/accessible_tree.h"
 
 #include <QList>
 #include <QObject>
 #include <gtest/gtest.h>
-#include <map>
 #include <memory>
 
 namespace ovra::e2e {
@@ -119,7 +119,6 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    static DesktopKind desktopKind();
     // Null on X11.
     static CompositorWindows* compositor();
     static FakeChatService& chat();
@@ -130,8 +129,8 @@ protected:
     void startProgram();
     // Ends the program the way a crash or `kill` would (on KWin, leaving its script there).
     void killProgram();
-    // The target of `kind`, started once for the suite.
-    TargetApp& target(TargetApp::Kind kind);
+    // The target of `kind`, started once for the run.
+    static TargetApp& target(TargetApp::Kind kind) { return sharedTarget(kind); }
 
     // X11: the focused text element of the application of `pid`, where `word` is on screen in
     // it and its range, a mouse drag across `range`, and what it has selected, all through the
@@ -157,7 +156,6 @@ protected:
     bool pressShortcut();
     bool panelStaysAway(std::chrono::milliseconds wait);
 
-    QRect screen() const;
     // The panel settles beside `selection` (top-left screen coordinates) within a moment.
     void expectPanelBeside(const QRectF& selection);
     // Presses a button of the panel, found by its name on the accessibility bus.
@@ -168,6 +166,9 @@ protected:
     // Replaces the selected `word` with the panel's button, checks what `app` then holds and
     // puts the original text back.
     void replaceInPanel(TargetApp& app, const QString& word);
+    // With OVRA_E2E_SCREENSHOTS naming a folder (scripts/demo-headless.sh shows the road so), a
+    // screenshot there of the screen at `step`.
+    static void shoot(const QString& step);
 };
 
 } // namespace ovra::e2e

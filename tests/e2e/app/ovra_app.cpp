@@ -9,7 +9,6 @@
 #include "panel/widgets/panel_view.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QJsonArray>
@@ -79,7 +78,7 @@ FakeChatService::FakeChatService(const QString& reply) {
 }
 
 QString FakeChatService::baseURL() const {
-    return QStringLiteral("http://127.0.0.1:") + QString::number(port()) + QStringLiteral("/v1");
+    return QStringLiteral("http://127.0.0.1:%1/v1").arg(m_server.port());
 }
 
 void FakeChatService::setReply(const QString& reply) {
@@ -161,8 +160,6 @@ QString OvraProcess::errorOutput() {
 OvraProcess::Run OvraProcess::runAgain(const QStringList& arguments) const {
     QProcess second;
     second.setProcessEnvironment(m_environment);
-    QElapsedTimer timer;
-    timer.start();
     second.start(QStringLiteral(OVRA_EXECUTABLE), arguments);
     Run run;
     if (!second.waitForFinished(10000)) {
@@ -170,7 +167,6 @@ OvraProcess::Run OvraProcess::runAgain(const QStringList& arguments) const {
         second.waitForFinished(1000);
         return run;
     }
-    run.took = std::chrono::milliseconds(timer.elapsed());
     run.exitCode = second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -1;
     run.errors = QString::fromUtf8(second.readAllStandardError());
     return run;
@@ -187,11 +183,7 @@ qint32 OvraProcess::pid() const {
 }
 
 QString OvraProcess::panelWindowId() const {
-    const ToolResult found =
-        runTool(QStringLiteral("xdotool"),
-                {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                 QString::number(pid()), QStringLiteral("--name"), QStringLiteral("^Ovra$")});
-    return found.exitCode == 0 ? found.output.section(u'\n', 0, 0).trimmed() : QString();
+    return visibleWindowOf(pid(), QStringLiteral("^Ovra$"));
 }
 
 std::optional<QRect> OvraProcess::panelWindowGeometry() const {
@@ -203,15 +195,13 @@ std::optional<QRect> OvraProcess::panelWindowGeometry() const {
 }
 
 std::optional<QRect> OvraProcess::panelFrame() const {
-    const QString id = panelWindowId();
-    if (id.isEmpty())
+    const auto window = panelWindowGeometry();
+    const auto card = window ? cardInWindow(pid()) : std::nullopt;
+    if (!card)
         return std::nullopt;
-    const QRect window = clientGeometry(id);
-    const auto card = cardInWindow(pid());
-    if (window.width() <= 0 || !card)
-        return std::nullopt;
-    return QRectF(window.x() + card->x() * window.width(), window.y() + card->y() * window.height(),
-                  card->width() * window.width(), card->height() * window.height())
+    return QRectF(window->x() + card->x() * window->width(),
+                  window->y() + card->y() * window->height(), card->width() * window->width(),
+                  card->height() * window->height())
         .toRect();
 }
 
@@ -260,21 +250,6 @@ bool dragAcross(const QRectF& firstCharacter, const QRectF& lastCharacter) {
 bool clickAt(const QPoint& point) {
     return xdotool({QStringLiteral("mousemove"), QString::number(point.x()),
                     QString::number(point.y()), QStringLiteral("click"), QStringLiteral("1")});
-}
-
-std::optional<QPoint> titleBarPoint(const QString& windowId) {
-    const ToolResult extents =
-        runTool(QStringLiteral("xprop"),
-                {QStringLiteral("-id"), windowId, QStringLiteral("_NET_FRAME_EXTENTS")});
-    // "_NET_FRAME_EXTENTS(CARDINAL) = left, right, top, bottom"
-    const QStringList values = extents.output.section(u'=', 1).split(u',');
-    if (extents.exitCode != 0 || values.size() != 4)
-        return std::nullopt;
-    const int top = values.at(2).trimmed().toInt();
-    if (top <= 2)
-        return std::nullopt;
-    const QRect client = clientGeometry(windowId);
-    return QPoint(client.center().x(), client.top() - top / 2);
 }
 
 bool saveScreenshot(const QString& path) {

@@ -19,7 +19,6 @@ namespace ovra::e2e {
 class FakeChatService {
 public:
     explicit FakeChatService(const QString& reply);
-    int port() const { return m_server.port(); }
     QString baseURL() const;
     void setReply(const QString& reply);
     std::vector<test::FakeHttpServer::Request> requests() const { return m_server.requests(); }
@@ -41,12 +40,10 @@ public:
         // Extra environment ("NAME=value"); with any, the program's standard error is kept for
         // errorOutput() instead of passed through.
         QStringList environment = {};
-        double scale = 1; // the device-pixel ratio the program's screens will have
     };
     // A further start of the program in the same session and settings, run to its end.
     struct Run {
         int exitCode = -1;
-        std::chrono::milliseconds took{0};
         QString errors;
     };
     explicit OvraProcess(Options options);
@@ -56,8 +53,6 @@ public:
     bool start();
     bool isRunning() const { return m_process.state() == QProcess::Running; }
     qint32 pid() const;
-    double scale() const { return m_options.scale; }
-    QString configFolder() const { return m_dir.filePath(QStringLiteral("config")); }
     // What the program wrote to standard error so far (when Options::environment is set).
     QString errorOutput();
     Run runAgain(const QStringList& arguments) const;
@@ -96,8 +91,6 @@ private:
 bool dragAcross(const QRectF& firstCharacter, const QRectF& lastCharacter);
 // A left click at `point`.
 bool clickAt(const QPoint& point);
-// The window manager's title bar of `windowId` (its frame extents), centre of it.
-std::optional<QPoint> titleBarPoint(const QString& windowId);
 // A PNG of the whole screen.
 bool saveScreenshot(const QString& path);
 

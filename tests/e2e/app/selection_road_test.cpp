@@ -1,40 +1,14 @@
 // The road of a selection through the real program on the X11 desktop beyond what every desktop
-// shares (app/desktop_road_test.cpp): the ways the panel goes away and stays away, the shortcut
-// and the clipboard, the question field, and another window of the source application.
+// shares (app/desktop_road_test.cpp): the shortcut and the clipboard, the panel going away as the
+// user types, the question field, and another window of the source application.
 #include "app/selection_road.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <csignal>
 
 namespace ovra::e2e {
 namespace {
 
 using Kind = TargetApp::Kind;
-
-TEST_F(SelectionRoad, EscapeDismissesAndTheClosedSelectionStaysClosed) {
-    TargetApp& app = target(Kind::Gtk);
-    QRectF word;
-    selectForPanel(app, QStringLiteral("café"), &word);
-    if (HasFatalFailure())
-        return;
-    dismissPanel();
-
-    // A click that leaves the selection as it is (on the window's title bar) makes the program
-    // look again, finds the very selection that was closed, and shows nothing.
-    const auto titleBar = titleBarPoint(app.windowId());
-    ASSERT_TRUE(titleBar) << "the window manager draws no title bar";
-    ASSERT_TRUE(clickAt(*titleBar));
-    EXPECT_TRUE(panelStaysAway(noPanelWait)) << "the closed selection came back on the next click";
-    ASSERT_EQ(selectedIn(focusedText(app.pid())), u"café")
-        << "the click changed the selection; the check proves nothing";
-
-    // One more character is another selection: it is shown.
-    ASSERT_TRUE(app.activate());
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("shift+Right")}));
-    EXPECT_TRUE(ovra().waitForPanel(3s)) << "a different selection did not show the panel";
-}
 
 TEST_F(SelectionRoad, ShortcutOpensThePanelForTheSelectionAndTypingHidesIt) {
     TargetApp& app = target(Kind::Gtk);
@@ -106,8 +80,6 @@ TEST_F(SelectionRoad, AStoppedClipboardOwnerLeavesTheShortcutResponsive) {
 
     ASSERT_TRUE(pressShortcut());
     const auto stall = longestStall(2500ms);
-    std::fprintf(stderr, "longest stall with a stopped clipboard owner: %lld ms\n",
-                 static_cast<long long>(stall.count()));
     ::kill(static_cast<pid_t>(owner.processId()), SIGCONT);
     owner.kill();
     owner.waitForFinished();
@@ -141,34 +113,9 @@ TEST_F(SelectionRoad, TranslateAndReplaceByItsShortcutThenUndo) {
 }
 
 // The question field is the one place the panel takes the keyboard; doing so is no application
-// switch, so the panel stays up, and the question reaches the service.
-TEST_F(SelectionRoad, QuestionFieldTakesTheKeyboardWithoutClosingThePanel) {
-    QRectF word;
-    selectForPanel(target(Kind::Gtk), QStringLiteral("Segunda"), &word);
-    if (HasFatalFailure())
-        return;
-    openQuestionField();
-    if (HasFatalFailure())
-        return;
-    const std::size_t before = chat().requests().size();
-    ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("what is this")}));
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
-
-    ASSERT_TRUE(waitUntil([&] { return chat().requests().size() > before; }, 10s))
-        << "the question never reached the service; the panel shows:\n"
-        << ovra().describePanel().toStdString();
-    const QJsonObject body =
-        QJsonDocument::fromJson(QByteArray::fromStdString(chat().requests().back().body)).object();
-    const QJsonArray messages = body.value(QStringLiteral("messages")).toArray();
-    ASSERT_FALSE(messages.isEmpty());
-    EXPECT_EQ(messages.last().toObject().value(QStringLiteral("content")).toString(),
-              u"what is this");
-    EXPECT_TRUE(ovra().panelFrame().has_value()) << "taking the keyboard closed the panel";
-}
-
-// The question field took the keyboard, so the panel is the active window; the text view then
-// refuses the accessibility write (its delete goes through, its insert does not). The program puts
-// the deleted text back, gives the keyboard back to the text's window and pastes there.
+// switch, so the panel stays up for the translation. The panel is then the active window, and the
+// text view refuses the accessibility write (its delete goes through, its insert does not): the
+// program puts the deleted text back, gives the keyboard back to the text's window and pastes.
 TEST_F(SelectionRoad, ReplaceAfterTheQuestionFieldPastesIntoTheSourceWindow) {
     TargetApp& app = target(Kind::Gtk);
     QRectF bounds;

@@ -32,32 +32,23 @@ protected:
     void startAgain(const QStringList& arguments) {
         const OvraProcess::Run run = ovra().runAgain(arguments);
         EXPECT_EQ(run.exitCode, 0) << run.errors.toStdString();
-        std::fprintf(stderr, "ovra %s handed over and ended in %lld ms\n",
-                     qPrintable(arguments.join(u' ')), static_cast<long long>(run.took.count()));
     }
 
-    // The visible window of the program whose title holds `name`, empty when there is none.
-    QString windowNamed(const QString& name) {
-        const ToolResult found = runTool(QStringLiteral("xdotool"),
-                                         {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                          QStringLiteral("--pid"), QString::number(ovra().pid()),
-                                          QStringLiteral("--name"), name});
-        return found.exitCode == 0 ? found.output.section(u'\n', 0, 0).trimmed() : QString();
-    }
+    // The program's preferences window while it is shown.
+    QString preferences() { return visibleWindowOf(ovra().pid(), QStringLiteral("Prefer")); }
 };
 
 TEST_F(SessionInstance, ASecondPlainStartOpensThePreferencesOfTheFirst) {
-    ASSERT_TRUE(windowNamed(QStringLiteral("Prefer")).isEmpty());
+    ASSERT_TRUE(preferences().isEmpty());
     startAgain({});
     QString window;
-    ASSERT_TRUE(waitUntil([&] {
-        return !(window = windowNamed(QStringLiteral("Prefer"))).isEmpty();
-    })) << "the running program opened no preferences window";
+    ASSERT_TRUE(waitUntil([&] { return !(window = preferences()).isEmpty(); }))
+        << "the running program opened no preferences window";
     EXPECT_TRUE(ovra().isRunning());
     // Out of the way of the selections that follow.
     xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window,
              QStringLiteral("key"), QStringLiteral("Escape")});
-    EXPECT_TRUE(waitUntil([&] { return windowNamed(QStringLiteral("Prefer")).isEmpty(); }));
+    EXPECT_TRUE(waitUntil([&] { return preferences().isEmpty(); }));
 }
 
 TEST_F(SessionInstance, CaptureFromTheCommandLineShowsThePanelForTheSelection) {
@@ -67,13 +58,7 @@ TEST_F(SessionInstance, CaptureFromTheCommandLineShowsThePanelForTheSelection) {
     ASSERT_TRUE(selectByKeys(selectionKeystrokesIn, int(selection.size())));
     ASSERT_FALSE(waitForSelection(app, selection).isNull());
     ASSERT_TRUE(ovra().waitForPanel()) << "no panel for the keyboard selection";
-    std::optional<QPoint> translate;
-    ASSERT_TRUE(waitUntil([&] {
-        return (translate =
-                    ovra().elementCentre(QStringLiteral("push button"), QStringLiteral("Traduzir")))
-            .has_value();
-    }));
-    ASSERT_TRUE(clickAt(*translate));
+    ASSERT_TRUE(press(QStringLiteral("Traduzir")));
     ASSERT_TRUE(waitUntil([&] { return ovra().hasElement(QStringLiteral("label"), answer); }, 10s))
         << ovra().describePanel().toStdString();
 

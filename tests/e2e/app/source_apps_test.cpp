@@ -27,15 +27,6 @@ struct OwnProcess : QProcess {
     ~OwnProcess() override { stopProcess(*this); }
 };
 
-class SourceApps : public DesktopSession {
-protected:
-    // Selects `count` characters after `skip` in the text view of `app` by keyboard, which shows
-    // the panel.
-    bool selectAndShowPanel(TargetApp& app, int skip, int count) {
-        return app.activate() && selectByKeys(skip, count) && ovra().waitForPanel(3s);
-    }
-};
-
 // A terminal running a shell that records every interrupt it gets.
 struct TerminalCase {
     const char* name;
@@ -44,7 +35,7 @@ struct TerminalCase {
     const char* commandOption;
 };
 
-class Terminals : public SourceApps, public ::testing::WithParamInterface<TerminalCase> {};
+class Terminals : public DesktopSession, public ::testing::WithParamInterface<TerminalCase> {};
 
 TEST_P(Terminals, TheShortcutNeverInterruptsTheRunningProgram) {
     const TerminalCase& terminal = GetParam();
@@ -99,8 +90,8 @@ INSTANTIATE_TEST_SUITE_P(XtermAndVte, Terminals,
                                            TerminalCase{"sakura", "sakura", "-t", "-e"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(SourceApps, WithoutACompositorThePanelIsOpaqueAndFollowsOneStartingAndStopping) {
-    ASSERT_TRUE(selectAndShowPanel(target(TargetApp::Kind::Gtk), 0, 3));
+TEST_F(DesktopSession, WithoutACompositorThePanelIsOpaqueAndFollowsOneStartingAndStopping) {
+    ASSERT_TRUE(gtkTarget().activate() && selectByKeys(0, 3) && ovra().waitForPanel(3s));
     // The headless desktop runs openbox alone: no compositing manager, no shadow margin.
     auto window = ovra().panelWindowGeometry();
     ASSERT_TRUE(window);
@@ -138,39 +129,17 @@ TEST_F(SourceApps, WithoutACompositorThePanelIsOpaqueAndFollowsOneStartingAndSto
         << "the panel kept its shadow margin after the compositor stopped";
 }
 
-// The program at a device-pixel ratio of 2, by Qt's own factor or by the X resources' DPI: the
-// selection (device pixels from AT-SPI) and the panel (device pixels from X11) still keep the
-// placement rule, counted in the program's logical pixels.
-struct ScaleCase {
-    const char* name;
-    const char* environment; // for the program, "" for none
-    const char* resources;   // X resources set on the root window while it starts, "" for none
-};
-
-class ScaledDisplay : public ::testing::TestWithParam<ScaleCase> {};
-
-TEST_P(ScaledDisplay, ThePanelIsPlacedBesideTheSelection) {
-    const ScaleCase& scale = GetParam();
+// The program at a device-pixel ratio of 2: the selection (device pixels from AT-SPI) and the
+// panel (device pixels from X11) still keep the placement rule, counted in the program's logical
+// pixels. (Qt's factor and the X resources' DPI give the program the same ratio.)
+TEST(ScaledDisplay, ThePanelIsPlacedBesideTheSelection) {
     FakeChatService chat{QStringLiteral("traduzido")};
-    OvraProcess::Options options{chat.baseURL()};
-    options.scale = 2;
-    if (*scale.environment)
-        options.environment.append(QString::fromLatin1(scale.environment));
-    if (*scale.resources) {
-        ASSERT_TRUE(runTool(QStringLiteral("xprop"),
-                            {QStringLiteral("-root"), QStringLiteral("-f"),
-                             QStringLiteral("RESOURCE_MANAGER"), QStringLiteral("8s"),
-                             QStringLiteral("-set"), QStringLiteral("RESOURCE_MANAGER"),
-                             QString::fromLatin1(scale.resources)})
-                        .exitCode == 0);
-    }
-    OvraProcess ovra(options);
-    const bool started = ovra.start();
-    if (*scale.resources) {
-        runTool(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("-remove"),
-                                          QStringLiteral("RESOURCE_MANAGER")});
-    }
-    ASSERT_TRUE(started) << "the program did not come up on the accessibility bus";
+    OvraProcess ovra({chat.baseURL(),
+                      {},
+                      {},
+                      QStringLiteral("test-key"),
+                      {QStringLiteral("QT_SCALE_FACTOR=2")}});
+    ASSERT_TRUE(ovra.start()) << "the program did not come up on the accessibility bus";
 
     TargetApp& app = gtkTarget();
     ASSERT_TRUE(app.activate());
@@ -199,25 +168,6 @@ TEST_P(ScaledDisplay, ThePanelIsPlacedBesideTheSelection) {
     EXPECT_TRUE(placed) << why.toStdString();
     xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
     ovra.waitForNoPanel();
-}
-
-INSTANTIATE_TEST_SUITE_P(QtFactorAndXftDpi, ScaledDisplay,
-                         ::testing::Values(ScaleCase{"QtScaleFactor2", "QT_SCALE_FACTOR=2", ""},
-                                           ScaleCase{"XftDpi192", "", "Xft.dpi:\t192\n"}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-// Turned off (by the user, or another program), the switch is turned on again as the program
-// starts: applications started from then on publish their text.
-TEST(AccessibilitySwitch, TheProgramTurnsItOnAsItStarts) {
-    ASSERT_TRUE(setAccessibilitySwitch(false));
-    ASSERT_EQ(accessibilitySwitch(), false);
-    FakeChatService chat{QStringLiteral("traduzido")};
-    OvraProcess ovra(OvraProcess::Options{chat.baseURL()});
-    const bool started = ovra.start();
-    const bool turnedOn = waitUntil([] { return accessibilitySwitch() == true; }, 5s);
-    setAccessibilitySwitch(true); // as the other cases expect it, whatever happened
-    ASSERT_TRUE(started) << "the program did not come up on the accessibility bus";
-    EXPECT_TRUE(turnedOn) << "the switch is still off";
 }
 
 } // namespace

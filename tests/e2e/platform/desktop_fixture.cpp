@@ -5,6 +5,7 @@
 #include "platform/linux/x11/x11_workspace_services.h"
 
 #include <QGuiApplication>
+#include <map>
 
 namespace ovra::e2e {
 
@@ -12,17 +13,7 @@ namespace {
 std::unique_ptr<platform::LinuxPlatform> platformInstance;
 std::unique_ptr<platform::X11WorkspaceServices> windowsInstance;
 std::unique_ptr<platform::AtspiAccessibilityServices> accessibilityInstance;
-std::unique_ptr<TargetApp> gtkInstance;
-std::unique_ptr<TargetApp> qtInstance;
-
-TargetApp& started(std::unique_ptr<TargetApp>& slot, TargetApp::Kind kind, const QString& title) {
-    if (!slot) {
-        slot = std::make_unique<TargetApp>(kind, title);
-        if (!slot->start())
-            ADD_FAILURE() << "target " << title.toStdString() << " did not start";
-    }
-    return *slot;
-}
+std::map<TargetApp::Kind, std::unique_ptr<TargetApp>> targets;
 } // namespace
 
 platform::LinuxPlatform& desktop() {
@@ -51,17 +42,20 @@ AccessibilityServices& desktopAccessibility() {
     return *accessibilityInstance;
 }
 
-TargetApp& gtkTarget() {
-    return started(gtkInstance, TargetApp::Kind::Gtk, QStringLiteral("Ovra GTK target"));
-}
-
-TargetApp& qtTarget() {
-    return started(qtInstance, TargetApp::Kind::Qt, QStringLiteral("Ovra Qt target"));
+TargetApp& sharedTarget(TargetApp::Kind kind) {
+    auto& app = targets[kind];
+    if (!app) {
+        const char* const names[] = {"GTK", "Qt", "GNOME editor"};
+        app = std::make_unique<TargetApp>(
+            kind, QStringLiteral("Ovra %1 target").arg(QLatin1String(names[int(kind)])));
+        if (!app->start())
+            ADD_FAILURE() << names[int(kind)] << " target did not come up";
+    }
+    return *app;
 }
 
 void releaseDesktop() {
-    gtkInstance.reset();
-    qtInstance.reset();
+    targets.clear();
     accessibilityInstance.reset();
     windowsInstance.reset();
     setConnectionToDrain(nullptr);

@@ -13,14 +13,20 @@ namespace ovra::e2e {
 inline constexpr int wordKeystrokesIn = 11;
 inline constexpr int wordLength = 5;
 
-// The platform under test and the two target applications, shared by every test of the run
-// (starting an application costs about a second).
+// The platform under test and the target applications, shared by every test of the run (starting
+// an application costs about a second); releaseDesktop() ends them.
 platform::LinuxPlatform& desktop();
 // The AT-SPI services over desktop()'s window system, in logical pixels, called on the test's
 // thread (the program calls them on its accessibility thread only).
 AccessibilityServices& desktopAccessibility();
-TargetApp& gtkTarget();
-TargetApp& qtTarget();
+TargetApp& sharedTarget(TargetApp::Kind kind);
+inline TargetApp& gtkTarget() {
+    return sharedTarget(TargetApp::Kind::Gtk);
+}
+inline TargetApp& qtTarget() {
+    return sharedTarget(TargetApp::Kind::Qt);
+}
+void releaseDesktop();
 
 // Moves to the start of the focused text and selects `count` characters after `skip`.
 bool selectByKeys(int skip, int count);

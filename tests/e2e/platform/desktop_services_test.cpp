@@ -1,14 +1,8 @@
 // The window-system side of the platform: input monitors, the active application, synthetic
-// keys, the clipboard and PRIMARY, and the hot key, driven by xdotool and xclip.
+// keys, the hot key, and the accessibility tree around a text, driven by xdotool.
 #include "platform/desktop_fixture.h"
 
-#include "ovra/deployment_config.h"
 #include "support/task_runner.h"
-
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <unistd.h>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -17,10 +11,8 @@
 namespace ovra::e2e {
 namespace {
 
-using platform::DesktopEntries;
 using platform::X11Connection;
 using platform::X11HotKeyService;
-using platform::X11WorkspaceServices;
 using test::runToEnd;
 
 // Ends with a Shift+F12 press, which nothing else sends, so the events before it have arrived.
@@ -46,7 +38,7 @@ TEST(GlobalMonitors, SeeKeysAndClicksWithTheModifiersHeld) {
     ASSERT_TRUE(token);
     EXPECT_TRUE(seen.isEmpty()); // never inside the call that installs it
 
-    const QRect window = gtkTarget().geometry();
+    const QRect window = clientGeometry(gtkTarget().windowId());
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+End")}));
     ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QString::number(window.center().x()),
                          QString::number(window.center().y()), QStringLiteral("keydown"),
@@ -143,36 +135,6 @@ TEST(Workspace, ReportsActivationOfEachApplication) {
     EXPECT_EQ(activated.size(), seen);
 }
 
-TEST(Workspace, NamesTheFrontmostApplicationByItsDesktopEntry) {
-    ASSERT_TRUE(gtkTarget().activate());
-    const auto plain = desktop().workspace().frontmostApplication();
-    ASSERT_TRUE(plain.has_value());
-    EXPECT_EQ(plain->pid, gtkTarget().pid());
-    // No entry: the executable (the interpreter) and the window class.
-    EXPECT_TRUE(plain->appId.startsWith(u"python3")) << plain->appId.toStdString();
-    EXPECT_EQ(plain->name, u"Ovra-gtk-target");
-
-    QTemporaryDir data;
-    ASSERT_TRUE(QDir(data.path()).mkpath(QStringLiteral("applications/ovra-tests")));
-    QFile entry(data.filePath(QStringLiteral("applications/ovra-tests/gtk-target.desktop")));
-    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
-    entry.write("[Desktop Entry]\nType=Application\nName=Alvo GTK\nName[pt]=Alvo GTK (pt)\n"
-                "Exec=/usr/bin/python3 gtk_text_target.py\nStartupWMClass=Ovra-gtk-target\n");
-    entry.close();
-    X11WorkspaceServices named(desktop().connection(),
-                               DesktopEntries({data.path()}, QStringLiteral("pt_BR")));
-    const auto app = named.frontmostApplication();
-    ASSERT_TRUE(app.has_value());
-    EXPECT_EQ(app->appId, u"ovra-tests-gtk-target");
-    EXPECT_EQ(app->name, u"Alvo GTK (pt)");
-    EXPECT_EQ(named.runningApplication(gtkTarget().pid()), app);
-
-    const auto self = named.runningApplication(static_cast<qint32>(::getpid()));
-    ASSERT_TRUE(self.has_value());
-    EXPECT_EQ(self->appId, QString::fromUtf8(deployment::appId));
-    EXPECT_FALSE(named.runningApplication(0).has_value());
-}
-
 TEST(SyntheticKeys, CopyReachesOnlyTheFrontmostProcess) {
     ASSERT_TRUE(gtkTarget().activate());
     ASSERT_TRUE(selectByKeys(wordKeystrokesIn, wordLength));
@@ -207,89 +169,6 @@ TEST(SyntheticKeys, CopyReachesOnlyTheFrontmostProcess) {
         }
     }
     EXPECT_TRUE(sawC);
-}
-
-TEST(Clipboard, WritesEveryFormatAndRestoresADeepCopy) {
-    auto& clipboard = desktop().clipboard();
-    const qint64 start = clipboard.changeCount();
-    ClipboardItem item;
-    item.representations = {
-        {ClipboardTypes::plainText, QStringLiteral("olá 😀").toUtf8()},
-        {QStringLiteral("text/html"), QByteArrayLiteral("<b>ol\xc3\xa1</b>")},
-        {QStringLiteral("application/x-ovra-test"), QByteArray("\x00\x01\x02", 3)},
-        {ClipboardTypes::passwordManagerHint, ClipboardTypes::secretHintValue},
-    };
-    clipboard.writeItems({item});
-    EXPECT_GT(clipboard.changeCount(), start);
-    EXPECT_EQ(runToEnd(clipboard.readItems()).items.size(), 1);
-
-    // Another client sees every format. Asking for the list of formats is no read; asking for
-    // data is one (xclip's window names no process: it may be the paste's target).
-    const auto read = [](const QString& type) {
-        return readSelection(QStringLiteral("clipboard"), type);
-    };
-    QCoro::Task<bool> taken = clipboard.waitUntilRead(qint32(::getpid()), 5s);
-    EXPECT_TRUE(read(QStringLiteral("TARGETS")).contains(u"text/html"));
-    EXPECT_FALSE(taken.isReady()) << "the list of formats counted as a read";
-    EXPECT_EQ(read(QStringLiteral("text/html")), u"<b>olá</b>");
-    ASSERT_TRUE(waitUntil([&] { return taken.isReady(); }, 2s)) << "the read was not seen";
-    EXPECT_TRUE(runToEnd(std::move(taken)));
-    EXPECT_EQ(read(QStringLiteral("UTF8_STRING")), u"olá 😀");
-    EXPECT_EQ(read(ClipboardTypes::passwordManagerHint), u"secret");
-
-    // Someone else takes the clipboard: the counter grows and their content is read in full.
-    const qint64 beforeOther = clipboard.changeCount();
-    ASSERT_EQ(runTool(QStringLiteral("xclip"),
-                      {QStringLiteral("-selection"), QStringLiteral("clipboard"),
-                       QStringLiteral("-t"), QStringLiteral("text/html"), QStringLiteral("-i")},
-                      QByteArrayLiteral("<i>fora</i>"))
-                  .exitCode,
-              0);
-    ASSERT_TRUE(waitUntil([&] { return clipboard.changeCount() > beforeOther; }));
-    ClipboardReading reading;
-    ASSERT_TRUE(waitUntil([&] {
-        reading = runToEnd(clipboard.readItems());
-        return !reading.items.isEmpty();
-    }));
-    EXPECT_TRUE(reading.unread.isEmpty());
-    ASSERT_EQ(reading.items.size(), 1);
-    const ClipboardItem copy = reading.items[0];
-    const QByteArray html = QByteArrayLiteral("<i>fora</i>");
-    EXPECT_TRUE(copy.representations.contains(std::pair(QStringLiteral("text/html"), html)));
-
-    clipboard.setString(QStringLiteral("temporário"));
-    EXPECT_EQ(read(QStringLiteral("UTF8_STRING")), u"temporário");
-    clipboard.writeItems({copy});
-    EXPECT_EQ(read(QStringLiteral("text/html")), u"<i>fora</i>");
-
-    const qint64 beforeClear = clipboard.changeCount();
-    clipboard.clearContents();
-    EXPECT_GT(clipboard.changeCount(), beforeClear);
-    EXPECT_TRUE(runToEnd(clipboard.readItems()).items.isEmpty());
-    EXPECT_FALSE(runToEnd(clipboard.readString()).has_value());
-}
-
-TEST(Clipboard, PrimarySelectionNamesTheSelectingProcess) {
-    struct Case {
-        TargetApp& app;
-        int skip, count;
-        QString word;
-    };
-    for (const Case& selection :
-         {Case{gtkTarget(), wordKeystrokesIn, wordLength, QStringLiteral("naïve")},
-          Case{qtTarget(), 0, 3, QStringLiteral("Olá")}}) {
-        SCOPED_TRACE(selection.word.toStdString());
-        ASSERT_TRUE(selection.app.activate());
-        ASSERT_TRUE(selectByKeys(selection.skip, selection.count));
-        ASSERT_FALSE(waitForSelection(selection.app, selection.word).isNull());
-        std::optional<PrimarySelection> primary;
-        EXPECT_TRUE(waitUntil([&] {
-            primary = runToEnd(desktop().clipboard().readPrimarySelection());
-            return primary && primary->text == selection.word;
-        }));
-        ASSERT_TRUE(primary.has_value());
-        EXPECT_EQ(primary->ownerPid, selection.app.pid());
-    }
 }
 
 TEST(HotKey, GrabbedCombinationFiresOncePerPressWhateverTheLocks) {
@@ -333,21 +212,41 @@ TEST(HotKey, GrabbedCombinationFiresOncePerPressWhateverTheLocks) {
     EXPECT_FALSE(hotKey.registerHotKey(QKeyCombination(controlAlt, Qt::Key_VolumeUp), [] {}));
 }
 
-} // namespace
-} // namespace ovra::e2e
-
-namespace ovra::e2e {
-namespace {
+// The capture walks up from what is under the pointer (in Qt a filler inside the text view) to
+// the element holding the text: the tree hangs together from the text up to the application.
+TEST(AccessibleTree, TheTextHangsUnderItsWindowAndApplication) {
+    auto& ax = desktopAccessibility();
+    for (TargetApp* app : {&gtkTarget(), &qtTarget()}) {
+        ASSERT_TRUE(app->activate());
+        const AccessibleElement text = focusedElementOf(ax, app->pid());
+        const AccessibleElement application = ax.applicationElement(app->pid());
+        ASSERT_TRUE(text && application);
+        const auto parent = ax.parent(text);
+        ASSERT_TRUE(parent.ok() && parent.value);
+        EXPECT_TRUE(ax.children(parent.value).value.contains(text));
+        AccessibleElement current = text;
+        for (int steps = 0; current && !(current == application) && steps < 30; ++steps)
+            current = ax.parent(current).value;
+        EXPECT_EQ(current, application);
+        EXPECT_FALSE(ax.parent(application).value);
+        const auto windows = ax.windows(application);
+        ASSERT_TRUE(windows.ok() && !windows.value.isEmpty());
+        EXPECT_TRUE(ax.frame(windows.value.first()).value.contains(ax.frame(text).value));
+    }
+}
 
 // The accessibility switch is asked before every capture: it is followed from the service's
-// announcements rather than read each time.
-TEST(AccessibilitySwitch, IsFollowedWithoutAskingTheServiceAgain) {
+// announcements rather than read each time. Turned off (by the user, or another program), the
+// program turns it on again, for every application to see.
+TEST(AccessibilitySwitch, IsFollowedAndTurnedOnAgain) {
     platform::AtspiAccessibilitySwitch accessSwitch;
     ASSERT_TRUE(accessSwitch.isAccessEnabled()) << "the headless session starts with it on";
-    ASSERT_TRUE(setAccessibilitySwitch(false));
-    EXPECT_TRUE(waitUntil([&] { return !accessSwitch.isAccessEnabled(); }));
-    ASSERT_TRUE(setAccessibilitySwitch(true));
-    EXPECT_TRUE(waitUntil([&] { return accessSwitch.isAccessEnabled(); }));
+    for (const bool on : {false, true, false}) {
+        ASSERT_TRUE(setAccessibilitySwitch(on));
+        EXPECT_TRUE(waitUntil([&] { return accessSwitch.isAccessEnabled() == on; }));
+    }
+    EXPECT_TRUE(accessSwitch.enableAccess());
+    EXPECT_EQ(accessibilitySwitch(), true);
 }
 
 } // namespace

@@ -1,11 +1,7 @@
-#include "support/e2e_session.h"
+#include "platform/desktop_fixture.h"
 
 #include <QGuiApplication>
 #include <gtest/gtest.h>
-
-namespace ovra::e2e {
-void releaseDesktop();
-}
 
 int main(int argc, char** argv) {
     // Like the program, this process is an X11 client, of the session's XWayland on Wayland.

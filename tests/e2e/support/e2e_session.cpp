@@ -23,16 +23,6 @@ QString readText(const QString& path) {
     return QString::fromUtf8(file.readAll());
 }
 
-// The visible window of process `pid` named `title`; empty when there is none.
-QString windowNamed(qint64 pid, const QString& title) {
-    const ToolResult found =
-        runTool(QStringLiteral("xdotool"),
-                {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
-                 QStringLiteral("--pid"), QString::number(pid), QStringLiteral("--name"),
-                 u'^' + title + u'$'});
-    return found.exitCode == 0 ? found.output.section(u'\n', 0, 0).trimmed() : QString();
-}
-
 void setFlag(const QString& path, bool on) {
     QFile flag(path);
     if (!on)
@@ -122,9 +112,17 @@ QString activeWindow() {
     return active.exitCode == 0 ? active.output.trimmed() : QString();
 }
 
+QString visibleWindowOf(qint64 pid, const QString& name) {
+    const ToolResult found =
+        runTool(QStringLiteral("xdotool"),
+                {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
+                 QStringLiteral("--pid"), QString::number(pid), QStringLiteral("--name"), name});
+    return found.exitCode == 0 ? found.output.section(u'\n', 0, 0).trimmed() : QString();
+}
+
 QString waitForWindow(qint64 pid, const QString& title, std::chrono::milliseconds timeout) {
     QString id;
-    waitUntil([&] { return !(id = windowNamed(pid, title)).isEmpty(); }, timeout);
+    waitUntil([&] { return !(id = visibleWindowOf(pid, u'^' + title + u'$')).isEmpty(); }, timeout);
     return id;
 }
 
@@ -257,9 +255,9 @@ bool TargetApp::start() {
         if (wayland)
             return m_kind == Kind::GnomeTextEditor ? reportedText().contains(u"naïve")
                                                    : bool(textViewOf(pid()));
-        m_windowId = windowNamed(pid(), m_title);
+        m_windowId = visibleWindowOf(pid(), u'^' + m_title + u'$');
         if (!m_secondTitle.isEmpty())
-            m_secondWindowId = windowNamed(pid(), m_secondTitle);
+            m_secondWindowId = visibleWindowOf(pid(), u'^' + m_secondTitle + u'$');
         return !m_windowId.isEmpty() && (m_secondTitle.isEmpty() || !m_secondWindowId.isEmpty());
     };
     return waitUntil(shown, 30s);
@@ -289,10 +287,6 @@ QString TargetApp::reportedText() const {
 
 QString TargetApp::reportedSecondText() const {
     return readText(m_dir.filePath(QStringLiteral("text.second")));
-}
-
-QRect TargetApp::geometry() const {
-    return clientGeometry(m_windowId);
 }
 
 } // namespace ovra::e2e

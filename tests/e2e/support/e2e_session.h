@@ -48,6 +48,9 @@ bool holdClipboard(QProcess& owner, const QByteArray& text);
 bool activateWindow(const QString& windowId);
 // The id of the active X window, empty when there is none.
 QString activeWindow();
+// The first visible X window of process `pid` whose name matches the regular expression `name`;
+// empty when there is none.
+QString visibleWindowOf(qint64 pid, const QString& name);
 // The visible X window of process `pid` named `title`, waited for up to `timeout`; empty when
 // none comes.
 QString waitForWindow(qint64 pid, const QString& title, std::chrono::milliseconds timeout = 15s);
@@ -106,8 +109,6 @@ public:
     void refuseAccessibilityWrites(bool refuse);
     // GTK only: whether a paste reads the clipboard only a second after its keystroke.
     void slowPaste(bool slow);
-    // The window's client area on screen (top-left coordinates).
-    QRect geometry() const;
 
 private:
     Kind m_kind;

@@ -206,20 +206,6 @@ AccessibleElement RealApplication::textElement(AccessibilityServices& ax) {
         ax, pid(), [&](const AccessibleElement& element) { return ax.value(element).ok(); }, 10s);
 }
 
-void RealApplication::quit() {
-    resume();
-    if (m_pid > 0)
-        ::kill(static_cast<pid_t>(m_pid), SIGTERM);
-}
-
-bool RealApplication::ownerRuns() const {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(m_pid));
-    if (m_pid <= 0 || !stat.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray line = stat.readAll();
-    return line.mid(line.lastIndexOf(')') + 2, 1) != "Z";
-}
-
 void RealApplication::suspend() {
     if (m_process.state() != QProcess::NotRunning && !m_suspended) {
         ::kill(static_cast<pid_t>(pid()), SIGSTOP);

@@ -55,10 +55,6 @@ public:
     bool activate();
     // Its focused text element; null when it does not show one in time.
     AccessibleElement textElement(AccessibilityServices& ax);
-    // SIGTERM to the window's owner, as when the session ends it; it does not wait.
-    void quit();
-    // Whether the window's owner still runs (not ended, not a zombie).
-    bool ownerRuns() const;
     // SIGSTOP and SIGCONT, as a hung application and one that recovered.
     void suspend();
     void resume();
