@@ -171,6 +171,18 @@ TEST(SyntheticKeys, CopyReachesOnlyTheFrontmostProcess) {
     EXPECT_TRUE(sawC);
 }
 
+// The copy stage empties the clipboard first, so that only the application's copy fills it: other
+// applications then read nothing there.
+TEST(Clipboard, ClearedItOffersNothing) {
+    auto& clipboard = desktop().clipboard();
+    clipboard.setString(QStringLiteral("antes"));
+    ASSERT_EQ(readSelection(QStringLiteral("clipboard")), u"antes");
+    const qint64 before = clipboard.changeCount();
+    clipboard.clearContents();
+    EXPECT_GT(clipboard.changeCount(), before);
+    EXPECT_EQ(readSelection(QStringLiteral("clipboard")), QString());
+}
+
 TEST(HotKey, GrabbedCombinationFiresOncePerPressWhateverTheLocks) {
     ASSERT_TRUE(gtkTarget().activate());
     auto& hotKey = desktop().hotKey();
@@ -212,15 +224,21 @@ TEST(HotKey, GrabbedCombinationFiresOncePerPressWhateverTheLocks) {
     EXPECT_FALSE(hotKey.registerHotKey(QKeyCombination(controlAlt, Qt::Key_VolumeUp), [] {}));
 }
 
-// The capture walks up from what is under the pointer (in Qt a filler inside the text view) to
+// The focused text as the capture sees it: a writable text area, followed from focus events. The
+// capture also walks up from what is under the pointer (in Qt a filler inside the text view) to
 // the element holding the text: the tree hangs together from the text up to the application.
-TEST(AccessibleTree, TheTextHangsUnderItsWindowAndApplication) {
+TEST(AccessibleTree, TheFocusedTextHangsUnderItsWindowAndApplication) {
     auto& ax = desktopAccessibility();
-    for (TargetApp* app : {&gtkTarget(), &qtTarget()}) {
+    ax.systemFocusedElement(); // starts following focus events; each activation below is one
+    for (TargetApp* app : {&qtTarget(), &gtkTarget()}) {
         ASSERT_TRUE(app->activate());
         const AccessibleElement text = focusedElementOf(ax, app->pid());
         const AccessibleElement application = ax.applicationElement(app->pid());
         ASSERT_TRUE(text && application);
+        EXPECT_EQ(ax.processId(text), app->pid());
+        EXPECT_EQ(ax.role(text).value, ElementRole::TextArea);
+        EXPECT_TRUE(ax.isSettable(text, SettableAttribute::SelectedText).value);
+        EXPECT_TRUE(waitUntil([&] { return ax.systemFocusedElement().value == text; }));
         const auto parent = ax.parent(text);
         ASSERT_TRUE(parent.ok() && parent.value);
         EXPECT_TRUE(ax.children(parent.value).value.contains(text));
