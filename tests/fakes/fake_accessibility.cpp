@@ -1,6 +1,5 @@
 #include "fakes/fake_accessibility.h"
 
-#include <algorithm>
 #include <utility>
 
 namespace ovra::test {
@@ -55,26 +54,14 @@ int FakeAccessibility::examinedIn(const std::shared_ptr<FakeNode>& root) {
 }
 
 std::shared_ptr<FakeNode> FakeAccessibility::application(qint32 pid) {
-    const auto it = std::find_if(m_applications.begin(), m_applications.end(),
-                                 [pid](const auto& node) { return node->pid == pid; });
-    if (it != m_applications.end())
-        return *it;
+    for (const auto& node : m_applications)
+        if (node->pid == pid)
+            return node;
     auto node = std::make_shared<FakeNode>();
     node->name = QStringLiteral("application");
     node->pid = pid;
     m_applications.push_back(node);
     return node;
-}
-
-template <typename T>
-AccessResult<T> FakeAccessibility::read(const AccessibleElement& element,
-                                        std::optional<T> FakeNode::*field) {
-    const auto node = reach(element);
-    if (!node)
-        return AccessResult<T>::failure(AccessStatus::InvalidElement);
-    const std::optional<T>& value = (*node).*field;
-    return value ? AccessResult<T>::success(*value)
-                 : AccessResult<T>::failure(AccessStatus::NoValue);
 }
 
 std::shared_ptr<FakeNode> FakeAccessibility::reach(const AccessibleElement& element) {
@@ -96,37 +83,29 @@ SelectionEvent FakeAccessibility::lastSelectionEvent(qint32 pid) {
     return {elementFor(event.first.lock()), event.second};
 }
 
-bool FakeAccessibility::takeTimedOut() {
-    return std::exchange(m_timedOut, false);
-}
-
 AccessibleElement FakeAccessibility::applicationElement(qint32 pid) {
     ++calls;
-    if (pid == 0)
-        return {};
-    return elementFor(application(pid));
+    return pid == 0 ? AccessibleElement() : elementFor(application(pid));
 }
 
 AccessResult<AccessibleElement> FakeAccessibility::systemFocusedElement() {
     ++calls;
     if (failSystemFocus)
-        return AccessResult<AccessibleElement>::failure();
-    return AccessResult<AccessibleElement>::success(elementFor(systemFocus));
+        return {};
+    return {AccessStatus::Success, elementFor(systemFocus)};
 }
 
 AccessResult<AccessibleElement> FakeAccessibility::focusedElement(const AccessibleElement& app) {
     const auto node = reach(app);
     if (!node || !node->focused)
-        return AccessResult<AccessibleElement>::failure(AccessStatus::NoValue);
-    return AccessResult<AccessibleElement>::success(elementFor(node->focused));
+        return {AccessStatus::NoValue};
+    return {AccessStatus::Success, elementFor(node->focused)};
 }
 
 AccessResult<AccessibleElement> FakeAccessibility::elementAtPosition(QPointF point) {
     ++calls;
     pointQueries.append(point);
-    if (!nodeAtPoint)
-        return AccessResult<AccessibleElement>::failure(AccessStatus::NoValue);
-    return AccessResult<AccessibleElement>::success(elementFor(nodeAtPoint));
+    return {nodeAtPoint ? AccessStatus::Success : AccessStatus::NoValue, elementFor(nodeAtPoint)};
 }
 
 qint32 FakeAccessibility::processId(const AccessibleElement& element) {
@@ -141,10 +120,6 @@ AccessResult<QString> FakeAccessibility::selectedText(const AccessibleElement& e
     return read(element, &FakeNode::selectedText);
 }
 
-AccessResult<TextRange> FakeAccessibility::selectedTextRange(const AccessibleElement& element) {
-    return read(element, &FakeNode::selectedRange);
-}
-
 AccessResult<QRectF> FakeAccessibility::boundsForRange(const AccessibleElement& element,
                                                        TextRange range) {
     boundsQueries.append(range);
@@ -155,63 +130,47 @@ AccessResult<QString> FakeAccessibility::stringForRange(const AccessibleElement&
                                                         TextRange range) {
     const auto node = reach(element);
     if (!node)
-        return AccessResult<QString>::failure(AccessStatus::InvalidElement);
+        return {AccessStatus::InvalidElement};
     if (!node->value)
-        return AccessResult<QString>::failure();
-    return AccessResult<QString>::success(node->value->mid(range.location, range.length));
-}
-
-AccessResult<QString> FakeAccessibility::value(const AccessibleElement& element) {
-    return read(element, &FakeNode::value);
+        return {};
+    return {AccessStatus::Success, node->value->mid(range.location, range.length)};
 }
 
 AccessResult<bool> FakeAccessibility::isSettable(const AccessibleElement& element,
                                                  SettableAttribute attribute) {
-    const auto node = reach(element);
-    if (!node)
-        return AccessResult<bool>::failure(AccessStatus::InvalidElement);
-    return AccessResult<bool>::success(attribute == SettableAttribute::SelectedText
+    if (const auto node = reach(element))
+        return {AccessStatus::Success, attribute == SettableAttribute::SelectedText
                                            ? node->selectedTextSettable
-                                           : node->valueSettable);
+                                           : node->valueSettable};
+    return {AccessStatus::InvalidElement};
 }
 
 AccessResult<AccessibleElement> FakeAccessibility::parent(const AccessibleElement& element) {
     const auto node = reach(element);
     if (!node || node->failParent)
-        return AccessResult<AccessibleElement>::failure();
-    return AccessResult<AccessibleElement>::success(elementFor(node->parent.lock()));
+        return {};
+    return {AccessStatus::Success, elementFor(node->parent.lock())};
 }
 
 AccessResult<QList<AccessibleElement>>
 FakeAccessibility::children(const AccessibleElement& element) {
     const auto node = reach(element);
     if (!node || node->failChildren)
-        return AccessResult<QList<AccessibleElement>>::failure();
-    return AccessResult<QList<AccessibleElement>>::success(elementsFor(node->children));
-}
-
-AccessResult<ElementRole> FakeAccessibility::role(const AccessibleElement& element) {
-    return read(element, &FakeNode::role);
-}
-
-AccessResult<QRectF> FakeAccessibility::frame(const AccessibleElement& element) {
-    return read(element, &FakeNode::frame);
+        return {};
+    return {AccessStatus::Success, elementsFor(node->children)};
 }
 
 AccessResult<QList<AccessibleElement>> FakeAccessibility::windows(const AccessibleElement& app) {
-    const auto node = reach(app);
-    if (!node)
-        return AccessResult<QList<AccessibleElement>>::failure(AccessStatus::InvalidElement);
-    return AccessResult<QList<AccessibleElement>>::success(elementsFor(node->windows));
+    if (const auto node = reach(app))
+        return {AccessStatus::Success, elementsFor(node->windows)};
+    return {AccessStatus::InvalidElement};
 }
 
 AccessStatus FakeAccessibility::setFullAccessibilityTree(const AccessibleElement& app, bool on) {
     const auto node = reach(app);
-    if (!node)
-        return AccessStatus::InvalidElement;
-    if (on)
+    if (node && on)
         enhancedApplications.append(node->pid);
-    return AccessStatus::Success;
+    return node ? AccessStatus::Success : AccessStatus::InvalidElement;
 }
 
 AccessStatus FakeAccessibility::setSelectedTextRange(const AccessibleElement& element,
@@ -228,10 +187,9 @@ AccessStatus FakeAccessibility::setSelectedTextRange(const AccessibleElement& el
 AccessStatus FakeAccessibility::setSelectedText(const AccessibleElement& element,
                                                 const QString& text) {
     const auto node = reach(element);
-    if (!node || !node->selectedTextSettable)
+    // A failed insert is deleted, refused, restored: value and selection as before.
+    if (!node || !node->selectedTextSettable || node->insertFails)
         return AccessStatus::Failure;
-    if (node->insertFails)
-        return AccessStatus::Failure; // deleted, refused, restored: value and selection as before
     node->writtenTexts.append(text);
     node->selectedText = text;
     return AccessStatus::Success;

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace ovra::test {
@@ -94,19 +95,27 @@ public:
     AccessResult<AccessibleElement> elementAtPosition(QPointF point) override;
     qint32 processId(const AccessibleElement& element) override;
     SelectionEvent lastSelectionEvent(qint32 pid) override;
-    bool takeTimedOut() override;
+    bool takeTimedOut() override { return std::exchange(m_timedOut, false); }
     AccessResult<QString> selectedText(const AccessibleElement& element) override;
-    AccessResult<TextRange> selectedTextRange(const AccessibleElement& element) override;
+    AccessResult<TextRange> selectedTextRange(const AccessibleElement& element) override {
+        return read(element, &FakeNode::selectedRange);
+    }
     AccessResult<QRectF> boundsForRange(const AccessibleElement& element, TextRange range) override;
     AccessResult<QString> stringForRange(const AccessibleElement& element,
                                          TextRange range) override;
-    AccessResult<QString> value(const AccessibleElement& element) override;
+    AccessResult<QString> value(const AccessibleElement& element) override {
+        return read(element, &FakeNode::value);
+    }
     AccessResult<bool> isSettable(const AccessibleElement& element,
                                   SettableAttribute attribute) override;
     AccessResult<AccessibleElement> parent(const AccessibleElement& element) override;
     AccessResult<QList<AccessibleElement>> children(const AccessibleElement& element) override;
-    AccessResult<ElementRole> role(const AccessibleElement& element) override;
-    AccessResult<QRectF> frame(const AccessibleElement& element) override;
+    AccessResult<ElementRole> role(const AccessibleElement& element) override {
+        return read(element, &FakeNode::role);
+    }
+    AccessResult<QRectF> frame(const AccessibleElement& element) override {
+        return read(element, &FakeNode::frame);
+    }
     AccessResult<QList<AccessibleElement>> windows(const AccessibleElement& application) override;
     AccessStatus setFullAccessibilityTree(const AccessibleElement& application, bool on) override;
     AccessStatus setSelectedTextRange(const AccessibleElement& element, TextRange range) override;
@@ -124,7 +133,14 @@ private:
     std::shared_ptr<FakeNode> reach(const AccessibleElement& element);
     // A field of the node behind `element`, reached: an empty one fails.
     template <typename T>
-    AccessResult<T> read(const AccessibleElement& element, std::optional<T> FakeNode::*field);
+    AccessResult<T> read(const AccessibleElement& element, std::optional<T> FakeNode::*field) {
+        const auto node = reach(element);
+        if (!node)
+            return AccessResult<T>::failure(AccessStatus::InvalidElement);
+        const std::optional<T>& value = (*node).*field;
+        return value ? AccessResult<T>::success(*value)
+                     : AccessResult<T>::failure(AccessStatus::NoValue);
+    }
 
     std::vector<std::shared_ptr<FakeNode>> m_applications;
     bool m_timedOut = false;

@@ -4,10 +4,6 @@
 
 namespace ovra::test {
 
-void FakeClipboard::copyByOtherApplication(const QString& text) {
-    setString(text);
-}
-
 QCoro::Task<void> FakeClipboard::hang() {
     Q_ASSERT(scheduler);
     co_await sleepFor(*scheduler, readDeadline);
@@ -75,20 +71,17 @@ QCoro::Task<std::optional<PrimarySelection>> FakeClipboard::readPrimarySelection
 std::optional<QByteArray> FakeClipboard::data(int index, const QString& type) const {
     if (index < 0 || index >= items.size())
         return std::nullopt;
-    for (const auto& [itemType, bytes] : items[index].representations) {
+    for (const auto& [itemType, bytes] : items[index].representations)
         if (itemType == type)
             return bytes;
-    }
     return std::nullopt;
 }
 
 std::optional<QString> FakeClipboard::string() const {
-    for (const ClipboardItem& item : items) {
-        for (const auto& [type, bytes] : item.representations) {
+    for (const ClipboardItem& item : items)
+        for (const auto& [type, bytes] : item.representations)
             if (type == ClipboardTypes::plainText)
                 return QString::fromUtf8(bytes);
-        }
-    }
     return std::nullopt;
 }
 

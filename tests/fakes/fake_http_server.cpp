@@ -14,15 +14,13 @@ std::string FakeHttpServer::Request::header(const std::string& name) const {
 
 FakeHttpServer::FakeHttpServer() : m_server(std::make_unique<httplib::Server>()) {
     const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
-        Request recorded;
-        recorded.method = request.method;
-        recorded.path = request.path;
-        const auto queryStart = request.target.find('?');
-        if (queryStart != std::string::npos)
+        Request recorded{request.method,
+                         request.path,
+                         {},
+                         {request.headers.begin(), request.headers.end()},
+                         request.body};
+        if (const auto queryStart = request.target.find('?'); queryStart != std::string::npos)
             recorded.rawQuery = request.target.substr(queryStart + 1);
-        for (const auto& [key, value] : request.headers)
-            recorded.headers.emplace(key, value);
-        recorded.body = request.body;
 
         std::unique_lock lock(m_mutex);
         ++m_requestCount;
@@ -48,8 +46,15 @@ FakeHttpServer::FakeHttpServer() : m_server(std::make_unique<httplib::Server>())
         }
         lock.unlock();
         ++m_openStreams;
-        const auto keepsStreaming = [this] {
-            return !m_stopping && m_streamedBytes < streamBudget;
+        // Sends one piece of a stream and counts `counted` of its bytes; false once the stream
+        // is to end.
+        const auto send = [this](httplib::DataSink& sink, const std::string& piece,
+                                 std::size_t counted) {
+            if (m_stopping || m_streamedBytes >= streamBudget ||
+                !sink.write(piece.data(), piece.size()))
+                return false;
+            m_streamedBytes += counted;
+            return true;
         };
         const auto ended = [this](bool) { --m_openStreams; };
         // A type the server does not compress: every byte crosses the wire as sent.
@@ -61,13 +66,10 @@ FakeHttpServer::FakeHttpServer() : m_server(std::make_unique<httplib::Server>())
             response.set_header("Transfer-Encoding", "chunked");
             response.set_content_provider(
                 type,
-                [this, keepsStreaming](std::size_t, httplib::DataSink& sink) {
+                [send](std::size_t, httplib::DataSink& sink) {
                     static const std::string payload(256 * 1024, '[');
                     static const std::string chunk = "40000\r\n" + payload + "\r\n";
-                    if (!keepsStreaming() || !sink.write(chunk.data(), chunk.size()))
-                        return false;
-                    m_streamedBytes += payload.size();
-                    return true;
+                    return send(sink, chunk, payload.size());
                 },
                 ended);
             return;
@@ -78,7 +80,7 @@ FakeHttpServer::FakeHttpServer() : m_server(std::make_unique<httplib::Server>())
             auto next = std::make_shared<std::size_t>(0);
             response.set_chunked_content_provider(
                 scripted.contentType,
-                [this, keepsStreaming, interval, next, pieces = std::move(scripted.pieces),
+                [send, interval, next, pieces = std::move(scripted.pieces),
                  first = scripted.firstPieceDelay](std::size_t, httplib::DataSink& sink) {
                     if (*next == pieces.size()) {
                         sink.done();
@@ -86,22 +88,17 @@ FakeHttpServer::FakeHttpServer() : m_server(std::make_unique<httplib::Server>())
                     }
                     std::this_thread::sleep_for(*next == 0 ? first : interval);
                     const std::string& piece = pieces[(*next)++];
-                    if (!keepsStreaming() || !sink.write(piece.data(), piece.size()))
-                        return false;
-                    m_streamedBytes += piece.size();
-                    return true;
+                    return send(sink, piece, piece.size());
                 },
                 ended);
             return;
         }
         response.set_chunked_content_provider(
             type,
-            [this, keepsStreaming, interval](std::size_t, httplib::DataSink& sink) {
+            [send, interval](std::size_t, httplib::DataSink& sink) {
+                static const std::string drop = "[";
                 std::this_thread::sleep_for(interval);
-                if (!keepsStreaming() || !sink.write("[", 1))
-                    return false;
-                ++m_streamedBytes;
-                return true;
+                return send(sink, drop, 1);
             },
             ended);
     };
@@ -119,10 +116,7 @@ FakeHttpServer::FakeHttpServer() : m_server(std::make_unique<httplib::Server>())
 }
 
 FakeHttpServer::~FakeHttpServer() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_stopping = true;
-    }
+    locked([&] { m_stopping = true; });
     m_released.notify_all();
     m_server->stop();
     if (m_thread.joinable())
@@ -131,49 +125,6 @@ FakeHttpServer::~FakeHttpServer() {
 
 QUrl FakeHttpServer::url(const QString& path) const {
     return QUrl(QStringLiteral("http://127.0.0.1:") + QString::number(m_port) + path);
-}
-
-void FakeHttpServer::enqueue(Response response) {
-    std::lock_guard lock(m_mutex);
-    m_queue.push_back(std::move(response));
-}
-
-void FakeHttpServer::setDefault(Response response) {
-    std::lock_guard lock(m_mutex);
-    m_default = std::move(response);
-}
-
-void FakeHttpServer::route(const std::string& path, Response response) {
-    std::lock_guard lock(m_mutex);
-    m_routes[path] = std::move(response);
-}
-
-void FakeHttpServer::release() {
-    {
-        std::lock_guard lock(m_mutex);
-        ++m_releaseCount;
-    }
-    m_released.notify_all();
-}
-
-std::vector<FakeHttpServer::Request> FakeHttpServer::requests() const {
-    std::lock_guard lock(m_mutex);
-    return m_requests;
-}
-
-std::size_t FakeHttpServer::requestCount() const {
-    std::lock_guard lock(m_mutex);
-    return m_requestCount;
-}
-
-void FakeHttpServer::setRecording(bool on) {
-    std::lock_guard lock(m_mutex);
-    m_recording = on;
-}
-
-FakeHttpServer::Request FakeHttpServer::lastRequest() const {
-    std::lock_guard lock(m_mutex);
-    return m_requests.empty() ? Request{} : m_requests.back();
 }
 
 } // namespace ovra::test

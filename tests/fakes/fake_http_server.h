@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace httplib {
@@ -63,24 +64,47 @@ public:
     QUrl url(const QString& path = QString()) const;
 
     // Off: requests are counted but not kept (for long benchmark runs).
-    void setRecording(bool on);
+    void setRecording(bool on) {
+        locked([&] { m_recording = on; });
+    }
 
-    void enqueue(Response response);
-    void setDefault(Response response);
+    void enqueue(Response response) {
+        locked([&] { m_queue.push_back(std::move(response)); });
+    }
+    void setDefault(Response response) {
+        locked([&] { m_default = std::move(response); });
+    }
     // Answers every request for `path` with `response`, ahead of the queue and the default.
-    void route(const std::string& path, Response response);
+    void route(const std::string& path, Response response) {
+        locked([&] { m_routes[path] = std::move(response); });
+    }
     // Answers every held request (they get their scripted response).
-    void release();
+    void release() {
+        locked([&] { ++m_releaseCount; });
+        m_released.notify_all();
+    }
 
-    std::vector<Request> requests() const;
-    std::size_t requestCount() const;
-    Request lastRequest() const;
+    std::vector<Request> requests() const {
+        return locked([&] { return m_requests; });
+    }
+    std::size_t requestCount() const {
+        return locked([&] { return m_requestCount; });
+    }
+    Request lastRequest() const {
+        return locked([&] { return m_requests.empty() ? Request{} : m_requests.back(); });
+    }
 
     // Bytes sent by streams so far, and whether every stream has ended (the client hung up).
     std::uint64_t streamedBytes() const { return m_streamedBytes; }
     bool streamsEnded() const { return m_openStreams == 0; }
 
 private:
+    // `f`'s work on the script and the records, which the server's thread shares.
+    template <typename F> auto locked(F f) const -> decltype(f()) {
+        std::lock_guard lock(m_mutex);
+        return f();
+    }
+
     std::unique_ptr<httplib::Server> m_server;
     std::thread m_thread;
     int m_port = 0;

@@ -5,13 +5,6 @@
 namespace ovra::test {
 
 namespace {
-// Waits for `gate`, or ends with CancelledError when `token` is cancelled first.
-QCoro::Task<void> waitForGate(std::shared_ptr<OneShot<bool>> gate, CancelToken token) {
-    const auto subscription =
-        token.onCancel([gate] { gate->fail(std::make_exception_ptr(CancelledError())); });
-    co_await gate->wait();
-}
-
 // The next scripted entry, or `fallback` once the script is used up.
 template <typename T> T takeNext(std::deque<T>& script, T fallback) {
     if (script.empty())
@@ -21,17 +14,20 @@ template <typename T> T takeNext(std::deque<T>& script, T fallback) {
     return next;
 }
 
-void openAll(std::vector<std::shared_ptr<OneShot<bool>>>& gates) {
-    for (auto& gate : std::exchange(gates, {}))
-        gate->resolve(true);
-}
-
 QString takeReply(FakeReply reply) {
     if (auto* error = std::get_if<std::exception_ptr>(&reply))
         std::rethrow_exception(*error);
     return std::get<QString>(std::move(reply));
 }
 } // namespace
+
+QCoro::Task<void> HeldCalls::wait(CancelToken token) {
+    auto gate = OneShot<bool>::make();
+    m_gates.push_back(gate);
+    const auto subscription =
+        token.onCancel([gate] { gate->fail(std::make_exception_ptr(CancelledError())); });
+    co_await gate->wait();
+}
 
 class FakeLanguageModelSession final : public LanguageModelSession {
 public:
@@ -60,16 +56,9 @@ std::unique_ptr<LanguageModelSession> FakeLanguageModel::openSession(QString ins
 QCoro::Task<QString> FakeLanguageModel::respond(int session, QString prompt, CancelToken token) {
     token.throwIfCancelled();
     turns.push_back({session, prompt});
-    if (holdReplies) {
-        auto gate = OneShot<bool>::make();
-        m_held.push_back(gate);
-        co_await waitForGate(gate, token);
-    }
+    if (holdReplies)
+        co_await m_held.wait(token);
     co_return takeReply(takeNext<FakeReply>(replies, defaultReply));
-}
-
-void FakeLanguageModel::releaseHeld() {
-    openAll(m_held);
 }
 
 class FakeTranslationSession final : public TranslationSession {
@@ -85,11 +74,8 @@ public:
     QCoro::Task<void> prepareTranslation(CancelToken token) override {
         token.throwIfCancelled();
         m_service.calls << QStringLiteral("prepare");
-        if (m_service.holdPreparation) {
-            auto gate = OneShot<bool>::make();
-            m_service.m_held.push_back(gate);
-            co_await waitForGate(gate, token);
-        }
+        if (m_service.holdPreparation)
+            co_await m_service.m_held.wait(token);
         if (const auto failure = takeNext<std::exception_ptr>(m_service.prepareFailures, {}))
             std::rethrow_exception(failure);
         m_service.ready = true;
@@ -117,10 +103,6 @@ FakeTranslationService::status(QString source, QString target, CancelToken token
     token.throwIfCancelled();
     const auto it = availability.find({source, target});
     co_return it == availability.end() ? LanguageAvailabilityStatus::unsupported : it->second;
-}
-
-void FakeTranslationService::finishPreparation() {
-    openAll(m_held);
 }
 
 } // namespace ovra::test

@@ -22,6 +22,20 @@ template <typename E> FakeReply failure(E error) {
     return std::make_exception_ptr(std::move(error));
 }
 
+// Calls waiting until the test lets them all go on; a cancelled one ends with CancelledError.
+class HeldCalls {
+public:
+    QCoro::Task<void> wait(CancelToken token);
+    void releaseAll() {
+        for (auto& gate : std::exchange(m_gates, {}))
+            gate->resolve(true);
+    }
+    std::size_t size() const { return m_gates.size(); }
+
+private:
+    std::vector<std::shared_ptr<OneShot<bool>>> m_gates;
+};
+
 // The device's language model, scripted. Replies are taken in order (then `defaultReply`);
 // with `holdReplies` set, each respond waits until releaseHeld().
 class FakeLanguageModel final : public LanguageModel {
@@ -43,13 +57,13 @@ public:
     std::unique_ptr<LanguageModelSession> openSession(QString instructions) override;
 
     // Lets every held respond go on with its scripted reply.
-    void releaseHeld();
+    void releaseHeld() { m_held.releaseAll(); }
     std::size_t heldCount() const { return m_held.size(); }
 
 private:
     friend class FakeLanguageModelSession;
     QCoro::Task<QString> respond(int session, QString prompt, CancelToken token);
-    std::vector<std::shared_ptr<OneShot<bool>>> m_held;
+    HeldCalls m_held;
 };
 
 // The device's translator, scripted. Sessions share this script.
@@ -69,12 +83,12 @@ public:
     QCoro::Task<LanguageAvailabilityStatus> status(QString source, QString target,
                                                    CancelToken token) override;
 
-    void finishPreparation();
+    void finishPreparation() { m_held.releaseAll(); }
     std::size_t heldCount() const { return m_held.size(); }
 
 private:
     friend class FakeTranslationSession;
-    std::vector<std::shared_ptr<OneShot<bool>>> m_held;
+    HeldCalls m_held;
 };
 
 } // namespace ovra::test

@@ -44,19 +44,6 @@ QCoro::Task<EngineOutcome> FakePanelEngines::translate(QString text, TargetLangu
                             std::move(progress));
 }
 
-QCoro::Task<EngineOutcome> FakePanelEngines::reformulate(QString text, CancelToken token,
-                                                         TextProgress progress) {
-    return wait(QStringLiteral("reformulate"), std::move(text), {}, std::move(token),
-                std::move(progress));
-}
-
-QCoro::Task<EngineOutcome> FakePanelEngines::runAction(AIActionKind kind, QString text,
-                                                       CancelToken token, TextProgress progress) {
-    return wait(kind == AIActionKind::review ? QStringLiteral("review")
-                                             : QStringLiteral("summarize"),
-                std::move(text), {}, std::move(token), std::move(progress));
-}
-
 std::shared_ptr<PanelChat> FakePanelEngines::makeChat(QString) {
     ++chatsMade;
     return std::make_shared<FakeChat>(*this);
@@ -64,9 +51,7 @@ std::shared_ptr<PanelChat> FakePanelEngines::makeChat(QString) {
 
 QCoro::Task<ReplaceOutcome> FakeTextReplacing::replace(SelectionSnapshot snapshot,
                                                        QString newText) {
-    auto call = std::make_shared<Call>();
-    call->snapshot = std::move(snapshot);
-    call->text = std::move(newText);
+    const auto call = std::make_shared<Call>(Call{std::move(snapshot), std::move(newText)});
     calls.append(call);
     co_return co_await call->outcome->wait();
 }

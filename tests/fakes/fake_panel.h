@@ -45,9 +45,16 @@ public:
     QCoro::Task<EngineOutcome> translate(QString text, TargetLanguage target, CancelToken token,
                                          TextProgress progress) override;
     QCoro::Task<EngineOutcome> reformulate(QString text, CancelToken token,
-                                           TextProgress progress) override;
+                                           TextProgress progress) override {
+        return wait(QStringLiteral("reformulate"), std::move(text), {}, std::move(token),
+                    std::move(progress));
+    }
     QCoro::Task<EngineOutcome> runAction(AIActionKind kind, QString text, CancelToken token,
-                                         TextProgress progress) override;
+                                         TextProgress progress) override {
+        return wait(kind == AIActionKind::review ? QStringLiteral("review")
+                                                 : QStringLiteral("summarize"),
+                    std::move(text), {}, std::move(token), std::move(progress));
+    }
     std::shared_ptr<PanelChat> makeChat(QString selection) override;
     TranslationCoordinator& translationCoordinator() override { return coordinator; }
 

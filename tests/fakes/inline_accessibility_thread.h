@@ -34,8 +34,6 @@ public:
         }
     }
 
-    AccessibilityWorker& worker() { return m_worker; }
-
 private:
     AccessibilityWorker m_worker;
     Scheduler& m_scheduler;

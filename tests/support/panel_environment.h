@@ -32,14 +32,12 @@ struct PanelEnvironment {
 
     static SelectionSnapshot snapshot(QString text = QStringLiteral("Bom dia, mundo"),
                                       bool editable = true) {
-        SelectionSnapshot s;
-        s.text = std::move(text);
-        s.range = {4, 14};
-        s.pid = 4242;
-        s.appId = QStringLiteral("org.example.Editor");
-        s.isEditable = editable;
-        s.mouseAtCapture = QPointF(500, 600);
-        return s;
+        return {.text = std::move(text),
+                .range = {4, 14},
+                .mouseAtCapture = QPointF(500, 600),
+                .pid = 4242,
+                .appId = QStringLiteral("org.example.Editor"),
+                .isEditable = editable};
     }
 };
 

@@ -7,16 +7,13 @@
 #include <qcoro/qcorotask.h>
 #include <stdexcept>
 #include <type_traits>
+#include <variant>
 
 namespace ovra::test {
 
 namespace detail {
 template <typename T> struct Outcome {
-    std::optional<T> value;
-    std::exception_ptr error;
-    bool done = false;
-};
-template <> struct Outcome<void> {
+    std::optional<std::conditional_t<std::is_void_v<T>, std::monostate, T>> value;
     std::exception_ptr error;
     bool done = false;
 };
