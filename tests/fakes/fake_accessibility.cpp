@@ -97,9 +97,8 @@ AccessResult<AccessibleElement> FakeAccessibility::systemFocusedElement() {
 
 AccessResult<AccessibleElement> FakeAccessibility::focusedElement(const AccessibleElement& app) {
     const auto node = reach(app);
-    if (!node || !node->focused)
-        return {AccessStatus::NoValue};
-    return {AccessStatus::Success, elementFor(node->focused)};
+    const auto focused = node ? node->focused : nullptr;
+    return {focused ? AccessStatus::Success : AccessStatus::NoValue, elementFor(focused)};
 }
 
 AccessResult<AccessibleElement> FakeAccessibility::elementAtPosition(QPointF point) {

@@ -12,22 +12,20 @@ QCoro::Task<void> FakeClipboard::hang() {
 QCoro::Task<ClipboardReading> FakeClipboard::readItems() {
     ClipboardReading reading;
     const QList<ClipboardItem> offered = items;
-    bool hung = false;
     for (const ClipboardItem& item : offered) {
         ClipboardItem copy;
         for (const auto& [type, bytes] : item.representations) {
-            if (!hung && hangingTypes.contains(type)) {
+            if (!reading.timedOut && hangingTypes.contains(type)) {
                 co_await hang();
-                hung = true;
+                reading.timedOut = true;
             }
-            if (hung || unreadableTypes.contains(type))
+            if (reading.timedOut || unreadableTypes.contains(type))
                 reading.unread.append(type);
             else
                 copy.representations.append({type, bytes});
         }
         reading.items.append(std::move(copy));
     }
-    reading.timedOut = hung;
     co_return reading;
 }
 

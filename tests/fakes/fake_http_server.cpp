@@ -14,11 +14,8 @@ std::string FakeHttpServer::Request::header(const std::string& name) const {
 
 FakeHttpServer::FakeHttpServer() : m_server(std::make_unique<httplib::Server>()) {
     const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
-        Request recorded{request.method,
-                         request.path,
-                         {},
-                         {request.headers.begin(), request.headers.end()},
-                         request.body};
+        Request recorded{request.method, request.path, {}, {}, request.body};
+        recorded.headers.insert(request.headers.begin(), request.headers.end());
         if (const auto queryStart = request.target.find('?'); queryStart != std::string::npos)
             recorded.rawQuery = request.target.substr(queryStart + 1);
 
@@ -119,8 +116,7 @@ FakeHttpServer::~FakeHttpServer() {
     locked([&] { m_stopping = true; });
     m_released.notify_all();
     m_server->stop();
-    if (m_thread.joinable())
-        m_thread.join();
+    m_thread.join();
 }
 
 QUrl FakeHttpServer::url(const QString& path) const {

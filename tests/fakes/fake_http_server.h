@@ -56,8 +56,6 @@ public:
 
     FakeHttpServer();
     ~FakeHttpServer();
-    FakeHttpServer(const FakeHttpServer&) = delete;
-    FakeHttpServer& operator=(const FakeHttpServer&) = delete;
 
     int port() const { return m_port; }
     // "http://127.0.0.1:<port>" plus `path`.

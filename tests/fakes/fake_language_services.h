@@ -84,7 +84,6 @@ public:
                                                    CancelToken token) override;
 
     void finishPreparation() { m_held.releaseAll(); }
-    std::size_t heldCount() const { return m_held.size(); }
 
 private:
     friend class FakeTranslationSession;
