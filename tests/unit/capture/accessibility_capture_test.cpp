@@ -1,7 +1,5 @@
 #include "capture_fixture.h"
 
-#include "capture/selection_monitor.h"
-
 using namespace ovra;
 using namespace ovra::test;
 using namespace std::chrono_literals;
@@ -130,20 +128,4 @@ TEST_F(AccessibilityCaptureTest, WholeCaptureDeadlineAbandonsWorkThatHasNotAnswe
     EXPECT_EQ(fake.accessibility.calls, 0);
     // Slow is not hung: only a call that ran into the time-out makes the application skipped.
     EXPECT_FALSE(accessibilityCapture.isSkipped(editorPid));
-}
-
-TEST_F(AccessibilityCaptureTest, MonitorDoesNotRetryAfterATimeOut) {
-    SelectionMonitor monitor(fake.platform, accessibilityCapture, clock, clipboardLease, filter());
-    int shown = 0;
-    monitor.setOnSnapshot([&](const SelectionSnapshot&) { ++shown; });
-    monitor.start();
-    text->hangs = true;
-    fake.accessibility.application(editorPid)->focused = text;
-    fake.input.injectGlobal(Events::mouseUp());
-    clock.advance(SelectionMonitor::captureDelay);
-    EXPECT_FALSE(monitor.hasPendingCapture());
-    const int calls = fake.accessibility.calls;
-    clock.advance(1s);
-    EXPECT_EQ(fake.accessibility.calls, calls);
-    EXPECT_EQ(shown, 0);
 }
