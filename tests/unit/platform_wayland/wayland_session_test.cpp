@@ -18,40 +18,35 @@ using namespace Qt::StringLiterals;
 namespace ovra::platform {
 namespace {
 
-struct SessionCase {
-    const char* type;
-    const char* waylandDisplay;
-    const char* desktop;
-    DesktopSession expected;
-};
-
-class DesktopSessionTest : public ::testing::TestWithParam<SessionCase> {};
-
-TEST_P(DesktopSessionTest, TellsTheSessionFromTheEnvironment) {
-    const SessionCase& c = GetParam();
-    QProcessEnvironment environment;
-    if (c.type)
-        environment.insert(u"XDG_SESSION_TYPE"_s, QString::fromLatin1(c.type));
-    if (c.waylandDisplay)
-        environment.insert(u"WAYLAND_DISPLAY"_s, QString::fromLatin1(c.waylandDisplay));
-    if (c.desktop)
-        environment.insert(u"XDG_CURRENT_DESKTOP"_s, QString::fromLatin1(c.desktop));
-    EXPECT_EQ(detectDesktopSession(environment), c.expected);
+TEST(DesktopSession, ToldFromTheEnvironment) {
+    const struct {
+        const char* type;
+        const char* waylandDisplay;
+        const char* desktop;
+        DesktopSession expected;
+    } cases[] = {
+        {"wayland", "wayland-0", "KDE", DesktopSession::WaylandKde},
+        {"Wayland", nullptr, "ubuntu:GNOME", DesktopSession::WaylandGnome},
+        {"wayland", nullptr, "sway", DesktopSession::WaylandOther},
+        // The session type wins over a Wayland socket left in an X11 session's environment.
+        {"x11", "wayland-0", "KDE", DesktopSession::X11},
+        {nullptr, "wayland-1", "GNOME", DesktopSession::WaylandGnome},
+        {nullptr, nullptr, "KDE", DesktopSession::X11},
+        {"tty", nullptr, nullptr, DesktopSession::X11},
+    };
+    for (const auto& [type, waylandDisplay, desktop, expected] : cases) {
+        QProcessEnvironment environment;
+        const std::pair<QString, const char*> variables[] = {{u"XDG_SESSION_TYPE"_s, type},
+                                                             {u"WAYLAND_DISPLAY"_s, waylandDisplay},
+                                                             {u"XDG_CURRENT_DESKTOP"_s, desktop}};
+        for (const auto& [name, value] : variables)
+            if (value)
+                environment.insert(name, QString::fromLatin1(value));
+        EXPECT_EQ(detectDesktopSession(environment), expected) << type << ' ' << desktop;
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Environments, DesktopSessionTest,
-    ::testing::Values(
-        SessionCase{"wayland", "wayland-0", "KDE", DesktopSession::WaylandKde},
-        SessionCase{"Wayland", nullptr, "ubuntu:GNOME", DesktopSession::WaylandGnome},
-        SessionCase{"wayland", nullptr, "sway", DesktopSession::WaylandOther},
-        // The session type wins over a Wayland socket left in an X11 session's environment.
-        SessionCase{"x11", "wayland-0", "KDE", DesktopSession::X11},
-        SessionCase{nullptr, "wayland-1", "GNOME", DesktopSession::WaylandGnome},
-        SessionCase{nullptr, nullptr, "KDE", DesktopSession::X11},
-        SessionCase{"tty", nullptr, nullptr, DesktopSession::X11}));
-
-TEST(ActiveWindowReport, ReadsTheActiveWindowAndItsSurface) {
+TEST(ActiveWindowReport, ReadsTheActiveWindowAndItsSurfaceAndRefusesMalformedOnes) {
     const auto report = parseActiveWindowReport(
         uR"({"pid":1234,"resourceClass":"org.kde.kwrite","client":[10,20.4,500,300],)"
         R"("frame":[40,30,440,260]})"_s);
@@ -67,9 +62,8 @@ TEST(ActiveWindowReport, ReadsTheActiveWindowAndItsSurface) {
     const auto none = parseActiveWindowReport(uR"({"pid":0})"_s);
     ASSERT_TRUE(none);
     EXPECT_FALSE(*none);
-}
 
-TEST(ActiveWindowReport, RefusesMalformedReports) {
+    // Malformed reports are refused.
     for (const char* json :
          {"", "[]", R"({"client":[0,0,1,1]})", R"({"pid":"12","client":[0,0,1,1]})",
           R"({"pid":-3,"client":[0,0,1,1]})", R"({"pid":99999999999,"client":[0,0,1,1]})",
@@ -149,16 +143,15 @@ TEST(DesktopHelperShortcut, KeptUntilTheHelperArrives) {
     }
 }
 
-TEST(GnomeShellExtension, TheFormTheShellLoads) {
-    const std::pair<const char*, const char*> forms[] = {
+TEST(GnomeShellExtension, TheFormTheShellLoadsIsLinkedAndTheUsersOwnCopyLeft) {
+    const std::pair<const char*, const char*> shellForms[] = {
         {"43.9", "43"},  {"44.1", "43"}, {"45.0", "45"}, {"48.7", "45"},
         {"49.rc", "45"}, {"42.9", ""},   {"", ""},       {"GNOME", ""}};
-    for (const auto& [version, form] : forms)
+    for (const auto& [version, form] : shellForms)
         EXPECT_EQ(gnomeShellExtensionForm(QString::fromLatin1(version)), QLatin1String(form))
             << version;
-}
 
-TEST(GnomeShellExtension, LinksTheFormAndLeavesTheUsersOwnCopy) {
+    // The program's link to the form; the user's own copy is left alone.
     QTemporaryDir root;
     const QString forms = root.filePath(u"share/ovra/gnome-shell/"_s);
     const QString user = root.filePath(u"home/gnome-shell/extensions"_s);
