@@ -15,29 +15,42 @@ namespace {
 
 class DesktopEntriesTest : public ::testing::Test {
 protected:
+    // Writes an entry whose [Desktop Entry] group holds `content`.
     void write(const QString& dataDir, const QString& relative, const QByteArray& content) {
         const QString path = QDir(dataDir).filePath(u"applications/" + relative);
         ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
+        file.write("[Desktop Entry]\n" + content);
     }
     QTemporaryDir user;
     QTemporaryDir system;
 };
 
-TEST_F(DesktopEntriesTest, MatchesProgramWindowClassOrIdAndLocalizesTheName) {
+TEST_F(DesktopEntriesTest, FindsTheApplicationOfAProgramAndTellsTerminals) {
     write(system.path(), u"org.example.Editor.desktop"_s,
-          "[Desktop Entry]\nName=Editor\nName[pt]=Editor PT\nName[pt_BR]=Editor BR\n"
+          "Name=Editor\nName[pt]=Editor PT\nName[pt_BR]=Editor BR\n"
           "Exec=env LANG=C /usr/bin/example-editor --new-window %U\n");
     write(system.path(), u"vendor/viewer.desktop"_s,
-          "[Desktop Entry]\nName=Viewer\nExec=\"/opt/My Viewer/run\" %f\n"
-          "StartupWMClass=MyViewer\n");
-    write(system.path(), u"calc.desktop"_s, "[Desktop Entry]\nName=Calc\nTryExec=somewhere-else\n");
+          "Name=Viewer\nExec=\"/opt/My Viewer/run\" %f\nStartupWMClass=MyViewer\n");
+    write(system.path(), u"calc.desktop"_s, "Name=Calc\nTryExec=somewhere-else\n");
     write(system.path(), u"script.desktop"_s,
-          "[Desktop Entry]\nName=Script\nExec=python3 /usr/share/script/main.py\n");
+          "Name=Script\nExec=python3 /usr/share/script/main.py\n");
+    write(system.path(), u"tool.desktop"_s, "Name=System Tool\nExec=tool\n");
+    write(user.path(), u"tool.desktop"_s, "Name=My Tool\nExec=tool\n");
+    write(system.path(), u"gone.desktop"_s, "Name=Gone\nExec=gone\n");
+    write(user.path(), u"gone.desktop"_s, "Hidden=true\n");
+    write(system.path(), u"actions.desktop"_s,
+          "Name=Main\nExec=main-program\n[Desktop Action New]\nName=New "
+          "Window\nExec=other-program\n");
+    write(system.path(), u"vte-term.desktop"_s,
+          "Name=Term\nExec=vte-term\nCategories=GTK;System;TerminalEmulator;\n");
+    write(system.path(), u"debian-xterm.desktop"_s,
+          "Name=XTerm\nExec=xterm\nCategories=System;TerminalEmulator;\n");
+    write(system.path(), u"editor.desktop"_s,
+          "Name=Editor\nExec=editor\nCategories=Utility;TextEditor;\n");
 
-    DesktopEntries entries({system.path()}, u"pt_BR"_s);
+    DesktopEntries entries({user.path(), system.path()}, u"pt_BR"_s);
     EXPECT_EQ(entries.find(u"/usr/bin/example-editor"_s, {}),
               (DesktopEntry{u"org.example.Editor"_s, u"Editor BR"_s}));
     // A subfolder joins the id with a dash; a quoted program path with spaces still matches.
@@ -47,33 +60,13 @@ TEST_F(DesktopEntriesTest, MatchesProgramWindowClassOrIdAndLocalizesTheName) {
     // An interpreter names no application: every script would be "Script".
     EXPECT_EQ(entries.find(u"/usr/bin/python3"_s, {}), std::nullopt);
     EXPECT_EQ(entries.find(u"/usr/bin/unknown"_s, u"Unknown"_s), std::nullopt);
-}
-
-TEST_F(DesktopEntriesTest, UserEntriesHideSystemOnesAndHiddenEntriesDoNotCount) {
-    write(system.path(), u"tool.desktop"_s, "[Desktop Entry]\nName=System Tool\nExec=tool\n");
-    write(user.path(), u"tool.desktop"_s, "[Desktop Entry]\nName=My Tool\nExec=tool\n");
-    write(system.path(), u"gone.desktop"_s, "[Desktop Entry]\nName=Gone\nExec=gone\n");
-    write(user.path(), u"gone.desktop"_s, "[Desktop Entry]\nHidden=true\n");
-    write(system.path(), u"actions.desktop"_s,
-          "[Desktop Entry]\nName=Main\nExec=main-program\n"
-          "[Desktop Action New]\nName=New Window\nExec=other-program\n");
-
-    DesktopEntries entries({user.path(), system.path()}, u"en_US"_s);
+    // The user's entries hide the system's; hidden ones and actions do not count.
     EXPECT_EQ(entries.find(u"tool"_s, {})->name, u"My Tool");
     EXPECT_EQ(entries.find(u"gone"_s, {}), std::nullopt);
     EXPECT_EQ(entries.find(u"main-program"_s, {})->name, u"Main");
     EXPECT_EQ(entries.find(u"other-program"_s, {}), std::nullopt);
-}
 
-TEST_F(DesktopEntriesTest, TerminalsAreKnownByCategoryOrWindowClassAndGetTheirOwnChords) {
-    write(system.path(), u"vte-term.desktop"_s,
-          "[Desktop Entry]\nName=Term\nExec=vte-term\nCategories=GTK;System;TerminalEmulator;\n");
-    write(system.path(), u"debian-xterm.desktop"_s,
-          "[Desktop Entry]\nName=XTerm\nExec=xterm\nCategories=System;TerminalEmulator;\n");
-    write(system.path(), u"editor.desktop"_s,
-          "[Desktop Entry]\nName=Editor\nExec=editor\nCategories=Utility;TextEditor;\n");
-    DesktopEntries entries({system.path()}, u"en_US"_s);
-
+    // Terminals are known by their entry's category or their window class, and get their chords.
     struct Case {
         const char* program;
         const char* windowClass;
@@ -125,11 +118,10 @@ TEST(DesktopEntryFile, PicksTheMostSpecificNameForTheLocale) {
 
 TEST_F(DesktopEntriesTest, AnApplicationIsNamedByTheEntryOfItsIdAlone) {
     const QString apps = QDir(system.path()).filePath(u"applications"_s);
-    write(system.path(), u"org.example.Editor.desktop"_s,
-          "[Desktop Entry]\nName=Editor\nName[pt]=Editor PT\n");
-    write(system.path(), u"gone.desktop"_s, "[Desktop Entry]\nName=Gone\nHidden=true\n");
-    write(system.path(), u"nameless.desktop"_s, "[Desktop Entry]\nExec=x\n");
-    write(user.path(), u"evil.desktop"_s, "[Desktop Entry]\nName=Evil\n");
+    write(system.path(), u"org.example.Editor.desktop"_s, "Name=Editor\nName[pt]=Editor PT\n");
+    write(system.path(), u"gone.desktop"_s, "Name=Gone\nHidden=true\n");
+    write(system.path(), u"nameless.desktop"_s, "Exec=x\n");
+    write(user.path(), u"evil.desktop"_s, "Name=Evil\n");
     EXPECT_EQ(applicationName(u"org.example.Editor"_s, {apps}, u"pt_BR"_s), u"Editor PT");
     EXPECT_EQ(applicationName(u"gone"_s, {apps}, u"C"_s), std::nullopt);
     EXPECT_EQ(applicationName(u"nameless"_s, {apps}, u"C"_s), std::nullopt);
@@ -139,7 +131,7 @@ TEST_F(DesktopEntriesTest, AnApplicationIsNamedByTheEntryOfItsIdAlone) {
 
     // By default, the user's applications folder (the test main's XDG_DATA_HOME) is searched.
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    write(data, u"test.ovra.Probe.desktop"_s, "[Desktop Entry]\nName=Probe\n");
+    write(data, u"test.ovra.Probe.desktop"_s, "Name=Probe\n");
     EXPECT_EQ(applicationName(u"test.ovra.Probe"_s), u"Probe");
     QFile::remove(data + u"/applications/test.ovra.Probe.desktop"_s);
 }
