@@ -67,7 +67,7 @@ TEST(TextOffsets, AstralPaddingIsTakenOutAndNothingElse) {
               QStringLiteral("\uFEFFé\uFEFF"));
 }
 
-TEST(TextOffsets, LengthsAndCodePointOffsetsToUtf16AndBack) {
+TEST(TextOffsets, LengthsAndOffsetsToUtf16AndBackClampedToTheText) {
     EXPECT_EQ(TextOffsets::length(mixed, TextUnit::Utf16), 10);
     EXPECT_EQ(TextOffsets::length(mixed, TextUnit::CodePoints), 7);
     EXPECT_EQ(TextOffsets::length(mixed, TextUnit::Utf8Bytes), 1 + 2 + 4 + 1 + 8 + 1);
@@ -81,9 +81,8 @@ TEST(TextOffsets, LengthsAndCodePointOffsetsToUtf16AndBack) {
             << codePoints;
         EXPECT_EQ(TextOffsets::fromUtf16(mixed, units, TextUnit::CodePoints), codePoints) << units;
     }
-}
 
-TEST(TextOffsets, OutOfRangeAndSplitPairsClampAndBytesCount) {
+    // Out of range and split pairs clamp.
     EXPECT_EQ(TextOffsets::toUtf16(mixed, -3, TextUnit::CodePoints), 0);
     EXPECT_EQ(TextOffsets::toUtf16(mixed, 99, TextUnit::CodePoints), mixed.size());
     EXPECT_EQ(TextOffsets::fromUtf16(mixed, 99, TextUnit::CodePoints), 7);

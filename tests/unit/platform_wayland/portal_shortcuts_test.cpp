@@ -64,15 +64,12 @@ public:
                       options.value(u"session_handle_token"_s).toString();
             results.insert(u"session_handle"_s, session);
         } else {
-            bound = qdbus_cast<QList<PortalShortcut>>(args[1]);
-            QList<PortalShortcut> triggers;
-            for (const PortalShortcut& shortcut : bound)
-                triggers.append(PortalShortcut{
-                    shortcut.id,
-                    {{u"trigger_description"_s,
-                      noKeys ? QString()
-                             : QString(u"Desk+"_s +
-                                       shortcut.properties[u"preferred_trigger"_s].toString())}}});
+            QList<PortalShortcut> triggers = bound = qdbus_cast<QList<PortalShortcut>>(args[1]);
+            for (PortalShortcut& shortcut : triggers) {
+                const QString asked = shortcut.properties[u"preferred_trigger"_s].toString();
+                shortcut.properties = {
+                    {u"trigger_description"_s, noKeys ? u""_s : u"Desk+"_s + asked}};
+            }
             results.insert(u"shortcuts"_s, QVariant::fromValue(triggers));
             code = bindAnswer;
         }
