@@ -39,7 +39,7 @@ TEST_F(DesktopEntriesTest, FindsTheApplicationOfAProgramAndTellsTerminals) {
     write(system.path(), u"tool.desktop"_s, "Name=System Tool\nExec=tool\n");
     write(user.path(), u"tool.desktop"_s, "Name=My Tool\nExec=tool\n");
     write(system.path(), u"gone.desktop"_s, "Name=Gone\nExec=gone\n");
-    write(user.path(), u"gone.desktop"_s, "Hidden=true\n");
+    write(user.path(), u"gone.desktop"_s, "Name=Gone\nHidden=true\n");
     write(system.path(), u"actions.desktop"_s,
           "Name=Main\nExec=main-program\n[Desktop Action New]\nName=New "
           "Window\nExec=other-program\n");
@@ -90,6 +90,25 @@ TEST_F(DesktopEntriesTest, FindsTheApplicationOfAProgramAndTellsTerminals) {
     }
     EXPECT_TRUE(entries.find(u"xterm"_s, {})->terminalEmulator);
     EXPECT_FALSE(entries.find(u"editor"_s, {})->terminalEmulator);
+
+    // An application id is named by the entry of that id alone, the first folder's.
+    write(system.path(), u"nameless.desktop"_s, "Exec=x\n");
+    write(user.path(), u"evil.desktop"_s, "Name=Evil\n");
+    const QStringList apps = {QDir(user.path()).filePath(u"applications"_s),
+                              QDir(system.path()).filePath(u"applications"_s)};
+    EXPECT_EQ(applicationName(u"org.example.Editor"_s, apps, u"pt"_s), u"Editor PT");
+    EXPECT_EQ(applicationName(u"tool"_s, apps, u"C"_s), u"My Tool");
+    EXPECT_EQ(applicationName(u"gone"_s, apps, u"C"_s), std::nullopt);
+    EXPECT_EQ(applicationName(u"nameless"_s, apps, u"C"_s), std::nullopt);
+    // An id holding a path reaches no file outside the folders.
+    const QString outside = u"../../"_s + QDir(user.path()).dirName() + u"/applications/evil"_s;
+    EXPECT_EQ(applicationName(outside, {apps[1]}, u"C"_s), std::nullopt);
+
+    // By default, the user's applications folder (the test main's XDG_DATA_HOME) is searched.
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    write(data, u"test.ovra.Probe.desktop"_s, "Name=Probe\n");
+    EXPECT_EQ(applicationName(u"test.ovra.Probe"_s), u"Probe");
+    QFile::remove(data + u"/applications/test.ovra.Probe.desktop"_s);
 }
 
 TEST(DesktopEntryFile, PicksTheMostSpecificNameForTheLocale) {
@@ -114,26 +133,6 @@ TEST(DesktopEntryFile, PicksTheMostSpecificNameForTheLocale) {
         EXPECT_EQ(DesktopEntryFile::parse(entry, QString::fromLatin1(c.locale)).name,
                   QString::fromUtf8(c.name))
             << c.locale;
-}
-
-TEST_F(DesktopEntriesTest, AnApplicationIsNamedByTheEntryOfItsIdAlone) {
-    const QString apps = QDir(system.path()).filePath(u"applications"_s);
-    write(system.path(), u"org.example.Editor.desktop"_s, "Name=Editor\nName[pt]=Editor PT\n");
-    write(system.path(), u"gone.desktop"_s, "Name=Gone\nHidden=true\n");
-    write(system.path(), u"nameless.desktop"_s, "Exec=x\n");
-    write(user.path(), u"evil.desktop"_s, "Name=Evil\n");
-    EXPECT_EQ(applicationName(u"org.example.Editor"_s, {apps}, u"pt_BR"_s), u"Editor PT");
-    EXPECT_EQ(applicationName(u"gone"_s, {apps}, u"C"_s), std::nullopt);
-    EXPECT_EQ(applicationName(u"nameless"_s, {apps}, u"C"_s), std::nullopt);
-    // An id holding a path reaches no file outside the folders.
-    const QString outside = u"../../"_s + QDir(user.path()).dirName() + u"/applications/evil"_s;
-    EXPECT_EQ(applicationName(outside, {apps}, u"C"_s), std::nullopt);
-
-    // By default, the user's applications folder (the test main's XDG_DATA_HOME) is searched.
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    write(data, u"test.ovra.Probe.desktop"_s, "Name=Probe\n");
-    EXPECT_EQ(applicationName(u"test.ovra.Probe"_s), u"Probe");
-    QFile::remove(data + u"/applications/test.ovra.Probe.desktop"_s);
 }
 
 } // namespace
