@@ -34,7 +34,8 @@ TEST(SelectionText, CountsCharactersNotWhiteSpaceWithSurrogatesAsOne) {
     EXPECT_EQ(SelectionText::wholeTextRange(u"\U0001F600 ok"), (TextRange{0, 5}));
 }
 
-TEST_F(BridgeTest, SnapshotKeepsTextFallsBackToTheWholeTextRangeAndRefusesThinTextAndBadSizes) {
+TEST_F(BridgeTest,
+       SnapshotKeepsTextFallsBackToTheWholeTextRangeRefusesThinTextAndBadSizesTellsEditable) {
     const auto node = editorTextWith(u" \U0001F600 ok\n"_s);
     const auto snapshot = bridge.snapshot(FakeAccessibility::elementFor(node), QPointF(5, 6));
     ASSERT_TRUE(snapshot);
@@ -81,10 +82,8 @@ TEST_F(BridgeTest, SnapshotKeepsTextFallsBackToTheWholeTextRangeAndRefusesThinTe
     EXPECT_FALSE(bridge.screenFrame(element));
     node->frame = QRectF(0, 0, 0, 40);
     EXPECT_FALSE(bridge.screenFrame(element));
-}
 
-TEST_F(BridgeTest, EditableBySettableTextOrValueOrTextRole) {
-    const auto node = editorTextWith(u"hello"_s);
+    // Editable by a settable text or value, or by a text role.
     const struct {
         std::optional<ElementRole> role;
         bool valueSettable;
@@ -102,7 +101,7 @@ TEST_F(BridgeTest, EditableBySettableTextOrValueOrTextRole) {
         node->role = role;
         node->valueSettable = value;
         node->selectedTextSettable = selected;
-        EXPECT_EQ(bridge.computeIsEditable(FakeAccessibility::elementFor(node)), editable);
+        EXPECT_EQ(bridge.computeIsEditable(element), editable);
     }
 }
 

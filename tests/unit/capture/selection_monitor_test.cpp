@@ -75,7 +75,7 @@ TEST_F(MonitorTest, StartInstallsOnceStopRemovesEverythingAndARefusedMonitorIsLe
 }
 
 // A double click, then a run of Shift+arrows: each one capture, 120 ms after its last event.
-TEST_F(MonitorTest, OneCapture120msAfterTheLastMouseUpOrKeyUpAtThePointersLastPlace) {
+TEST_F(MonitorTest, OneCaptureAfterTheLastMouseUpOrKeyUpAndOnlyForKeysThatSelect) {
     selectInEditor(u"double clicked"_s);
     mouseUpAt({10, 20});
     clock.advance(80ms);
@@ -94,12 +94,10 @@ TEST_F(MonitorTest, OneCapture120msAfterTheLastMouseUpOrKeyUpAtThePointersLastPl
     clock.advance(70ms);
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shownAt, (std::vector<Duration>{200ms, 200ms + 200ms + 120ms}));
-}
 
-// Each key sequence as the platform reports it, key by key; whether its end shows the selection.
-// A chord that selected counts in either release order; copying, typing and bare modifiers do not.
-TEST_F(MonitorTest, KeysThatSelectShowTheSelectionOthersDoNot) {
-    selectInEditor(u"chosen"_s);
+    // Each key sequence as the platform reports it, key by key; whether its end shows the
+    // selection. A chord that selected counts in either release order; copying, typing and bare
+    // modifiers do not.
     const Modifiers shift = Modifier::Shift;
     const Modifiers ctrl = Modifier::Control;
     const Modifiers super = Modifier::Super;
