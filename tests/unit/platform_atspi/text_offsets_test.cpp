@@ -40,7 +40,7 @@ TEST(TextOffsets, ToolkitCountingByName) {
 
 // Chromium's reported selections as measured, each character outside the BMP before an end
 // making it one too small; other toolkits' offsets are meant as reported.
-TEST(TextOffsets, ChromiumSelectionsAreTakenAsMeant) {
+TEST(TextOffsets, ChromiumSelectionsAreTakenAsMeantAndGeckosPaddingTakenOut) {
     const ToolkitCounting chromium = TextOffsets::countingFor(QStringLiteral("Chromium"));
     // "naïve" after one emoji: code points 11..16, reported 10..15.
     const QString line = QStringLiteral("Olá café 😀 naïve text");
@@ -56,10 +56,8 @@ TEST(TextOffsets, ChromiumSelectionsAreTakenAsMeant) {
     EXPECT_EQ(
         TextOffsets::selectionOffset(line, 10, TextOffsets::countingFor(QStringLiteral("gtk"))),
         10);
-}
 
-// Gecko's text as the bus carries it: U+FEFF after each astral character, only there.
-TEST(TextOffsets, AstralPaddingIsTakenOutAndNothingElse) {
+    // Gecko's text as the bus carries it: U+FEFF after each astral character, only there.
     const QString padded = QStringLiteral("a😀\uFEFFb👍\uFEFF🏽\uFEFF\uFEFFc");
     EXPECT_EQ(TextOffsets::withoutAstralPadding(padded), QStringLiteral("a😀b👍🏽\uFEFFc"));
     // A BOM of the text itself, not after an astral character, stays.

@@ -131,11 +131,6 @@ protected:
         ASSERT_TRUE(bus.registerVirtualObject(desktopPath, &portal, QDBusConnection::SubPath));
         ASSERT_TRUE(bus.registerService(PortalShortcuts::serviceName()));
     }
-    void registerBoth() {
-        ASSERT_TRUE(client.start());
-        ASSERT_TRUE(panel.registerHotKey(ctrlAltT, [this] { ++panelPresses; }));
-        ASSERT_TRUE(action.registerHotKey(superR, [this] { ++actionPresses; }));
-    }
 
     PrivateDaemon m_daemon;
     QStringList m_connections;
@@ -152,7 +147,9 @@ protected:
 
 TEST_F(PortalShortcutsTest, RegistersThenBindsEveryShortcutInOneSessionRoutesPressesAndBindsAgain) {
     startPortal(portalBus, portal);
-    registerBoth();
+    ASSERT_TRUE(client.start());
+    ASSERT_TRUE(panel.registerHotKey(ctrlAltT, [this] { ++panelPresses; }));
+    ASSERT_TRUE(action.registerHotKey(superR, [this] { ++actionPresses; }));
     ASSERT_TRUE(QTest::qWaitFor([&] { return client.state() == PortalShortcuts::State::bound; }));
     ASSERT_EQ(portal.calls.size(), 3);
     EXPECT_EQ(portal.calls[0], u"Register app.ovra.Ovra"_s);

@@ -92,7 +92,7 @@ TEST(BusOwnerWatch, CallsBackOncePerNewOwner) {
     EXPECT_EQ(registered, (QStringList{u":1.9"_s, u":1.12"_s}));
 }
 
-TEST(ActiveWindowReport, AnotherClassOfTheSameProcessIsAnotherApplication) {
+TEST(ActiveWindowReport, AnotherClassOfTheSameProcessIsAnotherApplicationAndKWinSendsThem) {
     QList<qint32> changes;
     ActiveWindowReports reports(std::make_shared<ActiveWindowStore>(),
                                 [&](qint32 pid) { changes.append(pid); });
@@ -105,9 +105,8 @@ TEST(ActiveWindowReport, AnotherClassOfTheSameProcessIsAnotherApplication) {
     EXPECT_TRUE(reports.take(report("libreoffice-writer", 40))); // the same window, moved
     EXPECT_TRUE(reports.take(report("libreoffice-calc", 0)));
     EXPECT_EQ(changes, QList<qint32>({7, 7}));
-}
 
-TEST(KWinReport, TheScriptCallsBackTheReceiverItNames) {
+    // KWin's script sends its reports to the receiver it names.
     const QString source = KWinActiveWindow::scriptSource(u":1.42"_s);
     EXPECT_TRUE(source.contains(uR"(callDBus(":1.42", ")"_s + KWinActiveWindow::objectPath()));
     EXPECT_FALSE(source.contains(u'%')); // every placeholder filled
