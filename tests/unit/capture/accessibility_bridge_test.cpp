@@ -166,7 +166,7 @@ TEST_F(BridgeTest, FocusedSelectionWinsThenThePointerWalkClimbsTwelveElementsAtM
     EXPECT_EQ(chain[14 - 3]->selectedTextReads, reads);
 }
 
-TEST_F(BridgeTest, SearchNeverExaminesThe351stElementNorGoesBelowDepthEight) {
+TEST_F(BridgeTest, SearchNeverExaminesThe351stElementNorGoesBelowDepthEightNorTwiceFromOnePlace) {
     const auto app = fake.accessibility.application(editorPid);
     const auto root = app->addChild(u"root"_s);
     for (int i = 0; i < 400; ++i)
@@ -196,20 +196,18 @@ TEST_F(BridgeTest, SearchNeverExaminesThe351stElementNorGoesBelowDepthEight) {
     chain[8]->selectedText = u"depth nine"_s;
     EXPECT_FALSE(bridge.searchSelection(FakeAccessibility::elementFor(root), {}));
     EXPECT_EQ(chain[8]->selectedTextReads, 0);
-}
 
-TEST_F(BridgeTest, SearchRunsFromThePointerThenTheCandidatesEachOnce) {
-    const auto app = fake.accessibility.application(editorPid);
+    // A capture searches from the pointer, then from the candidates, each element once.
     const auto area = app->addChild(u"web area"_s);
     app->focused = area;
     fake.accessibility.nodeAtPoint = area; // the same element twice
-    const auto deep = chainBelow(area, 3);
+    const auto below = chainBelow(area, 3);
     EXPECT_FALSE(bridge.captureSelection(QPointF(1, 1)));
     // Focused pass, pointer walk (area and app), one search from area: area read 3 times.
     EXPECT_EQ(area->selectedTextReads, 3);
-    EXPECT_EQ(deep.back()->selectedTextReads, 1);
+    EXPECT_EQ(below.back()->selectedTextReads, 1);
 
-    deep.back()->selectedText = u"deep inside"_s;
+    below.back()->selectedText = u"deep inside"_s;
     EXPECT_EQ(textOf(bridge.captureSelection(QPointF(1, 1))), u"deep inside"_s);
 }
 

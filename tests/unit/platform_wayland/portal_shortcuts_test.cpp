@@ -44,14 +44,9 @@ public:
                           : qvariant_cast<QDBusObjectPath>(args[0]).path() + args[0].toString());
         const bool known = member == u"Close"_s || (member == u"Register"_s && hasRegistry) ||
                            (message.interface() == shortcutsInterface && hasShortcuts);
-        if (!known) {
-            m_bus.send(message.createErrorReply(QDBusError::UnknownMethod, member));
-            return true;
-        }
-        if (member != u"CreateSession"_s && member != u"BindShortcuts"_s) {
-            m_bus.send(message.createReply());
-            return true;
-        }
+        if (!known || (member != u"CreateSession"_s && member != u"BindShortcuts"_s))
+            return m_bus.send(known ? message.createReply()
+                                    : message.createErrorReply(QDBusError::UnknownMethod, member));
         const QVariantMap options = qdbus_cast<QVariantMap>(args.last());
         QString sender = message.service().mid(1).replace(u'.', u'_');
         const QString handle = desktopPath + u"/request/"_s + sender + u'/' +
