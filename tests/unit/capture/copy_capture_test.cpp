@@ -114,7 +114,7 @@ TEST_F(CopyCaptureTest, ACopyIsTakenWithinTheTwoWaitsAndMissedAfter) {
 // clipboard (the user's would be lost) nor take the first one's restore for a copy (the user's
 // clipboard shown as the selection). Nor is the clipboard's own text, put back by a clipboard
 // manager when it was emptied, a selection.
-TEST_F(CopyCaptureTest, TwoCapturesAtOnceKeepTheClipboardAndNeverShowIt) {
+TEST_F(CopyCaptureTest, TwoCapturesAtOnceOrACancelledOneKeepTheClipboardAndNeverShowIt) {
     const QList<ClipboardItem> before = fake.clipboard.items;
     auto first = copyCapture.capture(QPointF(0, 0)); // nothing selected: nothing is copied
     clock.advance(100ms);
@@ -128,6 +128,16 @@ TEST_F(CopyCaptureTest, TwoCapturesAtOnceKeepTheClipboardAndNeverShowIt) {
     EXPECT_FALSE(runToEnd(copyCapture.capture(QPointF(0, 0))));
     EXPECT_EQ(fake.clipboard.items, before);
     EXPECT_FALSE(clipboardLease.isHeld());
+
+    // Cancelling ends the wait and still restores.
+    CancelSource cancel;
+    editorCopiesAfter(250ms, u"never seen"_s);
+    auto task = copyCapture.capture(QPointF(0, 0), cancel.token());
+    clock.advance(50ms);
+    cancel.cancel();
+    ASSERT_TRUE(task.isReady());
+    EXPECT_FALSE(runToEnd(std::move(task)));
+    EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndString()});
 }
 
 // Owners that stop answering cost the deadline once; the copy goes ahead without their content.
@@ -177,17 +187,6 @@ TEST_F(CopyCaptureTest, AnEmptyClipboardStaysEmptyAndAThinCopyGivesNothing) {
     EXPECT_EQ(fake.clipboard.clearCount, 2); // before the keystroke and at the restore
 }
 
-TEST_F(CopyCaptureTest, CancellingEndsTheWaitAndStillRestores) {
-    CancelSource cancel;
-    editorCopiesAfter(250ms, u"never seen"_s);
-    auto task = copyCapture.capture(QPointF(0, 0), cancel.token());
-    clock.advance(50ms);
-    cancel.cancel();
-    ASSERT_TRUE(task.isReady());
-    EXPECT_FALSE(runToEnd(std::move(task)));
-    EXPECT_EQ(fake.clipboard.items, QList<ClipboardItem>{imageAndString()});
-}
-
 // X11 keeps the last selection in PRIMARY after it was clicked away: only a fresh one of the
 // frontmost application, long enough to be a selection, counts, at once and without touching the
 // clipboard; otherwise the copy is made.
@@ -196,15 +195,14 @@ TEST_F(CopyCaptureTest, PrimaryIsUsedOnlyWhenFreshAndTheFrontmostApplicationsOwn
     field->selectedRange = TextRange{2, 8};
     fake.accessibility.application(editorPid)->focused = field;
     editorCopiesAfter(10ms, u"copied"_s);
-    struct Case {
+    const struct {
         const char* why;
         std::optional<std::chrono::milliseconds> age;
         PrimaryTrust trust;
         bool used;
         qint32 owner = editorPid;
         QString text = u"old word"_s;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"taken just now", 1s, {}, true},
         {"taken after the last switch", 60s, {90s, false}, true},
         {"older than the last switch", 60s, {30s, false}, false},
@@ -215,7 +213,7 @@ TEST_F(CopyCaptureTest, PrimaryIsUsedOnlyWhenFreshAndTheFrontmostApplicationsOwn
         {"another application's", 1s, {}, false, 99},
         {"too thin", 1s, {}, false, editorPid, u" a "_s},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         fake.clipboard.primary = PrimarySelection{c.text, c.owner, c.age};
         fake.keys.copiesPosted.clear();

@@ -180,9 +180,8 @@ TEST_F(MonitorTest, EscapeMouseDownAndTypingDismissButShortcutsDoNot) {
     for (const InputEvent& kept : {keyDown(KeyCode::C, Modifier::Control, u"c"_s),
                                    keyDown(KeyCode::T, Modifier::Alt | Modifier::Super, u"t"_s),
                                    keyDown(KeyCode::A, Modifier::Shift, u"a"_s), modifierDown(),
-                                   modifierDown(Modifier::Shift)}) {
+                                   modifierDown(Modifier::Shift)})
         fake.input.injectGlobal(kept);
-    }
     EXPECT_EQ(dismissals, 0);
     fake.input.injectGlobal(keyDown(KeyCode::T, {}, u"t"_s));
     EXPECT_EQ(dismissals, 1);

@@ -67,12 +67,11 @@ TEST_F(DesktopEntriesTest, FindsTheApplicationOfAProgramAndTellsTerminals) {
     EXPECT_EQ(entries.find(u"other-program"_s, {}), std::nullopt);
 
     // Terminals are known by their entry's category or their window class, and get their chords.
-    struct Case {
+    const struct {
         const char* program;
         const char* windowClass;
         ClipboardChords chords;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"vte-term", "Vte-term", ClipboardChords::controlShift}, // by its entry's category
         {"xterm", "XTerm", ClipboardChords::none}, // its entry says terminal, its class decides
         {"uxterm", "UXTerm", ClipboardChords::none},
@@ -81,7 +80,7 @@ TEST_F(DesktopEntriesTest, FindsTheApplicationOfAProgramAndTellsTerminals) {
         {"editor", "Editor", ClipboardChords::control},
         {"unknown", "", ClipboardChords::control},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.program);
         const auto entry = entries.find(QString::fromLatin1(c.program), {});
         EXPECT_EQ(clipboardChordsFor(QString::fromLatin1(c.windowClass),
