@@ -16,8 +16,8 @@ namespace {
 class DesktopEntriesTest : public ::testing::Test {
 protected:
     // Writes an entry whose [Desktop Entry] group holds `content`.
-    void write(const QString& dataDir, const QString& relative, const QByteArray& content) {
-        const QString path = QDir(dataDir).filePath(u"applications/" + relative);
+    void write(const QString& dataDir, const char* relative, const QByteArray& content) {
+        const QString path = QDir(dataDir).filePath(u"applications/"_s + QLatin1String(relative));
         ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -28,29 +28,27 @@ protected:
 };
 
 TEST_F(DesktopEntriesTest, FindsTheApplicationOfAProgramAndTellsTerminals) {
-    write(system.path(), u"org.example.Editor.desktop"_s,
+    const QString sys = system.path(), usr = user.path();
+    write(sys, "org.example.Editor.desktop",
           "Name=Editor\nName[pt]=Editor PT\nName[pt_BR]=Editor BR\n"
           "Exec=env LANG=C /usr/bin/example-editor --new-window %U\n");
-    write(system.path(), u"vendor/viewer.desktop"_s,
+    write(sys, "vendor/viewer.desktop",
           "Name=Viewer\nExec=\"/opt/My Viewer/run\" %f\nStartupWMClass=MyViewer\n");
-    write(system.path(), u"calc.desktop"_s, "Name=Calc\nTryExec=somewhere-else\n");
-    write(system.path(), u"script.desktop"_s,
-          "Name=Script\nExec=python3 /usr/share/script/main.py\n");
-    write(system.path(), u"tool.desktop"_s, "Name=System Tool\nExec=tool\n");
-    write(user.path(), u"tool.desktop"_s, "Name=My Tool\nExec=tool\n");
-    write(system.path(), u"gone.desktop"_s, "Name=Gone\nExec=gone\n");
-    write(user.path(), u"gone.desktop"_s, "Name=Gone\nHidden=true\n");
-    write(system.path(), u"actions.desktop"_s,
-          "Name=Main\nExec=main-program\n[Desktop Action New]\nName=New "
-          "Window\nExec=other-program\n");
-    write(system.path(), u"vte-term.desktop"_s,
+    write(sys, "calc.desktop", "Name=Calc\nTryExec=somewhere-else\n");
+    write(sys, "script.desktop", "Name=Script\nExec=python3 /usr/share/script/main.py\n");
+    write(sys, "tool.desktop", "Name=System Tool\nExec=tool\n");
+    write(usr, "tool.desktop", "Name=My Tool\nExec=tool\n");
+    write(sys, "gone.desktop", "Name=Gone\nExec=gone\n");
+    write(usr, "gone.desktop", "Name=Gone\nHidden=true\n");
+    write(sys, "actions.desktop",
+          "Name=Main\nExec=main-program\n[Desktop Action New]\nName=New Window\nExec=other\n");
+    write(sys, "vte-term.desktop",
           "Name=Term\nExec=vte-term\nCategories=GTK;System;TerminalEmulator;\n");
-    write(system.path(), u"debian-xterm.desktop"_s,
+    write(sys, "debian-xterm.desktop",
           "Name=XTerm\nExec=xterm\nCategories=System;TerminalEmulator;\n");
-    write(system.path(), u"editor.desktop"_s,
-          "Name=Editor\nExec=editor\nCategories=Utility;TextEditor;\n");
+    write(sys, "editor.desktop", "Name=Editor\nExec=editor\nCategories=Utility;TextEditor;\n");
 
-    DesktopEntries entries({user.path(), system.path()}, u"pt_BR"_s);
+    DesktopEntries entries({usr, sys}, u"pt_BR"_s);
     EXPECT_EQ(entries.find(u"/usr/bin/example-editor"_s, {}),
               (DesktopEntry{u"org.example.Editor"_s, u"Editor BR"_s}));
     // A subfolder joins the id with a dash; a quoted program path with spaces still matches.
@@ -64,7 +62,7 @@ TEST_F(DesktopEntriesTest, FindsTheApplicationOfAProgramAndTellsTerminals) {
     EXPECT_EQ(entries.find(u"tool"_s, {})->name, u"My Tool");
     EXPECT_EQ(entries.find(u"gone"_s, {}), std::nullopt);
     EXPECT_EQ(entries.find(u"main-program"_s, {})->name, u"Main");
-    EXPECT_EQ(entries.find(u"other-program"_s, {}), std::nullopt);
+    EXPECT_EQ(entries.find(u"other"_s, {}), std::nullopt);
 
     // Terminals are known by their entry's category or their window class, and get their chords.
     const struct {
@@ -91,21 +89,20 @@ TEST_F(DesktopEntriesTest, FindsTheApplicationOfAProgramAndTellsTerminals) {
     EXPECT_FALSE(entries.find(u"editor"_s, {})->terminalEmulator);
 
     // An application id is named by the entry of that id alone, the first folder's.
-    write(system.path(), u"nameless.desktop"_s, "Exec=x\n");
-    write(user.path(), u"evil.desktop"_s, "Name=Evil\n");
-    const QStringList apps = {QDir(user.path()).filePath(u"applications"_s),
-                              QDir(system.path()).filePath(u"applications"_s)};
+    write(sys, "nameless.desktop", "Exec=x\n");
+    write(usr, "evil.desktop", "Name=Evil\n");
+    const QStringList apps = {usr + u"/applications"_s, sys + u"/applications"_s};
     EXPECT_EQ(applicationName(u"org.example.Editor"_s, apps, u"pt"_s), u"Editor PT");
     EXPECT_EQ(applicationName(u"tool"_s, apps, u"C"_s), u"My Tool");
     EXPECT_EQ(applicationName(u"gone"_s, apps, u"C"_s), std::nullopt);
     EXPECT_EQ(applicationName(u"nameless"_s, apps, u"C"_s), std::nullopt);
     // An id holding a path reaches no file outside the folders.
-    const QString outside = u"../../"_s + QDir(user.path()).dirName() + u"/applications/evil"_s;
+    const QString outside = u"../../"_s + QDir(usr).dirName() + u"/applications/evil"_s;
     EXPECT_EQ(applicationName(outside, {apps[1]}, u"C"_s), std::nullopt);
 
     // By default, the user's applications folder (the test main's XDG_DATA_HOME) is searched.
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    write(data, u"test.ovra.Probe.desktop"_s, "Name=Probe\n");
+    write(data, "test.ovra.Probe.desktop", "Name=Probe\n");
     EXPECT_EQ(applicationName(u"test.ovra.Probe"_s), u"Probe");
     QFile::remove(data + u"/applications/test.ovra.Probe.desktop"_s);
 }
