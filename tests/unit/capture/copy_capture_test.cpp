@@ -170,7 +170,6 @@ TEST_F(CopyCaptureTest, AHungOwnerCostsOnlyTheDeadlineAndKeepsItsClipboard) {
     // PRIMARY's owner hangs: the capture goes on to the copy after the deadline, no later.
     fake.clipboard.hangingTypes.clear();
     fake.clipboard.unreadableTypes.clear();
-    fake.clipboard.items = {imageAndString()};
     fake.clipboard.primaryHangs = true;
     const auto startedAt = clock.now();
     EXPECT_EQ(textOf(runToEnd(copyCapture.capture(QPointF(0, 0)))), u"copied words"_s);
