@@ -87,7 +87,7 @@ protected:
     VirtualClock clock;
     FakeCapturePlatform fake;
     InlineAccessibilityThread thread{fake.accessibility, clock};
-    AccessibilityCapture capture{thread, fake.workspace, fake.screens, clock};
+    AccessibilityCapture capture{thread, fake.workspace, clock};
     ClipboardLease clipboardLease{clock};
     FakeHotKeyService hotKeys;
     std::map<QuickAction, FakeHotKeyService> actionKeys;
