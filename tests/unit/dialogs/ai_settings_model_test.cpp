@@ -126,24 +126,6 @@ TEST(AISettingsModelNoBuiltinKey, PlaceholderNamesTheServiceWithoutABuiltInKey) 
     EXPECT_EQ(model.provider(), OnlineTranslationProvider::ai);
 }
 
-TEST_F(AISettingsModelTest, SavedNoteLastsTwoSecondsFromItsOwnSave) {
-    auto model = makeModel();
-    model->save();
-    EXPECT_TRUE(model->savedFeedback());
-    clock.advance(1500ms);
-    model->save(); // sets it again; the first timer still ends it at 2 s
-    clock.advance(499ms);
-    EXPECT_TRUE(model->savedFeedback());
-    clock.advance(1ms);
-    EXPECT_FALSE(model->savedFeedback());
-
-    // A note's timer outliving the model does nothing.
-    model->save();
-    model.reset();
-    clock.advance(2000ms);
-    EXPECT_FALSE(clock.hasPending());
-}
-
 // Whether the keys or the settings could not be written, every save says so until one lands:
 // a value held in memory is not a stored one.
 TEST_F(AISettingsModelTest, AFailedSaveIsShownAtEverySaveAndWhatWasTypedIsKept) {
@@ -196,8 +178,9 @@ TEST_F(AISettingsModelTest, TheAddressShownIsTheOneTheKeyGoesTo) {
     }
 }
 
-TEST_F(AISettingsModelTest, ReloadDropsUnsavedEditsAndTheProviderChangeIsSignalled) {
-    const auto model = makeModel();
+// Reload drops unsaved edits; the saved note lasts two seconds from its own save.
+TEST_F(AISettingsModelTest, ReloadDropsUnsavedEditsAndTheSavedNoteLastsTwoSeconds) {
+    auto model = makeModel();
     QSignalSpy providerSpy(model.get(), &AISettingsModel::providerChanged);
     model->setProvider(OnlineTranslationProvider::ai);
     model->setProvider(OnlineTranslationProvider::ai);
@@ -214,4 +197,19 @@ TEST_F(AISettingsModelTest, ReloadDropsUnsavedEditsAndTheProviderChangeIsSignall
     model->setAIProvider(AIProvider::custom);
     model->setAIProvider(AIProvider::openai);
     EXPECT_EQ(model->model(), u"gpt-4o-mini"_s);
+
+    model->save();
+    EXPECT_TRUE(model->savedFeedback());
+    clock.advance(1500ms);
+    model->save(); // sets it again; the first timer still ends it at 2 s
+    clock.advance(499ms);
+    EXPECT_TRUE(model->savedFeedback());
+    clock.advance(1ms);
+    EXPECT_FALSE(model->savedFeedback());
+
+    // A note's timer outliving the model does nothing.
+    model->save();
+    model.reset();
+    clock.advance(2000ms);
+    EXPECT_FALSE(clock.hasPending());
 }

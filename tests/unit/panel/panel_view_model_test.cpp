@@ -175,7 +175,18 @@ TEST_F(PanelViewModelTest, EachActionAsksItsOwnOperationAndCanReplaceByModeAndEd
     EXPECT_FALSE(model->canReplaceResult());
 }
 
-TEST_F(PanelViewModelTest, TwoCopiesEndTheConfirmationAfterTheFirst) {
+// Delayed work keeps its times: layout notifications 40 ms after each change, one each, and the
+// copy confirmation 1.2 s from the first copy. None of it runs once the model is gone.
+TEST_F(PanelViewModelTest, DelayedWorkKeepsItsTimesAndEndsWithTheModel) {
+    model->translate();
+    model->configure(PanelEnvironment::snapshot()); // the abandoned translation adds none
+    translated(u"ok"_s);
+    model->startAsk();
+    env.clock.advance(39ms);
+    EXPECT_EQ(layoutNotifications, 0);
+    env.clock.advance(1ms);
+    EXPECT_EQ(layoutNotifications, 2); // not merged
+
     model->copy(u"um"_s);
     EXPECT_TRUE(model->copiedFeedback());
     env.clock.advance(500ms);
@@ -185,17 +196,15 @@ TEST_F(PanelViewModelTest, TwoCopiesEndTheConfirmationAfterTheFirst) {
     EXPECT_TRUE(model->copiedFeedback());
     env.clock.advance(1ms);
     EXPECT_FALSE(model->copiedFeedback());
-}
 
-TEST_F(PanelViewModelTest, LayoutNotificationFollowsEachChangeAfter40ms) {
     model->translate();
-    model->configure(PanelEnvironment::snapshot()); // the abandoned translation adds none
-    translated(u"ok"_s);
-    model->startAsk();
-    env.clock.advance(39ms);
-    EXPECT_EQ(layoutNotifications, 0);
-    env.clock.advance(1ms);
-    EXPECT_EQ(layoutNotifications, 2); // not merged
+    const auto call = lastCall();
+    model->copy(u"x"_s);
+    const int notified = layoutNotifications;
+    model.reset();
+    EXPECT_TRUE(call->token.isCancelled());
+    env.clock.advance(2s); // delayed work finds no model and does nothing
+    EXPECT_EQ(layoutNotifications, notified);
 }
 
 TEST_F(PanelViewModelTest, ChatKeepsItsHistoryAcrossModes) {
@@ -291,16 +300,6 @@ TEST_F(PanelViewModelTest, ReplacementHidesAfter900msOrShowsWhyItFailed) {
     model->configure(PanelEnvironment::snapshot(u"nova seleção"_s));
     env.clock.advance(1s);
     EXPECT_EQ(hideRequests, 1);
-}
-
-TEST_F(PanelViewModelTest, DestroyingTheModelWhileWorkRunsIsSafe) {
-    model->translate();
-    const auto call = lastCall();
-    model->copy(u"x"_s);
-    model.reset();
-    EXPECT_TRUE(call->token.isCancelled());
-    env.clock.advance(2s); // delayed work finds no model and does nothing
-    EXPECT_EQ(layoutNotifications, 0);
 }
 
 TEST_F(PanelViewModelTest, ASelectionTooLongIsNotSentAndThePanelSaysSo) {
