@@ -72,7 +72,6 @@ TEST(LanguagePackList, ADownloadShowsProgressOrWhyItFailedThenTheRealStatus) {
     EXPECT_EQ(list.status(u"fr"_s), PackStatus::available);
 
     service.holdPreparation = true;
-    finished.clear();
     list.downloadPack(u"fr"_s);
     EXPECT_EQ(list.status(u"fr"_s), PackStatus::downloading);
     ASSERT_EQ(service.sessionsMade.size(), 3u);
@@ -84,7 +83,7 @@ TEST(LanguagePackList, ADownloadShowsProgressOrWhyItFailedThenTheRealStatus) {
 
     service.availability[{u"pt"_s, u"fr"_s}] = Availability::installed;
     service.finishPreparation();
-    EXPECT_EQ(finished, QStringList{u"fr"_s});
+    EXPECT_EQ(finished, QStringList(3, u"fr"_s)); // every attempt reports its end
     EXPECT_FALSE(list.packCoordinator().downloadingCode());
     EXPECT_EQ(list.status(u"fr"_s), PackStatus::installed);
 }

