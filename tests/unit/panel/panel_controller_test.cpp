@@ -101,9 +101,13 @@ TEST_F(PanelControllerTest, GrowingContentRefitsAnimatedAndMaySwitchSidesWithinT
     }
 }
 
-TEST_F(PanelControllerTest, HideReportsTheSnapshotOnce) {
+// The device translator serves the panel while it shows: a request made once it is hidden waits.
+TEST_F(PanelControllerTest, HideReportsTheSnapshotOnceAndFreesTheDeviceTranslator) {
+    env.engines->translateOnDevice = true;
     controller->show(PanelEnvironment::snapshot());
     controller->viewModel()->translate();
+    EXPECT_EQ(translator.sessionsMade.size(), 1u);
+    EXPECT_EQ(controller->viewModel()->resultEngine(), EngineKind::onDevice);
     Q_EMIT controller->viewModel()->hideRequested(); // the close button, or a replacement done
     controller->hide();
     ASSERT_EQ(hidden.size(), 1);
@@ -118,6 +122,13 @@ TEST_F(PanelControllerTest, HideReportsTheSnapshotOnce) {
     window->contentHeight = 300;
     env.clock.advance(1s);
     EXPECT_EQ(window->frameChanges.size(), frames);
+
+    TranslationCoordinator& coordinator = env.engines->coordinator;
+    [](TranslationCoordinator& c) -> QCoro::Task<void> {
+        co_await c.translate(u"Olá"_s, *TargetLanguage::named(u"fr"));
+    }(coordinator);
+    EXPECT_TRUE(coordinator.hasPendingRequest());
+    EXPECT_EQ(translator.sessionsMade.size(), 1u);
 }
 
 TEST_F(PanelControllerTest, ThePanelGoesWithItsSourceApplicationAndOnlyWithIt) {
@@ -142,21 +153,4 @@ TEST_F(PanelControllerTest, ThePanelGoesWithItsSourceApplicationAndOnlyWithIt) {
     controller->show(PanelEnvironment::snapshot());
     controller->hide();
     EXPECT_EQ(workspace.goneWatcherCount(), 0u);
-}
-
-// The device translator serves the panel while it shows: a request made once it is hidden waits.
-TEST_F(PanelControllerTest, TheDeviceTranslatorServesThePanelOnlyWhileItShows) {
-    env.engines->translateOnDevice = true;
-    controller->show(PanelEnvironment::snapshot());
-    controller->viewModel()->translate();
-    EXPECT_EQ(translator.sessionsMade.size(), 1u);
-    EXPECT_EQ(controller->viewModel()->resultEngine(), EngineKind::onDevice);
-
-    controller->hide();
-    TranslationCoordinator& coordinator = env.engines->coordinator;
-    [](TranslationCoordinator& c) -> QCoro::Task<void> {
-        co_await c.translate(u"Olá"_s, *TargetLanguage::named(u"fr"));
-    }(coordinator);
-    EXPECT_TRUE(coordinator.hasPendingRequest());
-    EXPECT_EQ(translator.sessionsMade.size(), 1u);
 }
