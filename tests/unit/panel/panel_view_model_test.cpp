@@ -37,19 +37,38 @@ struct PanelViewModelTest : ::testing::Test {
 
 } // namespace
 
-TEST_F(PanelViewModelTest, ActionsWithoutSelectionChangeNothing) {
+// Without a selection no action changes anything; with one too long none is sent, and each says
+// so. Exactly the limit is still sent.
+TEST_F(PanelViewModelTest, ActionsWithoutASelectionOrWithOneTooLongSendNothing) {
+    const auto actions = {&PanelViewModel::translate, &PanelViewModel::reformulate,
+                          &PanelViewModel::review, &PanelViewModel::summarize,
+                          &PanelViewModel::startAsk};
     model->reset();
-    model->translate();
-    model->reformulate();
-    model->review();
-    model->summarize();
-    model->startAsk();
+    for (const auto& action : actions)
+        (model.get()->*action)();
     model->sendChat(u"porquê?"_s);
     model->replace();
     EXPECT_EQ(model->mode(), Mode::none);
     EXPECT_FALSE(model->isWorking());
+
+    SelectionSnapshot longSelection = PanelEnvironment::snapshot();
+    longSelection.text = QString(PanelViewModel::maxSelectionLength + 1, u'a');
+    model->configure(longSelection);
+    for (const auto& action : actions) {
+        (model.get()->*action)();
+        EXPECT_EQ(model->statusMessage(),
+                  u"A seleção é longa demais para esta ação (máx. 100.000 caracteres)."_s);
+        EXPECT_TRUE(model->statusIsError());
+    }
+    model->sendChat(u"e então?"_s);
     EXPECT_TRUE(env.engines->calls.isEmpty());
     EXPECT_EQ(env.engines->chatsMade, 0);
+    EXPECT_FALSE(model->isWorking());
+
+    longSelection.text.chop(1);
+    model->configure(longSelection);
+    model->translate();
+    EXPECT_EQ(env.engines->calls.size(), 1);
 }
 
 // After an earlier result, each way the next action ends: the result kept or replaced, the status
@@ -299,30 +318,6 @@ TEST_F(PanelViewModelTest, ReplacementHidesAfter900msOrShowsWhyItFailed) {
     model->configure(PanelEnvironment::snapshot(u"nova seleção"_s));
     env.clock.advance(1s);
     EXPECT_EQ(hideRequests, 1);
-}
-
-TEST_F(PanelViewModelTest, ASelectionTooLongIsNotSentAndThePanelSaysSo) {
-    SelectionSnapshot longSelection = PanelEnvironment::snapshot();
-    longSelection.text = QString(PanelViewModel::maxSelectionLength + 1, u'a');
-    model->configure(longSelection);
-    for (const auto& action :
-         {&PanelViewModel::translate, &PanelViewModel::reformulate, &PanelViewModel::review,
-          &PanelViewModel::summarize, &PanelViewModel::startAsk}) {
-        (model.get()->*action)();
-        EXPECT_EQ(model->statusMessage(),
-                  u"A seleção é longa demais para esta ação (máx. 100.000 caracteres)."_s);
-        EXPECT_TRUE(model->statusIsError());
-    }
-    model->sendChat(u"e então?"_s);
-    EXPECT_TRUE(env.engines->calls.isEmpty());
-    EXPECT_EQ(env.engines->chatsMade, 0);
-    EXPECT_FALSE(model->isWorking());
-
-    // Exactly the limit is still sent.
-    longSelection.text.chop(1);
-    model->configure(longSelection);
-    model->translate();
-    EXPECT_EQ(env.engines->calls.size(), 1);
 }
 
 // An answer written as it goes shows at once and grows; it is copied or written back only when
