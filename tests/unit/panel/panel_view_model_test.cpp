@@ -37,13 +37,18 @@ struct PanelViewModelTest : ::testing::Test {
 
 } // namespace
 
-// Without a selection no action changes anything; with one too long none is sent, and each says
-// so. Exactly the limit is still sent.
+// Reset ends a device translation waiting for a session, silently. Without a selection no action
+// changes anything; with one too long none is sent, and each says so. Exactly the limit is sent.
 TEST_F(PanelViewModelTest, ActionsWithoutASelectionOrWithOneTooLongSendNothing) {
     const auto actions = {&PanelViewModel::translate, &PanelViewModel::reformulate,
                           &PanelViewModel::review, &PanelViewModel::summarize,
                           &PanelViewModel::startAsk};
+    env.engines->translateOnDevice = true;
+    model->translate();
+    ASSERT_TRUE(env.engines->coordinator.hasPendingRequest());
     model->reset();
+    EXPECT_FALSE(env.engines->coordinator.hasPendingRequest());
+    env.engines->translateOnDevice = false;
     for (const auto& action : actions)
         (model.get()->*action)();
     model->sendChat(u"porquê?"_s);
@@ -144,15 +149,6 @@ TEST_F(PanelViewModelTest, PickerTranslatesAgainOnlyInTranslateMode) {
     lastCall()->succeed(u"Guten Tag"_s);
     EXPECT_EQ(model->resultText(), u"Guten Tag"_s);
     EXPECT_EQ(env.prefs.targetLanguage(), german);
-}
-
-TEST_F(PanelViewModelTest, ResetEndsAWaitingDeviceTranslationSilently) {
-    env.engines->translateOnDevice = true;
-    model->translate();
-    ASSERT_TRUE(env.engines->coordinator.hasPendingRequest());
-    model->reset();
-    EXPECT_FALSE(env.engines->coordinator.hasPendingRequest());
-    EXPECT_FALSE(model->isWorking());
 }
 
 TEST_F(PanelViewModelTest, ConcurrentActionsTheLastToFinishWins) {
