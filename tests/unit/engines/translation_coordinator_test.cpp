@@ -1,7 +1,7 @@
 #include "engine_test_support.h"
 #include "engines/translation_coordinator.h"
-#include "support/cancellation.h"
 #include "fakes/fake_language_services.h"
+#include "support/cancellation.h"
 
 #include <gtest/gtest.h>
 
@@ -142,12 +142,6 @@ TEST_F(TranslationCoordinatorTest, PreparationNoteShowsWhileAssetsDownloadAndCle
     ASSERT_TRUE(outcome->error);
     EXPECT_THROW(std::rethrow_exception(outcome->error), Error);
     EXPECT_FALSE(service.calls.contains(u"translate:b"_s));
-
-    service.translations = {failure(Error(u"falha"_s))};
-    outcome = start(u"c"_s);
-    runToEnd(coordinator.runSession(service.makeSession(*coordinator.configuration())));
-    EXPECT_TRUE(outcome->error);
-    EXPECT_FALSE(outcome->cancelled());
 }
 
 } // namespace

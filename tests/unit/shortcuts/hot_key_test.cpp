@@ -88,19 +88,25 @@ constexpr QKeyCombination defaultKeys(Qt::MetaModifier | Qt::AltModifier, Qt::Ke
 
 } // namespace
 
-TEST_F(GlobalHotKeyTest, RegistersTheStoredShortcutOnceAndTriggersAndARefusalLeavesNothing) {
+TEST_F(GlobalHotKeyTest,
+       RegistersTheStoredShortcutOnceAndTriggersARefusalLeavesNothingAndDestructionReleasesIt) {
     m_service.refuseNext = true;
-    GlobalHotKey hotKey(m_service, m_prefs, [this] { ++m_triggers; });
-    EXPECT_FALSE(hotKey.registerHotKey());
-    EXPECT_FALSE(hotKey.isRegistered());
-    hotKey.unregisterHotKey(); // nothing to release
+    auto hotKey = std::make_unique<GlobalHotKey>(m_service, m_prefs, [this] { ++m_triggers; });
+    EXPECT_FALSE(hotKey->registerHotKey());
+    EXPECT_FALSE(hotKey->isRegistered());
+    hotKey->unregisterHotKey(); // nothing to release
     EXPECT_EQ(m_service.unregisterCount, 0);
 
-    EXPECT_TRUE(hotKey.registerHotKey()); // a later try may succeed
-    EXPECT_TRUE(hotKey.registerHotKey()); // already registered: nothing more installed
+    EXPECT_TRUE(hotKey->registerHotKey()); // a later try may succeed
+    EXPECT_TRUE(hotKey->registerHotKey()); // already registered: nothing more installed
     ASSERT_EQ(m_service.registrations.size(), 1u);
     EXPECT_EQ(m_service.registrations[0], defaultKeys);
     EXPECT_TRUE(m_service.press());
+    EXPECT_EQ(m_triggers, 1);
+
+    hotKey.reset();
+    EXPECT_FALSE(m_service.held); // released on destruction
+    m_service.callback();         // a press already queued by the platform
     EXPECT_EQ(m_triggers, 1);
 }
 
@@ -120,14 +126,4 @@ TEST_F(GlobalHotKeyTest, StoredValuesNamingNoShortcutOrAnEditingChordUseTheDefau
     GlobalHotKey hotKey(m_service, m_prefs, [] {});
     ASSERT_TRUE(hotKey.registerHotKey());
     EXPECT_EQ(m_service.held, defaultKeys);
-}
-
-TEST_F(GlobalHotKeyTest, PressAfterDestructionDoesNothing) {
-    {
-        GlobalHotKey hotKey(m_service, m_prefs, [this] { ++m_triggers; });
-        ASSERT_TRUE(hotKey.registerHotKey());
-    }
-    EXPECT_FALSE(m_service.held); // released on destruction
-    m_service.callback();         // a press already queued by the platform
-    EXPECT_EQ(m_triggers, 0);
 }
