@@ -85,12 +85,7 @@ TEST_F(AIChatSessionTest, OnlineHistoryGrowsByTwoAndStaysUnchangedAfterAFailure)
 
 TEST_F(AIChatSessionTest, TransportFailureIsPassedOnUnchanged) {
     env.setAIKey(AIProvider::custom, aiKey);
-    int port = 0;
-    {
-        FakeHttpServer gone;
-        port = gone.port();
-    }
-    env.prefs.setBaseURL(AIProvider::custom, u"http://127.0.0.1:"_s + QString::number(port));
+    env.prefs.setBaseURL(AIProvider::custom, closedLoopbackUrl().toString());
     const auto chat = session();
     const auto error = expectFailure<HttpTransportError>(chat->ask(u"q"_s));
     EXPECT_EQ(error.kind(), HttpTransportError::Kind::noConnection);

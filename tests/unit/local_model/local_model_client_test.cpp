@@ -4,6 +4,7 @@
 #include "ondevice/local_model/local_model_choice.h"
 #include "ondevice/local_model/local_model_client.h"
 #include "ondevice/local_model/local_model_session.h"
+#include "unit/engines/engine_test_support.h"
 
 #include "support/task_runner.h"
 #include <QTest>
@@ -45,12 +46,7 @@ TEST(LocalModelClient, IsAvailableOnlyWithAnInstalledModel) {
     EXPECT_EQ(server.tagsRequests(), 3); // asked each time, never cached
 
     // A server that is down: unavailable, and a session says so.
-    QUrl downUrl;
-    {
-        FakeOllamaServer gone;
-        downUrl = gone.url();
-    }
-    LocalModelClient down({.baseUrl = downUrl});
+    LocalModelClient down({.baseUrl = closedLoopbackUrl()});
     EXPECT_FALSE(runToEnd(down.isAvailable({})));
     EXPECT_EQ(failureOf(down.openSession(u"i"_s)->respond(u"p"_s, {})).kind(),
               ReformulatorError::Kind::unavailable);

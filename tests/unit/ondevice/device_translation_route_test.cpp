@@ -12,7 +12,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTcpServer>
 #include <gtest/gtest.h>
 
 using namespace ovra;
@@ -20,15 +19,6 @@ using namespace ovra::test;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// A loopback address where nothing listens: the port is taken, then given back.
-QUrl closedLoopbackUrl() {
-    QTcpServer probe;
-    EXPECT_TRUE(probe.listen(QHostAddress::LocalHost));
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return QUrl(u"http://127.0.0.1:"_s + QString::number(port));
-}
 
 // Settings without keys, a local model that does not answer, and the router over the device
 // translator; `apertiumData` holds the installed pairs.
