@@ -75,20 +75,17 @@ TEST_F(AIChatSessionTest, OnlineHistoryGrowsByTwoAndStaysUnchangedAfterAFailure)
         std::string::npos);
     EXPECT_EQ(body.find("Pergunta 2"), body.rfind("Pergunta 2"));
 
+    // A transport failure is passed on unchanged.
+    env.prefs.setBaseURL(AIProvider::custom, closedLoopbackUrl().toString());
+    EXPECT_EQ(expectFailure<HttpTransportError>(chat->ask(u"q"_s)).kind(),
+              HttpTransportError::Kind::noConnection);
+
     // A key removed after the chat began: still online, and it says so.
     env.setAIKey(AIProvider::custom, QString());
     EXPECT_EQ(expectFailure<OnlineAIError>(chat->ask(u"q"_s)).kind(),
               OnlineAIError::Kind::notConfigured);
     EXPECT_EQ(chat->onlineHistory().size(), 5);
     EXPECT_EQ(model.turns.size(), 0u); // never the device
-}
-
-TEST_F(AIChatSessionTest, TransportFailureIsPassedOnUnchanged) {
-    env.setAIKey(AIProvider::custom, aiKey);
-    env.prefs.setBaseURL(AIProvider::custom, closedLoopbackUrl().toString());
-    const auto chat = session();
-    const auto error = expectFailure<HttpTransportError>(chat->ask(u"q"_s));
-    EXPECT_EQ(error.kind(), HttpTransportError::Kind::noConnection);
 }
 
 TEST_F(AIChatSessionTest, DeviceQuestionsShareOneSession) {

@@ -35,9 +35,12 @@ struct Translator {
     ApertiumProcess::Options process;
     std::unique_ptr<ApertiumTranslationService> service;
 
-    explicit Translator(QString dataDir = u"/usr/share/apertium"_s) {
+    QTemporaryDir empty;
+
+    // Over the installed pairs, or over `dataDir`; none: a data folder holding no pair at all.
+    explicit Translator(std::optional<QString> dataDir = u"/usr/share/apertium"_s) {
         model.available = false;
-        process.dataDir = std::move(dataDir);
+        process.dataDir = dataDir.value_or(empty.path());
         service = std::make_unique<ApertiumTranslationService>(clock, detector, installer, &model,
                                                                process);
     }
@@ -111,14 +114,12 @@ TEST(ApertiumTranslation, ReportsAvailabilityFromInstalledAndPackagedPairs) {
     EXPECT_EQ(translator.status(u"pt"_s, u"ja"_s), LanguageAvailabilityStatus::unsupported);
     EXPECT_EQ(translator.status(u"pt"_s, u"zh-Hans"_s), LanguageAvailabilityStatus::unsupported);
 
-    QTemporaryDir empty;
-    Translator bare(empty.path());
+    Translator bare(std::nullopt);
     EXPECT_EQ(bare.status(u"en"_s, u"es"_s), LanguageAvailabilityStatus::supported);
 }
 
 TEST(ApertiumTranslation, WithoutAPairUsesTheLocalModelElseSaysWhichLanguages) {
-    QTemporaryDir empty;
-    Translator translator(empty.path());
+    Translator translator(std::nullopt);
     auto session = translator.service->makeSession({std::nullopt, u"pt"_s, 0});
     auto error = failureOf<DeviceTranslationError>(session->translate(englishParagraph, {}));
     EXPECT_EQ(error.description(), u"Falta o pacote de idioma para traduzir de inglês "
@@ -218,8 +219,7 @@ TEST(ApertiumPreparation, InstallsTheMissingPairsThroughThePackageService) {
 }
 
 TEST(ApertiumPreparation, WithoutThePackageServiceSaysSo) {
-    QTemporaryDir empty;
-    Translator translator(empty.path());
+    Translator translator(std::nullopt);
     translator.installer.present = false;
     auto session = translator.service->makeSession({u"pt"_s, u"it"_s, 0});
     EXPECT_FALSE(runToEnd(session->isReady({})));

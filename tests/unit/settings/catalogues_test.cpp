@@ -31,22 +31,19 @@ TEST(TargetLanguages, HoldsAllLanguagesWithUniqueCodesInDisplayOrder) {
 }
 
 TEST(TargetLanguages, NamedMatchesExactCodesOnly) {
-    const auto chinese = TargetLanguage::named(u"zh-CN");
-    ASSERT_TRUE(chinese);
-    EXPECT_EQ(chinese->displayName, u"Chinês (simplificado)"_s);
-    EXPECT_EQ(chinese->promptName, u"Chinese (Simplified)"_s);
+    for (const auto& [code, displayName, promptName] :
+         {std::tuple{u"zh-CN", u"Chinês (simplificado)"_s, u"Chinese (Simplified)"_s},
+          {u"ku", u"Curdo (Curmânji)"_s, u"Kurdish"_s},
+          {u"ckb", u"Curdo (Sorani)"_s, u"Kurdish (Sorani)"_s},
+          {u"mni-Mtei", u"Meiteilon (Manipuri)"_s, u"Meiteilon (Manipuri)"_s}}) {
+        const auto language = TargetLanguage::named(code);
+        ASSERT_TRUE(language) << QString::fromUtf16(code).toStdString();
+        EXPECT_EQ(language->displayName, displayName);
+        EXPECT_EQ(language->promptName, promptName);
+    }
     EXPECT_FALSE(TargetLanguage::named(u"zh"));
     EXPECT_FALSE(TargetLanguage::named(u"ZH-CN"));
     EXPECT_FALSE(TargetLanguage::named(u""));
-
-    const auto kurmanji = TargetLanguage::named(u"ku");
-    const auto sorani = TargetLanguage::named(u"ckb");
-    ASSERT_TRUE(kurmanji && sorani);
-    EXPECT_EQ(kurmanji->displayName, u"Curdo (Curmânji)"_s);
-    EXPECT_EQ(kurmanji->promptName, u"Kurdish"_s);
-    EXPECT_EQ(sorani->displayName, u"Curdo (Sorani)"_s);
-    EXPECT_EQ(sorani->promptName, u"Kurdish (Sorani)"_s);
-    EXPECT_EQ(TargetLanguage::named(u"mni-Mtei")->displayName, u"Meiteilon (Manipuri)"_s);
     EXPECT_EQ(TargetLanguage::portuguese().promptName, u"Portuguese"_s);
 }
 

@@ -77,6 +77,13 @@ TEST_F(PrefsTest, NothingStoredOrWrongTypesAndUnknownValuesReadAsDefaults) {
     store.setRaw(Prefs::Keys::ignoredApps, json::array({json::object({{"bundleID", 5}})}));
     expectDefaults();
 
+    // An old case name of a target language is understood but not rewritten; any other, unknown.
+    store.setString(Prefs::Keys::targetLanguage, u"francais"_s);
+    EXPECT_EQ(prefs.targetLanguage().code, u"fr"_s);
+    EXPECT_EQ(fileContent()["targetLanguage"], "francais");
+    store.setString(Prefs::Keys::targetLanguage, u"Francais"_s);
+    EXPECT_EQ(prefs.targetLanguage().code, u"pt"_s);
+
     store.setInteger(Prefs::Keys::hotKeyCode, 0);
     store.setRaw(Prefs::Keys::hotKeyModifiers, 1.5);
     EXPECT_EQ(prefs.hotKey(), QKeyCombination(Qt::MetaModifier | Qt::AltModifier, Qt::Key_A));
@@ -121,17 +128,6 @@ TEST_F(PrefsTest, ValuesSurviveARestartWithTheirTypes) {
     EXPECT_FALSE(fileContent().contains("userName"));
     again.defaults().setString(Prefs::Keys::userName, u" \t"_s);
     EXPECT_FALSE(again.userName());
-}
-
-TEST_F(PrefsTest, OldTargetLanguageCaseNamesAreUnderstoodButNotRewritten) {
-    Prefs& prefs = reopen();
-    prefs.defaults().setString(Prefs::Keys::targetLanguage, u"francais"_s);
-    EXPECT_EQ(prefs.targetLanguage().code, u"fr"_s);
-    EXPECT_EQ(fileContent()["targetLanguage"], "francais");
-    prefs.defaults().setString(Prefs::Keys::targetLanguage, u"klingon"_s);
-    EXPECT_EQ(prefs.targetLanguage().code, u"pt"_s);
-    prefs.defaults().setString(Prefs::Keys::targetLanguage, u"Francais"_s);
-    EXPECT_EQ(prefs.targetLanguage().code, u"pt"_s);
 }
 
 // A key goes where the engines window says: a named provider's own host, never a stored one.
