@@ -40,7 +40,7 @@ protected:
     EngineRouter router{env.prefs, env.keys, env.http, model, coordinator, google.url()};
 };
 
-TEST_F(EngineRouterTest, TranslationFollowsTheProviderSettingAndNeverCrossesOver) {
+TEST_F(EngineRouterTest, TranslationFollowsTheProviderSettingNeverCrossesOverAndFallsBack) {
     // Google chosen, nothing stored: the built-in key makes Google usable.
     env.prefs.setOnlineTranslationProvider(OnlineTranslationProvider::google);
     EXPECT_EQ(translate(), (EngineOutcome{u"from google"_s, EngineKind::google, false}));
@@ -57,15 +57,13 @@ TEST_F(EngineRouterTest, TranslationFollowsTheProviderSettingAndNeverCrossesOver
     EXPECT_EQ(translate(), (EngineOutcome{u"olá → en"_s, EngineKind::onDevice, false}));
     EXPECT_EQ(google.requestCount(), 1u);
     EXPECT_EQ(ai.requestCount(), 1u);
-}
 
-TEST_F(EngineRouterTest, OnlineFailureFallsBackToTheDeviceSilently) {
-    env.prefs.setOnlineTranslationProvider(OnlineTranslationProvider::google);
+    // An online failure falls back to the device silently; a Google failure never leads to the AI.
     env.setAIKey(AIProvider::custom, aiKey);
+    env.prefs.setOnlineTranslationProvider(OnlineTranslationProvider::google);
     google.setDefault({403, R"({"error":{"message":"API key not valid"}})"});
     EXPECT_EQ(translate(), (EngineOutcome{u"olá → en"_s, EngineKind::onDevice, true}));
-    EXPECT_EQ(ai.requestCount(), 0u); // a Google failure never leads to the AI service
-
+    EXPECT_EQ(ai.requestCount(), 1u);
     env.prefs.setOnlineTranslationProvider(OnlineTranslationProvider::ai);
     ai.setDefault({200, R"({"choices":[{"message":{"content":null}}]})"});
     EXPECT_EQ(translate(), (EngineOutcome{u"olá → en"_s, EngineKind::onDevice, true}));
