@@ -143,7 +143,8 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "xcb");
 
-    QApplication app(argc, argv);
+    const auto app =
+        platform::AtspiAccessibilityThread::makeUiApplication<QApplication>(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ovra"));
     QApplication::setDesktopFileName(QLatin1String(deployment::appId));
     QApplication::setApplicationVersion(QLatin1String(deployment::appVersion));
@@ -198,9 +199,9 @@ int main(int argc, char** argv) {
     const auto rescale = [&accessibilityThread] {
         accessibilityThread.setDevicePixels(platform::DevicePixels::ofQtScreens());
     };
-    QObject::connect(&app, &QGuiApplication::screenAdded, &screensContext, rescale);
-    QObject::connect(&app, &QGuiApplication::screenRemoved, &screensContext, rescale);
-    QObject::connect(&app, &QGuiApplication::primaryScreenChanged, &screensContext, rescale);
+    QObject::connect(app.get(), &QGuiApplication::screenAdded, &screensContext, rescale);
+    QObject::connect(app.get(), &QGuiApplication::screenRemoved, &screensContext, rescale);
+    QObject::connect(app.get(), &QGuiApplication::primaryScreenChanged, &screensContext, rescale);
     AccessibilityCapture accessibility(accessibilityThread, platform->workspace(),
                                        platform->screens(), scheduler);
     CapturePlatform capture = platform->capturePlatform();
@@ -306,7 +307,7 @@ int main(int argc, char** argv) {
     QObject::connect(&bus, &platform::ApplicationBus::actionRequested, &delegate,
                      &AppDelegate::activateAction);
 
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
+    QObject::connect(app.get(), &QCoreApplication::aboutToQuit, &delegate,
                      [&delegate] { delegate.shutDown(); });
     delegate.start();
     reportHolder(*platform, shortcutHolder);

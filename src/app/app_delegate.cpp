@@ -151,10 +151,7 @@ void AppDelegate::shutDown() {
     m_actionHotKeys.clear(); // each releases its shortcut
     if (m_selectionMonitor)
         m_selectionMonitor->stop();
-    if (m_activationObserver) {
-        m_deps.workspace.removeObserver(m_activationObserver);
-        m_activationObserver = {};
-    }
+    m_activationObserver.reset();
 }
 
 void AppDelegate::rememberIfExternal(const QString& appId, const QString& name) {

@@ -3,7 +3,7 @@
 #include "app/app_ui.h"
 #include "app/status_menu_model.h"
 #include "capture/selection_snapshot.h"
-#include "platform/observer_token.h"
+#include "platform/subscription.h"
 #include "settings/quick_actions.h"
 #include "shortcuts/global_hot_key.h"
 #include "support/scheduler.h"
@@ -123,7 +123,7 @@ private:
     std::unique_ptr<GlobalHotKey> m_globalHotKey;
     std::unique_ptr<QuickActionFlow> m_quickActionFlow;
     std::vector<std::unique_ptr<GlobalHotKey>> m_actionHotKeys;
-    ObserverToken m_activationObserver;
+    Subscription m_activationObserver;
     bool m_launched = false;
     bool m_toldAboutRestart = false;
 };

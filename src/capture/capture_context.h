@@ -25,9 +25,8 @@ public:
         return RunningApplication{pid, {}, {}};
     }
     std::optional<WindowId> frontmostWindow() override { return std::nullopt; }
-    ObserverToken observeActivation(ActivationHandler) override { return {}; }
-    ObserverToken observeApplicationGone(qint32, std::function<void()>) override { return {}; }
-    void removeObserver(ObserverToken) override {}
+    Subscription observeActivation(ActivationHandler) override { return {}; }
+    Subscription observeApplicationGone(qint32, std::function<void()>) override { return {}; }
     bool activateApplication(qint32) override { return false; }
     bool activateWindow(qint32, WindowId) override { return false; }
     bool openAccessibilitySettings() override { return false; }

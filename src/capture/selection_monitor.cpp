@@ -96,22 +96,17 @@ void SelectionMonitor::start() {
         if (alive)
             handleLocalEvent(event);
     };
-    const ObserverToken tokens[] = {
-        m_platform.input.addGlobalMonitor(InputEventType::LeftMouseUp, global),
-        m_platform.input.addGlobalMonitor(InputEventType::KeyUp, global),
-        m_platform.input.addGlobalMonitor(InputEventType::LeftMouseDown, global),
-        m_platform.input.addGlobalMonitor(InputEventType::KeyDown, global),
-        m_platform.input.addGlobalMonitor(InputEventTypes(InputEventType::SelectionChanged) |
-                                              InputEventType::SelectionSettled,
-                                          global),
-        m_platform.input.addLocalMonitor(InputEventType::KeyDown, local),
-    };
-    for (const ObserverToken token : tokens) {
-        if (token)
-            m_monitors.push_back(token);
-    }
-
-    const ObserverToken observer =
+    m_subscriptions.push_back(
+        m_platform.input.addGlobalMonitor(InputEventType::LeftMouseUp, global));
+    m_subscriptions.push_back(m_platform.input.addGlobalMonitor(InputEventType::KeyUp, global));
+    m_subscriptions.push_back(
+        m_platform.input.addGlobalMonitor(InputEventType::LeftMouseDown, global));
+    m_subscriptions.push_back(m_platform.input.addGlobalMonitor(InputEventType::KeyDown, global));
+    m_subscriptions.push_back(m_platform.input.addGlobalMonitor(
+        InputEventTypes(InputEventType::SelectionChanged) | InputEventType::SelectionSettled,
+        global));
+    m_subscriptions.push_back(m_platform.input.addLocalMonitor(InputEventType::KeyDown, local));
+    m_subscriptions.push_back(
         m_platform.workspace.observeActivation([this, alive](const RunningApplication&) {
             if (!alive)
                 return;
@@ -124,21 +119,14 @@ void SelectionMonitor::start() {
             if (m_onDismiss)
                 m_onDismiss();
             m_suppressedSignature.reset();
-        });
-    if (observer)
-        m_observers.push_back(observer);
+        }));
 }
 
 void SelectionMonitor::stop() {
     m_isRunning = false;
     m_selectingKeysDown.clear();
     m_pendingCapture.cancel();
-    for (const ObserverToken token : m_monitors)
-        m_platform.input.removeMonitor(token);
-    m_monitors.clear();
-    for (const ObserverToken token : m_observers)
-        m_platform.workspace.removeObserver(token);
-    m_observers.clear();
+    m_subscriptions.clear();
 }
 
 void SelectionMonitor::handleGlobalEvent(const InputEvent& event) {

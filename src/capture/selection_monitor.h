@@ -7,7 +7,7 @@
 #include "capture/own_writes.h"
 #include "capture/selection_snapshot.h"
 #include "platform/capture_platform.h"
-#include "platform/observer_token.h"
+#include "platform/subscription.h"
 #include "support/cancellation.h"
 #include "support/scheduler.h"
 
@@ -107,8 +107,7 @@ private:
 
     std::function<void(const SelectionSnapshot&)> m_onSnapshot;
     std::function<void()> m_onDismiss;
-    std::vector<ObserverToken> m_monitors;
-    std::vector<ObserverToken> m_observers;
+    std::vector<Subscription> m_subscriptions; // the input monitors and the activation observer
     ScheduledWork m_pendingCapture;
     bool m_isRunning = false;
     std::optional<QString> m_suppressedSignature;

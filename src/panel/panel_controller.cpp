@@ -14,7 +14,7 @@ PanelController::PanelController(Dependencies dependencies, QObject* parent)
       m_followUpRefit(m_dependencies.scheduler) {}
 
 PanelController::~PanelController() {
-    stopWatchingSource();
+    m_sourceGoneObserver.reset();
     // The window and the session host go before the model they serve.
     m_sessionHost.reset();
     m_panel.reset();
@@ -70,7 +70,7 @@ void PanelController::refit() {
 }
 
 void PanelController::watchSource(qint32 pid) {
-    stopWatchingSource();
+    m_sourceGoneObserver.reset();
     if (!m_dependencies.workspace || pid <= 0)
         return;
     // A panel about text in an application that is gone can do nothing useful.
@@ -81,14 +81,8 @@ void PanelController::watchSource(qint32 pid) {
         }));
 }
 
-void PanelController::stopWatchingSource() {
-    if (m_dependencies.workspace && m_sourceGoneObserver)
-        m_dependencies.workspace->removeObserver(m_sourceGoneObserver);
-    m_sourceGoneObserver = {};
-}
-
 void PanelController::hide() {
-    stopWatchingSource();
+    m_sourceGoneObserver.reset();
     if (m_currentSnapshot)
         qCInfo(lc) << "panel hidden";
     if (m_sessionHost)

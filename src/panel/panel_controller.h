@@ -63,7 +63,6 @@ private:
     double contentHeight() const;
     QRectF frameFor(QSizeF size, const SelectionSnapshot& snapshot) const;
     void watchSource(qint32 pid);
-    void stopWatchingSource();
 
     Dependencies m_dependencies;
     std::unique_ptr<PanelViewModel> m_viewModel; // declared first: the window refers to it
@@ -72,7 +71,7 @@ private:
     std::optional<SelectionSnapshot> m_currentSnapshot;
     QList<QRectF> m_avoidRects;
     ScheduledWork m_followUpRefit;
-    ObserverToken m_sourceGoneObserver;
+    Subscription m_sourceGoneObserver;
 };
 
 } // namespace ovra

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/observer_token.h"
+#include "platform/subscription.h"
 
 #include <QFlags>
 #include <QString>
@@ -66,13 +66,12 @@ public:
 
     virtual ~InputMonitors() = default;
 
-    // Calls `handler` for each event of the `types` that goes to another application; a null
-    // token when the platform cannot watch them.
-    virtual ObserverToken addGlobalMonitor(InputEventTypes types, Handler handler) = 0;
-    // Calls `handler` for each event of the `types` that goes to this application's own windows.
-    virtual ObserverToken addLocalMonitor(InputEventTypes types, Handler handler) = 0;
-    // Removes a monitor installed by either call; unknown tokens are ignored.
-    virtual void removeMonitor(ObserverToken token) = 0;
+    // Calls `handler` for each event of the `types` that goes to another application while the
+    // subscription lives; an empty one when the platform cannot watch them.
+    virtual Subscription addGlobalMonitor(InputEventTypes types, Handler handler) = 0;
+    // Calls `handler` for each event of the `types` that goes to this application's own windows
+    // while the subscription lives.
+    virtual Subscription addLocalMonitor(InputEventTypes types, Handler handler) = 0;
 };
 
 } // namespace ovra

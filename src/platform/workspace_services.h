@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/observer_token.h"
+#include "platform/subscription.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -36,15 +36,13 @@ public:
     // The running application with process `pid`; nothing when there is none.
     virtual std::optional<RunningApplication> runningApplication(qint32 pid) = 0;
 
-    // Calls `handler` on the main thread each time another application (this one included), or
-    // another window of the active one, becomes active (where windows are told apart); a null
-    // token when switches cannot be watched.
-    virtual ObserverToken observeActivation(ActivationHandler handler) = 0;
-    // Calls `handler` once on the main thread when process `pid` exits or its last window goes; a
-    // null token when that cannot be watched. removeObserver() stops the watch.
-    virtual ObserverToken observeApplicationGone(qint32 pid, std::function<void()> handler) = 0;
-    // Removes an observer; unknown tokens are ignored.
-    virtual void removeObserver(ObserverToken token) = 0;
+    // While the subscription lives, calls `handler` on the main thread each time another
+    // application (this one included), or another window of the active one, becomes active (where
+    // windows are told apart); an empty subscription when switches cannot be watched.
+    virtual Subscription observeActivation(ActivationHandler handler) = 0;
+    // While the subscription lives, calls `handler` once on the main thread when process `pid`
+    // exits or its last window goes; an empty subscription when that cannot be watched.
+    virtual Subscription observeApplicationGone(qint32 pid, std::function<void()> handler) = 0;
 
     // Asks the window manager to give the keyboard to the window of process `pid` that was
     // active last (else its first window); false when the process shows no window. The switch

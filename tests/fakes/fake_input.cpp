@@ -4,27 +4,22 @@
 
 namespace ovra::test {
 
-ObserverToken FakeInputMonitors::install(Monitors& into, InputEventTypes types, Handler handler) {
+Subscription FakeInputMonitors::install(Monitors& into, InputEventTypes types, Handler handler) {
     if (refuseNextInstalls > 0) {
         --refuseNextInstalls;
         return {};
     }
     const std::uint64_t id = m_nextId++;
     into.emplace(id, Monitor{types, std::move(handler)});
-    return ObserverToken{id};
+    return Subscription([&into, id] { into.erase(id); });
 }
 
-ObserverToken FakeInputMonitors::addGlobalMonitor(InputEventTypes types, Handler handler) {
+Subscription FakeInputMonitors::addGlobalMonitor(InputEventTypes types, Handler handler) {
     return install(m_global, types, std::move(handler));
 }
 
-ObserverToken FakeInputMonitors::addLocalMonitor(InputEventTypes types, Handler handler) {
+Subscription FakeInputMonitors::addLocalMonitor(InputEventTypes types, Handler handler) {
     return install(m_local, types, std::move(handler));
-}
-
-void FakeInputMonitors::removeMonitor(ObserverToken token) {
-    m_global.erase(token.id);
-    m_local.erase(token.id);
 }
 
 void FakeInputMonitors::deliver(const Monitors& monitors, const InputEvent& event) {

@@ -11,16 +11,15 @@ namespace ovra::test {
 // Input monitors into which a test injects events; a monitor may be set to be refused.
 class FakeInputMonitors final : public InputMonitors {
 public:
-    int refuseNextInstalls = 0; // this many next installs get a null token
+    int refuseNextInstalls = 0; // this many next installs are refused
 
     // Delivers `event` to every global (or local) monitor watching its type.
     void injectGlobal(const InputEvent& event) { deliver(m_global, event); }
     void injectLocal(const InputEvent& event) { deliver(m_local, event); }
     std::size_t installedCount() const { return m_global.size() + m_local.size(); }
 
-    ObserverToken addGlobalMonitor(InputEventTypes types, Handler handler) override;
-    ObserverToken addLocalMonitor(InputEventTypes types, Handler handler) override;
-    void removeMonitor(ObserverToken token) override;
+    Subscription addGlobalMonitor(InputEventTypes types, Handler handler) override;
+    Subscription addLocalMonitor(InputEventTypes types, Handler handler) override;
 
 private:
     struct Monitor {
@@ -28,7 +27,7 @@ private:
         Handler handler;
     };
     using Monitors = std::map<std::uint64_t, Monitor>;
-    ObserverToken install(Monitors& into, InputEventTypes types, Handler handler);
+    Subscription install(Monitors& into, InputEventTypes types, Handler handler);
     static void deliver(const Monitors& monitors, const InputEvent& event);
 
     Monitors m_global;

@@ -27,10 +27,10 @@ std::optional<RunningApplication> FakeWorkspace::runningApplication(qint32 pid) 
     return std::nullopt;
 }
 
-ObserverToken FakeWorkspace::observeActivation(ActivationHandler handler) {
+Subscription FakeWorkspace::observeActivation(ActivationHandler handler) {
     const std::uint64_t id = m_nextId++;
     m_observers.emplace(id, std::move(handler));
-    return ObserverToken{id};
+    return Subscription([this, id] { m_observers.erase(id); });
 }
 
 bool FakeWorkspace::activateApplication(qint32 pid) {
@@ -55,10 +55,10 @@ bool FakeWorkspace::activateWindow(qint32 pid, WindowId id) {
     return true;
 }
 
-ObserverToken FakeWorkspace::observeApplicationGone(qint32 pid, std::function<void()> handler) {
+Subscription FakeWorkspace::observeApplicationGone(qint32 pid, std::function<void()> handler) {
     const std::uint64_t id = m_nextId++;
     m_goneWatchers.emplace(id, std::pair{pid, std::move(handler)});
-    return ObserverToken{id};
+    return Subscription([this, id] { m_goneWatchers.erase(id); });
 }
 
 void FakeWorkspace::terminate(qint32 pid) {

@@ -29,12 +29,8 @@ public:
     std::optional<RunningApplication> frontmostApplication() override { return frontmost; }
     std::optional<WindowId> frontmostWindow() override { return window; }
     std::optional<RunningApplication> runningApplication(qint32 pid) override;
-    ObserverToken observeActivation(ActivationHandler handler) override;
-    ObserverToken observeApplicationGone(qint32 pid, std::function<void()> handler) override;
-    void removeObserver(ObserverToken token) override {
-        m_observers.erase(token.id);
-        m_goneWatchers.erase(token.id);
-    }
+    Subscription observeActivation(ActivationHandler handler) override;
+    Subscription observeApplicationGone(qint32 pid, std::function<void()> handler) override;
     bool activateApplication(qint32 pid) override;
     // Makes `window` of `pid` active when activatesOnRequest (the request is recorded either way).
     bool activateWindow(qint32 pid, WindowId window) override;

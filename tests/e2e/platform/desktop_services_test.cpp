@@ -32,10 +32,10 @@ TEST(GlobalMonitors, SeeKeysAndClicksWithTheModifiersHeld) {
     ASSERT_TRUE(gtkTarget().activate());
     auto& input = desktop().input();
     QList<InputEvent> seen;
-    const ObserverToken token = input.addGlobalMonitor(
+    Subscription watch = input.addGlobalMonitor(
         InputEventType::KeyDown | InputEventType::KeyUp | InputEventType::LeftMouseUp,
         [&](const InputEvent& event) { seen.append(event); });
-    ASSERT_TRUE(token);
+    ASSERT_TRUE(watch);
     EXPECT_TRUE(seen.isEmpty()); // never inside the call that installs it
 
     const QRect window = clientGeometry(gtkTarget().windowId());
@@ -67,14 +67,14 @@ TEST(GlobalMonitors, SeeKeysAndClicksWithTheModifiersHeld) {
     // Mouse-down was not asked for.
     EXPECT_FALSE(find(InputEventType::LeftMouseDown, -1).has_value());
 
-    input.removeMonitor(token);
+    watch.reset();
     const qsizetype before = seen.size();
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("shift+F12")}));
     QList<InputEvent> afterRemoval;
-    const ObserverToken probe = input.addGlobalMonitor(
+    Subscription probe = input.addGlobalMonitor(
         InputEventType::KeyUp, [&](const InputEvent& event) { afterRemoval.append(event); });
     ASSERT_TRUE(sendMarkerAndWait(afterRemoval));
-    input.removeMonitor(probe);
+    probe.reset();
     EXPECT_EQ(seen.size(), before);
 }
 
@@ -99,9 +99,9 @@ TEST(Workspace, ReportsActivationOfEachApplication) {
     ASSERT_TRUE(gtkTarget().activate());
     auto& workspace = desktop().workspace();
     QList<RunningApplication> activated;
-    const ObserverToken token =
+    Subscription watch =
         workspace.observeActivation([&](const RunningApplication& app) { activated.append(app); });
-    ASSERT_TRUE(token);
+    ASSERT_TRUE(watch);
 
     ASSERT_TRUE(qtTarget().activate());
     ASSERT_TRUE(waitUntil([&] { return !activated.isEmpty(); }));
@@ -126,7 +126,7 @@ TEST(Workspace, ReportsActivationOfEachApplication) {
     EXPECT_EQ(activated.last().name, u"Ovra-gtk-target");
     XDestroyWindow(display, other);
     XFlush(display);
-    workspace.removeObserver(token);
+    watch.reset();
 
     const qsizetype seen = activated.size();
     ASSERT_TRUE(qtTarget().activate());
@@ -144,7 +144,7 @@ TEST(SyntheticKeys, CopyReachesOnlyTheFrontmostProcess) {
 
     // Aimed at a process that is not frontmost: no key reaches the server.
     QList<InputEvent> keys;
-    const ObserverToken token =
+    Subscription watch =
         input.addGlobalMonitor(InputEventType::KeyDown | InputEventType::KeyUp,
                                [&](const InputEvent& event) { keys.append(event); });
     desktop().keys().postCopyCommand(qtTarget().pid());
@@ -160,7 +160,7 @@ TEST(SyntheticKeys, CopyReachesOnlyTheFrontmostProcess) {
     EXPECT_TRUE(waitUntil([&] { return clipboard.changeCount() > before; }));
     EXPECT_TRUE(waitUntil([&] { return runToEnd(clipboard.readString()) == u"naïve"; }));
     ASSERT_TRUE(sendMarkerAndWait(keys));
-    input.removeMonitor(token);
+    watch.reset();
     bool sawC = false;
     for (const InputEvent& event : std::as_const(keys)) {
         if (event.type == InputEventType::KeyDown && event.keyCode == KeyCode::C) {
@@ -212,10 +212,10 @@ TEST(HotKey, GrabbedCombinationFiresOncePerPressWhateverTheLocks) {
 
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+t")}));
     QList<InputEvent> marker;
-    const ObserverToken token = desktop().input().addGlobalMonitor(
+    Subscription watch = desktop().input().addGlobalMonitor(
         InputEventType::KeyUp, [&](const InputEvent& event) { marker.append(event); });
     ASSERT_TRUE(sendMarkerAndWait(marker));
-    desktop().input().removeMonitor(token);
+    watch.reset();
     EXPECT_EQ(presses, 2);
 
     // Not a modifier we map, and a key without a keysym.

@@ -1,4 +1,5 @@
 #include "platform/desktop_fixture.h"
+#include "platform/linux/session/atspi_accessibility_thread.h"
 
 #include <QGuiApplication>
 #include <gtest/gtest.h>
@@ -9,7 +10,8 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "xcb");
     // The platform layer needs a GUI application (clipboard, screens, focus); its session comes
     // from run-headless.sh or run-wayland.sh.
-    QGuiApplication app(argc, argv);
+    const auto app =
+        ovra::platform::AtspiAccessibilityThread::makeUiApplication<QGuiApplication>(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
     ovra::e2e::releaseDesktop();

@@ -23,13 +23,13 @@ TEST(OwnWindows, InputReachesLocalMonitorsOnly) {
     }));
 
     QList<InputEvent> local, global;
-    const ObserverToken localToken =
+    Subscription localWatch =
         input.addLocalMonitor(InputEventType::KeyDown | InputEventType::LeftMouseUp,
                               [&](const InputEvent& event) { local.append(event); });
-    const ObserverToken globalToken =
+    Subscription globalWatch =
         input.addGlobalMonitor(InputEventType::KeyDown | InputEventType::LeftMouseUp,
                                [&](const InputEvent& event) { global.append(event); });
-    ASSERT_TRUE(localToken && globalToken);
+    ASSERT_TRUE(localWatch && globalWatch);
 
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a")}));
     ASSERT_TRUE(waitUntil([&] { return !local.isEmpty(); }));
@@ -58,16 +58,16 @@ TEST(OwnWindows, InputReachesLocalMonitorsOnly) {
         ax.applicationElement(static_cast<qint32>(QCoreApplication::applicationPid())).isNull());
     EXPECT_FALSE(ax.elementAtPosition(QPointF(centre)).ok());
 
-    input.removeMonitor(localToken);
-    input.removeMonitor(globalToken);
+    localWatch.reset();
+    globalWatch.reset();
     const qsizetype seen = local.size();
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a")}));
     QList<InputEvent> after;
-    const ObserverToken probe = input.addLocalMonitor(
+    Subscription probe = input.addLocalMonitor(
         InputEventType::KeyDown, [&](const InputEvent& event) { after.append(event); });
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+b")}));
     ASSERT_TRUE(waitUntil([&] { return !after.isEmpty(); }));
-    input.removeMonitor(probe);
+    probe.reset();
     EXPECT_EQ(local.size(), seen);
     window.hide();
 }

@@ -16,9 +16,12 @@ TEST(SelectionEventMonitors, EachWatcherHearsOnlyItsKindsOfReport) {
     const auto into = [](QList<InputEventType>& heard) {
         return [&heard](const InputEvent& event) { heard.append(event.type); };
     };
-    ASSERT_TRUE(monitors.addGlobalMonitor(InputEventType::SelectionChanged, into(changes)));
-    ASSERT_TRUE(monitors.addGlobalMonitor(InputEventType::SelectionSettled, into(settles)));
-    const ObserverToken all =
+    const Subscription changed =
+        monitors.addGlobalMonitor(InputEventType::SelectionChanged, into(changes));
+    const Subscription settled =
+        monitors.addGlobalMonitor(InputEventType::SelectionSettled, into(settles));
+    ASSERT_TRUE(changed && settled);
+    Subscription all =
         monitors.addGlobalMonitor(InputEventTypes(InputEventType::SelectionChanged) |
                                       InputEventType::SelectionSettled | InputEventType::KeyDown,
                                   into(both));
@@ -27,7 +30,7 @@ TEST(SelectionEventMonitors, EachWatcherHearsOnlyItsKindsOfReport) {
 
     monitors.selectionChanged(7);
     monitors.selectionSettled(7);
-    monitors.removeMonitor(all);
+    all.reset();
     monitors.selectionSettled(7);
 
     EXPECT_EQ(changes, QList<InputEventType>{InputEventType::SelectionChanged});

@@ -6,9 +6,12 @@
 #include "platform/linux/session/pixel_scaling.h"
 #include "platform/linux/x11/x11_connection.h"
 #include "platform/linux/x11/x11_workspace_services.h"
+#include "support/logging.h"
 
 #include <QMetaObject>
 #include <optional>
+
+OVRA_LOGGING_CATEGORY("ovra.platform.atspi");
 
 namespace ovra::platform {
 
@@ -21,6 +24,9 @@ struct AtspiAccessibilityThread::Resources {
         // libatspi starts on the default context; its connection then moves to this thread's.
         atspi_init();
         GMainContext* context = g_main_context_get_thread_default();
+        if (!context)
+            qCWarning(lc) << "the accessibility thread runs no GLib loop of its own (QT_NO_GLIB?):"
+                             " no application's events will be heard";
         atspi_set_main_context(context);
         atspi_set_timeout(perCallTimeoutMs, startupGraceMs);
         AtspiElementHandle::setHomeContext(context);

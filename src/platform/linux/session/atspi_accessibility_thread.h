@@ -22,6 +22,19 @@ public:
     // `pixels`: the screens' scaling as the UI thread sees it (Qt's screens are not for this
     // thread). `waylandWindows`, in a Wayland session: where the compositor has the active window
     // (applications there report their extents within their window); X11 is asked otherwise.
+    // Makes the program's Q*Application with Qt's own event loop for the UI thread. libatspi
+    // first attaches each new application connection to GLib's default context, and this thread
+    // moves it home afterwards; Qt's GLib loop would meanwhile have the UI thread dispatch that
+    // context, which races the move (libdbus then aborts) and runs libatspi's handlers beside this
+    // thread. Threads started later, this one among them, still get a GLib loop of their own.
+    template <typename Application>
+    static std::unique_ptr<Application> makeUiApplication(int& argc, char** argv) {
+        qputenv("QT_NO_GLIB", "1");
+        auto application = std::make_unique<Application>(argc, argv);
+        qunsetenv("QT_NO_GLIB");
+        return application;
+    }
+
     explicit AtspiAccessibilityThread(
         DevicePixels pixels, std::shared_ptr<const ActiveWindowStore> waylandWindows = nullptr);
     // Waits for the job running now (bounded by the time-outs) and drops the rest.

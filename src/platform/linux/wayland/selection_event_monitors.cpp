@@ -29,24 +29,17 @@ void SelectionEventMonitors::dispatch(InputEventType type, qint32 pid) {
     }
 }
 
-ObserverToken SelectionEventMonitors::addGlobalMonitor(InputEventTypes types, Handler handler) {
+Subscription SelectionEventMonitors::addGlobalMonitor(InputEventTypes types, Handler handler) {
     types &= watchable;
     if (!types)
         return {};
-    const ObserverToken token{m_nextToken++};
-    m_handlers.emplace(token.id, Monitor{types, std::move(handler)});
-    return token;
+    const std::uint64_t id = m_nextToken++;
+    m_handlers.emplace(id, Monitor{types, std::move(handler)});
+    return Subscription([this, id] { m_handlers.erase(id); });
 }
 
-ObserverToken SelectionEventMonitors::addLocalMonitor(InputEventTypes types, Handler handler) {
+Subscription SelectionEventMonitors::addLocalMonitor(InputEventTypes types, Handler handler) {
     return m_local.addLocalMonitor(types, std::move(handler));
-}
-
-void SelectionEventMonitors::removeMonitor(ObserverToken token) {
-    if (token.id >= firstToken)
-        m_handlers.erase(token.id);
-    else
-        m_local.removeMonitor(token);
 }
 
 } // namespace ovra::platform

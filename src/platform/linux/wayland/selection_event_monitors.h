@@ -21,15 +21,12 @@ public:
     // The gesture behind application `pid`'s last reported change has ended.
     void selectionSettled(qint32 pid);
 
-    // Only SelectionChanged and SelectionSettled can be watched; a null token for any other type
-    // alone.
-    ObserverToken addGlobalMonitor(InputEventTypes types, Handler handler) override;
-    ObserverToken addLocalMonitor(InputEventTypes types, Handler handler) override;
-    void removeMonitor(ObserverToken token) override;
+    // Only SelectionChanged and SelectionSettled can be watched; an empty subscription for any
+    // other type alone.
+    Subscription addGlobalMonitor(InputEventTypes types, Handler handler) override;
+    Subscription addLocalMonitor(InputEventTypes types, Handler handler) override;
 
 private:
-    static constexpr std::uint64_t firstToken = std::uint64_t(1) << 62;
-
     void dispatch(InputEventType type, qint32 pid);
 
     static constexpr InputEventTypes watchable =
@@ -40,7 +37,7 @@ private:
     };
     InputMonitors& m_local;
     std::map<std::uint64_t, Monitor> m_handlers;
-    std::uint64_t m_nextToken = firstToken;
+    std::uint64_t m_nextToken = 1;
 };
 
 } // namespace ovra::platform

@@ -37,23 +37,16 @@ std::optional<RunningApplication> WaylandWorkspaceServices::runningApplication(q
     return m_processes.runningApplication(pid);
 }
 
-ObserverToken WaylandWorkspaceServices::observeActivation(ActivationHandler handler) {
-    const ObserverToken token{m_nextToken++};
-    m_activationObservers.emplace(token.id, std::move(handler));
-    return token;
+Subscription WaylandWorkspaceServices::observeActivation(ActivationHandler handler) {
+    const std::uint64_t id = m_nextToken++;
+    m_activationObservers.emplace(id, std::move(handler));
+    return Subscription([this, id] { m_activationObservers.erase(id); });
 }
 
-ObserverToken WaylandWorkspaceServices::observeApplicationGone(qint32 pid,
-                                                               std::function<void()> handler) {
+Subscription WaylandWorkspaceServices::observeApplicationGone(qint32 pid,
+                                                              std::function<void()> handler) {
     // The process's exit is seen; its last Wayland window closing is not.
     return m_processes.observeApplicationGone(pid, std::move(handler));
-}
-
-void WaylandWorkspaceServices::removeObserver(ObserverToken token) {
-    if (token.id >= firstActivationToken)
-        m_activationObservers.erase(token.id);
-    else
-        m_processes.removeObserver(token);
 }
 
 bool WaylandWorkspaceServices::activateApplication(qint32) {

@@ -25,22 +25,18 @@ public:
     // The compositor's report names the process only: no window.
     std::optional<WindowId> frontmostWindow() override { return std::nullopt; }
     std::optional<RunningApplication> runningApplication(qint32 pid) override;
-    ObserverToken observeActivation(ActivationHandler handler) override;
-    ObserverToken observeApplicationGone(qint32 pid, std::function<void()> handler) override;
-    void removeObserver(ObserverToken token) override;
+    Subscription observeActivation(ActivationHandler handler) override;
+    Subscription observeApplicationGone(qint32 pid, std::function<void()> handler) override;
     // A Wayland client cannot give the keyboard to another: always false.
     bool activateApplication(qint32 pid) override;
     bool activateWindow(qint32, WindowId) override { return false; }
     bool openAccessibilitySettings() override;
 
 private:
-    // Activation tokens count from here, apart from the process watches' tokens.
-    static constexpr std::uint64_t firstActivationToken = std::uint64_t(1) << 62;
-
     X11WorkspaceServices& m_processes;
     std::shared_ptr<const ActiveWindowStore> m_windows;
     std::map<std::uint64_t, ActivationHandler> m_activationObservers;
-    std::uint64_t m_nextToken = firstActivationToken;
+    std::uint64_t m_nextToken = 1;
 };
 
 } // namespace ovra::platform

@@ -117,28 +117,26 @@ void X11InputMonitors::readModifierMapping() {
     XFreeModifiermap(map);
 }
 
-ObserverToken X11InputMonitors::addGlobalMonitor(InputEventTypes types, Handler handler) {
-    if (!startRawEvents())
-        return {};
-    const ObserverToken token{m_nextToken++};
-    m_monitors.emplace(token.id, Monitor{types, std::move(handler), true});
-    return token;
+Subscription X11InputMonitors::install(Monitor monitor) {
+    const std::uint64_t id = m_nextToken++;
+    m_monitors.emplace(id, std::move(monitor));
+    return Subscription([this, id] { m_monitors.erase(id); });
 }
 
-ObserverToken X11InputMonitors::addLocalMonitor(InputEventTypes types, Handler handler) {
+Subscription X11InputMonitors::addGlobalMonitor(InputEventTypes types, Handler handler) {
+    if (!startRawEvents())
+        return {};
+    return install(Monitor{types, std::move(handler), true});
+}
+
+Subscription X11InputMonitors::addLocalMonitor(InputEventTypes types, Handler handler) {
     if (!QCoreApplication::instance())
         return {};
     if (!m_filterInstalled) {
         QCoreApplication::instance()->installEventFilter(this);
         m_filterInstalled = true;
     }
-    const ObserverToken token{m_nextToken++};
-    m_monitors.emplace(token.id, Monitor{types, std::move(handler), false});
-    return token;
-}
-
-void X11InputMonitors::removeMonitor(ObserverToken token) {
-    m_monitors.erase(token.id);
+    return install(Monitor{types, std::move(handler), false});
 }
 
 void X11InputMonitors::deliver(bool global, const InputEvent& event) {

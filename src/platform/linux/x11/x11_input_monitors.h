@@ -20,9 +20,8 @@ public:
     explicit X11InputMonitors(X11Connection& connection);
     ~X11InputMonitors() override;
 
-    ObserverToken addGlobalMonitor(InputEventTypes types, Handler handler) override;
-    ObserverToken addLocalMonitor(InputEventTypes types, Handler handler) override;
-    void removeMonitor(ObserverToken token) override;
+    Subscription addGlobalMonitor(InputEventTypes types, Handler handler) override;
+    Subscription addLocalMonitor(InputEventTypes types, Handler handler) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -33,6 +32,7 @@ private:
         Handler handler;
         bool global = true;
     };
+    Subscription install(Monitor monitor);
     bool startRawEvents();
     void onEvent(XEvent& event);
     void readModifierMapping();

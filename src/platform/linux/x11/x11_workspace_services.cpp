@@ -218,37 +218,32 @@ void X11WorkspaceServices::listenToRoot() {
     m_lastReportedWindow = activeWindow();
 }
 
-ObserverToken X11WorkspaceServices::observeActivation(ActivationHandler handler) {
+Subscription X11WorkspaceServices::observeActivation(ActivationHandler handler) {
     listenToRoot();
-    const ObserverToken token{m_nextToken++};
-    m_observers.emplace(token.id, std::move(handler));
-    return token;
+    const std::uint64_t id = m_nextToken++;
+    m_observers.emplace(id, std::move(handler));
+    return Subscription([this, id] { m_observers.erase(id); });
 }
 
-ObserverToken X11WorkspaceServices::observeApplicationGone(qint32 pid,
-                                                           std::function<void()> handler) {
+Subscription X11WorkspaceServices::observeApplicationGone(qint32 pid,
+                                                          std::function<void()> handler) {
     if (pid <= 0 || !handler)
         return {};
     listenToRoot();
-    const ObserverToken token{m_nextToken++};
+    const std::uint64_t id = m_nextToken++;
     GoneWatch watch;
     watch.pid = pid;
     watch.hadWindow = windowOfProcess(pid) != 0;
     watch.handler = std::move(handler);
     // Reported as a step of its own: the handler may remove this watch and its notifier.
     QObject* context = m_context.get();
-    watch.exit = ProcessExitWatch::start(pid, [this, context, id = token.id] {
+    watch.exit = ProcessExitWatch::start(pid, [this, context, id] {
         QTimer::singleShot(0, context, [this, id] { reportGone(id); });
     });
     if (!watch.exit && !watch.hadWindow)
         return {};
-    m_goneWatches.emplace(token.id, std::move(watch));
-    return token;
-}
-
-void X11WorkspaceServices::removeObserver(ObserverToken token) {
-    m_observers.erase(token.id);
-    m_goneWatches.erase(token.id);
+    m_goneWatches.emplace(id, std::move(watch));
+    return Subscription([this, id] { m_goneWatches.erase(id); });
 }
 
 void X11WorkspaceServices::reportGone(std::uint64_t id) {

@@ -31,11 +31,10 @@ public:
     // The running application with process `pid`, whose window has this class (or application
     // id) where the window system says; nothing when there is none.
     std::optional<RunningApplication> runningApplication(qint32 pid, const QString& windowClass);
-    ObserverToken observeActivation(ActivationHandler handler) override;
+    Subscription observeActivation(ActivationHandler handler) override;
     // Watches the process's end (pidfd) and the window manager's client list (its last window
     // closing); either tells the handler, once.
-    ObserverToken observeApplicationGone(qint32 pid, std::function<void()> handler) override;
-    void removeObserver(ObserverToken token) override;
+    Subscription observeApplicationGone(qint32 pid, std::function<void()> handler) override;
     bool activateApplication(qint32 pid) override;
     bool activateWindow(qint32 pid, WindowId window) override;
     bool openAccessibilitySettings() override;
