@@ -37,7 +37,7 @@ protected:
     OnlineAIClient client{env.prefs, env.keys, env.http};
 };
 
-TEST_F(OnlineAIClientTest, TranslateSendsTheDocumentedRequest) {
+TEST_F(OnlineAIClientTest, TranslateReformulateAndCompleteSendTheDocumentedRequests) {
     server.enqueue({200, reply(R"("\n  Hallo Welt  \n")")});
     const QString result =
         runToEnd(client.translate(u"Olá\nmundo"_s, *TargetLanguage::named(u"de")));
@@ -55,9 +55,7 @@ TEST_F(OnlineAIClientTest, TranslateSendsTheDocumentedRequest) {
         R"(it into German. Preserve the tone, formatting and line breaks. Reply with the )"
         R"(translation only, with no explanations or quotes."},{"role":"user","content":"Olá\nmundo"}],)"
         R"("temperature":0.3,"stream":true})");
-}
 
-TEST_F(OnlineAIClientTest, ReformulateAndCompleteKeepRolesAndOrder) {
     server.enqueue({200, reply(R"("ok")")});
     runToEnd(client.reformulate(u" texto "_s));
     EXPECT_NE(
@@ -116,7 +114,8 @@ TEST_F(OnlineAIClientTest, StatusAndBodyCases) {
     EXPECT_EQ(echoed.description(), u"IA online respondeu 401: bad key •••"_s);
 }
 
-TEST_F(OnlineAIClientTest, TheFirstChoiceAnswersAndEmptyOrMalformedOnesFail) {
+TEST_F(OnlineAIClientTest,
+       TheFirstChoiceAnswersEmptyMalformedOrTooDeepOnesFailAndLargeOnesAreReadWhole) {
     server.enqueue(
         {200, R"({"choices":[{"message":{"content":" one "}},{"message":{"content":"two"}}]})"});
     EXPECT_EQ(runToEnd(client.reformulate(u"x"_s)), u"one"_s);
@@ -137,9 +136,7 @@ TEST_F(OnlineAIClientTest, TheFirstChoiceAnswersAndEmptyOrMalformedOnesFail) {
         server.enqueue({200, body});
         expectFailure<ResponseDecodingError>(client.reformulate(u"x"_s));
     }
-}
 
-TEST_F(OnlineAIClientTest, TooDeepOrLargeAnswers) {
     // Deeper than the parser allows, in an answer and in an error: malformed, never a crash.
     const std::string deep = std::string(200'000, '[') + std::string(200'000, ']');
     server.enqueue({200, R"({"choices":[{"message":{"content":"x","extra":)" + deep + "}}]}"});
