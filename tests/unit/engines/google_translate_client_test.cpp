@@ -77,7 +77,8 @@ TEST_F(GoogleTranslateClientTest, UserKeyWinsOverTheBuiltInOneAndABrokenKeySends
     EXPECT_EQ(server.requestCount(), 1u);
 }
 
-TEST_F(GoogleTranslateClientTest, OnlyTheFirstTranslationCountsAndBlankIsEmpty) {
+TEST_F(GoogleTranslateClientTest,
+       OnlyTheFirstTranslationCountsBlankIsEmptyAndMalformedIsADecodingError) {
     server.enqueue(
         {200,
          R"({"data":{"translations":[{"translatedText":" first "},{"translatedText":"second"}]}})"});
@@ -89,9 +90,7 @@ TEST_F(GoogleTranslateClientTest, OnlyTheFirstTranslationCountsAndBlankIsEmpty) 
           R"({"data":{"translations":[{"translatedText":""},{"translatedText":"late"}]}})"}) {
         EXPECT_EQ(failWith(200, body).kind(), GoogleTranslateError::Kind::emptyResponse) << body;
     }
-}
 
-TEST_F(GoogleTranslateClientTest, MalformedSuccessBodiesAreDecodingErrors) {
     for (const char* body :
          {"not json", R"({"translations":[]})", R"({"data":{}})",
           R"({"data":{"translations":[{"text":"x"}]}})",

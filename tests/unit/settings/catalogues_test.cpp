@@ -47,7 +47,7 @@ TEST(TargetLanguages, NamedMatchesExactCodesOnly) {
     EXPECT_EQ(TargetLanguage::portuguese().promptName, u"Portuguese"_s);
 }
 
-TEST(Enumerations, RawValuesParseExactlyAndRoundTrip) {
+TEST(Enumerations, RawValuesParseExactlyAndRoundTripAndProviderDefaultsUseHttps) {
     EXPECT_FALSE(fromRawValue<AIProvider>(u"OpenAI"));
     EXPECT_EQ(fromRawValue<AIProvider>(u"openrouter"), AIProvider::openrouter);
     EXPECT_FALSE(fromRawValue<AppLanguage>(u"PT"));
@@ -62,9 +62,7 @@ TEST(Enumerations, RawValuesParseExactlyAndRoundTrip) {
     EXPECT_EQ(label(AIProvider::custom), u"Personalizado (qualquer compatível)"_s);
     EXPECT_EQ(label(OnlineTranslationProvider::ai), u"IA online"_s);
     EXPECT_EQ(label(AppLanguage::francais), u"Français"_s);
-}
 
-TEST(AIProviders, DefaultsUseHttpsFixedPathsAndOnlyGeminiEndsInASlash) {
     for (auto provider : allCases<AIProvider>()) {
         const QString url = defaultBaseURL(provider);
         EXPECT_TRUE(url.startsWith(u"https://"_s)) << url.toStdString();

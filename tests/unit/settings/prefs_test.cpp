@@ -150,7 +150,7 @@ TEST_F(PrefsTest, NamedProvidersKeepTheirHostAndTheOldSingleValueServesOpenAISha
     EXPECT_TRUE(fileContent().contains("onlineAIBaseURL")) << "the old value is never removed";
 }
 
-TEST_F(PrefsTest, OldIgnoredIdsAreConvertedOnceAndAnEmptyOldListIsLeftAlone) {
+TEST_F(PrefsTest, OldIgnoredIdsAreConvertedOnceAndIgnoreKeepsTheFirstNameAndOrder) {
     writeFile(R"({"ignoredBundleIDs": ["org.gnome.Terminal", "firefox"]})");
     Prefs& prefs = reopen();
     const QList<IgnoredApp> expected = {{u"org.gnome.Terminal"_s, {}}, {u"firefox"_s, {}}};
@@ -171,23 +171,22 @@ TEST_F(PrefsTest, OldIgnoredIdsAreConvertedOnceAndAnEmptyOldListIsLeftAlone) {
                                   {"bundleID": "gedit"}, {"bundleID": "kate", "name": "Kate"}]})");
     EXPECT_EQ(reopen().ignoredApps(),
               (QList<IgnoredApp>{{u"gedit"_s, {}}, {u"kate"_s, u"Kate"_s}}));
-}
 
-TEST_F(PrefsTest, IgnoreKeepsTheFirstNameAndOrderAndMatchesCaseSensitively) {
-    Prefs& prefs = reopen();
-    prefs.ignore(u"org.kde.kate"_s, u"Kate"_s);
-    prefs.ignore(u"gedit"_s, u"Text Editor"_s);
-    prefs.ignore(u"org.kde.kate"_s, u"Another name"_s);
-    prefs.ignore(QString(), u"Nameless"_s);
-    const QList<IgnoredApp> expected = {{u"org.kde.kate"_s, u"Kate"_s},
-                                        {u"gedit"_s, u"Text Editor"_s}};
-    EXPECT_EQ(prefs.ignoredApps(), expected);
-    EXPECT_TRUE(prefs.isIgnored(u"gedit"_s));
-    EXPECT_FALSE(prefs.isIgnored(u"GEDIT"_s));
+    // Ignoring keeps the first name and the order, and matches ids case-sensitively.
+    writeFile("{}");
+    Prefs& clean = reopen();
+    clean.ignore(u"org.kde.kate"_s, u"Kate"_s);
+    clean.ignore(u"gedit"_s, u"Text Editor"_s);
+    clean.ignore(u"org.kde.kate"_s, u"Another name"_s);
+    clean.ignore(QString(), u"Nameless"_s);
+    const QList<IgnoredApp> kept = {{u"org.kde.kate"_s, u"Kate"_s}, {u"gedit"_s, u"Text Editor"_s}};
+    EXPECT_EQ(clean.ignoredApps(), kept);
+    EXPECT_TRUE(clean.isIgnored(u"gedit"_s));
+    EXPECT_FALSE(clean.isIgnored(u"GEDIT"_s));
 
-    prefs.unignore(u"org.kde.kate"_s);
-    EXPECT_EQ(prefs.ignoredApps(), (QList<IgnoredApp>{{u"gedit"_s, u"Text Editor"_s}}));
-    prefs.unignore(u"gedit"_s);
+    clean.unignore(u"org.kde.kate"_s);
+    EXPECT_EQ(clean.ignoredApps(), (QList<IgnoredApp>{{u"gedit"_s, u"Text Editor"_s}}));
+    clean.unignore(u"gedit"_s);
     EXPECT_TRUE(fileContent()["ignoredApps"].is_array());
     EXPECT_TRUE(fileContent()["ignoredApps"].empty());
 }
