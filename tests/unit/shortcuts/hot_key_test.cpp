@@ -88,8 +88,7 @@ constexpr QKeyCombination defaultKeys(Qt::MetaModifier | Qt::AltModifier, Qt::Ke
 
 } // namespace
 
-TEST_F(GlobalHotKeyTest,
-       RegistersTheStoredShortcutOnceAndTriggersARefusalLeavesNothingAndDestructionReleasesIt) {
+TEST_F(GlobalHotKeyTest, RegistersTheStoredShortcutOrTheDefaultOnceTriggersAndReleasesIt) {
     m_service.refuseNext = true;
     auto hotKey = std::make_unique<GlobalHotKey>(m_service, m_prefs, [this] { ++m_triggers; });
     EXPECT_FALSE(hotKey->registerHotKey());
@@ -108,9 +107,8 @@ TEST_F(GlobalHotKeyTest,
     EXPECT_FALSE(m_service.held); // released on destruction
     m_service.callback();         // a press already queued by the platform
     EXPECT_EQ(m_triggers, 1);
-}
 
-TEST_F(GlobalHotKeyTest, StoredValuesNamingNoShortcutOrAnEditingChordUseTheDefault) {
+    // Stored values naming no shortcut, or an editing chord, give the default.
     const auto heldFor = [this](qint64 code, qint64 modifiers) {
         m_prefs.defaults().setInteger(Prefs::Keys::hotKeyCode, code);
         m_prefs.defaults().setInteger(Prefs::Keys::hotKeyModifiers, modifiers);
@@ -123,7 +121,7 @@ TEST_F(GlobalHotKeyTest, StoredValuesNamingNoShortcutOrAnEditingChordUseTheDefau
     EXPECT_EQ(heldFor(40, qint64(1) << 32), defaultKeys);
 
     heldFor(qint64(5) << 40, 0x300);
-    GlobalHotKey hotKey(m_service, m_prefs, [] {});
-    ASSERT_TRUE(hotKey.registerHotKey());
+    GlobalHotKey fallback(m_service, m_prefs, [] {});
+    ASSERT_TRUE(fallback.registerHotKey());
     EXPECT_EQ(m_service.held, defaultKeys);
 }
