@@ -27,7 +27,8 @@ protected:
     }
 };
 
-TEST_F(GoogleTranslateClientTest, SendsTheDocumentedRequestWithTheKeyOnlyInItsHeader) {
+TEST_F(GoogleTranslateClientTest,
+       SendsTheDocumentedRequestWithTheKeyOnlyInItsHeaderAndTheUserKeyFirst) {
     server.enqueue(
         {200,
          R"({"data":{"translations":[{"translatedText":"  hello \n","detectedSourceLanguage":"pt"}]}})"});
@@ -58,15 +59,13 @@ TEST_F(GoogleTranslateClientTest, SendsTheDocumentedRequestWithTheKeyOnlyInItsHe
                   unsendable.translate(u"x"_s, TargetLanguage::portuguese()))
                   .description(),
               u"Resposta inesperada do Google Tradutor."_s);
-}
 
-TEST_F(GoogleTranslateClientTest, UserKeyWinsOverTheBuiltInOneAndABrokenKeySendsNothing) {
+    // A stored key wins over the built-in one; a broken one sends nothing.
     env.keys.writeKey(userGoogleKey, KeyStore::googleAccount);
     server.enqueue({200, R"({"data":{"translations":[{"translatedText":"ok"}]}})"});
     translate();
-    const auto request = server.lastRequest();
-    EXPECT_EQ(request.header("X-goog-api-key"), userGoogleKey.toStdString()); // '+', '&', '='
-    EXPECT_TRUE(request.rawQuery.empty());
+    EXPECT_EQ(server.lastRequest().header("X-goog-api-key"), userGoogleKey.toStdString());
+    EXPECT_TRUE(server.lastRequest().rawQuery.empty()); // '+', '&' and '=' stay in the header
 
     // A pasted key holding a line break would add a header line of its own.
     env.keys.writeKey(u"AIza1\r\nX-Injected: 1"_s, KeyStore::googleAccount);
@@ -74,7 +73,7 @@ TEST_F(GoogleTranslateClientTest, UserKeyWinsOverTheBuiltInOneAndABrokenKeySends
         expectFailure<GoogleTranslateError>(client.translate(u"x"_s, TargetLanguage::portuguese()))
             .description(),
         u"Chave inválida. Confira a chave colada."_s);
-    EXPECT_EQ(server.requestCount(), 1u);
+    EXPECT_EQ(server.requestCount(), 3u); // the three answered above, and nothing more
 }
 
 TEST_F(GoogleTranslateClientTest,

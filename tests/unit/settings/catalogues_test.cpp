@@ -6,7 +6,7 @@
 using namespace ovra;
 using namespace Qt::StringLiterals;
 
-TEST(TargetLanguages, HoldsAllLanguagesWithUniqueCodesInDisplayOrder) {
+TEST(TargetLanguages, HoldsAllLanguagesInDisplayOrderAndNamedMatchesExactCodesOnly) {
     const auto& all = TargetLanguage::allCases();
     ASSERT_EQ(all.size(), 187);
     QSet<QString> codes;
@@ -28,9 +28,7 @@ TEST(TargetLanguages, HoldsAllLanguagesWithUniqueCodesInDisplayOrder) {
     EXPECT_EQ(indexOf(u"ts"_s), indexOf(u"ak"_s) + 1);
     EXPECT_EQ(indexOf(u"cv"_s), indexOf(u"ts"_s) + 1);
     EXPECT_EQ(indexOf(u"jam"_s), indexOf(u"it"_s) + 1);
-}
 
-TEST(TargetLanguages, NamedMatchesExactCodesOnly) {
     for (const auto& [code, displayName, promptName] :
          {std::tuple{u"zh-CN", u"Chinês (simplificado)"_s, u"Chinese (Simplified)"_s},
           {u"ku", u"Curdo (Curmânji)"_s, u"Kurdish"_s},

@@ -113,7 +113,7 @@ TEST(Sleep, ResumesOnTheVirtualClockWhenDueAndAtOnceWithCancelledErrorWhenCancel
     EXPECT_FALSE(clock.hasPending());
 }
 
-TEST(Cancellation, SubscriptionsEndWithTheirOwnerAndCallbacksRunOnce) {
+TEST(Cancellation, SubscriptionsEndWithTheirOwnerCallbacksRunOnceAndErrorsAreNoCancellation) {
     CancelSource source;
     int first = 0;
     int second = 0;
@@ -127,12 +127,8 @@ TEST(Cancellation, SubscriptionsEndWithTheirOwnerAndCallbacksRunOnce) {
     EXPECT_EQ(second, 0);
     EXPECT_THROW(source.token().throwIfCancelled(), ovra::CancelledError);
     EXPECT_NO_THROW(ovra::CancelToken().throwIfCancelled());
-}
-
-// A handler for user-facing errors must never see a cancellation.
-static_assert(!std::is_base_of_v<ovra::Error, ovra::CancelledError>);
-
-TEST(Errors, WhatIsTheDescriptionInUtf8) {
+    // A handler for user-facing errors never sees a cancellation; their text is UTF-8.
+    static_assert(!std::is_base_of_v<ovra::Error, ovra::CancelledError>);
     EXPECT_STREQ(ovra::Error(u"Sem conexão"_s).what(), "Sem conexão");
 }
 
