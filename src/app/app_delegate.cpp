@@ -277,11 +277,13 @@ void AppDelegate::selectTargetLanguage(const QString& code) {
         m_deps.prefs.setTargetLanguage(*language);
 }
 
-void AppDelegate::ensureAccessibilityOn() {
+QCoro::Task<> AppDelegate::ensureAccessibilityOn() {
     if (m_deps.accessSwitch.isAccessEnabled())
-        return;
-    if (!m_deps.accessSwitch.enableAccess() || m_toldAboutRestart)
-        return;
+        co_return;
+    const WorkOwner alive(this);
+    const bool enabled = co_await m_deps.accessSwitch.enableAccess();
+    if (!alive || !enabled || m_toldAboutRestart)
+        co_return;
     // Applications read the switch when they start: those already running may stay unseen.
     m_toldAboutRestart = true;
     m_deps.ui.showNotice(L10n::string(QStringLiteral("accessibility.restartNotice")));

@@ -8,6 +8,7 @@
 #include "shortcuts/global_hot_key.h"
 #include "support/scheduler.h"
 
+#include <QCoroTask>
 #include <QObject>
 #include <QString>
 #include <chrono>
@@ -107,7 +108,7 @@ private:
     void maybeShowWelcome();
     // Turns the accessibility switch on when it is off, and says once that applications started
     // before may need a restart.
-    void ensureAccessibilityOn();
+    QCoro::Task<> ensureAccessibilityOn();
     void handleWelcome(const AppUI::WelcomeAnswer& answer);
     void maybeShowNoKeyWarning(bool isDebutLaunch);
     void startCapture();

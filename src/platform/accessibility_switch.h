@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QCoroTask>
+
 namespace ovra {
 
 // The system's switch that lets this process read other applications' elements. Unlike
 // AccessibilityServices it asks no other application, so the UI thread may use it: reading it
-// costs no round trip.
+// costs no round trip, and changing it is awaited.
 class AccessibilitySwitch {
 public:
     virtual ~AccessibilitySwitch() = default;
@@ -14,7 +16,7 @@ public:
     // Asks the system (and, where it has one, the user) to enable access for this process.
     virtual void requestAccess() = 0;
     // Turns access on where the system allows it without the user; true when it is on after.
-    virtual bool enableAccess() = 0;
+    virtual QCoro::Task<bool> enableAccess() = 0;
 };
 
 } // namespace ovra

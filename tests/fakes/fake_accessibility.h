@@ -83,10 +83,10 @@ public:
 
     bool isAccessEnabled() override { return trusted; }
     void requestAccess() override { ++trustRequests; }
-    bool enableAccess() override {
+    QCoro::Task<bool> enableAccess() override {
         ++enableRequests;
         trusted = trusted || enableTakes;
-        return trusted;
+        co_return trusted;
     }
     AccessibleElement applicationElement(qint32 pid) override;
     AccessResult<AccessibleElement> systemFocusedElement() override;

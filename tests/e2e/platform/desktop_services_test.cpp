@@ -263,7 +263,7 @@ TEST(AccessibilitySwitch, IsFollowedAndTurnedOnAgain) {
         ASSERT_TRUE(setAccessibilitySwitch(on));
         EXPECT_TRUE(waitUntil([&] { return accessSwitch.isAccessEnabled() == on; }));
     }
-    EXPECT_TRUE(accessSwitch.enableAccess());
+    EXPECT_TRUE(test::runToEnd(accessSwitch.enableAccess()));
     EXPECT_EQ(accessibilitySwitch(), true);
 }
 

@@ -13,6 +13,11 @@
 
 namespace ovra::test {
 
+// The captured text, "" when nothing was captured: one check for both.
+inline QString textOf(const std::optional<SelectionSnapshot>& snapshot) {
+    return snapshot ? snapshot->text : QString();
+}
+
 // A desktop with one text editor (pid 42) in front, and this application under its own id.
 class CaptureFixture : public ::testing::Test {
 protected:

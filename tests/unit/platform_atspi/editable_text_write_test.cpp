@@ -8,22 +8,22 @@ using namespace ovra::platform;
 
 namespace {
 
-// An editable text held in a string; each kind of refusal can be switched on.
+// An editable text held in a string that can fail in one way. Only the first insert (the
+// replacement) misbehaves; the restore goes through.
 struct ScriptedText {
-    QString text;
-    bool readFails = false;
-    bool deleteFails = false;
-    // cutToFit takes in what fits a full field; dropsTheEnd takes all and cuts the field's end.
-    enum class Insert {
-        works,
-        refused,
-        acceptedButDropped,
+    enum class Fault {
+        none,
+        readFails,
+        deleteFails,
+        insertRefused,
+        insertDropped, // reported done, nothing written
         refusedAfterHalf,
-        cutToFit,
-        dropsTheEnd,
-        elsewhere // at the end of the text, reporting failure
+        cutToFit,        // takes in what fits a full field
+        dropsTheEnd,     // takes all and cuts the field's end
+        insertsElsewhere // at the end of the text, reporting failure
     };
-    Insert insert = Insert::works;
+    QString text;
+    Fault fault = Fault::none;
     int inserts = 0;
     QStringList removed; // what each delete took
 
@@ -31,37 +31,33 @@ struct ScriptedText {
         EditableTextCalls c;
         c.characterCount = [this] { return std::optional<int>(int(text.size())); };
         c.textBetween = [this](int start, int end) -> std::optional<QString> {
-            if (readFails)
+            if (fault == Fault::readFails)
                 return std::nullopt;
             return text.mid(start, end - start);
         };
         c.deleteText = [this](int start, int end) {
-            if (deleteFails)
+            if (fault == Fault::deleteFails)
                 return false;
             removed << text.mid(start, end - start);
             text.remove(start, end - start);
             return true;
         };
         c.insertText = [this](int at, const QString& piece) {
-            // Only the first insert (the replacement) misbehaves; the restore goes through.
-            const bool first = inserts++ == 0;
-            if (first && insert == Insert::dropsTheEnd) {
+            const Fault now = inserts++ == 0 ? fault : Fault::none;
+            if (now == Fault::dropsTheEnd) {
                 const qsizetype full =
                     text.size() + 5; // the field held this much before the delete
                 text = text.insert(at, piece).left(full);
                 return true;
             }
-            if (first && insert == Insert::elsewhere) {
+            if (now == Fault::insertsElsewhere)
                 text.append(piece);
-                return false;
-            }
-            if (first && insert != Insert::works) {
-                if (insert == Insert::refusedAfterHalf || insert == Insert::cutToFit)
-                    text.insert(at, piece.left(piece.size() / 2));
-                return insert == Insert::acceptedButDropped || insert == Insert::cutToFit;
-            }
-            text.insert(at, piece);
-            return true;
+            else if (now == Fault::refusedAfterHalf || now == Fault::cutToFit)
+                text.insert(at, piece.left(piece.size() / 2));
+            else if (now != Fault::insertRefused && now != Fault::insertDropped)
+                text.insert(at, piece);
+            return now != Fault::insertRefused && now != Fault::refusedAfterHalf &&
+                   now != Fault::insertsElsewhere;
         };
         c.lengthOf = [](const QString& piece) { return int(piece.size()); };
         return c;
@@ -71,54 +67,41 @@ struct ScriptedText {
 } // namespace
 
 TEST(EditableTextWrite, ReplacesOrLeavesTheTextAsItWas) {
-    using Insert = ScriptedText::Insert;
-    struct Case {
+    using Fault = ScriptedText::Fault;
+    const struct {
         const char* name;
-        Insert insert;
-        bool readFails;
-        bool deleteFails;
-        AccessStatus status;
+        Fault fault;
         const char* after;
         const char* removed; // an undo takes only what the insert wrote
-    };
-    const Case cases[] = {
-        {"works", Insert::works, false, false, AccessStatus::Success, "say goodbye now", "hello"},
-        {"insert refused", Insert::refused, false, false, AccessStatus::Failure, "say hello now",
-         "hello"},
-        {"insert dropped", Insert::acceptedButDropped, false, false, AccessStatus::Failure,
-         "say hello now", "hello"},
-        {"half inserted", Insert::refusedAfterHalf, false, false, AccessStatus::Failure,
-         "say hello now", "hello|goo"},
-        {"cut to fit", Insert::cutToFit, false, false, AccessStatus::Failure, "say hello now",
-         "hello|goo"},
-        {"drops the end", Insert::dropsTheEnd, false, false, AccessStatus::Failure, "say hello now",
-         "hello|goodbye"},
+    } cases[] = {
+        {"works", Fault::none, "say goodbye now", "hello"},
+        {"insert refused", Fault::insertRefused, "say hello now", "hello"},
+        {"insert dropped", Fault::insertDropped, "say hello now", "hello"},
+        {"half inserted", Fault::refusedAfterHalf, "say hello now", "hello|goo"},
+        {"cut to fit", Fault::cutToFit, "say hello now", "hello|goo"},
+        {"drops the end", Fault::dropsTheEnd, "say hello now", "hello|goodbye"},
         // Text the insert did not write is not rewritten: the user's text could go with it.
-        {"inserted elsewhere", Insert::elsewhere, false, false, AccessStatus::Failure,
-         "say  nowgoodbye", "hello"},
-        {"unreadable", Insert::works, true, false, AccessStatus::Failure, "say hello now", ""},
-        {"delete refused", Insert::works, false, true, AccessStatus::Failure, "say hello now", ""},
+        {"inserted elsewhere", Fault::insertsElsewhere, "say  nowgoodbye", "hello"},
+        {"unreadable", Fault::readFails, "say hello now", ""},
+        {"delete refused", Fault::deleteFails, "say hello now", ""},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ScriptedText doc{QStringLiteral("say hello now")};
-        doc.insert = c.insert;
-        doc.readFails = c.readFails;
-        doc.deleteFails = c.deleteFails;
-        EXPECT_EQ(replaceTextAllOrNothing(doc.calls(), 4, 9, QStringLiteral("goodbye")), c.status);
-        EXPECT_EQ(doc.text, QString::fromUtf8(c.after));
-        EXPECT_EQ(doc.removed.join(u'|'), QString::fromUtf8(c.removed));
+    for (const auto& [name, fault, after, removed] : cases) {
+        SCOPED_TRACE(name);
+        ScriptedText doc{QStringLiteral("say hello now"), fault};
+        EXPECT_EQ(replaceTextAllOrNothing(doc.calls(), 4, 9, QStringLiteral("goodbye")),
+                  fault == Fault::none ? AccessStatus::Success : AccessStatus::Failure);
+        EXPECT_EQ(doc.text, QString::fromUtf8(after));
+        EXPECT_EQ(doc.removed.join(u'|'), QString::fromUtf8(removed));
     }
-}
 
-TEST(EditableTextWrite, AnEmptyReplacementOnlyDeletesAndAnEmptyRangeOnlyInserts) {
+    // An empty replacement only deletes, an empty range only inserts.
     ScriptedText doc{QStringLiteral("abc")};
     EXPECT_EQ(replaceTextAllOrNothing(doc.calls(), 1, 2, {}), AccessStatus::Success);
     EXPECT_EQ(doc.text, QStringLiteral("ac"));
     EXPECT_EQ(replaceTextAllOrNothing(doc.calls(), 1, 1, QStringLiteral("b")),
               AccessStatus::Success);
     EXPECT_EQ(doc.text, QStringLiteral("abc"));
-    doc.readFails = true; // without a way back nothing is risked
+    doc.fault = Fault::readFails; // without a way back nothing is risked
     EXPECT_EQ(replaceTextAllOrNothing(doc.calls(), 0, 1, QStringLiteral("x")),
               AccessStatus::Failure);
     EXPECT_EQ(doc.text, QStringLiteral("abc"));

@@ -3,7 +3,6 @@
 #include <QHash>
 #include <QStringList>
 #include <gtest/gtest.h>
-#include <vector>
 
 using namespace ovra;
 using namespace ovra::platform;
@@ -28,14 +27,14 @@ QString nameOf(const AccessibleElement& element) {
     return named ? named->name : QString();
 }
 
-// A window's tree from lines "name<parent flags": f focused, t text, m manages its descendants,
-// u says nothing of its states. With `toolkitSearch`, the toolkit finds focused nodes itself.
+// A window's tree from lines "name<parent flags", joined by ';': f focused, t text, m manages its
+// descendants, u says nothing of its states. With `toolkitSearch`, the toolkit finds focused nodes
+// itself.
 class ScriptedTree final : public FocusTree {
 public:
-    ScriptedTree(const std::vector<const char*>& lines, bool toolkitSearch)
-        : m_toolkitSearch(toolkitSearch) {
-        for (const char* line : lines) {
-            const QStringList parts = QString::fromLatin1(line).split(u' ');
+    ScriptedTree(const char* lines, bool toolkitSearch) : m_toolkitSearch(toolkitSearch) {
+        for (const QString& line : QString::fromLatin1(lines).split(u';')) {
+            const QStringList parts = line.split(u' ');
             const QStringList names = parts[0].split(u'<');
             m_children[names[1]].append(names[0]);
             m_flags[names[0]] = parts.value(1);
@@ -79,35 +78,22 @@ private:
 } // namespace
 
 TEST(FocusSearch, FindsTheFocusedNodeWithTextInsideTheWindow) {
-    struct Case {
+    const struct {
         const char* what;
         bool toolkitSearch;
-        std::vector<const char*> tree;
+        const char* tree;
         const char* found; // empty: none
+    } cases[] = {
+        {"the toolkit's search, followed inwards to the text", true,
+         "A<window f;B<A ft;C<window ft", "B"},
+        {"the walk enters a focused node before the rest of the window", false,
+         "P<window;Tp<P ft;F<window f;G<F;Tf<G ft", "Tf"},
+        {"nodes that manage their descendants are not entered", false, "L<window fm;T<L ft", "L"},
+        {"without text, the innermost focused node", false, "F1<window f;F2<F1 f;X<F2", "F2"},
+        {"a node that says nothing of its states is passed over with its children", false,
+         "U<window u;T<U ft", ""},
     };
-    const Case cases[] = {
-        {"the toolkit's search, followed inwards to the text",
-         true,
-         {"A<window f", "B<A ft", "C<window ft"},
-         "B"},
-        {"the walk enters a focused node before the rest of the window",
-         false,
-         {"P<window", "Tp<P ft", "F<window f", "G<F", "Tf<G ft"},
-         "Tf"},
-        {"nodes that manage their descendants are not entered",
-         false,
-         {"L<window fm", "T<L ft"},
-         "L"},
-        {"without text, the innermost focused node",
-         false,
-         {"F1<window f", "F2<F1 f", "X<F2"},
-         "F2"},
-        {"a node that says nothing of its states is passed over with its children",
-         false,
-         {"U<window u", "T<U ft"},
-         ""},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         ScriptedTree tree(c.tree, c.toolkitSearch);
         EXPECT_EQ(nameOf(FocusSearch::focusedInWindow(tree, node(QStringLiteral("window")))),
                   QString::fromLatin1(c.found))

@@ -40,7 +40,7 @@ TEST(TextOffsets, ToolkitCountingByName) {
 
 // Chromium's reported selections as measured, each character outside the BMP before an end
 // making it one too small; other toolkits' offsets are meant as reported.
-TEST(TextOffsets, ChromiumSelectionsAreTakenAsMeant) {
+TEST(TextOffsets, ChromiumSelectionsAreTakenAsMeantAndGeckosPaddingTakenOut) {
     const ToolkitCounting chromium = TextOffsets::countingFor(QStringLiteral("Chromium"));
     // "naïve" after one emoji: code points 11..16, reported 10..15.
     const QString line = QStringLiteral("Olá café 😀 naïve text");
@@ -56,10 +56,8 @@ TEST(TextOffsets, ChromiumSelectionsAreTakenAsMeant) {
     EXPECT_EQ(
         TextOffsets::selectionOffset(line, 10, TextOffsets::countingFor(QStringLiteral("gtk"))),
         10);
-}
 
-// Gecko's text as the bus carries it: U+FEFF after each astral character, only there.
-TEST(TextOffsets, AstralPaddingIsTakenOutAndNothingElse) {
+    // Gecko's text as the bus carries it: U+FEFF after each astral character, only there.
     const QString padded = QStringLiteral("a😀\uFEFFb👍\uFEFF🏽\uFEFF\uFEFFc");
     EXPECT_EQ(TextOffsets::withoutAstralPadding(padded), QStringLiteral("a😀b👍🏽\uFEFFc"));
     // A BOM of the text itself, not after an astral character, stays.
@@ -67,7 +65,7 @@ TEST(TextOffsets, AstralPaddingIsTakenOutAndNothingElse) {
               QStringLiteral("\uFEFFé\uFEFF"));
 }
 
-TEST(TextOffsets, LengthsAndCodePointOffsetsToUtf16AndBack) {
+TEST(TextOffsets, LengthsAndOffsetsToUtf16AndBackClampedToTheText) {
     EXPECT_EQ(TextOffsets::length(mixed, TextUnit::Utf16), 10);
     EXPECT_EQ(TextOffsets::length(mixed, TextUnit::CodePoints), 7);
     EXPECT_EQ(TextOffsets::length(mixed, TextUnit::Utf8Bytes), 1 + 2 + 4 + 1 + 8 + 1);
@@ -81,9 +79,8 @@ TEST(TextOffsets, LengthsAndCodePointOffsetsToUtf16AndBack) {
             << codePoints;
         EXPECT_EQ(TextOffsets::fromUtf16(mixed, units, TextUnit::CodePoints), codePoints) << units;
     }
-}
 
-TEST(TextOffsets, OutOfRangeAndSplitPairsClampAndBytesCount) {
+    // Out of range and split pairs clamp.
     EXPECT_EQ(TextOffsets::toUtf16(mixed, -3, TextUnit::CodePoints), 0);
     EXPECT_EQ(TextOffsets::toUtf16(mixed, 99, TextUnit::CodePoints), mixed.size());
     EXPECT_EQ(TextOffsets::fromUtf16(mixed, 99, TextUnit::CodePoints), 7);

@@ -15,29 +15,40 @@ namespace {
 
 class DesktopEntriesTest : public ::testing::Test {
 protected:
-    void write(const QString& dataDir, const QString& relative, const QByteArray& content) {
-        const QString path = QDir(dataDir).filePath(u"applications/" + relative);
+    // Writes an entry whose [Desktop Entry] group holds `content`.
+    void write(const QString& dataDir, const char* relative, const QByteArray& content) {
+        const QString path = QDir(dataDir).filePath(u"applications/"_s + QLatin1String(relative));
         ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
+        file.write("[Desktop Entry]\n" + content);
     }
     QTemporaryDir user;
     QTemporaryDir system;
 };
 
-TEST_F(DesktopEntriesTest, MatchesProgramWindowClassOrIdAndLocalizesTheName) {
-    write(system.path(), u"org.example.Editor.desktop"_s,
-          "[Desktop Entry]\nName=Editor\nName[pt]=Editor PT\nName[pt_BR]=Editor BR\n"
+TEST_F(DesktopEntriesTest, FindsTheApplicationOfAProgramAndTellsTerminals) {
+    const QString sys = system.path(), usr = user.path();
+    write(sys, "org.example.Editor.desktop",
+          "Name=Editor\nName[pt]=Editor PT\nName[pt_BR]=Editor BR\n"
           "Exec=env LANG=C /usr/bin/example-editor --new-window %U\n");
-    write(system.path(), u"vendor/viewer.desktop"_s,
-          "[Desktop Entry]\nName=Viewer\nExec=\"/opt/My Viewer/run\" %f\n"
-          "StartupWMClass=MyViewer\n");
-    write(system.path(), u"calc.desktop"_s, "[Desktop Entry]\nName=Calc\nTryExec=somewhere-else\n");
-    write(system.path(), u"script.desktop"_s,
-          "[Desktop Entry]\nName=Script\nExec=python3 /usr/share/script/main.py\n");
+    write(sys, "vendor/viewer.desktop",
+          "Name=Viewer\nExec=\"/opt/My Viewer/run\" %f\nStartupWMClass=MyViewer\n");
+    write(sys, "calc.desktop", "Name=Calc\nTryExec=somewhere-else\n");
+    write(sys, "script.desktop", "Name=Script\nExec=python3 /usr/share/script/main.py\n");
+    write(sys, "tool.desktop", "Name=System Tool\nExec=tool\n");
+    write(usr, "tool.desktop", "Name=My Tool\nExec=tool\n");
+    write(sys, "gone.desktop", "Name=Gone\nExec=gone\n");
+    write(usr, "gone.desktop", "Name=Gone\nHidden=true\n");
+    write(sys, "actions.desktop",
+          "Name=Main\nExec=main-program\n[Desktop Action New]\nName=New Window\nExec=other\n");
+    write(sys, "vte-term.desktop",
+          "Name=Term\nExec=vte-term\nCategories=GTK;System;TerminalEmulator;\n");
+    write(sys, "debian-xterm.desktop",
+          "Name=XTerm\nExec=xterm\nCategories=System;TerminalEmulator;\n");
+    write(sys, "editor.desktop", "Name=Editor\nExec=editor\nCategories=Utility;TextEditor;\n");
 
-    DesktopEntries entries({system.path()}, u"pt_BR"_s);
+    DesktopEntries entries({usr, sys}, u"pt_BR"_s);
     EXPECT_EQ(entries.find(u"/usr/bin/example-editor"_s, {}),
               (DesktopEntry{u"org.example.Editor"_s, u"Editor BR"_s}));
     // A subfolder joins the id with a dash; a quoted program path with spaces still matches.
@@ -47,39 +58,18 @@ TEST_F(DesktopEntriesTest, MatchesProgramWindowClassOrIdAndLocalizesTheName) {
     // An interpreter names no application: every script would be "Script".
     EXPECT_EQ(entries.find(u"/usr/bin/python3"_s, {}), std::nullopt);
     EXPECT_EQ(entries.find(u"/usr/bin/unknown"_s, u"Unknown"_s), std::nullopt);
-}
-
-TEST_F(DesktopEntriesTest, UserEntriesHideSystemOnesAndHiddenEntriesDoNotCount) {
-    write(system.path(), u"tool.desktop"_s, "[Desktop Entry]\nName=System Tool\nExec=tool\n");
-    write(user.path(), u"tool.desktop"_s, "[Desktop Entry]\nName=My Tool\nExec=tool\n");
-    write(system.path(), u"gone.desktop"_s, "[Desktop Entry]\nName=Gone\nExec=gone\n");
-    write(user.path(), u"gone.desktop"_s, "[Desktop Entry]\nHidden=true\n");
-    write(system.path(), u"actions.desktop"_s,
-          "[Desktop Entry]\nName=Main\nExec=main-program\n"
-          "[Desktop Action New]\nName=New Window\nExec=other-program\n");
-
-    DesktopEntries entries({user.path(), system.path()}, u"en_US"_s);
+    // The user's entries hide the system's; hidden ones and actions do not count.
     EXPECT_EQ(entries.find(u"tool"_s, {})->name, u"My Tool");
     EXPECT_EQ(entries.find(u"gone"_s, {}), std::nullopt);
     EXPECT_EQ(entries.find(u"main-program"_s, {})->name, u"Main");
-    EXPECT_EQ(entries.find(u"other-program"_s, {}), std::nullopt);
-}
+    EXPECT_EQ(entries.find(u"other"_s, {}), std::nullopt);
 
-TEST_F(DesktopEntriesTest, TerminalsAreKnownByCategoryOrWindowClassAndGetTheirOwnChords) {
-    write(system.path(), u"vte-term.desktop"_s,
-          "[Desktop Entry]\nName=Term\nExec=vte-term\nCategories=GTK;System;TerminalEmulator;\n");
-    write(system.path(), u"debian-xterm.desktop"_s,
-          "[Desktop Entry]\nName=XTerm\nExec=xterm\nCategories=System;TerminalEmulator;\n");
-    write(system.path(), u"editor.desktop"_s,
-          "[Desktop Entry]\nName=Editor\nExec=editor\nCategories=Utility;TextEditor;\n");
-    DesktopEntries entries({system.path()}, u"en_US"_s);
-
-    struct Case {
+    // Terminals are known by their entry's category or their window class, and get their chords.
+    const struct {
         const char* program;
         const char* windowClass;
         ClipboardChords chords;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"vte-term", "Vte-term", ClipboardChords::controlShift}, // by its entry's category
         {"xterm", "XTerm", ClipboardChords::none}, // its entry says terminal, its class decides
         {"uxterm", "UXTerm", ClipboardChords::none},
@@ -88,7 +78,7 @@ TEST_F(DesktopEntriesTest, TerminalsAreKnownByCategoryOrWindowClassAndGetTheirOw
         {"editor", "Editor", ClipboardChords::control},
         {"unknown", "", ClipboardChords::control},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.program);
         const auto entry = entries.find(QString::fromLatin1(c.program), {});
         EXPECT_EQ(clipboardChordsFor(QString::fromLatin1(c.windowClass),
@@ -97,6 +87,24 @@ TEST_F(DesktopEntriesTest, TerminalsAreKnownByCategoryOrWindowClassAndGetTheirOw
     }
     EXPECT_TRUE(entries.find(u"xterm"_s, {})->terminalEmulator);
     EXPECT_FALSE(entries.find(u"editor"_s, {})->terminalEmulator);
+
+    // An application id is named by the entry of that id alone, the first folder's.
+    write(sys, "nameless.desktop", "Exec=x\n");
+    write(usr, "evil.desktop", "Name=Evil\n");
+    const QStringList apps = {usr + u"/applications"_s, sys + u"/applications"_s};
+    EXPECT_EQ(applicationName(u"org.example.Editor"_s, apps, u"pt"_s), u"Editor PT");
+    EXPECT_EQ(applicationName(u"tool"_s, apps, u"C"_s), u"My Tool");
+    EXPECT_EQ(applicationName(u"gone"_s, apps, u"C"_s), std::nullopt);
+    EXPECT_EQ(applicationName(u"nameless"_s, apps, u"C"_s), std::nullopt);
+    // An id holding a path reaches no file outside the folders.
+    const QString outside = u"../../"_s + QDir(usr).dirName() + u"/applications/evil"_s;
+    EXPECT_EQ(applicationName(outside, {apps[1]}, u"C"_s), std::nullopt);
+
+    // By default, the user's applications folder (the test main's XDG_DATA_HOME) is searched.
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    write(data, "test.ovra.Probe.desktop", "Name=Probe\n");
+    EXPECT_EQ(applicationName(u"test.ovra.Probe"_s), u"Probe");
+    QFile::remove(data + u"/applications/test.ovra.Probe.desktop"_s);
 }
 
 TEST(DesktopEntryFile, PicksTheMostSpecificNameForTheLocale) {
@@ -121,27 +129,6 @@ TEST(DesktopEntryFile, PicksTheMostSpecificNameForTheLocale) {
         EXPECT_EQ(DesktopEntryFile::parse(entry, QString::fromLatin1(c.locale)).name,
                   QString::fromUtf8(c.name))
             << c.locale;
-}
-
-TEST_F(DesktopEntriesTest, AnApplicationIsNamedByTheEntryOfItsIdAlone) {
-    const QString apps = QDir(system.path()).filePath(u"applications"_s);
-    write(system.path(), u"org.example.Editor.desktop"_s,
-          "[Desktop Entry]\nName=Editor\nName[pt]=Editor PT\n");
-    write(system.path(), u"gone.desktop"_s, "[Desktop Entry]\nName=Gone\nHidden=true\n");
-    write(system.path(), u"nameless.desktop"_s, "[Desktop Entry]\nExec=x\n");
-    write(user.path(), u"evil.desktop"_s, "[Desktop Entry]\nName=Evil\n");
-    EXPECT_EQ(applicationName(u"org.example.Editor"_s, {apps}, u"pt_BR"_s), u"Editor PT");
-    EXPECT_EQ(applicationName(u"gone"_s, {apps}, u"C"_s), std::nullopt);
-    EXPECT_EQ(applicationName(u"nameless"_s, {apps}, u"C"_s), std::nullopt);
-    // An id holding a path reaches no file outside the folders.
-    const QString outside = u"../../"_s + QDir(user.path()).dirName() + u"/applications/evil"_s;
-    EXPECT_EQ(applicationName(outside, {apps}, u"C"_s), std::nullopt);
-
-    // By default, the user's applications folder (the test main's XDG_DATA_HOME) is searched.
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    write(data, u"test.ovra.Probe.desktop"_s, "[Desktop Entry]\nName=Probe\n");
-    EXPECT_EQ(applicationName(u"test.ovra.Probe"_s), u"Probe");
-    QFile::remove(data + u"/applications/test.ovra.Probe.desktop"_s);
 }
 
 } // namespace

@@ -12,7 +12,7 @@ namespace {
 
 // The shortcut's key is grabbed by its keysym, which the monitors read back as the key's code
 // (the capture watches some of them: A, C, V, T, Escape), whatever the case.
-TEST(KeyMapping, EveryKeyOfAStoredShortcutHasItsKeysym) {
+TEST(KeyMapping, EveryKeyOfAStoredShortcutHasItsKeysymAndItsCharacters) {
     int mapped = 0;
     for (qint64 code = 0; code < 128; ++code) {
         const auto keys = StoredShortcut::toKeys({code, 0});
@@ -27,9 +27,8 @@ TEST(KeyMapping, EveryKeyOfAStoredShortcutHasItsKeysym) {
     EXPECT_EQ(KeyMapping::virtualKeyCode(XK_A), KeyCode::A); // Shift held
     EXPECT_EQ(KeyMapping::virtualKeyCode(XK_Shift_L), std::nullopt);
     EXPECT_EQ(KeyMapping::keysym(Qt::Key_VolumeUp), std::nullopt);
-}
 
-TEST(KeyMapping, CharactersIgnoreShiftAndNameControlKeys) {
+    // Characters ignore Shift and name control keys.
     EXPECT_EQ(KeyMapping::characters(XK_T), u"t");
     EXPECT_EQ(KeyMapping::characters(XK_Eacute), u"é");
     EXPECT_EQ(KeyMapping::characters(XK_Return), u"\r");

@@ -18,40 +18,35 @@ using namespace Qt::StringLiterals;
 namespace ovra::platform {
 namespace {
 
-struct SessionCase {
-    const char* type;
-    const char* waylandDisplay;
-    const char* desktop;
-    DesktopSession expected;
-};
-
-class DesktopSessionTest : public ::testing::TestWithParam<SessionCase> {};
-
-TEST_P(DesktopSessionTest, TellsTheSessionFromTheEnvironment) {
-    const SessionCase& c = GetParam();
-    QProcessEnvironment environment;
-    if (c.type)
-        environment.insert(u"XDG_SESSION_TYPE"_s, QString::fromLatin1(c.type));
-    if (c.waylandDisplay)
-        environment.insert(u"WAYLAND_DISPLAY"_s, QString::fromLatin1(c.waylandDisplay));
-    if (c.desktop)
-        environment.insert(u"XDG_CURRENT_DESKTOP"_s, QString::fromLatin1(c.desktop));
-    EXPECT_EQ(detectDesktopSession(environment), c.expected);
+TEST(DesktopSession, ToldFromTheEnvironment) {
+    const struct {
+        const char* type;
+        const char* waylandDisplay;
+        const char* desktop;
+        DesktopSession expected;
+    } cases[] = {
+        {"wayland", "wayland-0", "KDE", DesktopSession::WaylandKde},
+        {"Wayland", nullptr, "ubuntu:GNOME", DesktopSession::WaylandGnome},
+        {"wayland", nullptr, "sway", DesktopSession::WaylandOther},
+        // The session type wins over a Wayland socket left in an X11 session's environment.
+        {"x11", "wayland-0", "KDE", DesktopSession::X11},
+        {nullptr, "wayland-1", "GNOME", DesktopSession::WaylandGnome},
+        {nullptr, nullptr, "KDE", DesktopSession::X11},
+        {"tty", nullptr, nullptr, DesktopSession::X11},
+    };
+    for (const auto& [type, waylandDisplay, desktop, expected] : cases) {
+        QProcessEnvironment environment;
+        const std::pair<QString, const char*> variables[] = {{u"XDG_SESSION_TYPE"_s, type},
+                                                             {u"WAYLAND_DISPLAY"_s, waylandDisplay},
+                                                             {u"XDG_CURRENT_DESKTOP"_s, desktop}};
+        for (const auto& [name, value] : variables)
+            if (value)
+                environment.insert(name, QString::fromLatin1(value));
+        EXPECT_EQ(detectDesktopSession(environment), expected) << type << ' ' << desktop;
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Environments, DesktopSessionTest,
-    ::testing::Values(
-        SessionCase{"wayland", "wayland-0", "KDE", DesktopSession::WaylandKde},
-        SessionCase{"Wayland", nullptr, "ubuntu:GNOME", DesktopSession::WaylandGnome},
-        SessionCase{"wayland", nullptr, "sway", DesktopSession::WaylandOther},
-        // The session type wins over a Wayland socket left in an X11 session's environment.
-        SessionCase{"x11", "wayland-0", "KDE", DesktopSession::X11},
-        SessionCase{nullptr, "wayland-1", "GNOME", DesktopSession::WaylandGnome},
-        SessionCase{nullptr, nullptr, "KDE", DesktopSession::X11},
-        SessionCase{"tty", nullptr, nullptr, DesktopSession::X11}));
-
-TEST(ActiveWindowReport, ReadsTheActiveWindowAndItsSurface) {
+TEST(ActiveWindowReport, ReadsTheActiveWindowAndItsSurfaceAndRefusesMalformedOnes) {
     const auto report = parseActiveWindowReport(
         uR"({"pid":1234,"resourceClass":"org.kde.kwrite","client":[10,20.4,500,300],)"
         R"("frame":[40,30,440,260]})"_s);
@@ -67,9 +62,8 @@ TEST(ActiveWindowReport, ReadsTheActiveWindowAndItsSurface) {
     const auto none = parseActiveWindowReport(uR"({"pid":0})"_s);
     ASSERT_TRUE(none);
     EXPECT_FALSE(*none);
-}
 
-TEST(ActiveWindowReport, RefusesMalformedReports) {
+    // Malformed reports are refused.
     for (const char* json :
          {"", "[]", R"({"client":[0,0,1,1]})", R"({"pid":"12","client":[0,0,1,1]})",
           R"({"pid":-3,"client":[0,0,1,1]})", R"({"pid":99999999999,"client":[0,0,1,1]})",
@@ -98,7 +92,7 @@ TEST(BusOwnerWatch, CallsBackOncePerNewOwner) {
     EXPECT_EQ(registered, (QStringList{u":1.9"_s, u":1.12"_s}));
 }
 
-TEST(ActiveWindowReport, AnotherClassOfTheSameProcessIsAnotherApplication) {
+TEST(ActiveWindowReport, AnotherClassOfTheSameProcessIsAnotherApplicationAndKWinSendsThem) {
     QList<qint32> changes;
     ActiveWindowReports reports(std::make_shared<ActiveWindowStore>(),
                                 [&](qint32 pid) { changes.append(pid); });
@@ -111,9 +105,8 @@ TEST(ActiveWindowReport, AnotherClassOfTheSameProcessIsAnotherApplication) {
     EXPECT_TRUE(reports.take(report("libreoffice-writer", 40))); // the same window, moved
     EXPECT_TRUE(reports.take(report("libreoffice-calc", 0)));
     EXPECT_EQ(changes, QList<qint32>({7, 7}));
-}
 
-TEST(KWinReport, TheScriptCallsBackTheReceiverItNames) {
+    // KWin's script sends its reports to the receiver it names.
     const QString source = KWinActiveWindow::scriptSource(u":1.42"_s);
     EXPECT_TRUE(source.contains(uR"(callDBus(":1.42", ")"_s + KWinActiveWindow::objectPath()));
     EXPECT_FALSE(source.contains(u'%')); // every placeholder filled
@@ -123,20 +116,10 @@ constexpr QKeyCombination altSuperT(Qt::AltModifier | Qt::MetaModifier, Qt::Key_
 constexpr QKeyCombination altA(Qt::AltModifier, Qt::Key_A);
 constexpr QKeyCombination altVolumeUp(Qt::AltModifier, Qt::Key_VolumeUp);
 
-TEST(GnomeShellShortcut, SpelledInTheShellsNotation) {
-    EXPECT_EQ(GnomeShellHelper::accelerator(altSuperT), QStringLiteral("<Alt><Super>t"));
-    EXPECT_EQ(GnomeShellHelper::accelerator(
-                  QKeyCombination(Qt::ShiftModifier | Qt::ControlModifier, Qt::Key_A)),
-              QStringLiteral("<Shift><Control>a"));
-    EXPECT_FALSE(GnomeShellHelper::accelerator(altVolumeUp)); // a key it has no name for
-    EXPECT_FALSE(GnomeShellHelper::accelerator(
-        QKeyCombination(Qt::KeypadModifier, Qt::Key_T))); // a modifier it cannot hold
-}
-
 // A helper that is not on the bus yet (the extension turned on later, the service up after the
 // program at login) keeps the shortcut for its arrival, one at a time; the shell's extension
 // refuses one it could not hold either.
-TEST(DesktopHelperShortcut, KeptUntilTheHelperArrives) {
+TEST(DesktopHelperShortcut, KeptUntilTheHelperArrivesAndSpelledInTheShellsNotation) {
     GnomeShellHelper shell(std::make_shared<ActiveWindowStore>(), [](qint32) {});
     KGlobalAccelHotKeys kde;
     for (HotKeyService* helper : std::initializer_list<HotKeyService*>{&shell, &kde}) {
@@ -147,18 +130,26 @@ TEST(DesktopHelperShortcut, KeptUntilTheHelperArrives) {
         helper->unregisterHotKey();
         EXPECT_TRUE(helper->registerHotKey(altA, [] {}));
     }
+
+    // The shell's own notation.
+    EXPECT_EQ(GnomeShellHelper::accelerator(altSuperT), QStringLiteral("<Alt><Super>t"));
+    EXPECT_EQ(GnomeShellHelper::accelerator(
+                  QKeyCombination(Qt::ShiftModifier | Qt::ControlModifier, Qt::Key_A)),
+              QStringLiteral("<Shift><Control>a"));
+    EXPECT_FALSE(GnomeShellHelper::accelerator(altVolumeUp)); // a key it has no name for
+    EXPECT_FALSE(GnomeShellHelper::accelerator(
+        QKeyCombination(Qt::KeypadModifier, Qt::Key_T))); // a modifier it cannot hold
 }
 
-TEST(GnomeShellExtension, TheFormTheShellLoads) {
-    const std::pair<const char*, const char*> forms[] = {
+TEST(GnomeShellExtension, TheFormTheShellLoadsIsLinkedAndTheUsersOwnCopyLeft) {
+    const std::pair<const char*, const char*> shellForms[] = {
         {"43.9", "43"},  {"44.1", "43"}, {"45.0", "45"}, {"48.7", "45"},
         {"49.rc", "45"}, {"42.9", ""},   {"", ""},       {"GNOME", ""}};
-    for (const auto& [version, form] : forms)
+    for (const auto& [version, form] : shellForms)
         EXPECT_EQ(gnomeShellExtensionForm(QString::fromLatin1(version)), QLatin1String(form))
             << version;
-}
 
-TEST(GnomeShellExtension, LinksTheFormAndLeavesTheUsersOwnCopy) {
+    // The program's link to the form; the user's own copy is left alone.
     QTemporaryDir root;
     const QString forms = root.filePath(u"share/ovra/gnome-shell/"_s);
     const QString user = root.filePath(u"home/gnome-shell/extensions"_s);

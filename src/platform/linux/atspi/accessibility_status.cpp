@@ -3,7 +3,9 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
+#include <QPointer>
 #include <QVariant>
+#include <qcoro/qcorodbuspendingcall.h>
 
 namespace ovra::platform {
 
@@ -15,6 +17,13 @@ const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Propert
 const QString statusInterface = QStringLiteral("org.a11y.Status");
 const QString enabledProperty = QStringLiteral("IsEnabled");
 constexpr int callTimeoutMs = 1000;
+
+QDBusMessage setCall(bool on) {
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(service, path, propertiesInterface, QStringLiteral("Set"));
+    call << statusInterface << enabledProperty << QVariant::fromValue(QDBusVariant(on));
+    return call;
+}
 
 } // namespace
 
@@ -35,12 +44,15 @@ std::optional<bool> isEnabled() {
     return value.toBool();
 }
 
-bool setEnabled(bool on) {
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(service, path, propertiesInterface, QStringLiteral("Set"));
-    call << statusInterface << enabledProperty << QVariant::fromValue(QDBusVariant(on));
+QCoro::Task<bool> setEnabled(bool on) {
     const QDBusMessage reply =
-        QDBusConnection::sessionBus().call(call, QDBus::Block, callTimeoutMs);
+        co_await QDBusConnection::sessionBus().asyncCall(setCall(on), callTimeoutMs);
+    co_return reply.type() == QDBusMessage::ReplyMessage;
+}
+
+bool setEnabledWaiting(bool on) {
+    const QDBusMessage reply =
+        QDBusConnection::sessionBus().call(setCall(on), QDBus::Block, callTimeoutMs);
     return reply.type() == QDBusMessage::ReplyMessage;
 }
 
@@ -68,18 +80,19 @@ void AtspiAccessibilitySwitch::onPropertiesChanged(const QString& interfaceName,
         m_on.store(AccessibilityStatus::isEnabled().value_or(false));
 }
 
-bool AtspiAccessibilitySwitch::enableAccess() {
-    const bool enabled = AccessibilityStatus::setEnabled(true);
+QCoro::Task<bool> AtspiAccessibilitySwitch::enableAccess() {
+    const QPointer<AtspiAccessibilitySwitch> self(this);
+    const bool enabled = co_await AccessibilityStatus::setEnabled(true);
     // What this program has just set, ahead of the service's announcement.
-    if (enabled)
+    if (enabled && self)
         m_on.store(true);
-    return enabled;
+    co_return enabled;
 }
 
 void AtspiAccessibilitySwitch::requestAccess() {
-    // Turning the switch on is all the desktop needs. The desktop's settings, where the user can
-    // do it by hand, are opened by whoever asked, once.
-    AccessibilityStatus::setEnabled(true);
+    // Turning the switch on is all the desktop needs; the announcement tells when it is. The
+    // desktop's settings, where the user can do it by hand, are opened by whoever asked, once.
+    QDBusConnection::sessionBus().asyncCall(setCall(true), callTimeoutMs);
 }
 
 } // namespace ovra::platform

@@ -2,6 +2,7 @@
 
 #include "platform/accessibility_switch.h"
 
+#include <QCoroTask>
 #include <QObject>
 #include <QStringList>
 #include <QVariantMap>
@@ -15,14 +16,17 @@ namespace ovra::platform {
 namespace AccessibilityStatus {
 // The switch's state; nothing when the accessibility bus service is not there.
 std::optional<bool> isEnabled();
-// Turns the switch on or off; false when the service refused or is not there.
-bool setEnabled(bool on);
+// Turns the switch on or off, within a second; false when the service refused, is not there or
+// did not answer.
+QCoro::Task<bool> setEnabled(bool on);
+// The same, waiting for the answer: for a thread that may wait, never the UI thread.
+bool setEnabledWaiting(bool on);
 } // namespace AccessibilityStatus
 
 // The switch for this program: its state as last read or announced, read once when made, then
 // followed through the service's change signals, so asking costs no round trip and never waits on
-// the service. Make it on a thread with an event loop; `isAccessEnabled` may be asked from any
-// thread.
+// the service (only making it reads the state, once, for at most a second). Make it on a thread
+// with an event loop; `isAccessEnabled` may be asked from any thread.
 class AtspiAccessibilitySwitch final : public QObject, public AccessibilitySwitch {
     Q_OBJECT
 public:
@@ -30,7 +34,7 @@ public:
 
     bool isAccessEnabled() override { return m_on.load(); }
     void requestAccess() override;
-    bool enableAccess() override;
+    QCoro::Task<bool> enableAccess() override;
 
 private Q_SLOTS:
     void onPropertiesChanged(const QString& interfaceName, const QVariantMap& changed,

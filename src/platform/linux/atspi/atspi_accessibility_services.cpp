@@ -132,7 +132,8 @@ AtspiAccessibilityServices::setFullAccessibilityTree(const AccessibleElement& ap
         return AccessStatus::Success;
     if (AccessibilityStatus::isEnabled().value_or(false))
         return AccessStatus::Success;
-    return AccessibilityStatus::setEnabled(true) ? AccessStatus::Success : AccessStatus::Failure;
+    return AccessibilityStatus::setEnabledWaiting(true) ? AccessStatus::Success
+                                                        : AccessStatus::Failure;
 }
 
 } // namespace ovra::platform

@@ -1,8 +1,12 @@
 #include "platform/linux/atspi/atspi_calls.h"
 
+#include "support/logging.h"
+
 #include <cstring>
 #include <unistd.h>
 #include <utility>
+
+OVRA_LOGGING_CATEGORY("ovra.platform.atspi");
 
 namespace ovra::platform {
 
@@ -35,8 +39,20 @@ AccessStatus CallError::status() const {
 }
 
 void CallError::clear() {
-    if (m_error && isTimeout(m_error))
+    // Only the kind of error is told: an application's error text may quote what it holds. An
+    // element or application that went away is the bus's normal churn.
+    switch (status()) {
+    case AccessStatus::TimedOut:
         callTimedOut = true;
+        qCWarning(lc) << "an application did not answer an accessibility call in time";
+        break;
+    case AccessStatus::Failure:
+        qCInfo(lc) << "an accessibility call failed with error"
+                   << g_quark_to_string(m_error->domain) << m_error->code;
+        break;
+    default:
+        break;
+    }
     g_clear_error(&m_error);
 }
 
