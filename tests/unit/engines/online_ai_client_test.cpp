@@ -37,7 +37,7 @@ protected:
     OnlineAIClient client{env.prefs, env.keys, env.http};
 };
 
-TEST_F(OnlineAIClientTest, TranslateReformulateAndCompleteSendTheDocumentedRequests) {
+TEST_F(OnlineAIClientTest, TheDocumentedRequestsAndStatuses) {
     server.enqueue({200, reply(R"("\n  Hallo Welt  \n")")});
     const QString result =
         runToEnd(client.translate(u"Olá\nmundo"_s, *TargetLanguage::named(u"de")));
@@ -71,6 +71,19 @@ TEST_F(OnlineAIClientTest, TranslateReformulateAndCompleteSendTheDocumentedReque
         server.lastRequest().body.find(
             R"("messages":[{"role":"system","content":"s"},{"role":"user","content":"q1"},{"role":"tool","content":"t"}])"),
         std::string::npos);
+
+    // Statuses and error bodies.
+    EXPECT_EQ(failWith(401, R"({"error":{"message":"Invalid token","type":"auth"}})").description(),
+              u"IA online respondeu 401: Invalid token"_s);
+    EXPECT_EQ(failWith(429, "Too Many Requests").description(),
+              u"IA online respondeu com erro 429."_s);
+    EXPECT_EQ(failWith(404, R"({"error":{"message":""}})").description(),
+              u"IA online respondeu com erro 404."_s);
+    EXPECT_EQ(failWith(300, reply(R"("fine")")).status(), 300);
+    // A key echoed by the service is masked.
+    const auto echoed =
+        failWith(401, R"({"error":{"message":"bad key )" + aiKey.toStdString() + R"("}})");
+    EXPECT_EQ(echoed.description(), u"IA online respondeu 401: bad key •••"_s);
 }
 
 TEST_F(OnlineAIClientTest, BaseUrlSlashesAndSpaces) {
@@ -98,20 +111,6 @@ TEST_F(OnlineAIClientTest, BaseUrlSlashesAndSpaces) {
     EXPECT_EQ(expectFailure<OnlineAIError>(client.reformulate(u"x"_s)).description(),
               u"IA online não configurada (sem chave de API)."_s);
     EXPECT_EQ(server.requestCount(), 1u);
-}
-
-TEST_F(OnlineAIClientTest, StatusAndBodyCases) {
-    EXPECT_EQ(failWith(401, R"({"error":{"message":"Invalid token","type":"auth"}})").description(),
-              u"IA online respondeu 401: Invalid token"_s);
-    EXPECT_EQ(failWith(429, "Too Many Requests").description(),
-              u"IA online respondeu com erro 429."_s);
-    EXPECT_EQ(failWith(404, R"({"error":{"message":""}})").description(),
-              u"IA online respondeu com erro 404."_s);
-    EXPECT_EQ(failWith(300, reply(R"("fine")")).status(), 300);
-    // A key echoed by the service is masked.
-    const auto echoed =
-        failWith(401, R"({"error":{"message":"bad key )" + aiKey.toStdString() + R"("}})");
-    EXPECT_EQ(echoed.description(), u"IA online respondeu 401: bad key •••"_s);
 }
 
 TEST_F(OnlineAIClientTest,
