@@ -28,7 +28,7 @@ protected:
     }
 };
 
-TEST_F(StatusMenuTest, ListsEveryRowInOrderWithItsStateAndTheIgnoreRowFollowsTheLastApp) {
+TEST_F(StatusMenuTest, ListsEveryRowWithItsStateTheIgnoreRowAndTheLanguageSubmenu) {
     StatusMenuState s = state();
     s.userName = QStringLiteral("%@ 100%"); // inserted as plain text
     s.hasGoogleKey = true;
@@ -76,10 +76,8 @@ TEST_F(StatusMenuTest, ListsEveryRowInOrderWithItsStateAndTheIgnoreRowFollowsThe
     other = StatusMenuModel::rows(s);
     EXPECT_EQ(other[12].text, u"Ignorar este app (Term)"_s);
     EXPECT_FALSE(other[12].enabled);
-}
 
-TEST_F(StatusMenuTest, TheLanguageSubmenuChecksOnlyTheCurrentTargetAndRowsFollowTheInterface) {
-    StatusMenuState s = state();
+    s = state();
     s.targetLanguage = *TargetLanguage::named(u"ja"_s);
     const QList<MenuRow> languages = StatusMenuModel::rows(s)[5].submenu;
     ASSERT_EQ(languages.size(), TargetLanguage::allCases().size());

@@ -38,7 +38,8 @@ TEST(ApertiumLanguages, BringsEveryCodeFormToOne) {
     EXPECT_EQ(ApertiumLanguages::displayName(u"xx"), u"xx"_s);
 }
 
-TEST(ApertiumRoutes, ReadsOnlyTranslationModesAndGoesDirectlyOrThroughOnePivot) {
+TEST(ApertiumRoutes,
+     ReadsOnlyTranslationModesGoesDirectlyOrThroughOnePivotAndNamesTheFewestPackages) {
     ModesFolder folder({u"eng-spa.mode"_s, u"es-pt_BR.mode"_s, u"eng-spa-tagger.mode"_s,
                         u"README"_s, u"spa-eng.mode"_s});
     auto modes = folder.modes();
@@ -63,9 +64,7 @@ TEST(ApertiumRoutes, ReadsOnlyTranslationModesAndGoesDirectlyOrThroughOnePivot) 
               Route(QStringList({u"pt-es"_s, u"spa-eng"_s})));
     EXPECT_FALSE(ApertiumRoutes::installedRoute(modes, u"en"_s, u"ja"_s));
     EXPECT_FALSE(ApertiumRoutes::installedRoute(modes, u"en"_s, u"en"_s));
-}
 
-TEST(ApertiumRoutes, NamesTheFewestPackagesToInstall) {
     ModesFolder empty({});
     using Packages = std::optional<QStringList>;
     EXPECT_EQ(ApertiumRoutes::packagesNeeded(empty.modes(), u"en"_s, u"es"_s),

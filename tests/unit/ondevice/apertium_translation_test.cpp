@@ -78,26 +78,24 @@ bool groupHasLiveProcess(qint64 group) {
     return false;
 }
 
-TEST(LanguageDetector, RecognisesCommonLanguages) {
-    LanguageDetector detector;
-    const QStringList english = detector.candidates(englishParagraph);
+// English to Portuguese through the Spanish pivot is followed through the router in
+// device_translation_route_test.
+TEST(ApertiumTranslation, DetectsTranslatesEnglishToSpanishAndReportsAvailabilityOfPairs) {
+    Translator translator;
+    // The detector recognises common languages, and none in a word or without its data.
+    const QStringList english = translator.detector.candidates(englishParagraph);
     ASSERT_FALSE(english.isEmpty());
     EXPECT_EQ(english.constFirst(), u"en"_s);
-    EXPECT_EQ(detector
+    EXPECT_EQ(translator.detector
                   .candidates(u"O conselho da cidade aprovou um novo plano para "
                               u"melhorar o transporte público no próximo ano."_s)
                   .value(0),
               u"pt"_s);
-    EXPECT_TRUE(detector.candidates(u"ok"_s).isEmpty());
+    EXPECT_TRUE(translator.detector.candidates(u"ok"_s).isEmpty());
 
     LanguageDetector missing(u"/nonexistent/"_s);
     EXPECT_TRUE(missing.candidates(englishParagraph).isEmpty());
-}
 
-// English to Portuguese through the Spanish pivot is followed through the router in
-// device_translation_route_test.
-TEST(ApertiumTranslation, TranslatesEnglishToSpanishAndReportsAvailabilityOfPairs) {
-    Translator translator;
     const QString spanish = translator.translate(englishParagraph, u"es"_s);
     EXPECT_EQ(translator.detector.candidates(spanish).value(0), u"es"_s) << spanish.toStdString();
     EXPECT_TRUE(spanish.contains(u"aprobó"_s)) << spanish.toStdString();

@@ -45,7 +45,7 @@ TEST(TargetLanguages, HoldsAllLanguagesInDisplayOrderAndNamedMatchesExactCodesOn
     EXPECT_EQ(TargetLanguage::portuguese().promptName, u"Portuguese"_s);
 }
 
-TEST(Enumerations, RawValuesParseExactlyAndRoundTripAndProviderDefaultsUseHttps) {
+TEST(Enumerations, RawValuesParseExactlyProviderDefaultsUseHttpsAndTheSystemLanguageDecides) {
     EXPECT_FALSE(fromRawValue<AIProvider>(u"OpenAI"));
     EXPECT_EQ(fromRawValue<AIProvider>(u"openrouter"), AIProvider::openrouter);
     EXPECT_FALSE(fromRawValue<AppLanguage>(u"PT"));
@@ -74,9 +74,7 @@ TEST(Enumerations, RawValuesParseExactlyAndRoundTripAndProviderDefaultsUseHttps)
     EXPECT_FALSE(keyPage(AIProvider::custom));
     ASSERT_TRUE(keyPage(AIProvider::anthropic));
     EXPECT_TRUE(keyPage(AIProvider::anthropic)->endsWith(u"/settings/keys"_s));
-}
 
-TEST(AppLanguages, SystemDefaultTakesTheFirstMatchingTwoLetterPrefix) {
     using AppLanguages::systemDefault;
     EXPECT_EQ(systemDefault({u"en-GB"_s, u"de-DE"_s}), AppLanguage::english);
     EXPECT_EQ(systemDefault({u"zh-Hans"_s, u"ja-JP"_s}), AppLanguage::portugues);

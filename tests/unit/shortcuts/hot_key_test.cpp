@@ -14,7 +14,7 @@ using Kind = RecordedKeyPress::Kind;
 constexpr Qt::KeyboardModifiers none{}, ctrl = Qt::ControlModifier, alt = Qt::AltModifier,
                                         shift = Qt::ShiftModifier, super = Qt::MetaModifier;
 
-TEST(HotKeyFormatter, DisplaysModifiersInFixedOrderThenKey) {
+TEST(HotKeyFormatter, DisplaysModifiersInFixedOrderAndRecordingAppliesItsRules) {
     for (const auto& [keys, text] : {
              std::pair{QKeyCombination(alt | super, Qt::Key_T), u"Alt+Super+T"_s},
              {QKeyCombination(super | shift | ctrl, Qt::Key_K), u"Ctrl+Shift+Super+K"_s},
@@ -26,9 +26,7 @@ TEST(HotKeyFormatter, DisplaysModifiersInFixedOrderThenKey) {
              {QKeyCombination(alt, Qt::Key_F12), u"Alt+F12"_s},
          })
         EXPECT_EQ(HotKeyFormatter::displayString(keys), text) << keys.toCombined();
-}
 
-TEST(ShortcutRecording, AppliesTheRecordingRules) {
     const auto record = [](Qt::KeyboardModifiers modifiers, Qt::Key key) {
         return RecordedKeyPress{Kind::record, QKeyCombination(modifiers, key)};
     };
