@@ -202,8 +202,7 @@ int main(int argc, char** argv) {
     QObject::connect(app.get(), &QGuiApplication::screenAdded, &screensContext, rescale);
     QObject::connect(app.get(), &QGuiApplication::screenRemoved, &screensContext, rescale);
     QObject::connect(app.get(), &QGuiApplication::primaryScreenChanged, &screensContext, rescale);
-    AccessibilityCapture accessibility(accessibilityThread, platform->workspace(),
-                                       platform->screens(), scheduler);
+    AccessibilityCapture accessibility(accessibilityThread, platform->workspace(), scheduler);
     CapturePlatform capture = platform->capturePlatform();
     auto engines = std::make_shared<RouterPanelEngines>(prefs, keys, http, localModel);
     // One borrower of the clipboard at a time: the copy capture and the replacement's paste.

@@ -7,9 +7,8 @@
 namespace ovra {
 
 AccessibilityCapture::AccessibilityCapture(AccessibilityThread& thread,
-                                           WorkspaceServices& workspace, ScreenServices& screens,
-                                           Scheduler& scheduler)
-    : m_thread(thread), m_workspace(workspace), m_screens(screens), m_scheduler(scheduler) {}
+                                           WorkspaceServices& workspace, Scheduler& scheduler)
+    : m_thread(thread), m_workspace(workspace), m_scheduler(scheduler) {}
 
 AccessibilityCapture::~AccessibilityCapture() = default;
 
@@ -80,19 +79,18 @@ AccessibilityCapture::captureSelection(std::optional<QPointF> mouseLocation, Cap
         skipUnlessNewerThan = m_unresponsive.value(frontmostPid).selectionSerial;
 
     const WorkOwner alive(&m_lifetime);
-    QList<ScreenInfo> screens = m_screens.screens();
     // Known even when the capture itself does not come back in time.
     auto serialAtStart =
         std::make_shared<std::atomic<quint64>>(m_lastSerialSeen.value(frontmostPid));
     // A named job: g++ 12 frees captures of a temporary lambda inside co_await twice.
     std::function<CaptureAnswer(AccessibilityWorker&)> job =
-        [frontmost, frontmostPid, screens = std::move(screens), mouseLocation, skipUnlessNewerThan,
-         serialAtStart, kind](AccessibilityWorker& worker) {
+        [frontmost, frontmostPid, mouseLocation, skipUnlessNewerThan, serialAtStart,
+         kind](AccessibilityWorker& worker) {
             const quint64 serial = worker.accessibility().lastSelectionEvent(frontmostPid).serial;
             serialAtStart->store(serial);
             if (skipUnlessNewerThan && serial <= *skipUnlessNewerThan)
                 return CaptureAnswer{std::nullopt, true, serial};
-            worker.context().set(frontmost, screens);
+            worker.context().set(frontmost);
             CaptureAnswer answer{worker.bridge().captureSelection(mouseLocation), false, serial};
             if (!answer.snapshot && kind == CaptureKind::Manual)
                 readFocusedCaret(worker, answer);
@@ -131,12 +129,10 @@ QCoro::Task<std::optional<SelectionSnapshot>>
 AccessibilityCapture::snapshotFromExternalText(QString text, std::optional<QPointF> mouseLocation) {
     const std::optional<RunningApplication> frontmost = m_workspace.frontmostApplication();
     const std::optional<WindowId> frontmostWindow = m_workspace.frontmostWindow();
-    QList<ScreenInfo> screens = m_screens.screens();
     // A named job: g++ 12 frees captures of a temporary lambda inside co_await twice.
     std::function<std::optional<SelectionSnapshot>(AccessibilityWorker&)> job =
-        [frontmost, screens = std::move(screens), text,
-         mouseLocation](AccessibilityWorker& worker) {
-            worker.context().set(frontmost, screens);
+        [frontmost, text, mouseLocation](AccessibilityWorker& worker) {
+            worker.context().set(frontmost);
             return worker.bridge().snapshotFromExternalText(text, mouseLocation);
         };
     auto found = co_await run<std::optional<SelectionSnapshot>>(std::move(job), captureDeadline);
@@ -171,13 +167,11 @@ QList<QRectF> AccessibilityCapture::toolbarRects(qint32 pid) {
 
 QCoro::Task<void> AccessibilityCapture::refreshToolbars(qint32 pid) {
     const WorkOwner alive(&m_lifetime);
-    QList<ScreenInfo> screens = m_screens.screens();
     // A named job: g++ 12 frees captures of a temporary lambda inside co_await twice.
-    std::function<QList<QRectF>(AccessibilityWorker&)> job =
-        [pid, screens = std::move(screens)](AccessibilityWorker& worker) {
-            worker.context().set(std::nullopt, screens);
-            return worker.bridge().toolbarRects(pid);
-        };
+    std::function<QList<QRectF>(AccessibilityWorker&)> job = [pid](AccessibilityWorker& worker) {
+        worker.context().set(std::nullopt);
+        return worker.bridge().toolbarRects(pid);
+    };
     auto found = co_await run<QList<QRectF>>(std::move(job), toolbarDeadline);
     if (!alive)
         co_return;

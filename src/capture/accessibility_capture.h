@@ -2,7 +2,6 @@
 
 #include "capture/accessibility_thread.h"
 #include "capture/selection_snapshot.h"
-#include "platform/screen_services.h"
 #include "platform/workspace_services.h"
 #include "support/scheduler.h"
 
@@ -53,7 +52,7 @@ public:
     static constexpr Duration toolbarDeadline{1000};
 
     AccessibilityCapture(AccessibilityThread& thread, WorkspaceServices& workspace,
-                         ScreenServices& screens, Scheduler& scheduler);
+                         Scheduler& scheduler);
     ~AccessibilityCapture();
     AccessibilityCapture(const AccessibilityCapture&) = delete;
     AccessibilityCapture& operator=(const AccessibilityCapture&) = delete;
@@ -82,7 +81,6 @@ private:
 
     AccessibilityThread& m_thread;
     WorkspaceServices& m_workspace;
-    ScreenServices& m_screens;
     Scheduler& m_scheduler;
     struct Unresponsive {
         Duration since;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/screen_services.h"
 #include "platform/workspace_services.h"
 
 #include <optional>
@@ -8,14 +7,11 @@
 namespace ovra {
 
 // What the UI thread knows about the desktop at the moment a capture is asked for (the frontmost
-// application, the screens), handed to the accessibility thread with the request: the capture
-// there reads these values instead of the window system, which belongs to the UI thread.
-class CaptureContext final : public WorkspaceServices, public ScreenServices {
+// application), handed to the accessibility thread with the request: the capture there reads it
+// instead of the window system, which belongs to the UI thread.
+class CaptureContext final : public WorkspaceServices {
 public:
-    void set(std::optional<RunningApplication> frontmost, QList<ScreenInfo> screens) {
-        m_frontmost = std::move(frontmost);
-        m_screens = std::move(screens);
-    }
+    void set(std::optional<RunningApplication> frontmost) { m_frontmost = std::move(frontmost); }
 
     std::optional<RunningApplication> frontmostApplication() override { return m_frontmost; }
     // Other processes are known by their id only; the UI thread adds their names afterwards.
@@ -31,12 +27,8 @@ public:
     bool activateWindow(qint32, WindowId) override { return false; }
     bool openAccessibilitySettings() override { return false; }
 
-    QList<ScreenInfo> screens() override { return m_screens; }
-    QPointF pointerLocation() override { return {}; }
-
 private:
     std::optional<RunningApplication> m_frontmost;
-    QList<ScreenInfo> m_screens;
 };
 
 } // namespace ovra

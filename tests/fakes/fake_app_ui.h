@@ -12,7 +12,6 @@ public:
     QStringList shown; // "trayIcon", "welcome", "noKeyWarning", "preferences", …
     std::function<void(const WelcomeAnswer&)> welcomeDone;
     std::function<void(const std::optional<QString>&)> editNameDone;
-    QString editNameCurrent;
     QStringList notices;
     std::function<void()> onConfigureNow;
     std::function<void()> onOpenEngines;
@@ -24,10 +23,9 @@ public:
         shown.append(QStringLiteral("welcome"));
         welcomeDone = std::move(done);
     }
-    void editUserName(const QString& current,
+    void editUserName(const QString&,
                       std::function<void(const std::optional<QString>&)> done) override {
         shown.append(QStringLiteral("editName"));
-        editNameCurrent = current;
         editNameDone = std::move(done);
     }
     void showAbout(const QString&) override { shown.append(QStringLiteral("about")); }

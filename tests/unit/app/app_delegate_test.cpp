@@ -87,7 +87,7 @@ protected:
     VirtualClock clock;
     FakeCapturePlatform fake;
     InlineAccessibilityThread thread{fake.accessibility, clock};
-    AccessibilityCapture capture{thread, fake.workspace, fake.screens, clock};
+    AccessibilityCapture capture{thread, fake.workspace, clock};
     ClipboardLease clipboardLease{clock};
     FakeHotKeyService hotKeys;
     std::map<QuickAction, FakeHotKeyService> actionKeys;
@@ -313,16 +313,11 @@ TEST_F(DelegateTest, MenuCommandsChangeSettingsAndOpenWindowsAsTheirOwnSteps) {
     auto delegate = launch();
     clock.runDue();
 
+    // A known language, the name shown for editing and a cancelled edit are followed through the
+    // tray menu and its windows in the shell widget tests.
     delegate->selectTargetLanguage(u"xx-unknown"_s);
     EXPECT_EQ(prefs.targetLanguage().code, TargetLanguage::portuguese().code);
-    delegate->selectTargetLanguage(u"ja"_s);
-    EXPECT_EQ(prefs.targetLanguage().code, u"ja"_s);
-
     prefs.setUserName(u"Ana"_s);
-    delegate->editUserName();
-    EXPECT_EQ(ui.editNameCurrent, u"Ana"_s);
-    ui.editNameDone(std::nullopt); // Cancelar
-    EXPECT_EQ(prefs.userName(), u"Ana"_s);
     delegate->editUserName();
     ui.editNameDone(u"  "_s);
     EXPECT_FALSE(prefs.userName());
@@ -338,9 +333,6 @@ TEST_F(DelegateTest, MenuCommandsChangeSettingsAndOpenWindowsAsTheirOwnSteps) {
     ui.onOpenIgnored();
     clock.runDue();
     EXPECT_EQ(ui.shown.mid(3), (QStringList{u"aiSettings"_s, u"ignoredApps"_s}));
-
-    delegate->perform(delegate->menuRows().constLast());
-    EXPECT_EQ(ui.shown.constLast(), u"quit"_s);
 
     // Actions from outside run the same commands.
     ui.shown.clear();

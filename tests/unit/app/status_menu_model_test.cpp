@@ -28,7 +28,7 @@ protected:
     }
 };
 
-TEST_F(StatusMenuTest, ListsEveryRowInOrderWithItsState) {
+TEST_F(StatusMenuTest, ListsEveryRowWithItsStateTheIgnoreRowAndTheLanguageSubmenu) {
     StatusMenuState s = state();
     s.userName = QStringLiteral("%@ 100%"); // inserted as plain text
     s.hasGoogleKey = true;
@@ -53,34 +53,31 @@ TEST_F(StatusMenuTest, ListsEveryRowInOrderWithItsState) {
     EXPECT_EQ(rows[18].action, MenuAction::quitApp);
     EXPECT_EQ(rows[18].keyEquivalent, u"q"_s);
     EXPECT_TRUE(rows[17].keyEquivalent.isEmpty());
-}
 
-TEST_F(StatusMenuTest, TheIgnoreRowFollowsTheLastExternalApplication) {
-    StatusMenuState s = state();
+    // No greeting without a name; the ignore row follows the last external application.
+    s = state();
     s.accessibilityEnabled = false;
     s.hotKey =
         QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier | Qt::MetaModifier, Qt::Key_K);
     s.hasAIKey = true;
-    QList<MenuRow> rows = StatusMenuModel::rows(s);
-    ASSERT_EQ(rows.size(), 18); // no greeting without a name
-    EXPECT_EQ(rows[2].text, u"Acessibilidade: não concedida"_s);
-    EXPECT_EQ(rows[6].text, u"Mostrar a caixa de tradução (Ctrl+Shift+Super+K)"_s);
-    EXPECT_EQ(rows[8].text, u"Online: Google Tradutor — · IA ✓"_s);
+    QList<MenuRow> other = StatusMenuModel::rows(s);
+    ASSERT_EQ(other.size(), 18); // no greeting without a name
+    EXPECT_EQ(other[2].text, u"Acessibilidade: não concedida"_s);
+    EXPECT_EQ(other[6].text, u"Mostrar a caixa de tradução (Ctrl+Shift+Super+K)"_s);
+    EXPECT_EQ(other[8].text, u"Online: Google Tradutor — · IA ✓"_s);
     EXPECT_EQ(StatusMenuModel::fill(u"%@-%@"_s, {u"%@"_s}), u"%@-%@"_s);
     EXPECT_EQ(StatusMenuModel::fill(u"%@-%@"_s, {u"%@"_s, u"b"_s}), u"%@-b"_s);
-    EXPECT_EQ(rows[12].text, u"Ignorar este app"_s);
-    EXPECT_FALSE(rows[12].enabled);
-    EXPECT_EQ(rows[12].action, MenuAction::none);
+    EXPECT_EQ(other[12].text, u"Ignorar este app"_s);
+    EXPECT_FALSE(other[12].enabled);
+    EXPECT_EQ(other[12].action, MenuAction::none);
 
     s.lastExternalApp = ExternalApp{u"org.example.Term"_s, u"Term"_s};
     s.lastExternalAppIgnored = true;
-    rows = StatusMenuModel::rows(s);
-    EXPECT_EQ(rows[12].text, u"Ignorar este app (Term)"_s);
-    EXPECT_FALSE(rows[12].enabled);
-}
+    other = StatusMenuModel::rows(s);
+    EXPECT_EQ(other[12].text, u"Ignorar este app (Term)"_s);
+    EXPECT_FALSE(other[12].enabled);
 
-TEST_F(StatusMenuTest, TheLanguageSubmenuChecksOnlyTheCurrentTargetAndRowsFollowTheInterface) {
-    StatusMenuState s = state();
+    s = state();
     s.targetLanguage = *TargetLanguage::named(u"ja"_s);
     const QList<MenuRow> languages = StatusMenuModel::rows(s)[5].submenu;
     ASSERT_EQ(languages.size(), TargetLanguage::allCases().size());

@@ -55,7 +55,7 @@ protected:
     RunningApplication editor;
     AccessibilityBridge bridge{fake.accessibility, fake.workspace};
     InlineAccessibilityThread thread{fake.accessibility, clock};
-    AccessibilityCapture accessibilityCapture{thread, fake.workspace, fake.screens, clock};
+    AccessibilityCapture accessibilityCapture{thread, fake.workspace, clock};
     ClipboardLease clipboardLease{clock};
 };
 

@@ -43,32 +43,9 @@ TEST(LanguagePackList, ListsTheTwentyPacksAndMapsTheirAvailability) {
     EXPECT_EQ(list.status(u"pt"_s), PackStatus::available);
 }
 
-TEST(LanguagePackList, ADownloadShowsProgressThenTheRealStatus) {
-    FakeTranslationService service;
-    service.holdPreparation = true;
-    service.availability[{u"pt"_s, u"fr"_s}] = Availability::supported;
-    LanguagePackList list(service, u"pt"_s);
-    QStringList finished;
-    QObject::connect(&list.packCoordinator(), &PackDownloadCoordinator::finished,
-                     [&](const QString& code) { finished << code; });
-
-    list.downloadPack(u"fr"_s);
-    EXPECT_EQ(list.status(u"fr"_s), PackStatus::downloading);
-    ASSERT_EQ(service.sessionsMade.size(), 1u);
-    EXPECT_EQ(service.sessionsMade[0].source, u"pt"_s);
-    EXPECT_EQ(service.sessionsMade[0].target, u"fr"_s);
-    // A refresh while it runs keeps the row as downloading.
-    runToEnd(list.refreshPackStatuses());
-    EXPECT_EQ(list.status(u"fr"_s), PackStatus::downloading);
-
-    service.availability[{u"pt"_s, u"fr"_s}] = Availability::installed;
-    service.finishPreparation();
-    EXPECT_EQ(finished, QStringList{u"fr"_s});
-    EXPECT_FALSE(list.packCoordinator().downloadingCode());
-    EXPECT_EQ(list.status(u"fr"_s), PackStatus::installed);
-}
-
-TEST(LanguagePackList, AFailedDownloadSaysWhyAndShowsThePackAgain) {
+// A failed download says why on its row and shows the pack again; the user closing the system's
+// dialog is no failure. One that runs shows as downloading until it ends, then the real status.
+TEST(LanguagePackList, ADownloadShowsProgressOrWhyItFailedThenTheRealStatus) {
     FakeTranslationService service;
     service.availability[{u"pt"_s, u"fr"_s}] = Availability::supported;
     service.prepareFailures = {std::make_exception_ptr(Error(u"sem PackageKit"_s)),
@@ -77,6 +54,9 @@ TEST(LanguagePackList, AFailedDownloadSaysWhyAndShowsThePackAgain) {
     QStringList messages;
     QObject::connect(&list, &LanguagePackList::downloadFailed,
                      [&](const QString& message) { messages << message; });
+    QStringList finished;
+    QObject::connect(&list.packCoordinator(), &PackDownloadCoordinator::finished,
+                     [&](const QString& code) { finished << code; });
 
     list.downloadPack(u"fr"_s);
     EXPECT_EQ(messages, QStringList{u"sem PackageKit"_s});
@@ -85,12 +65,27 @@ TEST(LanguagePackList, AFailedDownloadSaysWhyAndShowsThePackAgain) {
     EXPECT_EQ(list.failure(u"fr"_s), u"sem PackageKit"_s); // on its row
     EXPECT_FALSE(list.failure(u"es"_s));
 
-    // The user closing the system's dialog is no failure to report.
     list.downloadPack(u"fr"_s);
     EXPECT_EQ(messages.size(), 1);
     EXPECT_FALSE(list.packCoordinator().lastFailure());
     EXPECT_FALSE(list.failure(u"fr"_s)); // the new attempt replaced the old reason
     EXPECT_EQ(list.status(u"fr"_s), PackStatus::available);
+
+    service.holdPreparation = true;
+    list.downloadPack(u"fr"_s);
+    EXPECT_EQ(list.status(u"fr"_s), PackStatus::downloading);
+    ASSERT_EQ(service.sessionsMade.size(), 3u);
+    EXPECT_EQ(service.sessionsMade[2].source, u"pt"_s);
+    EXPECT_EQ(service.sessionsMade[2].target, u"fr"_s);
+    // A refresh while it runs keeps the row as downloading.
+    runToEnd(list.refreshPackStatuses());
+    EXPECT_EQ(list.status(u"fr"_s), PackStatus::downloading);
+
+    service.availability[{u"pt"_s, u"fr"_s}] = Availability::installed;
+    service.finishPreparation();
+    EXPECT_EQ(finished, QStringList(3, u"fr"_s)); // every attempt reports its end
+    EXPECT_FALSE(list.packCoordinator().downloadingCode());
+    EXPECT_EQ(list.status(u"fr"_s), PackStatus::installed);
 }
 
 TEST(PackDownloadCoordinator, SamePairInvalidatesAnotherReplacesAndEveryAttemptReports) {

@@ -97,15 +97,13 @@ TEST_F(PreferencesModelTest, TheInterfaceLanguageChangesNamesButNotThePackBase) 
 // The row follows the autostart entry in the test run's own XDG_CONFIG_HOME.
 TEST_F(PreferencesModelTest, TheSessionStartRowWritesAndReadsTheAutostartEntry) {
     QFile::remove(XdgSessionAutostart::entryPath());
-    EXPECT_FALSE(model->startsWithSession());
     QList<bool> reported;
     QObject::connect(model.get(), &PreferencesModel::startsWithSessionChanged,
                      [&](bool on) { reported.append(on); });
 
     model->setStartsWithSession(true);
-    EXPECT_TRUE(QFile::exists(XdgSessionAutostart::entryPath()));
     EXPECT_TRUE(model->startsWithSession());
-    ASSERT_TRUE(QFile::remove(XdgSessionAutostart::entryPath()));
+    ASSERT_TRUE(QFile::remove(XdgSessionAutostart::entryPath())); // by hand: read afresh
     EXPECT_FALSE(model->startsWithSession());
 
     model->setStartsWithSession(true);

@@ -75,6 +75,11 @@ TEST_F(AIChatSessionTest, OnlineHistoryGrowsByTwoAndStaysUnchangedAfterAFailure)
         std::string::npos);
     EXPECT_EQ(body.find("Pergunta 2"), body.rfind("Pergunta 2"));
 
+    // A transport failure is passed on unchanged.
+    env.prefs.setBaseURL(AIProvider::custom, closedLoopbackUrl().toString());
+    EXPECT_EQ(expectFailure<HttpTransportError>(chat->ask(u"q"_s)).kind(),
+              HttpTransportError::Kind::noConnection);
+
     // A key removed after the chat began: still online, and it says so.
     env.setAIKey(AIProvider::custom, QString());
     EXPECT_EQ(expectFailure<OnlineAIError>(chat->ask(u"q"_s)).kind(),
@@ -83,47 +88,27 @@ TEST_F(AIChatSessionTest, OnlineHistoryGrowsByTwoAndStaysUnchangedAfterAFailure)
     EXPECT_EQ(model.turns.size(), 0u); // never the device
 }
 
-TEST_F(AIChatSessionTest, TransportFailureIsPassedOnUnchanged) {
-    env.setAIKey(AIProvider::custom, aiKey);
-    int port = 0;
-    {
-        FakeHttpServer gone;
-        port = gone.port();
-    }
-    env.prefs.setBaseURL(AIProvider::custom, u"http://127.0.0.1:"_s + QString::number(port));
-    const auto chat = session();
-    const auto error = expectFailure<HttpTransportError>(chat->ask(u"q"_s));
-    EXPECT_EQ(error.kind(), HttpTransportError::Kind::noConnection);
-}
-
-TEST_F(AIChatSessionTest, DeviceQuestionsShareOneSession) {
+// Without a key the device answers; its one session serves every question and survives failures.
+TEST_F(AIChatSessionTest, DeviceQuestionsShareOneSessionThatSurvivesFailures) {
     const auto chat = session(u"Sel"_s);
     ASSERT_FALSE(chat->useOnline());
-    model.replies = {u" r1 "_s, u"r2"_s};
-    EXPECT_EQ(runToEnd(chat->ask(u"q1"_s)), u"r1"_s);
-    EXPECT_EQ(runToEnd(chat->ask(u"q2"_s)), u"r2"_s);
-    EXPECT_EQ(model.sessionInstructions, QStringList{AIChatSession::instructionsFor(u"Sel"_s)});
-    ASSERT_EQ(model.turns.size(), 2u);
-    EXPECT_EQ(model.turns[1].session, 0);
-    EXPECT_TRUE(chat->onlineHistory().isEmpty());
-    EXPECT_EQ(server.requestCount(), 0u);
-}
-
-TEST_F(AIChatSessionTest, DeviceFailures) {
-    const auto chat = session();
     model.available = false;
     EXPECT_EQ(expectFailure<ReformulatorError>(chat->ask(u"q"_s)).kind(),
               ReformulatorError::Kind::unavailable);
     EXPECT_TRUE(model.sessionInstructions.isEmpty());
 
     model.available = true;
-    model.replies = {u"   "_s, failure(Error(u"falhou"_s)), u"ok"_s};
+    model.replies = {u"   "_s, failure(Error(u"falhou"_s)), u" r1 "_s, u"r2"_s};
     EXPECT_EQ(expectFailure<ReformulatorError>(chat->ask(u"q"_s)).description(),
               u"A IA não devolveu texto. Tente de novo."_s);
     EXPECT_EQ(expectFailure<ReformulatorError>(chat->ask(u"q"_s)).description(), u"falhou"_s);
-    // The session survives failures.
-    EXPECT_EQ(runToEnd(chat->ask(u"q"_s)), u"ok"_s);
-    EXPECT_EQ(model.sessionInstructions.size(), 1);
+    EXPECT_EQ(runToEnd(chat->ask(u"q1"_s)), u"r1"_s);
+    EXPECT_EQ(runToEnd(chat->ask(u"q2"_s)), u"r2"_s);
+    EXPECT_EQ(model.sessionInstructions, QStringList{AIChatSession::instructionsFor(u"Sel"_s)});
+    ASSERT_EQ(model.turns.size(), 4u);
+    EXPECT_EQ(model.turns[3].session, 0);
+    EXPECT_TRUE(chat->onlineHistory().isEmpty());
+    EXPECT_EQ(server.requestCount(), 0u);
 }
 
 } // namespace

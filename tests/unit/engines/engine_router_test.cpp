@@ -25,9 +25,6 @@ protected:
         ai.setDefault({200, aiOk});
         host.setActive(true);
     }
-    void useProvider(OnlineTranslationProvider provider) {
-        env.prefs.setOnlineTranslationProvider(provider);
-    }
     EngineOutcome translate(CancelToken token = {}) {
         return runToEnd(
             router.translate(u"olá"_s, *TargetLanguage::named(u"en"), std::move(token)));
@@ -43,15 +40,15 @@ protected:
     EngineRouter router{env.prefs, env.keys, env.http, model, coordinator, google.url()};
 };
 
-TEST_F(EngineRouterTest, TranslationFollowsTheProviderSettingAndNeverCrossesOver) {
+TEST_F(EngineRouterTest, TranslationFollowsTheProviderSettingNeverCrossesOverAndFallsBack) {
     // Google chosen, nothing stored: the built-in key makes Google usable.
-    useProvider(OnlineTranslationProvider::google);
+    env.prefs.setOnlineTranslationProvider(OnlineTranslationProvider::google);
     EXPECT_EQ(translate(), (EngineOutcome{u"from google"_s, EngineKind::google, false}));
     EXPECT_EQ(google.lastRequest().header("X-goog-api-key"), builtinGoogleKey.toStdString());
 
     // AI chosen with a key: the AI service, never Google.
     env.setAIKey(AIProvider::custom, aiKey);
-    useProvider(OnlineTranslationProvider::ai);
+    env.prefs.setOnlineTranslationProvider(OnlineTranslationProvider::ai);
     EXPECT_EQ(translate(), (EngineOutcome{u"from ai"_s, EngineKind::online, false}));
     EXPECT_EQ(google.requestCount(), 1u);
 
@@ -60,16 +57,14 @@ TEST_F(EngineRouterTest, TranslationFollowsTheProviderSettingAndNeverCrossesOver
     EXPECT_EQ(translate(), (EngineOutcome{u"olá → en"_s, EngineKind::onDevice, false}));
     EXPECT_EQ(google.requestCount(), 1u);
     EXPECT_EQ(ai.requestCount(), 1u);
-}
 
-TEST_F(EngineRouterTest, OnlineFailureFallsBackToTheDeviceSilently) {
-    useProvider(OnlineTranslationProvider::google);
+    // An online failure falls back to the device silently; a Google failure never leads to the AI.
     env.setAIKey(AIProvider::custom, aiKey);
+    env.prefs.setOnlineTranslationProvider(OnlineTranslationProvider::google);
     google.setDefault({403, R"({"error":{"message":"API key not valid"}})"});
     EXPECT_EQ(translate(), (EngineOutcome{u"olá → en"_s, EngineKind::onDevice, true}));
-    EXPECT_EQ(ai.requestCount(), 0u); // a Google failure never leads to the AI service
-
-    useProvider(OnlineTranslationProvider::ai);
+    EXPECT_EQ(ai.requestCount(), 1u);
+    env.prefs.setOnlineTranslationProvider(OnlineTranslationProvider::ai);
     ai.setDefault({200, R"({"choices":[{"message":{"content":null}}]})"});
     EXPECT_EQ(translate(), (EngineOutcome{u"olá → en"_s, EngineKind::onDevice, true}));
 }
@@ -78,7 +73,7 @@ TEST_F(EngineRouterTest, OnlineFailureFallsBackToTheDeviceSilently) {
 // was shown is reported as it is, for every action the AI answers.
 TEST_F(EngineRouterTest, AStreamBrokenAfterShownTextIsNotCoveredByTheDevice) {
     env.setAIKey(AIProvider::custom, aiKey);
-    useProvider(OnlineTranslationProvider::ai);
+    env.prefs.setOnlineTranslationProvider(OnlineTranslationProvider::ai);
     const auto streamOf = [](std::vector<std::string> pieces) {
         FakeHttpServer::Response response{200,   "", "text/event-stream",
                                           false, {}, FakeHttpServer::Stream::pieces};
@@ -108,7 +103,7 @@ TEST_F(EngineRouterTest, AStreamBrokenAfterShownTextIsNotCoveredByTheDevice) {
 }
 
 TEST_F(EngineRouterTest, DeviceTranslationIsRetriedOnceWithAFreshSession) {
-    useProvider(OnlineTranslationProvider::ai); // no AI key: device
+    env.prefs.setOnlineTranslationProvider(OnlineTranslationProvider::ai); // no AI key: device
     translator.translations = {failure(Error(u"sessão velha"_s)), u"ok"_s};
     EXPECT_EQ(translate().text, u"ok"_s);
     ASSERT_EQ(translator.sessionsMade.size(), 2u);
@@ -174,7 +169,7 @@ TEST_F(EngineRouterTest, ActionsAndReformulationOnTheDevice) {
 // A cancelled request to either online service is not answered by the device instead.
 TEST_F(EngineRouterTest, CancelledOnlineWorkIsNotAnsweredByTheDevice) {
     env.setAIKey(AIProvider::custom, aiKey);
-    useProvider(OnlineTranslationProvider::google);
+    env.prefs.setOnlineTranslationProvider(OnlineTranslationProvider::google);
     google.setDefault({200, googleOk, "application/json", /*hold=*/true});
     ai.setDefault({200, aiOk, "application/json", /*hold=*/true});
     const std::pair<FakeHttpServer*, std::function<QCoro::Task<EngineOutcome>(CancelToken)>>

@@ -8,6 +8,7 @@
 #include "support/task_runner.h"
 
 #include <QEventLoop>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <optional>
@@ -19,6 +20,15 @@ namespace ovra::test {
 inline const QString builtinGoogleKey = QStringLiteral("AIzaBuiltin-TestKey_0123456789abcdefghij");
 inline const QString userGoogleKey = QStringLiteral("AIzaUser+Key&=/secret");
 inline const QString aiKey = QStringLiteral("sk-test-secret-4242");
+
+// A loopback address where nothing listens: the port is taken, then given back.
+inline QUrl closedLoopbackUrl() {
+    QTcpServer probe;
+    EXPECT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port));
+}
 
 // Every error description the tests see passes through here.
 inline void expectNoSecrets(const QString& description) {

@@ -24,9 +24,12 @@ HttpTransportError::Kind failureKind(QCoro::Task<HttpResponse>&& task) {
     return expectFailure<HttpTransportError>(std::move(task)).kind();
 }
 
-TEST(HttpClient, PostsBodyAndHeadersAndReturnsAnyStatusWithItsBody) {
+struct HttpClientTest : ::testing::Test {
     FakeHttpServer server;
     HttpClient http;
+};
+
+TEST_F(HttpClientTest, PostsBodyAndHeadersReturnsAnyStatusWithItsBodyAndCancels) {
     server.enqueue({201, "created"});
     server.enqueue({400, R"({"error":{}})"});
     server.enqueue({503, "busy"});
@@ -46,16 +49,25 @@ TEST(HttpClient, PostsBodyAndHeadersAndReturnsAnyStatusWithItsBody) {
     response = runToEnd(http.post(post(server.url())));
     EXPECT_EQ(response.status, 503);
     EXPECT_EQ(response.body, QByteArray("busy"));
+
+    // Cancellation aborts the request, or never sends it.
+    server.enqueue({200, "late", "text/plain", /*hold=*/true});
+    CancelSource cancel;
+    auto task = http.post(post(server.url()), cancel.token());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requestCount() == 4; }, 5000));
+    cancel.cancel();
+    expectFailure<CancelledError>(std::move(task));
+    server.release();
+
+    CancelSource already;
+    already.cancel();
+    expectFailure<CancelledError>(http.post(post(server.url()), already.token()));
+    EXPECT_EQ(server.requestCount(), 4u);
 }
 
-TEST(HttpClient, TransportFailuresHaveKindsAndFixedTexts) {
-    HttpClient http;
-    int port = 0;
-    {
-        FakeHttpServer gone;
-        port = gone.port();
-    }
-    const QUrl refused(u"http://127.0.0.1:"_s + QString::number(port) + u"/?key=secret");
+TEST_F(HttpClientTest, TransportFailuresHaveKindsAndFixedTexts) {
+    QUrl refused = closedLoopbackUrl();
+    refused.setQuery(u"key=secret"_s);
     EXPECT_EQ(failureKind(http.post(post(refused))), HttpTransportError::Kind::noConnection);
 
     // Not sent at all: only absolute http(s) URLs with a host.
@@ -65,8 +77,7 @@ TEST(HttpClient, TransportFailuresHaveKindsAndFixedTexts) {
             << url;
 
     // TLS spoken to a server that answers in plain text.
-    FakeHttpServer plain;
-    QUrl tls = plain.url();
+    QUrl tls = server.url();
     tls.setScheme(u"https"_s);
     const auto kind = failureKind(http.post(post(tls)));
     EXPECT_TRUE(kind == HttpTransportError::Kind::tlsRefused ||
@@ -85,31 +96,12 @@ TEST(HttpClient, TransportFailuresHaveKindsAndFixedTexts) {
               HttpTransportError::Kind::timedOut);
 }
 
-TEST(HttpClient, CancellationAbortsTheRequest) {
-    FakeHttpServer server;
-    HttpClient http;
-    server.enqueue({200, "late", "text/plain", /*hold=*/true});
-    CancelSource cancel;
-    auto task = http.post(post(server.url()), cancel.token());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requestCount() == 1; }, 5000));
-    cancel.cancel();
-    expectFailure<CancelledError>(std::move(task));
-    server.release();
-
-    CancelSource already;
-    already.cancel();
-    expectFailure<CancelledError>(http.post(post(server.url()), already.token()));
-    EXPECT_EQ(server.requestCount(), 1u);
-}
-
 // Every redirection is an answer with its status: nothing goes to the address it names, neither
 // the headers (the key) nor the body (the user's text).
-class HttpRedirects : public ::testing::TestWithParam<int> {};
+struct HttpRedirects : HttpClientTest, ::testing::WithParamInterface<int> {};
 
 TEST_P(HttpRedirects, AreNeverFollowed) {
-    FakeHttpServer server;
     FakeHttpServer otherHost;
-    HttpClient http;
     const std::string target = otherHost.url(u"/steal?key=k"_s).toString().toStdString();
     const FakeHttpServer::Response redirect{
         GetParam(), "moved", "text/plain", false, {{"Location", target}}};
@@ -128,9 +120,7 @@ TEST_P(HttpRedirects, AreNeverFollowed) {
 INSTANTIATE_TEST_SUITE_P(EveryCode, HttpRedirects,
                          ::testing::Values(300, 301, 302, 303, 304, 305, 307, 308));
 
-TEST(HttpClient, AnEndlessBodyIsCutAtTheCapAndTheConnectionClosed) {
-    FakeHttpServer server;
-    HttpClient http;
+TEST_F(HttpClientTest, AnEndlessBodyIsCutAtTheCapAndTheConnectionClosed) {
     server.enqueue({200, std::string(1024, 'y')});
     server.enqueue({200, "", "application/json", false, {}, FakeHttpServer::Stream::endless});
     auto request = post(server.url());
@@ -144,9 +134,7 @@ TEST(HttpClient, AnEndlessBodyIsCutAtTheCapAndTheConnectionClosed) {
     EXPECT_LT(server.streamedBytes(), FakeHttpServer::streamBudget / 4);
 }
 
-TEST(HttpClient, ADrippingServerEndsAtTheWholeRequestDeadline) {
-    FakeHttpServer server;
-    HttpClient http;
+TEST_F(HttpClientTest, ADrippingServerEndsAtTheWholeRequestDeadline) {
     server.enqueue({200, "", "application/json", false, {}, FakeHttpServer::Stream::drip, 20ms});
     auto request = post(server.url());
     request.deadline = std::chrono::milliseconds(300); // the transfer time-out never trips
@@ -157,9 +145,7 @@ TEST(HttpClient, ADrippingServerEndsAtTheWholeRequestDeadline) {
 }
 
 // The body handed over piece by piece keeps every limit of a whole one.
-TEST(HttpClient, PiecesArriveAsTheyComeUnderTheSameLimits) {
-    FakeHttpServer server;
-    HttpClient http;
+TEST_F(HttpClientTest, PiecesArriveAsTheyComeUnderTheSameLimits) {
     FakeHttpServer::Response pieces{
         200, "", "text/event-stream", false, {}, FakeHttpServer::Stream::pieces, 40ms};
     pieces.pieces = {"a", "bc", "d"};

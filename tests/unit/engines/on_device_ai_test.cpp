@@ -38,19 +38,16 @@ TEST(OnDeviceAI, FailuresBecomeReformulatorErrors) {
     model.replies = {u" \n\t"_s, failure(Error(u"modelo caiu"_s)),
                      failure(std::runtime_error("internal detail")),
                      failure(ReformulatorError::unavailable())};
-    error =
-        expectFailure<ReformulatorError>(Reformulator::reformulateWithLocalModel(model, u"t"_s));
-    EXPECT_EQ(error.description(), u"A IA não devolveu texto. Tente de novo."_s);
-    error =
-        expectFailure<ReformulatorError>(Reformulator::reformulateWithLocalModel(model, u"t"_s));
+    const auto next = [&model] {
+        return expectFailure<ReformulatorError>(
+            Reformulator::reformulateWithLocalModel(model, u"t"_s));
+    };
+    EXPECT_EQ(next().description(), u"A IA não devolveu texto. Tente de novo."_s);
+    error = next();
     EXPECT_EQ(error.kind(), ReformulatorError::Kind::underlying);
     EXPECT_EQ(error.description(), u"modelo caiu"_s);
-    error =
-        expectFailure<ReformulatorError>(Reformulator::reformulateWithLocalModel(model, u"t"_s));
-    EXPECT_FALSE(error.description().contains(u"internal"_s));
-    error =
-        expectFailure<ReformulatorError>(Reformulator::reformulateWithLocalModel(model, u"t"_s));
-    EXPECT_EQ(error.kind(), ReformulatorError::Kind::unavailable);
+    EXPECT_FALSE(next().description().contains(u"internal"_s));
+    EXPECT_EQ(next().kind(), ReformulatorError::Kind::unavailable);
 }
 
 TEST(OnDeviceAI, CancellationIsNotWrappedAsAnError) {

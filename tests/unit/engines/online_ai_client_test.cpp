@@ -37,7 +37,7 @@ protected:
     OnlineAIClient client{env.prefs, env.keys, env.http};
 };
 
-TEST_F(OnlineAIClientTest, TranslateSendsTheDocumentedRequest) {
+TEST_F(OnlineAIClientTest, TheDocumentedRequestsStatusesAndBaseURLs) {
     server.enqueue({200, reply(R"("\n  Hallo Welt  \n")")});
     const QString result =
         runToEnd(client.translate(u"Olá\nmundo"_s, *TargetLanguage::named(u"de")));
@@ -55,9 +55,7 @@ TEST_F(OnlineAIClientTest, TranslateSendsTheDocumentedRequest) {
         R"(it into German. Preserve the tone, formatting and line breaks. Reply with the )"
         R"(translation only, with no explanations or quotes."},{"role":"user","content":"Olá\nmundo"}],)"
         R"("temperature":0.3,"stream":true})");
-}
 
-TEST_F(OnlineAIClientTest, ReformulateAndCompleteKeepRolesAndOrder) {
     server.enqueue({200, reply(R"("ok")")});
     runToEnd(client.reformulate(u" texto "_s));
     EXPECT_NE(
@@ -73,9 +71,21 @@ TEST_F(OnlineAIClientTest, ReformulateAndCompleteKeepRolesAndOrder) {
         server.lastRequest().body.find(
             R"("messages":[{"role":"system","content":"s"},{"role":"user","content":"q1"},{"role":"tool","content":"t"}])"),
         std::string::npos);
-}
 
-TEST_F(OnlineAIClientTest, BaseUrlSlashesAndSpaces) {
+    // Statuses and error bodies.
+    EXPECT_EQ(failWith(401, R"({"error":{"message":"Invalid token","type":"auth"}})").description(),
+              u"IA online respondeu 401: Invalid token"_s);
+    EXPECT_EQ(failWith(429, "Too Many Requests").description(),
+              u"IA online respondeu com erro 429."_s);
+    EXPECT_EQ(failWith(404, R"({"error":{"message":""}})").description(),
+              u"IA online respondeu com erro 404."_s);
+    EXPECT_EQ(failWith(300, reply(R"("fine")")).status(), 300);
+    // A key echoed by the service is masked.
+    const auto echoed =
+        failWith(401, R"({"error":{"message":"bad key )" + aiKey.toStdString() + R"("}})");
+    EXPECT_EQ(echoed.description(), u"IA online respondeu 401: bad key •••"_s);
+
+    // The base URL may come with slashes and spaces; a rejected one or a missing key sends nothing.
     EXPECT_EQ(OnlineAIClient::chatCompletionsUrl(u"  https://h.example/v1/ \n"_s)->toString(),
               u"https://h.example/v1/chat/completions"_s);
     EXPECT_EQ(OnlineAIClient::chatCompletionsUrl(u"https://h.example/v1"_s)->toString(),
@@ -99,24 +109,11 @@ TEST_F(OnlineAIClientTest, BaseUrlSlashesAndSpaces) {
     env.prefs.setAIProvider(AIProvider::anthropic); // no key stored for it
     EXPECT_EQ(expectFailure<OnlineAIError>(client.reformulate(u"x"_s)).description(),
               u"IA online não configurada (sem chave de API)."_s);
-    EXPECT_EQ(server.requestCount(), 1u);
+    EXPECT_EQ(server.requestCount(), 9u); // the nine answered above, and nothing more
 }
 
-TEST_F(OnlineAIClientTest, StatusAndBodyCases) {
-    EXPECT_EQ(failWith(401, R"({"error":{"message":"Invalid token","type":"auth"}})").description(),
-              u"IA online respondeu 401: Invalid token"_s);
-    EXPECT_EQ(failWith(429, "Too Many Requests").description(),
-              u"IA online respondeu com erro 429."_s);
-    EXPECT_EQ(failWith(404, R"({"error":{"message":""}})").description(),
-              u"IA online respondeu com erro 404."_s);
-    EXPECT_EQ(failWith(300, reply(R"("fine")")).status(), 300);
-    // A key echoed by the service is masked.
-    const auto echoed =
-        failWith(401, R"({"error":{"message":"bad key )" + aiKey.toStdString() + R"("}})");
-    EXPECT_EQ(echoed.description(), u"IA online respondeu 401: bad key •••"_s);
-}
-
-TEST_F(OnlineAIClientTest, TheFirstChoiceAnswersAndEmptyOrMalformedOnesFail) {
+TEST_F(OnlineAIClientTest,
+       TheFirstChoiceAnswersEmptyMalformedOrTooDeepOnesFailAndLargeOnesAreReadWhole) {
     server.enqueue(
         {200, R"({"choices":[{"message":{"content":" one "}},{"message":{"content":"two"}}]})"});
     EXPECT_EQ(runToEnd(client.reformulate(u"x"_s)), u"one"_s);
@@ -137,9 +134,7 @@ TEST_F(OnlineAIClientTest, TheFirstChoiceAnswersAndEmptyOrMalformedOnesFail) {
         server.enqueue({200, body});
         expectFailure<ResponseDecodingError>(client.reformulate(u"x"_s));
     }
-}
 
-TEST_F(OnlineAIClientTest, TooDeepOrLargeAnswers) {
     // Deeper than the parser allows, in an answer and in an error: malformed, never a crash.
     const std::string deep = std::string(200'000, '[') + std::string(200'000, ']');
     server.enqueue({200, R"({"choices":[{"message":{"content":"x","extra":)" + deep + "}}]}"});

@@ -1,10 +1,13 @@
 #include "engines/reformulator.h"
+#include "fakes/fake_http_server.h"
 #include "fakes/fake_ollama_server.h"
 #include "ondevice/local_model/local_model_choice.h"
 #include "ondevice/local_model/local_model_client.h"
 #include "ondevice/local_model/local_model_session.h"
+#include "unit/engines/engine_test_support.h"
 
 #include "support/task_runner.h"
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -15,12 +18,6 @@ using namespace ovra::test;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-LocalModelClient::Options optionsFor(const QUrl& url) {
-    LocalModelClient::Options options;
-    options.baseUrl = url;
-    return options;
-}
 
 ReformulatorError failureOf(QCoro::Task<QString>&& task) {
     auto error = test::failureOf<ReformulatorError>(std::move(task));
@@ -40,7 +37,7 @@ TEST(LocalModelChoice, PrefersSmallInstructionModelsElseTheFirstInstalled) {
 
 TEST(LocalModelClient, IsAvailableOnlyWithAnInstalledModel) {
     FakeOllamaServer server;
-    LocalModelClient client(optionsFor(server.url()));
+    LocalModelClient client({.baseUrl = server.url()});
     EXPECT_FALSE(runToEnd(client.isAvailable({})));
     server.setModels({"codellama:7b", "llama3.2:3b"});
     EXPECT_TRUE(runToEnd(client.isAvailable({})));
@@ -49,21 +46,27 @@ TEST(LocalModelClient, IsAvailableOnlyWithAnInstalledModel) {
     EXPECT_EQ(server.tagsRequests(), 3); // asked each time, never cached
 
     // A server that is down: unavailable, and a session says so.
-    QUrl downUrl;
-    {
-        FakeOllamaServer gone;
-        downUrl = gone.url();
-    }
-    LocalModelClient down(optionsFor(downUrl));
+    LocalModelClient down({.baseUrl = closedLoopbackUrl()});
     EXPECT_FALSE(runToEnd(down.isAvailable({})));
     EXPECT_EQ(failureOf(down.openSession(u"i"_s)->respond(u"p"_s, {})).kind(),
               ReformulatorError::Kind::unavailable);
 }
 
+// A process on the local model's port is not trusted further than any other server.
+TEST(LocalModelClient, AnEndlessModelListIsCutAtOneMebibyte) {
+    FakeHttpServer server;
+    LocalModelClient client(
+        {.baseUrl = server.url(), .availabilityTimeout = std::chrono::seconds(10)});
+    server.enqueue({200, "", "application/json", false, {}, FakeHttpServer::Stream::endless});
+    EXPECT_FALSE(runToEnd(client.isAvailable({})));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.streamsEnded(); }, 10'000));
+    EXPECT_EQ(server.lastRequest().path, "/api/tags");
+}
+
 TEST(LocalModelSession, SendsTheWholeConversationAndKeepsOnlyAnsweredTurns) {
     FakeOllamaServer server;
     server.setModels({"codellama:7b", "llama3.2:3b"});
-    LocalModelClient client(optionsFor(server.url()));
+    LocalModelClient client({.baseUrl = server.url()});
     ASSERT_TRUE(runToEnd(client.isAvailable({})));
     auto session = client.openSession(u"Responda em português"_s);
 
@@ -103,11 +106,9 @@ TEST(LocalModelSession, SendsTheWholeConversationAndKeepsOnlyAnsweredTurns) {
 TEST(LocalModelSession, AStreamedAnswerIsCollectedAndOnlySilenceTimesItOut) {
     FakeOllamaServer server;
     server.setModels({"llama3.2:3b"});
-    LocalModelClient::Options options = optionsFor(server.url());
-    options.answerIdleTimeout = std::chrono::milliseconds(400);
-    LocalModelClient client(options);
-    auto session = client.openSession(QString());
     using namespace std::chrono_literals;
+    LocalModelClient client({.baseUrl = server.url(), .answerIdleTimeout = 400ms});
+    auto session = client.openSession(QString());
     server.enqueue({200, "", "", {"Um ", "resumo ", "longo ", "em ", "partes."}, 100ms});
     EXPECT_EQ(runToEnd(session->respond(u"resuma"_s, {})), u"Um resumo longo em partes."_s);
 
@@ -127,7 +128,7 @@ TEST(LocalModelSession, AStreamedAnswerIsCollectedAndOnlySilenceTimesItOut) {
 TEST(LocalModelSession, ChoosesAModelWhenNoneWasCheckedAndStopsWhenCancelled) {
     FakeOllamaServer server;
     server.setModels({"gemma2:2b"});
-    LocalModelClient client(optionsFor(server.url()));
+    LocalModelClient client({.baseUrl = server.url()});
     auto session = client.openSession(QString());
     EXPECT_EQ(runToEnd(session->respond(u"oi"_s, {})), u"resposta local"_s);
     const auto body = nlohmann::json::parse(server.chatBodies().at(0));

@@ -38,21 +38,21 @@ TEST(ApertiumLanguages, BringsEveryCodeFormToOne) {
     EXPECT_EQ(ApertiumLanguages::displayName(u"xx"), u"xx"_s);
 }
 
-TEST(ApertiumRoutes, ReadsOnlyTranslationModes) {
+TEST(ApertiumRoutes,
+     ReadsOnlyTranslationModesGoesDirectlyOrThroughOnePivotAndNamesTheFewestPackages) {
     ModesFolder folder({u"eng-spa.mode"_s, u"es-pt_BR.mode"_s, u"eng-spa-tagger.mode"_s,
                         u"README"_s, u"spa-eng.mode"_s});
-    const auto modes = folder.modes();
+    auto modes = folder.modes();
     ASSERT_EQ(modes.size(), 3u);
     EXPECT_EQ(modes[0].name, u"eng-spa"_s);
     EXPECT_EQ(modes[0].source, u"en"_s);
     EXPECT_EQ(modes[1].variant, u"BR"_s);
     EXPECT_TRUE(ApertiumRoutes::installedModes(u"/nonexistent"_s).empty());
-}
 
-TEST(ApertiumRoutes, GoesDirectlyOrThroughOnePivotPreferringTheTargetsVariant) {
-    ModesFolder folder({u"eng-spa.mode"_s, u"spa-eng.mode"_s, u"es-pt.mode"_s, u"es-pt_BR.mode"_s,
-                        u"pt-es.mode"_s});
-    const auto modes = folder.modes();
+    // A route goes directly or through one pivot, preferring the target's variant.
+    ModesFolder pairs({u"eng-spa.mode"_s, u"spa-eng.mode"_s, u"es-pt.mode"_s, u"es-pt_BR.mode"_s,
+                       u"pt-es.mode"_s});
+    modes = pairs.modes();
     using Route = std::optional<QStringList>;
     EXPECT_EQ(ApertiumRoutes::installedRoute(modes, u"en"_s, u"es"_s),
               Route(QStringList{u"eng-spa"_s}));
@@ -64,9 +64,7 @@ TEST(ApertiumRoutes, GoesDirectlyOrThroughOnePivotPreferringTheTargetsVariant) {
               Route(QStringList({u"pt-es"_s, u"spa-eng"_s})));
     EXPECT_FALSE(ApertiumRoutes::installedRoute(modes, u"en"_s, u"ja"_s));
     EXPECT_FALSE(ApertiumRoutes::installedRoute(modes, u"en"_s, u"en"_s));
-}
 
-TEST(ApertiumRoutes, NamesTheFewestPackagesToInstall) {
     ModesFolder empty({});
     using Packages = std::optional<QStringList>;
     EXPECT_EQ(ApertiumRoutes::packagesNeeded(empty.modes(), u"en"_s, u"es"_s),

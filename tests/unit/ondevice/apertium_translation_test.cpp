@@ -12,7 +12,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
-#include <csignal>
 #include <gtest/gtest.h>
 #include <qcoro/qcorotask.h>
 
@@ -35,9 +34,12 @@ struct Translator {
     ApertiumProcess::Options process;
     std::unique_ptr<ApertiumTranslationService> service;
 
-    explicit Translator(QString dataDir = u"/usr/share/apertium"_s) {
+    QTemporaryDir empty;
+
+    // Over the installed pairs, or over `dataDir`; none: a data folder holding no pair at all.
+    explicit Translator(std::optional<QString> dataDir = u"/usr/share/apertium"_s) {
         model.available = false;
-        process.dataDir = std::move(dataDir);
+        process.dataDir = dataDir.value_or(empty.path());
         service = std::make_unique<ApertiumTranslationService>(clock, detector, installer, &model,
                                                                process);
     }
@@ -76,49 +78,42 @@ bool groupHasLiveProcess(qint64 group) {
     return false;
 }
 
-TEST(LanguageDetector, RecognisesCommonLanguages) {
-    LanguageDetector detector;
-    const QStringList english = detector.candidates(englishParagraph);
+// English to Portuguese through the Spanish pivot is followed through the router in
+// device_translation_route_test.
+TEST(ApertiumTranslation, DetectsTranslatesEnglishToSpanishAndReportsAvailabilityOfPairs) {
+    Translator translator;
+    // The detector recognises common languages, and none in a word or without its data.
+    const QStringList english = translator.detector.candidates(englishParagraph);
     ASSERT_FALSE(english.isEmpty());
     EXPECT_EQ(english.constFirst(), u"en"_s);
-    EXPECT_EQ(detector
+    EXPECT_EQ(translator.detector
                   .candidates(u"O conselho da cidade aprovou um novo plano para "
                               u"melhorar o transporte público no próximo ano."_s)
                   .value(0),
               u"pt"_s);
-    EXPECT_TRUE(detector.candidates(u"ok"_s).isEmpty());
+    EXPECT_TRUE(translator.detector.candidates(u"ok"_s).isEmpty());
 
     LanguageDetector missing(u"/nonexistent/"_s);
     EXPECT_TRUE(missing.candidates(englishParagraph).isEmpty());
-}
 
-// English to Portuguese through the Spanish pivot is followed through the router in
-// device_translation_route_test.
-TEST(ApertiumTranslation, TranslatesEnglishToSpanishAndLeavesSpanishAsItIs) {
-    Translator translator;
     const QString spanish = translator.translate(englishParagraph, u"es"_s);
     EXPECT_EQ(translator.detector.candidates(spanish).value(0), u"es"_s) << spanish.toStdString();
     EXPECT_TRUE(spanish.contains(u"aprobó"_s)) << spanish.toStdString();
     EXPECT_EQ(translator.translate(spanish, u"es"_s), spanish);
     EXPECT_TRUE(translator.model.sessionInstructions.isEmpty());
-}
 
-TEST(ApertiumTranslation, ReportsAvailabilityFromInstalledAndPackagedPairs) {
-    Translator translator;
     EXPECT_EQ(translator.status(u"en"_s, u"es"_s), LanguageAvailabilityStatus::installed);
     EXPECT_EQ(translator.status(u"pt"_s, u"en"_s), LanguageAvailabilityStatus::installed);
     EXPECT_EQ(translator.status(u"pt"_s, u"it"_s), LanguageAvailabilityStatus::supported);
     EXPECT_EQ(translator.status(u"pt"_s, u"ja"_s), LanguageAvailabilityStatus::unsupported);
     EXPECT_EQ(translator.status(u"pt"_s, u"zh-Hans"_s), LanguageAvailabilityStatus::unsupported);
 
-    QTemporaryDir empty;
-    Translator bare(empty.path());
+    Translator bare(std::nullopt);
     EXPECT_EQ(bare.status(u"en"_s, u"es"_s), LanguageAvailabilityStatus::supported);
 }
 
 TEST(ApertiumTranslation, WithoutAPairUsesTheLocalModelElseSaysWhichLanguages) {
-    QTemporaryDir empty;
-    Translator translator(empty.path());
+    Translator translator(std::nullopt);
     auto session = translator.service->makeSession({std::nullopt, u"pt"_s, 0});
     auto error = failureOf<DeviceTranslationError>(session->translate(englishParagraph, {}));
     EXPECT_EQ(error.description(), u"Falta o pacote de idioma para traduzir de inglês "
@@ -218,8 +213,7 @@ TEST(ApertiumPreparation, InstallsTheMissingPairsThroughThePackageService) {
 }
 
 TEST(ApertiumPreparation, WithoutThePackageServiceSaysSo) {
-    QTemporaryDir empty;
-    Translator translator(empty.path());
+    Translator translator(std::nullopt);
     translator.installer.present = false;
     auto session = translator.service->makeSession({u"pt"_s, u"it"_s, 0});
     EXPECT_FALSE(runToEnd(session->isReady({})));

@@ -58,9 +58,18 @@ TEST_F(PanelControllerTest, ShowPlacesConfiguresAndShowsWithoutAnimation) {
     // The 60 ms follow-up finds the same frame and leaves the window alone.
     env.clock.advance(60ms);
     EXPECT_EQ(window->frameChanges.size(), 1);
+
+    // The toolbars are read again at the next show, which shows the same window again.
+    SelectionSnapshot snapshot = PanelEnvironment::snapshot();
+    snapshot.screenBounds = QRectF(600, 480, 200, 20);
+    toolbars = {QRectF(0, 315, 1440, 30)};
+    controller->show(snapshot);
+    EXPECT_EQ(window->currentFrame.y(), 512);
+    EXPECT_EQ(toolbarQueries.size(), 2);
+    EXPECT_EQ(window->showCount, 2);
 }
 
-TEST_F(PanelControllerTest, GrowingContentRefitsAnimatedAndMaySwitchSides) {
+TEST_F(PanelControllerTest, GrowingContentRefitsAnimatedAndMaySwitchSidesWithinTheHeightRules) {
     controller->show(PanelEnvironment::snapshot());
     PanelViewModel& model = *controller->viewModel();
     model.translate();
@@ -81,10 +90,7 @@ TEST_F(PanelControllerTest, GrowingContentRefitsAnimatedAndMaySwitchSides) {
     env.clock.advance(40ms);
     ASSERT_EQ(window->frameChanges.size(), 3);
     EXPECT_FALSE(window->frameChanges[2].animated);
-}
 
-TEST_F(PanelControllerTest, ContentHeightRules) {
-    controller->show(PanelEnvironment::snapshot());
     // At least 56, whatever the content reports; 120 when there is no content view.
     for (auto [content, height] : {std::pair<std::optional<double>, double>{20, 56},
                                    {std::numeric_limits<double>::quiet_NaN(), 56},
@@ -95,22 +101,13 @@ TEST_F(PanelControllerTest, ContentHeightRules) {
     }
 }
 
-TEST_F(PanelControllerTest, ToolbarsAreReadAtEachShow) {
-    SelectionSnapshot snapshot = PanelEnvironment::snapshot();
-    snapshot.screenBounds = QRectF(600, 480, 200, 20);
-    toolbars = {QRectF(0, 315, 1440, 30)};
-    controller->show(snapshot);
-    EXPECT_EQ(window->currentFrame.y(), 512);
-    toolbars.clear();
-    controller->show(snapshot);
-    EXPECT_EQ(window->currentFrame.y(), 348);
-    EXPECT_EQ(toolbarQueries.size(), 2);
-    EXPECT_EQ(window->showCount, 2); // one window, shown again
-}
-
-TEST_F(PanelControllerTest, HideReportsTheSnapshotOnce) {
+// The device translator serves the panel while it shows: a request made once it is hidden waits.
+TEST_F(PanelControllerTest, HideReportsTheSnapshotOnceAndFreesTheDeviceTranslator) {
+    env.engines->translateOnDevice = true;
     controller->show(PanelEnvironment::snapshot());
     controller->viewModel()->translate();
+    EXPECT_EQ(translator.sessionsMade.size(), 1u);
+    EXPECT_EQ(controller->viewModel()->resultEngine(), EngineKind::onDevice);
     Q_EMIT controller->viewModel()->hideRequested(); // the close button, or a replacement done
     controller->hide();
     ASSERT_EQ(hidden.size(), 1);
@@ -125,6 +122,13 @@ TEST_F(PanelControllerTest, HideReportsTheSnapshotOnce) {
     window->contentHeight = 300;
     env.clock.advance(1s);
     EXPECT_EQ(window->frameChanges.size(), frames);
+
+    TranslationCoordinator& coordinator = env.engines->coordinator;
+    [](TranslationCoordinator& c) -> QCoro::Task<void> {
+        co_await c.translate(u"Olá"_s, *TargetLanguage::named(u"fr"));
+    }(coordinator);
+    EXPECT_TRUE(coordinator.hasPendingRequest());
+    EXPECT_EQ(translator.sessionsMade.size(), 1u);
 }
 
 TEST_F(PanelControllerTest, ThePanelGoesWithItsSourceApplicationAndOnlyWithIt) {
@@ -149,21 +153,4 @@ TEST_F(PanelControllerTest, ThePanelGoesWithItsSourceApplicationAndOnlyWithIt) {
     controller->show(PanelEnvironment::snapshot());
     controller->hide();
     EXPECT_EQ(workspace.goneWatcherCount(), 0u);
-}
-
-// The device translator serves the panel while it shows: a request made once it is hidden waits.
-TEST_F(PanelControllerTest, TheDeviceTranslatorServesThePanelOnlyWhileItShows) {
-    env.engines->translateOnDevice = true;
-    controller->show(PanelEnvironment::snapshot());
-    controller->viewModel()->translate();
-    EXPECT_EQ(translator.sessionsMade.size(), 1u);
-    EXPECT_EQ(controller->viewModel()->resultEngine(), EngineKind::onDevice);
-
-    controller->hide();
-    TranslationCoordinator& coordinator = env.engines->coordinator;
-    [](TranslationCoordinator& c) -> QCoro::Task<void> {
-        co_await c.translate(u"Olá"_s, *TargetLanguage::named(u"fr"));
-    }(coordinator);
-    EXPECT_TRUE(coordinator.hasPendingRequest());
-    EXPECT_EQ(translator.sessionsMade.size(), 1u);
 }

@@ -21,7 +21,7 @@ struct ReplacerTest : ::testing::Test {
     FakeCapturePlatform fake;
     VirtualClock clock;
     InlineAccessibilityThread thread{fake.accessibility, clock};
-    AccessibilityCapture accessibility{thread, fake.workspace, fake.screens, clock};
+    AccessibilityCapture accessibility{thread, fake.workspace, clock};
     ClipboardLease lease{clock};
     ReplacementPlatform platform{accessibility, fake.clipboard, fake.workspace,
                                  fake.keys,     clock,          lease};

@@ -6,7 +6,7 @@
 using namespace ovra;
 using namespace Qt::StringLiterals;
 
-TEST(TargetLanguages, HoldsAllLanguagesWithUniqueCodesInDisplayOrder) {
+TEST(TargetLanguages, HoldsAllLanguagesInDisplayOrderAndNamedMatchesExactCodesOnly) {
     const auto& all = TargetLanguage::allCases();
     ASSERT_EQ(all.size(), 187);
     QSet<QString> codes;
@@ -28,29 +28,24 @@ TEST(TargetLanguages, HoldsAllLanguagesWithUniqueCodesInDisplayOrder) {
     EXPECT_EQ(indexOf(u"ts"_s), indexOf(u"ak"_s) + 1);
     EXPECT_EQ(indexOf(u"cv"_s), indexOf(u"ts"_s) + 1);
     EXPECT_EQ(indexOf(u"jam"_s), indexOf(u"it"_s) + 1);
-}
 
-TEST(TargetLanguages, NamedMatchesExactCodesOnly) {
-    const auto chinese = TargetLanguage::named(u"zh-CN");
-    ASSERT_TRUE(chinese);
-    EXPECT_EQ(chinese->displayName, u"Chinês (simplificado)"_s);
-    EXPECT_EQ(chinese->promptName, u"Chinese (Simplified)"_s);
+    for (const auto& [code, displayName, promptName] :
+         {std::tuple{u"zh-CN", u"Chinês (simplificado)"_s, u"Chinese (Simplified)"_s},
+          {u"ku", u"Curdo (Curmânji)"_s, u"Kurdish"_s},
+          {u"ckb", u"Curdo (Sorani)"_s, u"Kurdish (Sorani)"_s},
+          {u"mni-Mtei", u"Meiteilon (Manipuri)"_s, u"Meiteilon (Manipuri)"_s}}) {
+        const auto language = TargetLanguage::named(code);
+        ASSERT_TRUE(language) << QString::fromUtf16(code).toStdString();
+        EXPECT_EQ(language->displayName, displayName);
+        EXPECT_EQ(language->promptName, promptName);
+    }
     EXPECT_FALSE(TargetLanguage::named(u"zh"));
     EXPECT_FALSE(TargetLanguage::named(u"ZH-CN"));
     EXPECT_FALSE(TargetLanguage::named(u""));
-
-    const auto kurmanji = TargetLanguage::named(u"ku");
-    const auto sorani = TargetLanguage::named(u"ckb");
-    ASSERT_TRUE(kurmanji && sorani);
-    EXPECT_EQ(kurmanji->displayName, u"Curdo (Curmânji)"_s);
-    EXPECT_EQ(kurmanji->promptName, u"Kurdish"_s);
-    EXPECT_EQ(sorani->displayName, u"Curdo (Sorani)"_s);
-    EXPECT_EQ(sorani->promptName, u"Kurdish (Sorani)"_s);
-    EXPECT_EQ(TargetLanguage::named(u"mni-Mtei")->displayName, u"Meiteilon (Manipuri)"_s);
     EXPECT_EQ(TargetLanguage::portuguese().promptName, u"Portuguese"_s);
 }
 
-TEST(Enumerations, RawValuesParseExactlyAndRoundTrip) {
+TEST(Enumerations, RawValuesParseExactlyProviderDefaultsUseHttpsAndTheSystemLanguageDecides) {
     EXPECT_FALSE(fromRawValue<AIProvider>(u"OpenAI"));
     EXPECT_EQ(fromRawValue<AIProvider>(u"openrouter"), AIProvider::openrouter);
     EXPECT_FALSE(fromRawValue<AppLanguage>(u"PT"));
@@ -65,9 +60,7 @@ TEST(Enumerations, RawValuesParseExactlyAndRoundTrip) {
     EXPECT_EQ(label(AIProvider::custom), u"Personalizado (qualquer compatível)"_s);
     EXPECT_EQ(label(OnlineTranslationProvider::ai), u"IA online"_s);
     EXPECT_EQ(label(AppLanguage::francais), u"Français"_s);
-}
 
-TEST(AIProviders, DefaultsUseHttpsFixedPathsAndOnlyGeminiEndsInASlash) {
     for (auto provider : allCases<AIProvider>()) {
         const QString url = defaultBaseURL(provider);
         EXPECT_TRUE(url.startsWith(u"https://"_s)) << url.toStdString();
@@ -81,9 +74,7 @@ TEST(AIProviders, DefaultsUseHttpsFixedPathsAndOnlyGeminiEndsInASlash) {
     EXPECT_FALSE(keyPage(AIProvider::custom));
     ASSERT_TRUE(keyPage(AIProvider::anthropic));
     EXPECT_TRUE(keyPage(AIProvider::anthropic)->endsWith(u"/settings/keys"_s));
-}
 
-TEST(AppLanguages, SystemDefaultTakesTheFirstMatchingTwoLetterPrefix) {
     using AppLanguages::systemDefault;
     EXPECT_EQ(systemDefault({u"en-GB"_s, u"de-DE"_s}), AppLanguage::english);
     EXPECT_EQ(systemDefault({u"zh-Hans"_s, u"ja-JP"_s}), AppLanguage::portugues);

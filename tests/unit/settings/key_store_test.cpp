@@ -146,7 +146,7 @@ TEST_F(KeyStoreTest, AFileThatCannotBeReadIsNeverReplaced) {
     }
 }
 
-TEST_F(KeyStoreTest, TheOldSingleKeyMovesToTheProviderOfTheOldBaseURLHostElseToCustom) {
+TEST_F(KeyStoreTest, TheOldSingleKeyMovesOnceToTheProviderOfItsHostUnlessThatOneHasAKey) {
     const std::pair<std::optional<QString>, AIProvider> cases[] = {
         {u"https://user@"_s + QLatin1String(deployment::openRouterHost) + u":8443/api/v1"_s,
          AIProvider::openrouter},
@@ -167,9 +167,8 @@ TEST_F(KeyStoreTest, TheOldSingleKeyMovesToTheProviderOfTheOldBaseURLHostElseToC
         EXPECT_EQ(fileContent(), (json{{KeyStore::aiAccount(provider).toStdString(), "legacy"}}));
         EXPECT_EQ(modeOf(path()), 0600u);
     }
-}
 
-TEST_F(KeyStoreTest, AnExistingProviderKeyWinsOverTheOldKeyAndMigrationRunsOncePerProcess) {
+    // A key already stored for that provider wins, and the old one goes.
     writeFile(R"({"onlineAI.apiKey": "legacy", "onlineAI.apiKey.custom": "current"})");
     KeyStore& keys = restart();
     EXPECT_EQ(keys.aiAPIKey(AIProvider::custom), u"current"_s);

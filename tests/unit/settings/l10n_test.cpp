@@ -2,6 +2,9 @@
 #include "settings/l10n_tables.h"
 #include "settings/prefs.h"
 
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 using namespace ovra;
@@ -11,9 +14,12 @@ namespace {
 struct SharedAppLanguage : ::testing::Test {
     void TearDown() override { Prefs::shared().defaults().remove(Prefs::Keys::appLanguage); }
 };
+
+// Names and key symbols of another desktop: wrong on Linux in any language the program speaks.
+const QRegularExpression foreignWords(uR"(\bMac\b|macOS|Apple|Keychain|[⌘⌥⌃⇧])"_s);
 } // namespace
 
-TEST(L10nTables, PortugueseIsCompleteAndTheOthersLackOnlyTheGoogleEngine) {
+TEST(L10nTables, PortugueseIsCompleteTheOthersLackOnlyTheGoogleEngineAndSamplesAreExact) {
     const auto& base = L10n::detail::portuguese();
     EXPECT_EQ(base.size(), 92);
     for (const auto* table :
@@ -24,9 +30,7 @@ TEST(L10nTables, PortugueseIsCompleteAndTheOthersLackOnlyTheGoogleEngine) {
         for (auto it = table->begin(); it != table->end(); ++it)
             EXPECT_TRUE(base.contains(it.key())) << it.key().toStdString();
     }
-}
 
-TEST(L10nTables, SampleTextsAreExactInEveryLanguage) {
     EXPECT_EQ(L10n::string(u"panel.working"_s, AppLanguage::portugues), u"Trabalhando…"_s);
     EXPECT_EQ(L10n::string(u"panel.selectionTooLong"_s, AppLanguage::portugues),
               u"A seleção é longa demais para esta ação (máx. 100.000 caracteres)."_s);
@@ -57,4 +61,25 @@ TEST_F(SharedAppLanguage, FollowsTheStoredLanguageOnEveryCall) {
     Prefs::shared().defaults().setString(Prefs::Keys::appLanguage, u"xx"_s);
     EXPECT_EQ(L10n::string(u"panel.copy"_s),
               L10n::string(u"panel.copy"_s, AppLanguages::systemDefault()));
+}
+
+// No interface text in any language names another desktop: the tables, the fixed texts (dialogs,
+// hints, errors, shortcut names) all live in string literals; every literal of every source file
+// is read.
+TEST(PlatformWords, NoStringLiteralOfTheProgramNamesAnotherDesktop) {
+    const QRegularExpression literal(uR"("(?:[^"\\\n]|\\.)*")"_s);
+    int files = 0;
+    QDirIterator it(QStringLiteral(OVRA_SOURCE_DIR), {u"*.cpp"_s, u"*.h"_s}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
+        ++files;
+        const QString source = QString::fromUtf8(file.readAll());
+        for (const auto& match : literal.globalMatch(source)) {
+            EXPECT_FALSE(foreignWords.match(match.captured()).hasMatch())
+                << file.fileName().toStdString() << ": " << match.captured().toStdString();
+        }
+    }
+    EXPECT_GT(files, 100);
 }

@@ -77,6 +77,13 @@ TEST_F(PrefsTest, NothingStoredOrWrongTypesAndUnknownValuesReadAsDefaults) {
     store.setRaw(Prefs::Keys::ignoredApps, json::array({json::object({{"bundleID", 5}})}));
     expectDefaults();
 
+    // An old case name of a target language is understood but not rewritten; any other, unknown.
+    store.setString(Prefs::Keys::targetLanguage, u"francais"_s);
+    EXPECT_EQ(prefs.targetLanguage().code, u"fr"_s);
+    EXPECT_EQ(fileContent()["targetLanguage"], "francais");
+    store.setString(Prefs::Keys::targetLanguage, u"Francais"_s);
+    EXPECT_EQ(prefs.targetLanguage().code, u"pt"_s);
+
     store.setInteger(Prefs::Keys::hotKeyCode, 0);
     store.setRaw(Prefs::Keys::hotKeyModifiers, 1.5);
     EXPECT_EQ(prefs.hotKey(), QKeyCombination(Qt::MetaModifier | Qt::AltModifier, Qt::Key_A));
@@ -121,17 +128,19 @@ TEST_F(PrefsTest, ValuesSurviveARestartWithTheirTypes) {
     EXPECT_FALSE(fileContent().contains("userName"));
     again.defaults().setString(Prefs::Keys::userName, u" \t"_s);
     EXPECT_FALSE(again.userName());
-}
 
-TEST_F(PrefsTest, OldTargetLanguageCaseNamesAreUnderstoodButNotRewritten) {
-    Prefs& prefs = reopen();
-    prefs.defaults().setString(Prefs::Keys::targetLanguage, u"francais"_s);
-    EXPECT_EQ(prefs.targetLanguage().code, u"fr"_s);
-    EXPECT_EQ(fileContent()["targetLanguage"], "francais");
-    prefs.defaults().setString(Prefs::Keys::targetLanguage, u"klingon"_s);
-    EXPECT_EQ(prefs.targetLanguage().code, u"pt"_s);
-    prefs.defaults().setString(Prefs::Keys::targetLanguage, u"Francais"_s);
-    EXPECT_EQ(prefs.targetLanguage().code, u"pt"_s);
+    // The panel stores its target language on every show; an unchanged value leaves the file
+    // alone.
+    again.setTargetLanguage(*TargetLanguage::named(u"de"));
+    // Set the file's time well back, so a rewrite cannot hide within the clock's resolution.
+    const QDateTime past = QFileInfo(path()).lastModified().addSecs(-60);
+    QFile file(path());
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite) &&
+                file.setFileTime(past, QFileDevice::FileModificationTime));
+    again.setTargetLanguage(*TargetLanguage::named(u"de"));
+    EXPECT_EQ(QFileInfo(path()).lastModified(), past);
+    again.setTargetLanguage(*TargetLanguage::named(u"fr"));
+    EXPECT_EQ(reopen().targetLanguage().code, u"fr"_s);
 }
 
 // A key goes where the engines window says: a named provider's own host, never a stored one.
@@ -154,7 +163,7 @@ TEST_F(PrefsTest, NamedProvidersKeepTheirHostAndTheOldSingleValueServesOpenAISha
     EXPECT_TRUE(fileContent().contains("onlineAIBaseURL")) << "the old value is never removed";
 }
 
-TEST_F(PrefsTest, OldIgnoredIdsAreConvertedOnceAndAnEmptyOldListIsLeftAlone) {
+TEST_F(PrefsTest, OldIgnoredIdsAreConvertedOnceAndIgnoreKeepsTheFirstNameAndOrder) {
     writeFile(R"({"ignoredBundleIDs": ["org.gnome.Terminal", "firefox"]})");
     Prefs& prefs = reopen();
     const QList<IgnoredApp> expected = {{u"org.gnome.Terminal"_s, {}}, {u"firefox"_s, {}}};
@@ -175,23 +184,22 @@ TEST_F(PrefsTest, OldIgnoredIdsAreConvertedOnceAndAnEmptyOldListIsLeftAlone) {
                                   {"bundleID": "gedit"}, {"bundleID": "kate", "name": "Kate"}]})");
     EXPECT_EQ(reopen().ignoredApps(),
               (QList<IgnoredApp>{{u"gedit"_s, {}}, {u"kate"_s, u"Kate"_s}}));
-}
 
-TEST_F(PrefsTest, IgnoreKeepsTheFirstNameAndOrderAndMatchesCaseSensitively) {
-    Prefs& prefs = reopen();
-    prefs.ignore(u"org.kde.kate"_s, u"Kate"_s);
-    prefs.ignore(u"gedit"_s, u"Text Editor"_s);
-    prefs.ignore(u"org.kde.kate"_s, u"Another name"_s);
-    prefs.ignore(QString(), u"Nameless"_s);
-    const QList<IgnoredApp> expected = {{u"org.kde.kate"_s, u"Kate"_s},
-                                        {u"gedit"_s, u"Text Editor"_s}};
-    EXPECT_EQ(prefs.ignoredApps(), expected);
-    EXPECT_TRUE(prefs.isIgnored(u"gedit"_s));
-    EXPECT_FALSE(prefs.isIgnored(u"GEDIT"_s));
+    // Ignoring keeps the first name and the order, and matches ids case-sensitively.
+    writeFile("{}");
+    Prefs& clean = reopen();
+    clean.ignore(u"org.kde.kate"_s, u"Kate"_s);
+    clean.ignore(u"gedit"_s, u"Text Editor"_s);
+    clean.ignore(u"org.kde.kate"_s, u"Another name"_s);
+    clean.ignore(QString(), u"Nameless"_s);
+    const QList<IgnoredApp> kept = {{u"org.kde.kate"_s, u"Kate"_s}, {u"gedit"_s, u"Text Editor"_s}};
+    EXPECT_EQ(clean.ignoredApps(), kept);
+    EXPECT_TRUE(clean.isIgnored(u"gedit"_s));
+    EXPECT_FALSE(clean.isIgnored(u"GEDIT"_s));
 
-    prefs.unignore(u"org.kde.kate"_s);
-    EXPECT_EQ(prefs.ignoredApps(), (QList<IgnoredApp>{{u"gedit"_s, u"Text Editor"_s}}));
-    prefs.unignore(u"gedit"_s);
+    clean.unignore(u"org.kde.kate"_s);
+    EXPECT_EQ(clean.ignoredApps(), (QList<IgnoredApp>{{u"gedit"_s, u"Text Editor"_s}}));
+    clean.unignore(u"gedit"_s);
     EXPECT_TRUE(fileContent()["ignoredApps"].is_array());
     EXPECT_TRUE(fileContent()["ignoredApps"].empty());
 }
@@ -234,19 +242,4 @@ TEST_F(PrefsTest, WritesFromSeveralThreadsAllLand) {
     const json stored = fileContent();
     EXPECT_EQ(stored.size(), 100u);
     EXPECT_EQ(stored["key.3.24"], 24);
-}
-
-// The panel stores its target language on every show; an unchanged value leaves the file alone.
-TEST_F(PrefsTest, SettingTheValueAlreadyStoredDoesNotRewriteTheFile) {
-    Prefs& prefs = reopen();
-    prefs.setTargetLanguage(*TargetLanguage::named(u"de"));
-    // Set the file's time well back, so a rewrite cannot hide within the clock's resolution.
-    const QDateTime past = QFileInfo(path()).lastModified().addSecs(-60);
-    QFile file(path());
-    ASSERT_TRUE(file.open(QIODevice::ReadWrite) &&
-                file.setFileTime(past, QFileDevice::FileModificationTime));
-    prefs.setTargetLanguage(*TargetLanguage::named(u"de"));
-    EXPECT_EQ(QFileInfo(path()).lastModified(), past);
-    prefs.setTargetLanguage(*TargetLanguage::named(u"fr"));
-    EXPECT_EQ(reopen().targetLanguage().code, u"fr"_s);
 }

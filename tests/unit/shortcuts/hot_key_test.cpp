@@ -14,7 +14,7 @@ using Kind = RecordedKeyPress::Kind;
 constexpr Qt::KeyboardModifiers none{}, ctrl = Qt::ControlModifier, alt = Qt::AltModifier,
                                         shift = Qt::ShiftModifier, super = Qt::MetaModifier;
 
-TEST(HotKeyFormatter, DisplaysModifiersInFixedOrderThenKey) {
+TEST(HotKeyFormatter, DisplaysModifiersInFixedOrderAndRecordingAppliesItsRules) {
     for (const auto& [keys, text] : {
              std::pair{QKeyCombination(alt | super, Qt::Key_T), u"Alt+Super+T"_s},
              {QKeyCombination(super | shift | ctrl, Qt::Key_K), u"Ctrl+Shift+Super+K"_s},
@@ -26,9 +26,7 @@ TEST(HotKeyFormatter, DisplaysModifiersInFixedOrderThenKey) {
              {QKeyCombination(alt, Qt::Key_F12), u"Alt+F12"_s},
          })
         EXPECT_EQ(HotKeyFormatter::displayString(keys), text) << keys.toCombined();
-}
 
-TEST(ShortcutRecording, AppliesTheRecordingRules) {
     const auto record = [](Qt::KeyboardModifiers modifiers, Qt::Key key) {
         return RecordedKeyPress{Kind::record, QKeyCombination(modifiers, key)};
     };
@@ -88,23 +86,27 @@ constexpr QKeyCombination defaultKeys(Qt::MetaModifier | Qt::AltModifier, Qt::Ke
 
 } // namespace
 
-TEST_F(GlobalHotKeyTest, RegistersTheStoredShortcutOnceAndTriggersAndARefusalLeavesNothing) {
+TEST_F(GlobalHotKeyTest, RegistersTheStoredShortcutOrTheDefaultOnceTriggersAndReleasesIt) {
     m_service.refuseNext = true;
-    GlobalHotKey hotKey(m_service, m_prefs, [this] { ++m_triggers; });
-    EXPECT_FALSE(hotKey.registerHotKey());
-    EXPECT_FALSE(hotKey.isRegistered());
-    hotKey.unregisterHotKey(); // nothing to release
+    auto hotKey = std::make_unique<GlobalHotKey>(m_service, m_prefs, [this] { ++m_triggers; });
+    EXPECT_FALSE(hotKey->registerHotKey());
+    EXPECT_FALSE(hotKey->isRegistered());
+    hotKey->unregisterHotKey(); // nothing to release
     EXPECT_EQ(m_service.unregisterCount, 0);
 
-    EXPECT_TRUE(hotKey.registerHotKey()); // a later try may succeed
-    EXPECT_TRUE(hotKey.registerHotKey()); // already registered: nothing more installed
+    EXPECT_TRUE(hotKey->registerHotKey()); // a later try may succeed
+    EXPECT_TRUE(hotKey->registerHotKey()); // already registered: nothing more installed
     ASSERT_EQ(m_service.registrations.size(), 1u);
     EXPECT_EQ(m_service.registrations[0], defaultKeys);
     EXPECT_TRUE(m_service.press());
     EXPECT_EQ(m_triggers, 1);
-}
 
-TEST_F(GlobalHotKeyTest, StoredValuesNamingNoShortcutOrAnEditingChordUseTheDefault) {
+    hotKey.reset();
+    EXPECT_FALSE(m_service.held); // released on destruction
+    m_service.callback();         // a press already queued by the platform
+    EXPECT_EQ(m_triggers, 1);
+
+    // Stored values naming no shortcut, or an editing chord, give the default.
     const auto heldFor = [this](qint64 code, qint64 modifiers) {
         m_prefs.defaults().setInteger(Prefs::Keys::hotKeyCode, code);
         m_prefs.defaults().setInteger(Prefs::Keys::hotKeyModifiers, modifiers);
@@ -117,17 +119,7 @@ TEST_F(GlobalHotKeyTest, StoredValuesNamingNoShortcutOrAnEditingChordUseTheDefau
     EXPECT_EQ(heldFor(40, qint64(1) << 32), defaultKeys);
 
     heldFor(qint64(5) << 40, 0x300);
-    GlobalHotKey hotKey(m_service, m_prefs, [] {});
-    ASSERT_TRUE(hotKey.registerHotKey());
+    GlobalHotKey fallback(m_service, m_prefs, [] {});
+    ASSERT_TRUE(fallback.registerHotKey());
     EXPECT_EQ(m_service.held, defaultKeys);
-}
-
-TEST_F(GlobalHotKeyTest, PressAfterDestructionDoesNothing) {
-    {
-        GlobalHotKey hotKey(m_service, m_prefs, [this] { ++m_triggers; });
-        ASSERT_TRUE(hotKey.registerHotKey());
-    }
-    EXPECT_FALSE(m_service.held); // released on destruction
-    m_service.callback();         // a press already queued by the platform
-    EXPECT_EQ(m_triggers, 0);
 }

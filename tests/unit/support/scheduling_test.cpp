@@ -54,7 +54,19 @@ TEST(VirtualClock, RunsDueWorkInOrderOfDueTimeThenSchedulingNeverInlineNorOnceCa
     EXPECT_EQ(runs, 1);
 }
 
-TEST(ScheduledWork, ReschedulingReplacesAndDestructionCancels) {
+namespace {
+QCoro::Task<void> sleepThenRecord(ovra::Scheduler& scheduler, Duration delay,
+                                  ovra::CancelToken token, std::vector<std::string>& log) {
+    try {
+        co_await ovra::sleepFor(scheduler, delay, token);
+        log.push_back("woke");
+    } catch (const ovra::CancelledError&) {
+        log.push_back("cancelled");
+    }
+}
+} // namespace
+
+TEST(ScheduledWork, ReschedulingReplacesDestructionCancelsAndSleepsEndWhenDueOrCancelled) {
     VirtualClock clock;
     std::vector<int> runs;
     {
@@ -73,22 +85,8 @@ TEST(ScheduledWork, ReschedulingReplacesAndDestructionCancels) {
     clock.advance(100ms);
     EXPECT_EQ(runs, std::vector<int>{2});
     EXPECT_FALSE(clock.hasPending());
-}
 
-namespace {
-QCoro::Task<void> sleepThenRecord(ovra::Scheduler& scheduler, Duration delay,
-                                  ovra::CancelToken token, std::vector<std::string>& log) {
-    try {
-        co_await ovra::sleepFor(scheduler, delay, token);
-        log.push_back("woke");
-    } catch (const ovra::CancelledError&) {
-        log.push_back("cancelled");
-    }
-}
-} // namespace
-
-TEST(Sleep, ResumesOnTheVirtualClockWhenDueAndAtOnceWithCancelledErrorWhenCancelled) {
-    VirtualClock clock;
+    // A sleep resumes on the virtual clock when due, and at once when cancelled.
     std::vector<std::string> log;
     auto task = sleepThenRecord(clock, 180ms, {}, log);
     clock.advance(179ms);
@@ -113,7 +111,7 @@ TEST(Sleep, ResumesOnTheVirtualClockWhenDueAndAtOnceWithCancelledErrorWhenCancel
     EXPECT_FALSE(clock.hasPending());
 }
 
-TEST(Cancellation, SubscriptionsEndWithTheirOwnerAndCallbacksRunOnce) {
+TEST(Cancellation, SubscriptionsEndWithTheirOwnerCallbacksRunOnceAndErrorsAreNoCancellation) {
     CancelSource source;
     int first = 0;
     int second = 0;
@@ -127,12 +125,8 @@ TEST(Cancellation, SubscriptionsEndWithTheirOwnerAndCallbacksRunOnce) {
     EXPECT_EQ(second, 0);
     EXPECT_THROW(source.token().throwIfCancelled(), ovra::CancelledError);
     EXPECT_NO_THROW(ovra::CancelToken().throwIfCancelled());
-}
-
-// A handler for user-facing errors must never see a cancellation.
-static_assert(!std::is_base_of_v<ovra::Error, ovra::CancelledError>);
-
-TEST(Errors, WhatIsTheDescriptionInUtf8) {
+    // A handler for user-facing errors never sees a cancellation; their text is UTF-8.
+    static_assert(!std::is_base_of_v<ovra::Error, ovra::CancelledError>);
     EXPECT_STREQ(ovra::Error(u"Sem conexão"_s).what(), "Sem conexão");
 }
 
