@@ -32,13 +32,6 @@ template <typename T> T* child(QWidget* window, const QString& name) {
     return found;
 }
 
-// Writes what the window looks like next to the test binary, for a person to look at.
-void snapshot(QWidget* window, const char* name) {
-    const QString path =
-        QCoreApplication::applicationDirPath() + u"/window_"_s + QLatin1String(name) + u".png"_s;
-    EXPECT_TRUE(window->grab().save(path));
-}
-
 // Checks that the children named in `visible` show in `window` and those in `hidden` do not.
 void expectShown(QWidget* window, const QString& visible, const QString& hidden = {}) {
     for (const auto& [names, expected] : {std::pair{visible, true}, std::pair{hidden, false}}) {
@@ -75,7 +68,6 @@ TEST(NoKeyWarningWindow, CheckboxIsStoredAndKeptAndReturnConfiguresAfterClosing)
     QDialog* window = controller.window();
     ASSERT_TRUE(window->isVisible());
     EXPECT_EQ(window->windowTitle(), u"Ovra"_s);
-    snapshot(window, "no_key_warning");
 
     child<QCheckBox>(window, u"dontShowAgain"_s)->click();
     EXPECT_TRUE(s.prefs.suppressNoKeyWarning());
@@ -101,7 +93,6 @@ TEST_F(AISettingsWindowTest, SectionsFollowTheServiceAndTheWindowFitsWithTopKept
     expectShown(window, u"googleSection embeddedNote"_s, u"aiSection removeGoogle"_s);
     EXPECT_EQ(child<QLineEdit>(window, u"googleKey"_s)->placeholderText(),
               u"Cole a sua chave (opcional)"_s);
-    snapshot(window, "online_engines_google");
 
     const QRect before = window->geometry();
     child<QPushButton>(window, u"service.ai"_s)->click();
@@ -117,7 +108,6 @@ TEST_F(AISettingsWindowTest, SectionsFollowTheServiceAndTheWindowFitsWithTopKept
     ASSERT_TRUE(window->layout()->hasHeightForWidth());
     EXPECT_EQ(window->height(), window->layout()->totalHeightForWidth(window->width()));
     EXPECT_NE(window->height(), before.height());
-    snapshot(window, "online_engines_ai");
 
     auto* provider = child<QComboBox>(window, u"aiProvider"_s);
     expectShown(window, u"baseURLText aiKeyLink"_s, u"baseURLField"_s);
@@ -141,7 +131,6 @@ TEST_F(AISettingsWindowTest, SavingAKeyShowsItsMarksOrARedLineButNeverTheKey) {
     EXPECT_EQ(field->text(), u"my-google-key"_s);
     EXPECT_EQ(child<QLabel>(window, u"saveFailedNote"_s)->text(),
               AISettingsModel::saveFailureText());
-    snapshot(window, "online_engines_save_failed");
 
     QDir(s.keys->filePath()).removeRecursively();
     save->click();
@@ -149,7 +138,6 @@ TEST_F(AISettingsWindowTest, SavingAKeyShowsItsMarksOrARedLineButNeverTheKey) {
     EXPECT_TRUE(field->text().isEmpty());
     EXPECT_EQ(field->placeholderText(), u"Nova chave (vazio mantém a atual)"_s);
     expectShown(window, u"googleSaved removeGoogle savedNote"_s, u"saveFailedNote embeddedNote"_s);
-    snapshot(window, "online_engines_saved");
     clock.advance(2000ms);
     expectShown(window, QString(), u"savedNote"_s);
 
@@ -173,7 +161,6 @@ TEST(IgnoredAppsWindow, ListsRowsAndReactivates) {
     QDialog* window = controller.window();
     EXPECT_EQ(window->windowTitle(), u"Ovra — Apps ignorados"_s);
     expectShown(window, u"emptyText"_s, u"reactivateAll"_s);
-    snapshot(window, "ignored_apps_empty");
 
     s.prefs.ignore(u"org.gnome.TextEditor"_s, QString());
     s.prefs.ignore(u"com.example.Gone"_s, QString());
@@ -189,7 +176,6 @@ TEST(IgnoredAppsWindow, ListsRowsAndReactivates) {
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(child<QLabel>(second, u"title"_s)->text(), u"com.example.Gone"_s);
     EXPECT_EQ(child<QLabel>(second, u"appId"_s)->text(), u"com.example.Gone"_s);
-    snapshot(window, "ignored_apps_two");
 
     const int twoRowsHeight = window->sizeHint().height();
     child<QPushButton>(first, u"reactivate"_s)->click();
@@ -232,7 +218,6 @@ TEST(FeedbackWindow, FailureKeepsTheMessageAndShowsItInRed) {
     EXPECT_TRUE(status->styleSheet().contains(u"#c62828"_s));
     EXPECT_EQ(message->toPlainText(), u"O painel não abriu no editor."_s);
     EXPECT_EQ(send->text(), u"Enviar"_s);
-    snapshot(window, "feedback_failed");
 
     // The unsent message survives closing and reopening.
     window->close();
