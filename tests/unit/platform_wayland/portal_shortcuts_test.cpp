@@ -30,7 +30,8 @@ public:
     bool hasRegistry = true;
     bool hasShortcuts = true;
     uint bindAnswer = 0;
-    bool noKeys = false; // binds without a trigger
+    bool noKeys = false;      // binds without a trigger
+    bool announcesIt = false; // announces the bound shortcuts before its answer, as GNOME 48 does
     QString session;
 
     explicit FakePortal(QDBusConnection bus) : m_bus(std::move(bus)) {}
@@ -67,6 +68,12 @@ public:
             }
             results.insert(u"shortcuts"_s, QVariant::fromValue(triggers));
             code = bindAnswer;
+            if (announcesIt) {
+                QDBusMessage changed = QDBusMessage::createSignal(desktopPath, shortcutsInterface,
+                                                                  u"ShortcutsChanged"_s);
+                changed.setArguments({args[0], QVariant::fromValue(triggers)});
+                m_bus.send(changed);
+            }
         }
         QDBusMessage response =
             QDBusMessage::createSignal(handle, u"org.freedesktop.portal.Request"_s, u"Response"_s);
@@ -193,6 +200,21 @@ TEST_F(PortalShortcutsTest, RegistersThenBindsEveryShortcutInOneSessionRoutesPre
     next.activate(u"capture"_s, next.session);
     EXPECT_TRUE(QTest::qWaitFor([&] { return panelPresses == 1; }));
     EXPECT_TRUE(panelFallback.registrations.empty());
+}
+
+// GNOME 48's portal announces the shortcuts it bound, then answers with a code it never set.
+TEST_F(PortalShortcutsTest, ShortcutsAnnouncedAsBoundAreHeldWhateverTheAnswer) {
+    portal.bindAnswer = 2;
+    portal.announcesIt = true;
+    startPortal(portalBus, portal);
+    ASSERT_TRUE(client.start());
+    ASSERT_TRUE(panel.registerHotKey(ctrlAltT, [this] { ++panelPresses; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return client.state() != PortalShortcuts::State::waiting; }));
+    EXPECT_EQ(client.state(), PortalShortcuts::State::bound);
+    EXPECT_EQ(client.triggerDescription(u"capture"_s), u"Desk+CTRL+ALT+t"_s);
+    EXPECT_TRUE(panelFallback.registrations.empty());
+    portal.activate(u"capture"_s, portal.session);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return panelPresses == 1; }));
 }
 
 TEST_F(PortalShortcutsTest, EachFailureOfThePortalLeavesTheShortcutsToItsStandIn) {

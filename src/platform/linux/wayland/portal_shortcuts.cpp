@@ -210,10 +210,20 @@ QCoro::Task<bool> PortalShortcuts::bindInNewSession() {
     const QVariantList bindArguments{QVariant::fromValue(QDBusObjectPath(m_session)),
                                      QVariant::fromValue(shortcuts), QString(), QVariantMap()};
     const QString bindShortcuts = QStringLiteral("BindShortcuts");
+    m_announced.reset();
     const std::optional<QVariantMap> results =
         co_await request(bindShortcuts, bindArguments, bindDeadline);
-    if (!self || !results)
+    if (!self)
         co_return false;
+    if (!results) {
+        // GNOME 48's portal announces the shortcuts it bound, then answers with a code it never
+        // set: the announcement is what counts.
+        if (!m_announced || m_announced->isEmpty())
+            co_return false;
+        qCInfo(lc) << "the desktop portal announced the shortcuts bound, whatever its answer";
+        takeTriggers(*m_announced);
+        co_return true;
+    }
     takeTriggers(qdbus_cast<QList<PortalShortcut>>(results->value(QStringLiteral("shortcuts"))));
     co_return true;
 }
@@ -338,6 +348,7 @@ void PortalShortcuts::onShortcutsChanged(const QDBusObjectPath& session,
                                          const QList<ovra::platform::PortalShortcut>& shortcuts) {
     if (m_session.isEmpty() || session.path() != m_session)
         return;
+    m_announced = shortcuts;
     takeTriggers(shortcuts);
     Q_EMIT changed();
 }
