@@ -1,13 +1,13 @@
 // The PackageKit client against a fake PackageKit on a private D-Bus daemon: the calls it makes,
 // their D-Bus types, and how each way a transaction ends reaches the caller.
 #include "ondevice/packagekit/packagekit_client.h"
+#include "support/private_bus.h"
 #include "support/task_runner.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 using namespace ovra;
@@ -18,35 +18,6 @@ namespace {
 
 const QString pkService = u"org.freedesktop.PackageKit"_s;
 const QString pkTransaction = u"org.freedesktop.PackageKit.Transaction"_s;
-
-// A dbus-daemon of the test's own.
-class PrivateBus {
-public:
-    PrivateBus() {
-        // The distribution's session configuration: a socket under /tmp, no PackageKit.
-        m_daemon.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address"_s});
-        // Setting up a real daemon: its first line is the address to connect to.
-        while (!m_daemon.canReadLine() && m_daemon.waitForReadyRead(5000)) {
-        }
-        m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-    }
-    ~PrivateBus() {
-        for (const QString& name : m_connections)
-            QDBusConnection::disconnectFromBus(name);
-        m_daemon.kill();
-        m_daemon.waitForFinished(5000);
-    }
-    // Not connected when the daemon did not start: the test stops at its first check.
-    QDBusConnection connect(const QString& name) {
-        m_connections.append(name);
-        return QDBusConnection::connectToBus(m_address, name);
-    }
-
-private:
-    QProcess m_daemon;
-    QString m_address;
-    QStringList m_connections;
-};
 
 // PackageKit's root object and its transactions, as far as the client uses them. Every call is
 // recorded as "<path> <member>" with its arguments.
@@ -122,7 +93,7 @@ protected:
         ASSERT_TRUE(serviceBus.registerService(pkService));
     }
 
-    PrivateBus bus;
+    test::PrivateBus bus;
     QDBusConnection serviceBus = bus.connect(u"fake-packagekit"_s);
     QDBusConnection clientBus = bus.connect(u"packagekit-client"_s);
     FakePackageKit packageKit{serviceBus};

@@ -4,13 +4,12 @@
 #include "fakes/fake_hotkey_service.h"
 #include "platform/linux/wayland/portal_hot_key.h"
 #include "platform/linux/wayland/portal_shortcuts.h"
+#include "support/private_bus.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
-#include <QProcess>
-#include <QTemporaryFile>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -95,47 +94,16 @@ private:
     QDBusConnection m_bus;
 };
 
-// A dbus-daemon of the test's own that starts no service: the machine's portal stays out.
-struct PrivateDaemon {
-    QTemporaryFile config;
-    QProcess process;
-    QString address;
-    PrivateDaemon() {
-        if (config.open())
-            config.write(R"(<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen>
-                <policy context="default"><allow send_destination="*" eavesdrop="true"/>
-                <allow eavesdrop="true"/><allow own="*"/></policy></busconfig>)");
-        config.close();
-        process.start(u"dbus-daemon"_s, {u"--config-file="_s + config.fileName(), u"--nofork"_s,
-                                         u"--print-address"_s});
-        while (!process.canReadLine() && process.waitForReadyRead(5000)) {
-        }
-        address = QString::fromUtf8(process.readLine()).trimmed();
-    }
-    ~PrivateDaemon() {
-        process.kill();
-        process.waitForFinished(5000);
-    }
-};
-
 class PortalShortcutsTest : public ::testing::Test {
 protected:
-    ~PortalShortcutsTest() override {
-        for (const QString& name : m_connections)
-            QDBusConnection::disconnectFromBus(name);
-    }
-    QDBusConnection connect(const QString& name) {
-        m_connections << name;
-        return QDBusConnection::connectToBus(m_daemon.address, name);
-    }
+    QDBusConnection connect(const QString& name) { return m_bus.connect(name); }
     // A portal on its own connection, on the bus under the portal's name.
     void startPortal(QDBusConnection bus, FakePortal& portal) {
         ASSERT_TRUE(bus.registerVirtualObject(desktopPath, &portal, QDBusConnection::SubPath));
         ASSERT_TRUE(bus.registerService(PortalShortcuts::serviceName()));
     }
 
-    PrivateDaemon m_daemon;
-    QStringList m_connections;
+    test::PrivateBus m_bus;
     QDBusConnection portalBus = connect(u"portal-a"_s);
     FakePortal portal{portalBus};
     PortalShortcuts client{u"app.ovra.Ovra"_s, connect(u"client"_s)};
