@@ -92,7 +92,7 @@ QCoro::Task<bool> AtspiAccessibilitySwitch::enableAccess() {
 void AtspiAccessibilitySwitch::requestAccess() {
     // Turning the switch on is all the desktop needs; the announcement tells when it is. The
     // desktop's settings, where the user can do it by hand, are opened by whoever asked, once.
-    QDBusConnection::sessionBus().asyncCall(setCall(true), callTimeoutMs);
+    AccessibilityStatus::setEnabled(true);
 }
 
 } // namespace ovra::platform
