@@ -105,7 +105,7 @@ inline const QString translation = QStringLiteral("ingênuo ação 👍🏽 😀
 inline const QString ignoredID = QStringLiteral("ovra-ignored-target");
 
 // Longer than the program takes from a gesture to its panel (on X11 a capture 120 ms after the
-// gesture and a retry 280 ms later; on Wayland the selection settles for 350 ms first): a panel
+// gesture and a retry 280 ms later; on Wayland the selection settles for 250 ms first): a panel
 // that has not come by then is not coming.
 inline constexpr auto noPanelWait = std::chrono::milliseconds(900);
 inline constexpr auto waylandNoPanelWait = std::chrono::milliseconds(2000);

@@ -258,7 +258,7 @@ TEST_F(MonitorTest, AnEmptyClickEndsTheSuppressionAtOnceThenRetriesOnceAndDismis
 TEST_F(MonitorTest, SelectionReportsCaptureOnceSettledOrAtTheGesturesEnd) {
     const auto field = selectInEditor(u"settled"_s);
     fake.input.injectGlobal(selectionChanged(editorPid));
-    clock.advance(300ms);
+    clock.advance(SelectionMonitor::settleDelay - 1ms);
     fake.input.injectGlobal(selectionChanged(editorPid)); // still extending it
     clock.advance(SelectionMonitor::settleDelay - 1ms);
     EXPECT_TRUE(shown.empty());
