@@ -33,8 +33,9 @@ packages=(
   apertium apertium-eng-spa apertium-es-pt libexttextcat-data
   # the Debian package: icons, dpkg-shlibdeps, and the package check
   librsvg2-bin dpkg-dev file desktop-file-utils appstream
-  # the desktop portal and its KDE backend, whose GlobalShortcuts hold the shortcut on Plasma 6
-  xdg-desktop-portal xdg-desktop-portal-kde
+  # the desktop portal and the backends whose GlobalShortcuts hold the shortcut on Plasma 6 and
+  # GNOME 48
+  xdg-desktop-portal xdg-desktop-portal-kde xdg-desktop-portal-gnome
 )
 
 # Runs a command inside the root. /sys is bound because GNOME Shell and KWin read it; apt needs

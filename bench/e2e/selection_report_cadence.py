@@ -25,7 +25,7 @@ TEXT = (
     "Segunda linha com a palavra ALVO e mais texto depois dela.\n"
     "Terceira linha, o fim do documento.\n"
 )
-REPEATS = 1
+REPEATS = 5
 
 
 def xdotool(*args):
@@ -51,8 +51,7 @@ def search(node, depth):
         return None
     try:
         if node.get_role() in (Atspi.Role.TEXT, Atspi.Role.DOCUMENT_TEXT, Atspi.Role.PARAGRAPH):
-            text = node.get_text_iface()
-            if text and "ALVO" in text.get_text(0, -1):
+            if "ALVO" in Atspi.Text.get_text(node, 0, -1):
                 return node
         for i in range(node.get_child_count()):
             found = search(node.get_child_at_index(i), depth + 1)
@@ -65,10 +64,10 @@ def search(node, depth):
 
 def point_of(text, offset):
     try:
-        box = text.get_character_extents(offset, Atspi.CoordType.SCREEN)
+        box = Atspi.Text.get_character_extents(text, offset, Atspi.CoordType.SCREEN)
         origin = (0, 0)
     except GLib.Error:  # GTK 4 places text in its window only
-        box = text.get_character_extents(offset, Atspi.CoordType.WINDOW)
+        box = Atspi.Text.get_character_extents(text, offset, Atspi.CoordType.WINDOW)
         origin = window_origin()
     return origin[0] + box.x + 1, origin[1] + box.y + box.height // 2
 
@@ -129,7 +128,7 @@ def gestures(text, body):
         xdotool("mousemove", *word_start)
         xdotool("click", 1)
         time.sleep(0.4)
-        xdotool("key", "--delay", 150, *keys)
+        xdotool("key", "--delay", 150, *keys)  # xdotool takes twice the delay per chord
 
     return [
         ("double-click", lambda: (xdotool("mousemove", *in_word),
@@ -140,7 +139,7 @@ def gestures(text, body):
         ("steady drag (30 ms a step)", lambda: drag(near, far, 25, 30)),
         ("slow drag (120 ms a step)", lambda: drag(near, far, 12, 120)),
         ("Shift+Right", lambda: click_then("shift+Right")),
-        ("Shift+Right ×5, 150 ms apart", lambda: click_then(*["shift+Right"] * 5)),
+        ("Shift+Right ×5, 300 ms apart", lambda: click_then(*["shift+Right"] * 5)),
         ("Ctrl+A", lambda: xdotool("key", "ctrl+a")),
     ]
 
@@ -162,8 +161,8 @@ def run(command):
         if text_node is None:
             print("no text with the known words from", command[0])
             return 1
-        text = text_node.get_text_iface()
-        body = text.get_text(0, -1)
+        text = text_node
+        body = Atspi.Text.get_text(text, 0, -1)
         recorder = Recorder(app.pid)
         results = []
         planned = gestures(text, body)
