@@ -35,10 +35,7 @@ void AppDelegate::start() {
     m_deps.ui.setupTrayIcon(*this);
     trackLastExternalApp();
     const bool didShowWelcome = m_deps.prefs.didShowWelcome();
-    maybeShowWelcome();
-    // After the first run no welcome asks again: the switch is simply turned back on.
-    if (didShowWelcome)
-        ensureAccessibilityOn();
+    welcomeOrSwitchOn(didShowWelcome);
     m_deps.prefs.setDidShowWelcome(true);
     if (!didShowWelcome && m_deps.enableSessionStart)
         m_deps.enableSessionStart();
@@ -168,10 +165,18 @@ void AppDelegate::trackLastExternalApp() {
         this, [this](const RunningApplication& app) { rememberIfExternal(app.appId, app.name); }));
 }
 
-void AppDelegate::maybeShowWelcome() {
-    if (m_deps.accessSwitch.isAccessEnabled() || m_deps.prefs.didShowWelcome())
-        return;
-    m_deps.prefs.setDidShowWelcome(true);
+QCoro::Task<> AppDelegate::welcomeOrSwitchOn(bool didShowWelcome) {
+    const WorkOwner alive(this);
+    co_await m_deps.accessSwitch.readState();
+    if (!alive)
+        co_return;
+    // After the first run no welcome asks again: the switch is simply turned back on.
+    if (didShowWelcome) {
+        ensureAccessibilityOn();
+        co_return;
+    }
+    if (m_deps.accessSwitch.isAccessEnabled())
+        co_return;
     later(welcomeDelay, [](AppDelegate& self) {
         AppDelegate* delegate = &self;
         self.m_deps.ui.showWelcome(

@@ -105,7 +105,9 @@ public:
 private:
     void trackLastExternalApp();
     void rememberIfExternal(const QString& appId, const QString& name);
-    void maybeShowWelcome();
+    // Once the accessibility switch has been read: on the first run, the welcome where access is
+    // off; after it, the switch turned back on.
+    QCoro::Task<> welcomeOrSwitchOn(bool didShowWelcome);
     // Turns the accessibility switch on when it is off, and says once that applications started
     // before may need a restart.
     QCoro::Task<> ensureAccessibilityOn();

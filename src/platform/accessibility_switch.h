@@ -11,8 +11,11 @@ class AccessibilitySwitch {
 public:
     virtual ~AccessibilitySwitch() = default;
 
-    // True when this process may read other applications' elements.
+    // True when this process may read other applications' elements, as last read or announced;
+    // false until the first readState() has answered.
     virtual bool isAccessEnabled() = 0;
+    // Reads the switch from the system without blocking; isAccessEnabled() tells the answer after.
+    virtual QCoro::Task<> readState() = 0;
     // Asks the system (and, where it has one, the user) to enable access for this process.
     virtual void requestAccess() = 0;
     // Turns access on where the system allows it without the user; true when it is on after.

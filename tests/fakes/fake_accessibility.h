@@ -63,7 +63,8 @@ struct FakeNode : std::enable_shared_from_this<FakeNode> {
 class FakeAccessibility final : public AccessibilityServices, public AccessibilitySwitch {
 public:
     bool trusted = true;
-    bool enableTakes = true; // enableAccess() turns `trusted` on
+    bool enableTakes = true;          // enableAccess() turns `trusted` on
+    std::optional<bool> switchOnRead; // what readState() finds, when set
     int enableRequests = 0;
     int trustRequests = 0;
     std::shared_ptr<FakeNode> systemFocus;
@@ -83,6 +84,10 @@ public:
     static int examinedIn(const std::shared_ptr<FakeNode>& root);
 
     bool isAccessEnabled() override { return trusted; }
+    QCoro::Task<> readState() override {
+        trusted = switchOnRead.value_or(trusted);
+        co_return;
+    }
     void requestAccess() override { ++trustRequests; }
     QCoro::Task<bool> enableAccess() override {
         ++enableRequests;

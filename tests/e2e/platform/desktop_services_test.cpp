@@ -253,11 +253,12 @@ TEST(AccessibleTree, TheFocusedTextHangsUnderItsWindowAndApplication) {
     }
 }
 
-// The accessibility switch is asked before every capture: it is followed from the service's
-// announcements rather than read each time. Turned off (by the user, or another program), the
-// program turns it on again, for every application to see.
+// The accessibility switch is asked before every capture: it is read once, without waiting, then
+// followed from the service's announcements rather than read each time. Turned off (by the user,
+// or another program), the program turns it on again, for every application to see.
 TEST(AccessibilitySwitch, IsFollowedAndTurnedOnAgain) {
     platform::AtspiAccessibilitySwitch accessSwitch;
+    test::runToEnd(accessSwitch.readState());
     ASSERT_TRUE(accessSwitch.isAccessEnabled()) << "the headless session starts with it on";
     for (const bool on : {false, true, false}) {
         ASSERT_TRUE(setAccessibilitySwitch(on));

@@ -221,6 +221,7 @@ TEST_F(DelegateTest, AChangedShortcutIsRegisteredAgainAndTerminationReleasesIt) 
 
 // What a launch shows, and when, by the state it starts in: the welcome on the first launch only
 // (and never the warning then), the no-key warning on later ones while the provider has no key.
+// The accessibility switch is known only once read.
 TEST_F(DelegateTest, EachLaunchWelcomesOrWarnsByItsState) {
     const struct {
         bool trusted, welcomed, hasKey, suppressed;
@@ -235,7 +236,8 @@ TEST_F(DelegateTest, EachLaunchWelcomesOrWarnsByItsState) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.at.count());
-        fake.accessibility.trusted = c.trusted;
+        fake.accessibility.trusted = false;
+        fake.accessibility.switchOnRead = c.trusted;
         prefs.setDidShowWelcome(c.welcomed);
         prefs.setSuppressNoKeyWarning(c.suppressed);
         keys.writeKey(c.hasKey ? u"sk-1"_s : QString(), KeyStore::aiAccount(prefs.aiProvider()));

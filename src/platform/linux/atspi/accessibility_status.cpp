@@ -25,23 +25,32 @@ QDBusMessage setCall(bool on) {
     return call;
 }
 
-} // namespace
-
-namespace AccessibilityStatus {
-
-std::optional<bool> isEnabled() {
+QDBusMessage getCall() {
     QDBusMessage call =
         QDBusMessage::createMethodCall(service, path, propertiesInterface, QStringLiteral("Get"));
     call << statusInterface << enabledProperty;
-    const QDBusMessage reply =
-        QDBusConnection::sessionBus().call(call, QDBus::Block, callTimeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+    return call;
+}
+
+std::optional<bool> stateIn(const QDBusMessage& reply) {
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return std::nullopt;
-    }
     const QVariant value = reply.arguments().constFirst().value<QDBusVariant>().variant();
     if (value.typeId() != QMetaType::Bool)
         return std::nullopt;
     return value.toBool();
+}
+
+} // namespace
+
+namespace AccessibilityStatus {
+
+std::optional<bool> isEnabledWaiting() {
+    return stateIn(QDBusConnection::sessionBus().call(getCall(), QDBus::Block, callTimeoutMs));
+}
+
+QCoro::Task<std::optional<bool>> isEnabled() {
+    co_return stateIn(co_await QDBusConnection::sessionBus().asyncCall(getCall(), callTimeoutMs));
 }
 
 QCoro::Task<bool> setEnabled(bool on) {
@@ -65,7 +74,15 @@ AtspiAccessibilitySwitch::AtspiAccessibilitySwitch() {
     // Announcements from the service's owner only.
     bus.connect(service, path, propertiesInterface, QStringLiteral("PropertiesChanged"), this,
                 SLOT(onPropertiesChanged(QString, QVariantMap, QStringList)));
-    m_on.store(AccessibilityStatus::isEnabled().value_or(false));
+}
+
+QCoro::Task<> AtspiAccessibilitySwitch::readState() {
+    const QPointer<AtspiAccessibilitySwitch> self(this);
+    // A change the service announces while this read is on its way is answered first: the reply
+    // that follows it holds the newer state too.
+    const std::optional<bool> on = co_await AccessibilityStatus::isEnabled();
+    if (self)
+        m_on.store(on.value_or(false));
 }
 
 void AtspiAccessibilitySwitch::onPropertiesChanged(const QString& interfaceName,
@@ -77,7 +94,7 @@ void AtspiAccessibilitySwitch::onPropertiesChanged(const QString& interfaceName,
     if (value.typeId() == QMetaType::Bool)
         m_on.store(value.toBool());
     else if (invalidated.contains(enabledProperty))
-        m_on.store(AccessibilityStatus::isEnabled().value_or(false));
+        readState();
 }
 
 QCoro::Task<bool> AtspiAccessibilitySwitch::enableAccess() {

@@ -130,7 +130,7 @@ AtspiAccessibilityServices::setFullAccessibilityTree(const AccessibleElement& ap
     // per-application request, and turning it off would take it from other assistive tools.
     if (!on)
         return AccessStatus::Success;
-    if (AccessibilityStatus::isEnabled().value_or(false))
+    if (AccessibilityStatus::isEnabledWaiting().value_or(false))
         return AccessStatus::Success;
     return AccessibilityStatus::setEnabledWaiting(true) ? AccessStatus::Success
                                                         : AccessStatus::Failure;
