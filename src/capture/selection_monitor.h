@@ -47,10 +47,11 @@ public:
     static constexpr std::chrono::milliseconds captureDelay{120};
     static constexpr std::chrono::milliseconds retryDelay{280};
     // Longer than the gaps between one gesture's reports: GTK 3, GTK 4 and Qt 6 report every step
-    // of a drag, at most about 145 ms apart in a drag of eight characters a second, and a Qt
-    // double-click's two reports come one click interval apart (the first an empty selection,
-    // which shows nothing). A held Shift+arrow repeats only after 500-600 ms, longer than any wait
-    // the panel can afford. bench/e2e/selection_report_cadence.py measures these gaps.
+    // of a drag, at most about 160 ms apart in a slow one (the pointer moving every 120 ms), and a
+    // double- or triple-click's reports come one click interval apart (a Qt double-click's first
+    // is an empty selection, which shows nothing). A held Shift+arrow repeats only after 500-600
+    // ms, longer than any wait the panel can afford. bench/e2e/selection_report_cadence.py measures
+    // these gaps.
     static constexpr std::chrono::milliseconds settleDelay{250};
 
     // `ownWrites`, when given, tells the selection reports of this program's own writes apart.
