@@ -152,7 +152,6 @@ TEST_F(MonitorTest, EscapeMouseDownAndTypingDismissButShortcutsDoNot) {
     mouseUpAt({1, 1});
     fake.input.injectGlobal(mouseDown());
     EXPECT_EQ(dismissals, 1);
-    EXPECT_FALSE(monitor->hasPendingCapture());
     clock.advance(1s);
     EXPECT_TRUE(shown.empty());
 
@@ -222,7 +221,6 @@ TEST_F(MonitorTest, AnEmptyClickEndsTheSuppressionAtOnceThenRetriesOnceAndDismis
     monitor->setSuppressedSignature(u"42|0|5|1"_s);
     mouseUpAndWait();
     EXPECT_EQ(dismissals, 0);
-    EXPECT_TRUE(monitor->hasPendingCapture());
     EXPECT_FALSE(monitor->suppressedSignature()); // the closed selection is gone
     clock.advance(279ms);
     EXPECT_EQ(dismissals, 0);
