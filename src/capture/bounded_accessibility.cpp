@@ -133,11 +133,6 @@ AccessStatus BoundedAccessibility::setSelectedTextRange(const AccessibleElement&
     return guardedStatus([&] { return m_inner.setSelectedTextRange(element, range); });
 }
 
-AccessStatus BoundedAccessibility::setSelectedText(const AccessibleElement& element,
-                                                   const QString& text) {
-    return guardedStatus([&] { return m_inner.setSelectedText(element, text); });
-}
-
 AccessStatus BoundedAccessibility::replaceText(const AccessibleElement& element, TextRange range,
                                                const QString& text) {
     return guardedStatus([&] { return m_inner.replaceText(element, range, text); });

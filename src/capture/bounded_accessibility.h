@@ -54,7 +54,6 @@ public:
     AccessResult<QList<AccessibleElement>> windows(const AccessibleElement& application) override;
     AccessStatus setFullAccessibilityTree(const AccessibleElement& application, bool on) override;
     AccessStatus setSelectedTextRange(const AccessibleElement& element, TextRange range) override;
-    AccessStatus setSelectedText(const AccessibleElement& element, const QString& text) override;
     AccessStatus replaceText(const AccessibleElement& element, TextRange range,
                              const QString& text) override;
 

@@ -114,11 +114,8 @@ public:
     // Moves the selection inside `element` to `range`.
     virtual AccessStatus setSelectedTextRange(const AccessibleElement& element,
                                               TextRange range) = 0;
-    // Replaces the selected text of `element` with `text`, all or nothing: when the write fails,
-    // the element's text is as it was.
-    virtual AccessStatus setSelectedText(const AccessibleElement& element, const QString& text) = 0;
     // Replaces the text of `range` inside `element` with `text`, whatever is selected now; all or
-    // nothing, as setSelectedText.
+    // nothing: when the write fails, the element's text is as it was.
     virtual AccessStatus replaceText(const AccessibleElement& element, TextRange range,
                                      const QString& text) = 0;
 };

@@ -77,7 +77,6 @@ public:
 
     AccessStatus setFullAccessibilityTree(const AccessibleElement& application, bool on) override;
     AccessStatus setSelectedTextRange(const AccessibleElement& element, TextRange range) override;
-    AccessStatus setSelectedText(const AccessibleElement& element, const QString& text) override;
     AccessStatus replaceText(const AccessibleElement& element, TextRange range,
                              const QString& text) override;
 
@@ -112,8 +111,8 @@ private:
     // Where, on screen, the coordinates of the window `accessible` is in begin, for toolkits that
     // place things only within their window.
     std::optional<QPointF> windowOrigin(AtspiAccessible* accessible);
-    // Replaces `range` (the current selection when none) with `replacement`, all or nothing.
-    AccessStatus writeRange(const AccessibleElement& element, std::optional<TextRange> range,
+    // Replaces `range` with `replacement`, all or nothing.
+    AccessStatus writeRange(const AccessibleElement& element, TextRange range,
                             const QString& replacement);
 
     std::function<qint32(QPointF)> m_windowOwnerAt;

@@ -36,11 +36,6 @@ AccessStatus AtspiAccessibilityServices::setSelectedTextRange(const AccessibleEl
     return done ? AccessStatus::Success : AccessStatus::Failure;
 }
 
-AccessStatus AtspiAccessibilityServices::setSelectedText(const AccessibleElement& element,
-                                                         const QString& replacement) {
-    return writeRange(element, std::nullopt, replacement);
-}
-
 AccessStatus AtspiAccessibilityServices::replaceText(const AccessibleElement& element,
                                                      TextRange range, const QString& replacement) {
     if (range.location < 0 || range.length < 0)
@@ -49,8 +44,7 @@ AccessStatus AtspiAccessibilityServices::replaceText(const AccessibleElement& el
 }
 
 AccessStatus AtspiAccessibilityServices::writeRange(const AccessibleElement& element,
-                                                    std::optional<TextRange> range,
-                                                    const QString& replacement) {
+                                                    TextRange range, const QString& replacement) {
     AtspiAccessible* accessible = AtspiElementHandle::of(element);
     if (!accessible)
         return AccessStatus::InvalidElement;
@@ -61,11 +55,7 @@ AccessStatus AtspiAccessibilityServices::writeRange(const AccessibleElement& ele
     if (!hasState(accessible, ATSPI_STATE_EDITABLE))
         return AccessStatus::Failure;
     // The range itself, never "the selection": some toolkits clear the selection when it is set.
-    const auto native = range ? std::optional(nativeRange(accessible, text.get(), *range))
-                              : nativeSelection(accessible, text.get());
-    if (!native)
-        return AccessStatus::Failure;
-    const auto [start, end] = *native;
+    const auto [start, end] = nativeRange(accessible, text.get(), range);
 
     const ToolkitCounting counting = countingOf(accessible);
     EditableTextCalls calls;
