@@ -183,17 +183,6 @@ AccessStatus FakeAccessibility::setSelectedTextRange(const AccessibleElement& el
     return AccessStatus::Success;
 }
 
-AccessStatus FakeAccessibility::setSelectedText(const AccessibleElement& element,
-                                                const QString& text) {
-    const auto node = reach(element);
-    // A failed insert is deleted, refused, restored: value and selection as before.
-    if (!node || !node->selectedTextSettable || node->insertFails)
-        return AccessStatus::Failure;
-    node->writtenTexts.append(text);
-    node->selectedText = text;
-    return AccessStatus::Success;
-}
-
 AccessStatus FakeAccessibility::replaceText(const AccessibleElement& element, TextRange range,
                                             const QString& text) {
     const auto node = reach(element);

@@ -124,7 +124,10 @@ public:
     AccessResult<QList<AccessibleElement>> windows(const AccessibleElement& application) override;
     AccessStatus setFullAccessibilityTree(const AccessibleElement& application, bool on) override;
     AccessStatus setSelectedTextRange(const AccessibleElement& element, TextRange range) override;
-    AccessStatus setSelectedText(const AccessibleElement& element, const QString& text) override;
+    // Nothing here writes a selection whole; writes go through replaceText.
+    AccessStatus setSelectedText(const AccessibleElement&, const QString&) override {
+        return AccessStatus::Failure;
+    }
     // Writes into `value`, which stands for the element's text.
     AccessStatus replaceText(const AccessibleElement& element, TextRange range,
                              const QString& text) override;

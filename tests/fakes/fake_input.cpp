@@ -25,10 +25,9 @@ Subscription FakeInputMonitors::addLocalMonitor(InputEventTypes types, Handler h
 void FakeInputMonitors::deliver(const Monitors& monitors, const InputEvent& event) {
     // Copy first: a handler may remove monitors while the event is delivered.
     std::vector<Handler> handlers;
-    for (const auto& [id, monitor] : monitors) {
+    for (const auto& [id, monitor] : monitors)
         if (monitor.types.testFlag(event.type))
             handlers.push_back(monitor.handler);
-    }
     for (const Handler& handler : handlers)
         handler(event);
 }
@@ -41,39 +40,5 @@ bool FakeSyntheticKeys::postCopyCommand(qint32 pid) {
         onCopy(pid);
     return true;
 }
-
-namespace Events {
-
-InputEvent mouseDown() {
-    return {InputEventType::LeftMouseDown, {}, -1, {}};
-}
-InputEvent mouseUp() {
-    return {InputEventType::LeftMouseUp, {}, -1, {}};
-}
-InputEvent selectionChanged(qint32 pid) {
-    InputEvent event{InputEventType::SelectionChanged, {}, -1, {}};
-    event.pid = pid;
-    return event;
-}
-InputEvent selectionSettled(qint32 pid) {
-    InputEvent event{InputEventType::SelectionSettled, {}, -1, {}};
-    event.pid = pid;
-    return event;
-}
-InputEvent keyDown(int keyCode, Modifiers modifiers, QString characters) {
-    return {InputEventType::KeyDown, modifiers, keyCode, std::move(characters)};
-}
-InputEvent keyUp(int keyCode, Modifiers modifiers, QString characters) {
-    return {InputEventType::KeyUp, modifiers, keyCode, std::move(characters)};
-}
-
-InputEvent modifierDown(Modifiers held) {
-    return {InputEventType::KeyDown, held, -1, {}, true};
-}
-InputEvent modifierUp(Modifiers held) {
-    return {InputEventType::KeyUp, held, -1, {}, true};
-}
-
-} // namespace Events
 
 } // namespace ovra::test

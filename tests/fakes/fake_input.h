@@ -56,17 +56,33 @@ public:
 
 // Key and mouse events the way the platform reports them.
 namespace Events {
-InputEvent mouseDown();
-InputEvent mouseUp();
-InputEvent keyDown(int keyCode, Modifiers modifiers = {}, QString characters = {});
-InputEvent keyUp(int keyCode, Modifiers modifiers = {}, QString characters = {});
+inline InputEvent mouseDown() {
+    return {.type = InputEventType::LeftMouseDown};
+}
+inline InputEvent mouseUp() {
+    return {.type = InputEventType::LeftMouseUp};
+}
+inline InputEvent keyDown(int keyCode, Modifiers modifiers = {}, QString characters = {}) {
+    return {InputEventType::KeyDown, modifiers, keyCode, std::move(characters)};
+}
+inline InputEvent keyUp(int keyCode, Modifiers modifiers = {}, QString characters = {}) {
+    return {InputEventType::KeyUp, modifiers, keyCode, std::move(characters)};
+}
 // A modifier key itself; `held` are the modifiers down before the event, as the platform reports.
-InputEvent modifierDown(Modifiers held = {});
-InputEvent modifierUp(Modifiers held);
+inline InputEvent modifierDown(Modifiers held = {}) {
+    return {.type = InputEventType::KeyDown, .modifiers = held, .isModifierKey = true};
+}
+inline InputEvent modifierUp(Modifiers held) {
+    return {.type = InputEventType::KeyUp, .modifiers = held, .isModifierKey = true};
+}
 // Application `pid` reported a changed selection.
-InputEvent selectionChanged(qint32 pid);
+inline InputEvent selectionChanged(qint32 pid) {
+    return {.type = InputEventType::SelectionChanged, .pid = pid};
+}
 // The gesture behind application `pid`'s reported change has ended.
-InputEvent selectionSettled(qint32 pid);
+inline InputEvent selectionSettled(qint32 pid) {
+    return {.type = InputEventType::SelectionSettled, .pid = pid};
+}
 } // namespace Events
 
 } // namespace ovra::test

@@ -12,7 +12,6 @@ namespace ovra::test {
 class FakePackageInstaller final : public PackageInstaller {
 public:
     bool present = true;
-    std::exception_ptr failure; // thrown by install when set
     std::function<void(const QStringList&)> onInstall;
     QList<QStringList> installs; // every install request, in order
 
@@ -25,8 +24,6 @@ public:
         installs.append(packageNames);
         if (!present)
             throw PackageInstallError(absentMessage());
-        if (failure)
-            std::rethrow_exception(failure);
         if (onInstall)
             onInstall(packageNames);
         co_return;

@@ -20,10 +20,9 @@ void FakeWorkspace::activate(const RunningApplication& app) {
 }
 
 std::optional<RunningApplication> FakeWorkspace::runningApplication(qint32 pid) {
-    for (const RunningApplication& app : std::as_const(running)) {
+    for (const RunningApplication& app : std::as_const(running))
         if (app.pid == pid)
             return app;
-    }
     return std::nullopt;
 }
 
@@ -33,24 +32,15 @@ Subscription FakeWorkspace::observeActivation(ActivationHandler handler) {
     return Subscription([this, id] { m_observers.erase(id); });
 }
 
-bool FakeWorkspace::activateApplication(qint32 pid) {
-    const auto app = runningApplication(pid);
-    if (!app)
-        return false;
-    activationRequests.append(pid);
-    if (activatesOnRequest)
-        frontmost = app; // a window of the active application: no switch to report
-    return true;
-}
-
-bool FakeWorkspace::activateWindow(qint32 pid, WindowId id) {
+// Without a window named, the one already active stays.
+bool FakeWorkspace::request(qint32 pid, std::optional<WindowId> id) {
     const auto app = runningApplication(pid);
     if (!app)
         return false;
     activationRequests.append(pid);
     if (activatesOnRequest) {
-        frontmost = app;
-        window = id;
+        frontmost = app; // a window of the active application: no switch to report
+        window = id ? id : window;
     }
     return true;
 }
@@ -76,11 +66,6 @@ void FakeWorkspace::terminate(qint32 pid) {
     }
     for (const auto& handler : handlers)
         handler();
-}
-
-bool FakeWorkspace::openAccessibilitySettings() {
-    ++settingsOpened;
-    return true;
 }
 
 } // namespace ovra::test

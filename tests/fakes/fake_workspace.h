@@ -31,12 +31,13 @@ public:
     std::optional<RunningApplication> runningApplication(qint32 pid) override;
     Subscription observeActivation(ActivationHandler handler) override;
     Subscription observeApplicationGone(qint32 pid, std::function<void()> handler) override;
-    bool activateApplication(qint32 pid) override;
+    bool activateApplication(qint32 pid) override { return request(pid, std::nullopt); }
     // Makes `window` of `pid` active when activatesOnRequest (the request is recorded either way).
-    bool activateWindow(qint32 pid, WindowId window) override;
-    bool openAccessibilitySettings() override;
+    bool activateWindow(qint32 pid, WindowId window) override { return request(pid, window); }
+    bool openAccessibilitySettings() override { return ++settingsOpened > 0; }
 
 private:
+    bool request(qint32 pid, std::optional<WindowId> window);
     std::map<std::uint64_t, ActivationHandler> m_observers;
     std::map<std::uint64_t, std::pair<qint32, std::function<void()>>> m_goneWatchers;
     std::uint64_t m_nextId = 1;

@@ -16,13 +16,10 @@ constexpr Qt::KeyboardModifiers none{}, ctrl = Qt::ControlModifier, alt = Qt::Al
 
 TEST(HotKeyFormatter, DisplaysModifiersInFixedOrderAndRecordingAppliesItsRules) {
     for (const auto& [keys, text] : {
-             std::pair{QKeyCombination(alt | super, Qt::Key_T), u"Alt+Super+T"_s},
-             {QKeyCombination(super | shift | ctrl, Qt::Key_K), u"Ctrl+Shift+Super+K"_s},
+             std::pair{QKeyCombination(none, Qt::Key_Space), u"Space"_s},
              {QKeyCombination(super | shift | alt | ctrl, Qt::Key_A), u"Ctrl+Alt+Shift+Super+A"_s},
-             {QKeyCombination(none, Qt::Key_Space), u"Space"_s},
              {QKeyCombination(shift, Qt::Key_PageDown), u"Shift+Page Down"_s},
              {QKeyCombination(ctrl, Qt::Key_Backslash), u"Ctrl+\\"_s},
-             {QKeyCombination(alt, Qt::Key_1), u"Alt+1"_s},
              {QKeyCombination(alt, Qt::Key_F12), u"Alt+F12"_s},
          })
         EXPECT_EQ(HotKeyFormatter::displayString(keys), text) << keys.toCombined();
