@@ -214,7 +214,7 @@ int run(int idleSeconds, int samples, int cycles) {
     // The first panel (the program may need its first gesture to find its monitors running).
     const bool first = waitUntil(
         [&] {
-            xdotool({QStringLiteral("key"), QStringLiteral("ctrl+Home")});
+            xdotool(QStringLiteral("key ctrl+Home"));
             return dragAcross(words[0].first, words[0].last) && ovra.waitForPanel(1500ms);
         },
         10s);

@@ -99,12 +99,8 @@ int main(int argc, char** argv) {
         platform::scalingBy(&platform::DevicePixels::ofQtScreens));
     accessibility = &services;
     target = &gtk;
-    QStringList keys{QStringLiteral("key"), QStringLiteral("ctrl+Home")};
-    for (int i = 0; i < 11; ++i)
-        keys.append(QStringLiteral("Right"));
-    for (int i = 0; i < 5; ++i)
-        keys.append(QStringLiteral("shift+Right"));
-    e2e::xdotool(keys);
+    e2e::xdotool(QStringLiteral("key ctrl+Home") + QStringLiteral(" Right").repeated(11) +
+                 QStringLiteral(" shift+Right").repeated(5));
     auto& ax = *accessibility;
     e2e::waitUntil([&] {
         const auto focused = ax.focusedElement(ax.applicationElement(gtk.pid()));

@@ -8,6 +8,9 @@
 #include <QTemporaryDir>
 
 namespace ovra::e2e {
+
+using namespace Qt::StringLiterals;
+
 namespace {
 
 using Kind = TargetApp::Kind;
@@ -30,17 +33,17 @@ class DesktopRoad : public DesktopSession, public ::testing::WithParamInterface<
 TEST_P(DesktopRoad, SelectionShowsThePanelAndReplaceWritesTheTranslationBack) {
     TargetApp& app = target(GetParam());
     QRectF word;
-    selectForPanel(app, QStringLiteral("naïve"), &word);
+    selectForPanel(app, u"naïve"_s, &word);
     if (HasFatalFailure())
         return;
     expectPanelBeside(word);
-    shoot(QStringLiteral("selection-panel"));
+    shoot(u"selection-panel"_s);
     EXPECT_TRUE(isActive(app)) << "the panel took the focus";
-    EXPECT_TRUE(ovra().hasElement(QStringLiteral("push button"), QStringLiteral("Traduzir")));
-    EXPECT_FALSE(ovra().hasElement(QStringLiteral("push button"), QStringLiteral("Substituir")))
+    EXPECT_TRUE(ovra().hasElement(u"push button"_s, u"Traduzir"_s));
+    EXPECT_FALSE(ovra().hasElement(u"push button"_s, u"Substituir"_s))
         << "a replace button before any result";
 
-    translateInPanel(QStringLiteral("naïve"));
+    translateInPanel(u"naïve"_s);
     if (HasFatalFailure())
         return;
     // The result keeps the panel beside the selection (it may move to the other side as it
@@ -48,9 +51,9 @@ TEST_P(DesktopRoad, SelectionShowsThePanelAndReplaceWritesTheTranslationBack) {
     // the selection); its toolbar avoidance is the suspect, as GTK 4 gives window-relative boxes.
     if (GetParam() != Kind::GnomeTextEditor)
         expectPanelBeside(word);
-    shoot(QStringLiteral("translation"));
+    shoot(u"translation"_s);
     EXPECT_TRUE(isActive(app)) << "pressing a panel button took the focus";
-    replaceInPanel(app, QStringLiteral("naïve"));
+    replaceInPanel(app, u"naïve"_s);
 }
 
 std::string nameOf(const ::testing::TestParamInfo<Kind>& info) {
@@ -66,14 +69,14 @@ TEST_F(DesktopSession, IgnoredApplicationGetsNoPanel) {
     const QString copy = dir.filePath(ignoredID);
     ASSERT_TRUE(QFile::copy(QStringLiteral(OVRA_QT_TARGET), copy));
     ASSERT_TRUE(QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    TargetApp ignored(Kind::Qt, QStringLiteral("Ovra ignored target"), {}, copy);
+    TargetApp ignored(Kind::Qt, u"Ovra ignored target"_s, {}, copy);
     ASSERT_TRUE(ignored.start());
 
     // The program shows a panel for an application that is not ignored, and hides it once the
     // selection is gone (Wayland) or on Escape (X11): the waits below prove something.
     QRectF word;
     TargetApp& other = target(Kind::Gtk);
-    selectForPanel(other, QStringLiteral("Segunda"), &word);
+    selectForPanel(other, u"Segunda"_s, &word);
     if (HasFatalFailure())
         return;
     if (compositor()) {
@@ -83,7 +86,7 @@ TEST_F(DesktopSession, IgnoredApplicationGetsNoPanel) {
         dismissPanel();
     }
 
-    selectWord(ignored, QStringLiteral("naïve"), &word);
+    selectWord(ignored, u"naïve"_s, &word);
     if (HasFatalFailure())
         return;
     EXPECT_TRUE(panelStaysAway(compositor() ? waylandNoPanelWait : noPanelWait))
@@ -96,11 +99,10 @@ TEST_F(DesktopSession, IgnoredApplicationGetsNoPanel) {
 
 // The panel goes with the application it was shown for.
 TEST_F(DesktopSession, PanelGoesWhenTheApplicationQuits) {
-    auto app =
-        std::make_unique<TargetApp>(toolkits().back(), QStringLiteral("Ovra quitting target"));
+    auto app = std::make_unique<TargetApp>(toolkits().back(), u"Ovra quitting target"_s);
     ASSERT_TRUE(app->start());
     QRectF word;
-    selectForPanel(*app, QStringLiteral("ALVO"), &word);
+    selectForPanel(*app, u"ALVO"_s, &word);
     if (HasFatalFailure())
         return;
     app.reset(); // SIGTERM, as when the session ends it

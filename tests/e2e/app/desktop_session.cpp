@@ -17,6 +17,8 @@
 
 namespace ovra::e2e {
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // Runs in KWin: optionally activates the window of one process, then reports every window.
@@ -39,7 +41,7 @@ for (var i = 0; i < clients.length; i++) {
 callDBus("%2", "/", "app.ovra.E2eWindows", "Report", JSON.stringify(out));
 )";
 
-const QString e2eWindows = QStringLiteral("app.ovra.E2eWindows");
+const QString e2eWindows = u"app.ovra.E2eWindows"_s;
 
 QRect rectFrom(const QJsonValue& value) {
     const QJsonArray a = value.toArray();
@@ -52,11 +54,9 @@ QList<CompositorWindow> windowsFrom(const QString& json) {
     const QJsonArray list = QJsonDocument::fromJson(json.toUtf8()).array();
     for (const QJsonValue& entry : list) {
         const QJsonObject o = entry.toObject();
-        windows.append({o.value(QStringLiteral("pid")).toInt(),
-                        o.value(QStringLiteral("caption")).toString(),
-                        rectFrom(o.value(QStringLiteral("frame"))),
-                        rectFrom(o.value(QStringLiteral("surface"))),
-                        o.value(QStringLiteral("active")).toBool()});
+        windows.append({o.value(u"pid"_s).toInt(), o.value(u"caption"_s).toString(),
+                        rectFrom(o.value(u"frame"_s)), rectFrom(o.value(u"surface"_s)),
+                        o.value(u"active"_s).toBool()});
     }
     return windows;
 }
@@ -64,16 +64,15 @@ QList<CompositorWindow> windowsFrom(const QString& json) {
 } // namespace
 
 KWinWindows::KWinWindows()
-    : m_service(QStringLiteral("app.ovra.E2eWindows.p%1").arg(QCoreApplication::applicationPid())) {
+    : m_service(u"app.ovra.E2eWindows.p%1"_s.arg(QCoreApplication::applicationPid())) {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    m_registered =
-        bus.registerService(m_service) &&
-        bus.registerObject(QStringLiteral("/"), this, QDBusConnection::ExportScriptableSlots);
+    m_registered = bus.registerService(m_service) &&
+                   bus.registerObject(u"/"_s, this, QDBusConnection::ExportScriptableSlots);
 }
 
 KWinWindows::~KWinWindows() {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    bus.unregisterObject(QStringLiteral("/"));
+    bus.unregisterObject(u"/"_s);
     bus.unregisterService(m_service);
 }
 
@@ -84,24 +83,22 @@ void KWinWindows::Report(const QString& json) {
 std::optional<QList<CompositorWindow>> KWinWindows::run(qint32 activatePid) {
     if (!m_registered)
         return std::nullopt;
-    QTemporaryFile script(QDir::tempPath() + QStringLiteral("/ovra-kwin-XXXXXX.js"));
+    QTemporaryFile script(QDir::tempPath() + u"/ovra-kwin-XXXXXX.js"_s);
     if (!script.open())
         return std::nullopt;
     script.write(QString::fromLatin1(kwinScript).arg(activatePid).arg(m_service).toUtf8());
     script.close();
 
-    QDBusInterface scripting(QStringLiteral("org.kde.KWin"), QStringLiteral("/Scripting"),
-                             QStringLiteral("org.kde.kwin.Scripting"));
-    const QString name = QStringLiteral("ovra-e2e-%1").arg(++m_runs);
+    QDBusInterface scripting(u"org.kde.KWin"_s, u"/Scripting"_s, u"org.kde.kwin.Scripting"_s);
+    const QString name = u"ovra-e2e-%1"_s.arg(++m_runs);
     m_report.reset();
-    const QDBusReply<int> loaded =
-        scripting.call(QStringLiteral("loadScript"), script.fileName(), name);
+    const QDBusReply<int> loaded = scripting.call(u"loadScript"_s, script.fileName(), name);
     if (!loaded.isValid() || loaded.value() < 0)
         return std::nullopt;
     // KWin 5.27 shows no object for a loaded script; start() runs whatever is loaded.
-    scripting.call(QStringLiteral("start"));
+    scripting.call(u"start"_s);
     const bool answered = waitUntil([&] { return m_report.has_value(); }, 3s);
-    scripting.call(QStringLiteral("unloadScript"), name);
+    scripting.call(u"unloadScript"_s, name);
     if (!answered)
         return std::nullopt;
 
@@ -150,57 +147,47 @@ bool KWinWindows::activate(qint32 pid) {
 }
 
 bool KWinWindows::pressProgramShortcut() {
-    const QString service = QStringLiteral("org.kde.kglobalaccel");
-    QDBusInterface accel(service, QStringLiteral("/kglobalaccel"),
-                         QStringLiteral("org.kde.KGlobalAccel"));
-    const QStringList action{QStringLiteral("ovra"), QStringLiteral("capture"), QString(),
-                             QString()};
-    const int superAltT = int(Qt::MetaModifier | Qt::AltModifier) | Qt::Key_T;
+    const QString service = u"org.kde.kglobalaccel"_s;
+    QDBusInterface accel(service, u"/kglobalaccel"_s, u"org.kde.KGlobalAccel"_s);
     // The keys are bound to the program's action, not only the action registered.
-    const QDBusReply<QStringList> bound = accel.call(QStringLiteral("action"), superAltT);
-    if (!bound.isValid() || bound.value().size() < 2 || bound.value()[0] != action[0] ||
-        bound.value()[1] != action[1])
+    const QDBusReply<QStringList> bound =
+        accel.call(u"action"_s, int(Qt::MetaModifier | Qt::AltModifier) | Qt::Key_T);
+    if (!bound.isValid() || bound.value().mid(0, 2) != QStringList{u"ovra"_s, u"capture"_s})
         return false;
-    const QDBusReply<QDBusObjectPath> component =
-        accel.call(QStringLiteral("getComponent"), action[0]);
-    if (!component.isValid())
-        return false;
-    QDBusInterface program(service, component.value().path(),
-                           QStringLiteral("org.kde.kglobalaccel.Component"));
-    return program.call(QStringLiteral("invokeShortcut"), action[1]).type() !=
-           QDBusMessage::ErrorMessage;
+    const QDBusReply<QDBusObjectPath> component = accel.call(u"getComponent"_s, u"ovra"_s);
+    return component.isValid() &&
+           QDBusInterface(service, component.value().path(), u"org.kde.kglobalaccel.Component"_s)
+                   .call(u"invokeShortcut"_s, u"capture"_s)
+                   .type() != QDBusMessage::ErrorMessage;
 }
 
 namespace {
-const QString remoteDesktop = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
+const QString remoteDesktop = u"org.gnome.Mutter.RemoteDesktop"_s;
 constexpr quint32 shiftKeysym = 0xffe1;
 } // namespace
 
 GnomeShellWindows::GnomeShellWindows() {
-    QDBusInterface service(remoteDesktop, QStringLiteral("/org/gnome/Mutter/RemoteDesktop"),
-                           remoteDesktop);
-    const QDBusReply<QDBusObjectPath> session = service.call(QStringLiteral("CreateSession"));
+    QDBusInterface service(remoteDesktop, u"/org/gnome/Mutter/RemoteDesktop"_s, remoteDesktop);
+    const QDBusReply<QDBusObjectPath> session = service.call(u"CreateSession"_s);
     if (!session.isValid())
         return;
-    QDBusInterface started(remoteDesktop, session.value().path(),
-                           remoteDesktop + QStringLiteral(".Session"));
-    if (started.call(QStringLiteral("Start")).type() != QDBusMessage::ErrorMessage)
+    QDBusInterface started(remoteDesktop, session.value().path(), remoteDesktop + u".Session"_s);
+    if (started.call(u"Start"_s).type() != QDBusMessage::ErrorMessage)
         m_remoteSession = session.value().path();
 }
 
 GnomeShellWindows::~GnomeShellWindows() {
     if (!m_remoteSession.isEmpty())
-        QDBusInterface(remoteDesktop, m_remoteSession, remoteDesktop + QStringLiteral(".Session"))
-            .call(QStringLiteral("Stop"));
+        QDBusInterface(remoteDesktop, m_remoteSession, remoteDesktop + u".Session"_s)
+            .call(u"Stop"_s);
 }
 
 bool GnomeShellWindows::pressKeys(const QList<quint32>& keysyms) {
     if (m_remoteSession.isEmpty())
         return false;
-    QDBusInterface session(remoteDesktop, m_remoteSession,
-                           remoteDesktop + QStringLiteral(".Session"));
+    QDBusInterface session(remoteDesktop, m_remoteSession, remoteDesktop + u".Session"_s);
     const auto send = [&](quint32 keysym, bool down) {
-        return session.call(QStringLiteral("NotifyKeyboardKeysym"), keysym, down).type() !=
+        return session.call(u"NotifyKeyboardKeysym"_s, keysym, down).type() !=
                QDBusMessage::ErrorMessage;
     };
     bool sent = true;
@@ -229,42 +216,40 @@ bool GnomeShellWindows::pressProgramShortcut() {
 }
 
 bool GnomeShellWindows::turnProgramExtension(bool on) {
-    QDBusInterface shell(QStringLiteral("org.gnome.Shell"), QStringLiteral("/org/gnome/Shell"),
-                         QStringLiteral("org.gnome.Shell.Extensions"));
+    QDBusInterface shell(u"org.gnome.Shell"_s, u"/org/gnome/Shell"_s,
+                         u"org.gnome.Shell.Extensions"_s);
     shell.setTimeout(30000); // a loaded headless shell may be slow to answer
-    const QString uuid = QStringLiteral("ovra@ovra.app");
+    const QString uuid = u"ovra@ovra.app"_s;
     const auto helperOnBus = [] {
         const QDBusReply<bool> on = QDBusConnection::sessionBus().interface()->isServiceRegistered(
-            QStringLiteral("app.ovra.Ovra.ShellHelper"));
+            u"app.ovra.Ovra.ShellHelper"_s);
         return on.isValid() && on.value();
     };
-    const QDBusReply<bool> changed = shell.call(
-        on ? QStringLiteral("EnableExtension") : QStringLiteral("DisableExtension"), uuid);
+    const QDBusReply<bool> changed =
+        shell.call(on ? u"EnableExtension"_s : u"DisableExtension"_s, uuid);
     return changed.isValid() && changed.value() &&
            waitUntil([&] { return helperOnBus() == on; }, 30s);
 }
 
 bool GnomeShellWindows::isReady() const {
     return !m_remoteSession.isEmpty() &&
-           QDBusInterface(e2eWindows, QStringLiteral("/app/ovra/E2eWindows"), e2eWindows).isValid();
+           QDBusInterface(e2eWindows, u"/app/ovra/E2eWindows"_s, e2eWindows).isValid();
 }
 
 std::optional<QList<CompositorWindow>> GnomeShellWindows::windows() {
-    QDBusInterface shell(e2eWindows, QStringLiteral("/app/ovra/E2eWindows"), e2eWindows);
-    const QDBusReply<QString> list = shell.call(QStringLiteral("ListWindows"));
-    if (!list.isValid())
-        return std::nullopt;
-    return windowsFrom(list.value());
+    QDBusInterface shell(e2eWindows, u"/app/ovra/E2eWindows"_s, e2eWindows);
+    const QDBusReply<QString> list = shell.call(u"ListWindows"_s);
+    return list.isValid() ? std::optional(windowsFrom(list.value())) : std::nullopt;
 }
 
 bool GnomeShellWindows::activate(qint32 pid) {
-    QDBusInterface shell(e2eWindows, QStringLiteral("/app/ovra/E2eWindows"), e2eWindows);
+    QDBusInterface shell(e2eWindows, u"/app/ovra/E2eWindows"_s, e2eWindows);
     return waitUntil(
                [&] {
                    const auto window = windowOf(pid);
                    if (window && window->active)
                        return true;
-                   shell.call(QStringLiteral("Activate"), pid);
+                   shell.call(u"Activate"_s, pid);
                    return false;
                },
                5s) &&
@@ -307,21 +292,11 @@ void DesktopSession::SetUp() {
 void DesktopSession::TearDown() {
     if (!shared->ovra || thisDesktop() == DesktopKind::X11)
         return;
-    if (HasFailure()) {
-        const auto exit = ovra().isRunning() ? std::nullopt : ovra().waitForExit(0ms);
-        std::fprintf(stderr, "the program %s; its log:\n%s",
-                     !exit       ? "runs"
-                     : *exit < 0 ? "crashed"
-                                 : qPrintable(QStringLiteral("exited with %1").arg(*exit)),
+    if (HasFailure())
+        std::fprintf(stderr, "the program %s; its log:\n%s", ovra().isRunning() ? "runs" : "ended",
                      qPrintable(ovra().errorOutput()));
-        for (const CompositorWindow& w :
-             compositor()->windows().value_or(QList<CompositorWindow>{}))
-            std::fprintf(stderr, "window pid %d \"%s\" surface (%d,%d %dx%d)%s\n", w.pid,
-                         qPrintable(w.caption), w.surface.x(), w.surface.y(), w.surface.width(),
-                         w.surface.height(), w.active ? " active" : "");
-    }
     // Ended the program's own way, which takes its script out of KWin.
-    ovra().runAgain({QStringLiteral("--quit")});
+    ovra().runAgain({u"--quit"_s});
     EXPECT_TRUE(ovra().waitForExit(5s)) << "--quit did not end the program; its log:\n"
                                         << qPrintable(ovra().errorOutput());
     shared->ovra.reset();
@@ -344,8 +319,7 @@ OvraProcess::Options DesktopSession::programOptions() {
     // On Wayland the program is an X11 client all the same: the session's own default is what
     // picks XWayland.
     if (thisDesktop() != DesktopKind::X11)
-        options.environment = {QStringLiteral("QT_QPA_PLATFORM="),
-                               QStringLiteral("QT_LOGGING_RULES=ovra.*=true")};
+        options.environment = {u"QT_QPA_PLATFORM="_s, u"QT_LOGGING_RULES=ovra.*=true"_s};
     return options;
 }
 
@@ -412,19 +386,37 @@ QString DesktopSession::selectedIn(const AccessibleElement& element) {
     return text.ok() ? text.value : QString();
 }
 
+QString DesktopSession::textIn(const AccessibleElement& element) {
+    const auto text = desktopAccessibility().value(element);
+    return text.ok() ? text.value : QString();
+}
+
+std::optional<QRectF> DesktopSession::selectIn(const AccessibleElement& element,
+                                               const QString& word, bool byKeys) {
+    // A press inside an existing selection would start dragging it instead of selecting.
+    xdotool(u"key ctrl+Home"_s);
+    const QString text = textIn(element);
+    const qsizetype at = text.indexOf(word);
+    const auto bounds = byKeys ? std::nullopt : wordBounds(element, word);
+    const bool selecting =
+        byKeys ? at >= 0 && selectByKeys(graphemesIn(text.left(at)), graphemesIn(word))
+               : bounds && drag(element, bounds->second);
+    if (!selecting || !waitUntil([&] { return selectedIn(element) == word; })) {
+        std::fprintf(stderr, "selecting %s selected \"%s\"\n", qPrintable(word),
+                     qPrintable(selectedIn(element)));
+        return std::nullopt;
+    }
+    return bounds ? bounds->first : QRectF();
+}
+
 void DesktopSession::selectWord(TargetApp& app, const QString& word, QRectF* onScreen) {
     ASSERT_TRUE(activate(app)) << qPrintable(app.title()) << " did not take the keyboard";
     if (!compositor()) {
         const AccessibleElement element = focusedText(app.pid());
         ASSERT_FALSE(element.isNull());
-        // A press inside an existing selection would start dragging it instead of selecting.
-        xdotool({QStringLiteral("key"), QStringLiteral("ctrl+Home")});
-        const auto bounds = wordBounds(element, word);
-        ASSERT_TRUE(bounds && drag(element, bounds->second));
-        ASSERT_TRUE(waitUntil([&] { return selectedIn(element) == word; }))
-            << "dragging over " << qPrintable(word) << " selected \""
-            << qPrintable(selectedIn(element)) << '"';
-        *onScreen = bounds->first;
+        const auto bounds = selectIn(element, word);
+        ASSERT_TRUE(bounds) << "dragging over " << qPrintable(word) << " did not select it";
+        *onScreen = *bounds;
         return;
     }
     const Accessible text = textViewOf(app.pid());
@@ -473,7 +465,7 @@ void DesktopSession::selectForPanel(TargetApp& app, const QString& word, QRectF*
 bool DesktopSession::pressShortcut() {
     if (compositor())
         return compositor()->pressProgramShortcut();
-    return xdotool({QStringLiteral("key"), QStringLiteral("alt+super+t")});
+    return xdotool(u"key alt+super+t"_s);
 }
 
 bool DesktopSession::panelStaysAway(std::chrono::milliseconds wait) {
@@ -494,38 +486,32 @@ void DesktopSession::expectPanelBeside(const QRectF& selection) {
 
 bool DesktopSession::press(const QString& name) {
     std::optional<QPoint> centre;
-    waitUntil(
-        [&] {
-            centre = ovra().elementCentre(QStringLiteral("push button"), name);
-            return centre.has_value();
-        },
-        3s);
+    waitUntil([&] { return (centre = ovra().elementCentre(u"push button"_s, name)).has_value(); },
+              3s);
     return centre && clickAt(*centre);
 }
 
 void DesktopSession::dismissPanel() {
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
+    ASSERT_TRUE(xdotool(u"key Escape"_s));
     ASSERT_TRUE(ovra().waitForNoPanel(2s)) << "Escape did not dismiss the panel";
 }
 
 void DesktopSession::translateInPanel(const QString& selected) {
     const std::size_t before = chat().requests().size();
-    ASSERT_TRUE(press(QStringLiteral("Traduzir"))) << "no \"Traduzir\" button in the panel";
-    ASSERT_TRUE(
-        waitUntil([&] { return ovra().hasElement(QStringLiteral("label"), translation); }, 10s))
+    ASSERT_TRUE(press(u"Traduzir"_s)) << "no \"Traduzir\" button in the panel";
+    ASSERT_TRUE(waitUntil([&] { return ovra().hasElement(u"label"_s, translation); }, 10s))
         << "the panel does not show the service's translation; it shows:\n"
         << ovra().describePanel().toStdString() << "requests: " << chat().requests().size();
     const auto requests = chat().requests();
     ASSERT_EQ(requests.size(), before + 1);
     const auto& request = requests.back();
-    EXPECT_EQ(request.path, "/v1/chat/completions");
     EXPECT_EQ(request.header("Authorization"), "Bearer test-key");
     const QJsonObject body =
         QJsonDocument::fromJson(QByteArray::fromStdString(request.body)).object();
-    EXPECT_EQ(body.value(QStringLiteral("model")).toString(), u"fake");
-    const QJsonArray messages = body.value(QStringLiteral("messages")).toArray();
+    EXPECT_EQ(body.value(u"model"_s).toString(), u"fake");
+    const QJsonArray messages = body.value(u"messages"_s).toArray();
     ASSERT_FALSE(messages.isEmpty());
-    EXPECT_EQ(messages.last().toObject().value(QStringLiteral("content")).toString(), selected);
+    EXPECT_EQ(messages.last().toObject().value(u"content"_s).toString(), selected);
     EXPECT_TRUE(ovra().panelFrame().has_value()) << "the panel did not stay up";
 }
 
@@ -535,18 +521,16 @@ void DesktopSession::replaceInPanel(TargetApp& app, const QString& word) {
     QString expected = before;
     expected.replace(before.indexOf(word), word.size(), translation);
 
-    ASSERT_TRUE(press(QStringLiteral("Substituir"))) << "no \"Substituir\" button";
+    ASSERT_TRUE(press(u"Substituir"_s)) << "no \"Substituir\" button";
     EXPECT_TRUE(waitUntil([&] { return app.reportedText() == expected; }, 5s))
         << "the application holds: " << app.reportedText().toStdString();
     const Accessible text = textViewOf(app.pid());
     EXPECT_EQ(textOf(text), expected) << "read back over the accessibility bus";
     // The panel confirms, then hides by itself: on Wayland too, where the application answers the
     // write with selection reports that must not be taken for the user's.
-    EXPECT_TRUE(waitUntil(
-        [&] { return ovra().hasElement(QStringLiteral("label"), QStringLiteral("Substituído ✓")); },
-        2s))
+    EXPECT_TRUE(waitUntil([&] { return ovra().hasElement(u"label"_s, u"Substituído ✓"_s); }, 2s))
         << "the panel did not confirm the replacement";
-    shoot(QStringLiteral("replaced"));
+    shoot(u"replaced"_s);
     EXPECT_TRUE(ovra().waitForNoPanel(3s)) << "the panel did not hide after the replacement";
 
     // Back to the original text for the tests that follow.
@@ -558,10 +542,8 @@ void DesktopSession::shoot(const QString& step) {
     static int taken = 0;
     const QString folder = qEnvironmentVariable("OVRA_E2E_SCREENSHOTS");
     if (!folder.isEmpty())
-        saveScreenshot(QStringLiteral("%1/%2-%3.png")
-                           .arg(folder)
-                           .arg(++taken, 2, 10, QLatin1Char('0'))
-                           .arg(step));
+        saveScreenshot(
+            u"%1/%2-%3.png"_s.arg(folder).arg(++taken, 2, 10, QLatin1Char('0')).arg(step));
 }
 
 } // namespace ovra::e2e

@@ -140,6 +140,12 @@ protected:
                                                            const QString& word);
     bool drag(const AccessibleElement& element, const TextRange& range);
     QString selectedIn(const AccessibleElement& element);
+    QString textIn(const AccessibleElement& element);
+    // X11: selects `word` in `element` from the start of its text as the user does, with a drag
+    // across it or, `byKeys`, with Shift+Right a press per character as the user sees them; its
+    // bounds on screen (empty by keys) once it reads as selected.
+    std::optional<QRectF> selectIn(const AccessibleElement& element, const QString& word,
+                                   bool byKeys = false);
 
     // Gives `app`'s window the keyboard and its text view the focus.
     bool activate(TargetApp& app);

@@ -22,21 +22,9 @@
 
 namespace ovra::e2e {
 
+using namespace Qt::StringLiterals;
+
 namespace {
-
-std::string chatAnswer(const QString& reply) {
-    const QJsonObject message{{QStringLiteral("role"), QStringLiteral("assistant")},
-                              {QStringLiteral("content"), reply}};
-    const QJsonObject choice{{QStringLiteral("index"), 0}, {QStringLiteral("message"), message}};
-    const QJsonObject answer{{QStringLiteral("choices"), QJsonArray{choice}}};
-    return QJsonDocument(answer).toJson(QJsonDocument::Compact).toStdString();
-}
-
-bool writeFile(const QString& path, const QByteArray& contents) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(contents) == contents.size();
-}
 
 // Where the panel's card sits inside its window, as fractions of the window's size: the shadow
 // around it is cut where the window meets a screen edge, so the window's size alone cannot tell.
@@ -78,12 +66,16 @@ FakeChatService::FakeChatService(const QString& reply) {
 }
 
 QString FakeChatService::baseURL() const {
-    return QStringLiteral("http://127.0.0.1:%1/v1").arg(m_server.port());
+    return u"http://127.0.0.1:%1/v1"_s.arg(m_server.port());
 }
 
 void FakeChatService::setReply(const QString& reply) {
+    const QJsonObject message{{u"role"_s, u"assistant"_s}, {u"content"_s, reply}};
+    const QJsonObject choice{{u"index"_s, 0}, {u"message"_s, message}};
     test::FakeHttpServer::Response response;
-    response.body = chatAnswer(reply);
+    response.body = QJsonDocument(QJsonObject{{u"choices"_s, QJsonArray{choice}}})
+                        .toJson(QJsonDocument::Compact)
+                        .toStdString();
     m_server.setDefault(std::move(response));
 }
 
@@ -96,48 +88,45 @@ OvraProcess::~OvraProcess() {
 bool OvraProcess::start() {
     if (!m_dir.isValid())
         return false;
-    const QString config = m_dir.filePath(QStringLiteral("config"));
-    const QString data = m_dir.filePath(QStringLiteral("data"));
-    const QString keysFolder = data + QStringLiteral("/app.ovra.Ovra");
-    if (!QDir().mkpath(config + QStringLiteral("/ovra")) || !QDir().mkpath(keysFolder) ||
-        !QDir().mkpath(m_dir.filePath(QStringLiteral("cache"))))
+    const QString config = m_dir.filePath(u"config"_s);
+    const QString data = m_dir.filePath(u"data"_s);
+    const QString keysFolder = data + u"/app.ovra.Ovra"_s;
+    if (!QDir().mkpath(keysFolder) || !QDir().mkpath(m_dir.filePath(u"cache"_s)))
         return false;
     QFile::setPermissions(keysFolder,
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
     QJsonObject settings{
-        {QStringLiteral("aiProvider"), QStringLiteral("custom")},
-        {QStringLiteral("onlineTranslationProvider"), QStringLiteral("ai")},
-        {QStringLiteral("onlineAIBaseURL.custom"), m_options.chatBaseURL},
-        {QStringLiteral("onlineAIModel.custom"), QStringLiteral("fake")},
-        {QStringLiteral("didShowWelcome"), true},
-        {QStringLiteral("suppressNoKeyWarning"), true},
+        {u"aiProvider"_s, u"custom"_s},
+        {u"onlineTranslationProvider"_s, u"ai"_s},
+        {u"onlineAIBaseURL.custom"_s, m_options.chatBaseURL},
+        {u"onlineAIModel.custom"_s, u"fake"_s},
+        {u"didShowWelcome"_s, true},
+        {u"suppressNoKeyWarning"_s, true},
         // The headless desktop has no tray; the one-time preferences window has been seen.
-        {QStringLiteral("didShowNoTrayNotice"), true},
+        {u"didShowNoTrayNotice"_s, true},
         // "Traduzir e substituir" on Alt+Super+R (the R key, Super + Alt).
-        {QStringLiteral("actionHotKeyCode.translate-replace"), 15},
-        {QStringLiteral("actionHotKeyModifiers.translate-replace"), 2304},
+        {u"actionHotKeyCode.translate-replace"_s, 15},
+        {u"actionHotKeyModifiers.translate-replace"_s, 2304},
     };
     if (!m_options.ignoredApps.isEmpty()) {
         QJsonArray ignored;
         for (const QString& id : std::as_const(m_options.ignoredApps))
-            ignored.append(
-                QJsonObject{{QStringLiteral("bundleID"), id}, {QStringLiteral("name"), id}});
-        settings.insert(QStringLiteral("ignoredApps"), ignored);
+            ignored.append(QJsonObject{{u"bundleID"_s, id}, {u"name"_s, id}});
+        settings.insert(u"ignoredApps"_s, ignored);
     }
-    const QString keys = keysFolder + QStringLiteral("/keys.json");
-    if (!writeFile(config + QStringLiteral("/ovra/defaults.json"),
-                   QJsonDocument(settings).toJson()) ||
-        !writeFile(keys, QJsonDocument(QJsonObject{{QStringLiteral("onlineAI.apiKey.custom"),
-                                                    m_options.apiKey}})
-                             .toJson()))
+    const QString keys = keysFolder + u"/keys.json"_s;
+    if (!writeFile(config + u"/ovra/defaults.json"_s, QJsonDocument(settings).toJson()) ||
+        !writeFile(
+            keys,
+            QJsonDocument(QJsonObject{{u"onlineAI.apiKey.custom"_s, m_options.apiKey}}).toJson()))
         return false;
     QFile::setPermissions(keys, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), data);
-    environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_dir.filePath(QStringLiteral("cache")));
+    environment.insert(u"XDG_CONFIG_HOME"_s, config);
+    environment.insert(u"XDG_DATA_HOME"_s, data);
+    environment.insert(u"XDG_CACHE_HOME"_s, m_dir.filePath(u"cache"_s));
     for (const QString& variable : std::as_const(m_options.environment))
         environment.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
     m_environment = environment;
@@ -157,19 +146,8 @@ QString OvraProcess::errorOutput() {
     return m_errors;
 }
 
-OvraProcess::Run OvraProcess::runAgain(const QStringList& arguments) const {
-    QProcess second;
-    second.setProcessEnvironment(m_environment);
-    second.start(QStringLiteral(OVRA_EXECUTABLE), arguments);
-    Run run;
-    if (!second.waitForFinished(10000)) {
-        second.kill();
-        second.waitForFinished(1000);
-        return run;
-    }
-    run.exitCode = second.exitStatus() == QProcess::NormalExit ? second.exitCode() : -1;
-    run.errors = QString::fromUtf8(second.readAllStandardError());
-    return run;
+ToolResult OvraProcess::runAgain(const QStringList& arguments) const {
+    return runTool(QStringLiteral(OVRA_EXECUTABLE), arguments, {}, m_environment);
 }
 
 std::optional<int> OvraProcess::waitForExit(std::chrono::milliseconds timeout) {
@@ -183,14 +161,12 @@ qint32 OvraProcess::pid() const {
 }
 
 QString OvraProcess::panelWindowId() const {
-    return visibleWindowOf(pid(), QStringLiteral("^Ovra$"));
+    return visibleWindowOf(pid(), u"^Ovra$"_s);
 }
 
 std::optional<QRect> OvraProcess::panelWindowGeometry() const {
     const QString id = panelWindowId();
-    if (id.isEmpty())
-        return std::nullopt;
-    const QRect window = clientGeometry(id);
+    const QRect window = id.isEmpty() ? QRect() : clientGeometry(id);
     return window.width() > 0 ? std::optional<QRect>(window) : std::nullopt;
 }
 
@@ -215,19 +191,16 @@ bool OvraProcess::waitForNoPanel(std::chrono::milliseconds timeout) const {
 
 std::optional<QPoint> OvraProcess::elementCentre(const QString& role, const QString& name) const {
     const auto extents = findShowing(pid(), role, name);
-    if (!extents)
-        return std::nullopt;
-    return extents->center();
+    return extents ? std::optional<QPoint>(extents->center()) : std::nullopt;
 }
 
 QString OvraProcess::describePanel() const {
     QString out;
     walkShowing(pid(), [&](const Accessible& element, int depth) {
-        out += QString(depth * 2, u' ') + element.roleName() + QStringLiteral(": ") +
-               element.name() + u'\n';
+        out += QString(depth * 2, u' ') + element.roleName() + u": "_s + element.name() + u'\n';
         return false;
     });
-    return out.isEmpty() ? QStringLiteral("(not on the accessibility bus)") : out;
+    return out.isEmpty() ? u"(not on the accessibility bus)"_s : out;
 }
 
 bool OvraProcess::hasElement(const QString& role, const QString& name) const {
@@ -235,21 +208,19 @@ bool OvraProcess::hasElement(const QString& role, const QString& name) const {
 }
 
 bool dragAcross(const QRectF& firstCharacter, const QRectF& lastCharacter) {
-    const QString y = QString::number(qRound(firstCharacter.center().y()));
-    const QString from =
-        QString::number(qRound(firstCharacter.left() + firstCharacter.width() / 4));
-    const QString middle =
-        QString::number(qRound((firstCharacter.center().x() + lastCharacter.center().x()) / 2));
-    const QString to = QString::number(qRound(lastCharacter.right() - lastCharacter.width() / 4));
-    return xdotool({QStringLiteral("mousemove"), from, y, QStringLiteral("mousedown"),
-                    QStringLiteral("1"), QStringLiteral("mousemove"), middle, y,
-                    QStringLiteral("mousemove"), to, y, QStringLiteral("mouseup"),
-                    QStringLiteral("1")});
+    const int y = qRound(firstCharacter.center().y());
+    const int from = qRound(firstCharacter.left() + firstCharacter.width() / 4);
+    const int middle = qRound((firstCharacter.center().x() + lastCharacter.center().x()) / 2);
+    const int to = qRound(lastCharacter.right() - lastCharacter.width() / 4);
+    return xdotool(
+        u"mousemove %1 %2 mousedown 1 mousemove %3 %2 mousemove %4 %2 mouseup 1"_s.arg(from)
+            .arg(y)
+            .arg(middle)
+            .arg(to));
 }
 
 bool clickAt(const QPoint& point) {
-    return xdotool({QStringLiteral("mousemove"), QString::number(point.x()),
-                    QString::number(point.y()), QStringLiteral("click"), QStringLiteral("1")});
+    return xdotool(u"mousemove %1 %2 click 1"_s.arg(point.x()).arg(point.y()));
 }
 
 bool saveScreenshot(const QString& path) {
@@ -259,29 +230,24 @@ bool saveScreenshot(const QString& path) {
 
 bool placedBeside(const QRect& panel, const QRectF& selection, const QRect& screen, QString* why) {
     constexpr double gap = 12, margin = 8, tolerance = 2;
-    const auto fail = [&](const QString& reason) {
-        if (why)
-            *why = reason;
-        return false;
-    };
-    const auto describe = [](const QRectF& r) {
-        return QStringLiteral("(%1,%2 %3x%4)").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
-    };
-    const QString both = QStringLiteral(" panel ") + describe(panel) +
-                         QStringLiteral(" selection ") + describe(selection);
-    if (std::abs(panel.width() - PanelView::panelWidth) > tolerance)
-        return fail(QStringLiteral("panel width is not the panel's width;") + both);
-    const double centred = selection.center().x() - panel.width() / 2.0;
-    const double clamped = std::clamp(centred, screen.left() + margin,
-                                      screen.left() + screen.width() - margin - panel.width());
-    if (std::abs(panel.x() - clamped) > tolerance)
-        return fail(QStringLiteral("not centred on the selection;") + both);
+    const double centred =
+        std::clamp(selection.center().x() - panel.width() / 2.0, screen.left() + margin,
+                   screen.left() + screen.width() - margin - panel.width());
     const double panelBottom = panel.y() + panel.height(); // exclusive edge, as the selection's
     const bool above = std::abs(panelBottom - (selection.top() - gap)) <= tolerance;
     const bool below = std::abs(panel.y() - (selection.bottom() + gap)) <= tolerance;
-    if (!above && !below)
-        return fail(QStringLiteral("not 12 points above or below the selection;") + both);
-    return true;
+    const QString fault = std::abs(panel.width() - PanelView::panelWidth) > tolerance
+                              ? u"panel width is not the panel's width"_s
+                          : std::abs(panel.x() - centred) > tolerance
+                              ? u"not centred on the selection"_s
+                          : !above && !below ? u"not 12 points above or below the selection"_s
+                                             : QString();
+    const auto describe = [](const QRectF& r) {
+        return u"(%1,%2 %3x%4)"_s.arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+    };
+    if (why)
+        *why = fault + u"; panel "_s + describe(panel) + u" selection "_s + describe(selection);
+    return fault.isEmpty();
 }
 
 } // namespace ovra::e2e

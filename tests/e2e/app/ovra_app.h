@@ -41,11 +41,6 @@ public:
         // errorOutput() instead of passed through.
         QStringList environment = {};
     };
-    // A further start of the program in the same session and settings, run to its end.
-    struct Run {
-        int exitCode = -1;
-        QString errors;
-    };
     explicit OvraProcess(Options options);
     ~OvraProcess();
 
@@ -55,7 +50,8 @@ public:
     qint32 pid() const;
     // What the program wrote to standard error so far (when Options::environment is set).
     QString errorOutput();
-    Run runAgain(const QStringList& arguments) const;
+    // A further start of the program in the same session and settings, run to its end.
+    ToolResult runAgain(const QStringList& arguments) const;
     // Waits for the program to end by itself; its exit code, or nothing while it still runs.
     std::optional<int> waitForExit(std::chrono::milliseconds timeout);
 

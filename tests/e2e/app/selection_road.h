@@ -38,63 +38,6 @@ protected:
         ASSERT_EQ(ax().setSelectedTextRange(element, range), AccessStatus::Success);
         ASSERT_TRUE(waitUntil([&] { return selectedIn(element) == expected; }));
     }
-
-    // Opens the panel's question field and clicks into it, which gives the panel the keyboard.
-    void openQuestionField() {
-        ASSERT_TRUE(press(QStringLiteral("Mais opções de IA")));
-        ASSERT_TRUE(press(QStringLiteral("Perguntar")));
-        const QString name = QStringLiteral("Pergunte sobre a seleção…");
-        std::optional<QPoint> field;
-        ASSERT_TRUE(waitUntil(
-            [&] {
-                field = ovra().elementCentre(QStringLiteral("entry"), name);
-                if (!field)
-                    field = ovra().elementCentre(QStringLiteral("text"), name);
-                return field.has_value();
-            },
-            3s))
-            << "no question field; the panel shows:\n"
-            << ovra().describePanel().toStdString();
-        ASSERT_TRUE(clickAt(*field));
-        // On its way the focus passes through "none"; typing then would reach no window.
-        ASSERT_TRUE(waitUntil(
-            [&] {
-                const QString panel = ovra().panelWindowId();
-                return !panel.isEmpty() && activeWindow() == panel;
-            },
-            3s))
-            << "the question field did not take the keyboard";
-    }
-
-    // "Traduzir e substituir" by its shortcut (Alt+Super+R in these settings) on the selected
-    // `range` of `element`: the translation takes the range's place without the panel, the card
-    // confirms, and its "Desfazer" puts back exactly the text there was.
-    void replaceByShortcutAndUndo(const AccessibleElement& element, const TextRange& range) {
-        const auto before = ax().value(element);
-        ASSERT_TRUE(before.ok());
-        QString expected = before.value;
-        expected.replace(range.location, range.length, translation);
-        const auto holds = [&](const QString& text) {
-            const auto now = ax().value(element);
-            return now.ok() && now.value == text;
-        };
-
-        ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+super+r")}));
-        EXPECT_TRUE(waitUntil([&] { return holds(expected); }, 10s))
-            << "the application holds: " << ax().value(element).value.toStdString();
-        EXPECT_TRUE(waitUntil(
-            [&] {
-                return ovra().hasElement(QStringLiteral("label"), QStringLiteral("Substituído ✓"));
-            },
-            3s))
-            << "no card confirmed the replacement; the program shows:\n"
-            << ovra().describePanel().toStdString();
-        EXPECT_FALSE(ovra().panelFrame()) << "the panel opened for a replacing action";
-
-        ASSERT_TRUE(press(QStringLiteral("Desfazer"))) << "no \"Desfazer\" on the card";
-        EXPECT_TRUE(waitUntil([&] { return holds(before.value); }, 5s))
-            << "after Desfazer the application holds: " << ax().value(element).value.toStdString();
-    }
 };
 
 } // namespace ovra::e2e

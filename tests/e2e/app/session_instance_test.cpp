@@ -8,12 +8,15 @@
 #include <cstdio>
 
 namespace ovra::e2e {
+
+using namespace Qt::StringLiterals;
+
 namespace {
 
-const QString selection = QStringLiteral("ALVO"); // in the second line of the targets' text
+const QString selection = u"ALVO"_s; // in the second line of the targets' text
 constexpr int selectionKeystrokesIn = 56;
-const QString apiKey = QStringLiteral("sk-e2e-9f8e7d6c5b4a39281706");
-const QString answer = QStringLiteral("Resposta-Reservada-731");
+const QString apiKey = u"sk-e2e-9f8e7d6c5b4a39281706"_s;
+const QString answer = u"Resposta-Reservada-731"_s;
 
 class SessionInstance : public DesktopSession {
 protected:
@@ -24,18 +27,18 @@ protected:
     OvraProcess::Options programOptions() override {
         OvraProcess::Options options = DesktopSession::programOptions();
         options.apiKey = apiKey;
-        options.environment = {QStringLiteral("QT_LOGGING_RULES=ovra.*=true")};
+        options.environment = {u"QT_LOGGING_RULES=ovra.*=true"_s};
         return options;
     }
 
     // Another start in the same session: it must end by itself, successfully.
     void startAgain(const QStringList& arguments) {
-        const OvraProcess::Run run = ovra().runAgain(arguments);
+        const ToolResult run = ovra().runAgain(arguments);
         EXPECT_EQ(run.exitCode, 0) << run.errors.toStdString();
     }
 
     // The program's preferences window while it is shown.
-    QString preferences() { return visibleWindowOf(ovra().pid(), QStringLiteral("Prefer")); }
+    QString preferences() { return visibleWindowOf(ovra().pid(), u"Prefer"_s); }
 };
 
 TEST_F(SessionInstance, ASecondPlainStartOpensThePreferencesOfTheFirst) {
@@ -46,8 +49,7 @@ TEST_F(SessionInstance, ASecondPlainStartOpensThePreferencesOfTheFirst) {
         << "the running program opened no preferences window";
     EXPECT_TRUE(ovra().isRunning());
     // Out of the way of the selections that follow.
-    xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window,
-             QStringLiteral("key"), QStringLiteral("Escape")});
+    xdotool(u"windowactivate --sync %1 key Escape"_s.arg(window));
     EXPECT_TRUE(waitUntil([&] { return preferences().isEmpty(); }));
 }
 
@@ -58,31 +60,31 @@ TEST_F(SessionInstance, CaptureFromTheCommandLineShowsThePanelForTheSelection) {
     ASSERT_TRUE(selectByKeys(selectionKeystrokesIn, int(selection.size())));
     ASSERT_FALSE(waitForSelection(app, selection).isNull());
     ASSERT_TRUE(ovra().waitForPanel()) << "no panel for the keyboard selection";
-    ASSERT_TRUE(press(QStringLiteral("Traduzir")));
-    ASSERT_TRUE(waitUntil([&] { return ovra().hasElement(QStringLiteral("label"), answer); }, 10s))
+    ASSERT_TRUE(press(u"Traduzir"_s));
+    ASSERT_TRUE(waitUntil([&] { return ovra().hasElement(u"label"_s, answer); }, 10s))
         << ovra().describePanel().toStdString();
 
     // Closed on this selection, the panel stays away until it is asked for again.
     dismissPanel();
     ASSERT_TRUE(app.activate());
-    startAgain({QStringLiteral("--capture")});
+    startAgain({u"--capture"_s});
     EXPECT_TRUE(ovra().waitForPanel()) << "--capture brought no panel";
     dismissPanel();
 
     // An action by its name: the panel comes with the summary under way.
     ASSERT_TRUE(app.activate());
-    startAgain({QStringLiteral("--action"), QStringLiteral("summarize")});
-    EXPECT_TRUE(waitUntil([&] { return ovra().hasElement(QStringLiteral("label"), answer); }, 10s))
+    startAgain({u"--action"_s, u"summarize"_s});
+    EXPECT_TRUE(waitUntil([&] { return ovra().hasElement(u"label"_s, answer); }, 10s))
         << "--action summarize showed no summary:\n"
         << ovra().describePanel().toStdString();
     dismissPanel();
 }
 
 TEST_F(SessionInstance, QuitEndsTheProgramAndItsDiagnosticsKeepTheSecrets) {
-    startAgain({QStringLiteral("--quit")});
+    startAgain({u"--quit"_s});
     EXPECT_EQ(ovra().waitForExit(5s), std::optional<int>(0));
     // With nothing running there is nothing to quit, and nothing is started.
-    startAgain({QStringLiteral("--quit")});
+    startAgain({u"--quit"_s});
 
     const QString log = ovra().errorOutput();
     for (const char* category :
@@ -96,16 +98,12 @@ TEST_F(SessionInstance, QuitEndsTheProgramAndItsDiagnosticsKeepTheSecrets) {
 }
 
 TEST(CommandLine, MistakesAndQuestionsNeedNoRunningProgram) {
-    QProcess ovra;
-    ovra.start(QStringLiteral(OVRA_EXECUTABLE), {QStringLiteral("--frobnicate")});
-    ASSERT_TRUE(ovra.waitForFinished(10000));
-    EXPECT_EQ(ovra.exitCode(), 2);
-    EXPECT_TRUE(ovra.readAllStandardError().contains("Unknown option 'frobnicate'"));
-
-    ovra.start(QStringLiteral(OVRA_EXECUTABLE), {QStringLiteral("--version")});
-    ASSERT_TRUE(ovra.waitForFinished(10000));
-    EXPECT_EQ(ovra.exitCode(), 0);
-    EXPECT_TRUE(ovra.readAllStandardOutput().startsWith("ovra "));
+    const ToolResult mistake = runTool(QStringLiteral(OVRA_EXECUTABLE), {u"--frobnicate"_s});
+    EXPECT_EQ(mistake.exitCode, 2);
+    EXPECT_TRUE(mistake.errors.contains(u"Unknown option 'frobnicate'"));
+    const ToolResult version = runTool(QStringLiteral(OVRA_EXECUTABLE), {u"--version"_s});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.output.startsWith(u"ovra "));
 }
 
 } // namespace

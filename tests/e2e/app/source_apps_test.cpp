@@ -12,10 +12,10 @@
 #include <cstdio>
 
 namespace ovra::e2e {
-namespace {
 
-// Longer than a capture takes after a gesture or the shortcut (copy waits included).
-constexpr auto settleWait = std::chrono::milliseconds(900);
+using namespace Qt::StringLiterals;
+
+namespace {
 
 // A process started for one test and stopped at its end.
 struct OwnProcess : QProcess {
@@ -29,10 +29,8 @@ struct OwnProcess : QProcess {
 
 // A terminal running a shell that records every interrupt it gets.
 struct TerminalCase {
-    const char* name;
     const char* program;
     const char* titleOption;
-    const char* commandOption;
 };
 
 class Terminals : public DesktopSession, public ::testing::WithParamInterface<TerminalCase> {};
@@ -41,35 +39,32 @@ TEST_P(Terminals, TheShortcutNeverInterruptsTheRunningProgram) {
     const TerminalCase& terminal = GetParam();
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QString interrupts = dir.filePath(QStringLiteral("interrupts"));
-    const QString script = dir.filePath(QStringLiteral("trap.sh"));
-    {
-        QFile file(script);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("#!/bin/bash\ntrap 'echo INT >> \"" + interrupts.toUtf8() +
-                   "\"' INT\necho ready word here\nwhile :; do sleep 0.05; done\n");
-        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-    const QString title = QStringLiteral("Terminal ") + QString::fromLatin1(terminal.name);
+    const QString interrupts = dir.filePath(u"interrupts"_s);
+    const QString script = dir.filePath(u"trap.sh"_s);
+    ASSERT_TRUE(
+        writeFile(script, "#!/bin/bash\ntrap 'echo INT >> \"" + interrupts.toUtf8() +
+                              "\"' INT\necho ready word here\nwhile :; do sleep 0.05; done\n"));
+    QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString title = u"Terminal "_s + QString::fromLatin1(terminal.program);
     OwnProcess process(QString::fromLatin1(terminal.program),
-                       {QString::fromLatin1(terminal.titleOption), title,
-                        QString::fromLatin1(terminal.commandOption), script});
-    const QString window = waitForWindow(process.processId(), title);
+                       {QString::fromLatin1(terminal.titleOption), title, u"-e"_s, script});
+    QString window;
+    waitUntil([&] { return !(window = visibleWindowOf(process.processId(), title)).isEmpty(); },
+              15s);
     ASSERT_FALSE(window.isEmpty()) << terminal.program << " showed no window";
     ASSERT_TRUE(activateWindow(window));
     waitUntil([] { return false; }, 300ms); // the shell reaches its loop
 
     // Nothing selected in the terminal: the shortcut may copy, but must not interrupt.
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("alt+super+t")}));
+    ASSERT_TRUE(pressShortcut());
     waitUntil([&] { return QFile::exists(interrupts); }, 2s);
     EXPECT_FALSE(QFile::exists(interrupts)) << "the shortcut sent an interrupt to the program";
     EXPECT_FALSE(ovra().panelFrame()) << "a panel came without a selection";
     // A word the terminal selected (its PRIMARY) is what the shortcut translates.
     const QPoint corner = clientGeometry(window).topLeft();
-    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QString::number(corner.x() + 12),
-                         QString::number(corner.y() + 8), QStringLiteral("click"),
-                         QStringLiteral("--repeat"), QStringLiteral("2"), QStringLiteral("1")}));
-    waitUntil([] { return false; }, settleWait);
+    ASSERT_TRUE(
+        xdotool(u"mousemove %1 %2 click --repeat 2 1"_s.arg(corner.x() + 12).arg(corner.y() + 8)));
+    waitUntil([] { return false; }, noPanelWait); // the capture after the double-click
     if (ovra().panelFrame())
         dismissPanel();
     ASSERT_TRUE(pressShortcut());
@@ -77,18 +72,17 @@ TEST_P(Terminals, TheShortcutNeverInterruptsTheRunningProgram) {
     EXPECT_FALSE(QFile::exists(interrupts)) << "the shortcut sent an interrupt to the program";
 
     // The trap itself works: a real Ctrl+C is recorded.
-    xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
-    ovra().waitForNoPanel();
+    dismissPanel();
     ASSERT_TRUE(activateWindow(window));
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+c")}));
+    ASSERT_TRUE(xdotool(u"key ctrl+c"_s));
     EXPECT_TRUE(waitUntil([&] { return QFile::exists(interrupts); }, 3s))
         << "the program's interrupt trap recorded nothing; the test proves nothing";
 }
 
 INSTANTIATE_TEST_SUITE_P(XtermAndVte, Terminals,
-                         ::testing::Values(TerminalCase{"xterm", "xterm", "-T", "-e"},
-                                           TerminalCase{"sakura", "sakura", "-t", "-e"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         ::testing::Values(TerminalCase{"xterm", "-T"},
+                                           TerminalCase{"sakura", "-t"}),
+                         [](const auto& info) { return std::string(info.param.program); });
 
 TEST_F(DesktopSession, WithoutACompositorThePanelIsOpaqueAndFollowsOneStartingAndStopping) {
     ASSERT_TRUE(gtkTarget().activate() && selectByKeys(0, 3) && ovra().waitForPanel(3s));
@@ -110,7 +104,7 @@ TEST_F(DesktopSession, WithoutACompositorThePanelIsOpaqueAndFollowsOneStartingAn
     // A compositor starting gives the shadow's margin back (cut where it meets the screen's
     // edge); stopping takes it away again.
     {
-        OwnProcess compositor(QStringLiteral("xcompmgr"), {});
+        OwnProcess compositor(u"xcompmgr"_s, {});
         EXPECT_TRUE(waitUntil(
             [&] {
                 const auto now = ovra().panelWindowGeometry();
@@ -133,18 +127,14 @@ TEST_F(DesktopSession, WithoutACompositorThePanelIsOpaqueAndFollowsOneStartingAn
 // panel (device pixels from X11) still keep the placement rule, counted in the program's logical
 // pixels. (Qt's factor and the X resources' DPI give the program the same ratio.)
 TEST(ScaledDisplay, ThePanelIsPlacedBesideTheSelection) {
-    FakeChatService chat{QStringLiteral("traduzido")};
-    OvraProcess ovra({chat.baseURL(),
-                      {},
-                      {},
-                      QStringLiteral("test-key"),
-                      {QStringLiteral("QT_SCALE_FACTOR=2")}});
+    FakeChatService chat{u"traduzido"_s};
+    OvraProcess ovra({chat.baseURL(), {}, {}, u"test-key"_s, {u"QT_SCALE_FACTOR=2"_s}});
     ASSERT_TRUE(ovra.start()) << "the program did not come up on the accessibility bus";
 
     TargetApp& app = gtkTarget();
     ASSERT_TRUE(app.activate());
     ASSERT_TRUE(selectByKeys(wordKeystrokesIn, wordLength));
-    const AccessibleElement element = waitForSelection(app, QStringLiteral("naïve"));
+    const AccessibleElement element = waitForSelection(app, u"naïve"_s);
     ASSERT_FALSE(element.isNull());
     // This test process runs at ratio 1: its accessibility answers in device pixels.
     const auto range = desktopAccessibility().selectedTextRange(element);
@@ -166,7 +156,7 @@ TEST(ScaledDisplay, ThePanelIsPlacedBesideTheSelection) {
         },
         3s);
     EXPECT_TRUE(placed) << why.toStdString();
-    xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+    xdotool(u"key Escape"_s);
     ovra.waitForNoPanel();
 }
 

@@ -5,9 +5,12 @@
 #include "platform/linux/x11/x11_workspace_services.h"
 
 #include <QGuiApplication>
+#include <algorithm>
 #include <map>
 
 namespace ovra::e2e {
+
+using namespace Qt::StringLiterals;
 
 namespace {
 std::unique_ptr<platform::LinuxPlatform> platformInstance;
@@ -46,8 +49,8 @@ TargetApp& sharedTarget(TargetApp::Kind kind) {
     auto& app = targets[kind];
     if (!app) {
         const char* const names[] = {"GTK", "Qt", "GNOME editor"};
-        app = std::make_unique<TargetApp>(
-            kind, QStringLiteral("Ovra %1 target").arg(QLatin1String(names[int(kind)])));
+        app = std::make_unique<TargetApp>(kind,
+                                          u"Ovra %1 target"_s.arg(QLatin1String(names[int(kind)])));
         if (!app->start())
             ADD_FAILURE() << names[int(kind)] << " target did not come up";
     }
@@ -62,14 +65,19 @@ void releaseDesktop() {
     platformInstance.reset();
 }
 
+bool sendMarkerAndWait(QList<InputEvent>& seen) {
+    if (!xdotool(u"key shift+F12"_s))
+        return false;
+    return waitUntil([&] {
+        return std::ranges::any_of(seen, [](const InputEvent& event) {
+            return event.type == InputEventType::KeyUp && event.keyCode == 111;
+        });
+    });
+}
+
 bool selectByKeys(int skip, int count) {
-    QStringList keys{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("5"),
-                     QStringLiteral("ctrl+Home")};
-    for (int i = 0; i < skip; ++i)
-        keys.append(QStringLiteral("Right"));
-    for (int i = 0; i < count; ++i)
-        keys.append(QStringLiteral("shift+Right"));
-    return xdotool(keys);
+    return xdotool(u"key --delay 5 ctrl+Home"_s + u" Right"_s.repeated(skip) +
+                   u" shift+Right"_s.repeated(count));
 }
 
 AccessibleElement waitForSelection(TargetApp& app, const QString& selection) {

@@ -28,6 +28,10 @@ inline TargetApp& qtTarget() {
 }
 void releaseDesktop();
 
+// Presses Shift+F12, which nothing else sends, and waits for its release among the events `seen`
+// (from a monitor of key releases): the events before it have arrived.
+bool sendMarkerAndWait(QList<InputEvent>& seen);
+
 // Moves to the start of the focused text and selects `count` characters after `skip`.
 bool selectByKeys(int skip, int count);
 

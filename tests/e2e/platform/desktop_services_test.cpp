@@ -1,5 +1,5 @@
 // The window-system side of the platform: input monitors, the active application, synthetic
-// keys, the hot key, and the accessibility tree around a text, driven by xdotool.
+// keys, the clipboard, and the accessibility tree around a text, driven by xdotool.
 #include "platform/desktop_fixture.h"
 
 #include "support/task_runner.h"
@@ -9,24 +9,13 @@
 #include <X11/Xutil.h>
 
 namespace ovra::e2e {
+
+using namespace Qt::StringLiterals;
+
 namespace {
 
 using platform::X11Connection;
-using platform::X11HotKeyService;
 using test::runToEnd;
-
-// Ends with a Shift+F12 press, which nothing else sends, so the events before it have arrived.
-bool sendMarkerAndWait(QList<InputEvent>& seen) {
-    if (!xdotool({QStringLiteral("key"), QStringLiteral("shift+F12")}))
-        return false;
-    return waitUntil([&] {
-        for (const InputEvent& event : std::as_const(seen)) {
-            if (event.type == InputEventType::KeyUp && event.keyCode == 111)
-                return true;
-        }
-        return false;
-    });
-}
 
 TEST(GlobalMonitors, SeeKeysAndClicksWithTheModifiersHeld) {
     ASSERT_TRUE(gtkTarget().activate());
@@ -39,12 +28,11 @@ TEST(GlobalMonitors, SeeKeysAndClicksWithTheModifiersHeld) {
     EXPECT_TRUE(seen.isEmpty()); // never inside the call that installs it
 
     const QRect window = clientGeometry(gtkTarget().windowId());
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+End")}));
-    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QString::number(window.center().x()),
-                         QString::number(window.center().y()), QStringLiteral("keydown"),
-                         QStringLiteral("shift"), QStringLiteral("click"), QStringLiteral("1"),
-                         QStringLiteral("keyup"), QStringLiteral("shift")}));
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+t")}));
+    ASSERT_TRUE(xdotool(u"key ctrl+alt+End"_s));
+    ASSERT_TRUE(
+        xdotool(u"mousemove %1 %2 keydown shift click 1 keyup shift"_s.arg(window.center().x())
+                    .arg(window.center().y())));
+    ASSERT_TRUE(xdotool(u"key super+t"_s));
     ASSERT_TRUE(sendMarkerAndWait(seen));
 
     const auto find = [&](InputEventType type, int keyCode) -> std::optional<InputEvent> {
@@ -69,7 +57,7 @@ TEST(GlobalMonitors, SeeKeysAndClicksWithTheModifiersHeld) {
 
     watch.reset();
     const qsizetype before = seen.size();
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("shift+F12")}));
+    ASSERT_TRUE(xdotool(u"key shift+F12"_s));
     QList<InputEvent> afterRemoval;
     Subscription probe = input.addGlobalMonitor(
         InputEventType::KeyUp, [&](const InputEvent& event) { afterRemoval.append(event); });
@@ -138,7 +126,7 @@ TEST(Workspace, ReportsActivationOfEachApplication) {
 TEST(SyntheticKeys, CopyReachesOnlyTheFrontmostProcess) {
     ASSERT_TRUE(gtkTarget().activate());
     ASSERT_TRUE(selectByKeys(wordKeystrokesIn, wordLength));
-    ASSERT_FALSE(waitForSelection(gtkTarget(), QStringLiteral("naïve")).isNull());
+    ASSERT_FALSE(waitForSelection(gtkTarget(), u"naïve"_s).isNull());
     auto& clipboard = desktop().clipboard();
     auto& input = desktop().input();
 
@@ -154,7 +142,7 @@ TEST(SyntheticKeys, CopyReachesOnlyTheFrontmostProcess) {
 
     // Held modifiers (the hot key's) are released first, so the application sees Ctrl+C.
     keys.clear();
-    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("alt")}));
+    ASSERT_TRUE(xdotool(u"keydown alt"_s));
     const qint64 before = clipboard.changeCount();
     desktop().keys().postCopyCommand(gtkTarget().pid());
     EXPECT_TRUE(waitUntil([&] { return clipboard.changeCount() > before; }));
@@ -175,53 +163,12 @@ TEST(SyntheticKeys, CopyReachesOnlyTheFrontmostProcess) {
 // applications then read nothing there.
 TEST(Clipboard, ClearedItOffersNothing) {
     auto& clipboard = desktop().clipboard();
-    clipboard.setString(QStringLiteral("antes"));
-    ASSERT_EQ(readSelection(QStringLiteral("clipboard")), u"antes");
+    clipboard.setString(u"antes"_s);
+    ASSERT_EQ(readSelection(u"clipboard"_s), u"antes");
     const qint64 before = clipboard.changeCount();
     clipboard.clearContents();
     EXPECT_GT(clipboard.changeCount(), before);
-    EXPECT_EQ(readSelection(QStringLiteral("clipboard")), QString());
-}
-
-TEST(HotKey, GrabbedCombinationFiresOncePerPressWhateverTheLocks) {
-    ASSERT_TRUE(gtkTarget().activate());
-    auto& hotKey = desktop().hotKey();
-    int presses = 0;
-    constexpr Qt::KeyboardModifiers controlAlt = Qt::ControlModifier | Qt::AltModifier;
-    constexpr QKeyCombination controlAltT(controlAlt, Qt::Key_T);
-    ASSERT_TRUE(hotKey.registerHotKey(controlAltT, [&] { ++presses; }));
-    EXPECT_FALSE(
-        hotKey.registerHotKey(QKeyCombination(controlAlt, Qt::Key_A), [] {})); // one at a time
-
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+t")}));
-    EXPECT_TRUE(waitUntil([&] { return presses == 1; }));
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Caps_Lock"),
-                         QStringLiteral("ctrl+alt+t"), QStringLiteral("Caps_Lock")}));
-    EXPECT_TRUE(waitUntil([&] { return presses == 2; }));
-    // Another modifier held is another combination.
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+shift+t")}));
-
-    // A second client cannot take the combination while it is held, and can once it is let go.
-    auto other = X11Connection::open();
-    ASSERT_TRUE(other);
-    X11HotKeyService competitor(*other);
-    EXPECT_FALSE(competitor.registerHotKey(controlAltT, [] {}));
-    hotKey.unregisterHotKey();
-    EXPECT_TRUE(competitor.registerHotKey(controlAltT, [] {}));
-    competitor.unregisterHotKey();
-
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+t")}));
-    QList<InputEvent> marker;
-    Subscription watch = desktop().input().addGlobalMonitor(
-        InputEventType::KeyUp, [&](const InputEvent& event) { marker.append(event); });
-    ASSERT_TRUE(sendMarkerAndWait(marker));
-    watch.reset();
-    EXPECT_EQ(presses, 2);
-
-    // Not a modifier we map, and a key without a keysym.
-    EXPECT_FALSE(hotKey.registerHotKey(
-        QKeyCombination(Qt::KeypadModifier | Qt::ControlModifier, Qt::Key_T), [] {}));
-    EXPECT_FALSE(hotKey.registerHotKey(QKeyCombination(controlAlt, Qt::Key_VolumeUp), [] {}));
+    EXPECT_EQ(readSelection(u"clipboard"_s), QString());
 }
 
 // The focused text as the capture sees it: a writable text area, followed from focus events. The

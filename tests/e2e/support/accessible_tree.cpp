@@ -6,6 +6,7 @@
 #include <QList>
 #include <QTextBoundaryFinder>
 #include <deque>
+#include <memory>
 
 namespace ovra::e2e {
 
@@ -15,6 +16,32 @@ QString takeString(gchar* text) {
     const QString result = text ? QString::fromUtf8(text) : QString();
     g_free(text);
     return result;
+}
+
+// An interface of an accessibility object, released with the scope.
+struct Unref {
+    void operator()(void* object) const { g_object_unref(object); }
+};
+using TextIface = std::unique_ptr<AtspiText, Unref>;
+
+TextIface textIface(const Accessible& element) {
+    return TextIface(element ? atspi_accessible_get_text_iface(element.get()) : nullptr);
+}
+
+// A box libatspi returned, released; nothing for an empty one.
+std::optional<QRect> takeRect(AtspiRect* rect) {
+    if (!rect)
+        return std::nullopt;
+    const QRect result(rect->x, rect->y, rect->width, rect->height);
+    g_free(rect);
+    return result.isEmpty() ? std::nullopt : std::optional<QRect>(result);
+}
+
+std::optional<QRect> extentsOf(AtspiAccessible* object, AtspiCoordType coordinates) {
+    const std::unique_ptr<AtspiComponent, Unref> component(
+        object ? atspi_accessible_get_component_iface(object) : nullptr);
+    return component ? takeRect(atspi_component_get_extents(component.get(), coordinates, nullptr))
+                     : std::nullopt;
 }
 
 bool hasStates(AtspiAccessible* object, std::initializer_list<AtspiStateType> wanted) {
@@ -39,12 +66,9 @@ int childCount(const Accessible& element) {
 Accessible findTextView(const Accessible& element, int depth) {
     if (!element || depth > 30)
         return Accessible();
-    if (hasStates(element.get(), {ATSPI_STATE_EDITABLE, ATSPI_STATE_MULTI_LINE})) {
-        if (AtspiText* text = atspi_accessible_get_text_iface(element.get())) {
-            g_object_unref(text);
-            return element;
-        }
-    }
+    if (hasStates(element.get(), {ATSPI_STATE_EDITABLE, ATSPI_STATE_MULTI_LINE}) &&
+        textIface(element))
+        return element;
     for (int i = 0; i < childCount(element) && i < 200; ++i) {
         if (Accessible found = findTextView(childAt(element, i), depth + 1))
             return found;
@@ -57,21 +81,15 @@ Accessible findTextView(const Accessible& element, int depth) {
 std::optional<std::pair<int, int>> wordOffsets(const Accessible& text, const QString& word) {
     const QString all = textOf(text);
     const qsizetype at = all.indexOf(word);
-    AtspiText* iface = at >= 0 ? atspi_accessible_get_text_iface(text.get()) : nullptr;
-    if (!iface)
-        return std::nullopt;
+    const TextIface iface = at >= 0 ? textIface(text) : nullptr;
     const int points = int(all.left(at).toUcs4().size());
     const std::pair<int, int> candidates[] = {{points, points + int(word.toUcs4().size())},
                                               {int(at), int(at + word.size())}};
-    std::optional<std::pair<int, int>> found;
     for (const auto& [start, end] : candidates) {
-        if (takeString(atspi_text_get_text(iface, start, end, nullptr)) == word) {
-            found = std::make_pair(start, end);
-            break;
-        }
+        if (iface && takeString(atspi_text_get_text(iface.get(), start, end, nullptr)) == word)
+            return std::make_pair(start, end);
     }
-    g_object_unref(iface);
-    return found;
+    return std::nullopt;
 }
 
 } // namespace
@@ -103,16 +121,7 @@ bool Accessible::isShowing() const {
 }
 
 std::optional<QRect> Accessible::screenExtents() const {
-    AtspiComponent* component = m_object ? atspi_accessible_get_component_iface(m_object) : nullptr;
-    if (!component)
-        return std::nullopt;
-    AtspiRect* rect = atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr);
-    g_object_unref(component);
-    if (!rect)
-        return std::nullopt;
-    const QRect result(rect->x, rect->y, rect->width, rect->height);
-    g_free(rect);
-    return result.isEmpty() ? std::nullopt : std::optional<QRect>(result);
+    return extentsOf(m_object, ATSPI_COORD_TYPE_SCREEN);
 }
 
 Accessible applicationOf(qint32 pid) {
@@ -150,28 +159,23 @@ Accessible textViewOf(qint32 pid) {
 }
 
 QString textOf(const Accessible& text) {
-    AtspiText* iface = text ? atspi_accessible_get_text_iface(text.get()) : nullptr;
-    if (!iface)
-        return {};
-    const int count = atspi_text_get_character_count(iface, nullptr);
-    QString result = takeString(atspi_text_get_text(iface, 0, count, nullptr));
-    g_object_unref(iface);
-    return result;
+    const TextIface iface = textIface(text);
+    return iface
+               ? takeString(atspi_text_get_text(
+                     iface.get(), 0, atspi_text_get_character_count(iface.get(), nullptr), nullptr))
+               : QString();
 }
 
 QString selectedTextOf(const Accessible& text) {
-    AtspiText* iface = text ? atspi_accessible_get_text_iface(text.get()) : nullptr;
-    if (!iface)
+    const TextIface iface = textIface(text);
+    AtspiRange* range = iface && atspi_text_get_n_selections(iface.get(), nullptr) > 0
+                            ? atspi_text_get_selection(iface.get(), 0, nullptr)
+                            : nullptr;
+    if (!range)
         return {};
-    QString result;
-    if (atspi_text_get_n_selections(iface, nullptr) > 0) {
-        if (AtspiRange* range = atspi_text_get_selection(iface, 0, nullptr)) {
-            result = takeString(
-                atspi_text_get_text(iface, range->start_offset, range->end_offset, nullptr));
-            g_free(range);
-        }
-    }
-    g_object_unref(iface);
+    const QString result = takeString(
+        atspi_text_get_text(iface.get(), range->start_offset, range->end_offset, nullptr));
+    g_free(range);
     return result;
 }
 
@@ -184,16 +188,8 @@ std::optional<QSize> toplevelSizeOf(const Accessible& text) {
             break;
         top = parent;
     }
-    AtspiComponent* component = top ? atspi_accessible_get_component_iface(top.get()) : nullptr;
-    if (!component)
-        return std::nullopt;
-    AtspiRect* box = atspi_component_get_extents(component, ATSPI_COORD_TYPE_WINDOW, nullptr);
-    g_object_unref(component);
-    if (!box)
-        return std::nullopt;
-    const QSize size(box->width, box->height);
-    g_free(box);
-    return size.isEmpty() ? std::nullopt : std::optional<QSize>(size);
+    const auto box = extentsOf(top.get(), ATSPI_COORD_TYPE_WINDOW);
+    return box ? std::optional<QSize>(box->size()) : std::nullopt;
 }
 
 bool isFocused(const Accessible& text) {
@@ -202,57 +198,40 @@ bool isFocused(const Accessible& text) {
 
 bool selectWord(const Accessible& text, const QString& word) {
     const auto offsets = wordOffsets(text, word);
-    AtspiText* iface = offsets ? atspi_accessible_get_text_iface(text.get()) : nullptr;
+    const TextIface iface = offsets ? textIface(text) : nullptr;
     if (!iface)
         return false;
-    const bool done =
-        atspi_text_get_n_selections(iface, nullptr) > 0
-            ? atspi_text_set_selection(iface, 0, offsets->first, offsets->second, nullptr)
-            : atspi_text_add_selection(iface, offsets->first, offsets->second, nullptr);
-    g_object_unref(iface);
-    return done;
+    return atspi_text_get_n_selections(iface.get(), nullptr) > 0
+               ? atspi_text_set_selection(iface.get(), 0, offsets->first, offsets->second, nullptr)
+               : atspi_text_add_selection(iface.get(), offsets->first, offsets->second, nullptr);
 }
 
 bool clearSelectionOf(const Accessible& text) {
-    AtspiText* iface = text ? atspi_accessible_get_text_iface(text.get()) : nullptr;
-    if (!iface)
-        return false;
-    while (atspi_text_get_n_selections(iface, nullptr) > 0) {
-        if (!atspi_text_remove_selection(iface, 0, nullptr))
+    const TextIface iface = textIface(text);
+    while (iface && atspi_text_get_n_selections(iface.get(), nullptr) > 0) {
+        if (!atspi_text_remove_selection(iface.get(), 0, nullptr))
             break;
     }
-    const bool cleared = atspi_text_get_n_selections(iface, nullptr) <= 0;
-    g_object_unref(iface);
-    return cleared;
+    return iface && atspi_text_get_n_selections(iface.get(), nullptr) <= 0;
 }
 
 std::optional<QRect> wordBoxInWindow(const Accessible& text, const QString& word) {
     const auto offsets = wordOffsets(text, word);
-    AtspiText* iface = offsets ? atspi_accessible_get_text_iface(text.get()) : nullptr;
-    if (!iface)
-        return std::nullopt;
+    const TextIface iface = offsets ? textIface(text) : nullptr;
     // The glyphs' own boxes: toolkits differ in what a range's box adds around them.
     QRect united;
-    for (int offset = offsets->first; offset < offsets->second; ++offset) {
-        AtspiRect* box =
-            atspi_text_get_character_extents(iface, offset, ATSPI_COORD_TYPE_WINDOW, nullptr);
-        if (box)
-            united |= QRect(box->x, box->y, box->width, box->height);
-        g_free(box);
-    }
-    g_object_unref(iface);
+    for (int offset = offsets->first; iface && offset < offsets->second; ++offset)
+        united |= takeRect(atspi_text_get_character_extents(iface.get(), offset,
+                                                            ATSPI_COORD_TYPE_WINDOW, nullptr))
+                      .value_or(QRect());
     return united.isEmpty() ? std::nullopt : std::optional<QRect>(united);
 }
 
 bool setTextOf(const Accessible& text, const QString& contents) {
-    AtspiEditableText* iface =
-        text ? atspi_accessible_get_editable_text_iface(text.get()) : nullptr;
-    if (!iface)
-        return false;
-    const bool done =
-        atspi_editable_text_set_text_contents(iface, contents.toUtf8().constData(), nullptr);
-    g_object_unref(iface);
-    return done;
+    const std::unique_ptr<AtspiEditableText, Unref> iface(
+        text ? atspi_accessible_get_editable_text_iface(text.get()) : nullptr);
+    return iface && atspi_editable_text_set_text_contents(iface.get(),
+                                                          contents.toUtf8().constData(), nullptr);
 }
 
 int graphemesIn(const QString& text) {

@@ -6,31 +6,40 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QTimer>
 
 namespace ovra::e2e {
+
+using namespace Qt::StringLiterals;
 
 namespace {
 platform::X11Connection* drained = nullptr;
 
 QString readText(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll());
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 void setFlag(const QString& path, bool on) {
-    QFile flag(path);
-    if (!on)
-        flag.remove();
-    else if (!flag.open(QIODevice::WriteOnly))
-        qWarning("cannot create %s", qPrintable(flag.fileName()));
+    if (on)
+        writeFile(path, {});
+    else
+        QFile::remove(path);
 }
 } // namespace
+
+bool writeFile(const QString& path, const QByteArray& contents) {
+    QFile file(path);
+    return QDir().mkpath(QFileInfo(path).path()) &&
+           file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(contents) == contents.size();
+}
 
 void setConnectionToDrain(platform::X11Connection* connection) {
     drained = connection;
@@ -53,8 +62,11 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
     }
 }
 
-ToolResult runTool(const QString& program, const QStringList& arguments, const QByteArray& input) {
+ToolResult runTool(const QString& program, const QStringList& arguments, const QByteArray& input,
+                   const QProcessEnvironment& environment) {
     QProcess process;
+    if (!environment.isEmpty())
+        process.setProcessEnvironment(environment);
     process.start(program, arguments);
     if (!process.waitForStarted(5000))
         return {};
@@ -69,28 +81,29 @@ ToolResult runTool(const QString& program, const QStringList& arguments, const Q
         process.waitForFinished(1000);
         return {};
     }
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput())};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
 }
 
-bool xdotool(const QStringList& arguments) {
-    return runTool(QStringLiteral("xdotool"), arguments).exitCode == 0;
+bool xdotool(const QString& arguments) {
+    return runTool(u"xdotool"_s, arguments.split(u' ', Qt::SkipEmptyParts)).exitCode == 0;
 }
 
 QString readSelection(const QString& selection, const QString& type) {
-    QStringList arguments{QStringLiteral("-o"), QStringLiteral("-selection"), selection};
+    QStringList arguments{u"-o"_s, u"-selection"_s, selection};
     if (!type.isEmpty())
-        arguments << QStringLiteral("-t") << type;
-    return runTool(QStringLiteral("xclip"), arguments).output;
+        arguments << u"-t"_s << type;
+    return runTool(u"xclip"_s, arguments).output;
 }
 
 bool holdClipboard(QProcess& owner, const QByteArray& text) {
-    owner.start(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"),
-                                          QStringLiteral("clipboard"), QStringLiteral("-i")});
+    owner.start(u"xclip"_s, {u"-quiet"_s, u"-selection"_s, u"clipboard"_s, u"-i"_s});
     if (!owner.waitForStarted())
         return false;
     owner.write(text);
     owner.closeWriteChannel();
-    return waitUntil([&] { return readSelection(QStringLiteral("clipboard")).toUtf8() == text; });
+    return waitUntil([&] { return readSelection(u"clipboard"_s).toUtf8() == text; });
 }
 
 bool activateWindow(const QString& windowId) {
@@ -100,49 +113,31 @@ bool activateWindow(const QString& windowId) {
         [&] {
             if (activeWindow() == windowId)
                 return true;
-            xdotool({QStringLiteral("windowactivate"), windowId});
+            xdotool(u"windowactivate "_s + windowId);
             return false;
         },
         5s);
 }
 
 QString activeWindow() {
-    const ToolResult active =
-        runTool(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")});
+    const ToolResult active = runTool(u"xdotool"_s, {u"getactivewindow"_s});
     return active.exitCode == 0 ? active.output.trimmed() : QString();
 }
 
 QString visibleWindowOf(qint64 pid, const QString& name) {
     const ToolResult found =
-        runTool(QStringLiteral("xdotool"),
-                {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
-                 QStringLiteral("--pid"), QString::number(pid), QStringLiteral("--name"), name});
+        runTool(u"xdotool"_s, {u"search"_s, u"--all"_s, u"--onlyvisible"_s, u"--pid"_s,
+                               QString::number(pid), u"--name"_s, name});
     return found.exitCode == 0 ? found.output.section(u'\n', 0, 0).trimmed() : QString();
 }
 
-QString waitForWindow(qint64 pid, const QString& title, std::chrono::milliseconds timeout) {
-    QString id;
-    waitUntil([&] { return !(id = visibleWindowOf(pid, u'^' + title + u'$')).isEmpty(); }, timeout);
-    return id;
-}
-
 QRect clientGeometry(const QString& windowId) {
-    const ToolResult info = runTool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), windowId});
-    int x = 0, y = 0, width = 0, height = 0;
-    const QStringList lines = info.output.split(u'\n', Qt::SkipEmptyParts);
-    for (const QString& line : lines) {
-        const QString key = line.section(u':', 0, 0).trimmed();
-        const int value = line.section(u':', 1).trimmed().toInt();
-        if (key == u"Absolute upper-left X")
-            x = value;
-        else if (key == u"Absolute upper-left Y")
-            y = value;
-        else if (key == u"Width")
-            width = value;
-        else if (key == u"Height")
-            height = value;
-    }
-    return {x, y, width, height};
+    const QString info = runTool(u"xwininfo"_s, {u"-id"_s, windowId}).output;
+    const auto value = [&](const QString& key) {
+        return QRegularExpression(key + u":\\s*(-?\\d+)"_s).match(info).captured(1).toInt();
+    };
+    return {value(u"Absolute upper-left X"_s), value(u"Absolute upper-left Y"_s), value(u"Width"_s),
+            value(u"Height"_s)};
 }
 
 void stopProcess(QProcess& process) {
@@ -158,26 +153,21 @@ void stopProcess(QProcess& process) {
 namespace {
 // A call on the accessibility switch's property, through gdbus as another program would make it.
 ToolResult callAccessibilitySwitch(const QString& method, const QStringList& value = {}) {
-    return runTool(QStringLiteral("gdbus"),
-                   QStringList{QStringLiteral("call"), QStringLiteral("--session"),
-                               QStringLiteral("-d"), QStringLiteral("org.a11y.Bus"),
-                               QStringLiteral("-o"), QStringLiteral("/org/a11y/bus"),
-                               QStringLiteral("-m"),
-                               QStringLiteral("org.freedesktop.DBus.Properties.") + method,
-                               QStringLiteral("org.a11y.Status"), QStringLiteral("IsEnabled")} +
-                       value);
+    return runTool(u"gdbus"_s, QStringList{u"call"_s, u"--session"_s, u"-d"_s, u"org.a11y.Bus"_s,
+                                           u"-o"_s, u"/org/a11y/bus"_s, u"-m"_s,
+                                           u"org.freedesktop.DBus.Properties."_s + method,
+                                           u"org.a11y.Status"_s, u"IsEnabled"_s} +
+                                   value);
 }
 } // namespace
 
 std::optional<bool> accessibilitySwitch() {
-    const ToolResult got = callAccessibilitySwitch(QStringLiteral("Get"));
+    const ToolResult got = callAccessibilitySwitch(u"Get"_s);
     return got.exitCode == 0 ? std::optional<bool>(got.output.contains(u"true")) : std::nullopt;
 }
 
 bool setAccessibilitySwitch(bool on) {
-    return callAccessibilitySwitch(QStringLiteral("Set"),
-                                   {on ? QStringLiteral("<true>") : QStringLiteral("<false>")})
-               .exitCode == 0;
+    return callAccessibilitySwitch(u"Set"_s, {on ? u"<true>"_s : u"<false>"_s}).exitCode == 0;
 }
 
 AccessibleElement focusedElementOf(AccessibilityServices& ax, qint32 pid,
@@ -214,39 +204,29 @@ bool TargetApp::start() {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     const bool wayland = onWayland();
     if (wayland) {
-        environment.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("wayland"));
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+        environment.insert(u"GDK_BACKEND"_s, u"wayland"_s);
+        environment.insert(u"QT_QPA_PLATFORM"_s, u"wayland"_s);
     }
     // Our targets write their text here; the editor opens it, holding what our targets show.
-    const QString state = m_dir.filePath(QStringLiteral("text"));
-    switch (m_kind) {
-    case Kind::Gtk: {
-        QStringList arguments{QStringLiteral(OVRA_GTK_TARGET), m_title, state};
+    const QString state = m_dir.filePath(u"text"_s);
+    QString program = m_program.isEmpty() ? QStringLiteral(OVRA_QT_TARGET) : m_program;
+    QStringList arguments{m_title, state};
+    if (m_kind == Kind::Gtk) {
+        program = u"/usr/bin/python3"_s;
+        arguments.prepend(QStringLiteral(OVRA_GTK_TARGET));
         if (!m_secondTitle.isEmpty())
             arguments.append(m_secondTitle);
-        m_process.setProcessEnvironment(environment);
-        m_process.start(QStringLiteral("/usr/bin/python3"), arguments);
-        break;
-    }
-    case Kind::Qt:
-        m_process.setProcessEnvironment(environment);
-        m_process.start(m_program.isEmpty() ? QStringLiteral(OVRA_QT_TARGET) : m_program,
-                        {m_title, state});
-        break;
-    case Kind::GnomeTextEditor: {
-        QFile file(state);
-        if (!file.open(QIODevice::WriteOnly) || file.write(initialText.toUtf8()) < 0)
+    } else if (m_kind == Kind::GnomeTextEditor) {
+        if (!writeFile(state, initialText.toUtf8()))
             return false;
         // Settings and restored sessions of an earlier start stay apart.
-        for (const char* folder : {"XDG_CONFIG_HOME", "XDG_DATA_HOME"})
-            environment.insert(QString::fromLatin1(folder),
-                               m_dir.filePath(QString::fromLatin1(folder)));
-        m_process.setProcessEnvironment(environment);
-        m_process.start(QStringLiteral("gnome-text-editor"),
-                        {QStringLiteral("--standalone"), state});
-        break;
+        for (const QString& folder : {u"XDG_CONFIG_HOME"_s, u"XDG_DATA_HOME"_s})
+            environment.insert(folder, m_dir.filePath(folder));
+        program = u"gnome-text-editor"_s;
+        arguments = QStringList{u"--standalone"_s, state};
     }
-    }
+    m_process.setProcessEnvironment(environment);
+    m_process.start(program, arguments);
     if (!m_process.waitForStarted(5000))
         return false;
     const auto shown = [&] {
@@ -272,21 +252,21 @@ bool TargetApp::activate() {
 }
 
 void TargetApp::refuseAccessibilityWrites(bool refuse) {
-    setFlag(m_dir.filePath(QStringLiteral("refuse-writes")), refuse);
+    setFlag(m_dir.filePath(u"refuse-writes"_s), refuse);
 }
 
 void TargetApp::slowPaste(bool slow) {
-    setFlag(m_dir.filePath(QStringLiteral("slow-paste")), slow);
+    setFlag(m_dir.filePath(u"slow-paste"_s), slow);
 }
 
 QString TargetApp::reportedText() const {
     if (m_kind == Kind::GnomeTextEditor)
         return textOf(textViewOf(pid()));
-    return readText(m_dir.filePath(QStringLiteral("text")));
+    return readText(m_dir.filePath(u"text"_s));
 }
 
 QString TargetApp::reportedSecondText() const {
-    return readText(m_dir.filePath(QStringLiteral("text.second")));
+    return readText(m_dir.filePath(u"text.second"_s));
 }
 
 } // namespace ovra::e2e

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -30,14 +31,19 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
 void setConnectionToDrain(platform::X11Connection* connection);
 
 struct ToolResult {
-    int exitCode = -1;
+    int exitCode = -1; // also when it crashed or did not end
     QString output;
+    QString errors;
 };
-// Runs a command-line tool of the session (xdotool, xclip) to its end.
+// Writes `contents` to `path`, its folder made first; true when all of it is there.
+bool writeFile(const QString& path, const QByteArray& contents);
+// Runs a command-line tool of the session (xdotool, xclip), or another start of the program in
+// `environment` (the session's when empty), to its end.
 ToolResult runTool(const QString& program, const QStringList& arguments,
-                   const QByteArray& input = {});
-// Shorthand for xdotool; true when it succeeded.
-bool xdotool(const QStringList& arguments);
+                   const QByteArray& input = {},
+                   const QProcessEnvironment& environment = QProcessEnvironment());
+// Shorthand for xdotool, its arguments separated by spaces; true when it succeeded.
+bool xdotool(const QString& arguments);
 // What another client reads from the X selection `selection` ("clipboard", "primary"), as
 // `type` when one is given.
 QString readSelection(const QString& selection, const QString& type = {});
@@ -51,9 +57,6 @@ QString activeWindow();
 // The first visible X window of process `pid` whose name matches the regular expression `name`;
 // empty when there is none.
 QString visibleWindowOf(qint64 pid, const QString& name);
-// The visible X window of process `pid` named `title`, waited for up to `timeout`; empty when
-// none comes.
-QString waitForWindow(qint64 pid, const QString& title, std::chrono::milliseconds timeout = 15s);
 // The X window's client area on screen (top-left coordinates). (xdotool's getwindowgeometry adds
 // the window manager's frame offset once too often for reparented windows; xwininfo does not.)
 QRect clientGeometry(const QString& windowId);

@@ -1,12 +1,12 @@
 #include "support/real_application.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcessEnvironment>
 #include <csignal>
 
 namespace ovra::e2e {
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -15,7 +15,7 @@ bool descendsFrom(qint32 pid, qint32 ancestor) {
     for (int hops = 0; pid > 1 && hops < 16; ++hops) {
         if (pid == ancestor)
             return true;
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        QFile stat(u"/proc/%1/stat"_s.arg(pid));
         if (!stat.open(QIODevice::ReadOnly))
             return false;
         // "pid (name) state ppid ...": the name may hold spaces and parentheses.
@@ -29,43 +29,38 @@ bool descendsFrom(qint32 pid, qint32 ancestor) {
 
 // A page whose text area has the focus, for the browsers.
 const QString textAreaPage =
-    QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>text.txt</title>"
-                   "</head><body><textarea autofocus rows=\"8\" cols=\"60\">{text}</textarea>"
-                   "</body></html>");
+    u"<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>text.txt</title>"
+    "</head><body><textarea autofocus rows=\"8\" cols=\"60\">{text}</textarea>"
+    "</body></html>"_s;
 
 const QList<RealApplicationKind>& realApplications() {
     static const QList<RealApplicationKind> all{
         // A GTK 3 editor; without the server each start is a process of its own.
-        {QStringLiteral("Mousepad"),
-         QStringLiteral("mousepad"),
-         {QStringLiteral("--disable-server"), QStringLiteral("{file}")}},
+        {u"Mousepad"_s, u"mousepad"_s, {u"--disable-server"_s, u"{file}"_s}},
         // A GTK 4 editor: it places text only within its window and drops the focused state
         // while its window is at the back.
-        {QStringLiteral("GnomeTextEditor"),
-         QStringLiteral("gnome-text-editor"),
-         {QStringLiteral("--standalone"), QStringLiteral("{file}")}},
+        {u"GnomeTextEditor"_s, u"gnome-text-editor"_s, {u"--standalone"_s, u"{file}"_s}},
         // KDE's editor on Qt 5, which draws its own text; its settings in a folder of its own.
-        {QStringLiteral("KWrite"),
-         QStringLiteral("kwrite"),
-         {QStringLiteral("{file}")},
-         QStringLiteral("text.txt"),
-         QStringLiteral("{text}"),
+        {u"KWrite"_s,
+         u"kwrite"_s,
+         {u"{file}"_s},
+         u"text.txt"_s,
+         u"{text}"_s,
          {},
-         {QStringLiteral("XDG_CONFIG_HOME={dir}/config"), QStringLiteral("QT_QPA_PLATFORM=xcb"),
-          QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1")},
+         {u"XDG_CONFIG_HOME={dir}/config"_s, u"QT_QPA_PLATFORM=xcb"_s,
+          u"QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1"_s},
          // No editable-text interface: the program's writes end in a paste.
          false,
          // Its boxes have no height and sit about 40 px right of the glyphs: words are selected
          // with the keyboard, and the panel is not placed by them.
          false},
         // Gecko: a page with a focused text area, in a profile of its own without first-run pages.
-        {QStringLiteral("FirefoxEsr"),
-         QStringLiteral("firefox-esr"),
-         {QStringLiteral("--no-remote"), QStringLiteral("--profile"),
-          QStringLiteral("{dir}/profile"), QStringLiteral("{file}")},
-         QStringLiteral("text.html"),
+        {u"FirefoxEsr"_s,
+         u"firefox-esr"_s,
+         {u"--no-remote"_s, u"--profile"_s, u"{dir}/profile"_s, u"{file}"_s},
+         u"text.html"_s,
          textAreaPage,
-         {{QStringLiteral("profile/user.js"),
+         {{u"profile/user.js"_s,
            "user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
            "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");\n"
            "user_pref(\"browser.aboutwelcome.enabled\", false);\n"
@@ -73,19 +68,18 @@ const QList<RealApplicationKind>& realApplications() {
            "user_pref(\"toolkit.telemetry.reportingpolicy.firstRun\", false);\n"
            "user_pref(\"browser.sessionstore.resume_from_crash\", false);\n"
            "user_pref(\"app.update.auto\", false);\n"}},
-         {QStringLiteral("GNOME_ACCESSIBILITY=1"), QStringLiteral("MOZ_ENABLE_WAYLAND=0")},
+         {u"GNOME_ACCESSIBILITY=1"_s, u"MOZ_ENABLE_WAYLAND=0"_s},
          // A text area's editable-text calls answer success and change nothing, whatever their
          // length: the program's writes end in a paste there.
          false},
         // Chromium: the same page, its accessibility on from the start, in a profile of its own.
         // No sandbox: it refuses one to root, and CI's user is root.
-        {QStringLiteral("Chromium"),
-         QStringLiteral("chromium"),
-         {QStringLiteral("--no-sandbox"), QStringLiteral("--force-renderer-accessibility"),
-          QStringLiteral("--user-data-dir={dir}/profile"), QStringLiteral("--no-first-run"),
-          QStringLiteral("--no-default-browser-check"), QStringLiteral("--disable-gpu"),
-          QStringLiteral("--password-store=basic"), QStringLiteral("{file}")},
-         QStringLiteral("text.html"),
+        {u"Chromium"_s,
+         u"chromium"_s,
+         {u"--no-sandbox"_s, u"--force-renderer-accessibility"_s,
+          u"--user-data-dir={dir}/profile"_s, u"--no-first-run"_s, u"--no-default-browser-check"_s,
+          u"--disable-gpu"_s, u"--password-store=basic"_s, u"{file}"_s},
+         u"text.html"_s,
          textAreaPage,
          {},
          {},
@@ -93,19 +87,18 @@ const QList<RealApplicationKind>& realApplications() {
          false},
         // LibreOffice Writer on its GTK 3 plugin: a flat document of one paragraph (a paragraph
         // is one text element), in a profile of its own that skips the first-run dialogs.
-        {QStringLiteral("LibreOfficeWriter"),
-         QStringLiteral("soffice"),
-         {QStringLiteral("--writer"), QStringLiteral("--norestore"), QStringLiteral("--nologo"),
-          QStringLiteral("-env:UserInstallation=file://{dir}/profile"), QStringLiteral("{file}")},
-         QStringLiteral("text.txt.fodt"),
-         QStringLiteral(
-             "<?xml version=\"1.0\" encoding=\"UTF-8\"?><office:document "
-             "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
-             "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
-             "office:version=\"1.2\" office:mimetype=\"application/vnd.oasis.opendocument.text\">"
-             "<office:body><office:text><text:p>{text}</text:p></office:text></office:body>"
-             "</office:document>"),
-         {{QStringLiteral("profile/user/registrymodifications.xcu"),
+        {u"LibreOfficeWriter"_s,
+         u"soffice"_s,
+         {u"--writer"_s, u"--norestore"_s, u"--nologo"_s,
+          u"-env:UserInstallation=file://{dir}/profile"_s, u"{file}"_s},
+         u"text.txt.fodt"_s,
+         u"<?xml version=\"1.0\" encoding=\"UTF-8\"?><office:document "
+         "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+         "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+         "office:version=\"1.2\" office:mimetype=\"application/vnd.oasis.opendocument.text\">"
+         "<office:body><office:text><text:p>{text}</text:p></office:text></office:body>"
+         "</office:document>"_s,
+         {{u"profile/user/registrymodifications.xcu"_s,
            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
            "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\">\n"
            "<item oor:path=\"/org.openoffice.Office.Common/Misc\"><prop "
@@ -117,7 +110,7 @@ const QList<RealApplicationKind>& realApplications() {
            "oor:name=\"ooSetupInstCompleted\" "
            "oor:op=\"fuse\"><value>true</value></prop></item>\n"
            "</oor:items>\n"}},
-         {QStringLiteral("SAL_USE_VCLPLUGIN=gtk3")}},
+         {u"SAL_USE_VCLPLUGIN=gtk3"_s}},
     };
     return all;
 }
@@ -136,14 +129,8 @@ RealApplication::~RealApplication() {
 }
 
 bool RealApplication::start() {
-    const auto write = [&](const QString& relative, const QByteArray& content) {
-        const QString path = m_dir.filePath(relative);
-        QFile file(path);
-        return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) &&
-               file.write(content) == content.size();
-    };
     for (const auto& [relative, content] : m_kind.setupFiles) {
-        if (!write(relative, content))
+        if (!writeFile(m_dir.filePath(relative), content))
             return false;
     }
     QString text = m_text;
@@ -151,16 +138,16 @@ bool RealApplication::start() {
         text = text.toHtmlEscaped();
     // A line of a flat document is a break within its one paragraph.
     if (m_kind.fileName.endsWith(u".fodt"))
-        text.replace(u'\n', QStringLiteral("<text:line-break/>"));
+        text.replace(u'\n', u"<text:line-break/>"_s);
     QString document = m_kind.document;
-    if (!write(m_kind.fileName, document.replace(QStringLiteral("{text}"), text).toUtf8()))
+    if (!writeFile(m_dir.filePath(m_kind.fileName), document.replace(u"{text}"_s, text).toUtf8()))
         return false;
     QStringList arguments = m_kind.arguments;
-    arguments.replaceInStrings(QStringLiteral("{file}"), m_dir.filePath(m_kind.fileName));
-    arguments.replaceInStrings(QStringLiteral("{dir}"), m_dir.path());
+    arguments.replaceInStrings(u"{file}"_s, m_dir.filePath(m_kind.fileName));
+    arguments.replaceInStrings(u"{dir}"_s, m_dir.path());
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (QString variable : m_kind.environment) {
-        variable.replace(QStringLiteral("{dir}"), m_dir.path());
+        variable.replace(u"{dir}"_s, m_dir.path());
         environment.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
     }
     m_process.setProcessEnvironment(environment);
@@ -172,13 +159,10 @@ bool RealApplication::start() {
     const qint32 launched = static_cast<qint32>(m_process.processId());
     const bool shown = waitUntil(
         [&] {
-            const ToolResult found =
-                runTool(QStringLiteral("xdotool"),
-                        {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                         QStringLiteral("--name"), QStringLiteral("text.txt")});
+            const ToolResult found = runTool(
+                u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"text.txt"_s});
             for (const QString& window : found.output.split(u'\n', Qt::SkipEmptyParts)) {
-                const qint32 owner = runTool(QStringLiteral("xdotool"),
-                                             {QStringLiteral("getwindowpid"), window.trimmed()})
+                const qint32 owner = runTool(u"xdotool"_s, {u"getwindowpid"_s, window.trimmed()})
                                          .output.trimmed()
                                          .toInt();
                 if (owner > 0 && descendsFrom(owner, launched)) {
@@ -191,10 +175,7 @@ bool RealApplication::start() {
         },
         30s);
     // One size for every application, none covering the screen (and the others' windows).
-    return shown &&
-           runTool(QStringLiteral("xdotool"), {QStringLiteral("windowsize"), m_windowId,
-                                               QStringLiteral("900"), QStringLiteral("600")})
-                   .exitCode == 0;
+    return shown && xdotool(u"windowsize %1 900 600"_s.arg(m_windowId));
 }
 
 bool RealApplication::activate() {

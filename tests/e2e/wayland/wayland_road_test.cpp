@@ -5,6 +5,9 @@
 #include "app/desktop_session.h"
 
 namespace ovra::e2e {
+
+using namespace Qt::StringLiterals;
+
 namespace {
 
 using Kind = TargetApp::Kind;
@@ -15,7 +18,7 @@ class WaylandRoad : public DesktopSession {};
 // where the active window is.
 TEST_F(WaylandRoad, PanelBesideTheSelectionAfterTheProgramWasKilled) {
     TargetApp& app = target(Kind::Gtk);
-    for (const QString& text : {QStringLiteral("linha"), QStringLiteral("ALVO")}) {
+    for (const QString& text : {u"linha"_s, u"ALVO"_s}) {
         QRectF word;
         selectForPanel(app, text, &word);
         if (HasFatalFailure())
@@ -39,7 +42,7 @@ TEST_F(WaylandRoad, ShortcutHeldByTheDesktopShowsThePanelForTheSelection) {
     killProgram();
     TargetApp& app = target(Kind::Qt);
     QRectF word;
-    selectWord(app, QStringLiteral("linha"), &word);
+    selectWord(app, u"linha"_s, &word);
     if (HasFatalFailure())
         return;
     auto* gnome = dynamic_cast<GnomeShellWindows*>(compositor());
