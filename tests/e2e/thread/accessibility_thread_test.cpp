@@ -1,8 +1,8 @@
-// The accessibility thread reads other applications while this thread, like the program's UI
-// thread, waits in Qt's GLib loop. libatspi reaches a GTK application over a direct connection of
-// its own and hands that connection to the default GLib context, which this thread runs; were it
-// left there, this thread would take the replies the accessibility thread waits for, and the
-// reads would run into their time-out.
+// The accessibility thread reads other applications while this thread waits in Qt's GLib loop
+// (the program's UI thread runs Qt's own loop, but nothing may rely on that). libatspi reaches a
+// GTK application over a direct connection of its own and hands that connection to the default
+// GLib context, which this thread runs; were it left there, this thread would take the replies
+// the accessibility thread waits for, and the reads would run into their time-out.
 #include "platform/desktop_fixture.h"
 #include "platform/linux/session/atspi_accessibility_thread.h"
 
