@@ -18,9 +18,10 @@ struct ScriptedText {
         insertRefused,
         insertDropped, // reported done, nothing written
         refusedAfterHalf,
-        cutToFit,        // takes in what fits a full field
-        dropsTheEnd,     // takes all and cuts the field's end
-        insertsElsewhere // at the end of the text, reporting failure
+        cutToFit,         // takes in what fits a full field
+        dropsTheEnd,      // takes all and cuts the field's end
+        insertsElsewhere, // at the end of the text, reporting failure
+        deleteTakesTheEnd // the first delete also cuts the text's last character
     };
     QString text;
     Fault fault = Fault::none;
@@ -40,6 +41,8 @@ struct ScriptedText {
                 return false;
             removed << text.mid(start, end - start);
             text.remove(start, end - start);
+            if (fault == Fault::deleteTakesTheEnd && removed.size() == 1)
+                text.chop(1);
             return true;
         };
         c.insertText = [this](int at, const QString& piece) {
@@ -101,6 +104,10 @@ TEST(EditableTextWrite, ReplacesOrLeavesTheTextAsItWas) {
     EXPECT_EQ(replaceTextAllOrNothing(doc.calls(), 1, 1, QStringLiteral("b")),
               AccessStatus::Success);
     EXPECT_EQ(doc.text, QStringLiteral("abc"));
+    // A write that only deletes is checked too: what the application took besides comes back.
+    ScriptedText greedy{QStringLiteral("say hello now"), Fault::deleteTakesTheEnd};
+    EXPECT_EQ(replaceTextAllOrNothing(greedy.calls(), 4, 9, {}), AccessStatus::Failure);
+    EXPECT_EQ(greedy.text, QStringLiteral("say hello now"));
     doc.fault = Fault::readFails; // without a way back nothing is risked
     EXPECT_EQ(replaceTextAllOrNothing(doc.calls(), 0, 1, QStringLiteral("x")),
               AccessStatus::Failure);

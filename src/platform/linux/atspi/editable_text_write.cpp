@@ -58,9 +58,8 @@ AccessStatus replaceTextAllOrNothing(const EditableTextCalls& calls, int start, 
         return AccessStatus::Failure;
     if (end > start && !calls.deleteText(start, end))
         return AccessStatus::Failure;
-    if (replacement.isEmpty())
-        return AccessStatus::Success;
-    const bool accepted = calls.insertText(start, replacement);
+    // A write that only deletes is checked like any other: an application may take more.
+    const bool accepted = replacement.isEmpty() || calls.insertText(start, replacement);
     const std::optional<int> countAfter = calls.characterCount();
     // An application that filters the insert, or cuts it to the room left, may still report
     // success; the count shows whether all of it went in and nothing else went out.
