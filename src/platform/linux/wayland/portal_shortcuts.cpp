@@ -210,7 +210,7 @@ QCoro::Task<bool> PortalShortcuts::bindInNewSession() {
     const QVariantList bindArguments{QVariant::fromValue(QDBusObjectPath(m_session)),
                                      QVariant::fromValue(shortcuts), QString(), QVariantMap()};
     const QString bindShortcuts = QStringLiteral("BindShortcuts");
-    m_announced.reset();
+    m_announcedBound = false;
     const std::optional<QVariantMap> results =
         co_await request(bindShortcuts, bindArguments, bindDeadline);
     if (!self)
@@ -218,10 +218,10 @@ QCoro::Task<bool> PortalShortcuts::bindInNewSession() {
     if (!results) {
         // GNOME 48's portal announces the shortcuts it bound, then answers with a code it never
         // set: the announcement is what counts.
-        if (!m_announced || m_announced->isEmpty())
+        // The announcement has already given the triggers.
+        if (!m_announcedBound)
             co_return false;
         qCInfo(lc) << "the desktop portal announced the shortcuts bound, whatever its answer";
-        takeTriggers(*m_announced);
         co_return true;
     }
     takeTriggers(qdbus_cast<QList<PortalShortcut>>(results->value(QStringLiteral("shortcuts"))));
@@ -348,7 +348,7 @@ void PortalShortcuts::onShortcutsChanged(const QDBusObjectPath& session,
                                          const QList<ovra::platform::PortalShortcut>& shortcuts) {
     if (m_session.isEmpty() || session.path() != m_session)
         return;
-    m_announced = shortcuts;
+    m_announcedBound = !shortcuts.isEmpty();
     takeTriggers(shortcuts);
     Q_EMIT changed();
 }

@@ -115,8 +115,8 @@ private:
     QString m_session;
     bool m_bindScheduled = false;
     bool m_binding = false;
-    // What the portal last announced as bound to the session (cleared as a binding starts).
-    std::optional<QList<PortalShortcut>> m_announced;
+    // The portal announced shortcuts bound to the session since the binding started.
+    bool m_announcedBound = false;
     bool m_setChanged = false;
     int m_tokens = 0;
 };
