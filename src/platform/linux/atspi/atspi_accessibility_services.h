@@ -111,9 +111,6 @@ private:
     // Where, on screen, the coordinates of the window `accessible` is in begin, for toolkits that
     // place things only within their window.
     std::optional<QPointF> windowOrigin(AtspiAccessible* accessible);
-    // Replaces `range` with `replacement`, all or nothing.
-    AccessStatus writeRange(const AccessibleElement& element, TextRange range,
-                            const QString& replacement);
 
     std::function<qint32(QPointF)> m_windowOwnerAt;
     WindowAreaOf m_windowArea;

@@ -40,11 +40,6 @@ AccessStatus AtspiAccessibilityServices::replaceText(const AccessibleElement& el
                                                      TextRange range, const QString& replacement) {
     if (range.location < 0 || range.length < 0)
         return AccessStatus::Failure;
-    return writeRange(element, range, replacement);
-}
-
-AccessStatus AtspiAccessibilityServices::writeRange(const AccessibleElement& element,
-                                                    TextRange range, const QString& replacement) {
     AtspiAccessible* accessible = AtspiElementHandle::of(element);
     if (!accessible)
         return AccessStatus::InvalidElement;
